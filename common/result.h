@@ -1,0 +1,60 @@
+// Errors travel as values: an engine or file-system failure is an error
+// number with a description (and the name of the component that raised it),
+// the way the booking system's engine reports them. Nothing is thrown across
+// library boundaries.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace vexla {
+
+struct Error {
+    long number = 0;          // engine or file-system error number (3024, 3356, 76, ...)
+    std::string description;  // English, as the engine words it
+    std::string source;       // component that raised it ("DAO.Database", "Vexla Admin", ...)
+};
+
+// Result<T>: either a value or an Error. Result<void> carries only success or an Error.
+template <class T>
+class Result {
+public:
+    Result(T value) : v_(std::move(value)) {}
+    Result(Error error) : v_(std::move(error)) {}
+
+    bool ok() const { return v_.index() == 0; }
+    explicit operator bool() const { return ok(); }
+
+    T& value() & { return std::get<0>(v_); }
+    const T& value() const& { return std::get<0>(v_); }
+    T&& value() && { return std::get<0>(std::move(v_)); }
+    T& operator*() & { return value(); }
+    const T& operator*() const& { return value(); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
+
+    const Error& error() const { return std::get<1>(v_); }
+
+private:
+    std::variant<T, Error> v_;
+};
+
+template <>
+class Result<void> {
+public:
+    Result() = default;
+    Result(Error error) : error_(std::move(error)), failed_(true) {}
+
+    bool ok() const { return !failed_; }
+    explicit operator bool() const { return ok(); }
+    const Error& error() const { return error_; }
+
+private:
+    Error error_;
+    bool failed_ = false;
+};
+
+using Status = Result<void>;
+
+}  // namespace vexla
