@@ -1,0 +1,122 @@
+// Scripted stand-ins for the platform interfaces, shared by the tests: they
+// record what a job showed and let a test answer questions and make any file
+// operation fail.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "common/posix_file_system.h"
+
+namespace vexla::testing {
+
+struct ShownBox {
+    std::string text, title;
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+class FakeMessageBoxes final : public MessageBoxes {
+public:
+    std::vector<ShownBox> shown;
+    std::deque<MsgAnswer> answers;  // next answers; Ok/No/Cancel by buttons when empty
+    int beeps = 0;
+
+    MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+    void beep() override { ++beeps; }
+};
+
+class FakeMousePointer final : public MousePointer {
+public:
+    bool busy = false;
+    int changes = 0;
+    void setBusy(bool b) override {
+        busy = b;
+        ++changes;
+    }
+};
+
+class FakeClock final : public Clock {
+public:
+    DateTime time{2026, 12, 4, 22, 15, 7};
+    DateTime now() override { return time; }
+};
+
+class FakeLocaleInfo final : public LocaleInfo {
+public:
+    std::map<LocaleItem, std::string> values{{LocaleItem::ShortDate, "yyyy-MM-dd"},
+                                             {LocaleItem::LongDate, "'den 'd MMMM yyyy"},
+                                             {LocaleItem::TimeFormat, "HH:mm:ss"},
+                                             {LocaleItem::DecimalSeparator, ","}};
+    std::optional<std::string> value(LocaleItem item) override;
+};
+
+class FakeFileDialogs final : public FileDialogHost {
+public:
+    std::deque<std::string> choices;  // next chosen paths; empty text or none = cancel
+    std::vector<OpenFileName> asked;
+    bool getOpenFileName(OpenFileName& ofn) override { return answer(ofn); }
+    bool getSaveFileName(OpenFileName& ofn) override { return answer(ofn); }
+
+private:
+    bool answer(OpenFileName& ofn);
+};
+
+// The real file system, except that the n-th call (1-based) of a named
+// operation ("openAppend", "copyFile", "removeFile", "renameFile", ...) can
+// be made to fail with a given error.
+class FaultyFileSystem final : public FileSystem {
+public:
+    void failCall(const std::string& op, int n, Error error) { faults_[op] = {n, std::move(error)}; }
+    int calls(const std::string& op) const;
+
+    bool exists(const std::string& path) override;
+    Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) override;
+    Result<std::unique_ptr<OutputFile>> openWrite(const std::string& path) override;
+    Status copyFile(const std::string& from, const std::string& to) override;
+    Status removeFile(const std::string& path) override;
+    Status renameFile(const std::string& from, const std::string& to) override;
+    Status syncFolder(const std::string& folder) override;
+    Result<std::uint64_t> availableBytes(const std::string& folder) override;
+
+private:
+    std::optional<Error> fault(const std::string& op);
+
+    PosixFileSystem real_;
+    std::map<std::string, int> calls_;
+    std::map<std::string, std::pair<int, Error>> faults_;
+};
+
+// A fresh folder below the system's temporary folder, removed with its contents.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Writes bytes to name (creating folders on the way) and answers its path.
+    std::string write(const std::string& name, const std::string& bytes) const;
+    std::string read(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// All the fakes at once, bundled as a Platform for a program folder.
+struct FakePlatform {
+    FakeMessageBoxes messages;
+    FakeFileDialogs dialogs;
+    FakeMousePointer pointer;
+    FakeClock clock;
+    FakeLocaleInfo locale;
+    FaultyFileSystem files;
+    Platform platform(const std::string& programFolder) {
+        return Platform{messages, dialogs, pointer, clock, locale, files, programFolder};
+    }
+};
+
+}  // namespace vexla::testing
