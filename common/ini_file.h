@@ -1,0 +1,42 @@
+// Reading one value from an ini file (Vexla.ini, Lang.ini), with the
+// semantics of the Windows private-profile string read that the booking
+// system's own programs use, so that a file they read correctly reads the
+// same here:
+//
+//   [Section]        section line; blanks inside the brackets are ignored
+//   ; comment        a line whose first non-blank character is ';'
+//   Key = value      blanks around key and value are dropped
+//
+// Section and key names match without regard to case (Windows-1252 letters,
+// so "SÖKVÄG" matches "sökväg"). Only the first section of a name is
+// searched and the first line of a key counts. A value enclosed in one pair
+// of double or single quotes is read without them, which is also how a value
+// keeps leading or trailing blanks. A ';' later in a line is part of the
+// value. Lines end in CR LF, LF or a lone CR; a line without '=' is no key.
+//
+// The file is Windows-1252; the value is returned in UTF-8. The file is read
+// afresh on every call: nothing is cached, so a changed file counts at once.
+#pragma once
+
+#include <string>
+
+#include "common/result.h"
+
+namespace vexla {
+
+// The value of `key` in `section` of the ini file at `path`, as read into a
+// buffer of `bufferSize` characters: at most bufferSize - 1 characters of
+// the file (bytes, the code page being single-byte), quotes already removed.
+// A missing file, section or key, an unreadable file and a bufferSize below
+// 2 all give "". Never fails.
+std::string readIniString(const std::string& path, const std::string& section, const std::string& key,
+                          int bufferSize);
+
+// As readIniString, but a file that exists and cannot be read (no
+// permission, a folder, an I/O error) is an Error with number 75
+// ("Path/File access error") instead of an empty value. A missing file,
+// section or key still gives "".
+Result<std::string> readIniValue(const std::string& path, const std::string& section, const std::string& key,
+                                 int bufferSize);
+
+}  // namespace vexla

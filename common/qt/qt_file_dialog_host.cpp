@@ -1,0 +1,131 @@
+#include "common/qt/qt_file_dialog_host.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "common/platform.h"
+
+namespace vexla {
+
+namespace {
+
+QString patternsOf(const std::string& pattern) {
+    QStringList patterns = QString::fromStdString(pattern).split(u';', Qt::SkipEmptyParts);
+    for (QString& p : patterns) {
+        p = p.trimmed();
+        if (p == QStringLiteral("*.*")) p = QStringLiteral("*");
+    }
+    return patterns.join(u' ');
+}
+
+// The dialog with the checks Qt's own accept does not make. It stays a
+// QFileDialog to the buttons and the line edit, which call accept().
+class CheckingFileDialog final : public QFileDialog {
+public:
+    CheckingFileDialog(QWidget* owner, std::uint32_t flags, TextSource& texts)
+        : QFileDialog(owner), flags_(flags), texts_(texts) {}
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (files.size() == 1 && !QFileInfo(files.first()).isDir() && !acceptable(QFileInfo(files.first())))
+            return;
+        QFileDialog::accept();  // also opens a chosen folder, and asks before overwriting
+    }
+
+private:
+    bool acceptable(const QFileInfo& chosen) {
+        if ((flags_ & ofn::PathMustExist) && !QFileInfo(chosen.absolutePath()).isDir()) {
+            QApplication::beep();
+            QMessageBox::warning(this, QString::fromUtf8(kProgramTitle),
+                                 text("R9010") + QStringLiteral(": ") +
+                                     QDir::toNativeSeparators(chosen.absolutePath()));
+            return false;
+        }
+        if ((flags_ & ofn::CreatePrompt) && !(flags_ & ofn::FileMustExist) && !chosen.exists()) {
+            QApplication::beep();
+            const auto answer = QMessageBox::question(
+                this, QString::fromUtf8(kProgramTitle),
+                QDir::toNativeSeparators(chosen.absoluteFilePath()) + u'\n' + text("R9011") + u'?',
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            return answer == QMessageBox::Yes;
+        }
+        return true;
+    }
+
+    QString text(const char* code) { return QString::fromStdString(texts_.TextTillAndra(code)); }
+
+    std::uint32_t flags_;
+    TextSource& texts_;
+};
+
+// The initial file name: the record's buffer up to its NUL, without the
+// blank padding behind the name.
+QString initialName(const std::string& buffer) {
+    std::string name = buffer.substr(0, buffer.find('\0'));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return QString::fromStdString(name);
+}
+
+qsizetype characterCount(const QString& text) { return text.toUcs4().size(); }
+
+}  // namespace
+
+QStringList qtNameFilters(const std::string& filterList) {
+    QStringList filters;
+    std::size_t at = 0;
+    while (at < filterList.size()) {
+        const std::size_t descriptionEnd = filterList.find('\0', at);
+        if (descriptionEnd == std::string::npos || descriptionEnd == at) break;
+        const std::size_t patternEnd = filterList.find('\0', descriptionEnd + 1);
+        if (patternEnd == std::string::npos) break;
+        QString description = QString::fromStdString(filterList.substr(at, descriptionEnd - at)).trimmed();
+        const QString patterns = patternsOf(filterList.substr(descriptionEnd + 1, patternEnd - descriptionEnd - 1));
+        at = patternEnd + 1;
+        if (patterns.isEmpty()) continue;
+        const QString shown = QStringLiteral("(") + patterns + u')';
+        const qsizetype open = description.lastIndexOf(u'(');
+        if (description.endsWith(u')') && open >= 0 &&
+            patternsOf(description.mid(open + 1, description.size() - open - 2).toStdString()) == patterns)
+            description = description.left(open).trimmed();
+        filters << (description.isEmpty() ? shown : description + u' ' + shown);
+    }
+    return filters;
+}
+
+QtFileDialogHost::QtFileDialogHost(QWidget* owner, TextSource& texts) : owner_(owner), texts_(texts) {}
+
+bool QtFileDialogHost::getOpenFileName(OpenFileName& ofn) { return run(ofn, false); }
+
+bool QtFileDialogHost::getSaveFileName(OpenFileName& ofn) { return run(ofn, true); }
+
+bool QtFileDialogHost::run(OpenFileName& ofn, bool save) {
+    CheckingFileDialog dialog(owner_, ofn.flags, texts_);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(QString::fromStdString(ofn.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(!save && (ofn.flags & ofn::FileMustExist) ? QFileDialog::ExistingFile
+                                                                  : QFileDialog::AnyFile);
+    if (!(ofn.flags & ofn::OverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = qtNameFilters(ofn.filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (!ofn.initialDir.empty()) dialog.setDirectory(QString::fromStdString(ofn.initialDir));
+    if (const QString name = initialName(ofn.file); !name.isEmpty()) dialog.selectFile(name);
+
+    QString chosen;
+    QObject::connect(&dialog, &QFileDialog::filesSelected, &dialog, [&chosen](const QStringList& files) {
+        if (!files.isEmpty()) chosen = files.first();
+    });
+    if (dialog.exec() != QDialog::Accepted || chosen.isEmpty()) return false;
+
+    const QFileInfo info(chosen);
+    const QString path = QDir::fromNativeSeparators(info.absoluteFilePath());
+    if (characterCount(path) > ofn.maxFile - 1) return false;
+    ofn.file = path.toStdString();
+    ofn.fileTitle = info.fileName().toStdString();
+    return true;
+}
+
+}  // namespace vexla

@@ -1,0 +1,62 @@
+#include "common/datetime.h"
+
+#include <gtest/gtest.h>
+
+namespace vexla {
+namespace {
+
+struct PictureCase {
+    DateTime t;
+    const char* picture;
+    const char* expected;
+};
+
+class FormatPicture : public ::testing::TestWithParam<PictureCase> {};
+
+TEST_P(FormatPicture, RendersTokens) {
+    EXPECT_EQ(formatPicture(GetParam().t, GetParam().picture), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, FormatPicture,
+    ::testing::Values(PictureCase{{2026, 3, 4, 8, 5, 9}, "yyyy-MM-dd HH:mm:ss", "2026-03-04 08:05:09"},
+                      PictureCase{{2026, 3, 4, 8, 5, 9}, "M/d/yy h:mm:ss tt", "3/4/26 8:05:09 AM"},
+                      PictureCase{{2026, 3, 4, 0, 30, 0}, "h:mm t", "12:30 A"},
+                      PictureCase{{2026, 3, 4, 12, 0, 0}, "hh:mm tt", "12:00 PM"},
+                      PictureCase{{2026, 3, 4, 23, 59, 59}, "H.mm", "23.59"},
+                      PictureCase{{2026, 11, 30, 7, 0, 0}, "d.M.yyyy", "30.11.2026"},
+                      PictureCase{{2026, 11, 30, 7, 0, 0}, "dd'h' yy", "30h 26"},
+                      PictureCase{{2026, 11, 30, 7, 0, 0}, "'it''s' d", "it's 30"},
+                      PictureCase{{2009, 1, 2, 7, 0, 0}, "y", "9"}));
+
+struct GeneralCase {
+    DateTime t;
+    const char* expected;
+};
+
+class FormatGeneral : public ::testing::TestWithParam<GeneralCase> {};
+
+// The system's default text of a date: date alone at midnight, time alone on the zero date.
+TEST_P(FormatGeneral, LeavesOutWhatIsZero) {
+    EXPECT_EQ(formatGeneral(GetParam().t, "yyyy-MM-dd", "HH:mm:ss"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, FormatGeneral,
+                         ::testing::Values(GeneralCase{{2026, 12, 4, 22, 15, 7}, "2026-12-04 22:15:07"},
+                                           GeneralCase{{2026, 12, 4, 0, 0, 0}, "2026-12-04"},
+                                           GeneralCase{{1899, 12, 30, 8, 30, 0}, "08:30:00"},
+                                           GeneralCase{{1899, 12, 30, 0, 0, 0}, "00:00:00"},
+                                           GeneralCase{{2026, 12, 4, 0, 0, 1}, "2026-12-04 00:00:01"}));
+
+TEST(DateTimeValidity, KnowsTheCalendar) {
+    EXPECT_TRUE(isValid({2024, 2, 29, 0, 0, 0}));
+    EXPECT_FALSE(isValid({2026, 2, 29, 0, 0, 0}));
+    EXPECT_TRUE(isValid({2000, 2, 29, 23, 59, 59}));
+    EXPECT_FALSE(isValid({1900, 2, 29, 0, 0, 0}));
+    EXPECT_FALSE(isValid({2026, 4, 31, 0, 0, 0}));
+    EXPECT_FALSE(isValid({2026, 1, 1, 24, 0, 0}));
+    EXPECT_TRUE(isValid({1899, 12, 30, 0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace vexla

@@ -1,0 +1,291 @@
+// Drives the real file dialog offscreen: a timer finds the modal dialog,
+// types into its file name box and presses its accept button, and answers
+// the message boxes it raises.
+#include "common/qt/qt_file_dialog_host.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <deque>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/open_save_dialog.h"
+#include "tests/support/fake_platform.h"
+
+namespace vexla {
+namespace {
+
+using namespace std::string_literals;
+
+void ensureApplication() {
+    static int argc = 1;
+    static char name[] = "qt_file_dialog_host_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+class FixedTexts final : public TextSource {
+public:
+    std::string TextTillAndra(const std::string& code) override {
+        if (code == "R9010") return "Mappen finns inte";
+        if (code == "R9011") return "Filen finns inte. Vill du skapa den";
+        return {};
+    }
+};
+
+struct SeenDialog {
+    QString title, directory, fileName;
+    QStringList nameFilters;
+    QFileDialog::AcceptMode acceptMode;
+    QFileDialog::FileMode fileMode;
+    bool confirmsOverwrite;
+};
+
+class DialogDriver {
+public:
+    std::optional<QString> typed;  // nullopt: cancel at once; empty: accept what is shown
+    std::deque<QMessageBox::StandardButton> answers;
+    std::vector<QString> messages;
+    std::optional<SeenDialog> seen;
+    bool stayedOpen = false;  // the dialog refused the choice and was cancelled
+
+    DialogDriver() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+        timer_.start(10);
+    }
+
+private:
+    void tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            messages.push_back(box->text());
+            QAbstractButton* button = nullptr;
+            if (!answers.empty()) {
+                button = box->button(answers.front());
+                answers.pop_front();
+            }
+            if (!button) button = box->escapeButton();
+            if (!button) button = box->defaultButton();
+            if (!button && !box->buttons().isEmpty()) button = box->buttons().first();
+            if (button) button->click();
+            return;
+        }
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (!dialog) return;
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!seen)
+            seen = SeenDialog{dialog->windowTitle(),  dialog->directory().absolutePath(), edit->text(),
+                              dialog->nameFilters(),  dialog->acceptMode(),           dialog->fileMode(),
+                              !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
+        if (accepted_ || !typed) {
+            stayedOpen = accepted_;
+            dialog->reject();
+            return;
+        }
+        accepted_ = true;
+        if (!typed->isEmpty()) edit->setText(*typed);
+        // The click is queued: a message box it raises runs a nested event
+        // loop, and a timer does not fire again inside its own handler.
+        auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        for (QAbstractButton* b : buttons->buttons())
+            if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+
+    QTimer timer_;
+    bool accepted_ = false;
+};
+
+constexpr std::uint32_t kImport = 0x201804;  // HideReadOnly, PathMustExist, FileMustExist, LongNames
+constexpr std::uint32_t kExport = 0x200804;  // HideReadOnly, PathMustExist, LongNames
+constexpr std::uint32_t kCopy = 0x282806;    // + OverwritePrompt, CreatePrompt, Explorer
+
+struct ChoiceCase {
+    const char* name;
+    std::int16_t saveMode;
+    std::uint32_t flags;
+    std::vector<std::string> existing;  // files in the dialog's folder
+    std::string defaultName;
+    std::optional<std::string> typed;  // relative to the folder
+    std::vector<QMessageBox::StandardButton> answers;
+    const char* wantFile;  // nullptr: no choice
+    std::vector<std::string> wantMessages;  // a text each shown message must hold
+    bool wantStayedOpen;
+};
+
+std::ostream& operator<<(std::ostream& os, const ChoiceCase& c) { return os << c.name; }
+
+class FileDialogChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(FileDialogChoice, ReturnsWhatTheUserChoseUnderTheFlags) {
+    ensureApplication();
+    const ChoiceCase& c = GetParam();
+    testing::TempFolder folder;
+    for (const std::string& f : c.existing) folder.write(f, "x");
+    FixedTexts texts;
+    QtFileDialogHost host(nullptr, texts);
+    testing::FakeMessageBoxes failures;
+    DialogDriver driver;
+    if (c.typed) driver.typed = QString::fromStdString(c.typed->empty() ? "" : folder.file(*c.typed));
+    driver.answers.assign(c.answers.begin(), c.answers.end());
+
+    const std::string got =
+        OpenSaveDialog(host, failures, c.saveMode, c.flags, "Databas (*.db)|*.db", "Välj", folder.path(), c.defaultName);
+
+    EXPECT_EQ(got, c.wantFile ? folder.file(c.wantFile) : "");
+    ASSERT_EQ(driver.messages.size(), c.wantMessages.size());
+    for (std::size_t i = 0; i < c.wantMessages.size(); ++i)
+        EXPECT_TRUE(driver.messages[i].contains(QString::fromStdString(c.wantMessages[i])))
+            << driver.messages[i].toStdString();
+    EXPECT_EQ(driver.stayedOpen, c.wantStayedOpen);
+    EXPECT_TRUE(failures.shown.empty());
+}
+
+using B = QMessageBox::StandardButton;
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, FileDialogChoice,
+    ::testing::Values(
+        ChoiceCase{"open_existing", 0, kImport, {"bok.db"}, "", "bok.db", {}, "bok.db", {}, false},
+        ChoiceCase{"open_missing_refused", 0, kImport, {"bok.db"}, "", "saknas.db", {}, nullptr, {}, true},
+        ChoiceCase{"open_missing_allowed_without_flag", 0, ofn::HideReadOnly, {}, "", "ny.db", {}, "ny.db", {}, false},
+        ChoiceCase{"save_overwrite_yes", -1, kCopy, {"Copy.db"}, "", "Copy.db", {B::Yes}, "Copy.db", {"Copy.db"}, false},
+        ChoiceCase{"save_overwrite_no", -1, kCopy, {"Copy.db"}, "", "Copy.db", {B::No}, nullptr, {"Copy.db"}, true},
+        ChoiceCase{"save_existing_without_prompt", -1, kExport, {"KundReg.skv"}, "", "KundReg.skv", {}, "KundReg.skv", {}, false},
+        ChoiceCase{"save_create_yes", -1, kCopy, {}, "", "Interval.db", {B::Yes}, "Interval.db", {"Filen finns inte. Vill du skapa den?"}, false},
+        ChoiceCase{"save_create_no", -1, kCopy, {}, "", "Interval.db", {B::No}, nullptr, {"Filen finns inte. Vill du skapa den?"}, true},
+        ChoiceCase{"missing_folder_refused", -1, kExport, {}, "", "saknas/KundReg.skv", {}, nullptr, {"Mappen finns inte: "}, true},
+        ChoiceCase{"missing_folder_allowed_without_flag", -1, 0, {}, "", "saknas/KundReg.skv", {}, "saknas/KundReg.skv", {}, false},
+        ChoiceCase{"default_name_accepted", -1, kExport, {}, "ResursReg.skv", "", {}, "ResursReg.skv", {}, false},
+        ChoiceCase{"cancel", 0, kImport, {"bok.db"}, "", std::nullopt, {}, nullptr, {}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct LengthCase {
+    const char* name;
+    std::size_t pathLength;
+    bool fits;
+};
+
+std::ostream& operator<<(std::ostream& os, const LengthCase& c) { return os << c.name; }
+
+class FileDialogPathLength : public ::testing::TestWithParam<LengthCase> {};
+
+TEST_P(FileDialogPathLength, MustFitThe254CharacterBuffer) {
+    ensureApplication();
+    testing::TempFolder folder;
+    // folder / <subfolders> / f.db, the subfolders' names (each within a
+    // file system's 255-byte limit) chosen for the whole length
+    std::size_t padding = GetParam().pathLength - folder.path().size() - 6;
+    std::string subfolders;
+    for (; padding > 200; padding -= 201) subfolders += std::string(200, 'q') + "/";
+    subfolders += std::string(padding, 'p');
+    const std::string path = folder.write(subfolders + "/f.db", "x");
+    ASSERT_EQ(path.size(), GetParam().pathLength);
+
+    FixedTexts texts;
+    QtFileDialogHost host(nullptr, texts);
+    testing::FakeMessageBoxes failures;
+    DialogDriver driver;
+    driver.typed = QString::fromStdString(path);
+    EXPECT_EQ(OpenSaveDialog(host, failures, 0, kImport, "Databas (*.db)|*.db", "Välj", folder.path(), ""),
+              GetParam().fits ? path : "");
+    EXPECT_TRUE(driver.messages.empty());
+    EXPECT_FALSE(driver.stayedOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, FileDialogPathLength,
+                         ::testing::Values(LengthCase{"just_fits", 254, true}, LengthCase{"one_too_long", 255, false},
+                                           LengthCase{"far_too_long", 300, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct SetupCase {
+    const char* name;
+    std::int16_t saveMode;
+    std::uint32_t flags;
+    std::string filter;
+    std::string defaultName;
+    QFileDialog::AcceptMode acceptMode;
+    QFileDialog::FileMode fileMode;
+    bool confirmsOverwrite;
+    QStringList nameFilters;
+};
+
+std::ostream& operator<<(std::ostream& os, const SetupCase& c) { return os << c.name; }
+
+class FileDialogSetup : public ::testing::TestWithParam<SetupCase> {};
+
+TEST_P(FileDialogSetup, FollowsTheRecord) {
+    ensureApplication();
+    const SetupCase& c = GetParam();
+    testing::TempFolder folder;
+    FixedTexts texts;
+    QtFileDialogHost host(nullptr, texts);
+    testing::FakeMessageBoxes failures;
+    DialogDriver driver;
+    EXPECT_EQ(OpenSaveDialog(host, failures, c.saveMode, c.flags, c.filter, "Titel", folder.path(), c.defaultName), "");
+    ASSERT_TRUE(driver.seen);
+    EXPECT_EQ(driver.seen->title, "Titel");
+    EXPECT_EQ(driver.seen->directory.toStdString(), folder.path());
+    EXPECT_EQ(driver.seen->fileName.toStdString(), c.defaultName);
+    EXPECT_EQ(driver.seen->acceptMode, c.acceptMode);
+    EXPECT_EQ(driver.seen->fileMode, c.fileMode);
+    if (c.acceptMode == QFileDialog::AcceptSave) {
+        EXPECT_EQ(driver.seen->confirmsOverwrite, c.confirmsOverwrite);
+    }
+    EXPECT_EQ(driver.seen->nameFilters, c.nameFilters);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uses, FileDialogSetup,
+    ::testing::Values(
+        SetupCase{"register_import", 0, kImport, "Registerfil (*.skv)|*.skv|", "", QFileDialog::AcceptOpen,
+                  QFileDialog::ExistingFile, false, {"Registerfil (*.skv)"}},
+        SetupCase{"register_export", -1, kExport, "Registerfil (*.skv)|*.skv", "KundReg.skv",
+                  QFileDialog::AcceptSave, QFileDialog::AnyFile, false, {"Registerfil (*.skv)"}},
+        SetupCase{"database_file", 0, kImport, "Databas (*.db)|*.db", "", QFileDialog::AcceptOpen,
+                  QFileDialog::ExistingFile, false, {"Databas (*.db)"}},
+        SetupCase{"interval_copy", -1, kCopy, "Databas (*.db)|*.db", "Interval.db", QFileDialog::AcceptSave,
+                  QFileDialog::AnyFile, true, {"Databas (*.db)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FilterCase {
+    const char* name;
+    std::string list;
+    QStringList want;
+};
+
+std::ostream& operator<<(std::ostream& os, const FilterCase& c) { return os << c.name; }
+
+class QtNameFilters : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(QtNameFilters, PairDescriptionsWithPatterns) { EXPECT_EQ(qtNameFilters(GetParam().list), GetParam().want); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, QtNameFilters,
+    ::testing::Values(FilterCase{"patterns_already_shown", "Registerfil (*.skv)\0*.skv\0"s, {"Registerfil (*.skv)"}},
+                      FilterCase{"patterns_added", "Databas\0*.db\0"s, {"Databas (*.db)"}},
+                      FilterCase{"all_files", "Alla filer\0*.*\0"s, {"Alla filer (*)"}},
+                      FilterCase{"several_patterns", "Bilder\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
+                      FilterCase{"several_patterns_shown", "Bilder (*.png;*.jpg)\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
+                      FilterCase{"other_patterns_shown", "Text (*.txt)\0*.skv\0"s, {"Text (*.txt) (*.skv)"}},
+                      FilterCase{"two_pairs", "A\0*.a\0B\0*.b\0\0"s, {"A (*.a)", "B (*.b)"}},
+                      FilterCase{"pair_without_pattern_dropped", "A\0\0B\0*.b\0"s, {"B (*.b)"}},
+                      FilterCase{"description_without_pattern", "A\0"s, {}},
+                      FilterCase{"empty_entry_ends_list", "\0*.x\0"s, {}},
+                      FilterCase{"empty", ""s, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vexla

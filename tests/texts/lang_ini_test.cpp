@@ -1,0 +1,298 @@
+// Checks of the two language files the program ships: every text code the
+// program uses has a text in both, the files are Windows-1252 with CR LF,
+// button access keys are unique within each window, and texts that the code
+// joins with fixed punctuation do not bring their own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/cp1252.h"
+#include "common/ini_file.h"
+#include "texts/kompilerad.h"
+
+namespace vexla {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every text code the program uses.
+const std::vector<std::string> kAllCodes = {
+    "R0030", "R0137", "R0138", "R0558", "R0690", "R0692", "R0840", "R0898", "R0969", "R1032", "R1036", "R1045",
+    "R1048", "R1051", "R1093", "R1096", "R1139", "R1418", "R1482", "R17",   "R1738", "R1739", "R1740", "R1741",
+    "R1742", "R1743", "R1744", "R1745", "R1746", "R1747", "R1748", "R1749", "R1750", "R1751", "R1752", "R1753",
+    "R1754", "R1755", "R1756", "R1758", "R1759", "R1760", "R1761", "R1774", "R1775", "R1776", "R1777", "R1778",
+    "R1781", "R1782", "R1784", "R1785", "R1786", "R1787", "R1788", "R1789", "R1792", "R1793", "R1794", "R1795",
+    "R1796", "R1797", "R1798", "R1799", "R1800", "R1805", "R1806", "R1807", "R1808", "R1809", "R1810", "R1811",
+    "R1812", "R1813", "R1817", "R1818", "R1819", "R1823", "R1825", "R1826", "R1827", "R1828", "R1829", "R1830",
+    "R1831", "R1832", "R1833", "R1834", "R1835", "R1837", "R1838", "R1840", "R1841", "R1842", "R1843", "R1844",
+    "R1846", "R1847", "R1848", "R1849", "R1850", "R1851", "R1852", "R1853", "R1861", "R1862", "R1863", "R1864",
+    "R1865", "R1866", "R1869", "R1871", "R1874", "R1875", "R1877", "R1878", "R1879", "R1880", "R1881", "R1882",
+    "R1884", "R1885", "R1888", "R9001", "R9002", "R9003", "R9004", "R9005",
+};
+
+// The captions of each window: buttons and check boxes carry an access key,
+// frames, labels and headings carry none (a label shows '&' literally).
+struct WindowCaptions {
+    const char* window;
+    std::vector<std::string> keyed;
+    std::vector<std::string> plain;
+};
+
+const std::vector<WindowCaptions> kWindows = {
+    {"frmAdmin",
+     {"R1829", "R1827", "R1834", "R1832", "R1848", "R1850", "R1837", "R1841", "R1096", "R1093"},
+     {"R1825", "R1826", "R1831", "R1847", "R1852"}},
+    {"frmLogin", {"R0898", "R1048"}, {"R1885", "R1888", "R1139", "R1051"}},
+    {"frmSokvag", {"R0840", "R0898", "R1048"}, {"R1482"}},
+    {"frmKopplaFalt",
+     {"R1866", "R1862", "R1032", "R1877", "R1879", "R1864", "R0898", "R1048"},
+     {"R1861", "R1036", "R1882", "R1045", "R1884"}},
+    {"frmIntervall", {"R0898", "R1048"}, {"R1853", "R0969", "R1418"}},
+};
+
+// Texts that the code follows with punctuation or more words of its own
+// ("!", "?", ": ", "...", ".", " "): they must not end in punctuation.
+const std::vector<std::string> kJoinedCodes = {
+    "R0030", "R0558", "R17",   "R1738", "R1740", "R1742", "R1748", "R1749", "R1750", "R1751", "R1755", "R1756",
+    "R1758", "R1759", "R1760", "R1774", "R1776", "R1777", "R1781", "R1782", "R1784", "R1785", "R1787", "R1788",
+    "R1789", "R1794", "R1795", "R1796", "R1798", "R1799", "R1800", "R1805", "R1806", "R1818", "R1842", "R1861",
+};
+
+std::string sourceDir() {
+    const char* dir = std::getenv("VEXLA_SOURCE_DIR");
+    return dir && *dir ? dir : VEXLA_TEST_SOURCE_DIR;
+}
+
+std::string programDir() {
+    const char* dir = std::getenv("VEXLA_PROGRAM_DIR");
+    return dir && *dir ? dir : VEXLA_TEST_PROGRAM_DIR;
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+struct Language {
+    const char* name;
+    std::string path() const { return sourceDir() + "/texts/" + name + "/Lang.ini"; }
+    std::string text(const std::string& code) const { return readIniString(path(), "System", code, 255); }
+};
+
+void PrintTo(const Language& language, std::ostream* os) { *os << language.name; }
+
+const Language kSwedish{"se"};
+const Language kEnglish{"en"};
+
+// The keys of the file in order of appearance (duplicates kept).
+std::vector<std::string> keysOf(const std::string& bytes) {
+    std::vector<std::string> keys;
+    std::istringstream lines(bytes);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == ';' || line[0] == '[') continue;
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) keys.push_back(line.substr(0, eq));
+    }
+    return keys;
+}
+
+// The access keys of a caption: the character behind each single '&'.
+std::vector<std::string> accessKeys(const std::string& caption) {
+    std::vector<std::string> keys;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (i + 1 < caption.size() && caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        std::string key = cp1252ToUtf8(utf8ToCp1252(caption.substr(i + 1, 4)).substr(0, 1));
+        if (key.size() == 1) key[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(key[0])));
+        if (key == "\xC3\x85") key = "\xC3\xA5";  // Å å
+        if (key == "\xC3\x84") key = "\xC3\xA4";  // Ä ä
+        if (key == "\xC3\x96") key = "\xC3\xB6";  // Ö ö
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+// True when `bytes` hold non-ASCII text that is well-formed UTF-8 of
+// characters Windows-1252 has: a language file saved in the wrong encoding.
+bool looksUtf8Encoded(const std::string& bytes) {
+    std::size_t replaced = 0;
+    const std::string asCp1252 = utf8ToCp1252(bytes, &replaced);
+    return replaced == 0 && asCp1252 != bytes;
+}
+
+class LangIni : public testing::TestWithParam<Language> {
+protected:
+    void SetUp() override {
+        bytes = readBytes(GetParam().path());
+        ASSERT_FALSE(bytes.empty()) << GetParam().path();
+    }
+    std::string bytes;
+};
+
+TEST_P(LangIni, IsWindows1252WithCrLfOnEveryLine) {
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << "the last line lacks its CR LF";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == '\r') {
+            EXPECT_TRUE(i + 1 < bytes.size() && bytes[i + 1] == '\n') << "lone CR at byte " << i;
+        } else if (b == '\n') {
+            EXPECT_TRUE(i > 0 && bytes[i - 1] == '\r') << "LF without CR at byte " << i;
+        } else {
+            EXPECT_FALSE(b < 0x20 || b == 0x7F) << "control byte " << int(b) << " at " << i;
+            EXPECT_FALSE(b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
+                << "byte " << int(b) << " is undefined in Windows-1252, at " << i;
+        }
+    }
+    // Both files hold letters or dashes beyond ASCII; saved as UTF-8 by
+    // mistake they would still be well-formed UTF-8.
+    EXPECT_FALSE(looksUtf8Encoded(bytes)) << "the file looks UTF-8 encoded";
+}
+
+TEST_P(LangIni, HoldsOneSystemSectionWithEachKeyOnce) {
+    std::vector<std::string> sections;
+    std::istringstream lines(bytes);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] == '[') sections.push_back(line);
+    }
+    EXPECT_EQ(sections, std::vector<std::string>{"[System]\r"});
+    std::map<std::string, int> seen;
+    for (const std::string& key : keysOf(bytes)) {
+        EXPECT_TRUE(std::regex_match(key, std::regex("R[0-9]{4}|R17"))) << "odd key '" << key << "'";
+        EXPECT_EQ(++seen[key], 1) << key << " appears twice; only the first counts";
+    }
+}
+
+TEST_P(LangIni, HasATextForEveryCodeOfTheProgram) {
+    for (const std::string& code : kAllCodes) EXPECT_NE(GetParam().text(code), "") << code;
+}
+
+TEST_P(LangIni, HasATextForEveryCodeInTheSources) {
+    const std::regex literal("\"(R[0-9]{4}|R17)\"");
+    std::set<std::string> codes;
+    for (const char* area : {"app", "texts", "login", "common", "db", "registers"}) {
+        const fs::path dir = fs::path(sourceDir()) / area;
+        if (!fs::exists(dir)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+            const std::string ext = entry.path().extension().string();
+            if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+            const std::string source = readBytes(entry.path().string());
+            for (auto it = std::sregex_iterator(source.begin(), source.end(), literal); it != std::sregex_iterator();
+                 ++it) {
+                codes.insert((*it)[1].str());
+            }
+        }
+    }
+    ASSERT_TRUE(codes.count("R0030")) << "the scan of the sources found nothing";
+    for (const std::string& code : codes) EXPECT_NE(GetParam().text(code), "") << code << " is used in the sources";
+}
+
+TEST_P(LangIni, EveryTextFitsTheSmallestBuffer) {
+    std::istringstream lines(bytes);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t eq = line.find('=');
+        if (line.empty() || line[0] == ';' || eq == std::string::npos) continue;
+        std::string value = line.substr(eq + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        EXPECT_LE(value.size(), 254u) << line.substr(0, eq);
+    }
+}
+
+TEST_P(LangIni, AccessKeysAreUniqueWithinEachWindow) {
+    std::set<std::string> captionCodes;
+    for (const WindowCaptions& w : kWindows) {
+        std::map<std::string, std::string> owner;
+        for (const std::string& code : w.keyed) {
+            captionCodes.insert(code);
+            const std::vector<std::string> keys = accessKeys(GetParam().text(code));
+            ASSERT_EQ(keys.size(), 1u) << w.window << ": " << code << " needs exactly one access key";
+            const auto [it, fresh] = owner.emplace(keys[0], code);
+            EXPECT_TRUE(fresh) << w.window << ": " << code << " and " << it->second << " share the key " << keys[0];
+        }
+        for (const std::string& code : w.plain) {
+            EXPECT_TRUE(accessKeys(GetParam().text(code)).empty()) << w.window << ": " << code << " is no button";
+        }
+    }
+    // No other text may carry an access key: cmdKomprimera's caption gets
+    // " && " and the R1843 text appended, tooltips and messages show '&' as is.
+    for (const std::string& code : kAllCodes) {
+        if (captionCodes.count(code)) continue;
+        EXPECT_TRUE(accessKeys(GetParam().text(code)).empty()) << code;
+    }
+}
+
+TEST_P(LangIni, JoinedTextsBringNoPunctuationOfTheirOwn) {
+    for (const std::string& code : kAllCodes) {
+        const std::string text = GetParam().text(code);
+        ASSERT_FALSE(text.empty()) << code;
+        EXPECT_NE(text.back(), '!') << code;
+        EXPECT_NE(text.back(), '?') << code;
+    }
+    for (const std::string& code : kJoinedCodes) {
+        const std::string text = GetParam().text(code);
+        ASSERT_FALSE(text.empty()) << code;
+        EXPECT_EQ(std::string(".!?:;, ").find(text.back()), std::string::npos) << code << ": '" << text << "'";
+    }
+    // The copy message puts the file name straight behind this text.
+    const std::string copied = GetParam().text("R1752");
+    EXPECT_EQ(copied.back(), ' ') << "R1752 needs its trailing blank, written in quotes";
+}
+
+TEST_P(LangIni, OwnCodesAreListedInTheHeaderComment) {
+    std::string comments;
+    std::istringstream lines(bytes);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line[0] == ';') comments += line + "\n";
+    }
+    for (const std::string& key : keysOf(bytes)) {
+        if (key.compare(0, 2, "R9") != 0) continue;
+        EXPECT_LT(key, "R9100") << key << " lies outside R9000-R9099";
+        EXPECT_NE(comments.find(key), std::string::npos) << key << " is not listed in the header comment";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LangIni, testing::Values(kSwedish, kEnglish),
+                         [](const testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
+
+TEST(LangIniPair, BothFilesHoldTheSameCodes) {
+    std::vector<std::string> se = keysOf(readBytes(kSwedish.path()));
+    std::vector<std::string> en = keysOf(readBytes(kEnglish.path()));
+    std::sort(se.begin(), se.end());
+    std::sort(en.begin(), en.end());
+    EXPECT_EQ(se, en);
+}
+
+TEST(LangIniPair, OnlyTheSwedishFileChoosesSwedish) {
+    EXPECT_EQ(kSwedish.text("R0692"), "Kontakta Trevanto.");
+    EXPECT_NE(kEnglish.text("R0692"), "Kontakta Trevanto.");
+    EXPECT_FALSE(kEnglish.text("R0692").empty());
+}
+
+// The build installs the chosen Lang.ini where this build's program looks.
+TEST(LangIniPair, InstalledWhereTheProgramLooks) {
+    const std::string installed = readBytes(langIniPath(programDir()));
+    ASSERT_FALSE(installed.empty()) << langIniPath(programDir());
+    EXPECT_TRUE(installed == readBytes(kSwedish.path()) || installed == readBytes(kEnglish.path()));
+}
+
+}  // namespace
+}  // namespace vexla

@@ -1,0 +1,351 @@
+#include "texts/mtexter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "tests/texts/texts_test_support.h"
+
+namespace vexla {
+namespace {
+
+using testing_support::RecordingMessageBoxes;
+using testing_support::TempFolder;
+using testing_support::writeLangIni;
+
+const std::string kDesignCaption = "design caption";
+const std::string kDesignToolTip = "design tooltip";
+
+// A control that keeps what it is given, logs each call to a shared log and
+// can be told to refuse its caption or its tooltip.
+class FakeControl : public TextControl {
+public:
+    FakeControl(std::string name, TextControlKind kind, std::string tag, std::vector<std::string>* log = nullptr)
+        : name_(std::move(name)), kind_(kind), tag_(std::move(tag)), log_(log) {}
+
+    TextControlKind kind() const override { return kind_; }
+    std::string tag() const override { return tag_; }
+    Status setCaption(const std::string& text) override {
+        if (log_) log_->push_back(name_ + ".caption");
+        if (refuseCaption) return Error{438, "Object doesn't support this property or method", "test"};
+        caption = text;
+        return {};
+    }
+    Status setToolTip(const std::string& text) override {
+        if (log_) log_->push_back(name_ + ".tooltip");
+        if (refuseToolTip) return Error{380, "Invalid property value", "test"};
+        toolTip = text;
+        return {};
+    }
+
+    std::string caption = kDesignCaption;
+    std::string toolTip = kDesignToolTip;
+    bool refuseCaption = false;
+    bool refuseToolTip = false;
+
+private:
+    std::string name_;
+    TextControlKind kind_;
+    std::string tag_;
+    std::vector<std::string>* log_;
+};
+
+class FakeForm : public TextForm {
+public:
+    explicit FakeForm(std::string tag) : tag_(std::move(tag)) {}
+    std::string tag() const override { return tag_; }
+    Status setTitle(const std::string& text) override {
+        if (refuseTitle) return Error{5, "Invalid procedure call or argument", "test"};
+        title = text;
+        return {};
+    }
+    std::size_t controlCount() const override { return controls.size(); }
+    TextControl& control(std::size_t i) override { return *controls.at(i); }
+
+    FakeControl& add(std::string name, TextControlKind kind, std::string tag) {
+        controls.push_back(std::make_unique<FakeControl>(std::move(name), kind, std::move(tag), &log));
+        return *controls.back();
+    }
+
+    std::string title = "design title";
+    bool refuseTitle = false;
+    std::vector<std::unique_ptr<FakeControl>> controls;
+    std::vector<std::string> log;
+
+private:
+    std::string tag_;
+};
+
+const std::string k300(300, 'x');
+const std::string k600(600, 'y');
+const std::string k2500(2500, 't');
+
+std::vector<std::string> baseLangIni() {
+    return {"; test texts", "[System]",
+            "R0030=Fel",
+            "R1825=Vexla Admin",
+            "R1827=&Exportera...",
+            "R1828=Exportera kundregistret",
+            "R1861=Koppla fält",
+            "R1808=\" – Resurser\"",
+            "R0001=<<SAKNAS>>",
+            "R0002=<<SAKNAS>> och mer",
+            "R0003=",
+            "R0004=\"  citerad  \"",
+            "R0005=<<SAKNAS",
+            "R0300=" + k300,
+            "R0600=" + k600,
+            "R2500=" + k2500};
+}
+
+class MTexterTest : public testing::Test {
+protected:
+    void SetUp() override { writeLangIni(path(), baseLangIni()); }
+    std::string path() const { return folder.path() + "/Lang.ini"; }
+
+    TempFolder folder;
+    RecordingMessageBoxes messages;
+};
+
+struct ControlCase {
+    const char* name;
+    TextControlKind kind;
+    std::string tag;
+    bool tooltipForInput;
+    bool answer;
+    std::string caption;
+    std::string toolTip;
+};
+
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
+
+class TextTillControlCases : public MTexterTest, public testing::WithParamInterface<ControlCase> {};
+
+TEST_P(TextTillControlCases, PlacesTheTextsOfTheTag) {
+    const ControlCase& c = GetParam();
+    mTexter texts(path(), messages);
+    FakeControl control("c", c.kind, c.tag);
+    EXPECT_EQ(texts.TextTillControl(control, c.tag, c.tooltipForInput), c.answer);
+    EXPECT_EQ(control.caption, c.caption);
+    EXPECT_EQ(control.toolTip, c.toolTip);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+using K = TextControlKind;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TextTillControlCases,
+    testing::Values(
+        ControlCase{"ButtonCaptionAndToolTip", K::Caption, "R1827;R1828", true, true, "&Exportera...",
+                    "Exportera kundregistret"},
+        ControlCase{"TextBoxToolTipReplacedByToolTipCode", K::Input, "R1827;R1828", true, true, kDesignCaption,
+                    "Exportera kundregistret"},
+        ControlCase{"TextBoxCaptionTextBecomesToolTip", K::Input, "R1827", true, true, kDesignCaption,
+                    "&Exportera..."},
+        ControlCase{"TextBoxWithoutToolTipForInput", K::Input, "R1827", false, true, kDesignCaption,
+                    kDesignToolTip},
+        ControlCase{"TextBoxEmptyToolTipTextKeepsCaptionText", K::Input, "R1827;R0003", true, true, kDesignCaption,
+                    "&Exportera..."},
+        ControlCase{"TabsGetNoCaption", K::Tabs, "R1827", true, true, kDesignCaption, kDesignToolTip},
+        ControlCase{"TabsStillGetTheToolTipCode", K::Tabs, "R1827;R1828", true, true, kDesignCaption,
+                    "Exportera kundregistret"},
+        ControlCase{"PlusAppendsSecondText", K::Caption, "R1861+R1808", true, true, "Koppla fält – Resurser",
+                    kDesignToolTip},
+        ControlCase{"PlusSecondIsMarker", K::Caption, "R1861+R0001", true, true, "Koppla fält", kDesignToolTip},
+        ControlCase{"PlusSecondBeginsWithMarker", K::Caption, "R1861+R0002", true, true, "Koppla fält",
+                    kDesignToolTip},
+        ControlCase{"PlusSecondAlmostMarkerIsAppended", K::Caption, "R1861+R0005", true, true,
+                    "Koppla fält<<SAKNAS", kDesignToolTip},
+        ControlCase{"PlusSecondEmpty", K::Caption, "R1861+R0003", true, true, "Koppla fält", kDesignToolTip},
+        ControlCase{"PlusSecondAbsent", K::Caption, "R1861+R7777", true, true, "Koppla fält", kDesignToolTip},
+        ControlCase{"PlusAndToolTip", K::Caption, "R1861+R1808;R1828", true, true, "Koppla fält – Resurser",
+                    "Exportera kundregistret"},
+        ControlCase{"PlusOnInputGoesToToolTip", K::Input, "R1861+R1808", true, true, kDesignCaption,
+                    "Koppla fält – Resurser"},
+        ControlCase{"MarkerAsCaptionIsShown", K::Caption, "R0002", true, true, "<<SAKNAS>> och mer",
+                    kDesignToolTip},
+        ControlCase{"AbsentCodesKeepDesign", K::Caption, "R7777;R7778", true, true, kDesignCaption, kDesignToolTip},
+        ControlCase{"EmptyCaptionKeepsDesign", K::Caption, "R0003;R1828", true, true, kDesignCaption,
+                    "Exportera kundregistret"},
+        ControlCase{"OnlyToolTipCode", K::Caption, ";R1828", true, true, kDesignCaption, "Exportera kundregistret"},
+        ControlCase{"CaptionOf300GivenWhole", K::Caption, "R0300", true, true, k300, kDesignToolTip},
+        ControlCase{"CaptionCutTo499", K::Caption, "R0600", true, true, std::string(499, 'y'), kDesignToolTip},
+        ControlCase{"EachCaptionPieceCutTo499", K::Caption, "R0300+R0600", true, true, k300 + std::string(499, 'y'),
+                    kDesignToolTip},
+        ControlCase{"ToolTipCutTo1999", K::Caption, "R1827;R2500", true, true, "&Exportera...",
+                    std::string(1999, 't')},
+        ControlCase{"QuotedValueWithoutQuotes", K::Caption, "R0004", true, true, "  citerad  ", kDesignToolTip},
+        ControlCase{"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}),
+    [](const testing::TestParamInfo<ControlCase>& info) { return std::string(info.param.name); });
+
+struct LookupCase {
+    const char* name;
+    std::string code;
+    std::string text;
+};
+
+void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
+
+class TextTillAndraCases : public MTexterTest, public testing::WithParamInterface<LookupCase> {};
+
+TEST_P(TextTillAndraCases, GivesTheTextOfTheCode) {
+    mTexter texts(path(), messages);
+    EXPECT_EQ(texts.TextTillAndra(GetParam().code), GetParam().text);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TextTillAndraCases,
+                         testing::Values(LookupCase{"Plain", "R1828", "Exportera kundregistret"},
+                                         LookupCase{"CaseOfCodeIgnored", "r1828", "Exportera kundregistret"},
+                                         LookupCase{"Absent", "R7777", ""},
+                                         LookupCase{"EmptyCode", "", ""},
+                                         LookupCase{"ValueOf300CutTo254", "R0300", std::string(254, 'x')},
+                                         LookupCase{"MarkerShownUnchanged", "R0001", "<<SAKNAS>>"},
+                                         LookupCase{"Quoted", "R0004", "  citerad  "}),
+                         [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MTexterTest, NoLangIniGivesEmptyTextsAndKeepsDesign) {
+    mTexter texts(folder.path() + "/missing/Lang.ini", messages);
+    EXPECT_EQ(texts.TextTillAndra("R1828"), "");
+    FakeForm form("R1825");
+    FakeControl& button = form.add("button", K::Caption, "R1827;R1828");
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+    EXPECT_EQ(form.title, "");  // a window's title is set even when its text is empty
+    EXPECT_EQ(button.caption, kDesignCaption);
+    EXPECT_EQ(button.toolTip, kDesignToolTip);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MTexterTest, UnreadableLangIniIsReportedOnceByTextTillAndra) {
+    const std::string dir = folder.path() + "/bin";
+    std::filesystem::create_directory(dir);
+    mTexter texts(dir, messages);
+    EXPECT_EQ(texts.TextTillAndra("R1828"), "");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    // The R0030 text cannot be read either, so the message starts with the blank.
+    EXPECT_EQ(messages.shown[0].text, " 75 (Path/File access error) in procedure TextTillAndra in Module mTexter");
+}
+
+TEST_F(MTexterTest, SetTextOfFormAppliesTitleAndControlsInOrder) {
+    mTexter texts(path(), messages);
+    FakeForm form("R1825");
+    FakeControl& button = form.add("button", K::Caption, "R1827;R1828");
+    FakeControl& untagged = form.add("untagged", K::Caption, "");
+    FakeControl& list = form.add("list", K::Input, "R1861");
+    FakeControl& missing = form.add("missing", K::Caption, "R7777");
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+    EXPECT_EQ(form.title, "Vexla Admin");
+    EXPECT_EQ(button.caption, "&Exportera...");
+    EXPECT_EQ(button.toolTip, "Exportera kundregistret");
+    EXPECT_EQ(untagged.caption, kDesignCaption);
+    EXPECT_EQ(list.toolTip, "Koppla fält");
+    EXPECT_EQ(missing.caption, kDesignCaption);
+    EXPECT_EQ(form.log, (std::vector<std::string>{"button.caption", "button.tooltip", "list.tooltip"}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MTexterTest, WindowWithoutTagKeepsItsTitle) {
+    mTexter texts(path(), messages);
+    FakeForm form("");
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+    EXPECT_EQ(form.title, "design title");
+}
+
+TEST_F(MTexterTest, RefusedTitleIsReportedAndNoControlIsTouched) {
+    mTexter texts(path(), messages);
+    FakeForm form("R1825");
+    form.refuseTitle = true;
+    FakeControl& button = form.add("button", K::Caption, "R1827;R1828");
+    EXPECT_FALSE(texts.SetTextOfForm(form));
+    EXPECT_EQ(button.caption, kDesignCaption);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Fel 5 (Invalid procedure call or argument) in procedure SetTextOfForm in Module mTexter");
+    EXPECT_EQ(messages.shown[0].title, kProgramTitle);
+    EXPECT_EQ(messages.shown[0].icon, MsgIcon::None);
+    EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+}
+
+struct RefusalCase {
+    const char* name;
+    TextControlKind kind;
+    const char* tag;
+    bool refuseCaption;
+    bool refuseToolTip;
+    std::string message;
+    std::string caption;  // what the control shows afterwards
+    std::string toolTip;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class TextTillControlRefusals : public MTexterTest, public testing::WithParamInterface<RefusalCase> {};
+
+// A refused property is reported, the answer is false, the rest of that
+// control's texts are not applied, and the window goes on with the next
+// control.
+TEST_P(TextTillControlRefusals, ReportsAndGoesOnWithTheNextControl) {
+    const RefusalCase& c = GetParam();
+    mTexter texts(path(), messages);
+    FakeForm form("R1825");
+    FakeControl& refusing = form.add("refusing", c.kind, c.tag);
+    refusing.refuseCaption = c.refuseCaption;
+    refusing.refuseToolTip = c.refuseToolTip;
+    FakeControl& next = form.add("next", K::Caption, "R1861");
+
+    EXPECT_FALSE(texts.TextTillControl(refusing, c.tag, true));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, c.message);
+    EXPECT_EQ(messages.shown[0].title, kProgramTitle);
+    EXPECT_EQ(messages.shown[0].icon, MsgIcon::None);
+    EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(refusing.caption, c.caption);
+    EXPECT_EQ(refusing.toolTip, c.toolTip);
+
+    messages.shown.clear();
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(form.title, "Vexla Admin");
+    EXPECT_EQ(next.caption, "Koppla fält");
+}
+
+const std::string kCaptionRefused =
+    "Fel 438 (Object doesn't support this property or method) in procedure TextTillControl in Module mTexter";
+const std::string kToolTipRefused = "Fel 380 (Invalid property value) in procedure TextTillControl in Module mTexter";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TextTillControlRefusals,
+    testing::Values(
+        RefusalCase{"CaptionRefusedToolTipNotApplied", K::Caption, "R1827;R1828", true, false, kCaptionRefused,
+                    kDesignCaption, kDesignToolTip},
+        RefusalCase{"ToolTipCodeRefused", K::Caption, "R1827;R1828", false, true, kToolTipRefused, "&Exportera...",
+                    kDesignToolTip},
+        RefusalCase{"InputToolTipRefused", K::Input, "R1827;R1828", false, true, kToolTipRefused, kDesignCaption,
+                    kDesignToolTip}),
+    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MTexterTest, ReadsTheFileAfreshForTheNextWindow) {
+    mTexter texts(path(), messages);
+    FakeForm first("R1825");
+    texts.SetTextOfForm(first);
+    EXPECT_EQ(first.title, "Vexla Admin");
+    std::vector<std::string> changed = baseLangIni();
+    changed.push_back("R1825=Vexla Admin 2");  // a later duplicate does not count...
+    writeLangIni(path(), changed);
+    FakeForm second("R1825");
+    texts.SetTextOfForm(second);
+    EXPECT_EQ(second.title, "Vexla Admin");
+    changed[3] = "R1825=Nytt namn";  // ...but a changed line does, at once
+    writeLangIni(path(), changed);
+    FakeForm third("R1825");
+    texts.SetTextOfForm(third);
+    EXPECT_EQ(third.title, "Nytt namn");
+}
+
+}  // namespace
+}  // namespace vexla

@@ -1,0 +1,153 @@
+#include "texts/qt/widget_texts.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include <functional>
+#include <memory>
+
+#include "tests/texts/texts_test_support.h"
+#include "texts/mtexter.h"
+
+namespace vexla {
+namespace {
+
+using testing_support::RecordingMessageBoxes;
+using testing_support::TempFolder;
+using testing_support::writeLangIni;
+
+class WidgetTexts : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!QApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "widget_texts_test";
+            static char* argv[] = {name, nullptr};
+            new QApplication(argc, argv);
+        }
+    }
+};
+
+struct KindCase {
+    const char* name;
+    std::function<QWidget*()> make;
+    TextControlKind kind;
+};
+
+void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
+
+class WidgetKinds : public WidgetTexts, public testing::WithParamInterface<KindCase> {};
+
+TEST_P(WidgetKinds, FollowTheClass) {
+    std::unique_ptr<QWidget> widget(GetParam().make());
+    EXPECT_EQ(textControlKindOf(*widget), GetParam().kind);
+}
+
+using K = TextControlKind;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WidgetKinds,
+    testing::Values(KindCase{"PushButton", [] { return new QPushButton; }, K::Caption},
+                    KindCase{"CheckBox", [] { return new QCheckBox; }, K::Caption},
+                    KindCase{"RadioButton", [] { return new QRadioButton; }, K::Caption},
+                    KindCase{"Label", [] { return new QLabel; }, K::Caption},
+                    KindCase{"GroupBox", [] { return new QGroupBox; }, K::Caption},
+                    KindCase{"LineEdit", [] { return new QLineEdit; }, K::Input},
+                    KindCase{"TextEdit", [] { return new QTextEdit; }, K::Input},
+                    KindCase{"PlainTextEdit", [] { return new QPlainTextEdit; }, K::Input},
+                    KindCase{"ListWidget", [] { return new QListWidget; }, K::Input},
+                    KindCase{"TreeWidget", [] { return new QTreeWidget; }, K::Input},
+                    KindCase{"ComboBox", [] { return new QComboBox; }, K::Input},
+                    KindCase{"SpinBox", [] { return new QSpinBox; }, K::Input},
+                    KindCase{"DateTimeEdit", [] { return new QDateTimeEdit; }, K::Input},
+                    KindCase{"ScrollBar", [] { return new QScrollBar; }, K::Input},
+                    KindCase{"TabWidget", [] { return new QTabWidget; }, K::Tabs}),
+    [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
+
+TEST_F(WidgetTexts, MTexterPlacesTextsOnRealWidgets) {
+    TempFolder folder;
+    const std::string ini = folder.path() + "/Lang.ini";
+    writeLangIni(ini, {"[System]", "R0030=Fel", "R1825=Vexla Admin – fönster", "R1827=&Exportera...",
+                       "R1828=Exportera kundregistret", "R1826=Kunder", "R1852=Databas:", "R1874=Databasens fält"});
+    RecordingMessageBoxes messages;
+    mTexter texts(ini, messages);
+
+    QDialog window;
+    window.setProperty("tag", QStringLiteral("R1825"));
+    auto* button = new QPushButton(QStringLiteral("design"), &window);
+    button->setProperty("tag", QStringLiteral("R1827;R1828"));
+    auto* frame = new QGroupBox(QStringLiteral("design"), &window);
+    frame->setProperty("tag", QStringLiteral("R1826"));
+    auto* label = new QLabel(QStringLiteral("design"), &window);
+    label->setProperty("tag", QStringLiteral("R1852"));
+    auto* list = new QListWidget(&window);
+    list->setProperty("tag", QStringLiteral("R1874"));
+    auto* tabs = new QTabWidget(&window);
+    tabs->setProperty("tag", QStringLiteral("R1827"));
+    tabs->setToolTip(QStringLiteral("design"));
+    auto* untagged = new QLabel(QStringLiteral("design"), &window);
+
+    WidgetTextForm form(&window, {button, nullptr, frame, label, list, tabs, untagged});
+    ASSERT_EQ(form.controlCount(), 6u);
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Vexla Admin \u2013 fönster"));
+    EXPECT_EQ(button->text(), QStringLiteral("&Exportera..."));
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Exportera kundregistret"));
+    EXPECT_EQ(frame->title(), QStringLiteral("Kunder"));
+    EXPECT_EQ(label->text(), QStringLiteral("Databas:"));
+    EXPECT_EQ(list->toolTip(), QStringLiteral("Databasens fält"));
+    EXPECT_EQ(tabs->toolTip(), QStringLiteral("design"));
+    EXPECT_EQ(untagged->text(), QStringLiteral("design"));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(WidgetTexts, AWidgetWithoutCaptionRefusesOne) {
+    TempFolder folder;
+    const std::string ini = folder.path() + "/Lang.ini";
+    writeLangIni(ini, {"[System]", "R0030=Fel", "R1826=Kunder", "R1828=Tips"});
+    RecordingMessageBoxes messages;
+    mTexter texts(ini, messages);
+
+    QDialog window;
+    auto* picture = new QFrame(&window);
+    picture->setProperty("tag", QStringLiteral("R1826;R1828"));
+    auto* after = new QPushButton(&window);
+    after->setProperty("tag", QStringLiteral("R1826"));
+    WidgetTextForm form(&window, {picture, after});
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Fel 438 (Object doesn't support this property or method) in procedure TextTillControl in Module mTexter");
+    EXPECT_TRUE(picture->toolTip().isEmpty());  // the rest of its texts are not applied
+    EXPECT_EQ(after->text(), QStringLiteral("Kunder"));
+}
+
+TEST_F(WidgetTexts, TagIsReadAsUtf8AndMissingTagIsEmpty) {
+    QLabel label;
+    EXPECT_EQ(tagOf(label), "");
+    label.setProperty("tag", QStringLiteral("R1861+R1808"));
+    EXPECT_EQ(tagOf(label), "R1861+R1808");
+}
+
+}  // namespace
+}  // namespace vexla
