@@ -1,0 +1,143 @@
+// CompactDatabase of the SQLite engine (see sqlite_engine.h for the contract).
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+
+#include "db/errors.h"
+#include "db/sqlite_database.h"
+#include "db/sqlite_engine.h"
+#include "db/sqlite_errors.h"
+
+namespace vexla::db {
+
+namespace {
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+bool allDigits(const std::string& s, size_t from, bool hex) {
+    if (from >= s.size()) return false;
+    for (size_t i = from; i < s.size(); ++i) {
+        const char c = s[i];
+        if (!((c >= '0' && c <= '9') || (hex && ((c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))))) return false;
+    }
+    return true;
+}
+
+// ";LANGID=0x041D;CP=1252;COUNTRY=0" -> {LANGID: 0x041D, CP: 1252, COUNTRY: 0}.
+bool parseLocale(const std::string& locale, std::map<std::string, std::string>& parts) {
+    size_t pos = 0;
+    while (pos <= locale.size()) {
+        size_t end = locale.find(';', pos);
+        if (end == std::string::npos) end = locale.size();
+        const std::string part = locale.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty()) continue;
+        const size_t eq = part.find('=');
+        if (eq == std::string::npos) return false;
+        const std::string key = upper(part.substr(0, eq));
+        const std::string value = part.substr(eq + 1);
+        if (parts.count(key)) return false;
+        if (key == "LANGID") {
+            if (value.size() < 3 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X') ||
+                !allDigits(value, 2, true))
+                return false;
+        } else if (key == "CP" || key == "COUNTRY") {
+            if (!allDigits(value, 0, false)) return false;
+        } else {
+            return false;
+        }
+        parts[key] = value;
+    }
+    return parts.count("LANGID") == 1;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool syncPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+Status recordLocale(const std::string& file, const std::string& locale,
+                    const std::map<std::string, std::string>& parts) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        std::string sql =
+            "PRAGMA synchronous = FULL; BEGIN; "
+            "CREATE TABLE IF NOT EXISTS MSysLocale (Name VARCHAR(20) PRIMARY KEY, Value VARCHAR(255)); "
+            "DELETE FROM MSysLocale;";
+        auto quote = [](const std::string& s) {
+            std::string q = "'";
+            for (char c : s) q += c == '\'' ? std::string("''") : std::string(1, c);
+            return q + "'";
+        };
+        sql += "INSERT INTO MSysLocale VALUES ('Locale', " + quote(locale) + ");";
+        for (const auto& [key, value] : parts)
+            sql += "INSERT INTO MSysLocale VALUES (" + quote(key) + ", " + quote(value) + ");";
+        sql += "COMMIT;";
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) rc = sqlite3_extended_errcode(db);
+    }
+    Status result;
+    if (rc != SQLITE_OK) result = errorFromSqlite(db, rc, source::Engine);
+    sqlite3_close(db);
+    return result;
+}
+
+}  // namespace
+
+Status SqliteEngine::CompactDatabase(const std::string& source, const std::string& destination,
+                                     const std::string& locale) {
+    std::map<std::string, std::string> parts;
+    if (!locale.empty() && !parseLocale(locale, parts)) return invalidArgument(source::Engine);
+    if (destination.empty()) return invalidPath(destination);
+    struct stat st = {};
+    if (::lstat(destination.c_str(), &st) == 0) return databaseExists();
+    const std::string folder = folderOf(destination);
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return invalidPath(folder);
+
+    auto src = OpenDatabase(source, true);
+    if (!src) return src.error();
+
+    // Our own leftover of a run that was cut off; nobody else writes this name.
+    const std::string temp = destination + ".compacting";
+    ::unlink(temp.c_str());
+
+    // A second connection would find the file locked: the copy is written
+    // through the exclusive one.
+    Status status = static_cast<SqliteDatabase&>(**src).vacuumInto(temp);
+    if (auto closed = (*src)->Close(); status && !closed) status = closed;
+    if (status && !locale.empty()) status = recordLocale(temp, locale, parts);
+    if (status && !syncPath(temp, O_RDONLY)) status = diskError();
+    if (!status) {
+        ::unlink(temp.c_str());
+        return status;
+    }
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0) {
+        const int e = errno;
+        ::unlink(temp.c_str());
+        if (e == EEXIST) return databaseExists();
+        return diskError();
+    }
+    syncPath(folder, O_RDONLY | O_DIRECTORY);
+    return {};
+}
+
+}  // namespace vexla::db

@@ -1,0 +1,186 @@
+// The database engine as the rest of the program sees it: an engine that
+// opens and compacts database files, an open database that runs statements,
+// a recordset that walks the rows of a query, and a prepared statement for
+// bulk work. SQLite is one implementation (sqlite_engine.h); tests may put a
+// fake or a fault-injecting one in its place.
+//
+// Statements are written in the booking system's SQL dialect: [bracketed]
+// names, #date# literals (ISO form or the system's short date and long time),
+// True/False, unquoted numbers and 'text' with a doubled '' inside. Only
+// SELECT * | columns FROM t [WHERE ...] [ORDER BY ...], DELETE FROM t
+// [WHERE ...] and INSERT INTO t [(columns)] VALUES(literals) are understood;
+// anything else is refused with an error, never passed through.
+//
+// Every failure comes back as an Error with the engine's number and English
+// description; nothing throws.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+#include "db/variant.h"
+
+namespace vexla::db {
+
+class Recordset;
+
+// One column of an open recordset, by position: a light handle that is only
+// valid while its recordset is.
+class Field {
+public:
+    Field(const Recordset& rs, int index) : rs_(&rs), index_(index) {}
+    const std::string& Name() const;
+    int Type() const;
+    // The value in the current record; error 3021 when there is none.
+    Result<Variant> Value() const;
+    // The stored value without conversion (the fast path of the export).
+    RawValue Raw() const;
+    int index() const { return index_; }
+
+private:
+    const Recordset* rs_;
+    int index_;
+};
+
+// The rows of one query, forward only. After opening it stands on the first
+// row, or at the end when there is none.
+class Recordset {
+public:
+    virtual ~Recordset() = default;
+
+    // True when there is no current record. (The engine calls this EOF; the C
+    // library has taken that name for a macro.)
+    virtual bool Eof() const = 0;
+    // Back to the first row; on a forward-only recordset this runs the query
+    // again unless it still stands on its first row.
+    virtual Status MoveFirst() = 0;
+    // To the next row; error 3021 at the end.
+    virtual Status MoveNext() = 0;
+    // The number of rows visited so far: non-zero whenever a row exists, exact
+    // once the end has been reached.
+    virtual long RecordCount() const = 0;
+    // Ends the query. Closing twice, or closing after the database closed, is harmless.
+    virtual void Close() = 0;
+
+    // Fields.Count and the columns by position, in the table's order.
+    virtual int FieldCount() const = 0;
+    virtual const std::string& name(int index) const = 0;
+    virtual int type(int index) const = 0;
+    virtual Result<Variant> value(int index) const = 0;
+    virtual RawValue raw(int index) const = 0;
+    // The position of the column of that name (letter case ignored), or -1.
+    virtual int indexOf(std::string_view name) const = 0;
+
+    // Fields(i) and Fields("name"); error 3265 for an index out of range or an unknown name.
+    Result<Field> Fields(int index) const;
+    Result<Field> Fields(std::string_view name) const;
+};
+
+// A statement prepared once and run many times with new values; the import
+// uses it for its INSERT of every line. Each ? of the statement is a value
+// slot. The values are checked against the column the slot feeds when they
+// are bound, by the same rules as literals written into the statement text,
+// so a refused value is known (and its column with it) before Execute.
+class PreparedStatement {
+public:
+    virtual ~PreparedStatement() = default;
+    virtual int ParameterCount() const = 0;
+    // Slots are numbered from 0. Each bind replaces the slot's earlier value.
+    // BindText: what would stand between the quotes of a 'text' literal, undoubled.
+    virtual Status BindText(int slot, std::string_view text) = 0;
+    // BindDate: what would stand between the # marks of a date literal.
+    virtual Status BindDate(int slot, std::string_view literal) = 0;
+    // BindBare: an unquoted literal as written: a number (a leading minus allowed,
+    // and the system's decimal separator as well as "."), True, False or Null.
+    virtual Status BindBare(int slot, std::string_view literal) = 0;
+    virtual Status BindNull(int slot) = 0;
+    virtual Status Bind(int slot, const Variant& value) = 0;
+    // Runs the statement with the bound values; the values stay bound.
+    virtual Status Execute() = 0;
+    // Runs a prepared SELECT; the recordset must be closed before the next run.
+    virtual Result<std::unique_ptr<Recordset>> OpenRecordset() = 0;
+    virtual long RecordsAffected() const = 0;
+    virtual void Close() = 0;
+};
+
+// An open database file.
+class Database {
+public:
+    virtual ~Database() = default;
+
+    // Runs a DELETE or INSERT statement whole, or fails with nothing changed.
+    // options: dao::FailOnError or 0; a statement never half runs either way.
+    virtual Status Execute(std::string_view sql, int options = dao::FailOnError) = 0;
+    // Opens the rows of a SELECT. type, options and lock are accepted as the
+    // callers pass them; every recordset is a forward-only, read-only view.
+    virtual Result<std::unique_ptr<Recordset>> OpenRecordset(std::string_view sql, int type = 0, int options = 0,
+                                                             int lock = 0) = 0;
+    // The same with values for the statement's ? slots, in order.
+    virtual Result<std::unique_ptr<Recordset>> OpenRecordset(std::string_view sql,
+                                                             const std::vector<Variant>& parameters) = 0;
+    virtual Result<std::unique_ptr<PreparedStatement>> Prepare(std::string_view sql) = 0;
+    // The number of rows the last Execute changed.
+    virtual long RecordsAffected() const = 0;
+
+    // An explicit transaction; without one every statement commits by itself.
+    virtual Status BeginTrans() = 0;
+    virtual Status CommitTrans() = 0;
+    virtual Status Rollback() = 0;
+
+    // The user tables, in the file's order, and a table's row count.
+    virtual Result<std::vector<std::string>> TableNames() = 0;
+    virtual Result<long> TableRecordCount(std::string_view table) = 0;
+    // A full consistency check of the file; an Error names what is wrong.
+    virtual Status CheckIntegrity() = 0;
+
+    // Closes every recordset and prepared statement of this database and frees
+    // the file (unlocks it). Closing twice is harmless.
+    virtual Status Close() = 0;
+    // The path it was opened with.
+    virtual const std::string& Name() const = 0;
+};
+
+// Holds a database path fenced against every other process (our exclusive
+// lock without an open connection), for jobs that close, copy, delete and
+// recreate the file and must keep everyone out in between. Opening the
+// fenced path through the same engine is not hindered by the fence.
+class DatabaseFence {
+public:
+    DatabaseFence() = default;
+    explicit DatabaseFence(std::shared_ptr<void> hold) : hold_(std::move(hold)) {}
+    bool held() const { return hold_ != nullptr; }
+    void release() { hold_.reset(); }
+
+private:
+    std::shared_ptr<void> hold_;
+};
+
+class DBEngine {
+public:
+    virtual ~DBEngine() = default;
+    // Opens an existing database file; never creates one. exclusive: nobody
+    // else can open the file until Close (and this open fails with 3356 when
+    // somebody else holds it). 3024 for a missing file or folder, 3343 for a
+    // file that is not a database (an empty file included).
+    virtual Result<std::unique_ptr<Database>> OpenDatabase(const std::string& path, bool exclusive = true) = 0;
+    // Writes a compacted copy of source to destination, which must not exist
+    // (3204). locale: the destination's sort order and code page; "" or
+    // ";LANGID=0x041D;CP=1252;COUNTRY=0" style text; see the implementation.
+    virtual Status CompactDatabase(const std::string& source, const std::string& destination,
+                                   const std::string& locale = "") = 0;
+    virtual Result<DatabaseFence> FenceDatabase(const std::string& path) = 0;
+};
+
+// The settings the engine reads dates and numbers by: the system's short
+// date and long time picture strings (y M d H h m s t tt), and its decimal
+// separator, accepted in values bound with BindBare.
+struct EngineSettings {
+    std::string shortDate = "yyyy-MM-dd";
+    std::string longTime = "HH:mm:ss";
+    std::string decimalSeparator = ",";
+};
+
+}  // namespace vexla::db

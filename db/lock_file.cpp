@@ -1,0 +1,167 @@
+#include "db/lock_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+#include "db/errors.h"
+
+namespace vexla::db {
+
+class LockFile {
+public:
+    LockFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    ~LockFile() {
+        ::unlink(path_.c_str());
+        ::close(fd_);
+    }
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+
+private:
+    std::string path_;
+    int fd_;
+};
+
+namespace {
+
+std::mutex registryMutex;
+std::map<std::string, std::weak_ptr<LockFile>>& registry() {
+    static std::map<std::string, std::weak_ptr<LockFile>> r;
+    return r;
+}
+
+// The lock file's path with its folder resolved, so that two spellings of
+// one database share one entry of the registry.
+bool canonical(const std::string& lockPath, std::string& out, int& error) {
+    const size_t slash = lockPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : lockPath.substr(0, slash);
+    const std::string name = slash == std::string::npos ? lockPath : lockPath.substr(slash + 1);
+    char resolved[PATH_MAX];
+    if (!::realpath(folder.c_str(), resolved)) {
+        error = errno;
+        return false;
+    }
+    out = std::string(resolved) + (resolved[1] ? "/" : "") + name;
+    return true;
+}
+
+// 0 when locked, EAGAIN when someone else holds it, another errno otherwise.
+int tryLock(int fd) {
+    struct flock fl = {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
+    if (errno == EAGAIN || errno == EACCES) return EAGAIN;
+    if (errno != EINVAL) return errno;
+    // No OFD locks here: flock() also belongs to the open file description.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    return errno == EWOULDBLOCK ? EAGAIN : errno;
+}
+
+bool heldByOther(int readOnlyFd) {
+    struct flock fl = {};
+    fl.l_type = F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    if (::fcntl(readOnlyFd, F_OFD_GETLK, &fl) != 0) return false;
+    return fl.l_type != F_UNLCK;
+}
+
+std::string readHolderHost(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    char buf[300];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    ::close(fd);
+    if (n <= 0) return {};
+    std::string text(buf, static_cast<size_t>(n));
+    const size_t end = text.find_first_of(" \n");
+    return text.substr(0, end);
+}
+
+void writeHolder(int fd) {
+    const std::string line = localHostName() + " " + std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) {
+        [[maybe_unused]] const ssize_t n = ::pwrite(fd, line.data(), line.size(), 0);
+    }
+}
+
+LockAttempt busy(const std::string& path) {
+    LockAttempt a;
+    a.outcome = LockAttempt::Outcome::Busy;
+    a.holderHost = readHolderHost(path);
+    return a;
+}
+
+LockAttempt unavailable(int error) {
+    LockAttempt a;
+    a.outcome = LockAttempt::Outcome::Unavailable;
+    a.error = error;
+    return a;
+}
+
+}  // namespace
+
+std::string lockFilePath(const std::string& databasePath) { return databasePath + ".lock"; }
+
+LockAttempt acquireDatabaseLock(const std::string& databasePath) {
+    std::string path;
+    int error = 0;
+    if (!canonical(lockFilePath(databasePath), path, error)) return unavailable(error);
+
+    std::lock_guard<std::mutex> guard(registryMutex);
+    if (auto held = registry()[path].lock()) {
+        LockAttempt a;
+        a.outcome = LockAttempt::Outcome::Acquired;
+        a.lock = std::move(held);
+        return a;
+    }
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            const int openError = errno;
+            // Someone else's lock file we may not write: we can still see whether it is held.
+            const int ro = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            if (ro >= 0) {
+                const bool held = heldByOther(ro);
+                ::close(ro);
+                if (held) return busy(path);
+            }
+            return unavailable(openError);
+        }
+        const int rc = tryLock(fd);
+        if (rc == EAGAIN) {
+            ::close(fd);
+            return busy(path);
+        }
+        if (rc != 0) {
+            ::close(fd);
+            return unavailable(rc);
+        }
+        // The previous holder may have removed the file between our open and
+        // our lock; then we hold a lock nobody else can see.
+        struct stat byFd = {}, byPath = {};
+        if (::fstat(fd, &byFd) != 0 || ::stat(path.c_str(), &byPath) != 0 || byFd.st_ino != byPath.st_ino ||
+            byFd.st_dev != byPath.st_dev) {
+            ::close(fd);
+            continue;
+        }
+        writeHolder(fd);
+        auto lock = std::make_shared<LockFile>(path, fd);
+        registry()[path] = lock;
+        LockAttempt a;
+        a.outcome = LockAttempt::Outcome::Acquired;
+        a.lock = std::move(lock);
+        return a;
+    }
+    return unavailable(EAGAIN);
+}
+
+}  // namespace vexla::db

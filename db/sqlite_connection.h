@@ -1,0 +1,87 @@
+// What one open database shares with its recordsets and prepared
+// statements: the SQLite handle, the schema, the engine's date settings, a
+// small cache of prepared SQLite statements, and the list of open children
+// that closing the database must close first (so that Close really frees
+// the file). Internal to the SQLite implementation.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/result.h"
+#include "db/conversion.h"
+#include "db/date_literal.h"
+#include "db/schema.h"
+#include "db/sql_translator.h"
+
+namespace vexla::db {
+
+class LockFile;
+
+// A recordset or prepared statement that must let go of its SQLite
+// statement when the database closes.
+class ConnectionChild {
+public:
+    virtual ~ConnectionChild() = default;
+    virtual void detach() = 0;
+};
+
+class Connection {
+public:
+    Connection(sqlite3* db, std::string path, DatePictures pictures, std::string decimalSeparator,
+               std::shared_ptr<LockFile> lock);
+    ~Connection();
+
+    sqlite3* handle() const { return db_; }
+    bool isOpen() const { return db_ != nullptr; }
+    const std::string& path() const { return path_; }
+    Schema& schema() { return schema_; }
+    const DatePictures& pictures() const { return pictures_; }
+    const std::string& decimalSeparator() const { return decimalSeparator_; }
+
+    // Parses and translates a statement of the dialect.
+    Result<Translation> translate(std::string_view sql);
+
+    // A prepared SQLite statement for sql, from the cache when one is free.
+    // Give it back with release(), which resets it and clears its values.
+    Result<sqlite3_stmt*> acquire(const std::string& sql);
+    void release(sqlite3_stmt* stmt);
+
+    void adopt(ConnectionChild* child) { children_.push_back(child); }
+    void disown(ConnectionChild* child);
+
+    // Closes the children, the statements and the SQLite handle, then
+    // releases the lock.
+    Status close();
+
+private:
+    struct Cached {
+        std::string sql;
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+        std::uint64_t lastUse = 0;
+    };
+    static constexpr size_t kCacheSize = 24;
+
+    sqlite3* db_;
+    std::string path_;
+    Schema schema_;
+    DatePictures pictures_;
+    std::string decimalSeparator_;
+    std::shared_ptr<LockFile> lock_;
+    std::vector<Cached> cache_;
+    std::uint64_t clock_ = 0;
+    std::vector<ConnectionChild*> children_;
+};
+
+// Binds one value at SQLite parameter number index (from 1).
+int bindStored(sqlite3_stmt* stmt, int index, const StoredValue& value);
+int bindOwned(sqlite3_stmt* stmt, int index, const OwnedValue& value);
+// Binds a translation's literals after its slots.
+int bindLiterals(sqlite3_stmt* stmt, const Translation& t);
+
+}  // namespace vexla::db

@@ -1,0 +1,191 @@
+#include "db/sqlite_database.h"
+
+#include "db/errors.h"
+#include "db/sqlite_errors.h"
+#include "db/sqlite_prepared.h"
+#include "db/sqlite_recordset.h"
+
+namespace vexla::db {
+
+Result<std::vector<OwnedValue>> slotValues(const Translation& t, const std::vector<Variant>& values,
+                                           const DatePictures& pictures) {
+    if (values.size() < t.slotTypes.size())
+        return tooFewParameters(static_cast<int>(t.slotTypes.size() - values.size()));
+    if (values.size() > t.slotTypes.size()) return invalidArgument(source::Database);
+    std::vector<OwnedValue> out;
+    out.reserve(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        auto v = storeVariant(values[i], t.slotTypes[i], pictures);
+        if (!v) return v.error();
+        out.push_back(ownValue(*v));
+    }
+    return out;
+}
+
+Result<std::unique_ptr<Recordset>> runSelect(const std::shared_ptr<Connection>& conn, const Translation& t,
+                                             const std::vector<OwnedValue>& slots) {
+    if (t.kind != ParsedStatement::Kind::Select) return invalidOperation(source::Database);
+    auto stmt = conn->acquire(t.sql);
+    if (!stmt) return stmt.error();
+    int rc = SQLITE_OK;
+    for (size_t i = 0; i < slots.size() && rc == SQLITE_OK; ++i) rc = bindOwned(*stmt, static_cast<int>(i) + 1, slots[i]);
+    if (rc == SQLITE_OK) rc = bindLiterals(*stmt, t);
+    if (rc != SQLITE_OK) {
+        Error e = errorFromSqlite(conn->handle(), rc);
+        conn->release(*stmt);
+        return e;
+    }
+    auto rs = std::make_unique<SqliteRecordset>(conn, *stmt, t.fields, true);
+    if (auto s = rs->start(); !s) return s.error();
+    return std::unique_ptr<Recordset>(std::move(rs));
+}
+
+Status SqliteDatabase::Execute(std::string_view sql, int /*options*/) {
+    // SQLite runs every statement whole or not at all, which is what
+    // fail-on-error asks for; without it the engine would do the same here.
+    auto t = conn_->translate(sql);
+    if (!t) return t.error();
+    if (t->kind == ParsedStatement::Kind::Select) return cannotExecuteSelect(source::Database);
+    if (!t->slotTypes.empty()) return tooFewParameters(static_cast<int>(t->slotTypes.size()));
+    auto stmt = conn_->acquire(t->sql);
+    if (!stmt) return stmt.error();
+    int rc = bindLiterals(*stmt, *t);
+    if (rc == SQLITE_OK) rc = sqlite3_step(*stmt);
+    if (rc != SQLITE_DONE) {
+        Error e = errorFromSqlite(conn_->handle(), rc == SQLITE_ROW ? SQLITE_MISUSE : rc);
+        conn_->release(*stmt);
+        return e;
+    }
+    affected_ = static_cast<long>(sqlite3_changes64(conn_->handle()));
+    conn_->release(*stmt);
+    return {};
+}
+
+Result<std::unique_ptr<Recordset>> SqliteDatabase::OpenRecordset(std::string_view sql, int, int, int) {
+    return OpenRecordset(sql, std::vector<Variant>{});
+}
+
+Result<std::unique_ptr<Recordset>> SqliteDatabase::OpenRecordset(std::string_view sql,
+                                                                 const std::vector<Variant>& parameters) {
+    auto t = conn_->translate(sql);
+    if (!t) return t.error();
+    if (t->kind != ParsedStatement::Kind::Select) return invalidOperation(source::Database);
+    auto slots = slotValues(*t, parameters, conn_->pictures());
+    if (!slots) return slots.error();
+    return runSelect(conn_, *t, *slots);
+}
+
+Result<std::unique_ptr<PreparedStatement>> SqliteDatabase::Prepare(std::string_view sql) {
+    auto t = conn_->translate(sql);
+    if (!t) return t.error();
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(conn_->handle(), t->sql.c_str(), static_cast<int>(t->sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), rc);
+    if (const int b = bindLiterals(stmt, *t); b != SQLITE_OK) {
+        Error e = errorFromSqlite(conn_->handle(), b);
+        sqlite3_finalize(stmt);
+        return e;
+    }
+    return std::unique_ptr<PreparedStatement>(std::make_unique<SqlitePrepared>(conn_, std::move(*t), stmt));
+}
+
+Status SqliteDatabase::exec(const char* sql) {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    const int rc = sqlite3_exec(conn_->handle(), sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()));
+    return {};
+}
+
+Status SqliteDatabase::BeginTrans() {
+    const std::string savepoint = "SAVEPOINT vexla_" + std::to_string(depth_);
+    if (auto s = exec(depth_ == 0 ? "BEGIN" : savepoint.c_str()); !s) return s;
+    ++depth_;
+    return {};
+}
+
+Status SqliteDatabase::CommitTrans() {
+    if (depth_ == 0) return noTransaction();
+    const std::string release = "RELEASE vexla_" + std::to_string(depth_ - 1);
+    if (auto s = exec(depth_ == 1 ? "COMMIT" : release.c_str()); !s) return s;
+    --depth_;
+    return {};
+}
+
+Status SqliteDatabase::Rollback() {
+    if (depth_ == 0) return noTransaction();
+    const std::string name = "vexla_" + std::to_string(depth_ - 1);
+    const std::string undo = "ROLLBACK TO " + name + "; RELEASE " + name;
+    if (auto s = exec(depth_ == 1 ? "ROLLBACK" : undo.c_str()); !s) return s;
+    --depth_;
+    return {};
+}
+
+Result<std::vector<std::string>> SqliteDatabase::TableNames() {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    auto tables = conn_->schema().tables();
+    if (!tables) return tables.error();
+    std::vector<std::string> names;
+    for (const TableInfo& t : **tables)
+        if (!isSystemTable(t.name)) names.push_back(t.name);
+    return names;
+}
+
+Result<long> SqliteDatabase::TableRecordCount(std::string_view table) {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    auto info = conn_->schema().table(table);
+    if (!info) return info.error();
+    auto stmt = conn_->acquire("SELECT count(*) FROM " + quoteIdentifier((*info)->name));
+    if (!stmt) return stmt.error();
+    const int rc = sqlite3_step(*stmt);
+    if (rc != SQLITE_ROW) {
+        Error e = errorFromSqlite(conn_->handle(), rc);
+        conn_->release(*stmt);
+        return e;
+    }
+    const long n = static_cast<long>(sqlite3_column_int64(*stmt, 0));
+    conn_->release(*stmt);
+    return n;
+}
+
+Status SqliteDatabase::CheckIntegrity() {
+    auto stmt = conn_->acquire("PRAGMA integrity_check");
+    if (!stmt) return stmt.error();
+    std::string problems;
+    int rc;
+    while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0));
+        const std::string line = p ? p : "";
+        if (line != "ok") problems += (problems.empty() ? "" : "; ") + line;
+    }
+    if (rc != SQLITE_DONE) {
+        Error e = errorFromSqlite(conn_->handle(), rc);
+        conn_->release(*stmt);
+        return e;
+    }
+    conn_->release(*stmt);
+    if (problems.empty()) return {};
+    Error e = corrupt(conn_->path());
+    e.source = source::Database;
+    e.description += " (" + problems + ")";
+    return e;
+}
+
+Status SqliteDatabase::vacuumInto(const std::string& file) {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(conn_->handle(), "VACUUM INTO ?1", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 1, file.c_str(), -1, SQLITE_TRANSIENT);
+    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+    Status result;
+    if (rc != SQLITE_DONE) result = errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()), source::Engine);
+    sqlite3_finalize(stmt);
+    return result;
+}
+
+Status SqliteDatabase::Close() {
+    depth_ = 0;
+    return conn_->close();
+}
+
+}  // namespace vexla::db

@@ -1,0 +1,53 @@
+// The open database of the SQLite engine, and its prepared statements.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/engine.h"
+#include "db/sqlite_connection.h"
+
+namespace vexla::db {
+
+class SqliteDatabase final : public Database {
+public:
+    explicit SqliteDatabase(std::shared_ptr<Connection> conn) : conn_(std::move(conn)) {}
+    ~SqliteDatabase() override { Close(); }
+
+    Status Execute(std::string_view sql, int options) override;
+    Result<std::unique_ptr<Recordset>> OpenRecordset(std::string_view sql, int type, int options, int lock) override;
+    Result<std::unique_ptr<Recordset>> OpenRecordset(std::string_view sql,
+                                                     const std::vector<Variant>& parameters) override;
+    Result<std::unique_ptr<PreparedStatement>> Prepare(std::string_view sql) override;
+    long RecordsAffected() const override { return affected_; }
+    Status BeginTrans() override;
+    Status CommitTrans() override;
+    Status Rollback() override;
+    Result<std::vector<std::string>> TableNames() override;
+    Result<long> TableRecordCount(std::string_view table) override;
+    Status CheckIntegrity() override;
+    Status Close() override;
+    const std::string& Name() const override { return conn_->path(); }
+
+    // Writes a compacted copy of the whole file to a new file (VACUUM INTO).
+    Status vacuumInto(const std::string& file);
+
+private:
+    Status exec(const char* sql);
+
+    std::shared_ptr<Connection> conn_;
+    long affected_ = 0;
+    int depth_ = 0;  // open transactions; inner ones are savepoints
+};
+
+// Runs a translated statement whose slots hold the given values: a SELECT
+// gives a recordset standing on its first row.
+Result<std::unique_ptr<Recordset>> runSelect(const std::shared_ptr<Connection>& conn, const Translation& t,
+                                             const std::vector<OwnedValue>& slots);
+
+// Converts values for a translation's slots; 3061 when too few are given.
+Result<std::vector<OwnedValue>> slotValues(const Translation& t, const std::vector<Variant>& values,
+                                           const DatePictures& pictures);
+
+}  // namespace vexla::db

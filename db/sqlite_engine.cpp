@@ -1,0 +1,143 @@
+#include "db/sqlite_engine.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "db/errors.h"
+#include "db/lock_file.h"
+#include "db/sqlite_connection.h"
+#include "db/sqlite_database.h"
+#include "db/sqlite_errors.h"
+#include "db/swedish_collation.h"
+
+namespace vexla::db {
+
+namespace {
+
+// Why a path cannot be opened, judged from the file system alone; an empty
+// result when it names a non-empty regular file.
+std::optional<Error> checkFile(const std::string& path) {
+    if (path.empty()) return fileNotFound(path);
+    struct stat st = {};
+    if (::stat(path.c_str(), &st) != 0) {
+        // A missing folder means the file is not there either.
+        if (errno == ENOENT || errno == ENOTDIR) return fileNotFound(path);
+        return cannotOpen(path);
+    }
+    if (!S_ISREG(st.st_mode)) return cannotOpen(path);
+    if (st.st_size == 0) return unrecognizedFormat(path);
+    return std::nullopt;
+}
+
+// Maps a failure while SQLite first reads and locks the file.
+Error openFailure(sqlite3* db, int rc, const std::string& path, bool exclusive) {
+    switch (rc & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return exclusive ? openedExclusively(localHostName()) : recordLocked(localHostName());
+        case SQLITE_NOTADB: return unrecognizedFormat(path);
+        case SQLITE_CORRUPT: return corrupt(path);
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH: {
+            if (auto e = checkFile(path)) return *e;
+            return cannotOpen(path);
+        }
+        default: {
+            Error e = errorFromSqlite(db, rc, source::Engine);
+            return e;
+        }
+    }
+}
+
+int exec(sqlite3* db, const char* sql) {
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    return sqlite3_extended_errcode(db);
+}
+
+// Takes SQLite's lock for good (exclusive) or only checks the file, and
+// makes sure it is a database with at least its first page.
+int lockAndCheck(sqlite3* db, bool exclusive) {
+    int rc = SQLITE_OK;
+    if (exclusive) {
+        if ((rc = exec(db, "PRAGMA locking_mode = EXCLUSIVE")) != SQLITE_OK) return rc;
+        // A read-only file cannot take the write lock; its read lock then
+        // keeps writers out, which is all that can be had.
+        const bool readOnly = sqlite3_db_readonly(db, "main") == 1;
+        if ((rc = exec(db, readOnly ? "BEGIN" : "BEGIN EXCLUSIVE")) != SQLITE_OK) return rc;
+    } else if ((rc = exec(db, "BEGIN")) != SQLITE_OK) {
+        return rc;
+    }
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(db, "PRAGMA page_count", -1, &st, nullptr);
+    long pages = 0;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            pages = static_cast<long>(sqlite3_column_int64(st, 0));
+            rc = SQLITE_OK;
+        }
+        sqlite3_finalize(st);
+    }
+    if (rc == SQLITE_OK) rc = exec(db, "SELECT count(*) FROM sqlite_schema");
+    if (rc != SQLITE_OK) {
+        exec(db, "ROLLBACK");
+        return rc;
+    }
+    if (pages == 0) {
+        exec(db, "ROLLBACK");
+        return SQLITE_NOTADB;
+    }
+    return exec(db, "COMMIT");
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Database>> SqliteEngine::OpenDatabase(const std::string& path, bool exclusive) {
+    if (auto e = checkFile(path)) return *e;
+
+    std::shared_ptr<LockFile> lock;
+    if (exclusive) {
+        LockAttempt attempt = acquireDatabaseLock(path);
+        if (attempt.outcome == LockAttempt::Outcome::Busy)
+            return openedExclusively(attempt.holderHost.empty() ? localHostName() : attempt.holderHost);
+        // Unavailable (a folder we may not write): SQLite's own lock still excludes.
+        lock = std::move(attempt.lock);
+    }
+
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        Error e = openFailure(db, rc, path, exclusive);
+        sqlite3_close(db);
+        return e;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 0);
+    registerSwedishCollation(db);
+    if ((rc = lockAndCheck(db, exclusive)) != SQLITE_OK) {
+        Error e = openFailure(db, rc, path, exclusive);
+        sqlite3_close(db);
+        return e;
+    }
+    DatePictures pictures{settings_.shortDate, settings_.longTime};
+    auto conn = std::make_shared<Connection>(db, path, std::move(pictures), settings_.decimalSeparator,
+                                             std::move(lock));
+    return std::unique_ptr<Database>(std::make_unique<SqliteDatabase>(std::move(conn)));
+}
+
+Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
+    LockAttempt attempt = acquireDatabaseLock(path);
+    switch (attempt.outcome) {
+        case LockAttempt::Outcome::Acquired: return DatabaseFence(std::move(attempt.lock));
+        case LockAttempt::Outcome::Busy:
+            return openedExclusively(attempt.holderHost.empty() ? localHostName() : attempt.holderHost);
+        case LockAttempt::Outcome::Unavailable: break;
+    }
+    if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
+    return cannotOpen(path);
+}
+
+}  // namespace vexla::db

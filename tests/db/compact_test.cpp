@@ -1,0 +1,115 @@
+// CompactDatabase: a compacted copy with every row, the locale recorded, an
+// existing destination never touched, and the source's refusals passed on.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "db/sqlite_engine.h"
+#include "tests/db/db_test_support.h"
+
+namespace vexla::db {
+namespace {
+
+using testing::TempDir;
+
+class Compact : public ::testing::Test {
+public:
+    void SetUp() override {
+        source = dir.file("Vexlaol.db");
+        target = dir.file("Vexla.db");
+        std::string sql = testing::kBookingSchema;
+        sql += "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+               "INSERT INTO Bokning (ID, KundID, StartTid, Anteckning) "
+               "SELECT i, i % 50, '2026-01-01 08:00:00', printf('%0500d', i) FROM n;"
+               "DELETE FROM Bokning WHERE ID % 3 = 0;";
+        testing::makeDatabase(source, sql);
+    }
+    TempDir dir;
+    std::string source, target;
+    SqliteEngine engine;
+};
+
+TEST_F(Compact, WritesASmallerCopyWithEveryRowAndTheLocale) {
+    const Status s = engine.CompactDatabase(source, target, ";LANGID=0x041D;CP=1252;COUNTRY=0");
+    ASSERT_TRUE(s.ok()) << s.error().description;
+    EXPECT_LT(testing::fileSize(target), testing::fileSize(source));
+    EXPECT_EQ(testing::queryWithSqlite(target, "SELECT count(*) FROM Bokning"), std::vector<std::string>{"2000"});
+    EXPECT_EQ(testing::queryWithSqlite(target, "SELECT group_concat(Name || '=' || Value, ';') FROM "
+                                               "(SELECT * FROM MSysLocale ORDER BY Name)"),
+              std::vector<std::string>{"COUNTRY=0;CP=1252;LANGID=0x041D;Locale=;LANGID=0x041D;CP=1252;COUNTRY=0"});
+    EXPECT_EQ(testing::queryWithSqlite(target, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_FALSE(testing::fileExists(target + ".compacting"));
+    EXPECT_FALSE(testing::fileExists(source + ".lock"));
+
+    // The engine's own listing leaves its bookkeeping table out.
+    auto db = engine.OpenDatabase(target);
+    ASSERT_TRUE(db.ok());
+    EXPECT_EQ((*db)->TableNames().value(), (std::vector<std::string>{"Kund", "Person", "Bokning", "Users"}));
+}
+
+TEST_F(Compact, WithoutALocaleKeepsTheSourcesRecord) {
+    ASSERT_TRUE(engine.CompactDatabase(source, target, ";LANGID=0x041D;CP=1252;COUNTRY=0").ok());
+    const std::string again = dir.file("again.db");
+    ASSERT_TRUE(engine.CompactDatabase(target, again).ok());
+    EXPECT_EQ(testing::queryWithSqlite(again, "SELECT Value FROM MSysLocale WHERE Name = 'LANGID'"),
+              std::vector<std::string>{"0x041D"});
+}
+
+struct Refusal {
+    const char* name;
+    void (*prepare)(Compact&, std::string& src, std::string& dst, std::string& locale);
+    long number;
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
+
+class CompactRefuses : public Compact, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(CompactRefuses, WithTheEngineNumberLeavingBothFilesAlone) {
+    std::string src = source, dst = target, locale = ";LANGID=0x041D;CP=1252;COUNTRY=0";
+    GetParam().prepare(*this, src, dst, locale);
+    const long before = testing::fileSize(dst);
+    const long sourceBefore = testing::fileSize(src);
+    const Status s = engine.CompactDatabase(src, dst, locale);
+    ASSERT_FALSE(s.ok());
+    EXPECT_EQ(s.error().number, GetParam().number) << s.error().description;
+    EXPECT_EQ(testing::fileSize(dst), before);
+    EXPECT_EQ(testing::fileSize(src), sourceBefore);
+    EXPECT_FALSE(testing::fileExists(dst + ".compacting"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CompactRefuses,
+    ::testing::Values(
+        Refusal{"DestinationExists", [](Compact&, std::string&, std::string& dst, std::string&) {
+                    testing::writeFile(dst, "någon annans fil");
+                }, 3204},
+        Refusal{"DestinationIsTheSource", [](Compact&, std::string& src, std::string& dst, std::string&) { dst = src; },
+                3204},
+        Refusal{"DestinationFolderMissing",
+                [](Compact& c, std::string&, std::string& dst, std::string&) { dst = c.dir.file("nej/ny.db"); }, 3044},
+        Refusal{"SourceMissing",
+                [](Compact& c, std::string& src, std::string&, std::string&) { src = c.dir.file("borta.db"); }, 3024},
+        Refusal{"SourceNoDatabase", [](Compact& c, std::string& src, std::string&, std::string&) {
+                    src = c.dir.file("text.db");
+                    testing::writeFile(src, "hej");
+                }, 3343},
+        Refusal{"UnknownLocaleKey",
+                [](Compact&, std::string&, std::string&, std::string& locale) { locale = ";LANG=sv;CP=1252"; }, 3001},
+        Refusal{"LocaleWithoutHex",
+                [](Compact&, std::string&, std::string&, std::string& locale) { locale = ";LANGID=1053"; }, 3001},
+        Refusal{"LocaleTwice", [](Compact&, std::string&, std::string&, std::string& locale) {
+                    locale = ";LANGID=0x041D;LANGID=0x0409";
+                }, 3001}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Compact, SourceHeldByAnotherProcessIsRefusedWith3356) {
+    testing::Child holder(testing::programDir() + "/vexla-holddb", {source});
+    ASSERT_TRUE(holder.waitForLine("holding"));
+    const Status s = engine.CompactDatabase(source, target, "");
+    ASSERT_FALSE(s.ok());
+    EXPECT_EQ(s.error().number, 3356);
+    EXPECT_FALSE(testing::fileExists(target));
+}
+
+}  // namespace
+}  // namespace vexla::db

@@ -1,0 +1,171 @@
+#include "tests/db/db_test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace vexla::db::testing {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vexla-db-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+void makeDatabase(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    const std::string text = message ? message : "";
+    sqlite3_free(message);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) throw std::runtime_error("schema: " + text);
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st = {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+long fileSize(const std::string& path) {
+    struct stat st = {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+std::vector<std::string> queryWithSqlite(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::vector<std::string> rows;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        rows.push_back(std::string("ERROR: ") + sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return rows;
+    }
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const auto* p = sqlite3_column_text(st, 0);
+        rows.push_back(p ? reinterpret_cast<const char*>(p) : "NULL");
+        rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_DONE) rows.push_back(std::string("ERROR: ") + sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+const char* const kBookingSchema = R"(
+CREATE TABLE Kund (ID INTEGER PRIMARY KEY, Namn VARCHAR(10) NOT NULL, "P-adress" VARCHAR(50),
+                   Rabatt DOUBLE, Anteckningar MEMO);
+CREATE TABLE Person (ID INTEGER PRIMARY KEY, FörNamn VARCHAR(30) NOT NULL, Pnr VARCHAR(13) UNIQUE,
+                     NyRekry BOOLEAN NOT NULL DEFAULT 0, Omfattning SMALLINT, AnstStart DATETIME);
+CREATE TABLE Bokning (ID INTEGER PRIMARY KEY, KundID LONG NOT NULL, StartTid DATETIME NOT NULL,
+                      Anteckning MEMO, Lunch BOOLEAN NOT NULL DEFAULT 0, Pris DOUBLE);
+CREATE TABLE Users (ID INTEGER PRIMARY KEY, Namn VARCHAR(50) NOT NULL, Losenord VARCHAR(100), GruppID LONG);
+INSERT INTO Kund VALUES (-1, 'Intern', NULL, 0, NULL);
+INSERT INTO Users (Namn, Losenord, GruppID) VALUES ('admin', 'AB', 1), ('Örjan', 'CD', 1), ('anna', 'EF', 2);
+)";
+
+Child::Child(const std::string& program, const std::vector<std::string>& args) {
+    int toChild[2], fromChild[2];
+    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(toChild[0], 0);
+        ::dup2(fromChild[1], 1);
+        // The holders' refusals are expected; keep them out of the test log.
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        if (quiet >= 0) ::dup2(quiet, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    in_ = toChild[1];
+    out_ = fromChild[0];
+}
+
+Child::~Child() {
+    if (pid_ > 0) stop();
+    if (in_ >= 0) ::close(in_);
+    if (out_ >= 0) ::close(out_);
+}
+
+bool Child::waitForLine(const std::string& text, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (buffered_.find(text) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{out_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+        char buf[512];
+        const ssize_t n = ::read(out_, buf, sizeof buf);
+        if (n <= 0) return false;
+        buffered_.append(buf, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+void Child::write(const std::string& text) {
+    [[maybe_unused]] const ssize_t n = ::write(in_, text.data(), text.size());
+}
+
+int Child::stop() {
+    if (pid_ <= 0) return -1;
+    ::kill(pid_, SIGTERM);
+    if (in_ >= 0) ::close(in_), in_ = -1;
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return status;
+}
+
+std::string programDir() {
+    const char* dir = std::getenv("VEXLA_PROGRAM_DIR");
+    if (dir && *dir) return dir;
+    // Beside the test executables: <build>/tests/x and <build>/program.
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "program";
+    return (self.parent_path().parent_path() / "program").string();
+}
+
+std::string findOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string all = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find(':', start);
+        if (end == std::string::npos) end = all.size();
+        const std::string candidate = all.substr(start, end - start) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace vexla::db::testing

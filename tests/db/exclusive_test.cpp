@@ -1,0 +1,174 @@
+// Exclusive opening against real second processes: a sqlite3 shell inside a
+// transaction, vexla-holddb holding the database, and vexla-holddb --fence
+// holding only our lock. Each keeps us out with 3356; once it lets go, we
+// get in. And while we hold the file, nobody else reads it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "db/errors.h"
+#include "db/sqlite_engine.h"
+#include "tests/db/db_test_support.h"
+
+namespace vexla::db {
+namespace {
+
+using testing::Child;
+using testing::TempDir;
+
+struct Holder {
+    const char* name;
+    bool needsShell;
+    bool makesLockFile;  // our tools lock beside the file; the shell does not
+    // Starts the holder on path; waits until it holds.
+    std::unique_ptr<Child> (*start)(const std::string& path);
+};
+
+void PrintTo(const Holder& h, std::ostream* os) { *os << h.name; }
+
+std::unique_ptr<Child> shellIn(const std::string& path, const char* transaction) {
+    auto child = std::make_unique<Child>(testing::findOnPath("sqlite3"), std::vector<std::string>{path});
+    child->write(std::string(transaction) + "\n.system echo ready\n");
+    if (!child->waitForLine("ready")) return nullptr;
+    return child;
+}
+std::unique_ptr<Child> shellExclusive(const std::string& path) { return shellIn(path, "BEGIN EXCLUSIVE;"); }
+std::unique_ptr<Child> shellReading(const std::string& path) {
+    return shellIn(path, "BEGIN; SELECT count(*) FROM Kund;");
+}
+std::unique_ptr<Child> holddb(const std::string& path) {
+    auto child = std::make_unique<Child>(testing::programDir() + "/vexla-holddb", std::vector<std::string>{path});
+    if (!child->waitForLine("holding")) return nullptr;
+    return child;
+}
+std::unique_ptr<Child> fence(const std::string& path) {
+    auto child = std::make_unique<Child>(testing::programDir() + "/vexla-holddb",
+                                         std::vector<std::string>{"--fence", path});
+    if (!child->waitForLine("holding")) return nullptr;
+    return child;
+}
+
+class HeldByAnotherProcess : public ::testing::TestWithParam<Holder> {};
+
+TEST_P(HeldByAnotherProcess, RefusesWith3356UntilReleased) {
+    const Holder& h = GetParam();
+    if (h.needsShell && testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
+    TempDir dir;
+    const std::string path = dir.file("held.db");
+    testing::makeDatabase(path, testing::kBookingSchema);
+    SqliteEngine engine;
+
+    auto holder = h.start(path);
+    ASSERT_TRUE(holder);
+    auto refused = engine.OpenDatabase(path, true);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().number, 3356);
+    EXPECT_NE(refused.error().description.find("on machine '" + localHostName() + "'"), std::string::npos)
+        << refused.error().description;
+    // The refused attempt leaves the holder's lock file alone (or makes none).
+    EXPECT_EQ(testing::fileExists(path + ".lock"), h.makesLockFile);
+
+    holder->stop();
+    auto opened = engine.OpenDatabase(path, true);
+    ASSERT_TRUE(opened.ok()) << opened.error().description;
+    EXPECT_TRUE((*opened)->Close().ok());
+}
+
+INSTANTIATE_TEST_SUITE_P(Holders, HeldByAnotherProcess,
+                         ::testing::Values(Holder{"SqliteShellExclusive", true, false, shellExclusive},
+                                           Holder{"SqliteShellReading", true, false, shellReading},
+                                           Holder{"Holddb", false, true, holddb},
+                                           Holder{"HolddbFence", false, true, fence}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class Held : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("booking.db");
+        testing::makeDatabase(path, testing::kBookingSchema);
+    }
+    TempDir dir;
+    std::string path;
+    SqliteEngine engine;
+};
+
+TEST_F(Held, OtherProgramsCannotReadOrOpenWhileWeHoldIt) {
+    if (testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
+    auto db = engine.OpenDatabase(path, true);
+    ASSERT_TRUE(db.ok());
+    Child reader("/bin/sh", {"-c", "sqlite3 '" + path + "' 'SELECT 42 FROM Kund;' 2>&1 | grep -c locked"});
+    EXPECT_TRUE(reader.waitForLine("1"));
+    Child second(testing::programDir() + "/vexla-holddb", {path});
+    EXPECT_FALSE(second.waitForLine("holding", 1500));
+    EXPECT_EQ(second.stop() >> 8, 1);
+
+    ASSERT_TRUE((*db)->Close().ok());
+    EXPECT_EQ(testing::queryWithSqlite(path, "SELECT count(*) FROM Kund"), std::vector<std::string>{"1"});
+    EXPECT_FALSE(testing::fileExists(path + ".lock"));
+}
+
+TEST_F(Held, ASecondOpeningInTheSameProgramIsRefused) {
+    auto first = engine.OpenDatabase(path, true);
+    ASSERT_TRUE(first.ok());
+    auto second = engine.OpenDatabase(path, true);
+    ASSERT_FALSE(second.ok());
+    EXPECT_EQ(second.error().number, 3356);
+    // The refusal did not disturb the first connection or its lock.
+    EXPECT_TRUE((*first)->Execute("DELETE FROM Users WHERE GruppID = 2").ok());
+    EXPECT_TRUE(testing::fileExists(path + ".lock"));
+    ASSERT_TRUE((*first)->Close().ok());
+    EXPECT_TRUE(engine.OpenDatabase(path, true).ok());
+}
+
+TEST_F(Held, OurFenceLetsUsInAndKeepsOthersOutWhileTheFileIsReplaced) {
+    auto fenced = engine.FenceDatabase(path);
+    ASSERT_TRUE(fenced.ok());
+    auto db = engine.OpenDatabase(path, true);
+    ASSERT_TRUE(db.ok()) << db.error().description;
+    ASSERT_TRUE((*db)->Close().ok());
+
+    // The database file goes away and comes back; the fence holds throughout.
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    Child outsider(testing::programDir() + "/vexla-holddb", {"--fence", path});
+    EXPECT_FALSE(outsider.waitForLine("holding", 1500));
+    testing::makeDatabase(path, testing::kBookingSchema);
+    EXPECT_TRUE(engine.OpenDatabase(path, true).ok());
+
+    fenced->release();
+    EXPECT_FALSE(testing::fileExists(path + ".lock"));
+    Child later(testing::programDir() + "/vexla-holddb", {"--fence", path});
+    EXPECT_TRUE(later.waitForLine("holding"));
+}
+
+TEST_F(Held, ClosingAnotherDescriptorOfTheLockFileKeepsTheLock) {
+    auto db = engine.OpenDatabase(path, true);
+    ASSERT_TRUE(db.ok());
+    // A classic POSIX record lock would be dropped by this close().
+    const int fd = ::open((path + ".lock").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    Child outsider(testing::programDir() + "/vexla-holddb", {"--fence", path});
+    EXPECT_FALSE(outsider.waitForLine("holding", 1500));
+}
+
+TEST_F(Held, WalDatabaseIsHeldAsWell) {
+    if (testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
+    testing::makeDatabase(dir.file("wal.db"), "PRAGMA journal_mode = WAL; CREATE TABLE Kund (ID INTEGER);");
+    auto db = engine.OpenDatabase(dir.file("wal.db"), true);
+    ASSERT_TRUE(db.ok()) << db.error().description;
+    Child reader("/bin/sh", {"-c", "sqlite3 '" + dir.file("wal.db") + "' 'SELECT 42 FROM Kund;' 2>&1 | grep -c locked"});
+    EXPECT_TRUE(reader.waitForLine("1"));
+}
+
+TEST_F(Held, NonExclusiveOpeningsShareTheFile) {
+    auto a = engine.OpenDatabase(path, false);
+    auto b = engine.OpenDatabase(path, false);
+    ASSERT_TRUE(a.ok());
+    ASSERT_TRUE(b.ok());
+    EXPECT_FALSE(testing::fileExists(path + ".lock"));
+    auto exclusive = engine.OpenDatabase(path, true);
+    EXPECT_TRUE(exclusive.ok());  // idle readers hold no lock
+}
+
+}  // namespace
+}  // namespace vexla::db

@@ -1,0 +1,92 @@
+// The password encoding against vectors worked out by hand from the key's
+// Windows-1252 codes (written out below), not by the code under test.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "login/kryptera.h"
+
+namespace vexla {
+namespace {
+
+// Å Ä Ö å ä ö É È Ê Ë Í Ì Î Ï Ó Ò Ô Õ Ú Ù Û Ü Ý Þ in Windows-1252.
+constexpr unsigned char kKeyCodes[24] = {0xC5, 0xC4, 0xD6, 0xE5, 0xE4, 0xF6, 0xC9, 0xC8, 0xCA, 0xCB, 0xCD, 0xCC,
+                                         0xCE, 0xCF, 0xD3, 0xD2, 0xD4, 0xD5, 0xDA, 0xD9, 0xDB, 0xDC, 0xDD, 0xDE};
+
+struct Vector {
+    const char* name;
+    const char* password;  // UTF-8 as typed
+    const char* encoded;   // worked out by hand: code XOR key code, two hex digits each
+};
+
+void PrintTo(const Vector& v, std::ostream* os) { *os << v.name; }
+
+class Encoding : public ::testing::TestWithParam<Vector> {};
+
+TEST_P(Encoding, MatchesTheHandWorkedVector) {
+    EXPECT_EQ(KrypteraLösenord(GetParam().password), GetParam().encoded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, Encoding,
+    ::testing::Values(
+        Vector{"Empty", "", ""},
+        // a 0x61 ^ Å 0xC5 = 0xA4
+        Vector{"OneCharacter", "a", "A4"},
+        // v 76^C5 e 65^C4 x 78^D6 l 6C^E5 a 61^E4
+        Vector{"DemoPassword", "vexla", "B3A1AE8985"},
+        // each letter against the 24 key codes in order
+        Vector{"TwentyFour", "abcdefghijklmnopqrstuvwx",
+               "A4A6B58181"
+               "90AEA0A3A1A6A0A3A1BCA2A5A7A9ADAEAAAAA6"},
+        // the 25th character meets the key's first character again: y 79^C5 = BC
+        Vector{"TwentyFive", "abcdefghijklmnopqrstuvwxy",
+               "A4A6B5818190AEA0A3A1A6A0A3A1BCA2A5A7A9ADAEAAAAA6"
+               "BC"},
+        // z 7A^C4 = BE, 0 30^D6 = E6, 1 31^E5 = D4, 2 32^E4 = D6, 3 33^F6 = C5
+        Vector{"Thirty", "abcdefghijklmnopqrstuvwxyz0123",
+               "A4A6B5818190AEA0A3A1A6A0A3A1BCA2A5A7A9ADAEAAAAA6BCBEE6D4D6C5"},
+        // å E5^C5, ä E4^C4, ö F6^D6
+        Vector{"SwedishLetters", "åäö", "202020"},
+        // a letter equal to its key letter gives the byte 00
+        Vector{"SameAsKey", "Å", "00"},
+        // À C0^C5 = 05: a leading zero digit
+        Vector{"LeadingZeroDigit", "À", "05"},
+        // L 4C^C5, ö F6^C4, s 73^D6, e 65^E5, n 6E^E4, € 80^F6
+        Vector{"EuroSign", "Lösen€", "8932A5808A76"},
+        // ☃ has no Windows-1252 code and is taken as ? (3F^C4 = FB)
+        Vector{"OutsideTheCodePage", "a☃", "A4FB"},
+        // a blank is a character like any other: 20^C5 = E5
+        Vector{"Blank", " ", "E5"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Encoding, ThirtyCharactersUseTheKeyTwiceOver) {
+    // An independent reference from the written-out key codes.
+    std::string password, expected;
+    for (int i = 0; i < 30; ++i) {
+        const unsigned char c = static_cast<unsigned char>('A' + i % 26);
+        password += static_cast<char>(c);
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", c ^ kKeyCodes[i % 24]);
+        expected += hex;
+    }
+    EXPECT_EQ(KrypteraLösenord(password).size(), 60u);
+    EXPECT_EQ(KrypteraLösenord(password), expected);
+}
+
+TEST(Encoding, KrypteraIsItsOwnInverseAndKeepsTheLength) {
+    std::string all;
+    for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+    const std::string once = Kryptera(all);
+    EXPECT_EQ(once.size(), all.size());
+    EXPECT_NE(once, all);
+    EXPECT_EQ(Kryptera(once), all);
+}
+
+TEST(Encoding, TillHexWritesTwoUpperCaseDigitsPerByte) {
+    EXPECT_EQ(TillHex(std::string("\x00\x0f\xa0\xff", 4)), "000FA0FF");
+    EXPECT_EQ(TillHex(""), "");
+}
+
+}  // namespace
+}  // namespace vexla
