@@ -1,0 +1,77 @@
+// The program's command line: the database option /d and the unattended-job
+// option /a, read from one text L that holds the arguments behind the
+// program's name.
+//
+// Options are searched for in a lowercase copy of L, so /D and /Ak are found
+// as well; values are cut from L itself and keep their case. Positions count
+// from 1 and only the first occurrence of an option counts; /d and /a are
+// independent of their order.
+//
+//   /d  P := position of "/d". Q := first "/" from P + 2. When Q > P + 2 the
+//       raw value is the Q - P - 4 characters from P + 4, otherwise the rest
+//       of L from P + 4: "/d" and the two characters behind it are skipped,
+//       which fits "/db path" and "/d \"path\"".
+//   /a  P := position of "/a". Q := first "/" from P + 1. When Q > P the raw
+//       value is the Q - P - 2 characters from P + 2, otherwise the rest of L
+//       from P + 2: "/ak", "/a k" and "/a \"k\"" all give k.
+//
+// A raw value is cleaned by trimming blanks, then dropping one leading and
+// then one trailing double quote; nothing is trimmed after that.
+//
+// On a POSIX system paths themselves hold "/", which would end a value and
+// could be taken for an option. So every search for an option or for "/"
+// skips text inside double quotes, and joinArguments() quotes every argument
+// that holds a blank or a "/" and is not an option word.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexla {
+
+// The separator of folders in a path on this system.
+inline constexpr char kPathSeparator = '/';
+
+struct CommandLine {
+    bool hasDatabaseOption = false;  // L holds /d
+    std::string DataBas;             // the cleaned /d value when it names a folder, else ""
+    std::string msSökväg;            // DataBas before its last separator, trimmed
+    bool Kommandorad = false;        // L holds /d or /a: the program runs from a command line
+    bool hasJobOption = false;       // L holds /a
+    std::string jobValue;            // the cleaned /a value, case kept
+    bool namesJob = false;           // jobValue is k, c or r in either case
+};
+
+// What the arguments ask for besides the normal run.
+enum class InfoRequest { None, Help, Version };
+
+// Builds L from the program's arguments (without the program's name): the
+// arguments joined by single blanks, each argument that holds a blank or a
+// "/" put in double quotes unless it is an option word. An option word
+// starts with "/d" or "/a" in any case and holds no further "/" ("/db",
+// "/AK"; "/data/bok.db" is a path, not an option). An argument that itself
+// holds a double quote is passed as it is.
+std::string joinArguments(const std::vector<std::string>& args);
+
+// Parses L. `separator` is the folder separator of the paths on the line
+// ('/' here, '\\' for a line written for Windows): it decides whether a /d
+// value names a folder and where that folder ends. A /d value whose next "/"
+// stands at P + 3 (one character between /d and the slash, a value length
+// of -1) gives an empty value. Never fails.
+CommandLine parseCommandLine(const std::string& L, char separator);
+
+// The cleaning of an option value: blanks trimmed, then a leading double
+// quote dropped, then a trailing one.
+std::string cleanOptionValue(const std::string& raw);
+
+// The folder of `path`: the part before its last `separator`, with leading
+// and trailing blanks removed; nullopt when the path holds no separator.
+std::optional<std::string> folderOfPath(const std::string& path, char separator);
+
+// Whether the arguments ask for the help text (--help or -h) or the version
+// (--version) instead of a run. The first such argument decides; any other
+// argument is left to parseCommandLine.
+InfoRequest infoRequest(const std::vector<std::string>& args);
+
+}  // namespace vexla

@@ -1,0 +1,239 @@
+#include "app/frm_admin.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/command_line.h"
+#include "common/ini_file.h"
+#include "texts/qt/widget_texts.h"
+
+namespace vexla {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string trimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+QPushButton* button(const char* name, const char* tag, QWidget* parent) {
+    auto* b = new QPushButton(parent);
+    b->setObjectName(QString::fromUtf8(name));
+    b->setProperty("tag", QString::fromLatin1(tag));
+    b->setMinimumWidth(150);
+    return b;
+}
+
+QGroupBox* frame(const char* name, const char* tag, QPushButton* first, QPushButton* second) {
+    auto* box = new QGroupBox;
+    box->setObjectName(QString::fromUtf8(name));
+    box->setProperty("tag", QString::fromLatin1(tag));
+    auto* lay = new QVBoxLayout(box);
+    lay->addWidget(first);
+    lay->addWidget(second);
+    return box;
+}
+
+}  // namespace
+
+frmAdmin::frmAdmin(Platform& platform, mTexter& texts, StartupHooks& hooks)
+    : QDialog(nullptr, Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      platform_(platform),
+      texts_(texts),
+      hooks_(hooks),
+      log_(platform.files, platform.messages, platform.programFolder) {
+    setObjectName(QStringLiteral("frmAdmin"));
+    setProperty("tag", QStringLiteral("R1825"));
+    setWindowIcon(QIcon(QStringLiteral(":/vexla-admin.png")));
+    buildControls();
+}
+
+frmAdmin::~frmAdmin() = default;
+
+void frmAdmin::buildControls() {
+    // Import is index 0 and export index 1 of each register's pair.
+    cmdKundReg = {button("cmdKundReg(0)", "R1829;R1830", this), button("cmdKundReg(1)", "R1827;R1828", this)};
+    cmdBokningReg = {button("cmdBokningReg(0)", "R1834;R1835", this),
+                     button("cmdBokningReg(1)", "R1832;R1833", this)};
+    cmdResursReg = {button("cmdResursReg(0)", "R1848;R1849", this), button("cmdResursReg(1)", "R1850;R1851", this)};
+    Frame2 = frame("Frame2", "R1826", cmdKundReg[0], cmdKundReg[1]);
+    fraBokningar = frame("fraBokningar", "R1831", cmdBokningReg[0], cmdBokningReg[1]);
+    Frame1 = frame("Frame1", "R1847", cmdResursReg[0], cmdResursReg[1]);
+
+    cmdDB = button("cmdDB", "R1837;R1838", this);
+    cmdKomprimera = button("cmdKomprimera", "R1841;R1842", this);
+    cmdKopiera = button("cmdKopiera", "R1096;R1846", this);
+    cdmStäng = button("cdmStäng", "R1093;R1840", this);
+    cmdKomprimera->setDefault(true);
+
+    imgBild = new QLabel(this);
+    imgBild->setObjectName(QStringLiteral("imgBild"));
+    imgResurs = {new QLabel(this), new QLabel(this)};
+    imgResurs[0]->setPixmap(QPixmap(QStringLiteral(":/banner_se.png")));
+    imgResurs[1]->setPixmap(QPixmap(QStringLiteral(":/banner_en.png")));
+    for (int i = 0; i < 2; ++i) {
+        imgResurs[i]->setObjectName(QStringLiteral("imgResurs(%1)").arg(i));
+        imgResurs[i]->setFixedSize(211, 51);
+    }
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setProperty("tag", QStringLiteral("R1852"));
+    lblSökväg = new QLabel(this);
+    lblSökväg->setObjectName(QString::fromUtf8("lblSökväg"));
+    lblSökväg->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+
+    picInfo = new QFrame(this);
+    picInfo->setObjectName(QStringLiteral("picInfo"));
+    picInfo->setFrameShape(QFrame::Panel);
+    picInfo->setFrameShadow(QFrame::Sunken);
+    lblInfo = new QLabel(picInfo);
+    lblInfo->setObjectName(QStringLiteral("lblInfo"));
+    lblInfo->setMinimumHeight(lblInfo->fontMetrics().height() + 4);
+    (new QHBoxLayout(picInfo))->addWidget(lblInfo);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(imgBild);
+    top->addStretch();
+    top->addWidget(imgResurs[0]);
+    top->addWidget(imgResurs[1]);
+
+    auto* registers = new QHBoxLayout;
+    registers->addWidget(Frame2);
+    registers->addWidget(fraBokningar);
+    registers->addWidget(Frame1);
+
+    auto* jobs = new QHBoxLayout;
+    jobs->addWidget(cmdDB);
+    jobs->addWidget(cmdKomprimera);
+    jobs->addWidget(cmdKopiera);
+    jobs->addStretch();
+    jobs->addWidget(cdmStäng);
+
+    auto* path = new QHBoxLayout;
+    path->addWidget(Label1);
+    path->addWidget(lblSökväg, 1);
+
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(top);
+    main->addLayout(registers);
+    main->addLayout(jobs);
+    main->addWidget(Line1);
+    main->addLayout(path);
+    main->addWidget(picInfo);
+
+    // Start disabled; the path label enables them.
+    for (QPushButton* b : {cmdKundReg[0], cmdKundReg[1], cmdBokningReg[0], cmdBokningReg[1], cmdResursReg[0],
+                           cmdResursReg[1], cmdKomprimera, cmdKopiera})
+        b->setEnabled(false);
+
+    connect(cdmStäng, &QPushButton::clicked, this, [this] { close(); });
+}
+
+std::optional<int> frmAdmin::runStartup(const std::string& commandLine) {
+    applyTexts();
+
+    // Compaction's caption tells what else it does: "caption && R1843" shows a literal "&".
+    cmdKomprimera->setText(cmdKomprimera->text() + QStringLiteral(" && ") + q(texts_.TextTillAndra("R1843")));
+    cmdKomprimera->setToolTip(cmdKomprimera->toolTip() + QStringLiteral(". ") +
+                              q(texts_.TextTillAndra("R1844")));
+
+    imgBild->setPixmap(windowIcon().pixmap(32, 32));
+    chooseLanguage();
+    Tid_ = std::make_unique<CTid>(platform_.locale, platform_.messages, texts_);
+
+    const CommandLine options = parseCommandLine(commandLine, kPathSeparator);
+    takePathFromCommandLineOrIni(options);
+
+    if (options.hasJobOption) {
+        if (auto status = hooks_.runUnattended(*this, commandLine)) return status;
+    }
+    if (state_.DataBas.empty()) {
+        auto chosen = hooks_.askForDatabasePath(*this);
+        if (!chosen) return 0;
+        state_.DataBas = *chosen;
+    }
+    settleDatabaseFolder();
+    setPathLabel(" " + state_.DataBas);
+    return std::nullopt;
+}
+
+void frmAdmin::applyTexts() {
+    WidgetTextForm form(this, {Frame2, cmdKundReg[0], cmdKundReg[1], fraBokningar, cmdBokningReg[0],
+                               cmdBokningReg[1], Frame1, cmdResursReg[0], cmdResursReg[1], cmdDB, cmdKomprimera,
+                               cmdKopiera, cdmStäng, picInfo, lblInfo, Label1, lblSökväg, imgBild, imgResurs[0],
+                               imgResurs[1], Line1});
+    texts_.SetTextOfForm(form);
+}
+
+void frmAdmin::chooseLanguage() {
+    const bool swedish = texts_.TextTillAndra("R0692") == "Kontakta Trevanto.";
+    state_.Språk = swedish ? "se" : "en";
+    imgResurs[0]->setVisible(swedish);
+    imgResurs[1]->setVisible(!swedish);
+}
+
+void frmAdmin::takePathFromCommandLineOrIni(const CommandLine& options) {
+    if (options.hasDatabaseOption) {
+        state_.DataBas = options.DataBas;
+        state_.msSökväg = options.msSökväg;
+        state_.Kommandorad = true;
+        return;
+    }
+    const std::string ini = platform_.programFolder + "/Vexla.ini";
+    state_.DataBas = trimBlanks(readIniString(ini, "System", "DataBas1", 255));
+    if (auto folder = folderOfPath(state_.DataBas, kPathSeparator)) state_.msSökväg = *folder;
+}
+
+void frmAdmin::settleDatabaseFolder() {
+    if (auto folder = folderOfPath(state_.DataBas, kPathSeparator)) {
+        state_.msSökväg = *folder;
+    } else {
+        state_.DataBas.clear();
+        setInfo(texts_.TextTillAndra("R1774"));
+    }
+}
+
+void frmAdmin::setInfo(const std::string& text) {
+    lblInfo->setText(q(text));
+    lblInfo->repaint();  // a long job writes here and must be seen before it ends
+}
+
+std::string frmAdmin::info() const { return lblInfo->text().toStdString(); }
+
+void frmAdmin::setPathLabel(const std::string& text) {
+    lblSökväg->setText(q(text));
+    const bool enable = !text.empty();
+    for (QPushButton* b : {cmdKundReg[0], cmdKundReg[1], cmdBokningReg[0], cmdBokningReg[1], cmdResursReg[0],
+                           cmdResursReg[1], cmdKomprimera, cmdKopiera})
+        b->setEnabled(enable);
+}
+
+std::string frmAdmin::pathLabel() const { return lblSökväg->text().toStdString(); }
+
+void frmAdmin::Logg(const std::string& text) { log_.Logg(text); }
+
+bool frmAdmin::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate && cmdKomprimera->isEnabled()) cmdKomprimera->setFocus();
+    return QDialog::event(e);
+}
+
+void frmAdmin::reject() { cdmStäng->click(); }
+
+}  // namespace vexla

@@ -1,0 +1,88 @@
+// The main window: the program's only entry. Its start-up applies the
+// language texts, chooses the language, settles the database path from the
+// command line or Vexla.ini and lets the unattended job and the path
+// question take over where they must; then it offers the jobs as buttons.
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/activity_log.h"
+#include "app/admin_state.h"
+#include "app/command_line.h"
+#include "app/startup_hooks.h"
+#include "common/ctid.h"
+#include "common/platform.h"
+#include "texts/mtexter.h"
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace vexla {
+
+class frmAdmin : public QDialog, public AdminWindow {
+public:
+    frmAdmin(Platform& platform, mTexter& texts, StartupHooks& hooks);
+    ~frmAdmin() override;
+
+    // Runs the start-up once, before the window is shown. Answers nullopt
+    // when the window is to be shown, or the exit status when the program
+    // ends here (an unattended job ran, or no database path was given).
+    std::optional<int> runStartup(const std::string& commandLine);
+
+    // AdminWindow
+    AdminState& state() override { return state_; }
+    void setInfo(const std::string& text) override;
+    std::string info() const override;
+    void setPathLabel(const std::string& text) override;
+    std::string pathLabel() const override;
+    void Logg(const std::string& text) override;
+
+    ActivityLog& activityLog() { return log_; }
+    CTid* Tid() { return Tid_.get(); }
+
+    // The controls, by their design names.
+    QGroupBox* Frame2 = nullptr;
+    std::array<QPushButton*, 2> cmdKundReg{};
+    QGroupBox* fraBokningar = nullptr;
+    std::array<QPushButton*, 2> cmdBokningReg{};
+    QGroupBox* Frame1 = nullptr;
+    std::array<QPushButton*, 2> cmdResursReg{};
+    QPushButton* cmdDB = nullptr;
+    QPushButton* cmdKomprimera = nullptr;
+    QPushButton* cmdKopiera = nullptr;
+    QPushButton* cdmStäng = nullptr;
+    QFrame* picInfo = nullptr;
+    QLabel* lblInfo = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblSökväg = nullptr;
+    QLabel* imgBild = nullptr;
+    std::array<QLabel*, 2> imgResurs{};
+    QFrame* Line1 = nullptr;
+
+protected:
+    bool event(QEvent* e) override;
+    void reject() override;  // Esc presses cdmStäng
+
+private:
+    void buildControls();
+    void applyTexts();
+    void chooseLanguage();
+    void takePathFromCommandLineOrIni(const CommandLine& options);
+    void settleDatabaseFolder();
+
+    Platform& platform_;
+    mTexter& texts_;
+    StartupHooks& hooks_;
+    AdminState state_;
+    ActivityLog log_;
+    std::unique_ptr<CTid> Tid_;
+};
+
+}  // namespace vexla

@@ -1,0 +1,76 @@
+// vexla-admin: the administration tool of the Vexla booking system.
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/frm_admin.h"
+#include "common/console_message_boxes.h"
+#include "common/posix_file_system.h"
+#include "common/program_folder.h"
+#include "common/qt/qt_file_dialog_host.h"
+#include "common/qt/qt_locale_info.h"
+#include "common/qt/qt_message_boxes.h"
+#include "common/system_clock.h"
+#include "texts/kompilerad.h"
+#include "texts/mtexter.h"
+
+namespace {
+
+using namespace vexla;
+
+// Usage in the language of the installed Lang.ini.
+int printHelp(const std::string& folder) {
+    ConsoleMessageBoxes console;
+    mTexter texts(langIniPath(folder), console);
+    for (const char* code : {"R9001", "R9002", "R9003", "R9004", "R9005"}) {
+        const std::string line = texts.TextTillAndra(code);
+        if (!line.empty()) std::printf("%s\n", line.c_str());
+    }
+    return 0;
+}
+
+bool haveDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::string folder = programFolder();
+    switch (infoRequest(args)) {
+        case InfoRequest::Help: return printHelp(folder);
+        case InfoRequest::Version: std::printf("vexla-admin %s\n", VEXLA_VERSION); return 0;
+        case InfoRequest::None: break;
+    }
+    const std::string commandLine = joinArguments(args);
+
+    // The unattended job runs from cron with no window system: the window is
+    // built but never shown, so an offscreen screen serves.
+    if (!haveDisplay() && parseCommandLine(commandLine, kPathSeparator).hasJobOption && !std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
+
+    QtMessageBoxes messages;
+    QtMousePointer pointer;
+    SystemClock clock;
+    QtLocaleInfo locale;
+    PosixFileSystem files;
+    mTexter texts(langIniPath(folder), messages);
+    QtFileDialogHost dialogs(nullptr, texts);
+    Platform platform{messages, dialogs, pointer, clock, locale, files, folder};
+
+    NoStartupJobs hooks;
+    frmAdmin window(platform, texts, hooks);
+    if (auto status = window.runStartup(commandLine)) return *status;
+    window.show();
+    return app.exec();
+}
