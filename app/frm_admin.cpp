@@ -31,7 +31,7 @@ QPushButton* button(const char* name, const char* tag, QWidget* parent) {
     auto* b = new QPushButton(parent);
     b->setObjectName(QString::fromUtf8(name));
     b->setProperty("tag", QString::fromLatin1(tag));
-    b->setMinimumWidth(150);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return b;
 }
 
@@ -171,6 +171,7 @@ std::optional<int> frmAdmin::runStartup(const std::string& commandLine) {
     }
     settleDatabaseFolder();
     setPathLabel(" " + state_.DataBas);
+    adjustSize();  // the captions came from the language file after the layout was built
     return std::nullopt;
 }
 

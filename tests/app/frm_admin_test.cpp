@@ -1,0 +1,200 @@
+// The main window's start-up, driven with a fake platform and the real
+// language files in a temporary program folder.
+#include "app/frm_admin.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_platform.h"
+#include "tests/support/qt_app.h"
+
+namespace vexla {
+namespace {
+
+using testing::FakePlatform;
+using testing::TempFolder;
+
+std::string sourceFile(const std::string& relative) {
+    const char* dir = std::getenv("VEXLA_SOURCE_DIR");
+    std::ifstream in(std::string(dir ? dir : ".") + "/" + relative, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class RecordingHooks final : public StartupHooks {
+public:
+    std::optional<int> unattendedAnswer;
+    std::optional<std::string> pathAnswer = std::string();
+    std::vector<std::string> calls;
+
+    std::optional<int> runUnattended(frmAdmin& w, const std::string& L) override {
+        calls.push_back("unattended " + L + (w.state().Kommandorad ? " K" : ""));
+        return unattendedAnswer;
+    }
+    std::optional<std::string> askForDatabasePath(frmAdmin&) override {
+        calls.push_back("ask");
+        return pathAnswer;
+    }
+};
+
+// A program folder with a language file (or none) and a Vexla.ini (or none).
+struct Program {
+    TempFolder dir;
+    FakePlatform fakes;
+    Platform platform;
+    mTexter texts;
+    RecordingHooks hooks;
+    frmAdmin window;
+
+    explicit Program(const char* lang, const char* vexlaIni = nullptr)
+        : platform(fakes.platform(prepare(dir, lang, vexlaIni))),
+          texts(dir.file("bin/Lang.ini"), fakes.messages),
+          window(platform, texts, hooks) {}
+
+    static std::string prepare(const TempFolder& dir, const char* lang, const char* vexlaIni) {
+        testing::ensureQApplication();
+        if (lang) dir.write("bin/Lang.ini", sourceFile(std::string("texts/") + lang + "/Lang.ini"));
+        if (vexlaIni) dir.write("Vexla.ini", vexlaIni);
+        return dir.path();
+    }
+
+    std::vector<QPushButton*> jobButtons() const {
+        const frmAdmin& w = window;
+        return {w.cmdKundReg[0], w.cmdKundReg[1], w.cmdBokningReg[0], w.cmdBokningReg[1],
+                w.cmdResursReg[0], w.cmdResursReg[1], w.cmdKomprimera, w.cmdKopiera};
+    }
+};
+
+struct PathCase {
+    const char* name;
+    const char* commandLine;
+    const char* vexlaIni;
+    const char* askAnswer;  // what the path question answers when asked
+    const char* DataBas;
+    const char* msSökväg;
+    bool Kommandorad;
+    bool asked;
+    bool showsR1774;
+};
+
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
+
+class StartupPath : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(StartupPath, SettlesDatabaseAndFolder) {
+    const PathCase& c = GetParam();
+    Program p("se", c.vexlaIni);
+    p.hooks.pathAnswer = c.askAnswer;
+    ASSERT_EQ(p.window.runStartup(c.commandLine), std::nullopt);
+    EXPECT_EQ(p.window.state().DataBas, c.DataBas);
+    EXPECT_EQ(p.window.state().msSökväg, c.msSökväg);
+    EXPECT_EQ(p.window.state().Kommandorad, c.Kommandorad);
+    EXPECT_EQ(!p.hooks.calls.empty() && p.hooks.calls.back() == "ask", c.asked);
+    EXPECT_EQ(p.window.pathLabel(), std::string(" ") + c.DataBas);
+    EXPECT_EQ(p.window.info() == p.texts.TextTillAndra("R1774"), c.showsR1774);
+    // One blank in front of the path: the job buttons are on, also without a path.
+    for (QPushButton* b : p.jobButtons()) EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartupPath,
+    ::testing::Values(
+        PathCase{"quoted_db", "/db \"/srv/vexla/bok.db\"", "[System]\r\nDataBas1=/other/x.db\r\n", "",
+                 "/srv/vexla/bok.db", "/srv/vexla", true, false, false},
+        PathCase{"d_quoted", "/d \"/srv/data with blank/bok.db\"", nullptr, "", "/srv/data with blank/bok.db",
+                 "/srv/data with blank", true, false, false},
+        PathCase{"ini_trimmed", "", "[system]\r\n  databas1 =  /data/vexla/bok.db  \r\n", "", "/data/vexla/bok.db",
+                 "/data/vexla", false, false, false},
+        PathCase{"ini_quoted", "", "[System]\r\nDataBas1=\"/data/v x/bok.db\"\r\n", "", "/data/v x/bok.db",
+                 "/data/v x", false, false, false},
+        PathCase{"no_ini_asks", "", nullptr, "/chosen/bok.db", "/chosen/bok.db", "/chosen", false, true, false},
+        PathCase{"no_ini_no_answer", "", nullptr, "", "", "", false, true, true},
+        PathCase{"bare_name_on_line", "/db bok.db", "[System]\r\nDataBas1=/other/x.db\r\n", "", "", "", true,
+                 true, true},
+        PathCase{"answer_without_folder", "", nullptr, "bok.db", "", "", false, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StartupJobs, UnattendedJobEndsTheProgramWithItsStatus) {
+    Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
+    p.hooks.unattendedAnswer = 3;
+    EXPECT_EQ(p.window.runStartup("/ak"), 3);
+    ASSERT_EQ(p.hooks.calls.size(), 1u);
+    // The path is settled before the job runs.
+    EXPECT_EQ(p.window.state().DataBas, "/srv/bok.db");
+    EXPECT_EQ(p.window.state().msSökväg, "/srv");
+}
+
+TEST(StartupJobs, OptionNamingNoJobOpensTheWindow) {
+    Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
+    EXPECT_EQ(p.window.runStartup("/a x"), std::nullopt);
+    EXPECT_EQ(p.hooks.calls, std::vector<std::string>{"unattended /a x"});
+    EXPECT_EQ(p.window.pathLabel(), " /srv/bok.db");
+}
+
+TEST(StartupJobs, DeclinedPathQuestionEndsTheProgram) {
+    Program p("se");
+    p.hooks.pathAnswer = std::nullopt;
+    EXPECT_EQ(p.window.runStartup(""), 0);
+    EXPECT_TRUE(p.fakes.messages.shown.empty());
+}
+
+TEST(StartupTexts, SwedishFileGivesSwedishWindow) {
+    Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
+    p.window.runStartup("");
+    EXPECT_EQ(p.window.state().Språk, "se");
+    EXPECT_FALSE(p.window.imgResurs[0]->isHidden());
+    EXPECT_TRUE(p.window.imgResurs[1]->isHidden());
+    EXPECT_EQ(p.window.windowTitle().toStdString(), p.texts.TextTillAndra("R1825"));
+    EXPECT_EQ(p.window.cmdKomprimera->text().toStdString(),
+              p.texts.TextTillAndra("R1841") + " && " + p.texts.TextTillAndra("R1843"));
+    EXPECT_EQ(p.window.cmdKomprimera->toolTip().toStdString(),
+              p.texts.TextTillAndra("R1842") + ". " + p.texts.TextTillAndra("R1844"));
+    EXPECT_EQ(p.window.cmdKundReg[1]->text().toStdString(), p.texts.TextTillAndra("R1827"));
+    EXPECT_EQ(p.window.cmdKundReg[1]->toolTip().toStdString(), p.texts.TextTillAndra("R1828"));
+    EXPECT_EQ(p.window.Frame1->title().toStdString(), p.texts.TextTillAndra("R1847"));
+    EXPECT_TRUE(p.window.cmdKomprimera->isDefault());
+    EXPECT_TRUE(p.fakes.messages.shown.empty());
+}
+
+TEST(StartupTexts, EnglishFileGivesEnglishBanner) {
+    Program p("en", "[System]\r\nDataBas1=/srv/bok.db\r\n");
+    p.window.runStartup("");
+    EXPECT_EQ(p.window.state().Språk, "en");
+    EXPECT_TRUE(p.window.imgResurs[0]->isHidden());
+    EXPECT_FALSE(p.window.imgResurs[1]->isHidden());
+    EXPECT_NE(p.window.windowTitle().toStdString(), "");
+}
+
+TEST(StartupTexts, NoLanguageFileGivesEnglishAndEmptyCaptions) {
+    Program p(nullptr, "[System]\r\nDataBas1=/srv/bok.db\r\n");
+    p.window.runStartup("");
+    EXPECT_EQ(p.window.state().Språk, "en");
+    EXPECT_FALSE(p.window.imgResurs[1]->isHidden());
+    EXPECT_EQ(p.window.windowTitle(), QString());
+    EXPECT_EQ(p.window.cmdDB->text(), QString());
+    EXPECT_EQ(p.window.Label1->text(), QString());
+    EXPECT_EQ(p.window.cmdKomprimera->text(), QStringLiteral(" && "));
+    EXPECT_TRUE(p.fakes.messages.shown.empty());
+}
+
+TEST(MainWindow, EmptyPathLabelDisablesJobButtonsButNotTheOthers) {
+    Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
+    p.window.runStartup("");
+    p.window.setPathLabel("");
+    for (QPushButton* b : p.jobButtons()) EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(p.window.cmdDB->isEnabled());
+    EXPECT_TRUE(p.window.cdmStäng->isEnabled());
+    p.window.setPathLabel(" /x/y.db");
+    for (QPushButton* b : p.jobButtons()) EXPECT_TRUE(b->isEnabled());
+}
+
+}  // namespace
+}  // namespace vexla
