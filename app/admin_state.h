@@ -3,11 +3,15 @@
 // tests drive jobs against a fake.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "db/engine.h"
 
 namespace vexla {
 
 struct AdminState {
+    std::unique_ptr<db::Database> db;  // the shared connection; empty until a job opens it
     std::string DataBas;         // full path of the database file in use; empty when none
     std::string msSökväg;        // its folder, without a trailing separator
     std::string lastExportPath;  // register file the last export chose
@@ -19,6 +23,7 @@ class AdminWindow {
 public:
     virtual ~AdminWindow() = default;
     virtual AdminState& state() = 0;
+    virtual db::DBEngine& engine() = 0;
     // The information line; the text shows at once, also in the middle of a long job.
     virtual void setInfo(const std::string& text) = 0;
     virtual std::string info() const = 0;

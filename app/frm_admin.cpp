@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "common/ini_file.h"
+#include "login/frm_login.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -47,9 +48,10 @@ QGroupBox* frame(const char* name, const char* tag, QPushButton* first, QPushBut
 
 }  // namespace
 
-frmAdmin::frmAdmin(Platform& platform, mTexter& texts, StartupHooks& hooks)
+frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, StartupHooks& hooks)
     : QDialog(nullptr, Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       platform_(platform),
+      engine_(engine),
       texts_(texts),
       hooks_(hooks),
       log_(platform.files, platform.messages, platform.programFolder) {
@@ -144,6 +146,11 @@ void frmAdmin::buildControls() {
         b->setEnabled(false);
 
     connect(cdmStäng, &QPushButton::clicked, this, [this] { close(); });
+    const std::array<std::array<QPushButton*, 2>*, 3> byKind{&cmdKundReg, &cmdResursReg, &cmdBokningReg};
+    for (int kind = 0; kind < 3; ++kind)
+        for (int index = 0; index < 2; ++index)
+            connect((*byKind[kind])[index], &QPushButton::clicked, this,
+                    [this, kind, index] { registerClicked(kind, index); });
 }
 
 std::optional<int> frmAdmin::runStartup(const std::string& commandLine) {
@@ -209,6 +216,16 @@ void frmAdmin::settleDatabaseFolder() {
         state_.DataBas.clear();
         setInfo(texts_.TextTillAndra("R1774"));
     }
+}
+
+// Every register transfer starts with a fresh login; a refused or cancelled
+// login ends the click silently.
+void frmAdmin::registerClicked(int kind, int index) {
+    frmLogin login(this, platform_, texts_, SharedDatabase{engine_, state_.db, state_.DataBas});
+    login.exec();
+    if (login.answer() != "Ok") return;
+    (void)kind;
+    (void)index;
 }
 
 void frmAdmin::setInfo(const std::string& text) {

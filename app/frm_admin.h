@@ -28,7 +28,7 @@ namespace vexla {
 
 class frmAdmin : public QDialog, public AdminWindow {
 public:
-    frmAdmin(Platform& platform, mTexter& texts, StartupHooks& hooks);
+    frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, StartupHooks& hooks);
     ~frmAdmin() override;
 
     // Runs the start-up once, before the window is shown. Answers nullopt
@@ -38,6 +38,7 @@ public:
 
     // AdminWindow
     AdminState& state() override { return state_; }
+    db::DBEngine& engine() override { return engine_; }
     void setInfo(const std::string& text) override;
     std::string info() const override;
     void setPathLabel(const std::string& text) override;
@@ -76,8 +77,10 @@ private:
     void chooseLanguage();
     void takePathFromCommandLineOrIni(const CommandLine& options);
     void settleDatabaseFolder();
+    void registerClicked(int kind, int index);
 
     Platform& platform_;
+    db::DBEngine& engine_;
     mTexter& texts_;
     StartupHooks& hooks_;
     AdminState state_;

@@ -15,6 +15,7 @@
 #include "common/qt/qt_locale_info.h"
 #include "common/qt/qt_message_boxes.h"
 #include "common/system_clock.h"
+#include "db/sqlite_engine.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 
@@ -68,8 +69,14 @@ int main(int argc, char** argv) {
     QtFileDialogHost dialogs(nullptr, texts);
     Platform platform{messages, dialogs, pointer, clock, locale, files, folder};
 
+    db::EngineSettings settings;
+    settings.shortDate = locale.value(LocaleItem::ShortDate).value_or(settings.shortDate);
+    settings.longTime = locale.value(LocaleItem::TimeFormat).value_or(settings.longTime);
+    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value_or(settings.decimalSeparator);
+    db::SqliteEngine engine(settings);
+
     NoStartupJobs hooks;
-    frmAdmin window(platform, texts, hooks);
+    frmAdmin window(platform, engine, texts, hooks);
     if (auto status = window.runStartup(commandLine)) return *status;
     window.show();
     return app.exec();

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/sqlite_engine.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
 
@@ -51,13 +52,14 @@ struct Program {
     FakePlatform fakes;
     Platform platform;
     mTexter texts;
+    db::SqliteEngine engine;
     RecordingHooks hooks;
     frmAdmin window;
 
     explicit Program(const char* lang, const char* vexlaIni = nullptr)
         : platform(fakes.platform(prepare(dir, lang, vexlaIni))),
           texts(dir.file("bin/Lang.ini"), fakes.messages),
-          window(platform, texts, hooks) {}
+          window(platform, engine, texts, hooks) {}
 
     static std::string prepare(const TempFolder& dir, const char* lang, const char* vexlaIni) {
         testing::ensureQApplication();

@@ -1,0 +1,106 @@
+#include "login/frm_login.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "texts/qt/widget_texts.h"
+
+namespace vexla {
+
+namespace {
+
+QLabel* label(const char* name, const char* tag, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setProperty("tag", QString::fromLatin1(tag));
+    return l;
+}
+
+QLineEdit* textBox(const char* name, QWidget* parent) {
+    auto* t = new QLineEdit(parent);
+    t->setObjectName(QString::fromLatin1(name));
+    t->setMaxLength(50);
+    t->setMinimumWidth(220);
+    return t;
+}
+
+}  // namespace
+
+frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDatabase shared)
+    : QDialog(owner), platform_(platform), texts_(texts), shared_(shared) {
+    setObjectName(QStringLiteral("frmLogin"));
+    setProperty("tag", QStringLiteral("R1885"));
+    setModal(true);
+
+    lblLabels = {label("lblLabels(0)", "R1139", this), label("lblLabels(1)", "R1051", this),
+                 label("lblLabels(2)", "R1888", this)};
+    QFont bold = lblLabels[2]->font();
+    bold.setBold(true);
+    lblLabels[2]->setFont(bold);
+    txtUserName = textBox("txtUserName", this);
+    txtPassword = textBox("txtPassword", this);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    lblLabels[0]->setBuddy(txtUserName);
+    lblLabels[1]->setBuddy(txtPassword);
+
+    cmdOk = new QPushButton(this);
+    cmdOk->setObjectName(QStringLiteral("cmdOk"));
+    cmdOk->setProperty("tag", QStringLiteral("R0898"));
+    cmdOk->setDefault(true);
+    cmdAvbryt = new QPushButton(this);
+    cmdAvbryt->setObjectName(QStringLiteral("cmdAvbryt"));
+    cmdAvbryt->setProperty("tag", QStringLiteral("R1048"));
+
+    auto* form = new QFormLayout;
+    form->addRow(lblLabels[0], txtUserName);
+    form->addRow(lblLabels[1], txtPassword);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOk);
+    buttons->addWidget(cmdAvbryt);
+    auto* main = new QVBoxLayout(this);
+    main->addWidget(lblLabels[2]);
+    main->addLayout(form);
+    main->addLayout(buttons);
+
+    // The user name comes first in the tab order, so it has the focus at the start.
+    setTabOrder(txtUserName, txtPassword);
+    setTabOrder(txtPassword, cmdOk);
+    setTabOrder(cmdOk, cmdAvbryt);
+    txtUserName->setFocus();
+
+    WidgetTextForm textForm(this, {lblLabels[2], lblLabels[0], txtUserName, lblLabels[1], txtPassword, cmdOk,
+                                   cmdAvbryt});
+    texts_.SetTextOfForm(textForm);
+    platform_.pointer.setBusy(false);
+    if (owner) setWindowIcon(owner->windowIcon());
+
+    connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(cmdAvbryt, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void frmLogin::cmdOk_Click() {
+    // Name and password exactly as typed: blanks are part of them.
+    if (Validera(shared_, platform_.messages, txtUserName->text().toStdString(),
+                 txtPassword->text().toStdString())) {
+        tag_ = "Ok";
+        accept();
+        return;
+    }
+    platform_.messages.beep();
+    platform_.messages.show(texts_.TextTillAndra("R0137") + "\r\n" + texts_.TextTillAndra("R0138"),
+                            texts_.TextTillAndra("R1885"), MsgIcon::Critical, MsgButtons::Ok);
+    txtPassword->setFocus();
+    txtPassword->selectAll();
+}
+
+void frmLogin::reject() {
+    tag_.clear();
+    QDialog::reject();
+}
+
+}  // namespace vexla
