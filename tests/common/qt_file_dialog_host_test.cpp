@@ -22,19 +22,14 @@
 
 #include "common/open_save_dialog.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/qt_app.h"
 
 namespace vexla {
 namespace {
 
 using namespace std::string_literals;
 
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "qt_file_dialog_host_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
+void ensureApplication() { testing::ensureQApplication(); }
 
 class FixedTexts final : public TextSource {
 public:

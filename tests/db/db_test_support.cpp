@@ -16,17 +16,6 @@
 
 namespace vexla::db::testing {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vexla-db-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 void makeDatabase(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);

@@ -10,19 +10,11 @@
 #include <vector>
 
 #include "db/engine.h"
+#include "tests/support/fake_platform.h"
 
 namespace vexla::db::testing {
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using TempDir = vexla::testing::TempFolder;
 
 // Creates a database file by running sql (several statements) with sqlite3.
 void makeDatabase(const std::string& path, const std::string& sql);

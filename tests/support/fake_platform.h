@@ -96,6 +96,8 @@ class TempFolder {
 public:
     TempFolder();
     ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     // Writes bytes to name (creating folders on the way) and answers its path.

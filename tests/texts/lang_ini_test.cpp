@@ -136,7 +136,7 @@ bool looksUtf8Encoded(const std::string& bytes) {
     return replaced == 0 && asCp1252 != bytes;
 }
 
-class LangIni : public testing::TestWithParam<Language> {
+class LangIni : public ::testing::TestWithParam<Language> {
 protected:
     void SetUp() override {
         bytes = readBytes(GetParam().path());
@@ -270,8 +270,8 @@ TEST_P(LangIni, OwnCodesAreListedInTheHeaderComment) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, LangIni, testing::Values(kSwedish, kEnglish),
-                         [](const testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Languages, LangIni, ::testing::Values(kSwedish, kEnglish),
+                         [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
 
 TEST(LangIniPair, BothFilesHoldTheSameCodes) {
     std::vector<std::string> se = keysOf(readBytes(kSwedish.path()));

@@ -103,7 +103,7 @@ std::vector<std::string> baseLangIni() {
             "R2500=" + k2500};
 }
 
-class MTexterTest : public testing::Test {
+class MTexterTest : public ::testing::Test {
 protected:
     void SetUp() override { writeLangIni(path(), baseLangIni()); }
     std::string path() const { return folder.path() + "/Lang.ini"; }
@@ -124,7 +124,7 @@ struct ControlCase {
 
 void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
 
-class TextTillControlCases : public MTexterTest, public testing::WithParamInterface<ControlCase> {};
+class TextTillControlCases : public MTexterTest, public ::testing::WithParamInterface<ControlCase> {};
 
 TEST_P(TextTillControlCases, PlacesTheTextsOfTheTag) {
     const ControlCase& c = GetParam();
@@ -140,7 +140,7 @@ using K = TextControlKind;
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TextTillControlCases,
-    testing::Values(
+    ::testing::Values(
         ControlCase{"ButtonCaptionAndToolTip", K::Caption, "R1827;R1828", true, true, "&Exportera...",
                     "Exportera kundregistret"},
         ControlCase{"TextBoxToolTipReplacedByToolTipCode", K::Input, "R1827;R1828", true, true, kDesignCaption,
@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                     std::string(1999, 't')},
         ControlCase{"QuotedValueWithoutQuotes", K::Caption, "R0004", true, true, "  citerad  ", kDesignToolTip},
         ControlCase{"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}),
-    [](const testing::TestParamInfo<ControlCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ControlCase>& info) { return std::string(info.param.name); });
 
 struct LookupCase {
     const char* name;
@@ -191,7 +191,7 @@ struct LookupCase {
 
 void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
 
-class TextTillAndraCases : public MTexterTest, public testing::WithParamInterface<LookupCase> {};
+class TextTillAndraCases : public MTexterTest, public ::testing::WithParamInterface<LookupCase> {};
 
 TEST_P(TextTillAndraCases, GivesTheTextOfTheCode) {
     mTexter texts(path(), messages);
@@ -200,14 +200,14 @@ TEST_P(TextTillAndraCases, GivesTheTextOfTheCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TextTillAndraCases,
-                         testing::Values(LookupCase{"Plain", "R1828", "Exportera kundregistret"},
+                         ::testing::Values(LookupCase{"Plain", "R1828", "Exportera kundregistret"},
                                          LookupCase{"CaseOfCodeIgnored", "r1828", "Exportera kundregistret"},
                                          LookupCase{"Absent", "R7777", ""},
                                          LookupCase{"EmptyCode", "", ""},
                                          LookupCase{"ValueOf300CutTo254", "R0300", std::string(254, 'x')},
                                          LookupCase{"MarkerShownUnchanged", "R0001", "<<SAKNAS>>"},
                                          LookupCase{"Quoted", "R0004", "  citerad  "}),
-                         [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MTexterTest, NoLangIniGivesEmptyTextsAndKeepsDesign) {
     mTexter texts(folder.path() + "/missing/Lang.ini", messages);
@@ -284,7 +284,7 @@ struct RefusalCase {
 
 void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
-class TextTillControlRefusals : public MTexterTest, public testing::WithParamInterface<RefusalCase> {};
+class TextTillControlRefusals : public MTexterTest, public ::testing::WithParamInterface<RefusalCase> {};
 
 // A refused property is reported, the answer is false, the rest of that
 // control's texts are not applied, and the window goes on with the next
@@ -320,14 +320,14 @@ const std::string kToolTipRefused = "Fel 380 (Invalid property value) in procedu
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TextTillControlRefusals,
-    testing::Values(
+    ::testing::Values(
         RefusalCase{"CaptionRefusedToolTipNotApplied", K::Caption, "R1827;R1828", true, false, kCaptionRefused,
                     kDesignCaption, kDesignToolTip},
         RefusalCase{"ToolTipCodeRefused", K::Caption, "R1827;R1828", false, true, kToolTipRefused, "&Exportera...",
                     kDesignToolTip},
         RefusalCase{"InputToolTipRefused", K::Input, "R1827;R1828", false, true, kToolTipRefused, kDesignCaption,
                     kDesignToolTip}),
-    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MTexterTest, ReadsTheFileAfreshForTheNextWindow) {
     mTexter texts(path(), messages);

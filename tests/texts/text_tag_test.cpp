@@ -17,7 +17,7 @@ struct TagCase {
 
 void PrintTo(const TagCase& c, std::ostream* os) { *os << c.tag; }
 
-class TextTagParse : public testing::TestWithParam<TagCase> {};
+class TextTagParse : public ::testing::TestWithParam<TagCase> {};
 
 TEST_P(TextTagParse, SplitsIntoCodes) {
     const TagCase& c = GetParam();
@@ -28,7 +28,7 @@ TEST_P(TextTagParse, SplitsIntoCodes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TextTagParse,
-                         testing::Values(TagCase{"", "", "", ""},                          //
+                         ::testing::Values(TagCase{"", "", "", ""},                          //
                                          TagCase{"R1825", "R1825", "", ""},                 //
                                          TagCase{"R1827;R1828", "R1827", "", "R1828"},      //
                                          TagCase{"R1861+R1808", "R1861", "R1808", ""},      //

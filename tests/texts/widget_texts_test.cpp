@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/qt_app.h"
 #include "tests/texts/texts_test_support.h"
 #include "texts/mtexter.h"
 
@@ -34,16 +35,9 @@ using testing_support::RecordingMessageBoxes;
 using testing_support::TempFolder;
 using testing_support::writeLangIni;
 
-class WidgetTexts : public testing::Test {
+class WidgetTexts : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (!QApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "widget_texts_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { vexla::testing::ensureQApplication(); }
 };
 
 struct KindCase {
@@ -54,7 +48,7 @@ struct KindCase {
 
 void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 
-class WidgetKinds : public WidgetTexts, public testing::WithParamInterface<KindCase> {};
+class WidgetKinds : public WidgetTexts, public ::testing::WithParamInterface<KindCase> {};
 
 TEST_P(WidgetKinds, FollowTheClass) {
     std::unique_ptr<QWidget> widget(GetParam().make());
@@ -65,7 +59,7 @@ using K = TextControlKind;
 
 INSTANTIATE_TEST_SUITE_P(
     Table, WidgetKinds,
-    testing::Values(KindCase{"PushButton", [] { return new QPushButton; }, K::Caption},
+    ::testing::Values(KindCase{"PushButton", [] { return new QPushButton; }, K::Caption},
                     KindCase{"CheckBox", [] { return new QCheckBox; }, K::Caption},
                     KindCase{"RadioButton", [] { return new QRadioButton; }, K::Caption},
                     KindCase{"Label", [] { return new QLabel; }, K::Caption},
@@ -80,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                     KindCase{"DateTimeEdit", [] { return new QDateTimeEdit; }, K::Input},
                     KindCase{"ScrollBar", [] { return new QScrollBar; }, K::Input},
                     KindCase{"TabWidget", [] { return new QTabWidget; }, K::Tabs}),
-    [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WidgetTexts, MTexterPlacesTextsOnRealWidgets) {
     TempFolder folder;
