@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
 
     // The unattended job runs from cron with no window system: the window is
     // built but never shown, so an offscreen screen serves.
-    if (!haveDisplay() && parseCommandLine(commandLine, kPathSeparator).hasJobOption && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const bool offscreen =
+        !haveDisplay() && parseCommandLine(commandLine, kPathSeparator).hasJobOption && !std::getenv("QT_QPA_PLATFORM");
+    if (offscreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
@@ -78,6 +79,11 @@ int main(int argc, char** argv) {
     NoStartupJobs hooks;
     frmAdmin window(platform, engine, texts, hooks);
     if (auto status = window.runStartup(commandLine)) return *status;
+    if (offscreen) {
+        // Nobody could ever close a window on an offscreen screen.
+        std::fprintf(stderr, "%s\n", texts.TextTillAndra("R9006").c_str());
+        return 1;
+    }
     window.show();
     return app.exec();
 }
