@@ -39,55 +39,36 @@ private:
     }
 };
 
-struct FilterCase {
+struct RecordCase {
     const char* name;
+    std::int16_t saveMode;
     std::string filter;
-    std::string want;
+    bool wantSave;
+    std::string wantFilter;  // NUL separated
 };
 
-std::ostream& operator<<(std::ostream& os, const FilterCase& c) { return os << c.name; }
+std::ostream& operator<<(std::ostream& os, const RecordCase& c) { return os << c.name; }
 
-class FilterPreparation : public ::testing::TestWithParam<FilterCase> {};
+class DialogRecord : public ::testing::TestWithParam<RecordCase> {};
 
-TEST_P(FilterPreparation, ReachesTheDialogNulSeparated) {
+// Every non-zero mode saves; the filter reaches the dialog NUL separated.
+TEST_P(DialogRecord, ChoosesTheDialogAndPreparesTheFilter) {
     RecordingHost host;
     testing::FakeMessageBoxes messages;
-    OpenSaveDialog(host, messages, 0, 0, GetParam().filter, "T", "/srv", "");
+    OpenSaveDialog(host, messages, GetParam().saveMode, 0, GetParam().filter, "T", "/srv", "");
     ASSERT_EQ(host.records.size(), 1u);
-    EXPECT_EQ(host.records[0].filter, GetParam().want);
+    EXPECT_EQ(host.saves[0], GetParam().wantSave);
+    EXPECT_EQ(host.records[0].filter, GetParam().wantFilter);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Filters, FilterPreparation,
-    ::testing::Values(FilterCase{"with_final_bar", "Registerfil (*.skv)|*.skv|", "Registerfil (*.skv)\0*.skv\0"s},
-                      FilterCase{"without_final_bar", "Registerfil (*.skv)|*.skv", "Registerfil (*.skv)\0*.skv\0"s},
-                      FilterCase{"two_pairs", "A|*.a|B|*.b", "A\0*.a\0B\0*.b\0"s},
-                      FilterCase{"empty", "", "\0"s},
-                      FilterCase{"bar_alone", "|", "\0"s}),
+    Records, DialogRecord,
+    ::testing::Values(RecordCase{"with_final_bar", 0, "Registerfil (*.skv)|*.skv|", false, "Registerfil (*.skv)\0*.skv\0"s},
+                      RecordCase{"without_final_bar", -1, "Registerfil (*.skv)|*.skv", true, "Registerfil (*.skv)\0*.skv\0"s},
+                      RecordCase{"two_pairs", 1, "A|*.a|B|*.b", true, "A\0*.a\0B\0*.b\0"s},
+                      RecordCase{"empty", -32768, "", true, "\0"s},
+                      RecordCase{"bar_alone", 0, "|", false, "\0"s}),
     [](const auto& info) { return std::string(info.param.name); });
-
-struct ModeCase {
-    const char* name;
-    std::int16_t saveMode;
-    bool save;
-};
-
-std::ostream& operator<<(std::ostream& os, const ModeCase& c) { return os << c.name; }
-
-class DialogMode : public ::testing::TestWithParam<ModeCase> {};
-
-TEST_P(DialogMode, SavesForEveryNonZeroMode) {
-    RecordingHost host;
-    testing::FakeMessageBoxes messages;
-    OpenSaveDialog(host, messages, GetParam().saveMode, 0, "A|*.a", "T", "/srv", "");
-    ASSERT_EQ(host.saves.size(), 1u);
-    EXPECT_EQ(host.saves[0], GetParam().save);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, DialogMode,
-                         ::testing::Values(ModeCase{"zero_opens", 0, false}, ModeCase{"minus_one_saves", -1, true},
-                                           ModeCase{"one_saves", 1, true}, ModeCase{"smallest_saves", -32768, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 struct BufferCase {
     const char* name;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace vexla::db::testing {
@@ -144,16 +145,9 @@ std::string programDir() {
 }
 
 std::string findOnPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string all = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= all.size()) {
-        size_t end = all.find(':', start);
-        if (end == std::string::npos) end = all.size();
-        const std::string candidate = all.substr(start, end - start) + "/" + name;
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
+    std::istringstream dirs(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (::access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
     return {};
 }
 

@@ -26,26 +26,28 @@ struct Holder {
 
 void PrintTo(const Holder& h, std::ostream* os) { *os << h.name; }
 
-std::unique_ptr<Child> shellIn(const std::string& path, const char* transaction) {
-    auto child = std::make_unique<Child>(testing::findOnPath("sqlite3"), std::vector<std::string>{path});
-    child->write(std::string(transaction) + "\n.system echo ready\n");
-    if (!child->waitForLine("ready")) return nullptr;
-    return child;
+// Starts program with args and waits for its line saying it holds.
+std::unique_ptr<Child> started(const std::string& program, const std::vector<std::string>& args, const char* line,
+                               const std::string& input = "") {
+    auto child = std::make_unique<Child>(program, args);
+    child->write(input);
+    return child->waitForLine(line) ? std::move(child) : nullptr;
 }
-std::unique_ptr<Child> shellExclusive(const std::string& path) { return shellIn(path, "BEGIN EXCLUSIVE;"); }
-std::unique_ptr<Child> shellReading(const std::string& path) {
-    return shellIn(path, "BEGIN; SELECT count(*) FROM Kund;");
+std::unique_ptr<Child> holddb(const std::vector<std::string>& args) {
+    return started(testing::programDir() + "/vexla-holddb", args, "holding");
 }
-std::unique_ptr<Child> holddb(const std::string& path) {
-    auto child = std::make_unique<Child>(testing::programDir() + "/vexla-holddb", std::vector<std::string>{path});
-    if (!child->waitForLine("holding")) return nullptr;
-    return child;
+std::unique_ptr<Child> shellIn(const std::string& path, const std::string& transaction) {
+    return started(testing::findOnPath("sqlite3"), {path}, "ready", transaction + "\n.system echo ready\n");
 }
-std::unique_ptr<Child> fence(const std::string& path) {
-    auto child = std::make_unique<Child>(testing::programDir() + "/vexla-holddb",
-                                         std::vector<std::string>{"--fence", path});
-    if (!child->waitForLine("holding")) return nullptr;
-    return child;
+
+// Whether vexla-holddb with args gets to hold within ms.
+bool holddbHolds(const std::vector<std::string>& args, int ms = 1500) {
+    return Child(testing::programDir() + "/vexla-holddb", args).waitForLine("holding", ms);
+}
+// Whether the sqlite3 shell finds the file locked when it reads it.
+bool shellFindsLocked(const std::string& path) {
+    return Child("/bin/sh", {"-c", "sqlite3 '" + path + "' 'SELECT 42 FROM Kund;' 2>&1 | grep -c locked"})
+        .waitForLine("1");
 }
 
 class HeldByAnotherProcess : public ::testing::TestWithParam<Holder> {};
@@ -75,10 +77,15 @@ TEST_P(HeldByAnotherProcess, RefusesWith3356UntilReleased) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Holders, HeldByAnotherProcess,
-                         ::testing::Values(Holder{"SqliteShellExclusive", true, false, shellExclusive},
-                                           Holder{"SqliteShellReading", true, false, shellReading},
-                                           Holder{"Holddb", false, true, holddb},
-                                           Holder{"HolddbFence", false, true, fence}),
+                         ::testing::Values(Holder{"SqliteShellExclusive", true, false,
+                                                  [](const std::string& p) { return shellIn(p, "BEGIN EXCLUSIVE;"); }},
+                                           Holder{"SqliteShellReading", true, false,
+                                                  [](const std::string& p) {
+                                                      return shellIn(p, "BEGIN; SELECT count(*) FROM Kund;");
+                                                  }},
+                                           Holder{"Holddb", false, true, [](const std::string& p) { return holddb({p}); }},
+                                           Holder{"HolddbFence", false, true,
+                                                  [](const std::string& p) { return holddb({"--fence", p}); }}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class Held : public ::testing::Test {
@@ -96,8 +103,7 @@ TEST_F(Held, OtherProgramsCannotReadOrOpenWhileWeHoldIt) {
     if (testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
     auto db = engine.OpenDatabase(path, true);
     ASSERT_TRUE(db.ok());
-    Child reader("/bin/sh", {"-c", "sqlite3 '" + path + "' 'SELECT 42 FROM Kund;' 2>&1 | grep -c locked"});
-    EXPECT_TRUE(reader.waitForLine("1"));
+    EXPECT_TRUE(shellFindsLocked(path));
     Child second(testing::programDir() + "/vexla-holddb", {path});
     EXPECT_FALSE(second.waitForLine("holding", 1500));
     EXPECT_EQ(second.stop() >> 8, 1);
@@ -129,15 +135,13 @@ TEST_F(Held, OurFenceLetsUsInAndKeepsOthersOutWhileTheFileIsReplaced) {
 
     // The database file goes away and comes back; the fence holds throughout.
     ASSERT_EQ(::unlink(path.c_str()), 0);
-    Child outsider(testing::programDir() + "/vexla-holddb", {"--fence", path});
-    EXPECT_FALSE(outsider.waitForLine("holding", 1500));
+    EXPECT_FALSE(holddbHolds({"--fence", path}));
     testing::makeDatabase(path, testing::kBookingSchema);
     EXPECT_TRUE(engine.OpenDatabase(path, true).ok());
 
     fenced->release();
     EXPECT_FALSE(testing::fileExists(path + ".lock"));
-    Child later(testing::programDir() + "/vexla-holddb", {"--fence", path});
-    EXPECT_TRUE(later.waitForLine("holding"));
+    EXPECT_TRUE(holddbHolds({"--fence", path}, 10000));
 }
 
 TEST_F(Held, ClosingAnotherDescriptorOfTheLockFileKeepsTheLock) {
@@ -147,8 +151,7 @@ TEST_F(Held, ClosingAnotherDescriptorOfTheLockFileKeepsTheLock) {
     const int fd = ::open((path + ".lock").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ::close(fd);
-    Child outsider(testing::programDir() + "/vexla-holddb", {"--fence", path});
-    EXPECT_FALSE(outsider.waitForLine("holding", 1500));
+    EXPECT_FALSE(holddbHolds({"--fence", path}));
 }
 
 TEST_F(Held, WalDatabaseIsHeldAsWell) {
@@ -156,8 +159,7 @@ TEST_F(Held, WalDatabaseIsHeldAsWell) {
     testing::makeDatabase(dir.file("wal.db"), "PRAGMA journal_mode = WAL; CREATE TABLE Kund (ID INTEGER);");
     auto db = engine.OpenDatabase(dir.file("wal.db"), true);
     ASSERT_TRUE(db.ok()) << db.error().description;
-    Child reader("/bin/sh", {"-c", "sqlite3 '" + dir.file("wal.db") + "' 'SELECT 42 FROM Kund;' 2>&1 | grep -c locked"});
-    EXPECT_TRUE(reader.waitForLine("1"));
+    EXPECT_TRUE(shellFindsLocked(dir.file("wal.db")));
 }
 
 TEST_F(Held, NonExclusiveOpeningsShareTheFile) {

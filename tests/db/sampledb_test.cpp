@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "db/sqlite_engine.h"
 #include "login/kryptera.h"
@@ -21,13 +19,6 @@ int runSampledb(const std::string& args) {
     const std::string command = testing::programDir() + "/vexla-sampledb " + args + " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // The database columns the field catalogue knows.
@@ -83,7 +74,7 @@ TEST(Sampledb, RefusesToWriteOverAnything) {
     TempDir dir;
     testing::writeFile(dir.file("taken.db"), "viktigt");
     EXPECT_NE(runSampledb(dir.file("taken.db")), 0);
-    EXPECT_EQ(contents(dir.file("taken.db")), "viktigt");
+    EXPECT_EQ(dir.read("taken.db"), "viktigt");
     EXPECT_NE(runSampledb(dir.file("saknas/ny.db")), 0);
     EXPECT_NE(runSampledb(dir.file("x.db") + " --bookings"), 0);
     EXPECT_NE(runSampledb(dir.file("y.db") + " --bookings -5"), 0);
@@ -96,8 +87,8 @@ TEST(Sampledb, SameSeedSameFileOtherSeedOtherFile) {
     ASSERT_EQ(runSampledb(dir.file("a.db") + small + " --seed 4"), 0);
     ASSERT_EQ(runSampledb(dir.file("b.db") + small + " --seed 4"), 0);
     ASSERT_EQ(runSampledb(dir.file("c.db") + small + " --seed 5"), 0);
-    EXPECT_EQ(contents(dir.file("a.db")), contents(dir.file("b.db")));
-    EXPECT_NE(contents(dir.file("a.db")), contents(dir.file("c.db")));
+    EXPECT_EQ(dir.read("a.db"), dir.read("b.db"));
+    EXPECT_NE(dir.read("a.db"), dir.read("c.db"));
 }
 
 class SampleVariants : public ::testing::TestWithParam<bool> {};

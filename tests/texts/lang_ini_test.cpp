@@ -68,15 +68,13 @@ const std::vector<std::string> kJoinedCodes = {
     "R1789", "R1794", "R1795", "R1796", "R1798", "R1799", "R1800", "R1805", "R1806", "R1818", "R1842", "R1861",
 };
 
-std::string sourceDir() {
-    const char* dir = std::getenv("VEXLA_SOURCE_DIR");
-    return dir && *dir ? dir : VEXLA_TEST_SOURCE_DIR;
+// The folder ctest names in the environment, or the one built in.
+std::string folderOf(const char* variable, const char* builtIn) {
+    const char* dir = std::getenv(variable);
+    return dir && *dir ? dir : builtIn;
 }
-
-std::string programDir() {
-    const char* dir = std::getenv("VEXLA_PROGRAM_DIR");
-    return dir && *dir ? dir : VEXLA_TEST_PROGRAM_DIR;
-}
+std::string sourceDir() { return folderOf("VEXLA_SOURCE_DIR", VEXLA_TEST_SOURCE_DIR); }
+std::string programDir() { return folderOf("VEXLA_PROGRAM_DIR", VEXLA_TEST_PROGRAM_DIR); }
 
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -96,15 +94,23 @@ void PrintTo(const Language& language, std::ostream* os) { *os << language.name;
 const Language kSwedish{"se"};
 const Language kEnglish{"en"};
 
+// The lines of the file without their line ends.
+std::vector<std::string> linesOf(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 // The keys of the file in order of appearance (duplicates kept).
 std::vector<std::string> keysOf(const std::string& bytes) {
     std::vector<std::string> keys;
-    std::istringstream lines(bytes);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty() || line[0] == ';' || line[0] == '[') continue;
+    for (const std::string& line : linesOf(bytes)) {
         const std::size_t eq = line.find('=');
-        if (eq != std::string::npos) keys.push_back(line.substr(0, eq));
+        if (!line.empty() && line[0] != ';' && line[0] != '[' && eq != std::string::npos) keys.push_back(line.substr(0, eq));
     }
     return keys;
 }
@@ -167,11 +173,9 @@ TEST_P(LangIni, IsWindows1252WithCrLfOnEveryLine) {
 
 TEST_P(LangIni, HoldsOneSystemSectionWithEachKeyOnce) {
     std::vector<std::string> sections;
-    std::istringstream lines(bytes);
-    for (std::string line; std::getline(lines, line);) {
+    for (const std::string& line : linesOf(bytes))
         if (!line.empty() && line[0] == '[') sections.push_back(line);
-    }
-    EXPECT_EQ(sections, std::vector<std::string>{"[System]\r"});
+    EXPECT_EQ(sections, std::vector<std::string>{"[System]"});
     std::map<std::string, int> seen;
     for (const std::string& key : keysOf(bytes)) {
         EXPECT_TRUE(std::regex_match(key, std::regex("R[0-9]{4}|R17"))) << "odd key '" << key << "'";
@@ -204,10 +208,7 @@ TEST_P(LangIni, HasATextForEveryCodeInTheSources) {
 }
 
 TEST_P(LangIni, EveryTextFitsTheSmallestBuffer) {
-    std::istringstream lines(bytes);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : linesOf(bytes)) {
         const std::size_t eq = line.find('=');
         if (line.empty() || line[0] == ';' || eq == std::string::npos) continue;
         std::string value = line.substr(eq + 1);
@@ -258,11 +259,8 @@ TEST_P(LangIni, JoinedTextsBringNoPunctuationOfTheirOwn) {
 
 TEST_P(LangIni, OwnCodesAreListedInTheHeaderComment) {
     std::string comments;
-    std::istringstream lines(bytes);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (const std::string& line : linesOf(bytes))
         if (!line.empty() && line[0] == ';') comments += line + "\n";
-    }
     for (const std::string& key : keysOf(bytes)) {
         if (key.compare(0, 2, "R9") != 0) continue;
         EXPECT_LT(key, "R9100") << key << " lies outside R9000-R9099";
