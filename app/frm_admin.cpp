@@ -14,6 +14,9 @@
 #include "app/command_line.h"
 #include "common/ini_file.h"
 #include "login/frm_login.h"
+#include "registers/export_register.h"
+#include "registers/gui/frm_koppla_falt.h"
+#include "registers/register_kind.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -146,6 +149,7 @@ void frmAdmin::buildControls() {
         b->setEnabled(false);
 
     connect(cdmStäng, &QPushButton::clicked, this, [this] { close(); });
+    // Register kinds: 0 customers, 1 resources, 2 bookings.
     const std::array<std::array<QPushButton*, 2>*, 3> byKind{&cmdKundReg, &cmdResursReg, &cmdBokningReg};
     for (int kind = 0; kind < 3; ++kind)
         for (int index = 0; index < 2; ++index)
@@ -224,8 +228,16 @@ void frmAdmin::registerClicked(int kind, int index) {
     frmLogin login(this, platform_, texts_, SharedDatabase{engine_, state_.db, state_.DataBas});
     login.exec();
     if (login.answer() != "Ok") return;
-    (void)kind;
-    (void)index;
+    const RegisterKind* reg = registerByKind(static_cast<std::int16_t>(kind));
+    if (index == 0) {
+        frmKopplaFält mapping(*this, this, platform_, texts_, linkCounter_);
+        mapping.Tag = std::string(reg->name);
+        mapping.exec();
+        return;
+    }
+    ExportContext context{*this, platform_, texts_, [] { return std::chrono::steady_clock::now(); }};
+    const ExportOutcome outcome = exportRegister(context, reg->kind);
+    setInfo(exportResultText(reg->kind, outcome, state_.lastExportPath, texts_));
 }
 
 void frmAdmin::setInfo(const std::string& text) {

@@ -86,6 +86,7 @@ private:
     AdminState state_;
     ActivityLog log_;
     std::unique_ptr<CTid> Tid_;
+    std::int16_t linkCounter_ = 0;  // keys of the mapping dialog's links keep counting for the run
 };
 
 }  // namespace vexla

@@ -1,0 +1,155 @@
+// The register export of the bookings against the sqlite3 shell's CSV dump
+// of the same table, at 100,000 and at --bookings N (1,000,000 by default)
+// rows. Each contender runs in a child process of its own, so the peak
+// resident memory wait4 reports is that run's alone. Best of three runs.
+//
+// The export goes all the way through ExporteraRegister: save dialog
+// (scripted), query, Windows-1252 text, a real file written, synced and
+// renamed into place. The shell writes to /dev/null.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "common/posix_file_system.h"
+#include "db/sqlite_engine.h"
+#include "db/tools/sample_generator.h"
+#include "registers/export_register.h"
+
+namespace {
+
+using namespace vexla;
+
+struct Run {
+    double seconds = -1;
+    long peakKb = 0;
+};
+
+// Runs body in a child; answers its wall time and peak resident memory.
+template <class F>
+Run inChild(F body) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body() ? 0 : 1);
+    int status = 0;
+    rusage u = {};
+    if (pid < 0 || wait4(pid, &status, 0, &u) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), u.ru_maxrss};
+}
+
+template <class F>
+Run best(F body) {
+    Run b;
+    for (int i = 0; i < 3; ++i) {
+        const Run r = inChild(body);
+        if (r.seconds < 0) return r;
+        if (b.seconds < 0 || r.seconds < b.seconds) b = r;
+    }
+    return b;
+}
+
+struct Dialogs final : FileDialogHost {
+    std::string path;
+    bool getOpenFileName(OpenFileName&) override { return false; }
+    bool getSaveFileName(OpenFileName& ofn) override {
+        ofn.file = path;
+        return true;
+    }
+};
+struct Boxes final : MessageBoxes {
+    MsgAnswer show(const std::string& text, const std::string&, MsgIcon, MsgButtons buttons) override {
+        if (buttons == MsgButtons::Ok) std::fprintf(stderr, "%s\n", text.c_str());  // an error
+        return MsgAnswer::Yes;  // replace the previous run's file
+    }
+    void beep() override {}
+};
+struct Pointer final : MousePointer {
+    void setBusy(bool) override {}
+};
+struct NoClock final : Clock {
+    DateTime now() override { return {}; }
+};
+struct Locale final : LocaleInfo {
+    std::optional<std::string> value(LocaleItem item) override {
+        if (item == LocaleItem::ShortDate) return "yyyy-MM-dd";
+        if (item == LocaleItem::TimeFormat) return "HH:mm:ss";
+        if (item == LocaleItem::DecimalSeparator) return ",";
+        return std::nullopt;
+    }
+};
+struct Texts final : TextSource {
+    std::string TextTillAndra(const std::string& code) override { return code; }
+};
+struct Window final : AdminWindow {
+    AdminState s;
+    db::SqliteEngine e;
+    AdminState& state() override { return s; }
+    db::DBEngine& engine() override { return e; }
+    void setInfo(const std::string&) override {}
+    std::string info() const override { return ""; }
+    void setPathLabel(const std::string&) override {}
+    std::string pathLabel() const override { return ""; }
+    void Logg(const std::string&) override {}
+};
+
+bool exportBookings(const std::string& dbPath, const std::string& out) {
+    Dialogs dialogs;
+    dialogs.path = out;
+    Boxes boxes;
+    Pointer pointer;
+    NoClock clock;
+    Locale locale;
+    PosixFileSystem files;
+    Platform platform{boxes, dialogs, pointer, clock, locale, files, "."};
+    Window window;
+    window.s.Språk = "se";
+    auto db = window.e.OpenDatabase(dbPath, false);
+    if (!db) return false;
+    window.s.db = std::move(*db);
+    Texts texts;
+    ExportContext ctx{window, platform, texts};
+    return ExporteraRegister(ctx, 2) > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long bookings = 1000000;
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc) bookings = std::atol(argv[++i]);
+    const auto folder = std::filesystem::temp_directory_path() / ("vexla-export-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+
+    std::printf("%-10s %10s %10s %7s %12s %12s %10s\n", "rows", "export s", "sqlite3 s", "ratio", "export MB",
+                "sqlite3 MB", "file MB");
+    std::fflush(stdout);  // forked children must not write the header again
+    for (long rows : {100000L, bookings}) {
+        const std::string dbPath = (folder / ("bench" + std::to_string(rows) + ".db")).string();
+        sample::Options options;
+        options.bookings = rows;
+        if (auto made = sample::makeSampleDatabase(dbPath, options); !made) {
+            std::fprintf(stderr, "sample database: %s\n", made.error().description.c_str());
+            return 1;
+        }
+        const std::string out = (folder / "BokningsReg.skv").string();
+        const Run ours = best([&] { return exportBookings(dbPath, out); });
+        const Run shell = best([&] {
+            if (!std::freopen("/dev/null", "w", stdout)) return false;
+            execlp("sqlite3", "sqlite3", "-csv", dbPath.c_str(), "SELECT * FROM Bokning", static_cast<char*>(nullptr));
+            return false;
+        });
+        const double fileMb = static_cast<double>(std::filesystem::file_size(out)) / 1e6;
+        std::printf("%-10ld %10.3f %10.3f %7.2f %12.1f %12.1f %10.1f\n", rows, ours.seconds, shell.seconds,
+                    ours.seconds / shell.seconds, static_cast<double>(ours.peakKb) / 1024.0,
+                    static_cast<double>(shell.peakKb) / 1024.0, fileMb);
+        std::fflush(stdout);
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}

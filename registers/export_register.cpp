@@ -1,0 +1,136 @@
+#include "registers/export_register.h"
+
+#include "common/open_save_dialog.h"
+#include "registers/register_kind.h"
+
+namespace vexla {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kSaveFlags = ofn::LongNames | ofn::PathMustExist | ofn::HideReadOnly;  // 0x200804
+
+// The save dialog and the overwrite question, until the user settles on a
+// path or cancels (""). A refused path does not come back as the proposal:
+// the dialog starts again from the register's default name.
+std::string chooseExportPath(ExportContext& ctx, const RegisterKind& reg) {
+    Platform& p = ctx.platform;
+    const std::string filter = ctx.texts.TextTillAndra("R1792") + " (*.skv)|*.skv";
+    const std::string title = ctx.texts.TextTillAndra("R1793");
+    for (;;) {
+        const std::string path = OpenSaveDialog(p.fileDialogs, p.messages, -1, kSaveFlags, filter, title,
+                                                p.programFolder, std::string(reg.defaultFile));
+        if (path.empty() || !p.files.exists(path)) return path;
+        p.messages.beep();
+        const std::string question = path + " " + ctx.texts.TextTillAndra("R1794") + " ?";
+        if (p.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
+            return path;
+    }
+}
+
+// Where the file is written before it replaces the target: the same folder,
+// so the final rename never crosses file systems.
+std::string temporaryPathFor(const std::string& path) { return path + ".vexla-export"; }
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// A running count in the information line, first after one second, then at
+// most every half second, so a long export visibly moves and a short one
+// does not flicker.
+class ProgressLine {
+public:
+    explicit ProgressLine(ExportContext& ctx) : ctx_(ctx), start_(ctx.now()), last_(start_) {}
+    void operator()(long records) {
+        const auto t = ctx_.now();
+        if (t - start_ < 1s || (shown_ && t - last_ < 500ms)) return;
+        shown_ = true;
+        last_ = t;
+        ctx_.window.setInfo(std::to_string(records) + " " + ctx_.texts.TextTillAndra("R9022"));
+    }
+
+private:
+    ExportContext& ctx_;
+    std::chrono::steady_clock::time_point start_, last_;
+    bool shown_ = false;
+};
+
+// Opens the query, writes the temporary file and puts it in place.
+Result<RegisterFileCounts> writeExport(ExportContext& ctx, const RegisterKind& reg, const std::string& path) {
+    AdminState& state = ctx.window.state();
+    if (!state.db) return Error{91, "Object variable or With block variable not set", kProgramTitle};
+    auto rs = state.db->OpenRecordset(reg.exportQuery);
+    if (!rs) return rs.error();
+
+    FileSystem& files = ctx.platform.files;
+    const std::string temp = temporaryPathFor(path);
+    auto file = files.openWrite(temp);
+    if (!file) {
+        (*rs)->Close();
+        return file.error();
+    }
+    ProgressLine progress(ctx);
+    const ValueTextFormat format = valueTextFormatFrom(ctx.platform.locale);
+    auto counts = writeRegisterFile(**rs, **file, state.Språk, format, std::ref(progress));
+    (*rs)->Close();
+
+    Status done = counts ? (*file)->sync() : Status(counts.error());
+    if (Status closed = (*file)->close(); done && !closed) done = closed;
+    if (done) done = files.renameFile(temp, path);
+    if (!done) {
+        (void)files.removeFile(temp);  // the partial file is of no use; the target is untouched
+        return done.error();
+    }
+    (void)files.syncFolder(folderOf(path));  // the rename itself; the data is already safe
+    return counts;
+}
+
+}  // namespace
+
+ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind) {
+    ExportOutcome outcome;
+    const RegisterKind* reg = registerByKind(kind);
+    if (!reg) return outcome;
+
+    const std::string path = chooseExportPath(ctx, *reg);
+    if (path.empty() || path == "*.skv") return outcome;
+    ctx.window.state().lastExportPath = path;
+
+    ctx.platform.pointer.setBusy(true);
+    auto counts = writeExport(ctx, *reg, path);
+    ctx.platform.pointer.setBusy(false);
+    if (!counts) {
+        ctx.platform.messages.show(counts.error().description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        return outcome;
+    }
+    outcome.counts = *counts;
+    outcome.n = counts->records == 0 ? -1 : static_cast<std::int32_t>(counts->records);
+    return outcome;
+}
+
+std::int32_t ExporteraRegister(ExportContext& ctx, std::int16_t kind) { return exportRegister(ctx, kind).n; }
+
+std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, const std::string& lastExportPath,
+                             TextSource& texts) {
+    std::string text;
+    if (outcome.n == -1)
+        text = texts.TextTillAndra("R1738") + (kind == 2 ? "!" : "");
+    else if (outcome.n == 0)
+        return texts.TextTillAndra("R1739");
+    else
+        text = std::to_string(outcome.n) + " " + texts.TextTillAndra("R1740") + " " + lastExportPath;
+
+    auto sentence = [&](std::size_t count, const char* code) {
+        if (count == 0) return;
+        text += text.back() == '!' || text.back() == '.' ? " " : ". ";
+        text += std::to_string(count) + " " + texts.TextTillAndra(code) + ".";
+    };
+    sentence(outcome.counts.replaced, "R9020");
+    sentence(static_cast<std::size_t>(outcome.counts.notReturnable), "R9021");
+    return text;
+}
+
+}  // namespace vexla

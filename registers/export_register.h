@@ -1,0 +1,69 @@
+// The export of a register to a register file, as the export button of each
+// register pair runs it after the login: choose the file (asking before an
+// existing file is replaced), run the register's query on the shared
+// connection and write the file, then tell the result in the information line.
+//
+// The file is written under a temporary name beside the target, made
+// durable, and only then renamed over the target. An export that fails
+// half way therefore leaves the user's earlier file as it was, rather than
+// a file cut off where the error struck; the partial temporary file is
+// removed.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/admin_state.h"
+#include "common/platform.h"
+#include "common/platform/text_source.h"
+#include "registers/register_file_writer.h"
+
+namespace vexla {
+
+// What the export works with. `now` is a steady clock for the progress
+// rhythm; tests put their own in.
+struct ExportContext {
+    AdminWindow& window;  // db, Språk, lastExportPath, the information line
+    Platform& platform;   // save dialog, message boxes, pointer, locale, files, program folder
+    TextSource& texts;
+    std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+};
+
+// The outcome of one export: `n` as ExporteraRegister returns it, and what
+// the file holds that will not come back unchanged.
+struct ExportOutcome {
+    std::int32_t n = 0;
+    RegisterFileCounts counts;
+};
+
+// ExporteraRegister with everything it learned. kind: 0 customers,
+// 1 resources, 2 bookings.
+//  1. Asks for the file with the save dialog (flags 0x200804, filter R1792
+//     " (*.skv)|*.skv", title R1793, the program folder, the register's
+//     default name). For an existing file it beeps and asks "path R1794 ?"
+//     (Yes/No, question icon); No asks again with the default name.
+//  2. Cancel, or the bare pattern "*.skv": n = 0, nothing written.
+//  3. Stores the path as the last export path, opens the export query,
+//     writes the file. n = the record count, or -1 when the register is
+//     empty (the file then holds the header line).
+// Any engine or file error: its description in an OK box, n = 0, the
+// earlier file at the path untouched. The pointer shows busy while writing;
+// an export longer than a second puts a running count (R9022) in the
+// information line at most every half second.
+ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind);
+
+// The count alone, as the register buttons use it.
+std::int32_t ExporteraRegister(ExportContext& ctx, std::int16_t kind);
+
+// The information line after an export of register `kind`:
+//  n = -1: R1738, with "!" for the bookings; n = 0: R1739;
+//  otherwise: n, " ", R1740, " ", the last export path.
+// When characters were written as '?' (R9020) or records will not come
+// back unchanged through an import (R9021), a sentence with each count
+// follows: ". 3 R9020." (after a text ending in "!" only the blank).
+std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, const std::string& lastExportPath,
+                             TextSource& texts);
+
+}  // namespace vexla

@@ -1,0 +1,335 @@
+#include "registers/gui/frm_koppla_falt.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "common/open_save_dialog.h"
+#include "registers/field_catalogue.h"
+#include "registers/import.h"
+#include "registers/register_file_reader.h"
+#include "registers/register_kind.h"
+#include "texts/qt/widget_texts.h"
+
+namespace vexla {
+
+namespace {
+
+constexpr int kKeyRole = Qt::UserRole;
+constexpr int kTypeRole = Qt::UserRole;
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+template <class W>
+W* control(W* w, const char* name, const char* tag) {
+    w->setObjectName(QString::fromUtf8(name));
+    if (tag) w->setProperty("tag", QString::fromLatin1(tag));
+    return w;
+}
+
+}  // namespace
+
+frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& platform, mTexter& texts,
+                               std::int16_t& linkCounter)
+    : QDialog(owner), main_(main), platform_(platform), texts_(texts), linkCounter_(linkCounter) {
+    setObjectName(QString::fromUtf8("frmKopplaFält"));
+    setProperty("tag", QStringLiteral("R1861"));
+    setModal(true);
+    if (owner) setWindowIcon(owner->windowIcon());
+
+    lblMallNamn = control(new QLabel(this), "lblMallNamn", nullptr);
+    cmdMall = control(new QPushButton(this), "cmdMall", "R1866;R1798");
+    lstFilFält = control(new QListWidget(this), "lstFilFält", "R1875");
+    lstFält = control(new QListWidget(this), "lstFält", "R1874");
+    cmdAuto = control(new QPushButton(this), "cmdAuto", "R1862;R1863");
+    cmdLäggTill = control(new QPushButton(this), "cmdLäggTill", "R1032;R1863");
+    Frame1 = control(new QGroupBox(this), "Frame1", "R1036");
+    lvKopplingar = control(new QTreeWidget(Frame1), "lvKopplingar", "R1881");
+    cmdTaBort = control(new QPushButton(Frame1), "cmdTaBort", "R1877;R1878");
+    cmdTaBortAlla = control(new QPushButton(Frame1), "cmdTaBortAlla", "R1879;R1880");
+    chkTaBort = control(new QCheckBox(this), "chkTaBort", "R1864;R1865");
+    cmdOk = control(new QPushButton(this), "cmdOk", "R0898;R1871");
+    cmdAvbryt = control(new QPushButton(this), "cmdAvbryt", "R1048;R1869");
+    lblDiv = {control(new QLabel(this), "lblDiv(0)", "R1882"), control(new QLabel(this), "lblDiv(1)", "R1045"),
+              control(new QLabel(this), "lblDiv(2)", "R1884")};
+    lblDiv[0]->setBuddy(lstFilFält);
+    lblDiv[2]->setBuddy(lstFält);
+    cmdOk->setDefault(true);
+    lvKopplingar->setRootIsDecorated(false);
+    lvKopplingar->setMinimumSize(420, 160);
+    lstFilFält->setMinimumHeight(160);
+    lstFält->setMinimumHeight(160);
+
+    auto* middle = new QVBoxLayout;
+    middle->addStretch();
+    middle->addWidget(cmdAuto);
+    middle->addWidget(cmdLäggTill);
+    middle->addWidget(lblDiv[1], 0, Qt::AlignHCenter);  // the arrow down to the links
+    middle->addStretch();
+    auto* lists = new QGridLayout;
+    lists->addWidget(lblDiv[0], 0, 0);
+    lists->addWidget(lblDiv[2], 0, 2);
+    lists->addWidget(lstFilFält, 1, 0);
+    lists->addLayout(middle, 1, 1);
+    lists->addWidget(lstFält, 1, 2);
+    auto* frameButtons = new QHBoxLayout;
+    frameButtons->addStretch();
+    frameButtons->addWidget(cmdTaBort);
+    frameButtons->addWidget(cmdTaBortAlla);
+    auto* frame = new QVBoxLayout(Frame1);
+    frame->addWidget(lvKopplingar);
+    frame->addLayout(frameButtons);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(chkTaBort);
+    bottom->addStretch();
+    bottom->addWidget(cmdOk);
+    bottom->addWidget(cmdAvbryt);
+    auto* top = new QHBoxLayout;
+    top->addWidget(cmdMall);
+    top->addWidget(lblMallNamn, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(lists);
+    layout->addWidget(Frame1);
+    layout->addLayout(bottom);
+
+    // Load.
+    platform_.pointer.setBusy(true);
+    WidgetTextForm form(this, {lblMallNamn, cmdMall, lstFilFält, lstFält, cmdAuto, cmdLäggTill, Frame1, lvKopplingar,
+                               cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk, cmdAvbryt, lblDiv[0], lblDiv[1],
+                               lblDiv[2]});
+    texts_.SetTextOfForm(form);
+    adjustSize();
+    CreateLinkColumns();
+    UpdateControlStates();
+    cmdLäggTill->setEnabled(false);
+    cmdTaBort->setEnabled(false);
+    platform_.pointer.setBusy(false);
+
+    connect(cmdMall, &QPushButton::clicked, this, [this] { cmdMall_Click(); });
+    connect(cmdAuto, &QPushButton::clicked, this, [this] { cmdAuto_Click(); });
+    connect(cmdLäggTill, &QPushButton::clicked, this, [this] { cmdLäggTill_Click(); });
+    connect(cmdTaBort, &QPushButton::clicked, this, [this] { cmdTaBort_Click(); });
+    connect(cmdTaBortAlla, &QPushButton::clicked, this, [this] { cmdTaBortAlla_Click(); });
+    connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(cmdAvbryt, &QPushButton::clicked, this, [this] { reject(); });
+    connect(lstFilFält, &QListWidget::itemClicked, this, [this] { lstClick(); });
+    connect(lstFält, &QListWidget::itemClicked, this, [this] { lstClick(); });
+    connect(lstFilFält, &QListWidget::currentRowChanged, this, [this] { lstClick(); });
+    connect(lstFält, &QListWidget::currentRowChanged, this, [this] { lstClick(); });
+    connect(lvKopplingar, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { lvKopplingar_ItemClick(item); });
+}
+
+void frmKopplaFält::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!activated_) Form_Activate();
+}
+
+void frmKopplaFält::Form_Activate() {
+    activated_ = true;
+    static constexpr std::array<std::pair<const char*, const char*>, 3> suffix{
+        {{"Kund", "R1807"}, {"Resurser", "R1808"}, {"Bokningar", "R1809"}}};
+    for (const auto& [name, code] : suffix)
+        if (Tag == name) setWindowTitle(windowTitle() + QStringLiteral(" ") + q(texts_.TextTillAndra(code)));
+    FillDatabaseFields();
+}
+
+void frmKopplaFält::CreateLinkColumns() {
+    lvKopplingar->clear();
+    lvKopplingar->setColumnCount(5);
+    lvKopplingar->setHeaderLabels({QStringLiteral("Key"), q(texts_.TextTillAndra("R1810")),
+                                   q(texts_.TextTillAndra("R1811")), q(texts_.TextTillAndra("R1812")),
+                                   q(texts_.TextTillAndra("R1813"))});
+    // The two visible columns share the list's width; the others are hidden.
+    const float width = static_cast<float>(lvKopplingar->viewport()->width());
+    const float half = width / 2.0f;
+    const int widths[5] = {0, static_cast<int>(width - half - 100.0f), static_cast<int>(half - 100.0f), 0, 0};
+    for (int c = 0; c < 5; ++c) {
+        lvKopplingar->setColumnWidth(c, widths[c]);
+        lvKopplingar->setColumnHidden(c, widths[c] <= 0 && (c == 0 || c >= 3));
+    }
+}
+
+void frmKopplaFält::FillDatabaseFields() {
+    AdminState& state = main_.state();
+    if (!state.db) {
+        auto opened = main_.engine().OpenDatabase(state.DataBas, true);
+        if (!opened) return;  // no message: the list stays empty and OK has nothing to link
+        state.db = std::move(opened.value());
+    }
+    const RegisterKind* reg = registerByName(Tag);
+    if (!reg) return;
+    auto rs = state.db->OpenRecordset("SELECT * FROM " + std::string(reg->table));
+    if (!rs) return;
+    for (int i = 0; i < (*rs)->FieldCount(); ++i) {
+        auto* item = new QListWidgetItem(q(KolumnTillRubrik((*rs)->name(i), state.Språk)), lstFält);
+        item->setData(kTypeRole, typeCodeOfField((*rs)->type(i)));
+    }
+    (*rs)->Close();
+}
+
+void frmKopplaFält::cmdMall_Click() {
+    const std::string path =
+        OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, 0x201804,
+                       texts_.TextTillAndra("R1797") + " (*.skv)|*.skv|", texts_.TextTillAndra("R1798"),
+                       platform_.programFolder, "");
+    if (path.empty() || path == "*.skv") return;
+    platform_.pointer.setBusy(true);
+    std::string header;
+    auto reader = RegisterFileReader::open(path);
+    bool haveLine = false;
+    if (reader) {
+        auto read = (*reader)->readLine(header);
+        haveLine = read && *read;
+    }
+    if (!reader) {
+        platform_.pointer.setBusy(false);
+        platform_.messages.show(reader.error().description, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+    if (!haveLine || header.empty()) {
+        platform_.messages.beep();
+        platform_.messages.show(texts_.TextTillAndra("R1800") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+    } else if (fieldCount(header) == 1) {
+        platform_.messages.beep();
+        platform_.messages.show(texts_.TextTillAndra("R1798") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+    } else {
+        lstFilFält->clear();
+        for (const std::string& field : headerFieldsForLinking(header)) lstFilFält->addItem(q(field));
+        lblMallNamn->setText(q(path));
+        UpdateControlStates();
+    }
+    platform_.pointer.setBusy(false);
+}
+
+void frmKopplaFält::UpdateControlStates() {
+    const bool chosen = !lblMallNamn->text().isEmpty();
+    for (QWidget* w : std::initializer_list<QWidget*>{lstFilFält, lstFält, lvKopplingar, cmdTaBortAlla})
+        w->setEnabled(chosen);
+}
+
+void frmKopplaFält::lstClick() {
+    cmdLäggTill->setEnabled(lstFilFält->currentRow() >= 0 && lstFält->currentRow() >= 0 &&
+                            !lstFilFält->selectedItems().isEmpty() && !lstFält->selectedItems().isEmpty());
+}
+
+void frmKopplaFält::addLink(int fieldRow, int fileRow) {
+    const std::string key = "k" + std::to_string(linkCounter_);
+    auto* row = new QTreeWidgetItem(lvKopplingar, {QString::number(fieldRow), lstFilFält->item(fileRow)->text(),
+                                                   lstFält->item(fieldRow)->text(), QString::number(fileRow)});
+    row->setData(0, kKeyRole, q(key));
+    lvKopplingar->setCurrentItem(row);
+    selectedKey_ = key;
+    ++linkCounter_;
+}
+
+void frmKopplaFält::cmdLäggTill_Click() {
+    if (lstFilFält->currentRow() < 0 || lstFält->currentRow() < 0) return;
+    addLink(lstFält->currentRow(), lstFilFält->currentRow());
+    lvKopplingar->viewport()->update();
+    lstFilFält->clearSelection();
+    lstFält->clearSelection();
+    cmdLäggTill->setEnabled(false);
+    UpdateControlStates();
+}
+
+void frmKopplaFält::cmdAuto_Click() {
+    lvKopplingar->clear();
+    const int fieldSelected = lstFält->currentRow();
+    const int fileSelected = lstFilFält->currentRow();
+    for (int file = 0; file < lstFilFält->count(); ++file) {
+        for (int field = 0; field < lstFält->count(); ++field) {
+            if (lstFält->item(field)->text() == lstFilFält->item(file)->text()) {
+                addLink(field, file);
+                break;
+            }
+        }
+    }
+    lvKopplingar->setFocus();
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QCoreApplication::sendEvent(lvKopplingar, &end);
+    lvKopplingar->viewport()->update();
+    lstFält->setCurrentRow(fieldSelected);
+    lstFilFält->setCurrentRow(fileSelected);
+    lstClick();
+    UpdateControlStates();
+    if (lvKopplingar->topLevelItemCount() > 0) cmdOk->setFocus();
+}
+
+void frmKopplaFält::lvKopplingar_ItemClick(QTreeWidgetItem* item) {
+    if (!item) return;
+    selectedKey_ = item->data(0, kKeyRole).toString().toStdString();
+    cmdTaBort->setEnabled(true);
+}
+
+void frmKopplaFält::cmdTaBort_Click() {
+    for (int i = 0; i < lvKopplingar->topLevelItemCount(); ++i) {
+        if (lvKopplingar->topLevelItem(i)->data(0, kKeyRole).toString().toStdString() == selectedKey_) {
+            delete lvKopplingar->takeTopLevelItem(i);
+            cmdTaBortAlla->setEnabled(lvKopplingar->topLevelItemCount() > 0);
+            break;
+        }
+    }
+    cmdTaBort->setEnabled(false);
+}
+
+void frmKopplaFält::cmdTaBortAlla_Click() {
+    lvKopplingar->clear();
+    cmdTaBortAlla->setEnabled(false);
+}
+
+LinkTable frmKopplaFält::linkTable() const {
+    LinkTable links;
+    for (int i = 0; i < lvKopplingar->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = lvKopplingar->topLevelItem(i);
+        links.push_back({row->text(2).toStdString(), row->text(0).toStdString(), row->text(1).toStdString(),
+                         row->text(3).toStdString()});
+    }
+    return links;
+}
+
+void frmKopplaFält::cmdOk_Click() {
+    AdminState& state = main_.state();
+    ImportDialog dialog{Tag, lblMallNamn->text().toStdString(), chkTaBort->isChecked(), {}, false};
+    for (int i = 0; i < lstFält->count(); ++i) dialog.lstFältTypes.push_back(lstFält->item(i)->data(kTypeRole).toInt());
+    const LinkTable links = linkTable();
+    if (!links.empty() && !state.db) {
+        // The field list could not open the database; try once more, and say why it fails.
+        auto opened = main_.engine().OpenDatabase(state.DataBas, true);
+        if (!opened) {
+            platform_.messages.beep();
+            platform_.messages.show(std::to_string(opened.error().number) + "\r\n" + opened.error().description,
+                                    kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+            return;
+        }
+        state.db = std::move(opened.value());
+    }
+    platform_.pointer.setBusy(true);
+    bool close = false;
+    if (links.empty()) {
+        platform_.pointer.setBusy(false);
+        platform_.messages.beep();
+        platform_.messages.show(texts_.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+    ImportServices services{*state.db, platform_.messages, texts_, state.Språk,
+                            [] { return std::chrono::steady_clock::now(); }, nullptr};
+    close = importOnOk(links, dialog, services, main_);
+    platform_.pointer.setBusy(false);
+    lblMallNamn->setText(q(dialog.lblMallNamn));
+    chkTaBort->setChecked(dialog.chkTaBort);
+    if (dialog.focusCmdMall) cmdMall->setFocus();
+    if (close) accept();
+}
+
+}  // namespace vexla

@@ -1,0 +1,82 @@
+// The field mapping dialog: the administrator picks a register file and
+// links its header fields to the columns of the register's table, by hand or
+// automatically by equal captions; OK imports the file through the links.
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/admin_state.h"
+#include "common/platform.h"
+#include "registers/link_table.h"
+#include "texts/mtexter.h"
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace vexla {
+
+class frmKopplaFält : public QDialog {
+public:
+    // linkCounter lives as long as the program: keys keep counting across showings.
+    frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& platform, mTexter& texts, std::int16_t& linkCounter);
+
+    // The register name ("Kund", "Resurser", "Bokningar"), set before the dialog is shown.
+    std::string Tag;
+
+    QLabel* lblMallNamn = nullptr;
+    QPushButton* cmdMall = nullptr;
+    QListWidget* lstFilFält = nullptr;
+    QListWidget* lstFält = nullptr;
+    QPushButton* cmdAuto = nullptr;
+    QPushButton* cmdLäggTill = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QTreeWidget* lvKopplingar = nullptr;
+    QPushButton* cmdTaBort = nullptr;
+    QPushButton* cmdTaBortAlla = nullptr;
+    QCheckBox* chkTaBort = nullptr;
+    QPushButton* cmdOk = nullptr;
+    QPushButton* cmdAvbryt = nullptr;
+    std::array<QLabel*, 3> lblDiv{};
+
+    // The event handlers, callable from tests as a click would call them.
+    void Form_Activate();
+    void cmdMall_Click();
+    void cmdAuto_Click();
+    void cmdLäggTill_Click();
+    void cmdTaBort_Click();
+    void cmdTaBortAlla_Click();
+    void cmdOk_Click();
+    void lstClick();
+    void lvKopplingar_ItemClick(QTreeWidgetItem* item);
+
+    // The links in list order, as the import reads them.
+    LinkTable linkTable() const;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void CreateLinkColumns();
+    void FillDatabaseFields();
+    void UpdateControlStates();
+    void addLink(int fieldRow, int fileRow);
+
+    AdminWindow& main_;
+    Platform& platform_;
+    mTexter& texts_;
+    std::int16_t& linkCounter_;
+    std::string selectedKey_;
+    bool activated_ = false;
+};
+
+}  // namespace vexla

@@ -1,0 +1,134 @@
+#include "registers/register_file_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/cp1252.h"
+#include "common/posix_file_system.h"
+
+namespace vexla {
+
+namespace {
+
+// Big enough that a read costs little per line, small enough to stay in cache.
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+// The first CR, or LF when it ends lines too, in [b, e); e when none.
+const char* findLineEnd(const char* b, const char* e, bool lfToo) {
+    const void* cr = std::memchr(b, '\r', static_cast<std::size_t>(e - b));
+    const char* end = cr ? static_cast<const char*>(cr) : e;
+    if (lfToo) {
+        const void* lf = std::memchr(b, '\n', static_cast<std::size_t>(end - b));
+        if (lf) end = static_cast<const char*>(lf);
+    }
+    return end;
+}
+
+}  // namespace
+
+RegisterFileReader::RegisterFileReader(int fd, std::string path)
+    : fd_(fd), path_(std::move(path)), block_(kBlockSize) {}
+
+RegisterFileReader::~RegisterFileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Result<std::unique_ptr<RegisterFileReader>> RegisterFileReader::open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fileError(errno, path);
+    return std::unique_ptr<RegisterFileReader>(new RegisterFileReader(fd, path));
+}
+
+Result<bool> RegisterFileReader::fill() {
+    ssize_t n;
+    do n = ::read(fd_, block_.data(), block_.size());
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return fileError(errno, path_);
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    if (!started_) {
+        started_ = true;
+        if (end_ >= 3 && std::memcmp(block_.data(), "\xEF\xBB\xBF", 3) == 0) {
+            utf8_ = true;
+            pos_ = 3;
+        }
+    }
+    return n > 0;
+}
+
+void RegisterFileReader::emitLine(std::string& line, std::string_view bytes) {
+    if (utf8_) line.assign(bytes);
+    else appendCp1252AsUtf8(line, bytes);
+}
+
+Result<bool> RegisterFileReader::readLine(std::string& line) {
+    line.clear();
+    partial_.clear();
+    bool any = false;  // bytes of a line were seen
+    for (;;) {
+        if (pos_ == end_) {
+            auto more = fill();
+            if (!more) return more.error();
+            if (!*more) {
+                if (!any) return false;
+                emitLine(line, partial_);
+                ++lineNumber_;
+                return true;
+            }
+            if (pos_ == end_) continue;  // a file of nothing but the byte-order mark
+        }
+        if (skipLf_) {
+            skipLf_ = false;
+            if (block_[pos_] == '\n') {
+                ++pos_;
+                continue;
+            }
+        }
+        const char* b = block_.data() + pos_;
+        const char* e = block_.data() + end_;
+        const char* t = findLineEnd(b, e, lfEnds_ || !decided_);
+        if (t == e) {
+            partial_.append(b, e);
+            pos_ = end_;
+            any = true;
+            continue;
+        }
+        if (!decided_) {
+            decided_ = true;
+            lfEnds_ = *t == '\n';
+        }
+        skipLf_ = *t == '\r';
+        pos_ = static_cast<std::size_t>(t - block_.data()) + 1;
+        if (partial_.empty()) {
+            emitLine(line, std::string_view(b, static_cast<std::size_t>(t - b)));
+        } else {
+            partial_.append(b, t);
+            emitLine(line, partial_);
+        }
+        ++lineNumber_;
+        return true;
+    }
+}
+
+std::vector<std::string> headerFieldsForLinking(std::string_view header) {
+    std::vector<std::string> fields;
+    for (;;) {
+        const std::size_t semi = header.find(';');
+        std::string_view field = header.substr(0, semi);
+        while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
+        fields.emplace_back(field);
+        if (semi == std::string_view::npos) return fields;
+        header.remove_prefix(semi + 1);
+    }
+}
+
+std::size_t fieldCount(std::string_view line) {
+    std::size_t n = 1;
+    for (char c : line) n += c == ';';
+    return n;
+}
+
+}  // namespace vexla

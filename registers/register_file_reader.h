@@ -1,0 +1,74 @@
+// Reads a register file line by line, in fixed blocks, so that memory stays
+// the same however long the file is.
+//
+// What a line is:
+//   - a line ends at CR LF or at a lone CR, as the booking system writes them;
+//   - a file whose first line ends with a lone LF (saved by a tool that writes
+//     LF-only files) is read with LF as a line end as well. In every other
+//     file a lone LF is an ordinary character, because the export writes the
+//     lone LFs of a memo unchanged and they must come back inside their value;
+//   - the last line needs no line end.
+// What the bytes mean: a UTF-8 byte-order mark at the start makes the file
+// UTF-8 (a spreadsheet saved it; the mark itself is dropped); otherwise the
+// file is Windows-1252. Either way the lines come out as UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+
+namespace vexla {
+
+class RegisterFileReader {
+public:
+    ~RegisterFileReader();
+    RegisterFileReader(const RegisterFileReader&) = delete;
+    RegisterFileReader& operator=(const RegisterFileReader&) = delete;
+
+    // Opens the file for reading. A missing file is 53 "File not found", a
+    // missing folder 76, and so on, as the file system numbers them.
+    static Result<std::unique_ptr<RegisterFileReader>> open(const std::string& path);
+
+    // Reads the next line into `line` (UTF-8, without its line end) and
+    // answers true; answers false at the end of the file, leaving `line`
+    // empty. A read failure is an Error with the file system's number.
+    Result<bool> readLine(std::string& line);
+
+    // The 1-based number of the line readLine gave last (the header is line 1).
+    long lineNumber() const { return lineNumber_; }
+    // True once the file turned out to be UTF-8 (it starts with the mark).
+    bool utf8() const { return utf8_; }
+
+private:
+    RegisterFileReader(int fd, std::string path);
+    // Refills the block; answers false at the end of the file.
+    Result<bool> fill();
+    void emitLine(std::string& line, std::string_view bytes);
+
+    int fd_;
+    std::string path_;
+    std::vector<char> block_;
+    std::size_t pos_ = 0, end_ = 0;
+    std::string partial_;        // a line that runs over the end of a block
+    bool started_ = false;       // the byte-order mark has been looked for
+    bool utf8_ = false;
+    bool lfEnds_ = false;        // LF alone ends a line (decided by the first line end)
+    bool decided_ = false;       // the first line end has been seen
+    bool skipLf_ = false;        // the last line ended with CR: an LF right after it belongs to it
+    long lineNumber_ = 0;
+};
+
+// The fields of a header line as the automatic linking compares them: split
+// at every ";" (an empty field counts like any other), each with its trailing
+// blanks and tabs removed, so that a header a spreadsheet padded with blanks
+// still finds its captions.
+std::vector<std::string> headerFieldsForLinking(std::string_view header);
+
+// The number of fields of a line: the number of ";" plus one.
+std::size_t fieldCount(std::string_view line);
+
+}  // namespace vexla

@@ -1,0 +1,69 @@
+#include "registers/register_file_writer.h"
+
+#include <vector>
+
+#include "common/cp1252.h"
+#include "registers/field_catalogue.h"
+
+namespace vexla {
+
+namespace {
+
+// How often the progress callback hears of the count: often enough that a
+// half-second rhythm can be kept, rarely enough to cost nothing.
+constexpr long kProgressEvery = 1024;
+
+// The output file buffers on its own; the line buffer only gathers one line
+// (or a few) so that a write call is not made per field.
+constexpr std::size_t kFlushAt = 1 << 15;
+
+}  // namespace
+
+std::string registerHeaderLine(const db::Recordset& rs, std::string_view Språk, std::size_t* replaced,
+                               bool* emptyCaption) {
+    std::string line;
+    std::size_t count = 0;
+    for (int i = 0; i < rs.FieldCount(); ++i) {
+        if (i > 0) line += ';';
+        const std::string caption = KolumnTillRubrik(rs.name(i), Språk);
+        if (caption.empty() && emptyCaption) *emptyCaption = true;
+        count += appendUtf8AsCp1252(line, caption);
+    }
+    if (replaced) *replaced += count;
+    return line;
+}
+
+Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out, std::string_view Språk,
+                                             const ValueTextFormat& format, const ExportProgress& progress) {
+    RegisterFileCounts counts;
+    std::string buffer = registerHeaderLine(rs, Språk, &counts.replaced, &counts.emptyCaption);
+    buffer += "\r\n";
+
+    const int fieldCount = rs.FieldCount();
+    std::vector<ValueClass> classes;
+    classes.reserve(static_cast<std::size_t>(fieldCount));
+    for (int i = 0; i < fieldCount; ++i) classes.push_back(valueClassOf(rs.type(i)));
+
+    buffer.reserve(kFlushAt * 2);
+    while (!rs.Eof()) {
+        ValueNotes notes;
+        for (int i = 0; i < fieldCount; ++i) {
+            if (i > 0) buffer += ';';
+            appendValueText(buffer, rs.raw(i), classes[static_cast<std::size_t>(i)], format, notes);
+        }
+        buffer += "\r\n";
+        counts.replaced += notes.replaced;
+        if (notes.notReturnable || counts.emptyCaption) ++counts.notReturnable;
+        ++counts.records;
+        if (buffer.size() >= kFlushAt) {
+            if (auto s = out.write(buffer); !s) return s.error();
+            buffer.clear();
+        }
+        if (progress && counts.records % kProgressEvery == 0) progress(counts.records);
+        if (auto s = rs.MoveNext(); !s) return s.error();
+    }
+    if (auto s = out.write(buffer); !s) return s.error();
+    return counts;
+}
+
+}  // namespace vexla

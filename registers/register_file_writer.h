@@ -1,0 +1,47 @@
+// Writes one register file from an open recordset: the header line of
+// captions, then one line per record, every line ending in CR LF. Rows are
+// read through the recordset's raw values and the text goes straight into
+// the buffered output file, one reused line buffer in between, so memory
+// stays flat however long the register is.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/platform/file_system.h"
+#include "common/result.h"
+#include "db/engine.h"
+#include "registers/value_text.h"
+
+namespace vexla {
+
+// What a written register file holds, and what in it will not come back
+// unchanged through an import.
+struct RegisterFileCounts {
+    long records = 0;           // record lines written
+    std::size_t replaced = 0;   // characters written as '?', header included
+    long notReturnable = 0;     // records the import would skip or change
+    bool emptyCaption = false;  // a column the field catalogue does not know
+};
+
+// The header line (without CR LF), in Windows-1252: the caption of each
+// column of `rs` in language `Språk`, joined by ";". A column unknown to
+// the catalogue gives an empty caption and sets *emptyCaption.
+std::string registerHeaderLine(const db::Recordset& rs, std::string_view Språk, std::size_t* replaced,
+                               bool* emptyCaption);
+
+// Called now and then during the writing with the records written so far;
+// it decides itself whether to show anything.
+using ExportProgress = std::function<void(long records)>;
+
+// Writes the header and every record from the current position of `rs` to
+// its end into `out`. The first engine or file error ends the writing and is
+// returned; what was written until then stays in `out`. When a column has
+// an empty caption, every record counts as not returnable (the import
+// cannot place its value).
+Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out, std::string_view Språk,
+                                             const ValueTextFormat& format, const ExportProgress& progress = {});
+
+}  // namespace vexla

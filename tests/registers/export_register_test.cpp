@@ -1,0 +1,203 @@
+// The export end to end through the platform seam: a real database file, a
+// scripted save dialog and message boxes, the file's bytes compared exactly.
+#include <gtest/gtest.h>
+
+#include "db/sqlite_engine.h"
+#include "registers/export_register.h"
+#include "tests/db/db_test_support.h"
+
+namespace vexla {
+namespace {
+
+using testing::FakePlatform;
+using testing::TempFolder;
+
+// Every text is its code in brackets, so a message shows which codes it joined.
+class BracketTexts final : public TextSource {
+public:
+    std::string TextTillAndra(const std::string& code) override { return "[" + code + "]"; }
+};
+
+class FakeWindow final : public AdminWindow {
+public:
+    AdminState state_;
+    db::SqliteEngine engine_;
+    std::vector<std::string> infos;
+    AdminState& state() override { return state_; }
+    db::DBEngine& engine() override { return engine_; }
+    void setInfo(const std::string& text) override { infos.push_back(text); }
+    std::string info() const override { return infos.empty() ? "" : infos.back(); }
+    void setPathLabel(const std::string&) override {}
+    std::string pathLabel() const override { return ""; }
+    void Logg(const std::string&) override {}
+};
+
+class Export : public ::testing::Test {
+protected:
+    TempFolder dir;
+    FakePlatform fake;
+    Platform platform = fake.platform(dir.path());
+    FakeWindow window;
+    BracketTexts texts;
+    ExportContext ctx{window, platform, texts};
+    std::string target = dir.file("out.skv");
+
+    void open(const std::string& sql) {
+        db::testing::makeDatabase(dir.file("bok.db"), sql);
+        window.state_.db = std::move(window.engine_.OpenDatabase(dir.file("bok.db"), false).value());
+        window.state_.Språk = "se";
+    }
+    ExportOutcome run(std::int16_t kind) {
+        auto outcome = exportRegister(ctx, kind);
+        result = exportResultText(kind, outcome, window.state_.lastExportPath, texts);
+        return outcome;
+    }
+    std::string result;
+};
+
+TEST_F(Export, EveryValueKindByteForByte) {
+    open("CREATE TABLE Person (Namn VARCHAR(50), Anteckningar MEMO, NyRekry BIT, AnstStart DATETIME,"
+         " AnstStopp DATETIME, MaxTid DATETIME, Lön DOUBLE, Omfattning LONG, Okänd VARCHAR(9));"
+         "INSERT INTO Person VALUES (NULL, 'rad 1' || char(13, 10) || 'rad 2', 1, '2024-03-01 00:00:00',"
+         " '2024-03-01 16:45:30', '1899-12-30 00:00:00', -1234.5, -7, 'x;y'),"
+         " ('Sant Örjan →', NULL, 0, NULL, NULL, '1899-12-30 08:15:00', 0.25, 100, NULL);");
+    fake.dialogs.choices = {target};
+    const ExportOutcome outcome = run(1);
+    EXPECT_EQ(dir.read("out.skv"),
+              "Namn;Anteckningar;Nyrekrytering;Anst\xe4llningstart;Anst\xe4llningstopp;Max tid;L\xf6n;Omfattning;\r\n"
+              ";rad 1\x1brad 2;True;2024-03-01;2024-03-01 16:45:30;00:00:00;-1234,5;-7;x;y\r\n"
+              "Sant \xd6rjan ?;;False;;;08:15:00;0,25;100;\r\n");
+    EXPECT_EQ(outcome.n, 2);
+    // The column without a caption makes every record one the import cannot carry back.
+    EXPECT_EQ(result, "2 [R1740] " + target + ". 1 [R9020]. 2 [R9021].");
+    ASSERT_EQ(fake.dialogs.asked.size(), 1u);
+    const OpenFileName& asked = fake.dialogs.asked[0];
+    EXPECT_EQ(asked.flags, 0x200804u);
+    EXPECT_EQ(asked.filter, std::string("[R1792] (*.skv)\0*.skv\0", 22));
+    EXPECT_EQ(asked.title, "[R1793]");
+    EXPECT_EQ(asked.initialDir, dir.path());
+    EXPECT_EQ(asked.file.substr(0, 14), "ResursReg.skv ");
+    EXPECT_FALSE(db::testing::fileExists(target + ".vexla-export"));
+}
+
+TEST_F(Export, CustomersBelowZeroStayAndEachRecordIsOneLine) {
+    std::string sql = "CREATE TABLE Kund (ID LONG, Namn VARCHAR(50));";
+    for (int id = -2; id < 25; ++id) sql += "INSERT INTO Kund VALUES (" + std::to_string(id) + ", 'K');";
+    open(sql);
+    fake.dialogs.choices = {target};
+    EXPECT_EQ(run(0).n, 25);
+    std::string expected = "ID;Namn\r\n";
+    for (int id = 0; id < 25; ++id) expected += std::to_string(id) + ";K\r\n";
+    EXPECT_EQ(dir.read("out.skv"), expected);
+    EXPECT_EQ(result, "25 [R1740] " + target);
+}
+
+struct EmptyCase {
+    std::int16_t kind;
+    const char* table;
+    const char* defaultName;
+    const char* result;
+};
+
+class EmptyRegister : public Export, public ::testing::WithParamInterface<EmptyCase> {};
+
+TEST_P(EmptyRegister, GivesTheHeaderAloneAndMinusOne) {
+    const EmptyCase& c = GetParam();
+    open(std::string("CREATE TABLE ") + c.table + " (ID LONG, PersonID LONG, StartTid DATETIME);");
+    fake.dialogs.choices = {target};
+    EXPECT_EQ(run(c.kind).n, -1);
+    EXPECT_EQ(dir.read("out.skv"), "ID;ResursID;Starttid\r\n");
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(fake.dialogs.asked.at(0).file.substr(0, std::string(c.defaultName).size()), c.defaultName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registers, EmptyRegister,
+                         ::testing::Values(EmptyCase{0, "Kund", "KundReg.skv", "[R1738]"},
+                                           EmptyCase{1, "Person", "ResursReg.skv", "[R1738]"},
+                                           EmptyCase{2, "Bokning", "BokningsReg.skv", "[R1738]!"}));
+
+// The file choice: save dialog answers, overwrite answers, and what follows.
+struct ChoiceCase {
+    const char* name;
+    std::vector<std::string> choices;  // "T" stands for the existing target
+    std::vector<MsgAnswer> answers;
+    int dialogs;
+    std::int32_t n;
+};
+
+class FileChoice : public Export, public ::testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(FileChoice, AsksBeforeReplacingAndCancelWritesNothing) {
+    const ChoiceCase& c = GetParam();
+    open("CREATE TABLE Bokning (ID LONG); INSERT INTO Bokning VALUES (5);");
+    dir.write("out.skv", "earlier");
+    for (const auto& choice : c.choices) fake.dialogs.choices.push_back(choice == "T" ? target : choice);
+    fake.messages.answers.assign(c.answers.begin(), c.answers.end());
+    EXPECT_EQ(run(2).n, c.n);
+    EXPECT_EQ(dir.read("out.skv"), c.n ? "ID\r\n5\r\n" : "earlier");
+    ASSERT_EQ(fake.dialogs.asked.size(), static_cast<std::size_t>(c.dialogs));
+    for (const auto& asked : fake.dialogs.asked) EXPECT_EQ(asked.file.substr(0, 16), "BokningsReg.skv ");
+    EXPECT_EQ(fake.messages.beeps, static_cast<int>(c.answers.size()));
+    for (const auto& box : fake.messages.shown) {
+        EXPECT_EQ(box.text, target + " [R1794] ?");
+        EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+        EXPECT_EQ(box.icon, MsgIcon::Question);
+    }
+    EXPECT_EQ(result == "[R1739]", c.n == 0) << result;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileChoice,
+    ::testing::Values(ChoiceCase{"Cancel", {""}, {}, 1, 0}, ChoiceCase{"BarePattern", {"*.skv"}, {}, 1, 0},
+                      ChoiceCase{"YesReplaces", {"T"}, {MsgAnswer::Yes}, 1, 1},
+                      ChoiceCase{"NoAsksAgain", {"T", "T"}, {MsgAnswer::No, MsgAnswer::Yes}, 2, 1},
+                      ChoiceCase{"NoThenCancel", {"T", ""}, {MsgAnswer::No}, 2, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A failure anywhere: its description in an OK box, 0, and the earlier file as it was.
+struct FailureCase {
+    const char* name;
+    const char* op;  // the failing file operation, or "" for a missing table
+    const char* message;
+};
+
+class Failure : public Export, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failure, KeepsTheEarlierFile) {
+    const FailureCase& c = GetParam();
+    const std::string table = *c.op ? "Kund" : "Annat";
+    open("CREATE TABLE " + table + " (ID LONG); INSERT INTO " + table + " VALUES (1);");
+    if (*c.op) fake.files.failCall(c.op, 1, Error{61, "Disk full", "Vexla Admin"});
+    dir.write("out.skv", "earlier");
+    fake.dialogs.choices = {target};
+    fake.messages.answers = {MsgAnswer::Yes};
+    EXPECT_EQ(run(0).n, 0);
+    EXPECT_EQ(result, "[R1739]");
+    EXPECT_EQ(dir.read("out.skv"), "earlier");
+    EXPECT_FALSE(db::testing::fileExists(target + ".vexla-export"));
+    ASSERT_EQ(fake.messages.shown.size(), 2u);
+    EXPECT_EQ(fake.messages.shown[1].text.find(c.message), 0u) << fake.messages.shown[1].text;
+    EXPECT_EQ(fake.messages.shown[1].buttons, MsgButtons::Ok);
+    EXPECT_FALSE(fake.pointer.busy);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Failure,
+                         ::testing::Values(FailureCase{"Create", "openWrite", "Disk full"},
+                                           FailureCase{"Replace", "renameFile", "Disk full"},
+                                           FailureCase{"Query", "", "The database engine cannot find"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Export, LongExportShowsARunningCountEveryHalfSecond) {
+    std::string sql = "CREATE TABLE Person (Omfattning LONG); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
+                      " SELECT i + 1 FROM n WHERE i < 4100) INSERT INTO Person SELECT i FROM n;";
+    open(sql);
+    auto t = std::chrono::steady_clock::time_point{};
+    ctx.now = [&] { return t += std::chrono::milliseconds(600); };  // each look at the clock: 0.6 s later
+    fake.dialogs.choices = {target};
+    EXPECT_EQ(run(1).n, 4100);
+    EXPECT_EQ(window.infos,
+              (std::vector<std::string>{"2048 [R9022]", "3072 [R9022]", "4096 [R9022]"}));
+}
+
+}  // namespace
+}  // namespace vexla

@@ -1,0 +1,74 @@
+// One value in a register file, by column type: the bytes written and what
+// they tell about reading the value back.
+#include <gtest/gtest.h>
+
+#include "registers/value_text.h"
+
+namespace vexla {
+namespace {
+
+using Kind = db::RawValue::Kind;
+namespace dao = db::dao;
+
+struct ValueCase {
+    const char* name;
+    int daoType;
+    db::RawValue value;
+    const char* bytes;
+    std::size_t replaced = 0;
+    bool notReturnable = false;
+};
+
+db::RawValue text(std::string_view t) { return {Kind::Text, 0, 0, t}; }
+db::RawValue integer(std::int64_t i) { return {Kind::Integer, i, 0, {}}; }
+db::RawValue real(double d) { return {Kind::Real, 0, d, {}}; }
+
+const ValueCase kCases[] = {
+    {"NullText", dao::Text, {}, ""},
+    {"NullNumber", dao::Long, {}, ""},
+    {"MemoCrLfIsEsc", dao::Memo, text("rad 1\r\nrad 2\r\n"), "rad 1\x1brad 2\x1b"},
+    {"LoneCrAndLfStay", dao::Memo, text("a\rb\nc"), "a\rb\nc", 0, true},
+    {"SemicolonStays", dao::Text, text("x;y"), "x;y", 0, true},
+    {"EscInTextComesBackChanged", dao::Text, text("a\x1b"), "a\x1b", 0, true},
+    {"SwedishBooleanWordIsText", dao::Text, text("Sant \xc3\x96rjan \xe2\x82\xac"), "Sant \xd6rjan \x80"},
+    {"OutsideCp1252IsQuestionMark", dao::Text, text("\xe2\x86\x92 \xf0\x9f\x98\x80"), "? ?", 2},
+    {"True", dao::Boolean, integer(1), "True"},
+    {"False", dao::Boolean, integer(0), "False"},
+    {"MidnightOnZeroDateIsTime", dao::Date, text("1899-12-30 00:00:00"), "00:00:00"},
+    {"TimeAlone", dao::Date, text("1899-12-30 08:15:00"), "08:15:00"},
+    {"DateAlone", dao::Date, text("2024-02-29 00:00:00"), "29.02.2024"},
+    {"DateAndTime", dao::Date, text("2024-02-29 13:05:09"), "29.02.2024 13:05:09"},
+    {"SerialDate", dao::Date, real(45351.5), "29.02.2024 12:00:00"},
+    {"UnreadableDateAsStored", dao::Date, text("someday"), "someday"},
+    {"NegativeInteger", dao::Long, integer(-42), "-42"},
+    {"NegativeDecimal", dao::Double, real(-1234.5), "-1234,5"},
+    {"FifteenDigits", dao::Double, real(0.1 + 0.2), "0,3"},
+    {"NoNegativeZero", dao::Double, real(-0.0), "0"},
+    {"SmallUsesExponent", dao::Double, real(0.00001), "1E-05"},
+    {"SmallestPlain", dao::Double, real(0.0001), "0,0001"},
+    {"LargeUsesExponent", dao::Double, real(123456789012345678.0), "1,23456789012346E+17"},
+    {"LargestPlain", dao::Double, real(999999999999999.0), "999999999999999"},
+    {"SingleHasSevenDigits", dao::Single, real(static_cast<double>(0.1f)), "0,1"},
+    {"CurrencyFourDecimals", dao::Currency, real(12.34006), "12,3401"},
+    {"CurrencyNoExponent", dao::Currency, real(1e15), "1000000000000000"},
+    {"IntegerInDoubleColumn", dao::Double, integer(7), "7"},
+};
+
+class ValueText : public ::testing::TestWithParam<ValueCase> {};
+
+TEST_P(ValueText, WritesTheFileBytes) {
+    const ValueCase& c = GetParam();
+    const ValueTextFormat format{"dd.MM.yyyy", "HH:mm:ss", ","};
+    std::string out = "prefix";
+    ValueNotes notes;
+    appendValueText(out, c.value, valueClassOf(c.daoType), format, notes);
+    EXPECT_EQ(out, std::string("prefix") + c.bytes);
+    EXPECT_EQ(notes.replaced, c.replaced);
+    EXPECT_EQ(notes.notReturnable, c.notReturnable);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ValueText, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vexla
