@@ -5,6 +5,7 @@
 #include "db/sqlite_engine.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
+#include "tests/support/fake_admin_window.h"
 
 namespace vexla {
 namespace {
@@ -18,19 +19,7 @@ public:
     std::string TextTillAndra(const std::string& code) override { return "[" + code + "]"; }
 };
 
-class FakeWindow final : public AdminWindow {
-public:
-    AdminState state_;
-    db::SqliteEngine engine_;
-    std::vector<std::string> infos;
-    AdminState& state() override { return state_; }
-    db::DBEngine& engine() override { return engine_; }
-    void setInfo(const std::string& text) override { infos.push_back(text); }
-    std::string info() const override { return infos.empty() ? "" : infos.back(); }
-    void setPathLabel(const std::string&) override {}
-    std::string pathLabel() const override { return ""; }
-    void Logg(const std::string&) override {}
-};
+using FakeWindow = testing::FakeAdminWindow;
 
 class Export : public ::testing::Test {
 protected:

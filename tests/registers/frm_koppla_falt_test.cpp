@@ -12,41 +12,29 @@
 
 #include "db/sqlite_engine.h"
 #include "tests/db/db_test_support.h"
+#include "tests/support/fake_admin_window.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
 
 namespace vexla {
 namespace {
 
-class FakeMain final : public AdminWindow {
-public:
-    AdminState s;
-    db::SqliteEngine eng;
-    std::string infoText, label;
-    AdminState& state() override { return s; }
-    db::DBEngine& engine() override { return eng; }
-    void setInfo(const std::string& t) override { infoText = t; }
-    std::string info() const override { return infoText; }
-    void setPathLabel(const std::string& t) override { label = t; }
-    std::string pathLabel() const override { return label; }
-    void Logg(const std::string&) override {}
-};
 
 struct Mapping : ::testing::Test {
     testing::TempFolder dir;
     testing::FakePlatform fakes;
     Platform platform = fakes.platform(dir.path());
     mTexter texts{dir.file("Lang.ini"), fakes.messages};
-    FakeMain main;
+    testing::FakeAdminWindow main;
     std::int16_t counter = 0;
 
     void SetUp() override {
         testing::ensureQApplication();
         dir.write("Lang.ini", "[System]\r\nR1861=Koppla f\xE4lt\r\nR1807=kunder\r\nR1800=Tom rubrikrad\r\n"
                               "R1798=V\xE4lj registerfil\r\nR1806=Inga kopplingar\r\n");
-        main.s.DataBas = dir.file("bok.db");
-        main.s.Språk = "se";
-        db::testing::makeDatabase(main.s.DataBas,
+        main.state_.DataBas = dir.file("bok.db");
+        main.state_.Språk = "se";
+        db::testing::makeDatabase(main.state_.DataBas,
                                   "CREATE TABLE Kund (ID LONG PRIMARY KEY, Namn VARCHAR(50), [P-adress] VARCHAR(50),"
                                   " Rabatt DOUBLE, Okand VARCHAR(10));");
     }
@@ -79,7 +67,7 @@ TEST_F(Mapping, ActivationListsCaptionsAndNamesTheRegister) {
     EXPECT_EQ(d->lstFält->item(4)->text(), QString());  // unknown to the catalogue
     EXPECT_EQ(d->lstFält->item(1)->data(Qt::UserRole).toInt(), 1);
     EXPECT_EQ(d->lstFält->item(3)->data(Qt::UserRole).toInt(), 0);
-    EXPECT_TRUE(main.s.db);
+    EXPECT_TRUE(main.state_.db);
     EXPECT_FALSE(d->lstFilFält->isEnabled());
     EXPECT_FALSE(d->cmdTaBortAlla->isEnabled());
 }

@@ -1,0 +1,30 @@
+// The main window as jobs see it, with a real engine and a recorded
+// information line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/admin_state.h"
+#include "db/sqlite_engine.h"
+
+namespace vexla::testing {
+
+class FakeAdminWindow final : public AdminWindow {
+public:
+    AdminState state_;
+    db::SqliteEngine engine_;
+    std::vector<std::string> infos;
+    std::string label;
+    std::vector<std::string> logged;
+
+    AdminState& state() override { return state_; }
+    db::DBEngine& engine() override { return engine_; }
+    void setInfo(const std::string& text) override { infos.push_back(text); }
+    std::string info() const override { return infos.empty() ? "" : infos.back(); }
+    void setPathLabel(const std::string& text) override { label = text; }
+    std::string pathLabel() const override { return label; }
+    void Logg(const std::string& text) override { logged.push_back(text); }
+};
+
+}  // namespace vexla::testing
