@@ -62,7 +62,8 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     lblDiv = {control(new QLabel(this), "lblDiv(0)", "R1882"), control(new QLabel(this), "lblDiv(1)", "R1045"),
               control(new QLabel(this), "lblDiv(2)", "R1884")};
     lblDiv[0]->setBuddy(lstFilFält);
-    lblDiv[2]->setBuddy(lstFält);
+    lblDiv[1]->setBuddy(lstFält);
+    lblDiv[2]->setWordWrap(true);
     cmdOk->setDefault(true);
     lvKopplingar->setRootIsDecorated(false);
     lvKopplingar->setMinimumSize(420, 160);
@@ -73,14 +74,16 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     middle->addStretch();
     middle->addWidget(cmdAuto);
     middle->addWidget(cmdLäggTill);
-    middle->addWidget(lblDiv[1], 0, Qt::AlignHCenter);  // the arrow down to the links
     middle->addStretch();
     auto* lists = new QGridLayout;
-    lists->addWidget(lblDiv[0], 0, 0);
-    lists->addWidget(lblDiv[2], 0, 2);
-    lists->addWidget(lstFilFält, 1, 0);
-    lists->addLayout(middle, 1, 1);
-    lists->addWidget(lstFält, 1, 2);
+    lists->addWidget(lblDiv[2], 0, 0, 1, 3);  // how to link, across both lists
+    lists->setColumnStretch(0, 1);
+    lists->setColumnStretch(2, 1);
+    lists->addWidget(lblDiv[0], 1, 0);
+    lists->addWidget(lblDiv[1], 1, 2);
+    lists->addWidget(lstFilFält, 2, 0);
+    lists->addLayout(middle, 2, 1);
+    lists->addWidget(lstFält, 2, 2);
     auto* frameButtons = new QHBoxLayout;
     frameButtons->addStretch();
     frameButtons->addWidget(cmdTaBort);
