@@ -135,7 +135,9 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
 
 void frmKopplaFält::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (!activated_) Form_Activate();
+    if (activated_) return;
+    setLinkColumnWidths();  // the list has its real width only now that the dialog is laid out
+    Form_Activate();
 }
 
 void frmKopplaFält::Form_Activate() {
@@ -153,6 +155,10 @@ void frmKopplaFält::CreateLinkColumns() {
     lvKopplingar->setHeaderLabels({QStringLiteral("Key"), q(texts_.TextTillAndra("R1810")),
                                    q(texts_.TextTillAndra("R1811")), q(texts_.TextTillAndra("R1812")),
                                    q(texts_.TextTillAndra("R1813"))});
+    setLinkColumnWidths();
+}
+
+void frmKopplaFält::setLinkColumnWidths() {
     // The two visible columns share the list's width; the others are hidden.
     const float width = static_cast<float>(lvKopplingar->viewport()->width());
     const float half = width / 2.0f;

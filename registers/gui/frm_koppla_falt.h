@@ -67,6 +67,7 @@ protected:
 
 private:
     void CreateLinkColumns();
+    void setLinkColumnWidths();
     void FillDatabaseFields();
     void UpdateControlStates();
     void addLink(int fieldRow, int fileRow);
