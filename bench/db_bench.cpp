@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "db/sqlite_engine.h"
 #include "db/tools/sample_generator.h"
 
@@ -33,7 +34,7 @@ double seconds(const std::function<bool()>& step, int runs = 3) {
     return best;
 }
 
-bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+using vexla::bench::shell;
 
 std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
 

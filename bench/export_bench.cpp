@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
 #include "db/tools/sample_generator.h"
@@ -26,33 +27,8 @@ namespace {
 
 using namespace vexla;
 
-struct Run {
-    double seconds = -1;
-    long peakKb = 0;
-};
-
-// Runs body in a child; answers its wall time and peak resident memory.
-template <class F>
-Run inChild(F body) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) _exit(body() ? 0 : 1);
-    int status = 0;
-    rusage u = {};
-    if (pid < 0 || wait4(pid, &status, 0, &u) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), u.ru_maxrss};
-}
-
-template <class F>
-Run best(F body) {
-    Run b;
-    for (int i = 0; i < 3; ++i) {
-        const Run r = inChild(body);
-        if (r.seconds < 0) return r;
-        if (b.seconds < 0 || r.seconds < b.seconds) b = r;
-    }
-    return b;
-}
+using bench::bestOfThree;
+using Run = bench::ChildRun;
 
 struct Dialogs final : FileDialogHost {
     std::string path;
@@ -138,12 +114,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string out = (folder / "BokningsReg.skv").string();
-        const Run ours = best([&] { return exportBookings(dbPath, out); });
-        const Run shell = best([&] {
+        const Run ours = bestOfThree([&] { return exportBookings(dbPath, out); });
+        const Run shell = bestOfThree([&] {
             if (!std::freopen("/dev/null", "w", stdout)) return false;
             execlp("sqlite3", "sqlite3", "-csv", dbPath.c_str(), "SELECT * FROM Bokning", static_cast<char*>(nullptr));
             return false;
         });
+        if (!ours.ok || !shell.ok) {
+            std::fprintf(stderr, "a step failed (export %d, sqlite3 %d)\n", ours.ok, shell.ok);
+            return 1;
+        }
         const double fileMb = static_cast<double>(std::filesystem::file_size(out)) / 1e6;
         std::printf("%-10ld %10.3f %10.3f %7.2f %12.1f %12.1f %10.1f\n", rows, ours.seconds, shell.seconds,
                     ours.seconds / shell.seconds, static_cast<double>(ours.peakKb) / 1024.0,

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "common/cp1252.h"
 #include "common/platform/message_boxes.h"
 #include "common/platform/text_source.h"
@@ -32,28 +33,9 @@
 
 namespace {
 
-struct Measure {
-    bool ok = false;
-    double seconds = 0;
-    long peakKb = 0;
-};
-
-// Runs step in a child process: its wall time and the child's peak memory.
-Measure inChild(const std::function<bool()>& step) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) _exit(step() ? 0 : 1);
-    int status = 0;
-    rusage usage = {};
-    wait4(pid, &status, 0, &usage);
-    Measure m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    m.peakKb = usage.ru_maxrss;
-    return m;
-}
-
-bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+using vexla::bench::inChild;
+using vexla::bench::shell;
+using Measure = vexla::bench::ChildRun;
 
 class NoTexts final : public vexla::TextSource {
 public:

@@ -312,7 +312,12 @@ void frmKopplaFält::cmdOk_Click() {
     ImportDialog dialog{Tag, lblMallNamn->text().toStdString(), chkTaBort->isChecked(), {}, false};
     for (int i = 0; i < lstFält->count(); ++i) dialog.lstFältTypes.push_back(lstFält->item(i)->data(kTypeRole).toInt());
     const LinkTable links = linkTable();
-    if (!links.empty() && !state.db) {
+    if (links.empty()) {
+        platform_.messages.beep();
+        platform_.messages.show(texts_.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+    if (!state.db) {
         // The field list could not open the database; try once more, and say why it fails.
         auto opened = main_.engine().OpenDatabase(state.DataBas, true);
         if (!opened) {
@@ -324,16 +329,9 @@ void frmKopplaFält::cmdOk_Click() {
         state.db = std::move(opened.value());
     }
     platform_.pointer.setBusy(true);
-    bool close = false;
-    if (links.empty()) {
-        platform_.pointer.setBusy(false);
-        platform_.messages.beep();
-        platform_.messages.show(texts_.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        return;
-    }
     ImportServices services{*state.db, platform_.messages, texts_, state.Språk,
                             [] { return std::chrono::steady_clock::now(); }, nullptr};
-    close = importOnOk(links, dialog, services, main_);
+    const bool close = importOnOk(links, dialog, services, main_);
     platform_.pointer.setBusy(false);
     lblMallNamn->setText(q(dialog.lblMallNamn));
     chkTaBort->setChecked(dialog.chkTaBort);
