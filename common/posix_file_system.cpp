@@ -148,6 +148,22 @@ Status PosixFileSystem::renameFile(const std::string& from, const std::string& t
     return {};
 }
 
+Status PosixFileSystem::syncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fileError(errno, path);
+    const int rc = ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    if (rc != 0) return fileError(err, path);
+    return {};
+}
+
+Result<std::uint64_t> PosixFileSystem::fileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return fileError(errno, path);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 Status PosixFileSystem::syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return fileError(errno, folder + "/");

@@ -16,7 +16,9 @@ public:
     Status copyFile(const std::string& from, const std::string& to) override;
     Status removeFile(const std::string& path) override;
     Status renameFile(const std::string& from, const std::string& to) override;
+    Status syncFile(const std::string& path) override;
     Status syncFolder(const std::string& folder) override;
+    Result<std::uint64_t> fileSize(const std::string& path) override;
     Result<std::uint64_t> availableBytes(const std::string& folder) override;
 };
 

@@ -41,7 +41,11 @@ public:
     virtual Status copyFile(const std::string& from, const std::string& to) = 0;
     virtual Status removeFile(const std::string& path) = 0;
     virtual Status renameFile(const std::string& from, const std::string& to) = 0;
+    // Makes the file's contents durable (fsync).
+    virtual Status syncFile(const std::string& path) = 0;
     virtual Status syncFolder(const std::string& folder) = 0;
+    // The size of a file in bytes.
+    virtual Result<std::uint64_t> fileSize(const std::string& path) = 0;
     virtual Result<std::uint64_t> availableBytes(const std::string& folder) = 0;
 };
 

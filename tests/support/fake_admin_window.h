@@ -17,9 +17,10 @@ public:
     std::vector<std::string> infos;
     std::string label;
     std::vector<std::string> logged;
+    db::DBEngine* engineInUse = nullptr;  // another engine in place of engine_ (a faulty one)
 
     AdminState& state() override { return state_; }
-    db::DBEngine& engine() override { return engine_; }
+    db::DBEngine& engine() override { return engineInUse ? *engineInUse : engine_; }
     void setInfo(const std::string& text) override { infos.push_back(text); }
     std::string info() const override { return infos.empty() ? "" : infos.back(); }
     void setPathLabel(const std::string& text) override { label = text; }

@@ -45,6 +45,7 @@ int FaultyFileSystem::calls(const std::string& op) const {
 }
 
 std::optional<Error> FaultyFileSystem::fault(const std::string& op) {
+    if (beforeCall) beforeCall(op);
     const int n = ++calls_[op];
     auto it = faults_.find(op);
     if (it != faults_.end() && it->second.first == n) return it->second.second;
@@ -78,6 +79,16 @@ Status FaultyFileSystem::renameFile(const std::string& from, const std::string& 
     return real_.renameFile(from, to);
 }
 
+Status FaultyFileSystem::syncFile(const std::string& path) {
+    if (auto e = fault("syncFile")) return *e;
+    return real_.syncFile(path);
+}
+
+Result<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path) {
+    if (auto e = fault("fileSize")) return *e;
+    return real_.fileSize(path);
+}
+
 Status FaultyFileSystem::syncFolder(const std::string& folder) {
     if (auto e = fault("syncFolder")) return *e;
     return real_.syncFolder(folder);
@@ -85,6 +96,7 @@ Status FaultyFileSystem::syncFolder(const std::string& folder) {
 
 Result<std::uint64_t> FaultyFileSystem::availableBytes(const std::string& folder) {
     if (auto e = fault("availableBytes")) return *e;
+    if (freeBytes) return *freeBytes;
     return real_.availableBytes(folder);
 }
 

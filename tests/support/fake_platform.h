@@ -4,12 +4,14 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/platform.h"
+#include "common/platform/text_source.h"
 #include "common/posix_file_system.h"
 
 namespace vexla::testing {
@@ -73,6 +75,10 @@ class FaultyFileSystem final : public FileSystem {
 public:
     void failCall(const std::string& op, int n, Error error) { faults_[op] = {n, std::move(error)}; }
     int calls(const std::string& op) const;
+    // Free space to report instead of the disk's.
+    std::optional<std::uint64_t> freeBytes;
+    // Called with the operation's name before every counted call (a crash test kills itself here).
+    std::function<void(const std::string& op)> beforeCall;
 
     bool exists(const std::string& path) override;
     Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) override;
@@ -80,7 +86,9 @@ public:
     Status copyFile(const std::string& from, const std::string& to) override;
     Status removeFile(const std::string& path) override;
     Status renameFile(const std::string& from, const std::string& to) override;
+    Status syncFile(const std::string& path) override;
     Status syncFolder(const std::string& folder) override;
+    Result<std::uint64_t> fileSize(const std::string& path) override;
     Result<std::uint64_t> availableBytes(const std::string& folder) override;
 
 private:
@@ -106,6 +114,12 @@ public:
 
 private:
     std::string path_;
+};
+
+// Language texts that are their own codes, so a test reads which text a job chose.
+class CodeTexts final : public TextSource {
+public:
+    std::string TextTillAndra(const std::string& code) override { return code; }
 };
 
 // All the fakes at once, bundled as a Platform for a program folder.

@@ -1,0 +1,32 @@
+// What every maintenance job works with: the main window (its state, its
+// information line, its log), the platform, the language texts and the
+// locale formats. Handed to each job whole.
+#pragma once
+
+#include <string>
+
+#include "app/admin_state.h"
+#include "app/command_line.h"
+#include "common/platform.h"
+#include "common/platform/text_source.h"
+#include "common/result.h"
+
+namespace vexla {
+
+struct JobContext {
+    AdminWindow& main;
+    Platform& platform;
+    TextSource& texts;
+
+    std::string text(const std::string& code) const { return texts.TextTillAndra(code); }
+    // The current date and time as the system writes a date-time value.
+    std::string now() const;
+    std::string inDatabaseFolder(const std::string& name) const {
+        return main.state().msSökväg + kPathSeparator + name;
+    }
+};
+
+// "Error number" CR LF "description": the head of most job failure messages.
+std::string numberAndDescription(const Error& e);
+
+}  // namespace vexla

@@ -1,0 +1,147 @@
+#include "db/jobs/komprimera.h"
+
+#include <map>
+
+#include "db/errors.h"
+#include "db/jobs/durable_files.h"
+#include "db/jobs/testa_exklusiv.h"
+
+namespace vexla {
+
+namespace {
+
+// The destination locale the compacted database is written with.
+constexpr const char* kCompactLocale = ";LANGID=0x041D;CP=1252;COUNTRY=0";
+
+using RowCounts = std::map<std::string, long>;
+
+Result<RowCounts> countRows(db::DBEngine& engine, const std::string& path) {
+    auto opened = engine.OpenDatabase(path, true);
+    if (!opened) return opened.error();
+    db::Database& database = **opened;
+    auto tables = database.TableNames();
+    if (!tables) return tables.error();
+    RowCounts counts;
+    for (const std::string& table : *tables) {
+        auto n = database.TableRecordCount(table);
+        if (!n) return n.error();
+        counts[table] = *n;
+    }
+    if (auto s = database.Close(); !s) return s.error();
+    return counts;
+}
+
+// Whether the compacted file is whole: a full integrity check and, for every
+// table of the work copy, the same number of rows.
+Status verify(db::DBEngine& engine, const std::string& path, const RowCounts& expected) {
+    auto opened = engine.OpenDatabase(path, true);
+    if (!opened) return opened.error();
+    db::Database& database = **opened;
+    Status s = database.CheckIntegrity();
+    for (auto it = expected.begin(); s && it != expected.end(); ++it) {
+        auto n = database.TableRecordCount(it->first);
+        if (!n)
+            s = n.error();
+        else if (*n != it->second)
+            s = db::corrupt(path + ": " + it->first + " " + std::to_string(*n) + " <> " +
+                            std::to_string(it->second));
+    }
+    (void)database.Close();
+    return s;
+}
+
+// Moves an unverified result out of the database path under a name that
+// says so, never over an earlier one.
+Status setAside(FileSystem& files, const std::string& path, std::string& aside) {
+    aside = path + ".unverified";
+    for (int n = 1; files.exists(aside); ++n) aside = path + ".unverified." + std::to_string(n);
+    return renameDurably(files, path, aside);
+}
+
+// A journal beside the database may hold changes the file itself does not.
+// The exclusive-use test's opening has already rolled a hot journal back and
+// folded a write-ahead log in; what is still there holds nothing the engine
+// would apply. It must not stay beside the compacted file (it would be taken
+// for that file's journal), and it is the user's file: it is renamed aside
+// and the activity log says where.
+Status setJournalsAside(JobContext& ctx, const std::string& path) {
+    FileSystem& files = ctx.platform.files;
+    for (const char* suffix : {"-journal", "-wal"}) {
+        const std::string journal = path + suffix;
+        if (!files.exists(journal)) continue;
+        std::string aside = journal + ".old";
+        for (int n = 1; files.exists(aside); ++n) aside = journal + ".old." + std::to_string(n);
+        if (auto s = renameDurably(files, journal, aside); !s) return s;
+        ctx.main.Logg(ctx.text("R9052") + ": " + aside);
+    }
+    return {};
+}
+
+// Room for the backup, the work copy and the result, each at most the
+// database's size.
+Status checkSpace(JobContext& ctx, const std::string& path, const std::string& folder) {
+    auto size = ctx.platform.files.fileSize(path);
+    if (!size) return size.error();
+    auto free = ctx.platform.files.availableBytes(folder);
+    if (!free) return free.error();
+    const std::uint64_t needed = 3 * *size;
+    if (*free >= needed) return {};
+    constexpr std::uint64_t MB = 1024 * 1024;
+    return Error{fserr::DiskFull,
+                 ctx.text("R9051") + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " +
+                     std::to_string(*free / MB) + " MB",
+                 "Vexla Admin"};
+}
+
+Status compact(JobContext& ctx) {
+    AdminState& state = ctx.main.state();
+    FileSystem& files = ctx.platform.files;
+    db::DBEngine& engine = ctx.main.engine();
+    const std::string& path = state.DataBas;
+    const std::string backup = ctx.inDatabaseFolder(backupName(ctx.platform.clock.now()));
+    const std::string work = ctx.inDatabaseFolder(kWorkCopyName);
+
+    if (auto s = setJournalsAside(ctx, path); !s) return s;
+    if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
+    if (auto s = copyDurably(files, path, backup); !s) return s;
+    if (auto s = renameDurably(files, path, work); !s) return s;
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
+
+    auto counts = countRows(engine, work);
+    if (!counts) return counts.error();
+    if (auto s = engine.CompactDatabase(work, path, kCompactLocale); !s) return s;
+    if (auto s = verify(engine, path, *counts); !s) {
+        std::string aside;
+        if (auto moved = setAside(files, path, aside); !moved) return moved;
+        return Error{s.error().number, s.error().description + "\r\n" + ctx.text("R9050") + ": " + aside,
+                     s.error().source};
+    }
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
+    return removeDurably(files, work);
+}
+
+}  // namespace
+
+std::string backupName(const DateTime& day) { return "Vexla" + formatPicture(day, "yyyy-MM-dd") + ".db"; }
+
+bool cmdKomprimera_Click(JobContext& ctx) {
+    auto fence = testExclusiveAndFence(ctx, "");
+    if (!fence) return false;
+    AdminState& state = ctx.main.state();
+    ctx.main.setInfo(ctx.text("R1749") + "...");
+    ctx.platform.pointer.setBusy(true);
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1758") + ": " + state.DataBas + " " + ctx.now());
+
+    const Status s = compact(ctx);
+    ctx.platform.pointer.setBusy(false);
+    if (!s) {
+        ctx.platform.messages.show(numberAndDescription(s.error()) + " Rad: 0", kProgramTitle, MsgIcon::None,
+                                   MsgButtons::Ok);
+        ctx.main.setInfo("");
+        return false;
+    }
+    ctx.main.setInfo(ctx.text("R1761"));
+    return true;
+}
+
+}  // namespace vexla

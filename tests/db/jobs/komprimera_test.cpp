@@ -1,0 +1,251 @@
+// The compaction behind its dated backup: the steps and their files, the
+// reports of the exclusive-use test, and that no failure or crash at any
+// step loses a row.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "db/jobs/komprimera.h"
+#include "db/jobs/testa_exklusiv.h"
+#include "tests/db/jobs/job_test_support.h"
+
+namespace vexla {
+namespace {
+
+using testing::JobWorld;
+namespace fs = std::filesystem;
+
+const std::string kBackup = "Vexla2026-12-04.db";
+const std::string kNow = "2026-12-04 22:15:07";
+
+// The rows are whole in one of the files a failed run leaves.
+bool rowsSurvive(JobWorld& w, const std::map<std::string, long>& rows) {
+    for (const std::string& name : {std::string("bok.db"), std::string(kWorkCopyName), kBackup})
+        if (fs::exists(w.dir.file(name)) && w.rowsIn(w.dir.file(name)) == rows) return true;
+    return false;
+}
+
+class Compaction : public ::testing::TestWithParam<bool> {};
+
+TEST_P(Compaction, KeepsEveryRowBehindADatedBackup) {
+    JobWorld w;
+    w.window.state_.Kommandorad = GetParam();
+    const auto rows = w.rowsIn(w.db);
+    ASSERT_FALSE(rows.empty());
+    w.dir.write(kWorkCopyName, "left over by a run that was cut off");
+
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.rowsIn(w.db), rows);
+    EXPECT_EQ(w.rowsIn(w.dir.file(kBackup)), rows);
+    EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup + ".part")));
+    EXPECT_EQ(w.window.infos, (std::vector<std::string>{"R1749...", "R1761"}));
+    EXPECT_FALSE(w.fakes.pointer.busy);
+    EXPECT_TRUE(w.fakes.messages.shown.empty());
+    const std::vector<std::string> logged{"R1758: " + w.db + " " + kNow, "R1759: " + kNow, "R1760: " + kNow};
+    EXPECT_EQ(w.window.logged, GetParam() ? logged : std::vector<std::string>{});
+
+    // A second run on the same day replaces the backup.
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.rowsIn(w.dir.file(kBackup)), rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(InteractiveAndUnattended, Compaction, ::testing::Bool());
+
+const std::string kCannotOpen =
+    "The database engine cannot open the file '@'. It is already opened exclusively by another user, or you "
+    "need permission to view its data.";
+
+struct TestFailure {
+    const char* name;
+    std::function<std::unique_ptr<db::Database>(JobWorld&)> setUp;  // may hold the database
+    std::string box, log;  // "@" stands for the database path
+};
+
+std::string withPath(std::string text, const std::string& path) {
+    for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
+        text.replace(at, 1, path);
+    return text;
+}
+
+void PrintTo(const TestFailure& c, std::ostream* os) { *os << c.name; }
+
+class ExclusiveTest : public ::testing::TestWithParam<std::tuple<TestFailure, bool>> {};
+
+TEST_P(ExclusiveTest, ReportsWhyAndTouchesNothing) {
+    const auto& [c, unattended] = GetParam();
+    JobWorld w;
+    w.window.state_.Kommandorad = unattended;
+    auto holder = c.setUp(w);
+
+    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.fakes.messages.beeps, 1);
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+    EXPECT_TRUE(w.window.infos.empty());
+    EXPECT_EQ(w.window.state_.db, nullptr);
+    if (unattended) {
+        EXPECT_EQ(w.window.logged, std::vector<std::string>{withPath(c.log, w.db)});
+        EXPECT_TRUE(w.fakes.messages.shown.empty());
+    } else {
+        ASSERT_EQ(w.fakes.messages.shown.size(), 1u);
+        EXPECT_EQ(w.fakes.messages.shown[0].text, withPath(c.box, w.db));
+        EXPECT_EQ(w.fakes.messages.shown[0].icon, MsgIcon::Critical);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ExclusiveTest,
+    ::testing::Combine(
+        ::testing::Values(
+            TestFailure{"InUse",
+                        [](JobWorld& w) { return w.window.engine_.OpenDatabase(w.db, true).value(); },
+                        "R1784!\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
+            TestFailure{"Missing",
+                        [](JobWorld& w) {
+                            fs::remove(w.db);
+                            return nullptr;
+                        },
+                        "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
+            TestFailure{"NotADatabase",
+                        [](JobWorld& w) {
+                            w.dir.write("bok.db", "name;address\r\n");
+                            return nullptr;
+                        },
+                        "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
+            TestFailure{"AFolder",
+                        [](JobWorld& w) {
+                            fs::remove(w.db);
+                            fs::create_directory(w.db);
+                            return nullptr;
+                        },
+                        "R1755: 3051\r\n" + kCannotOpen + "\r\nR1756!", "R1755: 3051\r\n" + kCannotOpen + "@:" + kNow}),
+        ::testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Logged" : "Shown");
+    });
+
+TEST(ExclusiveTest, OwnSharedConnectionDoesNotCount) {
+    JobWorld w;
+    w.window.state_.db = w.window.engine_.OpenDatabase(w.db, true).value();
+    EXPECT_TRUE(TestaExklusiv(w.ctx, ""));
+    EXPECT_EQ(w.window.state_.db, nullptr);
+}
+
+// Every file operation of the job made to fail in turn: the job stops with
+// the error in a box, and the rows are whole in one of its files.
+TEST(CompactionFaults, EveryFailedFileStepLosesNothing) {
+    for (const char* op : {"fileSize", "availableBytes", "copyFile", "syncFile", "renameFile", "syncFolder",
+                           "removeFile"}) {
+        for (int n = 1; n <= 4; ++n) {
+            SCOPED_TRACE(std::string(op) + " #" + std::to_string(n));
+            JobWorld w;
+            const auto rows = w.rowsIn(w.db);
+            w.fakes.files.failCall(op, n, Error{61, "Disk full", "Vexla Admin"});
+            if (cmdKomprimera_Click(w.ctx)) {
+                EXPECT_EQ(w.rowsIn(w.db), rows);  // the failure came after the job was done with that step
+                continue;
+            }
+            EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nDisk full Rad: 0"});
+            EXPECT_EQ(w.window.infos.back(), "");
+            EXPECT_FALSE(w.fakes.pointer.busy);
+            EXPECT_TRUE(rowsSurvive(w, rows));
+        }
+    }
+}
+
+TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {
+    JobWorld w;
+    const auto size = fs::file_size(w.db);
+    w.fakes.files.freeBytes = 3 * size - 1;
+    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    ASSERT_EQ(w.boxTexts().size(), 1u);
+    EXPECT_EQ(w.boxTexts()[0].rfind("61\r\nR9051: ", 0), 0u) << w.boxTexts()[0];
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+    w.fakes.files.freeBytes = 3 * size;
+    EXPECT_TRUE(cmdKomprimera_Click(w.ctx));
+}
+
+TEST(CompactionFaults, LeftoverJournalIsMovedAsideAndLogged) {
+    JobWorld w;
+    const auto rows = w.rowsIn(w.db);
+    // A journal with a zeroed header is not hot: the engine leaves it where it is.
+    w.dir.write("bok.db-journal", std::string(4096, '\0'));
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.rowsIn(w.db), rows);
+    EXPECT_FALSE(fs::exists(w.db + "-journal"));
+    EXPECT_TRUE(fs::exists(w.db + "-journal.old"));
+    EXPECT_EQ(w.window.logged, std::vector<std::string>{"R9052: " + w.db + "-journal.old"});
+}
+
+// An engine whose compaction loses a row, as a failing disk might.
+class LossyEngine final : public db::DBEngine {
+public:
+    explicit LossyEngine(db::DBEngine& real) : real_(real) {}
+    Result<std::unique_ptr<db::Database>> OpenDatabase(const std::string& path, bool exclusive) override {
+        return real_.OpenDatabase(path, exclusive);
+    }
+    Status CompactDatabase(const std::string& source, const std::string& destination,
+                           const std::string& locale) override {
+        if (auto s = real_.CompactDatabase(source, destination, locale); !s) return s;
+        auto copy = real_.OpenDatabase(destination, true).value();
+        EXPECT_TRUE(copy->Execute("DELETE FROM Bokning WHERE ID = 1"));
+        return copy->Close();
+    }
+    Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real_.FenceDatabase(path); }
+
+private:
+    db::DBEngine& real_;
+};
+
+TEST(CompactionFaults, ResultFailingItsCheckIsSetAsideNotUsed) {
+    JobWorld w;
+    const auto rows = w.rowsIn(w.db);
+    LossyEngine lossy(w.window.engine_);
+    w.window.engineInUse = &lossy;
+    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    ASSERT_EQ(w.boxTexts().size(), 1u);
+    EXPECT_EQ(w.boxTexts()[0].rfind("3049\r\n", 0), 0u);
+    EXPECT_NE(w.boxTexts()[0].find("R9050: " + w.db + ".unverified Rad: 0"), std::string::npos);
+    EXPECT_FALSE(fs::exists(w.db));
+    EXPECT_TRUE(fs::exists(w.db + ".unverified"));
+    EXPECT_EQ(w.rowsIn(w.dir.file(kWorkCopyName)), rows);
+    EXPECT_EQ(w.rowsIn(w.dir.file(kBackup)), rows);
+}
+
+// The job killed before each of its file operations in turn: afterwards
+// the database or the work copy opens, passes its check and holds every row.
+TEST(CompactionCrash, KilledAtEveryStepLeavesTheRowsWhole) {
+    for (int killAt = 1;; ++killAt) {
+        SCOPED_TRACE("killed before file operation " + std::to_string(killAt));
+        JobWorld w;
+        const auto rows = w.rowsIn(w.db);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int calls = 0;
+            w.fakes.files.beforeCall = [&](const std::string&) {
+                if (++calls == killAt) raise(SIGKILL);
+            };
+            _exit(cmdKomprimera_Click(w.ctx) ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        const bool killed = WIFSIGNALED(status);
+        const bool inDb = fs::exists(w.db) && w.rowsIn(w.db) == rows;
+        const bool inWork = fs::exists(w.dir.file(kWorkCopyName)) && w.rowsIn(w.dir.file(kWorkCopyName)) == rows;
+        EXPECT_TRUE(inDb || inWork);
+        if (!killed) {
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+            EXPECT_GT(killAt, 5);  // the job has at least that many file steps
+            break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vexla
