@@ -32,6 +32,9 @@ public:
     virtual std::string pathLabel() const = 0;
     // Appends one line to the activity log.
     virtual void Logg(const std::string& text) = 0;
+    // Closes every file the program holds open (the log among them), as
+    // ending the program does.
+    virtual void closeAllFiles() = 0;
 };
 
 }  // namespace vexla

@@ -41,12 +41,6 @@ std::string mid(const std::string& text, std::size_t start, std::size_t count = 
     return text.substr(start - 1, count);
 }
 
-std::string trimBlanks(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const std::size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
 
 // Raw value of an option found at P: the text from P + skip up to the next
 // "/" searched from P + searchOffset, or the rest of L when that slash does
@@ -67,6 +61,13 @@ bool isOptionWord(const std::string& arg) {
 }
 
 }  // namespace
+
+std::string trimBlanks(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const std::size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
 
 std::string cleanOptionValue(const std::string& raw) {
     std::string value = trimBlanks(raw);

@@ -65,6 +65,9 @@ CommandLine parseCommandLine(const std::string& L, char separator);
 // quote dropped, then a trailing one.
 std::string cleanOptionValue(const std::string& raw);
 
+// text without its leading and trailing blanks (only blanks, not tabs).
+std::string trimBlanks(const std::string& text);
+
 // The folder of `path`: the part before its last `separator`, with leading
 // and trailing blanks removed; nullopt when the path holds no separator.
 std::optional<std::string> folderOfPath(const std::string& path, char separator);

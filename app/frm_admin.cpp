@@ -13,6 +13,11 @@
 
 #include "app/command_line.h"
 #include "common/ini_file.h"
+#include "db/gui/frm_intervall.h"
+#include "db/gui/frm_sokvag.h"
+#include "db/jobs/database_location.h"
+#include "db/jobs/komprimera.h"
+#include "db/jobs/kopiera.h"
 #include "login/frm_login.h"
 #include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"
@@ -24,12 +29,6 @@ namespace vexla {
 namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
-
-std::string trimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 QPushButton* button(const char* name, const char* tag, QWidget* parent) {
     auto* b = new QPushButton(parent);
@@ -149,6 +148,18 @@ void frmAdmin::buildControls() {
         b->setEnabled(false);
 
     connect(cdmStäng, &QPushButton::clicked, this, [this] { close(); });
+    connect(cmdKomprimera, &QPushButton::clicked, this, [this] {
+        JobContext ctx = jobContext();
+        cmdKomprimera_Click(ctx);
+    });
+    connect(cmdKopiera, &QPushButton::clicked, this, [this] {
+        JobContext ctx = jobContext();
+        cmdKopiera_Click(ctx, intervalDialog());
+    });
+    connect(cmdDB, &QPushButton::clicked, this, [this] {
+        JobContext ctx = jobContext();
+        cmdDB_Click(ctx, pathDialog());
+    });
     // Register kinds: 0 customers, 1 resources, 2 bookings.
     const std::array<std::array<QPushButton*, 2>*, 3> byKind{&cmdKundReg, &cmdResursReg, &cmdBokningReg};
     for (int kind = 0; kind < 3; ++kind)
@@ -238,6 +249,16 @@ void frmAdmin::registerClicked(int kind, int index) {
     ExportContext context{*this, platform_, texts_, [] { return std::chrono::steady_clock::now(); }};
     const ExportOutcome outcome = exportRegister(context, reg->kind);
     setInfo(exportResultText(reg->kind, outcome, state_.lastExportPath, texts_));
+}
+
+frmSökväg& frmAdmin::pathDialog() {
+    if (!pathDialog_) pathDialog_ = std::make_unique<frmSökväg>(this, *this, platform_, texts_);
+    return *pathDialog_;
+}
+
+frmIntervall& frmAdmin::intervalDialog() {
+    if (!intervalDialog_) intervalDialog_ = std::make_unique<frmIntervall>(this, platform_, texts_, *Tid_);
+    return *intervalDialog_;
 }
 
 void frmAdmin::setInfo(const std::string& text) {

@@ -17,9 +17,14 @@
 #include "app/startup_hooks.h"
 #include "common/ctid.h"
 #include "common/platform.h"
+#include "db/jobs/job_context.h"
 #include "texts/mtexter.h"
 
 class QFrame;
+namespace vexla {
+class frmSökväg;
+class frmIntervall;
+}  // namespace vexla
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -44,8 +49,13 @@ public:
     void setPathLabel(const std::string& text) override;
     std::string pathLabel() const override;
     void Logg(const std::string& text) override;
+    void closeAllFiles() override { log_.closeAll(); }
 
     ActivityLog& activityLog() { return log_; }
+    JobContext jobContext() { return JobContext{*this, platform_, texts_}; }
+    // The two maintenance dialogs; each exists once and is made when first needed.
+    frmSökväg& pathDialog();
+    frmIntervall& intervalDialog();
     CTid* Tid() { return Tid_.get(); }
 
     // The controls, by their design names.
@@ -86,7 +96,9 @@ private:
     AdminState state_;
     ActivityLog log_;
     std::unique_ptr<CTid> Tid_;
-    std::int16_t linkCounter_ = 0;  // keys of the mapping dialog's links keep counting for the run
+    std::int16_t linkCounter_ = 0;
+    std::unique_ptr<frmSökväg> pathDialog_;
+    std::unique_ptr<frmIntervall> intervalDialog_;  // keys of the mapping dialog's links keep counting for the run
 };
 
 }  // namespace vexla

@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/frm_admin.h"
+#include "app/startup_jobs.h"
 #include "common/console_message_boxes.h"
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
@@ -34,6 +35,12 @@ int printHelp(const std::string& folder) {
     return 0;
 }
 
+// A run from cron mails whatever reaches standard error to the administrator:
+// the toolkit's notes about the missing window system are not news to them.
+void keepOnlySeriousToolkitMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
 bool haveDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
@@ -53,15 +60,20 @@ int main(int argc, char** argv) {
     const std::string commandLine = joinArguments(args);
 
     // The unattended job runs from cron with no window system: the window is
-    // built but never shown, so an offscreen screen serves.
-    const bool offscreen =
-        !haveDisplay() && parseCommandLine(commandLine, kPathSeparator).hasJobOption && !std::getenv("QT_QPA_PLATFORM");
+    // built but never shown, so an offscreen screen serves, and a message box
+    // nobody could answer is written to standard error instead.
+    const CommandLine options = parseCommandLine(commandLine, kPathSeparator);
+    const bool offscreen = !haveDisplay() && options.hasJobOption && !std::getenv("QT_QPA_PLATFORM");
     if (offscreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const bool unattended = options.namesJob || offscreen;
+    if (unattended) qInstallMessageHandler(keepOnlySeriousToolkitMessages);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
 
-    QtMessageBoxes messages;
+    QtMessageBoxes windowBoxes;
+    ConsoleMessageBoxes consoleBoxes;
+    MessageBoxes& messages = unattended ? static_cast<MessageBoxes&>(consoleBoxes) : windowBoxes;
     QtMousePointer pointer;
     SystemClock clock;
     QtLocaleInfo locale;
@@ -76,7 +88,7 @@ int main(int argc, char** argv) {
     settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value_or(settings.decimalSeparator);
     db::SqliteEngine engine(settings);
 
-    NoStartupJobs hooks;
+    MaintenanceStartup hooks;
     frmAdmin window(platform, engine, texts, hooks);
     if (auto status = window.runStartup(commandLine)) return *status;
     if (offscreen) {

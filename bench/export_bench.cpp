@@ -72,6 +72,7 @@ struct Window final : AdminWindow {
     void setPathLabel(const std::string&) override {}
     std::string pathLabel() const override { return ""; }
     void Logg(const std::string&) override {}
+    void closeAllFiles() override {}
 };
 
 bool exportBookings(const std::string& dbPath, const std::string& out) {

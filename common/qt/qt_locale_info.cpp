@@ -117,6 +117,17 @@ QtLocaleInfo::QtLocaleInfo() : locale_(QLocale::system()) {}
 QtLocaleInfo::QtLocaleInfo(const QLocale& locale) : locale_(locale) {}
 
 std::optional<std::string> QtLocaleInfo::value(LocaleItem item) {
+    // The POSIX locale (no LANG, as under cron) has no regional settings of
+    // its own; Qt's stand-in writes month names the pickers cannot show.
+    // ISO dates and a 24-hour clock read the same everywhere.
+    if (locale_.language() == QLocale::C) {
+        switch (item) {
+            case LocaleItem::ShortDate:
+            case LocaleItem::LongDate: return "yyyy-MM-dd";
+            case LocaleItem::TimeFormat: return "HH:mm:ss";
+            case LocaleItem::DecimalSeparator: break;
+        }
+    }
     switch (item) {
         case LocaleItem::ShortDate: return pictureFromQtFormat(locale_.dateFormat(QLocale::ShortFormat));
         case LocaleItem::LongDate: return pictureFromQtFormat(locale_.dateFormat(QLocale::LongFormat));

@@ -26,6 +26,8 @@ public:
     void setPathLabel(const std::string& text) override { label = text; }
     std::string pathLabel() const override { return label; }
     void Logg(const std::string& text) override { logged.push_back(text); }
+    void closeAllFiles() override { ++filesClosed; }
+    int filesClosed = 0;
 };
 
 }  // namespace vexla::testing

@@ -1,0 +1,121 @@
+#include "db/jobs/kopiera.h"
+
+#include "app/command_line.h"
+#include "common/open_save_dialog.h"
+#include "db/jobs/durable_files.h"
+#include "db/jobs/komprimera.h"
+#include "db/jobs/testa_exklusiv.h"
+
+namespace vexla {
+
+namespace {
+
+enum class CopyMode { Whole, Interval, Cancelled };
+
+CopyMode askForMode(JobContext& ctx, IntervalDialog& interval) {
+    switch (ctx.platform.messages.show(ctx.text("R1742") + "?", kProgramTitle, MsgIcon::Question,
+                                       MsgButtons::YesNoCancel)) {
+        case MsgAnswer::Yes:
+            if (interval.showModal() != "Avbryt") return CopyMode::Interval;
+            interval.unload();
+            return CopyMode::Cancelled;
+        case MsgAnswer::No: return CopyMode::Whole;
+        default: return CopyMode::Cancelled;
+    }
+}
+
+// The target file, or "" when the user cancelled. The database itself is
+// refused and asked for again.
+std::string chooseTarget(JobContext& ctx, CopyMode mode) {
+    const bool limited = mode == CopyMode::Interval;
+    for (;;) {
+        std::string name = OpenSaveDialog(ctx.platform.fileDialogs, ctx.platform.messages, -1, 0x282806,
+                                          ctx.text("R1744") + " (*.db)|*.db", ctx.text(limited ? "R1745" : "R1746"),
+                                          ctx.main.state().msSökväg, limited ? "Interval.db" : "Copy.db");
+        if (name != ctx.main.state().DataBas) return name;
+        ctx.platform.messages.beep();
+        ctx.platform.messages.show(ctx.text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+    }
+}
+
+std::string withDatabaseExtension(JobContext& ctx, std::string name) {
+    if (!name.empty() && name.back() == kPathSeparator) name += ctx.text("R1748") + ".db";
+    if (name.find('.') == std::string::npos) name += ".db";
+    return name;
+}
+
+// Copies the database while it is fenced, so nobody changes it half way.
+Status copyDatabase(JobContext& ctx, const std::string& target) {
+    auto fence = ctx.main.engine().FenceDatabase(ctx.main.state().DataBas);
+    if (!fence) return fence.error();
+    return copyDurably(ctx.platform.files, ctx.main.state().DataBas, target);
+}
+
+// ISO form: the engine reads it whatever the system's date format, and it
+// keeps the whole date and time.
+std::string dateLiteral(const DateTime& t) { return "#" + formatPicture(t, "yyyy-MM-dd HH:mm:ss") + "#"; }
+
+}  // namespace
+
+void RensaBokningar(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last) {
+    auto opened = ctx.main.engine().OpenDatabase(path, true);
+    Status s = opened ? Status() : Status(opened.error());
+    if (s) s = (*opened)->BeginTrans();
+    for (const char* table : {"PrelBokning", "Bokning"}) {
+        const std::string from = std::string("DELETE FROM ") + table + " WHERE StartTid ";
+        if (s) s = (*opened)->Execute(from + "< " + dateLiteral(first), db::dao::FailOnError);
+        if (s) s = (*opened)->Execute(from + "> " + dateLiteral(last), db::dao::FailOnError);
+    }
+    if (s) s = (*opened)->CommitTrans();
+    if (opened) {
+        if (!s) (void)(*opened)->Rollback();
+        (void)(*opened)->Close();
+    }
+    if (!s) ctx.platform.messages.show(s.error().description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+}
+
+void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval) {
+    if (!TestaExklusiv(ctx, "")) return;
+    const CopyMode mode = askForMode(ctx, interval);
+    if (mode == CopyMode::Cancelled) {
+        ctx.main.setInfo(ctx.text("R1743"));
+        return;
+    }
+    for (;;) {
+        const std::string chosen = chooseTarget(ctx, mode);
+        if (chosen.empty()) {
+            ctx.main.setInfo(ctx.text("R1743"));
+            return;
+        }
+        const std::string name = withDatabaseExtension(ctx, chosen);
+        ctx.platform.pointer.setBusy(true);
+        ctx.main.setInfo(ctx.text("R1749") + "...");
+        if (Status s = copyDatabase(ctx, name); !s) {
+            ctx.platform.messages.beep();
+            ctx.platform.pointer.setBusy(false);
+            if (s.error().number == fserr::PathNotFound) {
+                ctx.platform.messages.show(ctx.text("R1753") + "\r\n\r\n" + ctx.text("R1754"), kProgramTitle,
+                                           MsgIcon::Information, MsgButtons::Ok);
+                continue;
+            }
+            ctx.platform.messages.show(ctx.text("R17") + ": " + numberAndDescription(s.error()) + "\r\n" +
+                                           ctx.text("R0690"),
+                                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+            ctx.main.setInfo("");
+            return;
+        }
+        if (mode == CopyMode::Interval) {
+            RensaBokningar(ctx, name, interval.DTPStartTid(), interval.DTPSlutTid());
+            interval.unload();
+            cmdKomprimera_Click(ctx);
+            ctx.main.setInfo(ctx.text("R1750") + " '" + name + "' " + ctx.text("R1751") + "!");
+        } else {
+            cmdKomprimera_Click(ctx);
+            ctx.main.setInfo(ctx.text("R1752") + name);
+        }
+        ctx.platform.pointer.setBusy(false);
+        return;
+    }
+}
+
+}  // namespace vexla

@@ -1,0 +1,36 @@
+// The copy of the database to a file the user chooses, whole or limited to
+// the bookings that start inside an interval. The database itself is only
+// read, and afterwards compacted as by cmdKomprimera.
+#pragma once
+
+#include <string>
+
+#include "db/jobs/job_context.h"
+#include "db/jobs/job_dialogs.h"
+
+namespace vexla {
+
+// What a click on cmdKopiera does. After the exclusive-use test it asks
+// whether to limit the copy to an interval (Yes shows `interval`; No copies
+// whole; Cancel stops with R1743), then asks for the target file until it is
+// not the database itself (R1747). A name ending in the separator gets R1748
+// + ".db", a name without any "." gets ".db". The copy is written under a
+// temporary name, synced and renamed, with the database fenced against other
+// processes meanwhile. An interval copy then loses the bookings outside the
+// interval (RensaBokningar). Both end with the compaction of the database
+// and a line in lblInfo (R1750 'name' R1751! or R1752 name).
+//
+// A missing folder (error 76) says so (R1753, R1754) and asks for the file
+// again; any other failure shows R17: number, description and R0690 and
+// stops with an empty information line. Cancelling at any question leaves
+// lblInfo at R1743 and no file changed.
+void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval);
+
+// Deletes from the copy at `path` every booking and preliminary booking whose
+// start time lies before `first` or after `last`; those starting exactly at
+// either end stay. Runs in one transaction on a connection of its own: a
+// failure shows the engine's description in a box and leaves the copy
+// unchanged.
+void RensaBokningar(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last);
+
+}  // namespace vexla

@@ -1,0 +1,111 @@
+// The unattended job: the lines it logs, its exit status, and the program
+// run the way cron runs it, with no window system.
+#include "app/unattended_job.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/db/jobs/job_test_support.h"
+
+namespace vexla {
+namespace {
+
+using testing::JobWorld;
+namespace fs = std::filesystem;
+
+const std::string kNow = "2026-12-04 22:15:07";
+
+std::optional<int> run(JobWorld& w, const std::string& line) {
+    return runUnattendedJob(w.ctx, parseCommandLine(line, kPathSeparator));
+}
+
+TEST(UnattendedJob, CompactsAndLogsEveryStep) {
+    JobWorld w;
+    EXPECT_EQ(run(w, "/a \"k\""), 0);
+    const std::vector<std::string> expected{
+        " ",          "R1775",          "R1776: " + kNow, "R1758: " + w.db + " " + kNow, "R1759: " + kNow,
+        "R1760: " + kNow, "R1777: " + kNow, "R1778",          " "};
+    EXPECT_EQ(w.window.logged, expected);
+    EXPECT_TRUE(w.fakes.messages.shown.empty());
+    EXPECT_EQ(w.window.filesClosed, 1);
+}
+
+TEST(UnattendedJob, AFailedCompactionIsLoggedAndEndsWithStatusOne) {
+    JobWorld w;
+    w.fakes.files.failCall("copyFile", 1, Error{61, "Disk full", "Vexla Admin"});
+    EXPECT_EQ(run(w, "/AR"), 1);
+    const std::vector<std::string>& log = w.window.logged;
+    ASSERT_EQ(log.size(), 8u);
+    EXPECT_EQ(log[4], "61\r\nDisk full Rad: 0");  // the box nobody could answer
+    EXPECT_EQ(log[5], "R1777: " + kNow);
+    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nDisk full Rad: 0"});  // and standard error
+}
+
+TEST(UnattendedJob, DatabaseInUseIsOneLogLine) {
+    JobWorld w;
+    auto holder = w.window.engine_.OpenDatabase(w.db, true).value();
+    EXPECT_EQ(run(w, "/ac"), 1);
+    EXPECT_EQ(w.window.logged[3], "R1784! " + w.db + ": " + kNow);
+    EXPECT_TRUE(w.fakes.messages.shown.empty());
+}
+
+TEST(UnattendedJob, WithoutADatabasePathLogsOneLineOnly) {
+    JobWorld w;
+    w.window.state_.DataBas.clear();
+    EXPECT_EQ(run(w, "/ak"), 1);
+    EXPECT_EQ(w.window.logged, std::vector<std::string>{"R1774!: " + kNow});
+    EXPECT_EQ(w.window.filesClosed, 1);
+}
+
+TEST(UnattendedJob, OptionNamingNoJobLeavesTheWindowToOpen) {
+    for (const char* line : {"/a x", "/a", "/a kk"}) {
+        JobWorld w;
+        EXPECT_EQ(run(w, line), std::nullopt) << line;
+        EXPECT_TRUE(w.window.state_.Kommandorad);
+        EXPECT_TRUE(w.window.logged.empty());
+        EXPECT_TRUE(fs::exists(w.db));
+    }
+}
+
+// The program itself, started as cron starts it: no DISPLAY, no X server.
+// It runs from a copy of the program folder so its Logg.txt is its own.
+int runProgram(const std::string& folder, const std::string& args) {
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + folder +
+                                "/vexla-admin " + args + " >" + folder + "/stdout 2>" + folder + "/stderr";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(UnattendedProgram, RunsWithoutAWindowSystemAndAnswersItsStatus) {
+    JobWorld w;
+    const std::string program = std::getenv("VEXLA_PROGRAM_DIR");
+    const std::string folder = w.dir.file("program");
+    fs::create_directories(folder + "/bin");
+    fs::copy_file(program + "/vexla-admin", folder + "/vexla-admin");
+    fs::copy_file(program + "/bin/Lang.ini", folder + "/bin/Lang.ini");
+
+    EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 0) << readFile(folder + "/stderr");
+    const std::string log = readFile(folder + "/Logg.txt");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 9) << log;
+    EXPECT_FALSE(fs::exists(w.dir.file("Vexlaol.db")));
+
+    fs::remove(w.db);
+    EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 1);
+    EXPECT_TRUE(readFile(folder + "/stderr").empty());  // the missing file is a log line, not a box
+}
+
+}  // namespace
+}  // namespace vexla
