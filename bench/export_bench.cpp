@@ -18,6 +18,7 @@
 #include <string>
 
 #include "bench/bench_support.h"
+#include "bench/quiet_platform.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
 #include "db/tools/sample_generator.h"
@@ -30,66 +31,16 @@ using namespace vexla;
 using bench::bestOfThree;
 using Run = bench::ChildRun;
 
-struct Dialogs final : FileDialogHost {
-    std::string path;
-    bool getOpenFileName(OpenFileName&) override { return false; }
-    bool getSaveFileName(OpenFileName& ofn) override {
-        ofn.file = path;
-        return true;
-    }
-};
-struct Boxes final : MessageBoxes {
-    MsgAnswer show(const std::string& text, const std::string&, MsgIcon, MsgButtons buttons) override {
-        if (buttons == MsgButtons::Ok) std::fprintf(stderr, "%s\n", text.c_str());  // an error
-        return MsgAnswer::Yes;  // replace the previous run's file
-    }
-    void beep() override {}
-};
-struct Pointer final : MousePointer {
-    void setBusy(bool) override {}
-};
-struct NoClock final : Clock {
-    DateTime now() override { return {}; }
-};
-struct Locale final : LocaleInfo {
-    std::optional<std::string> value(LocaleItem item) override {
-        if (item == LocaleItem::ShortDate) return "yyyy-MM-dd";
-        if (item == LocaleItem::TimeFormat) return "HH:mm:ss";
-        if (item == LocaleItem::DecimalSeparator) return ",";
-        return std::nullopt;
-    }
-};
-struct Texts final : TextSource {
-    std::string TextTillAndra(const std::string& code) override { return code; }
-};
-struct Window final : AdminWindow {
-    AdminState s;
-    db::SqliteEngine e;
-    AdminState& state() override { return s; }
-    db::DBEngine& engine() override { return e; }
-    void setInfo(const std::string&) override {}
-    std::string info() const override { return ""; }
-    void setPathLabel(const std::string&) override {}
-    std::string pathLabel() const override { return ""; }
-    void Logg(const std::string&) override {}
-    void closeAllFiles() override {}
-};
-
 bool exportBookings(const std::string& dbPath, const std::string& out) {
-    Dialogs dialogs;
-    dialogs.path = out;
-    Boxes boxes;
-    Pointer pointer;
-    NoClock clock;
-    Locale locale;
-    PosixFileSystem files;
-    Platform platform{boxes, dialogs, pointer, clock, locale, files, "."};
-    Window window;
+    bench::QuietPlatform quiet;
+    quiet.dialogs.path = out;
+    Platform platform = quiet.platform();
+    bench::Window window;
     window.s.Språk = "se";
     auto db = window.e.OpenDatabase(dbPath, false);
     if (!db) return false;
     window.s.db = std::move(*db);
-    Texts texts;
+    bench::Texts texts;
     ExportContext ctx{window, platform, texts};
     return ExporteraRegister(ctx, 2) > 0;
 }
