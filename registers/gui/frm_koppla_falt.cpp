@@ -13,6 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 #include "common/open_save_dialog.h"
 #include "registers/field_catalogue.h"
 #include "registers/import.h"
@@ -64,6 +66,11 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     lblDiv[0]->setBuddy(lstFilFält);
     lblDiv[1]->setBuddy(lstFält);
     lblDiv[2]->setWordWrap(true);
+    // Tab goes the way the work goes: the file, a field in each list, the
+    // buttons that link them, the links, then the import itself.
+    QWidget* tabOrder[] = {cmdMall,   lstFilFält,    lstFält,  cmdAuto, cmdLäggTill, lvKopplingar,
+                           cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk,  cmdAvbryt};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
     cmdOk->setDefault(true);
     lvKopplingar->setRootIsDecorated(false);
     lvKopplingar->setMinimumSize(420, 160);
@@ -76,14 +83,13 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     middle->addWidget(cmdLäggTill);
     middle->addStretch();
     auto* lists = new QGridLayout;
-    lists->addWidget(lblDiv[2], 0, 0, 1, 3);  // how to link, across both lists
     lists->setColumnStretch(0, 1);
     lists->setColumnStretch(2, 1);
-    lists->addWidget(lblDiv[0], 1, 0);
-    lists->addWidget(lblDiv[1], 1, 2);
-    lists->addWidget(lstFilFält, 2, 0);
-    lists->addLayout(middle, 2, 1);
-    lists->addWidget(lstFält, 2, 2);
+    lists->addWidget(lblDiv[0], 0, 0);
+    lists->addWidget(lblDiv[1], 0, 2);
+    lists->addWidget(lstFilFält, 1, 0);
+    lists->addLayout(middle, 1, 1);
+    lists->addWidget(lstFält, 1, 2);
     auto* frameButtons = new QHBoxLayout;
     frameButtons->addStretch();
     frameButtons->addWidget(cmdTaBort);
@@ -101,6 +107,10 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     top->addWidget(lblMallNamn, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    // How to link, across both lists. Kept out of the grid: a grid holding a
+    // wrapping label insists on its preferred height and squeezes the link
+    // frame instead, whatever the lists could give up.
+    layout->addWidget(lblDiv[2]);
     layout->addLayout(lists);
     layout->addWidget(Frame1);
     layout->addLayout(bottom);
@@ -111,6 +121,13 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
                                cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk, cmdAvbryt, lblDiv[0], lblDiv[1],
                                lblDiv[2]});
     texts_.SetTextOfForm(form);
+    // A layout counts a wrapping label as one line in its minimum; shrunk to
+    // that, the dialog would squeeze the link frame until the remove buttons
+    // cover the list. The narrowest width wraps the instructions most, so the
+    // height they need there is the least the dialog may have. (Without a
+    // text the label does not wrap, and the layout's own minimum holds.)
+    layout->activate();
+    if (layout->hasHeightForWidth()) setMinimumHeight(layout->totalMinimumHeightForWidth(minimumWidth()));
     adjustSize();
     CreateLinkColumns();
     UpdateControlStates();
@@ -129,6 +146,9 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     connect(lstFält, &QListWidget::itemClicked, this, [this] { lstClick(); });
     connect(lstFilFält, &QListWidget::currentRowChanged, this, [this] { lstClick(); });
     connect(lstFält, &QListWidget::currentRowChanged, this, [this] { lstClick(); });
+    // Space selects the current entry without moving it: no click, no row change.
+    connect(lstFilFält, &QListWidget::itemSelectionChanged, this, [this] { lstClick(); });
+    connect(lstFält, &QListWidget::itemSelectionChanged, this, [this] { lstClick(); });
     connect(lvKopplingar, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { lvKopplingar_ItemClick(item); });
 }
@@ -137,6 +157,8 @@ void frmKopplaFält::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (activated_) return;
     setLinkColumnWidths();  // the list has its real width only now that the dialog is laid out
+    // The work starts with the file; left alone, the dialog would focus OK.
+    cmdMall->setFocus(Qt::OtherFocusReason);
     Form_Activate();
 }
 

@@ -1,14 +1,23 @@
 // The mapping dialog driven as a user would: choosing a file, linking by
-// hand and automatically, removing links.
+// hand and automatically, removing links; with the keyboard alone, too.
 #include "registers/gui/frm_koppla_falt.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
 
 #include "db/sqlite_engine.h"
 #include "tests/db/db_test_support.h"
@@ -18,7 +27,6 @@
 
 namespace vexla {
 namespace {
-
 
 struct Mapping : ::testing::Test {
     testing::TempFolder dir;
@@ -37,6 +45,16 @@ struct Mapping : ::testing::Test {
         db::testing::makeDatabase(main.state_.DataBas,
                                   "CREATE TABLE Kund (ID LONG PRIMARY KEY, Namn VARCHAR(50), [P-adress] VARCHAR(50),"
                                   " Rabatt DOUBLE, Okand VARCHAR(10));");
+    }
+
+    // Shown and active, as the main window shows it: keys reach it.
+    std::unique_ptr<frmKopplaFält> shown() {
+        auto d = std::make_unique<frmKopplaFält>(main, nullptr, platform, texts, counter);
+        d->Tag = "Kund";
+        d->show();
+        d->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(d.get()));
+        return d;
     }
 
     std::unique_ptr<frmKopplaFält> open() {
@@ -161,6 +179,129 @@ TEST_F(Mapping, OkWithoutLinksReadsNothing) {
     EXPECT_EQ(fakes.messages.shown[0].text, "Inga kopplingar!");
     EXPECT_EQ(fakes.messages.shown[0].icon, MsgIcon::Critical);
 }
+
+TEST_F(Mapping, TabWalksFromTheFileToTheImport) {
+    auto d = shown();
+    EXPECT_EQ(d->focusWidget(), d->cmdMall);
+    // Every control enabled, so that the walk meets them all.
+    choose(*d, "ID;Namn");
+    d->cmdAuto_Click();
+    d->lvKopplingar_ItemClick(d->lvKopplingar->topLevelItem(0));
+    d->lstFilFält->setCurrentRow(0);
+    d->lstFält->setCurrentRow(0);
+    d->cmdMall->setFocus();
+    const std::vector<QWidget*> expected{d->cmdMall,      d->lstFilFält,    d->lstFält,   d->cmdAuto,
+                                         d->cmdLäggTill,  d->lvKopplingar,  d->cmdTaBort, d->cmdTaBortAlla,
+                                         d->chkTaBort,    d->cmdOk,         d->cmdAvbryt, d->cmdMall};
+    std::string walk = d->focusWidget()->objectName().toStdString(), want;
+    for (QWidget* w : expected) want += (want.empty() ? "" : " ") + w->objectName().toStdString();
+    for (std::size_t i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+        walk += " " + d->focusWidget()->objectName().toStdString();
+    }
+    EXPECT_EQ(walk, want);
+}
+
+// The same dialog with the Lang.ini of each language as installed.
+class InstalledTexts : public Mapping, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        Mapping::SetUp();
+        std::ifstream in(std::string(VEXLA_TEST_SOURCE_DIR) + "/texts/" + GetParam() + "/Lang.ini", std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        ASSERT_FALSE(bytes.str().empty());
+        dir.write("Lang.ini", bytes.str());
+        main.state_.Språk = GetParam();
+    }
+
+    static void press(QWidget& window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(window.focusWidget() ? window.focusWidget() : &window, key, modifiers);
+    }
+
+    // Alt and the letter behind the caption's '&'; a button clicks a moment later.
+    static bool access(QAbstractButton* button) {
+        const QKeySequence key = QKeySequence::mnemonic(button->text());
+        if (key.isEmpty()) return false;
+        QSignalSpy clicked(button, &QAbstractButton::clicked);
+        QTest::keyClick(button->window(), key[0].key(), key[0].keyboardModifiers());
+        return QTest::qWaitFor([&] { return clicked.count() == 1; }, 2000);
+    }
+};
+
+TEST_P(InstalledTexts, EveryButtonAnswersItsOwnAccessKey) {
+    auto d = shown();
+    QList<QAbstractButton*> buttons = d->findChildren<QAbstractButton*>();
+    ASSERT_EQ(buttons.size(), 8);
+    std::stable_partition(buttons.begin(), buttons.end(), [&](auto* b) { return b != d->cmdAvbryt; });  // it closes
+    std::set<int> keys;
+    for (QAbstractButton* b : buttons) {
+        SCOPED_TRACE(b->objectName().toStdString() + " \"" + b->text().toStdString() + "\"");
+        const QKeySequence key = QKeySequence::mnemonic(b->text());
+        ASSERT_EQ(key.count(), 1);
+        EXPECT_TRUE(keys.insert(key[0].toCombined()).second) << "the key is taken";
+        b->setEnabled(true);  // Add and Remove wait for a selection; their key must work once they may
+        EXPECT_TRUE(access(b));
+    }
+}
+
+TEST_P(InstalledTexts, KeyboardAloneLinksAndImports) {
+    auto d = shown();
+    fakes.dialogs.choices.push_back(dir.write("reg.skv", "Nr;Vem\r\n1;Ada\r\n2;Bo\r\n"));
+    ASSERT_TRUE(access(d->cmdMall));
+    ASSERT_EQ(d->lstFilFält->count(), 2);
+    // Tab makes the first entry current without selecting it; Space selects it.
+    press(*d, Qt::Key_Tab);
+    press(*d, Qt::Key_Space);
+    EXPECT_FALSE(d->cmdLäggTill->isEnabled());
+    press(*d, Qt::Key_Tab);
+    EXPECT_EQ(d->focusWidget(), d->lstFält);
+    press(*d, Qt::Key_Space);
+    ASSERT_TRUE(access(d->cmdLäggTill));
+    // The focus stays in the list: Down selects the next field there, and in the file's list.
+    press(*d, Qt::Key_Down);
+    press(*d, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(d->focusWidget(), d->lstFilFält);
+    press(*d, Qt::Key_Down);
+    ASSERT_TRUE(access(d->cmdLäggTill));
+    std::vector<std::pair<std::string, std::string>> linked;  // file field, database field
+    for (const LinkRow& link : d->linkTable()) linked.emplace_back(link.fileFieldPosition, link.fieldPosition);
+    EXPECT_EQ(linked, (std::vector<std::pair<std::string, std::string>>{{"0", "0"}, {"1", "1"}}));
+    ASSERT_TRUE(access(d->cmdOk));
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(main.infos.back(), " 2 " + texts.TextTillAndra("R1805") + "!");
+    main.state_.db.reset();
+    EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || ' ' || Namn FROM Kund ORDER BY ID"),
+              (std::vector<std::string>{"1 Ada", "2 Bo"}));
+}
+
+// Shrunk as far as it goes, the instructions wrap the most; nothing may then
+// cover anything else, nor be cut.
+TEST_P(InstalledTexts, ControlsNeverOverlapDownToTheLeastSize) {
+    auto d = shown();
+    const std::vector<QWidget*> controls{d->lblMallNamn, d->cmdMall,      d->lblDiv[2],   d->lblDiv[0],
+                                         d->lblDiv[1],   d->lstFilFält,   d->cmdAuto,     d->cmdLäggTill,
+                                         d->lstFält,     d->lvKopplingar, d->cmdTaBort,   d->cmdTaBortAlla,
+                                         d->chkTaBort,   d->cmdOk,        d->cmdAvbryt};
+    for (const QSize size : {d->size(), QSize(1, 1)}) {
+        d->resize(size);
+        QCoreApplication::processEvents();
+        SCOPED_TRACE(std::to_string(d->width()) + "x" + std::to_string(d->height()));
+        auto place = [&](QWidget* w) { return QRect(w->mapTo(d.get(), QPoint(0, 0)), w->size()); };
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            const std::string name = controls[i]->objectName().toStdString();
+            EXPECT_TRUE(QRect(QPoint(), d->size()).contains(place(controls[i]))) << name;
+            for (std::size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(place(controls[i]).intersects(place(controls[j])))
+                    << name << " / " << controls[j]->objectName().toStdString();
+        }
+        for (QWidget* w : {static_cast<QWidget*>(d->lvKopplingar), static_cast<QWidget*>(d->cmdTaBort)})
+            EXPECT_TRUE(d->Frame1->contentsRect().contains(w->geometry())) << w->objectName().toStdString();
+        EXPECT_GE(d->lblDiv[2]->height(), d->lblDiv[2]->heightForWidth(d->lblDiv[2]->width()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, InstalledTexts, ::testing::Values("se", "en"));
 
 }  // namespace
 }  // namespace vexla
