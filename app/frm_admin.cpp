@@ -206,7 +206,7 @@ void frmAdmin::applyTexts() {
 }
 
 void frmAdmin::chooseLanguage() {
-    const bool swedish = texts_.TextTillAndra("R0692") == "Kontakta Trevanto.";
+    const bool swedish = languageOfTexts(texts_) == "se";
     state_.Språk = swedish ? "se" : "en";
     imgResurs[0]->setVisible(swedish);
     imgResurs[1]->setVisible(!swedish);

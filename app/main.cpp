@@ -1,5 +1,7 @@
 // vexla-admin: the administration tool of the Vexla booking system.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,14 @@ void keepOnlySeriousToolkitMessages(QtMsgType type, const QMessageLogContext&, c
     if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+// The toolkit's own texts (Yes/No on message boxes, the file dialog) in the
+// language of the installed language file, when its translation is there.
+void translateToolkit(QApplication& app, TextSource& texts, QTranslator& translator) {
+    if (languageOfTexts(texts) != "se") return;
+    if (translator.load(QStringLiteral("qt_sv"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&translator);
+}
+
 bool haveDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
@@ -79,6 +89,9 @@ int main(int argc, char** argv) {
     QtLocaleInfo locale;
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), messages);
+    windowBoxes.captionButtonsFrom(&texts);
+    QTranslator toolkitTexts;
+    translateToolkit(app, texts, toolkitTexts);
     QtFileDialogHost dialogs(nullptr, texts);
     Platform platform{messages, dialogs, pointer, clock, locale, files, folder};
 

@@ -103,4 +103,8 @@ bool mTexter::TextTillControl(TextControl& control, const std::string& tag, bool
     return true;
 }
 
+std::string languageOfTexts(TextSource& texts) {
+    return texts.TextTillAndra("R0692") == "Kontakta Trevanto." ? "se" : "en";
+}
+
 }  // namespace vexla

@@ -73,4 +73,8 @@ private:
     bool reporting_ = false;  // a failing R0030 read inside a report stays silent
 };
 
+// The language of the installed language file: "se" when its R0692 is the
+// Swedish "Kontakta Trevanto.", "en" for anything else (no file included).
+std::string languageOfTexts(TextSource& texts);
+
 }  // namespace vexla

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "common/qt/button_texts.h"
+
 #include "common/platform.h"
 
 namespace vexla {
@@ -39,18 +41,21 @@ private:
     bool acceptable(const QFileInfo& chosen) {
         if ((flags_ & ofn::PathMustExist) && !QFileInfo(chosen.absolutePath()).isDir()) {
             QApplication::beep();
-            QMessageBox::warning(this, QString::fromUtf8(kProgramTitle),
-                                 text("R9010") + QStringLiteral(": ") +
-                                     QDir::toNativeSeparators(chosen.absolutePath()));
+            QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kProgramTitle),
+                            text("R9010") + QStringLiteral(": ") + QDir::toNativeSeparators(chosen.absolutePath()),
+                            QMessageBox::Ok, this);
+            captionStandardButtons(box, texts_);
+            box.exec();
             return false;
         }
         if ((flags_ & ofn::CreatePrompt) && !(flags_ & ofn::FileMustExist) && !chosen.exists()) {
             QApplication::beep();
-            const auto answer = QMessageBox::question(
-                this, QString::fromUtf8(kProgramTitle),
-                QDir::toNativeSeparators(chosen.absoluteFilePath()) + u'\n' + text("R9011") + u'?',
-                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-            return answer == QMessageBox::Yes;
+            QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
+                            QDir::toNativeSeparators(chosen.absoluteFilePath()) + u'\n' + text("R9011") + u'?',
+                            QMessageBox::Yes | QMessageBox::No, this);
+            box.setDefaultButton(QMessageBox::No);
+            captionStandardButtons(box, texts_);
+            return box.exec() == QMessageBox::Yes;
         }
         return true;
     }
@@ -104,6 +109,7 @@ bool QtFileDialogHost::getSaveFileName(OpenFileName& ofn) { return run(ofn, true
 bool QtFileDialogHost::run(OpenFileName& ofn, bool save) {
     CheckingFileDialog dialog(owner_, ofn.flags, texts_);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    captionCancelButton(dialog, texts_);
     dialog.setWindowTitle(QString::fromStdString(ofn.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(!save && (ofn.flags & ofn::FileMustExist) ? QFileDialog::ExistingFile

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
+#include "common/qt/button_texts.h"
+
 namespace vexla {
 
 namespace {
@@ -43,6 +45,7 @@ MsgAnswer QtMessageBoxes::show(const std::string& text, const std::string& title
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
+    if (texts_) captionStandardButtons(box, *texts_);
     switch (box.exec()) {
         case QMessageBox::Yes: return MsgAnswer::Yes;
         case QMessageBox::No: return MsgAnswer::No;

@@ -6,10 +6,19 @@
 
 namespace vexla {
 
+class TextSource;
+
 class QtMessageBoxes final : public MessageBoxes {
 public:
     MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
     void beep() override;
+    // Where the buttons' captions come from once the language file is open
+    // (the language texts themselves report through these boxes, so they
+    // come later); until then the toolkit's own captions serve.
+    void captionButtonsFrom(TextSource* texts) { texts_ = texts; }
+
+private:
+    TextSource* texts_ = nullptr;
 };
 
 class QtMousePointer final : public MousePointer {
