@@ -91,6 +91,8 @@ void frmSökväg::Form_Load(const std::string& startPath) {
     tag_.clear();
     WidgetTextForm form(this, {txtSökvägBox, cmdBläddra, cmdOk, cmdAvbryt});
     texts_.SetTextOfForm(form);
+    // The text box has no label of its own; the window's caption says what it holds.
+    nameAfterCaption(*txtSökvägBox, windowTitle());
     platform_.pointer.setBusy(false);
     txtSökvägBox->setText(QString::fromStdString(trimBlanks(startPath)));
     txtSökvägBox->setFocus();

@@ -121,6 +121,9 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
                                cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk, cmdAvbryt, lblDiv[0], lblDiv[1],
                                lblDiv[2]});
     texts_.SetTextOfForm(form);
+    nameAfterCaption(*lstFilFält, lblDiv[0]->text());
+    nameAfterCaption(*lstFält, lblDiv[1]->text());
+    nameAfterCaption(*lvKopplingar, Frame1->title());
     // A layout counts a wrapping label as one line in its minimum; shrunk to
     // that, the dialog would squeeze the link frame until the remove buttons
     // cover the list. The narrowest width wraps the instructions most, so the

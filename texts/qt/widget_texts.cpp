@@ -88,4 +88,12 @@ Status WidgetTextForm::setTitle(const std::string& title) {
     return {};
 }
 
+void nameAfterCaption(QWidget& widget, const QString& caption) {
+    QString name = caption;
+    name.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    name.remove(QLatin1Char('&'));
+    name.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    widget.setAccessibleName(name);
+}
+
 }  // namespace vexla

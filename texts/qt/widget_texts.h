@@ -13,6 +13,8 @@
 // reports. UTF-8 is turned into QString here and nowhere else.
 #pragma once
 
+#include <QString>
+
 #include <QPointer>
 #include <QWidget>
 
@@ -62,5 +64,11 @@ private:
     QPointer<QWidget> window_;
     std::vector<WidgetTextControl> controls_;
 };
+
+// Gives `widget` the accessible name a screen reader reads for it: the
+// caption, without the "&" of its access key ("&&" read as "&"). For
+// controls whose caption sits in a label or frame of their own (lists, a
+// text box), which the toolkit does not name by themselves.
+void nameAfterCaption(QWidget& widget, const QString& caption);
 
 }  // namespace vexla
