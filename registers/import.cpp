@@ -61,6 +61,8 @@ private:
     std::vector<Slot> slots_;
     std::string line_, scratch_;
     std::vector<std::string_view> values_;
+    bool quoted_ = false;                 // a spreadsheet quoted the file's fields
+    std::vector<std::string> unquoted_;   // the fields of a quoted line, values_ views them
     std::vector<bool> stripped_;  // file fields whose quotes a text link removes
     std::int32_t count_ = 0;
     bool inTrans_ = false;
@@ -193,7 +195,9 @@ std::int32_t Import::run() {
     auto header = reader_->readLine(line_);
     if (!header) return *report(header.error());
     if (!*header) return *report(ownError(62, "Input past end of file"));
-    const std::size_t H = fieldCount(line_);
+    quoted_ = spreadsheetQuoted(line_);
+    if (quoted_) splitQuotedLine(line_, unquoted_);
+    const std::size_t H = quoted_ ? unquoted_.size() : fieldCount(line_);
 
     stripped_.assign(H, false);
     for (const LinkRow& link : links_) {
@@ -218,11 +222,16 @@ std::int32_t Import::run() {
             line_.swap(scratch_);
         }
         values_.clear();
-        for (std::string_view rest = line_;;) {
-            const std::size_t semi = rest.find(';');
-            values_.push_back(rest.substr(0, semi));
-            if (semi == std::string_view::npos) break;
-            rest.remove_prefix(semi + 1);
+        if (quoted_) {
+            splitQuotedLine(line_, unquoted_);
+            values_.assign(unquoted_.begin(), unquoted_.end());
+        } else {
+            for (std::string_view rest = line_;;) {
+                const std::size_t semi = rest.find(';');
+                values_.push_back(rest.substr(0, semi));
+                if (semi == std::string_view::npos) break;
+                rest.remove_prefix(semi + 1);
+            }
         }
         if (values_.size() == 1) {
             if (auto st = commit(); !st) return *report(st.error());

@@ -113,8 +113,44 @@ Result<bool> RegisterFileReader::readLine(std::string& line) {
     }
 }
 
+bool spreadsheetQuoted(std::string_view header) { return !header.empty() && header.front() == '"'; }
+
+void splitQuotedLine(std::string_view line, std::vector<std::string>& fields) {
+    fields.clear();
+    std::size_t i = 0;
+    for (;;) {
+        std::string field;
+        if (i < line.size() && line[i] == '"') {
+            for (++i; i < line.size(); ++i) {
+                if (line[i] != '"') {
+                    field += line[i];
+                } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    ++i;
+                    break;
+                }
+            }
+        }
+        // Whatever follows a closing quote up to the separator belongs to the
+        // field too, as a spreadsheet would read it.
+        const std::size_t semi = line.find(';', i);
+        field += line.substr(i, semi == std::string_view::npos ? std::string_view::npos : semi - i);
+        fields.push_back(std::move(field));
+        if (semi == std::string_view::npos) return;
+        i = semi + 1;
+    }
+}
+
 std::vector<std::string> headerFieldsForLinking(std::string_view header) {
     std::vector<std::string> fields;
+    if (spreadsheetQuoted(header)) {
+        splitQuotedLine(header, fields);
+        for (std::string& f : fields)
+            while (!f.empty() && (f.back() == ' ' || f.back() == '\t')) f.pop_back();
+        return fields;
+    }
     for (;;) {
         const std::size_t semi = header.find(';');
         std::string_view field = header.substr(0, semi);

@@ -62,10 +62,24 @@ private:
     long lineNumber_ = 0;
 };
 
+// A spreadsheet that saves a register file may put every text cell in double
+// quotes ("Namn";"Adress"), doubling the quotes inside. Such a file is known
+// by its header: the program never quotes a caption, so a header that starts
+// with a double quote was quoted by a spreadsheet, and then every line of the
+// file is read by the spreadsheet's rules (splitQuotedLine).
+bool spreadsheetQuoted(std::string_view header);
+
+// Splits a line of a spreadsheet-quoted file at each ";" outside quotes. A
+// field that starts with a double quote ends at the next lone quote; the
+// enclosing quotes go and each doubled quote inside becomes one, so such a
+// field may hold ";". A field without an opening quote is taken as it
+// stands. A quote left open runs to the end of the line.
+void splitQuotedLine(std::string_view line, std::vector<std::string>& fields);
+
 // The fields of a header line as the automatic linking compares them: split
-// at every ";" (an empty field counts like any other), each with its trailing
-// blanks and tabs removed, so that a header a spreadsheet padded with blanks
-// still finds its captions.
+// at every ";" (an empty field counts like any other; in a spreadsheet-quoted
+// header by splitQuotedLine), each with its trailing blanks and tabs removed,
+// so that a header a spreadsheet padded with blanks still finds its captions.
 std::vector<std::string> headerFieldsForLinking(std::string_view header);
 
 // The number of fields of a line: the number of ";" plus one.

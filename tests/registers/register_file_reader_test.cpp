@@ -51,6 +51,39 @@ TEST(Reader, MissingFileIsFileNotFound) {
 
 TEST(Reader, HeaderFieldsForLinkingDropTrailingBlanks) {
     EXPECT_EQ(headerFieldsForLinking("ID ;Namn\t; Adress;"), (std::vector<std::string>{"ID", "Namn", " Adress", ""}));
+    EXPECT_EQ(headerFieldsForLinking("\"ID\";\"Namn \";Adress"), (std::vector<std::string>{"ID", "Namn", "Adress"}));
+}
+
+struct QuotedCase {
+    const char* name;
+    std::string line;
+    std::vector<std::string> fields;
+};
+
+class QuotedLine : public ::testing::TestWithParam<QuotedCase> {};
+
+TEST_P(QuotedLine, SplitsAsTheSpreadsheetWroteIt) {
+    std::vector<std::string> fields{"left over"};
+    splitQuotedLine(GetParam().line, fields);
+    EXPECT_EQ(fields, GetParam().fields);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, QuotedLine,
+    ::testing::Values(QuotedCase{"Plain", "1;abc;5.5", {"1", "abc", "5.5"}},
+                      QuotedCase{"Quoted", "\"a\";\"\";7", {"a", "", "7"}},
+                      QuotedCase{"SeparatorInside", "\"Nilsson; Bygg\";2", {"Nilsson; Bygg", "2"}},
+                      QuotedCase{"DoubledQuotes", "\"\"\"Citat\"\" och 'x'\";", {"\"Citat\" och 'x'", ""}},
+                      QuotedCase{"QuoteInsidePlainField", "ab\"c;d", {"ab\"c", "d"}},
+                      QuotedCase{"TextAfterClosingQuote", "\"ab\"c;d", {"abc", "d"}},
+                      QuotedCase{"OpenQuoteRunsToTheEnd", "1;\"ab;c", {"1", "ab;c"}},
+                      QuotedCase{"Empty", "", {""}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Reader, OnlyAQuotedHeaderMakesAQuotedFile) {
+    EXPECT_TRUE(spreadsheetQuoted("\"ID\";\"Namn\""));
+    EXPECT_FALSE(spreadsheetQuoted("ID;\"Namn\""));
+    EXPECT_FALSE(spreadsheetQuoted(""));
 }
 
 }  // namespace

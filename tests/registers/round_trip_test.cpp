@@ -1,6 +1,7 @@
 // Export, import with "delete first" into a copy, export again: for a
 // database without the values and columns a register file cannot carry, the
 // two files are byte-identical, for every register and both languages.
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -42,10 +43,20 @@ std::int32_t exportTo(Side& side, const std::string& dbPath, std::int16_t kind, 
     return n;
 }
 
-class RoundTrip : public ::testing::TestWithParam<std::tuple<int, const char*>> {};
+// Opens `in` in the spreadsheet and saves it as `out`, as an administrator
+// editing a register would; false when no spreadsheet is installed.
+bool throughSpreadsheet(const std::string& in, const std::string& out, const std::string& language) {
+    if (std::system("command -v soffice >/dev/null 2>&1") != 0) return false;
+    const std::string script = std::string(std::getenv("VEXLA_SOURCE_DIR")) + "/scripts/spreadsheet-roundtrip.sh";
+    const std::string command =
+        script + " '" + in + "' '" + out + "' " + (language == "se" ? "1053" : "1033");
+    return std::system(command.c_str()) == 0;
+}
+
+class RoundTrip : public ::testing::TestWithParam<std::tuple<int, const char*, bool>> {};
 
 TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
-    const auto [kind, language] = GetParam();
+    const auto [kind, language, spreadsheet] = GetParam();
     const RegisterKind& reg = *registerByKind(static_cast<std::int16_t>(kind));
     testing::TempFolder dir;
     sample::Options options;
@@ -60,13 +71,18 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
     first.window.state_.Språk = language;
     const std::int32_t exported = exportTo(first, dir.file("a.db"), reg.kind, dir.file("first.skv"), dir.path());
     ASSERT_GT(exported, 0);
+    std::string imported = dir.file("first.skv");
+    if (spreadsheet) {
+        imported = dir.file("sheet.skv");
+        if (!throughSpreadsheet(dir.file("first.skv"), imported, language)) GTEST_SKIP() << "no spreadsheet here";
+    }
 
     // Link every file field to the first column of the same caption, as automatic linking does.
     Side second;
     second.window.state_.Språk = language;
     auto db = second.window.engine_.OpenDatabase(dir.file("b.db"), true).value();
     LinkTable links;
-    ImportDialog dialog{std::string(reg.name), dir.file("first.skv"), true, {}, false};
+    ImportDialog dialog{std::string(reg.name), imported, true, {}, false};
     {
         auto rs = db->OpenRecordset("SELECT * FROM " + std::string(reg.table)).value();
         std::vector<std::string> captions;
@@ -74,7 +90,7 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
             captions.push_back(KolumnTillRubrik(rs->name(i), language));
             dialog.lstFältTypes.push_back(typeCodeOfField(rs->type(i)));
         }
-        auto reader = RegisterFileReader::open(dir.file("first.skv")).value();
+        auto reader = RegisterFileReader::open(imported).value();
         std::string header;
         ASSERT_TRUE(reader->readLine(header).value());
         const auto fields = headerFieldsForLinking(header);
@@ -101,8 +117,13 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
     EXPECT_EQ(dir.read("second.skv"), dir.read("first.skv"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Registers, RoundTrip, ::testing::Combine(::testing::Values(0, 1, 2),
-                                                                  ::testing::Values("se", "en")));
+INSTANTIATE_TEST_SUITE_P(Registers, RoundTrip,
+                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values("se", "en"),
+                                            ::testing::Values(false, true)),
+                         [](const auto& info) {
+                             return "Kind" + std::to_string(std::get<0>(info.param)) + "_" + std::get<1>(info.param) +
+                                    (std::get<2>(info.param) ? "_Spreadsheet" : "");
+                         });
 
 }  // namespace
 }  // namespace vexla
