@@ -1,6 +1,7 @@
 #include "app/frm_admin.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -110,6 +111,9 @@ void frmAdmin::buildControls() {
     lblInfo = new QLabel(picInfo);
     lblInfo->setObjectName(QStringLiteral("lblInfo"));
     lblInfo->setMinimumHeight(lblInfo->fontMetrics().height() + 4);
+    // A long result line wraps rather than widening the window past the screen.
+    lblInfo->setWordWrap(true);
+    lblInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     (new QHBoxLayout(picInfo))->addWidget(lblInfo);
 
     auto* top = new QHBoxLayout;
@@ -147,7 +151,13 @@ void frmAdmin::buildControls() {
                            cmdResursReg[1], cmdKomprimera, cmdKopiera})
         b->setEnabled(false);
 
-    connect(cdmStäng, &QPushButton::clicked, this, [this] { close(); });
+    // Closing ends the program with every file closed. The dialog's own
+    // reject() is taken directly: ours presses this button.
+    connect(cdmStäng, &QPushButton::clicked, this, [this] {
+        closeAllFiles();
+        QDialog::reject();
+        QCoreApplication::quit();
+    });
     connect(cmdKomprimera, &QPushButton::clicked, this, [this] {
         JobContext ctx = jobContext();
         cmdKomprimera_Click(ctx);
@@ -286,5 +296,11 @@ bool frmAdmin::event(QEvent* e) {
 }
 
 void frmAdmin::reject() { cdmStäng->click(); }
+
+void frmAdmin::closeEvent(QCloseEvent* e) {
+    // The close box closes as the Close button does.
+    e->ignore();
+    cdmStäng->click();
+}
 
 }  // namespace vexla

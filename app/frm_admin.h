@@ -80,6 +80,7 @@ public:
 protected:
     bool event(QEvent* e) override;
     void reject() override;  // Esc presses cdmStäng
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void buildControls();

@@ -75,6 +75,13 @@ int main(int argc, char** argv) {
     const CommandLine options = parseCommandLine(commandLine, kPathSeparator);
     const bool offscreen = !haveDisplay() && options.hasJobOption && !std::getenv("QT_QPA_PLATFORM");
     if (offscreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!haveDisplay() && !options.hasJobOption && !std::getenv("QT_QPA_PLATFORM")) {
+        // Said in the program's language rather than the toolkit's abort.
+        ConsoleMessageBoxes console;
+        mTexter texts(langIniPath(folder), console);
+        std::fprintf(stderr, "%s\n", texts.TextTillAndra("R9006").c_str());
+        return 1;
+    }
     const bool unattended = options.namesJob || offscreen;
     if (unattended) qInstallMessageHandler(keepOnlySeriousToolkitMessages);
 
@@ -103,7 +110,13 @@ int main(int argc, char** argv) {
 
     MaintenanceStartup hooks;
     frmAdmin window(platform, engine, texts, hooks);
-    if (auto status = window.runStartup(commandLine)) return *status;
+    if (auto status = window.runStartup(commandLine)) {
+        // The job's own lines went to the log; cron mails standard error, so
+        // a failed job says where to look.
+        if (*status != 0 && options.hasJobOption)
+            std::fprintf(stderr, "%s: %s\n", texts.TextTillAndra("R9053").c_str(), window.activityLog().path().c_str());
+        return *status;
+    }
     if (offscreen) {
         // Nobody could ever close a window on an offscreen screen.
         std::fprintf(stderr, "%s\n", texts.TextTillAndra("R9006").c_str());

@@ -53,7 +53,7 @@ private:
             QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
                             QDir::toNativeSeparators(chosen.absoluteFilePath()) + u'\n' + text("R9011") + u'?',
                             QMessageBox::Yes | QMessageBox::No, this);
-            box.setDefaultButton(QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);  // Enter creates the file the user just named
             captionStandardButtons(box, texts_);
             return box.exec() == QMessageBox::Yes;
         }

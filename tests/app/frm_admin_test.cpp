@@ -5,6 +5,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
+
+#include <functional>
 
 #include <cstdlib>
 #include <fstream>
@@ -196,6 +199,23 @@ TEST(MainWindow, EmptyPathLabelDisablesJobButtonsButNotTheOthers) {
     EXPECT_TRUE(p.window.cdmStäng->isEnabled());
     p.window.setPathLabel(" /x/y.db");
     for (QPushButton* b : p.jobButtons()) EXPECT_TRUE(b->isEnabled());
+}
+
+// Close, Esc and the window's close box all end the program's window (and
+// the log with it), none of them asks anything.
+TEST(MainWindow, EveryWayOfClosingCloses) {
+    const std::vector<std::pair<const char*, std::function<void(frmAdmin&)>>> ways{
+        {"button", [](frmAdmin& w) { w.cdmStäng->click(); }},
+        {"escape", [](frmAdmin& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+        {"close box", [](frmAdmin& w) { w.close(); }}};
+    for (const auto& [name, close] : ways) {
+        Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
+        p.window.runStartup("");
+        p.window.show();
+        close(p.window);
+        EXPECT_FALSE(p.window.isVisible()) << name;
+        EXPECT_TRUE(p.fakes.messages.shown.empty()) << name;
+    }
 }
 
 }  // namespace
