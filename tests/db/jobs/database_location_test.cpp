@@ -79,6 +79,8 @@ struct Question {
     std::optional<std::string> expected;
 };
 
+void PrintTo(const Question& c, std::ostream* os) { *os << c.name; }
+
 class StartupQuestion : public ::testing::TestWithParam<Question> {};
 
 TEST_P(StartupQuestion, OnlyTheTextBoxCounts) {

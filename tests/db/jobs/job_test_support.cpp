@@ -2,16 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "db/tools/sample_generator.h"
 
 namespace vexla::testing {
 
-JobWorld::JobWorld() : platform(fakes.platform(dir.path())), ctx{window, platform, texts}, db(dir.file("bok.db")) {
-    sample::Options options;
-    options.customers = 30;
-    options.resources = 6;
-    options.bookings = 400;
-    EXPECT_TRUE(sample::makeSampleDatabase(db, options));
+JobWorld::JobWorld(const std::string& copyOf)
+    : platform(fakes.platform(dir.path())), ctx{window, platform, texts}, db(dir.file("bok.db")) {
+    if (!copyOf.empty()) {
+        std::filesystem::copy_file(copyOf, db);
+    } else {
+        sample::Options options;
+        options.customers = 30;
+        options.resources = 6;
+        options.bookings = 400;
+        EXPECT_TRUE(sample::makeSampleDatabase(db, options));
+    }
     window.state_.DataBas = db;
     window.state_.msSökväg = dir.path();
 }

@@ -12,7 +12,8 @@
 namespace vexla::testing {
 
 struct JobWorld {
-    JobWorld();
+    // A fresh demo database, or a copy of the database file `copyOf`.
+    explicit JobWorld(const std::string& copyOf = {});
 
     TempFolder dir;
     FakePlatform fakes;

@@ -80,6 +80,8 @@ struct Cancel {
     std::string intervalTag;
 };
 
+void PrintTo(const Cancel& c, std::ostream* os) { *os << c.name; }
+
 class CopyCancelled : public ::testing::TestWithParam<Cancel> {};
 
 TEST_P(CopyCancelled, SaysSoAndWritesNothing) {
@@ -102,6 +104,8 @@ struct Target {
     const char* name;
     std::string chosen, written;  // relative to the scratch folder
 };
+
+void PrintTo(const Target& c, std::ostream* os) { *os << c.name; }
 
 class CopyTarget : public ::testing::TestWithParam<Target> {};
 
