@@ -1,0 +1,218 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a built tree, installs it on this machine and
+# checks the installed program; then installs the other language's package
+# over it, and finally removes and purges it, checking what each step leaves.
+#
+#   packaging/check-deb.sh [BUILD_DIR] [--keep]
+#
+# BUILD_DIR defaults to build/ and must have been configured and built (by
+# ./setup.sh build or test); what is out of date is rebuilt. --keep leaves the
+# package of the build's own language installed instead of removing it.
+#
+# Runs as root (dpkg -i). It refuses to run when a Vexla Admin package or the
+# folder /opt/vexla-admin is already there, so that a real installation and
+# its activity log are never touched.
+set -euo pipefail
+SELF=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+ROOT=$(cd "$(dirname "$SELF")/.." && pwd)
+BUILD=$ROOT/build
+KEEP=0
+for arg in "$@"; do
+  case "$arg" in
+    --keep) KEEP=1 ;;
+    -*) sed -n '6p' "$SELF" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) BUILD=$(cd "$arg" && pwd) ;;
+  esac
+done
+if [ "$(id -u)" != 0 ]; then
+  exec sudo -- "$SELF" "$@"
+fi
+cd "$ROOT"
+
+FOLDER=/opt/vexla-admin
+export DEBIAN_FRONTEND=noninteractive
+
+step() { printf '\n== %s\n' "$*"; }
+fail() { printf 'check-deb: FAILED: %s\n' "$*" >&2; exit 1; }
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then printf '  ok: %s\n' "$1"; else fail "$1"; fi
+}
+
+[ -f "$BUILD/CMakeCache.txt" ] || fail "$BUILD is not a configured build tree (run ./setup.sh build)"
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$BUILD/CMakeCache.txt"; }
+LANG_BUILT=$(cache VEXLA_LANG)
+case "$LANG_BUILT" in
+  se) LANG_OTHER=en ;;
+  en) LANG_OTHER=se ;;
+  *) fail "no VEXLA_LANG in $BUILD/CMakeCache.txt" ;;
+esac
+
+# "ii" when installed, "rc" when only its configuration is left, and so on;
+# empty when dpkg knows nothing of it (or only that it is not installed).
+installed_state() {
+  local state
+  state=$(dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null | tr -d ' ') || true
+  case "$state" in un|pn) state= ;; esac
+  echo "$state"
+}
+for p in vexla-admin-se vexla-admin-en; do
+  [ -z "$(installed_state "$p")" ] || fail "$p is already on this machine ($(installed_state "$p")); remove it first"
+done
+[ ! -e "$FOLDER" ] || fail "$FOLDER already exists; this check installs and purges a package there"
+GROUP_EXISTED=0
+getent group vexla >/dev/null && GROUP_EXISTED=1
+
+WORK=$(mktemp -d)
+RESTORE_LANG=0
+cleanup() {
+  local status=$?
+  set +e
+  if [ "$RESTORE_LANG" = 1 ]; then
+    # The build tree goes back to its own language whatever happened.
+    cmake -S "$ROOT" -B "$BUILD" -DVEXLA_LANG="$LANG_BUILT" >/dev/null && cmake --build "$BUILD" --target lang_ini >/dev/null
+  fi
+  if [ "$KEEP" = 0 ] || [ "$status" != 0 ]; then
+    for p in vexla-admin-se vexla-admin-en; do
+      [ -z "$(installed_state "$p")" ] || dpkg --purge "$p" >/dev/null
+    done
+    [ "$GROUP_EXISTED" = 1 ] || ! getent group vexla >/dev/null || delgroup --system --quiet vexla
+  fi
+  rm -rf "$WORK"
+  exit "$status"
+}
+trap cleanup EXIT
+
+# cpack installs what is built and builds nothing itself.
+make_package() {  # make_package LANG -> path of the .deb on stdout
+  cmake --build "$BUILD" -j"$(nproc)" >&2
+  rm -f "$BUILD"/packages/vexla-admin-"$1"_*.deb
+  (cd "$BUILD" && cpack -G DEB) >&2
+  local deb
+  deb=$(ls "$BUILD"/packages/vexla-admin-"$1"_*.deb)
+  [ -f "$deb" ] || fail "cpack made no vexla-admin-$1 package"
+  echo "$deb"
+}
+
+install_package() {  # install_package DEB
+  if ! dpkg -i "$1"; then
+    # Unpacked but not configured: dependencies are missing, and apt fetches
+    # them. Not unpacked at all: dpkg refused it, and apt would only hide why.
+    [ -n "$(installed_state "$(dpkg-deb -f "$1" Package)")" ] || fail "dpkg refused $(basename "$1")"
+    echo "Fetching the missing dependencies"
+    apt-get update -qq
+    apt-get install -f -y -qq --no-install-recommends
+  fi
+}
+
+help_text() { env -u DISPLAY -u WAYLAND_DISPLAY "$1" --help; }
+
+step "Building the $LANG_BUILT package in $BUILD"
+DEB=$(make_package "$LANG_BUILT")
+echo "$DEB"
+dpkg -I "$DEB"
+dpkg -c "$DEB"
+
+step "What the package holds"
+dpkg -c "$DEB" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | sort > "$WORK/contents"
+for path in "$FOLDER/vexla-admin" "$FOLDER/bin/Lang.ini" "$FOLDER/vexla-sampledb" "$FOLDER/vexla-holddb" \
+            "$FOLDER/vexla-admin.png" /usr/bin/vexla-admin /usr/share/applications/vexla-admin.desktop \
+            /usr/share/icons/hicolor/64x64/apps/vexla-admin.png; do
+  check "$path" grep -qx "$path" "$WORK/contents"
+done
+HAVE_TRANSFER=0
+if [ -x "$BUILD/program/vexla-transfer" ]; then
+  HAVE_TRANSFER=1
+  check "$FOLDER/vexla-transfer" grep -qx "$FOLDER/vexla-transfer" "$WORK/contents"
+  check "/usr/bin/vexla-transfer" grep -qx /usr/bin/vexla-transfer "$WORK/contents"
+fi
+check "the activity log is not in the package (it outlives a removal)" \
+  bash -c "! grep -q Logg.txt '$WORK/contents'"
+dpkg-deb -f "$DEB" Depends | tr ',' '\n' | sed 's/(.*//; s/[[:space:]]//g' > "$WORK/depends"
+for lib in libqt6widgets6 libqt6gui6 libqt6core6 libsqlite3-0 libc6 libstdc++6 adduser; do
+  check "depends on $lib" grep -qxF "$lib" "$WORK/depends"
+done
+
+step "Installing $(basename "$DEB")"
+install_package "$DEB"
+VERSION=$(dpkg-deb -f "$DEB" Version)
+check "vexla-admin-$LANG_BUILT $VERSION is installed" \
+  test "$(installed_state "vexla-admin-$LANG_BUILT") $(dpkg-query -W -f='${Version}' "vexla-admin-$LANG_BUILT")" = "ii $VERSION"
+check "vexla-admin on PATH is the package's" test "$(command -v vexla-admin)" = /usr/bin/vexla-admin
+check "vexla-admin --version prints ${VERSION%-*}" \
+  test "$(vexla-admin --version)" = "vexla-admin ${VERSION%-*}"
+check "$FOLDER/bin/Lang.ini is the $LANG_BUILT language file" cmp -s "$FOLDER/bin/Lang.ini" "$ROOT/texts/$LANG_BUILT/Lang.ini"
+# The usage text comes from Lang.ini: started through the link on PATH the
+# program must still find bin/Lang.ini in its real folder.
+help_text "$FOLDER/vexla-admin" > "$WORK/help-$LANG_BUILT"
+check "the usage text comes from Lang.ini" test -s "$WORK/help-$LANG_BUILT"
+check "the command on PATH finds the program's own Lang.ini" \
+  bash -c "diff -q <(env -u DISPLAY -u WAYLAND_DISPLAY vexla-admin --help) '$WORK/help-$LANG_BUILT'"
+check "group vexla exists" getent group vexla
+check "$FOLDER/Logg.txt is root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$FOLDER/Logg.txt")" = "root:vexla 664"
+check "$FOLDER is not writable by the group" test "$(stat -c '%U:%G %a' "$FOLDER")" = "root:root 755"
+if command -v desktop-file-validate >/dev/null; then
+  check "the desktop entry validates" desktop-file-validate /usr/share/applications/vexla-admin.desktop
+fi
+check "the desktop entry starts vexla-admin" grep -qx 'Exec=vexla-admin' /usr/share/applications/vexla-admin.desktop
+
+step "Working with the installed program"
+# A member of the group vexla who is not root: the activity log must take
+# its lines. nobody owns the database folder, as a database's owner would.
+DEMO=$WORK/demo
+mkdir "$DEMO"
+check "vexla-sampledb makes a demo database" "$FOLDER/vexla-sampledb" "$DEMO/bok.db"
+chown -R nobody "$DEMO"
+chmod 755 "$WORK"
+as_vexla_member() { env -u DISPLAY -u WAYLAND_DISPLAY HOME="$DEMO" setpriv --reuid=nobody --regid=vexla --clear-groups "$@"; }
+LOG_BEFORE=$(stat -c %s "$FOLDER/Logg.txt")
+check "a vexla member compacts it unattended (vexla-admin /a k)" as_vexla_member vexla-admin /a k /d "$DEMO/bok.db"
+check "the compaction kept a dated backup" test -f "$DEMO/Vexla$(date +%F).db"
+check "the compaction appended to Logg.txt" test "$(stat -c %s "$FOLDER/Logg.txt")" -gt "$LOG_BEFORE"
+check "Logg.txt is still root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$FOLDER/Logg.txt")" = "root:vexla 664"
+if [ "$HAVE_TRANSFER" = 1 ]; then
+  check "vexla-transfer on PATH is the package's" test "$(command -v vexla-transfer)" = /usr/bin/vexla-transfer
+  check "vexla-transfer --help runs" bash -c 'vexla-transfer --help >/dev/null'
+fi
+cp "$FOLDER/Logg.txt" "$WORK/Logg.txt"
+
+step "Swapping in the $LANG_OTHER package"
+RESTORE_LANG=1
+cmake -S "$ROOT" -B "$BUILD" -DVEXLA_LANG="$LANG_OTHER" >/dev/null
+OTHER_DEB=$(make_package "$LANG_OTHER")
+cmake -S "$ROOT" -B "$BUILD" -DVEXLA_LANG="$LANG_BUILT" >/dev/null
+cmake --build "$BUILD" --target lang_ini >/dev/null
+RESTORE_LANG=0
+check "the build tree is back on $LANG_BUILT" cmp -s "$BUILD/program/bin/Lang.ini" "$ROOT/texts/$LANG_BUILT/Lang.ini"
+install_package "$OTHER_DEB"
+check "vexla-admin-$LANG_OTHER is installed" test "$(installed_state "vexla-admin-$LANG_OTHER")" = ii
+# Swapped out means removed: its postrm keeps it in dpkg's list until a purge.
+check "vexla-admin-$LANG_BUILT was removed" \
+  test "$(dpkg-query -W -f='${db:Status-Status}' "vexla-admin-$LANG_BUILT")" = config-files
+check "$FOLDER/bin/Lang.ini is the $LANG_OTHER language file" cmp -s "$FOLDER/bin/Lang.ini" "$ROOT/texts/$LANG_OTHER/Lang.ini"
+check "the usage text changed language" bash -c "! diff -q <(env -u DISPLAY -u WAYLAND_DISPLAY vexla-admin --help) '$WORK/help-$LANG_BUILT' >/dev/null"
+check "Logg.txt kept its lines" cmp -s "$FOLDER/Logg.txt" "$WORK/Logg.txt"
+dpkg --purge "vexla-admin-$LANG_BUILT"
+check "purging the swapped-out package leaves the log in use" cmp -s "$FOLDER/Logg.txt" "$WORK/Logg.txt"
+check "and leaves the installed program" test -x "$FOLDER/vexla-admin" -a -f "$FOLDER/bin/Lang.ini"
+
+if [ "$KEEP" = 1 ]; then
+  install_package "$DEB"
+  check "vexla-admin-$LANG_BUILT is installed again" test "$(installed_state "vexla-admin-$LANG_BUILT")" = ii
+  dpkg --purge "vexla-admin-$LANG_OTHER"
+  check "Logg.txt is still there" cmp -s "$FOLDER/Logg.txt" "$WORK/Logg.txt"
+  step "Kept vexla-admin-$LANG_BUILT installed"
+  exit 0
+fi
+
+step "Removing"
+dpkg -r "vexla-admin-$LANG_OTHER"
+check "the program is gone" test ! -e "$FOLDER/vexla-admin" -a ! -e /usr/bin/vexla-admin -a ! -e "$FOLDER/bin/Lang.ini"
+check "Logg.txt stays after a removal" cmp -s "$FOLDER/Logg.txt" "$WORK/Logg.txt"
+check "group vexla stays" getent group vexla
+
+step "Purging"
+dpkg --purge "vexla-admin-$LANG_OTHER"
+check "the package is gone entirely" test -z "$(installed_state "vexla-admin-$LANG_OTHER")"
+check "a purge deletes Logg.txt and the empty folder" test ! -e "$FOLDER"
+
+step "Package check passed"
