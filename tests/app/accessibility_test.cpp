@@ -23,20 +23,14 @@
 #include "registers/gui/frm_koppla_falt.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
 
 using testing::FakePlatform;
 using testing::TempFolder;
-
-std::string sourceFile(const std::string& relative) {
-    const char* dir = std::getenv("VEXLA_SOURCE_DIR");
-    std::ifstream in(std::string(dir ? dir : ".") + "/" + relative, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing::sourceFile;
 
 // The main window started on a database path, in the language of `language`.
 struct Program {

@@ -18,20 +18,14 @@
 #include "db/sqlite_engine.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
 
 using testing::FakePlatform;
 using testing::TempFolder;
-
-std::string sourceFile(const std::string& relative) {
-    const char* dir = std::getenv("VEXLA_SOURCE_DIR");
-    std::ifstream in(std::string(dir ? dir : ".") + "/" + relative, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing::sourceFile;
 
 class RecordingHooks final : public StartupHooks {
 public:
