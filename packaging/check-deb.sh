@@ -172,6 +172,12 @@ check "Logg.txt is still root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$FOLD
 if [ "$HAVE_TRANSFER" = 1 ]; then
   check "vexla-transfer on PATH is the package's" test "$(command -v vexla-transfer)" = /usr/bin/vexla-transfer
   check "vexla-transfer --help runs" bash -c 'vexla-transfer --help >/dev/null'
+  # The build tree's vexla-transfer writes byte for byte what the window's
+  # export writes (its own test); the installed one must write the same.
+  export_with() { VEXLA_PASSWORD=vexla "$1" export --register bokningar --db "$DEMO/bok.db" --out "$2" --user admin >/dev/null; }
+  check "the installed vexla-transfer exports the bookings" export_with vexla-transfer "$WORK/installed.skv"
+  check "the build tree's vexla-transfer exports them too" export_with "$BUILD/program/vexla-transfer" "$WORK/built.skv"
+  check "both register files are the same, byte for byte" cmp -s "$WORK/installed.skv" "$WORK/built.skv"
 fi
 cp "$FOLDER/Logg.txt" "$WORK/Logg.txt"
 

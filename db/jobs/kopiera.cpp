@@ -38,12 +38,6 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
     }
 }
 
-std::string withDatabaseExtension(JobContext& ctx, std::string name) {
-    if (!name.empty() && name.back() == kPathSeparator) name += ctx.text("R1748") + ".db";
-    if (name.find('.') == std::string::npos) name += ".db";
-    return name;
-}
-
 // Copies the database while it is fenced, so nobody changes it half way.
 Status copyDatabase(JobContext& ctx, const std::string& target) {
     auto fence = ctx.main.engine().FenceDatabase(ctx.main.state().DataBas);
@@ -74,6 +68,44 @@ void RensaBokningar(JobContext& ctx, const std::string& path, const DateTime& fi
     if (!s) ctx.platform.messages.show(s.error().description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
 }
 
+std::string withDatabaseExtension(JobContext& ctx, std::string name) {
+    if (!name.empty() && name.back() == kPathSeparator) name += ctx.text("R1748") + ".db";
+    if (name.find('.') == std::string::npos) name += ".db";
+    return name;
+}
+
+CopyEnd copyDatabaseTo(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
+                       const std::function<void()>& pruned) {
+    ctx.platform.pointer.setBusy(true);
+    ctx.main.setInfo(ctx.text("R1749") + "...");
+    if (Status s = copyDatabase(ctx, name); !s) {
+        ctx.platform.messages.beep();
+        ctx.platform.pointer.setBusy(false);
+        if (s.error().number == fserr::PathNotFound) {
+            ctx.platform.messages.show(ctx.text("R1753") + "\r\n\r\n" + ctx.text("R1754"), kProgramTitle,
+                                       MsgIcon::Information, MsgButtons::Ok);
+            return CopyEnd::FolderMissing;
+        }
+        ctx.platform.messages.show(ctx.text("R17") + ": " + numberAndDescription(s.error()) + "\r\n" +
+                                       ctx.text("R0690"),
+                                   kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        ctx.main.setInfo("");
+        return CopyEnd::Failed;
+    }
+    bool compacted = false;
+    if (interval) {
+        RensaBokningar(ctx, name, interval->first, interval->last);
+        if (pruned) pruned();
+        compacted = cmdKomprimera_Click(ctx);
+        ctx.main.setInfo(ctx.text("R1750") + " '" + name + "' " + ctx.text("R1751") + "!");
+    } else {
+        compacted = cmdKomprimera_Click(ctx);
+        ctx.main.setInfo(ctx.text("R1752") + name);
+    }
+    ctx.platform.pointer.setBusy(false);
+    return compacted ? CopyEnd::Copied : CopyEnd::NotCompacted;
+}
+
 void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval) {
     if (!TestaExklusiv(ctx, "")) return;
     const CopyMode mode = askForMode(ctx, interval);
@@ -87,34 +119,10 @@ void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval) {
             ctx.main.setInfo(ctx.text("R1743"));
             return;
         }
+        std::optional<CopyInterval> limits;
+        if (mode == CopyMode::Interval) limits = CopyInterval{interval.DTPStartTid(), interval.DTPSlutTid()};
         const std::string name = withDatabaseExtension(ctx, chosen);
-        ctx.platform.pointer.setBusy(true);
-        ctx.main.setInfo(ctx.text("R1749") + "...");
-        if (Status s = copyDatabase(ctx, name); !s) {
-            ctx.platform.messages.beep();
-            ctx.platform.pointer.setBusy(false);
-            if (s.error().number == fserr::PathNotFound) {
-                ctx.platform.messages.show(ctx.text("R1753") + "\r\n\r\n" + ctx.text("R1754"), kProgramTitle,
-                                           MsgIcon::Information, MsgButtons::Ok);
-                continue;
-            }
-            ctx.platform.messages.show(ctx.text("R17") + ": " + numberAndDescription(s.error()) + "\r\n" +
-                                           ctx.text("R0690"),
-                                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-            ctx.main.setInfo("");
-            return;
-        }
-        if (mode == CopyMode::Interval) {
-            RensaBokningar(ctx, name, interval.DTPStartTid(), interval.DTPSlutTid());
-            interval.unload();
-            cmdKomprimera_Click(ctx);
-            ctx.main.setInfo(ctx.text("R1750") + " '" + name + "' " + ctx.text("R1751") + "!");
-        } else {
-            cmdKomprimera_Click(ctx);
-            ctx.main.setInfo(ctx.text("R1752") + name);
-        }
-        ctx.platform.pointer.setBusy(false);
-        return;
+        if (copyDatabaseTo(ctx, name, limits, [&] { interval.unload(); }) != CopyEnd::FolderMissing) return;
     }
 }
 

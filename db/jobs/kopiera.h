@@ -3,6 +3,8 @@
 // read, and afterwards compacted as by cmdKomprimera.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "db/jobs/job_context.h"
@@ -25,6 +27,36 @@ namespace vexla {
 // stops with an empty information line. Cancelling at any question leaves
 // lblInfo at R1743 and no file changed.
 void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval);
+
+// A target as the user named it, completed the way the copy job completes
+// the save dialog's answer: a name ending in the separator gets R1748 +
+// ".db", then a name without any "." gets ".db".
+std::string withDatabaseExtension(JobContext& ctx, std::string name);
+
+// The bookings an interval copy keeps: those starting from `first` to
+// `last`, both included.
+struct CopyInterval {
+    DateTime first, last;
+};
+
+// How a copy to a settled target ended.
+enum class CopyEnd {
+    Copied,           // written (and pruned), and the database compacted
+    NotCompacted,     // written (and pruned); the compaction failed and said so
+    FolderMissing,    // nothing written: the target's folder does not exist (76)
+    Failed,           // nothing written: any other failure
+};
+
+// The copy job from its settled target on, as cmdKopiera runs it once the
+// file is chosen: `name` is complete (withDatabaseExtension). Shows the
+// hourglass and R1749 "...", copies the database to `name`; for an interval
+// copy runs RensaBokningar on the copy, then calls `pruned` (the window
+// unloads its interval dialog there); then compacts the database
+// (cmdKomprimera) and sets lblInfo to R1750 'name' R1751! or R1752 name.
+// A failed copy beeps: 76 shows R1753, R1754 (information icon), any other
+// failure R17: number, description, R0690 (critical) and empties lblInfo.
+CopyEnd copyDatabaseTo(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
+                       const std::function<void()>& pruned = {});
 
 // Deletes from the copy at `path` every booking and preliminary booking whose
 // start time lies before `first` or after `last`; those starting exactly at

@@ -14,11 +14,11 @@
 #include <QVBoxLayout>
 
 #include <iterator>
+#include <vector>
 
 #include "common/open_save_dialog.h"
-#include "registers/field_catalogue.h"
+#include "registers/field_mapping.h"
 #include "registers/import.h"
-#include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
 #include "texts/qt/widget_texts.h"
 
@@ -203,13 +203,12 @@ void frmKopplaFält::FillDatabaseFields() {
     }
     const RegisterKind* reg = registerByName(Tag);
     if (!reg) return;
-    auto rs = state.db->OpenRecordset("SELECT * FROM " + std::string(reg->table));
-    if (!rs) return;
-    for (int i = 0; i < (*rs)->FieldCount(); ++i) {
-        auto* item = new QListWidgetItem(q(KolumnTillRubrik((*rs)->name(i), state.Språk)), lstFält);
-        item->setData(kTypeRole, typeCodeOfField((*rs)->type(i)));
+    auto fields = databaseFields(*state.db, *reg, state.Språk);
+    if (!fields) return;
+    for (const DatabaseField& field : *fields) {
+        auto* item = new QListWidgetItem(q(field.caption), lstFält);
+        item->setData(kTypeRole, field.typeCode);
     }
-    (*rs)->Close();
 }
 
 void frmKopplaFält::cmdMall_Click() {
@@ -219,27 +218,9 @@ void frmKopplaFält::cmdMall_Click() {
                        platform_.programFolder, "");
     if (path.empty() || path == "*.skv") return;
     platform_.pointer.setBusy(true);
-    std::string header;
-    auto reader = RegisterFileReader::open(path);
-    bool haveLine = false;
-    if (reader) {
-        auto read = (*reader)->readLine(header);
-        haveLine = read && *read;
-    }
-    if (!reader) {
-        platform_.pointer.setBusy(false);
-        platform_.messages.show(reader.error().description, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        return;
-    }
-    if (!haveLine || header.empty()) {
-        platform_.messages.beep();
-        platform_.messages.show(texts_.TextTillAndra("R1800") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-    } else if (fieldCount(header) == 1) {
-        platform_.messages.beep();
-        platform_.messages.show(texts_.TextTillAndra("R1798") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-    } else {
+    if (auto fields = registerFileFields(path, platform_.messages, texts_)) {
         lstFilFält->clear();
-        for (const std::string& field : headerFieldsForLinking(header)) lstFilFält->addItem(q(field));
+        for (const std::string& field : *fields) lstFilFält->addItem(q(field));
         lblMallNamn->setText(q(path));
         UpdateControlStates();
     }
@@ -281,14 +262,10 @@ void frmKopplaFält::cmdAuto_Click() {
     lvKopplingar->clear();
     const int fieldSelected = lstFält->currentRow();
     const int fileSelected = lstFilFält->currentRow();
-    for (int file = 0; file < lstFilFält->count(); ++file) {
-        for (int field = 0; field < lstFält->count(); ++field) {
-            if (lstFält->item(field)->text() == lstFilFält->item(file)->text()) {
-                addLink(field, file);
-                break;
-            }
-        }
-    }
+    std::vector<std::string> captions, fileFields;
+    for (int i = 0; i < lstFält->count(); ++i) captions.push_back(lstFält->item(i)->text().toStdString());
+    for (int i = 0; i < lstFilFält->count(); ++i) fileFields.push_back(lstFilFält->item(i)->text().toStdString());
+    for (const auto& [field, file] : autoLinkPairs(captions, fileFields)) addLink(field, file);
     lvKopplingar->setFocus();
     QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
     QCoreApplication::sendEvent(lvKopplingar, &end);

@@ -24,6 +24,7 @@ std::string usersDatabase(const TempDir& dir) {
               "('Örjan Åström', '" + KrypteraLösenord("lösen ord") + "', 1),"
               "('tom', '', 1),"
               "('o''brien', '" + KrypteraLösenord("x") + "', 1),"
+              "('a--b \"c\" [d] #e# 100%', '" + KrypteraLösenord("y") + "', 1),"
               "('nogroup', '" + KrypteraLösenord("x") + "', NULL);");
     return path;
 }
@@ -62,21 +63,36 @@ INSTANTIATE_TEST_SUITE_P(
                       LoginCase{"empty_password_not_stored", "admin", "", false},
                       LoginCase{"quote_in_name_matches_itself", "o'brien", "x", true},
                       LoginCase{"quote_cannot_widen_the_query", "x' OR '1'='1", "x", false},
+                      LoginCase{"comment_cannot_cut_the_password_test", "admin' --", "wrong", false},
+                      LoginCase{"comment_after_the_name", "admin --", "vexla", false},
+                      LoginCase{"double_quote_cannot_widen_the_query", "x\" OR \"1\"=\"1", "x", false},
+                      LoginCase{"subquery_is_a_name", "(SELECT Namn FROM Users)", "vexla", false},
+                      LoginCase{"pattern_characters_match_themselves_only", "adm_n%", "vexla", false},
+                      LoginCase{"odd_name_matches_itself", "a--b \"c\" [d] #e# 100%", "y", true},
+                      LoginCase{"quote_in_password_is_just_a_character", "admin", "vexla' OR '1'='1", false},
                       LoginCase{"no_group", "nogroup", "x", false},
-                      LoginCase{"unknown_user", "nobody", "vexla", false}),
+                      LoginCase{"unknown_user", "nobody", "vexla", false},
+                      LoginCase{"start_of_a_name", "adm", "vexla", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Validera, MissingDatabaseIsReportedAndLeftClosed) {
+// A database that cannot be asked is reported with the engine's number.
+TEST(Validera, UnusableDatabaseIsReported) {
     TempDir dir;
-    const std::string path = dir.file("gone.db");
-    db::SqliteEngine engine;
-    std::unique_ptr<db::Database> shared;
-    testing::FakeMessageBoxes messages;
-    EXPECT_FALSE(Validera({engine, shared, path}, messages, "admin", "vexla"));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text.rfind("Fel 3024 (", 0), 0u) << messages.shown[0].text;
-    EXPECT_NE(messages.shown[0].text.find(") uppstod i Function Validera i frmLogon: 0"), std::string::npos);
-    EXPECT_FALSE(shared);
+    db::testing::makeDatabase(dir.file("other.db"), "CREATE TABLE Kund (ID LONG);");
+    for (const auto& [file, number] : {std::pair<const char*, int>{"gone.db", 3024}, {"other.db", 3078}}) {
+        SCOPED_TRACE(file);
+        db::SqliteEngine engine;
+        std::unique_ptr<db::Database> shared;
+        testing::FakeMessageBoxes messages;
+        EXPECT_FALSE(Validera({engine, shared, dir.file(file)}, messages, "admin", "vexla"));
+        ASSERT_EQ(messages.shown.size(), 1u);
+        const std::string& text = messages.shown[0].text;
+        EXPECT_EQ(text.rfind("Fel " + std::to_string(number) + " (", 0), 0u) << text;
+        EXPECT_NE(text.find(") uppstod i Function Validera i frmLogon: 0"), std::string::npos) << text;
+        if (number == 3024) {
+            EXPECT_FALSE(shared) << "a missing database is left closed";
+        }
+    }
 }
 
 TEST(Validera, DatabaseHeldByAnotherProgramIsReportedAndLaterOpened) {
@@ -96,18 +112,6 @@ TEST(Validera, DatabaseHeldByAnotherProgramIsReportedAndLaterOpened) {
     }
     EXPECT_TRUE(Validera({engine, shared, path}, messages, "admin", "vexla"));
     EXPECT_EQ(messages.shown.size(), 1u);
-}
-
-TEST(Validera, DatabaseWithoutUsersTableIsReported) {
-    TempDir dir;
-    const std::string path = dir.file("other.db");
-    db::testing::makeDatabase(path, "CREATE TABLE Kund (ID LONG);");
-    db::SqliteEngine engine;
-    std::unique_ptr<db::Database> shared;
-    testing::FakeMessageBoxes messages;
-    EXPECT_FALSE(Validera({engine, shared, path}, messages, "admin", "vexla"));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text.rfind("Fel 3078 (", 0), 0u) << messages.shown[0].text;
 }
 
 }  // namespace

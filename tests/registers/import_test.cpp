@@ -49,7 +49,13 @@ struct Outcome {
     std::int32_t count;
     std::vector<std::string> rows, boxes;
     bool chkTaBort, focusCmdMall;
+    std::vector<std::string> others;  // every table but the register's, whole
 };
+
+// The tables an import must never touch, read whole.
+const char* const kOthers = "SELECT 'Users:'||group_concat(ID||Namn||ifnull(Losenord,'~')||GruppID, ',') FROM Users"
+                            " UNION ALL SELECT 'Person:'||count(*) FROM Person"
+                            " UNION ALL SELECT 'tables:'||group_concat(name, ',') FROM sqlite_schema WHERE type = 'table'";
 
 // Imports `bytes` into register `name` of a fresh small database, linking
 // each header field to the first field-list entry of the same caption.
@@ -91,17 +97,26 @@ Outcome importFile(const std::string& name, const std::string& bytes, bool taBor
     if (progress)
         services.progress = [&](std::int32_t n) { progress->push_back({n, t.time_since_epoch() / 1ms}); };
 
-    Outcome run{ImporteraRegister(links, dialog, services), {}, boxes.shown, dialog.chkTaBort, dialog.focusCmdMall};
+    Outcome run{ImporteraRegister(links, dialog, services), {}, boxes.shown, dialog.chkTaBort, dialog.focusCmdMall, {}};
     EXPECT_EQ(boxes.openTransactions, 0);
     EXPECT_EQ(boxes.beeps, static_cast<int>(boxes.shown.size()));
     EXPECT_EQ(dialog.lblMallNamn.empty(), run.focusCmdMall);
     db->Close();
     run.rows = queryWithSqlite(path, kRows[name == "Kund" ? 0 : 2]);
+    run.others = queryWithSqlite(path, kOthers);
+    if (name != "Kund") {
+        const auto customers = queryWithSqlite(path, kRows[0]);
+        run.others.insert(run.others.end(), customers.begin(), customers.end());
+    }
     return run;
 }
 
 const std::string kKundHeader = "ID;Namn;Postadress;Rabatt;Anteckningar\r\n";
 const std::vector<std::string> kUntouched = {"-1|Intern|~|0.0|~", "1|Gammal|~|0.0|~"};
+// A value the engine refuses on line 2, naming its column.
+const std::string kRefusedOnLine2 = "3134\r\nSyntax error in INSERT INTO statement.\r\nDAO.Database\r\n[R9040] 2, [R9041] ";
+const std::vector<std::string> kOthersUntouched = {"Users:1adminAB1,2ÖrjanCD1,3annaEF2", "Person:0",
+                                                   "tables:Kund,Person,Bokning,Users"};
 
 struct LineCase {
     const char* name;
@@ -122,6 +137,7 @@ TEST_P(LineRules, StoreWhatTheLinesSay) {
     std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return std::stol(a) < std::stol(b); });
     EXPECT_EQ(run.rows, rows);
     EXPECT_EQ(run.boxes, c.boxes);
+    EXPECT_EQ(run.others, kOthersUntouched);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,7 +156,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {"3134\r\nSyntax error in INSERT INTO statement.\r\nDAO.Database\r\n[R9040] 4, [R9041] Rabatt"}},
         LineCase{"TooLongTextRefused", "2;Elva tecken;;;\r\n", 0, {},
                  {"3163\r\nThe field is too small to accept the amount of data you attempted to add. Try "
-                  "inserting or pasting less data.\r\nDAO.Database\r\n[R9040] 2, [R9041] Namn"}}),
+                  "inserting or pasting less data.\r\nDAO.Database\r\n[R9040] 2, [R9041] Namn"}},
+        // Values that read as SQL: in text columns they are text, in number
+        // columns they are refused as a value; no other statement runs.
+        LineCase{"SqlInTextIsText", "2;x') --;x' OR ''=';;(SELECT Losenord FROM Users) [Namn] #1# \"%_\"\r\n", 1,
+                 {"2|x) --|x OR =|0.0|(SELECT Losenord FROM Users) [Namn] #1# %_"}, {}},
+        LineCase{"SubqueryInNumberRefused", "2;A;;(SELECT Losenord FROM Users);\r\n", 0, {}, {kRefusedOnLine2 + "Rabatt"}},
+        LineCase{"ExpressionInNumberRefused", "2;A;;1) OR (1=1;\r\n", 0, {}, {kRefusedOnLine2 + "Rabatt"}},
+        LineCase{"CommentInNumberRefused", "2;A;;0 --;\r\n", 0, {}, {kRefusedOnLine2 + "Rabatt"}},
+        LineCase{"NameInNumberRefused", "2;A;;[Rabatt];\r\n", 0, {}, {kRefusedOnLine2 + "Rabatt"}},
+        LineCase{"DateInNumberRefused", "2;A;;#2026-01-01#;\r\n", 0, {}, {kRefusedOnLine2 + "Rabatt"}},
+        LineCase{"QuotedNumberRefused", "2;A;;'1';\r\n", 0, {}, {kRefusedOnLine2 + "Rabatt"}},
+        LineCase{"SqlInKeyRefused", "2 OR 1=1;A;;;\r\n", 0, {}, {kRefusedOnLine2 + "ID"}}),
     [](const auto& info) { return info.param.name; });
 
 // Files other programs write: LF-only, UTF-8 with a byte-order mark, a header padded with blanks.
@@ -170,6 +197,36 @@ TEST(Import, BookingsNotesZeroDateAndFlags) {
     EXPECT_EQ(run.count, 2);
     EXPECT_EQ(run.rows, (std::vector<std::string>{"5|1|1899-12-30 00:00:00|note|1", "6|1|2026-01-02 08:30:00||0"}));
 }
+
+// Date values that try to leave their # marks: refused as a date, nothing
+// stored, no other statement run.
+struct DateCase {
+    const char* name;
+    std::string value;
+};
+
+class HostileDates : public ::testing::TestWithParam<DateCase> {};
+
+TEST_P(HostileDates, AreRefusedAsADateAndNothingElseRuns) {
+    const std::string& value = GetParam().value;
+    const Outcome run = importFile("Bokningar", "ID;KundID;Starttid\r\n7;1;" + value + "\r\n");
+    EXPECT_EQ(run.count, 0);
+    EXPECT_TRUE(run.rows.empty());
+    EXPECT_EQ(run.boxes, std::vector<std::string>{"3075\r\nSyntax error in date in query expression '#" + value +
+                                                  "#'.\r\nDAO.Database\r\n[R9040] 2, [R9041] StartTid"});
+    std::vector<std::string> others = kOthersUntouched;
+    others.insert(others.end(), kUntouched.begin(), kUntouched.end());
+    EXPECT_EQ(run.others, others);
+}
+
+INSTANTIATE_TEST_SUITE_P(Import, HostileDates,
+                         ::testing::Values(DateCase{"ClosesTheMarks", "2026-01-01# OR #1"},
+                                           DateCase{"Subquery", "(SELECT StartTid FROM Bokning)"},
+                                           DateCase{"Function", "Now()"},
+                                           DateCase{"Quotes", "2026-01-01') OR ('1'='1"},
+                                           DateCase{"Name", "[StartTid]"},
+                                           DateCase{"Comment", "2026-01-01 --"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Failures that end the import with 0, whatever was inserted before them.
 TEST(Import, EndingFailures) {

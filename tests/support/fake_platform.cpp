@@ -52,16 +52,55 @@ std::optional<Error> FaultyFileSystem::fault(const std::string& op) {
     return std::nullopt;
 }
 
+namespace {
+
+// An open file whose calls count, and may fail, like the file system's own.
+class FaultyOutputFile final : public OutputFile {
+public:
+    FaultyOutputFile(std::unique_ptr<OutputFile> real, FaultyFileSystem& files)
+        : real_(std::move(real)), files_(files) {}
+    Status write(std::string_view bytes) override {
+        if (auto e = files_.fault("write")) return *e;
+        return real_->write(bytes);
+    }
+    Status flush() override {
+        if (auto e = files_.fault("flush")) return *e;
+        return real_->flush();
+    }
+    Status sync() override {
+        if (auto e = files_.fault("sync")) return *e;
+        return real_->sync();
+    }
+    // A failed close still lets go of the file, as the system's close does.
+    Status close() override {
+        const auto e = files_.fault("close");
+        Status closed = real_->close();
+        if (e) return *e;
+        return closed;
+    }
+
+private:
+    std::unique_ptr<OutputFile> real_;
+    FaultyFileSystem& files_;
+};
+
+Result<std::unique_ptr<OutputFile>> wrap(Result<std::unique_ptr<OutputFile>> opened, FaultyFileSystem& files) {
+    if (!opened) return opened.error();
+    return std::unique_ptr<OutputFile>(std::make_unique<FaultyOutputFile>(std::move(*opened), files));
+}
+
+}  // namespace
+
 bool FaultyFileSystem::exists(const std::string& path) { return real_.exists(path); }
 
 Result<std::unique_ptr<OutputFile>> FaultyFileSystem::openAppend(const std::string& path) {
     if (auto e = fault("openAppend")) return *e;
-    return real_.openAppend(path);
+    return wrap(real_.openAppend(path), *this);
 }
 
 Result<std::unique_ptr<OutputFile>> FaultyFileSystem::openWrite(const std::string& path) {
     if (auto e = fault("openWrite")) return *e;
-    return real_.openWrite(path);
+    return wrap(real_.openWrite(path), *this);
 }
 
 Status FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {

@@ -70,7 +70,8 @@ private:
 
 // The real file system, except that the n-th call (1-based) of a named
 // operation ("openAppend", "copyFile", "removeFile", "renameFile", ...) can
-// be made to fail with a given error.
+// be made to fail with a given error. The files it opens count their own
+// calls as "write", "flush", "sync" and "close".
 class FaultyFileSystem final : public FileSystem {
 public:
     void failCall(const std::string& op, int n, Error error) { faults_[op] = {n, std::move(error)}; }
@@ -91,9 +92,10 @@ public:
     Result<std::uint64_t> fileSize(const std::string& path) override;
     Result<std::uint64_t> availableBytes(const std::string& folder) override;
 
-private:
+    // Counts a call of op; the error when this call is to fail.
     std::optional<Error> fault(const std::string& op);
 
+private:
     PosixFileSystem real_;
     std::map<std::string, int> calls_;
     std::map<std::string, std::pair<int, Error>> faults_;

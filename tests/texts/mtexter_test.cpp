@@ -84,6 +84,12 @@ private:
 const std::string k300(300, 'x');
 const std::string k600(600, 'y');
 const std::string k2500(2500, 't');
+// 2,000 characters of what a format or a menu caption would take for its own.
+const std::string k2000 = [] {
+    std::string s;
+    while (s.size() < 2000) s += "%s %n %1 &&&x 100% ";
+    return s.substr(0, 2000);
+}();
 
 std::vector<std::string> baseLangIni() {
     return {"; test texts", "[System]",
@@ -96,11 +102,12 @@ std::vector<std::string> baseLangIni() {
             "R0001=<<SAKNAS>>",
             "R0002=<<SAKNAS>> och mer",
             "R0003=",
-            "R0004=\"  citerad  \"",
             "R0005=<<SAKNAS",
             "R0300=" + k300,
             "R0600=" + k600,
-            "R2500=" + k2500};
+            "R2500=" + k2500,
+            "R0006=100 % &Spara %s %n %1 && ;x=y",
+            "R2000=" + k2000};
 }
 
 class MTexterTest : public ::testing::Test {
@@ -181,34 +188,23 @@ INSTANTIATE_TEST_SUITE_P(
                     kDesignToolTip},
         ControlCase{"ToolTipCutTo1999", K::Caption, "R1827;R2500", true, true, "&Exportera...",
                     std::string(1999, 't')},
-        ControlCase{"QuotedValueWithoutQuotes", K::Caption, "R0004", true, true, "  citerad  ", kDesignToolTip},
+        ControlCase{"PercentAndAmpersandCaption", K::Caption, "R0006+R0006", true, true,
+                    "100 % &Spara %s %n %1 && ;x=y100 % &Spara %s %n %1 && ;x=y", kDesignToolTip},
+        ControlCase{"TwoThousandToolTipCutTo1999", K::Caption, "R0006;R2000", true, true,
+                    "100 % &Spara %s %n %1 && ;x=y", k2000.substr(0, 1999)},
         ControlCase{"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}),
     [](const ::testing::TestParamInfo<ControlCase>& info) { return std::string(info.param.name); });
 
-struct LookupCase {
-    const char* name;
-    std::string code;
-    std::string text;
-};
-
-void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
-
-class TextTillAndraCases : public MTexterTest, public ::testing::WithParamInterface<LookupCase> {};
-
-TEST_P(TextTillAndraCases, GivesTheTextOfTheCode) {
+TEST_F(MTexterTest, TextTillAndraGivesTheTextOfTheCode) {
     mTexter texts(path(), messages);
-    EXPECT_EQ(texts.TextTillAndra(GetParam().code), GetParam().text);
+    EXPECT_EQ(texts.TextTillAndra("R7777"), "");
+    EXPECT_EQ(texts.TextTillAndra(""), "");
+    EXPECT_EQ(texts.TextTillAndra("R0300"), std::string(254, 'x'));
+    EXPECT_EQ(texts.TextTillAndra("R0001"), "<<SAKNAS>>");  // the marker is cut only behind a '+'
+    EXPECT_EQ(texts.TextTillAndra("R0006"), "100 % &Spara %s %n %1 && ;x=y");
+    EXPECT_EQ(texts.TextTillAndra("R2000"), k2000.substr(0, 254));
     EXPECT_TRUE(messages.shown.empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, TextTillAndraCases,
-                         ::testing::Values(LookupCase{"CaseOfCodeIgnored", "r1828", "Exportera kundregistret"},
-                                         LookupCase{"Absent", "R7777", ""},
-                                         LookupCase{"EmptyCode", "", ""},
-                                         LookupCase{"ValueOf300CutTo254", "R0300", std::string(254, 'x')},
-                                         LookupCase{"MarkerShownUnchanged", "R0001", "<<SAKNAS>>"},
-                                         LookupCase{"Quoted", "R0004", "  citerad  "}),
-                         [](const ::testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MTexterTest, NoLangIniGivesEmptyTextsAndKeepsDesign) {
     mTexter texts(folder.path() + "/missing/Lang.ini", messages);
@@ -247,14 +243,10 @@ TEST_F(MTexterTest, SetTextOfFormAppliesTitleAndControlsInOrder) {
     EXPECT_EQ(list.toolTip, "Koppla fält");
     EXPECT_EQ(missing.caption, kDesignCaption);
     EXPECT_EQ(form.log, (std::vector<std::string>{"button.caption", "button.tooltip", "list.tooltip"}));
+    FakeForm untitled("");
+    EXPECT_TRUE(texts.SetTextOfForm(untitled));
+    EXPECT_EQ(untitled.title, "design title");
     EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(MTexterTest, WindowWithoutTagKeepsItsTitle) {
-    mTexter texts(path(), messages);
-    FakeForm form("");
-    EXPECT_TRUE(texts.SetTextOfForm(form));
-    EXPECT_EQ(form.title, "design title");
 }
 
 TEST_F(MTexterTest, RefusedTitleIsReportedAndNoControlIsTouched) {

@@ -123,12 +123,5 @@ TEST_F(WidgetTexts, AWidgetWithoutCaptionRefusesOne) {
     EXPECT_EQ(after->text(), QStringLiteral("Kunder"));
 }
 
-TEST_F(WidgetTexts, TagIsReadAsUtf8AndMissingTagIsEmpty) {
-    QLabel label;
-    EXPECT_EQ(tagOf(label), "");
-    label.setProperty("tag", QStringLiteral("R1861+R1808"));
-    EXPECT_EQ(tagOf(label), "R1861+R1808");
-}
-
 }  // namespace
 }  // namespace vexla

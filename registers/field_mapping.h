@@ -1,0 +1,51 @@
+// What the field mapping dialog works out, without its window: the database
+// fields of a register, the file fields of a chosen register file, and the
+// automatic linking by equal names. The dialog shows these; the scripted
+// import (vexla-transfer) uses them directly, so both link alike.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/platform/message_boxes.h"
+#include "common/platform/text_source.h"
+#include "common/result.h"
+#include "db/engine.h"
+#include "registers/link_table.h"
+#include "registers/register_kind.h"
+
+namespace vexla {
+
+// One entry of the dialog's list of database fields.
+struct DatabaseField {
+    std::string caption;  // KolumnTillRubrik of the column; empty for a column the catalogue does not know
+    int typeCode = typecode::Other;
+};
+
+// The columns of the register's table in the engine's order, each with its
+// caption in language Språk and its type code. The error of the query when
+// the table cannot be read.
+Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const RegisterKind& reg,
+                                                  std::string_view Språk);
+
+// The file fields of the register file at `path`, read from its header line
+// as headerFieldsForLinking splits it. Refusals are shown as the dialog
+// shows them and answer nothing:
+//   - the file cannot be opened: its description in a critical box;
+//   - no first line, or an empty one (unreadable counts as empty): beep,
+//     the text of R1800 and "!" in a critical box;
+//   - a first line without ";": beep, the text of R1798 and "!" likewise.
+std::optional<std::vector<std::string>> registerFileFields(const std::string& path, MessageBoxes& messages,
+                                                           TextSource& texts);
+
+// The automatic linking: each file field, in file order, paired with the
+// first database field whose caption equals it exactly (letter case and
+// blanks count); a file field without one gets no pair. Answers (database
+// field position, file field position) in that order.
+std::vector<std::pair<int, int>> autoLinkPairs(const std::vector<std::string>& captions,
+                                               const std::vector<std::string>& fileFields);
+
+}  // namespace vexla

@@ -1,0 +1,263 @@
+// vexla-transfer run whole on a small clean demo database: every command's
+// exit status and what it says, and the export compared with the window's.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "common/console_message_boxes.h"
+#include "common/qt/qt_locale_info.h"
+#include "db/errors.h"
+#include "db/tools/sample_generator.h"
+#include "registers/export_register.h"
+#include "tests/db/db_test_support.h"
+#include "tests/support/fake_admin_window.h"
+#include "texts/kompilerad.h"
+#include "texts/mtexter.h"
+#include "transfer/links.h"
+#include "transfer/transfer.h"
+
+namespace vexla {
+namespace {
+
+using testing::TempFolder;
+
+// "@" stands for the scratch folder in arguments and expected texts.
+std::string at(const std::string& text, const std::string& folder) {
+    std::string s = text;
+    for (std::size_t p = s.find('@'); p != std::string::npos; p = s.find('@', p + folder.size()))
+        s.replace(p, 1, folder);
+    return s;
+}
+
+std::string contents(std::FILE* f) {
+    std::rewind(f);
+    std::string s;
+    for (int c; (c = std::fgetc(f)) != EOF;) s += static_cast<char>(c);
+    return s;
+}
+
+// The engine, except that another program holds the file `held`.
+class Engine final : public db::DBEngine {
+public:
+    db::SqliteEngine real;
+    std::string held;
+    Result<std::unique_ptr<db::Database>> OpenDatabase(const std::string& path, bool exclusive) override {
+        if (path == held) return db::openedExclusively("elsewhere");
+        return real.OpenDatabase(path, exclusive);
+    }
+    Status CompactDatabase(const std::string& from, const std::string& to, const std::string& locale) override {
+        return real.CompactDatabase(from, to, locale);
+    }
+    Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real.FenceDatabase(path); }
+};
+
+struct World {
+    TempFolder dir;
+    std::string db = dir.file("bok.db");
+    testing::FakeClock clock;
+    testing::FakeLocaleInfo locale;
+    PosixFileSystem files;
+    Engine engine;
+    testing::CodeTexts texts;  // every text is its code
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in{std::tmpfile(), std::fclose}, out{std::tmpfile(), std::fclose},
+        err{std::tmpfile(), std::fclose};
+    ConsoleMessageBoxes console{err.get()};
+    std::unique_ptr<db::Database> holder;  // another connection holding the database
+
+    World() {
+        sample::Options options;
+        options.customers = 20;
+        options.resources = 4;
+        options.bookings = 60;
+        options.clean = true;
+        EXPECT_TRUE(sample::makeSampleDatabase(db, options));
+    }
+    int run(const std::vector<std::string>& args, std::optional<std::string> password, bool terminal = false) {
+        std::vector<std::string> line;
+        for (const std::string& a : args) line.push_back(at(a, dir.path()));
+        transfer::Environment env{texts,     engine,    console,   clock,    locale,   files,   dir.path(),
+                                  in.get(), out.get(), err.get(), terminal, password, nullptr};
+        return transfer::runTransfer(line, env);
+    }
+};
+
+struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // a part of standard error; "" when nothing may be written there
+    std::string out;  // the start of standard output
+    std::function<void(World&)> before = {};  // readies the scratch folder
+    std::optional<std::string> password = "vexla";
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+using Args = std::vector<std::string>;
+
+const Args kExport{"export", "--register", "kund", "--db", "@/bok.db", "--user", "admin", "--out"};
+const Args kImport{"import", "--register", "kund", "--db", "@/bok.db", "--user", "admin", "--in", "@/in.skv"};
+const Args kCompact{"compact", "--db", "@/bok.db"};
+const Args kCopy{"copy", "--db", "@/bok.db", "--out"};
+const Args kYear{"--from", "2026-01-01 08:00", "--to", "2026-12-31 17:00"};
+
+Args operator+(Args a, const Args& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::function<void(World&)> file(const char* name, const char* bytes) {
+    return [=](World& w) { w.dir.write(name, bytes); };
+}
+void holdDatabase(World& w) { w.holder = w.engine.OpenDatabase(w.db, true).value(); }
+const char* const kTwoCustomers = "ID;Name\r\n5001;Alfa\r\n5002;Beta\r\n";
+const char* const kNoName = "ID;Address\r\n5001;Storgatan 1\r\n";
+
+class Transfer : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Transfer, ExitsWithItsStatusAndSaysWhy) {
+    const Case& c = GetParam();
+    World w;
+    if (c.before) c.before(w);
+    EXPECT_EQ(w.run(c.args, c.password), c.status);
+    const std::string err = contents(w.err.get()), out = contents(w.out.get());
+    if (c.err.empty())
+        EXPECT_EQ(err, "");
+    else
+        EXPECT_NE(err.find(at(c.err, w.dir.path())), std::string::npos) << err;
+    EXPECT_EQ(out.rfind(at(c.out, w.dir.path()), 0), 0u) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Transfer,
+    ::testing::Values(
+        // The command line.
+        Case{"NoArguments", {}, 1, "R9060", ""},
+        Case{"GeneralHelp", {"--help"}, 0, "", "R9060\nR9061"},
+        Case{"CommandHelp", {"import", "--db", "x", "--help", "--bogus"}, 0, "", "R9069\nR9073"},
+        Case{"UnknownCommand", {"frobnicate"}, 1, "R9078: frobnicate\nR9065", ""},
+        Case{"UnknownOption", kCompact + Args{"--force"}, 1, "R9079: --force", ""},
+        Case{"OptionWithoutValue", {"compact", "--db"}, 1, "R9080: --db", ""},
+        Case{"RequiredOptionMissing", {"export", "--register", "kund", "--db", "x", "--out", "y"}, 1,
+             "R9081: --user", ""},
+        Case{"OptionOfAnotherCommand", {"compact", "--db", "x", "--register", "kunder"}, 1, "R9079: --register", ""},
+        Case{"UnknownRegisterName", {"export", "--register=kunder"}, 1, "R9082: --register kunder", ""},
+        Case{"ImpossibleDate", kCopy + Args{"@/k.db", "--from", "2026-02-30 08:00", "--to", "2026-03-01 08:00"}, 1,
+             "R9082: --from 2026-02-30 08:00", ""},
+        Case{"FromWithoutTo", kCopy + Args{"@/k.db", "--from", "2026-03-01 08:00"}, 1, "R9081: --to", ""},
+        Case{"IntervalNotForward", kCopy + Args{"@/k.db", "--from", "2026-03-01 08:00", "--to", "2026-03-01 08:00"},
+             1, "R1795!", ""},
+        Case{"MappingLineUnknown", kImport + Args{"--map", "@/m.txt"}, 1, "R9085: ID;Nope", "",
+             [](World& w) { file("in.skv", kTwoCustomers)(w), file("m.txt", "Name;Name\nID;Nope\n")(w); }},
+        // The login.
+        Case{"NoPassword", kExport + Args{"@/k.skv"}, 1, "R9083", "", {}, std::nullopt},
+        Case{"WrongPassword", kExport + Args{"@/k.skv"}, 2, "R1885: R0137\nR0138", "", {}, "Vexla"},
+        Case{"NotAnAdministrator",
+             {"export", "--register", "kund", "--db", "@/bok.db", "--user", "anna", "--out", "@/k.skv"}, 2,
+             "R1885: R0137\nR0138", ""},
+        // Another program holds the database.
+        Case{"HeldAtLogin", kExport + Args{"@/k.skv"}, 3, "Fel 3356 (", "", holdDatabase},
+        Case{"HeldAtCompaction", kCompact, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
+        Case{"HeldAtCopy", kCopy + Args{"@/k.db"}, 3, "R1784!", "", holdDatabase},
+        // The bookings outside the interval could not be deleted from the copy.
+        Case{"CopyHeldBeforeItsBookingsGo", kCopy + Args{"@/k.db"} + kYear, 3, "Vexla Admin: ",
+             "R1750 '@/k.db' R1751!", [](World& w) { w.engine.held = w.dir.file("k.db"); }},
+        // Files.
+        Case{"DatabaseMissingAtLogin", kImport + Args{"--db", "@/nope.db"}, 4, "Fel 3024 (", ""},
+        Case{"DatabaseMissingAtCompaction", {"compact", "--db", "@/nope.db"}, 4, "R1787!", ""},
+        Case{"ExportTargetExists", kExport + Args{"@/k.skv"}, 4, "R9084: @/k.skv", "", file("k.skv", "old")},
+        Case{"ExportFolderMissing", kExport + Args{"@/no/k.skv"}, 4, "Path not found", "R1739"},
+        Case{"ImportFileMissing", kImport, 4, "File not found", ""},
+        Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n")},
+        Case{"MappingFileMissing", kImport + Args{"--map", "@/m.txt"}, 4, "File not found: @/m.txt", "",
+             file("in.skv", kTwoCustomers)},
+        Case{"ImportStoppedBeforeAnyLine", kImport, 4, "R1817", " 0 R1805!", file("in.skv", kNoName)},
+        Case{"CopyOntoTheDatabase", kCopy + Args{"@/bok.db"}, 4, "R1747", ""},
+        Case{"CopyIntoMissingFolder", kCopy + Args{"@/no/k.db"}, 4, "R1753\n\nR1754", ""},
+        // An import that stopped with some of its work committed.
+        Case{"ImportStoppedAfterALine", kImport, 5, "R1799!", " 1 R1805!",
+             file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
+        Case{"ImportStoppedAfterTheDelete", kImport + Args{"--delete-first"}, 5, "R1817", " 0 R1805!",
+             file("in.skv", kNoName)},
+        // Done.
+        Case{"Export", kExport + Args{"@/k.skv"}, 0, "", "20 R1740 @/k.skv\n"},
+        Case{"PasswordOnStandardInput", kExport + Args{"@/k.skv", "--password-stdin"}, 0, "", "20 R1740 @/k.skv\n",
+             [](World& w) { std::fputs("vexla\r\nrest", w.in.get()), std::rewind(w.in.get()); }, std::nullopt},
+        Case{"ExportOverAFileWithForce", kExport + Args{"@/k.skv", "--force"}, 0, "", "20 R1740 @/k.skv\n",
+             file("k.skv", "old")},
+        Case{"ImportByEqualNames", kImport + Args{"--delete-first"}, 0, "", " 2 R1805!\n",
+             file("in.skv", kTwoCustomers)},
+        Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", " 1 R1805!\n",
+             [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
+        Case{"ImportGoesOnAfterADuplicate", kImport, 0, "R1818!\n1, Dup", " 1 R1805!\n",
+             file("in.skv", "ID;Name\r\n1;Dup\r\n5001;Alfa\r\n")},
+        Case{"Compact", kCompact, 0, "", "R1761\n"},
+        Case{"WholeCopy", kCopy + Args{"@/kopia"}, 0, "", "R1752@/kopia.db\n"},
+        Case{"IntervalCopy", kCopy + Args{"@/kopia", "--from=2026-01-01 08:00", "--to", "2026-12-31 17:00"}, 0, "",
+             "R1750 '@/kopia.db' R1751!\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The information line runs on a terminal only; the result stays on standard output.
+TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
+    for (bool terminal : {false, true}) {
+        World w;
+        EXPECT_EQ(w.run(kCompact, std::nullopt, terminal), 0);
+        EXPECT_EQ(contents(w.err.get()), terminal ? "\rR1749...\x1b[K\rR1761\x1b[K\r\x1b[K" : "");
+        EXPECT_EQ(contents(w.out.get()), "R1761\n");
+    }
+}
+
+TEST(TransferMappingFile, ReadsUtf8AndWindows1252Alike) {
+    TempFolder dir;
+    for (const char* bytes : {"\xEF\xBB\xBFNr;\xC3\x85r\r\n\r\nX;Y", "Nr;\xC5r\nX;Y\n", "Nr;\xC3\x85r\rX;Y"}) {
+        dir.write("m.txt", bytes);
+        EXPECT_EQ(transfer::readMappingLines(dir.file("m.txt")).value(),
+                  (Args{"Nr;\xC3\x85r", "X;Y"}));
+    }
+}
+
+// The tool itself (its main and the regional settings it reads) against the
+// export button's code path, on the same database.
+TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
+    TempFolder dir;
+    sample::Options options;
+    options.bookings = 300;
+    options.clean = true;
+    const std::string database = dir.file("bok.db");
+    ASSERT_TRUE(sample::makeSampleDatabase(database, options));
+    const std::string program = db::testing::programDir();
+    const std::string command = "VEXLA_PASSWORD=vexla '" + program + "/vexla-transfer' export --register bokningar"
+                                " --db '" + database + "' --out '" + dir.file("tool.skv") + "' --user admin"
+                                " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    ConsoleMessageBoxes console;
+    mTexter texts(langIniPath(program), console);
+    QtLocaleInfo locale;
+    db::EngineSettings settings;
+    settings.shortDate = locale.value(LocaleItem::ShortDate).value();
+    settings.longTime = locale.value(LocaleItem::TimeFormat).value();
+    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value();
+    db::SqliteEngine engine(settings);
+    testing::FakePlatform fakes;
+    Platform platform{fakes.messages, fakes.dialogs, fakes.pointer, fakes.clock, locale, fakes.files, dir.path()};
+    testing::FakeAdminWindow window;
+    window.engineInUse = &engine;
+    window.state_.Språk = languageOfTexts(texts);
+    window.state_.db = engine.OpenDatabase(database, true).value();
+    fakes.dialogs.choices = {dir.file("window.skv")};
+    ExportContext ctx{window, platform, texts};
+    EXPECT_EQ(exportRegister(ctx, 2).n, 300);
+    EXPECT_EQ(dir.read("tool.skv"), dir.read("window.skv"));
+}
+
+}  // namespace
+}  // namespace vexla

@@ -1,0 +1,78 @@
+#include "transfer/links.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+#include "common/cp1252.h"
+#include "common/posix_file_system.h"
+#include "registers/field_mapping.h"
+
+namespace vexla::transfer {
+
+namespace {
+
+LinkRow linkOf(const std::vector<std::string>& captions, int field, const std::vector<std::string>& fileFields,
+               int file) {
+    return {captions[static_cast<std::size_t>(field)], std::to_string(field),
+            fileFields[static_cast<std::size_t>(file)], std::to_string(file)};
+}
+
+int positionOf(const std::vector<std::string>& list, const std::string& text) {
+    const auto it = std::find(list.begin(), list.end(), text);
+    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+}  // namespace
+
+LinkTable autoLinks(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields) {
+    LinkTable links;
+    for (const auto& [field, file] : autoLinkPairs(captions, fileFields))
+        links.push_back(linkOf(captions, field, fileFields, file));
+    return links;
+}
+
+Result<std::vector<std::string>> readMappingLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fileError(errno, path);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    std::string bytes = buffer.str();
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
+    std::size_t replaced = 0;
+    (void)utf8ToCp1252(bytes, &replaced);
+    // Text a script wrote is UTF-8; text saved beside the register files may be Windows-1252.
+    const std::string text = replaced == 0 ? bytes : cp1252ToUtf8(bytes);
+
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        const bool end = i == text.size() || text[i] == '\n' || text[i] == '\r';
+        if (!end) {
+            line += text[i];
+            continue;
+        }
+        if (i < text.size() && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        if (!line.empty()) lines.push_back(line);
+        line.clear();
+    }
+    return lines;
+}
+
+std::variant<LinkTable, std::string> mappedLinks(const std::vector<std::string>& lines,
+                                                 const std::vector<std::string>& captions,
+                                                 const std::vector<std::string>& fileFields) {
+    LinkTable links;
+    for (const std::string& line : lines) {
+        const std::size_t semi = line.find(';');
+        if (semi == std::string::npos || line.find(';', semi + 1) != std::string::npos) return line;
+        const int file = positionOf(fileFields, line.substr(0, semi));
+        const int field = positionOf(captions, line.substr(semi + 1));
+        if (file < 0 || field < 0) return line;
+        links.push_back(linkOf(captions, field, fileFields, file));
+    }
+    return links;
+}
+
+}  // namespace vexla::transfer

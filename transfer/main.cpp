@@ -1,0 +1,43 @@
+// vexla-transfer: the register transfers, the compaction and the copy of
+// the database for scripts, without a window system.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/console_message_boxes.h"
+#include "common/posix_file_system.h"
+#include "common/program_folder.h"
+#include "common/qt/qt_locale_info.h"
+#include "common/system_clock.h"
+#include "db/sqlite_engine.h"
+#include "texts/kompilerad.h"
+#include "texts/mtexter.h"
+#include "transfer/password.h"
+#include "transfer/transfer.h"
+
+int main(int argc, char** argv) {
+    using namespace vexla;
+    const std::string folder = programFolder();
+    ConsoleMessageBoxes console(stderr);
+    mTexter texts(langIniPath(folder), console);
+    SystemClock clock;
+    // The window's regional settings, so dates and numbers are written as it writes them.
+    QtLocaleInfo locale;
+    PosixFileSystem files;
+
+    db::EngineSettings settings;
+    settings.shortDate = locale.value(LocaleItem::ShortDate).value_or(settings.shortDate);
+    settings.longTime = locale.value(LocaleItem::TimeFormat).value_or(settings.longTime);
+    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value_or(settings.decimalSeparator);
+    db::SqliteEngine engine(settings);
+
+    std::optional<std::string> password;
+    if (const char* variable = std::getenv("VEXLA_PASSWORD")) password = variable;
+    transfer::Environment env{texts,  engine, console, clock,  locale,   files,
+                              folder, stdin,  stdout,  stderr, ::isatty(STDERR_FILENO) != 0,
+                              password, transfer::askPasswordOnTerminal};
+    return transfer::runTransfer(std::vector<std::string>(argv + 1, argv + argc), env);
+}

@@ -1,0 +1,138 @@
+#include "transfer/options.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <string_view>
+
+namespace vexla::transfer {
+
+namespace {
+
+struct CommandSpec {
+    std::string_view word;
+    Command command;
+    std::vector<std::string_view> options;   // the options it takes
+    std::vector<std::string_view> required;  // those it cannot run without
+};
+
+const std::array<CommandSpec, 4>& commands() {
+    static const std::array<CommandSpec, 4> specs{{
+        {"export", Command::Export, {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
+         {"--register", "--db", "--out", "--user"}},
+        {"import", Command::Import,
+         {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map"},
+         {"--register", "--db", "--in", "--user"}},
+        {"compact", Command::Compact, {"--db"}, {"--db"}},
+        {"copy", Command::Copy, {"--db", "--out", "--from", "--to"}, {"--db", "--out"}},
+    }};
+    return specs;
+}
+
+bool isFlag(std::string_view option) {
+    return option == "--password-stdin" || option == "--force" || option == "--delete-first";
+}
+
+bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
+
+std::optional<std::int16_t> registerKind(std::string value) {
+    std::transform(value.begin(), value.end(), value.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (value == "kund") return 0;
+    if (value == "resurser") return 1;
+    if (value == "bokningar") return 2;
+    return std::nullopt;
+}
+
+// Stores one option's value; a complaint when the value cannot be used.
+std::optional<UsageError> store(Options& o, std::string_view option, const std::string& value) {
+    const auto invalid = [&] { return UsageError{"R9082", std::string(option) + " " + value}; };
+    if (option == "--register") {
+        const auto kind = registerKind(value);
+        if (!kind) return invalid();
+        o.kind = *kind;
+    } else if (option == "--db") {
+        o.db = value;
+    } else if (option == "--out") {
+        o.out = value;
+    } else if (option == "--in") {
+        o.in = value;
+    } else if (option == "--user") {
+        o.user = value;
+    } else if (option == "--map") {
+        if (value.empty()) return invalid();
+        o.map = value;
+    } else if (option == "--from" || option == "--to") {
+        const auto t = parseDateTime(value);
+        if (!t) return invalid();
+        (option == "--from" ? o.from : o.to) = t;
+    } else if (option == "--password-stdin") {
+        o.passwordStdin = true;
+    } else if (option == "--force") {
+        o.force = true;
+    } else if (option == "--delete-first") {
+        o.deleteFirst = true;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<DateTime> parseDateTime(const std::string& text) {
+    DateTime t;
+    int used = 0;
+    if (text.size() != 16 || std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%n", &t.year, &t.month, &t.day, &t.hour,
+                                         &t.minute, &used) != 5 || used != 16)
+        return std::nullopt;
+    for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u, 11u, 12u, 14u, 15u})
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+    t.second = 0;
+    if (!isValid(t)) return std::nullopt;
+    return t;
+}
+
+std::variant<Options, UsageError> parseArguments(const std::vector<std::string>& args) {
+    Options o;
+    if (args.empty()) return o;
+    if (isHelp(args[0])) {
+        o.help = true;
+        return o;
+    }
+    const auto spec = std::find_if(commands().begin(), commands().end(),
+                                   [&](const CommandSpec& c) { return c.word == args[0]; });
+    if (spec == commands().end()) return UsageError{"R9078", args[0]};
+    o.command = spec->command;
+
+    std::vector<std::string_view> given;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (isHelp(args[i])) {
+            o.help = true;
+            return o;
+        }
+        const std::string& arg = args[i];
+        const std::size_t eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        const auto known = std::find(spec->options.begin(), spec->options.end(), name);
+        if (arg.rfind("--", 0) != 0 || known == spec->options.end() || (isFlag(name) && eq != std::string::npos))
+            return UsageError{"R9079", arg};
+        std::string value;
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+        } else if (!isFlag(name)) {
+            if (i + 1 >= args.size()) return UsageError{"R9080", name};
+            value = args[++i];
+        }
+        if (auto complaint = store(o, *known, value)) return *complaint;
+        given.push_back(*known);
+    }
+    const auto has = [&](std::string_view option) {
+        return std::find(given.begin(), given.end(), option) != given.end();
+    };
+    for (std::string_view option : spec->required)
+        if (!has(option)) return UsageError{"R9081", std::string(option)};
+    if (has("--from") != has("--to")) return UsageError{"R9081", has("--from") ? "--to" : "--from"};
+    return o;
+}
+
+}  // namespace vexla::transfer

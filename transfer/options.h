@@ -1,0 +1,55 @@
+// The command line of vexla-transfer: one command and its options, in the
+// usual "--name value" (or "--name=value") form of a script tool.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "common/datetime.h"
+
+namespace vexla::transfer {
+
+enum class Command { Export, Import, Compact, Copy };
+
+struct Options {
+    std::optional<Command> command;  // none: the general help
+    bool help = false;               // --help or -h: show the usage and do nothing else
+    std::int16_t kind = -1;          // --register: 0 kund, 1 resurser, 2 bokningar
+    std::string db, out, in, user;
+    std::string map = "auto";        // "auto" or the path of a mapping file
+    bool force = false, deleteFirst = false, passwordStdin = false;
+    std::optional<DateTime> from, to;
+};
+
+// A command line that cannot run: the text code of the complaint and what
+// it is about (the word, the option, the option and its value).
+struct UsageError {
+    std::string code;
+    std::string detail;
+};
+
+// Parses the arguments behind the program's name.
+//   - No argument: no command and no help (the caller shows the usage as a
+//     mistake); "--help" or "-h" first: the general help (command none,
+//     help true).
+//   - The first argument names the command: export, import, compact, copy;
+//     any other word is R9078.
+//   - "--help" or "-h" anywhere after it asks for that command's help; the
+//     rest of the line is then not looked at.
+//   - An option the command does not take, or a word that is no option, is
+//     R9079; an option without its value R9080; a missing required option
+//     R9081 (export: --register --db --out --user; import: --register --db
+//     --in --user; compact: --db; copy: --db --out; --from and --to only
+//     together); a register other than kund, resurser or bokningar (any
+//     letter case), a date-time not written "yyyy-mm-dd HH:MM" or an empty
+//     --map R9082. A repeated option counts with its last value.
+std::variant<Options, UsageError> parseArguments(const std::vector<std::string>& args);
+
+// A date and time written "yyyy-mm-dd HH:MM" (seconds 0); nothing for any
+// other text or an impossible date or time.
+std::optional<DateTime> parseDateTime(const std::string& text);
+
+}  // namespace vexla::transfer

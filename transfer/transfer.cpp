@@ -1,0 +1,269 @@
+#include "transfer/transfer.h"
+
+#include <filesystem>
+#include <variant>
+
+#include "app/command_line.h"
+#include "common/platform.h"
+#include "db/jobs/komprimera.h"
+#include "db/jobs/kopiera.h"
+#include "db/jobs/testa_exklusiv.h"
+#include "login/validera.h"
+#include "registers/export_register.h"
+#include "registers/field_mapping.h"
+#include "registers/import.h"
+#include "registers/register_kind.h"
+#include "texts/mtexter.h"
+#include "transfer/console.h"
+#include "transfer/links.h"
+#include "transfer/options.h"
+#include "transfer/password.h"
+
+namespace vexla::transfer {
+
+namespace {
+
+// The texts of the help, line by line: the general help, or one command's.
+std::vector<const char*> helpCodes(const std::optional<Command>& command) {
+    if (!command) return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9065", "R9066"};
+    switch (*command) {
+        case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
+        case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9066"};
+        case Command::Compact: return {"R9075", "R9063", "R9066"};
+        case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
+    }
+    return {};
+}
+
+void printHelp(std::FILE* to, TextSource& texts, const std::optional<Command>& command) {
+    for (const char* code : helpCodes(command)) std::fprintf(to, "%s\n", texts.TextTillAndra(code).c_str());
+}
+
+// A path of the command line as a file dialog would answer it: full, so the
+// messages name the file wherever the script ran, and comparable with the
+// database path.
+std::string fullPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+// One run of one command, with the window's stand-ins around the job.
+class Run {
+public:
+    Run(Environment& env, const Options& o)
+        : env_(env),
+          o_(o),
+          status_(env.err, env.terminal),
+          messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
+          dialogs_(fullPath(o.out)),
+          engine_(env.engine),
+          window_(engine_, status_, env.files, messages_, env.programFolder),
+          platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
+          ctx_{window_, platform_, env.texts} {
+        AdminState& state = window_.state();
+        state.DataBas = fullPath(o.db);
+        state.msSökväg = folderOfPath(state.DataBas, kPathSeparator).value_or("");
+        state.Språk = languageOfTexts(env.texts);
+        // Kommandorad stays false: unattended, the exclusive-use test would
+        // only write its report to Logg.txt, while a script's caller reads
+        // standard error, where the window's message boxes go.
+    }
+
+    int exportRegister();
+    int importRegister();
+    int compact();
+    int copy();
+
+private:
+    int login();
+    // The status after a job reported its failure: another program holding
+    // the database, or a file (the database among them) that failed.
+    int failure() const { return engine_.heldElsewhere() ? exitcode::InUse : exitcode::FileError; }
+    // Ends the job as the window would: its last information line is the result.
+    int finish(int status);
+    void complain(const char* code, const std::string& detail = {});
+    std::string text(const char* code) { return env_.texts.TextTillAndra(code); }
+
+    Environment& env_;
+    const Options& o_;
+    StatusLine status_;
+    RunMessageBoxes messages_;
+    ScriptedFileDialogs dialogs_;
+    NoMousePointer pointer_;
+    WatchedEngine engine_;
+    ConsoleWindow window_;
+    Platform platform_;
+    JobContext ctx_;
+};
+
+int Run::finish(int status) {
+    status_.clear();
+    if (!window_.info().empty()) std::fprintf(env_.out, "%s\n", window_.info().c_str());
+    std::fflush(env_.out);
+    return status;
+}
+
+void Run::complain(const char* code, const std::string& detail) {
+    status_.clear();
+    std::fprintf(env_.err, "%s%s%s\n", text(code).c_str(), detail.empty() ? "" : ": ", detail.c_str());
+}
+
+// The login dialog's check without the dialog: Validera decides, and a
+// refusal shows the dialog's refusal message.
+int Run::login() {
+    std::optional<std::string> password;
+    if (o_.passwordStdin)
+        password = readPasswordLine(env_.in);
+    else if (env_.passwordVariable)
+        password = env_.passwordVariable;
+    else if (env_.askPassword)
+        password = env_.askPassword(text("R1051") + " ");
+    if (!password) {
+        complain("R9083");
+        return exitcode::Usage;
+    }
+    AdminState& state = window_.state();
+    const int shown = messages_.shown;
+    if (Validera(SharedDatabase{engine_, state.db, state.DataBas}, messages_, o_.user, *password)) return exitcode::Ok;
+    // Validera has shown why the database would not answer; that is no verdict on the user.
+    if (messages_.shown != shown) return failure();
+    messages_.beep();
+    messages_.show(text("R0137") + "\r\n" + text("R0138"), text("R1885"), MsgIcon::Critical, MsgButtons::Ok);
+    return exitcode::LoginRefused;
+}
+
+int Run::exportRegister() {
+    // Asked before the login, so a script learns it without typing a password.
+    const std::string out = fullPath(o_.out);
+    if (!o_.force && env_.files.exists(out)) {
+        complain("R9084", out);
+        return exitcode::FileError;
+    }
+    if (const int refused = login()) return refused;
+    ExportContext context{window_, platform_, env_.texts};
+    const ExportOutcome outcome = vexla::exportRegister(context, o_.kind);
+    window_.setInfo(exportResultText(o_.kind, outcome, window_.state().lastExportPath, env_.texts));
+    return finish(outcome.n == 0 ? exitcode::FileError : exitcode::Ok);
+}
+
+int Run::importRegister() {
+    const RegisterKind& reg = *registerByKind(o_.kind);
+    const std::string in = fullPath(o_.in);
+    if (const int refused = login()) return refused;
+    AdminState& state = window_.state();
+
+    // What the mapping dialog would list: the file's fields and the table's.
+    const auto fileFields = registerFileFields(in, messages_, env_.texts);
+    if (!fileFields) return finish(exitcode::FileError);
+    const auto fields = databaseFields(*state.db, reg, state.Språk);
+    if (!fields) {
+        messages_.show(numberAndDescription(fields.error()), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return finish(exitcode::FileError);
+    }
+    std::vector<std::string> captions;
+    ImportDialog dialog{std::string(reg.name), in, o_.deleteFirst, {}, false};
+    for (const DatabaseField& field : *fields) {
+        captions.push_back(field.caption);
+        dialog.lstFältTypes.push_back(field.typeCode);
+    }
+
+    LinkTable links;
+    if (o_.map == "auto") {
+        links = autoLinks(captions, *fileFields);
+    } else {
+        const std::string mapFile = fullPath(o_.map);
+        const auto lines = readMappingLines(mapFile);
+        if (!lines) {
+            messages_.show(lines.error().description + ": " + mapFile, kProgramTitle, MsgIcon::Critical,
+                           MsgButtons::Ok);
+            return finish(exitcode::FileError);
+        }
+        auto mapped = mappedLinks(*lines, captions, *fileFields);
+        if (const auto* line = std::get_if<std::string>(&mapped)) {
+            complain("R9085", *line);
+            return exitcode::Usage;
+        }
+        links = std::move(std::get<LinkTable>(mapped));
+    }
+
+    const auto before = state.db->TableRecordCount(reg.table);
+    const int critical = messages_.critical;
+    ImportServices services{*state.db, messages_, env_.texts, state.Språk,
+                            [] { return std::chrono::steady_clock::now(); }, nullptr};
+    importOnOk(links, dialog, services, window_);
+    if (links.empty()) return finish(exitcode::FileError);  // the file fits none of the register's fields
+    // Only a stop is critical; a duplicate key warns and the import goes on.
+    if (messages_.critical == critical) return finish(exitcode::Ok);
+    const auto after = state.db->TableRecordCount(reg.table);
+    const bool deleted = o_.deleteFirst && !dialog.chkTaBort;
+    const bool inserted = !before || !after || *after != *before;  // uncounted is taken as changed
+    return finish(deleted || inserted ? exitcode::Partial : exitcode::FileError);
+}
+
+int Run::compact() { return finish(cmdKomprimera_Click(ctx_) ? exitcode::Ok : failure()); }
+
+int Run::copy() {
+    std::optional<CopyInterval> interval;
+    if (o_.from) {
+        // The interval dialog's own check of its OK button.
+        if (!(*o_.to > *o_.from)) {
+            messages_.beep();
+            messages_.show(text("R1795") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+            return exitcode::Usage;
+        }
+        interval = CopyInterval{*o_.from, *o_.to};
+    }
+    if (!TestaExklusiv(ctx_, "")) return finish(failure());
+    const std::string& database = window_.state().DataBas;
+    const std::string chosen = fullPath(o_.out);
+    const std::string name = withDatabaseExtension(ctx_, chosen);
+    if (chosen == database || name == database) {
+        messages_.beep();
+        messages_.show(text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        return finish(exitcode::FileError);
+    }
+    const int shown = messages_.shown;
+    switch (copyDatabaseTo(ctx_, name, interval)) {
+        // The window goes on after a failed deletion of bookings; a script
+        // must learn that its copy holds more than it asked for.
+        case CopyEnd::Copied: return finish(messages_.shown == shown ? exitcode::Ok : failure());
+        case CopyEnd::NotCompacted: return finish(failure());
+        case CopyEnd::FolderMissing:
+            // The window would ask for another file here, under its waiting text.
+            window_.setInfo("");
+            break;
+        case CopyEnd::Failed: break;
+    }
+    return finish(exitcode::FileError);
+}
+
+}  // namespace
+
+int runTransfer(const std::vector<std::string>& args, Environment& env) {
+    const auto parsed = parseArguments(args);
+    if (const auto* wrong = std::get_if<UsageError>(&parsed)) {
+        std::fprintf(env.err, "%s: %s\n%s\n", env.texts.TextTillAndra(wrong->code).c_str(), wrong->detail.c_str(),
+                     env.texts.TextTillAndra("R9065").c_str());
+        return exitcode::Usage;
+    }
+    const Options& o = std::get<Options>(parsed);
+    if (o.help) {
+        printHelp(env.out, env.texts, o.command);
+        return exitcode::Ok;
+    }
+    if (!o.command) {
+        printHelp(env.err, env.texts, std::nullopt);
+        return exitcode::Usage;
+    }
+    Run run(env, o);
+    switch (*o.command) {
+        case Command::Export: return run.exportRegister();
+        case Command::Import: return run.importRegister();
+        case Command::Compact: return run.compact();
+        case Command::Copy: return run.copy();
+    }
+    return exitcode::Usage;
+}
+
+}  // namespace vexla::transfer

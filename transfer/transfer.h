@@ -1,0 +1,61 @@
+// vexla-transfer: the register export and import, the compaction and the
+// copy of the database, run from a script with the window's own jobs. This
+// is the whole program but for main(), which hands in the real platform.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/platform/clock.h"
+#include "common/platform/file_system.h"
+#include "common/platform/locale_info.h"
+#include "common/platform/message_boxes.h"
+#include "common/platform/text_source.h"
+#include "db/engine.h"
+
+namespace vexla::transfer {
+
+// The exit statuses, for scripts to tell the outcomes apart.
+namespace exitcode {
+constexpr int Ok = 0;
+constexpr int Usage = 1;         // the command line is wrong (or names an interval that is none)
+constexpr int LoginRefused = 2;  // the user is no administrator, or the password is wrong
+constexpr int InUse = 3;         // another program holds the database
+constexpr int FileError = 4;     // a file is missing, unreadable, unwritable, no register file or database; disk full
+constexpr int Partial = 5;       // the import stopped on an error after some lines (or the delete) were committed
+}  // namespace exitcode
+
+// What a run works with besides its arguments.
+struct Environment {
+    TextSource& texts;       // the installed Lang.ini
+    db::DBEngine& engine;
+    MessageBoxes& console;   // where the jobs' message boxes are written (standard error)
+    Clock& clock;
+    LocaleInfo& locale;      // how dates and numbers are written, as in the window
+    FileSystem& files;
+    std::string programFolder;  // where Logg.txt is
+    std::FILE* in = stdin;
+    std::FILE* out = stdout;    // the result line (the window's information line)
+    std::FILE* err = stderr;    // complaints, help for a wrong command line, the status line
+    bool terminal = false;      // `err` is a terminal: show the running status line
+    std::optional<std::string> passwordVariable;  // VEXLA_PASSWORD, when set
+    // Asks for the password on the terminal without echo; nothing without a terminal.
+    std::function<std::optional<std::string>(const std::string& prompt)> askPassword;
+};
+
+// Runs the command line `args` (without the program's name) and answers
+// the exit status (exitcode::).
+//
+// export and import first log in as the window's login dialog does: --user
+// and a password from standard input (--password-stdin), VEXLA_PASSWORD or
+// the terminal, checked by Validera; only an administrator (group 1) gets
+// on. compact and copy ask for no login, as their window buttons do not.
+// Each job then runs as its button runs it, with the files of the command
+// line standing for the file dialogs' answers. Its message boxes go to the
+// console; its final information line is printed on `out`.
+int runTransfer(const std::vector<std::string>& args, Environment& env);
+
+}  // namespace vexla::transfer
