@@ -1,0 +1,211 @@
+#include "tests/reliability/reliability_support.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/errors.h"
+#include "db/sqlite_engine.h"
+#include "db/tools/sample_generator.h"
+#include "registers/field_catalogue.h"
+#include "registers/register_file_reader.h"
+#include "registers/register_kind.h"
+#include "tests/support/fake_admin_window.h"
+
+namespace vexla::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Trials on tmpfs when the system has one and the caller did not choose a
+// temporary folder of their own (TempFolder follows TMPDIR).
+[[maybe_unused]] const bool scratchOnTmpfs = [] {
+    struct stat st = {};
+    if (std::getenv("TMPDIR") || ::stat("/dev/shm", &st) != 0 || !S_ISDIR(st.st_mode) ||
+        ::access("/dev/shm", W_OK) != 0)
+        return false;
+    return ::setenv("TMPDIR", "/dev/shm", 0) == 0;
+}();
+
+}  // namespace
+
+const std::string& demoDatabase(bool clean) {
+    static TempFolder* const folder = new TempFolder();  // outlives every trial; removed at exit below
+    static const pid_t maker = [] {
+        // Only the process that made the files removes them, not a forked trial.
+        std::atexit([] {
+            if (::getpid() == maker) delete folder;
+        });
+        return ::getpid();
+    }();
+    auto make = [](bool tidy) {
+        const std::string p = folder->file(tidy ? "clean.db" : "demo.db");
+        sample::Options options;
+        options.customers = 30;
+        options.resources = 6;
+        options.bookings = 400;
+        options.clean = tidy;
+        if (!sample::makeSampleDatabase(p, options)) throw std::runtime_error("cannot make the demo database");
+        return p;
+    };
+    if (clean) {
+        static const std::string path = make(true);
+        return path;
+    }
+    static const std::string path = make(false);
+    return path;
+}
+
+void freshCopy(const std::string& path) {
+    std::error_code ec;
+    for (const char* suffix : {"-journal", "-wal", "-shm", ".lock"}) fs::remove(path + suffix, ec);
+    fs::copy_file(demoDatabase(), path, fs::copy_options::overwrite_existing);
+}
+
+Rows tableRows(const std::string& path, const std::string& table) {
+    Rows rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return rows;
+    }
+    sqlite3_stmt* st = nullptr;
+    const std::string sql = "SELECT * FROM \"" + table + "\" ORDER BY ID";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        const int columns = sqlite3_column_count(st);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::string row;
+            for (int i = 0; i < columns; ++i) {
+                if (i) row += '|';
+                const auto* text = sqlite3_column_text(st, i);
+                row += text ? reinterpret_cast<const char*>(text) : "NULL";
+            }
+            rows.emplace_hint(rows.end(), sqlite3_column_int64(st, 0), std::move(row));
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+std::string rowsDiff(const Rows& now, const Rows& expected) {
+    if (now == expected) return {};
+    std::string text = std::to_string(now.size()) + " rows where " + std::to_string(expected.size()) + " were expected";
+    auto a = now.begin();
+    auto b = expected.begin();
+    while (a != now.end() && b != expected.end() && *a == *b) ++a, ++b;
+    if (a != now.end() && (b == expected.end() || a->first < b->first))
+        text += "; ID " + std::to_string(a->first) + " is there: " + a->second;
+    else if (b != expected.end() && (a == now.end() || b->first < a->first))
+        text += "; ID " + std::to_string(b->first) + " is missing: " + b->second;
+    else if (a != now.end())
+        text += "; ID " + std::to_string(a->first) + " holds " + a->second + " instead of " + b->second;
+    return text;
+}
+
+Rows placeholders(const Rows& rows) {
+    Rows kept;
+    for (const auto& [id, row] : rows)
+        if (id <= -1) kept[id] = row;
+    return kept;
+}
+
+std::string openAndCheck(const std::string& path) {
+    db::SqliteEngine engine;
+    auto opened = engine.OpenDatabase(path, true);
+    if (!opened) return "open: " + std::to_string(opened.error().number) + " " + opened.error().description;
+    Status checked = (*opened)->CheckIntegrity();
+    (void)(*opened)->Close();
+    if (!checked) return "integrity: " + checked.error().description;
+    return {};
+}
+
+RegisterFile customerFile(long long firstId, int lines) {
+    RegisterFile file;
+    std::string header;
+    for (const char* column : {"ID", "Namn", "Adress", "Rabatt", "Anteckningar"})
+        header += (header.empty() ? "" : ";") + KolumnTillRubrik(column, "se");
+    file.bytes = header + "\r\n";
+    for (long long id = firstId; id < firstId + lines; ++id) {
+        const std::string n = std::to_string(id);
+        file.bytes += n + ";Kund " + n + ";Gatan " + n + ";" + std::to_string(id % 10) + ",5;rad 1\x1Brad " + n + "\r\n";
+        file.ids.push_back(id);
+    }
+    return file;
+}
+
+ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst,
+                    std::function<SteadyTime()> now) {
+    ImportRun run;
+    const RegisterKind* reg = registerByName(registerName);
+    if (!reg) throw std::invalid_argument("register " + registerName);
+    ImportDialog dialog{registerName, filePath, deleteFirst, {}, false};
+
+    // The field list as the mapping dialog fills it.
+    std::vector<std::string> captions;
+    if (auto rs = db.OpenRecordset("SELECT * FROM " + std::string(reg->table))) {
+        for (int i = 0; i < (*rs)->FieldCount(); ++i) {
+            captions.push_back(KolumnTillRubrik((*rs)->name(i), "se"));
+            dialog.lstFältTypes.push_back(typeCodeOfField((*rs)->type(i)));
+        }
+        (*rs)->Close();
+    }
+    LinkTable links;
+    if (auto reader = RegisterFileReader::open(filePath)) {
+        std::string header;
+        if (auto got = (*reader)->readLine(header); got && *got) {
+            const auto fields = headerFieldsForLinking(header);
+            for (std::size_t f = 0; f < fields.size(); ++f)
+                for (std::size_t c = 0; c < captions.size(); ++c)
+                    if (!fields[f].empty() && captions[c] == fields[f]) {
+                        links.push_back({captions[c], std::to_string(c), fields[f], std::to_string(f)});
+                        break;
+                    }
+        }
+    }
+
+    FakeMessageBoxes messages;
+    CodeTexts texts;
+    FakeAdminWindow window;
+    ImportServices services{db, messages, texts, "se", std::chrono::steady_clock::now, {}};
+    if (now) services.now = std::move(now);
+    run.closes = importOnOk(links, dialog, services, window);
+    run.info = window.info();
+    // importOnOk shows the count only; the import's own answer is in the line.
+    run.count = static_cast<std::int32_t>(std::atol(run.info.c_str()));
+    run.boxes = messages.shown;
+    run.beeps = messages.beeps;
+    return run;
+}
+
+std::function<SteadyTime()> steppingClock(std::chrono::milliseconds step) {
+    auto t = std::make_shared<SteadyTime>();
+    return [t, step] { return *t += step; };
+}
+
+std::optional<int> importPrefix(const Rows& now, const Rows& before, const Rows& kept,
+                                const std::vector<long long>& fileIds, const Rows& complete) {
+    if (now == before) return -1;
+    if (now.size() < kept.size() || now.size() - kept.size() > fileIds.size()) return std::nullopt;
+    const std::size_t k = now.size() - kept.size();
+    Rows expected = kept;
+    for (std::size_t i = 0; i < k; ++i) {
+        auto row = complete.find(fileIds[i]);
+        if (row == complete.end()) return std::nullopt;
+        expected[fileIds[i]] = row->second;
+    }
+    if (now != expected) return std::nullopt;
+    return static_cast<int>(k);
+}
+
+std::string engineErrorHead(int sqliteCode) {
+    const Error e = (sqliteCode & 0xFF) == SQLITE_FULL ? db::notEnoughSpace() : db::diskError();
+    return std::to_string(e.number) + "\r\n" + e.description;
+}
+
+}  // namespace vexla::testing

@@ -1,0 +1,84 @@
+// What the fault, crash and concurrency tests share: a demo database made
+// once and copied for every trial, register files with known lines, the
+// import run the way the mapping dialog's OK button runs it, and the checks
+// of what a database holds afterwards.
+//
+// Trials run in a scratch folder on tmpfs (/dev/shm) when there is one: a
+// killed process or an injected failure decides what the files hold, not
+// the speed of the disk's flushes, and a thousand trials stay within
+// seconds.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/engine.h"
+#include "registers/import.h"
+#include "tests/support/fake_platform.h"
+
+namespace vexla::testing {
+
+// The demo database (30 customers, 6 resources, 400 bookings, the demo
+// logins), made once per process; copy it, never open it in place. The
+// clean one holds only what a register file carries back unchanged.
+const std::string& demoDatabase(bool clean = false);
+// Copies the demo database to path, replacing what is there, and removes
+// the journal and lock files of an earlier trial beside it.
+void freshCopy(const std::string& path);
+
+// The rows of a table by ID, each row's values joined by "|" (NULL for
+// null), read with plain SQLite as another program would.
+using Rows = std::map<long long, std::string>;
+Rows tableRows(const std::string& path, const std::string& table);
+// "" when the two are equal, else the counts and the first ID that differs
+// (a short text for a failure message, not thousands of rows).
+std::string rowsDiff(const Rows& now, const Rows& expected);
+// The rows whose ID is -1 or lower: the customers a "delete first" spares.
+Rows placeholders(const Rows& rows);
+
+// Opens the file with the engine (exclusively, so a journal left by a
+// failure or a kill is rolled back) and runs the full integrity check; an
+// empty text when both pass, else what failed.
+std::string openAndCheck(const std::string& path);
+
+// A customer register file in Swedish captions, fields ID, Namn, Adress,
+// Rabatt and Anteckningar (a memo with a line break), one line per ID from
+// firstId on.
+struct RegisterFile {
+    std::string bytes;
+    std::vector<long long> ids;  // in the file's order
+};
+RegisterFile customerFile(long long firstId, int lines);
+
+// The import of a register file through importOnOk, with every header field
+// linked to the database field of the same caption, as the automatic
+// linking does. `now` steps the import's batch clock (empty: the real one).
+struct ImportRun {
+    std::int32_t count = 0;
+    bool closes = false;  // importOnOk's answer
+    std::string info;     // the information line afterwards
+    std::vector<ShownBox> boxes;
+    int beeps = 0;
+};
+ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst,
+                    std::function<SteadyTime()> now = {});
+// A clock that moves on by `step` at every look, so that an import commits
+// every few lines.
+std::function<SteadyTime()> steppingClock(std::chrono::milliseconds step);
+
+// What an import may leave when it is cut off anywhere: the table as
+// `before`, or `kept` (the rows the delete spares, or all of `before`
+// without one) plus the rows of the file's first k lines, each as the
+// complete import stores it. Answers k (-1 for `before` itself), or nothing
+// when the table is neither.
+std::optional<int> importPrefix(const Rows& now, const Rows& before, const Rows& kept,
+                                const std::vector<long long>& fileIds, const Rows& complete);
+
+// Error numbers of the engine for SQLite's codes, as the messages show them.
+std::string engineErrorHead(int sqliteCode);
+
+}  // namespace vexla::testing
