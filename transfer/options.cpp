@@ -10,15 +10,15 @@ namespace vexla::transfer {
 
 namespace {
 
-struct CommandSpec {
+struct CommandSyntax {
     std::string_view word;
     Command command;
     std::vector<std::string_view> options;   // the options it takes
     std::vector<std::string_view> required;  // those it cannot run without
 };
 
-const std::array<CommandSpec, 4>& commands() {
-    static const std::array<CommandSpec, 4> specs{{
+const std::array<CommandSyntax, 4>& commands() {
+    static const std::array<CommandSyntax, 4> syntaxes{{
         {"export", Command::Export, {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
          {"--register", "--db", "--out", "--user"}},
         {"import", Command::Import,
@@ -27,7 +27,7 @@ const std::array<CommandSpec, 4>& commands() {
         {"compact", Command::Compact, {"--db"}, {"--db"}},
         {"copy", Command::Copy, {"--db", "--out", "--from", "--to"}, {"--db", "--out"}},
     }};
-    return specs;
+    return syntaxes;
 }
 
 bool isFlag(std::string_view option) {
@@ -99,10 +99,10 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         o.help = true;
         return o;
     }
-    const auto spec = std::find_if(commands().begin(), commands().end(),
-                                   [&](const CommandSpec& c) { return c.word == args[0]; });
-    if (spec == commands().end()) return UsageError{"R9078", args[0]};
-    o.command = spec->command;
+    const auto syntax = std::find_if(commands().begin(), commands().end(),
+                                   [&](const CommandSyntax& c) { return c.word == args[0]; });
+    if (syntax == commands().end()) return UsageError{"R9078", args[0]};
+    o.command = syntax->command;
 
     std::vector<std::string_view> given;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -113,8 +113,8 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         const std::string& arg = args[i];
         const std::size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const auto known = std::find(spec->options.begin(), spec->options.end(), name);
-        if (arg.rfind("--", 0) != 0 || known == spec->options.end() || (isFlag(name) && eq != std::string::npos))
+        const auto known = std::find(syntax->options.begin(), syntax->options.end(), name);
+        if (arg.rfind("--", 0) != 0 || known == syntax->options.end() || (isFlag(name) && eq != std::string::npos))
             return UsageError{"R9079", arg};
         std::string value;
         if (eq != std::string::npos) {
@@ -129,7 +129,7 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
     const auto has = [&](std::string_view option) {
         return std::find(given.begin(), given.end(), option) != given.end();
     };
-    for (std::string_view option : spec->required)
+    for (std::string_view option : syntax->required)
         if (!has(option)) return UsageError{"R9081", std::string(option)};
     if (has("--from") != has("--to")) return UsageError{"R9081", has("--from") ? "--to" : "--from"};
     return o;
