@@ -129,7 +129,11 @@ void appendValueText(std::string& out, const db::RawValue& value, ValueClass cls
                      ValueNotes& notes) {
     using Kind = db::RawValue::Kind;
     switch (value.kind) {
-        case Kind::Null: return;
+        case Kind::Null:
+            // An empty field comes back as 0, False or the zero date in
+            // every column but a text: the record would return changed.
+            if (cls != ValueClass::Text) notes.notReturnable = true;
+            return;
         case Kind::Integer:
             if (cls == ValueClass::Boolean) {
                 out += value.integer != 0 ? "True" : "False";

@@ -45,7 +45,9 @@ struct ValueNotes {
 
 // Appends the Windows-1252 text of `value` (a column of class `cls`) to
 // `out`. A text value holding ";", ESC or a lone CR or LF sets
-// notes.notReturnable: the import would split or change it. A stored value
+// notes.notReturnable: the import would split or change it; so does a null
+// outside a text column, which the import reads back as 0, False or the
+// zero date. A stored value
 // that does not suit its column (text in a number column, a date the
 // engine cannot read) is written as stored, never dropped.
 void appendValueText(std::string& out, const db::RawValue& value, ValueClass cls, const ValueTextFormat& format,

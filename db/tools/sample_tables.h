@@ -33,7 +33,7 @@ void formatStored(const DateTime& t, char* out);
 // One INSERT of a table, bound column by column in declaration order.
 class Insert {
 public:
-    Insert(sqlite3* db, const std::string& table, const std::vector<Column>& columns) : db_(db), count_(columns.size()) {
+    Insert(sqlite3* db, const std::string& table, const std::vector<Column>& columns) : count_(columns.size()) {
         std::string sql = "INSERT INTO \"" + table + "\" (";
         std::string marks;
         for (size_t i = 0; i < columns.size(); ++i) {
@@ -75,7 +75,6 @@ private:
         if (rc_ == SQLITE_OK && rc != SQLITE_OK) rc_ = rc;
         return *this;
     }
-    sqlite3* db_;
     sqlite3_stmt* st_ = nullptr;
     size_t count_;
     int at_ = 0;

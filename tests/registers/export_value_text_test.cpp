@@ -25,7 +25,10 @@ db::RawValue real(double d) { return {Kind::Real, 0, d, {}}; }
 
 const ValueCase kCases[] = {
     {"NullText", dao::Text, {}, ""},
-    {"NullNumber", dao::Long, {}, ""},
+    {"NullNumber", dao::Long, {}, "", 0, true},
+    {"NullDateComesBackAsZeroDate", dao::Date, {}, "", 0, true},
+    {"NullBooleanComesBackFalse", dao::Boolean, {}, "", 0, true},
+    {"NullMemo", dao::Memo, {}, ""},
     {"MemoCrLfIsEsc", dao::Memo, text("rad 1\r\nrad 2\r\n"), "rad 1\x1brad 2\x1b"},
     {"LoneCrAndLfStay", dao::Memo, text("a\rb\nc"), "a\rb\nc", 0, true},
     {"SemicolonStays", dao::Text, text("x;y"), "x;y", 0, true},
