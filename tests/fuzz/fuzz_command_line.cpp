@@ -47,6 +47,8 @@ bool optionWord(const std::string& arg) {
 
 void checkAnyLine(const std::string& L, char separator) {
     const CommandLine c = parseCommandLine(L, separator);
+    if (!c.DataBas.empty()) vexla::fuzz::Stages::hit("any line, path found");
+    if (c.namesJob) vexla::fuzz::Stages::hit("any line, job named");
     const std::string what = "L='" + printable(L) + "'";
     VEXLA_FUZZ_CHECK(c.Kommandorad == (c.hasDatabaseOption || c.hasJobOption), what);
     if (c.hasDatabaseOption || c.hasJobOption) VEXLA_FUZZ_CHECK(L.find('/') != std::string::npos, what);
@@ -90,6 +92,7 @@ std::vector<std::string> splitLines(std::string_view text) {
 void checkRoundTrip(const std::string& path, const std::string& job) {
     if (path.find('"') != std::string::npos || job.find('"') != std::string::npos) return;
     if (optionWord(path) || optionWord(job)) return;
+    vexla::fuzz::Stages::hit(path.find('/') != std::string::npos ? "round trip, path with folder" : "round trip, bare name");
     const std::string expectedPath = path.find('/') != std::string::npos ? leftTrimBlanks(path) : std::string();
     const std::vector<std::vector<std::string>> orders = {
         {"/d", path, "/a", job}, {"/a", job, "/d", path}, {"/D", path, "/A", job}, {"/d", path}, {"/a", job}};

@@ -299,6 +299,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Scratch::write(input, std::string_view(reinterpret_cast<const char*>(data), size));
 
     const Choice choice = choose(input);
+    vexla::fuzz::Stages::hit(choice.reg->name.data());
     const RegisterKind& reg = *choice.reg;
     Run run;
     auto opened = run.window.engine_.OpenDatabase(dbPath, true);
@@ -329,9 +330,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                   std::to_string(after - before) + "; " + shownBoxes(run.fakes.messages));
     }
     if (cutShort) {
+        vexla::fuzz::Stages::hit("import cut short");
         db.Close();
         return 0;
     }
+    vexla::fuzz::Stages::hit(n > 0 ? "import inserted records" : "import inserted nothing");
 
     // Kund's export leaves out ID -1 and lower, which the input may have added.
     const long exportable = registerCount(db, reg);
@@ -343,11 +346,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VEXLA_FUZZ_CHECK(exported.n == (exportable == 0 ? -1 : exportable), "export answered " + std::to_string(exported.n));
     if (exported.counts.replaced != 0 || exported.counts.notReturnable != 0 || exported.counts.emptyCaption ||
         nullsInUniqueText(db, reg)) {
+        vexla::fuzz::Stages::hit("export not faithful");
         db.Close();
         return 0;
     }
 
     // Everything comes back: export, import with "delete first", export is the identity.
+    vexla::fuzz::Stages::hit("round trip");
     const auto textsBefore = texts(db, reg);
     Choice again{&reg, choice.language, {}};
     {

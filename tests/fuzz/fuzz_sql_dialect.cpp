@@ -265,8 +265,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     auto parsed = parseStatement(input);
     if (!parsed) return 0;
+    vexla::fuzz::Stages::hit("parsed");
     auto t = translate(*parsed, *f.schema, f.pictures);
     if (!t) return 0;
+    vexla::fuzz::Stages::hit(parsed->kind == ParsedStatement::Kind::Insert   ? "translated INSERT"
+                             : parsed->kind == ParsedStatement::Kind::Delete ? "translated DELETE"
+                                                                             : "translated SELECT");
+    if (!t->literals.empty()) vexla::fuzz::Stages::hit("translated with literals");
     checkTranslation(input, *parsed, *t);
 
     const std::string other = otherLiterals(input);
@@ -274,6 +279,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VEXLA_FUZZ_CHECK(parsed2.ok(), "other literals of the same kinds made the statement unreadable: " +
                                        printable(other, 2000));
     if (auto t2 = translate(*parsed2, *f.schema, f.pictures)) {
+        vexla::fuzz::Stages::hit("other literals translated too");
         VEXLA_FUZZ_CHECK(t2->sql == t->sql && t2->literals.size() == t->literals.size(),
                          "other literals gave other SQLite text:\n" + printable(t->sql, 2000) + "\n" +
                              printable(t2->sql, 2000));

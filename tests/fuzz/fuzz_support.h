@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -96,6 +97,25 @@ private:
         std::filesystem::remove_all(path_, ec);
     }
     std::string path_;
+};
+
+// How many inputs reached each stage of a target's checks, printed at exit
+// when VEXLA_FUZZ_STATS is set: a check that no input reaches finds nothing.
+class Stages {
+public:
+    static void hit(const char* stage) { ++get().counts_[stage]; }
+
+private:
+    static Stages& get() {
+        static Stages s;
+        return s;
+    }
+    Stages() {
+        if (std::getenv("VEXLA_FUZZ_STATS")) std::atexit([] {
+                for (const auto& [stage, n] : get().counts_) std::fprintf(stderr, "stage %-28s %ld\n", stage.c_str(), n);
+            });
+    }
+    std::map<std::string, long> counts_;
 };
 
 // Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates,

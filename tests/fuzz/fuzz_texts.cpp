@@ -120,6 +120,7 @@ void checkValue(const std::string& file, const std::string& path, const std::str
                              "', not the start of '" + printable(largest) + "'");
         VEXLA_FUZZ_CHECK(readIniString(path, section, key, size) == *v, "readIniString differs from readIniValue");
     }
+    vexla::fuzz::Stages::hit(largest.empty() ? "no value" : largest.size() > 254 ? "value over 254 bytes" : "value found");
     if (!largest.empty())
         VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos,
                          "value '" + printable(largest) + "' is not in the file");
@@ -199,6 +200,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TextControlKind kinds[] = {TextControlKind::Caption, TextControlKind::Input, TextControlKind::Tabs};
     for (TextControlKind kind : kinds) {
         for (bool tooltipForInput : {true, false}) {
+            if (kind == TextControlKind::Caption && tooltipForInput) {
+                const TextTag codes = parseTextTag(tag);
+                if (!codes.second.empty()) vexla::fuzz::Stages::hit("tag with second code");
+                if (!codes.toolTip.empty()) vexla::fuzz::Stages::hit("tag with tooltip code");
+            }
             RecordingControl control(kind, tag);
             const bool answered = texts.TextTillControl(control, tag, tooltipForInput);
             VEXLA_FUZZ_CHECK(answered == !tag.empty(), "TextTillControl answered " + std::to_string(answered));
