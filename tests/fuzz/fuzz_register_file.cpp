@@ -11,8 +11,11 @@
 // line; a lone LF too when the first line ends with one; a UTF-8 mark makes
 // the file UTF-8, otherwise each byte is a Windows-1252 character), each
 // line numbered in turn; a Windows-1252 file gives valid UTF-8; a line has
-// one field more than it has ";", and the header's fields for linking are
-// those fields without trailing blanks.
+// one field more than it has ";"; read by a spreadsheet's rules, a line
+// without quotes splits the same, and fields a spreadsheet quoted (";" and
+// quotes inside) come back as they were; the header's fields for linking
+// are its fields (by those rules when it starts with a quote) without
+// trailing blanks.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -93,6 +96,42 @@ __attribute__((no_sanitize("coverage"))) std::vector<std::string> plainReading(s
     return lines;
 }
 
+std::vector<std::string> splitAtSemicolons(std::string_view line) {
+    std::vector<std::string> out;
+    for (;;) {
+        const std::size_t semi = line.find(';');
+        out.emplace_back(line.substr(0, semi));
+        if (semi == std::string_view::npos) return out;
+        line.remove_prefix(semi + 1);
+    }
+}
+
+// The spreadsheet's way of reading a line: a line without quotes splits as
+// a plain one; and any fields, each put in quotes with its quotes doubled
+// (as a spreadsheet saves them), come back as they were, ";" and all.
+void checkQuotedSplit(const std::string& line, const std::vector<std::string>& plain) {
+    std::vector<std::string> fields;
+    if (line.find('"') == std::string::npos) {
+        splitQuotedLine(line, fields);
+        VEXLA_FUZZ_CHECK(fields == plain, "a line without quotes split otherwise: " + printable(line));
+    }
+    // The line's own pieces, at every third piece joined with the next so that some hold ";".
+    std::vector<std::string> original;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (i % 3 == 2 && !original.empty()) original.back() += ";" + plain[i];
+        else original.push_back(plain[i]);
+    }
+    std::string quoted;
+    for (std::size_t i = 0; i < original.size(); ++i) {
+        if (i) quoted += ';';
+        quoted += '"';
+        for (char c : original[i]) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        quoted += '"';
+    }
+    splitQuotedLine(quoted, fields);
+    VEXLA_FUZZ_CHECK(fields == original, "quoted fields did not come back: " + printable(quoted));
+}
+
 void checkFile(const std::string& file, const char* how) {
     const std::string path = vexla::fuzz::Scratch::get().file("register.skv");
     vexla::fuzz::Scratch::write(path, file);
@@ -127,23 +166,29 @@ void checkFile(const std::string& file, const char* how) {
 
     for (const std::string& l : expected) {
         if (file.substr(0, 3) != kBom) VEXLA_FUZZ_CHECK(vexla::fuzz::validUtf8(l), "line is not UTF-8");
-        std::size_t semis = 0;
-        for (char c : l) semis += c == ';';
-        VEXLA_FUZZ_CHECK(fieldCount(l) == semis + 1, "fieldCount");
+        const std::vector<std::string> plain = splitAtSemicolons(l);
+        VEXLA_FUZZ_CHECK(fieldCount(l) == plain.size(), "fieldCount");
+        checkQuotedSplit(l, plain);
     }
     if (!expected.empty()) {
         const std::string& header = expected[0];
         const std::vector<std::string> fields = headerFieldsForLinking(header);
-        VEXLA_FUZZ_CHECK(fields.size() == fieldCount(header), "header fields");
-        std::size_t start = 0;
-        for (const std::string& f : fields) {
-            const std::size_t semi = header.find(';', start);
-            std::string raw = header.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-            VEXLA_FUZZ_CHECK(raw.compare(0, f.size(), f) == 0, "a header field is not the start of its text");
-            VEXLA_FUZZ_CHECK(raw.find_first_not_of(" \t", f.size()) == std::string::npos,
-                             "more than blanks dropped from '" + printable(raw) + "'");
+        std::vector<std::string> raw;
+        if (spreadsheetQuoted(header)) {
+            vexla::fuzz::Stages::hit("spreadsheet-quoted header");
+            VEXLA_FUZZ_CHECK(!header.empty() && header[0] == '"', "a header taken as quoted without a quote");
+            splitQuotedLine(header, raw);
+        } else {
+            VEXLA_FUZZ_CHECK(header.empty() || header[0] != '"', "a header starting with a quote not taken as quoted");
+            raw = splitAtSemicolons(header);
+        }
+        VEXLA_FUZZ_CHECK(fields.size() == raw.size(), "header fields");
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const std::string& f = fields[i];
+            VEXLA_FUZZ_CHECK(raw[i].compare(0, f.size(), f) == 0, "a header field is not the start of its text");
+            VEXLA_FUZZ_CHECK(raw[i].find_first_not_of(" \t", f.size()) == std::string::npos,
+                             "more than blanks dropped from '" + printable(raw[i]) + "'");
             VEXLA_FUZZ_CHECK(f.empty() || (f.back() != ' ' && f.back() != '\t'), "trailing blank kept");
-            start = semi == std::string::npos ? header.size() : semi + 1;
         }
     }
 }

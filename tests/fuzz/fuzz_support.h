@@ -107,8 +107,9 @@ public:
 
 private:
     static Stages& get() {
-        static Stages s;
-        return s;
+        // Never destroyed: the report at exit runs after static destructors.
+        static Stages* s = new Stages;
+        return *s;
     }
     Stages() {
         if (std::getenv("VEXLA_FUZZ_STATS")) std::atexit([] {
