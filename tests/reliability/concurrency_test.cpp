@@ -44,14 +44,6 @@ std::uint64_t concurrencySeed() {
     return s && *s ? std::strtoull(s, nullptr, 10) : 4122026;
 }
 
-void sleepFor(Clock::duration d) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    if (ns <= 0) return;
-    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    while (::nanosleep(&ts, &ts) != 0) {
-    }
-}
-
 enum class Other { ShellExclusive, ShellInsert, HoldDb, SecondAdmin };
 
 const char* otherName(Other o) {

@@ -89,14 +89,6 @@ ImportChild startImport(const std::string& db, const std::string& skv, bool dele
     return {pid, began ? Clock::now() : Clock::time_point{}, ready[0]};
 }
 
-void sleepFor(Clock::duration d) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    if (ns <= 0) return;
-    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    while (::nanosleep(&ts, &ts) != 0) {
-    }
-}
-
 class ImportCrash : public ::testing::TestWithParam<bool> {};
 
 // Half of the kills with "delete first", half without, as two tests that

@@ -1,5 +1,7 @@
 #include "tests/reliability/reliability_support.h"
 
+#include <time.h>
+
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -206,6 +208,14 @@ std::optional<int> importPrefix(const Rows& now, const Rows& before, const Rows&
 std::string engineErrorHead(int sqliteCode) {
     const Error e = (sqliteCode & 0xFF) == SQLITE_FULL ? db::notEnoughSpace() : db::diskError();
     return std::to_string(e.number) + "\r\n" + e.description;
+}
+
+void sleepFor(std::chrono::steady_clock::duration d) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+    if (ns <= 0) return;
+    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    while (::nanosleep(&ts, &ts) != 0) {
+    }
 }
 
 }  // namespace vexla::testing

@@ -9,6 +9,8 @@
 // seconds.
 #pragma once
 
+#include <chrono>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -80,5 +82,9 @@ std::optional<int> importPrefix(const Rows& now, const Rows& before, const Rows&
 
 // Error numbers of the engine for SQLite's codes, as the messages show them.
 std::string engineErrorHead(int sqliteCode);
+
+// Sleeps for d (nothing for a zero or negative d), finishing the sleep a
+// signal cut short.
+void sleepFor(std::chrono::steady_clock::duration d);
 
 }  // namespace vexla::testing
