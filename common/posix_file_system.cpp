@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -113,29 +114,75 @@ Result<std::unique_ptr<OutputFile>> PosixFileSystem::openWrite(const std::string
     return openWith(path, O_TRUNC);
 }
 
-Status PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return fileError(errno, from);
-    auto out = openWrite(to);
-    if (!out) {
-        ::close(in);
-        return out.error();
-    }
-    std::vector<char> buf(1 << 20);
-    Status status;
+namespace {
+
+// What the copying child reports back when it fails: which side, and errno.
+struct CopyFailure {
+    int side = 0;  // 0 reading the source, 1 writing the copy
+    int err = 0;
+};
+
+// The child's work: only system calls, nothing that allocates (the parent may
+// have other threads, and the child has only a copy of this one).
+[[noreturn]] void copyInChild(const char* from, const char* to, char* buf, std::size_t size, int report) {
+    const auto fail = [&](int side) {
+        const CopyFailure f{side, errno};
+        (void)!::write(report, &f, sizeof f);
+        ::_exit(1);
+    };
+    const int in = ::open(from, O_RDONLY | O_CLOEXEC);
+    if (in < 0) fail(0);
+    const int out = ::open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) fail(1);
     for (;;) {
-        const ssize_t n = ::read(in, buf.data(), buf.size());
+        const ssize_t n = ::read(in, buf, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            status = fileError(errno, from);
-            break;
-        }
+        if (n < 0) fail(0);
         if (n == 0) break;
-        if (status = (*out)->write({buf.data(), static_cast<size_t>(n)}); !status) break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) fail(1);
+            done += w;
+        }
     }
-    ::close(in);
-    Status closed = (*out)->close();
-    return status ? closed : status;
+    if (::close(out) != 0) fail(1);
+    ::_exit(0);
+}
+
+}  // namespace
+
+// The bytes are copied by a child process. A process loses every POSIX record
+// lock it holds on a file as soon as it closes any descriptor of that file;
+// the database engine's lock on a database that is being copied while its
+// connection holds it must survive the copy, and a child's descriptors are
+// its own.
+Status PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
+    std::vector<char> buf(1 << 20);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return fileError(errno, to);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int err = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return fileError(err, to);
+    }
+    if (pid == 0) {
+        ::close(report[0]);
+        copyInChild(from.c_str(), to.c_str(), buf.data(), buf.size(), report[1]);
+    }
+    ::close(report[1]);
+    CopyFailure failure;
+    ssize_t got;
+    do got = ::read(report[0], &failure, sizeof failure);
+    while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    if (got == static_cast<ssize_t>(sizeof failure)) return fileError(failure.err, failure.side == 0 ? from : to);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fileError(EIO, to);
+    return {};
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {

@@ -32,8 +32,11 @@ Result<RowCounts> countRows(db::DBEngine& engine, const std::string& path) {
 }
 
 // Whether the compacted file is whole: a full integrity check and, for every
-// table of the work copy, the same number of rows.
-Status verify(db::DBEngine& engine, const std::string& path, const RowCounts& expected) {
+// table of the work copy, the same number of rows. A whole file is answered
+// still open for exclusive use, so it stays locked when it takes the
+// database's place.
+Result<std::unique_ptr<db::Database>> verify(db::DBEngine& engine, const std::string& path,
+                                             const RowCounts& expected) {
     auto opened = engine.OpenDatabase(path, true);
     if (!opened) return opened.error();
     db::Database& database = **opened;
@@ -46,16 +49,17 @@ Status verify(db::DBEngine& engine, const std::string& path, const RowCounts& ex
             s = db::corrupt(path + ": " + it->first + " " + std::to_string(*n) + " <> " +
                             std::to_string(it->second));
     }
+    if (s) return std::move(*opened);
     (void)database.Close();
-    return s;
+    return s.error();
 }
 
-// Moves an unverified result out of the database path under a name that
-// says so, never over an earlier one.
-Status setAside(FileSystem& files, const std::string& path, std::string& aside) {
+// Moves an unverified result beside the database under a name that says so,
+// never over an earlier one.
+Status setAside(FileSystem& files, const std::string& result, const std::string& path, std::string& aside) {
     aside = path + ".unverified";
     for (int n = 1; files.exists(aside); ++n) aside = path + ".unverified." + std::to_string(n);
-    return renameDurably(files, path, aside);
+    return renameDurably(files, result, aside);
 }
 
 // A journal beside the database may hold changes the file itself does not.
@@ -93,6 +97,15 @@ Status checkSpace(JobContext& ctx, const std::string& path, const std::string& f
                  "Vexla Admin"};
 }
 
+// The database path never stands empty and never holds a file this job has
+// not locked: the test's connection keeps the database locked while it is
+// copied, the compacted file is written under a name of its own and locked
+// by its check, and one rename puts it in the database's place. A program
+// that opens the database by itself, without our fence (a plain SQLite
+// client), is refused from the test to the end; one that opened the old
+// file and waited for its lock finds it replaced, which SQLite refuses to
+// write to. Until that rename the database is the file it was, so a failure
+// or a kill at any step leaves it whole where it was.
 Status compact(JobContext& ctx) {
     AdminState& state = ctx.main.state();
     FileSystem& files = ctx.platform.files;
@@ -100,24 +113,37 @@ Status compact(JobContext& ctx) {
     const std::string& path = state.DataBas;
     const std::string backup = ctx.inDatabaseFolder(backupName(ctx.platform.clock.now()));
     const std::string work = ctx.inDatabaseFolder(kWorkCopyName);
+    const std::string result = path + kCompactedSuffix;
 
     if (auto s = setJournalsAside(ctx, path); !s) return s;
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
     if (auto s = copyDurably(files, path, backup); !s) return s;
-    if (auto s = renameDurably(files, path, work); !s) return s;
+    if (auto s = copyDurably(files, path, work); !s) return s;
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
 
     auto counts = countRows(engine, work);
     if (!counts) return counts.error();
-    if (auto s = engine.CompactDatabase(work, path, kCompactLocale); !s) return s;
-    if (auto s = verify(engine, path, *counts); !s) {
+    // A result left by a run that was cut off before its rename: the
+    // database was still the whole file then, so the leftover is redundant.
+    if (files.exists(result)) {
+        if (auto s = files.removeFile(result); !s) return s;
+    }
+    if (auto s = engine.CompactDatabase(work, result, kCompactLocale); !s) return s;
+    auto compacted = verify(engine, result, *counts);
+    if (!compacted) {
         std::string aside;
-        if (auto moved = setAside(files, path, aside); !moved) return moved;
-        return Error{s.error().number, s.error().description + "\r\n" + ctx.text("R9050") + ": " + aside,
-                     s.error().source};
+        if (auto moved = setAside(files, result, path, aside); !moved) return moved;
+        const Error& e = compacted.error();
+        return Error{e.number, e.description + "\r\n" + ctx.text("R9050") + ": " + aside, e.source};
+    }
+    if (auto s = renameDurably(files, result, path); !s) {
+        (void)(*compacted)->Close();
+        return s;
     }
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
-    return removeDurably(files, work);
+    Status s = removeDurably(files, work);
+    (void)(*compacted)->Close();
+    return s;
 }
 
 }  // namespace
@@ -125,14 +151,16 @@ Status compact(JobContext& ctx) {
 std::string backupName(const DateTime& day) { return "Vexla" + formatPicture(day, "yyyy-MM-dd") + ".db"; }
 
 bool cmdKomprimera_Click(JobContext& ctx) {
-    auto fence = testExclusiveAndFence(ctx, "");
-    if (!fence) return false;
+    // Held, connection and fence, until the job has ended either way.
+    auto hold = testAndHold(ctx, "");
+    if (!hold) return false;
     AdminState& state = ctx.main.state();
     ctx.main.setInfo(ctx.text("R1749") + "...");
     ctx.platform.pointer.setBusy(true);
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1758") + ": " + state.DataBas + " " + ctx.now());
 
     const Status s = compact(ctx);
+    (void)hold->connection->Close();
     ctx.platform.pointer.setBusy(false);
     if (!s) {
         ctx.platform.messages.show(numberAndDescription(s.error()) + " Rad: 0", kProgramTitle, MsgIcon::None,

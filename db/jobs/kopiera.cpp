@@ -38,11 +38,15 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
     }
 }
 
-// Copies the database while it is fenced, so nobody changes it half way.
+// Copies the database while an exclusive connection holds it, so nobody
+// changes it half way (the bytes are read past the lock, not through it).
 Status copyDatabase(JobContext& ctx, const std::string& target) {
-    auto fence = ctx.main.engine().FenceDatabase(ctx.main.state().DataBas);
-    if (!fence) return fence.error();
-    return copyDurably(ctx.platform.files, ctx.main.state().DataBas, target);
+    const std::string& path = ctx.main.state().DataBas;
+    auto connection = ctx.main.engine().OpenDatabase(path, true);
+    if (!connection) return connection.error();
+    Status s = copyDurably(ctx.platform.files, path, target);
+    (void)(*connection)->Close();
+    return s;
 }
 
 // ISO form: the engine reads it whatever the system's date format, and it

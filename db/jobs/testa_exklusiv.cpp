@@ -46,10 +46,10 @@ void reportFailure(JobContext& ctx, const Error& e) {
         ctx.platform.messages.show(box, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
 }
 
-// Opens and closes; with `fence` also takes the fence while our own
-// connection still holds the file, so no other process can slip in between
-// the close and the job's first step.
-std::optional<db::DatabaseFence> test(JobContext& ctx, const std::string& path, bool fence) {
+// Opens the database exclusively (the program's own connection closed
+// first, so it never makes the test fail); with `hold` also fences it and
+// answers the open connection instead of closing it.
+std::optional<ExclusiveHold> test(JobContext& ctx, const std::string& path, bool hold) {
     AdminState& state = ctx.main.state();
     const std::string target = path.empty() ? state.DataBas : path;
     closeShared(state);
@@ -58,22 +58,26 @@ std::optional<db::DatabaseFence> test(JobContext& ctx, const std::string& path, 
         reportFailure(ctx, opened.error());
         return std::nullopt;
     }
-    state.db = std::move(*opened);
-    Result<db::DatabaseFence> held = db::DatabaseFence();
-    if (fence) held = ctx.main.engine().FenceDatabase(target);
-    closeShared(state);
-    if (!held) {
-        reportFailure(ctx, held.error());
-        return std::nullopt;
+    ExclusiveHold held;
+    held.connection = std::move(*opened);
+    if (hold) {
+        auto fence = ctx.main.engine().FenceDatabase(target);
+        if (!fence) {
+            (void)held.connection->Close();
+            reportFailure(ctx, fence.error());
+            return std::nullopt;
+        }
+        held.fence = std::move(*fence);
+        return held;
     }
-    return std::move(*held);
+    (void)held.connection->Close();
+    held.connection.reset();
+    return held;
 }
 
 }  // namespace
 
-std::optional<db::DatabaseFence> testExclusiveAndFence(JobContext& ctx, const std::string& path) {
-    return test(ctx, path, true);
-}
+std::optional<ExclusiveHold> testAndHold(JobContext& ctx, const std::string& path) { return test(ctx, path, true); }
 
 bool TestaExklusiv(JobContext& ctx, const std::string& path) { return test(ctx, path, false).has_value(); }
 

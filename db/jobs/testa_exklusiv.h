@@ -19,10 +19,18 @@ namespace vexla {
 // own connection is closed first, so it never makes the test fail.
 bool TestaExklusiv(JobContext& ctx, const std::string& path);
 
-// The same test for a job that goes on to replace the database file: on
-// success the path stays fenced against every other process (our lock
-// without a connection) until the answered fence is released, so nobody can
-// open the database between the test and the end of the job.
-std::optional<db::DatabaseFence> testExclusiveAndFence(JobContext& ctx, const std::string& path);
+// The database held by a job that copies or replaces its file: the test's
+// exclusive connection, still open, and our fence. While the connection is
+// open even a program that knows nothing of the fence (a plain SQLite
+// client) cannot open the file; the fence keeps every program that opens
+// through our engine out after the connection is closed.
+struct ExclusiveHold {
+    std::unique_ptr<db::Database> connection;
+    db::DatabaseFence fence;
+};
+
+// The same test for such a job: on success the database is answered held,
+// not closed (the shared connection is empty all the same).
+std::optional<ExclusiveHold> testAndHold(JobContext& ctx, const std::string& path);
 
 }  // namespace vexla
