@@ -44,7 +44,7 @@ std::uint64_t concurrencySeed() {
     return s && *s ? std::strtoull(s, nullptr, 10) : 4122026;
 }
 
-enum class Other { ShellExclusive, ShellInsert, ShellWaiting, HoldDb, SecondAdmin };
+enum class Other { ShellExclusive, ShellInsert, ShellWaiting, HoldDb, SecondAdmin, AdminProgram };
 
 const char* otherName(Other o) {
     switch (o) {
@@ -52,13 +52,28 @@ const char* otherName(Other o) {
         case Other::ShellInsert: return "sqlite3 INSERT";
         case Other::ShellWaiting: return "sqlite3 INSERT waiting up to 10 s for the lock";
         case Other::HoldDb: return "vexla-holddb";
-        case Other::SecondAdmin: return "second admin tool";
+        case Other::SecondAdmin: return "second opener through our engine";
+        case Other::AdminProgram: return "vexla-admin /ak";
     }
     return "?";
 }
 
 // Whether the other program writes the marker row when it gets in.
-bool writesMarker(Other o) { return o != Other::HoldDb; }
+bool writesMarker(Other o) { return o != Other::HoldDb && o != Other::AdminProgram; }
+
+// A copy of the program with its language file, in a folder of its own: the
+// program writes its activity log beside itself.
+const std::string& adminProgram() {
+    static TempFolder folder;
+    static const std::string exe = [] {
+        const std::string from = db::testing::programDir();
+        fs::create_directories(folder.path() + "/bin");
+        fs::copy_file(from + "/vexla-admin", folder.path() + "/vexla-admin");
+        fs::copy_file(from + "/bin/Lang.ini", folder.path() + "/bin/Lang.ini");
+        return folder.path() + "/vexla-admin";
+    }();
+    return exe;
+}
 
 // The other program, started in a child process that waits `delay` first.
 class OtherProgram {
@@ -66,6 +81,7 @@ public:
     OtherProgram(Other kind, const std::string& db, Clock::duration delay) : kind_(kind) {
         const std::string shell = db::testing::findOnPath("sqlite3");
         const std::string holddb = db::testing::programDir() + "/vexla-holddb";
+        const std::string admin = kind == Other::AdminProgram ? adminProgram() : "";
         pid_ = ::fork();
         if (pid_ != 0) return;
         sleepFor(delay);
@@ -85,6 +101,12 @@ public:
                         static_cast<char*>(nullptr));
                 break;
             case Other::HoldDb: ::execl(holddb.c_str(), "vexla-holddb", db.c_str(), static_cast<char*>(nullptr)); break;
+            case Other::AdminProgram:
+                // The unattended compaction, as cron runs it: no display at all.
+                ::unsetenv("DISPLAY");
+                ::unsetenv("WAYLAND_DISPLAY");
+                ::execl(admin.c_str(), "vexla-admin", "/ak", "/d", db.c_str(), static_cast<char*>(nullptr));
+                break;
             case Other::SecondAdmin: {
                 db::SqliteEngine engine;
                 auto opened = engine.OpenDatabase(db, true);
@@ -121,7 +143,8 @@ private:
 std::vector<Other> available(std::initializer_list<Other> wanted) {
     std::vector<Other> kinds;
     for (Other o : wanted)
-        if (o == Other::HoldDb || o == Other::SecondAdmin || !db::testing::findOnPath("sqlite3").empty())
+        if (o == Other::HoldDb || o == Other::SecondAdmin || o == Other::AdminProgram ||
+            !db::testing::findOnPath("sqlite3").empty())
             kinds.push_back(o);
     return kinds;
 }
@@ -279,17 +302,19 @@ void record(const char* job, const Tally& t) {
                 t.otherRefused, t.oneAfterTheOther);
 }
 
-TEST(Concurrency, CompactionAgainstHolderAndSecondAdminTool) {
+TEST(Concurrency, CompactionAgainstOurOwnPrograms) {
     Tally tally;
-    compactionTrials(available({Other::HoldDb, Other::SecondAdmin}), 50, concurrencySeed(), tally);
+    compactionTrials(available({Other::HoldDb, Other::SecondAdmin, Other::AdminProgram}), 60, concurrencySeed(), tally);
     record("compaction", tally);
     // The moments cover the job: some trials meet it running.
     EXPECT_GT(tally.jobRefused + tally.otherRefused, 0);
 }
 
-TEST(Concurrency, ImportAgainstShellHolderAndSecondAdminTool) {
+TEST(Concurrency, ImportAgainstTheShellAndOurOwnPrograms) {
     Tally tally;
-    importTrials(available({Other::ShellExclusive, Other::ShellInsert, Other::HoldDb, Other::SecondAdmin}), 50,
+    importTrials(available({Other::ShellExclusive, Other::ShellInsert, Other::HoldDb, Other::SecondAdmin,
+                            Other::AdminProgram}),
+                 50,
                  concurrencySeed() + 1, tally);
     record("import", tally);
     EXPECT_GT(tally.jobRefused + tally.otherRefused, 0);
