@@ -106,7 +106,7 @@ Status checkSpace(JobContext& ctx, const std::string& path, const std::string& f
 // file and waited for its lock finds it replaced, which SQLite refuses to
 // write to. Until that rename the database is the file it was, so a failure
 // or a kill at any step leaves it whole where it was.
-Status compact(JobContext& ctx) {
+Status compact(JobContext& ctx, ExclusiveHold& hold) {
     AdminState& state = ctx.main.state();
     FileSystem& files = ctx.platform.files;
     db::DBEngine& engine = ctx.main.engine();
@@ -140,6 +140,10 @@ Status compact(JobContext& ctx) {
         (void)(*compacted)->Close();
         return s;
     }
+    // The replaced file's connection goes first: while the new file is still
+    // locked, nobody can have made a journal beside it that the old
+    // connection's closing could take for its own.
+    (void)hold.connection->Close();
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
     Status s = removeDurably(files, work);
     (void)(*compacted)->Close();
@@ -159,7 +163,7 @@ bool cmdKomprimera_Click(JobContext& ctx) {
     ctx.platform.pointer.setBusy(true);
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1758") + ": " + state.DataBas + " " + ctx.now());
 
-    const Status s = compact(ctx);
+    const Status s = compact(ctx, *hold);
     (void)hold->connection->Close();
     ctx.platform.pointer.setBusy(false);
     if (!s) {
