@@ -1,12 +1,14 @@
 #include "login/frm_login.h"
 
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <tuple>
+
+#include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -47,30 +49,16 @@ frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDat
     lblLabels[0]->setBuddy(txtUserName);
     lblLabels[1]->setBuddy(txtPassword);
 
-    cmdOk = new QPushButton(this);
-    cmdOk->setObjectName(QStringLiteral("cmdOk"));
-    cmdOk->setProperty("tag", QStringLiteral("R0898"));
-    cmdOk->setDefault(true);
-    cmdAvbryt = new QPushButton(this);
-    cmdAvbryt->setObjectName(QStringLiteral("cmdAvbryt"));
-    cmdAvbryt->setProperty("tag", QStringLiteral("R1048"));
-
     auto* form = new QFormLayout;
     form->addRow(lblLabels[0], txtUserName);
     form->addRow(lblLabels[1], txtPassword);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdAvbryt);
     auto* main = new QVBoxLayout(this);
     main->addWidget(lblLabels[2]);
     main->addLayout(form);
-    main->addLayout(buttons);
 
     // The user name comes first in the tab order, so it has the focus at the start.
     setTabOrder(txtUserName, txtPassword);
-    setTabOrder(txtPassword, cmdOk);
-    setTabOrder(cmdOk, cmdAvbryt);
+    std::tie(cmdOk, cmdAvbryt) = addOkCancel(*this, *main, txtPassword);
     txtUserName->setFocus();
 
     WidgetTextForm textForm(this, {lblLabels[2], lblLabels[0], txtUserName, lblLabels[1], txtPassword, cmdOk,

@@ -2,14 +2,15 @@
 
 #include <QDateTimeEdit>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
+#include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -114,13 +115,6 @@ frmIntervall::frmIntervall(QWidget* owner, Platform& platform, mTexter& texts, C
     Label1[1]->setObjectName(QStringLiteral("Label1(1)"));
     Label1[1]->setProperty("tag", QStringLiteral("R1418"));
     Label1[1]->setBuddy(DTPSlutTidPicker);
-    cmdOk = new QPushButton(this);
-    cmdOk->setObjectName(QStringLiteral("cmdOk"));
-    cmdOk->setProperty("tag", QStringLiteral("R0898"));
-    cmdOk->setDefault(true);
-    cmdAvbryt = new QPushButton(this);
-    cmdAvbryt->setObjectName(QStringLiteral("cmdAvbryt"));
-    cmdAvbryt->setProperty("tag", QStringLiteral("R1048"));
 
     auto* grid = new QGridLayout;
     grid->addWidget(Label1[0], 0, 0);
@@ -128,17 +122,10 @@ frmIntervall::frmIntervall(QWidget* owner, Platform& platform, mTexter& texts, C
     grid->addWidget(Label1[1], 1, 0);
     grid->addWidget(DTPSlutTidPicker, 1, 1);
     grid->setColumnStretch(1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdAvbryt);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
-
     setTabOrder(DTPStartTidPicker, DTPSlutTidPicker);
-    setTabOrder(DTPSlutTidPicker, cmdOk);
-    setTabOrder(cmdOk, cmdAvbryt);
+    std::tie(cmdOk, cmdAvbryt) = addOkCancel(*this, *layout, DTPSlutTidPicker);
 
     connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
     connect(cmdAvbryt, &QPushButton::clicked, this, [this] { cmdAvbryt_Click(); });

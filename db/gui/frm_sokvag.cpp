@@ -6,7 +6,10 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 #include "common/open_save_dialog.h"
+#include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -45,24 +48,15 @@ frmSökväg::frmSökväg(QWidget* owner, AdminWindow& main, Platform& platform, 
     txtSökvägBox->setObjectName(QString::fromUtf8("txtSökväg"));
     txtSökvägBox->setMinimumWidth(360);
     cmdBläddra = button("cmdBläddra", "R0840", this);
-    cmdOk = button("cmdOk", "R0898", this);
-    cmdOk->setDefault(true);  // Enter in the text box confirms the typed path
-    cmdAvbryt = button("cmdAvbryt", "R1048", this);
 
     auto* path = new QHBoxLayout;
     path->addWidget(txtSökvägBox, 1);
     path->addWidget(cmdBläddra);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOk);
-    buttons->addWidget(cmdAvbryt);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(path);
-    layout->addLayout(buttons);
-
     setTabOrder(txtSökvägBox, cmdBläddra);
-    setTabOrder(cmdBläddra, cmdOk);
-    setTabOrder(cmdOk, cmdAvbryt);
+    // OK is the default button: Enter in the text box confirms the typed path.
+    std::tie(cmdOk, cmdAvbryt) = addOkCancel(*this, *layout, cmdBläddra);
 
     connect(cmdBläddra, &QPushButton::clicked, this, [this] { cmdBläddra_Click(); });
     connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });

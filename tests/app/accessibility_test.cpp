@@ -1,17 +1,18 @@
 // Every window as a screen reader and a keyboard user meet it: each control
 // Tab reaches has an accessible name taken from its caption or its label,
-// and Tab walks all of them in the order they are read on the screen.
+// Tab walks all of them in the order they are read on the screen, every
+// button has an access key of its own, and Enter presses the intended one.
 #include <QAccessible>
 #include <QApplication>
+#include <QKeySequence>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QWidget>
 
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,7 @@ std::vector<QWidget*> tabStops(QWidget* first) {
 
 struct Window {
     const char* name;
+    const char* defaultButton;
     // Shows the window and answers the object names Tab must visit, in order.
     std::function<std::pair<QWidget*, std::vector<std::string>>(Program&)> open;
 };
@@ -86,6 +88,11 @@ TEST_P(Accessibility, EveryTabStopIsNamedAndInReadingOrder) {
     const auto& [window, language] = GetParam();
     Program program(language);
     auto [shown, expected] = window.open(program);
+    // The designed default button, before a focused button stands in for it.
+    std::vector<std::string> defaults;
+    for (const QPushButton* b : shown->findChildren<QPushButton*>())
+        if (b->isDefault()) defaults.push_back(b->objectName().toStdString());
+    EXPECT_EQ(defaults, std::vector<std::string>{window.defaultButton});
     shown->show();
     QApplication::processEvents();
 
@@ -93,14 +100,19 @@ TEST_P(Accessibility, EveryTabStopIsNamedAndInReadingOrder) {
     for (QWidget* w : tabStops(shown))
         if (w != shown) stops.push_back(w);
     std::vector<std::string> order;
+    std::set<int> keys;
     for (QWidget* w : stops) {
-        order.push_back(w->objectName().toStdString());
+        const std::string object = w->objectName().toStdString();
+        order.push_back(object);
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        ASSERT_NE(a, nullptr) << w->objectName().toStdString();
+        ASSERT_NE(a, nullptr) << object;
         const QString name = a->text(QAccessible::Name);
-        EXPECT_FALSE(name.trimmed().isEmpty()) << w->objectName().toStdString() << " has no accessible name";
+        EXPECT_FALSE(name.trimmed().isEmpty()) << object << " has no accessible name";
         if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             EXPECT_EQ(name, withoutAccessKey(button->text()));
+            const QKeySequence key = QKeySequence::mnemonic(button->text());
+            ASSERT_EQ(key.count(), 1) << object << " has no access key in '" << button->text().toStdString() << "'";
+            EXPECT_TRUE(keys.insert(key[0].toCombined()).second) << object << " shares its access key";
         }
     }
     // The cycle may start anywhere; compare from the first expected control.
@@ -114,21 +126,21 @@ TEST_P(Accessibility, EveryTabStopIsNamedAndInReadingOrder) {
 std::vector<std::string> names(std::initializer_list<const char*> list) { return {list.begin(), list.end()}; }
 
 const Window kWindows[] = {
-    {"frmAdmin",
+    {"frmAdmin", "cmdKomprimera",
      [](Program& p) {
          return std::make_pair<QWidget*>(&p.window,
                                          names({"cmdKundReg(0)", "cmdKundReg(1)", "cmdBokningReg(0)",
                                                 "cmdBokningReg(1)", "cmdResursReg(0)", "cmdResursReg(1)", "cmdDB",
                                                 "cmdKomprimera", "cmdKopiera", "cdmStäng"}));
      }},
-    {"frmLogin",
+    {"frmLogin", "cmdOk",
      [](Program& p) {
          p.dialog = std::make_unique<frmLogin>(&p.window, p.platform, p.texts,
                                                SharedDatabase{p.engine, p.shared, p.window.state().DataBas});
          return std::make_pair<QWidget*>(p.dialog.get(),
                                          names({"txtUserName", "txtPassword", "cmdOk", "cmdAvbryt"}));
      }},
-    {"frmKopplaFalt",
+    {"frmKopplaFalt", "cmdOk",
      [](Program& p) {
          auto* d = new frmKopplaFält(p.window, &p.window, p.platform, p.texts, p.links);
          p.dialog.reset(d);
@@ -140,13 +152,13 @@ const Window kWindows[] = {
              d, names({"cmdMall", "lstFilFält", "lstFält", "cmdAuto", "cmdLäggTill", "lvKopplingar",
                              "cmdTaBort", "cmdTaBortAlla", "chkTaBort", "cmdOk", "cmdAvbryt"}));
      }},
-    {"frmSokvag",
+    {"frmSokvag", "cmdOk",
      [](Program& p) {
          auto& d = p.window.pathDialog();
          d.Form_Load(p.window.state().DataBas);
          return std::make_pair<QWidget*>(&d, names({"txtSökväg", "cmdBläddra", "cmdOk", "cmdAvbryt"}));
      }},
-    {"frmIntervall",
+    {"frmIntervall", "cmdOk",
      [](Program& p) {
          auto& d = p.window.intervalDialog();
          d.Form_Load();

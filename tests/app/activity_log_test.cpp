@@ -7,16 +7,18 @@
 namespace vexla {
 namespace {
 
-using testing::FakeMessageBoxes;
-using testing::FaultyFileSystem;
-using testing::TempFolder;
+// The log of a program folder, with a file system that can be made to fail.
+struct ActivityLogTest : ::testing::Test {
+    testing::TempFolder dir;
+    testing::FaultyFileSystem files;
+    testing::FakeMessageBoxes messages;
+    std::string folder = dir.path();
+    ActivityLog log() { return ActivityLog(files, messages, folder); }
+};
 
-TEST(ActivityLog, AppendsWindows1252LinesWithCrLf) {
-    TempFolder dir;
+TEST_F(ActivityLogTest, AppendsWindows1252LinesWithCrLf) {
     dir.write("Logg.txt", "earlier line\r\n");
-    FaultyFileSystem files;
-    FakeMessageBoxes messages;
-    ActivityLog log(files, messages, dir.path());
+    ActivityLog log = this->log();
     log.Logg(" ");
     log.Logg("Komprimering påbörjad: 2026-12-04 22:15:07");
     EXPECT_EQ(dir.read("Logg.txt"), "earlier line\r\n \r\nKomprimering p\xE5" "b\xF6rjad: 2026-12-04 22:15:07\r\n");
@@ -24,12 +26,9 @@ TEST(ActivityLog, AppendsWindows1252LinesWithCrLf) {
     EXPECT_EQ(files.calls("openAppend"), 1);  // opened once, kept open
 }
 
-TEST(ActivityLog, FailedOpenIsReportedOnEveryLaterCall) {
-    TempFolder dir;
-    FaultyFileSystem files;
+TEST_F(ActivityLogTest, FailedOpenIsReportedOnEveryLaterCall) {
     files.failCall("openAppend", 1, Error{70, "Permission denied", "Vexla Admin"});
-    FakeMessageBoxes messages;
-    ActivityLog log(files, messages, dir.path());
+    ActivityLog log = this->log();
     log.Logg("first");
     log.Logg("second");
     log.Logg("third");
@@ -43,11 +42,8 @@ TEST(ActivityLog, FailedOpenIsReportedOnEveryLaterCall) {
     EXPECT_FALSE(files.exists(dir.file("Logg.txt")));
 }
 
-TEST(ActivityLog, ReopensAfterAllFilesWereClosed) {
-    TempFolder dir;
-    FaultyFileSystem files;
-    FakeMessageBoxes messages;
-    ActivityLog log(files, messages, dir.path());
+TEST_F(ActivityLogTest, ReopensAfterAllFilesWereClosed) {
+    ActivityLog log = this->log();
     log.Logg("a");
     log.closeAll();
     log.Logg("b");
@@ -56,12 +52,9 @@ TEST(ActivityLog, ReopensAfterAllFilesWereClosed) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST(ActivityLog, MissingProgramFolderIsReportedAsPathNotFound) {
-    TempFolder dir;
-    FaultyFileSystem files;
-    FakeMessageBoxes messages;
-    ActivityLog log(files, messages, dir.file("gone"));
-    log.Logg("x");
+TEST_F(ActivityLogTest, MissingProgramFolderIsReportedAsPathNotFound) {
+    folder = dir.file("gone");
+    log().Logg("x");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Error 76 (Path not found) in procedure Logg of Form frmAdmin");
 }

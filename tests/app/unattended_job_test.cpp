@@ -6,12 +6,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "tests/db/jobs/job_test_support.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
@@ -82,13 +81,6 @@ int runProgram(const std::string& folder, const std::string& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST(UnattendedProgram, RunsWithoutAWindowSystemAndAnswersItsStatus) {
     JobWorld w;
     const std::string program = std::getenv("VEXLA_PROGRAM_DIR");
@@ -97,15 +89,15 @@ TEST(UnattendedProgram, RunsWithoutAWindowSystemAndAnswersItsStatus) {
     fs::copy_file(program + "/vexla-admin", folder + "/vexla-admin");
     fs::copy_file(program + "/bin/Lang.ini", folder + "/bin/Lang.ini");
 
-    EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 0) << readFile(folder + "/stderr");
-    const std::string log = readFile(folder + "/Logg.txt");
+    EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 0) << testing::fileBytes(folder + "/stderr");
+    const std::string log = testing::fileBytes(folder + "/Logg.txt");
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 9) << log;
     EXPECT_FALSE(fs::exists(w.dir.file("Vexlaol.db")));
 
     fs::remove(w.db);
     EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 1);
     // The missing file is a log line, not a box; standard error only says where the log is.
-    const std::string said = readFile(folder + "/stderr");
+    const std::string said = testing::fileBytes(folder + "/stderr");
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find(": " + folder + "/Logg.txt"), std::string::npos) << said;
 }

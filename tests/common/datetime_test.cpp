@@ -5,48 +5,35 @@
 namespace vexla {
 namespace {
 
-struct PictureCase {
-    DateTime t;
-    const char* picture;
-    const char* expected;
-};
-
-class FormatPicture : public ::testing::TestWithParam<PictureCase> {};
-
-TEST_P(FormatPicture, RendersTokens) {
-    EXPECT_EQ(formatPicture(GetParam().t, GetParam().picture), GetParam().expected);
+TEST(DateTimeText, PicturesRenderTheirTokens) {
+    struct Case {
+        DateTime t;
+        const char* picture;
+        const char* expected;
+    };
+    for (const Case& c : {Case{{2026, 3, 4, 8, 5, 9}, "yyyy-MM-dd HH:mm:ss", "2026-03-04 08:05:09"},
+                          Case{{2026, 3, 4, 8, 5, 9}, "M/d/yy h:mm:ss tt", "3/4/26 8:05:09 AM"},
+                          Case{{2026, 3, 4, 0, 30, 0}, "h:mm t", "12:30 A"},
+                          Case{{2026, 3, 4, 12, 0, 0}, "hh:mm tt", "12:00 PM"},
+                          Case{{2026, 3, 4, 23, 59, 59}, "H.mm", "23.59"},
+                          Case{{2026, 11, 30, 7, 0, 0}, "d.M.yyyy", "30.11.2026"},
+                          Case{{2026, 11, 30, 7, 0, 0}, "dd'h' yy", "30h 26"},
+                          Case{{2026, 11, 30, 7, 0, 0}, "'it''s' d", "it's 30"},
+                          Case{{2009, 1, 2, 7, 0, 0}, "y", "9"}}) {
+        EXPECT_EQ(formatPicture(c.t, c.picture), c.expected) << c.picture;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Tokens, FormatPicture,
-    ::testing::Values(PictureCase{{2026, 3, 4, 8, 5, 9}, "yyyy-MM-dd HH:mm:ss", "2026-03-04 08:05:09"},
-                      PictureCase{{2026, 3, 4, 8, 5, 9}, "M/d/yy h:mm:ss tt", "3/4/26 8:05:09 AM"},
-                      PictureCase{{2026, 3, 4, 0, 30, 0}, "h:mm t", "12:30 A"},
-                      PictureCase{{2026, 3, 4, 12, 0, 0}, "hh:mm tt", "12:00 PM"},
-                      PictureCase{{2026, 3, 4, 23, 59, 59}, "H.mm", "23.59"},
-                      PictureCase{{2026, 11, 30, 7, 0, 0}, "d.M.yyyy", "30.11.2026"},
-                      PictureCase{{2026, 11, 30, 7, 0, 0}, "dd'h' yy", "30h 26"},
-                      PictureCase{{2026, 11, 30, 7, 0, 0}, "'it''s' d", "it's 30"},
-                      PictureCase{{2009, 1, 2, 7, 0, 0}, "y", "9"}));
-
-struct GeneralCase {
-    DateTime t;
-    const char* expected;
-};
-
-class FormatGeneral : public ::testing::TestWithParam<GeneralCase> {};
 
 // The system's default text of a date: date alone at midnight, time alone on the zero date.
-TEST_P(FormatGeneral, LeavesOutWhatIsZero) {
-    EXPECT_EQ(formatGeneral(GetParam().t, "yyyy-MM-dd", "HH:mm:ss"), GetParam().expected);
+TEST(DateTimeText, GeneralFormLeavesOutWhatIsZero) {
+    for (const auto& [t, expected] : {std::pair<DateTime, const char*>{{2026, 12, 4, 22, 15, 7}, "2026-12-04 22:15:07"},
+                                      {{2026, 12, 4, 0, 0, 0}, "2026-12-04"},
+                                      {{1899, 12, 30, 8, 30, 0}, "08:30:00"},
+                                      {{1899, 12, 30, 0, 0, 0}, "00:00:00"},
+                                      {{2026, 12, 4, 0, 0, 1}, "2026-12-04 00:00:01"}}) {
+        EXPECT_EQ(formatGeneral(t, "yyyy-MM-dd", "HH:mm:ss"), expected);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Parts, FormatGeneral,
-                         ::testing::Values(GeneralCase{{2026, 12, 4, 22, 15, 7}, "2026-12-04 22:15:07"},
-                                           GeneralCase{{2026, 12, 4, 0, 0, 0}, "2026-12-04"},
-                                           GeneralCase{{1899, 12, 30, 8, 30, 0}, "08:30:00"},
-                                           GeneralCase{{1899, 12, 30, 0, 0, 0}, "00:00:00"},
-                                           GeneralCase{{2026, 12, 4, 0, 0, 1}, "2026-12-04 00:00:01"}));
 
 TEST(DateTimeValidity, KnowsTheCalendar) {
     EXPECT_TRUE(isValid({2024, 2, 29, 0, 0, 0}));

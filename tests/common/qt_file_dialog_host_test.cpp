@@ -29,15 +29,6 @@ namespace {
 
 using namespace std::string_literals;
 
-class FixedTexts final : public TextSource {
-public:
-    std::string TextTillAndra(const std::string& code) override {
-        if (code == "R9010") return "Mappen finns inte";
-        if (code == "R9011") return "Filen finns inte. Vill du skapa den";
-        return {};
-    }
-};
-
 struct SeenDialog {
     QString title, directory, fileName;
     QStringList nameFilters;
@@ -103,7 +94,7 @@ class HostTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { testing::ensureQApplication(); }
     testing::TempFolder folder;
-    FixedTexts texts;
+    testing::TableTexts texts{{"R9010", "Mappen finns inte"}, {"R9011", "Filen finns inte. Vill du skapa den"}};
     QtFileDialogHost host{nullptr, texts};
     testing::FakeMessageBoxes failures;
     DialogDriver driver;
@@ -174,62 +165,48 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"cancel", 0, kImport, {"bok.db"}, "", std::nullopt, {}, nullptr, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct LengthCase {
-    const char* name;
-    std::size_t pathLength;
-    bool fits;
-};
-
-std::ostream& operator<<(std::ostream& os, const LengthCase& c) { return os << c.name; }
-
-class FileDialogPathLength : public HostTest, public ::testing::WithParamInterface<LengthCase> {};
-
-TEST_P(FileDialogPathLength, MustFitThe254CharacterBuffer) {
-    // folder / <subfolders> / f.db, the subfolders' names (each within a
-    // file system's 255-byte limit) chosen for the whole length
-    std::size_t padding = GetParam().pathLength - folder.path().size() - 6;
-    std::string subfolders;
-    for (; padding > 200; padding -= 201) subfolders += std::string(200, 'q') + "/";
-    subfolders += std::string(padding, 'p');
-    const std::string path = folder.write(subfolders + "/f.db", "x");
-    ASSERT_EQ(path.size(), GetParam().pathLength);
-    driver.typed = QString::fromStdString(path);
-    EXPECT_EQ(OpenSaveDialog(host, failures, 0, kImport, "Databas (*.db)|*.db", "Välj", folder.path(), ""),
-              GetParam().fits ? path : "");
-    EXPECT_TRUE(driver.messages.empty());
-    EXPECT_FALSE(driver.stayedOpen);
+// A chosen path must fit the 254-character buffer.
+TEST(QtFileDialogHost, ChosenPathMustFitTheBuffer) {
+    testing::ensureQApplication();
+    testing::TempFolder folder;
+    testing::CodeTexts texts;
+    QtFileDialogHost host{nullptr, texts};
+    testing::FakeMessageBoxes failures;
+    for (const auto& [length, fits] : {std::pair<std::size_t, bool>{254, true}, {255, false}}) {
+        SCOPED_TRACE(length);
+        // folder / <subfolders> / f.db, the subfolders' names (each within a
+        // file system's 255-byte limit) chosen for the whole length
+        std::size_t padding = length - folder.path().size() - 6;
+        std::string subfolders;
+        for (; padding > 200; padding -= 201) subfolders += std::string(200, 'q') + "/";
+        subfolders += std::string(padding, 'p');
+        const std::string path = folder.write(subfolders + "/f.db", "x");
+        ASSERT_EQ(path.size(), length);
+        DialogDriver typing;
+        typing.typed = QString::fromStdString(path);
+        EXPECT_EQ(OpenSaveDialog(host, failures, 0, kImport, "Databas (*.db)|*.db", "Välj", folder.path(), ""),
+                  fits ? path : "");
+        EXPECT_TRUE(typing.messages.empty());
+        EXPECT_FALSE(typing.stayedOpen);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, FileDialogPathLength,
-                         ::testing::Values(LengthCase{"just_fits", 254, true}, LengthCase{"one_too_long", 255, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct FilterCase {
-    const char* name;
-    std::string list;
-    QStringList want;
-};
-
-std::ostream& operator<<(std::ostream& os, const FilterCase& c) { return os << c.name; }
-
-class QtNameFilters : public ::testing::TestWithParam<FilterCase> {};
-
-TEST_P(QtNameFilters, PairDescriptionsWithPatterns) { EXPECT_EQ(qtNameFilters(GetParam().list), GetParam().want); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lists, QtNameFilters,
-    ::testing::Values(FilterCase{"patterns_already_shown", "Registerfil (*.skv)\0*.skv\0"s, {"Registerfil (*.skv)"}},
-                      FilterCase{"patterns_added", "Databas\0*.db\0"s, {"Databas (*.db)"}},
-                      FilterCase{"all_files", "Alla filer\0*.*\0"s, {"Alla filer (*)"}},
-                      FilterCase{"several_patterns", "Bilder\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
-                      FilterCase{"several_patterns_shown", "Bilder (*.png;*.jpg)\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
-                      FilterCase{"other_patterns_shown", "Text (*.txt)\0*.skv\0"s, {"Text (*.txt) (*.skv)"}},
-                      FilterCase{"two_pairs", "A\0*.a\0B\0*.b\0\0"s, {"A (*.a)", "B (*.b)"}},
-                      FilterCase{"pair_without_pattern_dropped", "A\0\0B\0*.b\0"s, {"B (*.b)"}},
-                      FilterCase{"description_without_pattern", "A\0"s, {}},
-                      FilterCase{"empty_entry_ends_list", "\0*.x\0"s, {}},
-                      FilterCase{"empty", ""s, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(QtNameFilters, PairDescriptionsWithPatterns) {
+    for (const auto& [list, want] : std::initializer_list<std::pair<std::string, QStringList>>{
+             {"Registerfil (*.skv)\0*.skv\0"s, {"Registerfil (*.skv)"}},  // patterns already shown
+             {"Databas\0*.db\0"s, {"Databas (*.db)"}},                    // patterns added
+             {"Alla filer\0*.*\0"s, {"Alla filer (*)"}},
+             {"Bilder\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
+             {"Bilder (*.png;*.jpg)\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
+             {"Text (*.txt)\0*.skv\0"s, {"Text (*.txt) (*.skv)"}},  // other patterns shown
+             {"A\0*.a\0B\0*.b\0\0"s, {"A (*.a)", "B (*.b)"}},
+             {"A\0\0B\0*.b\0"s, {"B (*.b)"}},  // a pair without a pattern is dropped
+             {"A\0"s, {}},
+             {"\0*.x\0"s, {}},  // an empty entry ends the list
+             {""s, {}}}) {
+        EXPECT_EQ(qtNameFilters(list), want) << list;
+    }
+}
 
 }  // namespace
 }  // namespace vexla

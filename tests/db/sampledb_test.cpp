@@ -8,6 +8,7 @@
 
 #include "db/sqlite_engine.h"
 #include "login/kryptera.h"
+#include "registers/field_catalogue.h"
 #include "tests/db/db_test_support.h"
 
 namespace vexla::db {
@@ -20,17 +21,6 @@ int runSampledb(const std::string& args) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// The database columns the field catalogue knows.
-const std::set<std::string> kCatalogue = {
-    "ID", "Namn", "Adress", "Adress2", "P-adress", "OrgNr", "Tele", "Rabatt", "LAdress", "LPAdress", "EPost", "LOrt",
-    "Fax", "KontaktPers", "Pnr", "FörNamn", "EfterNamn", "Placering", "Gata", "CoAdress", "PostNr", "Stad", "BostTel",
-    "ArbTel", "AltTel1", "AltTel2", "Lön", "AnstStart", "AnstStopp", "Omfattning", "NyRekry", "ÖnskadOmf",
-    "Anteckningar", "Sökväg", "MaxTid", "MinTid", "StandardTid", "FontColor", "BackColor", "Tidsenhet", "GrundPris",
-    "Nyckel", "PersonID", "KundID", "StartTid", "SlutTid", "Anteckning", "Lunch", "Status", "KundNamn", "KundAdress",
-    "KundPAdress", "KundLAdress", "KundLPAdress", "BestDatum", "Märke", "Beställare", "BestTele", "Arbetsordernr",
-    "BetVillkor", "AntalLuncher", "Varaktighet", "FöljesedelsNr", "WordDok", "AnvändareID", "BestNr", "ÄndradAv",
-    "BortAv", "SkapadDatum", "Special1", "Special2", "Special3", "Period", "Pris"};
 
 // What one register holds, read through the engine.
 struct RegisterFacts {
@@ -48,7 +38,7 @@ RegisterFacts facts(Database& db, const std::string& table) {
     if (!rs.ok()) return f;
     Recordset& r = **rs;
     for (int i = 0; i < r.FieldCount(); ++i) {
-        if (!kCatalogue.count(r.name(i))) f.unknownColumns.insert(r.name(i));
+        if (KolumnTillRubrik(r.name(i), "se").empty()) f.unknownColumns.insert(r.name(i));  // not in the catalogue
         f.types.insert(r.type(i));
     }
     for (; !r.Eof(); r.MoveNext(), ++f.rows) {

@@ -3,6 +3,8 @@
 # was compiled for it, so every library the fuzz targets reach (ini reader,
 # texts, command line, register files, the engine's dialect, the import)
 # is built with the coverage hooks and the sanitizers, not just the targets.
+# The tests and programs are too, which lets the "sanitize" preset run the
+# whole test suite under ASan and UBSan in the tree that holds the fuzzers.
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)

@@ -13,21 +13,13 @@ namespace {
 using testing::FakePlatform;
 using testing::TempFolder;
 
-// Every text is its code in brackets, so a message shows which codes it joined.
-class BracketTexts final : public TextSource {
-public:
-    std::string TextTillAndra(const std::string& code) override { return "[" + code + "]"; }
-};
-
-using FakeWindow = testing::FakeAdminWindow;
-
 class Export : public ::testing::Test {
 protected:
     TempFolder dir;
     FakePlatform fake;
     Platform platform = fake.platform(dir.path());
-    FakeWindow window;
-    BracketTexts texts;
+    testing::FakeAdminWindow window;
+    testing::BracketTexts texts;
     ExportContext ctx{window, platform, texts};
     std::string target = dir.file("out.skv");
 

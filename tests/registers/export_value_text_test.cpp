@@ -57,21 +57,18 @@ const ValueCase kCases[] = {
     {"IntegerInDoubleColumn", dao::Double, integer(7), "7"},
 };
 
-class ValueText : public ::testing::TestWithParam<ValueCase> {};
-
-TEST_P(ValueText, WritesTheFileBytes) {
-    const ValueCase& c = GetParam();
+TEST(ValueText, WritesTheFileBytes) {
     const ValueTextFormat format{"dd.MM.yyyy", "HH:mm:ss", ","};
-    std::string out = "prefix";
-    ValueNotes notes;
-    appendValueText(out, c.value, valueClassOf(c.daoType), format, notes);
-    EXPECT_EQ(out, std::string("prefix") + c.bytes);
-    EXPECT_EQ(notes.replaced, c.replaced);
-    EXPECT_EQ(notes.notReturnable, c.notReturnable);
+    for (const ValueCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::string out = "prefix";
+        ValueNotes notes;
+        appendValueText(out, c.value, valueClassOf(c.daoType), format, notes);
+        EXPECT_EQ(out, std::string("prefix") + c.bytes);
+        EXPECT_EQ(notes.replaced, c.replaced);
+        EXPECT_EQ(notes.notReturnable, c.notReturnable);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, ValueText, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexla

@@ -8,40 +8,33 @@
 namespace vexla {
 namespace {
 
-struct ReadCase {
-    const char* name;
-    std::string bytes;
-    std::vector<std::string> lines;
-};
+using Lines = std::vector<std::string>;
 
-class Reader : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(Reader, SplitsAndDecodes) {
+TEST(Reader, SplitsAndDecodes) {
+    const std::string longLine(64 * 1024 - 1, 'x');
     testing::TempFolder dir;
-    auto reader = RegisterFileReader::open(dir.write("f.skv", GetParam().bytes));
-    ASSERT_TRUE(reader.ok());
-    std::vector<std::string> lines;
-    for (std::string line; *(*reader)->readLine(line);) {
-        lines.push_back(line);
-        EXPECT_EQ((*reader)->lineNumber(), static_cast<long>(lines.size()));
+    for (const auto& [name, bytes, want] : std::initializer_list<std::tuple<const char*, std::string, Lines>>{
+             {"Empty", "", {}},
+             {"BomOnly", "\xEF\xBB\xBF", {}},
+             {"CrLf", "a;b\r\n\r\nc\r\n", {"a;b", "", "c"}},
+             {"LoneCrAndNoFinalEnd", "a\rb\r\rc", {"a", "b", "", "c"}},
+             {"LfOnlyFile", "a\nb\r\nc\n\n", {"a", "b", "c", ""}},
+             {"LfInsideCrLfFileIsData", "a\r\nb\nc\r\n", {"a", "b\nc"}},
+             {"Cp1252", "\xC5\xE4\x80\r\n", {"Åä€"}},
+             {"Utf8ByBom", "\xEF\xBB\xBF\xC3\x85\r\n\xE2\x82\xAC", {"Å", "€"}},
+             {"CrLfAcrossBlocks", longLine + "\r\nz", {longLine, "z"}},
+             {"LineAcrossBlocks", longLine + "yy\r\n", {longLine + "yy"}}}) {
+        SCOPED_TRACE(name);
+        auto reader = RegisterFileReader::open(dir.write("f.skv", bytes));
+        ASSERT_TRUE(reader.ok());
+        Lines lines;
+        for (std::string line; *(*reader)->readLine(line);) {
+            lines.push_back(line);
+            EXPECT_EQ((*reader)->lineNumber(), static_cast<long>(lines.size()));
+        }
+        EXPECT_EQ(lines, want);
     }
-    EXPECT_EQ(lines, GetParam().lines);
 }
-
-const std::string kLong(64 * 1024 - 1, 'x');
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, Reader,
-    ::testing::Values(ReadCase{"Empty", "", {}}, ReadCase{"BomOnly", "\xEF\xBB\xBF", {}},
-                      ReadCase{"CrLf", "a;b\r\n\r\nc\r\n", {"a;b", "", "c"}},
-                      ReadCase{"LoneCrAndNoFinalEnd", "a\rb\r\rc", {"a", "b", "", "c"}},
-                      ReadCase{"LfOnlyFile", "a\nb\r\nc\n\n", {"a", "b", "c", ""}},
-                      ReadCase{"LfInsideCrLfFileIsData", "a\r\nb\nc\r\n", {"a", "b\nc"}},
-                      ReadCase{"Cp1252", "\xC5\xE4\x80\r\n", {"Åä€"}},
-                      ReadCase{"Utf8ByBom", "\xEF\xBB\xBF\xC3\x85\r\n\xE2\x82\xAC", {"Å", "€"}},
-                      ReadCase{"CrLfAcrossBlocks", kLong + "\r\nz", {kLong, "z"}},
-                      ReadCase{"LineAcrossBlocks", kLong + "yy\r\n", {kLong + "yy"}}),
-    [](const auto& info) { return info.param.name; });
 
 TEST(Reader, MissingFileIsFileNotFound) {
     auto reader = RegisterFileReader::open("/nonexistent-folder-vexla/f.skv");
@@ -50,35 +43,25 @@ TEST(Reader, MissingFileIsFileNotFound) {
 }
 
 TEST(Reader, HeaderFieldsForLinkingDropTrailingBlanks) {
-    EXPECT_EQ(headerFieldsForLinking("ID ;Namn\t; Adress;"), (std::vector<std::string>{"ID", "Namn", " Adress", ""}));
-    EXPECT_EQ(headerFieldsForLinking("\"ID\";\"Namn \";Adress"), (std::vector<std::string>{"ID", "Namn", "Adress"}));
+    EXPECT_EQ(headerFieldsForLinking("ID ;Namn\t; Adress;"), (Lines{"ID", "Namn", " Adress", ""}));
+    EXPECT_EQ(headerFieldsForLinking("\"ID\";\"Namn \";Adress"), (Lines{"ID", "Namn", "Adress"}));
 }
 
-struct QuotedCase {
-    const char* name;
-    std::string line;
-    std::vector<std::string> fields;
-};
-
-class QuotedLine : public ::testing::TestWithParam<QuotedCase> {};
-
-TEST_P(QuotedLine, SplitsAsTheSpreadsheetWroteIt) {
-    std::vector<std::string> fields{"left over"};
-    splitQuotedLine(GetParam().line, fields);
-    EXPECT_EQ(fields, GetParam().fields);
+TEST(Reader, QuotedLinesSplitAsTheSpreadsheetWroteThem) {
+    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, Lines>>{
+             {"1;abc;5.5", {"1", "abc", "5.5"}},
+             {"\"a\";\"\";7", {"a", "", "7"}},
+             {"\"Nilsson; Bygg\";2", {"Nilsson; Bygg", "2"}},                // separator inside
+             {"\"\"\"Citat\"\" och 'x'\";", {"\"Citat\" och 'x'", ""}},      // doubled quotes
+             {"ab\"c;d", {"ab\"c", "d"}},                                    // a quote inside a plain field
+             {"\"ab\"c;d", {"abc", "d"}},                                    // text after the closing quote
+             {"1;\"ab;c", {"1", "ab;c"}},                                    // an open quote runs to the end
+             {"", {""}}}) {
+        Lines fields{"left over"};
+        splitQuotedLine(line, fields);
+        EXPECT_EQ(fields, want) << line;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, QuotedLine,
-    ::testing::Values(QuotedCase{"Plain", "1;abc;5.5", {"1", "abc", "5.5"}},
-                      QuotedCase{"Quoted", "\"a\";\"\";7", {"a", "", "7"}},
-                      QuotedCase{"SeparatorInside", "\"Nilsson; Bygg\";2", {"Nilsson; Bygg", "2"}},
-                      QuotedCase{"DoubledQuotes", "\"\"\"Citat\"\" och 'x'\";", {"\"Citat\" och 'x'", ""}},
-                      QuotedCase{"QuoteInsidePlainField", "ab\"c;d", {"ab\"c", "d"}},
-                      QuotedCase{"TextAfterClosingQuote", "\"ab\"c;d", {"abc", "d"}},
-                      QuotedCase{"OpenQuoteRunsToTheEnd", "1;\"ab;c", {"1", "ab;c"}},
-                      QuotedCase{"Empty", "", {""}}),
-    [](const auto& info) { return info.param.name; });
 
 TEST(Reader, OnlyAQuotedHeaderMakesAQuotedFile) {
     EXPECT_TRUE(spreadsheetQuoted("\"ID\";\"Namn\""));

@@ -8,25 +8,20 @@
 
 #include "db/tools/sample_generator.h"
 #include "registers/export_register.h"
-#include "registers/field_catalogue.h"
 #include "registers/import.h"
-#include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
+#include "tests/registers/auto_links.h"
 #include "tests/support/fake_admin_window.h"
-#include "tests/support/fake_platform.h"
 
 namespace vexla {
 namespace {
 
-class CodeTexts final : public TextSource {
-public:
-    std::string TextTillAndra(const std::string& code) override { return code; }
-};
-
+// One program's side of the trip, in a language.
 struct Side {
+    explicit Side(const char* language) { window.state_.Språk = language; }
     testing::FakePlatform fakes;
     testing::FakeAdminWindow window;
-    CodeTexts texts;
+    testing::CodeTexts texts;
 };
 
 // Exports register `kind` of the database at dbPath to file; answers the count.
@@ -59,16 +54,11 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
     const auto [kind, language, spreadsheet] = GetParam();
     const RegisterKind& reg = *registerByKind(static_cast<std::int16_t>(kind));
     testing::TempFolder dir;
-    sample::Options options;
-    options.customers = 40;
-    options.resources = 12;
-    options.bookings = 150;
-    options.clean = true;
-    ASSERT_TRUE(sample::makeSampleDatabase(dir.file("a.db"), options));
+    ASSERT_TRUE(sample::makeSampleDatabase(dir.file("a.db"),
+                                           {.customers = 40, .resources = 12, .bookings = 150, .clean = true}));
     std::filesystem::copy_file(dir.file("a.db"), dir.file("b.db"));
 
-    Side first;
-    first.window.state_.Språk = language;
+    Side first(language);
     const std::int32_t exported = exportTo(first, dir.file("a.db"), reg.kind, dir.file("first.skv"), dir.path());
     ASSERT_GT(exported, 0);
     std::string imported = dir.file("first.skv");
@@ -77,31 +67,10 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
         if (!throughSpreadsheet(dir.file("first.skv"), imported, language)) GTEST_SKIP() << "no spreadsheet here";
     }
 
-    // Link every file field to the first column of the same caption, as automatic linking does.
-    Side second;
-    second.window.state_.Språk = language;
+    Side second(language);
     auto db = second.window.engine_.OpenDatabase(dir.file("b.db"), true).value();
-    LinkTable links;
     ImportDialog dialog{std::string(reg.name), imported, true, {}, false};
-    {
-        auto rs = db->OpenRecordset("SELECT * FROM " + std::string(reg.table)).value();
-        std::vector<std::string> captions;
-        for (int i = 0; i < rs->FieldCount(); ++i) {
-            captions.push_back(KolumnTillRubrik(rs->name(i), language));
-            dialog.lstFältTypes.push_back(typeCodeOfField(rs->type(i)));
-        }
-        auto reader = RegisterFileReader::open(imported).value();
-        std::string header;
-        ASSERT_TRUE(reader->readLine(header).value());
-        const auto fields = headerFieldsForLinking(header);
-        for (size_t f = 0; f < fields.size(); ++f)
-            for (size_t c = 0; c < captions.size(); ++c)
-                if (captions[c] == fields[f]) {
-                    links.push_back({captions[c], std::to_string(c), fields[f], std::to_string(f)});
-                    break;
-                }
-        rs->Close();
-    }
+    const LinkTable links = testing::autoLinked(*db, dialog, imported, language);
     ImportServices services{*db, second.fakes.messages, second.texts, language,
                             [] { return std::chrono::steady_clock::now(); }, nullptr};
     EXPECT_EQ(ImporteraRegister(links, dialog, services), exported);
@@ -111,8 +80,7 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
     db->Close();
     db.reset();
 
-    Side third;
-    third.window.state_.Språk = language;
+    Side third(language);
     EXPECT_EQ(exportTo(third, dir.file("b.db"), reg.kind, dir.file("second.skv"), dir.path()), exported);
     EXPECT_EQ(dir.read("second.skv"), dir.read("first.skv"));
 }

@@ -1,5 +1,7 @@
 #include "tests/support/fake_platform.h"
 
+#include "common/cp1252.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,10 +33,12 @@ std::optional<std::string> FakeLocaleInfo::value(LocaleItem item) {
 
 bool FakeFileDialogs::answer(OpenFileName& ofn) {
     asked.push_back(ofn);
-    if (choices.empty()) return false;
-    const std::string chosen = choices.front();
-    choices.pop_front();
-    if (chosen.empty()) return false;
+    const std::string chosen = choices.empty() ? std::string() : choices.front();
+    if (!choices.empty()) choices.pop_front();
+    if (chosen.empty()) {
+        if (!leftOnCancel.empty()) ofn.file = leftOnCancel;
+        return false;
+    }
     ofn.file = chosen;
     return true;
 }
@@ -54,23 +58,23 @@ std::optional<Error> FaultyFileSystem::fault(const std::string& op) {
 
 namespace {
 
+// The real call's answer, or the error when this call of `op` is to fail.
+template <class Call>
+auto unlessFaulted(FaultyFileSystem& files, const char* op, Call call) -> decltype(call()) {
+    if (auto e = files.fault(op)) return *e;
+    return call();
+}
+
 // An open file whose calls count, and may fail, like the file system's own.
 class FaultyOutputFile final : public OutputFile {
 public:
     FaultyOutputFile(std::unique_ptr<OutputFile> real, FaultyFileSystem& files)
         : real_(std::move(real)), files_(files) {}
     Status write(std::string_view bytes) override {
-        if (auto e = files_.fault("write")) return *e;
-        return real_->write(bytes);
+        return unlessFaulted(files_, "write", [&] { return real_->write(bytes); });
     }
-    Status flush() override {
-        if (auto e = files_.fault("flush")) return *e;
-        return real_->flush();
-    }
-    Status sync() override {
-        if (auto e = files_.fault("sync")) return *e;
-        return real_->sync();
-    }
+    Status flush() override { return unlessFaulted(files_, "flush", [&] { return real_->flush(); }); }
+    Status sync() override { return unlessFaulted(files_, "sync", [&] { return real_->sync(); }); }
     // A failed close still lets go of the file, as the system's close does.
     Status close() override {
         const auto e = files_.fault("close");
@@ -94,49 +98,41 @@ Result<std::unique_ptr<OutputFile>> wrap(Result<std::unique_ptr<OutputFile>> ope
 bool FaultyFileSystem::exists(const std::string& path) { return real_.exists(path); }
 
 Result<std::unique_ptr<OutputFile>> FaultyFileSystem::openAppend(const std::string& path) {
-    if (auto e = fault("openAppend")) return *e;
-    return wrap(real_.openAppend(path), *this);
+    return unlessFaulted(*this, "openAppend", [&] { return wrap(real_.openAppend(path), *this); });
 }
 
 Result<std::unique_ptr<OutputFile>> FaultyFileSystem::openWrite(const std::string& path) {
-    if (auto e = fault("openWrite")) return *e;
-    return wrap(real_.openWrite(path), *this);
+    return unlessFaulted(*this, "openWrite", [&] { return wrap(real_.openWrite(path), *this); });
 }
 
 Status FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
-    if (auto e = fault("copyFile")) return *e;
-    return real_.copyFile(from, to);
+    return unlessFaulted(*this, "copyFile", [&] { return real_.copyFile(from, to); });
 }
 
 Status FaultyFileSystem::removeFile(const std::string& path) {
-    if (auto e = fault("removeFile")) return *e;
-    return real_.removeFile(path);
+    return unlessFaulted(*this, "removeFile", [&] { return real_.removeFile(path); });
 }
 
 Status FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {
-    if (auto e = fault("renameFile")) return *e;
-    return real_.renameFile(from, to);
+    return unlessFaulted(*this, "renameFile", [&] { return real_.renameFile(from, to); });
 }
 
 Status FaultyFileSystem::syncFile(const std::string& path) {
-    if (auto e = fault("syncFile")) return *e;
-    return real_.syncFile(path);
+    return unlessFaulted(*this, "syncFile", [&] { return real_.syncFile(path); });
 }
 
 Result<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path) {
-    if (auto e = fault("fileSize")) return *e;
-    return real_.fileSize(path);
+    return unlessFaulted(*this, "fileSize", [&] { return real_.fileSize(path); });
 }
 
 Status FaultyFileSystem::syncFolder(const std::string& folder) {
-    if (auto e = fault("syncFolder")) return *e;
-    return real_.syncFolder(folder);
+    return unlessFaulted(*this, "syncFolder", [&] { return real_.syncFolder(folder); });
 }
 
 Result<std::uint64_t> FaultyFileSystem::availableBytes(const std::string& folder) {
-    if (auto e = fault("availableBytes")) return *e;
-    if (freeBytes) return *freeBytes;
-    return real_.availableBytes(folder);
+    return unlessFaulted(*this, "availableBytes", [&] {
+        return freeBytes ? Result<std::uint64_t>(*freeBytes) : real_.availableBytes(folder);
+    });
 }
 
 TempFolder::TempFolder() {
@@ -161,6 +157,12 @@ std::string TempFolder::read(const std::string& name) const {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::string cp1252Lines(const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) bytes += utf8ToCp1252(line) + "\r\n";
+    return bytes;
 }
 
 }  // namespace vexla::testing

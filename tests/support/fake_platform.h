@@ -61,8 +61,10 @@ class FakeFileDialogs final : public FileDialogHost {
 public:
     std::deque<std::string> choices;  // next chosen paths; empty text or none = cancel
     std::vector<OpenFileName> asked;
-    bool getOpenFileName(OpenFileName& ofn) override { return answer(ofn); }
-    bool getSaveFileName(OpenFileName& ofn) override { return answer(ofn); }
+    std::vector<bool> saves;   // per dialog asked for: a save dialog rather than an open one
+    std::string leftOnCancel;  // written to the file buffer by a cancelled dialog, when not empty
+    bool getOpenFileName(OpenFileName& ofn) override { return saves.push_back(false), answer(ofn); }
+    bool getSaveFileName(OpenFileName& ofn) override { return saves.push_back(true), answer(ofn); }
 
 private:
     bool answer(OpenFileName& ofn);
@@ -123,6 +125,28 @@ class CodeTexts final : public TextSource {
 public:
     std::string TextTillAndra(const std::string& code) override { return code; }
 };
+
+// Language texts that are their codes in brackets, so a message shows which codes it joined.
+class BracketTexts final : public TextSource {
+public:
+    std::string TextTillAndra(const std::string& code) override { return "[" + code + "]"; }
+};
+
+// Language texts from a table; a code not in it has no text.
+class TableTexts final : public TextSource {
+public:
+    TableTexts(std::initializer_list<std::pair<const std::string, std::string>> texts) : texts_(texts) {}
+    std::string TextTillAndra(const std::string& code) override {
+        const auto it = texts_.find(code);
+        return it == texts_.end() ? std::string() : it->second;
+    }
+
+private:
+    std::map<std::string, std::string> texts_;
+};
+
+// UTF-8 lines as the Windows-1252 bytes of a file with CR LF line ends (a Lang.ini).
+std::string cp1252Lines(const std::vector<std::string>& lines);
 
 // All the fakes at once, bundled as a Platform for a program folder.
 struct FakePlatform {

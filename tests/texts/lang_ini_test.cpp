@@ -8,7 +8,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -18,6 +17,7 @@
 
 #include "common/cp1252.h"
 #include "common/ini_file.h"
+#include "tests/support/source_tree.h"
 #include "texts/kompilerad.h"
 
 namespace vexla {
@@ -62,13 +62,6 @@ std::string folderOf(const char* variable, const char* builtIn) {
 std::string sourceDir() { return folderOf("VEXLA_SOURCE_DIR", VEXLA_TEST_SOURCE_DIR); }
 std::string programDir() { return folderOf("VEXLA_PROGRAM_DIR", VEXLA_TEST_PROGRAM_DIR); }
 
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // Every text code in a string literal of the program's sources, alone
 // ("R0030") or within a control's tag ("R1827;R1828", "R1861+R1808").
 const std::set<std::string>& codesInTheSources() {
@@ -82,7 +75,7 @@ const std::set<std::string>& codesInTheSources() {
             for (const auto& entry : fs::recursive_directory_iterator(dir)) {
                 const std::string ext = entry.path().extension().string();
                 if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
-                const std::string source = readBytes(entry.path().string());
+                const std::string source = testing::fileBytes(entry.path().string());
                 for (std::sregex_iterator s(source.begin(), source.end(), literal), end; s != end; ++s) {
                     const std::string text = (*s)[1].str();
                     for (std::sregex_iterator c(text.begin(), text.end(), code); c != end; ++c) found.insert((*c)[2].str());
@@ -156,7 +149,7 @@ bool looksUtf8Encoded(const std::string& bytes) {
 class LangIni : public ::testing::TestWithParam<Language> {
 protected:
     void SetUp() override {
-        bytes = readBytes(GetParam().path());
+        bytes = testing::fileBytes(GetParam().path());
         ASSERT_FALSE(bytes.empty()) << GetParam().path();
     }
     std::string bytes;
@@ -266,8 +259,8 @@ INSTANTIATE_TEST_SUITE_P(Languages, LangIni, ::testing::Values(kSwedish, kEnglis
                          [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
 
 TEST(LangIniPair, BothFilesHoldTheSameCodes) {
-    std::vector<std::string> se = keysOf(readBytes(kSwedish.path()));
-    std::vector<std::string> en = keysOf(readBytes(kEnglish.path()));
+    std::vector<std::string> se = keysOf(testing::fileBytes(kSwedish.path()));
+    std::vector<std::string> en = keysOf(testing::fileBytes(kEnglish.path()));
     std::sort(se.begin(), se.end());
     std::sort(en.begin(), en.end());
     EXPECT_EQ(se, en);
@@ -281,9 +274,9 @@ TEST(LangIniPair, OnlyTheSwedishFileChoosesSwedish) {
 
 // The build installs the chosen Lang.ini where this build's program looks.
 TEST(LangIniPair, InstalledWhereTheProgramLooks) {
-    const std::string installed = readBytes(langIniPath(programDir()));
+    const std::string installed = testing::fileBytes(langIniPath(programDir()));
     ASSERT_FALSE(installed.empty()) << langIniPath(programDir());
-    EXPECT_TRUE(installed == readBytes(kSwedish.path()) || installed == readBytes(kEnglish.path()));
+    EXPECT_TRUE(installed == testing::fileBytes(kSwedish.path()) || installed == testing::fileBytes(kEnglish.path()));
 }
 
 }  // namespace

@@ -4,19 +4,14 @@
 
 #include <filesystem>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "common/platform.h"
-#include "tests/texts/texts_test_support.h"
+#include "tests/support/fake_platform.h"
 
 namespace vexla {
 namespace {
-
-using testing_support::RecordingMessageBoxes;
-using testing_support::TempFolder;
-using testing_support::writeLangIni;
 
 const std::string kDesignCaption = "design caption";
 const std::string kDesignToolTip = "design tooltip";
@@ -112,7 +107,7 @@ std::vector<std::string> baseLangIni() {
 
 class MTexterTest : public ::testing::Test {
 protected:
-    void SetUp() override { writeLangIni(path(), baseLangIni()); }
+    void SetUp() override { folder.write("Lang.ini", testing::cp1252Lines(baseLangIni())); }
     std::string path() const { return folder.path() + "/Lang.ini"; }
     // Exactly one message was shown: this text, in the program's plain OK box.
     void expectOneMessage(const std::string& text) {
@@ -123,77 +118,62 @@ protected:
         EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
     }
 
-    TempFolder folder;
-    RecordingMessageBoxes messages;
+    testing::TempFolder folder;
+    testing::FakeMessageBoxes messages;
 };
-
-struct ControlCase {
-    const char* name;
-    TextControlKind kind;
-    std::string tag;
-    bool tooltipForInput;
-    bool answer;
-    std::string caption;
-    std::string toolTip;
-};
-
-void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
-
-class TextTillControlCases : public MTexterTest, public ::testing::WithParamInterface<ControlCase> {};
-
-TEST_P(TextTillControlCases, PlacesTheTextsOfTheTag) {
-    const ControlCase& c = GetParam();
-    mTexter texts(path(), messages);
-    FakeControl control("c", c.kind, c.tag);
-    EXPECT_EQ(texts.TextTillControl(control, c.tag, c.tooltipForInput), c.answer);
-    EXPECT_EQ(control.caption, c.caption);
-    EXPECT_EQ(control.toolTip, c.toolTip);
-    EXPECT_TRUE(messages.shown.empty());
-}
 
 using K = TextControlKind;
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TextTillControlCases,
-    ::testing::Values(
-        ControlCase{"ButtonCaptionAndToolTip", K::Caption, "R1827;R1828", true, true, "&Exportera...",
-                    "Exportera kundregistret"},
-        ControlCase{"TextBoxToolTipReplacedByToolTipCode", K::Input, "R1827;R1828", true, true, kDesignCaption,
-                    "Exportera kundregistret"},
-        ControlCase{"TextBoxCaptionTextBecomesToolTip", K::Input, "R1827", true, true, kDesignCaption,
-                    "&Exportera..."},
-        ControlCase{"TextBoxWithoutToolTipForInput", K::Input, "R1827", false, true, kDesignCaption,
-                    kDesignToolTip},
-        ControlCase{"TextBoxEmptyToolTipTextKeepsCaptionText", K::Input, "R1827;R0003", true, true, kDesignCaption,
-                    "&Exportera..."},
-        ControlCase{"TabsGetNoCaption", K::Tabs, "R1827", true, true, kDesignCaption, kDesignToolTip},
-        ControlCase{"TabsStillGetTheToolTipCode", K::Tabs, "R1827;R1828", true, true, kDesignCaption,
-                    "Exportera kundregistret"},
-        ControlCase{"PlusAppendsSecondText", K::Caption, "R1861+R1808", true, true, "Koppla fält – Resurser",
-                    kDesignToolTip},
-        ControlCase{"PlusSecondBeginsWithMarker", K::Caption, "R1861+R0002", true, true, "Koppla fält",
-                    kDesignToolTip},
-        ControlCase{"PlusSecondAlmostMarkerIsAppended", K::Caption, "R1861+R0005", true, true,
-                    "Koppla fält<<SAKNAS", kDesignToolTip},
-        ControlCase{"PlusSecondAbsent", K::Caption, "R1861+R7777", true, true, "Koppla fält", kDesignToolTip},
-        ControlCase{"PlusAndToolTip", K::Caption, "R1861+R1808;R1828", true, true, "Koppla fält – Resurser",
-                    "Exportera kundregistret"},
-        ControlCase{"PlusOnInputGoesToToolTip", K::Input, "R1861+R1808", true, true, kDesignCaption,
-                    "Koppla fält – Resurser"},
-        ControlCase{"MarkerAsCaptionIsShown", K::Caption, "R0002", true, true, "<<SAKNAS>> och mer",
-                    kDesignToolTip},
-        ControlCase{"AbsentCodesKeepDesign", K::Caption, "R7777;R7778", true, true, kDesignCaption, kDesignToolTip},
-        ControlCase{"OnlyToolTipCode", K::Caption, ";R1828", true, true, kDesignCaption, "Exportera kundregistret"},
-        ControlCase{"EachCaptionPieceCutTo499", K::Caption, "R0300+R0600", true, true, k300 + std::string(499, 'y'),
-                    kDesignToolTip},
-        ControlCase{"ToolTipCutTo1999", K::Caption, "R1827;R2500", true, true, "&Exportera...",
-                    std::string(1999, 't')},
-        ControlCase{"PercentAndAmpersandCaption", K::Caption, "R0006+R0006", true, true,
-                    "100 % &Spara %s %n %1 && ;x=y100 % &Spara %s %n %1 && ;x=y", kDesignToolTip},
-        ControlCase{"TwoThousandToolTipCutTo1999", K::Caption, "R0006;R2000", true, true,
-                    "100 % &Spara %s %n %1 && ;x=y", k2000.substr(0, 1999)},
-        ControlCase{"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}),
-    [](const ::testing::TestParamInfo<ControlCase>& info) { return std::string(info.param.name); });
+TEST_F(MTexterTest, TextTillControlPlacesTheTextsOfTheTag) {
+    struct Case {
+        const char* name;
+        TextControlKind kind;
+        std::string tag;
+        bool tooltipForInput;
+        bool answer;
+        std::string caption, toolTip;
+    };
+    mTexter texts(path(), messages);
+    for (const Case& c : std::initializer_list<Case>{
+             {"ButtonCaptionAndToolTip", K::Caption, "R1827;R1828", true, true, "&Exportera...",
+              "Exportera kundregistret"},
+             {"TextBoxToolTipReplacedByToolTipCode", K::Input, "R1827;R1828", true, true, kDesignCaption,
+              "Exportera kundregistret"},
+             {"TextBoxCaptionTextBecomesToolTip", K::Input, "R1827", true, true, kDesignCaption, "&Exportera..."},
+             {"TextBoxWithoutToolTipForInput", K::Input, "R1827", false, true, kDesignCaption, kDesignToolTip},
+             {"TextBoxEmptyToolTipTextKeepsCaptionText", K::Input, "R1827;R0003", true, true, kDesignCaption,
+              "&Exportera..."},
+             {"TabsGetNoCaption", K::Tabs, "R1827", true, true, kDesignCaption, kDesignToolTip},
+             {"TabsStillGetTheToolTipCode", K::Tabs, "R1827;R1828", true, true, kDesignCaption,
+              "Exportera kundregistret"},
+             {"PlusAppendsSecondText", K::Caption, "R1861+R1808", true, true, "Koppla fält – Resurser", kDesignToolTip},
+             {"PlusSecondBeginsWithMarker", K::Caption, "R1861+R0002", true, true, "Koppla fält", kDesignToolTip},
+             {"PlusSecondAlmostMarkerIsAppended", K::Caption, "R1861+R0005", true, true,
+              "Koppla fält<<SAKNAS", kDesignToolTip},
+             {"PlusSecondAbsent", K::Caption, "R1861+R7777", true, true, "Koppla fält", kDesignToolTip},
+             {"PlusAndToolTip", K::Caption, "R1861+R1808;R1828", true, true, "Koppla fält – Resurser",
+              "Exportera kundregistret"},
+             {"PlusOnInputGoesToToolTip", K::Input, "R1861+R1808", true, true, kDesignCaption,
+              "Koppla fält – Resurser"},
+             {"MarkerAsCaptionIsShown", K::Caption, "R0002", true, true, "<<SAKNAS>> och mer", kDesignToolTip},
+             {"AbsentCodesKeepDesign", K::Caption, "R7777;R7778", true, true, kDesignCaption, kDesignToolTip},
+             {"OnlyToolTipCode", K::Caption, ";R1828", true, true, kDesignCaption, "Exportera kundregistret"},
+             {"EachCaptionPieceCutTo499", K::Caption, "R0300+R0600", true, true, k300 + std::string(499, 'y'),
+              kDesignToolTip},
+             {"ToolTipCutTo1999", K::Caption, "R1827;R2500", true, true, "&Exportera...", std::string(1999, 't')},
+             {"PercentAndAmpersandCaption", K::Caption, "R0006+R0006", true, true,
+              "100 % &Spara %s %n %1 && ;x=y100 % &Spara %s %n %1 && ;x=y", kDesignToolTip},
+             {"TwoThousandToolTipCutTo1999", K::Caption, "R0006;R2000", true, true,
+              "100 % &Spara %s %n %1 && ;x=y", k2000.substr(0, 1999)},
+             {"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}}) {
+        SCOPED_TRACE(c.name);
+        FakeControl control("c", c.kind, c.tag);
+        EXPECT_EQ(texts.TextTillControl(control, c.tag, c.tooltipForInput), c.answer);
+        EXPECT_EQ(control.caption, c.caption);
+        EXPECT_EQ(control.toolTip, c.toolTip);
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
 
 TEST_F(MTexterTest, TextTillAndraGivesTheTextOfTheCode) {
     mTexter texts(path(), messages);
@@ -259,59 +239,44 @@ TEST_F(MTexterTest, RefusedTitleIsReportedAndNoControlIsTouched) {
     expectOneMessage("Fel 5 (Invalid procedure call or argument) in procedure SetTextOfForm in Module mTexter");
 }
 
-struct RefusalCase {
-    const char* name;
-    TextControlKind kind;
-    const char* tag;
-    bool refuseCaption;
-    bool refuseToolTip;
-    std::string message;
-    std::string caption;  // what the control shows afterwards
-    std::string toolTip;
-};
-
-void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
-
-class TextTillControlRefusals : public MTexterTest, public ::testing::WithParamInterface<RefusalCase> {};
-
 // A refused property is reported, the answer is false, the rest of that
 // control's texts are not applied, and the window goes on with the next
 // control.
-TEST_P(TextTillControlRefusals, ReportsAndGoesOnWithTheNextControl) {
-    const RefusalCase& c = GetParam();
+TEST_F(MTexterTest, RefusedControlTextIsReportedAndTheWindowGoesOn) {
+    struct Case {
+        TextControlKind kind;
+        bool refuseCaption, refuseToolTip;
+        std::string message;
+        std::string caption, toolTip;  // what the control shows afterwards
+    };
+    const std::string captionRefused = "Fel 438 (Object doesn't support this property or method) in procedure "
+                                       "TextTillControl in Module mTexter";
+    const std::string toolTipRefused =
+        "Fel 380 (Invalid property value) in procedure TextTillControl in Module mTexter";
     mTexter texts(path(), messages);
-    FakeForm form("R1825");
-    FakeControl& refusing = form.add("refusing", c.kind, c.tag);
-    refusing.refuseCaption = c.refuseCaption;
-    refusing.refuseToolTip = c.refuseToolTip;
-    FakeControl& next = form.add("next", K::Caption, "R1861");
+    for (const Case& c : {Case{K::Caption, true, false, captionRefused, kDesignCaption, kDesignToolTip},
+                          Case{K::Caption, false, true, toolTipRefused, "&Exportera...", kDesignToolTip},
+                          Case{K::Input, false, true, toolTipRefused, kDesignCaption, kDesignToolTip}}) {
+        SCOPED_TRACE(c.message);
+        messages.shown.clear();
+        FakeForm form("R1825");
+        FakeControl& refusing = form.add("refusing", c.kind, "R1827;R1828");
+        refusing.refuseCaption = c.refuseCaption;
+        refusing.refuseToolTip = c.refuseToolTip;
+        FakeControl& next = form.add("next", K::Caption, "R1861");
 
-    EXPECT_FALSE(texts.TextTillControl(refusing, c.tag, true));
-    expectOneMessage(c.message);
-    EXPECT_EQ(refusing.caption, c.caption);
-    EXPECT_EQ(refusing.toolTip, c.toolTip);
+        EXPECT_FALSE(texts.TextTillControl(refusing, "R1827;R1828", true));
+        expectOneMessage(c.message);
+        EXPECT_EQ(refusing.caption, c.caption);
+        EXPECT_EQ(refusing.toolTip, c.toolTip);
 
-    messages.shown.clear();
-    EXPECT_TRUE(texts.SetTextOfForm(form));
-    EXPECT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(form.title, "Vexla Admin");
-    EXPECT_EQ(next.caption, "Koppla fält");
+        messages.shown.clear();
+        EXPECT_TRUE(texts.SetTextOfForm(form));
+        EXPECT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(form.title, "Vexla Admin");
+        EXPECT_EQ(next.caption, "Koppla fält");
+    }
 }
-
-const std::string kCaptionRefused =
-    "Fel 438 (Object doesn't support this property or method) in procedure TextTillControl in Module mTexter";
-const std::string kToolTipRefused = "Fel 380 (Invalid property value) in procedure TextTillControl in Module mTexter";
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, TextTillControlRefusals,
-    ::testing::Values(
-        RefusalCase{"CaptionRefusedToolTipNotApplied", K::Caption, "R1827;R1828", true, false, kCaptionRefused,
-                    kDesignCaption, kDesignToolTip},
-        RefusalCase{"ToolTipCodeRefused", K::Caption, "R1827;R1828", false, true, kToolTipRefused, "&Exportera...",
-                    kDesignToolTip},
-        RefusalCase{"InputToolTipRefused", K::Input, "R1827;R1828", false, true, kToolTipRefused, kDesignCaption,
-                    kDesignToolTip}),
-    [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MTexterTest, ReadsTheFileAfreshForTheNextWindow) {
     mTexter texts(path(), messages);
@@ -320,7 +285,7 @@ TEST_F(MTexterTest, ReadsTheFileAfreshForTheNextWindow) {
     EXPECT_EQ(first.title, "Vexla Admin");
     std::vector<std::string> changed = baseLangIni();
     changed[3] = "R1825=Nytt namn";
-    writeLangIni(path(), changed);
+    folder.write("Lang.ini", testing::cp1252Lines(changed));
     FakeForm second("R1825");
     texts.SetTextOfForm(second);
     EXPECT_EQ(second.title, "Nytt namn");

@@ -2,44 +2,30 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <string>
-
 namespace vexla {
 namespace {
 
-struct TagCase {
-    const char* tag;
-    const char* caption;
-    const char* second;
-    const char* toolTip;
-};
-
-void PrintTo(const TagCase& c, std::ostream* os) { *os << c.tag; }
-
-class TextTagParse : public ::testing::TestWithParam<TagCase> {};
-
-TEST_P(TextTagParse, SplitsIntoCodes) {
-    const TagCase& c = GetParam();
-    const TextTag codes = parseTextTag(c.tag);
-    EXPECT_EQ(codes.caption, c.caption);
-    EXPECT_EQ(codes.second, c.second);
-    EXPECT_EQ(codes.toolTip, c.toolTip);
+// A control's tag: the caption code, after "+" a second code to append, after ";" the tooltip code.
+TEST(TextTag, SplitsIntoCodes) {
+    struct Case {
+        const char* tag;
+        const char* caption;
+        const char* second;
+        const char* toolTip;
+    };
+    for (const Case& c : {Case{"", "", "", ""}, Case{"R1825", "R1825", "", ""},
+                          Case{"R1827;R1828", "R1827", "", "R1828"}, Case{"R1861+R1808", "R1861", "R1808", ""},
+                          Case{"R1861+R1808;R1863", "R1861", "R1808", "R1863"},
+                          Case{"R1861;R1863+R1808", "R1861", "", "R1863+R1808"}, Case{"R1;R2;R3", "R1", "", "R2;R3"},
+                          Case{"R1+R2+R3", "R1", "R2+R3", ""}, Case{";R1828", "", "", "R1828"},
+                          Case{"R1827;", "R1827", "", ""}, Case{"+R1808", "", "R1808", ""},
+                          Case{"R17", "R17", "", ""}}) {
+        const TextTag codes = parseTextTag(c.tag);
+        EXPECT_EQ(codes.caption, c.caption) << c.tag;
+        EXPECT_EQ(codes.second, c.second) << c.tag;
+        EXPECT_EQ(codes.toolTip, c.toolTip) << c.tag;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, TextTagParse,
-                         ::testing::Values(TagCase{"", "", "", ""},                          //
-                                         TagCase{"R1825", "R1825", "", ""},                 //
-                                         TagCase{"R1827;R1828", "R1827", "", "R1828"},      //
-                                         TagCase{"R1861+R1808", "R1861", "R1808", ""},      //
-                                         TagCase{"R1861+R1808;R1863", "R1861", "R1808", "R1863"},
-                                         TagCase{"R1861;R1863+R1808", "R1861", "", "R1863+R1808"},
-                                         TagCase{"R1;R2;R3", "R1", "", "R2;R3"},            //
-                                         TagCase{"R1+R2+R3", "R1", "R2+R3", ""},            //
-                                         TagCase{";R1828", "", "", "R1828"},                //
-                                         TagCase{"R1827;", "R1827", "", ""},                //
-                                         TagCase{"+R1808", "", "R1808", ""},                //
-                                         TagCase{"R17", "R17", "", ""}));
 
 }  // namespace
 }  // namespace vexla

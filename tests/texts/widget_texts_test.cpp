@@ -19,59 +19,41 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
+#include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
-#include "tests/texts/texts_test_support.h"
 #include "texts/mtexter.h"
 
 namespace vexla {
 namespace {
 
-using testing_support::RecordingMessageBoxes;
-using testing_support::TempFolder;
-using testing_support::writeLangIni;
-
 class WidgetTexts : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { vexla::testing::ensureQApplication(); }
-    TempFolder folder;
-    const std::string ini = folder.path() + "/Lang.ini";
-    RecordingMessageBoxes messages;
+    testing::TempFolder folder;
+    const std::string ini = folder.file("Lang.ini");
+    testing::FakeMessageBoxes messages;
+    void langIni(const std::vector<std::string>& lines) { folder.write("Lang.ini", testing::cp1252Lines(lines)); }
 };
 
-struct KindCase {
-    const char* name;
-    std::function<QWidget*()> make;
-    TextControlKind kind;
-};
-
-void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
-
-class WidgetKinds : public WidgetTexts, public ::testing::WithParamInterface<KindCase> {};
-
-TEST_P(WidgetKinds, FollowTheClass) {
-    std::unique_ptr<QWidget> widget(GetParam().make());
-    EXPECT_EQ(textControlKindOf(*widget), GetParam().kind);
+// The kinds of the widget classes the next test does not place texts on.
+TEST_F(WidgetTexts, KindsFollowTheClass) {
+    using K = TextControlKind;
+    for (const auto& [name, make, kind] : std::initializer_list<std::tuple<const char*, std::function<QWidget*()>, K>>{
+             {"TextEdit", [] { return new QTextEdit; }, K::Input},
+             {"PlainTextEdit", [] { return new QPlainTextEdit; }, K::Input},
+             {"ComboBox", [] { return new QComboBox; }, K::Input},
+             {"SpinBox", [] { return new QSpinBox; }, K::Input},
+             {"ScrollBar", [] { return new QScrollBar; }, K::Input},
+             {"LineEdit", [] { return new QLineEdit; }, K::Input}}) {
+        std::unique_ptr<QWidget> widget(make());
+        EXPECT_EQ(textControlKindOf(*widget), kind) << name;
+    }
 }
 
-using K = TextControlKind;
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, WidgetKinds,
-    ::testing::Values(KindCase{"PushButton", [] { return new QPushButton; }, K::Caption},
-                    KindCase{"Label", [] { return new QLabel; }, K::Caption},
-                    KindCase{"LineEdit", [] { return new QLineEdit; }, K::Input},
-                    KindCase{"TextEdit", [] { return new QTextEdit; }, K::Input},
-                    KindCase{"PlainTextEdit", [] { return new QPlainTextEdit; }, K::Input},
-                    KindCase{"ListWidget", [] { return new QListWidget; }, K::Input},
-                    KindCase{"ComboBox", [] { return new QComboBox; }, K::Input},
-                    KindCase{"SpinBox", [] { return new QSpinBox; }, K::Input},
-                    KindCase{"ScrollBar", [] { return new QScrollBar; }, K::Input},
-                    KindCase{"TabWidget", [] { return new QTabWidget; }, K::Tabs}),
-    [](const ::testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
-
 TEST_F(WidgetTexts, MTexterPlacesTextsOnRealWidgets) {
-    writeLangIni(ini, {"[System]", "R0030=Fel", "R1825=Vexla Admin – fönster", "R1827=&Exportera...",
+    langIni({"[System]", "R0030=Fel", "R1825=Vexla Admin – fönster", "R1827=&Exportera...",
                        "R1828=Exportera kundregistret", "R1826=Kunder", "R1852=Databas:", "R1874=Databasens fält"});
     mTexter texts(ini, messages);
 
@@ -106,7 +88,7 @@ TEST_F(WidgetTexts, MTexterPlacesTextsOnRealWidgets) {
 }
 
 TEST_F(WidgetTexts, AWidgetWithoutCaptionRefusesOne) {
-    writeLangIni(ini, {"[System]", "R0030=Fel", "R1826=Kunder", "R1828=Tips"});
+    langIni({"[System]", "R0030=Fel", "R1826=Kunder", "R1828=Tips"});
     mTexter texts(ini, messages);
 
     QDialog window;

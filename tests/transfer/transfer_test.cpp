@@ -71,12 +71,7 @@ struct World {
     std::unique_ptr<db::Database> holder;  // another connection holding the database
 
     World() {
-        sample::Options options;
-        options.customers = 20;
-        options.resources = 4;
-        options.bookings = 60;
-        options.clean = true;
-        EXPECT_TRUE(sample::makeSampleDatabase(db, options));
+        EXPECT_TRUE(sample::makeSampleDatabase(db, {.customers = 20, .resources = 4, .bookings = 60, .clean = true}));
     }
     int run(const std::vector<std::string>& args, std::optional<std::string> password, bool terminal = false) {
         std::vector<std::string> line;
@@ -226,11 +221,8 @@ TEST(TransferMappingFile, ReadsUtf8AndWindows1252Alike) {
 // export button's code path, on the same database.
 TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     TempFolder dir;
-    sample::Options options;
-    options.bookings = 300;
-    options.clean = true;
     const std::string database = dir.file("bok.db");
-    ASSERT_TRUE(sample::makeSampleDatabase(database, options));
+    ASSERT_TRUE(sample::makeSampleDatabase(database, {.bookings = 300, .clean = true}));
     const std::string program = db::testing::programDir();
     const std::string command = "VEXLA_PASSWORD=vexla '" + program + "/vexla-transfer' export --register bokningar"
                                 " --db '" + database + "' --out '" + dir.file("tool.skv") + "' --user admin"
