@@ -35,8 +35,8 @@ public:
 };
 
 const char* const kRows[] = {
-    "SELECT ID||'|'||Namn||'|'||ifnull(\"P-adress\",'~')||'|'||ifnull(Rabatt,'~')||'|'||"
-    "ifnull(replace(Anteckningar, char(13,10), '/'),'~') FROM Kund ORDER BY ID",
+    ("SELECT ID||'|'||Namn||'|'||ifnull(\"P-adress\",'~')||'|'||ifnull(Rabatt,'~')||'|'||"
+     "ifnull(replace(Anteckningar, char(13,10), '/'),'~') FROM Kund ORDER BY ID"),
     "", "SELECT ID||'|'||KundID||'|'||StartTid||'|'||ifnull(Anteckning,'~')||'|'||Lunch FROM Bokning ORDER BY ID"};
 
 struct Outcome {
