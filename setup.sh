@@ -14,7 +14,9 @@ LANG_FILE=${VEXLA_LANG:-se}
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev sqlite3
           libgtest-dev xvfb xauth imagemagick
           qt6-translations-l10n  # the toolkit's own texts in Swedish
-          dpkg-dev file desktop-file-utils)  # the .deb: dpkg-shlibdeps, file, the desktop entry's check
+          dpkg-dev file desktop-file-utils  # the .deb: dpkg-shlibdeps, file, the desktop entry's check
+          clang libclang-rt-14-dev)  # the sanitizer build and the fuzz targets: clang's packages only
+                                     # recommend the one with the sanitizer runtimes and libFuzzer
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang in build-fuzz and runs each of them
-# for SECONDS seconds (default 30), one after the other, starting from the
-# seed corpus in tests/fuzz/corpus/<target>/. New inputs libFuzzer finds go
-# to build-fuzz/fuzz/corpus/<target>/ (kept between runs, never into the
-# sources); a crashing input goes to build-fuzz/fuzz/artifacts/<target>/.
+# Builds the libFuzzer targets in the sanitizer tree (the "sanitize" preset
+# of CMakePresets.json, clang, build tree build-san: the same tree
+# tests/sanitizers/run.sh runs the test suite in, so after that script
+# nothing is left to build) and runs each target for SECONDS seconds
+# (default 30), JOBS of them at a time (default 2), starting from the seed
+# corpus in tests/fuzz/corpus/<target>/. New inputs libFuzzer finds go to
+# build-san/fuzz/corpus/<target>/ (kept between runs, never into the
+# sources); a crashing input goes to build-san/fuzz/artifacts/<target>/.
 #
 #   tests/fuzz/run.sh [SECONDS] [TARGET...]
 #
@@ -14,18 +17,19 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 SECONDS_EACH=${1:-30}
 shift || true
-BUILD=${BUILD:-$ROOT/build-fuzz}
+BUILD=$ROOT/build-san
 JOBS=${JOBS:-2}
 TARGETS=("$@")
 if [ ${#TARGETS[@]} -eq 0 ]; then
   TARGETS=(fuzz_texts fuzz_command_line fuzz_register_file fuzz_sql_dialect fuzz_import)
 fi
 
-command -v clang++ >/dev/null || { echo "clang++ is needed (apt-get install clang)" >&2; exit 2; }
+command -v clang++ >/dev/null || { echo "clang++ is needed (./setup.sh deps installs it)" >&2; exit 2; }
 
 set -e
-CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DVEXLA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" --target vexla_fuzzers -j"$JOBS"
+cd "$ROOT"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize --target vexla_fuzzers -j"$JOBS"
 set +e
 
 export QT_QPA_PLATFORM=offscreen
@@ -34,20 +38,32 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:print_stacktrace=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
+fuzz() {  # fuzz TARGET: one run, its output in build-san/fuzz/TARGET.log
+  local t=$1
+  local work="$BUILD/fuzz/corpus/$t" artifacts="$BUILD/fuzz/artifacts/$t/"
+  local dict=()
+  mkdir -p "$work" "$artifacts"
+  [ -f "$ROOT/tests/fuzz/$t.dict" ] && dict=(-dict="$ROOT/tests/fuzz/$t.dict")
+  "$BUILD/fuzz/$t" -max_total_time="$SECONDS_EACH" -timeout=30 -print_final_stats=1 -use_value_profile=1 \
+    -artifact_prefix="$artifacts" "${dict[@]}" "$work" "$ROOT/tests/fuzz/corpus/$t" >"$BUILD/fuzz/$t.log" 2>&1
+}
+
+# Each libFuzzer run is one process on one core: JOBS of them side by side
+# give every target its full time in a fraction of the wall time.
+declare -A pid
+running=0
+for t in "${TARGETS[@]}"; do
+  if [ "$running" -ge "$JOBS" ]; then wait -n; running=$((running - 1)); fi
+  fuzz "$t" & pid[$t]=$!
+  running=$((running + 1))
+done
+
 failed=()
 printf '%-20s %12s %8s %8s %8s  %s\n' target executions exec/s cov corpus result
 for t in "${TARGETS[@]}"; do
-  bin="$BUILD/fuzz/$t"
-  seeds="$ROOT/tests/fuzz/corpus/$t"
-  work="$BUILD/fuzz/corpus/$t"
-  artifacts="$BUILD/fuzz/artifacts/$t/"
-  log="$BUILD/fuzz/$t.log"
-  mkdir -p "$work" "$artifacts"
-  dict=()
-  [ -f "$ROOT/tests/fuzz/$t.dict" ] && dict=(-dict="$ROOT/tests/fuzz/$t.dict")
-  "$bin" -max_total_time="$SECONDS_EACH" -timeout=30 -print_final_stats=1 -use_value_profile=1 \
-    -artifact_prefix="$artifacts" "${dict[@]}" "$work" "$seeds" >"$log" 2>&1
+  wait "${pid[$t]}"
   rc=$?
+  log="$BUILD/fuzz/$t.log"
   last=$(grep -E '^#[0-9]+' "$log" | tail -1)
   execs=$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$')
   rate=$(grep -oE 'stat::average_exec_per_sec: *[0-9]+' "$log" | grep -oE '[0-9]+$')
