@@ -171,6 +171,10 @@ private:
 
 struct Tally {
     int jobRefused = 0, otherRefused = 0, oneAfterTheOther = 0;
+    // SQLite answers "busy" to both of two openers that meet when neither
+    // waits (our engine never waits, nor does the shell without a timeout):
+    // both give up and neither changes anything.
+    int bothRefused = 0;
 };
 
 // A compaction while another program opens the database at a random moment.
@@ -224,8 +228,7 @@ void compactionTrials(const std::vector<Other>& kinds, int trials, std::uint64_t
             // Only the exclusive-use test may refuse: the database in use, nothing touched.
             EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"R1784!\r\nR1785 R0558!\r\nR1786"});
             EXPECT_FALSE(fs::exists(w.dir.file("Vexla2026-12-04.db")));
-            EXPECT_TRUE(gotIn) << "the job was refused, so the other program held the database";
-            ++tally.jobRefused;
+            ++(gotIn ? tally.jobRefused : tally.bothRefused);
         }
     }
 }
@@ -288,8 +291,7 @@ void importTrials(const std::vector<Other>& kinds, int trials, std::uint64_t see
             ASSERT_EQ(loginBoxes.shown.size(), 1u);
             EXPECT_EQ(loginBoxes.shown[0].text.rfind("Fel 3356 (", 0), 0u) << loginBoxes.shown[0].text;
             EXPECT_EQ(rowsDiff(now, marked ? withMarker(before, now) : before), "");
-            EXPECT_TRUE(gotIn) << "the login was refused, so the other program held the database";
-            ++tally.jobRefused;
+            ++(gotIn ? tally.jobRefused : tally.bothRefused);
         }
     }
 }
@@ -298,8 +300,9 @@ void record(const char* job, const Tally& t) {
     ::testing::Test::RecordProperty(std::string(job) + "_job_refused", t.jobRefused);
     ::testing::Test::RecordProperty(std::string(job) + "_other_refused", t.otherRefused);
     ::testing::Test::RecordProperty(std::string(job) + "_one_after_the_other", t.oneAfterTheOther);
-    std::printf("%s: our job refused %d, the other refused %d, one after the other %d\n", job, t.jobRefused,
-                t.otherRefused, t.oneAfterTheOther);
+    ::testing::Test::RecordProperty(std::string(job) + "_both_refused", t.bothRefused);
+    std::printf("%s: our job refused %d, the other refused %d, one after the other %d, both refused %d\n", job,
+                t.jobRefused, t.otherRefused, t.oneAfterTheOther, t.bothRefused);
 }
 
 TEST(Concurrency, CompactionAgainstOurOwnPrograms) {
