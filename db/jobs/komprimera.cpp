@@ -54,11 +54,17 @@ Result<std::unique_ptr<db::Database>> verify(db::DBEngine& engine, const std::st
     return s.error();
 }
 
-// Moves an unverified result beside the database under a name that says so,
-// never over an earlier one.
+// `name`, or when that is taken the first free of "name.1", "name.2", ...:
+// a file set aside never replaces one set aside earlier.
+std::string unusedName(FileSystem& files, const std::string& name) {
+    std::string free = name;
+    for (int n = 1; files.exists(free); ++n) free = name + "." + std::to_string(n);
+    return free;
+}
+
+// Moves an unverified result beside the database under a name that says so.
 Status setAside(FileSystem& files, const std::string& result, const std::string& path, std::string& aside) {
-    aside = path + ".unverified";
-    for (int n = 1; files.exists(aside); ++n) aside = path + ".unverified." + std::to_string(n);
+    aside = unusedName(files, path + ".unverified");
     return renameDurably(files, result, aside);
 }
 
@@ -73,8 +79,7 @@ Status setJournalsAside(JobContext& ctx, const std::string& path) {
     for (const char* suffix : {"-journal", "-wal"}) {
         const std::string journal = path + suffix;
         if (!files.exists(journal)) continue;
-        std::string aside = journal + ".old";
-        for (int n = 1; files.exists(aside); ++n) aside = journal + ".old." + std::to_string(n);
+        const std::string aside = unusedName(files, journal + ".old");
         if (auto s = renameDurably(files, journal, aside); !s) return s;
         ctx.main.Logg(ctx.text("R9052") + ": " + aside);
     }

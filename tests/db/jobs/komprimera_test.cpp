@@ -13,6 +13,7 @@
 #include "db/jobs/komprimera.h"
 #include "db/jobs/testa_exklusiv.h"
 #include "tests/db/jobs/job_test_support.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
@@ -175,11 +176,14 @@ TEST(CompactionFaults, LeftoverJournalIsMovedAsideAndLogged) {
     const auto rows = w.rowsIn(w.db);
     // A journal with a zeroed header is not hot: the engine leaves it where it is.
     w.dir.write("bok.db-journal", std::string(4096, '\0'));
+    // One set aside by an earlier run stays as it is.
+    w.dir.write("bok.db-journal.old", "earlier");
     ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
     EXPECT_EQ(w.rowsIn(w.db), rows);
     EXPECT_FALSE(fs::exists(w.db + "-journal"));
-    EXPECT_TRUE(fs::exists(w.db + "-journal.old"));
-    EXPECT_EQ(w.window.logged, std::vector<std::string>{"R9052: " + w.db + "-journal.old"});
+    EXPECT_EQ(testing::fileBytes(w.db + "-journal.old"), "earlier");
+    EXPECT_TRUE(fs::exists(w.db + "-journal.old.1"));
+    EXPECT_EQ(w.window.logged, std::vector<std::string>{"R9052: " + w.db + "-journal.old.1"});
 }
 
 // An engine whose compaction loses a row, as a failing disk might.
