@@ -133,6 +133,9 @@ public:
     // The user tables, in the file's order, and a table's row count.
     virtual Result<std::vector<std::string>> TableNames() = 0;
     virtual Result<long> TableRecordCount(std::string_view table) = 0;
+    // The columns of a table that every new record must give a value: NOT
+    // NULL without a default, other than the key the engine numbers itself.
+    virtual Result<std::vector<std::string>> RequiredColumns(std::string_view table) = 0;
     // A full consistency check of the file; an Error names what is wrong.
     virtual Status CheckIntegrity() = 0;
 

@@ -51,6 +51,9 @@ Status Schema::load() {
             c.declared = text(st, 2);
             c.type = columnTypeOf(c.declared);
             c.notNull = sqlite3_column_int(st, 3) != 0;
+            // An INTEGER PRIMARY KEY is the row number: SQLite fills it in.
+            const bool rowKey = sqlite3_column_int(st, 5) == 1 && equalSwedish(c.declared, "INTEGER");
+            c.required = c.notNull && sqlite3_column_type(st, 4) == SQLITE_NULL && !rowKey;
             t.columns.push_back(std::move(c));
         }
         sqlite3_finalize(st);

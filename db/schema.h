@@ -20,6 +20,7 @@ struct ColumnInfo {
     std::string declared;
     ColumnType type;
     bool notNull = false;
+    bool required = false;  // NOT NULL, no default, not the engine-numbered key
 };
 
 struct TableInfo {

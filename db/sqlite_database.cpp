@@ -104,10 +104,19 @@ Status SqliteDatabase::BeginTrans() {
     return {};
 }
 
+// SQLite may end a transaction by itself (a full disk, an I/O error); the
+// depth then follows the connection, so the next BeginTrans starts afresh.
+void SqliteDatabase::settleDepth() {
+    if (conn_->isOpen() && sqlite3_get_autocommit(conn_->handle())) depth_ = 0;
+}
+
 Status SqliteDatabase::CommitTrans() {
     if (depth_ == 0) return noTransaction();
     const std::string release = "RELEASE vexla_" + std::to_string(depth_ - 1);
-    if (auto s = exec(depth_ == 1 ? "COMMIT" : release.c_str()); !s) return s;
+    if (auto s = exec(depth_ == 1 ? "COMMIT" : release.c_str()); !s) {
+        settleDepth();
+        return s;
+    }
     --depth_;
     return {};
 }
@@ -116,7 +125,14 @@ Status SqliteDatabase::Rollback() {
     if (depth_ == 0) return noTransaction();
     const std::string name = "vexla_" + std::to_string(depth_ - 1);
     const std::string undo = "ROLLBACK TO " + name + "; RELEASE " + name;
-    if (auto s = exec(depth_ == 1 ? "ROLLBACK" : undo.c_str()); !s) return s;
+    if (depth_ == 1 && conn_->isOpen() && sqlite3_get_autocommit(conn_->handle())) {
+        depth_ = 0;  // already rolled back by SQLite itself
+        return {};
+    }
+    if (auto s = exec(depth_ == 1 ? "ROLLBACK" : undo.c_str()); !s) {
+        settleDepth();
+        return s;
+    }
     --depth_;
     return {};
 }
@@ -146,6 +162,16 @@ Result<long> SqliteDatabase::TableRecordCount(std::string_view table) {
     const long n = static_cast<long>(sqlite3_column_int64(*stmt, 0));
     conn_->release(*stmt);
     return n;
+}
+
+Result<std::vector<std::string>> SqliteDatabase::RequiredColumns(std::string_view table) {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    auto info = conn_->schema().table(table);
+    if (!info) return info.error();
+    std::vector<std::string> names;
+    for (const ColumnInfo& c : (*info)->columns)
+        if (c.required) names.push_back(c.name);
+    return names;
 }
 
 Status SqliteDatabase::CheckIntegrity() {

@@ -26,6 +26,7 @@ public:
     Status Rollback() override;
     Result<std::vector<std::string>> TableNames() override;
     Result<long> TableRecordCount(std::string_view table) override;
+    Result<std::vector<std::string>> RequiredColumns(std::string_view table) override;
     Status CheckIntegrity() override;
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
@@ -35,6 +36,7 @@ public:
 
 private:
     Status exec(const char* sql);
+    void settleDepth();
 
     std::shared_ptr<Connection> conn_;
     long affected_ = 0;

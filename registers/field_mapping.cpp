@@ -43,6 +43,9 @@ std::vector<std::pair<int, int>> autoLinkPairs(const std::vector<std::string>& c
                                                const std::vector<std::string>& fileFields) {
     std::vector<std::pair<int, int>> pairs;
     for (std::size_t file = 0; file < fileFields.size(); ++file) {
+        // A field without a name names no column; an empty caption is a
+        // column the catalogue does not know. Neither can be linked.
+        if (fileFields[file].empty()) continue;
         for (std::size_t field = 0; field < captions.size(); ++field) {
             if (captions[field] == fileFields[file]) {
                 pairs.emplace_back(static_cast<int>(field), static_cast<int>(file));
@@ -51,6 +54,26 @@ std::vector<std::pair<int, int>> autoLinkPairs(const std::vector<std::string>& c
         }
     }
     return pairs;
+}
+
+std::vector<std::string> unlinkedFileFields(const std::vector<std::pair<int, int>>& pairs,
+                                            const std::vector<std::string>& fileFields, TextSource& texts) {
+    std::vector<bool> linked(fileFields.size(), false);
+    for (const auto& [field, file] : pairs)
+        if (file >= 0 && static_cast<std::size_t>(file) < linked.size()) linked[static_cast<std::size_t>(file)] = true;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < fileFields.size(); ++i)
+        if (!linked[i])
+            names.push_back(fileFields[i].empty() ? texts.TextTillAndra("R9041") + " " + std::to_string(i + 1)
+                                                  : fileFields[i]);
+    return names;
+}
+
+std::string unlinkedFieldsText(const std::vector<std::string>& names, TextSource& texts) {
+    if (names.empty()) return {};
+    std::string s = texts.TextTillAndra("R9123") + ": ";
+    for (std::size_t i = 0; i < names.size(); ++i) s += (i ? ", " : "") + names[i];
+    return s;
 }
 
 }  // namespace vexla

@@ -43,9 +43,18 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
 
 // The automatic linking: each file field, in file order, paired with the
 // first database field whose caption equals it exactly (letter case and
-// blanks count); a file field without one gets no pair. Answers (database
-// field position, file field position) in that order.
+// blanks count); a file field without one gets no pair, and neither does a
+// file field without a name. Answers (database field position, file field
+// position) in that order.
 std::vector<std::pair<int, int>> autoLinkPairs(const std::vector<std::string>& captions,
                                                const std::vector<std::string>& fileFields);
+
+// The file fields that `pairs` leaves without a link, by name; a field
+// without a name as R9041 and its 1-based position ("kolumn 16").
+std::vector<std::string> unlinkedFileFields(const std::vector<std::pair<int, int>>& pairs,
+                                            const std::vector<std::string>& fileFields, TextSource& texts);
+
+// The text of R9123, ": " and the names joined by ", "; empty for no names.
+std::string unlinkedFieldsText(const std::vector<std::string>& names, TextSource& texts);
 
 }  // namespace vexla

@@ -2,19 +2,21 @@
 
 #include <memory>
 #include <optional>
-#include <string_view>
 
-#include "common/platform.h"
 #include "db/errors.h"
+#include "db/swedish_collation.h"
+#include "registers/field_catalogue.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
 
 namespace vexla {
 
-namespace {
+void LineList::add(long line) {
+    ++count;
+    if (first.size() < kListedLines) first.push_back(line);
+}
 
-// Failures the program raises itself carry its own name as their source.
-Error ownError(long number, const char* description) { return Error{number, description, kProgramTitle}; }
+namespace {
 
 std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -22,254 +24,246 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
-bool hasQuote(std::string_view v) { return v.find_first_of("\"'") != std::string_view::npos; }
+// Column names compare as the engine compares them.
+bool sameColumn(std::string_view a, std::string_view b) { return db::equalSwedish(a, b); }
 
-void appendWithoutQuotes(std::string& out, std::string_view v) {
-    for (char c : v)
-        if (c != '"' && c != '\'') out += c;
-}
-
-// One link as the lines need it.
+// One link as the lines need it: where its value comes from and goes.
 struct Slot {
-    std::optional<long> filePos, fieldPos;
-    std::string column;  // for the message about a refused value
+    std::size_t filePos = 0;
+    int type = typecode::Other;
+    std::string caption;  // for the message about a refused value
 };
 
 class Import {
 public:
-    Import(const LinkTable& links, ImportDialog& dialog, ImportServices& services)
-        : links_(links), dialog_(dialog), s_(services), register_(registerByName(dialog.Tag)) {}
+    Import(const LinkTable& links, const ImportRequest& request, ImportServices& services)
+        : links_(links), r_(request), s_(services), register_(registerByName(request.registerName)) {}
 
-    std::int32_t run();
+    ImportOutcome run();
 
 private:
-    // Reports a failure; answers the import's result, or nothing when it goes on.
-    std::optional<std::int32_t> report(const Error& e, const std::string& where = {});
-    std::optional<std::int32_t> insertLine();
-    Status begin();
-    Status commit();
-    Status tick();
-    std::string location(const std::string& column = {});
-    std::string text(const char* code) { return s_.texts.TextTillAndra(code); }
+    // Each step answers false once the import has stopped; out_ says why.
+    bool openFile();
+    bool checkLinks();
+    bool prepare();
+    bool readLines();
+    bool storeLine();
+    bool splitLine();
+    bool stop(ImportStop why, Error error = {}, std::string column = {});
+    bool stopOnFile(const Error& e);
+    void skip(SkipReason why, LineList& list);
+    void report();
 
     const LinkTable& links_;
-    ImportDialog& dialog_;
+    const ImportRequest& r_;
     ImportServices& s_;
     const RegisterKind* register_;
+    ImportOutcome out_;
     std::unique_ptr<RegisterFileReader> reader_;
     std::unique_ptr<db::PreparedStatement> insert_;
     std::vector<Slot> slots_;
-    std::string line_, scratch_;
+    std::size_t headerFields_ = 0;
+    bool quoted_ = false;               // a spreadsheet quoted the file's fields
+    std::string line_, expanded_;       // the line as read, and with ESC turned into CR LF
     std::vector<std::string_view> values_;
-    bool quoted_ = false;                 // a spreadsheet quoted the file's fields
-    std::vector<std::string> unquoted_;   // the fields of a quoted line, values_ views them
-    std::vector<bool> stripped_;  // file fields whose quotes a text link removes
-    std::int32_t count_ = 0;
-    bool inTrans_ = false;
-    SteadyTime batchStart_{}, lastProgress_{};
+    std::vector<std::string> unquoted_;  // the fields of a quoted line; values_ views them
+    bool inTransaction_ = false, deleteDone_ = false;
+    SteadyTime lastProgress_{};
 };
 
-std::string Import::location(const std::string& column) {
-    std::string where = text("R9040") + " " + std::to_string(reader_->lineNumber());
-    if (!column.empty()) where += ", " + text("R9041") + " " + column;
-    return where;
+bool Import::stop(ImportStop why, Error error, std::string column) {
+    out_.stop = why;
+    out_.error = std::move(error);
+    out_.column = std::move(column);
+    out_.line = reader_ ? reader_->lineNumber() : 0;
+    return false;
 }
 
-Status Import::begin() {
-    if (inTrans_) return {};
-    if (auto st = s_.db.BeginTrans(); !st) return st;
-    inTrans_ = true;
-    batchStart_ = s_.now();
-    return {};
+bool Import::stopOnFile(const Error& e) {
+    if (e.number == readerr::LineTooLong) return stop(ImportStop::LineTooLong, e);
+    if (e.number == readerr::NotRegularFile) return stop(ImportStop::NotRegularFile, e);
+    return stop(ImportStop::FileUnreadable, e);
 }
 
-Status Import::commit() {
-    if (!inTrans_) return {};
-    inTrans_ = false;
-    Status st = s_.db.CommitTrans();
-    if (!st) (void)s_.db.Rollback();
-    return st;
+bool Import::openFile() {
+    auto opened = RegisterFileReader::open(std::string(trimBlanks(r_.path)));
+    if (!opened) return stopOnFile(opened.error());
+    reader_ = std::move(*opened);
+    auto header = reader_->readLine(line_);
+    if (!header) return stopOnFile(header.error());
+    if (!*header || line_.empty()) return stop(ImportStop::NoHeader);
+    if (fieldCount(line_) > kMaxFields) return stop(ImportStop::TooManyFields);
+    quoted_ = spreadsheetQuoted(line_);
+    if (quoted_) splitQuotedLine(line_, unquoted_);
+    headerFields_ = quoted_ ? unquoted_.size() : fieldCount(line_);
+    return true;
 }
 
-Status Import::tick() {
+bool Import::checkLinks() {
+    if (!register_) return stop(ImportStop::Refused, Error{5, "Invalid procedure call or argument", "Vexla Admin"});
+    std::vector<std::string> columns;
+    for (const LinkRow& link : links_) {
+        const auto filePos = linkPosition(link.fileFieldPosition);
+        const auto fieldPos = linkPosition(link.fieldPosition);
+        if (!filePos || !fieldPos || *filePos < 0 || *filePos >= static_cast<long>(headerFields_) || *fieldPos < 0 ||
+            *fieldPos >= static_cast<long>(r_.fieldTypes.size()))
+            return stop(ImportStop::LinkOutOfRange, {}, link.fileFieldName + " / " + link.caption);
+        std::string column = importColumnName(link, r_.registerName, s_.Språk);
+        if (column.empty()) return stop(ImportStop::LinkNoColumn, {}, link.fileFieldName);
+        for (const std::string& earlier : columns)
+            if (sameColumn(earlier, column)) return stop(ImportStop::LinkTwice, {}, link.caption);
+        columns.push_back(std::move(column));
+        slots_.push_back({static_cast<std::size_t>(*filePos), r_.fieldTypes[static_cast<std::size_t>(*fieldPos)],
+                          link.caption});
+    }
+    auto required = s_.db.RequiredColumns(register_->table);
+    if (!required) return stop(ImportStop::Refused, required.error());
+    for (const std::string& name : *required) {
+        bool linked = false;
+        for (const std::string& c : columns) linked = linked || sameColumn(c, name);
+        if (!linked) {
+            const std::string caption = KolumnTillRubrik(name, s_.Språk);
+            return stop(ImportStop::RequiredUnlinked, {}, caption.empty() ? name : caption);
+        }
+    }
+    if (r_.deleteFirst) {
+        bool keyLinked = false;
+        for (const std::string& c : columns) keyLinked = keyLinked || sameColumn(c, "ID");
+        for (std::string_view table : register_->referredBy) {
+            if (keyLinked || table.empty()) continue;
+            // A table the file does not have refers to nothing.
+            auto records = s_.db.TableRecordCount(table);
+            if (records && *records > 0) return stop(ImportStop::KeyUnlinked, {}, std::string(table));
+        }
+    }
+    return true;
+}
+
+bool Import::prepare() {
+    std::string sql = importInsertHead(register_->insertHead, r_.registerName, links_, s_.Språk);
+    for (std::size_t i = 0; i < links_.size(); ++i) sql += i ? ", ?" : "?";
+    auto prepared = s_.db.Prepare(sql + ")");
+    if (!prepared) return stop(ImportStop::Refused, prepared.error());
+    insert_ = std::move(*prepared);
+    if (auto st = s_.db.BeginTrans(); !st) return stop(ImportStop::Refused, st.error());
+    inTransaction_ = true;
+    return true;
+}
+
+void Import::report() {
     const SteadyTime t = s_.now();
-    if (inTrans_ && t - batchStart_ >= kImportBatch)
-        if (auto st = commit(); !st) return st;
-    if (s_.progress && t - lastProgress_ >= kImportBatch) {
-        s_.progress(count_);
-        lastProgress_ = t;
-    }
-    return {};
+    if (!s_.progress || t - lastProgress_ < kImportProgressInterval) return;
+    lastProgress_ = t;
+    s_.progress({out_.inserted, reader_->bytesRead(), reader_->size()});
 }
 
-std::optional<std::int32_t> Import::report(const Error& e, const std::string& where) {
-    // What the box shows must already be in the file while the box waits.
-    if (auto st = commit(); !st && e.number == db::err::DuplicateKey) return report(st.error());
-    s_.messages.beep();
-    if (e.number == db::err::DuplicateKey) {
-        std::string joined;
-        for (std::size_t i = 0; i < values_.size(); ++i) {
-            if (i) joined += ", ";
-            if (stripped_[i]) appendWithoutQuotes(joined, values_[i]);
-            else joined += values_[i];
-        }
-        s_.messages.show(text("R1818") + "!\r\n" + std::string(trimBlanks(joined)) + "\r\n\r\n" + text("R1819"),
-                         kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
-        return std::nullopt;
-    }
-    if (e.number == db::err::RequiredValue) {
-        s_.messages.show(text("R1817"), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        return 0;
-    }
-    std::string message = std::to_string(e.number) + "\r\n" + e.description + "\r\n" + e.source;
-    if (!where.empty()) message += "\r\n" + where;
-    s_.messages.show(message, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-    return 0;
+void Import::skip(SkipReason why, LineList& list) {
+    list.add(reader_->lineNumber());
+    if (s_.skipped) s_.skipped(reader_->lineNumber(), why, line_);
 }
 
-// Inserts the line split into values_; answers the import's result when
-// the line ends it.
-std::optional<std::int32_t> Import::insertLine() {
-    if (auto st = begin(); !st) return report(st.error(), location());
-    if (dialog_.chkTaBort) {
-        if (register_) {
-            if (auto st = s_.db.Execute(register_->deleteStatement, db::dao::FailOnError); !st)
-                return report(st.error(), location());
-        }
-        dialog_.chkTaBort = false;
+// Splits line_ into values_, ESC read as CR LF. False when the line holds
+// more fields than any register has.
+bool Import::splitLine() {
+    std::string_view text = line_;
+    if (line_.find('\x1B') != std::string::npos) {
+        expanded_.clear();
+        for (char c : line_) expanded_ += c == '\x1B' ? std::string_view("\r\n") : std::string_view(&c, 1);
+        text = expanded_;
     }
-    if (!insert_) {
-        std::string sql = importInsertHead(register_ ? register_->insertHead : "", dialog_.Tag, links_, s_.Språk);
-        for (std::size_t i = 0; i < links_.size(); ++i) sql += i ? ", ?" : "?";
-        auto prepared = s_.db.Prepare(sql + ")");
-        if (!prepared) return report(prepared.error(), location());
-        insert_ = std::move(*prepared);
+    if (fieldCount(text) > kMaxFields) return stop(ImportStop::TooManyFields);
+    values_.clear();
+    if (quoted_) {
+        splitQuotedLine(text, unquoted_);
+        values_.assign(unquoted_.begin(), unquoted_.end());
+        return true;
+    }
+    for (;;) {
+        const std::size_t semi = text.find(';');
+        values_.push_back(text.substr(0, semi));
+        if (semi == std::string_view::npos) return true;
+        text.remove_prefix(semi + 1);
+    }
+}
+
+bool Import::storeLine() {
+    if (r_.deleteFirst && !deleteDone_) {
+        if (auto st = s_.db.Execute(register_->deleteStatement, db::dao::FailOnError); !st)
+            return stop(ImportStop::Refused, st.error());
+        out_.deleted = s_.db.RecordsAffected();
+        deleteDone_ = true;
     }
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Slot& slot = slots_[i];
-        if (!slot.filePos || *slot.filePos < 0 || *slot.filePos >= static_cast<long>(values_.size()))
-            return report(ownError(9, "Subscript out of range"), location());
-        if (!slot.fieldPos || *slot.fieldPos < 0 ||
-            *slot.fieldPos >= static_cast<long>(dialog_.lstFältTypes.size()))
-            return report(ownError(381, "Invalid property array index"), location());
-        const std::string_view v = values_[static_cast<std::size_t>(*slot.filePos)];
-        const int slotNo = static_cast<int>(i);
+        const std::string_view v = values_[slot.filePos];
+        const int n = static_cast<int>(i);
         Status bound;
-        switch (dialog_.lstFältTypes[static_cast<std::size_t>(*slot.fieldPos)]) {
-            case typecode::Text:
-                if (!hasQuote(v)) {
-                    bound = insert_->BindText(slotNo, v);
-                } else {
-                    scratch_.clear();
-                    appendWithoutQuotes(scratch_, v);
-                    bound = insert_->BindText(slotNo, scratch_);
-                }
-                break;
-            case typecode::Date: bound = insert_->BindDate(slotNo, v.empty() ? "00:00:00" : v); break;
-            default: {
-                // Written into a statement, blanks around a plain value would not count.
-                const std::string_view bare = trimBlanks(v);
-                bound = insert_->BindBare(slotNo, v.empty() ? "0" : bare);
-            }
+        switch (slot.type) {
+            case typecode::Text: bound = insert_->BindText(n, v); break;
+            case typecode::Date: bound = insert_->BindDate(n, v.empty() ? "00:00:00" : v); break;
+            default: bound = insert_->BindBare(n, v.empty() ? "0" : trimBlanks(v));
         }
-        if (!bound) {
-            Error e = bound.error();
-            e.source = db::source::Database;
-            return report(e, location(slot.column));
-        }
+        if (!bound) return stop(ImportStop::Refused, bound.error(), slot.caption);
     }
     if (auto st = insert_->Execute(); !st) {
-        Error e = st.error();
-        e.source = db::source::Database;  // the statement runs on the database, as Execute would
-        return report(e, location());
+        if (st.error().number == db::err::DuplicateKey) {
+            if (r_.deleteFirst) return stop(ImportStop::DuplicateKey, st.error());
+            skip(SkipReason::DuplicateKey, out_.duplicates);
+            return true;
+        }
+        if (st.error().number == db::err::RequiredValue) return stop(ImportStop::RequiredValue, st.error());
+        return stop(ImportStop::Refused, st.error());
     }
-    ++count_;
-    return std::nullopt;
+    ++out_.inserted;
+    return true;
 }
 
-std::int32_t Import::run() {
-    dialog_.focusCmdMall = false;
-    auto opened = RegisterFileReader::open(std::string(trimBlanks(dialog_.lblMallNamn)));
-    if (!opened) return *report(opened.error());
-    reader_ = std::move(*opened);
-    auto header = reader_->readLine(line_);
-    if (!header) return *report(header.error());
-    if (!*header) return *report(ownError(62, "Input past end of file"));
-    quoted_ = spreadsheetQuoted(line_);
-    if (quoted_) splitQuotedLine(line_, unquoted_);
-    const std::size_t H = quoted_ ? unquoted_.size() : fieldCount(line_);
-
-    stripped_.assign(H, false);
-    for (const LinkRow& link : links_) {
-        Slot slot{linkPosition(link.fileFieldPosition), linkPosition(link.fieldPosition), linkColumn(link, s_.Språk)};
-        if (slot.filePos && slot.fieldPos && *slot.filePos >= 0 && *slot.filePos < static_cast<long>(H) &&
-            *slot.fieldPos >= 0 && *slot.fieldPos < static_cast<long>(dialog_.lstFältTypes.size()) &&
-            dialog_.lstFältTypes[static_cast<std::size_t>(*slot.fieldPos)] == typecode::Text)
-            stripped_[static_cast<std::size_t>(*slot.filePos)] = true;
-        slots_.push_back(std::move(slot));
-    }
+bool Import::readLines() {
     lastProgress_ = s_.now();
-
     for (;;) {
+        if (s_.cancelled && s_.cancelled()) return stop(ImportStop::Cancelled);
         auto got = reader_->readLine(line_);
-        if (!got) return *report(got.error());
-        if (!*got) break;
-        if (auto st = tick(); !st) return *report(st.error());
+        if (!got) return stopOnFile(got.error());
+        if (!*got) return true;
+        report();
         if (line_.empty()) continue;
-        if (line_.find('\x1B') != std::string::npos) {
-            scratch_.clear();
-            for (char c : line_) scratch_ += c == '\x1B' ? std::string_view("\r\n") : std::string_view(&c, 1);
-            line_.swap(scratch_);
-        }
-        values_.clear();
-        if (quoted_) {
-            splitQuotedLine(line_, unquoted_);
-            values_.assign(unquoted_.begin(), unquoted_.end());
-        } else {
-            for (std::string_view rest = line_;;) {
-                const std::size_t semi = rest.find(';');
-                values_.push_back(rest.substr(0, semi));
-                if (semi == std::string_view::npos) break;
-                rest.remove_prefix(semi + 1);
+        if (!splitLine()) return false;
+        if (values_.size() == 1) return stop(ImportStop::NoSeparator);
+        if (values_.size() != headerFields_) {
+            if (r_.deleteFirst) {
+                out_.fields = values_.size();
+                out_.headerFields = headerFields_;
+                return stop(ImportStop::WrongFieldCount);
             }
+            skip(SkipReason::WrongFieldCount, out_.wrongFieldCount);
+            continue;
         }
-        if (values_.size() == 1) {
-            if (auto st = commit(); !st) return *report(st.error());
-            s_.messages.beep();
-            s_.messages.show(text("R1799") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-            dialog_.lblMallNamn.clear();
-            dialog_.focusCmdMall = true;
-            return count_;
-        }
-        if (values_.size() != H) continue;
-        if (auto ended = insertLine()) return *ended;
+        if (!storeLine()) return false;
     }
-    if (auto st = commit(); !st) return *report(st.error());
-    return count_;
+}
+
+ImportOutcome Import::run() {
+    const bool read = openFile() && checkLinks() && prepare() && readLines();
+    if (insert_) insert_->Close();
+    if (!inTransaction_) return out_;
+    if (read && !r_.dryRun) {
+        if (auto st = s_.db.CommitTrans(); st) {
+            out_.committed = true;
+            out_.deletedFirst = deleteDone_;
+            return out_;
+        } else {
+            stop(ImportStop::Refused, st.error());
+        }
+    }
+    (void)s_.db.Rollback();  // fails only when SQLite rolled back by itself
+    if (out_.stopped()) out_.inserted = 0, out_.deleted = 0;
+    return out_;
 }
 
 }  // namespace
 
-std::int32_t ImporteraRegister(const LinkTable& links, ImportDialog& dialog, ImportServices& services) {
-    return Import(links, dialog, services).run();
-}
-
-std::string importProgressText(TextSource& texts, std::int32_t count) {
-    return " " + std::to_string(count) + " " + texts.TextTillAndra("R9042");
-}
-
-bool importOnOk(const LinkTable& links, ImportDialog& dialog, ImportServices& services, AdminWindow& main) {
-    if (links.empty()) {
-        services.messages.beep();
-        services.messages.show(services.texts.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical,
-                               MsgButtons::Ok);
-        return false;
-    }
-    if (!services.progress)
-        services.progress = [&](std::int32_t n) { main.setInfo(importProgressText(services.texts, n)); };
-    const std::int32_t n = ImporteraRegister(links, dialog, services);
-    main.setInfo(" " + std::to_string(n) + " " + services.texts.TextTillAndra("R1805") + "!");
-    return n != 0;
+ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
+    return Import(links, request, services).run();
 }
 
 }  // namespace vexla

@@ -1,103 +1,132 @@
-// The import of a register file into its register: ImporteraRegister, and
-// the mapping dialog's OK button that runs it. No window toolkit here: the
-// dialog hands over what the import reads of it and takes back what the
-// import changes.
+// The import of a register file into its register, without any window: the
+// mapping dialog and vexla-transfer both run it and render its outcome.
 //
-// What the database sees is what one INSERT statement per line, each run on
-// its own, would leave (column list, value rules, errors by number).
-// Underneath, every line runs one prepared statement (the column list is the
-// same for every line of an import), with its values bound by the same rules
-// as literals written into the statement, and the lines are grouped into
-// transactions:
-//   - a transaction begins at the first line that is inserted after a commit;
-//   - it commits once it has been open kImportBatch or longer (checked after
-//     each line), before every message box, and at the end of the file; so a
-//     message always waits over committed data, and the engine syncs the
-//     file twice a second at most rather than once per line;
-//   - the "delete first" statement runs inside the first line's transaction.
-// Killed at any moment, the import therefore leaves the register as if the
-// lines up to some line had been imported one by one: either nothing of the
-// import (the delete not done either), or the delete and a prefix of the
-// lines. When a failure ends the import, the lines before it are committed,
-// as they would have been one by one; only if that commit itself fails (the
-// disk is full, say) is the unfinished batch rolled back, which still leaves
-// a prefix.
+// An import is all or nothing. The links are checked and the INSERT is
+// prepared before anything is touched; then the "delete first" and every
+// line's INSERT run in one transaction, committed at the end of the file. A
+// stop of any kind (a line the register cannot take, a refused value, a full
+// disk, a cancel) rolls the transaction back, and a killed process leaves a
+// journal that the next opening of the file rolls back: the register is
+// either exactly as it was or holds the whole file.
+//
+// What a line means is as the booking system's files have always been read:
+// empty lines are skipped, ESC stands for CR LF, the fields are split at ";"
+// (by the spreadsheet's rules when the header starts with a double quote),
+// an empty date is 00:00:00 and an empty number 0. Values are bound as
+// parameters, so a text is stored exactly as written, quotes included.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
-#include "app/admin_state.h"
-#include "common/platform/message_boxes.h"
-#include "common/platform/text_source.h"
+#include "common/result.h"
 #include "db/engine.h"
 #include "registers/link_table.h"
 
 namespace vexla {
 
-// What the import reads of the mapping dialog, and changes in it.
-struct ImportDialog {
-    std::string Tag;                // register name: "Kund", "Resurser" or "Bokningar"
-    std::string lblMallNamn;        // full path of the register file; emptied when the file is rejected
-    bool chkTaBort = false;         // delete the register first; cleared once the delete ran
-    std::vector<int> lstFältTypes;  // the type code (typecode::) of each database field, by position
-    bool focusCmdMall = false;      // set when the file is rejected: give cmdMall the focus
+// The most fields a line may have; a line with more is no register's record.
+inline constexpr std::size_t kMaxFields = 1000;
+// How many line numbers of each kind of skipped line an outcome keeps.
+inline constexpr std::size_t kListedLines = 5;
+
+// Why an import ended before the end of its file. Every stop leaves the
+// register as it was.
+enum class ImportStop {
+    None,              // read to the end and committed (or, in a dry run, undone on purpose)
+    Cancelled,         // the caller asked it to stop
+    FileUnreadable,    // the file could not be opened or read (error: the file system's number)
+    NotRegularFile,    // the path is a folder, a device or a pipe
+    NoHeader,          // the file is empty, or its first line is
+    LineTooLong,       // a line longer than kMaxLineBytes
+    TooManyFields,     // a line of more than kMaxFields fields
+    NoSeparator,       // a line without ";"
+    WrongFieldCount,   // with delete-first: a line of another field count than the header's
+    DuplicateKey,      // with delete-first: a line whose key the register holds already
+    RequiredValue,     // a column that needs a value got none (3314)
+    Refused,           // the engine refused a value, the statement or the commit (error: its number)
+    LinkNoColumn,      // a link names no column of the register
+    LinkTwice,         // two links fill one column
+    LinkOutOfRange,    // a link's position is no field of the file or of the register
+    RequiredUnlinked,  // a column that needs a value has no link
+    KeyUnlinked,       // delete-first without a link to ID while other tables refer to the register
+};
+
+// The kinds of line an import without delete-first skips and goes on.
+enum class SkipReason { WrongFieldCount, DuplicateKey };
+
+// Line numbers of one kind: how many, and the first kListedLines of them.
+struct LineList {
+    long count = 0;
+    std::vector<long> first;
+    void add(long line);
+};
+
+// What an import did. A value: the window, the command line and the tests
+// each render it their own way.
+struct ImportOutcome {
+    ImportStop stop = ImportStop::None;
+    std::int32_t inserted = 0;  // records stored (0 after a stop); in a dry run, what would have been
+    long deleted = 0;           // records the delete removed (0 after a stop)
+    bool deletedFirst = false;  // the delete ran and was committed
+    bool committed = false;     // the import's changes are in the file
+    LineList wrongFieldCount;   // lines skipped for their field count
+    LineList duplicates;        // lines skipped because their key exists
+    Error error;                // the number and description behind the stop, where there is one
+    long line = 0;              // the line the import stopped at (the header is line 1); 0 for none
+    std::string column;         // the column (caption) or link (file field) the stop concerns
+    std::size_t fields = 0, headerFields = 0;  // WrongFieldCount: the line's and the header's counts
+
+    bool stopped() const { return stop != ImportStop::None; }
+};
+
+// What to import.
+struct ImportRequest {
+    std::string registerName;     // "Kund", "Resurser" or "Bokningar"
+    std::string path;             // the register file
+    bool deleteFirst = false;     // empty the register (customers with ID -1 and lower spared) first
+    std::vector<int> fieldTypes;  // the type code (typecode::) of each database field, by position
+    bool dryRun = false;          // run everything, then undo it
 };
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
-// What the import works with besides the dialog.
-struct ImportServices {
-    db::Database& db;        // the main window's shared connection
-    MessageBoxes& messages;  // the beep and the message boxes
-    TextSource& texts;       // the installed language file
-    std::string Språk;       // "se" or "en", for the captions of the links
-    // A monotonic clock; tests step it by hand.
-    std::function<SteadyTime()> now = [] { return std::chrono::steady_clock::now(); };
-    // Called with the running count of inserted records, at most once per
-    // kImportBatch; may be empty.
-    std::function<void(std::int32_t)> progress;
+struct ImportProgress {
+    std::int32_t inserted = 0;
+    std::uint64_t bytesRead = 0, bytesTotal = 0;  // of the register file
 };
 
-// The longest a batch of lines stays uncommitted, and the shortest time
-// between two progress reports.
-inline constexpr std::chrono::milliseconds kImportBatch{500};
+// The longest time between two progress reports.
+inline constexpr std::chrono::milliseconds kImportProgressInterval{500};
 
-// Imports the register file named by dialog.lblMallNamn (blanks around it
-// removed) into the register dialog.Tag through the links, one record per
-// line after the header line; answers the number of records inserted.
-//   - Empty lines are skipped; ESC in a line stands for CR LF.
-//   - A line without ";" stops the import: beep, the text of R1799 and "!"
-//     in a critical box, lblMallNamn emptied, focusCmdMall set; the count so
-//     far is the answer and the lines before stay.
-//   - A line with another number of fields than the header is skipped unseen.
-//   - With chkTaBort the register's delete statement runs once, just before
-//     the first line that is not skipped, and chkTaBort is cleared.
-//   - 3022 (the key exists): beep, the text of R1818, "!", CR LF, the line's
-//     values joined with ", " and trimmed, CR LF CR LF and the text of R1819
-//     in an exclamation box; the line is not counted and the import goes on.
-//   - 3314 (a required value is missing): beep, the text of R1817 in a
-//     critical box; the answer is 0.
-//   - Any other failure (no file, an empty file, a statement or value the
-//     engine refuses): beep, the error's number, CR LF, description, CR LF,
-//     source in a critical box; the answer is 0. A failure of one line adds
-//     a line naming it (R9040) and, when one value was refused, its column
-//     (R9041).
-std::int32_t ImporteraRegister(const LinkTable& links, ImportDialog& dialog, ImportServices& services);
+// What the import works with besides the request. Every callback may be empty.
+struct ImportServices {
+    ImportServices(db::Database& database, std::string language) : db(database), Språk(std::move(language)) {}
 
-// The information line while an import runs: a blank, the count, a blank
-// and the text of R9042.
-std::string importProgressText(TextSource& texts, std::int32_t count);
+    db::Database& db;  // the shared connection; no transaction of the caller's may be open
+    std::string Språk;  // "se" or "en", the language of the links' captions
+    // A monotonic clock; tests step it by hand.
+    std::function<SteadyTime()> now = [] { return std::chrono::steady_clock::now(); };
+    // Called at most once per kImportProgressInterval.
+    std::function<void(const ImportProgress&)> progress;
+    // Asked before every line; true stops the import (ImportStop::Cancelled).
+    std::function<bool()> cancelled;
+    // Called for every line that is skipped, with its number and its text as read.
+    std::function<void(long line, SkipReason why, std::string_view text)> skipped;
+};
 
-// The click of the dialog's OK button. Without links: beep, the text of
-// R1806 and "!" in a critical box, nothing read, answer false. Otherwise
-// runs the import with its progress in the main window's information line
-// (unless services.progress is set already), then sets the information
-// line to a blank, the count, a blank, the text of R1805 and "!", and
-// answers whether the dialog closes (the count is not 0).
-bool importOnOk(const LinkTable& links, ImportDialog& dialog, ImportServices& services, AdminWindow& main);
+// Imports request.path into its register through `links` (one row per
+// link, in the mapping dialog's order). Never throws; see ImportOutcome.
+// Before anything changes it refuses: a file it cannot read, a link without
+// a column, two links to one column, a link outside the file's or the
+// register's fields, an unlinked column that needs a value, and delete-first
+// without a link to ID while another table refers to the register's records
+// (renumbering them would point those records at other ones).
+ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services);
 
 }  // namespace vexla

@@ -27,22 +27,27 @@ std::string linkColumn(const LinkRow& link, std::string_view Språk) {
     return column.empty() ? link.caption : column;
 }
 
+std::string importColumnName(const LinkRow& link, std::string_view registerName, std::string_view Språk) {
+    std::string name = linkColumn(link, Språk);
+    if (registerName == "Bokningar") {
+        static constexpr std::string_view from = "Anteckningar", to = "Anteckning";
+        for (std::size_t at = name.find(from); at != std::string::npos; at = name.find(from, at + to.size()))
+            name.replace(at, from.size(), to);
+    }
+    return name;
+}
+
 std::string importInsertHead(std::string_view insertHead, std::string_view registerName, const LinkTable& links,
                              std::string_view Språk) {
     std::string sql(insertHead);
     for (std::size_t i = 0; i < links.size(); ++i) {
-        std::string name = linkColumn(links[i], Språk);
+        std::string name = importColumnName(links[i], registerName, Språk);
         if (name.empty()) continue;
         if (name.find('-') != std::string::npos) name = "[" + name + "]";
         if (i > 0) sql += ", ";
         sql += name;
     }
     if (sql.ends_with(", ")) sql.resize(sql.size() - 2);
-    if (registerName == "Bokningar") {
-        static constexpr std::string_view from = "Anteckningar", to = "Anteckning";
-        for (std::size_t at = sql.find(from); at != std::string::npos; at = sql.find(from, at + to.size()))
-            sql.replace(at, from.size(), to);
-    }
     return sql + ") VALUES(";
 }
 

@@ -39,6 +39,11 @@ std::optional<long> linkPosition(std::string_view text);
 // when both are empty.
 std::string linkColumn(const LinkRow& link, std::string_view Språk);
 
+// The column a link fills in register `registerName`: linkColumn, except
+// that for "Bokningar" every "Anteckningar" becomes "Anteckning" (both
+// share a caption, and bookings only have the latter).
+std::string importColumnName(const LinkRow& link, std::string_view registerName, std::string_view Språk);
+
 // The INSERT up to and including ") VALUES(", built from insertHead (for
 // example "INSERT INTO Kund (") and the links in order:
 //   - a link whose column is empty adds nothing, yet every later link is
@@ -47,8 +52,7 @@ std::string linkColumn(const LinkRow& link, std::string_view Språk);
 //     leaves a statement the engine refuses;
 //   - a column holding "-" is written as [column];
 //   - a trailing ", " is dropped;
-//   - for the register "Bokningar" every "Anteckningar" becomes
-//     "Anteckning": both share a caption, and bookings only have the latter.
+//   - the names are those of importColumnName.
 // The engine rejects what these rules make of an odd caption exactly as it
 // would reject the statement written out with literal values.
 std::string importInsertHead(std::string_view insertHead, std::string_view registerName, const LinkTable& links,

@@ -1,6 +1,7 @@
 #include "registers/register_file_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,17 +30,25 @@ const char* findLineEnd(const char* b, const char* e, bool lfToo) {
 
 }  // namespace
 
-RegisterFileReader::RegisterFileReader(int fd, std::string path)
-    : fd_(fd), path_(std::move(path)), block_(kBlockSize) {}
+RegisterFileReader::RegisterFileReader(int fd, std::string path, std::uint64_t size)
+    : fd_(fd), path_(std::move(path)), block_(kBlockSize), size_(size) {}
 
 RegisterFileReader::~RegisterFileReader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
 Result<std::unique_ptr<RegisterFileReader>> RegisterFileReader::open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking, so that a pipe nobody writes to is refused
+    // below instead of hanging here.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return fileError(errno, path);
-    return std::unique_ptr<RegisterFileReader>(new RegisterFileReader(fd, path));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Error{readerr::NotRegularFile, "Invalid file format", "Vexla Admin"};
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return std::unique_ptr<RegisterFileReader>(new RegisterFileReader(fd, path, static_cast<std::uint64_t>(st.st_size)));
 }
 
 Result<bool> RegisterFileReader::fill() {
@@ -49,6 +58,7 @@ Result<bool> RegisterFileReader::fill() {
     if (n < 0) return fileError(errno, path_);
     pos_ = 0;
     end_ = static_cast<std::size_t>(n);
+    bytesRead_ += end_;
     if (!started_) {
         started_ = true;
         if (end_ >= 3 && std::memcmp(block_.data(), "\xEF\xBB\xBF", 3) == 0) {
@@ -62,6 +72,12 @@ Result<bool> RegisterFileReader::fill() {
 void RegisterFileReader::emitLine(std::string& line, std::string_view bytes) {
     if (utf8_) line.assign(bytes);
     else appendCp1252AsUtf8(line, bytes);
+}
+
+Error RegisterFileReader::lineTooLong() {
+    partial_.clear();
+    partial_.shrink_to_fit();
+    return Error{readerr::LineTooLong, "Bad record length", "Vexla Admin"};
 }
 
 Result<bool> RegisterFileReader::readLine(std::string& line) {
@@ -91,11 +107,13 @@ Result<bool> RegisterFileReader::readLine(std::string& line) {
         const char* e = block_.data() + end_;
         const char* t = findLineEnd(b, e, lfEnds_ || !decided_);
         if (t == e) {
+            if (partial_.size() + static_cast<std::size_t>(e - b) > kMaxLineBytes) return lineTooLong();
             partial_.append(b, e);
             pos_ = end_;
             any = true;
             continue;
         }
+        if (partial_.size() + static_cast<std::size_t>(t - b) > kMaxLineBytes) return lineTooLong();
         if (!decided_) {
             decided_ = true;
             lfEnds_ = *t == '\n';

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,21 @@
 
 namespace vexla {
 
+// The longest line a register file may hold, in bytes as stored. A longer
+// line is not a record of any register: the file is something else (a
+// binary file, a file without line ends), and reading on would only cost
+// memory.
+inline constexpr std::size_t kMaxLineBytes = 1024 * 1024;
+
+// What the reader refuses, by number: a line longer than kMaxLineBytes
+// ("Bad record length") and a path that is not a regular file, such as a
+// folder, a device or a pipe ("Invalid file format"). Other failures carry
+// the file system's own numbers.
+namespace readerr {
+constexpr long LineTooLong = 59;
+constexpr long NotRegularFile = 321;
+}  // namespace readerr
+
 class RegisterFileReader {
 public:
     ~RegisterFileReader();
@@ -30,24 +46,31 @@ public:
     RegisterFileReader& operator=(const RegisterFileReader&) = delete;
 
     // Opens the file for reading. A missing file is 53 "File not found", a
-    // missing folder 76, and so on, as the file system numbers them.
+    // missing folder 76, and so on, as the file system numbers them; a path
+    // that is not a regular file is readerr::NotRegularFile (it is never
+    // read, so a pipe or a device cannot block or flood the reader).
     static Result<std::unique_ptr<RegisterFileReader>> open(const std::string& path);
 
     // Reads the next line into `line` (UTF-8, without its line end) and
     // answers true; answers false at the end of the file, leaving `line`
-    // empty. A read failure is an Error with the file system's number.
+    // empty. A read failure is an Error with the file system's number; a
+    // line longer than kMaxLineBytes is readerr::LineTooLong.
     Result<bool> readLine(std::string& line);
 
     // The 1-based number of the line readLine gave last (the header is line 1).
     long lineNumber() const { return lineNumber_; }
     // True once the file turned out to be UTF-8 (it starts with the mark).
     bool utf8() const { return utf8_; }
+    // Bytes read from the file so far, and its size when opened.
+    std::uint64_t bytesRead() const { return bytesRead_; }
+    std::uint64_t size() const { return size_; }
 
 private:
-    RegisterFileReader(int fd, std::string path);
+    RegisterFileReader(int fd, std::string path, std::uint64_t size);
     // Refills the block; answers false at the end of the file.
     Result<bool> fill();
     void emitLine(std::string& line, std::string_view bytes);
+    Error lineTooLong();
 
     int fd_;
     std::string path_;
@@ -60,6 +83,7 @@ private:
     bool decided_ = false;       // the first line end has been seen
     bool skipLf_ = false;        // the last line ended with CR: an LF right after it belongs to it
     long lineNumber_ = 0;
+    std::uint64_t bytesRead_ = 0, size_ = 0;
 };
 
 // A spreadsheet that saves a register file may put every text cell in double

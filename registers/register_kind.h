@@ -19,15 +19,17 @@ struct RegisterKind {
     std::string_view name;         // register name of the mapping dialog and the import
     std::string_view deleteStatement;  // "delete first" of the import; spares ID -1 and lower
     std::string_view insertHead;       // the import's INSERT up to the column list
+    // Tables whose records point at this register's records by their ID.
+    std::array<std::string_view, 2> referredBy;
 };
 
 inline constexpr std::array<RegisterKind, 3> kRegisters{{
     {0, "Kund", "SELECT * FROM Kund WHERE ID > -1", "KundReg.skv", "Kund", "DELETE FROM Kund WHERE ID > -1",
-     "INSERT INTO Kund ("},
+     "INSERT INTO Kund (", {"Bokning", "PrelBokning"}},
     {1, "Person", "SELECT * FROM Person", "ResursReg.skv", "Resurser", "DELETE FROM Person",
-     "INSERT INTO Person ("},
+     "INSERT INTO Person (", {"Bokning", "PrelBokning"}},
     {2, "Bokning", "SELECT * FROM Bokning", "BokningsReg.skv", "Bokningar", "DELETE FROM Bokning",
-     "INSERT INTO Bokning ("},
+     "INSERT INTO Bokning (", {}},
 }};
 
 // The register of an export kind; nothing for a kind outside 0..2.

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "common/cp1252.h"
 #include "common/posix_file_system.h"
 #include "registers/field_mapping.h"
+#include "registers/register_file_reader.h"
 
 namespace vexla::transfer {
 
@@ -34,6 +36,12 @@ LinkTable autoLinks(const std::vector<std::string>& captions, const std::vector<
 }
 
 Result<std::vector<std::string>> readMappingLines(const std::string& path) {
+    // A mapping file has a line per link: anything that is not a regular
+    // file of register-file size is refused before it is read.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!ec && (!std::filesystem::is_regular_file(status) || std::filesystem::file_size(path, ec) > kMaxLineBytes))
+        return Error{readerr::NotRegularFile, "Invalid file format", "Vexla Admin"};
     std::ifstream in(path, std::ios::binary);
     if (!in) return fileError(errno, path);
     std::ostringstream buffer;

@@ -2,6 +2,8 @@
 // the database for scripts, without a window system.
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -17,6 +19,25 @@
 #include "texts/mtexter.h"
 #include "transfer/password.h"
 #include "transfer/transfer.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void noteStop(int signal) { stopSignal = signal; }
+
+// Ctrl+C and a plain kill ask the import to stop at its next line and roll
+// back, instead of ending the process in the middle of its transaction.
+// Without SA_RESTART, a blocked read (the password prompt) returns at once.
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = noteStop;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace vexla;
@@ -38,6 +59,8 @@ int main(int argc, char** argv) {
     if (const char* variable = std::getenv("VEXLA_PASSWORD")) password = variable;
     transfer::Environment env{texts,  engine, console, clock,  locale,   files,
                               folder, stdin,  stdout,  stderr, ::isatty(STDERR_FILENO) != 0,
-                              password, transfer::askPasswordOnTerminal};
+                              password, transfer::askPasswordOnTerminal, [] { return static_cast<int>(stopSignal); }};
+    // Only the import stops at a signal so far; the other jobs end as the signal ends them.
+    if (argc > 1 && std::string(argv[1]) == "import") catchStopSignals();
     return transfer::runTransfer(std::vector<std::string>(argv + 1, argv + argc), env);
 }

@@ -22,7 +22,8 @@ const std::array<CommandSyntax, 4>& commands() {
         {"export", Command::Export, {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
          {"--register", "--db", "--out", "--user"}},
         {"import", Command::Import,
-         {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map"},
+         {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map", "--dry-run",
+          "--report"},
          {"--register", "--db", "--in", "--user"}},
         {"compact", Command::Compact, {"--db"}, {"--db"}},
         {"copy", Command::Copy, {"--db", "--out", "--from", "--to"}, {"--db", "--out"}},
@@ -31,7 +32,7 @@ const std::array<CommandSyntax, 4>& commands() {
 }
 
 bool isFlag(std::string_view option) {
-    return option == "--password-stdin" || option == "--force" || option == "--delete-first";
+    return option == "--password-stdin" || option == "--force" || option == "--delete-first" || option == "--dry-run";
 }
 
 bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
@@ -60,6 +61,9 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         o.in = value;
     } else if (option == "--user") {
         o.user = value;
+    } else if (option == "--report") {
+        if (value.empty()) return invalid();
+        o.report = value;
     } else if (option == "--map") {
         if (value.empty()) return invalid();
         o.map = value;
@@ -73,6 +77,8 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         o.force = true;
     } else if (option == "--delete-first") {
         o.deleteFirst = true;
+    } else if (option == "--dry-run") {
+        o.dryRun = true;
     }
     return std::nullopt;
 }

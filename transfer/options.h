@@ -20,7 +20,8 @@ struct Options {
     std::int16_t kind = -1;          // --register: 0 kund, 1 resurser, 2 bokningar
     std::string db, out, in, user;
     std::string map = "auto";        // "auto" or the path of a mapping file
-    bool force = false, deleteFirst = false, passwordStdin = false;
+    bool force = false, deleteFirst = false, passwordStdin = false, dryRun = false;
+    std::string report;              // import: where every skipped line is written; empty for nowhere
     std::optional<DateTime> from, to;
 };
 

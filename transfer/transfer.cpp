@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "common/platform.h"
+#include "db/errors.h"
 #include "db/jobs/komprimera.h"
 #include "db/jobs/kopiera.h"
 #include "db/jobs/testa_exklusiv.h"
@@ -12,6 +13,7 @@
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
+#include "registers/import_texts.h"
 #include "registers/register_kind.h"
 #include "texts/mtexter.h"
 #include "transfer/console.h"
@@ -28,7 +30,7 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
     if (!command) return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9065", "R9066"};
     switch (*command) {
         case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
-        case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9066"};
+        case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9121", "R9122", "R9066"};
         case Command::Compact: return {"R9075", "R9063", "R9066"};
         case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
     }
@@ -147,6 +149,30 @@ int Run::exportRegister() {
     return finish(outcome.n == 0 ? exitcode::FileError : exitcode::Ok);
 }
 
+// A text of CR LF lines as lines of a terminal.
+std::string terminalLines(std::string text) {
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+    return text;
+}
+
+// The exit status of an import that stopped: a file that is no register
+// file is a file error; everything else left the register unchanged.
+int stopStatus(const ImportOutcome& outcome, int signal) {
+    switch (outcome.stop) {
+        case ImportStop::Cancelled: return exitcode::Interrupted + signal;
+        case ImportStop::FileUnreadable:
+        case ImportStop::NotRegularFile:
+        case ImportStop::NoHeader:
+        case ImportStop::LineTooLong:
+        case ImportStop::TooManyFields: return exitcode::FileError;
+        case ImportStop::Refused:
+            if (outcome.error.number == db::err::NotEnoughSpace || outcome.error.number == db::err::DiskError)
+                return exitcode::FileError;
+            return exitcode::Unchanged;
+        default: return exitcode::Unchanged;
+    }
+}
+
 int Run::importRegister() {
     const RegisterKind& reg = *registerByKind(o_.kind);
     const std::string in = fullPath(o_.in);
@@ -162,15 +188,19 @@ int Run::importRegister() {
         return finish(exitcode::FileError);
     }
     std::vector<std::string> captions;
-    ImportDialog dialog{std::string(reg.name), in, o_.deleteFirst, {}, false};
+    ImportRequest request{std::string(reg.name), in, o_.deleteFirst, {}, o_.dryRun};
     for (const DatabaseField& field : *fields) {
         captions.push_back(field.caption);
-        dialog.lstFältTypes.push_back(field.typeCode);
+        request.fieldTypes.push_back(field.typeCode);
     }
 
     LinkTable links;
     if (o_.map == "auto") {
+        const auto pairs = autoLinkPairs(captions, *fileFields);
         links = autoLinks(captions, *fileFields);
+        // What the dialog's information line would say.
+        const std::string unlinked = unlinkedFieldsText(unlinkedFileFields(pairs, *fileFields, env_.texts), env_.texts);
+        if (!unlinked.empty()) std::fprintf(env_.err, "%s\n", unlinked.c_str());
     } else {
         const std::string mapFile = fullPath(o_.map);
         const auto lines = readMappingLines(mapFile);
@@ -186,19 +216,49 @@ int Run::importRegister() {
         }
         links = std::move(std::get<LinkTable>(mapped));
     }
+    if (links.empty()) {  // the file fits none of the register's fields
+        messages_.beep();
+        messages_.show(text("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return finish(exitcode::Unchanged);
+    }
 
-    const auto before = state.db->TableRecordCount(reg.table);
-    const int critical = messages_.critical;
-    ImportServices services{*state.db, messages_, env_.texts, state.Språk,
-                            [] { return std::chrono::steady_clock::now(); }, nullptr};
-    importOnOk(links, dialog, services, window_);
-    if (links.empty()) return finish(exitcode::FileError);  // the file fits none of the register's fields
-    // Only a stop is critical; a duplicate key warns and the import goes on.
-    if (messages_.critical == critical) return finish(exitcode::Ok);
-    const auto after = state.db->TableRecordCount(reg.table);
-    const bool deleted = o_.deleteFirst && !dialog.chkTaBort;
-    const bool inserted = !before || !after || *after != *before;  // uncounted is taken as changed
-    return finish(deleted || inserted ? exitcode::Partial : exitcode::FileError);
+    std::unique_ptr<OutputFile> report;
+    if (!o_.report.empty()) {
+        auto opened = env_.files.openWrite(fullPath(o_.report));
+        if (!opened) {
+            complain("R9106", fullPath(o_.report) + " (" + numberAndDescription(opened.error()) + ")");
+            return exitcode::FileError;
+        }
+        report = std::move(*opened);
+    }
+    Status reportWritten;
+    ImportServices services{*state.db, state.Språk};
+    services.progress = [&](const ImportProgress& p) { window_.setInfo(importProgressText(p, env_.texts)); };
+    services.cancelled = [&] { return env_.stopSignal && env_.stopSignal() != 0; };
+    services.skipped = [&](long line, SkipReason why, std::string_view lineText) {
+        if (!report || !reportWritten) return;
+        reportWritten = report->write(text("R9040") + " " + std::to_string(line) + ": " +
+                                      skipReasonText(why, env_.texts) + ": " + std::string(lineText) + "\n");
+    };
+    const ImportOutcome outcome = vexla::importRegister(links, request, services);
+    if (report) {
+        if (reportWritten) reportWritten = report->sync();
+        if (auto closed = report->close(); reportWritten) reportWritten = closed;
+    }
+    status_.clear();
+    if (outcome.stopped()) {
+        if (outcome.stop != ImportStop::Cancelled) messages_.beep();
+        messages_.show(importStopMessage(outcome, in, env_.texts), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        window_.setInfo(importInfoLine(outcome, env_.texts));
+        return finish(stopStatus(outcome, env_.stopSignal ? env_.stopSignal() : 0));
+    }
+    window_.setInfo(terminalLines(importSummary(outcome, o_.dryRun, env_.texts)));
+    if (!reportWritten) {
+        complain("R9106", fullPath(o_.report) + " (" + numberAndDescription(reportWritten.error()) + ")");
+        return finish(exitcode::FileError);
+    }
+    const bool skipped = outcome.wrongFieldCount.count + outcome.duplicates.count > 0;
+    return finish(skipped ? exitcode::Skipped : exitcode::Ok);
 }
 
 int Run::compact() { return finish(cmdKomprimera_Click(ctx_) ? exitcode::Ok : failure()); }

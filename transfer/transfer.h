@@ -25,7 +25,9 @@ constexpr int Usage = 1;         // the command line is wrong (or names an inter
 constexpr int LoginRefused = 2;  // the user is no administrator, or the password is wrong
 constexpr int InUse = 3;         // another program holds the database
 constexpr int FileError = 4;     // a file is missing, unreadable, unwritable, no register file or database; disk full
-constexpr int Partial = 5;       // the import stopped on an error after some lines (or the delete) were committed
+constexpr int Skipped = 5;       // the import stored the file but skipped lines (see the summary)
+constexpr int Unchanged = 6;     // the import stopped before its end: the register is as it was
+constexpr int Interrupted = 128; // plus the signal (SIGINT 130, SIGTERM 143): stopped, nothing left changed
 }  // namespace exitcode
 
 // What a run works with besides its arguments.
@@ -44,6 +46,8 @@ struct Environment {
     std::optional<std::string> passwordVariable;  // VEXLA_PASSWORD, when set
     // Asks for the password on the terminal without echo; nothing without a terminal.
     std::function<std::optional<std::string>(const std::string& prompt)> askPassword;
+    // The signal (SIGINT, SIGTERM) that asked the run to stop, or 0.
+    std::function<int()> stopSignal;
 };
 
 // Runs the command line `args` (without the program's name) and answers

@@ -19,6 +19,7 @@
 #include "common/open_save_dialog.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
+#include "registers/import_texts.h"
 #include "registers/register_kind.h"
 #include "texts/qt/widget_texts.h"
 
@@ -59,6 +60,9 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     cmdTaBort = control(new QPushButton(Frame1), "cmdTaBort", "R1877;R1878");
     cmdTaBortAlla = control(new QPushButton(Frame1), "cmdTaBortAlla", "R1879;R1880");
     chkTaBort = control(new QCheckBox(this), "chkTaBort", "R1864;R1865");
+    lblInfo = control(new QLabel(this), "lblInfo", nullptr);
+    lblInfo->setWordWrap(true);
+    lblInfo->hide();
     cmdOk = control(new QPushButton(this), "cmdOk", "R0898;R1871");
     cmdAvbryt = control(new QPushButton(this), "cmdAvbryt", "R1048;R1869");
     lblDiv = {control(new QLabel(this), "lblDiv(0)", "R1882"), control(new QLabel(this), "lblDiv(1)", "R1045"),
@@ -113,6 +117,7 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     layout->addWidget(lblDiv[2]);
     layout->addLayout(lists);
     layout->addWidget(Frame1);
+    layout->addWidget(lblInfo);
     layout->addLayout(bottom);
 
     // Load.
@@ -222,6 +227,7 @@ void frmKopplaFält::cmdMall_Click() {
         lstFilFält->clear();
         for (const std::string& field : *fields) lstFilFält->addItem(q(field));
         lblMallNamn->setText(q(path));
+        setInfo("");
         UpdateControlStates();
     }
     platform_.pointer.setBusy(false);
@@ -265,7 +271,9 @@ void frmKopplaFält::cmdAuto_Click() {
     std::vector<std::string> captions, fileFields;
     for (int i = 0; i < lstFält->count(); ++i) captions.push_back(lstFält->item(i)->text().toStdString());
     for (int i = 0; i < lstFilFält->count(); ++i) fileFields.push_back(lstFilFält->item(i)->text().toStdString());
-    for (const auto& [field, file] : autoLinkPairs(captions, fileFields)) addLink(field, file);
+    const auto pairs = autoLinkPairs(captions, fileFields);
+    for (const auto& [field, file] : pairs) addLink(field, file);
+    setInfo(unlinkedFieldsText(unlinkedFileFields(pairs, fileFields, texts_), texts_));
     lvKopplingar->setFocus();
     QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
     QCoreApplication::sendEvent(lvKopplingar, &end);
@@ -309,10 +317,15 @@ LinkTable frmKopplaFält::linkTable() const {
     return links;
 }
 
+void frmKopplaFält::setInfo(const std::string& text) {
+    lblInfo->setText(q(text));
+    lblInfo->setVisible(!text.empty());
+}
+
 void frmKopplaFält::cmdOk_Click() {
     AdminState& state = main_.state();
-    ImportDialog dialog{Tag, lblMallNamn->text().toStdString(), chkTaBort->isChecked(), {}, false};
-    for (int i = 0; i < lstFält->count(); ++i) dialog.lstFältTypes.push_back(lstFält->item(i)->data(kTypeRole).toInt());
+    ImportRequest request{Tag, lblMallNamn->text().toStdString(), chkTaBort->isChecked(), {}, false};
+    for (int i = 0; i < lstFält->count(); ++i) request.fieldTypes.push_back(lstFält->item(i)->data(kTypeRole).toInt());
     const LinkTable links = linkTable();
     if (links.empty()) {
         platform_.messages.beep();
@@ -331,14 +344,27 @@ void frmKopplaFält::cmdOk_Click() {
         state.db = std::move(opened.value());
     }
     platform_.pointer.setBusy(true);
-    ImportServices services{*state.db, platform_.messages, texts_, state.Språk,
-                            [] { return std::chrono::steady_clock::now(); }, nullptr};
-    const bool close = importOnOk(links, dialog, services, main_);
+    ImportServices services{*state.db, state.Språk};
+    services.progress = [&](const ImportProgress& p) { main_.setInfo(importProgressText(p, texts_)); };
+    const ImportOutcome outcome = importRegister(links, request, services);
     platform_.pointer.setBusy(false);
-    lblMallNamn->setText(q(dialog.lblMallNamn));
-    chkTaBort->setChecked(dialog.chkTaBort);
-    if (dialog.focusCmdMall) cmdMall->setFocus();
-    if (close) accept();
+    main_.setInfo(importInfoLine(outcome, texts_));
+    if (outcome.deletedFirst) chkTaBort->setChecked(false);
+    if (outcome.stopped()) {
+        platform_.messages.beep();
+        platform_.messages.show(importStopMessage(outcome, request.path, texts_), kProgramTitle, MsgIcon::Critical,
+                                MsgButtons::Ok);
+        if (outcome.stop == ImportStop::NoSeparator) {
+            // The file is no register file: choose another.
+            lblMallNamn->clear();
+            cmdMall->setFocus();
+        }
+        return;
+    }
+    if (outcome.wrongFieldCount.count + outcome.duplicates.count > 0)
+        platform_.messages.show(importSummary(outcome, false, texts_), kProgramTitle, MsgIcon::Exclamation,
+                                MsgButtons::Ok);
+    if (outcome.inserted != 0) accept();
 }
 
 }  // namespace vexla

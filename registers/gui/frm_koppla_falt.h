@@ -44,6 +44,7 @@ public:
     QPushButton* cmdTaBort = nullptr;
     QPushButton* cmdTaBortAlla = nullptr;
     QCheckBox* chkTaBort = nullptr;
+    QLabel* lblInfo = nullptr;  // what the automatic linking could not link
     QPushButton* cmdOk = nullptr;
     QPushButton* cmdAvbryt = nullptr;
     std::array<QLabel*, 3> lblDiv{};
@@ -71,6 +72,7 @@ private:
     void FillDatabaseFields();
     void UpdateControlStates();
     void addLink(int fieldRow, int fileRow);
+    void setInfo(const std::string& text);
 
     AdminWindow& main_;
     Platform& platform_;

@@ -1,0 +1,108 @@
+#include "registers/import_texts.h"
+
+namespace vexla {
+
+namespace {
+
+const char* reasonCode(ImportStop stop) {
+    switch (stop) {
+        case ImportStop::None: return "";
+        case ImportStop::Cancelled: return "R9113";
+        case ImportStop::FileUnreadable: return "R9106";
+        case ImportStop::NotRegularFile: return "R9107";
+        case ImportStop::NoHeader: return "R1800";
+        case ImportStop::LineTooLong: return "R9104";
+        case ImportStop::TooManyFields: return "R9105";
+        case ImportStop::NoSeparator: return "R1799";
+        case ImportStop::WrongFieldCount: return "R9103";
+        case ImportStop::DuplicateKey: return "R1818";
+        case ImportStop::RequiredValue: return "R1817";
+        case ImportStop::Refused: return "";
+        case ImportStop::LinkNoColumn: return "R9108";
+        case ImportStop::LinkTwice: return "R9109";
+        case ImportStop::LinkOutOfRange: return "R9111";
+        case ImportStop::RequiredUnlinked: return "R9110";
+        case ImportStop::KeyUnlinked: return "R9112";
+    }
+    return "";
+}
+
+// "4, 9, 12 och 160 till": the first line numbers of a list.
+std::string lineNumbers(const LineList& list, TextSource& texts) {
+    std::string s;
+    for (long line : list.first) s += (s.empty() ? "" : ", ") + std::to_string(line);
+    const long more = list.count - static_cast<long>(list.first.size());
+    if (more > 0) s += " " + texts.TextTillAndra("R9117") + " " + std::to_string(more) + " " + texts.TextTillAndra("R9118");
+    return s;
+}
+
+}  // namespace
+
+std::string importStopMessage(const ImportOutcome& o, const std::string& path, TextSource& texts) {
+    if (!o.stopped()) return {};
+    auto text = [&](const char* code) { return texts.TextTillAndra(code); };
+    std::string m;
+    switch (o.stop) {
+        case ImportStop::Refused:
+            m = std::to_string(o.error.number) + "\r\n" + o.error.description + "\r\n" + o.error.source;
+            break;
+        case ImportStop::FileUnreadable:
+            m = text("R9106") + ": " + path + "\r\n" + std::to_string(o.error.number) + " " + o.error.description;
+            break;
+        case ImportStop::NotRegularFile: m = text("R9107") + ": " + path; break;
+        case ImportStop::NoHeader:
+        case ImportStop::NoSeparator:
+            m = text(reasonCode(o.stop)) + "!";
+            break;
+        case ImportStop::WrongFieldCount:
+            m = text("R9103") + ": " + std::to_string(o.fields) + " / " + std::to_string(o.headerFields) + "\r\n" +
+                text("R9102");
+            break;
+        case ImportStop::DuplicateKey: m = text("R1818") + "!\r\n" + text("R9102"); break;
+        case ImportStop::LinkNoColumn:
+        case ImportStop::LinkTwice:
+        case ImportStop::LinkOutOfRange:
+        case ImportStop::RequiredUnlinked:
+        case ImportStop::KeyUnlinked:
+            m = text(reasonCode(o.stop)) + ": " + o.column;
+            break;
+        default: m = text(reasonCode(o.stop));
+    }
+    if (o.line > 1 && o.stop != ImportStop::Cancelled) {
+        m += "\r\n" + text("R9040") + " " + std::to_string(o.line);
+        if (o.stop == ImportStop::Refused && !o.column.empty()) m += ", " + text("R9041") + " " + o.column;
+    }
+    return m + "\r\n" + text("R9100") + ".";
+}
+
+std::string importSummary(const ImportOutcome& o, bool dryRun, TextSource& texts) {
+    auto text = [&](const char* code) { return texts.TextTillAndra(code); };
+    std::string s = std::to_string(o.inserted) + " " + text("R1805");
+    if (o.deleted > 0) s += "\r\n" + std::to_string(o.deleted) + " " + text("R9120");
+    const std::pair<const LineList*, SkipReason> kinds[] = {{&o.wrongFieldCount, SkipReason::WrongFieldCount},
+                                                            {&o.duplicates, SkipReason::DuplicateKey}};
+    for (const auto& [list, why] : kinds)
+        if (list->count > 0)
+            s += "\r\n" + std::to_string(list->count) + " " + text("R9114") + ": " + skipReasonText(why, texts) +
+                 " (" + text("R9040") + " " + lineNumbers(*list, texts) + ")";
+    if (dryRun) s += "\r\n" + text("R9119");
+    return s;
+}
+
+std::string importInfoLine(const ImportOutcome& o, TextSource& texts) {
+    std::string s = " " + std::to_string(o.inserted) + " " + texts.TextTillAndra("R1805") + "!";
+    if (o.stopped()) return s + " " + texts.TextTillAndra("R9100") + ".";
+    if (const long skipped = o.wrongFieldCount.count + o.duplicates.count; skipped > 0)
+        s += " " + std::to_string(skipped) + " " + texts.TextTillAndra("R9114") + ".";
+    return s;
+}
+
+std::string skipReasonText(SkipReason why, TextSource& texts) {
+    return texts.TextTillAndra(why == SkipReason::WrongFieldCount ? "R9115" : "R9116");
+}
+
+std::string importProgressText(const ImportProgress& progress, TextSource& texts) {
+    return " " + std::to_string(progress.inserted) + " " + texts.TextTillAndra("R9042");
+}
+
+}  // namespace vexla

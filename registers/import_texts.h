@@ -1,0 +1,38 @@
+// How an import's outcome is told, in the program's language: the message
+// of a stop, the summary of what was stored and skipped, the main window's
+// information line. The window shows them in boxes, vexla-transfer prints
+// them; both from the same outcome.
+#pragma once
+
+#include <string>
+
+#include "common/platform/text_source.h"
+#include "registers/import.h"
+
+namespace vexla {
+
+// The message of a stopped import, lines joined by CR LF: why it stopped
+// (naming the file, the link or the column where that is the reason), the
+// line and column where it stopped, and that the register is unchanged.
+// Empty for an import that was not stopped. `path` is the register file.
+std::string importStopMessage(const ImportOutcome& outcome, const std::string& path, TextSource& texts);
+
+// What the import stored and skipped, lines joined by CR LF: the count
+// imported, the count deleted first, each kind of skipped line with its
+// count and first line numbers ("and n more"), and for a dry run that
+// nothing was saved.
+std::string importSummary(const ImportOutcome& outcome, bool dryRun, TextSource& texts);
+
+// The main window's information line after an import: a blank, the count,
+// a blank, the text of R1805 and "!"; then the count of skipped lines, or
+// after a stop that the register is unchanged.
+std::string importInfoLine(const ImportOutcome& outcome, TextSource& texts);
+
+// The reason a line was skipped, as the summary and the report name it.
+std::string skipReasonText(SkipReason why, TextSource& texts);
+
+// The information line while an import runs: a blank, the count, a blank
+// and the text of R9042.
+std::string importProgressText(const ImportProgress& progress, TextSource& texts);
+
+}  // namespace vexla
