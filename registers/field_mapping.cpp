@@ -2,6 +2,7 @@
 
 #include "common/platform.h"
 #include "registers/field_catalogue.h"
+#include "registers/import.h"
 #include "registers/register_file_reader.h"
 
 namespace vexla {
@@ -19,18 +20,27 @@ Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const 
 
 std::optional<std::vector<std::string>> registerFileFields(const std::string& path, MessageBoxes& messages,
                                                            TextSource& texts) {
+    std::string header;
     auto reader = RegisterFileReader::open(path);
-    if (!reader) {
-        messages.show(reader.error().description, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+    auto read = reader ? (*reader)->readLine(header) : Result<bool>(reader.error());
+    if (!read && read.error().number != readerr::LineTooLong) {
+        const Error& e = read.error();
+        messages.show(e.number == readerr::NotRegularFile
+                          ? texts.TextTillAndra("R9107") + ": " + path
+                          : texts.TextTillAndra("R9106") + ": " + path + "\r\n" + std::to_string(e.number) + " " +
+                                e.description,
+                      kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }
-    std::string header;
-    auto read = (*reader)->readLine(header);
     const char* refusal = nullptr;
-    if (!read || !*read || header.empty())
+    if (!read)
+        refusal = "R9104";
+    else if (!*read || header.empty())
         refusal = "R1800";
     else if (fieldCount(header) == 1)
         refusal = "R1798";
+    else if (fieldCount(header) > kMaxFields)
+        refusal = "R9105";
     if (refusal) {
         messages.beep();
         messages.show(texts.TextTillAndra(refusal) + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);

@@ -34,10 +34,14 @@ Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const 
 // The file fields of the register file at `path`, read from its header line
 // as headerFieldsForLinking splits it. Refusals are shown as the dialog
 // shows them and answer nothing:
-//   - the file cannot be opened: its description in a critical box;
-//   - no first line, or an empty one (unreadable counts as empty): beep,
-//     the text of R1800 and "!" in a critical box;
-//   - a first line without ";": beep, the text of R1798 and "!" likewise.
+//   - the file cannot be opened or read: the text of R9106, ": ", the path,
+//     CR LF, the error's number and description in a critical box; a path
+//     that is no regular file: the text of R9107, ": " and the path;
+//   - no first line, or an empty one: beep, the text of R1800 and "!" in a
+//     critical box;
+//   - a first line without ";": beep, the text of R1798 and "!" likewise;
+//   - a first line longer than 1 MB or of more than 1,000 fields: beep, the
+//     text of R9104 or R9105 and "!".
 std::optional<std::vector<std::string>> registerFileFields(const std::string& path, MessageBoxes& messages,
                                                            TextSource& texts);
 

@@ -71,6 +71,12 @@ private:
     SteadyTime lastProgress_{};
 };
 
+// A failure of the INSERT is the database's, as a statement run on it would report it.
+Error fromDatabase(Error e) {
+    e.source = db::source::Database;
+    return e;
+}
+
 bool Import::stop(ImportStop why, Error error, std::string column) {
     out_.stop = why;
     out_.error = std::move(error);
@@ -172,6 +178,7 @@ bool Import::splitLine() {
         text = expanded_;
     }
     if (fieldCount(text) > kMaxFields) return stop(ImportStop::TooManyFields);
+    if (text.find('\0') != std::string_view::npos) return stop(ImportStop::NulCharacter);
     values_.clear();
     if (quoted_) {
         splitQuotedLine(text, unquoted_);
@@ -203,7 +210,7 @@ bool Import::storeLine() {
             case typecode::Date: bound = insert_->BindDate(n, v.empty() ? "00:00:00" : v); break;
             default: bound = insert_->BindBare(n, v.empty() ? "0" : trimBlanks(v));
         }
-        if (!bound) return stop(ImportStop::Refused, bound.error(), slot.caption);
+        if (!bound) return stop(ImportStop::Refused, fromDatabase(bound.error()), slot.caption);
     }
     if (auto st = insert_->Execute(); !st) {
         if (st.error().number == db::err::DuplicateKey) {
@@ -212,7 +219,7 @@ bool Import::storeLine() {
             return true;
         }
         if (st.error().number == db::err::RequiredValue) return stop(ImportStop::RequiredValue, st.error());
-        return stop(ImportStop::Refused, st.error());
+        return stop(ImportStop::Refused, fromDatabase(st.error()));
     }
     ++out_.inserted;
     return true;

@@ -46,6 +46,7 @@ enum class ImportStop {
     LineTooLong,       // a line longer than kMaxLineBytes
     TooManyFields,     // a line of more than kMaxFields fields
     NoSeparator,       // a line without ";"
+    NulCharacter,      // a line holding a NUL character: the file is no text
     WrongFieldCount,   // with delete-first: a line of another field count than the header's
     DuplicateKey,      // with delete-first: a line whose key the register holds already
     RequiredValue,     // a column that needs a value got none (3314)

@@ -14,6 +14,7 @@ const char* reasonCode(ImportStop stop) {
         case ImportStop::LineTooLong: return "R9104";
         case ImportStop::TooManyFields: return "R9105";
         case ImportStop::NoSeparator: return "R1799";
+        case ImportStop::NulCharacter: return "R9101";
         case ImportStop::WrongFieldCount: return "R9103";
         case ImportStop::DuplicateKey: return "R1818";
         case ImportStop::RequiredValue: return "R1817";

@@ -164,7 +164,8 @@ int stopStatus(const ImportOutcome& outcome, int signal) {
         case ImportStop::NotRegularFile:
         case ImportStop::NoHeader:
         case ImportStop::LineTooLong:
-        case ImportStop::TooManyFields: return exitcode::FileError;
+        case ImportStop::TooManyFields:
+        case ImportStop::NulCharacter: return exitcode::FileError;
         case ImportStop::Refused:
             if (outcome.error.number == db::err::NotEnoughSpace || outcome.error.number == db::err::DiskError)
                 return exitcode::FileError;

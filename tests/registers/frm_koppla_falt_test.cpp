@@ -32,10 +32,18 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
     testing::FakeAdminWindow main;
     std::int16_t counter = 0;
 
+    // The import's own texts as [code].
+    static std::string bracketed() {
+        std::string lines;
+        for (int code = 9100; code <= 9123; ++code)
+            lines += "R" + std::to_string(code) + "=[R" + std::to_string(code) + "]\r\n";
+        return lines;
+    }
+
     void SetUp() override {
-        dir.write("Lang.ini", "[System]\r\nR1861=Koppla f\xE4lt\r\nR1807=kunder\r\nR1800=Tom rubrikrad\r\n"
+        dir.write("Lang.ini", std::string( "[System]\r\nR1861=Koppla f\xE4lt\r\nR1807=kunder\r\nR1800=Tom rubrikrad\r\n"
                               "R1798=V\xE4lj registerfil\r\nR1806=Inga kopplingar\r\nR1740=[R1740]\r\nR1805=[R1805]\r\n"
-                              "R9020=[R9020]\r\nR9021=[R9021]\r\nR9040=[R9040]\r\nR9041=[R9041]\r\n");
+                              "R9020=[R9020]\r\nR9021=[R9021]\r\nR9040=[R9040]\r\nR9041=[R9041]\r\n") + bracketed());
         main.state_.DataBas = dir.file("bok.db");
         main.state_.Språk = "se";
         db::testing::makeDatabase(main.state_.DataBas,
@@ -119,14 +127,16 @@ TEST_F(Mapping, AutomaticLinkingMatchesCaptionsExactly) {
     choose(*d, "ID;namn;Postadress;;Rabatt  ");
     d->cmdAuto_Click();
     const LinkTable links = d->linkTable();
-    ASSERT_EQ(links.size(), 4u);  // "namn" differs in case; the empty field meets the empty caption
+    // "namn" differs in case; a field without a name is never linked, not
+    // even to a column without a caption; both are named below the links.
+    ASSERT_EQ(links.size(), 3u);
     EXPECT_EQ(links[0].caption, "ID");
     EXPECT_EQ(links[1].caption, "Postadress");
     EXPECT_EQ(links[1].fieldPosition, "2");
     EXPECT_EQ(links[1].fileFieldPosition, "2");
-    EXPECT_EQ(links[2].fieldPosition, "4");
-    EXPECT_EQ(links[3].caption, "Rabatt");  // trailing blanks of a header still link
-    EXPECT_EQ(keys(*d), (std::vector<std::string>{"k0", "k1", "k2", "k3"}));
+    EXPECT_EQ(links[2].caption, "Rabatt");  // trailing blanks of a header still link
+    EXPECT_EQ(keys(*d), (std::vector<std::string>{"k0", "k1", "k2"}));
+    EXPECT_EQ(d->lblInfo->text().toStdString(), "[R9123]: namn, [R9041] 4");
 }
 
 TEST_F(Mapping, KeysKeepCountingAfterRemoveAllAndAcrossShowings) {
@@ -270,16 +280,17 @@ INSTANTIATE_TEST_SUITE_P(Languages, InstalledTexts, ::testing::Values("se", "en"
 // A register holding what a register file cannot carry back, exported and
 // imported through the mapping dialog into another database: a text with
 // ";" and a column the field catalogue does not know. The export says how
-// many records will not come back; the import skips or refuses them, and
-// keeps what the table held unless the user asked to empty it first.
+// many records will not come back; the import skips them and says so, or,
+// asked to empty the register first, refuses the file and changes nothing.
 struct UntidyCase {
     const char* name;
     bool unknownColumn;  // Kund has a column "Okand" besides ID and Namn
     bool deleteFirst;
     const char* exportNote;  // what follows the count and path in the information line
     std::size_t links;       // made by automatic linking
-    const char* message;     // the import's one message box, or ""
+    const char* message;     // the import's one message box
     const char* info;        // the information line after OK
+    bool closes;
     std::vector<std::string> rows;
 };
 
@@ -325,30 +336,32 @@ TEST_P(UntidyRegister, ExportCountsWhatCannotComeBackAndImportKeepsTheTable) {
 
     std::vector<std::string> messages;
     for (const auto& box : fakes.messages.shown) messages.push_back(box.text);
-    EXPECT_EQ(messages, *c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    EXPECT_EQ(messages, std::vector<std::string>{c.message});
     EXPECT_EQ(main.infos.back(), c.info);
-    EXPECT_EQ(d->result() == QDialog::Accepted, c.message[0] == '\0');  // closes only after records came in
-    EXPECT_FALSE(d->chkTaBort->isChecked());                           // the delete ran, or was never asked for
+    EXPECT_EQ(d->result() == QDialog::Accepted, c.closes);
+    EXPECT_EQ(d->chkTaBort->isChecked(), c.deleteFirst && !c.closes);  // ticked until the delete is in the file
     main.state_.db.reset();
     EXPECT_EQ(db::testing::queryWithSqlite(dir.file("b.db"), "SELECT ID || ' ' || Namn FROM Kund ORDER BY ID"), c.rows);
 }
 
-// The column without a caption: its empty file field links to its empty
-// caption, which names no column, so the statement has one value too many.
-constexpr const char* kTooManyValues =
-    "3346\r\nNumber of query values and destination fields are not the same.\r\nDAO.Database\r\n[R9040] 2";
+// The column without a caption is left out of the links (its values cannot
+// be placed); the line whose text held ";" has a field too many.
+constexpr const char* kSkipped = "2 [R1805]\r\n1 [R9114]: [R9115] ([R9040] 3)";
+constexpr const char* kRefused = "[R9103]: 3 / 2\r\n[R9102]\r\n[R9040] 3\r\n[R9100].";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UntidyRegister,
     ::testing::Values(
-        UntidyCase{"SemicolonLineSkipped", false, false, ". 1 [R9021].", 2, "", " 2 [R1805]!",
+        UntidyCase{"SemicolonLineSkipped", false, false, ". 1 [R9021].", 2, kSkipped, " 2 [R1805]! 1 [R9114].", true,
                    {"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"}},
-        UntidyCase{"SemicolonLineSkippedAfterDelete", false, true, ". 1 [R9021].", 2, "", " 2 [R1805]!",
-                   {"-1 Intern", "1 Ada", "3 Cilla"}},
-        UntidyCase{"UnknownColumnRefused", true, false, ". 3 [R9021].", 3, kTooManyValues, " 0 [R1805]!",
-                   {"-1 Intern", "7 Kvar"}},
-        UntidyCase{"UnknownColumnRefusedAfterDelete", true, true, ". 3 [R9021].", 3, kTooManyValues, " 0 [R1805]!",
-                   {"-1 Intern"}}),
+        UntidyCase{"SemicolonLineRefusedWithDelete", false, true, ". 1 [R9021].", 2, kRefused,
+                   " 0 [R1805]! [R9100].", false, {"-1 Intern", "7 Kvar"}},
+        UntidyCase{"UnknownColumnLeftOut", true, false, ". 3 [R9021].", 2,
+                   "2 [R1805]\r\n1 [R9114]: [R9115] ([R9040] 3)", " 2 [R1805]! 1 [R9114].", true,
+                   {"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"}},
+        UntidyCase{"UnknownColumnLeftOutWithDelete", true, true, ". 3 [R9021].", 2,
+                   "[R9103]: 4 / 3\r\n[R9102]\r\n[R9040] 3\r\n[R9100].", " 0 [R1805]! [R9100].", false,
+                   {"-1 Intern", "7 Kvar"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

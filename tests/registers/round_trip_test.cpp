@@ -69,13 +69,12 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
 
     Side second(language);
     auto db = second.window.engine_.OpenDatabase(dir.file("b.db"), true).value();
-    ImportDialog dialog{std::string(reg.name), imported, true, {}, false};
-    const LinkTable links = testing::autoLinked(*db, dialog, imported, language);
-    ImportServices services{*db, second.fakes.messages, second.texts, language,
-                            [] { return std::chrono::steady_clock::now(); }, nullptr};
-    EXPECT_EQ(ImporteraRegister(links, dialog, services), exported);
-    EXPECT_TRUE(second.fakes.messages.shown.empty()) << second.fakes.messages.shown[0].text;
-    EXPECT_FALSE(dialog.chkTaBort);
+    ImportRequest request{std::string(reg.name), imported, true, {}, false};
+    const LinkTable links = testing::autoLinked(*db, request, imported, language);
+    ImportServices services(*db, language);
+    const ImportOutcome outcome = importRegister(links, request, services);
+    EXPECT_EQ(outcome.inserted, exported);
+    EXPECT_TRUE(outcome.committed && outcome.deletedFirst);
     ASSERT_TRUE(db->CheckIntegrity());
     db->Close();
     db.reset();

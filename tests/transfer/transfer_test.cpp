@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -69,6 +70,7 @@ struct World {
         err{std::tmpfile(), std::fclose};
     ConsoleMessageBoxes console{err.get()};
     std::unique_ptr<db::Database> holder;  // another connection holding the database
+    int signal = 0;                        // the signal the run is told of
 
     World() {
         EXPECT_TRUE(sample::makeSampleDatabase(db, {.customers = 20, .resources = 4, .bookings = 60, .clean = true}));
@@ -77,7 +79,8 @@ struct World {
         std::vector<std::string> line;
         for (const std::string& a : args) line.push_back(at(a, dir.path()));
         transfer::Environment env{texts,     engine,    console,   clock,    locale,   files,   dir.path(),
-                                  in.get(), out.get(), err.get(), terminal, password, nullptr};
+                                  in.get(), out.get(), err.get(), terminal, password, nullptr,
+                                  [this] { return signal; }};
         return transfer::runTransfer(line, env);
     }
 };
@@ -90,6 +93,7 @@ struct Case {
     std::string out;  // the start of standard output
     std::function<void(World&)> before = {};  // readies the scratch folder
     std::optional<std::string> password = "vexla";
+    std::function<void(World&)> after = {};  // checks the files afterwards
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -127,6 +131,7 @@ TEST_P(Transfer, ExitsWithItsStatusAndSaysWhy) {
     else
         EXPECT_NE(err.find(at(c.err, w.dir.path())), std::string::npos) << err;
     EXPECT_EQ(out.rfind(at(c.out, w.dir.path()), 0), 0u) << out;
+    if (c.after) c.after(w);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -168,30 +173,40 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DatabaseMissingAtCompaction", {"compact", "--db", "@/nope.db"}, 4, "R1787!", ""},
         Case{"ExportTargetExists", kExport + Args{"@/k.skv"}, 4, "R9084: @/k.skv", "", file("k.skv", "old")},
         Case{"ExportFolderMissing", kExport + Args{"@/no/k.skv"}, 4, "Path not found", "R1739"},
-        Case{"ImportFileMissing", kImport, 4, "File not found", ""},
+        Case{"ImportFileMissing", kImport, 4, "R9106: @/in.skv", ""},
+        Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9107: @", ""},
         Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n")},
         Case{"MappingFileMissing", kImport + Args{"--map", "@/m.txt"}, 4, "File not found: @/m.txt", "",
              file("in.skv", kTwoCustomers)},
-        Case{"ImportStoppedBeforeAnyLine", kImport, 4, "R1817", " 0 R1805!", file("in.skv", kNoName)},
+
         Case{"CopyOntoTheDatabase", kCopy + Args{"@/bok.db"}, 4, "R1747", ""},
         Case{"CopyIntoMissingFolder", kCopy + Args{"@/no/k.db"}, 4, "R1753\n\nR1754", ""},
-        // An import that stopped with some of its work committed.
-        Case{"ImportStoppedAfterALine", kImport, 5, "R1799!", " 1 R1805!",
-             file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
-        Case{"ImportStoppedAfterTheDelete", kImport + Args{"--delete-first"}, 5, "R1817", " 0 R1805!",
+        // An import that stopped: nothing of it stays.
+        Case{"ImportRefusedBeforeAnyLine", kImport, 6, "R9110: Name\nR9100.", " 0 R1805! R9100.",
              file("in.skv", kNoName)},
+        Case{"ImportStoppedAtALine", kImport, 6, "R1799!\nR9040 3\nR9100.", " 0 R1805! R9100.",
+             file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
+        Case{"ImportWithDeleteFirstStoppedAtAShortLine", kImport + Args{"--delete-first"}, 6, "R9103: 3 / 2",
+             " 0 R1805! R9100.", file("in.skv", "ID;Name\r\n5001;Alfa\r\n5002;Beta;x\r\n")},
+        Case{"ImportInterrupted", kImport + Args{"--delete-first"}, 130, "R9113\nR9100.", " 0 R1805! R9100.",
+             [](World& w) { file("in.skv", kTwoCustomers)(w), w.signal = SIGINT; }},
         // Done.
         Case{"Export", kExport + Args{"@/k.skv"}, 0, "", "20 R1740 @/k.skv\n"},
         Case{"PasswordOnStandardInput", kExport + Args{"@/k.skv", "--password-stdin"}, 0, "", "20 R1740 @/k.skv\n",
              [](World& w) { std::fputs("vexla\r\nrest", w.in.get()), std::rewind(w.in.get()); }, std::nullopt},
         Case{"ExportOverAFileWithForce", kExport + Args{"@/k.skv", "--force"}, 0, "", "20 R1740 @/k.skv\n",
              file("k.skv", "old")},
-        Case{"ImportByEqualNames", kImport + Args{"--delete-first"}, 0, "", " 2 R1805!\n",
+        Case{"ImportByEqualNames", kImport + Args{"--delete-first"}, 0, "", "2 R1805\n20 R9120\n",
              file("in.skv", kTwoCustomers)},
-        Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", " 1 R1805!\n",
+        Case{"ImportDryRun", kImport + Args{"--delete-first", "--dry-run"}, 0, "", "2 R1805\n20 R9120\nR9119\n",
+             file("in.skv", kTwoCustomers),
+             "vexla", [](World& w) { EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"}); }},
+        Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", "1 R1805\n",
              [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
-        Case{"ImportGoesOnAfterADuplicate", kImport, 0, "R1818!\n1, Dup", " 1 R1805!\n",
-             file("in.skv", "ID;Name\r\n1;Dup\r\n5001;Alfa\r\n")},
+        Case{"ImportSkipsAndReportsLines", kImport + Args{"--report", "@/r.txt"}, 5, "",
+             "1 R1805\n1 R9114: R9115 (R9040 3)\n1 R9114: R9116 (R9040 2)\n",
+             file("in.skv", "ID;Name\r\n1;Dup\r\n5003\t;x;y\r\n5001;Alfa\r\n"), "vexla",
+             [](World& w) { EXPECT_EQ(w.dir.read("r.txt"), "R9040 2: R9116: 1;Dup\nR9040 3: R9115: 5003\t;x;y\n"); }},
         Case{"Compact", kCompact, 0, "", "R1761\n"},
         Case{"WholeCopy", kCopy + Args{"@/kopia"}, 0, "", "R1752@/kopia.db\n"},
         Case{"IntervalCopy", kCopy + Args{"@/kopia", "--from=2026-01-01 08:00", "--to", "2026-12-31 17:00"}, 0, "",
