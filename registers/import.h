@@ -56,6 +56,7 @@ enum class ImportStop {
     LinkOutOfRange,    // a link's position is no field of the file or of the register
     RequiredUnlinked,  // a column that needs a value has no link
     KeyUnlinked,       // delete-first without a link to ID while other tables refer to the register
+    ValuesUnlinked,    // delete-first while a column without a caption holds values that would be lost
 };
 
 // The kinds of line an import without delete-first skips and goes on.
@@ -127,7 +128,9 @@ struct ImportServices {
 // a column, two links to one column, a link outside the file's or the
 // register's fields, an unlinked column that needs a value, and delete-first
 // without a link to ID while another table refers to the register's records
-// (renumbering them would point those records at other ones).
+// (renumbering them would point those records at other ones) or while a
+// column no link can fill (it has no caption) holds values that emptying the
+// register would lose.
 ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services);
 
 }  // namespace vexla

@@ -24,6 +24,7 @@ const char* reasonCode(ImportStop stop) {
         case ImportStop::LinkOutOfRange: return "R9111";
         case ImportStop::RequiredUnlinked: return "R9110";
         case ImportStop::KeyUnlinked: return "R9112";
+        case ImportStop::ValuesUnlinked: return "R9124";
     }
     return "";
 }
@@ -65,6 +66,7 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         case ImportStop::LinkOutOfRange:
         case ImportStop::RequiredUnlinked:
         case ImportStop::KeyUnlinked:
+        case ImportStop::ValuesUnlinked:
             m = text(reasonCode(o.stop)) + ": " + o.column;
             break;
         default: m = text(reasonCode(o.stop));

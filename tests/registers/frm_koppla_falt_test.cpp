@@ -35,7 +35,7 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
     // The import's own texts as [code].
     static std::string bracketed() {
         std::string lines;
-        for (int code = 9100; code <= 9123; ++code)
+        for (int code = 9100; code <= 9124; ++code)
             lines += "R" + std::to_string(code) + "=[R" + std::to_string(code) + "]\r\n";
         return lines;
     }
@@ -360,7 +360,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "2 [R1805]\r\n1 [R9114]: [R9115] ([R9040] 3)", " 2 [R1805]! 1 [R9114].", true,
                    {"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"}},
         UntidyCase{"UnknownColumnLeftOutWithDelete", true, true, ". 3 [R9021].", 2,
-                   "[R9103]: 4 / 3\r\n[R9102]\r\n[R9040] 3\r\n[R9100].", " 0 [R1805]! [R9100].", false,
+                   "[R9124]: Okand\r\n[R9100].", " 0 [R1805]! [R9100].", false,
                    {"-1 Intern", "7 Kvar"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
