@@ -1,6 +1,7 @@
 #include "registers/gui/frm_koppla_falt.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <chrono>
 #include <iterator>
 #include <vector>
 
@@ -317,6 +319,20 @@ LinkTable frmKopplaFält::linkTable() const {
     return links;
 }
 
+void frmKopplaFält::closeEvent(QCloseEvent* e) {
+    if (importing_) {
+        stopAsked_ = true;
+        e->ignore();
+        return;
+    }
+    QDialog::closeEvent(e);
+}
+
+void frmKopplaFält::reject() {
+    if (importing_) stopAsked_ = true;
+    else QDialog::reject();
+}
+
 void frmKopplaFält::setInfo(const std::string& text) {
     lblInfo->setText(q(text));
     lblInfo->setVisible(!text.empty());
@@ -346,10 +362,28 @@ void frmKopplaFält::cmdOk_Click() {
     platform_.pointer.setBusy(true);
     ImportServices services{*state.db, state.Språk};
     services.progress = [&](const ImportProgress& p) { main_.setInfo(importProgressText(p, texts_)); };
+    // Closing the dialog while the import runs stops it and rolls it back.
+    // Only the window system's events are taken in between (a close, a
+    // repaint); clicks and keys wait until the import has ended.
+    importing_ = true;
+    stopAsked_ = false;
+    auto lastLook = std::chrono::steady_clock::time_point{};
+    services.cancelled = [&] {
+        if (const auto now = std::chrono::steady_clock::now(); now - lastLook >= std::chrono::milliseconds(100)) {
+            lastLook = now;
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+        return stopAsked_;
+    };
     const ImportOutcome outcome = importRegister(links, request, services);
+    importing_ = false;
     platform_.pointer.setBusy(false);
     main_.setInfo(importInfoLine(outcome, texts_));
     if (outcome.deletedFirst) chkTaBort->setChecked(false);
+    if (outcome.stop == ImportStop::Cancelled) {
+        reject();
+        return;
+    }
     if (outcome.stopped()) {
         platform_.messages.beep();
         platform_.messages.show(importStopMessage(outcome, request.path, texts_), kProgramTitle, MsgIcon::Critical,

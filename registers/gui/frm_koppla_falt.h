@@ -63,8 +63,11 @@ public:
     // The links in list order, as the import reads them.
     LinkTable linkTable() const;
 
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void CreateLinkColumns();
@@ -80,6 +83,7 @@ private:
     std::int16_t& linkCounter_;
     std::string selectedKey_;
     bool activated_ = false;
+    bool importing_ = false, stopAsked_ = false;  // a close while importing asks the import to stop
 };
 
 }  // namespace vexla
