@@ -2,7 +2,7 @@
 # Vexla Admin set-up on Debian 12.
 #   ./setup.sh run [options]   install what the build needs, build, make a demo
 #                              database and start the program on it
-#   ./setup.sh test            build and run every test
+#   ./setup.sh test            install what the build needs, build and run every test
 #   ./setup.sh deps            only install the Debian packages
 #   ./setup.sh build           only configure and build
 set -euo pipefail
@@ -73,7 +73,7 @@ tests() {
 
 case "${1:-}" in
   run) shift; run "$@" ;;
-  test) tests ;;
+  test) deps; tests ;;
   deps) deps ;;
   build) deps; build ;;
   *) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 1 ;;
