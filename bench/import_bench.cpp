@@ -14,7 +14,8 @@
 // Every run is a child process of its own, so its peak resident memory is
 // that run's alone (for sqlite3: the shell's). Printed: the median of each
 // side's three times, the median of the three paired ratios, the highest
-// peak of each side, and the load average before the first run.
+// peak of each side, the load average before the first run, and each pair's
+// times (on a busy machine the pairs show how far one run strays).
 //   vexla-bench-import [--sizes N,N,...]
 #include <fcntl.h>
 #include <unistd.h>
@@ -187,9 +188,11 @@ int main(int argc, char** argv) {
             oursKb = std::max(oursKb, a.peakKb);
             theirsKb = std::max(theirsKb, b.peakKb);
         }
-        std::printf("%10ld %10.3f %10.3f %7.2f %10.1f %10.1f %6.2f\n", size, median(ours), median(theirs),
+        std::printf("%10ld %10.3f %10.3f %7.2f %10.1f %10.1f %6.2f   pairs:", size, median(ours), median(theirs),
                     median(ratios), static_cast<double>(oursKb) / 1024.0, static_cast<double>(theirsKb) / 1024.0,
                     load);
+        for (std::size_t i = 0; i < ours.size(); ++i) std::printf(" %.2f/%.2f", ours[i], theirs[i]);
+        std::printf("\n");
         std::fflush(stdout);
     }
     fs::remove_all(folder);
