@@ -14,10 +14,12 @@
 // Every run is a child process of its own, so its peak resident memory is
 // that run's alone (for sqlite3: the shell's). Printed: the median of each
 // side's three times, the median of the three paired ratios, the highest
-// peak of each side, the load average before the first run, and each pair's
+// peak of each side, the load average before the first run, the median
+// processor time (user and system) of each side, and each pair's wall
 // times (on a busy machine the pairs show how far one run strays).
 //   vexla-bench-import [--sizes N,N,...]
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +28,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -117,6 +120,23 @@ bool holdsAll(const std::string& dbPath, long size) {
     return (*db)->Close().ok() && count && *count == size;
 }
 
+// A child run as bench::inChild makes it, with the processor time (user and
+// system) beside the wall time: on a busy machine the wall time strays with
+// what else runs, the processor time far less.
+struct Timed {
+    bench::ChildRun run;
+    double cpu = 0;
+};
+Timed timedChild(const std::function<bool()>& step) {
+    rusage before = {}, after = {};
+    ::getrusage(RUSAGE_CHILDREN, &before);
+    Timed t{inChild(step), 0};
+    ::getrusage(RUSAGE_CHILDREN, &after);
+    auto seconds = [](const timeval& v) { return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6; };
+    t.cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
+    return t;
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -148,8 +168,8 @@ int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     const fs::path folder = fs::temp_directory_path() / ("vexla-import-bench-" + std::to_string(::getpid()));
     fs::create_directories(folder);
-    std::printf("%10s %10s %10s %7s %10s %10s %6s\n", "bookings", "import s", "sqlite3 s", "ratio", "import MB",
-                "sqlite3 MB", "load");
+    std::printf("%10s %10s %10s %7s %10s %10s %6s %12s %12s\n", "bookings", "import s", "sqlite3 s", "ratio",
+                "import MB", "sqlite3 MB", "load", "import cpu s", "sqlite3 cpu s");
     std::fflush(stdout);  // forked children must not write the header again
     for (long size : sizes) {
         const std::string source = folder / "source.db", target = folder / "target.db", work = folder / "work.db";
@@ -170,27 +190,29 @@ int main(int argc, char** argv) {
             bench::shell("sync");
         };
         const double load = loadAverage();
-        std::vector<double> ours, theirs, ratios;
+        std::vector<double> ours, theirs, ratios, oursCpu, theirsCpu;
         long oursKb = 0, theirsKb = 0;
         for (int i = 0; i < 3; ++i) {
             fresh();
-            const Run a = inChild([&] { return ourImport(work, file, size); });
+            const Timed a = timedChild([&] { return ourImport(work, file, size); });
             const bool aAll = holdsAll(work, size);
             fresh();
-            const Run b = inChild([&] { return shellImport(work, script); });
-            if (!a.ok || !b.ok || !aAll || !holdsAll(work, size)) {
-                std::fprintf(stderr, "a run failed (import %d, sqlite3 %d)\n", a.ok, b.ok);
+            const Timed b = timedChild([&] { return shellImport(work, script); });
+            if (!a.run.ok || !b.run.ok || !aAll || !holdsAll(work, size)) {
+                std::fprintf(stderr, "a run failed (import %d, sqlite3 %d)\n", a.run.ok, b.run.ok);
                 return 1;
             }
-            ours.push_back(a.seconds);
-            theirs.push_back(b.seconds);
-            ratios.push_back(a.seconds / b.seconds);
-            oursKb = std::max(oursKb, a.peakKb);
-            theirsKb = std::max(theirsKb, b.peakKb);
+            ours.push_back(a.run.seconds);
+            theirs.push_back(b.run.seconds);
+            ratios.push_back(a.run.seconds / b.run.seconds);
+            oursCpu.push_back(a.cpu);
+            theirsCpu.push_back(b.cpu);
+            oursKb = std::max(oursKb, a.run.peakKb);
+            theirsKb = std::max(theirsKb, b.run.peakKb);
         }
-        std::printf("%10ld %10.3f %10.3f %7.2f %10.1f %10.1f %6.2f   pairs:", size, median(ours), median(theirs),
-                    median(ratios), static_cast<double>(oursKb) / 1024.0, static_cast<double>(theirsKb) / 1024.0,
-                    load);
+        std::printf("%10ld %10.3f %10.3f %7.2f %10.1f %10.1f %6.2f %12.2f %12.2f   pairs:", size, median(ours),
+                    median(theirs), median(ratios), static_cast<double>(oursKb) / 1024.0,
+                    static_cast<double>(theirsKb) / 1024.0, load, median(oursCpu), median(theirsCpu));
         for (std::size_t i = 0; i < ours.size(); ++i) std::printf(" %.2f/%.2f", ours[i], theirs[i]);
         std::printf("\n");
         std::fflush(stdout);
