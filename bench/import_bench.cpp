@@ -1,139 +1,161 @@
-// The import of a bookings register file against the sqlite3 shell's own
-// bulk load of the same rows: for each size, a clean demo database is made,
-// its bookings are written as a register file (header of Swedish captions,
-// ";" between fields, CR LF, ESC for line breaks, Windows-1252), and then
-//   - ImporteraRegister with "delete first" runs on a copy of the database;
-//   - sqlite3 `.import` (csv mode, separator ";", header skipped) loads the
-//     file into a copy whose Bokning table was emptied beforehand.
-// Every step runs in a child process of its own, so the peak resident memory
-// printed is that step's alone (for sqlite3: the shell's).
+// The import of a bookings register file with "delete first" against the
+// sqlite3 shell loading the same file into the same database in one
+// transaction. For each size a clean demo database is made and its bookings
+// are written by the program's own register file writer (header of Swedish
+// captions, ";" between fields, CR LF, ESC for line breaks, Windows-1252);
+// the file's rows then go, three times each and in pairs, into fresh copies
+// of a second demo database (another seed, so every booking changes):
+//   - importRegister with delete-first, linked as the automatic linking does;
+//   - sqlite3 running
+//       PRAGMA cache_size=-65536; BEGIN; DELETE FROM Bokning;
+//       .mode csv; .separator ;; .import --skip 1 FILE Bokning; COMMIT;
+//     the same 64 MB page cache the engine gives
+//     every connection, the same journal, one transaction like ours.
+// Every run is a child process of its own, so its peak resident memory is
+// that run's alone (for sqlite3: the shell's). Printed: the best of each
+// side's three times and their ratio, the median of the three paired
+// ratios, the highest peak of each side, the load average before the first
+// run, the median
+// processor time (user and system) of each side, and each pair's wall
+// times (on a busy machine the pairs show how far one run strays).
 //   vexla-bench-import [--sizes N,N,...]
-#include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "common/cp1252.h"
-#include "common/platform/message_boxes.h"
-#include "common/platform/text_source.h"
+#include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
 #include "db/tools/sample_generator.h"
-#include "registers/field_catalogue.h"
+#include "registers/field_mapping.h"
 #include "registers/import.h"
+#include "registers/register_file_writer.h"
+#include "registers/register_kind.h"
 
 namespace {
 
-using vexla::bench::inChild;
-using vexla::bench::shell;
-using Measure = vexla::bench::ChildRun;
+using namespace vexla;
+using bench::inChild;
+using Run = bench::ChildRun;
 
-class NoTexts final : public vexla::TextSource {
-public:
-    std::string TextTillAndra(const std::string& code) override { return code; }
-};
+const RegisterKind& bookings() { return *registerByName("Bokningar"); }
 
-class PrintingBoxes final : public vexla::MessageBoxes {
-public:
-    vexla::MsgAnswer show(const std::string& text, const std::string&, vexla::MsgIcon, vexla::MsgButtons) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        return vexla::MsgAnswer::Ok;
-    }
-    void beep() override {}
-};
+bool makeDatabase(const std::string& path, long size, std::uint64_t seed) {
+    sample::Options options;
+    options.bookings = size;
+    options.customers = 5000;
+    options.resources = 300;
+    options.seed = seed;
+    options.clean = true;
+    return sample::makeSampleDatabase(path, options).ok();
+}
 
-// Writes the bookings as a register file, the way the export lays it out.
-bool writeRegisterFile(const std::string& dbPath, const std::string& file) {
-    vexla::db::SqliteEngine engine;
+bool writeBookings(const std::string& dbPath, const std::string& file) {
+    db::SqliteEngine engine;
     auto db = engine.OpenDatabase(dbPath, true);
     if (!db) return false;
-    auto rs = (*db)->OpenRecordset("SELECT * FROM Bokning");
-    if (!rs) return false;
-    vexla::db::Recordset& r = **rs;
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (!out) return false;
-    std::string line, value;
-    for (int i = 0; i < r.FieldCount(); ++i) {
-        if (i) line += ';';
-        line += vexla::KolumnTillRubrik(r.name(i), "se");
-    }
-    for (bool header = true; header || !r.Eof(); header = false) {
-        if (!header) {
-            line.clear();
-            for (int i = 0; i < r.FieldCount(); ++i) {
-                if (i) line += ';';
-                const vexla::db::RawValue v = r.raw(i);
-                if (v.kind == vexla::db::RawValue::Kind::Integer) line += std::to_string(v.integer);
-                if (v.kind == vexla::db::RawValue::Kind::Real) {
-                    char buf[32];
-                    std::snprintf(buf, sizeof buf, "%.15g", v.real);
-                    line += buf;
-                }
-                if (v.kind == vexla::db::RawValue::Kind::Text) {
-                    value.assign(v.text);
-                    for (std::size_t at; (at = value.find("\r\n")) != std::string::npos;) value.replace(at, 2, "\x1B");
-                    line += value;
-                }
-            }
-            r.MoveNext();
+    auto rs = (*db)->OpenRecordset(bookings().exportQuery);
+    PosixFileSystem files;
+    auto out = files.openWrite(file);
+    return rs && out && writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) && (*out)->close();
+}
+
+bool ourImport(const std::string& dbPath, const std::string& file, long size) {
+    db::SqliteEngine engine;
+    auto db = engine.OpenDatabase(dbPath, true);
+    if (!db) return false;
+    const auto fields = databaseFields(**db, bookings(), "se");
+    struct NoBoxes final : MessageBoxes {
+        MsgAnswer show(const std::string& text, const std::string&, MsgIcon, MsgButtons) override {
+            std::fprintf(stderr, "%s\n", text.c_str());
+            return MsgAnswer::Ok;
         }
-        std::string bytes = vexla::utf8ToCp1252(line);
-        bytes += "\r\n";
-        std::fwrite(bytes.data(), 1, bytes.size(), out);
-    }
-    return std::fclose(out) == 0;
-}
-
-// For the second row of a size: every connection with a 64 MB page cache
-// instead of SQLite's 2 MB, to show what the engine would gain by it.
-int bigCache(sqlite3* db, const char**, const sqlite3_api_routines*) {
-    return sqlite3_exec(db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-}
-
-bool ourImport(const std::string& dbPath, const std::string& file, bool largeCache) {
-    if (largeCache) sqlite3_auto_extension(reinterpret_cast<void (*)()>(bigCache));
-    vexla::db::SqliteEngine engine;
-    auto db = engine.OpenDatabase(dbPath, true);
-    if (!db) return false;
-    vexla::ImportDialog dialog{"Bokningar", file, true, {}, false};
+        void beep() override {}
+    } boxes;
+    struct CodeTexts final : TextSource {
+        std::string TextTillAndra(const std::string& code) override { return code; }
+    } texts;
+    const auto fileFields = registerFileFields(file, boxes, texts);
+    if (!fields || !fileFields) return false;
+    ImportRequest request{"Bokningar", file, true, {}, false};
     std::vector<std::string> captions;
-    {
-        auto rs = (*db)->OpenRecordset("SELECT * FROM Bokning");
-        if (!rs) return false;
-        for (int i = 0; i < (*rs)->FieldCount(); ++i) {
-            captions.push_back(vexla::KolumnTillRubrik((*rs)->name(i), "se"));
-            dialog.lstFältTypes.push_back(vexla::typeCodeOfField((*rs)->type(i)));
-        }
+    for (const DatabaseField& f : *fields) {
+        captions.push_back(f.caption);
+        request.fieldTypes.push_back(f.typeCode);
     }
-    // The automatic linking: every header field to the first equal caption.
-    vexla::LinkTable links;
-    for (std::size_t f = 0; f < captions.size(); ++f)
-        for (std::size_t c = 0; c < captions.size(); ++c)
-            if (captions[c] == captions[f]) {
-                links.push_back({captions[c], std::to_string(c), captions[f], std::to_string(f)});
-                break;
-            }
-    NoTexts texts;
-    PrintingBoxes boxes;
-    vexla::ImportServices services{**db, boxes, texts, "se", [] { return std::chrono::steady_clock::now(); }, {}};
-    const std::int32_t n = vexla::ImporteraRegister(links, dialog, services);
-    auto count = (*db)->TableRecordCount("Bokning");
-    return n > 0 && count && *count == n && (*db)->Close().ok();
+    LinkTable links;
+    for (const auto& [field, filePos] : autoLinkPairs(captions, *fileFields))
+        links.push_back({captions[static_cast<std::size_t>(field)], std::to_string(field),
+                         (*fileFields)[static_cast<std::size_t>(filePos)], std::to_string(filePos)});
+    ImportServices services{**db, "se"};
+    const ImportOutcome outcome = importRegister(links, request, services);
+    if (outcome.stopped())
+        std::fprintf(stderr, "import stopped at line %ld: %s\n", outcome.line, outcome.error.description.c_str());
+    return outcome.committed && outcome.inserted == size && (*db)->Close().ok();
+}
+
+bool shellImport(const std::string& dbPath, const std::string& script) {
+    const int in = ::open(script.c_str(), O_RDONLY);
+    const int out = ::open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0) return false;
+    ::execlp("sqlite3", "sqlite3", "-bail", dbPath.c_str(), static_cast<char*>(nullptr));
+    return false;
+}
+
+// Whether the work copy holds the file's bookings, no more and no fewer.
+bool holdsAll(const std::string& dbPath, long size) {
+    db::SqliteEngine engine;
+    auto db = engine.OpenDatabase(dbPath, true);
+    if (!db) return false;
+    auto count = (*db)->TableRecordCount(bookings().table);
+    return (*db)->Close().ok() && count && *count == size;
+}
+
+// A child run as bench::inChild makes it, with the processor time (user and
+// system) beside the wall time: on a busy machine the wall time strays with
+// what else runs, the processor time far less.
+struct Timed {
+    bench::ChildRun run;
+    double cpu = 0;
+};
+Timed timedChild(const std::function<bool()>& step) {
+    rusage before = {}, after = {};
+    ::getrusage(RUSAGE_CHILDREN, &before);
+    Timed t{inChild(step), 0};
+    ::getrusage(RUSAGE_CHILDREN, &after);
+    auto seconds = [](const timeval& v) { return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6; };
+    t.cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
+    return t;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double loadAverage() {
+    double load = -1;
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = -1;
+        std::fclose(f);
+    }
+    return load;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<long> sizes = {100000, 1000000};
+    std::vector<long> sizes = {300000, 1000000};
     if (argc == 3 && !std::strcmp(argv[1], "--sizes")) {
         sizes.clear();
         for (char* p = argv[2]; *p;) {
@@ -144,48 +166,60 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: vexla-bench-import [--sizes N,N,...]\n");
         return 2;
     }
-    char folderName[] = "/tmp/vexla-import-bench-XXXXXX";
-    const std::string folder = mkdtemp(folderName);
-    std::printf("%10s %12s %12s %7s %12s %12s\n", "bookings", "import s", "sqlite3 s", "ratio", "import MB", "sqlite3 MB");
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("vexla-import-bench-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::printf("%10s %10s %10s %7s %7s %10s %10s %6s %12s %13s\n", "bookings", "import s", "sqlite3 s", "ratio",
+                "paired", "import MB", "sqlite3 MB", "load", "import cpu s", "sqlite3 cpu s");
+    std::fflush(stdout);  // forked children must not write the header again
     for (long size : sizes) {
-        const std::string demo = folder + "/demo.db", file = folder + "/BokningsReg.skv";
-        const std::string ours = folder + "/ours.db", theirs = folder + "/theirs.db";
-        for (const auto& p : {demo, ours, theirs, file}) std::filesystem::remove(p);
-        const Measure made = inChild([&] {
-            vexla::sample::Options options;
-            options.bookings = size;
-            options.customers = 5000;
-            options.resources = 300;
-            options.clean = true;
-            return vexla::sample::makeSampleDatabase(demo, options).ok() && writeRegisterFile(demo, file);
+        const std::string source = folder / "source.db", target = folder / "target.db", work = folder / "work.db";
+        const std::string file = folder / "BokningsReg.skv", script = folder / "import.sql";
+        for (const auto& p : {source, target, work, file}) fs::remove(p);
+        const Run made = inChild([&] {
+            return makeDatabase(source, size, 1) && makeDatabase(target, size, 2) && writeBookings(source, file);
         });
         if (!made.ok) {
-            std::fprintf(stderr, "could not make the database or the register file\n");
+            std::fprintf(stderr, "could not make the databases or the register file\n");
             return 1;
         }
-        std::filesystem::copy_file(demo, ours);
-        std::filesystem::copy_file(demo, theirs);
-        if (!shell("sqlite3 '" + theirs + "' 'DELETE FROM Bokning; VACUUM;'")) return 1;
-        shell("sync");
-        const std::string spare = folder + "/spare.db";
-        std::filesystem::remove(spare);
-        std::filesystem::copy_file(demo, spare);
-        const Measure a = inChild([&] { return ourImport(ours, file, false); });
-        const Measure big = inChild([&] { return ourImport(spare, file, true); });
-        const Measure b = inChild([&] {
-            return shell("sqlite3 '" + theirs + "' -cmd '.mode csv' -cmd '.separator \";\"' '.import --skip 1 " + file +
-                         " Bokning'");
-        });
-        if (!a.ok || !b.ok || !big.ok) {
-            std::fprintf(stderr, "a step failed (ours %d, sqlite3 %d)\n", a.ok, b.ok);
-            return 1;
+        std::ofstream(script) << "PRAGMA cache_size=-65536;\nBEGIN;\nDELETE FROM Bokning;\n"
+                              << ".mode csv\n.separator ;\n.import --skip 1 '" << file << "' Bokning\nCOMMIT;\n";
+        auto fresh = [&] {
+            for (const char* suffix : {"", "-journal"}) fs::remove(work + suffix);
+            fs::copy_file(target, work);
+            bench::shell("sync");
+        };
+        const double load = loadAverage();
+        std::vector<double> ours, theirs, ratios, oursCpu, theirsCpu;
+        long oursKb = 0, theirsKb = 0;
+        for (int i = 0; i < 3; ++i) {
+            fresh();
+            const Timed a = timedChild([&] { return ourImport(work, file, size); });
+            const bool aAll = holdsAll(work, size);
+            fresh();
+            const Timed b = timedChild([&] { return shellImport(work, script); });
+            if (!a.run.ok || !b.run.ok || !aAll || !holdsAll(work, size)) {
+                std::fprintf(stderr, "a run failed (import %d, sqlite3 %d)\n", a.run.ok, b.run.ok);
+                return 1;
+            }
+            ours.push_back(a.run.seconds);
+            theirs.push_back(b.run.seconds);
+            ratios.push_back(a.run.seconds / b.run.seconds);
+            oursCpu.push_back(a.cpu);
+            theirsCpu.push_back(b.cpu);
+            oursKb = std::max(oursKb, a.run.peakKb);
+            theirsKb = std::max(theirsKb, b.run.peakKb);
         }
-        std::printf("%10ld %12.3f %12.3f %7.2f %12.1f %12.1f\n", size, a.seconds, b.seconds, a.seconds / b.seconds,
-                    a.peakKb / 1024.0, b.peakKb / 1024.0);
-        std::printf("%10s %12.3f %12.3f %7.2f %12.1f %12s  (engine page cache 64 MB)\n", "", big.seconds, b.seconds,
-                    big.seconds / b.seconds, big.peakKb / 1024.0, "");
+        const double best = *std::min_element(ours.begin(), ours.end());
+        const double bestTheirs = *std::min_element(theirs.begin(), theirs.end());
+        std::printf("%10ld %10.3f %10.3f %7.2f %7.2f %10.1f %10.1f %6.2f %12.2f %13.2f   pairs:", size, best,
+                    bestTheirs, best / bestTheirs, median(ratios), static_cast<double>(oursKb) / 1024.0,
+                    static_cast<double>(theirsKb) / 1024.0, load, median(oursCpu), median(theirsCpu));
+        for (std::size_t i = 0; i < ours.size(); ++i) std::printf(" %.2f/%.2f", ours[i], theirs[i]);
+        std::printf("\n");
         std::fflush(stdout);
     }
-    std::filesystem::remove_all(folder);
+    fs::remove_all(folder);
     return 0;
 }

@@ -10,6 +10,7 @@ SqlitePrepared::SqlitePrepared(std::shared_ptr<Connection> conn, Translation t, 
     : conn_(std::move(conn)), t_(std::move(t)), stmt_(stmt) {
     bound_.assign(t_.slotTypes.size(), false);
     selectValues_.resize(t_.slotTypes.size());
+    texts_.resize(t_.slotTypes.size());
     conn_->adopt(this);
 }
 
@@ -38,7 +39,17 @@ Status SqlitePrepared::bind(int slot, const Result<StoredValue>& value) {
         e.source = source::QueryDef;
         return e;
     }
-    const int rc = bindStored(stmt_, slot + 1, *value);
+    int rc = SQLITE_OK;
+    if (const auto kind = value->kind(); kind == StoredValue::Kind::Text || kind == StoredValue::Kind::Blob) {
+        // Until the slot is bound again or the statement is finalized.
+        std::string& text = texts_[static_cast<std::size_t>(slot)];
+        text.assign(value->text());
+        const int size = static_cast<int>(text.size());
+        rc = kind == StoredValue::Kind::Text ? sqlite3_bind_text(stmt_, slot + 1, text.data(), size, SQLITE_STATIC)
+                                             : sqlite3_bind_blob(stmt_, slot + 1, text.data(), size, SQLITE_STATIC);
+    } else {
+        rc = bindStored(stmt_, slot + 1, *value);
+    }
     if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), rc, source::QueryDef);
     if (t_.kind == ParsedStatement::Kind::Select)
         selectValues_[slot] = ownValue(*value);

@@ -203,20 +203,26 @@ void Import::skip(SkipReason why, LineList& list) {
 // more fields than any register has.
 bool Import::splitLine() {
     std::string_view text = line_;
-    if (line_.find('\x1B') != std::string::npos) {
+    if (std::size_t esc = line_.find('\x1B'); esc != std::string::npos) {
         expanded_.clear();
-        for (char c : line_) expanded_ += c == '\x1B' ? std::string_view("\r\n") : std::string_view(&c, 1);
+        for (std::size_t from = 0;; from = esc + 1, esc = line_.find('\x1B', from)) {
+            expanded_.append(line_, from, esc - from);  // to the end when there is no further ESC
+            if (esc == std::string::npos) break;
+            expanded_ += "\r\n";
+        }
         text = expanded_;
     }
-    if (fieldCount(text) > kMaxFields) return stop(ImportStop::TooManyFields);
     if (text.find('\0') != std::string_view::npos) return stop(ImportStop::NulCharacter);
     values_.clear();
     if (quoted_) {
+        if (fieldCount(text) > kMaxFields) return stop(ImportStop::TooManyFields);
         splitQuotedLine(text, unquoted_);
         values_.assign(unquoted_.begin(), unquoted_.end());
         return true;
     }
+    // Counted while split: a line is read once, and stops at the first field too many.
     for (;;) {
+        if (values_.size() == kMaxFields) return stop(ImportStop::TooManyFields);
         const std::size_t semi = text.find(';');
         values_.push_back(text.substr(0, semi));
         if (semi == std::string_view::npos) return true;

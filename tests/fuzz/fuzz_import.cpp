@@ -3,30 +3,35 @@
 //
 // Once per process a small clean demo database is made in a scratch folder
 // (in memory when /dev/shm is there). Per input:
-//   1. the database is copied, the input written as a register file;
-//   2. its header picks the register and language whose captions it matches
-//      best, and the fields are linked as the mapping dialog's automatic
-//      linking does (each file field to the first column of its caption);
-//      a header that matches nothing gets a fixed table linking file field i
-//      to column i of the customer register;
-//   3. ImporteraRegister runs (without "delete first").
+//   1. the input is written as a register file;
+//   2. its header picks the register and language whose captions the
+//      program's automatic linking (autoLinkPairs) links most fields to; a
+//      header that links nothing gets a fixed table linking file field i to
+//      column i of the customer register;
+//   3. importRegister runs on a fresh copy of the database with "delete
+//      first", and on another without it.
 // What must hold:
 //   - PRAGMA integrity_check passes (the engine's CheckIntegrity);
-//   - the register grew by exactly the count the import answered, unless a
-//     failure box said the import was cut short (then the answer is 0);
+//   - an import that stopped stored nothing and left every table exactly as
+//     it was; one that did not committed, and its register holds exactly
+//     what it reports: the records it kept (all of them without "delete
+//     first" or without a line stored, else those the delete spares) and
+//     `inserted` more, every other table unchanged, and the skipped lines
+//     listed as counted;
 //   - exporting the register then writes every record, without a message;
 //   - when that export says every record comes back unchanged (nothing
 //     written as '?', nothing the import would split or change), importing
-//     it with "delete first" shows no message, inserts every record, keeps
-//     every text as it was, and exporting again writes the same bytes.
+//     it with "delete first" goes through, skips nothing, inserts every
+//     record, keeps every text as it was, and exporting again writes the
+//     same bytes.
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,7 +41,9 @@
 #include "db/tools/sample_generator.h"
 #include "registers/export_register.h"
 #include "registers/field_catalogue.h"
+#include "registers/field_mapping.h"
 #include "registers/import.h"
+#include "registers/import_texts.h"
 #include "registers/link_table.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
@@ -58,6 +65,8 @@ struct Column {
 struct Base {
     std::string bytes;               // the clean demo database
     std::vector<Column> columns[3];  // by register kind
+    // The captions the mapping dialog lists, by register kind and language.
+    std::map<std::string, std::vector<std::string>> captions[3];
     // Text columns under a UNIQUE index, by register kind. A register file
     // cannot tell a null text from an empty one, and the import writes an
     // empty text; two nulls there come back as two equal keys, and the
@@ -110,6 +119,11 @@ Base& base() {
             if (!rs) vexla::fuzz::fail("cannot list the columns of " + std::string(reg.table));
             for (int i = 0; i < (*rs)->FieldCount(); ++i)
                 made->columns[reg.kind].push_back({(*rs)->name(i), typeCodeOfField((*rs)->type(i))});
+            for (const char* language : {"se", "en"}) {
+                auto fields = databaseFields(**db, reg, language);
+                if (!fields) vexla::fuzz::fail("cannot list the fields of " + std::string(reg.table));
+                for (const DatabaseField& f : *fields) made->captions[reg.kind][language].push_back(f.caption);
+            }
             std::erase_if(made->uniqueTexts[reg.kind], [&](const std::string& name) {
                 for (const Column& c : made->columns[reg.kind])
                     if (c.name == name) return c.type != typecode::Text;
@@ -129,19 +143,13 @@ struct Choice {
     LinkTable links;
 };
 
-// The links automatic linking makes between a header and a register's columns.
-LinkTable autoLinks(const std::vector<std::string>& fields, const std::vector<Column>& columns,
-                    const std::string& language) {
+// The links the automatic linking makes between a header and a register.
+LinkTable autoLinks(const std::vector<std::string>& fields, const RegisterKind& reg, const std::string& language) {
+    const std::vector<std::string>& captions = base().captions[reg.kind][language];
     LinkTable links;
-    for (std::size_t f = 0; f < fields.size(); ++f) {
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            const std::string caption = KolumnTillRubrik(columns[c].name, language);
-            if (!caption.empty() && caption == fields[f]) {
-                links.push_back({caption, std::to_string(c), fields[f], std::to_string(f)});
-                break;
-            }
-        }
-    }
+    for (const auto& [field, file] : autoLinkPairs(captions, fields))
+        links.push_back({captions[static_cast<std::size_t>(field)], std::to_string(field),
+                         fields[static_cast<std::size_t>(file)], std::to_string(file)});
     return links;
 }
 
@@ -155,7 +163,7 @@ Choice choose(const std::string& file) {
     Choice best{&kRegisters[0], "se", {}};
     for (const RegisterKind& reg : kRegisters) {
         for (const char* language : {"se", "en"}) {
-            LinkTable links = autoLinks(fields, base().columns[reg.kind], language);
+            LinkTable links = autoLinks(fields, reg, language);
             if (links.size() > best.links.size()) best = Choice{&reg, language, std::move(links)};
         }
     }
@@ -175,10 +183,34 @@ std::vector<int> typesOf(const RegisterKind& reg) {
     return types;
 }
 
-long tableCount(db::Database& db, const RegisterKind& reg) {
-    auto n = db.TableRecordCount(reg.table);
-    if (!n) vexla::fuzz::fail("cannot count the table: " + n.error().description);
-    return *n;
+// Every table's rows, each row's raw values joined, sorted: a table is
+// unchanged when its entry is.
+using Snapshot = std::map<std::string, std::vector<std::string>>;
+Snapshot snapshot(db::Database& db) {
+    Snapshot all;
+    auto names = db.TableNames();
+    if (!names) vexla::fuzz::fail("cannot list the tables: " + names.error().description);
+    for (const std::string& table : *names) {
+        auto rs = db.OpenRecordset("SELECT * FROM [" + table + "]");
+        if (!rs) vexla::fuzz::fail("cannot read " + table + ": " + rs.error().description);
+        std::vector<std::string>& rows = all[table];
+        while (!(*rs)->Eof()) {
+            std::string row;
+            for (int i = 0; i < (*rs)->FieldCount(); ++i) {
+                const db::RawValue v = (*rs)->raw(i);
+                row += static_cast<char>('0' + static_cast<int>(v.kind));
+                if (v.kind == db::RawValue::Kind::Integer) row += std::to_string(v.integer);
+                if (v.kind == db::RawValue::Kind::Real) row += std::to_string(v.real);
+                if (v.kind == db::RawValue::Kind::Text) row += v.text;
+                row += '\x1F';
+            }
+            rows.push_back(std::move(row));
+            if (!(*rs)->MoveNext()) vexla::fuzz::fail("MoveNext failed");
+        }
+        (*rs)->Close();
+        std::sort(rows.begin(), rows.end());
+    }
+    return all;
 }
 
 // The records the register's export writes.
@@ -245,11 +277,63 @@ struct Run {
     testing::CodeTexts codeTexts;
 };
 
-std::int32_t importFile(Run& run, const Choice& choice, const std::string& file, bool deleteFirst) {
-    ImportDialog dialog{std::string(choice.reg->name), file, deleteFirst, typesOf(*choice.reg), false};
-    ImportServices services{*run.window.state_.db, run.fakes.messages, run.codeTexts, choice.language,
-                            [] { return std::chrono::steady_clock::now(); }, nullptr};
-    return ImporteraRegister(choice.links, dialog, services);
+ImportOutcome importFile(Run& run, const Choice& choice, const std::string& file, bool deleteFirst) {
+    const ImportRequest request{std::string(choice.reg->name), file, deleteFirst, typesOf(*choice.reg), false};
+    ImportServices services{*run.window.state_.db, choice.language};
+    return importRegister(choice.links, request, services);
+}
+
+std::string describe(const ImportOutcome& o, const std::string& file, Run& run) {
+    return "stop " + std::to_string(static_cast<int>(o.stop)) + ", " + std::to_string(o.inserted) + " inserted, " +
+           std::to_string(o.deleted) + " deleted: " + printable(importStopMessage(o, file, run.codeTexts), 500);
+}
+
+// The import's promise: everything it reports, or nothing at all.
+void checkOutcome(const ImportOutcome& o, const Snapshot& before, const Snapshot& after, const RegisterKind& reg,
+                  long exportableBefore, bool deleteFirst, const std::string& what) {
+    if (o.stopped()) {
+        VEXLA_FUZZ_CHECK(o.inserted == 0 && o.deleted == 0 && !o.committed && !o.deletedFirst,
+                         "a stopped import reports changes: " + what);
+        VEXLA_FUZZ_CHECK(after == before, "a stopped import changed the database: " + what);
+        return;
+    }
+    VEXLA_FUZZ_CHECK(o.committed && o.inserted >= 0, "an import that went through did not commit: " + what);
+    for (const auto& [table, rows] : before)
+        if (table != reg.table) VEXLA_FUZZ_CHECK(after.at(table) == rows, "the import changed " + table + ": " + what);
+    const std::vector<std::string>& was = before.at(std::string(reg.table));
+    const std::vector<std::string>& is = after.at(std::string(reg.table));
+    // The delete runs just before the first line stored: a file without one deletes nothing.
+    const bool deleted = deleteFirst && o.inserted > 0;
+    VEXLA_FUZZ_CHECK(o.deletedFirst == deleted && o.deleted == (deleted ? exportableBefore : 0),
+                     "the delete removed another count: " + what);
+    const long kept = static_cast<long>(was.size()) - o.deleted;
+    VEXLA_FUZZ_CHECK(static_cast<long>(is.size()) == kept + o.inserted,
+                     "the register holds " + std::to_string(is.size()) + " records, not " +
+                         std::to_string(kept + o.inserted) + ": " + what);
+    if (!deleteFirst)
+        VEXLA_FUZZ_CHECK(std::includes(is.begin(), is.end(), was.begin(), was.end()),
+                         "an import without delete-first changed a record: " + what);
+    for (const LineList* list : {&o.wrongFieldCount, &o.duplicates}) {
+        VEXLA_FUZZ_CHECK(!deleteFirst || list->count == 0, "delete-first skipped a line: " + what);
+        VEXLA_FUZZ_CHECK(list->first.size() == std::min<std::size_t>(static_cast<std::size_t>(list->count), kListedLines),
+                         "a list of skipped lines does not match its count: " + what);
+        for (std::size_t i = 0; i < list->first.size(); ++i)
+            VEXLA_FUZZ_CHECK(list->first[i] > (i ? list->first[i - 1] : 1), "skipped lines out of order: " + what);
+    }
+}
+
+void checkIntegrity(db::Database& db, const std::string& when);
+
+// Imports `file` into the open database and checks the outcome against the
+// database before and after.
+ImportOutcome importChecked(Run& run, const Choice& choice, const std::string& file, bool deleteFirst) {
+    db::Database& db = *run.window.state_.db;
+    const Snapshot before = snapshot(db);
+    const long exportable = registerCount(db, *choice.reg);
+    const ImportOutcome o = importFile(run, choice, file, deleteFirst);
+    checkIntegrity(db, "after the import");
+    checkOutcome(o, before, snapshot(db), *choice.reg, exportable, deleteFirst, describe(o, file, run));
+    return o;
 }
 
 ExportOutcome exportFile(Run& run, const Choice& choice, const std::string& file) {
@@ -301,40 +385,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Choice choice = choose(input);
     vexla::fuzz::Stages::hit(choice.reg->name.data());
     const RegisterKind& reg = *choice.reg;
+    auto open = [&](Run& run) {
+        Scratch::write(dbPath, base().bytes);
+        auto opened = run.window.engine_.OpenDatabase(dbPath, true);
+        VEXLA_FUZZ_CHECK(opened.ok(), "cannot open the copy of the demo database");
+        run.window.state_.db = std::move(*opened);
+        run.window.state_.DataBas = dbPath;
+    };
+    {
+        Run replacing;
+        open(replacing);
+        const ImportOutcome o = importChecked(replacing, choice, input, true);
+        vexla::fuzz::Stages::hit(o.stopped() ? "delete-first stopped" : "delete-first replaced the register");
+        replacing.window.state_.db->Close();
+    }
     Run run;
-    auto opened = run.window.engine_.OpenDatabase(dbPath, true);
-    VEXLA_FUZZ_CHECK(opened.ok(), "cannot open the copy of the demo database");
-    run.window.state_.db = std::move(*opened);
-    run.window.state_.DataBas = dbPath;
+    open(run);
     db::Database& db = *run.window.state_.db;
-
-    const long before = tableCount(db, reg);
-    const std::int32_t n = importFile(run, choice, input, false);
-    checkIntegrity(db, "after the import");
-    const long after = tableCount(db, reg);
-
-    // Which boxes the import showed decides what its answer must be.
-    bool cutShort = false, stoppedAtLine = false;
-    for (const auto& box : run.fakes.messages.shown) {
-        if (box.icon != MsgIcon::Critical) continue;
-        if (box.text == "R1799!") stoppedAtLine = true;
-        else cutShort = true;
-    }
-    VEXLA_FUZZ_CHECK(n >= 0, "negative count " + std::to_string(n));
-    VEXLA_FUZZ_CHECK(!(cutShort && stoppedAtLine), "two endings: " + shownBoxes(run.fakes.messages));
-    if (cutShort) {
-        VEXLA_FUZZ_CHECK(n == 0, "a failure answered " + std::to_string(n));
-        VEXLA_FUZZ_CHECK(after >= before, "a failed import removed records");
-    } else {
-        VEXLA_FUZZ_CHECK(after - before == n, "the import answered " + std::to_string(n) + " but the register grew by " +
-                                                  std::to_string(after - before) + "; " + shownBoxes(run.fakes.messages));
-    }
-    if (cutShort) {
-        vexla::fuzz::Stages::hit("import cut short");
+    const ImportOutcome o = importChecked(run, choice, input, false);
+    if (o.stopped()) {
+        vexla::fuzz::Stages::hit("import stopped");
         db.Close();
         return 0;
     }
-    vexla::fuzz::Stages::hit(n > 0 ? "import inserted records" : "import inserted nothing");
+    vexla::fuzz::Stages::hit(o.inserted > 0 ? "import inserted records" : "import inserted nothing");
+    if (o.wrongFieldCount.count + o.duplicates.count > 0) vexla::fuzz::Stages::hit("import skipped lines");
 
     // Kund's export leaves out ID -1 and lower, which the input may have added.
     const long exportable = registerCount(db, reg);
@@ -359,15 +434,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string header;
         auto reader = RegisterFileReader::open(first);
         VEXLA_FUZZ_CHECK(reader.ok() && (*reader)->readLine(header).ok(), "cannot read the export back");
-        again.links = autoLinks(headerFieldsForLinking(header), base().columns[reg.kind], choice.language);
+        again.links = autoLinks(headerFieldsForLinking(header), reg, choice.language);
         VEXLA_FUZZ_CHECK(again.links.size() == base().columns[reg.kind].size(), "the export's header does not link");
     }
-    const std::int32_t n2 = importFile(run, again, first, true);
-    checkIntegrity(db, "after importing the export");
-    VEXLA_FUZZ_CHECK(run.fakes.messages.shown.empty(),
-                     "importing a faithful export showed " + shownBoxes(run.fakes.messages));
-    VEXLA_FUZZ_CHECK(n2 == exported.counts.records,
-                     "importing the export gave " + std::to_string(n2) + " of " + std::to_string(exported.counts.records));
+    const ImportOutcome back = importChecked(run, again, first, true);
+    VEXLA_FUZZ_CHECK(!back.stopped() && back.wrongFieldCount.count + back.duplicates.count == 0,
+                     "importing a faithful export did not go through: " + describe(back, first, run));
+    VEXLA_FUZZ_CHECK(back.inserted == exported.counts.records, "importing the export gave " +
+                                                                   std::to_string(back.inserted) + " of " +
+                                                                   std::to_string(exported.counts.records));
     VEXLA_FUZZ_CHECK(texts(db, reg) == textsBefore, "a text changed on its way through the register file");
 
     const ExportOutcome exportedAgain = exportFile(run, again, second);

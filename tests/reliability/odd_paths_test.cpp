@@ -70,8 +70,8 @@ TEST_P(OddPaths, ExportImportAndCompactionFindTheirFiles) {
     ASSERT_TRUE(fs::exists(skv));
 
     const ImportRun run = runImport(*window.state_.db, "Kund", skv, true);
-    EXPECT_EQ(run.count, 30);
-    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.outcome.inserted, 30);
+    EXPECT_EQ(run.message, "");
     // What came back exports to the same file again.
     const std::string again = folder + "/" + "2 " + p.registerFile;
     fakes.dialogs.choices = {again};

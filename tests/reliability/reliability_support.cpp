@@ -13,10 +13,13 @@
 #include "db/errors.h"
 #include "db/sqlite_engine.h"
 #include "db/tools/sample_generator.h"
+#include "common/posix_file_system.h"
 #include "registers/field_catalogue.h"
-#include "registers/register_file_reader.h"
+#include "registers/field_mapping.h"
+#include "registers/import_texts.h"
+#include "registers/register_file_writer.h"
 #include "registers/register_kind.h"
-#include "tests/support/fake_admin_window.h"
+#include "transfer/links.h"
 
 namespace vexla::testing {
 
@@ -63,10 +66,11 @@ const std::string& demoDatabase(bool clean) {
     return path;
 }
 
-void freshCopy(const std::string& path) {
+void freshCopy(const std::string& path, const std::string& from) {
     std::error_code ec;
     for (const char* suffix : {"-journal", "-wal", "-shm", ".lock"}) fs::remove(path + suffix, ec);
-    fs::copy_file(demoDatabase(), path, fs::copy_options::overwrite_existing);
+    // The clean one: "delete first" refuses a register whose column without a caption holds values.
+    fs::copy_file(from.empty() ? demoDatabase(true) : from, path, fs::copy_options::overwrite_existing);
 }
 
 Rows tableRows(const std::string& path, const std::string& table) {
@@ -127,82 +131,52 @@ std::string openAndCheck(const std::string& path) {
     return {};
 }
 
-RegisterFile customerFile(long long firstId, int lines) {
-    RegisterFile file;
+std::string customerFile(long long firstId, int lines) {
     std::string header;
     for (const char* column : {"ID", "Namn", "Adress", "Rabatt", "Anteckningar"})
         header += (header.empty() ? "" : ";") + KolumnTillRubrik(column, "se");
-    file.bytes = header + "\r\n";
+    std::string bytes = header + "\r\n";
     for (long long id = firstId; id < firstId + lines; ++id) {
         const std::string n = std::to_string(id);
-        file.bytes += n + ";Kund " + n + ";Gatan " + n + ";" + std::to_string(id % 10) + ",5;rad 1\x1Brad " + n + "\r\n";
-        file.ids.push_back(id);
+        bytes += n + ";Kund " + n + ";Gatan " + n + ";" + std::to_string(id % 10) + ",5;rad 1\x1Brad " + n + "\r\n";
     }
-    return file;
+    return bytes;
 }
 
 ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst,
-                    std::function<SteadyTime()> now) {
-    ImportRun run;
+                    std::function<bool()> cancelled) {
     const RegisterKind* reg = registerByName(registerName);
     if (!reg) throw std::invalid_argument("register " + registerName);
-    ImportDialog dialog{registerName, filePath, deleteFirst, {}, false};
-
-    // The field list as the mapping dialog fills it.
-    std::vector<std::string> captions;
-    if (auto rs = db.OpenRecordset("SELECT * FROM " + std::string(reg->table))) {
-        for (int i = 0; i < (*rs)->FieldCount(); ++i) {
-            captions.push_back(KolumnTillRubrik((*rs)->name(i), "se"));
-            dialog.lstFältTypes.push_back(typeCodeOfField((*rs)->type(i)));
-        }
-        (*rs)->Close();
-    }
-    LinkTable links;
-    if (auto reader = RegisterFileReader::open(filePath)) {
-        std::string header;
-        if (auto got = (*reader)->readLine(header); got && *got) {
-            const auto fields = headerFieldsForLinking(header);
-            for (std::size_t f = 0; f < fields.size(); ++f)
-                for (std::size_t c = 0; c < captions.size(); ++c)
-                    if (!fields[f].empty() && captions[c] == fields[f]) {
-                        links.push_back({captions[c], std::to_string(c), fields[f], std::to_string(f)});
-                        break;
-                    }
-        }
-    }
-
     FakeMessageBoxes messages;
     CodeTexts texts;
-    FakeAdminWindow window;
-    ImportServices services{db, messages, texts, "se", std::chrono::steady_clock::now, {}};
-    if (now) services.now = std::move(now);
-    run.closes = importOnOk(links, dialog, services, window);
-    run.info = window.info();
-    // importOnOk shows the count only; the import's own answer is in the line.
-    run.count = static_cast<std::int32_t>(std::atol(run.info.c_str()));
-    run.boxes = messages.shown;
-    run.beeps = messages.beeps;
+    const auto fields = databaseFields(db, *reg, "se");
+    const auto fileFields = registerFileFields(filePath, messages, texts);
+    ImportRequest request{registerName, filePath, deleteFirst, {}, false};
+    std::vector<std::string> captions;
+    for (const DatabaseField& field : fields ? *fields : std::vector<DatabaseField>{}) {
+        captions.push_back(field.caption);
+        request.fieldTypes.push_back(field.typeCode);
+    }
+    const LinkTable links = transfer::autoLinks(captions, fileFields ? *fileFields : std::vector<std::string>{});
+    ImportServices services{db, "se"};
+    services.cancelled = std::move(cancelled);
+    ImportRun run{importRegister(links, request, services), {}};
+    run.message = importStopMessage(run.outcome, filePath, texts);
     return run;
 }
 
-std::function<SteadyTime()> steppingClock(std::chrono::milliseconds step) {
-    auto t = std::make_shared<SteadyTime>();
-    return [t, step] { return *t += step; };
-}
-
-std::optional<int> importPrefix(const Rows& now, const Rows& before, const Rows& kept,
-                                const std::vector<long long>& fileIds, const Rows& complete) {
-    if (now == before) return -1;
-    if (now.size() < kept.size() || now.size() - kept.size() > fileIds.size()) return std::nullopt;
-    const std::size_t k = now.size() - kept.size();
-    Rows expected = kept;
-    for (std::size_t i = 0; i < k; ++i) {
-        auto row = complete.find(fileIds[i]);
-        if (row == complete.end()) return std::nullopt;
-        expected[fileIds[i]] = row->second;
-    }
-    if (now != expected) return std::nullopt;
-    return static_cast<int>(k);
+void writeRegister(const std::string& dbPath, const std::string& registerName, const std::string& filePath) {
+    const RegisterKind* reg = registerByName(registerName);
+    db::SqliteEngine engine;
+    auto db = engine.OpenDatabase(dbPath, true);
+    if (!reg || !db) throw std::runtime_error("cannot open " + dbPath);
+    auto rs = (*db)->OpenRecordset("SELECT * FROM " + std::string(reg->table));
+    PosixFileSystem files;
+    auto out = files.openWrite(filePath);
+    if (!rs || !out || !writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) || !(*out)->close())
+        throw std::runtime_error("cannot write " + filePath);
+    (*rs)->Close();
+    (void)(*db)->Close();
 }
 
 std::string engineErrorHead(int sqliteCode) {

@@ -1,6 +1,6 @@
 // What the fault, crash and concurrency tests share: a demo database made
 // once and copied for every trial, register files with known lines, the
-// import run the way the mapping dialog's OK button runs it, and the checks
+// import run the way vexla-transfer runs it, and the checks
 // of what a database holds afterwards.
 //
 // Trials run in a scratch folder on tmpfs (/dev/shm) when there is one: a
@@ -10,11 +10,9 @@
 #pragma once
 
 #include <chrono>
-
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +26,9 @@ namespace vexla::testing {
 // logins), made once per process; copy it, never open it in place. The
 // clean one holds only what a register file carries back unchanged.
 const std::string& demoDatabase(bool clean = false);
-// Copies the demo database to path, replacing what is there, and removes
-// the journal and lock files of an earlier trial beside it.
-void freshCopy(const std::string& path);
+// Copies `from` (the clean demo database when empty) to path, replacing what is
+// there, and removes the journal and lock files of an earlier trial beside it.
+void freshCopy(const std::string& path, const std::string& from = {});
 
 // The rows of a table by ID, each row's values joined by "|" (NULL for
 // null), read with plain SQLite as another program would.
@@ -50,35 +48,22 @@ std::string openAndCheck(const std::string& path);
 // A customer register file in Swedish captions, fields ID, Namn, Adress,
 // Rabatt and Anteckningar (a memo with a line break), one line per ID from
 // firstId on.
-struct RegisterFile {
-    std::string bytes;
-    std::vector<long long> ids;  // in the file's order
-};
-RegisterFile customerFile(long long firstId, int lines);
+std::string customerFile(long long firstId, int lines);
 
-// The import of a register file through importOnOk, with every header field
-// linked to the database field of the same caption, as the automatic
-// linking does. `now` steps the import's batch clock (empty: the real one).
+// The import of a register file as vexla-transfer runs it with "--map auto":
+// every file field linked by the automatic linking, the outcome and its
+// stop message (empty after a complete import) in code texts. `cancelled`
+// is asked before every line.
 struct ImportRun {
-    std::int32_t count = 0;
-    bool closes = false;  // importOnOk's answer
-    std::string info;     // the information line afterwards
-    std::vector<ShownBox> boxes;
-    int beeps = 0;
+    ImportOutcome outcome;
+    std::string message;
 };
 ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst,
-                    std::function<SteadyTime()> now = {});
-// A clock that moves on by `step` at every look, so that an import commits
-// every few lines.
-std::function<SteadyTime()> steppingClock(std::chrono::milliseconds step);
+                    std::function<bool()> cancelled = {});
 
-// What an import may leave when it is cut off anywhere: the table as
-// `before`, or `kept` (the rows the delete spares, or all of `before`
-// without one) plus the rows of the file's first k lines, each as the
-// complete import stores it. Answers k (-1 for `before` itself), or nothing
-// when the table is neither.
-std::optional<int> importPrefix(const Rows& now, const Rows& before, const Rows& kept,
-                                const std::vector<long long>& fileIds, const Rows& complete);
+// Writes the table behind a register as a register file, with the program's
+// own writer (Swedish captions, ISO dates, "," as the decimal separator).
+void writeRegister(const std::string& dbPath, const std::string& registerName, const std::string& filePath);
 
 // Error numbers of the engine for SQLite's codes, as the messages show them.
 std::string engineErrorHead(int sqliteCode);
