@@ -61,17 +61,5 @@ TEST(Open, FileGivesTheEngineNumberAndIsLeftAsItWas) {
     }
 }
 
-TEST(Open, ClosedDatabaseRefusesWork) {
-    TempDir dir;
-    testing::makeDatabase(dir.file("a.db"), testing::kBookingSchema);
-    SqliteEngine engine;
-    auto db = engine.OpenDatabase(dir.file("a.db"));
-    ASSERT_TRUE(db.ok());
-    ASSERT_TRUE((*db)->Close().ok());
-    EXPECT_TRUE((*db)->Close().ok());
-    EXPECT_EQ((*db)->Execute("DELETE FROM Kund").error().number, 3420);
-    EXPECT_EQ((*db)->OpenRecordset("SELECT * FROM Kund").error().number, 3420);
-}
-
 }  // namespace
 }  // namespace vexla::db
