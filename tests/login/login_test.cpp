@@ -108,8 +108,10 @@ TEST(Validera, AdmitsOnlyAdministratorsWithTheirPassword) {
              {"quote_in_name_matches_itself", "o'brien", "x", true},
              {"quote_cannot_widen_the_query", "x' OR '1'='1", "x", false},
              {"comment_cannot_cut_the_password_test", "admin' --", "wrong", false},
+             {"subquery_is_a_name", "(SELECT Namn FROM Users)", "vexla", false},
              {"pattern_characters_match_themselves_only", "adm_n%", "vexla", false},
              {"odd_name_matches_itself", "a--b \"c\" [d] #e# 100%", "y", true},
+             {"quote_in_password_is_just_a_character", "admin", "vexla' OR '1'='1", false},
              {"no_group", "nogroup", "x", false},
              {"unknown_user", "nobody", "vexla", false},
              {"start_of_a_name", "adm", "vexla", false}}) {
