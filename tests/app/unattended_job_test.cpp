@@ -62,14 +62,13 @@ TEST(UnattendedJob, WithoutADatabasePathLogsOneLineOnly) {
     EXPECT_EQ(w.window.filesClosed, 1);
 }
 
+// Which options name no job is for the command line's test; here, what the job does then.
 TEST(UnattendedJob, OptionNamingNoJobLeavesTheWindowToOpen) {
-    for (const char* line : {"/a x", "/a", "/a kk"}) {
-        JobWorld w;
-        EXPECT_EQ(run(w, line), std::nullopt) << line;
-        EXPECT_TRUE(w.window.state_.Kommandorad);
-        EXPECT_TRUE(w.window.logged.empty());
-        EXPECT_TRUE(fs::exists(w.db));
-    }
+    JobWorld w;
+    EXPECT_EQ(run(w, "/a x"), std::nullopt);
+    EXPECT_TRUE(w.window.state_.Kommandorad);
+    EXPECT_TRUE(w.window.logged.empty());
+    EXPECT_TRUE(fs::exists(w.db));
 }
 
 // The program itself, started as cron starts it: no DISPLAY, no X server.

@@ -46,22 +46,18 @@ TEST(IniFile, GivesTheValueAsWindowsReadsIt) {
              {"FirstSectionWins", s + "R1=a\r\n[System]\r\nR1=b\r\nR2=c\r\n", "R2", ""},
              {"KeyInOtherSection", "[Other]\r\nR1=a\r\n[System]\r\nR2=b\r\n", "R1", ""},
              {"KeyBeforeAnySection", "R1=a\r\n[System]\r\n", "R1", ""},
-             {"MissingKey", s + "R1=a\r\n", "R2", ""},
              {"KeyIsNotPrefix", s + "R17=a\r\nR1738=b\r\n", "R173", ""},
              {"ShortCodeFound", s + "R1738=b\r\nR17=a\r\n", "R17", "a"},
              {"LineWithoutEqualsIsNoKey", s + "R1\r\nR1=v\r\n", "R1", "v"},
-             {"EmptyValue", s + "R1=\r\n", "R1", ""},
              {"EmptyKeyAsked", s + "=v\r\n", "", ""},
              {"CutTo254", s + "R1=" + std::string(300, 'x') + "\r\n", "R1", std::string(254, 'x')},
-             {"CutTo1999", s + "R1=" + std::string(2500, 'y') + "\r\n", "R1", std::string(1999, 'y'), 2000},
              {"ExactlyFits", s + "R1=" + std::string(254, 'z') + "\r\n", "R1", std::string(254, 'z')},
              {"LimitCountsFileCharacters", s + "R1=" + std::string(5, '\xE5') + "\r\n", "R1",
               "\xC3\xA5\xC3\xA5\xC3\xA5", 4},
              {"CutAfterQuotesRemoved", s + "R1=\"abcdef\"\r\n", "R1", "abc", 4},
              {"BufferOfOneGivesNothing", s + "R1=abc\r\n", "R1", "", 1},
              {"Cp1252BecomesUtf8", s + "R1=\x80 \x96 \xC5\xE4\xF6\r\n", "R1",
-              "\xE2\x82\xAC \xE2\x80\x93 \xC3\x85\xC3\xA4\xC3\xB6"},
-             {"EmptyFile", "", "R1", ""}}) {
+              "\xE2\x82\xAC \xE2\x80\x93 \xC3\x85\xC3\xA4\xC3\xB6"}}) {
         SCOPED_TRACE(c.name);
         const std::string path = folder.write("Test.ini", c.file);
         EXPECT_EQ(readIniString(path, c.section, c.key, c.bufferSize), c.expected);

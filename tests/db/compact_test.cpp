@@ -11,6 +11,8 @@ namespace {
 
 using testing::TempDir;
 
+const char* const kLocale = ";LANGID=0x041D;CP=1252;COUNTRY=0";
+
 class Compact : public ::testing::Test {
 public:
     void SetUp() override {
@@ -29,7 +31,7 @@ public:
 };
 
 TEST_F(Compact, WritesASmallerCopyWithEveryRowAndTheLocale) {
-    const Status s = engine.CompactDatabase(source, target, ";LANGID=0x041D;CP=1252;COUNTRY=0");
+    const Status s = engine.CompactDatabase(source, target, kLocale);
     ASSERT_TRUE(s.ok()) << s.error().description;
     EXPECT_LT(testing::fileSize(target), testing::fileSize(source));
     EXPECT_EQ(testing::queryWithSqlite(target, "SELECT count(*) FROM Bokning"), std::vector<std::string>{"2000"});
@@ -50,9 +52,14 @@ TEST_F(Compact, WritesASmallerCopyWithEveryRowAndTheLocale) {
     EXPECT_EQ((*db)->TableNames().value(), (std::vector<std::string>{"Kund", "Person", "Bokning", "Users"}));
 }
 
+// A refused compaction: the files of the scratch folder that stand in for the
+// booking database and the new file, and the locale.
 struct Refusal {
     const char* name;
-    void (*prepare)(Compact&, std::string& src, std::string& dst, std::string& locale);
+    const char* src;  // nullptr: the booking database
+    const char* dst;  // nullptr: a new file
+    const char* written;  // bytes written to the destination (or to an other source) first
+    const char* locale;
     long number;
 };
 
@@ -61,13 +68,14 @@ void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
 class CompactRefuses : public Compact, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(CompactRefuses, WithTheEngineNumberLeavingBothFilesAlone) {
-    std::string src = source, dst = target, locale = ";LANGID=0x041D;CP=1252;COUNTRY=0";
-    GetParam().prepare(*this, src, dst, locale);
+    const Refusal& r = GetParam();
+    const std::string src = r.src ? dir.file(r.src) : source, dst = r.dst ? dir.file(r.dst) : target;
+    if (r.written) testing::writeFile(r.src ? src : dst, r.written);
     const long before = testing::fileSize(dst);
     const long sourceBefore = testing::fileSize(src);
-    const Status s = engine.CompactDatabase(src, dst, locale);
+    const Status s = engine.CompactDatabase(src, dst, r.locale);
     ASSERT_FALSE(s.ok());
-    EXPECT_EQ(s.error().number, GetParam().number) << s.error().description;
+    EXPECT_EQ(s.error().number, r.number) << s.error().description;
     EXPECT_EQ(testing::fileSize(dst), before);
     EXPECT_EQ(testing::fileSize(src), sourceBefore);
     EXPECT_FALSE(testing::fileExists(dst + ".compacting"));
@@ -75,27 +83,13 @@ TEST_P(CompactRefuses, WithTheEngineNumberLeavingBothFilesAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CompactRefuses,
-    ::testing::Values(
-        Refusal{"DestinationExists", [](Compact&, std::string&, std::string& dst, std::string&) {
-                    testing::writeFile(dst, "någon annans fil");
-                }, 3204},
-        Refusal{"DestinationIsTheSource", [](Compact&, std::string& src, std::string& dst, std::string&) { dst = src; },
-                3204},
-        Refusal{"DestinationFolderMissing",
-                [](Compact& c, std::string&, std::string& dst, std::string&) { dst = c.dir.file("nej/ny.db"); }, 3044},
-        Refusal{"SourceMissing",
-                [](Compact& c, std::string& src, std::string&, std::string&) { src = c.dir.file("borta.db"); }, 3024},
-        Refusal{"SourceNoDatabase", [](Compact& c, std::string& src, std::string&, std::string&) {
-                    src = c.dir.file("text.db");
-                    testing::writeFile(src, "hej");
-                }, 3343},
-        Refusal{"UnknownLocaleKey",
-                [](Compact&, std::string&, std::string&, std::string& locale) { locale = ";LANG=sv;CP=1252"; }, 3001},
-        Refusal{"LocaleWithoutHex",
-                [](Compact&, std::string&, std::string&, std::string& locale) { locale = ";LANGID=1053"; }, 3001},
-        Refusal{"LocaleTwice", [](Compact&, std::string&, std::string&, std::string& locale) {
-                    locale = ";LANGID=0x041D;LANGID=0x0409";
-                }, 3001}),
+    ::testing::Values(Refusal{"DestinationExists", nullptr, nullptr, "någon annans fil", kLocale, 3204},
+                      Refusal{"DestinationFolderMissing", nullptr, "nej/ny.db", nullptr, kLocale, 3044},
+                      Refusal{"SourceMissing", "borta.db", nullptr, nullptr, kLocale, 3024},
+                      Refusal{"SourceNoDatabase", "text.db", nullptr, "hej", kLocale, 3343},
+                      Refusal{"UnknownLocaleKey", nullptr, nullptr, nullptr, ";LANG=sv;CP=1252", 3001},
+                      Refusal{"LocaleWithoutHex", nullptr, nullptr, nullptr, ";LANGID=1053", 3001},
+                      Refusal{"LocaleTwice", nullptr, nullptr, nullptr, ";LANGID=0x041D;LANGID=0x0409", 3001}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Compact, SourceHeldByAnotherProcessIsRefusedWith3356) {

@@ -17,7 +17,6 @@ TEST_F(EngineTest, RefusedStatementsGiveTheirNumberAndChangeNothing) {
     for (const Refusal& r : std::initializer_list<Refusal>{
              {"", 3129}, {"UPDATE Kund SET Namn = 'x'", 3129}, {"SELECT * FROM Kund; DROP TABLE Users", 3142},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, (SELECT Namn FROM Users))", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, upper('a'))", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, Namn)", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a' || 'b')", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a') -- comment", 3134},

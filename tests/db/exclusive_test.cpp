@@ -101,6 +101,12 @@ protected:
 
 TEST_F(Held, OtherProgramsCannotReadOrOpenWhileWeHoldIt) {
     if (testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
+    testing::makeDatabase(dir.file("wal.db"), "PRAGMA journal_mode = WAL; CREATE TABLE Kund (ID INTEGER);");
+    {
+        auto wal = engine.OpenDatabase(dir.file("wal.db"), true);
+        ASSERT_TRUE(wal.ok()) << wal.error().description;
+        EXPECT_TRUE(shellFindsLocked(dir.file("wal.db"))) << "a WAL database is held as well";
+    }
     auto db = engine.OpenDatabase(path, true);
     ASSERT_TRUE(db.ok());
     EXPECT_TRUE(shellFindsLocked(path));
@@ -113,7 +119,16 @@ TEST_F(Held, OtherProgramsCannotReadOrOpenWhileWeHoldIt) {
     EXPECT_FALSE(testing::fileExists(path + ".lock"));
 }
 
+// Non-exclusive openings share the file and lock nothing; a second exclusive
+// one is refused.
 TEST_F(Held, ASecondOpeningInTheSameProgramIsRefused) {
+    {
+        auto a = engine.OpenDatabase(path, false);
+        auto b = engine.OpenDatabase(path, false);
+        ASSERT_TRUE(a.ok() && b.ok());
+        EXPECT_FALSE(testing::fileExists(path + ".lock"));
+        EXPECT_TRUE(engine.OpenDatabase(path, true).ok()) << "idle readers hold no lock";
+    }
     auto first = engine.OpenDatabase(path, true);
     ASSERT_TRUE(first.ok());
     auto second = engine.OpenDatabase(path, true);
@@ -152,24 +167,6 @@ TEST_F(Held, ClosingAnotherDescriptorOfTheLockFileKeepsTheLock) {
     ASSERT_GE(fd, 0);
     ::close(fd);
     EXPECT_FALSE(holddbHolds({"--fence", path}));
-}
-
-TEST_F(Held, WalDatabaseIsHeldAsWell) {
-    if (testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
-    testing::makeDatabase(dir.file("wal.db"), "PRAGMA journal_mode = WAL; CREATE TABLE Kund (ID INTEGER);");
-    auto db = engine.OpenDatabase(dir.file("wal.db"), true);
-    ASSERT_TRUE(db.ok()) << db.error().description;
-    EXPECT_TRUE(shellFindsLocked(dir.file("wal.db")));
-}
-
-TEST_F(Held, NonExclusiveOpeningsShareTheFile) {
-    auto a = engine.OpenDatabase(path, false);
-    auto b = engine.OpenDatabase(path, false);
-    ASSERT_TRUE(a.ok());
-    ASSERT_TRUE(b.ok());
-    EXPECT_FALSE(testing::fileExists(path + ".lock"));
-    auto exclusive = engine.OpenDatabase(path, true);
-    EXPECT_TRUE(exclusive.ok());  // idle readers hold no lock
 }
 
 }  // namespace

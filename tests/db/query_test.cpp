@@ -116,10 +116,14 @@ TEST_F(EngineTest, WalkingCountingAndTheEnd) {
     ASSERT_TRUE((*rs)->MoveFirst().ok());
     EXPECT_EQ((*rs)->Fields("ID")->Value().value(), Variant(std::int64_t{1}));
 
-    // Closing the database closes what is open on it.
+    // Closing the database closes what is open on it; a closed database
+    // closes again quietly and refuses work.
     ASSERT_TRUE(db->Close().ok());
     EXPECT_TRUE((*rs)->Eof());
     EXPECT_EQ((*rs)->Fields(0)->Value().error().number, 3420);
+    EXPECT_TRUE(db->Close().ok());
+    EXPECT_EQ(errorOf(db->Execute("DELETE FROM Kund")), 3420);
+    EXPECT_EQ(db->OpenRecordset("SELECT * FROM Kund").error().number, 3420);
     EXPECT_FALSE(testing::fileExists(path + ".lock"));
 }
 

@@ -266,12 +266,6 @@ TEST(LangIniPair, BothFilesHoldTheSameCodes) {
     EXPECT_EQ(se, en);
 }
 
-TEST(LangIniPair, OnlyTheSwedishFileChoosesSwedish) {
-    EXPECT_EQ(kSwedish.text("R0692"), "Kontakta Trevanto.");
-    EXPECT_NE(kEnglish.text("R0692"), "Kontakta Trevanto.");
-    EXPECT_FALSE(kEnglish.text("R0692").empty());
-}
-
 // The build installs the chosen Lang.ini where this build's program looks.
 TEST(LangIniPair, InstalledWhereTheProgramLooks) {
     const std::string installed = testing::fileBytes(langIniPath(programDir()));

@@ -1,14 +1,62 @@
+// The password encoding, the login check against the database, and the
+// login dialog driven as a user would. The dialog's tab order, access keys and
+// default button are checked with every other window's.
+#include "login/frm_login.h"
+#include "login/kryptera.h"
 #include "login/validera.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "db/sqlite_engine.h"
-#include "login/kryptera.h"
 #include "tests/db/db_test_support.h"
-#include "tests/support/fake_platform.h"
+#include "tests/support/dialog_world.h"
 
 namespace vexla {
 namespace {
+
+// The vectors are worked out by hand from the key's Windows-1252 codes
+// (Å Ä Ö å ä ö É È Ê Ë Í Ì Î Ï Ó Ò Ô Õ Ú Ù Û Ü Ý Þ), not by the code under test.
+TEST(Encoding, MatchesTheHandWorkedVectors) {
+    struct Vector {
+        const char* name;
+        const char* password;  // UTF-8 as typed
+        const char* encoded;   // worked out by hand: code XOR key code, two hex digits each
+    };
+    for (const Vector& v : std::initializer_list<Vector>{
+             {"Empty", "", ""},
+             // v 76^C5 e 65^C4 x 78^D6 l 6C^E5 a 61^E4
+             {"DemoPassword", "vexla", "B3A1AE8985"},
+             // each letter against the 24 key codes in order, then the key again from
+             // its first character: y 79^C5 = BC, z 7A^C4 = BE, 0 30^D6 = E6, ...
+             {"Thirty", "abcdefghijklmnopqrstuvwxyz0123", "A4A6B5818190AEA0A3A1A6A0A3A1BCA2A5A7A9ADAEAAAAA6BCBEE6D4D6C5"},
+             // å E5^C5, ä E4^C4, ö F6^D6
+             {"SwedishLetters", "åäö", "202020"},
+             // a letter equal to its key letter gives the byte 00: a leading zero digit
+             {"SameAsKey", "Å", "00"},
+             // L 4C^C5, ö F6^C4, s 73^D6, e 65^E5, n 6E^E4, € 80^F6
+             {"EuroSign", "Lösen€", "8932A5808A76"},
+             // ☃ has no Windows-1252 code and is taken as ? (3F^C4 = FB)
+             {"OutsideTheCodePage", "a☃", "A4FB"},
+             // a blank is a character like any other: 20^C5 = E5
+             {"Blank", " ", "E5"}}) {
+        EXPECT_EQ(KrypteraLösenord(v.password), v.encoded) << v.name;
+    }
+}
+
+TEST(Encoding, KrypteraIsItsOwnInverseAndKeepsTheLength) {
+    std::string all;
+    for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+    const std::string once = Kryptera(all);
+    EXPECT_EQ(once.size(), all.size());
+    EXPECT_NE(once, all);
+    EXPECT_EQ(Kryptera(once), all);
+}
 
 using db::testing::Child;
 using db::testing::TempDir;
@@ -60,8 +108,6 @@ TEST(Validera, AdmitsOnlyAdministratorsWithTheirPassword) {
              {"quote_in_name_matches_itself", "o'brien", "x", true},
              {"quote_cannot_widen_the_query", "x' OR '1'='1", "x", false},
              {"comment_cannot_cut_the_password_test", "admin' --", "wrong", false},
-             {"comment_after_the_name", "admin --", "vexla", false},
-             {"double_quote_cannot_widen_the_query", "x\" OR \"1\"=\"1", "x", false},
              {"subquery_is_a_name", "(SELECT Namn FROM Users)", "vexla", false},
              {"pattern_characters_match_themselves_only", "adm_n%", "vexla", false},
              {"odd_name_matches_itself", "a--b \"c\" [d] #e# 100%", "y", true},
@@ -110,6 +156,57 @@ TEST(Validera, DatabaseHeldByAnotherProgramIsReportedAndLaterOpened) {
     }
     EXPECT_TRUE(login(path, "admin", "vexla"));
     EXPECT_EQ(login.messages.shown.size(), 1u);
+}
+
+struct LoginFixture : ::testing::Test, testing::DialogWorld {
+    db::SqliteEngine engine;
+    std::unique_ptr<db::Database> shared;
+    const std::string path = usersDatabase(dir);
+
+    void SetUp() override {
+        dir.write("Lang.ini", "[System]\r\nR1885=Logga in\r\nR0137=Fel anv\xE4ndarnamn eller l\xF6senord\r\n"
+                              "R0138=F\xF6rs\xF6k igen\r\nR0898=&OK\r\nR1048=&Avbryt\r\nR1139=&Namn:\r\n");
+    }
+};
+
+// OK logs in and accepts; Cancel rejects without opening the database, even
+// with the right password typed.
+TEST_F(LoginFixture, AnswersByTheButton) {
+    for (const bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        shared.reset();
+        frmLogin login(nullptr, platform, texts, {engine, shared, path});
+        login.txtUserName->setText("admin");
+        login.txtPassword->setText("vexla");
+        (ok ? login.cmdOk : login.cmdAvbryt)->click();
+        EXPECT_EQ(login.answer(), ok ? "Ok" : "");
+        EXPECT_EQ(login.result(), ok ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(shared != nullptr, ok);
+        EXPECT_TRUE(fakes.messages.shown.empty());
+    }
+}
+
+TEST_F(LoginFixture, RefusedLoginBeepsExplainsAndSelectsThePassword) {
+    frmLogin login(nullptr, platform, texts, {engine, shared, path});
+    // As designed: the texts, the fields' limits, the password hidden.
+    EXPECT_EQ(login.windowTitle(), QStringLiteral("Logga in"));
+    EXPECT_EQ(login.lblLabels[0]->text(), QStringLiteral("&Namn:"));
+    EXPECT_EQ(login.txtUserName->maxLength(), 50);
+    EXPECT_EQ(login.txtPassword->maxLength(), 50);
+    EXPECT_EQ(login.txtPassword->echoMode(), QLineEdit::Password);
+    login.show();
+    login.txtUserName->setText("admin");
+    login.txtPassword->setText("wrong");
+    login.cmdOk->click();
+    EXPECT_EQ(login.answer(), "");
+    EXPECT_TRUE(login.isVisible()) << "the dialog stays for another try";
+    EXPECT_EQ(fakes.messages.beeps, 1);
+    ASSERT_EQ(fakes.messages.shown.size(), 1u);
+    EXPECT_EQ(fakes.messages.shown[0].text, "Fel anv\xC3\xA4ndarnamn eller l\xC3\xB6senord\r\nF\xC3\xB6rs\xC3\xB6k igen");
+    EXPECT_EQ(fakes.messages.shown[0].title, "Logga in");
+    EXPECT_EQ(fakes.messages.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(login.txtPassword->selectedText(), QStringLiteral("wrong"));
+    EXPECT_EQ(login.focusWidget(), login.txtPassword);
 }
 
 }  // namespace
