@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "common/platform/file_system.h"
 #include "db/errors.h"
 #include "db/lock_file.h"
 #include "db/sqlite_connection.h"
@@ -138,6 +139,14 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
         case LockAttempt::Outcome::Busy:
             return openedExclusively(attempt.holderHost.empty() ? localHostName() : attempt.holderHost);
         case LockAttempt::Outcome::Unavailable: break;
+    }
+    if (attempt.wrongKind != 0) {
+        FileKind kind = FileKind::Device;
+        if (S_ISDIR(attempt.wrongKind)) kind = FileKind::Folder;
+        if (S_ISLNK(attempt.wrongKind)) kind = FileKind::Link;
+        if (S_ISFIFO(attempt.wrongKind)) kind = FileKind::Fifo;
+        if (S_ISSOCK(attempt.wrongKind)) kind = FileKind::Socket;
+        return Error{err::CannotOpen, "", source::Engine, lockFilePath(path), refusalFor(kind)};
     }
     if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
     return cannotOpen(path);

@@ -24,14 +24,15 @@ const std::array<CommandSyntax, 4>& commands() {
         {"import", Command::Import,
          {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map"},
          {"--register", "--db", "--in", "--user"}},
-        {"compact", Command::Compact, {"--db"}, {"--db"}},
-        {"copy", Command::Copy, {"--db", "--out", "--from", "--to"}, {"--db", "--out"}},
+        {"compact", Command::Compact, {"--db", "--full-check"}, {"--db"}},
+        {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force"}, {"--db", "--out"}},
     }};
     return syntaxes;
 }
 
 bool isFlag(std::string_view option) {
-    return option == "--password-stdin" || option == "--force" || option == "--delete-first";
+    return option == "--password-stdin" || option == "--force" || option == "--delete-first" ||
+           option == "--full-check";
 }
 
 bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
@@ -73,6 +74,8 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         o.force = true;
     } else if (option == "--delete-first") {
         o.deleteFirst = true;
+    } else if (option == "--full-check") {
+        o.fullCheck = true;
     }
     return std::nullopt;
 }

@@ -21,6 +21,7 @@ struct Options {
     std::string db, out, in, user;
     std::string map = "auto";        // "auto" or the path of a mapping file
     bool force = false, deleteFirst = false, passwordStdin = false;
+    bool fullCheck = false;          // compact --full-check
     std::optional<DateTime> from, to;
 };
 
@@ -42,7 +43,8 @@ struct UsageError {
 //   - An option the command does not take, or a word that is no option, is
 //     R9079; an option without its value R9080; a missing required option
 //     R9081 (export: --register --db --out --user; import: --register --db
-//     --in --user; compact: --db; copy: --db --out; --from and --to only
+//     --in --user; compact: --db [--full-check]; copy: --db --out
+//     [--force]; --from and --to only
 //     together); a register other than kund, resurser or bokningar (any
 //     letter case), a date-time not written "yyyy-mm-dd HH:MM" or an empty
 //     --map R9082. A repeated option counts with its last value.

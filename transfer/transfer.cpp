@@ -29,8 +29,8 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
     switch (*command) {
         case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
         case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9066"};
-        case Command::Compact: return {"R9075", "R9063", "R9066"};
-        case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
+        case Command::Compact: return {"R9075", "R9161", "R9063", "R9066"};
+        case Command::Copy: return {"R9076", "R9077", "R9162", "R9064", "R9066"};
     }
     return {};
 }
@@ -60,7 +60,7 @@ public:
           engine_(env.engine),
           window_(engine_, status_, env.files, messages_, env.programFolder),
           platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
-          ctx_{window_, platform_, env.texts} {
+          ctx_{window_, platform_, env.texts, o.fullCheck} {
         AdminState& state = window_.state();
         state.DataBas = fullPath(o.db);
         state.msSökväg = folderOfPath(state.DataBas, kPathSeparator).value_or("");
@@ -222,6 +222,11 @@ int Run::copy() {
         messages_.beep();
         messages_.show(text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
         return finish(exitcode::FileError);
+    }
+    // The window's save dialog asks before a file is replaced; here --force answers.
+    if (!o_.force && env_.files.exists(name)) {
+        complain("R9084", name);
+        return exitcode::FileError;
     }
     const int shown = messages_.shown;
     switch (copyDatabaseTo(ctx_, name, interval)) {

@@ -192,7 +192,12 @@ INSTANTIATE_TEST_SUITE_P(
              [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
         Case{"ImportGoesOnAfterADuplicate", kImport, 0, "R1818!\n1, Dup", " 1 R1805!\n",
              file("in.skv", "ID;Name\r\n1;Dup\r\n5001;Alfa\r\n")},
-        Case{"Compact", kCompact, 0, "", "R1761\n"},
+        Case{"Compact", kCompact + Args{"--full-check"}, 0, "", "R1761. R9155: @/Vexla2026-12-04.db\n"},
+        // --force replaces a regular file only, never the database under any name.
+        Case{"ExportOverTheDatabase", kExport + Args{"@/bok.db", "--force"}, 4, "R9153: @/bok.db", "R1739\n"},
+        Case{"CopyOverAFileNeedsForce", kCopy + Args{"@/kopia.db"}, 4, "R9084: @/kopia.db", "", file("kopia.db", "old")},
+        Case{"CopyOverAFileWithForce", kCopy + Args{"@/kopia.db", "--force"}, 0, "", "R1752@/kopia.db\n",
+             file("kopia.db", "old")},
         Case{"WholeCopy", kCopy + Args{"@/kopia"}, 0, "", "R1752@/kopia.db\n"},
         Case{"IntervalCopy", kCopy + Args{"@/kopia", "--from=2026-01-01 08:00", "--to", "2026-12-31 17:00"}, 0, "",
              "R1750 '@/kopia.db' R1751!\n"}),
@@ -203,8 +208,9 @@ TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
     for (bool terminal : {false, true}) {
         World w;
         EXPECT_EQ(w.run(kCompact, std::nullopt, terminal), 0);
-        EXPECT_EQ(contents(w.err.get()), terminal ? "\rR1749...\x1b[K\rR1761\x1b[K\r\x1b[K" : "");
-        EXPECT_EQ(contents(w.out.get()), "R1761\n");
+        const std::string result = "R1761. R9155: " + w.dir.file("Vexla2026-12-04.db");
+        EXPECT_EQ(contents(w.err.get()), terminal ? "\rR1749...\x1b[K\r" + result + "\x1b[K\r\x1b[K" : "");
+        EXPECT_EQ(contents(w.out.get()), result + "\n");
     }
 }
 
