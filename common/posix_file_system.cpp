@@ -308,6 +308,8 @@ private:
 
 }  // namespace
 
+FileKind fileKindOf(unsigned mode) { return kindOf(static_cast<mode_t>(mode)); }
+
 const char* refusalFor(FileKind kind) {
     switch (kind) {
         case FileKind::Folder: return fileop::IsFolder;
@@ -363,9 +365,23 @@ Result<FileInfo> PosixFileSystem::info(const std::string& path, bool follow) {
     return fileError(errno, path, fileop::Inspect);
 }
 
+// The log is appended to in place, never through a link, and never to a
+// FIFO or device (which would block or swallow it).
 Result<std::unique_ptr<OutputFile>> PosixFileSystem::openAppend(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_APPEND | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return fileError(errno, path, fileop::Write);
+    const int fd = ::open(path.c_str(), O_APPEND | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK,
+                          0666);
+    if (fd < 0) {
+        const int err = errno;
+        auto there = info(path, false);
+        if (there && there->kind != FileKind::Missing && there->kind != FileKind::Regular)
+            return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
+        return fileError(err, path, fileop::Write);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(kindOf(st.st_mode))};
+    }
     return std::unique_ptr<OutputFile>(new PosixOutputFile(fd, path));
 }
 

@@ -30,6 +30,14 @@ std::optional<Error> checkFile(const std::string& path) {
     }
     if (!S_ISREG(st.st_mode)) return cannotOpen(path);
     if (st.st_size == 0) return unrecognizedFormat(path);
+    // SQLite would read, truncate or delete a journal through a link
+    // planted under its name: such a database is not opened.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const std::string journal = path + suffix;
+        struct stat j = {};
+        if (::lstat(journal.c_str(), &j) == 0 && !S_ISREG(j.st_mode))
+            return Error{err::CannotOpen, "", source::Engine, journal, refusalFor(fileKindOf(j.st_mode))};
+    }
     return std::nullopt;
 }
 
@@ -140,14 +148,8 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
             return openedExclusively(attempt.holderHost.empty() ? localHostName() : attempt.holderHost);
         case LockAttempt::Outcome::Unavailable: break;
     }
-    if (attempt.wrongKind != 0) {
-        FileKind kind = FileKind::Device;
-        if (S_ISDIR(attempt.wrongKind)) kind = FileKind::Folder;
-        if (S_ISLNK(attempt.wrongKind)) kind = FileKind::Link;
-        if (S_ISFIFO(attempt.wrongKind)) kind = FileKind::Fifo;
-        if (S_ISSOCK(attempt.wrongKind)) kind = FileKind::Socket;
-        return Error{err::CannotOpen, "", source::Engine, lockFilePath(path), refusalFor(kind)};
-    }
+    if (attempt.wrongKind != 0)
+        return Error{err::CannotOpen, "", source::Engine, lockFilePath(path), refusalFor(fileKindOf(attempt.wrongKind))};
     if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
     return cannotOpen(path);
 }

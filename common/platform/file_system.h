@@ -65,6 +65,8 @@ struct FileInfo {
 
 // The refusal text code for a kind that is not a regular file ("" for one).
 const char* refusalFor(FileKind kind);
+// The kind of st_mode's file type bits.
+FileKind fileKindOf(unsigned mode);
 
 // An open file being written. Writes are buffered; sync() makes them durable.
 class OutputFile {
