@@ -83,7 +83,7 @@ Status recordLocale(const std::string& file, const std::string& locale,
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 1);
         std::string sql =
-            "PRAGMA synchronous = FULL; BEGIN; "
+            "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN; "
             "CREATE TABLE IF NOT EXISTS MSysLocale (Name VARCHAR(20) PRIMARY KEY, Value VARCHAR(255)); "
             "DELETE FROM MSysLocale;";
         auto quote = [](const std::string& s) {
@@ -156,6 +156,9 @@ Status compactInto(SqliteDatabase& source, const std::string& destination, const
     if (!::mkdtemp(privateFolder.data())) return folderError(errno, destination);
     const std::string temp = privateFolder + "/compacting.db";
 
+    // The new file is nobody's until it is renamed: it is synced once, whole,
+    // before that, and neither the compaction nor the locale's record need
+    // sync it on the way (a crash leaves only the private folder).
     Status status = source.vacuumInto(temp);
     if (status && !locale.empty()) status = recordLocale(temp, locale, parts);
     if (status) giveModeAndOwner(temp, original);
