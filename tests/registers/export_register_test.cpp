@@ -162,6 +162,7 @@ TEST_P(Failure, KeepsTheEarlierFile) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Failure,
                          ::testing::Values(FailureCase{"Create", "createFile", "Disk full"},
+                                           FailureCase{"Write", "write", "Disk full"},
                                            FailureCase{"Replace", "commit", "Disk full"},
                                            FailureCase{"Query", "", "The database engine cannot find"}),
                          [](const auto& info) { return std::string(info.param.name); });

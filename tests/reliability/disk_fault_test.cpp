@@ -234,45 +234,6 @@ INSTANTIATE_TEST_SUITE_P(Registers, ExportOnAFailingDisk,
                                     std::to_string(std::get<1>(info.param));
                          });
 
-class ExportFileStepFails : public ::testing::TestWithParam<const char*> {};
-
-// Every call of one of the export's own file operations made to fail in
-// turn, on the customer register.
-TEST_P(ExportFileStepFails, KeepsTheEarlierFileAndShowsTheDescription) {
-    const std::string op = GetParam();
-    const std::string complete = completeExport(0);
-    const Error diskFull{61, "Disk full", "Vexla Admin"};
-    int failures = 0;
-    int trials = 0;
-    for (int n = 1;; ++n) {
-        ++trials;
-        SCOPED_TRACE(op + " " + std::to_string(n) + " fails");
-        ExportScene s;
-        s.fakes.files.failCall(op, n, diskFull);
-        const ExportOutcome outcome = s.run(0);
-        if (s.fakes.files.calls(op) < n) {
-            EXPECT_GT(outcome.n, 0);
-            EXPECT_EQ(s.dir.read("Register.skv"), complete);
-            EXPECT_EQ(s.failureBoxes().size(), 0u);
-            break;
-        }
-        ++failures;
-        EXPECT_EQ(outcome.n, 0);
-        s.expectEarlierFileKept();
-        const auto boxes = s.failureBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "Disk full");
-        EXPECT_EQ(boxes[0].buttons, MsgButtons::Ok);
-    }
-    RecordProperty("trials", trials);
-    RecordProperty("failed_exports", failures);
-    EXPECT_GT(failures, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, ExportFileStepFails,
-                         ::testing::Values("createFile", "write", "commit"),
-                         [](const auto& info) { return std::string(info.param); });
-
 // ---------------------------------------------------------------- compaction
 
 class CompactionOnAFailingDisk : public ::testing::TestWithParam<DiskFault> {};
