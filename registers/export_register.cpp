@@ -2,6 +2,7 @@
 
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
+#include "db/lock_file.h"
 #include "registers/register_kind.h"
 
 namespace vexla {
@@ -59,9 +60,9 @@ Result<RegisterFileCounts> writeExport(ExportContext& ctx, const RegisterKind& r
 
     // A new file takes the place of the old one only when whole; it keeps
     // the mode and owner of the file it replaces, and the database itself
-    // (under any name) is never replaced.
+    // and its lock file (under any name) are never replaced.
     Placement placement;
-    placement.protect = {state.DataBas};
+    placement.protect = {state.DataBas, db::lockFilePath(state.DataBas)};
     auto file = ctx.platform.files.createFile(path, placement);
     if (!file) {
         (*rs)->Close();

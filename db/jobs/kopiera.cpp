@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "common/open_save_dialog.h"
 #include "common/file_writing.h"
+#include "db/lock_file.h"
 #include "db/jobs/komprimera.h"
 #include "db/jobs/testa_exklusiv.h"
 
@@ -55,7 +56,7 @@ Status copyDatabase(JobContext& ctx, const std::string& target) {
         Placement placement;
         placement.mode = database->mode;
         placement.owner = std::make_pair(database->uid, database->gid);
-        placement.protect = {path};
+        placement.protect = {path, db::lockFilePath(path)};
         s = copyDurably(files, path, target, placement);
     }
     (void)(*connection)->Close();
