@@ -118,6 +118,12 @@ std::optional<std::pair<long, int>> backupOrder(const std::string& name) {
     return std::make_pair(day, std::stoi(n));
 }
 
+// The database file's own name in its folder (which may look like a backup's).
+bool isDatabaseName(JobContext& ctx, const std::string& name) {
+    const std::string& path = ctx.main.state().DataBas;
+    return path.size() > name.size() && path.ends_with(name) && path[path.size() - name.size() - 1] == kPathSeparator;
+}
+
 // The database's own names that a cut-off run may have left as links to
 // it: a "backup" that is the live database is none, and a work copy left
 // over is of no use; both are removed (logged) before the run makes its own.
@@ -127,7 +133,7 @@ Status removeStaleLinks(JobContext& ctx, const FileInfo& database) {
     if (!names) return names.error();
     for (const std::string& name : *names) {
         const bool work = name == kWorkCopyName;
-        if (!work && !backupOrder(name)) continue;
+        if ((!work && !backupOrder(name)) || isDatabaseName(ctx, name)) continue;
         const std::string path = ctx.inDatabaseFolder(name);
         auto there = files.info(path, false);
         if (!there) return there.error();
@@ -151,14 +157,18 @@ Status clearLeftover(FileSystem& files, const std::string& path) {
 }
 
 // A second name for the database file: a hard link, or a copy where the
-// file system will not link (then with `copyMode`, the database's owner,
-// and synced when `durable`). Never replaces a file; 58 when the name is taken.
+// file system will not link or the database path is itself a link (then
+// with `copyMode`, the database's owner, and synced when `durable`). Never
+// replaces a file; 58 when the name is taken.
 Status secondName(JobContext& ctx, const std::string& path, const std::string& name, const FileInfo& database,
                   unsigned copyMode, bool durable) {
     FileSystem& files = ctx.platform.files;
-    Status s = files.linkFile(path, name);
-    if (s) return durable ? files.syncFolder(folderOf(name)) : Status();
-    if (s.error().number == fserr::FileExists) return s;
+    auto plain = files.info(path, false);
+    if (plain && plain->kind == FileKind::Regular) {
+        Status s = files.linkFile(path, name);
+        if (s) return durable ? files.syncFolder(folderOf(name)) : Status();
+        if (s.error().number == fserr::FileExists) return s;
+    }
     Placement placement;
     placement.replace = false;
     placement.mode = copyMode;
@@ -184,7 +194,7 @@ Result<std::string> makeBackup(JobContext& ctx, const std::string& path, const F
 // BackupKeep=N of Vexla.ini: the N newest backups of the folder stay, the
 // older ones are deleted, each logged. Not set: all stay. The one just
 // written always stays.
-void keepNewestBackups(JobContext& ctx, const std::string& written) {
+void keepNewestBackups(JobContext& ctx, const std::string& written, const FileInfo& database) {
     const std::string ini = ctx.platform.programFolder + "/Vexla.ini";
     const std::string value = readIniString(ini, "System", "BackupKeep", 32);
     if (value.empty()) return;
@@ -200,12 +210,12 @@ void keepNewestBackups(JobContext& ctx, const std::string& written) {
     if (!names) return;
     std::vector<std::pair<std::pair<long, int>, std::string>> backups;
     for (const std::string& name : *names)
-        if (auto order = backupOrder(name)) backups.emplace_back(*order, name);
+        if (auto order = backupOrder(name); order && !isDatabaseName(ctx, name)) backups.emplace_back(*order, name);
     std::sort(backups.rbegin(), backups.rend());
     for (std::size_t i = static_cast<std::size_t>(std::stol(value)); i < backups.size(); ++i) {
         const std::string path = ctx.inDatabaseFolder(backups[i].second);
         auto there = files.info(path, false);
-        if (path == written || !there || there->kind != FileKind::Regular) continue;
+        if (path == written || !there || there->kind != FileKind::Regular || there->sameFile(database)) continue;
         if (Status s = removeDurably(files, path); !s)
             ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
         else
@@ -231,7 +241,12 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, std::string& backup) {
 
     auto database = files.info(path, true);
     if (!database) return database.error();
-    if (auto s = removeStaleLinks(ctx, *database); !s) return s;
+    auto plain = files.info(path, false);
+    if (!plain) return plain.error();
+    // Through a link, the file behind it may have other names of its own.
+    if (plain->kind == FileKind::Regular) {
+        if (auto s = removeStaleLinks(ctx, *database); !s) return s;
+    }
     if (auto s = setJournalsAside(ctx, path); !s) return s;
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
     auto made = makeBackup(ctx, path, *database);
@@ -308,7 +323,8 @@ bool cmdKomprimera_Click(JobContext& ctx) {
         ctx.main.setInfo("");
         return false;
     }
-    keepNewestBackups(ctx, backup);
+    auto database = ctx.platform.files.info(state.DataBas, true);
+    if (database) keepNewestBackups(ctx, backup, *database);
     ctx.main.setInfo(ctx.text("R1761") + ". " + ctx.text("R9155") + ": " + backup);
     return true;
 }

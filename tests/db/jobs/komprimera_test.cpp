@@ -259,6 +259,22 @@ TEST(CompactionBackups, BackupKeepDeletesTheOldestOnly) {
     }
 }
 
+// A database file whose name looks like a backup is neither removed as a
+// stale one nor counted by BackupKeep.
+TEST(CompactionBackups, ADatabaseNamedLikeABackupIsNeverTakenForOne) {
+    JobWorld w;
+    const auto rows = w.rowsIn(w.db);
+    const std::string db = w.dir.file("Vexla2026-12-01.db");
+    fs::rename(w.db, db);
+    w.window.state_.DataBas = db;
+    w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=1\r\n");
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.rowsIn(db), rows);
+    EXPECT_EQ(w.rowsIn(w.dir.file("Vexla2026-12-04-2.db")), rows);
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+}
+
 // The job killed before each of its file operations in turn: afterwards
 // the database opens, passes its check and holds every row.
 TEST(CompactionCrash, KilledAtEveryStepLeavesTheRowsWhole) {
