@@ -100,7 +100,9 @@ CopyEnd copyDatabaseTo(JobContext& ctx, const std::string& name, const std::opti
         ctx.platform.messages.beep();
         ctx.platform.pointer.setBusy(false);
         if (s.error().number == fserr::PathNotFound) {
-            ctx.platform.messages.show(ctx.text("R1753") + "\r\n\r\n" + ctx.text("R1754"), kProgramTitle,
+            // The folder that is missing is named: the user may have typed it.
+            ctx.platform.messages.show(ctx.text("R1753") + ": " + folderOf(name) + "\r\n\r\n" + ctx.text("R1754"),
+                                       kProgramTitle,
                                        MsgIcon::Information, MsgButtons::Ok);
             return CopyEnd::FolderMissing;
         }

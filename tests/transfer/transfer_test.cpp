@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
              file("in.skv", kTwoCustomers)},
         Case{"ImportStoppedBeforeAnyLine", kImport, 4, "R1817", " 0 R1805!", file("in.skv", kNoName)},
         Case{"CopyOntoTheDatabase", kCopy + Args{"@/bok.db"}, 4, "R1747", ""},
-        Case{"CopyIntoMissingFolder", kCopy + Args{"@/no/k.db"}, 4, "R1753\n\nR1754", ""},
+        Case{"CopyIntoMissingFolder", kCopy + Args{"@/no/k.db"}, 4, "R1753: @/no\n\nR1754", ""},
         // An import that stopped with some of its work committed.
         Case{"ImportStoppedAfterALine", kImport, 5, "R1799!", " 1 R1805!",
              file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},

@@ -130,7 +130,7 @@ TEST(CopyRefusals, TheDatabaseItselfAndAMissingFolderAskAgain) {
     w.fakes.messages.answers = {MsgAnswer::No};
     w.fakes.dialogs.choices = {w.db, w.dir.file("no/such/folder/kopia.db"), w.dir.file("kopia.db")};
     w.run();
-    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R1747", "R1753\r\n\r\nR1754"}));
+    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R1747", "R1753: " + w.dir.file("no/such/folder") + "\r\n\r\nR1754"}));
     EXPECT_EQ(w.fakes.messages.beeps, 2);
     EXPECT_TRUE(fs::exists(w.dir.file("kopia.db")));
 }
