@@ -148,6 +148,10 @@ Result<long> SqliteDatabase::TableRecordCount(std::string_view table) {
     return n;
 }
 
+Status SqliteDatabase::CheckIntegrity() {
+    return check("PRAGMA integrity_check");
+}
+
 // The checks and counts of a compaction read every page once: a small
 // cache does as well as the import's large one and keeps the job's memory
 // low while another connection holds its own.
@@ -177,8 +181,6 @@ Status SqliteDatabase::check(const char* pragma) {
     e.description += " (" + problems + ")";
     return e;
 }
-
-Status SqliteDatabase::CheckIntegrity() { return check("PRAGMA integrity_check"); }
 
 Status SqliteDatabase::QuickCheck() { return check("PRAGMA quick_check"); }
 

@@ -38,12 +38,14 @@ public:
 
 private:
     Status exec(const char* sql);
-    Status check(const char* pragma);
-    Result<long> countOf(const std::string& sql);
 
     std::shared_ptr<Connection> conn_;
     long affected_ = 0;
     int depth_ = 0;  // open transactions; inner ones are savepoints
+
+    // The checks and counts of a compaction.
+    Status check(const char* pragma);
+    Result<long> countOf(const std::string& sql);
 };
 
 // The compaction of an open database into a new file (compact.cpp).

@@ -49,6 +49,7 @@ std::optional<std::int16_t> registerKind(std::string value) {
 // Stores one option's value; a complaint when the value cannot be used.
 std::optional<UsageError> store(Options& o, std::string_view option, const std::string& value) {
     const auto invalid = [&] { return UsageError{"R9082", std::string(option) + " " + value}; };
+    if (option == "--full-check") o.fullCheck = true;
     if (option == "--register") {
         const auto kind = registerKind(value);
         if (!kind) return invalid();
@@ -74,8 +75,6 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         o.force = true;
     } else if (option == "--delete-first") {
         o.deleteFirst = true;
-    } else if (option == "--full-check") {
-        o.fullCheck = true;
     }
     return std::nullopt;
 }

@@ -21,8 +21,8 @@ struct Options {
     std::string db, out, in, user;
     std::string map = "auto";        // "auto" or the path of a mapping file
     bool force = false, deleteFirst = false, passwordStdin = false;
-    bool fullCheck = false;          // compact --full-check
     std::optional<DateTime> from, to;
+    bool fullCheck = false;          // compact --full-check
 };
 
 // A command line that cannot run: the text code of the complaint and what

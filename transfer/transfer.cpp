@@ -29,14 +29,21 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
     switch (*command) {
         case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
         case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9066"};
-        case Command::Compact: return {"R9075", "R9161", "R9063", "R9066"};
-        case Command::Copy: return {"R9076", "R9077", "R9162", "R9064", "R9066"};
+        case Command::Compact: return {"R9075", "R9063", "R9066"};
+        case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
     }
     return {};
 }
 
 void printHelp(std::FILE* to, TextSource& texts, const std::optional<Command>& command) {
-    for (const char* code : helpCodes(command)) std::fprintf(to, "%s\n", texts.TextTillAndra(code).c_str());
+    for (const char* code : helpCodes(command)) {
+        std::fprintf(to, "%s\n", texts.TextTillAndra(code).c_str());
+        // The options of the files a job writes, after the usage line.
+        if (command == Command::Compact && std::string_view(code) == "R9075")
+            std::fprintf(to, "%s\n", texts.TextTillAndra("R9161").c_str());
+        if (command == Command::Copy && std::string_view(code) == "R9077")
+            std::fprintf(to, "%s\n", texts.TextTillAndra("R9162").c_str());
+    }
 }
 
 // A path of the command line as a file dialog would answer it: full, so the
