@@ -190,7 +190,8 @@ INSTANTIATE_TEST_SUITE_P(RootAndUser, PlantedFiles,
                          });
 
 // A compaction and a copy leave the database its mode and owner, give the
-// backup and the copy the same, and take none of them from the process's
+// backup (a second name of the old file, or a copy where no link can be
+// made) and the copy the same, and take none of them from the process's
 // umask; run by root on a database of root's or another user's, and by
 // that user.
 TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
@@ -198,27 +199,31 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
     const mode_t umask = ::umask(0);
     for (const mode_t mode : {0600, 0640, 0660, 0444}) {
         for (const auto& [owner, runner] : std::vector<std::pair<uid_t, uid_t>>{{0, 0}, {kNobody, 0}, {kNobody, kNobody}}) {
-            SCOPED_TRACE(std::to_string(mode) + " owner " + std::to_string(owner) + " run by " + std::to_string(runner));
-            JobWorld w(demoDatabase());
-            ::chmod(w.dir.path().c_str(), 0777);
-            const gid_t group = owner == 0 ? 0 : kNogroup;
-            ASSERT_EQ(::chown(w.db.c_str(), owner, group), 0);
-            ::chmod(w.db.c_str(), mode);
-            const std::string copy = w.dir.file("kopia.db");
-            ASSERT_EQ(runAs(runner, [&] {
-                          return cmdKomprimera_Click(w.ctx) &&
-                                         copyDatabaseTo(w.ctx, copy, std::nullopt) == CopyEnd::Copied
-                                     ? 0
-                                     : 1;
-                      }),
-                      0);
-            for (const std::string& file : {w.db, w.dir.file(backupName(w.fakes.clock.time)), copy}) {
-                const struct stat st = lstatOf(file);
-                EXPECT_EQ(st.st_mode & 07777, mode) << file;
-                EXPECT_EQ(st.st_uid, owner) << file;
-                EXPECT_EQ(st.st_gid, group) << file;
+            for (const bool linked : {true, false}) {
+                SCOPED_TRACE(std::to_string(mode) + " owner " + std::to_string(owner) + " run by " + std::to_string(runner) +
+                             (linked ? " linked" : " copied"));
+                JobWorld w(demoDatabase());
+                if (!linked) w.fakes.files.failCall("linkFile", 1, Error{70, "Permission denied", "Vexla Admin"});
+                ::chmod(w.dir.path().c_str(), 0777);
+                const gid_t group = owner == 0 ? 0 : kNogroup;
+                ASSERT_EQ(::chown(w.db.c_str(), owner, group), 0);
+                ::chmod(w.db.c_str(), mode);
+                const std::string copy = w.dir.file("kopia.db");
+                ASSERT_EQ(runAs(runner, [&] {
+                              return cmdKomprimera_Click(w.ctx) &&
+                                             copyDatabaseTo(w.ctx, copy, std::nullopt) == CopyEnd::Copied
+                                         ? 0
+                                         : 1;
+                          }),
+                          0);
+                for (const std::string& file : {w.db, w.dir.file(backupName(w.fakes.clock.time)), copy}) {
+                    const struct stat st = lstatOf(file);
+                    EXPECT_EQ(st.st_mode & 07777, mode) << file;
+                    EXPECT_EQ(st.st_uid, owner) << file;
+                    EXPECT_EQ(st.st_gid, group) << file;
+                }
+                EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));
             }
-            EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));
         }
     }
     ::umask(umask);
