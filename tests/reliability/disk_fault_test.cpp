@@ -42,7 +42,6 @@ const DiskFault kWriteFails{"WriteFails", IoOp::Write, SQLITE_IOERR_WRITE, false
 const DiskFault kDiskFull{"DiskStaysFull", IoOp::Write, SQLITE_FULL, true};
 const DiskFault kSyncFails{"SyncFails", IoOp::Sync, SQLITE_IOERR_FSYNC, false};
 const DiskFault kSyncKeepsFailing{"SyncKeepsFailing", IoOp::Sync, SQLITE_IOERR_FSYNC, true};
-const DiskFault kDeleteFails{"DeleteFails", IoOp::Delete, SQLITE_IOERR_DELETE, false};
 const DiskFault kReadFails{"ReadFails", IoOp::Read, SQLITE_IOERR_READ, false};
 const DiskFault kReadKeepsFailing{"ReadKeepsFailing", IoOp::Read, SQLITE_IOERR_READ, true};
 
