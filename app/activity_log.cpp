@@ -26,7 +26,8 @@ void ActivityLog::Logg(const std::string& text) {
         if (status) status = file_->flush();
     }
     if (!status) {
-        messages_.show("Error " + std::to_string(status.error().number) + " (" + status.error().description +
+        const Error& e = status.error();
+        messages_.show("Error " + std::to_string(e.number) + " (" + e.description + (e.file.empty() ? "" : ": " + e.file) +
                            ") in procedure Logg of Form frmAdmin",
                        kProgramTitle, MsgIcon::None, MsgButtons::Ok);
     }

@@ -19,8 +19,9 @@ namespace vexla {
 // nothing else. Otherwise it logs a blank line, R1775, "R1776: now", runs the
 // compaction (which logs its own steps), "R1777: now", R1778 and a blank
 // line. A message box the compaction would show goes to the activity log
-// and to standard error instead: nobody is there to answer it. Every file is
-// closed before the answer.
+// and to standard error instead: nobody is there to answer it; a failure
+// the job only logged (the exclusive-use test's report) is written to
+// standard error as well. Every file is closed before the answer.
 std::optional<int> runUnattendedJob(JobContext& ctx, const CommandLine& options);
 
 // Message boxes for a run nobody watches: each text is written to the
@@ -30,6 +31,8 @@ public:
     LoggingMessageBoxes(AdminWindow& main, MessageBoxes& inner) : main_(main), inner_(inner) {}
     MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
     void beep() override {}
+
+    int shown = 0;
 
 private:
     AdminWindow& main_;

@@ -4,7 +4,10 @@
 //   cp db backup; cp db work; sqlite3 work "VACUUM INTO 'db.new'"; sync
 // on the same database of --bookings N (1,000,000 by default), or --db PATH.
 // Each contender starts from a fresh copy of the database (not timed) and
-// runs in a child process of its own; best of three.
+// runs in a child process of its own; best of three. Then the job's phases
+// one by one on the same file: the counts of the database, the compaction
+// into a new file, the quick check and the counts of the result, and the
+// full integrity check the job runs instead with --full-check.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,16 +24,19 @@ namespace {
 using namespace vexla;
 namespace fs = std::filesystem;
 
-bool compactWithTheJob(const std::string& folder) {
+bool compactWithTheJob(const std::string& folder, bool fullCheck) {
     bench::QuietPlatform quiet;
     Platform platform = quiet.platform();
     bench::Window window;
     window.s.DataBas = folder + "/bok.db";
     window.s.msSökväg = folder;
     bench::Texts texts;
-    JobContext ctx{window, platform, texts};
+    JobContext ctx{window, platform, texts, fullCheck};
     return cmdKomprimera_Click(ctx);
 }
+
+bool quickJob(const std::string& folder) { return compactWithTheJob(folder, false); }
+bool fullCheckJob(const std::string& folder) { return compactWithTheJob(folder, true); }
 
 bool compactWithTheShell(const std::string& folder) {
     const std::string db = "'" + folder + "/bok.db'";
@@ -84,26 +90,56 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const bench::ChildRun job = bestOfThree(original, scratch + "/job", compactWithTheJob);
+    const bench::ChildRun job = bestOfThree(original, scratch + "/job", quickJob);
+    const bench::ChildRun full = bestOfThree(original, scratch + "/full", fullCheckJob);
     const bench::ChildRun shell = bestOfThree(original, scratch + "/shell", compactWithTheShell);
-    // The job's own check of its result, alone: the shell sequence has none.
-    const bench::ChildRun check = bench::bestOfThree([&] {
+
+    // The phases on their own, on a fresh copy each.
+    const std::string phases = scratch + "/phases";
+    const std::string db = phases + "/bok.db", result = phases + "/bok.db.compacted";
+    const auto onDatabase = [&](const std::string& path, auto step) {
+        return bench::bestOfThree([&] {
+            db::SqliteEngine engine;
+            auto opened = engine.OpenDatabase(path, true);
+            return opened && step(**opened) && (*opened)->Close();
+        });
+    };
+    freshCopy(original, phases);
+    const bench::ChildRun counts = onDatabase(db, [](db::Database& d) { return d.ContentCounts().ok(); });
+    const bench::ChildRun vacuum = bench::bestOfThree([&] {
+        fs::remove(result);
         db::SqliteEngine engine;
-        auto compacted = engine.OpenDatabase(scratch + "/job/bok.db", true);
-        return compacted && (*compacted)->CheckIntegrity() && (*compacted)->Close();
+        auto opened = engine.OpenDatabase(db, true);
+        return opened && (*opened)->CompactInto(result, ";LANGID=0x041D;CP=1252;COUNTRY=0") && (*opened)->Close();
     });
-    if (!job.ok || !shell.ok || !check.ok) {
-        std::fprintf(stderr, "a run failed (job %d, shell %d, check %d)\n", job.ok, shell.ok, check.ok);
-        return 1;
-    }
+    const bench::ChildRun quick = onDatabase(result, [](db::Database& d) { return d.QuickCheck().ok(); });
+    const bench::ChildRun resultCounts = onDatabase(result, [](db::Database& d) { return d.ContentCounts().ok(); });
+    const bench::ChildRun integrity = onDatabase(result, [](db::Database& d) { return d.CheckIntegrity().ok(); });
+    const bench::ChildRun copy = bench::bestOfThree([&] {
+        return bench::shell("cp '" + db + "' '" + phases + "/copy.db' && sync");
+    });
+    for (const bench::ChildRun* run : {&job, &full, &shell, &counts, &vacuum, &quick, &resultCounts, &integrity, &copy})
+        if (!run->ok) {
+            std::fprintf(stderr, "a run failed\n");
+            return 1;
+        }
     std::printf("database %s: %.0f MB\n", original.c_str(), static_cast<double>(fs::file_size(original)) / 1e6);
-    std::printf("%-44s %10s %10s\n", "compaction (best of 3)", "seconds", "peak MB");
-    std::printf("%-44s %10.3f %10ld\n", "cmdKomprimera job", job.seconds, job.peakKb / 1024);
-    std::printf("%-44s %10.3f %10ld\n", "cp; cp; sqlite3 VACUUM INTO; sync", shell.seconds, shell.peakKb / 1024);
-    std::printf("%-44s %10.3f %10ld\n", "  of the job: integrity_check of the result", check.seconds,
-                check.peakKb / 1024);
-    std::printf("%-44s %10.2f\n", "ratio job / shell", job.seconds / shell.seconds);
-    std::printf("%-44s %10.2f\n", "ratio (job - check) / shell", (job.seconds - check.seconds) / shell.seconds);
+    std::printf("%-52s %10s %10s\n", "compaction (best of 3)", "seconds", "peak MB");
+    const auto line = [](const char* what, const bench::ChildRun& run) {
+        std::printf("%-52s %10.3f %10ld\n", what, run.seconds, run.peakKb / 1024);
+    };
+    line("cmdKomprimera job (quick check and counts)", job);
+    line("cmdKomprimera job --full-check", full);
+    line("cp; cp; sqlite3 VACUUM INTO; sync", shell);
+    std::printf("%-52s %10.2f\n", "ratio job / shell", job.seconds / shell.seconds);
+    std::printf("%-52s %10.2f\n", "ratio job --full-check / shell", full.seconds / shell.seconds);
+    std::printf("phases of the job, each alone:\n");
+    line("  row and index counts of the database", counts);
+    line("  compaction into the new file (VACUUM INTO, synced)", vacuum);
+    line("  quick_check of the result", quick);
+    line("  row and index counts of the result", resultCounts);
+    line("  integrity_check of the result (--full-check)", integrity);
+    line("  for scale: cp of the database; sync", copy);
     fs::remove_all(scratch);
     return 0;
 }

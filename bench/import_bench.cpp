@@ -66,8 +66,8 @@ bool writeBookings(const std::string& dbPath, const std::string& file) {
     if (!db) return false;
     auto rs = (*db)->OpenRecordset(bookings().exportQuery);
     PosixFileSystem files;
-    auto out = files.openWrite(file);
-    return rs && out && writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) && (*out)->close();
+    auto out = files.createFile(file, Placement{});
+    return rs && out && writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) && (*out)->commit();
 }
 
 bool ourImport(const std::string& dbPath, const std::string& file, long size) {

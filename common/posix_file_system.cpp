@@ -1,6 +1,10 @@
 #include "common/posix_file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -10,111 +14,97 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/file_writing.h"
+
 namespace vexla {
 
 namespace {
 
-std::string parentFolder(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+FileKind kindOf(mode_t mode) {
+    if (S_ISREG(mode)) return FileKind::Regular;
+    if (S_ISDIR(mode)) return FileKind::Folder;
+    if (S_ISLNK(mode)) return FileKind::Link;
+    if (S_ISFIFO(mode)) return FileKind::Fifo;
+    if (S_ISSOCK(mode)) return FileKind::Socket;
+    return FileKind::Device;
 }
 
-class PosixOutputFile final : public OutputFile {
-public:
-    PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-    ~PosixOutputFile() override { (void)close(); }
+FileInfo infoOf(const struct stat& st) {
+    FileInfo i;
+    i.kind = kindOf(st.st_mode);
+    i.mode = st.st_mode & 07777;
+    i.uid = st.st_uid;
+    i.gid = st.st_gid;
+    i.dev = st.st_dev;
+    i.ino = st.st_ino;
+    i.size = static_cast<std::uint64_t>(st.st_size);
+    return i;
+}
 
-    Status write(std::string_view bytes) override {
-        if (fd_ < 0) return Error{fserr::PathFileAccess, "Bad file name or number", "Vexla Admin"};
+Status writeAll(int fd, std::string_view bytes, const std::string& path) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fileError(errno, path, fileop::Write);
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return {};
+}
+
+// Buffered writing to a descriptor; `path` is the name errors give.
+class BufferedFile {
+public:
+    BufferedFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+    Status write(std::string_view bytes) {
+        if (fd_ < 0) return fileError(EBADF, path_, fileop::Write);
         if (buffer_.size() + bytes.size() > kBufferSize) {
             if (auto s = flush(); !s) return s;
         }
-        if (bytes.size() >= kBufferSize) return writeAll(bytes);
+        if (bytes.size() >= kBufferSize) return writeAll(fd_, bytes, path_);
         buffer_.append(bytes);
         return {};
     }
 
-    Status flush() override {
+    Status flush() {
         if (buffer_.empty()) return {};
-        auto s = writeAll(buffer_);
+        auto s = writeAll(fd_, buffer_, path_);
         buffer_.clear();
         return s;
     }
 
-    Status sync() override {
+    Status sync() {
         if (auto s = flush(); !s) return s;
-        if (fd_ >= 0 && ::fsync(fd_) != 0) return fileError(errno, path_);
+        if (fd_ >= 0 && ::fsync(fd_) != 0) return fileError(errno, path_, fileop::Sync);
         return {};
     }
 
-    Status close() override {
+    Status close() {
         if (fd_ < 0) return {};
         Status s = flush();
-        if (::close(fd_) != 0 && s) s = fileError(errno, path_);
+        if (::close(fd_) != 0 && s) s = fileError(errno, path_, fileop::Write);
         fd_ = -1;
         return s;
     }
 
-private:
+protected:
     static constexpr size_t kBufferSize = 1 << 16;
-
-    Status writeAll(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return fileError(errno, path_);
-            }
-            bytes.remove_prefix(static_cast<size_t>(n));
-        }
-        return {};
-    }
-
     int fd_;
     std::string path_;
     std::string buffer_;
 };
 
-Result<std::unique_ptr<OutputFile>> openWith(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return fileError(errno, path);
-    return std::unique_ptr<OutputFile>(new PosixOutputFile(fd, path));
-}
-
-}  // namespace
-
-Error fileError(int err, const std::string& path) {
-    switch (err) {
-        case ENOENT:
-        case ENOTDIR: {
-            struct stat st {};
-            if (::stat(parentFolder(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-                return {fserr::PathNotFound, "Path not found", "Vexla Admin"};
-            return {fserr::FileNotFound, "File not found", "Vexla Admin"};
-        }
-        case EACCES:
-        case EPERM: return {fserr::PermissionDenied, "Permission denied", "Vexla Admin"};
-        case ENOSPC:
-        case EDQUOT: return {fserr::DiskFull, "Disk full", "Vexla Admin"};
-        default: return {fserr::PathFileAccess, "Path/File access error", "Vexla Admin"};
-    }
-}
-
-bool PosixFileSystem::exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-Result<std::unique_ptr<OutputFile>> PosixFileSystem::openAppend(const std::string& path) {
-    return openWith(path, O_APPEND);
-}
-
-Result<std::unique_ptr<OutputFile>> PosixFileSystem::openWrite(const std::string& path) {
-    return openWith(path, O_TRUNC);
-}
-
-namespace {
+class PosixOutputFile final : public OutputFile, private BufferedFile {
+public:
+    PosixOutputFile(int fd, std::string path) : BufferedFile(fd, std::move(path)) {}
+    ~PosixOutputFile() override { (void)close(); }
+    Status write(std::string_view bytes) override { return BufferedFile::write(bytes); }
+    Status flush() override { return BufferedFile::flush(); }
+    Status sync() override { return BufferedFile::sync(); }
+    Status close() override { return BufferedFile::close(); }
+};
 
 // What the copying child reports back when it fails: which side, and errno.
 struct CopyFailure {
@@ -123,19 +113,42 @@ struct CopyFailure {
 };
 
 // The child's work: only system calls, nothing that allocates (the parent may
-// have other threads, and the child has only a copy of this one).
-[[noreturn]] void copyInChild(const char* from, const char* to, char* buf, std::size_t size, int report) {
+// have other threads, and the child has only a copy of this one). A clone of
+// the source's blocks first (copy-on-write file systems), then the kernel's
+// own copy, then plain reads and writes.
+[[noreturn]] void copyInChild(const char* from, int out, char* buf, std::size_t size, int report) {
     const auto fail = [&](int side) {
         const CopyFailure f{side, errno};
         (void)!::write(report, &f, sizeof f);
         ::_exit(1);
     };
-    const int in = ::open(from, O_RDONLY | O_CLOEXEC);
+    const int in = ::open(from, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (in < 0) fail(0);
-    const int out = ::open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0) fail(1);
+    struct stat st {};
+    if (::fstat(in, &st) != 0) fail(0);
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        fail(0);
+    }
+    if (::lseek(out, 0, SEEK_END) == 0 && ::ioctl(out, FICLONE, in) == 0) {
+        if (::lseek(out, 0, SEEK_END) < 0) fail(1);
+        ::_exit(0);
+    }
+    bool kernelCopy = true;
     for (;;) {
-        const ssize_t n = ::read(in, buf, size);
+        ssize_t n;
+        if (kernelCopy) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                kernelCopy = false;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) fail(errno == EIO ? 0 : 1);
+            if (n == 0) break;
+            continue;
+        }
+        n = ::read(in, buf, size);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail(0);
         if (n == 0) break;
@@ -146,84 +159,308 @@ struct CopyFailure {
             done += w;
         }
     }
-    if (::close(out) != 0) fail(1);
     ::_exit(0);
 }
 
+// "name.Xk3v9QzA.part": a name nobody can plant a link under in advance.
+std::string temporaryName(const std::string& target) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned char random[8] = {};
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        // No entropy source: the clock and the process still make a guess
+        // unlikely, and O_EXCL makes a planted name fail, not follow.
+        std::uint64_t seed = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^
+                             static_cast<std::uint64_t>(::clock());
+        for (unsigned char& c : random) c = static_cast<unsigned char>(seed >>= 7);
+    }
+    std::string name = target + ".";
+    for (unsigned char c : random) name += letters[c % (sizeof letters - 1)];
+    return name + ".part";
+}
+
+unsigned currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+class PosixNewFile final : public NewFile, private BufferedFile {
+public:
+    PosixNewFile(int fd, std::string temp, std::string target, unsigned mode,
+                 std::optional<std::pair<unsigned, unsigned>> owner, const Placement& placement)
+        : BufferedFile(fd, target),
+          temp_(std::move(temp)),
+          target_(std::move(target)),
+          mode_(mode),
+          owner_(owner),
+          replace_(placement.replace),
+          durable_(placement.durable) {}
+    ~PosixNewFile() override { (void)close(); }
+
+    Status write(std::string_view bytes) override { return BufferedFile::write(bytes); }
+    Status flush() override { return BufferedFile::flush(); }
+    Status sync() override { return BufferedFile::sync(); }
+    Status close() override {
+        Status s = BufferedFile::close();
+        if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+        temp_.clear();
+        return s;
+    }
+
+    Status copyFrom(const std::string& source) override {
+        if (auto s = flush(); !s) return s;
+        std::vector<char> buf(1 << 20);
+        int report[2];
+        if (::pipe2(report, O_CLOEXEC) != 0) return fileError(errno, target_, fileop::Write);
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            const int err = errno;
+            ::close(report[0]);
+            ::close(report[1]);
+            return fileError(err, target_, fileop::Write);
+        }
+        if (pid == 0) {
+            ::close(report[0]);
+            copyInChild(source.c_str(), fd_, buf.data(), buf.size(), report[1]);
+        }
+        ::close(report[1]);
+        CopyFailure failure;
+        ssize_t got;
+        do got = ::read(report[0], &failure, sizeof failure);
+        while (got < 0 && errno == EINTR);
+        ::close(report[0]);
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+        if (got == static_cast<ssize_t>(sizeof failure))
+            return failure.side == 0 ? fileError(failure.err, source, fileop::Read)
+                                     : fileError(failure.err, target_, fileop::Write);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fileError(EIO, target_, fileop::Write);
+        return {};
+    }
+
+    Status commit() override {
+        if (fd_ < 0 || temp_.empty()) return fileError(EBADF, target_, fileop::Write);
+        Status s = durable_ ? BufferedFile::sync() : flush();
+        if (s) s = giveModeAndOwner();
+        if (Status closed = BufferedFile::close(); s && !closed) s = closed;
+        if (s) s = putInPlace();
+        if (!s) {
+            (void)close();
+            return s;
+        }
+        committed_ = true;
+        temp_.clear();
+        if (durable_) return syncFolderOf(target_);
+        return {};
+    }
+
+    bool ownerKept() const override { return ownerKept_; }
+
+private:
+    // The owner first: giving a file away clears its set-id bits. A group
+    // that cannot be given takes the group's bits away with it, so the file
+    // is never open to more people than the one it stands for.
+    Status giveModeAndOwner() {
+        struct stat st {};
+        if (owner_ && ::fstat(fd_, &st) == 0 && (st.st_uid != owner_->first || st.st_gid != owner_->second) &&
+            ::fchown(fd_, owner_->first, owner_->second) != 0) {
+            // An ordinary user may still hand the file to one of their groups.
+            const bool groupGiven = st.st_gid == owner_->second || ::fchown(fd_, static_cast<uid_t>(-1), owner_->second) == 0;
+            ownerKept_ = st.st_uid == owner_->first && groupGiven;
+            if (!groupGiven) mode_ &= ~070u;
+        }
+        if (::fchmod(fd_, mode_) != 0) return fileError(errno, target_, fileop::Write);
+        return {};
+    }
+
+    Status putInPlace() {
+        if (replace_) {
+            // Renaming replaces a name, never writes through it; what stands
+            // there now must still be a regular file or nothing.
+            struct stat st {};
+            if (::lstat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+                return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target_,
+                             refusalFor(kindOf(st.st_mode))};
+            if (::rename(temp_.c_str(), target_.c_str()) != 0) return fileError(errno, target_, fileop::Rename);
+            return {};
+        }
+        if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0) return {};
+        if (errno == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
+        if (errno != EINVAL && errno != ENOSYS) return fileError(errno, target_, fileop::Rename);
+        // A file system without RENAME_NOREPLACE: a link never replaces either.
+        if (::link(temp_.c_str(), target_.c_str()) != 0) {
+            if (errno == EEXIST)
+                return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
+            return fileError(errno, target_, fileop::Rename);
+        }
+        ::unlink(temp_.c_str());
+        return {};
+    }
+
+    static Status syncFolderOf(const std::string& path) { return PosixFileSystem().syncFolder(folderOf(path)); }
+
+    std::string temp_, target_;
+    unsigned mode_;
+    std::optional<std::pair<unsigned, unsigned>> owner_;
+    bool replace_, durable_;
+    bool committed_ = false, ownerKept_ = true;
+};
+
 }  // namespace
 
-// The bytes are copied by a child process. A process loses every POSIX record
-// lock it holds on a file as soon as it closes any descriptor of that file;
-// the database engine's lock on a database that is being copied while its
-// connection holds it must survive the copy, and a child's descriptors are
-// its own.
-Status PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
-    std::vector<char> buf(1 << 20);
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return fileError(errno, to);
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+FileKind fileKindOf(unsigned mode) { return kindOf(static_cast<mode_t>(mode)); }
+
+const char* refusalFor(FileKind kind) {
+    switch (kind) {
+        case FileKind::Folder: return fileop::IsFolder;
+        case FileKind::Link: return fileop::IsLink;
+        case FileKind::Fifo: return fileop::IsFifo;
+        case FileKind::Device: return fileop::IsDevice;
+        case FileKind::Socket: return fileop::IsSocket;
+        case FileKind::Missing:
+        case FileKind::Regular: break;
+    }
+    return "";
+}
+
+Error fileError(int err, const std::string& path, const char* what) {
+    Error e{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, what};
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR: {
+            struct stat st {};
+            if (::stat(folderOf(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                e.number = fserr::PathNotFound;
+                e.description = "Path not found";
+            } else {
+                e.number = fserr::FileNotFound;
+                e.description = "File not found";
+            }
+            break;
+        }
+        case EACCES:
+        case EPERM:
+            e.number = fserr::PermissionDenied;
+            e.description = "Permission denied";
+            break;
+        case ENOSPC:
+        case EDQUOT:
+            e.number = fserr::DiskFull;
+            e.description = "Disk full";
+            break;
+        default: break;
+    }
+    return e;
+}
+
+bool PosixFileSystem::exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+Result<FileInfo> PosixFileSystem::info(const std::string& path, bool follow) {
+    struct stat st {};
+    if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0) return infoOf(st);
+    if (errno == ENOENT || errno == ENOTDIR) return FileInfo{};
+    return fileError(errno, path, fileop::Inspect);
+}
+
+// The log is appended to in place, never through a link, and never to a
+// FIFO or device (which would block or swallow it).
+Result<std::unique_ptr<OutputFile>> PosixFileSystem::openAppend(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_APPEND | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK,
+                          0666);
+    if (fd < 0) {
         const int err = errno;
-        ::close(report[0]);
-        ::close(report[1]);
-        return fileError(err, to);
+        auto there = info(path, false);
+        if (there && there->kind != FileKind::Missing && there->kind != FileKind::Regular)
+            return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
+        return fileError(err, path, fileop::Write);
     }
-    if (pid == 0) {
-        ::close(report[0]);
-        copyInChild(from.c_str(), to.c_str(), buf.data(), buf.size(), report[1]);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(kindOf(st.st_mode))};
     }
-    ::close(report[1]);
-    CopyFailure failure;
-    ssize_t got;
-    do got = ::read(report[0], &failure, sizeof failure);
-    while (got < 0 && errno == EINTR);
-    ::close(report[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    if (got == static_cast<ssize_t>(sizeof failure)) return fileError(failure.err, failure.side == 0 ? from : to);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fileError(EIO, to);
-    return {};
+    return std::unique_ptr<OutputFile>(new PosixOutputFile(fd, path));
+}
+
+Result<std::unique_ptr<NewFile>> PosixFileSystem::createFile(const std::string& target, const Placement& placement) {
+    auto there = info(target, false);
+    if (!there) return there.error();
+    if (there->kind != FileKind::Missing && there->kind != FileKind::Regular)
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target, refusalFor(there->kind)};
+    const bool replacing = there->kind == FileKind::Regular;
+    if (replacing && !placement.replace)
+        return Error{fserr::FileExists, "File already exists", "Vexla Admin", target, fileop::Create};
+    if (replacing) {
+        for (const std::string& read : placement.protect) {
+            auto other = info(read, true);
+            if (other && there->sameFile(*other))
+                return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target, fileop::IsInUse};
+        }
+    }
+    int fd = -1;
+    std::string temp;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = temporaryName(target);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+        if (fd < 0 && errno != EEXIST) return fileError(errno, target, fileop::Create);
+    }
+    if (fd < 0) return fileError(EEXIST, target, fileop::Create);
+    const unsigned mode = placement.mode ? *placement.mode : replacing ? there->mode : 0666 & ~currentUmask();
+    auto owner = placement.owner;
+    if (!owner && replacing) owner = std::make_pair(there->uid, there->gid);
+    return std::unique_ptr<NewFile>(new PosixNewFile(fd, temp, target, mode, owner, placement));
+}
+
+Status PosixFileSystem::linkFile(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) return {};
+    if (errno == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", to, fileop::Link};
+    return fileError(errno, to, fileop::Link);
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) return fileError(errno, path);
+    if (::unlink(path.c_str()) != 0) return fileError(errno, path, fileop::Remove);
     return {};
 }
 
 Status PosixFileSystem::renameFile(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) return fileError(errno, from);
-    return {};
-}
-
-Status PosixFileSystem::syncFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fileError(errno, path);
-    const int rc = ::fsync(fd);
-    const int err = errno;
-    ::close(fd);
-    if (rc != 0) return fileError(err, path);
+    if (::rename(from.c_str(), to.c_str()) != 0) return fileError(errno, from, fileop::Rename);
     return {};
 }
 
 Result<std::uint64_t> PosixFileSystem::fileSize(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return fileError(errno, path);
+    if (::stat(path.c_str(), &st) != 0) return fileError(errno, path, fileop::Inspect);
     return static_cast<std::uint64_t>(st.st_size);
 }
 
 Status PosixFileSystem::syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return fileError(errno, folder + "/");
+    if (fd < 0) return fileError(errno, folder + "/", fileop::Sync);
     const int rc = ::fsync(fd);
     const int err = errno;
     ::close(fd);
-    if (rc != 0) return fileError(err, folder + "/");
+    if (rc != 0) return fileError(err, folder + "/", fileop::Sync);
     return {};
+}
+
+Result<std::vector<std::string>> PosixFileSystem::listFolder(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return fileError(errno, folder + "/", fileop::Read);
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
 }
 
 Result<std::uint64_t> PosixFileSystem::availableBytes(const std::string& folder) {
     struct statvfs st {};
-    if (::statvfs(folder.c_str(), &st) != 0) return fileError(errno, folder + "/");
+    if (::statvfs(folder.c_str(), &st) != 0) return fileError(errno, folder + "/", fileop::Inspect);
     return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 

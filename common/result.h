@@ -11,9 +11,17 @@
 namespace vexla {
 
 struct Error {
+    Error() = default;
+    Error(long n, std::string d, std::string s = {}, std::string f = {}, std::string w = {})
+        : number(n), description(std::move(d)), source(std::move(s)), file(std::move(f)), what(std::move(w)) {}
+
     long number = 0;          // engine or file-system error number (3024, 3356, 76, ...)
     std::string description;  // English, as the engine words it
     std::string source;       // component that raised it ("DAO.Database", "Vexla Admin", ...)
+    // A file-system failure also names the file and, as a language text
+    // code, what was being done to it (or why it was refused).
+    std::string file;
+    std::string what;
 };
 
 // Result<T>: either a value or an Error. Result<void> carries only success or an Error.

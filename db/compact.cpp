@@ -1,4 +1,5 @@
 // CompactDatabase of the SQLite engine (see sqlite_engine.h for the contract).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -6,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "db/errors.h"
@@ -81,7 +83,7 @@ Status recordLocale(const std::string& file, const std::string& locale,
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 1);
         std::string sql =
-            "PRAGMA synchronous = FULL; BEGIN; "
+            "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN; "
             "CREATE TABLE IF NOT EXISTS MSysLocale (Name VARCHAR(20) PRIMARY KEY, Value VARCHAR(255)); "
             "DELETE FROM MSysLocale;";
         auto quote = [](const std::string& s) {
@@ -101,7 +103,72 @@ Status recordLocale(const std::string& file, const std::string& locale,
     return result;
 }
 
+// The source file's owner, group and permission bits given to the new
+// file, as far as the system lets this process give them away; a group
+// that cannot be given takes the group's permission bits with it.
+void giveModeAndOwner(const std::string& file, const struct stat& source) {
+    struct stat now = {};
+    if (::stat(file.c_str(), &now) != 0) return;
+    mode_t mode = source.st_mode & 07777;
+    if ((now.st_uid != source.st_uid || now.st_gid != source.st_gid) &&
+        ::chown(file.c_str(), source.st_uid, source.st_gid) != 0 && now.st_gid != source.st_gid &&
+        ::chown(file.c_str(), static_cast<uid_t>(-1), source.st_gid) != 0)
+        mode &= ~static_cast<mode_t>(070);
+    ::chmod(file.c_str(), mode);
+}
+
+// The private folder and whatever the engine left in it (a journal a
+// failed write could not delete): nobody else could put anything there.
+void removeFolder(const std::string& folder) {
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (entry->d_name[0] != '.' || (entry->d_name[1] && std::strcmp(entry->d_name, "..") != 0))
+                ::unlink((folder + "/" + entry->d_name).c_str());
+        ::closedir(dir);
+    }
+    ::rmdir(folder.c_str());
+}
+
+Error folderError(int err, const std::string& path) {
+    if (err == ENOSPC || err == EDQUOT) return notEnoughSpace();
+    if (err == EACCES || err == EPERM || err == EROFS) return cannotOpen(path);
+    return diskError();
+}
+
 }  // namespace
+
+// The new file is made in a folder of its own (mode 0700, a name nobody can
+// guess) beside the destination, so nobody can plant a link under its name
+// or open it while it is still open to all: it gets its mode and owner
+// before it is renamed into the shared folder.
+Status compactInto(SqliteDatabase& source, const std::string& destination, const std::string& locale) {
+    std::map<std::string, std::string> parts;
+    if (!locale.empty() && !parseLocale(locale, parts)) return invalidArgument(source::Engine);
+    if (destination.empty()) return invalidPath(destination);
+    struct stat st = {};
+    if (::lstat(destination.c_str(), &st) == 0) return databaseExists();
+    const std::string folder = folderOf(destination);
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return invalidPath(folder);
+    struct stat original = {};
+    if (::stat(source.Name().c_str(), &original) != 0) return diskError();
+
+    std::string privateFolder = folder + "/.vexla-compact-XXXXXX";
+    if (!::mkdtemp(privateFolder.data())) return folderError(errno, destination);
+    const std::string temp = privateFolder + "/compacting.db";
+
+    // The new file is nobody's until it is renamed: it is synced once, whole,
+    // before that, and neither the compaction nor the locale's record need
+    // sync it on the way (a crash leaves only the private folder).
+    Status status = source.vacuumInto(temp);
+    if (status && !locale.empty()) status = recordLocale(temp, locale, parts);
+    if (status) giveModeAndOwner(temp, original);
+    if (status && !syncPath(temp, O_RDONLY)) status = diskError();
+    if (status && ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0)
+        status = errno == EEXIST ? databaseExists() : folderError(errno, destination);
+    removeFolder(privateFolder);
+    if (status) syncPath(folder, O_RDONLY | O_DIRECTORY);
+    return status;
+}
 
 Status SqliteEngine::CompactDatabase(const std::string& source, const std::string& destination,
                                      const std::string& locale) {
@@ -110,34 +177,15 @@ Status SqliteEngine::CompactDatabase(const std::string& source, const std::strin
     if (destination.empty()) return invalidPath(destination);
     struct stat st = {};
     if (::lstat(destination.c_str(), &st) == 0) return databaseExists();
-    const std::string folder = folderOf(destination);
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return invalidPath(folder);
+    if (::stat(folderOf(destination).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return invalidPath(folderOf(destination));
 
     auto src = OpenDatabase(source, true);
     if (!src) return src.error();
-
-    // Our own leftover of a run that was cut off; nobody else writes this name.
-    const std::string temp = destination + ".compacting";
-    ::unlink(temp.c_str());
-
     // A second connection would find the file locked: the copy is written
     // through the exclusive one.
-    Status status = static_cast<SqliteDatabase&>(**src).vacuumInto(temp);
+    Status status = compactInto(static_cast<SqliteDatabase&>(**src), destination, locale);
     if (auto closed = (*src)->Close(); status && !closed) status = closed;
-    if (status && !locale.empty()) status = recordLocale(temp, locale, parts);
-    if (status && !syncPath(temp, O_RDONLY)) status = diskError();
-    if (!status) {
-        ::unlink(temp.c_str());
-        return status;
-    }
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0) {
-        const int e = errno;
-        ::unlink(temp.c_str());
-        if (e == EEXIST) return databaseExists();
-        return diskError();
-    }
-    syncPath(folder, O_RDONLY | O_DIRECTORY);
-    return {};
+    return status;
 }
 
 }  // namespace vexla::db

@@ -124,9 +124,17 @@ LockAttempt acquireDatabaseLock(const std::string& databasePath) {
         return a;
     }
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
         if (fd < 0) {
             const int openError = errno;
+            // Not a lock file of anybody's: said for what it is, not taken
+            // for a holder.
+            struct stat st = {};
+            if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+                LockAttempt a = unavailable(openError);
+                a.wrongKind = st.st_mode & S_IFMT;
+                return a;
+            }
             // Someone else's lock file we may not write: we can still see whether it is held.
             const int ro = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
             if (ro >= 0) {
@@ -135,6 +143,13 @@ LockAttempt acquireDatabaseLock(const std::string& databasePath) {
                 if (held) return busy(path);
             }
             return unavailable(openError);
+        }
+        struct stat kind = {};
+        if (::fstat(fd, &kind) == 0 && !S_ISREG(kind.st_mode)) {
+            ::close(fd);
+            LockAttempt a = unavailable(EINVAL);
+            a.wrongKind = kind.st_mode & S_IFMT;
+            return a;
         }
         const int rc = tryLock(fd);
         if (rc == EAGAIN) {

@@ -28,6 +28,9 @@ struct LockAttempt {
     std::shared_ptr<LockFile> lock;  // Acquired
     std::string holderHost;          // Busy: the holder's machine, when it wrote one
     int error = 0;                   // Unavailable: errno (the folder is missing, read-only, ...)
+    // Unavailable: something that is no file stands at the lock's name (a
+    // folder, a FIFO, a link...): its st_mode file type bits.
+    unsigned wrongKind = 0;
 };
 
 // "<databasePath>.lock"

@@ -175,7 +175,18 @@ Result<std::vector<std::string>> SqliteDatabase::RequiredColumns(std::string_vie
 }
 
 Status SqliteDatabase::CheckIntegrity() {
-    auto stmt = conn_->acquire("PRAGMA integrity_check");
+    return check("PRAGMA integrity_check");
+}
+
+// The checks and counts of a compaction read every page once: a small
+// cache does as well as the import's large one and keeps the job's memory
+// low while another connection holds its own.
+constexpr const char* kCheckCache = "PRAGMA cache_size = -8192";
+
+Status SqliteDatabase::check(const char* pragma) {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    if (auto s = exec(kCheckCache); !s) return s;
+    auto stmt = conn_->acquire(pragma);
     if (!stmt) return stmt.error();
     std::string problems;
     int rc;
@@ -197,8 +208,67 @@ Status SqliteDatabase::CheckIntegrity() {
     return e;
 }
 
+Status SqliteDatabase::QuickCheck() { return check("PRAGMA quick_check"); }
+
+Result<long> SqliteDatabase::countOf(const std::string& sql) {
+    auto stmt = conn_->acquire(sql);
+    if (!stmt) return stmt.error();
+    const int rc = sqlite3_step(*stmt);
+    if (rc != SQLITE_ROW) {
+        Error e = errorFromSqlite(conn_->handle(), rc);
+        conn_->release(*stmt);
+        return e;
+    }
+    const long n = static_cast<long>(sqlite3_column_int64(*stmt, 0));
+    conn_->release(*stmt);
+    return n;
+}
+
+Result<std::map<std::string, long>> SqliteDatabase::ContentCounts() {
+    auto tables = TableNames();
+    if (!tables) return tables.error();
+    if (auto s = exec(kCheckCache); !s) return s.error();
+    std::map<std::string, long> counts;
+    for (const std::string& table : *tables) {
+        auto rows = countOf("SELECT count(*) FROM " + quoteIdentifier(table));
+        if (!rows) return rows.error();
+        counts[table] = *rows;
+        std::vector<std::string> indexes;
+        auto list = conn_->acquire("SELECT name, partial FROM pragma_index_list(?1)");
+        if (!list) return list.error();
+        sqlite3_bind_text(*list, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(*list) == SQLITE_ROW)
+            if (sqlite3_column_int(*list, 1) == 0)
+                indexes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*list, 0)));
+        conn_->release(*list);
+        for (const std::string& index : indexes) {
+            // Counted by walking the index itself, not the table.
+            auto entries = countOf("SELECT count(*) FROM " + quoteIdentifier(table) + " INDEXED BY " +
+                                   quoteIdentifier(index));
+            if (!entries) return entries.error();
+            counts[table + "." + index] = *entries;
+            if (*entries != *rows) {
+                Error e = corrupt(conn_->path());
+                e.source = source::Database;
+                e.description += " (" + index + ": " + std::to_string(*entries) + " <> " + std::to_string(*rows) + ")";
+                return e;
+            }
+        }
+    }
+    return counts;
+}
+
+Status SqliteDatabase::CompactInto(const std::string& destination, const std::string& locale) {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    return compactInto(*this, destination, locale);
+}
+
 Status SqliteDatabase::vacuumInto(const std::string& file) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
+    // The output takes this connection's sync setting; this connection
+    // writes nothing more to its own file, and the caller syncs the output.
+    if (auto s = exec("PRAGMA synchronous = OFF"); !s) return s;
+    if (auto s = exec(kCheckCache); !s) return s;
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(conn_->handle(), "VACUUM INTO ?1", -1, &stmt, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 1, file.c_str(), -1, SQLITE_TRANSIENT);

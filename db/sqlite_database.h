@@ -28,6 +28,9 @@ public:
     Result<long> TableRecordCount(std::string_view table) override;
     Result<std::vector<std::string>> RequiredColumns(std::string_view table) override;
     Status CheckIntegrity() override;
+    Status QuickCheck() override;
+    Result<std::map<std::string, long>> ContentCounts() override;
+    Status CompactInto(const std::string& destination, const std::string& locale) override;
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
 
@@ -41,7 +44,14 @@ private:
     std::shared_ptr<Connection> conn_;
     long affected_ = 0;
     int depth_ = 0;  // open transactions; inner ones are savepoints
+
+    // The checks and counts of a compaction.
+    Status check(const char* pragma);
+    Result<long> countOf(const std::string& sql);
 };
+
+// The compaction of an open database into a new file (compact.cpp).
+Status compactInto(SqliteDatabase& source, const std::string& destination, const std::string& locale);
 
 // Runs a translated statement whose slots hold the given values: a SELECT
 // gives a recordset standing on its first row.

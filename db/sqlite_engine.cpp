@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "common/platform/file_system.h"
 #include "db/errors.h"
 #include "db/lock_file.h"
 #include "db/sqlite_connection.h"
@@ -29,6 +30,14 @@ std::optional<Error> checkFile(const std::string& path) {
     }
     if (!S_ISREG(st.st_mode)) return cannotOpen(path);
     if (st.st_size == 0) return unrecognizedFormat(path);
+    // SQLite would read, truncate or delete a journal through a link
+    // planted under its name: such a database is not opened.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const std::string journal = path + suffix;
+        struct stat j = {};
+        if (::lstat(journal.c_str(), &j) == 0 && !S_ISREG(j.st_mode))
+            return Error{err::CannotOpen, "", source::Engine, journal, refusalFor(fileKindOf(j.st_mode))};
+    }
     return std::nullopt;
 }
 
@@ -139,6 +148,8 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
             return openedExclusively(attempt.holderHost.empty() ? localHostName() : attempt.holderHost);
         case LockAttempt::Outcome::Unavailable: break;
     }
+    if (attempt.wrongKind != 0)
+        return Error{err::CannotOpen, "", source::Engine, lockFilePath(path), refusalFor(fileKindOf(attempt.wrongKind))};
     if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
     return cannotOpen(path);
 }

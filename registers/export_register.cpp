@@ -1,6 +1,8 @@
 #include "registers/export_register.h"
 
+#include "common/file_writing.h"
 #include "common/open_save_dialog.h"
+#include "db/lock_file.h"
 #include "registers/register_kind.h"
 
 namespace vexla {
@@ -27,15 +29,6 @@ std::string chooseExportPath(ExportContext& ctx, const RegisterKind& reg) {
         if (p.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
             return path;
     }
-}
-
-// Where the file is written before it replaces the target: the same folder,
-// so the final rename never crosses file systems.
-std::string temporaryPathFor(const std::string& path) { return path + ".vexla-export"; }
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 // A running count in the information line, first after one second, then at
@@ -65,9 +58,12 @@ Result<RegisterFileCounts> writeExport(ExportContext& ctx, const RegisterKind& r
     auto rs = state.db->OpenRecordset(reg.exportQuery);
     if (!rs) return rs.error();
 
-    FileSystem& files = ctx.platform.files;
-    const std::string temp = temporaryPathFor(path);
-    auto file = files.openWrite(temp);
+    // A new file takes the place of the old one only when whole; it keeps
+    // the mode and owner of the file it replaces, and the database itself
+    // and its lock file (under any name) are never replaced.
+    Placement placement;
+    placement.protect = {state.DataBas, db::lockFilePath(state.DataBas)};
+    auto file = ctx.platform.files.createFile(path, placement);
     if (!file) {
         (*rs)->Close();
         return file.error();
@@ -77,14 +73,11 @@ Result<RegisterFileCounts> writeExport(ExportContext& ctx, const RegisterKind& r
     auto counts = writeRegisterFile(**rs, **file, state.Språk, format, std::ref(progress));
     (*rs)->Close();
 
-    Status done = counts ? (*file)->sync() : Status(counts.error());
-    if (Status closed = (*file)->close(); done && !closed) done = closed;
-    if (done) done = files.renameFile(temp, path);
+    Status done = counts ? (*file)->commit() : Status(counts.error());
     if (!done) {
-        (void)files.removeFile(temp);  // the partial file is of no use; the target is untouched
+        (void)(*file)->close();  // the partial file is of no use; the target is untouched
         return done.error();
     }
-    (void)files.syncFolder(folderOf(path));  // the rename itself; the data is already safe
     return counts;
 }
 
@@ -103,7 +96,7 @@ ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind) {
     auto counts = writeExport(ctx, *reg, path);
     ctx.platform.pointer.setBusy(false);
     if (!counts) {
-        ctx.platform.messages.show(counts.error().description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        ctx.platform.messages.show(describedFileError(counts.error(), ctx.texts).description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
         return outcome;
     }
     outcome.counts = *counts;

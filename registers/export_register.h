@@ -3,11 +3,13 @@
 // existing file is replaced), run the register's query on the shared
 // connection and write the file, then tell the result in the information line.
 //
-// The file is written under a temporary name beside the target, made
-// durable, and only then renamed over the target. An export that fails
-// half way therefore leaves the user's earlier file as it was, rather than
-// a file cut off where the error struck; the partial temporary file is
-// removed.
+// The file is written under a fresh temporary name beside the target
+// (FileSystem::createFile), made durable, and only then renamed over the
+// target, keeping the mode and owner of the file it replaces. An export
+// that fails half way therefore leaves the user's earlier file as it was,
+// rather than a file cut off where the error struck; the partial temporary
+// file is removed. A target that is no regular file, or is the database in
+// use under any name, is refused with a message naming it.
 #pragma once
 
 #include <chrono>

@@ -25,14 +25,15 @@ const std::array<CommandSyntax, 4>& commands() {
          {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map", "--dry-run",
           "--report"},
          {"--register", "--db", "--in", "--user"}},
-        {"compact", Command::Compact, {"--db"}, {"--db"}},
-        {"copy", Command::Copy, {"--db", "--out", "--from", "--to"}, {"--db", "--out"}},
+        {"compact", Command::Compact, {"--db", "--full-check"}, {"--db"}},
+        {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force"}, {"--db", "--out"}},
     }};
     return syntaxes;
 }
 
 bool isFlag(std::string_view option) {
-    return option == "--password-stdin" || option == "--force" || option == "--delete-first" || option == "--dry-run";
+    return option == "--password-stdin" || option == "--force" || option == "--delete-first" || option == "--dry-run" ||
+           option == "--full-check";
 }
 
 bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
@@ -49,6 +50,7 @@ std::optional<std::int16_t> registerKind(std::string value) {
 // Stores one option's value; a complaint when the value cannot be used.
 std::optional<UsageError> store(Options& o, std::string_view option, const std::string& value) {
     const auto invalid = [&] { return UsageError{"R9082", std::string(option) + " " + value}; };
+    if (option == "--full-check") o.fullCheck = true;
     if (option == "--register") {
         const auto kind = registerKind(value);
         if (!kind) return invalid();

@@ -23,6 +23,7 @@ struct Options {
     bool force = false, deleteFirst = false, passwordStdin = false, dryRun = false;
     std::string report;              // import: where every skipped line is written; empty for nowhere
     std::optional<DateTime> from, to;
+    bool fullCheck = false;          // compact --full-check
 };
 
 // A command line that cannot run: the text code of the complaint and what
@@ -43,7 +44,8 @@ struct UsageError {
 //   - An option the command does not take, or a word that is no option, is
 //     R9079; an option without its value R9080; a missing required option
 //     R9081 (export: --register --db --out --user; import: --register --db
-//     --in --user; compact: --db; copy: --db --out; --from and --to only
+//     --in --user; compact: --db [--full-check]; copy: --db --out
+//     [--force]; --from and --to only
 //     together); a register other than kund, resurser or bokningar (any
 //     letter case), a date-time not written "yyyy-mm-dd HH:MM" or an empty
 //     --map R9082. A repeated option counts with its last value.

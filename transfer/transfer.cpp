@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "app/command_line.h"
+#include "common/file_writing.h"
 #include "common/platform.h"
 #include "db/errors.h"
 #include "db/jobs/komprimera.h"
@@ -38,7 +39,14 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
 }
 
 void printHelp(std::FILE* to, TextSource& texts, const std::optional<Command>& command) {
-    for (const char* code : helpCodes(command)) std::fprintf(to, "%s\n", texts.TextTillAndra(code).c_str());
+    for (const char* code : helpCodes(command)) {
+        std::fprintf(to, "%s\n", texts.TextTillAndra(code).c_str());
+        // The options of the files a job writes, after the usage line.
+        if (command == Command::Compact && std::string_view(code) == "R9075")
+            std::fprintf(to, "%s\n", texts.TextTillAndra("R9161").c_str());
+        if (command == Command::Copy && std::string_view(code) == "R9077")
+            std::fprintf(to, "%s\n", texts.TextTillAndra("R9162").c_str());
+    }
 }
 
 // A path of the command line as a file dialog would answer it: full, so the
@@ -62,7 +70,7 @@ public:
           engine_(env.engine),
           window_(engine_, status_, env.files, messages_, env.programFolder),
           platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
-          ctx_{window_, platform_, env.texts} {
+          ctx_{window_, platform_, env.texts, o.fullCheck} {
         AdminState& state = window_.state();
         state.DataBas = fullPath(o.db);
         state.msSökväg = folderOfPath(state.DataBas, kPathSeparator).value_or("");
@@ -223,14 +231,22 @@ int Run::importRegister() {
         return finish(exitcode::Unchanged);
     }
 
-    std::unique_ptr<OutputFile> report;
+    // The report is written beside its target and put in place at the end;
+    // it may never replace the database or the file being imported.
+    std::unique_ptr<NewFile> report;
+    const std::string reportPath = o_.report.empty() ? "" : fullPath(o_.report);
+    const auto reportFailed = [&](const Error& e) {
+        complain("R9106", reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
+    };
     if (!o_.report.empty()) {
-        auto opened = env_.files.openWrite(fullPath(o_.report));
-        if (!opened) {
-            complain("R9106", fullPath(o_.report) + " (" + numberAndDescription(opened.error()) + ")");
+        Placement placement;
+        placement.protect = {state.DataBas, in};
+        auto created = env_.files.createFile(reportPath, placement);
+        if (!created) {
+            reportFailed(created.error());
             return exitcode::FileError;
         }
-        report = std::move(*opened);
+        report = std::move(*created);
     }
     Status reportWritten;
     ImportServices services{*state.db, state.Språk};
@@ -242,10 +258,7 @@ int Run::importRegister() {
                                       skipReasonText(why, env_.texts) + ": " + std::string(lineText) + "\n");
     };
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
-    if (report) {
-        if (reportWritten) reportWritten = report->sync();
-        if (auto closed = report->close(); reportWritten) reportWritten = closed;
-    }
+    if (report && reportWritten) reportWritten = report->commit();
     status_.clear();
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
@@ -255,7 +268,7 @@ int Run::importRegister() {
     }
     window_.setInfo(terminalLines(importSummary(outcome, o_.dryRun, env_.texts)));
     if (!reportWritten) {
-        complain("R9106", fullPath(o_.report) + " (" + numberAndDescription(reportWritten.error()) + ")");
+        reportFailed(reportWritten.error());
         return finish(exitcode::FileError);
     }
     const bool skipped = outcome.wrongFieldCount.count + outcome.duplicates.count > 0;
@@ -283,6 +296,11 @@ int Run::copy() {
         messages_.beep();
         messages_.show(text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
         return finish(exitcode::FileError);
+    }
+    // The window's save dialog asks before a file is replaced; here --force answers.
+    if (!o_.force && env_.files.exists(name)) {
+        complain("R9084", name);
+        return exitcode::FileError;
     }
     const int shown = messages_.shown;
     switch (copyDatabaseTo(ctx_, name, interval)) {

@@ -1,12 +1,23 @@
 // The file operations the jobs need. Failures carry the file-system error
 // numbers the program reports (53 file not found, 76 path not found,
-// 70 permission denied, 61 disk full, 75 path/file access error).
+// 70 permission denied, 61 disk full, 75 path/file access error), and name
+// the file and, as a text code, the operation (Error::file, Error::what).
+//
+// Every file the program writes goes through createFile: the bytes go to a
+// fresh file beside the target, created O_EXCL|O_NOFOLLOW under a name
+// nobody can guess, so no link or node planted under any name the job uses
+// is ever written through; commit() syncs it, gives it its mode and owner
+// and renames it over the target, then syncs the folder. A target that is
+// not a regular file, or that is one of the files the job reads, is refused
+// before a byte is written.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.h"
 
@@ -14,11 +25,48 @@ namespace vexla {
 
 namespace fserr {
 constexpr long FileNotFound = 53;
+constexpr long FileExists = 58;
 constexpr long DiskFull = 61;
 constexpr long PermissionDenied = 70;
 constexpr long PathFileAccess = 75;
 constexpr long PathNotFound = 76;
 }  // namespace fserr
+
+// The operations and refusals an Error::what names (language text codes).
+namespace fileop {
+inline constexpr const char* Create = "R9140";
+inline constexpr const char* Write = "R9141";
+inline constexpr const char* Read = "R9142";
+inline constexpr const char* Rename = "R9143";
+inline constexpr const char* Remove = "R9144";
+inline constexpr const char* Sync = "R9145";
+inline constexpr const char* Link = "R9146";
+inline constexpr const char* Inspect = "R9147";
+// Refusals: the target is a folder, a symbolic link, a FIFO, a device, a
+// socket, or a file the job reads.
+inline constexpr const char* IsFolder = "R9148";
+inline constexpr const char* IsLink = "R9149";
+inline constexpr const char* IsFifo = "R9150";
+inline constexpr const char* IsDevice = "R9151";
+inline constexpr const char* IsSocket = "R9152";
+inline constexpr const char* IsInUse = "R9153";
+}  // namespace fileop
+
+enum class FileKind { Missing, Regular, Folder, Link, Fifo, Device, Socket };
+
+// What lstat (or stat, through links) says about a path.
+struct FileInfo {
+    FileKind kind = FileKind::Missing;
+    unsigned mode = 0;  // permission bits
+    unsigned uid = 0, gid = 0;
+    std::uint64_t dev = 0, ino = 0, size = 0;
+    bool sameFile(const FileInfo& o) const { return kind != FileKind::Missing && dev == o.dev && ino == o.ino; }
+};
+
+// The refusal text code for a kind that is not a regular file ("" for one).
+const char* refusalFor(FileKind kind);
+// The kind of st_mode's file type bits.
+FileKind fileKindOf(unsigned mode);
 
 // An open file being written. Writes are buffered; sync() makes them durable.
 class OutputFile {
@@ -30,20 +78,55 @@ public:
     virtual Status close() = 0;
 };
 
+// How a new file takes its target's place.
+struct Placement {
+    // false: the target name must be free; a name taken meanwhile is 58.
+    bool replace = true;
+    // The permission bits; default: those of the regular file replaced, or
+    // 0666 less the umask for a new name.
+    std::optional<unsigned> mode;
+    // The owner and group (given away where the system permits); default:
+    // those of the regular file replaced.
+    std::optional<std::pair<unsigned, unsigned>> owner;
+    // Synced before the rename (a file deleted at the end of the job need not be).
+    bool durable = true;
+    // The files the job reads: a target that is one of them, through any
+    // path or link, is refused (IsInUse).
+    std::vector<std::string> protect;
+};
+
+// A file written under a temporary name until commit() puts it in place;
+// dropped without commit() (or close()), the temporary file is removed.
+class NewFile : public OutputFile {
+public:
+    // Appends the bytes of `source` (a clone of its blocks where the file
+    // system shares them). Read in a child process: closing a descriptor of
+    // a database file would drop its engine's locks in this one.
+    virtual Status copyFrom(const std::string& source) = 0;
+    // Syncs, sets mode and owner, renames over the target, syncs the folder.
+    virtual Status commit() = 0;
+    // After commit: whether the owner asked for could be given.
+    virtual bool ownerKept() const = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
+    // A regular file (or a link to one) is there.
     virtual bool exists(const std::string& path) = 0;
-    // Opens for appending, creating the file when missing.
+    // lstat, or stat when `follow`; a missing path is FileKind::Missing, not an error.
+    virtual Result<FileInfo> info(const std::string& path, bool follow) = 0;
+    // Opens the activity log for appending, creating it when missing.
     virtual Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) = 0;
-    // Creates the file, or empties it when it exists.
-    virtual Result<std::unique_ptr<OutputFile>> openWrite(const std::string& path) = 0;
-    virtual Status copyFile(const std::string& from, const std::string& to) = 0;
+    // Starts a file that will replace (or take the free name) `target`.
+    virtual Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) = 0;
+    // A second name for a file; never replaces anything (58 when taken).
+    virtual Status linkFile(const std::string& from, const std::string& to) = 0;
     virtual Status removeFile(const std::string& path) = 0;
     virtual Status renameFile(const std::string& from, const std::string& to) = 0;
-    // Makes the file's contents durable (fsync).
-    virtual Status syncFile(const std::string& path) = 0;
     virtual Status syncFolder(const std::string& folder) = 0;
+    // The names in a folder.
+    virtual Result<std::vector<std::string>> listFolder(const std::string& folder) = 0;
     // The size of a file in bytes.
     virtual Result<std::uint64_t> fileSize(const std::string& path) = 0;
     virtual Result<std::uint64_t> availableBytes(const std::string& folder) = 0;

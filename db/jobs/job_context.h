@@ -17,10 +17,16 @@ struct JobContext {
     AdminWindow& main;
     Platform& platform;
     TextSource& texts;
+    // The compaction checks its result with the full integrity check
+    // instead of the quick check and the counts alone.
+    bool fullCheck = false;
 
     std::string text(const std::string& code) const { return texts.TextTillAndra(code); }
     // The current date and time as the system writes a date-time value.
     std::string now() const;
+    // A failure's number and description, a file error naming its file and
+    // what was done to it in the user's language.
+    Error described(const Error& e) const;
     std::string inDatabaseFolder(const std::string& name) const {
         return main.state().msSökväg + kPathSeparator + name;
     }

@@ -2,7 +2,8 @@
 
 #include "app/command_line.h"
 #include "common/open_save_dialog.h"
-#include "db/jobs/durable_files.h"
+#include "common/file_writing.h"
+#include "db/lock_file.h"
 #include "db/jobs/komprimera.h"
 #include "db/jobs/testa_exklusiv.h"
 
@@ -40,11 +41,24 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
 
 // Copies the database while an exclusive connection holds it, so nobody
 // changes it half way (the bytes are read past the lock, not through it).
+// The copy gets the database's mode and, as far as the system permits, its
+// owner and group: it is never open to more people than the database. The
+// database itself, under any name, is never the target.
 Status copyDatabase(JobContext& ctx, const std::string& target) {
     const std::string& path = ctx.main.state().DataBas;
     auto connection = ctx.main.engine().OpenDatabase(path, true);
     if (!connection) return connection.error();
-    Status s = copyDurably(ctx.platform.files, path, target);
+    FileSystem& files = ctx.platform.files;
+    Status s;
+    auto database = files.info(path, true);
+    if (!database) s = database.error();
+    if (s) {
+        Placement placement;
+        placement.mode = database->mode;
+        placement.owner = std::make_pair(database->uid, database->gid);
+        placement.protect = {path, db::lockFilePath(path)};
+        s = copyDurably(files, path, target, placement);
+    }
     (void)(*connection)->Close();
     return s;
 }
@@ -86,11 +100,13 @@ CopyEnd copyDatabaseTo(JobContext& ctx, const std::string& name, const std::opti
         ctx.platform.messages.beep();
         ctx.platform.pointer.setBusy(false);
         if (s.error().number == fserr::PathNotFound) {
-            ctx.platform.messages.show(ctx.text("R1753") + "\r\n\r\n" + ctx.text("R1754"), kProgramTitle,
+            // The folder that is missing is named: the user may have typed it.
+            ctx.platform.messages.show(ctx.text("R1753") + ": " + folderOf(name) + "\r\n\r\n" + ctx.text("R1754"),
+                                       kProgramTitle,
                                        MsgIcon::Information, MsgButtons::Ok);
             return CopyEnd::FolderMissing;
         }
-        ctx.platform.messages.show(ctx.text("R17") + ": " + numberAndDescription(s.error()) + "\r\n" +
+        ctx.platform.messages.show(ctx.text("R17") + ": " + numberAndDescription(ctx.described(s.error())) + "\r\n" +
                                        ctx.text("R0690"),
                                    kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         ctx.main.setInfo("");
@@ -126,6 +142,14 @@ void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval) {
         std::optional<CopyInterval> limits;
         if (mode == CopyMode::Interval) limits = CopyInterval{interval.DTPStartTid(), interval.DTPSlutTid()};
         const std::string name = withDatabaseExtension(ctx, chosen);
+        // The save dialog asked before replacing the file it was given; a
+        // completed name may be another file that is there.
+        if (name != chosen && ctx.platform.files.exists(name)) {
+            ctx.platform.messages.beep();
+            if (ctx.platform.messages.show(name + " " + ctx.text("R1794") + " ?", kProgramTitle, MsgIcon::Question,
+                                           MsgButtons::YesNo) != MsgAnswer::Yes)
+                continue;
+        }
         if (copyDatabaseTo(ctx, name, limits, [&] { interval.unload(); }) != CopyEnd::FolderMissing) return;
     }
 }

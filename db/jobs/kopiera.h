@@ -16,9 +16,12 @@ namespace vexla {
 // whether to limit the copy to an interval (Yes shows `interval`; No copies
 // whole; Cancel stops with R1743), then asks for the target file until it is
 // not the database itself (R1747). A name ending in the separator gets R1748
-// + ".db", a name without any "." gets ".db". The copy is written under a
-// temporary name, synced and renamed, with the database fenced against other
-// processes meanwhile. An interval copy then loses the bookings outside the
+// + ".db", a name without any "." gets ".db"; a completed name that is an
+// existing file is asked about ("name R1794 ?"; No asks for a name again).
+// The copy is written under a temporary name, synced and renamed, with the
+// database fenced against other processes meanwhile; it gets the database's
+// mode and owner, and a target that is no regular file, or is the database
+// under another name, is refused. An interval copy then loses the bookings outside the
 // interval (RensaBokningar). Both end with the compaction of the database
 // and a line in lblInfo (R1750 'name' R1751! or R1752 name).
 //

@@ -13,7 +13,8 @@ void closeShared(AdminState& state) {
 
 // The report of a failed opening. The path named is always the database path,
 // also when another path was tested.
-void reportFailure(JobContext& ctx, const Error& e) {
+void reportFailure(JobContext& ctx, const Error& failure) {
+    const Error e = ctx.described(failure);
     ctx.platform.messages.beep();
     const std::string& path = ctx.main.state().DataBas;
     const std::string crlf = "\r\n";

@@ -56,7 +56,7 @@ TEST_F(ActivityLogTest, MissingProgramFolderIsReportedAsPathNotFound) {
     folder = dir.file("gone");
     log().Logg("x");
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "Error 76 (Path not found) in procedure Logg of Form frmAdmin");
+    EXPECT_EQ(messages.shown[0].text, "Error 76 (Path not found: " + folder + "/Logg.txt) in procedure Logg of Form frmAdmin");
 }
 
 }  // namespace

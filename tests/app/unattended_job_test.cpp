@@ -29,7 +29,7 @@ TEST(UnattendedJob, CompactsAndLogsEveryStep) {
     EXPECT_EQ(run(w, "/a \"k\""), 0);
     const std::vector<std::string> expected{
         " ",          "R1775",          "R1776: " + kNow, "R1758: " + w.db + " " + kNow, "R1759: " + kNow,
-        "R1760: " + kNow, "R1777: " + kNow, "R1778",          " "};
+        "R1760: " + kNow, "R9155: " + w.dir.file("Vexla2026-12-04.db"), "R1777: " + kNow, "R1778", " "};
     EXPECT_EQ(w.window.logged, expected);
     EXPECT_TRUE(w.fakes.messages.shown.empty());
     EXPECT_EQ(w.window.filesClosed, 1);
@@ -37,7 +37,7 @@ TEST(UnattendedJob, CompactsAndLogsEveryStep) {
 
 TEST(UnattendedJob, AFailedCompactionIsLoggedAndEndsWithStatusOne) {
     JobWorld w;
-    w.fakes.files.failCall("copyFile", 1, Error{61, "Disk full", "Vexla Admin"});
+    w.fakes.files.failCall("availableBytes", 1, Error{61, "Disk full", "Vexla Admin"});
     EXPECT_EQ(run(w, "/AR"), 1);
     const std::vector<std::string>& log = w.window.logged;
     ASSERT_EQ(log.size(), 8u);
@@ -51,7 +51,7 @@ TEST(UnattendedJob, DatabaseInUseIsOneLogLine) {
     auto holder = w.window.engine_.OpenDatabase(w.db, true).value();
     EXPECT_EQ(run(w, "/ac"), 1);
     EXPECT_EQ(w.window.logged[3], "R1784! " + w.db + ": " + kNow);
-    EXPECT_TRUE(w.fakes.messages.shown.empty());
+    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{w.window.logged[3]});  // standard error carries the reason
 }
 
 TEST(UnattendedJob, WithoutADatabasePathLogsOneLineOnly) {
@@ -90,14 +90,15 @@ TEST(UnattendedProgram, RunsWithoutAWindowSystemAndAnswersItsStatus) {
 
     EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 0) << testing::fileBytes(folder + "/stderr");
     const std::string log = testing::fileBytes(folder + "/Logg.txt");
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 9) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 10) << log;
     EXPECT_FALSE(fs::exists(w.dir.file("Vexlaol.db")));
 
     fs::remove(w.db);
     EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 1);
-    // The missing file is a log line, not a box; standard error only says where the log is.
+    // Standard error says why as well as where the log is.
     const std::string said = testing::fileBytes(folder + "/stderr");
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+    EXPECT_NE(said.find(w.db), std::string::npos) << said;
     EXPECT_NE(said.find(": " + folder + "/Logg.txt"), std::string::npos) << said;
 }
 

@@ -172,8 +172,8 @@ void writeRegister(const std::string& dbPath, const std::string& registerName, c
     if (!reg || !db) throw std::runtime_error("cannot open " + dbPath);
     auto rs = (*db)->OpenRecordset("SELECT * FROM " + std::string(reg->table));
     PosixFileSystem files;
-    auto out = files.openWrite(filePath);
-    if (!rs || !out || !writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) || !(*out)->close())
+    auto out = files.createFile(filePath, Placement{});
+    if (!rs || !out || !writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) || !(*out)->commit())
         throw std::runtime_error("cannot write " + filePath);
     (*rs)->Close();
     (void)(*db)->Close();

@@ -66,10 +66,10 @@ auto unlessFaulted(FaultyFileSystem& files, const char* op, Call call) -> declty
 }
 
 // An open file whose calls count, and may fail, like the file system's own.
-class FaultyOutputFile final : public OutputFile {
+template <class File>
+class Faulty : public File {
 public:
-    FaultyOutputFile(std::unique_ptr<OutputFile> real, FaultyFileSystem& files)
-        : real_(std::move(real)), files_(files) {}
+    Faulty(std::unique_ptr<File> real, FaultyFileSystem& files) : real_(std::move(real)), files_(files) {}
     Status write(std::string_view bytes) override {
         return unlessFaulted(files_, "write", [&] { return real_->write(bytes); });
     }
@@ -83,14 +83,25 @@ public:
         return closed;
     }
 
-private:
-    std::unique_ptr<OutputFile> real_;
+protected:
+    std::unique_ptr<File> real_;
     FaultyFileSystem& files_;
 };
 
-Result<std::unique_ptr<OutputFile>> wrap(Result<std::unique_ptr<OutputFile>> opened, FaultyFileSystem& files) {
+class FaultyNewFile final : public Faulty<NewFile> {
+public:
+    using Faulty<NewFile>::Faulty;
+    Status copyFrom(const std::string& source) override {
+        return unlessFaulted(files_, "copyFrom", [&] { return real_->copyFrom(source); });
+    }
+    Status commit() override { return unlessFaulted(files_, "commit", [&] { return real_->commit(); }); }
+    bool ownerKept() const override { return real_->ownerKept(); }
+};
+
+template <class File, class Wrapper>
+Result<std::unique_ptr<File>> wrap(Result<std::unique_ptr<File>> opened, FaultyFileSystem& files) {
     if (!opened) return opened.error();
-    return std::unique_ptr<OutputFile>(std::make_unique<FaultyOutputFile>(std::move(*opened), files));
+    return std::unique_ptr<File>(std::make_unique<Wrapper>(std::move(*opened), files));
 }
 
 }  // namespace
@@ -98,15 +109,17 @@ Result<std::unique_ptr<OutputFile>> wrap(Result<std::unique_ptr<OutputFile>> ope
 bool FaultyFileSystem::exists(const std::string& path) { return real_.exists(path); }
 
 Result<std::unique_ptr<OutputFile>> FaultyFileSystem::openAppend(const std::string& path) {
-    return unlessFaulted(*this, "openAppend", [&] { return wrap(real_.openAppend(path), *this); });
+    return unlessFaulted(*this, "openAppend",
+                         [&] { return wrap<OutputFile, Faulty<OutputFile>>(real_.openAppend(path), *this); });
 }
 
-Result<std::unique_ptr<OutputFile>> FaultyFileSystem::openWrite(const std::string& path) {
-    return unlessFaulted(*this, "openWrite", [&] { return wrap(real_.openWrite(path), *this); });
+Result<std::unique_ptr<NewFile>> FaultyFileSystem::createFile(const std::string& target, const Placement& placement) {
+    return unlessFaulted(*this, "createFile",
+                         [&] { return wrap<NewFile, FaultyNewFile>(real_.createFile(target, placement), *this); });
 }
 
-Status FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
-    return unlessFaulted(*this, "copyFile", [&] { return real_.copyFile(from, to); });
+Status FaultyFileSystem::linkFile(const std::string& from, const std::string& to) {
+    return unlessFaulted(*this, "linkFile", [&] { return real_.linkFile(from, to); });
 }
 
 Status FaultyFileSystem::removeFile(const std::string& path) {
@@ -115,10 +128,6 @@ Status FaultyFileSystem::removeFile(const std::string& path) {
 
 Status FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {
     return unlessFaulted(*this, "renameFile", [&] { return real_.renameFile(from, to); });
-}
-
-Status FaultyFileSystem::syncFile(const std::string& path) {
-    return unlessFaulted(*this, "syncFile", [&] { return real_.syncFile(path); });
 }
 
 Result<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path) {

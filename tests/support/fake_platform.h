@@ -71,9 +71,10 @@ private:
 };
 
 // The real file system, except that the n-th call (1-based) of a named
-// operation ("openAppend", "copyFile", "removeFile", "renameFile", ...) can
-// be made to fail with a given error. The files it opens count their own
-// calls as "write", "flush", "sync" and "close".
+// operation ("openAppend", "createFile", "linkFile", "removeFile",
+// "renameFile", ...) can be made to fail with a given error. The files it
+// opens count their own calls as "write", "flush", "sync", "close",
+// "copyFrom" and "commit".
 class FaultyFileSystem final : public FileSystem {
 public:
     void failCall(const std::string& op, int n, Error error) { faults_[op] = {n, std::move(error)}; }
@@ -85,12 +86,15 @@ public:
 
     bool exists(const std::string& path) override;
     Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) override;
-    Result<std::unique_ptr<OutputFile>> openWrite(const std::string& path) override;
-    Status copyFile(const std::string& from, const std::string& to) override;
+    Result<FileInfo> info(const std::string& path, bool follow) override { return real_.info(path, follow); }
+    Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) override;
+    Status linkFile(const std::string& from, const std::string& to) override;
     Status removeFile(const std::string& path) override;
     Status renameFile(const std::string& from, const std::string& to) override;
-    Status syncFile(const std::string& path) override;
     Status syncFolder(const std::string& folder) override;
+    Result<std::vector<std::string>> listFolder(const std::string& folder) override {
+        return real_.listFolder(folder);
+    }
     Result<std::uint64_t> fileSize(const std::string& path) override;
     Result<std::uint64_t> availableBytes(const std::string& folder) override;
 

@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
              file("in.skv", kTwoCustomers)},
 
         Case{"CopyOntoTheDatabase", kCopy + Args{"@/bok.db"}, 4, "R1747", ""},
-        Case{"CopyIntoMissingFolder", kCopy + Args{"@/no/k.db"}, 4, "R1753\n\nR1754", ""},
+        Case{"CopyIntoMissingFolder", kCopy + Args{"@/no/k.db"}, 4, "R1753: @/no\n\nR1754", ""},
         // An import that stopped: nothing of it stays.
         Case{"ImportRefusedBeforeAnyLine", kImport, 6, "R9110: Name\nR9100.", " 0 R1805! R9100.",
              file("in.skv", kNoName)},
@@ -207,7 +207,12 @@ INSTANTIATE_TEST_SUITE_P(
              "1 R1805\n1 R9114: R9115 (R9040 3)\n1 R9114: R9116 (R9040 2)\n",
              file("in.skv", "ID;Name\r\n1;Dup\r\n5003\t;x;y\r\n5001;Alfa\r\n"), "vexla",
              [](World& w) { EXPECT_EQ(w.dir.read("r.txt"), "R9040 2: R9116: 1;Dup\nR9040 3: R9115: 5003\t;x;y\n"); }},
-        Case{"Compact", kCompact, 0, "", "R1761\n"},
+        Case{"Compact", kCompact + Args{"--full-check"}, 0, "", "R1761. R9155: @/Vexla2026-12-04.db\n"},
+        // --force replaces a regular file only, never the database under any name.
+        Case{"ExportOverTheDatabase", kExport + Args{"@/bok.db", "--force"}, 4, "R9153: @/bok.db", "R1739\n"},
+        Case{"CopyOverAFileNeedsForce", kCopy + Args{"@/kopia.db"}, 4, "R9084: @/kopia.db", "", file("kopia.db", "old")},
+        Case{"CopyOverAFileWithForce", kCopy + Args{"@/kopia.db", "--force"}, 0, "", "R1752@/kopia.db\n",
+             file("kopia.db", "old")},
         Case{"WholeCopy", kCopy + Args{"@/kopia"}, 0, "", "R1752@/kopia.db\n"},
         Case{"IntervalCopy", kCopy + Args{"@/kopia", "--from=2026-01-01 08:00", "--to", "2026-12-31 17:00"}, 0, "",
              "R1750 '@/kopia.db' R1751!\n"}),
@@ -218,8 +223,9 @@ TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
     for (bool terminal : {false, true}) {
         World w;
         EXPECT_EQ(w.run(kCompact, std::nullopt, terminal), 0);
-        EXPECT_EQ(contents(w.err.get()), terminal ? "\rR1749...\x1b[K\rR1761\x1b[K\r\x1b[K" : "");
-        EXPECT_EQ(contents(w.out.get()), "R1761\n");
+        const std::string result = "R1761. R9155: " + w.dir.file("Vexla2026-12-04.db");
+        EXPECT_EQ(contents(w.err.get()), terminal ? "\rR1749...\x1b[K\r" + result + "\x1b[K\r\x1b[K" : "");
+        EXPECT_EQ(contents(w.out.get()), result + "\n");
     }
 }
 

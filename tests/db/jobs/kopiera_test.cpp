@@ -130,7 +130,7 @@ TEST(CopyRefusals, TheDatabaseItselfAndAMissingFolderAskAgain) {
     w.fakes.messages.answers = {MsgAnswer::No};
     w.fakes.dialogs.choices = {w.db, w.dir.file("no/such/folder/kopia.db"), w.dir.file("kopia.db")};
     w.run();
-    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R1747", "R1753\r\n\r\nR1754"}));
+    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R1747", "R1753: " + w.dir.file("no/such/folder") + "\r\n\r\nR1754"}));
     EXPECT_EQ(w.fakes.messages.beeps, 2);
     EXPECT_TRUE(fs::exists(w.dir.file("kopia.db")));
 }
@@ -139,13 +139,26 @@ TEST(CopyRefusals, AnyOtherErrorStopsWithItsNumber) {
     World w;
     w.fakes.messages.answers = {MsgAnswer::No};
     w.fakes.dialogs.choices = {w.dir.file("kopia.db")};
-    w.fakes.files.failCall("syncFile", 1, Error{61, "Disk full", "Vexla Admin"});
+    w.fakes.files.failCall("commit", 1, Error{61, "Disk full", "Vexla Admin"});
     w.run();
     EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R17: 61\r\nDisk full\r\nR0690"}));
     EXPECT_EQ(w.window.infos.back(), "");
     EXPECT_FALSE(fs::exists(w.dir.file("kopia.db")));
-    EXPECT_FALSE(fs::exists(w.dir.file("kopia.db.part")));
+    for (const auto& entry : fs::directory_iterator(w.dir.path())) EXPECT_NE(entry.path().extension(), ".part");
     EXPECT_FALSE(w.fakes.pointer.busy);
+}
+
+// The save dialog asked about the name it was given; a completed name that
+// is another file there is asked about in turn, and No asks for a name again.
+TEST(CopyRefusals, AnExistingCompletedNameIsReplacedOnlyWhenAllowed) {
+    World w;
+    w.dir.write("kopia.db", "earlier");
+    w.fakes.messages.answers = {MsgAnswer::No, MsgAnswer::No};
+    w.fakes.dialogs.choices = {w.dir.file("kopia")};
+    w.run();
+    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", w.dir.file("kopia.db") + " R1794 ?"}));
+    EXPECT_EQ(w.dir.read("kopia.db"), "earlier");
+    EXPECT_EQ(w.window.infos.back(), "R1743");
 }
 
 TEST(RensaBokningar, AFailureLeavesTheCopyWhole) {

@@ -1,0 +1,33 @@
+// The file steps the jobs share, on top of FileSystem::createFile: a copy
+// put in place whole, a durable rename and delete, and the words of a file
+// error in the user's language.
+#pragma once
+
+#include <string>
+
+#include "common/platform/file_system.h"
+#include "common/platform/text_source.h"
+
+namespace vexla {
+
+// The folder part of a path ("." for a bare name).
+std::string folderOf(const std::string& path);
+
+// Writes the bytes of `from` to `to` as placed; nothing of `to` changes on
+// failure. `ownerKept` (when given) learns whether the owner could be given.
+Status copyDurably(FileSystem& files, const std::string& from, const std::string& to, const Placement& placement,
+                   bool* ownerKept = nullptr);
+
+// Renames `from` over `to` and syncs the folder of `to`.
+Status renameDurably(FileSystem& files, const std::string& from, const std::string& to);
+
+// Deletes `path` and syncs its folder.
+Status removeDurably(FileSystem& files, const std::string& path);
+
+// The error with its description completed by what was done to which file:
+// "Disk full (write: /srv/vexla/Vexla2026-12-04.db)". Errors that name no
+// file are answered as they are; one without a description of its own
+// (a refusal) becomes "text: file".
+Error describedFileError(const Error& e, TextSource& texts);
+
+}  // namespace vexla

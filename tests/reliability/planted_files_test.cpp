@@ -1,0 +1,233 @@
+// The files the jobs write, in a folder other users may write: a symbolic
+// link or a FIFO planted under any name a job writes (its own names, and the
+// names an earlier version or a guess would use) is never written through,
+// run as root and as an ordinary user; and the mode and owner a compaction
+// and a copy leave on the database, its backup and the copy.
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "db/jobs/komprimera.h"
+#include "db/jobs/kopiera.h"
+#include "tests/db/db_test_support.h"
+#include "tests/db/jobs/job_test_support.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/source_tree.h"
+
+namespace vexla {
+namespace {
+
+using namespace vexla::testing;
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+std::string readFile(const std::string& path) { return fileBytes(path); }
+
+struct stat lstatOf(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st;
+}
+
+// Runs `work` in a child process as `uid` (root stays root); its exit status.
+int runAs(uid_t uid, const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(uid) != 0)) ::_exit(99);
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The program folder (vexla-transfer and its language file) and a data
+// folder with the demo database, both writable by all, and the victim: a
+// file of the user the jobs run as, which a planted link points at.
+struct SharedFolder {
+    TempFolder dir;
+    std::string program = dir.file("program"), data = dir.file("data"), db = data + "/bok.db",
+                victim = dir.file("victim");
+    static constexpr const char* kPrecious = "the user's own file, not to be written";
+
+    explicit SharedFolder(uid_t user) {
+        fs::create_directories(program + "/bin");
+        fs::create_directories(data);
+        fs::copy_file(db::testing::programDir() + "/vexla-transfer", program + "/vexla-transfer");
+        fs::copy_file(db::testing::programDir() + "/bin/Lang.ini", program + "/bin/Lang.ini");
+        fs::copy_file(demoDatabase(), db);
+        dir.write("victim", kPrecious);
+        for (const std::string& p : {dir.path(), program, data}) ::chmod(p.c_str(), 0777);
+        for (const std::string& p : {db, victim}) {
+            EXPECT_EQ(::chown(p.c_str(), user, user == 0 ? 0 : kNogroup), 0);
+            ::chmod(p.c_str(), 0600);
+        }
+    }
+
+    // vexla-transfer with `args` as `uid`, within seconds (a FIFO opened for
+    // writing would hang it); its standard error.
+    int transfer(uid_t uid, std::vector<std::string> args, std::string& err) {
+        const std::string errFile = dir.file("stderr");
+        fs::remove(errFile);
+        const std::string exe = program + "/vexla-transfer";
+        const int status = runAs(uid, [&] {
+            ::alarm(20);
+            const int out = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            ::setenv("VEXLA_PASSWORD", "vexla", 1);
+            std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(exe.c_str(), argv.data());
+            return 127;
+        });
+        err = readFile(errFile);
+        return status;
+    }
+};
+
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    char day[16];
+    std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
+    return day;
+}
+
+enum class Plant { Link, Fifo };
+
+// What a planted name does to the jobs: nothing (they write elsewhere and
+// succeed), or it stops the one job that would write it, or (the log) the
+// job goes on; but for nothing, a message names it.
+enum class Outcome { Succeeds, Refused, Warned };
+
+struct PlantedNames {
+    const char* what;
+    std::vector<std::string> names;  // relative to the data folder ("../program/" for the program folder)
+    std::vector<const char*> jobs;   // run after planting: compact, copy, export
+    Outcome outcome;
+};
+
+std::vector<PlantedNames> plantings() {
+    const std::string backup = "Vexla" + today();
+    return {
+        {"NamesBesideTheJobsOwn",
+         {backup + ".db", backup + "-2.db", backup + ".db.part", "Vexlaol.db.part", "bok.db.compacting",
+          "bok.db.unverified", "bok.db-journal.old", "kopia.db.part", "KundReg.skv.vexla-export",
+          "KundReg.skv.part", ".vexla-compact"},
+         {"compact", "copy", "export"},
+         Outcome::Succeeds},
+        {"WorkCopy", {"Vexlaol.db"}, {"compact"}, Outcome::Refused},
+        {"CompactedResult", {"bok.db.compacted"}, {"compact"}, Outcome::Refused},
+        {"Lock", {"bok.db.lock"}, {"compact"}, Outcome::Refused},
+        {"Journal", {"bok.db-journal"}, {"compact"}, Outcome::Refused},
+        {"CopyTarget", {"kopia.db"}, {"copy"}, Outcome::Refused},
+        {"ExportTarget", {"KundReg.skv"}, {"export"}, Outcome::Refused},
+        {"Log", {"../program/Logg.txt"}, {"compact"}, Outcome::Warned},
+    };
+}
+
+std::vector<std::string> jobArgs(const std::string& job, const SharedFolder& f) {
+    if (job == "compact") return {"compact", "--db", f.db};
+    if (job == "copy") return {"copy", "--db", f.db, "--out", f.data + "/kopia.db", "--force"};
+    return {"export", "--register", "kund", "--db", f.db, "--user", "admin", "--out", f.data + "/KundReg.skv", "--force"};
+}
+
+class PlantedFiles : public ::testing::TestWithParam<std::tuple<uid_t, Plant>> {};
+
+TEST_P(PlantedFiles, NoJobWritesThroughALinkOrIntoAFifo) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root: the jobs run as root and as the user nobody";
+    const auto [user, plant] = GetParam();
+    for (const PlantedNames& p : plantings()) {
+        SCOPED_TRACE(p.what);
+        SharedFolder f(user);
+        const Rows before = tableRows(f.db, "Kund");
+        for (const std::string& name : p.names) {
+            const std::string path = f.data + "/" + name;
+            // Planted by someone else: root for the ordinary user's run, nobody for root's.
+            if (plant == Plant::Link)
+                ASSERT_EQ(::symlink(f.victim.c_str(), path.c_str()), 0) << path;
+            else
+                ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0) << path;
+            (void)::lchown(path.c_str(), user == 0 ? kNobody : 0, user == 0 ? kNogroup : 0);
+        }
+        for (const char* job : p.jobs) {
+            std::string err;
+            const int status = f.transfer(user, jobArgs(job, f), err);
+            SCOPED_TRACE(std::string(job) + ": " + err);
+            EXPECT_LT(status, 6);  // ended by itself, not killed by the alarm
+            EXPECT_EQ(status == 0, p.outcome != Outcome::Refused);
+            if (p.outcome != Outcome::Succeeds) {
+                EXPECT_NE(err.find(fs::path(p.names[0]).filename().string()), std::string::npos);
+            }
+        }
+        EXPECT_EQ(readFile(f.victim), SharedFolder::kPrecious);
+        for (const std::string& name : p.names) {
+            EXPECT_EQ(lstatOf(f.data + "/" + name).st_mode & S_IFMT, plant == Plant::Link ? S_IFLNK : S_IFIFO) << name;
+            fs::remove(f.data + "/" + name);
+        }
+        EXPECT_EQ(openAndCheck(f.db), "");
+        EXPECT_EQ(rowsDiff(tableRows(f.db, "Kund"), before), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RootAndUser, PlantedFiles,
+                         ::testing::Combine(::testing::Values(uid_t{0}, kNobody),
+                                            ::testing::Values(Plant::Link, Plant::Fifo)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) == 0 ? "Root" : "User") +
+                                    (std::get<1>(info.param) == Plant::Link ? "Link" : "Fifo");
+                         });
+
+// A compaction and a copy leave the database its mode and owner, give the
+// backup (a second name of the old file, or a copy where no link can be
+// made) and the copy the same, and take none of them from the process's
+// umask; run by root on a database of root's or another user's, and by
+// that user.
+TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root: the database is given to the user nobody";
+    const mode_t umask = ::umask(0);
+    for (const mode_t mode : {0600, 0640, 0660, 0444}) {
+        for (const auto& [owner, runner] : std::vector<std::pair<uid_t, uid_t>>{{0, 0}, {kNobody, 0}, {kNobody, kNobody}}) {
+            for (const bool linked : {true, false}) {
+                SCOPED_TRACE(std::to_string(mode) + " owner " + std::to_string(owner) + " run by " + std::to_string(runner) +
+                             (linked ? " linked" : " copied"));
+                JobWorld w(demoDatabase());
+                if (!linked) w.fakes.files.failCall("linkFile", 1, Error{70, "Permission denied", "Vexla Admin"});
+                ::chmod(w.dir.path().c_str(), 0777);
+                const gid_t group = owner == 0 ? 0 : kNogroup;
+                ASSERT_EQ(::chown(w.db.c_str(), owner, group), 0);
+                ::chmod(w.db.c_str(), mode);
+                const std::string copy = w.dir.file("kopia.db");
+                ASSERT_EQ(runAs(runner, [&] {
+                              return cmdKomprimera_Click(w.ctx) &&
+                                             copyDatabaseTo(w.ctx, copy, std::nullopt) == CopyEnd::Copied
+                                         ? 0
+                                         : 1;
+                          }),
+                          0);
+                for (const std::string& file : {w.db, w.dir.file(backupName(w.fakes.clock.time)), copy}) {
+                    const struct stat st = lstatOf(file);
+                    EXPECT_EQ(st.st_mode & 07777, mode) << file;
+                    EXPECT_EQ(st.st_uid, owner) << file;
+                    EXPECT_EQ(st.st_gid, group) << file;
+                }
+                EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));
+            }
+        }
+    }
+    ::umask(umask);
+}
+
+}  // namespace
+}  // namespace vexla
