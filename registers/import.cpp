@@ -54,6 +54,7 @@ private:
     bool stopOnFile(const Error& e);
     void skip(SkipReason why, LineList& list);
     void report();
+    ImportOutcome failedCommit(const Error& e);
 
     const LinkTable& links_;
     const ImportRequest& r_;
@@ -69,6 +70,7 @@ private:
     std::vector<std::string_view> values_;
     std::vector<std::string> unquoted_;  // the fields of a quoted line; values_ views them
     bool inTransaction_ = false, deleteDone_ = false;
+    long countBefore_ = 0;  // the register's records before the transaction
     SteadyTime lastProgress_{};
 };
 
@@ -182,6 +184,9 @@ bool Import::prepare() {
     auto prepared = s_.db.Prepare(sql + ")");
     if (!prepared) return stop(ImportStop::Refused, prepared.error());
     insert_ = std::move(*prepared);
+    auto count = s_.db.TableRecordCount(register_->table);
+    if (!count) return stop(ImportStop::Refused, count.error());
+    countBefore_ = *count;
     if (auto st = s_.db.BeginTrans(); !st) return stop(ImportStop::Refused, st.error());
     inTransaction_ = true;
     return true;
@@ -296,11 +301,35 @@ ImportOutcome Import::run() {
             out_.deletedFirst = deleteDone_;
             return out_;
         } else {
-            stop(ImportStop::Refused, st.error());
+            return failedCommit(st.error());
         }
     }
     (void)s_.db.Rollback();  // fails only when SQLite rolled back by itself
     if (out_.stopped()) out_.inserted = 0, out_.deleted = 0;
+    return out_;
+}
+
+// A commit can fail after its point of no return (the sync that follows
+// the clearing of the journal): the file then holds the whole import,
+// though the commit answers an error. Which of the two happened is read
+// from the register itself: its count before the import, or after it. A
+// full disk is always before that point (what follows it overwrites and
+// syncs, it never grows a file), so then the journal restores the register.
+ImportOutcome Import::failedCommit(const Error& e) {
+    (void)s_.db.Rollback();
+    const auto now = s_.db.TableRecordCount(register_->table);
+    const long after = countBefore_ - out_.deleted + out_.inserted;
+    if (e.number == db::err::NotEnoughSpace || (now && *now == countBefore_ && after != countBefore_)) {
+        stop(ImportStop::Refused, e);
+        out_.inserted = 0, out_.deleted = 0;
+    } else if (now && *now == after && after != countBefore_) {
+        stop(ImportStop::SavedDespiteError, e);
+        out_.committed = true;
+        out_.deletedFirst = deleteDone_;
+    } else {
+        stop(ImportStop::SaveUncertain, e);
+    }
+    out_.line = 0;
     return out_;
 }
 

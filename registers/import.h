@@ -35,8 +35,8 @@ inline constexpr std::size_t kMaxFields = 1000;
 // How many line numbers of each kind of skipped line an outcome keeps.
 inline constexpr std::size_t kListedLines = 5;
 
-// Why an import ended before the end of its file. Every stop leaves the
-// register as it was.
+// Why an import ended before the end of its file. Every stop but the last
+// two leaves the register as it was.
 enum class ImportStop {
     None,              // read to the end and committed (or, in a dry run, undone on purpose)
     Cancelled,         // the caller asked it to stop
@@ -57,6 +57,9 @@ enum class ImportStop {
     RequiredUnlinked,  // a column that needs a value has no link
     KeyUnlinked,       // delete-first without a link to ID while other tables refer to the register
     ValuesUnlinked,    // delete-first while a column without a caption holds values that would be lost
+    // The commit answered an error (error: the engine's) after the file already held the import:
+    SavedDespiteError,  // the register holds the whole import (committed is true)
+    SaveUncertain,      // the register's count tells neither the import nor the state before it
 };
 
 // The kinds of line an import without delete-first skips and goes on.
@@ -85,6 +88,10 @@ struct ImportOutcome {
     std::size_t fields = 0, headerFields = 0;  // WrongFieldCount: the line's and the header's counts
 
     bool stopped() const { return stop != ImportStop::None; }
+    // The register is as it was before the import: every stop but a failed commit that may have taken effect.
+    bool unchanged() const {
+        return stop != ImportStop::None && stop != ImportStop::SavedDespiteError && stop != ImportStop::SaveUncertain;
+    }
 };
 
 // What to import.

@@ -25,6 +25,8 @@ const char* reasonCode(ImportStop stop) {
         case ImportStop::RequiredUnlinked: return "R9110";
         case ImportStop::KeyUnlinked: return "R9112";
         case ImportStop::ValuesUnlinked: return "R9124";
+        case ImportStop::SavedDespiteError: return "R9125";
+        case ImportStop::SaveUncertain: return "R9126";
     }
     return "";
 }
@@ -48,6 +50,10 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         case ImportStop::Refused:
             m = std::to_string(o.error.number) + "\r\n" + o.error.description + "\r\n" + o.error.source;
             break;
+        case ImportStop::SavedDespiteError:
+        case ImportStop::SaveUncertain:
+            // The register is not as it was: no "unchanged" after these.
+            return text(reasonCode(o.stop)) + "\r\n" + std::to_string(o.error.number) + "\r\n" + o.error.description;
         case ImportStop::FileUnreadable:
             m = text("R9106") + ": " + path + "\r\n" + std::to_string(o.error.number) + " " + o.error.description;
             break;
@@ -94,7 +100,8 @@ std::string importSummary(const ImportOutcome& o, bool dryRun, TextSource& texts
 
 std::string importInfoLine(const ImportOutcome& o, TextSource& texts) {
     std::string s = " " + std::to_string(o.inserted) + " " + texts.TextTillAndra("R1805") + "!";
-    if (o.stopped()) return s + " " + texts.TextTillAndra("R9100") + ".";
+    if (o.unchanged()) return s + " " + texts.TextTillAndra("R9100") + ".";
+    if (o.stopped()) return s + " " + texts.TextTillAndra(reasonCode(o.stop)) + ".";
     if (const long skipped = o.wrongFieldCount.count + o.duplicates.count; skipped > 0)
         s += " " + std::to_string(skipped) + " " + texts.TextTillAndra("R9114") + ".";
     return s;

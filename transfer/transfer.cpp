@@ -173,7 +173,9 @@ int stopStatus(const ImportOutcome& outcome, int signal) {
         case ImportStop::NoHeader:
         case ImportStop::LineTooLong:
         case ImportStop::TooManyFields:
-        case ImportStop::NulCharacter: return exitcode::FileError;
+        case ImportStop::NulCharacter:
+        case ImportStop::SavedDespiteError:  // the disk failed while the import was made durable
+        case ImportStop::SaveUncertain: return exitcode::FileError;
         case ImportStop::Refused:
             if (outcome.error.number == db::err::NotEnoughSpace || outcome.error.number == db::err::DiskError)
                 return exitcode::FileError;

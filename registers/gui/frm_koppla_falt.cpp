@@ -386,14 +386,14 @@ void frmKopplaFält::cmdOk_Click() {
     }
     if (outcome.stopped()) {
         platform_.messages.beep();
-        platform_.messages.show(importStopMessage(outcome, request.path, texts_), kProgramTitle, MsgIcon::Critical,
-                                MsgButtons::Ok);
+        platform_.messages.show(importStopMessage(outcome, request.path, texts_), kProgramTitle,
+                                outcome.unchanged() ? MsgIcon::Critical : MsgIcon::Exclamation, MsgButtons::Ok);
         if (outcome.stop == ImportStop::NoSeparator) {
             // The file is no register file: choose another.
             lblMallNamn->clear();
             cmdMall->setFocus();
         }
-        return;
+        if (!outcome.committed) return;
     }
     if (outcome.wrongFieldCount.count + outcome.duplicates.count > 0)
         platform_.messages.show(importSummary(outcome, false, texts_), kProgramTitle, MsgIcon::Exclamation,
