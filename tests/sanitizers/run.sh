@@ -19,6 +19,8 @@ TEST_JOBS=${TEST_JOBS:-$JOBS}
 cd "$ROOT"
 
 export QT_QPA_PLATFORM=offscreen
+# Scratch folders on tmpfs where there is one (see setup.sh).
+if [ -z "${TMPDIR:-}" ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 # The same settings as the test preset, for the test programs the build runs
 # itself (test discovery) and for anything started outside ctest.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:print_stacktrace=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1}
