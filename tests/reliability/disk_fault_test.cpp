@@ -58,7 +58,8 @@ class ImportOnAFailingDisk : public ::testing::TestWithParam<std::tuple<DiskFaul
 // keeps its journal until it closes). The import is one transaction: a
 // failure leaves the table exactly as before, once the file is opened again.
 TEST_P(ImportOnAFailingDisk, LeavesTheTableAsBeforeAndSaysWhy) {
-    const auto& [fault, deleteFirst] = GetParam();
+    const DiskFault& fault = std::get<0>(GetParam());
+    const bool deleteFirst = std::get<1>(GetParam());  // named apart: clang 14 captures no structured binding
     FaultyVfs& vfs = FaultyVfs::install();
     TempFolder dir;
     const std::string db = dir.file("bok.db");
