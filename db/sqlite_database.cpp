@@ -151,17 +151,7 @@ Result<long> SqliteDatabase::TableRecordCount(std::string_view table) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
     auto info = conn_->schema().table(table);
     if (!info) return info.error();
-    auto stmt = conn_->acquire("SELECT count(*) FROM " + quoteIdentifier((*info)->name));
-    if (!stmt) return stmt.error();
-    const int rc = sqlite3_step(*stmt);
-    if (rc != SQLITE_ROW) {
-        Error e = errorFromSqlite(conn_->handle(), rc);
-        conn_->release(*stmt);
-        return e;
-    }
-    const long n = static_cast<long>(sqlite3_column_int64(*stmt, 0));
-    conn_->release(*stmt);
-    return n;
+    return countOf("SELECT count(*) FROM " + quoteIdentifier((*info)->name));
 }
 
 Result<std::vector<std::string>> SqliteDatabase::RequiredColumns(std::string_view table) {
