@@ -24,8 +24,12 @@ std::string_view trimBlanks(std::string_view s) {
     return s;
 }
 
-// Column names compare as the engine compares them.
-bool sameColumn(std::string_view a, std::string_view b) { return db::equalSwedish(a, b); }
+// Whether `name` is among the columns the links fill, compared as the engine compares names.
+bool filled(const std::vector<std::string>& columns, std::string_view name) {
+    for (const std::string& c : columns)
+        if (db::equalSwedish(c, name)) return true;
+    return false;
+}
 
 // One link as the lines need it: where its value comes from and goes.
 struct Slot {
@@ -45,7 +49,7 @@ private:
     // Each step answers false once the import has stopped; out_ says why.
     bool openFile();
     bool checkLinks();
-    bool checkUnlinkedValues(const std::vector<std::string>& linked);
+    bool checkUncaptionedValues();
     bool prepare();
     bool readLines();
     bool storeLine();
@@ -101,10 +105,11 @@ bool Import::openFile() {
     auto header = reader_->readLine(line_);
     if (!header) return stopOnFile(header.error());
     if (!*header || line_.empty()) return stop(ImportStop::NoHeader);
-    if (fieldCount(line_) > kMaxFields) return stop(ImportStop::TooManyFields);
+    const std::size_t separated = fieldCount(line_);
+    if (separated > kMaxFields) return stop(ImportStop::TooManyFields);
     quoted_ = spreadsheetQuoted(line_);
     if (quoted_) splitQuotedLine(line_, unquoted_);
-    headerFields_ = quoted_ ? unquoted_.size() : fieldCount(line_);
+    headerFields_ = quoted_ ? unquoted_.size() : separated;
     return true;
 }
 
@@ -119,8 +124,7 @@ bool Import::checkLinks() {
             return stop(ImportStop::LinkOutOfRange, {}, link.fileFieldName + " / " + link.caption);
         std::string column = importColumnName(link, r_.registerName, s_.Språk);
         if (column.empty()) return stop(ImportStop::LinkNoColumn, {}, link.fileFieldName);
-        for (const std::string& earlier : columns)
-            if (sameColumn(earlier, column)) return stop(ImportStop::LinkTwice, {}, link.caption);
+        if (filled(columns, column)) return stop(ImportStop::LinkTwice, {}, link.caption);
         columns.push_back(std::move(column));
         slots_.push_back({static_cast<std::size_t>(*filePos), r_.fieldTypes[static_cast<std::size_t>(*fieldPos)],
                           link.caption});
@@ -128,19 +132,15 @@ bool Import::checkLinks() {
     auto required = s_.db.RequiredColumns(register_->table);
     if (!required) return stop(ImportStop::Refused, required.error());
     for (const std::string& name : *required) {
-        bool linked = false;
-        for (const std::string& c : columns) linked = linked || sameColumn(c, name);
-        if (!linked) {
+        if (!filled(columns, name)) {
             const std::string caption = KolumnTillRubrik(name, s_.Språk);
             return stop(ImportStop::RequiredUnlinked, {}, caption.empty() ? name : caption);
         }
     }
-    if (r_.deleteFirst && !checkUnlinkedValues(columns)) return false;
-    if (r_.deleteFirst) {
-        bool keyLinked = false;
-        for (const std::string& c : columns) keyLinked = keyLinked || sameColumn(c, "ID");
+    if (r_.deleteFirst && !checkUncaptionedValues()) return false;
+    if (r_.deleteFirst && !filled(columns, "ID")) {
         for (std::string_view table : register_->referredBy) {
-            if (keyLinked || table.empty()) continue;
+            if (table.empty()) continue;
             // A table the file does not have refers to nothing.
             auto records = s_.db.TableRecordCount(table);
             if (records && *records > 0) return stop(ImportStop::KeyUnlinked, {}, std::string(table));
@@ -149,11 +149,12 @@ bool Import::checkLinks() {
     return true;
 }
 
-// A column the field catalogue has no caption for can never be linked, so
-// the delete of "delete first" would take its values without the file
-// bringing them back: refused while such a column holds a value in a record
-// the delete removes. (A column the user left unlinked is the user's choice.)
-bool Import::checkUnlinkedValues(const std::vector<std::string>& linked) {
+// A column the field catalogue has no caption for can never be linked (a
+// link to an empty caption names no column and is refused above), so the
+// delete of "delete first" would take its values without the file bringing
+// them back: refused while such a column holds a value in a record the
+// delete removes. (A column the user left unlinked is the user's choice.)
+bool Import::checkUncaptionedValues() {
     auto all = s_.db.OpenRecordset("SELECT * FROM " + std::string(register_->table));
     if (!all) return stop(ImportStop::Refused, all.error());
     std::vector<std::string> names;
@@ -162,9 +163,7 @@ bool Import::checkUnlinkedValues(const std::vector<std::string>& linked) {
     // What the delete removes: its statement's own table and condition.
     const std::string_view removed = std::string_view(register_->deleteStatement).substr(std::string_view("DELETE").size());
     for (const std::string& name : names) {
-        bool isLinked = false;
-        for (const std::string& c : linked) isLinked = isLinked || sameColumn(c, name);
-        if (isLinked || !KolumnTillRubrik(name, s_.Språk).empty()) continue;
+        if (!KolumnTillRubrik(name, s_.Språk).empty()) continue;
         auto rs = s_.db.OpenRecordset("SELECT [" + name + "]" + std::string(removed));
         if (!rs) return stop(ImportStop::Refused, rs.error());
         for (; !(*rs)->Eof(); (void)(*rs)->MoveNext()) {
@@ -193,8 +192,9 @@ bool Import::prepare() {
 }
 
 void Import::report() {
+    if (!s_.progress) return;
     const SteadyTime t = s_.now();
-    if (!s_.progress || t - lastProgress_ < kImportProgressInterval) return;
+    if (t - lastProgress_ < kImportProgressInterval) return;
     lastProgress_ = t;
     s_.progress({out_.inserted, reader_->bytesRead(), reader_->size()});
 }

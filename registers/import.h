@@ -88,6 +88,7 @@ struct ImportOutcome {
     std::size_t fields = 0, headerFields = 0;  // WrongFieldCount: the line's and the header's counts
 
     bool stopped() const { return stop != ImportStop::None; }
+    long skipped() const { return wrongFieldCount.count + duplicates.count; }
     // The register is as it was before the import: every stop but a failed commit that may have taken effect.
     bool unchanged() const {
         return stop != ImportStop::None && stop != ImportStop::SavedDespiteError && stop != ImportStop::SaveUncertain;

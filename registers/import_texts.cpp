@@ -102,7 +102,7 @@ std::string importInfoLine(const ImportOutcome& o, TextSource& texts) {
     std::string s = " " + std::to_string(o.inserted) + " " + texts.TextTillAndra("R1805") + "!";
     if (o.unchanged()) return s + " " + texts.TextTillAndra("R9100") + ".";
     if (o.stopped()) return s + " " + texts.TextTillAndra(reasonCode(o.stop)) + ".";
-    if (const long skipped = o.wrongFieldCount.count + o.duplicates.count; skipped > 0)
+    if (const long skipped = o.skipped(); skipped > 0)
         s += " " + std::to_string(skipped) + " " + texts.TextTillAndra("R9114") + ".";
     return s;
 }

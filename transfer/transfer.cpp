@@ -273,7 +273,7 @@ int Run::importRegister() {
         reportFailed(reportWritten.error());
         return finish(exitcode::FileError);
     }
-    const bool skipped = outcome.wrongFieldCount.count + outcome.duplicates.count > 0;
+    const bool skipped = outcome.skipped() > 0;
     return finish(skipped ? exitcode::Skipped : exitcode::Ok);
 }
 

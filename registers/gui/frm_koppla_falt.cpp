@@ -395,7 +395,7 @@ void frmKopplaFält::cmdOk_Click() {
         }
         if (!outcome.committed) return;
     }
-    if (outcome.wrongFieldCount.count + outcome.duplicates.count > 0)
+    if (outcome.skipped() > 0)
         platform_.messages.show(importSummary(outcome, false, texts_), kProgramTitle, MsgIcon::Exclamation,
                                 MsgButtons::Ok);
     if (outcome.inserted != 0) accept();
