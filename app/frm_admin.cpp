@@ -12,13 +12,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/command_line.h"
+#include "session/command_line.h"
 #include "common/ini_file.h"
-#include "db/gui/frm_intervall.h"
-#include "db/gui/frm_sokvag.h"
-#include "db/jobs/database_location.h"
-#include "db/jobs/komprimera.h"
-#include "db/jobs/kopiera.h"
+#include "maintenance/gui/frm_intervall.h"
+#include "maintenance/gui/frm_sokvag.h"
+#include "maintenance/database_location.h"
+#include "maintenance/compaction.h"
+#include "maintenance/database_copy.h"
 #include "login/frm_login.h"
 #include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"

@@ -11,13 +11,13 @@
 #include <optional>
 #include <string>
 
-#include "app/activity_log.h"
-#include "app/admin_state.h"
-#include "app/command_line.h"
+#include "session/activity_log.h"
+#include "session/admin_state.h"
+#include "session/command_line.h"
 #include "app/startup_hooks.h"
 #include "common/ctid.h"
 #include "common/platform.h"
-#include "db/jobs/job_context.h"
+#include "session/job_context.h"
 #include "texts/mtexter.h"
 
 class QFrame;

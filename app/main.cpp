@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "session/command_line.h"
 #include "app/frm_admin.h"
 #include "app/startup_jobs.h"
 #include "common/console_message_boxes.h"

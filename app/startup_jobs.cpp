@@ -2,8 +2,8 @@
 
 #include "app/frm_admin.h"
 #include "app/unattended_job.h"
-#include "db/gui/frm_sokvag.h"
-#include "db/jobs/database_location.h"
+#include "maintenance/gui/frm_sokvag.h"
+#include "maintenance/database_location.h"
 
 namespace vexla {
 

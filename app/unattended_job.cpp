@@ -1,6 +1,6 @@
 #include "app/unattended_job.h"
 
-#include "db/jobs/komprimera.h"
+#include "maintenance/compaction.h"
 
 namespace vexla {
 

@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "app/command_line.h"
-#include "db/jobs/job_context.h"
+#include "session/command_line.h"
+#include "session/job_context.h"
 
 namespace vexla {
 

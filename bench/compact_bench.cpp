@@ -16,8 +16,8 @@
 
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
-#include "db/jobs/komprimera.h"
-#include "db/tools/sample_generator.h"
+#include "maintenance/compaction.h"
+#include "tools/sample_generator.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "bench/bench_support.h"
 #include "db/sqlite_engine.h"
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "bench/quiet_platform.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 #include "registers/export_register.h"
 
 namespace {

@@ -36,7 +36,7 @@
 #include "bench/bench_support.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
 #include "registers/register_file_writer.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/admin_state.h"
+#include "session/admin_state.h"
 #include "common/platform.h"
 #include "common/platform/text_source.h"
 #include "common/posix_file_system.h"

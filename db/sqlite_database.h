@@ -50,7 +50,7 @@ private:
     Result<long> countOf(const std::string& sql);
 };
 
-// The compaction of an open database into a new file (compact.cpp).
+// The compaction of an open database into a new file (sqlite_compact.cpp).
 Status compactInto(SqliteDatabase& source, const std::string& destination, const std::string& locale);
 
 // Runs a translated statement whose slots hold the given values: a SELECT

@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-#include "app/admin_state.h"
+#include "session/admin_state.h"
 #include "common/platform.h"
 #include "common/platform/text_source.h"
 #include "registers/register_file_writer.h"

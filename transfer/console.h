@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/activity_log.h"
-#include "app/admin_state.h"
+#include "session/activity_log.h"
+#include "session/admin_state.h"
 #include "common/platform/file_dialog_host.h"
 #include "common/platform/message_boxes.h"
 #include "common/platform/mouse_pointer.h"

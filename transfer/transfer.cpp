@@ -3,13 +3,13 @@
 #include <filesystem>
 #include <variant>
 
-#include "app/command_line.h"
+#include "session/command_line.h"
 #include "common/file_writing.h"
 #include "common/platform.h"
 #include "db/errors.h"
-#include "db/jobs/komprimera.h"
-#include "db/jobs/kopiera.h"
-#include "db/jobs/testa_exklusiv.h"
+#include "maintenance/compaction.h"
+#include "maintenance/database_copy.h"
+#include "maintenance/exclusive_test.h"
 #include "login/validera.h"
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"

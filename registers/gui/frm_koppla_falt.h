@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/admin_state.h"
+#include "session/admin_state.h"
 #include "common/platform.h"
 #include "registers/link_table.h"
 #include "texts/mtexter.h"

@@ -19,8 +19,8 @@
 
 #include <gtest/gtest.h>
 
-#include "db/gui/frm_intervall.h"
-#include "db/gui/frm_sokvag.h"
+#include "maintenance/gui/frm_intervall.h"
+#include "maintenance/gui/frm_sokvag.h"
 #include "db/sqlite_engine.h"
 #include "login/frm_login.h"
 #include "registers/gui/frm_koppla_falt.h"

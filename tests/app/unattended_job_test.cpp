@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/db/jobs/job_test_support.h"
+#include "tests/maintenance/job_test_support.h"
 #include "tests/support/source_tree.h"
 
 namespace vexla {

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/command_line.h"
+#include "session/command_line.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -38,7 +38,7 @@
 #include <variant>
 #include <vector>
 
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 #include "registers/export_register.h"
 #include "registers/field_catalogue.h"
 #include "registers/field_mapping.h"

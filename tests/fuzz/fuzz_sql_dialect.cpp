@@ -37,7 +37,7 @@
 #include "db/sql_translator.h"
 #include "db/sqlite_connection.h"
 #include "db/swedish_collation.h"
-#include "db/tools/sample_tables.h"
+#include "tools/sample_tables.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

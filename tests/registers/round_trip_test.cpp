@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 #include "registers/export_register.h"
 #include "registers/import.h"
 #include "registers/register_kind.h"

@@ -21,11 +21,11 @@
 
 #include <gtest/gtest.h>
 
-#include "db/jobs/komprimera.h"
+#include "maintenance/compaction.h"
 #include "db/sqlite_engine.h"
 #include "login/validera.h"
 #include "tests/db/db_test_support.h"
-#include "tests/db/jobs/job_test_support.h"
+#include "tests/maintenance/job_test_support.h"
 #include "tests/reliability/reliability_support.h"
 
 namespace vexla {

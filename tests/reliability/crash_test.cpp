@@ -25,11 +25,11 @@
 
 #include <gtest/gtest.h>
 
-#include "db/jobs/komprimera.h"
+#include "maintenance/compaction.h"
 #include "db/sqlite_engine.h"
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 #include "registers/register_kind.h"
-#include "tests/db/jobs/job_test_support.h"
+#include "tests/maintenance/job_test_support.h"
 #include "tests/reliability/faulty_vfs.h"
 #include "tests/reliability/reliability_support.h"
 

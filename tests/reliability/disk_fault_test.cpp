@@ -15,10 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "db/errors.h"
-#include "db/jobs/komprimera.h"
+#include "maintenance/compaction.h"
 #include "db/sqlite_engine.h"
 #include "registers/export_register.h"
-#include "tests/db/jobs/job_test_support.h"
+#include "tests/maintenance/job_test_support.h"
 #include "tests/reliability/faulty_vfs.h"
 #include "tests/reliability/reliability_support.h"
 

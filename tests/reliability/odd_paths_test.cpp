@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "common/cp1252.h"
-#include "db/jobs/komprimera.h"
+#include "maintenance/compaction.h"
 #include "db/sqlite_engine.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"

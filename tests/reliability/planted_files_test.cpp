@@ -15,10 +15,10 @@
 
 #include <gtest/gtest.h>
 
-#include "db/jobs/komprimera.h"
-#include "db/jobs/kopiera.h"
+#include "maintenance/compaction.h"
+#include "maintenance/database_copy.h"
 #include "tests/db/db_test_support.h"
-#include "tests/db/jobs/job_test_support.h"
+#include "tests/maintenance/job_test_support.h"
 #include "tests/reliability/reliability_support.h"
 #include "tests/support/source_tree.h"
 

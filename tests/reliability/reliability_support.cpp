@@ -12,7 +12,7 @@
 
 #include "db/errors.h"
 #include "db/sqlite_engine.h"
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 #include "common/posix_file_system.h"
 #include "registers/field_catalogue.h"
 #include "registers/field_mapping.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/admin_state.h"
+#include "session/admin_state.h"
 #include "db/sqlite_engine.h"
 
 namespace vexla::testing {

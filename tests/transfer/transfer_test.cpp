@@ -14,7 +14,7 @@
 #include "common/console_message_boxes.h"
 #include "common/qt/qt_locale_info.h"
 #include "db/errors.h"
-#include "db/tools/sample_generator.h"
+#include "tools/sample_generator.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/fake_admin_window.h"

@@ -1,0 +1,332 @@
+#include "maintenance/compaction.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "common/file_writing.h"
+#include "common/ini_file.h"
+#include "db/errors.h"
+#include "maintenance/exclusive_test.h"
+
+namespace vexla {
+
+namespace {
+
+// The destination locale the compacted database is written with.
+constexpr const char* kCompactLocale = ";LANGID=0x041D;CP=1252;COUNTRY=0";
+
+using Counts = std::map<std::string, long>;
+
+// Whether the compacted file is whole: the quick check (every page and the
+// structure of every b-tree; a damaged page fails it) or, asked for, the
+// full check, and the same row count for every table and entry count for
+// every index as the database had (a lost row fails that). A whole file is
+// answered still open for exclusive use, so it stays locked when it takes
+// the database's place.
+Result<std::unique_ptr<db::Database>> verify(JobContext& ctx, const std::string& path, const Counts& expected) {
+    auto opened = ctx.main.engine().OpenDatabase(path, true);
+    if (!opened) return opened.error();
+    db::Database& database = **opened;
+    Status s = ctx.fullCheck ? database.CheckIntegrity() : database.QuickCheck();
+    if (s) {
+        auto counts = database.ContentCounts();
+        if (!counts) {
+            s = counts.error();
+        } else {
+            for (const auto& [name, n] : expected) {
+                const auto found = counts->find(name);
+                const long got = found == counts->end() ? -1 : found->second;
+                if (got == n) continue;
+                s = db::corrupt(path + ": " + name + " " + std::to_string(got) + " <> " + std::to_string(n));
+                break;
+            }
+        }
+    }
+    if (s) return std::move(*opened);
+    (void)database.Close();
+    return s.error();
+}
+
+// `name`, or when that is taken the first free of "name.1", "name.2", ...:
+// a file set aside never replaces one set aside earlier.
+std::string unusedName(FileSystem& files, const std::string& name) {
+    std::string free = name;
+    for (int n = 1;; ++n) {
+        auto there = files.info(free, false);
+        if (there && there->kind == FileKind::Missing) return free;
+        free = name + "." + std::to_string(n);
+    }
+}
+
+// Moves an unverified result beside the database under a name that says so.
+Status setAside(FileSystem& files, const std::string& result, const std::string& path, std::string& aside) {
+    aside = unusedName(files, path + ".unverified");
+    return renameDurably(files, result, aside);
+}
+
+// A journal beside the database may hold changes the file itself does not.
+// The exclusive-use test's opening has already rolled a hot journal back and
+// folded a write-ahead log in; what is still there holds nothing the engine
+// would apply. It must not stay beside the compacted file (it would be taken
+// for that file's journal), and it is the user's file: it is renamed aside
+// and the activity log says where.
+Status setJournalsAside(JobContext& ctx, const std::string& path) {
+    FileSystem& files = ctx.platform.files;
+    for (const char* suffix : {"-journal", "-wal"}) {
+        const std::string journal = path + suffix;
+        if (!files.exists(journal)) continue;
+        const std::string aside = unusedName(files, journal + ".old");
+        if (auto s = renameDurably(files, journal, aside); !s) return s;
+        ctx.main.Logg(ctx.text("R9052") + ": " + aside);
+    }
+    return {};
+}
+
+// Room for a backup, the work copy and the result, each at most the
+// database's size (where the backup and the work copy become links, they
+// take none).
+Status checkSpace(JobContext& ctx, const std::string& path, const std::string& folder) {
+    auto size = ctx.platform.files.fileSize(path);
+    if (!size) return size.error();
+    auto free = ctx.platform.files.availableBytes(folder);
+    if (!free) return free.error();
+    const std::uint64_t needed = 3 * *size;
+    if (*free >= needed) return {};
+    constexpr std::uint64_t MB = 1024 * 1024;
+    return Error{fserr::DiskFull,
+                 ctx.text("R9051") + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " +
+                     std::to_string(*free / MB) + " MB",
+                 "Vexla Admin"};
+}
+
+// "Vexla2026-12-04.db" -> (20261204, 1), "Vexla2026-12-04-3.db" -> (20261204, 3);
+// nothing for any other name.
+std::optional<std::pair<long, int>> backupOrder(const std::string& name) {
+    const auto digits = [&](std::size_t from, std::size_t n) {
+        if (from + n > name.size()) return false;
+        return std::all_of(name.begin() + static_cast<long>(from), name.begin() + static_cast<long>(from + n),
+                           [](unsigned char c) { return std::isdigit(c); });
+    };
+    if (name.size() < 18 || name.compare(0, 5, "Vexla") != 0 || !digits(5, 4) || name[9] != '-' || !digits(10, 2) ||
+        name[12] != '-' || !digits(13, 2) || name.compare(name.size() - 3, 3, ".db") != 0)
+        return std::nullopt;
+    const long day = std::stol(name.substr(5, 4) + name.substr(10, 2) + name.substr(13, 2));
+    if (name.size() == 18) return std::make_pair(day, 1);
+    const std::string n = name.substr(16, name.size() - 19);
+    if (name[15] != '-' || n.empty() || n.size() > 6 || n[0] == '0' || !digits(16, n.size())) return std::nullopt;
+    return std::make_pair(day, std::stoi(n));
+}
+
+// The database file's own name in its folder (which may look like a backup's).
+bool isDatabaseName(JobContext& ctx, const std::string& name) {
+    const std::string& path = ctx.main.state().DataBas;
+    return path.size() > name.size() && path.ends_with(name) && path[path.size() - name.size() - 1] == kPathSeparator;
+}
+
+// The database's own names that a cut-off run may have left as links to
+// it: a "backup" that is the live database is none, and a work copy left
+// over is of no use; both are removed (logged) before the run makes its own.
+Status removeStaleLinks(JobContext& ctx, const FileInfo& database) {
+    FileSystem& files = ctx.platform.files;
+    auto names = files.listFolder(ctx.main.state().msSökväg);
+    if (!names) return names.error();
+    for (const std::string& name : *names) {
+        const bool work = name == kWorkCopyName;
+        if ((!work && !backupOrder(name)) || isDatabaseName(ctx, name)) continue;
+        const std::string path = ctx.inDatabaseFolder(name);
+        auto there = files.info(path, false);
+        if (!there) return there.error();
+        if (!there->sameFile(database)) continue;
+        if (auto s = removeDurably(files, path); !s) return s;
+        if (!work) ctx.main.Logg(ctx.text("R9158") + ": " + path);
+    }
+    return {};
+}
+
+// A file of the job that is there already: a regular file is a leftover of
+// a run cut off and is removed; anything else is no file of ours and stops
+// the job, named.
+Status clearLeftover(FileSystem& files, const std::string& path) {
+    auto there = files.info(path, false);
+    if (!there) return there.error();
+    if (there->kind == FileKind::Missing) return {};
+    if (there->kind != FileKind::Regular)
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
+    return removeDurably(files, path);
+}
+
+// A second name for the database file: a hard link, or a copy where the
+// file system will not link or the database path is itself a link (then
+// with `copyMode`, the database's owner, and synced when `durable`). Never
+// replaces a file; 58 when the name is taken.
+Status secondName(JobContext& ctx, const std::string& path, const std::string& name, const FileInfo& database,
+                  unsigned copyMode, bool durable) {
+    FileSystem& files = ctx.platform.files;
+    auto plain = files.info(path, false);
+    if (plain && plain->kind == FileKind::Regular) {
+        Status s = files.linkFile(path, name);
+        if (s) return durable ? files.syncFolder(folderOf(name)) : Status();
+        if (s.error().number == fserr::FileExists) return s;
+    }
+    Placement placement;
+    placement.replace = false;
+    placement.mode = copyMode;
+    placement.owner = std::make_pair(database.uid, database.gid);
+    placement.durable = durable;
+    return copyDurably(files, path, name, placement);
+}
+
+// The day's next free backup name, made a second name of the database.
+Result<std::string> makeBackup(JobContext& ctx, const std::string& path, const FileInfo& database) {
+    const DateTime today = ctx.platform.clock.now();
+    for (int n = 1;; ++n) {
+        const std::string backup = ctx.inDatabaseFolder(backupName(today, n));
+        auto there = ctx.platform.files.info(backup, false);
+        if (!there) return there.error();
+        if (there->kind != FileKind::Missing) continue;
+        Status s = secondName(ctx, path, backup, database, database.mode, true);
+        if (s) return backup;
+        if (s.error().number != fserr::FileExists) return s.error();
+    }
+}
+
+// BackupKeep=N of Vexla.ini: the N newest backups of the folder stay, the
+// older ones are deleted, each logged. Not set: all stay. The one just
+// written always stays.
+void keepNewestBackups(JobContext& ctx, const std::string& written, const FileInfo& database) {
+    const std::string ini = ctx.platform.programFolder + "/Vexla.ini";
+    const std::string value = readIniString(ini, "System", "BackupKeep", 32);
+    if (value.empty()) return;
+    const bool number = value.size() <= 6 && std::all_of(value.begin(), value.end(), [](unsigned char c) {
+        return std::isdigit(c);
+    });
+    if (!number || std::stol(value) < 1) {
+        ctx.main.Logg(ctx.text("R9160") + ": BackupKeep=" + value);
+        return;
+    }
+    FileSystem& files = ctx.platform.files;
+    auto names = files.listFolder(ctx.main.state().msSökväg);
+    if (!names) return;
+    std::vector<std::pair<std::pair<long, int>, std::string>> backups;
+    for (const std::string& name : *names)
+        if (auto order = backupOrder(name); order && !isDatabaseName(ctx, name)) backups.emplace_back(*order, name);
+    std::sort(backups.rbegin(), backups.rend());
+    for (std::size_t i = static_cast<std::size_t>(std::stol(value)); i < backups.size(); ++i) {
+        const std::string path = ctx.inDatabaseFolder(backups[i].second);
+        auto there = files.info(path, false);
+        if (path == written || !there || there->kind != FileKind::Regular || there->sameFile(database)) continue;
+        if (Status s = removeDurably(files, path); !s)
+            ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
+        else
+            ctx.main.Logg(ctx.text("R9157") + ": " + path);
+    }
+}
+
+// The database path never stands empty and never holds a file this job has
+// not locked: the test's connection keeps the database locked while it is
+// compacted, the compacted file is written under a name of its own and
+// locked by its check, and one rename puts it in the database's place. A
+// program that opens the database by itself, without our fence (a plain
+// SQLite client), is refused from the test to the end; one that opened the
+// old file and waited for its lock finds it replaced, which SQLite refuses
+// to write to. Until that rename the database is the file it was, so a
+// failure or a kill at any step leaves it whole where it was.
+Status compact(JobContext& ctx, ExclusiveHold& hold, std::string& backup) {
+    AdminState& state = ctx.main.state();
+    FileSystem& files = ctx.platform.files;
+    const std::string& path = state.DataBas;
+    const std::string work = ctx.inDatabaseFolder(kWorkCopyName);
+    const std::string result = path + kCompactedSuffix;
+
+    auto database = files.info(path, true);
+    if (!database) return database.error();
+    auto plain = files.info(path, false);
+    if (!plain) return plain.error();
+    // Through a link, the file behind it may have other names of its own.
+    if (plain->kind == FileKind::Regular) {
+        if (auto s = removeStaleLinks(ctx, *database); !s) return s;
+    }
+    if (auto s = setJournalsAside(ctx, path); !s) return s;
+    if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
+    auto made = makeBackup(ctx, path, *database);
+    if (!made) return made.error();
+    backup = *made;
+    if (auto s = clearLeftover(files, work); !s) return s;
+    if (auto s = secondName(ctx, path, work, *database, 0600, false); !s) return s;
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
+
+    auto counts = hold.connection->ContentCounts();
+    if (!counts) return counts.error();
+    // A result left by a run that was cut off before its rename: the
+    // database was still the whole file then, so the leftover is redundant.
+    if (auto s = clearLeftover(files, result); !s) return s;
+    if (auto s = hold.connection->CompactInto(result, kCompactLocale); !s) return s;
+    auto compacted = verify(ctx, result, *counts);
+    if (!compacted) {
+        std::string aside;
+        if (auto moved = setAside(files, result, path, aside); !moved) return moved;
+        const Error& e = compacted.error();
+        return Error{e.number, e.description + "\r\n" + ctx.text("R9050") + ": " + aside, e.source};
+    }
+    auto given = files.info(result, false);
+    if (given && (given->uid != database->uid || given->gid != database->gid))
+        ctx.main.Logg(ctx.text("R9156") + ": " + path);
+    if (auto s = renameDurably(files, result, path); !s) {
+        (void)(*compacted)->Close();
+        return s;
+    }
+    // The replaced file's connection goes first: while the new file is still
+    // locked, nobody can have made a journal beside it that the old
+    // connection's closing could take for its own.
+    (void)hold.connection->Close();
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
+    Status s = removeDurably(files, work);
+    (void)(*compacted)->Close();
+    return s;
+}
+
+}  // namespace
+
+std::string backupName(const DateTime& day, int n) {
+    return "Vexla" + formatPicture(day, "yyyy-MM-dd") + (n > 1 ? "-" + std::to_string(n) : "") + ".db";
+}
+
+bool cmdKomprimera_Click(JobContext& ctx) {
+    // Held, connection and fence, until the job has ended either way.
+    auto hold = testAndHold(ctx, "");
+    if (!hold) return false;
+    AdminState& state = ctx.main.state();
+    ctx.main.setInfo(ctx.text("R1749") + "...");
+    ctx.platform.pointer.setBusy(true);
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1758") + ": " + state.DataBas + " " + ctx.now());
+
+    std::string backup;
+    const Status s = compact(ctx, *hold, backup);
+    (void)hold->connection->Close();
+    if (!s) {
+        // Unless the compacted file took the database's place, a backup or
+        // work copy made as a link is the live database under another
+        // name: no copy at all, and it must not pass for one.
+        FileSystem& files = ctx.platform.files;
+        auto d = files.info(state.DataBas, false);
+        for (const std::string& name : {backup, ctx.inDatabaseFolder(kWorkCopyName)}) {
+            auto b = name.empty() ? Result<FileInfo>(FileInfo{}) : files.info(name, false);
+            if (d && b && b->sameFile(*d) && removeDurably(files, name) && name == backup) backup.clear();
+        }
+    }
+    ctx.platform.pointer.setBusy(false);
+    if (!backup.empty()) ctx.main.Logg(ctx.text("R9155") + ": " + backup);
+    if (!s) {
+        ctx.platform.messages.show(numberAndDescription(ctx.described(s.error())) + " Rad: 0", kProgramTitle,
+                                   MsgIcon::None, MsgButtons::Ok);
+        ctx.main.setInfo("");
+        return false;
+    }
+    auto database = ctx.platform.files.info(state.DataBas, true);
+    if (database) keepNewestBackups(ctx, backup, *database);
+    ctx.main.setInfo(ctx.text("R1761") + ". " + ctx.text("R9155") + ": " + backup);
+    return true;
+}
+
+}  // namespace vexla

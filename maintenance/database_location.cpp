@@ -1,0 +1,50 @@
+#include "maintenance/database_location.h"
+
+#include <unistd.h>
+
+#include "session/command_line.h"
+#include "maintenance/exclusive_test.h"
+
+namespace vexla {
+
+std::string inCurrentFolder(const std::string& path) {
+    if (path.find(kPathSeparator) != std::string::npos) return path;
+    char buffer[4096];
+    if (!::getcwd(buffer, sizeof buffer)) return path;
+    return std::string(buffer) + kPathSeparator + path;
+}
+
+void cmdDB_Click(JobContext& ctx, PathDialog& dialog) {
+    for (;;) {
+        if (dialog.showModal(trimBlanks(ctx.main.pathLabel())) != "Ok") break;
+        const std::string typed = dialog.txtSökväg();
+        if (trimBlanks(ctx.main.pathLabel()) == typed) break;
+        const std::string path = inCurrentFolder(typed);
+        if (!TestaExklusiv(ctx, path)) {
+            dialog.unload();
+            continue;
+        }
+        AdminState& state = ctx.main.state();
+        state.DataBas = path;
+        state.msSökväg = folderOfPath(path, kPathSeparator).value_or("");
+        ctx.main.setPathLabel(" " + path);
+        ctx.main.setInfo(ctx.text("R1741"));
+        break;
+    }
+    dialog.unload();
+}
+
+std::optional<std::string> askForDatabasePath(JobContext& ctx, PathDialog& dialog) {
+    const std::string question =
+        ctx.text("R1781") + " " + ctx.text("R0558") + "!\r\n" + ctx.text("R1782") + "?";
+    if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Exclamation, MsgButtons::YesNo) !=
+        MsgAnswer::Yes)
+        return std::nullopt;
+    dialog.showModal(trimBlanks(ctx.main.pathLabel()));
+    const std::string chosen = dialog.txtSökväg();
+    dialog.unload();
+    if (chosen.empty()) return std::nullopt;
+    return chosen;
+}
+
+}  // namespace vexla

@@ -1,0 +1,132 @@
+#include "session/command_line.h"
+
+#include <cstddef>
+
+namespace vexla {
+
+namespace {
+
+// Only ASCII letters are folded, so that every byte keeps its position and a
+// position found in the copy points at the same character of L.
+std::string lowercaseCopy(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool startsWithNoCase(const std::string& text, const std::string& lowerPrefix) {
+    return lowercaseCopy(text.substr(0, lowerPrefix.size())) == lowerPrefix;
+}
+
+// Position (from 1) of the first `needle` in `text` at or after position
+// `from` that does not stand inside double quotes; 0 when there is none.
+std::size_t findOutsideQuotes(const std::string& text, const std::string& needle, std::size_t from) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (quoted || i + 1 < from) continue;
+        if (text.compare(i, needle.size(), needle) == 0) return i + 1;
+    }
+    return 0;
+}
+
+// `count` characters of `text` from position `start` (from 1); fewer when
+// the text ends first, none when it starts behind the end.
+std::string mid(const std::string& text, std::size_t start, std::size_t count = std::string::npos) {
+    if (start < 1 || start > text.size()) return {};
+    return text.substr(start - 1, count);
+}
+
+
+// Raw value of an option found at P: the text from P + skip up to the next
+// "/" searched from P + searchOffset, or the rest of L when that slash does
+// not stand behind the search start. A slash so close that the value would
+// have a negative length gives an empty value.
+std::string rawValue(const std::string& L, std::size_t P, std::size_t searchOffset, std::size_t skip) {
+    const std::size_t Q = findOutsideQuotes(L, "/", P + searchOffset);
+    if (Q > P + searchOffset) {
+        if (Q < P + skip) return {};
+        return mid(L, P + skip, Q - P - skip);
+    }
+    return mid(L, P + skip);
+}
+
+bool isOptionWord(const std::string& arg) {
+    if (!startsWithNoCase(arg, "/d") && !startsWithNoCase(arg, "/a")) return false;
+    return arg.find('/', 1) == std::string::npos;
+}
+
+}  // namespace
+
+std::string trimBlanks(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const std::size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+std::string cleanOptionValue(const std::string& raw) {
+    std::string value = trimBlanks(raw);
+    if (!value.empty() && value.front() == '"') value.erase(0, 1);
+    if (!value.empty() && value.back() == '"') value.pop_back();
+    return value;
+}
+
+std::optional<std::string> folderOfPath(const std::string& path, char separator) {
+    const std::size_t last = path.rfind(separator);
+    if (last == std::string::npos) return std::nullopt;
+    return trimBlanks(path.substr(0, last));
+}
+
+std::string joinArguments(const std::vector<std::string>& args) {
+    std::string L;
+    for (const std::string& arg : args) {
+        if (!L.empty()) L += ' ';
+        const bool needsQuotes = arg.find_first_of(" /") != std::string::npos && !isOptionWord(arg) &&
+                                 arg.find('"') == std::string::npos;
+        if (needsQuotes)
+            L += '"' + arg + '"';
+        else
+            L += arg;
+    }
+    return L;
+}
+
+CommandLine parseCommandLine(const std::string& L, char separator) {
+    CommandLine result;
+    const std::string lower = lowercaseCopy(L);
+
+    if (const std::size_t P = findOutsideQuotes(lower, "/d", 1); P != 0) {
+        result.hasDatabaseOption = true;
+        result.Kommandorad = true;
+        // "/d" and the two characters behind it belong to the option.
+        const std::string value = cleanOptionValue(rawValue(L, P, 2, 4));
+        if (const auto folder = folderOfPath(value, separator)) {
+            result.DataBas = value;
+            result.msSökväg = *folder;
+        }
+    }
+
+    if (const std::size_t P = findOutsideQuotes(lower, "/a", 1); P != 0) {
+        result.hasJobOption = true;
+        result.Kommandorad = true;
+        result.jobValue = cleanOptionValue(rawValue(L, P, 1, 2));
+        const std::string job = lowercaseCopy(result.jobValue);
+        result.namesJob = job == "k" || job == "c" || job == "r";
+    }
+    return result;
+}
+
+InfoRequest infoRequest(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") return InfoRequest::Help;
+        if (arg == "--version") return InfoRequest::Version;
+    }
+    return InfoRequest::None;
+}
+
+}  // namespace vexla

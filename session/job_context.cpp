@@ -1,0 +1,18 @@
+#include "session/job_context.h"
+
+#include "common/datetime.h"
+#include "common/file_writing.h"
+
+namespace vexla {
+
+std::string JobContext::now() const {
+    LocaleInfo& locale = platform.locale;
+    return formatGeneral(platform.clock.now(), locale.value(LocaleItem::ShortDate).value_or("yyyy-MM-dd"),
+                         locale.value(LocaleItem::TimeFormat).value_or("HH:mm:ss"));
+}
+
+Error JobContext::described(const Error& e) const { return describedFileError(e, texts); }
+
+std::string numberAndDescription(const Error& e) { return std::to_string(e.number) + "\r\n" + e.description; }
+
+}  // namespace vexla

@@ -1,0 +1,314 @@
+// The compaction behind its dated backup: the steps and their files, the
+// reports of the exclusive-use test, and that no failure or crash at any
+// step loses a row.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "maintenance/compaction.h"
+#include "maintenance/exclusive_test.h"
+#include "tests/maintenance/job_test_support.h"
+#include "tests/support/source_tree.h"
+
+namespace vexla {
+namespace {
+
+using testing::JobWorld;
+namespace fs = std::filesystem;
+
+const std::string kBackup = "Vexla2026-12-04.db";
+const std::string kNow = "2026-12-04 22:15:07";
+
+// The rows are whole in one of the files a failed run leaves.
+bool rowsSurvive(JobWorld& w, const std::map<std::string, long>& rows) {
+    for (const std::string& name : {std::string("bok.db"), std::string(kWorkCopyName), kBackup})
+        if (fs::exists(w.dir.file(name)) && w.rowsIn(w.dir.file(name)) == rows) return true;
+    return false;
+}
+
+class Compaction : public ::testing::TestWithParam<bool> {};
+
+TEST_P(Compaction, KeepsEveryRowBehindADatedBackup) {
+    JobWorld w;
+    w.window.state_.Kommandorad = GetParam();
+    const auto rows = w.rowsIn(w.db);
+    ASSERT_FALSE(rows.empty());
+    w.dir.write(kWorkCopyName, "left over by a run that was cut off");
+
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    const std::string backup = w.dir.file(kBackup);
+    EXPECT_EQ(w.rowsIn(w.db), rows);
+    EXPECT_EQ(w.rowsIn(backup), rows);
+    EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));
+    EXPECT_EQ(w.window.infos, (std::vector<std::string>{"R1749...", "R1761. R9155: " + backup}));
+    EXPECT_FALSE(w.fakes.pointer.busy);
+    EXPECT_TRUE(w.fakes.messages.shown.empty());
+    const std::vector<std::string> logged{"R1758: " + w.db + " " + kNow, "R1759: " + kNow, "R1760: " + kNow,
+                                          "R9155: " + backup};
+    EXPECT_EQ(w.window.logged, GetParam() ? logged : std::vector<std::string>{"R9155: " + backup});
+
+    // A second run on the same day keeps the first backup and numbers its own.
+    w.dir.write("Vexla2026-12-04-2.db", "a name taken by another file");
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.rowsIn(backup), rows);
+    EXPECT_EQ(w.rowsIn(w.dir.file("Vexla2026-12-04-3.db")), rows);
+    EXPECT_EQ(w.window.infos.back(), "R1761. R9155: " + w.dir.file("Vexla2026-12-04-3.db"));
+    for (const auto& entry : fs::directory_iterator(w.dir.path()))
+        EXPECT_TRUE(entry.path() == w.db || !fs::equivalent(entry.path(), w.db)) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(InteractiveAndUnattended, Compaction, ::testing::Bool());
+
+const std::string kCannotOpen =
+    "The database engine cannot open the file '@'. It is already opened exclusively by another user, or you "
+    "need permission to view its data.";
+
+struct TestFailure {
+    const char* name;
+    std::function<std::unique_ptr<db::Database>(JobWorld&)> setUp;  // may hold the database
+    std::string box, log;  // "@" stands for the database path
+};
+
+std::string withPath(std::string text, const std::string& path) {
+    for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
+        text.replace(at, 1, path);
+    return text;
+}
+
+void PrintTo(const TestFailure& c, std::ostream* os) { *os << c.name; }
+
+class ExclusiveTest : public ::testing::TestWithParam<std::tuple<TestFailure, bool>> {};
+
+TEST_P(ExclusiveTest, ReportsWhyAndTouchesNothing) {
+    const auto& [c, unattended] = GetParam();
+    JobWorld w;
+    w.window.state_.Kommandorad = unattended;
+    auto holder = c.setUp(w);
+
+    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.fakes.messages.beeps, 1);
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+    EXPECT_TRUE(w.window.infos.empty());
+    EXPECT_EQ(w.window.state_.db, nullptr);
+    if (unattended) {
+        EXPECT_EQ(w.window.logged, std::vector<std::string>{withPath(c.log, w.db)});
+        EXPECT_TRUE(w.fakes.messages.shown.empty());
+    } else {
+        ASSERT_EQ(w.fakes.messages.shown.size(), 1u);
+        EXPECT_EQ(w.fakes.messages.shown[0].text, withPath(c.box, w.db));
+        EXPECT_EQ(w.fakes.messages.shown[0].icon, MsgIcon::Critical);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ExclusiveTest,
+    ::testing::Combine(
+        ::testing::Values(
+            TestFailure{"InUse",
+                        [](JobWorld& w) { return w.window.engine_.OpenDatabase(w.db, true).value(); },
+                        "R1784!\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
+            TestFailure{"Missing",
+                        [](JobWorld& w) {
+                            fs::remove(w.db);
+                            return nullptr;
+                        },
+                        "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
+            TestFailure{"NotADatabase",
+                        [](JobWorld& w) {
+                            w.dir.write("bok.db", "name;address\r\n");
+                            return nullptr;
+                        },
+                        "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
+            TestFailure{"AFolder",
+                        [](JobWorld& w) {
+                            fs::remove(w.db);
+                            fs::create_directory(w.db);
+                            return nullptr;
+                        },
+                        "R1755: 3051\r\n" + kCannotOpen + "\r\nR1756!", "R1755: 3051\r\n" + kCannotOpen + "@:" + kNow},
+            // A stray lock of the wrong kind is said for what it is, not taken for a holder.
+            TestFailure{"LockIsAFolder",
+                        [](JobWorld& w) {
+                            fs::create_directory(w.db + ".lock");
+                            return nullptr;
+                        },
+                        "R1755: 3051\r\nR9148: @.lock\r\nR1756!", "R1755: 3051\r\nR9148: @.lock@:" + kNow}),
+        ::testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Logged" : "Shown");
+    });
+
+TEST(ExclusiveTest, OwnSharedConnectionDoesNotCount) {
+    JobWorld w;
+    w.window.state_.db = w.window.engine_.OpenDatabase(w.db, true).value();
+    EXPECT_TRUE(TestaExklusiv(w.ctx, ""));
+    EXPECT_EQ(w.window.state_.db, nullptr);
+}
+
+// Every file operation of the job made to fail in turn: the job stops with
+// the error in a box, and the rows are whole in one of its files.
+TEST(CompactionFaults, EveryFailedFileStepLosesNothing) {
+    for (const char* op : {"fileSize", "availableBytes", "linkFile", "createFile", "copyFrom", "commit",
+                           "renameFile", "syncFolder", "removeFile"}) {
+        for (int n = 1; n <= 4; ++n) {
+            SCOPED_TRACE(std::string(op) + " #" + std::to_string(n));
+            JobWorld w;
+            const auto rows = w.rowsIn(w.db);
+            w.fakes.files.failCall(op, n, Error{61, "Disk full", "Vexla Admin"});
+            if (cmdKomprimera_Click(w.ctx)) {
+                EXPECT_EQ(w.rowsIn(w.db), rows);  // the failure came after the job was done with that step
+                continue;
+            }
+            EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nDisk full Rad: 0"});
+            EXPECT_EQ(w.window.infos.back(), "");
+            EXPECT_FALSE(w.fakes.pointer.busy);
+            EXPECT_TRUE(rowsSurvive(w, rows));
+        }
+    }
+}
+
+TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {
+    JobWorld w;
+    const auto size = fs::file_size(w.db);
+    w.fakes.files.freeBytes = 3 * size - 1;
+    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    ASSERT_EQ(w.boxTexts().size(), 1u);
+    EXPECT_EQ(w.boxTexts()[0].rfind("61\r\nR9051: ", 0), 0u) << w.boxTexts()[0];
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+    w.fakes.files.freeBytes = 3 * size;
+    EXPECT_TRUE(cmdKomprimera_Click(w.ctx));
+}
+
+TEST(CompactionFaults, LeftoverJournalIsMovedAsideAndLogged) {
+    JobWorld w;
+    const auto rows = w.rowsIn(w.db);
+    // A journal with a zeroed header is not hot: the engine leaves it where it is.
+    w.dir.write("bok.db-journal", std::string(4096, '\0'));
+    // One set aside by an earlier run stays as it is.
+    w.dir.write("bok.db-journal.old", "earlier");
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.rowsIn(w.db), rows);
+    EXPECT_FALSE(fs::exists(w.db + "-journal"));
+    EXPECT_EQ(testing::fileBytes(w.db + "-journal.old"), "earlier");
+    EXPECT_TRUE(fs::exists(w.db + "-journal.old.1"));
+    EXPECT_EQ(w.window.logged[0], "R9052: " + w.db + "-journal.old.1");
+}
+
+// An engine whose compacted file has lost a row when the job opens it to
+// check it, as a failing disk might do.
+class LossyEngine final : public db::DBEngine {
+public:
+    explicit LossyEngine(db::DBEngine& real) : real_(real) {}
+    Result<std::unique_ptr<db::Database>> OpenDatabase(const std::string& path, bool exclusive) override {
+        auto opened = real_.OpenDatabase(path, exclusive);
+        if (opened && path.ends_with(kCompactedSuffix)) {
+            EXPECT_TRUE((*opened)->Execute("DELETE FROM Bokning WHERE ID = 1"));
+        }
+        return opened;
+    }
+    Status CompactDatabase(const std::string& source, const std::string& destination,
+                           const std::string& locale) override {
+        return real_.CompactDatabase(source, destination, locale);
+    }
+    Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real_.FenceDatabase(path); }
+
+private:
+    db::DBEngine& real_;
+};
+
+// The backup and work copy were second names of the database, which is
+// untouched: they go with the failure rather than pass for copies.
+TEST(CompactionFaults, ResultFailingItsCheckIsSetAsideNotUsed) {
+    JobWorld w;
+    const auto rows = w.rowsIn(w.db);
+    LossyEngine lossy(w.window.engine_);
+    w.window.engineInUse = &lossy;
+    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    ASSERT_EQ(w.boxTexts().size(), 1u);
+    EXPECT_EQ(w.boxTexts()[0].rfind("3049\r\n", 0), 0u);
+    EXPECT_NE(w.boxTexts()[0].find("R9050: " + w.db + ".unverified Rad: 0"), std::string::npos);
+    EXPECT_EQ(w.rowsIn(w.db), rows);
+    EXPECT_TRUE(fs::exists(w.db + ".unverified"));
+    EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+}
+
+// BackupKeep of Vexla.ini: the newest N backups stay, each deletion logged;
+// a value that is no count keeps them all and says so.
+TEST(CompactionBackups, BackupKeepDeletesTheOldestOnly) {
+    for (const auto& [keep, kept] : std::vector<std::pair<std::string, int>>{{"2", 2}, {"x", 4}}) {
+        SCOPED_TRACE(keep);
+        JobWorld w;
+        w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=" + keep + "\r\n");
+        for (const char* old : {"Vexla2026-11-30-2.db", "Vexla2026-12-01.db", "Vexla2026-12-03.db"}) w.dir.write(old, "old");
+        w.dir.write("Vexla2026-12-02-notes.txt", "not a backup");
+        ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+        EXPECT_TRUE(fs::exists(w.dir.file(kBackup)));
+        EXPECT_TRUE(fs::exists(w.dir.file("Vexla2026-12-03.db")));
+        EXPECT_EQ(fs::exists(w.dir.file("Vexla2026-12-01.db")), kept > 2);
+        EXPECT_TRUE(fs::exists(w.dir.file("Vexla2026-12-02-notes.txt")));
+        const std::vector<std::string> deleted{"R9157: " + w.dir.file("Vexla2026-12-01.db"),
+                                               "R9157: " + w.dir.file("Vexla2026-11-30-2.db")};
+        EXPECT_EQ(std::vector<std::string>(w.window.logged.begin() + 1, w.window.logged.end()),
+                  kept == 2 ? deleted : std::vector<std::string>{"R9160: BackupKeep=x"});
+    }
+}
+
+// A database file whose name looks like a backup is neither removed as a
+// stale one nor counted by BackupKeep.
+TEST(CompactionBackups, ADatabaseNamedLikeABackupIsNeverTakenForOne) {
+    JobWorld w;
+    const auto rows = w.rowsIn(w.db);
+    const std::string db = w.dir.file("Vexla2026-12-01.db");
+    fs::rename(w.db, db);
+    w.window.state_.DataBas = db;
+    w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=1\r\n");
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_EQ(w.rowsIn(db), rows);
+    EXPECT_EQ(w.rowsIn(w.dir.file("Vexla2026-12-04-2.db")), rows);
+    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+}
+
+// The job killed before each of its file operations in turn: afterwards
+// the database opens, passes its check and holds every row.
+TEST(CompactionCrash, KilledAtEveryStepLeavesTheRowsWhole) {
+    for (int killAt = 1;; ++killAt) {
+        SCOPED_TRACE("killed before file operation " + std::to_string(killAt));
+        JobWorld w;
+        const auto rows = w.rowsIn(w.db);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int calls = 0;
+            w.fakes.files.beforeCall = [&](const std::string&) {
+                if (++calls == killAt) raise(SIGKILL);
+            };
+            _exit(cmdKomprimera_Click(w.ctx) ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        const bool killed = WIFSIGNALED(status);
+        EXPECT_EQ(w.rowsIn(w.db), rows);
+        // The next run finds any name the cut-off one left on the database
+        // file and leaves only real copies beside it.
+        w.window.logged.clear();
+        ASSERT_TRUE(cmdKomprimera_Click(w.ctx)) << ::testing::PrintToString(w.boxTexts());
+        EXPECT_EQ(w.rowsIn(w.dir.file(kBackup)), rows);
+        for (const auto& entry : fs::directory_iterator(w.dir.path()))
+            EXPECT_TRUE(entry.path() == w.db || !fs::equivalent(entry.path(), w.db)) << entry.path();
+        if (!killed) {
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+            EXPECT_GT(killAt, 5);  // the job has at least that many file steps
+            break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vexla

@@ -1,0 +1,108 @@
+// The change of database and the start-up question for a missing path.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "maintenance/database_location.h"
+#include "tests/maintenance/job_test_support.h"
+#include "tests/maintenance/scripted_dialogs.h"
+
+namespace vexla {
+namespace {
+
+using testing::JobWorld;
+using testing::ScriptedPathDialog;
+namespace fs = std::filesystem;
+
+struct World : JobWorld {
+    World() {
+        other = dir.file("other.db");
+        fs::copy_file(db, other);
+        window.label = " " + db;
+    }
+    std::string other;
+    ScriptedPathDialog dialog;
+};
+
+TEST(ChangeOfDatabase, APathThatPassesTheTestIsTakenOver) {
+    World w;
+    w.dialog.answers = {{"Ok", w.other}};
+    cmdDB_Click(w.ctx, w.dialog);
+    EXPECT_EQ(w.window.state_.DataBas, w.other);
+    EXPECT_EQ(w.window.state_.msSökväg, w.dir.path());
+    EXPECT_EQ(w.window.label, " " + w.other);
+    EXPECT_EQ(w.window.infos, std::vector<std::string>{"R1741"});
+    EXPECT_EQ(w.dialog.startPaths, std::vector<std::string>{w.db});
+    EXPECT_EQ(w.window.state_.db, nullptr);
+}
+
+TEST(ChangeOfDatabase, CancelOrTheSamePathChangesNothing) {
+    for (const auto& answer : {std::pair<std::string, std::string>{"", "x.db"}, {"Ok", "@"}}) {
+        World w;
+        w.dialog.answers = {{answer.first, answer.second == "@" ? w.db : answer.second}};
+        cmdDB_Click(w.ctx, w.dialog);
+        EXPECT_EQ(w.window.state_.DataBas, w.db);
+        EXPECT_EQ(w.window.label, " " + w.db);
+        EXPECT_TRUE(w.window.infos.empty());
+        EXPECT_TRUE(w.fakes.messages.shown.empty());
+        EXPECT_EQ(w.dialog.unloads, 1);
+    }
+}
+
+TEST(ChangeOfDatabase, AFailingPathIsReportedAndTheDialogComesBack) {
+    World w;
+    w.dialog.answers = {{"Ok", w.dir.file("missing.db")}, {"Ok", w.other}};
+    cmdDB_Click(w.ctx, w.dialog);
+    // The report names the database in use, as every exclusive-use report does.
+    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"R1787!\r\n\r\nR1788."});
+    EXPECT_EQ(w.dialog.startPaths, (std::vector<std::string>{w.db, w.db}));
+    EXPECT_EQ(w.window.state_.DataBas, w.other);
+}
+
+TEST(ChangeOfDatabase, ABareFileNameIsTakenInTheCurrentFolder) {
+    World w;
+    const fs::path before = fs::current_path();
+    fs::current_path(w.dir.path());
+    w.dialog.answers = {{"Ok", "other.db"}};
+    cmdDB_Click(w.ctx, w.dialog);
+    fs::current_path(before);
+    EXPECT_EQ(w.window.state_.DataBas, w.other);
+    EXPECT_EQ(w.window.state_.msSökväg, w.dir.path());
+}
+
+struct Question {
+    const char* name;
+    MsgAnswer answer;
+    std::pair<std::string, std::string> dialog;
+    std::optional<std::string> expected;
+};
+
+void PrintTo(const Question& c, std::ostream* os) { *os << c.name; }
+
+class StartupQuestion : public ::testing::TestWithParam<Question> {};
+
+TEST_P(StartupQuestion, OnlyTheTextBoxCounts) {
+    World w;
+    w.window.label.clear();
+    w.fakes.messages.answers = {GetParam().answer};
+    w.dialog.answers = {GetParam().dialog};
+    EXPECT_EQ(askForDatabasePath(w.ctx, w.dialog), GetParam().expected);
+    ASSERT_EQ(w.fakes.messages.shown.size(), 1u);
+    EXPECT_EQ(w.fakes.messages.shown[0].text, "R1781 R0558!\r\nR1782?");
+    EXPECT_EQ(w.fakes.messages.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(w.dialog.startPaths.size(), GetParam().answer == MsgAnswer::Yes ? 1u : 0u);
+    EXPECT_TRUE(w.window.logged.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, StartupQuestion,
+                         ::testing::Values(Question{"No", MsgAnswer::No, {"Ok", "/x/bok.db"}, std::nullopt},
+                                           Question{"CancelledEmpty", MsgAnswer::Yes, {"", ""}, std::nullopt},
+                                           Question{"CancelledWithAPath", MsgAnswer::Yes, {"", "/x/bok.db"},
+                                                    "/x/bok.db"},
+                                           Question{"Confirmed", MsgAnswer::Yes, {"Ok", "bok.db"}, "bok.db"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vexla

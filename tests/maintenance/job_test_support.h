@@ -1,0 +1,33 @@
+// A maintenance job's world in a scratch folder: a small demo database, the
+// scripted platform and a main window pointing at the database.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "session/job_context.h"
+#include "tests/support/fake_admin_window.h"
+#include "tests/support/fake_platform.h"
+
+namespace vexla::testing {
+
+struct JobWorld {
+    // A fresh demo database, or a copy of the database file `copyOf`.
+    explicit JobWorld(const std::string& copyOf = {});
+
+    TempFolder dir;
+    FakePlatform fakes;
+    FakeAdminWindow window;
+    CodeTexts texts;
+    Platform platform;
+    JobContext ctx;
+    std::string db;  // the database path
+
+    // Rows per table of a database file, read with the engine; empty when it
+    // does not open or fails its integrity check.
+    std::map<std::string, long> rowsIn(const std::string& path);
+    // The message boxes shown, texts only.
+    std::vector<std::string> boxTexts() const;
+};
+
+}  // namespace vexla::testing
