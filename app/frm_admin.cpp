@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include "session/command_line.h"
-#include "common/ini_file.h"
 #include "maintenance/gui/frm_intervall.h"
 #include "maintenance/gui/frm_sokvag.h"
 #include "maintenance/database_location.h"
@@ -158,18 +157,9 @@ void frmAdmin::buildControls() {
         QDialog::reject();
         QCoreApplication::quit();
     });
-    connect(cmdKomprimera, &QPushButton::clicked, this, [this] {
-        JobContext ctx = jobContext();
-        cmdKomprimera_Click(ctx);
-    });
-    connect(cmdKopiera, &QPushButton::clicked, this, [this] {
-        JobContext ctx = jobContext();
-        cmdKopiera_Click(ctx, intervalDialog());
-    });
-    connect(cmdDB, &QPushButton::clicked, this, [this] {
-        JobContext ctx = jobContext();
-        cmdDB_Click(ctx, pathDialog());
-    });
+    connect(cmdKomprimera, &QPushButton::clicked, this, &frmAdmin::cmdKomprimera_Click);
+    connect(cmdKopiera, &QPushButton::clicked, this, &frmAdmin::cmdKopiera_Click);
+    connect(cmdDB, &QPushButton::clicked, this, &frmAdmin::cmdDB_Click);
     // Register kinds: 0 customers, 1 resources, 2 bookings.
     const std::array<std::array<QPushButton*, 2>*, 3> byKind{&cmdKundReg, &cmdResursReg, &cmdBokningReg};
     for (int kind = 0; kind < 3; ++kind)
@@ -178,7 +168,7 @@ void frmAdmin::buildControls() {
                     [this, kind, index] { registerClicked(kind, index); });
 }
 
-std::optional<int> frmAdmin::runStartup(const std::string& commandLine) {
+std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
     applyTexts();
 
     // Compaction's caption tells what else it does: "caption && R1843" shows a literal "&".
@@ -190,12 +180,9 @@ std::optional<int> frmAdmin::runStartup(const std::string& commandLine) {
     chooseLanguage();
     Tid_ = std::make_unique<CTid>(platform_.locale, platform_.messages, texts_);
 
-    const CommandLine options = parseCommandLine(commandLine, kPathSeparator);
-    takePathFromCommandLineOrIni(options);
-
-    if (options.hasJobOption) {
-        if (auto status = hooks_.runUnattended(*this, commandLine)) return status;
-    }
+    state_.DataBas = start.DataBas;
+    state_.msSökväg = start.msSökväg;
+    state_.Kommandorad = start.Kommandorad;
     if (state_.DataBas.empty()) {
         auto chosen = hooks_.askForDatabasePath(*this);
         if (!chosen) return 0;
@@ -220,18 +207,6 @@ void frmAdmin::chooseLanguage() {
     state_.Språk = swedish ? "se" : "en";
     imgResurs[0]->setVisible(swedish);
     imgResurs[1]->setVisible(!swedish);
-}
-
-void frmAdmin::takePathFromCommandLineOrIni(const CommandLine& options) {
-    if (options.hasDatabaseOption) {
-        state_.DataBas = options.DataBas;
-        state_.msSökväg = options.msSökväg;
-        state_.Kommandorad = true;
-        return;
-    }
-    const std::string ini = platform_.programFolder + "/Vexla.ini";
-    state_.DataBas = trimBlanks(readIniString(ini, "System", "DataBas1", 255));
-    if (auto folder = folderOfPath(state_.DataBas, kPathSeparator)) state_.msSökväg = *folder;
 }
 
 void frmAdmin::settleDatabaseFolder() {
@@ -259,6 +234,21 @@ void frmAdmin::registerClicked(int kind, int index) {
     ExportContext context{*this, platform_, texts_, [] { return std::chrono::steady_clock::now(); }};
     const ExportOutcome outcome = exportRegister(context, reg->kind);
     setInfo(exportResultText(reg->kind, outcome, state_.lastExportPath, texts_));
+}
+
+void frmAdmin::cmdKomprimera_Click() {
+    JobContext ctx = jobContext();
+    showCompaction(ctx, compactDatabase(ctx));
+}
+
+void frmAdmin::cmdKopiera_Click() {
+    JobContext ctx = jobContext();
+    askAndCopyDatabase(ctx, intervalDialog());
+}
+
+void frmAdmin::cmdDB_Click() {
+    JobContext ctx = jobContext();
+    changeDatabase(ctx, pathDialog());
 }
 
 frmSökväg& frmAdmin::pathDialog() {

@@ -1,7 +1,6 @@
-// The main window: the program's only entry. Its start-up applies the
-// language texts, chooses the language, settles the database path from the
-// command line or Vexla.ini and lets the unattended job and the path
-// question take over where they must; then it offers the jobs as buttons.
+// The main window. Its start-up applies the language texts, chooses the
+// language, takes the database path the command line or Vexla.ini gave and
+// asks for one when there is none; then it offers the jobs as buttons.
 #pragma once
 
 #include <QDialog>
@@ -36,10 +35,11 @@ public:
     frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, StartupHooks& hooks);
     ~frmAdmin() override;
 
-    // Runs the start-up once, before the window is shown. Answers nullopt
-    // when the window is to be shown, or the exit status when the program
-    // ends here (an unattended job ran, or no database path was given).
-    std::optional<int> runStartup(const std::string& commandLine);
+    // Runs the start-up once, before the window is shown, from the database
+    // the command line or Vexla.ini named. Answers nullopt when the window
+    // is to be shown, or the exit status when the program ends here (no
+    // database path was given).
+    std::optional<int> runStartup(const StartingDatabase& start);
 
     // AdminWindow
     AdminState& state() override { return state_; }
@@ -57,6 +57,11 @@ public:
     frmSökväg& pathDialog();
     frmIntervall& intervalDialog();
     CTid* Tid() { return Tid_.get(); }
+
+    // The job buttons' handlers.
+    void cmdKomprimera_Click();
+    void cmdKopiera_Click();
+    void cmdDB_Click();
 
     // The controls, by their design names.
     QGroupBox* Frame2 = nullptr;
@@ -86,7 +91,6 @@ private:
     void buildControls();
     void applyTexts();
     void chooseLanguage();
-    void takePathFromCommandLineOrIni(const CommandLine& options);
     void settleDatabaseFolder();
     void registerClicked(int kind, int index);
 

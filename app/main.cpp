@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "session/command_line.h"
 #include "app/frm_admin.h"
 #include "app/startup_jobs.h"
-#include "common/console_message_boxes.h"
+#include "app/unattended_job.h"
+#include "common/console_platform.h"
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
 #include "common/qt/qt_file_dialog_host.h"
@@ -19,6 +19,8 @@
 #include "common/qt/qt_message_boxes.h"
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
+#include "session/command_line.h"
+#include "session/windowless_admin.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 
@@ -37,12 +39,6 @@ int printHelp(const std::string& folder) {
     return 0;
 }
 
-// A run from cron mails whatever reaches standard error to the administrator:
-// the toolkit's notes about the missing window system are not news to them.
-void keepOnlySeriousToolkitMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-}
-
 // The toolkit's own texts (Yes/No on message boxes, the file dialog) in the
 // language of the installed language file, when its translation is there.
 void translateToolkit(QApplication& app, TextSource& texts, QTranslator& translator) {
@@ -57,6 +53,44 @@ bool haveDisplay() {
     return (x && *x) || (w && *w);
 }
 
+// Whether the toolkit could show a window at all: a display, or a platform
+// asked for that needs none (offscreen, vnc, ...). xcb and wayland without a
+// display would abort the program in the toolkit's words.
+bool canShowWindow() {
+    if (haveDisplay()) return true;
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || !*platform) return false;
+    const std::string asked = platform;
+    return asked.find("xcb") == std::string::npos && asked.find("wayland") == std::string::npos;
+}
+
+// The unattended job: no window, no toolkit beyond its locale data, so it
+// runs from cron whatever window system the environment names.
+int runWithoutWindow(const std::string& folder, const StartingDatabase& start) {
+    ConsoleMessageBoxes console;
+    NoFileDialogs dialogs;
+    NoMousePointer pointer;
+    SystemClock clock;
+    QtLocaleInfo locale;
+    PosixFileSystem files;
+    mTexter texts(langIniPath(folder), console);
+    Platform platform{console, dialogs, pointer, clock, locale, files, folder};
+    db::SqliteEngine engine(db::engineSettingsFor(locale));
+    WindowlessAdmin window(engine, files, console, folder);
+    AdminState& state = window.state();
+    state.DataBas = start.DataBas;
+    state.msSökväg = start.msSökväg;
+    state.Kommandorad = start.Kommandorad;
+    state.Språk = languageOfTexts(texts);
+    JobContext ctx{window, platform, texts};
+    const int status = runUnattendedJob(ctx, console);
+    // The job's own lines went to the log; cron mails standard error, so a
+    // failed job says where to look.
+    if (status != 0)
+        std::fprintf(stderr, "%s: %s\n", texts.TextTillAndra("R9053").c_str(), window.activityLog().path().c_str());
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,60 +102,37 @@ int main(int argc, char** argv) {
         case InfoRequest::None: break;
     }
     const std::string commandLine = joinArguments(args);
-
-    // The unattended job runs from cron with no window system: the window is
-    // built but never shown, so an offscreen screen serves, and a message box
-    // nobody could answer is written to standard error instead.
     const CommandLine options = parseCommandLine(commandLine, kPathSeparator);
-    const bool offscreen = !haveDisplay() && options.hasJobOption && !std::getenv("QT_QPA_PLATFORM");
-    if (offscreen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!haveDisplay() && !options.hasJobOption && !std::getenv("QT_QPA_PLATFORM")) {
+    const StartingDatabase start = startingDatabase(options, folder);
+    // /a naming a job, or /a with no database to open, ends without a window.
+    if (options.hasJobOption && (options.namesJob || start.DataBas.empty())) return runWithoutWindow(folder, start);
+    if (!canShowWindow()) {
         // Said in the program's language rather than the toolkit's abort.
         ConsoleMessageBoxes console;
         mTexter texts(langIniPath(folder), console);
         std::fprintf(stderr, "%s\n", texts.TextTillAndra("R9006").c_str());
         return 1;
     }
-    const bool unattended = options.namesJob || offscreen;
-    if (unattended) qInstallMessageHandler(keepOnlySeriousToolkitMessages);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
 
-    QtMessageBoxes windowBoxes;
-    ConsoleMessageBoxes consoleBoxes;
-    MessageBoxes& messages = unattended ? static_cast<MessageBoxes&>(consoleBoxes) : windowBoxes;
+    QtMessageBoxes messages;
     QtMousePointer pointer;
     SystemClock clock;
     QtLocaleInfo locale;
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), messages);
-    windowBoxes.captionButtonsFrom(&texts);
+    messages.captionButtonsFrom(&texts);
     QTranslator toolkitTexts;
     translateToolkit(app, texts, toolkitTexts);
     QtFileDialogHost dialogs(nullptr, texts);
     Platform platform{messages, dialogs, pointer, clock, locale, files, folder};
-
-    db::EngineSettings settings;
-    settings.shortDate = locale.value(LocaleItem::ShortDate).value_or(settings.shortDate);
-    settings.longTime = locale.value(LocaleItem::TimeFormat).value_or(settings.longTime);
-    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value_or(settings.decimalSeparator);
-    db::SqliteEngine engine(settings);
+    db::SqliteEngine engine(db::engineSettingsFor(locale));
 
     MaintenanceStartup hooks;
     frmAdmin window(platform, engine, texts, hooks);
-    if (auto status = window.runStartup(commandLine)) {
-        // The job's own lines went to the log; cron mails standard error, so
-        // a failed job says where to look.
-        if (*status != 0 && options.hasJobOption)
-            std::fprintf(stderr, "%s: %s\n", texts.TextTillAndra("R9053").c_str(), window.activityLog().path().c_str());
-        return *status;
-    }
-    if (offscreen) {
-        // Nobody could ever close a window on an offscreen screen.
-        std::fprintf(stderr, "%s\n", texts.TextTillAndra("R9006").c_str());
-        return 1;
-    }
+    if (auto status = window.runStartup(start)) return *status;
     window.show();
     return app.exec();
 }

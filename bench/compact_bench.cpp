@@ -32,7 +32,7 @@ bool compactWithTheJob(const std::string& folder, bool fullCheck) {
     window.s.msSökväg = folder;
     bench::Texts texts;
     JobContext ctx{window, platform, texts, fullCheck};
-    return cmdKomprimera_Click(ctx);
+    return compactDatabase(ctx).compacted();
 }
 
 bool quickJob(const std::string& folder) { return compactWithTheJob(folder, false); }

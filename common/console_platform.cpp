@@ -1,4 +1,4 @@
-#include "common/console_message_boxes.h"
+#include "common/console_platform.h"
 
 namespace vexla {
 

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/platform/locale_info.h"
 #include "common/result.h"
 #include "db/variant.h"
 
@@ -197,5 +198,15 @@ struct EngineSettings {
     std::string longTime = "HH:mm:ss";
     std::string decimalSeparator = ",";
 };
+
+// The settings of the user's regional settings, the defaults where the
+// locale has no answer.
+inline EngineSettings engineSettingsFor(LocaleInfo& locale) {
+    EngineSettings settings;
+    settings.shortDate = locale.value(LocaleItem::ShortDate).value_or(settings.shortDate);
+    settings.longTime = locale.value(LocaleItem::TimeFormat).value_or(settings.longTime);
+    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value_or(settings.decimalSeparator);
+    return settings;
+}
 
 }  // namespace vexla::db

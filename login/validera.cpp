@@ -5,9 +5,7 @@
 
 namespace vexla {
 
-namespace {
-
-Result<bool> isAdministrator(SharedDatabase& shared, const std::string& userName, const std::string& password) {
+Result<bool> isAdministrator(SharedDatabase shared, const std::string& userName, const std::string& password) {
     if (!shared.db) {
         auto opened = shared.engine.OpenDatabase(shared.DataBas, true);
         if (!opened) return opened.error();
@@ -31,15 +29,15 @@ Result<bool> isAdministrator(SharedDatabase& shared, const std::string& userName
     return admitted;
 }
 
-}  // namespace
+std::string loginFailureText(const Error& e) {
+    return "Fel " + std::to_string(e.number) + " (" + e.description + ") uppstod i Function Validera i frmLogon: 0";
+}
 
 bool Validera(SharedDatabase shared, MessageBoxes& messages, const std::string& userName,
               const std::string& password) {
     auto result = isAdministrator(shared, userName, password);
     if (result) return *result;
-    messages.show("Fel " + std::to_string(result.error().number) + " (" + result.error().description +
-                      ") uppstod i Function Validera i frmLogon: 0",
-                  kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+    messages.show(loginFailureText(result.error()), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
     return false;
 }
 

@@ -17,6 +17,16 @@ struct SharedDatabase {
     const std::string& DataBas;         // the database path to open
 };
 
+// Whether userName and password are an administrator's: true when Users
+// holds a row as Validera describes; the engine's error when the database
+// would not answer (file missing or held by another program, no Users
+// table). Shows nothing.
+Result<bool> isAdministrator(SharedDatabase shared, const std::string& userName, const std::string& password);
+
+// A failed check as the login tells it: "Fel <n> (<description>) uppstod i
+// Function Validera i frmLogon: 0".
+std::string loginFailureText(const Error& e);
+
 // Answers true when Users holds a row whose Namn equals userName (compared
 // as the engine compares text, letter case ignored) and whose Losenord is
 // KrypteraLösenord(password), and the first such row has GruppID 1. Opens

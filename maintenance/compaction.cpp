@@ -232,7 +232,9 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
 // old file and waited for its lock finds it replaced, which SQLite refuses
 // to write to. Until that rename the database is the file it was, so a
 // failure or a kill at any step leaves it whole where it was.
-Status compact(JobContext& ctx, ExclusiveHold& hold, std::string& backup) {
+Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome) {
+    CompactionStep& step = outcome.failedAt;
+    step = CompactionStep::Preparation;
     AdminState& state = ctx.main.state();
     FileSystem& files = ctx.platform.files;
     const std::string& path = state.DataBas;
@@ -249,26 +251,30 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, std::string& backup) {
     }
     if (auto s = setJournalsAside(ctx, path); !s) return s;
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
+    step = CompactionStep::Backup;
     auto made = makeBackup(ctx, path, *database);
     if (!made) return made.error();
-    backup = *made;
+    outcome.backup = *made;
+    step = CompactionStep::WorkCopy;
     if (auto s = clearLeftover(files, work); !s) return s;
     if (auto s = secondName(ctx, path, work, *database, 0600, false); !s) return s;
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
 
+    step = CompactionStep::Compaction;
     auto counts = hold.connection->ContentCounts();
     if (!counts) return counts.error();
     // A result left by a run that was cut off before its rename: the
     // database was still the whole file then, so the leftover is redundant.
     if (auto s = clearLeftover(files, result); !s) return s;
     if (auto s = hold.connection->CompactInto(result, kCompactLocale); !s) return s;
+    step = CompactionStep::Verification;
     auto compacted = verify(ctx, result, *counts);
     if (!compacted) {
-        std::string aside;
-        if (auto moved = setAside(files, result, path, aside); !moved) return moved;
+        if (auto moved = setAside(files, result, path, outcome.setAside); !moved) return moved;
         const Error& e = compacted.error();
-        return Error{e.number, e.description + "\r\n" + ctx.text("R9050") + ": " + aside, e.source};
+        return Error{e.number, e.description + "\r\n" + ctx.text("R9050") + ": " + outcome.setAside, e.source};
     }
+    step = CompactionStep::Replacement;
     auto given = files.info(result, false);
     if (given && (given->uid != database->uid || given->gid != database->gid))
         ctx.main.Logg(ctx.text("R9156") + ": " + path);
@@ -292,41 +298,60 @@ std::string backupName(const DateTime& day, int n) {
     return "Vexla" + formatPicture(day, "yyyy-MM-dd") + (n > 1 ? "-" + std::to_string(n) : "") + ".db";
 }
 
-bool cmdKomprimera_Click(JobContext& ctx) {
+CompactionOutcome compactDatabase(JobContext& ctx) {
+    CompactionOutcome outcome;
     // Held, connection and fence, until the job has ended either way.
-    auto hold = testAndHold(ctx, "");
-    if (!hold) return false;
+    auto hold = testExclusiveUse(ctx, "", true);
+    if (!hold) {
+        outcome.failure = hold.error();
+        return outcome;
+    }
     AdminState& state = ctx.main.state();
     ctx.main.setInfo(ctx.text("R1749") + "...");
     ctx.platform.pointer.setBusy(true);
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1758") + ": " + state.DataBas + " " + ctx.now());
 
-    std::string backup;
-    const Status s = compact(ctx, *hold, backup);
+    const Status s = compact(ctx, *hold, outcome);
     (void)hold->connection->Close();
     if (!s) {
+        outcome.failure = ctx.described(s.error());
         // Unless the compacted file took the database's place, a backup or
         // work copy made as a link is the live database under another
         // name: no copy at all, and it must not pass for one.
         FileSystem& files = ctx.platform.files;
         auto d = files.info(state.DataBas, false);
-        for (const std::string& name : {backup, ctx.inDatabaseFolder(kWorkCopyName)}) {
+        for (const std::string& name : {outcome.backup, ctx.inDatabaseFolder(kWorkCopyName)}) {
             auto b = name.empty() ? Result<FileInfo>(FileInfo{}) : files.info(name, false);
-            if (d && b && b->sameFile(*d) && removeDurably(files, name) && name == backup) backup.clear();
+            if (d && b && b->sameFile(*d) && removeDurably(files, name) && name == outcome.backup)
+                outcome.backup.clear();
         }
     }
     ctx.platform.pointer.setBusy(false);
-    if (!backup.empty()) ctx.main.Logg(ctx.text("R9155") + ": " + backup);
-    if (!s) {
-        ctx.platform.messages.show(numberAndDescription(ctx.described(s.error())) + " Rad: 0", kProgramTitle,
-                                   MsgIcon::None, MsgButtons::Ok);
-        ctx.main.setInfo("");
-        return false;
+    if (!outcome.backup.empty()) ctx.main.Logg(ctx.text("R9155") + ": " + outcome.backup);
+    if (s) {
+        auto database = ctx.platform.files.info(state.DataBas, true);
+        if (database) keepNewestBackups(ctx, outcome.backup, *database);
     }
-    auto database = ctx.platform.files.info(state.DataBas, true);
-    if (database) keepNewestBackups(ctx, backup, *database);
-    ctx.main.setInfo(ctx.text("R1761") + ". " + ctx.text("R9155") + ": " + backup);
-    return true;
+    return outcome;
+}
+
+std::string compactionFailureText(const CompactionOutcome& outcome) {
+    return outcome.failure ? numberAndDescription(*outcome.failure) + " Rad: 0" : std::string();
+}
+
+std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome) {
+    if (!outcome.compacted()) return {};
+    return ctx.text("R1761") + ". " + ctx.text("R9155") + ": " + outcome.backup;
+}
+
+void showCompaction(JobContext& ctx, const CompactionOutcome& outcome) {
+    if (outcome.refused()) {
+        reportRefusal(ctx, *outcome.failure);
+        return;
+    }
+    if (outcome.failure)
+        ctx.platform.messages.show(compactionFailureText(outcome), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+    ctx.main.setInfo(compactionInfoLine(ctx, outcome));
 }
 
 }  // namespace vexla

@@ -1,16 +1,47 @@
 // The compaction of the booking database in place, behind a dated backup:
-// what a click on cmdKomprimera does, and what the unattended job runs.
+// what a click on cmdKomprimera does, what the unattended job runs, and what
+// follows every copy of the database.
 #pragma once
+
+#include <optional>
+#include <string>
 
 #include "session/job_context.h"
 
 namespace vexla {
 
-// Runs the compaction to its end and answers true when the database was
-// compacted.
+// The step a compaction stopped at.
+enum class CompactionStep {
+    ExclusiveUse,  // the database could not be had alone: nothing touched
+    Preparation,   // stale links, journals set aside, free space
+    Backup,        // the dated backup
+    WorkCopy,      // the work copy beside the database
+    Compaction,    // writing the compacted file
+    Verification,  // the compacted file failed its check and was set aside
+    Replacement,   // putting it in the database's place, removing the work copy
+};
+
+// What a compaction did. The database is the whole file it was unless
+// compacted() (then it is the compacted file); `backup` is kept either way.
+struct CompactionOutcome {
+    std::optional<Error> failure;  // described: number, text naming file and operation
+    CompactionStep failedAt = CompactionStep::ExclusiveUse;
+    std::string backup;            // the backup written, "" when none is left
+    std::string setAside;          // where an unverified result was moved
+    bool compacted() const { return !failure; }
+    // The exclusive-use test refused the database (another program holds it,
+    // it is missing or no database).
+    bool refused() const { return failure && failedAt == CompactionStep::ExclusiveUse; }
+};
+
+// Runs the compaction to its end and answers what it did. Shows nothing:
+// the information line says R1749 "..." while it runs, the activity log gets
+// its steps (in unattended mode: R1758, R1759, R1760 with the time), the
+// journals it set aside, the backups it wrote or deleted; the front ends
+// tell the outcome (showCompaction for the window).
 //
-// After the exclusive-use test (which reports its own failure; nothing is
-// touched then) the database stays locked against every other process to
+// After the exclusive-use test (nothing is touched when it refuses) the
+// database stays locked against every other process to
 // the end: its connection stays open (SQLite's lock, which any SQLite
 // program respects) and our fence is taken (which keeps our own openers out
 // without a connection).
@@ -40,12 +71,22 @@ namespace vexla {
 // space for a backup, a work copy and the result stops the job with nothing
 // touched.
 //
-// Any failure after the test ends the job at once with a message box (error
-// number, CR LF, description naming the file and the operation, " Rad: 0")
-// and an empty information line; the database is the whole file it was
-// until the compacted one replaces it. A result that fails its check is
-// renamed aside ("<database>.unverified"), never deleted.
-bool cmdKomprimera_Click(JobContext& ctx);
+// Any failure after the test ends the job at once; the database is the
+// whole file it was until the compacted one replaces it. A result that
+// fails its check is renamed aside ("<database>.unverified"), never deleted.
+CompactionOutcome compactDatabase(JobContext& ctx);
+
+// The failure of a compaction past its exclusive-use test as the message
+// box says it: error number, CR LF, description, " Rad: 0".
+std::string compactionFailureText(const CompactionOutcome& outcome);
+// The information line after a compaction: R1761 ". " R9155 ": " backup, or
+// "" after a failure.
+std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome);
+
+// Tells the outcome as the window does: a refusal as the exclusive-use test
+// tells it (reportRefusal), a failure in a message box, and the information
+// line.
+void showCompaction(JobContext& ctx, const CompactionOutcome& outcome);
 
 // The dated backup's file name for a day, "Vexla2026-12-04.db"; the n-th of
 // that day from the second on "Vexla2026-12-04-2.db".

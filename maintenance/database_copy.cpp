@@ -4,7 +4,6 @@
 #include "common/open_save_dialog.h"
 #include "common/file_writing.h"
 #include "db/lock_file.h"
-#include "maintenance/compaction.h"
 #include "maintenance/exclusive_test.h"
 
 namespace vexla {
@@ -44,7 +43,7 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
 // The copy gets the database's mode and, as far as the system permits, its
 // owner and group: it is never open to more people than the database. The
 // database itself, under any name, is never the target.
-Status copyDatabase(JobContext& ctx, const std::string& target) {
+Status copyWhole(JobContext& ctx, const std::string& target) {
     const std::string& path = ctx.main.state().DataBas;
     auto connection = ctx.main.engine().OpenDatabase(path, true);
     if (!connection) return connection.error();
@@ -69,21 +68,20 @@ std::string dateLiteral(const DateTime& t) { return "#" + formatPicture(t, "yyyy
 
 }  // namespace
 
-void RensaBokningar(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last) {
+Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last) {
     auto opened = ctx.main.engine().OpenDatabase(path, true);
-    Status s = opened ? Status() : Status(opened.error());
-    if (s) s = (*opened)->BeginTrans();
+    if (!opened) return opened.error();
+    db::Database& copy = **opened;
+    Status s = copy.BeginTrans();
     for (const char* table : {"PrelBokning", "Bokning"}) {
         const std::string from = std::string("DELETE FROM ") + table + " WHERE StartTid ";
-        if (s) s = (*opened)->Execute(from + "< " + dateLiteral(first), db::dao::FailOnError);
-        if (s) s = (*opened)->Execute(from + "> " + dateLiteral(last), db::dao::FailOnError);
+        if (s) s = copy.Execute(from + "< " + dateLiteral(first), db::dao::FailOnError);
+        if (s) s = copy.Execute(from + "> " + dateLiteral(last), db::dao::FailOnError);
     }
-    if (s) s = (*opened)->CommitTrans();
-    if (opened) {
-        if (!s) (void)(*opened)->Rollback();
-        (void)(*opened)->Close();
-    }
-    if (!s) ctx.platform.messages.show(s.error().description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+    if (s) s = copy.CommitTrans();
+    if (!s) (void)copy.Rollback();
+    (void)copy.Close();
+    return s;
 }
 
 std::string withDatabaseExtension(JobContext& ctx, std::string name) {
@@ -92,41 +90,56 @@ std::string withDatabaseExtension(JobContext& ctx, std::string name) {
     return name;
 }
 
-CopyEnd copyDatabaseTo(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
-                       const std::function<void()>& pruned) {
+CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
+                         const std::function<void()>& pruned) {
+    CopyOutcome outcome;
+    outcome.target = name;
+    outcome.limited = interval.has_value();
     ctx.platform.pointer.setBusy(true);
     ctx.main.setInfo(ctx.text("R1749") + "...");
-    if (Status s = copyDatabase(ctx, name); !s) {
-        ctx.platform.messages.beep();
+    if (Status s = copyWhole(ctx, name); !s) {
         ctx.platform.pointer.setBusy(false);
-        if (s.error().number == fserr::PathNotFound) {
-            // The folder that is missing is named: the user may have typed it.
-            ctx.platform.messages.show(ctx.text("R1753") + ": " + folderOf(name) + "\r\n\r\n" + ctx.text("R1754"),
-                                       kProgramTitle,
-                                       MsgIcon::Information, MsgButtons::Ok);
-            return CopyEnd::FolderMissing;
-        }
-        ctx.platform.messages.show(ctx.text("R17") + ": " + numberAndDescription(ctx.described(s.error())) + "\r\n" +
-                                       ctx.text("R0690"),
-                                   kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        ctx.main.setInfo("");
-        return CopyEnd::Failed;
+        outcome.failure = ctx.described(s.error());
+        outcome.end = s.error().number == fserr::PathNotFound ? CopyEnd::FolderMissing : CopyEnd::Failed;
+        return outcome;
     }
-    bool compacted = false;
     if (interval) {
-        RensaBokningar(ctx, name, interval->first, interval->last);
+        if (Status s = pruneBookings(ctx, name, interval->first, interval->last); !s) outcome.pruneFailure = s.error();
         if (pruned) pruned();
-        compacted = cmdKomprimera_Click(ctx);
-        ctx.main.setInfo(ctx.text("R1750") + " '" + name + "' " + ctx.text("R1751") + "!");
-    } else {
-        compacted = cmdKomprimera_Click(ctx);
-        ctx.main.setInfo(ctx.text("R1752") + name);
     }
+    outcome.compaction = compactDatabase(ctx);
     ctx.platform.pointer.setBusy(false);
-    return compacted ? CopyEnd::Copied : CopyEnd::NotCompacted;
+    outcome.end = outcome.compaction.compacted() ? CopyEnd::Copied : CopyEnd::NotCompacted;
+    return outcome;
 }
 
-void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval) {
+void showCopy(JobContext& ctx, const CopyOutcome& outcome) {
+    MessageBoxes& messages = ctx.platform.messages;
+    if (outcome.end == CopyEnd::FolderMissing || outcome.end == CopyEnd::Failed) {
+        messages.beep();
+        if (outcome.end == CopyEnd::FolderMissing) {
+            // The folder that is missing is named: the user may have typed it.
+            messages.show(ctx.text("R1753") + ": " + folderOf(outcome.target) + "\r\n\r\n" + ctx.text("R1754"),
+                          kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
+            return;
+        }
+        messages.show(ctx.text("R17") + ": " + numberAndDescription(*outcome.failure) + "\r\n" + ctx.text("R0690"),
+                      kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        ctx.main.setInfo("");
+        return;
+    }
+    if (outcome.pruneFailure)
+        messages.show(outcome.pruneFailure->description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+    showCompaction(ctx, outcome.compaction);
+    ctx.main.setInfo(copyInfoLine(ctx, outcome));
+}
+
+std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome) {
+    if (outcome.limited) return ctx.text("R1750") + " '" + outcome.target + "' " + ctx.text("R1751") + "!";
+    return ctx.text("R1752") + outcome.target;
+}
+
+void askAndCopyDatabase(JobContext& ctx, IntervalDialog& interval) {
     if (!TestaExklusiv(ctx, "")) return;
     const CopyMode mode = askForMode(ctx, interval);
     if (mode == CopyMode::Cancelled) {
@@ -150,7 +163,9 @@ void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval) {
                                            MsgButtons::YesNo) != MsgAnswer::Yes)
                 continue;
         }
-        if (copyDatabaseTo(ctx, name, limits, [&] { interval.unload(); }) != CopyEnd::FolderMissing) return;
+        const CopyOutcome outcome = copyDatabase(ctx, name, limits, [&] { interval.unload(); });
+        showCopy(ctx, outcome);
+        if (outcome.end != CopyEnd::FolderMissing) return;
     }
 }
 

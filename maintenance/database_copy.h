@@ -8,6 +8,7 @@
 #include <string>
 
 #include "session/job_context.h"
+#include "maintenance/compaction.h"
 #include "maintenance/job_dialogs.h"
 
 namespace vexla {
@@ -18,18 +19,10 @@ namespace vexla {
 // not the database itself (R1747). A name ending in the separator gets R1748
 // + ".db", a name without any "." gets ".db"; a completed name that is an
 // existing file is asked about ("name R1794 ?"; No asks for a name again).
-// The copy is written under a temporary name, synced and renamed, with the
-// database fenced against other processes meanwhile; it gets the database's
-// mode and owner, and a target that is no regular file, or is the database
-// under another name, is refused. An interval copy then loses the bookings outside the
-// interval (RensaBokningar). Both end with the compaction of the database
-// and a line in lblInfo (R1750 'name' R1751! or R1752 name).
-//
-// A missing folder (error 76) says so (R1753, R1754) and asks for the file
-// again; any other failure shows R17: number, description and R0690 and
-// stops with an empty information line. Cancelling at any question leaves
-// lblInfo at R1743 and no file changed.
-void cmdKopiera_Click(JobContext& ctx, IntervalDialog& interval);
+// Then copyDatabase runs and its outcome is shown (showCopy); a missing
+// folder asks for the file again. Cancelling at any question leaves lblInfo
+// at R1743 and no file changed.
+void askAndCopyDatabase(JobContext& ctx, IntervalDialog& interval);
 
 // A target as the user named it, completed the way the copy job completes
 // the save dialog's answer: a name ending in the separator gets R1748 +
@@ -45,27 +38,48 @@ struct CopyInterval {
 // How a copy to a settled target ended.
 enum class CopyEnd {
     Copied,           // written (and pruned), and the database compacted
-    NotCompacted,     // written (and pruned); the compaction failed and said so
+    NotCompacted,     // written (and pruned); the compaction failed
     FolderMissing,    // nothing written: the target's folder does not exist (76)
     Failed,           // nothing written: any other failure
 };
 
+// What a copy did.
+struct CopyOutcome {
+    CopyEnd end = CopyEnd::Failed;
+    std::string target;
+    bool limited = false;            // an interval copy
+    std::optional<Error> failure;    // the copy's failure (FolderMissing, Failed), described
+    std::optional<Error> pruneFailure;  // the bookings outside the interval could not be deleted:
+                                        // the copy holds them all
+    CompactionOutcome compaction;    // of the database, after the copy
+};
+
 // The copy job from its settled target on, as cmdKopiera runs it once the
 // file is chosen: `name` is complete (withDatabaseExtension). Shows the
-// hourglass and R1749 "...", copies the database to `name`; for an interval
-// copy runs RensaBokningar on the copy, then calls `pruned` (the window
-// unloads its interval dialog there); then compacts the database
-// (cmdKomprimera) and sets lblInfo to R1750 'name' R1751! or R1752 name.
-// A failed copy beeps: 76 shows R1753, R1754 (information icon), any other
-// failure R17: number, description, R0690 (critical) and empties lblInfo.
-CopyEnd copyDatabaseTo(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
-                       const std::function<void()>& pruned = {});
+// hourglass and R1749 "...", copies the database to `name` (written under a
+// temporary name, synced and renamed, with the database fenced against
+// other processes meanwhile; it gets the database's mode and owner; a
+// target that is no regular file, or is the database under another name, is
+// refused); for an interval copy deletes the bookings outside the interval
+// from the copy (pruneBookings), then calls `pruned` (the window unloads its
+// interval dialog there); then compacts the database (compactDatabase).
+// Shows nothing; showCopy tells the outcome as the window does.
+CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
+                         const std::function<void()>& pruned = {});
+
+// Tells a copy's outcome as the window does. A failed copy beeps: 76 shows
+// R1753 ": folder", R1754 (information icon), any other failure R17: number,
+// description, R0690 (critical) and empties lblInfo. A failed deletion of
+// bookings shows the engine's description; a failed compaction is told as
+// showCompaction tells it; then lblInfo says R1750 'name' R1751! or R1752 name.
+void showCopy(JobContext& ctx, const CopyOutcome& outcome);
+// The information line after a copy: R1750 'name' R1751! or R1752 name.
+std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome);
 
 // Deletes from the copy at `path` every booking and preliminary booking whose
 // start time lies before `first` or after `last`; those starting exactly at
 // either end stay. Runs in one transaction on a connection of its own: a
-// failure shows the engine's description in a box and leaves the copy
-// unchanged.
-void RensaBokningar(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last);
+// failure answers the engine's error and leaves the copy unchanged.
+Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last);
 
 }  // namespace vexla

@@ -14,7 +14,7 @@ std::string inCurrentFolder(const std::string& path) {
     return std::string(buffer) + kPathSeparator + path;
 }
 
-void cmdDB_Click(JobContext& ctx, PathDialog& dialog) {
+void changeDatabase(JobContext& ctx, PathDialog& dialog) {
     for (;;) {
         if (dialog.showModal(trimBlanks(ctx.main.pathLabel())) != "Ok") break;
         const std::string typed = dialog.txtSökväg();

@@ -18,7 +18,7 @@ namespace vexla {
 // taken in the current folder and made absolute; its folder becomes
 // msSökväg, the path label shows it behind one blank and the information
 // line says the database was changed (R1741).
-void cmdDB_Click(JobContext& ctx, PathDialog& dialog);
+void changeDatabase(JobContext& ctx, PathDialog& dialog);
 
 // Asks whether to choose a database now (R1781 R0558! / R1782?, Yes/No,
 // warning icon). No: answers nullopt, the program ends. Yes: shows the path

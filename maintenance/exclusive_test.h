@@ -5,19 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "common/result.h"
 #include "db/engine.h"
 #include "session/job_context.h"
 
 namespace vexla {
-
-// Opens `path` (the database path when empty) for exclusive use into the
-// shared connection and closes it again; the shared connection is empty
-// afterwards either way. Answers true when the opening succeeded. On failure
-// beeps and reports the engine's reason (3356 in use, 3024 not found, 3343
-// not a database, any other with its number and description): in unattended
-// mode as one activity-log line, otherwise in a message box. The program's
-// own connection is closed first, so it never makes the test fail.
-bool TestaExklusiv(JobContext& ctx, const std::string& path);
 
 // The database held by a job that copies or replaces its file: the test's
 // exclusive connection, still open, and our fence. While the connection is
@@ -29,8 +21,30 @@ struct ExclusiveHold {
     db::DatabaseFence fence;
 };
 
-// The same test for such a job: on success the database is answered held,
-// not closed (the shared connection is empty all the same).
-std::optional<ExclusiveHold> testAndHold(JobContext& ctx, const std::string& path);
+// Opens `path` (the database path when empty) for exclusive use, the
+// program's own shared connection closed first so it never makes the test
+// fail; the shared connection is empty afterwards either way. With `hold`
+// the database is answered held (connection open, fence taken), otherwise
+// the connection is closed again. A refusal answers the engine's error
+// (3356 in use, 3024 not found, 3343 not a database, ...), described; nothing
+// is shown or logged.
+Result<ExclusiveHold> testExclusiveUse(JobContext& ctx, const std::string& path, bool hold);
+
+// The refusal in the user's words, always naming the database path (also
+// when another path was tested): `box` for a message box, `line` for the
+// activity log.
+struct ExclusiveRefusal {
+    std::string box;
+    std::string line;
+};
+ExclusiveRefusal describeRefusal(JobContext& ctx, const Error& refusal);
+
+// Tells a refusal as the window does: a beep, then in unattended mode
+// (Kommandorad) one activity-log line, otherwise a critical message box.
+void reportRefusal(JobContext& ctx, const Error& refusal);
+
+// The test as the window's jobs run it: tests `path` (the database path when
+// empty), reports a refusal, and answers whether the database passed.
+bool TestaExklusiv(JobContext& ctx, const std::string& path);
 
 }  // namespace vexla

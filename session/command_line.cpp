@@ -1,5 +1,7 @@
 #include "session/command_line.h"
 
+#include "common/ini_file.h"
+
 #include <cstddef>
 
 namespace vexla {
@@ -127,6 +129,19 @@ InfoRequest infoRequest(const std::vector<std::string>& args) {
         if (arg == "--version") return InfoRequest::Version;
     }
     return InfoRequest::None;
+}
+
+StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder) {
+    StartingDatabase start;
+    start.Kommandorad = options.Kommandorad;
+    if (options.hasDatabaseOption) {
+        start.DataBas = options.DataBas;
+        start.msSökväg = options.msSökväg;
+        return start;
+    }
+    start.DataBas = trimBlanks(readIniString(programFolder + "/Vexla.ini", "System", "DataBas1", 255));
+    start.msSökväg = folderOfPath(start.DataBas, kPathSeparator).value_or("");
+    return start;
 }
 
 }  // namespace vexla

@@ -72,6 +72,17 @@ std::string trimBlanks(const std::string& text);
 // and trailing blanks removed; nullopt when the path holds no separator.
 std::optional<std::string> folderOfPath(const std::string& path, char separator);
 
+// The database a run starts with: the /d value when L holds /d, else
+// DataBas1 of [System] in Vexla.ini in the program folder (blanks trimmed);
+// msSökväg its folder (empty for a path without a separator). Kommandorad
+// is set when L holds /d or /a: the maintenance jobs then log their steps.
+struct StartingDatabase {
+    std::string DataBas;
+    std::string msSökväg;
+    bool Kommandorad = false;
+};
+StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder);
+
 // Whether the arguments ask for the help text (--help or -h) or the version
 // (--version) instead of a run. The first such argument decides; any other
 // argument is left to parseCommandLine.

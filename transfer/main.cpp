@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/console_message_boxes.h"
+#include "common/console_platform.h"
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
 #include "common/qt/qt_locale_info.h"
@@ -49,11 +49,7 @@ int main(int argc, char** argv) {
     QtLocaleInfo locale;
     PosixFileSystem files;
 
-    db::EngineSettings settings;
-    settings.shortDate = locale.value(LocaleItem::ShortDate).value_or(settings.shortDate);
-    settings.longTime = locale.value(LocaleItem::TimeFormat).value_or(settings.longTime);
-    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value_or(settings.decimalSeparator);
-    db::SqliteEngine engine(settings);
+    db::SqliteEngine engine(db::engineSettingsFor(locale));
 
     std::optional<std::string> password;
     if (const char* variable = std::getenv("VEXLA_PASSWORD")) password = variable;

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "session/command_line.h"
+#include "common/console_platform.h"
 #include "common/file_writing.h"
 #include "common/platform.h"
 #include "db/errors.h"
@@ -17,6 +18,7 @@
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
 #include "texts/mtexter.h"
+#include "session/windowless_admin.h"
 #include "transfer/console.h"
 #include "transfer/links.h"
 #include "transfer/options.h"
@@ -67,10 +69,10 @@ public:
           status_(env.err, env.terminal),
           messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
           dialogs_(fullPath(o.out)),
-          engine_(env.engine),
-          window_(engine_, status_, env.files, messages_, env.programFolder),
+          window_(env.engine, env.files, messages_, env.programFolder),
           platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
           ctx_{window_, platform_, env.texts, o.fullCheck} {
+        window_.onInfo = [this](const std::string& text) { status_.show(text); };
         AdminState& state = window_.state();
         state.DataBas = fullPath(o.db);
         state.msSökväg = folderOfPath(state.DataBas, kPathSeparator).value_or("");
@@ -87,9 +89,12 @@ public:
 
 private:
     int login();
-    // The status after a job reported its failure: another program holding
-    // the database, or a file (the database among them) that failed.
-    int failure() const { return engine_.heldElsewhere() ? exitcode::InUse : exitcode::FileError; }
+    // The status of a job that failed with `e`: another program holding the
+    // database, or a file (the database among them) that failed.
+    static int failure(const Error& e) {
+        const bool held = e.number == db::err::OpenedExclusively || e.number == db::err::RecordLocked;
+        return held ? exitcode::InUse : exitcode::FileError;
+    }
     // Ends the job as the window would: its last information line is the result.
     int finish(int status);
     void complain(const char* code, const std::string& detail = {});
@@ -101,8 +106,7 @@ private:
     RunMessageBoxes messages_;
     ScriptedFileDialogs dialogs_;
     NoMousePointer pointer_;
-    WatchedEngine engine_;
-    ConsoleWindow window_;
+    WindowlessAdmin window_;
     Platform platform_;
     JobContext ctx_;
 };
@@ -134,10 +138,13 @@ int Run::login() {
         return exitcode::Usage;
     }
     AdminState& state = window_.state();
-    const int shown = messages_.shown;
-    if (Validera(SharedDatabase{engine_, state.db, state.DataBas}, messages_, o_.user, *password)) return exitcode::Ok;
-    // Validera has shown why the database would not answer; that is no verdict on the user.
-    if (messages_.shown != shown) return failure();
+    auto admitted = isAdministrator(SharedDatabase{env_.engine, state.db, state.DataBas}, o_.user, *password);
+    if (!admitted) {
+        // The database would not answer; that is no verdict on the user.
+        messages_.show(loginFailureText(admitted.error()), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        return failure(admitted.error());
+    }
+    if (*admitted) return exitcode::Ok;
     messages_.beep();
     messages_.show(text("R0137") + "\r\n" + text("R0138"), text("R1885"), MsgIcon::Critical, MsgButtons::Ok);
     return exitcode::LoginRefused;
@@ -277,7 +284,11 @@ int Run::importRegister() {
     return finish(skipped ? exitcode::Skipped : exitcode::Ok);
 }
 
-int Run::compact() { return finish(cmdKomprimera_Click(ctx_) ? exitcode::Ok : failure()); }
+int Run::compact() {
+    const CompactionOutcome outcome = compactDatabase(ctx_);
+    showCompaction(ctx_, outcome);
+    return finish(outcome.compacted() ? exitcode::Ok : failure(*outcome.failure));
+}
 
 int Run::copy() {
     std::optional<CopyInterval> interval;
@@ -290,7 +301,10 @@ int Run::copy() {
         }
         interval = CopyInterval{*o_.from, *o_.to};
     }
-    if (!TestaExklusiv(ctx_, "")) return finish(failure());
+    if (auto tested = testExclusiveUse(ctx_, "", false); !tested) {
+        reportRefusal(ctx_, tested.error());
+        return finish(failure(tested.error()));
+    }
     const std::string& database = window_.state().DataBas;
     const std::string chosen = fullPath(o_.out);
     const std::string name = withDatabaseExtension(ctx_, chosen);
@@ -304,12 +318,14 @@ int Run::copy() {
         complain("R9084", name);
         return exitcode::FileError;
     }
-    const int shown = messages_.shown;
-    switch (copyDatabaseTo(ctx_, name, interval)) {
+    const CopyOutcome outcome = copyDatabase(ctx_, name, interval);
+    showCopy(ctx_, outcome);
+    switch (outcome.end) {
         // The window goes on after a failed deletion of bookings; a script
         // must learn that its copy holds more than it asked for.
-        case CopyEnd::Copied: return finish(messages_.shown == shown ? exitcode::Ok : failure());
-        case CopyEnd::NotCompacted: return finish(failure());
+        case CopyEnd::Copied:
+            return finish(outcome.pruneFailure ? failure(*outcome.pruneFailure) : exitcode::Ok);
+        case CopyEnd::NotCompacted: return finish(failure(*outcome.compaction.failure));
         case CopyEnd::FolderMissing:
             // The window would ask for another file here, under its waiting text.
             window_.setInfo("");

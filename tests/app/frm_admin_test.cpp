@@ -37,14 +37,9 @@ using testing::sourceFile;
 
 class RecordingHooks final : public StartupHooks {
 public:
-    std::optional<int> unattendedAnswer;
     std::optional<std::string> pathAnswer = std::string();
     std::vector<std::string> calls;
 
-    std::optional<int> runUnattended(frmAdmin& w, const std::string& L) override {
-        calls.push_back("unattended " + L + (w.state().Kommandorad ? " K" : ""));
-        return unattendedAnswer;
-    }
     std::optional<std::string> askForDatabasePath(frmAdmin&) override {
         calls.push_back("ask");
         return pathAnswer;
@@ -74,6 +69,11 @@ struct Program {
         if (lang) dir.write("bin/Lang.ini", sourceFile(std::string("texts/") + lang + "/Lang.ini"));
         if (vexlaIni) dir.write("Vexla.ini", vexlaIni);
         return dir.path();
+    }
+
+    // The start-up from a command line, as the program runs it.
+    std::optional<int> start(const std::string& commandLine) {
+        return window.runStartup(startingDatabase(parseCommandLine(commandLine, kPathSeparator), dir.path()));
     }
 
     std::vector<QPushButton*> jobButtons() const {
@@ -111,7 +111,7 @@ TEST(StartupPath, SettlesDatabaseAndFolder) {
         SCOPED_TRACE(c.name);
         Program p("se", c.vexlaIni);
         p.hooks.pathAnswer = c.askAnswer;
-        ASSERT_EQ(p.window.runStartup(c.commandLine), std::nullopt);
+        ASSERT_EQ(p.start(c.commandLine), std::nullopt);
         EXPECT_EQ(p.window.state().DataBas, c.DataBas);
         EXPECT_EQ(p.window.state().msSökväg, c.msSökväg);
         EXPECT_EQ(p.window.state().Kommandorad, c.Kommandorad);
@@ -123,27 +123,10 @@ TEST(StartupPath, SettlesDatabaseAndFolder) {
     }
 }
 
-// The hook's answer to /a ends the program with that status, or (no job
-// named) lets the window open; the path is settled before the hook runs.
-TEST(StartupJobs, TheUnattendedHookEndsTheProgramOrLetsTheWindowOpen) {
-    for (const auto& [line, answer] : {std::pair<std::string, std::optional<int>>{"/ak", 3}, {"/a x", std::nullopt}}) {
-        SCOPED_TRACE(line);
-        Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
-        p.hooks.unattendedAnswer = answer;
-        EXPECT_EQ(p.window.runStartup(line), answer);
-        EXPECT_EQ(p.hooks.calls, std::vector<std::string>{"unattended " + line});
-        EXPECT_EQ(p.window.state().DataBas, "/srv/bok.db");
-        EXPECT_EQ(p.window.state().msSökväg, "/srv");
-        if (!answer) {
-            EXPECT_EQ(p.window.pathLabel(), " /srv/bok.db");
-        }
-    }
-}
-
 TEST(StartupJobs, DeclinedPathQuestionEndsTheProgram) {
     Program p("se");
     p.hooks.pathAnswer = std::nullopt;
-    EXPECT_EQ(p.window.runStartup(""), 0);
+    EXPECT_EQ(p.start(""), 0);
     EXPECT_TRUE(p.fakes.messages.shown.empty());
 }
 
@@ -153,7 +136,7 @@ TEST(StartupTexts, TheLanguageFileGivesLanguageBannerAndCaptions) {
     for (const auto& [file, språk] : {std::pair<const char*, std::string>{"se", "se"}, {"en", "en"}, {nullptr, "en"}}) {
         SCOPED_TRACE(file ? file : "no file");
         Program p(file, "[System]\r\nDataBas1=/srv/bok.db\r\n");
-        p.window.runStartup("");
+        p.start("");
         const auto text = [&](const char* code) { return p.texts.TextTillAndra(code); };
         frmAdmin& w = p.window;
         EXPECT_EQ(w.state().Språk, språk);
@@ -173,7 +156,7 @@ TEST(StartupTexts, TheLanguageFileGivesLanguageBannerAndCaptions) {
 
 TEST(MainWindow, EmptyPathLabelDisablesJobButtonsButNotTheOthers) {
     Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
-    p.window.runStartup("");
+    p.start("");
     p.window.setPathLabel("");
     for (QPushButton* b : p.jobButtons()) EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_TRUE(p.window.cmdDB->isEnabled());
@@ -190,7 +173,7 @@ TEST(MainWindow, EveryWayOfClosingCloses) {
         {"escape", [](frmAdmin& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
         {"close box", [](frmAdmin& w) { w.close(); }}}; for (const auto& [name, close] : ways) {
         Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
-        p.window.runStartup("");
+        p.start("");
         p.window.show();
         close(p.window);
         EXPECT_FALSE(p.window.isVisible()) << name;
@@ -229,7 +212,7 @@ class Accessibility : public ::testing::TestWithParam<std::tuple<Window, const c
 TEST_P(Accessibility, EveryTabStopIsNamedAndInReadingOrder) {
     const auto& [window, language] = GetParam();
     Program program(language);
-    program.window.runStartup("/d \"" + program.dir.file("bok.db") + "\"");
+    program.start("/d \"" + program.dir.file("bok.db") + "\"");
     auto [shown, expected] = window.open(program);
     // The designed default button, before a focused button stands in for it.
     std::vector<std::string> defaults;

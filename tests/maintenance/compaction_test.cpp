@@ -40,7 +40,7 @@ TEST_P(Compaction, KeepsEveryRowBehindADatedBackup) {
     ASSERT_FALSE(rows.empty());
     w.dir.write(kWorkCopyName, "left over by a run that was cut off");
 
-    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    ASSERT_TRUE(w.compactInWindow());
     const std::string backup = w.dir.file(kBackup);
     EXPECT_EQ(w.rowsIn(w.db), rows);
     EXPECT_EQ(w.rowsIn(backup), rows);
@@ -54,7 +54,7 @@ TEST_P(Compaction, KeepsEveryRowBehindADatedBackup) {
 
     // A second run on the same day keeps the first backup and numbers its own.
     w.dir.write("Vexla2026-12-04-2.db", "a name taken by another file");
-    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    ASSERT_TRUE(w.compactInWindow());
     EXPECT_EQ(w.rowsIn(backup), rows);
     EXPECT_EQ(w.rowsIn(w.dir.file("Vexla2026-12-04-3.db")), rows);
     EXPECT_EQ(w.window.infos.back(), "R1761. R9155: " + w.dir.file("Vexla2026-12-04-3.db"));
@@ -90,7 +90,7 @@ TEST_P(ExclusiveTest, ReportsWhyAndTouchesNothing) {
     w.window.state_.Kommandorad = unattended;
     auto holder = c.setUp(w);
 
-    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    EXPECT_FALSE(w.compactInWindow());
     EXPECT_EQ(w.fakes.messages.beeps, 1);
     EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
     EXPECT_TRUE(w.window.infos.empty());
@@ -160,7 +160,7 @@ TEST(CompactionFaults, EveryFailedFileStepLosesNothing) {
             JobWorld w;
             const auto rows = w.rowsIn(w.db);
             w.fakes.files.failCall(op, n, Error{61, "Disk full", "Vexla Admin"});
-            if (cmdKomprimera_Click(w.ctx)) {
+            if (w.compactInWindow()) {
                 EXPECT_EQ(w.rowsIn(w.db), rows);  // the failure came after the job was done with that step
                 continue;
             }
@@ -176,12 +176,12 @@ TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {
     JobWorld w;
     const auto size = fs::file_size(w.db);
     w.fakes.files.freeBytes = 3 * size - 1;
-    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    EXPECT_FALSE(w.compactInWindow());
     ASSERT_EQ(w.boxTexts().size(), 1u);
     EXPECT_EQ(w.boxTexts()[0].rfind("61\r\nR9051: ", 0), 0u) << w.boxTexts()[0];
     EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
     w.fakes.files.freeBytes = 3 * size;
-    EXPECT_TRUE(cmdKomprimera_Click(w.ctx));
+    EXPECT_TRUE(w.compactInWindow());
 }
 
 TEST(CompactionFaults, LeftoverJournalIsMovedAsideAndLogged) {
@@ -191,7 +191,7 @@ TEST(CompactionFaults, LeftoverJournalIsMovedAsideAndLogged) {
     w.dir.write("bok.db-journal", std::string(4096, '\0'));
     // One set aside by an earlier run stays as it is.
     w.dir.write("bok.db-journal.old", "earlier");
-    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    ASSERT_TRUE(w.compactInWindow());
     EXPECT_EQ(w.rowsIn(w.db), rows);
     EXPECT_FALSE(fs::exists(w.db + "-journal"));
     EXPECT_EQ(testing::fileBytes(w.db + "-journal.old"), "earlier");
@@ -228,7 +228,7 @@ TEST(CompactionFaults, ResultFailingItsCheckIsSetAsideNotUsed) {
     const auto rows = w.rowsIn(w.db);
     LossyEngine lossy(w.window.engine_);
     w.window.engineInUse = &lossy;
-    EXPECT_FALSE(cmdKomprimera_Click(w.ctx));
+    EXPECT_FALSE(w.compactInWindow());
     ASSERT_EQ(w.boxTexts().size(), 1u);
     EXPECT_EQ(w.boxTexts()[0].rfind("3049\r\n", 0), 0u);
     EXPECT_NE(w.boxTexts()[0].find("R9050: " + w.db + ".unverified Rad: 0"), std::string::npos);
@@ -247,7 +247,7 @@ TEST(CompactionBackups, BackupKeepDeletesTheOldestOnly) {
         w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=" + keep + "\r\n");
         for (const char* old : {"Vexla2026-11-30-2.db", "Vexla2026-12-01.db", "Vexla2026-12-03.db"}) w.dir.write(old, "old");
         w.dir.write("Vexla2026-12-02-notes.txt", "not a backup");
-        ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+        ASSERT_TRUE(w.compactInWindow());
         EXPECT_TRUE(fs::exists(w.dir.file(kBackup)));
         EXPECT_TRUE(fs::exists(w.dir.file("Vexla2026-12-03.db")));
         EXPECT_EQ(fs::exists(w.dir.file("Vexla2026-12-01.db")), kept > 2);
@@ -268,8 +268,8 @@ TEST(CompactionBackups, ADatabaseNamedLikeABackupIsNeverTakenForOne) {
     fs::rename(w.db, db);
     w.window.state_.DataBas = db;
     w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=1\r\n");
-    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
-    ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+    ASSERT_TRUE(w.compactInWindow());
+    ASSERT_TRUE(w.compactInWindow());
     EXPECT_EQ(w.rowsIn(db), rows);
     EXPECT_EQ(w.rowsIn(w.dir.file("Vexla2026-12-04-2.db")), rows);
     EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
@@ -289,7 +289,7 @@ TEST(CompactionCrash, KilledAtEveryStepLeavesTheRowsWhole) {
             w.fakes.files.beforeCall = [&](const std::string&) {
                 if (++calls == killAt) raise(SIGKILL);
             };
-            _exit(cmdKomprimera_Click(w.ctx) ? 0 : 1);
+            _exit(w.compactInWindow() ? 0 : 1);
         }
         int status = 0;
         waitpid(child, &status, 0);
@@ -298,7 +298,7 @@ TEST(CompactionCrash, KilledAtEveryStepLeavesTheRowsWhole) {
         // The next run finds any name the cut-off one left on the database
         // file and leaves only real copies beside it.
         w.window.logged.clear();
-        ASSERT_TRUE(cmdKomprimera_Click(w.ctx)) << ::testing::PrintToString(w.boxTexts());
+        ASSERT_TRUE(w.compactInWindow()) << ::testing::PrintToString(w.boxTexts());
         EXPECT_EQ(w.rowsIn(w.dir.file(kBackup)), rows);
         for (const auto& entry : fs::directory_iterator(w.dir.path()))
             EXPECT_TRUE(entry.path() == w.db || !fs::equivalent(entry.path(), w.db)) << entry.path();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
 #include "tests/maintenance/job_test_support.h"
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 struct World : JobWorld {
     ScriptedIntervalDialog interval;
-    void run() { cmdKopiera_Click(ctx, interval); }
+    void run() { askAndCopyDatabase(ctx, interval); }
 };
 
 std::vector<DateTime> startTimes(JobWorld& w, const std::string& path, const char* table) {
@@ -161,15 +162,15 @@ TEST(CopyRefusals, AnExistingCompletedNameIsReplacedOnlyWhenAllowed) {
     EXPECT_EQ(w.window.infos.back(), "R1743");
 }
 
-TEST(RensaBokningar, AFailureLeavesTheCopyWhole) {
+TEST(PruneBookings, AFailureLeavesTheCopyWhole) {
     World w;
     const auto rows = w.rowsIn(w.db);
     fs::copy_file(w.db, w.dir.file("kopia.db"));
     auto holder = w.window.engine_.OpenDatabase(w.dir.file("kopia.db"), true).value();
-    RensaBokningar(w.ctx, w.dir.file("kopia.db"), w.interval.first, w.interval.last);
+    const Status pruned = pruneBookings(w.ctx, w.dir.file("kopia.db"), w.interval.first, w.interval.last);
     (void)holder->Close();
-    ASSERT_EQ(w.fakes.messages.shown.size(), 1u);
-    EXPECT_EQ(w.fakes.messages.shown[0].icon, MsgIcon::None);
+    ASSERT_FALSE(pruned);
+    EXPECT_EQ(pruned.error().number, db::err::OpenedExclusively);
     EXPECT_EQ(w.rowsIn(w.dir.file("kopia.db")), rows);
 }
 

@@ -29,7 +29,7 @@ struct World : JobWorld {
 TEST(ChangeOfDatabase, APathThatPassesTheTestIsTakenOver) {
     World w;
     w.dialog.answers = {{"Ok", w.other}};
-    cmdDB_Click(w.ctx, w.dialog);
+    changeDatabase(w.ctx, w.dialog);
     EXPECT_EQ(w.window.state_.DataBas, w.other);
     EXPECT_EQ(w.window.state_.msSökväg, w.dir.path());
     EXPECT_EQ(w.window.label, " " + w.other);
@@ -42,7 +42,7 @@ TEST(ChangeOfDatabase, CancelOrTheSamePathChangesNothing) {
     for (const auto& answer : {std::pair<std::string, std::string>{"", "x.db"}, {"Ok", "@"}}) {
         World w;
         w.dialog.answers = {{answer.first, answer.second == "@" ? w.db : answer.second}};
-        cmdDB_Click(w.ctx, w.dialog);
+        changeDatabase(w.ctx, w.dialog);
         EXPECT_EQ(w.window.state_.DataBas, w.db);
         EXPECT_EQ(w.window.label, " " + w.db);
         EXPECT_TRUE(w.window.infos.empty());
@@ -54,7 +54,7 @@ TEST(ChangeOfDatabase, CancelOrTheSamePathChangesNothing) {
 TEST(ChangeOfDatabase, AFailingPathIsReportedAndTheDialogComesBack) {
     World w;
     w.dialog.answers = {{"Ok", w.dir.file("missing.db")}, {"Ok", w.other}};
-    cmdDB_Click(w.ctx, w.dialog);
+    changeDatabase(w.ctx, w.dialog);
     // The report names the database in use, as every exclusive-use report does.
     EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"R1787!\r\n\r\nR1788."});
     EXPECT_EQ(w.dialog.startPaths, (std::vector<std::string>{w.db, w.db}));
@@ -66,7 +66,7 @@ TEST(ChangeOfDatabase, ABareFileNameIsTakenInTheCurrentFolder) {
     const fs::path before = fs::current_path();
     fs::current_path(w.dir.path());
     w.dialog.answers = {{"Ok", "other.db"}};
-    cmdDB_Click(w.ctx, w.dialog);
+    changeDatabase(w.ctx, w.dialog);
     fs::current_path(before);
     EXPECT_EQ(w.window.state_.DataBas, w.other);
     EXPECT_EQ(w.window.state_.msSökväg, w.dir.path());

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "maintenance/compaction.h"
 #include "tools/sample_generator.h"
 
 namespace vexla::testing {
@@ -39,6 +40,12 @@ std::vector<std::string> JobWorld::boxTexts() const {
     std::vector<std::string> texts;
     for (const ShownBox& box : fakes.messages.shown) texts.push_back(box.text);
     return texts;
+}
+
+bool JobWorld::compactInWindow() {
+    const CompactionOutcome outcome = compactDatabase(ctx);
+    showCompaction(ctx, outcome);
+    return outcome.compacted();
 }
 
 }  // namespace vexla::testing

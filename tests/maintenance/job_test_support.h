@@ -28,6 +28,9 @@ struct JobWorld {
     std::map<std::string, long> rowsIn(const std::string& path);
     // The message boxes shown, texts only.
     std::vector<std::string> boxTexts() const;
+    // The compaction as the window's button runs it: the job, then its
+    // outcome shown. Answers whether the database was compacted.
+    bool compactInWindow();
 };
 
 }  // namespace vexla::testing

@@ -184,7 +184,7 @@ void compactionTrials(const std::vector<Other>& kinds, int trials, std::uint64_t
     {
         JobWorld w(demoDatabase());
         const auto start = Clock::now();
-        ASSERT_TRUE(cmdKomprimera_Click(w.ctx));
+        ASSERT_TRUE(w.compactInWindow());
         duration = Clock::now() - start;
     }
     Moments moments(seed, duration);
@@ -198,7 +198,7 @@ void compactionTrials(const std::vector<Other>& kinds, int trials, std::uint64_t
         const auto counts = w.rowsIn(w.db);
         OtherProgram other(kind, w.db, std::max(delay, 0us));
         sleepFor(-delay);
-        const bool compacted = cmdKomprimera_Click(w.ctx);
+        const bool compacted = w.compactInWindow();
         const bool gotIn = other.finish();
 
         // Whatever happened, every row the user had is whole in the database.
@@ -349,7 +349,7 @@ TEST(Concurrency, ShellRefusedAtEveryStepOfTheCompaction) {
         if (std::system((shell + " -bail '" + w.db + "' \"" + kMarkerInsert + "\" 2>/dev/null").c_str()) == 0)
             letIn.push_back(op);
     };
-    EXPECT_TRUE(cmdKomprimera_Click(w.ctx)) << (w.boxTexts().empty() ? "" : w.boxTexts()[0]);
+    EXPECT_TRUE(w.compactInWindow()) << (w.boxTexts().empty() ? "" : w.boxTexts()[0]);
     EXPECT_GT(tries, 8);
     EXPECT_EQ(letIn, std::vector<std::string>{}) << "the shell was let in before these steps";
     EXPECT_EQ(w.rowsIn(w.db), rows);

@@ -235,7 +235,7 @@ TEST(CompactionCrash, KilledInsideTheEngineAtEveryWriteAndSync) {
             vfs.beforeCall = [&](IoOp op) {
                 if (op != IoOp::Read && ++calls == killAt) ::raise(SIGKILL);
             };
-            ::_exit(cmdKomprimera_Click(w.ctx) ? 0 : 1);
+            ::_exit(w.compactInWindow() ? 0 : 1);
         }
         int status = 0;
         ::waitpid(child, &status, 0);

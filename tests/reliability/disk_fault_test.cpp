@@ -258,7 +258,7 @@ TEST_P(CompactionOnAFailingDisk, StopsWithTheErrorAndLosesNoRow) {
         const std::string backup = w.dir.file("Vexla2026-12-04.db");
         const std::string work = w.dir.file(kWorkCopyName);
         vfs.failOn(fault.op, n, fault.code, fault.sticky);
-        const bool compacted = cmdKomprimera_Click(w.ctx);
+        const bool compacted = w.compactInWindow();
         const bool struck = vfs.struck();
         vfs.reset();
 

@@ -210,8 +210,8 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
                 ::chmod(w.db.c_str(), mode);
                 const std::string copy = w.dir.file("kopia.db");
                 ASSERT_EQ(runAs(runner, [&] {
-                              return cmdKomprimera_Click(w.ctx) &&
-                                             copyDatabaseTo(w.ctx, copy, std::nullopt) == CopyEnd::Copied
+                              return w.compactInWindow() &&
+                                             copyDatabase(w.ctx, copy, std::nullopt).end == CopyEnd::Copied
                                          ? 0
                                          : 1;
                           }),

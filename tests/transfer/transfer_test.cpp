@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-#include "common/console_message_boxes.h"
+#include "common/console_platform.h"
 #include "common/qt/qt_locale_info.h"
 #include "db/errors.h"
 #include "tools/sample_generator.h"
