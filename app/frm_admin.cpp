@@ -232,8 +232,7 @@ void frmAdmin::registerClicked(int kind, int index) {
         return;
     }
     ExportContext context{*this, platform_, texts_, [] { return std::chrono::steady_clock::now(); }};
-    const ExportOutcome outcome = exportRegister(context, reg->kind);
-    setInfo(exportResultText(reg->kind, outcome, state_.lastExportPath, texts_));
+    showExport(context, reg->kind, exportRegister(context, reg->kind));
 }
 
 void frmAdmin::cmdKomprimera_Click() {

@@ -3,7 +3,7 @@
 // rows. Each contender runs in a child process of its own, so the peak
 // resident memory wait4 reports is that run's alone. Best of three runs.
 //
-// The export goes all the way through ExporteraRegister: save dialog
+// The export goes all the way through exportRegister: save dialog
 // (scripted), query, Windows-1252 text, a real file written, synced and
 // renamed into place. The shell writes to /dev/null.
 #include <sys/resource.h>
@@ -42,7 +42,7 @@ bool exportBookings(const std::string& dbPath, const std::string& out) {
     window.s.db = std::move(*db);
     bench::Texts texts;
     ExportContext ctx{window, platform, texts};
-    return ExporteraRegister(ctx, 2) > 0;
+    return exportRegister(ctx, 2).n > 0;
 }
 
 }  // namespace

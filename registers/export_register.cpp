@@ -96,7 +96,7 @@ ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind) {
     auto counts = writeExport(ctx, *reg, path);
     ctx.platform.pointer.setBusy(false);
     if (!counts) {
-        ctx.platform.messages.show(describedFileError(counts.error(), ctx.texts).description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        outcome.failure = describedFileError(counts.error(), ctx.texts);
         return outcome;
     }
     outcome.counts = *counts;
@@ -104,7 +104,11 @@ ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind) {
     return outcome;
 }
 
-std::int32_t ExporteraRegister(ExportContext& ctx, std::int16_t kind) { return exportRegister(ctx, kind).n; }
+void showExport(ExportContext& ctx, std::int16_t kind, const ExportOutcome& outcome) {
+    if (outcome.failure)
+        ctx.platform.messages.show(outcome.failure->description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+    ctx.window.setInfo(exportResultText(kind, outcome, ctx.window.state().lastExportPath, ctx.texts));
+}
 
 std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, const std::string& lastExportPath,
                              TextSource& texts) {

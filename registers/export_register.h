@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "session/admin_state.h"
@@ -33,15 +34,16 @@ struct ExportContext {
     std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
 };
 
-// The outcome of one export: `n` as ExporteraRegister returns it, and what
-// the file holds that will not come back unchanged.
+// The outcome of one export: the record count `n` (0 when nothing was
+// written, -1 for an empty register), what the file holds that will not
+// come back unchanged, and the failure that stopped it (described).
 struct ExportOutcome {
     std::int32_t n = 0;
     RegisterFileCounts counts;
+    std::optional<Error> failure;
 };
 
-// ExporteraRegister with everything it learned. kind: 0 customers,
-// 1 resources, 2 bookings.
+// Exports register `kind` (0 customers, 1 resources, 2 bookings).
 //  1. Asks for the file with the save dialog (flags 0x200804, filter R1792
 //     " (*.skv)|*.skv", title R1793, the program folder, the register's
 //     default name). For an existing file it beeps and asks "path R1794 ?"
@@ -50,14 +52,15 @@ struct ExportOutcome {
 //  3. Stores the path as the last export path, opens the export query,
 //     writes the file. n = the record count, or -1 when the register is
 //     empty (the file then holds the header line).
-// Any engine or file error: its description in an OK box, n = 0, the
+// Any engine or file error: n = 0 and the failure in the outcome, the
 // earlier file at the path untouched. The pointer shows busy while writing;
 // an export longer than a second puts a running count (R9022) in the
 // information line at most every half second.
 ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind);
 
-// The count alone, as the register buttons use it.
-std::int32_t ExporteraRegister(ExportContext& ctx, std::int16_t kind);
+// Tells the outcome as the window does: a failure's description in an OK
+// box, then the information line (exportResultText).
+void showExport(ExportContext& ctx, std::int16_t kind, const ExportOutcome& outcome);
 
 // The information line after an export of register `kind`:
 //  n = -1: R1738, with "!" for the bookings; n = 0: R1739;

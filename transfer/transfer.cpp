@@ -160,7 +160,7 @@ int Run::exportRegister() {
     if (const int refused = login()) return refused;
     ExportContext context{window_, platform_, env_.texts};
     const ExportOutcome outcome = vexla::exportRegister(context, o_.kind);
-    window_.setInfo(exportResultText(o_.kind, outcome, window_.state().lastExportPath, env_.texts));
+    showExport(context, o_.kind, outcome);
     return finish(outcome.n == 0 ? exitcode::FileError : exitcode::Ok);
 }
 

@@ -30,7 +30,8 @@ protected:
     }
     ExportOutcome run(std::int16_t kind) {
         auto outcome = exportRegister(ctx, kind);
-        result = exportResultText(kind, outcome, window.state_.lastExportPath, texts);
+        showExport(ctx, kind, outcome);
+        result = window.info();
         return outcome;
     }
     std::string result;
@@ -176,7 +177,7 @@ TEST_F(Export, LongExportShowsARunningCountEveryHalfSecond) {
     fake.dialogs.choices = {target};
     EXPECT_EQ(run(1).n, 4100);
     EXPECT_EQ(window.infos,
-              (std::vector<std::string>{"2048 [R9022]", "3072 [R9022]", "4096 [R9022]"}));
+              (std::vector<std::string>{"2048 [R9022]", "3072 [R9022]", "4096 [R9022]", result}));
 }
 
 }  // namespace

@@ -168,6 +168,7 @@ struct ExportScene {
     }
     ExportOutcome run(std::int16_t kind) {
         ExportOutcome outcome = exportRegister(ctx, kind);
+        showExport(ctx, kind, outcome);
         (void)window.state_.db->Close();
         return outcome;
     }
