@@ -2,12 +2,6 @@
 
 namespace vexla {
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 Status copyDurably(FileSystem& files, const std::string& from, const std::string& to, const Placement& placement,
                    bool* ownerKept) {
     auto file = files.createFile(to, placement);

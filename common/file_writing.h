@@ -7,11 +7,9 @@
 
 #include "common/platform/file_system.h"
 #include "common/platform/text_source.h"
+#include "common/paths.h"
 
 namespace vexla {
-
-// The folder part of a path ("." for a bare name).
-std::string folderOf(const std::string& path);
 
 // Writes the bytes of `from` to `to` as placed; nothing of `to` changes on
 // failure. `ownerKept` (when given) learns whether the owner could be given.

@@ -9,6 +9,7 @@
 #include "common/cp1252.h"
 #include "common/platform/file_system.h"
 #include "common/platform.h"
+#include "common/text.h"
 
 namespace vexla {
 
@@ -34,14 +35,6 @@ bool equalNoCase(std::string_view a, std::string_view b) {
         if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) return false;
     }
     return true;
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 // The bytes of a file, or `missing` when there is no file at the path.
@@ -95,7 +88,7 @@ std::string_view findValue(std::string_view text, std::string_view section, std:
     enum { Before, Inside, Done } state = Before;
     std::string_view found;
     forEachLine(text, [&](std::string_view raw) {
-        const std::string_view line = trimBlanks(raw);
+        const std::string_view line = trimSpace(raw);
         if (line.empty() || line.front() == ';') return true;
         if (line.front() == '[') {
             if (state == Inside) {
@@ -105,14 +98,14 @@ std::string_view findValue(std::string_view text, std::string_view section, std:
             std::string_view name = line.substr(1);
             const std::size_t close = name.find(']');
             if (close != std::string_view::npos) name = name.substr(0, close);
-            if (equalNoCase(trimBlanks(name), section)) state = Inside;
+            if (equalNoCase(trimSpace(name), section)) state = Inside;
             return true;
         }
         if (state != Inside) return true;
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) return true;
-        if (!equalNoCase(trimBlanks(line.substr(0, eq)), key)) return true;
-        found = trimBlanks(line.substr(eq + 1));
+        if (!equalNoCase(trimSpace(line.substr(0, eq)), key)) return true;
+        found = trimSpace(line.substr(eq + 1));
         state = Done;
         return false;
     });

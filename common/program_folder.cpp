@@ -1,5 +1,7 @@
 #include "common/program_folder.h"
 
+#include "common/paths.h"
+
 #include <unistd.h>
 
 #include <climits>
@@ -10,9 +12,7 @@ std::string programFolder() {
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return {};
-    std::string exe(buf, static_cast<size_t>(n));
-    const auto slash = exe.rfind('/');
-    return slash == 0 ? "/" : exe.substr(0, slash);
+    return folderOf(std::string(buf, static_cast<size_t>(n)));
 }
 
 }  // namespace vexla

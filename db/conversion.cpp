@@ -6,6 +6,7 @@
 
 #include "db/errors.h"
 #include "db/stored_format.h"
+#include "common/text.h"
 
 namespace vexla::db {
 
@@ -66,12 +67,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
         if (x != y) return false;
     }
     return true;
-}
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
 }
 
 // [+-] digits [. digits] [e [+-] digits], or [+-] . digits ...; "." as point.
@@ -197,9 +192,9 @@ Result<StoredValue> store(const Scalar& s, const ColumnType& column, const DateP
                 case K::Real: return StoredValue::ofInteger(s.real != 0 ? 1 : 0);
                 case K::Text: {
                     bool truth = false;
-                    if (parseTruth(trimBlanks(s.text), truth)) return StoredValue::ofInteger(truth ? 1 : 0);
+                    if (parseTruth(trimSpace(s.text), truth)) return StoredValue::ofInteger(truth ? 1 : 0);
                     Scalar n;
-                    if (parseNumber(trimBlanks(s.text), n)) return store(n, column, pictures);
+                    if (parseNumber(trimSpace(s.text), n)) return store(n, column, pictures);
                     return typeMismatch();
                 }
                 default: return typeMismatch();
@@ -217,7 +212,7 @@ Result<StoredValue> store(const Scalar& s, const ColumnType& column, const DateP
                 }
                 case K::Text: {
                     Scalar n;
-                    if (!parseNumber(trimBlanks(s.text), n)) return typeMismatch();
+                    if (!parseNumber(trimSpace(s.text), n)) return typeMismatch();
                     return store(n, column, pictures);
                 }
                 default: return typeMismatch();
@@ -229,7 +224,7 @@ Result<StoredValue> store(const Scalar& s, const ColumnType& column, const DateP
                 case K::Real: return StoredValue::ofReal(s.real);
                 case K::Text: {
                     Scalar n;
-                    if (!parseNumber(trimBlanks(s.text), n)) return typeMismatch();
+                    if (!parseNumber(trimSpace(s.text), n)) return typeMismatch();
                     return StoredValue::ofReal(n.kind == K::Int ? static_cast<double>(n.integer) : n.real);
                 }
                 default: return typeMismatch();
@@ -308,7 +303,7 @@ Result<StoredValue> storeVariant(const Variant& value, const ColumnType& column,
 }
 
 Result<Literal> parseBareLiteral(std::string_view text, std::string_view decimalSeparator, std::string& scratch) {
-    const std::string_view s = trimBlanks(text);
+    const std::string_view s = trimSpace(text);
     Literal literal;
     if (equalsIgnoringCase(s, "Null")) return literal;
     if (equalsIgnoringCase(s, "True") || equalsIgnoringCase(s, "False")) {

@@ -1,4 +1,5 @@
 #include "db/date_literal.h"
+#include "common/text.h"
 
 #include <cctype>
 
@@ -8,12 +9,6 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 // Reads 1 to maxDigits digits at s[pos]; counts them in `count`.
 bool number(std::string_view s, size_t& pos, int maxDigits, int& value, int& count) {
@@ -181,7 +176,7 @@ std::optional<DateTime> matchSystemForm(std::string_view s, const DatePictures& 
 }  // namespace
 
 std::optional<DateTime> parseDateLiteral(std::string_view text, const DatePictures& pictures) {
-    const std::string_view s = trim(text);
+    const std::string_view s = trimSpace(text);
     if (s.empty()) return std::nullopt;
     auto valid = [](const DateTime& t) -> std::optional<DateTime> {
         if (isValid(t)) return t;

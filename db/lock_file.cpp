@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "db/errors.h"
+#include "common/paths.h"
 
 namespace vexla::db {
 
@@ -42,7 +43,7 @@ std::map<std::string, std::weak_ptr<LockFile>>& registry() {
 // one database share one entry of the registry.
 bool canonical(const std::string& lockPath, std::string& out, int& error) {
     const size_t slash = lockPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : lockPath.substr(0, slash);
+    const std::string folder = folderOf(lockPath);
     const std::string name = slash == std::string::npos ? lockPath : lockPath.substr(slash + 1);
     char resolved[PATH_MAX];
     if (!::realpath(folder.c_str(), resolved)) {

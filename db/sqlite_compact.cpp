@@ -14,6 +14,7 @@
 #include "db/sqlite_database.h"
 #include "db/sqlite_engine.h"
 #include "db/sqlite_errors.h"
+#include "common/paths.h"
 
 namespace vexla::db {
 
@@ -60,12 +61,6 @@ bool parseLocale(const std::string& locale, std::map<std::string, std::string>& 
         parts[key] = value;
     }
     return parts.count("LANGID") == 1;
-}
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool syncPath(const std::string& path, int flags) {

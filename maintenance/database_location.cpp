@@ -4,6 +4,7 @@
 
 #include "session/command_line.h"
 #include "maintenance/exclusive_test.h"
+#include "common/text.h"
 
 namespace vexla {
 
@@ -16,7 +17,7 @@ std::string inCurrentFolder(const std::string& path) {
 
 void changeDatabase(JobContext& ctx, PathDialog& dialog) {
     for (;;) {
-        if (dialog.showModal(trimBlanks(ctx.main.pathLabel())) != "Ok") break;
+        if (dialog.showModal(std::string(trimBlanks(ctx.main.pathLabel()))) != "Ok") break;
         const std::string typed = dialog.txtSökväg();
         if (trimBlanks(ctx.main.pathLabel()) == typed) break;
         const std::string path = inCurrentFolder(typed);
@@ -40,7 +41,7 @@ std::optional<std::string> askForDatabasePath(JobContext& ctx, PathDialog& dialo
     if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Exclamation, MsgButtons::YesNo) !=
         MsgAnswer::Yes)
         return std::nullopt;
-    dialog.showModal(trimBlanks(ctx.main.pathLabel()));
+    dialog.showModal(std::string(trimBlanks(ctx.main.pathLabel())));
     const std::string chosen = dialog.txtSökväg();
     dialog.unload();
     if (chosen.empty()) return std::nullopt;

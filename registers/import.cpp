@@ -8,6 +8,7 @@
 #include "registers/field_catalogue.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
+#include "common/text.h"
 
 namespace vexla {
 
@@ -17,12 +18,6 @@ void LineList::add(long line) {
 }
 
 namespace {
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
 
 // Whether `name` is among the columns the links fill, compared as the engine compares names.
 bool filled(const std::vector<std::string>& columns, std::string_view name) {

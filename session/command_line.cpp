@@ -1,6 +1,7 @@
 #include "session/command_line.h"
 
 #include "common/ini_file.h"
+#include "common/text.h"
 
 #include <cstddef>
 
@@ -64,24 +65,11 @@ bool isOptionWord(const std::string& arg) {
 
 }  // namespace
 
-std::string trimBlanks(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const std::size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 std::string cleanOptionValue(const std::string& raw) {
-    std::string value = trimBlanks(raw);
+    std::string value(trimBlanks(raw));
     if (!value.empty() && value.front() == '"') value.erase(0, 1);
     if (!value.empty() && value.back() == '"') value.pop_back();
     return value;
-}
-
-std::optional<std::string> folderOfPath(const std::string& path, char separator) {
-    const std::size_t last = path.rfind(separator);
-    if (last == std::string::npos) return std::nullopt;
-    return trimBlanks(path.substr(0, last));
 }
 
 std::string joinArguments(const std::vector<std::string>& args) {
@@ -139,7 +127,7 @@ StartingDatabase startingDatabase(const CommandLine& options, const std::string&
         start.msSökväg = options.msSökväg;
         return start;
     }
-    start.DataBas = trimBlanks(readIniString(programFolder + "/Vexla.ini", "System", "DataBas1", 255));
+    start.DataBas = std::string(trimBlanks(readIniString(programFolder + "/Vexla.ini", "System", "DataBas1", 255)));
     start.msSökväg = folderOfPath(start.DataBas, kPathSeparator).value_or("");
     return start;
 }

@@ -28,10 +28,9 @@
 #include <string>
 #include <vector>
 
-namespace vexla {
+#include "common/paths.h"
 
-// The separator of folders in a path on this system.
-inline constexpr char kPathSeparator = '/';
+namespace vexla {
 
 struct CommandLine {
     bool hasDatabaseOption = false;  // L holds /d
@@ -64,13 +63,6 @@ CommandLine parseCommandLine(const std::string& L, char separator);
 // The cleaning of an option value: blanks trimmed, then a leading double
 // quote dropped, then a trailing one.
 std::string cleanOptionValue(const std::string& raw);
-
-// text without its leading and trailing blanks (only blanks, not tabs).
-std::string trimBlanks(const std::string& text);
-
-// The folder of `path`: the part before its last `separator`, with leading
-// and trailing blanks removed; nullopt when the path holds no separator.
-std::optional<std::string> folderOfPath(const std::string& path, char separator);
 
 // The database a run starts with: the /d value when L holds /d, else
 // DataBas1 of [System] in Vexla.ini in the program folder (blanks trimmed);

@@ -11,6 +11,7 @@
 #include "common/open_save_dialog.h"
 #include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
+#include "common/text.h"
 
 namespace vexla {
 
@@ -22,12 +23,6 @@ static_assert(kBrowseFlags == 0x201804);
 
 // The bare pattern some dialogs answer when the user confirms without choosing a file.
 constexpr const char* kPattern = "*.db";
-
-std::string trimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 QPushButton* button(const char* name, const char* tag, QWidget* parent) {
     auto* b = new QPushButton(parent);
@@ -88,7 +83,7 @@ void frmSökväg::Form_Load(const std::string& startPath) {
     // The text box has no label of its own; the window's caption says what it holds.
     nameAfterCaption(*txtSökvägBox, windowTitle());
     platform_.pointer.setBusy(false);
-    txtSökvägBox->setText(QString::fromStdString(trimBlanks(startPath)));
+    txtSökvägBox->setText(QString::fromStdString(std::string(trimBlanks(startPath))));
     txtSökvägBox->setFocus();
 }
 

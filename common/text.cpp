@@ -1,0 +1,19 @@
+#include "common/text.h"
+
+namespace vexla {
+
+namespace {
+
+std::string_view trimmed(std::string_view text, std::string_view blanks) {
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) { return trimmed(text, " "); }
+
+std::string_view trimSpace(std::string_view text) { return trimmed(text, " \t"); }
+
+}  // namespace vexla
