@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/file_writing.h"
+#include "common/file_placement.h"
 
 namespace vexla {
 
@@ -257,20 +258,9 @@ public:
     bool ownerKept() const override { return ownerKept_; }
 
 private:
-    // The owner first: giving a file away clears its set-id bits. A group
-    // that cannot be given takes the group's bits away with it, so the file
-    // is never open to more people than the one it stands for.
     Status giveModeAndOwner() {
-        struct stat st {};
-        if (owner_ && ::fstat(fd_, &st) == 0 && (st.st_uid != owner_->first || st.st_gid != owner_->second) &&
-            ::fchown(fd_, owner_->first, owner_->second) != 0) {
-            // An ordinary user may still hand the file to one of their groups.
-            const bool groupGiven = st.st_gid == owner_->second || ::fchown(fd_, static_cast<uid_t>(-1), owner_->second) == 0;
-            ownerKept_ = st.st_uid == owner_->first && groupGiven;
-            if (!groupGiven) mode_ &= ~070u;
-        }
-        if (::fchmod(fd_, mode_) != 0) return fileError(errno, target_, fileop::Write);
-        return {};
+        const int err = vexla::giveModeAndOwner(fd_, mode_, owner_, &ownerKept_);
+        return err == 0 ? Status() : fileError(err, target_, fileop::Write);
     }
 
     Status putInPlace() {
@@ -284,17 +274,10 @@ private:
             if (::rename(temp_.c_str(), target_.c_str()) != 0) return fileError(errno, target_, fileop::Rename);
             return {};
         }
-        if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0) return {};
-        if (errno == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
-        if (errno != EINVAL && errno != ENOSYS) return fileError(errno, target_, fileop::Rename);
-        // A file system without RENAME_NOREPLACE: a link never replaces either.
-        if (::link(temp_.c_str(), target_.c_str()) != 0) {
-            if (errno == EEXIST)
-                return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
-            return fileError(errno, target_, fileop::Rename);
-        }
-        ::unlink(temp_.c_str());
-        return {};
+        const int err = renameWithoutReplacing(temp_, target_);
+        if (err == 0) return {};
+        if (err == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
+        return fileError(err, target_, fileop::Rename);
     }
 
     static Status syncFolderOf(const std::string& path) { return PosixFileSystem().syncFolder(folderOf(path)); }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 
+#include "common/file_placement.h"
 #include "db/errors.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_engine.h"
@@ -71,6 +72,17 @@ bool syncPath(const std::string& path, int flags) {
     return ok;
 }
 
+// The source file's owner, group and permission bits given to the new
+// file, which is then synced whole.
+bool placeLike(const std::string& file, const struct stat& source) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    (void)giveModeAndOwner(fd, source.st_mode & 07777, std::make_pair(source.st_uid, source.st_gid));
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 Status recordLocale(const std::string& file, const std::string& locale,
                     const std::map<std::string, std::string>& parts) {
     sqlite3* db = nullptr;
@@ -96,20 +108,6 @@ Status recordLocale(const std::string& file, const std::string& locale,
     if (rc != SQLITE_OK) result = errorFromSqlite(db, rc, source::Engine);
     sqlite3_close(db);
     return result;
-}
-
-// The source file's owner, group and permission bits given to the new
-// file, as far as the system lets this process give them away; a group
-// that cannot be given takes the group's permission bits with it.
-void giveModeAndOwner(const std::string& file, const struct stat& source) {
-    struct stat now = {};
-    if (::stat(file.c_str(), &now) != 0) return;
-    mode_t mode = source.st_mode & 07777;
-    if ((now.st_uid != source.st_uid || now.st_gid != source.st_gid) &&
-        ::chown(file.c_str(), source.st_uid, source.st_gid) != 0 && now.st_gid != source.st_gid &&
-        ::chown(file.c_str(), static_cast<uid_t>(-1), source.st_gid) != 0)
-        mode &= ~static_cast<mode_t>(070);
-    ::chmod(file.c_str(), mode);
 }
 
 // The private folder and whatever the engine left in it (a journal a
@@ -156,10 +154,11 @@ Status compactInto(SqliteDatabase& source, const std::string& destination, const
     // sync it on the way (a crash leaves only the private folder).
     Status status = source.vacuumInto(temp);
     if (status && !locale.empty()) status = recordLocale(temp, locale, parts);
-    if (status) giveModeAndOwner(temp, original);
-    if (status && !syncPath(temp, O_RDONLY)) status = diskError();
-    if (status && ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0)
-        status = errno == EEXIST ? databaseExists() : folderError(errno, destination);
+    if (status && !placeLike(temp, original)) status = diskError();
+    if (status) {
+        if (const int err = renameWithoutReplacing(temp, destination); err != 0)
+            status = err == EEXIST ? databaseExists() : folderError(err, destination);
+    }
     removeFolder(privateFolder);
     if (status) syncPath(folder, O_RDONLY | O_DIRECTORY);
     return status;
