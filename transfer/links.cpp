@@ -28,11 +28,15 @@ int positionOf(const std::vector<std::string>& list, const std::string& text) {
 
 }  // namespace
 
-LinkTable autoLinks(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields) {
+LinkTable autoLinks(const std::vector<std::pair<int, int>>& pairs, const std::vector<std::string>& captions,
+                    const std::vector<std::string>& fileFields) {
     LinkTable links;
-    for (const auto& [field, file] : autoLinkPairs(captions, fileFields))
-        links.push_back(linkOf(captions, field, fileFields, file));
+    for (const auto& [field, file] : pairs) links.push_back(linkOf(captions, field, fileFields, file));
     return links;
+}
+
+LinkTable autoLinks(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields) {
+    return autoLinks(autoLinkPairs(captions, fileFields), captions, fileFields);
 }
 
 Result<std::vector<std::string>> readMappingLines(const std::string& path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -14,6 +15,9 @@ namespace vexla::transfer {
 // The link table of the automatic linking (autoLinkPairs) of the file
 // fields to the database fields with these captions.
 LinkTable autoLinks(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields);
+// The same from pairs the automatic linking has made already.
+LinkTable autoLinks(const std::vector<std::pair<int, int>>& pairs, const std::vector<std::string>& captions,
+                    const std::vector<std::string>& fileFields);
 
 // The lines of a mapping file, empty ones left out. The file is read as
 // UTF-8 when it is well-formed UTF-8 of characters Windows-1252 holds (as

@@ -171,7 +171,9 @@ std::string terminalLines(std::string text) {
 }
 
 // The exit status of an import that stopped: a file that is no register
-// file is a file error; everything else left the register unchanged.
+// file, a full or failing disk, and a save the disk answered with an error
+// (the register may then hold the import) are file errors; everything else
+// left the register unchanged.
 int stopStatus(const ImportOutcome& outcome, int signal) {
     switch (outcome.stop) {
         case ImportStop::Cancelled: return exitcode::Interrupted + signal;
@@ -215,7 +217,7 @@ int Run::importRegister() {
     LinkTable links;
     if (o_.map == "auto") {
         const auto pairs = autoLinkPairs(captions, *fileFields);
-        links = autoLinks(captions, *fileFields);
+        links = autoLinks(pairs, captions, *fileFields);
         // What the dialog's information line would say.
         const std::string unlinked = unlinkedFieldsText(unlinkedFileFields(pairs, *fileFields, env_.texts), env_.texts);
         if (!unlinked.empty()) std::fprintf(env_.err, "%s\n", unlinked.c_str());
