@@ -15,8 +15,9 @@ PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-d
           libgtest-dev xvfb xauth imagemagick
           qt6-translations-l10n  # the toolkit's own texts in Swedish
           dpkg-dev file desktop-file-utils  # the .deb: dpkg-shlibdeps, file, the desktop entry's check
-          clang libclang-rt-14-dev)  # the sanitizer build and the fuzz targets: clang's packages only
-                                     # recommend the one with the sanitizer runtimes and libFuzzer
+          clang libclang-rt-14-dev  # the sanitizer build and the fuzz targets: clang's packages only
+                                    # recommend the one with the sanitizer runtimes and libFuzzer
+          clang-format)  # the test that the tree keeps its format
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
