@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/frm_admin.h"
-#include "app/startup_jobs.h"
+#include "app/maintenance_startup.h"
 #include "app/unattended_job.h"
 #include "common/console_platform.h"
 #include "common/posix_file_system.h"

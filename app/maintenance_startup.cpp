@@ -1,4 +1,4 @@
-#include "app/startup_jobs.h"
+#include "app/maintenance_startup.h"
 
 #include "app/frm_admin.h"
 #include "maintenance/gui/frm_sokvag.h"
