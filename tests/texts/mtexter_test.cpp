@@ -17,64 +17,51 @@ namespace {
 const std::string kDesignCaption = "design caption";
 const std::string kDesignToolTip = "design tooltip";
 
-// A control that keeps what it is given, logs each call to a shared log and
-// can be told to refuse its caption or its tooltip.
-class FakeControl : public TextControl {
-public:
+// A control that keeps what it is given, logs each call to its window's log
+// and can be told to refuse its caption or its tooltip.
+struct FakeControl : TextControl {
     FakeControl(std::string name, TextControlKind kind, std::string tag, std::vector<std::string>* log = nullptr)
-        : name_(std::move(name)), kind_(kind), tag_(std::move(tag)), log_(log) {}
-
+        : name(std::move(name)), kind_(kind), tag_(std::move(tag)), log(log) {}
     TextControlKind kind() const override { return kind_; }
     std::string tag() const override { return tag_; }
     Status setCaption(const std::string& text) override {
-        if (log_) log_->push_back(name_ + ".caption");
-        if (refuseCaption) return Error{438, "Object doesn't support this property or method", "test"};
-        caption = text;
-        return {};
+        return place(caption, text, ".caption", refuseCaption, {438, "Object doesn't support this property or method", ""});
     }
     Status setToolTip(const std::string& text) override {
-        if (log_) log_->push_back(name_ + ".tooltip");
-        if (refuseToolTip) return Error{380, "Invalid property value", "test"};
-        toolTip = text;
+        return place(toolTip, text, ".tooltip", refuseToolTip, {380, "Invalid property value", ""});
+    }
+    Status place(std::string& to, const std::string& text, const char* what, bool refuse, Error refusal) {
+        if (log) log->push_back(name + what);
+        if (refuse) return refusal;
+        to = text;
         return {};
     }
 
-    std::string caption = kDesignCaption;
-    std::string toolTip = kDesignToolTip;
-    bool refuseCaption = false;
-    bool refuseToolTip = false;
-
-private:
-    std::string name_;
+    std::string name, caption = kDesignCaption, toolTip = kDesignToolTip;
     TextControlKind kind_;
     std::string tag_;
-    std::vector<std::string>* log_;
+    std::vector<std::string>* log;
+    bool refuseCaption = false, refuseToolTip = false;
 };
 
-class FakeForm : public TextForm {
-public:
+struct FakeForm : TextForm {
     explicit FakeForm(std::string tag) : tag_(std::move(tag)) {}
     std::string tag() const override { return tag_; }
     Status setTitle(const std::string& text) override {
-        if (refuseTitle) return Error{5, "Invalid procedure call or argument", "test"};
+        if (refuseTitle) return Error{5, "Invalid procedure call or argument", ""};
         title = text;
         return {};
     }
     std::size_t controlCount() const override { return controls.size(); }
     TextControl& control(std::size_t i) override { return *controls.at(i); }
-
     FakeControl& add(std::string name, TextControlKind kind, std::string tag) {
-        controls.push_back(std::make_unique<FakeControl>(std::move(name), kind, std::move(tag), &log));
-        return *controls.back();
+        return *controls.emplace_back(std::make_unique<FakeControl>(std::move(name), kind, std::move(tag), &log));
     }
 
-    std::string title = "design title";
+    std::string tag_, title = "design title";
     bool refuseTitle = false;
     std::vector<std::unique_ptr<FakeControl>> controls;
     std::vector<std::string> log;
-
-private:
-    std::string tag_;
 };
 
 const std::string k300(300, 'x');

@@ -2,23 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QComboBox>
 #include <QDialog>
 #include <QFrame>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QSpinBox>
 #include <QTabWidget>
-#include <QTextEdit>
-
-#include <functional>
-#include <memory>
-#include <tuple>
 
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
@@ -35,21 +24,6 @@ protected:
     testing::FakeMessageBoxes messages;
     void langIni(const std::vector<std::string>& lines) { folder.write("Lang.ini", testing::cp1252Lines(lines)); }
 };
-
-// The kinds of the widget classes the next test does not place texts on.
-TEST_F(WidgetTexts, KindsFollowTheClass) {
-    using K = TextControlKind;
-    for (const auto& [name, make, kind] : std::initializer_list<std::tuple<const char*, std::function<QWidget*()>, K>>{
-             {"TextEdit", [] { return new QTextEdit; }, K::Input},
-             {"PlainTextEdit", [] { return new QPlainTextEdit; }, K::Input},
-             {"ComboBox", [] { return new QComboBox; }, K::Input},
-             {"SpinBox", [] { return new QSpinBox; }, K::Input},
-             {"ScrollBar", [] { return new QScrollBar; }, K::Input},
-             {"LineEdit", [] { return new QLineEdit; }, K::Input}}) {
-        std::unique_ptr<QWidget> widget(make());
-        EXPECT_EQ(textControlKindOf(*widget), kind) << name;
-    }
-}
 
 // Buttons, frames, labels and the title get their texts in the main window's
 // start-up test; here the kinds that take no caption, and the controls left out.
