@@ -97,11 +97,7 @@ protected:
     std::string path() const { return folder.path() + "/Lang.ini"; }
     // Exactly one message was shown: this text, in the program's plain OK box.
     void expectOneMessage(const std::string& text) {
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].text, text);
-        EXPECT_EQ(messages.shown[0].title, kProgramTitle);
-        EXPECT_EQ(messages.shown[0].icon, MsgIcon::None);
-        EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+        EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{{text, kProgramTitle, MsgIcon::None, MsgButtons::Ok}}));
     }
 
     testing::TempFolder folder;
