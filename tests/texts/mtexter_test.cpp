@@ -1,7 +1,15 @@
 #include "texts/mtexter.h"
+#include "texts/qt/widget_texts.h"
 #include "texts/text_tag.h"
 
 #include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
 
 #include <filesystem>
 #include <memory>
@@ -10,6 +18,7 @@
 
 #include "common/platform.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/qt_app.h"
 
 namespace vexla {
 namespace {
@@ -287,6 +296,47 @@ TEST_F(MTexterTest, ReadsTheFileAfreshForTheNextWindow) {
     FakeForm second("R1825");
     texts.SetTextOfForm(second);
     EXPECT_EQ(second.title, "Nytt namn");
+}
+
+// mTexter on real widgets. Buttons, frames, labels and the title get their
+// texts in the main window's start-up test; here the kinds that take no
+// caption, the controls left out, and a widget without a caption.
+struct WidgetTexts : MTexterTest {
+    static void SetUpTestSuite() { testing::ensureQApplication(); }
+};
+
+TEST_F(WidgetTexts, InputsAndTabsTakeNoCaptionAndUntaggedControlsAreLeftOut) {
+    mTexter texts(path(), messages);
+    QDialog window;
+    auto* list = new QListWidget(&window);
+    list->setProperty("tag", QStringLiteral("R1861"));
+    auto* tabs = new QTabWidget(&window);
+    tabs->setProperty("tag", QStringLiteral("R1827"));
+    tabs->setToolTip(QStringLiteral("design"));
+    auto* untagged = new QLabel(QStringLiteral("design"), &window);
+
+    WidgetTextForm form(&window, {list, nullptr, tabs, untagged});
+    ASSERT_EQ(form.controlCount(), 3u);
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+    EXPECT_EQ(list->toolTip(), QString::fromUtf8("Koppla fält"));
+    EXPECT_EQ(tabs->toolTip(), QStringLiteral("design"));
+    EXPECT_EQ(untagged->text(), QStringLiteral("design"));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(WidgetTexts, AWidgetWithoutCaptionRefusesOne) {
+    mTexter texts(path(), messages);
+    QDialog window;
+    auto* picture = new QFrame(&window);
+    picture->setProperty("tag", QStringLiteral("R1825;R1828"));
+    auto* after = new QPushButton(&window);
+    after->setProperty("tag", QStringLiteral("R1825"));
+    WidgetTextForm form(&window, {picture, after});
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+
+    expectOneMessage("Fel 438 (Object doesn't support this property or method) in procedure TextTillControl in Module mTexter");
+    EXPECT_TRUE(picture->toolTip().isEmpty());  // the rest of its texts are not applied
+    EXPECT_EQ(after->text(), QStringLiteral("Vexla Admin"));
 }
 
 }  // namespace
