@@ -1,7 +1,7 @@
 // Checks of the two language files the program ships: every text code the
 // program uses has a text in both, the files are Windows-1252 with CR LF,
-// button access keys are unique within each window, and texts that the code
-// joins with fixed punctuation do not bring their own.
+// only button captions carry an access key, and texts that the code joins
+// with fixed punctuation do not bring their own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
