@@ -47,15 +47,12 @@ TEST(CTid, TidFormatCutsTheLocaleTimeFormat) {
         else
             locale.values.erase(LocaleItem::TimeFormat);
         testing::FakeMessageBoxes messages;
-        testing::TableTexts texts{{"R0030", "Fel nummer"}};
+        testing::CodeTexts texts;
         EXPECT_EQ(CTid(locale, messages, texts).TidFormat(c.Minuter, c.Sekunder, c.AmPm), c.want);
-        ASSERT_EQ(messages.shown.size(), c.error ? 1u : 0u);
-        if (!c.error) continue;
-        EXPECT_EQ(messages.shown[0].text,
-                  "Fel nummer 5 (Invalid procedure call or argument) in procedure TidFormat i Class Module CTid");
-        EXPECT_EQ(messages.shown[0].title, kProgramTitle);
-        EXPECT_EQ(messages.shown[0].icon, MsgIcon::None);
-        EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+        const testing::ShownBox reported{
+            "R0030 5 (Invalid procedure call or argument) in procedure TidFormat i Class Module CTid", kProgramTitle,
+            MsgIcon::None, MsgButtons::Ok};
+        EXPECT_EQ(messages.shown, c.error ? std::vector<testing::ShownBox>{reported} : std::vector<testing::ShownBox>{});
     }
 }
 

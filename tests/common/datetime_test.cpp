@@ -36,13 +36,12 @@ TEST(DateTimeText, GeneralFormLeavesOutWhatIsZero) {
 }
 
 TEST(DateTimeValidity, KnowsTheCalendar) {
-    EXPECT_TRUE(isValid({2024, 2, 29, 0, 0, 0}));
-    EXPECT_FALSE(isValid({2026, 2, 29, 0, 0, 0}));
-    EXPECT_TRUE(isValid({2000, 2, 29, 23, 59, 59}));
-    EXPECT_FALSE(isValid({1900, 2, 29, 0, 0, 0}));
-    EXPECT_FALSE(isValid({2026, 4, 31, 0, 0, 0}));
-    EXPECT_FALSE(isValid({2026, 1, 1, 24, 0, 0}));
-    EXPECT_TRUE(isValid({1899, 12, 30, 0, 0, 0}));
+    for (const auto& [t, valid] : {std::pair<DateTime, bool>{{2024, 2, 29, 0, 0, 0}, true}, {{2026, 2, 29, 0, 0, 0}, false},
+                                   {{2000, 2, 29, 23, 59, 59}, true}, {{1900, 2, 29, 0, 0, 0}, false},
+                                   {{2026, 4, 31, 0, 0, 0}, false}, {{2026, 1, 1, 24, 0, 0}, false},
+                                   {{1899, 12, 30, 0, 0, 0}, true}}) {
+        EXPECT_EQ(isValid(t), valid) << formatPicture(t, "yyyy-MM-dd HH:mm:ss");
+    }
 }
 
 }  // namespace

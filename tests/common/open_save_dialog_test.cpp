@@ -95,13 +95,9 @@ TEST(OpenSaveDialog, DefaultNameTooLongForTheBufferIsReportedAndGivesNothing) {
         testing::FakeMessageBoxes messages;
         EXPECT_EQ(OpenSaveDialog(host, messages, -1, 0, "A|*.a", "T", "/srv", name), "");
         EXPECT_TRUE(host.asked.empty()) << "the dialog must not be shown";
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].text,
-                  "5\r\nFel har uppstått! Kontakta Trevanto\r\nInvalid procedure call or argument\r\n"
-                  "Funktioner.OpenSaveDialog ");
-        EXPECT_EQ(messages.shown[0].title, kProgramTitle);
-        EXPECT_EQ(messages.shown[0].icon, MsgIcon::None);
-        EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+        EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{{"5\r\nFel har uppstått! Kontakta Trevanto\r\nInvalid "
+                                                                  "procedure call or argument\r\nFunktioner.OpenSaveDialog ",
+                                                                  kProgramTitle, MsgIcon::None, MsgButtons::Ok}}));
     }
 }
 

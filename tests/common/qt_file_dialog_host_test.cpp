@@ -94,7 +94,7 @@ class HostTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { testing::ensureQApplication(); }
     testing::TempFolder folder;
-    testing::TableTexts texts{{"R9010", "Mappen finns inte"}, {"R9011", "Filen finns inte. Vill du skapa den"}};
+    testing::CodeTexts texts;
     QtFileDialogHost host{nullptr, texts};
     testing::FakeMessageBoxes failures;
     DialogDriver driver;
@@ -157,9 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"save_overwrite_yes", -1, kCopy, {"Copy.db"}, "", "Copy.db", {B::Yes}, "Copy.db", {"Copy.db"}, false},
         ChoiceCase{"save_overwrite_no", -1, kCopy, {"Copy.db"}, "", "Copy.db", {B::No}, nullptr, {"Copy.db"}, true},
         ChoiceCase{"save_existing_without_prompt", -1, kExport, {"KundReg.skv"}, "", "KundReg.skv", {}, "KundReg.skv", {}, false},
-        ChoiceCase{"save_create_yes", -1, kCopy, {}, "", "Interval.db", {B::Yes}, "Interval.db", {"Filen finns inte. Vill du skapa den?"}, false},
-        ChoiceCase{"save_create_no", -1, kCopy, {}, "", "Interval.db", {B::No}, nullptr, {"Filen finns inte. Vill du skapa den?"}, true},
-        ChoiceCase{"missing_folder_refused", -1, kExport, {}, "", "saknas/KundReg.skv", {}, nullptr, {"Mappen finns inte: "}, true},
+        ChoiceCase{"save_create_yes", -1, kCopy, {}, "", "Interval.db", {B::Yes}, "Interval.db", {"\nR9011?"}, false},
+        ChoiceCase{"save_create_no", -1, kCopy, {}, "", "Interval.db", {B::No}, nullptr, {"\nR9011?"}, true},
+        ChoiceCase{"missing_folder_refused", -1, kExport, {}, "", "saknas/KundReg.skv", {}, nullptr, {"R9010: "}, true},
         ChoiceCase{"missing_folder_allowed_without_flag", -1, 0, {}, "", "saknas/KundReg.skv", {}, "saknas/KundReg.skv", {}, false},
         ChoiceCase{"default_name_accepted", -1, kExport, {}, "ResursReg.skv", "", {}, "ResursReg.skv", {}, false},
         ChoiceCase{"cancel", 0, kImport, {"bok.db"}, "", std::nullopt, {}, nullptr, {}, false}),

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -136,12 +135,7 @@ int Child::stop() {
 
 std::string programDir() {
     const char* dir = std::getenv("VEXLA_PROGRAM_DIR");
-    if (dir && *dir) return dir;
-    // Beside the test executables: <build>/tests/x and <build>/program.
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "program";
-    return (self.parent_path().parent_path() / "program").string();
+    return dir ? dir : "program";
 }
 
 std::string findOnPath(const std::string& name) {

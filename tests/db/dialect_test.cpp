@@ -1,6 +1,8 @@
 // The statements the program writes, as the engine takes them: what is
 // refused (and with which number), and what reaches the file for each kind
 // of literal and column.
+#include <tuple>
+
 #include "tests/db/engine_fixture.h"
 
 namespace vexla::db {
@@ -57,61 +59,55 @@ TEST_F(EngineTest, RefusedStatementsGiveTheirNumberAndChangeNothing) {
 }
 
 // Each kind of literal reaches the file in its column's form.
-#define BOOKING "INSERT INTO Bokning (ID, KundID, StartTid, "
 TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
-    struct Stored {
-        const char* insert;
-        const char* column;  // of the row inserted, read back as typeof:quote(value)
-        const char* table;
-        const char* expected;
+    // A booking with `value` in `column`, the other columns plain.
+    const auto booking = [](const std::string& column, const std::string& value) -> std::string {
+        if (column == "StartTid") return "INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, 1, " + value + ")";
+        if (column == "KundID") return "INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, " + value + ", #2026-01-01#)";
+        return "INSERT INTO Bokning (ID, KundID, StartTid, " + column + ") VALUES (9, 1, #2026-01-01#, " + value + ")";
     };
-    for (const Stored& s : std::initializer_list<Stored>{
-             {BOOKING "Pris) VALUES (9, 1, #2026-12-04 08:30:15#, 1)", "StartTid", "Bokning",
-              "text:'2026-12-04 08:30:15'"},
-             {BOOKING "Pris) VALUES (9, 1, #2026-12-04#, 1)", "StartTid", "Bokning", "text:'2026-12-04 00:00:00'"},
-             {BOOKING "Pris) VALUES (9, 1, #2026-12-04T08:30#, 1)", "StartTid", "Bokning",
-              "text:'2026-12-04 08:30:00'"},
-             {BOOKING "Pris) VALUES (9, 1, #08:30#, 1)", "StartTid", "Bokning", "text:'1899-12-30 08:30:00'"},
-             {BOOKING "Pris) VALUES (9, 1, #00:00:00#, 1)", "StartTid", "Bokning", "text:'1899-12-30 00:00:00'"},
-             {BOOKING "Pris) VALUES (9, 1, 2.75, 1)", "StartTid", "Bokning", "text:'1900-01-01 18:00:00'"},
-             {BOOKING "Pris) VALUES (9, 1, '2026-12-04 08:30', 1)", "StartTid", "Bokning",
-              "text:'2026-12-04 08:30:00'"},
-             {BOOKING "Lunch) VALUES (9, 1, #2026-01-01#, True)", "Lunch", "Bokning", "integer:1"},
-             {BOOKING "Lunch) VALUES (9, 1, #2026-01-01#, false)", "Lunch", "Bokning", "integer:0"},
-             {BOOKING "Lunch) VALUES (9, 1, #2026-01-01#, -1)", "Lunch", "Bokning", "integer:1"},
-             {BOOKING "Pris) VALUES (9, 1, #2026-01-01#, 12.5)", "Pris", "Bokning", "real:12.5"},
-             {BOOKING "Pris) VALUES (9, 1, #2026-01-01#, -3)", "Pris", "Bokning", "real:-3.0"},
-             {BOOKING "Pris) VALUES (9, 1, #2026-01-01#, 1E3)", "Pris", "Bokning", "real:1000.0"},
-             {BOOKING "Pris) VALUES (9, 1, #2026-01-01#, True)", "Pris", "Bokning", "real:-1.0"},
-             {BOOKING "Pris) VALUES (9, 2.5, #2026-01-01#, 1)", "KundID", "Bokning", "integer:2"},
-             {BOOKING "Pris) VALUES (9, 3.5, #2026-01-01#, 1)", "KundID", "Bokning", "integer:4"},
-             {BOOKING "Pris) VALUES (9, '17', #2026-01-01#, 1)", "KundID", "Bokning", "integer:17"},
-             {BOOKING "Pris) VALUES (9, +4, #2026-01-01#, 1)", "KundID", "Bokning", "integer:4"},
-             {BOOKING "Anteckning) VALUES (9, 1, #2026-01-01#, 'rad 1\r\nrad 2')", "Anteckning", "Bokning",
-              "text:'rad 1\r\nrad 2'"},
-             {BOOKING "Anteckning) VALUES (9, 1, #2026-01-01#, Null)", "Anteckning", "Bokning", "null:NULL"},
-             {"INSERT INTO Kund (ID, Namn) VALUES (9, 'O''Leary')", "Namn", "Kund", "text:'O''Leary'"},
-             {"INSERT INTO Kund (ID, Namn) VALUES (9, \"Kafé \"\"Ö\"\"\")", "Namn", "Kund", "text:'Kafé \"Ö\"'"},
-             {"INSERT INTO Kund (ID, Namn) VALUES (9, 'ÅÄÖåäöÉÈÊË')", "Namn", "Kund", "text:'ÅÄÖåäöÉÈÊË'"},
-             {"INSERT INTO Kund (ID, Namn) VALUES (9, 12)", "Namn", "Kund", "text:'12'"},
-             {"INSERT INTO Kund (ID, Namn, [P-adress]) VALUES (9, 'a', '411 01 Göteborg')", "P-adress", "Kund",
-              "text:'411 01 Göteborg'"},
-             {"insert into kund (id, namn) values (9, '')", "Namn", "Kund", "text:''"},
-             {"INSERT INTO Kund VALUES (9, 'Alla', NULL, 5, 'm');", "Rabatt", "Kund", "real:5.0"},
-             {"INSERT INTO Person (ID, FörNamn, AnstStart) VALUES (9, 'Åsa', #2019-08-01#)", "AnstStart", "Person",
-              "text:'2019-08-01 00:00:00'"},
-             {"INSERT INTO Person (ID, FörNamn) VALUES (9, 'Åsa')", "NyRekry", "Person", "integer:0"}}) {
-        SCOPED_TRACE(s.insert);
-        const Status inserted = db->Execute(s.insert);
+    std::vector<std::pair<std::string, std::string>> cases;  // the statement; column:typeof:quote of the value stored
+    for (const auto& [column, value, expected] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+             {"StartTid", "#2026-12-04 08:30:15#", "text:'2026-12-04 08:30:15'"},
+             {"StartTid", "#2026-12-04#", "text:'2026-12-04 00:00:00'"},
+             {"StartTid", "#2026-12-04T08:30#", "text:'2026-12-04 08:30:00'"},
+             {"StartTid", "#08:30#", "text:'1899-12-30 08:30:00'"},
+             {"StartTid", "#00:00:00#", "text:'1899-12-30 00:00:00'"},
+             {"StartTid", "2.75", "text:'1900-01-01 18:00:00'"},
+             {"StartTid", "'2026-12-04 08:30'", "text:'2026-12-04 08:30:00'"},
+             {"Lunch", "True", "integer:1"}, {"Lunch", "false", "integer:0"}, {"Lunch", "-1", "integer:1"},
+             {"Pris", "12.5", "real:12.5"}, {"Pris", "-3", "real:-3.0"}, {"Pris", "1E3", "real:1000.0"},
+             {"Pris", "True", "real:-1.0"}, {"KundID", "2.5", "integer:2"}, {"KundID", "3.5", "integer:4"},
+             {"KundID", "'17'", "integer:17"}, {"KundID", "+4", "integer:4"},
+             {"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"}, {"Anteckning", "Null", "null:NULL"}})
+        cases.emplace_back(booking(column, value), std::string(column) + ":" + expected);
+    cases.insert(cases.end(),
+                 {{"INSERT INTO Kund (ID, Namn) VALUES (9, 'O''Leary')", "Namn:text:'O''Leary'"},
+                  {"INSERT INTO Kund (ID, Namn) VALUES (9, \"Kafé \"\"Ö\"\"\")", "Namn:text:'Kafé \"Ö\"'"},
+                  {"INSERT INTO Kund (ID, Namn) VALUES (9, 'ÅÄÖåäöÉÈÊË')", "Namn:text:'ÅÄÖåäöÉÈÊË'"},
+                  {"INSERT INTO Kund (ID, Namn) VALUES (9, 12)", "Namn:text:'12'"},
+                  {"INSERT INTO Kund (ID, Namn, [P-adress]) VALUES (9, 'a', '411 01 Göteborg')",
+                   "P-adress:text:'411 01 Göteborg'"},
+                  {"insert into kund (id, namn) values (9, '')", "Namn:text:''"},
+                  {"INSERT INTO Kund VALUES (9, 'Alla', NULL, 5, 'm');", "Rabatt:real:5.0"},
+                  {"INSERT INTO Person (ID, FörNamn, AnstStart) VALUES (9, 'Åsa', #2019-08-01#)",
+                   "AnstStart:text:'2019-08-01 00:00:00'"},
+                  {"INSERT INTO Person (ID, FörNamn) VALUES (9, 'Åsa')", "NyRekry:integer:0"}});
+    for (const auto& [insert, expected] : cases) {
+        SCOPED_TRACE(insert);
+        const Status inserted = db->Execute(insert);
         ASSERT_TRUE(inserted.ok()) << inserted.error().description;
         EXPECT_EQ(db->RecordsAffected(), 1);
-        const std::string sql = std::string("SELECT typeof(\"") + s.column + "\") || ':' || quote(\"" + s.column +
-                                "\") FROM \"" + s.table + "\" WHERE ID = 9";
-        EXPECT_EQ(stored(sql), std::vector<std::string>{s.expected});
-        ASSERT_TRUE(db->Execute(std::string("DELETE FROM ") + s.table + " WHERE ID = 9").ok());
+        const std::string column = expected.substr(0, expected.find(':'));
+        const std::string table = insert.find("Person") != std::string::npos    ? "Person"
+                                  : insert.find("Bokning") != std::string::npos ? "Bokning"
+                                                                                : "Kund";
+        EXPECT_EQ(stored("SELECT '" + column + ":' || typeof(\"" + column + "\") || ':' || quote(\"" + column +
+                         "\") FROM " + table + " WHERE ID = 9"),
+                  std::vector<std::string>{expected});
+        ASSERT_TRUE(db->Execute("DELETE FROM " + table + " WHERE ID = 9").ok());
     }
 }
-#undef BOOKING
 
 // The locale's own date form, as the interval copy writes it, is read by the system's pictures.
 TEST(LocaleDates, AreReadByTheSystemsPictures) {

@@ -16,12 +16,13 @@ namespace {
 using testing::Child;
 using testing::TempDir;
 
+// A second process holding the database: a sqlite3 shell inside a
+// transaction, or vexla-holddb (with --fence: only our lock). Our tools lock
+// beside the file; the shell does not.
 struct Holder {
     const char* name;
-    bool needsShell;
-    bool makesLockFile;  // our tools lock beside the file; the shell does not
-    // Starts the holder on path; waits until it holds.
-    std::unique_ptr<Child> (*start)(const std::string& path);
+    const char* transaction;  // the shell's; nullptr: vexla-holddb
+    bool fence;
 };
 
 void PrintTo(const Holder& h, std::ostream* os) { *os << h.name; }
@@ -54,13 +55,13 @@ class HeldByAnotherProcess : public ::testing::TestWithParam<Holder> {};
 
 TEST_P(HeldByAnotherProcess, RefusesWith3356UntilReleased) {
     const Holder& h = GetParam();
-    if (h.needsShell && testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
+    if (h.transaction && testing::findOnPath("sqlite3").empty()) GTEST_SKIP() << "no sqlite3 shell";
     TempDir dir;
     const std::string path = dir.file("held.db");
     testing::makeDatabase(path, testing::kBookingSchema);
     SqliteEngine engine;
 
-    auto holder = h.start(path);
+    auto holder = h.transaction ? shellIn(path, h.transaction) : h.fence ? holddb({"--fence", path}) : holddb({path});
     ASSERT_TRUE(holder);
     auto refused = engine.OpenDatabase(path, true);
     ASSERT_FALSE(refused.ok());
@@ -68,7 +69,7 @@ TEST_P(HeldByAnotherProcess, RefusesWith3356UntilReleased) {
     EXPECT_NE(refused.error().description.find("on machine '" + localHostName() + "'"), std::string::npos)
         << refused.error().description;
     // The refused attempt leaves the holder's lock file alone (or makes none).
-    EXPECT_EQ(testing::fileExists(path + ".lock"), h.makesLockFile);
+    EXPECT_EQ(testing::fileExists(path + ".lock"), !h.transaction);
 
     holder->stop();
     auto opened = engine.OpenDatabase(path, true);
@@ -77,15 +78,9 @@ TEST_P(HeldByAnotherProcess, RefusesWith3356UntilReleased) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Holders, HeldByAnotherProcess,
-                         ::testing::Values(Holder{"SqliteShellExclusive", true, false,
-                                                  [](const std::string& p) { return shellIn(p, "BEGIN EXCLUSIVE;"); }},
-                                           Holder{"SqliteShellReading", true, false,
-                                                  [](const std::string& p) {
-                                                      return shellIn(p, "BEGIN; SELECT count(*) FROM Kund;");
-                                                  }},
-                                           Holder{"Holddb", false, true, [](const std::string& p) { return holddb({p}); }},
-                                           Holder{"HolddbFence", false, true,
-                                                  [](const std::string& p) { return holddb({"--fence", p}); }}),
+                         ::testing::Values(Holder{"SqliteShellExclusive", "BEGIN EXCLUSIVE;", false},
+                                           Holder{"SqliteShellReading", "BEGIN; SELECT count(*) FROM Kund;", false},
+                                           Holder{"Holddb", nullptr, false}, Holder{"HolddbFence", nullptr, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class Held : public ::testing::Test {

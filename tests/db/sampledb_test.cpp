@@ -50,11 +50,9 @@ RegisterFacts facts(Database& db, const std::string& table) {
             f.semicolon |= v.text.find(';') != std::string_view::npos;
             f.quote |= v.text.find_first_of("'\"") != std::string_view::npos;
             f.crlf |= v.text.find("\r\n") != std::string_view::npos;
-            for (size_t k = 0; k < v.text.size(); ++k) {
-                const bool pairedCr = v.text[k] == '\r' && k + 1 < v.text.size() && v.text[k + 1] == '\n';
-                const bool pairedLf = v.text[k] == '\n' && k > 0 && v.text[k - 1] == '\r';
-                if ((v.text[k] == '\r' && !pairedCr) || (v.text[k] == '\n' && !pairedLf)) f.loneLineBreak = true;
-            }
+            const std::string_view rest = v.text;
+            for (std::size_t k = rest.find_first_of("\r\n"); k != rest.npos; k = rest.find_first_of("\r\n", k + 2))
+                f.loneLineBreak |= rest.compare(k, 2, "\r\n") != 0;
         }
     }
     return f;

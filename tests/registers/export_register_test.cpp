@@ -119,11 +119,8 @@ TEST_P(FileChoice, AsksBeforeReplacingAndCancelWritesNothing) {
     ASSERT_EQ(fake.dialogs.asked.size(), static_cast<std::size_t>(c.dialogs));
     for (const auto& asked : fake.dialogs.asked) EXPECT_EQ(asked.file.substr(0, 16), "BokningsReg.skv ");
     EXPECT_EQ(fake.messages.beeps, static_cast<int>(c.answers.size()));
-    for (const auto& box : fake.messages.shown) {
-        EXPECT_EQ(box.text, target + " [R1794] ?");
-        EXPECT_EQ(box.buttons, MsgButtons::YesNo);
-        EXPECT_EQ(box.icon, MsgIcon::Question);
-    }
+    const testing::ShownBox question{target + " [R1794] ?", kProgramTitle, MsgIcon::Question, MsgButtons::YesNo};
+    EXPECT_EQ(fake.messages.shown, std::vector<testing::ShownBox>(c.answers.size(), question));
     EXPECT_EQ(result == "[R1739]", c.n == 0) << result;
 }
 

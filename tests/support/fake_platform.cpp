@@ -1,13 +1,18 @@
 #include "tests/support/fake_platform.h"
 
 #include "common/cp1252.h"
+#include "tests/support/source_tree.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace vexla::testing {
+
+void PrintTo(const ShownBox& box, std::ostream* os) {
+    *os << '"' << box.text << "\" titled \"" << box.title << "\", icon " << static_cast<int>(box.icon) << ", buttons "
+        << static_cast<int>(box.buttons);
+}
 
 MsgAnswer FakeMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon,
                                  MsgButtons buttons) {
@@ -161,12 +166,7 @@ std::string TempFolder::write(const std::string& name, const std::string& bytes)
     return p.string();
 }
 
-std::string TempFolder::read(const std::string& name) const {
-    std::ifstream in(std::filesystem::path(path_) / name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string TempFolder::read(const std::string& name) const { return fileBytes(file(name)); }
 
 std::string cp1252Lines(const std::vector<std::string>& lines) {
     std::string bytes;

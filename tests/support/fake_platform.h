@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,9 @@ struct ShownBox {
     std::string text, title;
     MsgIcon icon;
     MsgButtons buttons;
+    bool operator==(const ShownBox&) const = default;
 };
+void PrintTo(const ShownBox& box, std::ostream* os);
 
 class FakeMessageBoxes final : public MessageBoxes {
 public:
@@ -134,19 +137,6 @@ public:
 class BracketTexts final : public TextSource {
 public:
     std::string TextTillAndra(const std::string& code) override { return "[" + code + "]"; }
-};
-
-// Language texts from a table; a code not in it has no text.
-class TableTexts final : public TextSource {
-public:
-    TableTexts(std::initializer_list<std::pair<const std::string, std::string>> texts) : texts_(texts) {}
-    std::string TextTillAndra(const std::string& code) override {
-        const auto it = texts_.find(code);
-        return it == texts_.end() ? std::string() : it->second;
-    }
-
-private:
-    std::map<std::string, std::string> texts_;
 };
 
 // UTF-8 lines as the Windows-1252 bytes of a file with CR LF line ends (a Lang.ini).

@@ -1,7 +1,15 @@
 #include "texts/mtexter.h"
+#include "texts/qt/widget_texts.h"
 #include "texts/text_tag.h"
 
 #include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
 
 #include <filesystem>
 #include <memory>
@@ -10,6 +18,7 @@
 
 #include "common/platform.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/qt_app.h"
 
 namespace vexla {
 namespace {
@@ -17,64 +26,51 @@ namespace {
 const std::string kDesignCaption = "design caption";
 const std::string kDesignToolTip = "design tooltip";
 
-// A control that keeps what it is given, logs each call to a shared log and
-// can be told to refuse its caption or its tooltip.
-class FakeControl : public TextControl {
-public:
+// A control that keeps what it is given, logs each call to its window's log
+// and can be told to refuse its caption or its tooltip.
+struct FakeControl : TextControl {
     FakeControl(std::string name, TextControlKind kind, std::string tag, std::vector<std::string>* log = nullptr)
-        : name_(std::move(name)), kind_(kind), tag_(std::move(tag)), log_(log) {}
-
+        : name(std::move(name)), kind_(kind), tag_(std::move(tag)), log(log) {}
     TextControlKind kind() const override { return kind_; }
     std::string tag() const override { return tag_; }
     Status setCaption(const std::string& text) override {
-        if (log_) log_->push_back(name_ + ".caption");
-        if (refuseCaption) return Error{438, "Object doesn't support this property or method", "test"};
-        caption = text;
-        return {};
+        return place(caption, text, ".caption", refuseCaption, {438, "Object doesn't support this property or method", ""});
     }
     Status setToolTip(const std::string& text) override {
-        if (log_) log_->push_back(name_ + ".tooltip");
-        if (refuseToolTip) return Error{380, "Invalid property value", "test"};
-        toolTip = text;
+        return place(toolTip, text, ".tooltip", refuseToolTip, {380, "Invalid property value", ""});
+    }
+    Status place(std::string& to, const std::string& text, const char* what, bool refuse, Error refusal) {
+        if (log) log->push_back(name + what);
+        if (refuse) return refusal;
+        to = text;
         return {};
     }
 
-    std::string caption = kDesignCaption;
-    std::string toolTip = kDesignToolTip;
-    bool refuseCaption = false;
-    bool refuseToolTip = false;
-
-private:
-    std::string name_;
+    std::string name, caption = kDesignCaption, toolTip = kDesignToolTip;
     TextControlKind kind_;
     std::string tag_;
-    std::vector<std::string>* log_;
+    std::vector<std::string>* log;
+    bool refuseCaption = false, refuseToolTip = false;
 };
 
-class FakeForm : public TextForm {
-public:
+struct FakeForm : TextForm {
     explicit FakeForm(std::string tag) : tag_(std::move(tag)) {}
     std::string tag() const override { return tag_; }
     Status setTitle(const std::string& text) override {
-        if (refuseTitle) return Error{5, "Invalid procedure call or argument", "test"};
+        if (refuseTitle) return Error{5, "Invalid procedure call or argument", ""};
         title = text;
         return {};
     }
     std::size_t controlCount() const override { return controls.size(); }
     TextControl& control(std::size_t i) override { return *controls.at(i); }
-
     FakeControl& add(std::string name, TextControlKind kind, std::string tag) {
-        controls.push_back(std::make_unique<FakeControl>(std::move(name), kind, std::move(tag), &log));
-        return *controls.back();
+        return *controls.emplace_back(std::make_unique<FakeControl>(std::move(name), kind, std::move(tag), &log));
     }
 
-    std::string title = "design title";
+    std::string tag_, title = "design title";
     bool refuseTitle = false;
     std::vector<std::unique_ptr<FakeControl>> controls;
     std::vector<std::string> log;
-
-private:
-    std::string tag_;
 };
 
 const std::string k300(300, 'x');
@@ -110,11 +106,7 @@ protected:
     std::string path() const { return folder.path() + "/Lang.ini"; }
     // Exactly one message was shown: this text, in the program's plain OK box.
     void expectOneMessage(const std::string& text) {
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].text, text);
-        EXPECT_EQ(messages.shown[0].title, kProgramTitle);
-        EXPECT_EQ(messages.shown[0].icon, MsgIcon::None);
-        EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+        EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{{text, kProgramTitle, MsgIcon::None, MsgButtons::Ok}}));
     }
 
     testing::TempFolder folder;
@@ -304,6 +296,47 @@ TEST_F(MTexterTest, ReadsTheFileAfreshForTheNextWindow) {
     FakeForm second("R1825");
     texts.SetTextOfForm(second);
     EXPECT_EQ(second.title, "Nytt namn");
+}
+
+// mTexter on real widgets. Buttons, frames, labels and the title get their
+// texts in the main window's start-up test; here the kinds that take no
+// caption, the controls left out, and a widget without a caption.
+struct WidgetTexts : MTexterTest {
+    static void SetUpTestSuite() { testing::ensureQApplication(); }
+};
+
+TEST_F(WidgetTexts, InputsAndTabsTakeNoCaptionAndUntaggedControlsAreLeftOut) {
+    mTexter texts(path(), messages);
+    QDialog window;
+    auto* list = new QListWidget(&window);
+    list->setProperty("tag", QStringLiteral("R1861"));
+    auto* tabs = new QTabWidget(&window);
+    tabs->setProperty("tag", QStringLiteral("R1827"));
+    tabs->setToolTip(QStringLiteral("design"));
+    auto* untagged = new QLabel(QStringLiteral("design"), &window);
+
+    WidgetTextForm form(&window, {list, nullptr, tabs, untagged});
+    ASSERT_EQ(form.controlCount(), 3u);
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+    EXPECT_EQ(list->toolTip(), QString::fromUtf8("Koppla fält"));
+    EXPECT_EQ(tabs->toolTip(), QStringLiteral("design"));
+    EXPECT_EQ(untagged->text(), QStringLiteral("design"));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(WidgetTexts, AWidgetWithoutCaptionRefusesOne) {
+    mTexter texts(path(), messages);
+    QDialog window;
+    auto* picture = new QFrame(&window);
+    picture->setProperty("tag", QStringLiteral("R1825;R1828"));
+    auto* after = new QPushButton(&window);
+    after->setProperty("tag", QStringLiteral("R1825"));
+    WidgetTextForm form(&window, {picture, after});
+    EXPECT_TRUE(texts.SetTextOfForm(form));
+
+    expectOneMessage("Fel 438 (Object doesn't support this property or method) in procedure TextTillControl in Module mTexter");
+    EXPECT_TRUE(picture->toolTip().isEmpty());  // the rest of its texts are not applied
+    EXPECT_EQ(after->text(), QStringLiteral("Vexla Admin"));
 }
 
 }  // namespace
