@@ -1,22 +1,20 @@
 // A failing disk under SQLite: a VFS that wraps the default one and makes
 // a chosen call of one kind of file operation fail, so a test sees every
-// write, sync, truncation and deletion SQLite does (database, journal,
-// temporary files, a VACUUM INTO target) and can break any one of them.
+// read, write, sync, truncation and deletion SQLite does (database,
+// journal, temporary files, a VACUUM INTO target) and can break any one.
 //
 // FaultyVfs::install() registers the wrapper as the process's default VFS;
 // the engine opens every database with the default, so from then on all of
-// its files go through the wrapper. Nothing is changed for files opened
-// before. Single-threaded use only, like the program.
+// its files go through the wrapper. Single-threaded use only, like the
+// program.
 #pragma once
 
 #include <array>
 #include <functional>
-#include <string>
 
 namespace vexla::testing {
 
 enum class IoOp { Read, Write, Sync, Truncate, Delete };
-inline constexpr int kIoOps = 5;
 const char* ioOpName(IoOp op);
 
 class FaultyVfs {
@@ -31,11 +29,6 @@ public:
     // Counts from zero, no fault planned.
     void reset();
 
-    int calls(IoOp op) const { return calls_[static_cast<int>(op)]; }
-    int totalCalls() const;
-    // Whether the planned fault has struck.
-    bool struck() const { return struck_; }
-
     // Called before every counted call (a crash test kills the process here).
     std::function<void(IoOp)> beforeCall;
 
@@ -44,8 +37,8 @@ public:
 
 private:
     FaultyVfs() = default;
-    std::array<int, kIoOps> calls_{};
-    bool armed_ = false, sticky_ = false, struck_ = false;
+    std::array<int, 5> calls_{};
+    bool armed_ = false, sticky_ = false;
     IoOp op_ = IoOp::Write;
     int nth_ = 0, code_ = 0;
 };

@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include "maintenance/compaction.h"
-#include "maintenance/database_copy.h"
 #include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
 #include "tests/reliability/reliability_support.h"
@@ -30,14 +29,6 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 constexpr gid_t kNogroup = 65534;
-
-std::string readFile(const std::string& path) { return fileBytes(path); }
-
-struct stat lstatOf(const std::string& path) {
-    struct stat st {};
-    ::lstat(path.c_str(), &st);
-    return st;
-}
 
 // Runs `work` in a child process as `uid` (root stays root); its exit status.
 int runAs(uid_t uid, const std::function<int()>& work) {
@@ -92,7 +83,7 @@ struct SharedFolder {
             ::execv(exe.c_str(), argv.data());
             return 127;
         });
-        err = readFile(errFile);
+        err = fileBytes(errFile);
         return status;
     }
 };
@@ -112,7 +103,6 @@ enum class Plant { Link, Fifo };
 enum class Outcome { Succeeds, Refused, Warned };
 
 struct PlantedNames {
-    const char* what;
     std::vector<std::string> names;  // relative to the data folder ("../program/" for the program folder)
     std::vector<const char*> jobs;   // run after planting: compact, copy, export
     Outcome outcome;
@@ -121,19 +111,18 @@ struct PlantedNames {
 std::vector<PlantedNames> plantings() {
     const std::string backup = "Vexla" + today();
     return {
-        {"NamesBesideTheJobsOwn",
-         {backup + ".db", backup + "-2.db", backup + ".db.part", "Vexlaol.db.part", "bok.db.compacting",
+        {{backup + ".db", backup + "-2.db", backup + ".db.part", "Vexlaol.db.part", "bok.db.compacting",
           "bok.db.unverified", "bok.db-journal.old", "kopia.db.part", "KundReg.skv.vexla-export",
           "KundReg.skv.part", ".vexla-compact"},
          {"compact", "copy", "export"},
          Outcome::Succeeds},
-        {"WorkCopy", {"Vexlaol.db"}, {"compact"}, Outcome::Refused},
-        {"CompactedResult", {"bok.db.compacted"}, {"compact"}, Outcome::Refused},
-        {"Lock", {"bok.db.lock"}, {"compact"}, Outcome::Refused},
-        {"Journal", {"bok.db-journal"}, {"compact"}, Outcome::Refused},
-        {"CopyTarget", {"kopia.db"}, {"copy"}, Outcome::Refused},
-        {"ExportTarget", {"KundReg.skv"}, {"export"}, Outcome::Refused},
-        {"Log", {"../program/Logg.txt"}, {"compact"}, Outcome::Warned},
+        {{"Vexlaol.db"}, {"compact"}, Outcome::Refused},
+        {{"bok.db.compacted"}, {"compact"}, Outcome::Refused},
+        {{"bok.db.lock"}, {"compact"}, Outcome::Refused},
+        {{"bok.db-journal"}, {"compact"}, Outcome::Refused},
+        {{"kopia.db"}, {"copy"}, Outcome::Refused},
+        {{"KundReg.skv"}, {"export"}, Outcome::Refused},
+        {{"../program/Logg.txt"}, {"compact"}, Outcome::Warned},
     };
 }
 
@@ -149,9 +138,9 @@ TEST_P(PlantedFiles, NoJobWritesThroughALinkOrIntoAFifo) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root: the jobs run as root and as the user nobody";
     const auto [user, plant] = GetParam();
     for (const PlantedNames& p : plantings()) {
-        SCOPED_TRACE(p.what);
+        SCOPED_TRACE(p.names[0]);
         SharedFolder f(user);
-        const Rows before = tableRows(f.db, "Kund");
+        const Tables before = allRows(f.db);
         for (const std::string& name : p.names) {
             const std::string path = f.data + "/" + name;
             // Planted by someone else: root for the ordinary user's run, nobody for root's.
@@ -167,17 +156,16 @@ TEST_P(PlantedFiles, NoJobWritesThroughALinkOrIntoAFifo) {
             SCOPED_TRACE(std::string(job) + ": " + err);
             EXPECT_LT(status, 6);  // ended by itself, not killed by the alarm
             EXPECT_EQ(status == 0, p.outcome != Outcome::Refused);
-            if (p.outcome != Outcome::Succeeds) {
-                EXPECT_NE(err.find(fs::path(p.names[0]).filename().string()), std::string::npos);
-            }
+            EXPECT_TRUE(p.outcome == Outcome::Succeeds || err.find(fs::path(p.names[0]).filename().string()) != std::string::npos);
         }
-        EXPECT_EQ(readFile(f.victim), SharedFolder::kPrecious);
+        EXPECT_EQ(fileBytes(f.victim), SharedFolder::kPrecious);
         for (const std::string& name : p.names) {
-            EXPECT_EQ(lstatOf(f.data + "/" + name).st_mode & S_IFMT, plant == Plant::Link ? S_IFLNK : S_IFIFO) << name;
-            fs::remove(f.data + "/" + name);
+            const auto kind = fs::symlink_status(f.data + "/" + name).type();
+            EXPECT_EQ(kind, plant == Plant::Link ? fs::file_type::symlink : fs::file_type::fifo) << name;
+            fs::remove(f.data + "/" + name);  // before the database is read: a planted journal would hang it
         }
         EXPECT_EQ(openAndCheck(f.db), "");
-        EXPECT_EQ(rowsDiff(tableRows(f.db, "Kund"), before), "");
+        EXPECT_EQ(rowsDiff(allRows(f.db), before), "");
     }
 }
 
@@ -209,15 +197,10 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
                 ASSERT_EQ(::chown(w.db.c_str(), owner, group), 0);
                 ::chmod(w.db.c_str(), mode);
                 const std::string copy = w.dir.file("kopia.db");
-                ASSERT_EQ(runAs(runner, [&] {
-                              return cmdKomprimera_Click(w.ctx) &&
-                                             copyDatabaseTo(w.ctx, copy, std::nullopt) == CopyEnd::Copied
-                                         ? 0
-                                         : 1;
-                          }),
-                          0);
+                ASSERT_EQ(runAs(runner, [&] { return compactNow(w.ctx) && copyNow(w.ctx, copy) ? 0 : 1; }), 0);
                 for (const std::string& file : {w.db, w.dir.file(backupName(w.fakes.clock.time)), copy}) {
-                    const struct stat st = lstatOf(file);
+                    struct stat st {};
+                    ::lstat(file.c_str(), &st);
                     EXPECT_EQ(st.st_mode & 07777, mode) << file;
                     EXPECT_EQ(st.st_uid, owner) << file;
                     EXPECT_EQ(st.st_gid, group) << file;

@@ -6,19 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
-#include "db/errors.h"
+#include <gtest/gtest.h>
+
 #include "db/sqlite_engine.h"
-#include "tools/sample_generator.h"
-#include "common/posix_file_system.h"
+#include "maintenance/compaction.h"
+#include "maintenance/database_copy.h"
+#include "registers/export_register.h"
 #include "registers/field_catalogue.h"
 #include "registers/field_mapping.h"
 #include "registers/import_texts.h"
-#include "registers/register_file_writer.h"
 #include "registers/register_kind.h"
+#include "tests/support/source_tree.h"
+#include "tools/sample_generator.h"
 #include "transfer/links.h"
 
 namespace vexla::testing {
@@ -37,59 +41,47 @@ namespace {
     return ::setenv("TMPDIR", "/dev/shm", 0) == 0;
 }();
 
+constexpr int kImportLines = 24;
+constexpr const char* kEarlierExport = "ID;Namn\r\n1;the user's earlier export\r\n";
+
 }  // namespace
 
-const std::string& demoDatabase(bool clean) {
+const std::string& demoDatabase() {
     static TempFolder* const folder = new TempFolder();  // outlives every trial; removed at exit below
     static const pid_t maker = [] {
-        // Only the process that made the files removes them, not a forked trial.
+        // Only the process that made the file removes it, not a forked trial.
         std::atexit([] {
             if (::getpid() == maker) delete folder;
         });
         return ::getpid();
     }();
-    auto make = [](bool tidy) {
-        const std::string p = folder->file(tidy ? "clean.db" : "demo.db");
+    static const std::string path = [] {
+        const std::string p = folder->file("clean.db");
         sample::Options options;
         options.customers = 30;
         options.resources = 6;
         options.bookings = 400;
-        options.clean = tidy;
+        // "Delete first" refuses a register whose column without a caption holds values.
+        options.clean = true;
         if (!sample::makeSampleDatabase(p, options)) throw std::runtime_error("cannot make the demo database");
         return p;
-    };
-    if (clean) {
-        static const std::string path = make(true);
-        return path;
-    }
-    static const std::string path = make(false);
+    }();
     return path;
-}
-
-void freshCopy(const std::string& path, const std::string& from) {
-    std::error_code ec;
-    for (const char* suffix : {"-journal", "-wal", "-shm", ".lock"}) fs::remove(path + suffix, ec);
-    // The clean one: "delete first" refuses a register whose column without a caption holds values.
-    fs::copy_file(from.empty() ? demoDatabase(true) : from, path, fs::copy_options::overwrite_existing);
 }
 
 Rows tableRows(const std::string& path, const std::string& table) {
     Rows rows;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return rows;
-    }
     sqlite3_stmt* st = nullptr;
     const std::string sql = "SELECT * FROM \"" + table + "\" ORDER BY ID";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
         const int columns = sqlite3_column_count(st);
         while (sqlite3_step(st) == SQLITE_ROW) {
             std::string row;
             for (int i = 0; i < columns; ++i) {
-                if (i) row += '|';
                 const auto* text = sqlite3_column_text(st, i);
-                row += text ? reinterpret_cast<const char*>(text) : "NULL";
+                row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
             }
             rows.emplace_hint(rows.end(), sqlite3_column_int64(st, 0), std::move(row));
         }
@@ -99,26 +91,25 @@ Rows tableRows(const std::string& path, const std::string& table) {
     return rows;
 }
 
-std::string rowsDiff(const Rows& now, const Rows& expected) {
-    if (now == expected) return {};
-    std::string text = std::to_string(now.size()) + " rows where " + std::to_string(expected.size()) + " were expected";
-    auto a = now.begin();
-    auto b = expected.begin();
-    while (a != now.end() && b != expected.end() && *a == *b) ++a, ++b;
-    if (a != now.end() && (b == expected.end() || a->first < b->first))
-        text += "; ID " + std::to_string(a->first) + " is there: " + a->second;
-    else if (b != expected.end() && (a == now.end() || b->first < a->first))
-        text += "; ID " + std::to_string(b->first) + " is missing: " + b->second;
-    else if (a != now.end())
-        text += "; ID " + std::to_string(a->first) + " holds " + a->second + " instead of " + b->second;
-    return text;
+Tables allRows(const std::string& path) {
+    Tables tables;
+    for (const char* table : {"Kund", "Person", "Bokning", "PrelBokning", "Users"})
+        tables[table] = tableRows(path, table);
+    return tables;
 }
 
-Rows placeholders(const Rows& rows) {
-    Rows kept;
-    for (const auto& [id, row] : rows)
-        if (id <= -1) kept[id] = row;
-    return kept;
+std::string rowsDiff(const Tables& now, const Tables& expected) {
+    for (const auto& [table, want] : expected) {
+        const Rows& rows = now.count(table) ? now.at(table) : Rows{};
+        if (rows == want) continue;
+        auto [a, b] = std::mismatch(rows.begin(), rows.end(), want.begin(), want.end());
+        std::string text = table + ": " + std::to_string(rows.size()) + " rows where " +
+                           std::to_string(want.size()) + " were expected; ID ";
+        if (a != rows.end() && (b == want.end() || a->first < b->first)) return text + std::to_string(a->first) + " is there: " + a->second;
+        if (a == rows.end() || b->first < a->first) return text + std::to_string(b->first) + " is missing: " + b->second;
+        return text + std::to_string(a->first) + " holds " + a->second + " instead of " + b->second;
+    }
+    return {};
 }
 
 std::string openAndCheck(const std::string& path) {
@@ -143,8 +134,8 @@ std::string customerFile(long long firstId, int lines) {
     return bytes;
 }
 
-ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst,
-                    std::function<bool()> cancelled) {
+ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath,
+                    bool deleteFirst) {
     const RegisterKind* reg = registerByName(registerName);
     if (!reg) throw std::invalid_argument("register " + registerName);
     FakeMessageBoxes messages;
@@ -159,29 +150,87 @@ ImportRun runImport(db::Database& db, const std::string& registerName, const std
     }
     const LinkTable links = transfer::autoLinks(captions, fileFields ? *fileFields : std::vector<std::string>{});
     ImportServices services{db, "se"};
-    services.cancelled = std::move(cancelled);
     ImportRun run{importRegister(links, request, services), {}};
     run.message = importStopMessage(run.outcome, filePath, texts);
     return run;
 }
 
-void writeRegister(const std::string& dbPath, const std::string& registerName, const std::string& filePath) {
-    const RegisterKind* reg = registerByName(registerName);
-    db::SqliteEngine engine;
-    auto db = engine.OpenDatabase(dbPath, true);
-    if (!reg || !db) throw std::runtime_error("cannot open " + dbPath);
-    auto rs = (*db)->OpenRecordset("SELECT * FROM " + std::string(reg->table));
-    PosixFileSystem files;
-    auto out = files.createFile(filePath, Placement{});
-    if (!rs || !out || !writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) || !(*out)->commit())
-        throw std::runtime_error("cannot write " + filePath);
-    (*rs)->Close();
-    (void)(*db)->Close();
+bool compactNow(JobContext& ctx) { return cmdKomprimera_Click(ctx); }
+
+bool copyNow(JobContext& ctx, const std::string& target) {
+    const CopyEnd end = copyDatabaseTo(ctx, target, std::nullopt);
+    return end == CopyEnd::Copied || end == CopyEnd::NotCompacted;
 }
 
-std::string engineErrorHead(int sqliteCode) {
-    const Error e = (sqliteCode & 0xFF) == SQLITE_FULL ? db::notEnoughSpace() : db::diskError();
-    return std::to_string(e.number) + "\r\n" + e.description;
+const char* jobName(JobKind kind) {
+    static const char* const names[] = {"Import", "ImportDeleteFirst", "Compaction", "Copy", "Export"};
+    return names[static_cast<int>(kind)];
+}
+
+JobScene::JobScene(JobKind k) : JobWorld(demoDatabase()), kind(k) {
+    window.state_.Språk = "se";
+    if (kind == JobKind::Import || kind == JobKind::ImportDeleteFirst)
+        dir.write("KundReg.skv", customerFile(1000, kImportLines));
+    if (kind == JobKind::Compaction) product = dir.file(backupName(fakes.clock.time));
+    if (kind == JobKind::Copy) product = dir.file("kopia.db");
+    if (kind == JobKind::Export) product = dir.write("Register.skv", kEarlierExport);
+}
+
+Said JobScene::run() {
+    if (kind == JobKind::Compaction) return compactNow(ctx) ? Said::Done : Said::Failed;
+    if (kind == JobKind::Copy) return copyNow(ctx, product) ? Said::Done : Said::Failed;
+    auto opened = window.engine_.OpenDatabase(db, true);
+    if (!opened) {
+        message = opened.error().description;
+        return Said::Failed;
+    }
+    window.state_.db = std::move(*opened);
+    Said said = Said::Failed;
+    if (kind == JobKind::Export) {
+        ExportContext exporting{window, platform, texts};
+        fakes.dialogs.choices = {product};
+        fakes.messages.answers = {MsgAnswer::Yes};  // replace the earlier file
+        if (exportRegister(exporting, 2).n > 0) said = Said::Done;
+        if (said == Said::Failed && !fakes.messages.shown.empty()) message = fakes.messages.shown.back().text;
+    } else {
+        const ImportRun r = runImport(*window.state_.db, "Kund", dir.file("KundReg.skv"),
+                                      kind == JobKind::ImportDeleteFirst);
+        message = r.message;
+        said = r.outcome.stop == ImportStop::SaveUncertain ? Said::Unsure
+               : r.outcome.committed                       ? Said::Done
+                                                           : Said::Failed;
+    }
+    (void)window.state_.db->Close();
+    window.state_.db.reset();
+    return said;
+}
+
+Snapshot snapshot(const JobScene& scene) {
+    Snapshot s{allRows(scene.db), {}};
+    if (scene.product.empty() || !fs::exists(scene.product)) return s;
+    if (!scene.product.ends_with(".db")) {
+        s.product = fileBytes(scene.product);
+        return s;
+    }
+    for (const auto& [table, rows] : allRows(scene.product))
+        for (const auto& [id, row] : rows) s.product += table + " " + std::to_string(id) + ": " + row + "\n";
+    if (const std::string problem = openAndCheck(scene.product); !problem.empty()) s.product += problem;
+    return s;
+}
+
+void expectRowsAsSaid(const Tables& now, Said said, const Tables& before, const Tables& complete) {
+    const std::string asBefore = rowsDiff(now, before), asComplete = rowsDiff(now, complete);
+    EXPECT_TRUE(said != Said::Done || asComplete.empty()) << "the job said it was done: " << asComplete;
+    EXPECT_TRUE(said != Said::Failed || asBefore.empty()) << "the job said it failed: " << asBefore;
+    EXPECT_TRUE(asBefore.empty() || asComplete.empty()) << asBefore << "\nor\n" << asComplete;
+}
+
+void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, const Snapshot& complete) {
+    EXPECT_EQ(openAndCheck(scene.db), "");  // first: it rolls back what a kill left in a journal
+    const Snapshot now = snapshot(scene);
+    expectRowsAsSaid(now.db, said, before.db, complete.db);
+    EXPECT_TRUE(now.product == complete.product || (said != Said::Done && now.product == before.product))
+        << scene.product << " holds " << now.product.size() << " bytes of neither";
 }
 
 void sleepFor(std::chrono::steady_clock::duration d) {
