@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -39,6 +40,14 @@ char* const kEnd = nullptr;  // the end of execl's arguments
 
 enum class Other { ShellExclusive, ShellInsert, ShellWaiting, HoldDb, SecondAdmin, AdminProgram };
 
+// Sleeps for d (nothing for a zero or negative d), to its end.
+void sleepFor(Clock::duration d) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    while (ns > 0 && ::nanosleep(&ts, &ts) != 0) {
+    }
+}
+
 // A copy of the program with its language file, in a folder of its own: the
 // program writes its activity log beside itself.
 const std::string& adminProgram() {
@@ -53,63 +62,37 @@ const std::string& adminProgram() {
     return exe;
 }
 
-// The other program, started in a child process that waits `delay` first.
-// Answers from finish() whether it got in (did its work).
-class OtherProgram {
-public:
-    OtherProgram(Other kind, const std::string& db, Clock::duration delay) : kind_(kind) {
-        const std::string shell = db::testing::findOnPath("sqlite3");
-        const std::string holddb = db::testing::programDir() + "/vexla-holddb";
-        const std::string admin = kind == Other::AdminProgram ? adminProgram() : "";
-        pid_ = ::fork();
-        if (pid_ != 0) return;
-        sleepFor(delay);
-        const int quiet = ::open("/dev/null", O_WRONLY);
-        ::dup2(quiet, 1);
-        ::dup2(quiet, 2);
-        const char* sh = shell.c_str();
-        switch (kind) {
-            case Other::ShellExclusive:
-                ::execl(sh, "sqlite3", "-bail", db.c_str(), "BEGIN EXCLUSIVE;", kMarkerInsert, ".system sleep 0.02",
-                        "COMMIT;", kEnd);
-                break;
-            case Other::ShellInsert: ::execl(sh, "sqlite3", "-bail", db.c_str(), kMarkerInsert, kEnd); break;
-            case Other::ShellWaiting:
-                ::execl(sh, "sqlite3", "-bail", db.c_str(), ".timeout 10000", kMarkerInsert, kEnd);
-                break;
-            case Other::HoldDb: ::execl(holddb.c_str(), "vexla-holddb", db.c_str(), kEnd); break;
-            case Other::AdminProgram:
-                // The unattended compaction, as cron runs it: no display at all.
-                ::unsetenv("DISPLAY");
-                ::unsetenv("WAYLAND_DISPLAY");
-                ::execl(admin.c_str(), "vexla-admin", "/ak", "/d", db.c_str(), kEnd);
-                break;
-            case Other::SecondAdmin: {
-                db::SqliteEngine engine;
-                auto opened = engine.OpenDatabase(db, true);
-                if (!opened || !(*opened)->Execute(kMarkerInsert)) ::_exit(3);
-                sleepFor(20ms);
-                ::_exit((*opened)->Close() ? 0 : 4);
-            }
-        }
-        ::_exit(127);
+// The other program, in a child process that waits `delay` first.
+pid_t startOther(Other kind, const std::string& db, Clock::duration delay) {
+    const std::string shell = db::testing::findOnPath("sqlite3"), holddb = db::testing::programDir() + "/vexla-holddb";
+    const std::string admin = kind == Other::AdminProgram ? adminProgram() : "";
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    sleepFor(delay);
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    ::dup2(quiet, 1);
+    ::dup2(quiet, 2);
+    const char *sh = shell.c_str(), *file = db.c_str();
+    if (kind == Other::ShellExclusive)
+        ::execl(sh, "sqlite3", "-bail", file, "BEGIN EXCLUSIVE;", kMarkerInsert, ".system sleep 0.02", "COMMIT;", kEnd);
+    if (kind == Other::ShellInsert) ::execl(sh, "sqlite3", "-bail", file, kMarkerInsert, kEnd);
+    if (kind == Other::ShellWaiting) ::execl(sh, "sqlite3", "-bail", file, ".timeout 10000", kMarkerInsert, kEnd);
+    if (kind == Other::HoldDb) ::execl(holddb.c_str(), "vexla-holddb", file, kEnd);
+    if (kind == Other::AdminProgram) {
+        // The unattended compaction, as cron runs it: no display at all.
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::execl(admin.c_str(), "vexla-admin", "/ak", "/d", file, kEnd);
     }
-    ~OtherProgram() {
-        if (pid_ > 0) finish();
+    if (kind == Other::SecondAdmin) {
+        db::SqliteEngine engine;
+        auto opened = engine.OpenDatabase(db, true);
+        if (!opened || !(*opened)->Execute(kMarkerInsert)) ::_exit(3);
+        sleepFor(20ms);
+        ::_exit((*opened)->Close() ? 0 : 4);
     }
-    bool finish() {
-        if (kind_ == Other::HoldDb) ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    bool writesMarker() const { return kind_ != Other::HoldDb && kind_ != Other::AdminProgram; }
-
-private:
-    Other kind_;
-    pid_t pid_ = -1;
-};
+    ::_exit(127);
+}
 
 class Concurrency : public ::testing::TestWithParam<JobKind> {};
 
@@ -119,18 +102,18 @@ TEST_P(Concurrency, NeverBothOnTheFileAtOnce) {
     if (!db::testing::findOnPath("sqlite3").empty())
         kinds.insert(kinds.end(), {Other::ShellExclusive, Other::ShellInsert, Other::ShellWaiting});
 
-    // What a complete run leaves, and how long one takes here.
-    Tables before, complete;
+    // What a complete run leaves, and how long one takes here: the other
+    // starts from half a job's time before it (it is in first) to its end.
+    Snapshot before, complete;
     long jobMicros = 0;
     {
         JobScene scene(job);
-        before = allRows(scene.db);
+        before = snapshot(scene);
         const auto start = Clock::now();
         ASSERT_EQ(scene.run(), Said::Done);
         jobMicros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-        complete = allRows(scene.db);
+        complete = snapshot(scene);
     }
-    // From half a job's time before it (the other is in first) to the job's end.
     const char* seedText = std::getenv("VEXLA_CONCURRENCY_SEED");
     const std::uint64_t seed = (seedText && *seedText ? std::strtoull(seedText, nullptr, 10) : 4122026) +
                                static_cast<std::uint64_t>(job);
@@ -143,15 +126,19 @@ TEST_P(Concurrency, NeverBothOnTheFileAtOnce) {
         SCOPED_TRACE("seed " + std::to_string(seed) + ", trial " + std::to_string(trial) + ": other program " +
                      std::to_string(static_cast<int>(kind)) + " at " + std::to_string(delay.count()) + " us");
         JobScene scene(job);
-        OtherProgram other(kind, scene.db, std::max(delay, 0us));
+        const pid_t other = startOther(kind, scene.db, std::max(delay, 0us));
         sleepFor(-delay);
         const Said said = scene.run();
-        const bool gotIn = other.finish();
+        if (kind == Other::HoldDb) ::kill(other, SIGTERM);
+        int status = 0;
+        ::waitpid(other, &status, 0);
+        const bool gotIn = WIFEXITED(status) && WEXITSTATUS(status) == 0;  // it did its work
         met += said == Said::Failed || !gotIn;
 
         EXPECT_EQ(openAndCheck(scene.db), "");
         Tables now = allRows(scene.db);
-        EXPECT_EQ(now["Kund"].erase(kMarkerId) == 1, gotIn && other.writesMarker()) << "the other program's row";
+        const bool writesMarker = kind != Other::HoldDb && kind != Other::AdminProgram;
+        EXPECT_EQ(now["Kund"].erase(kMarkerId) == 1, gotIn && writesMarker) << "the other program's row";
         expectRowsAsSaid(now, said, before, complete);
         EXPECT_TRUE(said != Said::Done || scene.product.empty() || openAndCheck(scene.product).empty());
     }

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 
 namespace vexla::testing {
@@ -9,51 +11,59 @@ namespace vexla::testing {
 namespace {
 
 // The wrapper hands out the real VFS's own file handles, with a copy of
-// their methods in which the counted calls go through the plan first. The
-// unix VFS gives every file the same methods; a file with others (none on
-// Linux) would simply not be counted.
+// their methods in which the counted calls ask the hook first. The unix VFS
+// has a few sets of methods (databases lock, journals do not).
+struct Methods {
+    const sqlite3_io_methods* real = nullptr;
+    sqlite3_io_methods shim{};
+};
+std::array<Methods, 8> kinds;
 sqlite3_vfs* realVfs = nullptr;
 sqlite3_vfs shimVfs;
-const sqlite3_io_methods* realMethods = nullptr;
-sqlite3_io_methods shimMethods;
+std::function<int(IoOp)> hook;
 
-FaultyVfs& plan() { return FaultyVfs::install(); }
+const sqlite3_io_methods& real(sqlite3_file* f) {
+    return *std::find_if(kinds.begin(), kinds.end(), [&](const Methods& k) { return &k.shim == f->pMethods; })->real;
+}
+int ask(IoOp op) { return hook ? hook(op) : 0; }
 
 int shimRead(sqlite3_file* f, void* buf, int n, sqlite3_int64 off) {
-    if (const int rc = plan().call(IoOp::Read)) return rc;
-    return realMethods->xRead(f, buf, n, off);
+    const int rc = ask(IoOp::Read);
+    return rc ? rc : real(f).xRead(f, buf, n, off);
 }
 int shimWrite(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off) {
-    if (const int rc = plan().call(IoOp::Write)) return rc;
-    return realMethods->xWrite(f, buf, n, off);
+    const int rc = ask(IoOp::Write);
+    return rc ? rc : real(f).xWrite(f, buf, n, off);
 }
 int shimTruncate(sqlite3_file* f, sqlite3_int64 size) {
-    if (const int rc = plan().call(IoOp::Truncate)) return rc;
-    return realMethods->xTruncate(f, size);
+    const int rc = ask(IoOp::Truncate);
+    return rc ? rc : real(f).xTruncate(f, size);
 }
 int shimSync(sqlite3_file* f, int flags) {
-    if (const int rc = plan().call(IoOp::Sync)) return rc;
-    return realMethods->xSync(f, flags);
+    const int rc = ask(IoOp::Sync);
+    return rc ? rc : real(f).xSync(f, flags);
+}
+int shimDelete(sqlite3_vfs*, const char* name, int syncDir) {
+    const int rc = ask(IoOp::Delete);
+    return rc ? rc : realVfs->xDelete(realVfs, name, syncDir);
 }
 
 int shimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
     const int rc = realVfs->xOpen(realVfs, name, file, flags, outFlags);
-    if (file->pMethods && !realMethods) {
-        realMethods = file->pMethods;
-        shimMethods = *realMethods;
-        shimMethods.xRead = shimRead;
-        shimMethods.xWrite = shimWrite;
-        shimMethods.xTruncate = shimTruncate;
-        shimMethods.xSync = shimSync;
+    if (!file->pMethods) return rc;  // else, also after a failed open, the handle needs its close
+    auto k = std::find_if(kinds.begin(), kinds.end(), [&](const Methods& m) { return m.real == file->pMethods; });
+    if (k == kinds.end()) {
+        k = std::find_if(kinds.begin(), kinds.end(), [](const Methods& m) { return !m.real; });
+        if (k == kinds.end()) throw std::runtime_error("more kinds of SQLite file than the wrapper holds");
+        k->real = file->pMethods;
+        k->shim = *k->real;
+        k->shim.xRead = shimRead;
+        k->shim.xWrite = shimWrite;
+        k->shim.xTruncate = shimTruncate;
+        k->shim.xSync = shimSync;
     }
-    // Also after a failed open: the handle may still need its close.
-    if (file->pMethods && file->pMethods == realMethods) file->pMethods = &shimMethods;
+    file->pMethods = &k->shim;
     return rc;
-}
-
-int shimDelete(sqlite3_vfs*, const char* name, int syncDir) {
-    if (const int rc = plan().call(IoOp::Delete)) return rc;
-    return realVfs->xDelete(realVfs, name, syncDir);
 }
 
 }  // namespace
@@ -63,8 +73,8 @@ const char* ioOpName(IoOp op) {
     return names[static_cast<int>(op)];
 }
 
-FaultyVfs& FaultyVfs::install() {
-    static FaultyVfs* const instance = [] {
+void onSqliteCall(std::function<int(IoOp)> h) {
+    static const bool installed = [] {
         realVfs = sqlite3_vfs_find(nullptr);
         if (!realVfs) throw std::runtime_error("no default SQLite VFS");
         // Paths, access checks, time and randomness go straight to the real VFS.
@@ -73,31 +83,10 @@ FaultyVfs& FaultyVfs::install() {
         shimVfs.zName = "vexla-faulty";
         shimVfs.xOpen = shimOpen;
         shimVfs.xDelete = shimDelete;
-        if (sqlite3_vfs_register(&shimVfs, 1) != SQLITE_OK) throw std::runtime_error("cannot register the VFS");
-        return new FaultyVfs();
+        return sqlite3_vfs_register(&shimVfs, 1) == SQLITE_OK;
     }();
-    return *instance;
-}
-
-void FaultyVfs::failOn(IoOp op, int nth, int sqliteCode, bool sticky) {
-    reset();
-    armed_ = true;
-    op_ = op;
-    nth_ = nth;
-    code_ = sqliteCode;
-    sticky_ = sticky;
-}
-
-void FaultyVfs::reset() {
-    calls_.fill(0);
-    armed_ = sticky_ = false;
-}
-
-int FaultyVfs::call(IoOp op) {
-    if (beforeCall) beforeCall(op);
-    const int n = ++calls_[static_cast<int>(op)];
-    if (!armed_ || op != op_ || n < nth_ || (n > nth_ && !sticky_)) return 0;
-    return code_;
+    if (!installed) throw std::runtime_error("cannot register the VFS");
+    hook = std::move(h);
 }
 
 }  // namespace vexla::testing

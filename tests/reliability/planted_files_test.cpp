@@ -17,7 +17,6 @@
 
 #include "maintenance/compaction.h"
 #include "tests/db/db_test_support.h"
-#include "tests/maintenance/job_test_support.h"
 #include "tests/reliability/reliability_support.h"
 #include "tests/support/source_tree.h"
 
@@ -54,8 +53,8 @@ struct SharedFolder {
     explicit SharedFolder(uid_t user) {
         fs::create_directories(program + "/bin");
         fs::create_directories(data);
-        fs::copy_file(db::testing::programDir() + "/vexla-transfer", program + "/vexla-transfer");
-        fs::copy_file(db::testing::programDir() + "/bin/Lang.ini", program + "/bin/Lang.ini");
+        for (const char* file : {"/vexla-transfer", "/bin/Lang.ini"})
+            fs::copy_file(db::testing::programDir() + file, program + file);
         fs::copy_file(demoDatabase(), db);
         dir.write("victim", kPrecious);
         for (const std::string& p : {dir.path(), program, data}) ::chmod(p.c_str(), 0777);
@@ -68,9 +67,7 @@ struct SharedFolder {
     // vexla-transfer with `args` as `uid`, within seconds (a FIFO opened for
     // writing would hang it); its standard error.
     int transfer(uid_t uid, std::vector<std::string> args, std::string& err) {
-        const std::string errFile = dir.file("stderr");
-        fs::remove(errFile);
-        const std::string exe = program + "/vexla-transfer";
+        const std::string errFile = dir.file("stderr"), exe = program + "/vexla-transfer";
         const int status = runAs(uid, [&] {
             ::alarm(20);
             const int out = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -88,13 +85,6 @@ struct SharedFolder {
     }
 };
 
-std::string today() {
-    const std::time_t now = std::time(nullptr);
-    char day[16];
-    std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
-    return day;
-}
-
 enum class Plant { Link, Fifo };
 
 // What a planted name does to the jobs: nothing (they write elsewhere and
@@ -109,11 +99,13 @@ struct PlantedNames {
 };
 
 std::vector<PlantedNames> plantings() {
-    const std::string backup = "Vexla" + today();
+    const std::time_t now = std::time(nullptr);
+    char backup[32];
+    std::strftime(backup, sizeof backup, "Vexla%Y-%m-%d", std::localtime(&now));
+    const std::string b = backup;
     return {
-        {{backup + ".db", backup + "-2.db", backup + ".db.part", "Vexlaol.db.part", "bok.db.compacting",
-          "bok.db.unverified", "bok.db-journal.old", "kopia.db.part", "KundReg.skv.vexla-export",
-          "KundReg.skv.part", ".vexla-compact"},
+        {{b + ".db", b + "-2.db", b + ".db.part", "Vexlaol.db.part", "bok.db.compacting", "bok.db.unverified",
+          "bok.db-journal.old", "kopia.db.part", "KundReg.skv.vexla-export", "KundReg.skv.part", ".vexla-compact"},
          {"compact", "copy", "export"},
          Outcome::Succeeds},
         {{"Vexlaol.db"}, {"compact"}, Outcome::Refused},

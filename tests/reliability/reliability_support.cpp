@@ -1,7 +1,5 @@
 #include "tests/reliability/reliability_support.h"
 
-#include <time.h>
-
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,16 +45,9 @@ constexpr const char* kEarlierExport = "ID;Namn\r\n1;the user's earlier export\r
 }  // namespace
 
 const std::string& demoDatabase() {
-    static TempFolder* const folder = new TempFolder();  // outlives every trial; removed at exit below
-    static const pid_t maker = [] {
-        // Only the process that made the file removes it, not a forked trial.
-        std::atexit([] {
-            if (::getpid() == maker) delete folder;
-        });
-        return ::getpid();
-    }();
+    static const TempFolder folder;  // a forked trial ends with _exit and leaves it to the parent
     static const std::string path = [] {
-        const std::string p = folder->file("clean.db");
+        const std::string p = folder.file("clean.db");
         sample::Options options;
         options.customers = 30;
         options.resources = 6;
@@ -69,32 +60,25 @@ const std::string& demoDatabase() {
     return path;
 }
 
-Rows tableRows(const std::string& path, const std::string& table) {
-    Rows rows;
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
-    const std::string sql = "SELECT * FROM \"" + table + "\" ORDER BY ID";
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
-        const int columns = sqlite3_column_count(st);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < columns; ++i) {
-                const auto* text = sqlite3_column_text(st, i);
-                row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
-            }
-            rows.emplace_hint(rows.end(), sqlite3_column_int64(st, 0), std::move(row));
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return rows;
-}
-
 Tables allRows(const std::string& path) {
     Tables tables;
-    for (const char* table : {"Kund", "Person", "Bokning", "PrelBokning", "Users"})
-        tables[table] = tableRows(path, table);
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    for (const std::string table : {"Kund", "Person", "Bokning", "PrelBokning", "Users"}) {
+        Rows& rows = tables[table];
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table + "\" ORDER BY ID").c_str(), -1, &st, nullptr) == SQLITE_OK)
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                std::string row;
+                for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                    const auto* text = sqlite3_column_text(st, i);
+                    row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+                }
+                rows.emplace_hint(rows.end(), sqlite3_column_int64(st, 0), std::move(row));
+            }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
     return tables;
 }
 
@@ -218,8 +202,8 @@ Snapshot snapshot(const JobScene& scene) {
     return s;
 }
 
-void expectRowsAsSaid(const Tables& now, Said said, const Tables& before, const Tables& complete) {
-    const std::string asBefore = rowsDiff(now, before), asComplete = rowsDiff(now, complete);
+void expectRowsAsSaid(const Tables& now, Said said, const Snapshot& before, const Snapshot& complete) {
+    const std::string asBefore = rowsDiff(now, before.db), asComplete = rowsDiff(now, complete.db);
     EXPECT_TRUE(said != Said::Done || asComplete.empty()) << "the job said it was done: " << asComplete;
     EXPECT_TRUE(said != Said::Failed || asBefore.empty()) << "the job said it failed: " << asBefore;
     EXPECT_TRUE(asBefore.empty() || asComplete.empty()) << asBefore << "\nor\n" << asComplete;
@@ -228,17 +212,9 @@ void expectRowsAsSaid(const Tables& now, Said said, const Tables& before, const 
 void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, const Snapshot& complete) {
     EXPECT_EQ(openAndCheck(scene.db), "");  // first: it rolls back what a kill left in a journal
     const Snapshot now = snapshot(scene);
-    expectRowsAsSaid(now.db, said, before.db, complete.db);
+    expectRowsAsSaid(now.db, said, before, complete);
     EXPECT_TRUE(now.product == complete.product || (said != Said::Done && now.product == before.product))
         << scene.product << " holds " << now.product.size() << " bytes of neither";
-}
-
-void sleepFor(std::chrono::steady_clock::duration d) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    if (ns <= 0) return;
-    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    while (::nanosleep(&ts, &ts) != 0) {
-    }
 }
 
 }  // namespace vexla::testing
