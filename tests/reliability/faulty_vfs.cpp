@@ -1,4 +1,4 @@
-#include "tests/reliability/faulty_vfs.h"
+#include "tests/reliability/reliability_support.h"
 
 #include <sqlite3.h>
 

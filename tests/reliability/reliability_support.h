@@ -5,6 +5,7 @@
 // the files hold, not the speed of the disk's flushes.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -47,6 +48,17 @@ ImportRun runImport(db::Database& db, const std::string& registerName, const std
 // compacted; when the copy was written (compacted afterwards or not).
 bool compactNow(JobContext& ctx);
 bool copyNow(JobContext& ctx, const std::string& target);
+
+// A failing disk under SQLite (faulty_vfs.cpp): a VFS wrapped around the
+// default one, made the process's default (once). From then on `hook` is
+// asked before each read, write, sync, truncation and deletion SQLite makes
+// (database, journal, temporary files, a VACUUM INTO target): 0 runs the
+// call, any other value is SQLite's answer instead; an empty hook runs all.
+enum class IoOp { Read, Write, Sync, Truncate, Delete };
+const char* ioOpName(IoOp op);
+
+void onSqliteCall(std::function<int(IoOp)> hook);
+
 
 // The jobs every fault is tried on. The import (24 new customers) and the
 // export (the bookings, over the user's earlier file) run on the shared
