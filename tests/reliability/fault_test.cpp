@@ -18,7 +18,6 @@
 #include <sqlite3.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,19 +26,142 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "db/errors.h"
 #include "db/sqlite_engine.h"
+#include "maintenance/compaction.h"
+#include "registers/export_register.h"
+#include "registers/field_catalogue.h"
 #include "tests/db/db_test_support.h"
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
 
 using namespace testing;
+namespace fs = std::filesystem;
+
+constexpr int kImportLines = 24;
+constexpr const char* kEarlierExport = "ID;Namn\r\n1;the user's earlier export\r\n";
+
+
+// A customer register file in Swedish captions (ID, Namn, Adress, Rabatt
+// and a memo with a line break), one line per ID from firstId on.
+std::string customerFile(long long firstId, int lines) {
+    std::string header;
+    for (const char* column : {"ID", "Namn", "Adress", "Rabatt", "Anteckningar"})
+        header += (header.empty() ? "" : ";") + KolumnTillRubrik(column, "se");
+    std::string bytes = header + "\r\n";
+    for (long long id = firstId; id < firstId + lines; ++id) {
+        const std::string n = std::to_string(id);
+        bytes += n + ";Kund " + n + ";Gatan " + n + ";" + std::to_string(id % 10) + ",5;rad 1\x1Brad " + n + "\r\n";
+    }
+    return bytes;
+}
+
+// The jobs every fault is tried on. The import (24 new customers) and the
+// export (the bookings, over the user's earlier file) run on the shared
+// connection as after the login.
+enum class JobKind { Import, ImportDeleteFirst, Compaction, Copy, Export };
+
+// What the job said: done, failed, or unsure (an unconfirmed commit).
+enum class Said { Done, Failed, Unsure };
+
+// One trial: a copy of the demo database and what the job needs beside it.
+struct JobScene : JobWorld {
+    JobKind kind;
+    std::string product;  // the file the job writes beside the database, or ""
+    std::string message;  // what an import or export said when it stopped
+
+    explicit JobScene(JobKind k) : JobWorld(demoDatabase()), kind(k) {
+        window.state_.Språk = "se";
+        if (kind == JobKind::Import || kind == JobKind::ImportDeleteFirst)
+            dir.write("KundReg.skv", customerFile(1000, kImportLines));
+        if (kind == JobKind::Compaction) product = dir.file(backupName(fakes.clock.time));
+        if (kind == JobKind::Copy) product = dir.file("kopia.db");
+        if (kind == JobKind::Export) product = dir.write("Register.skv", kEarlierExport);
+    }
+
+    Said run() {
+        if (kind == JobKind::Compaction) return compactNow(ctx) ? Said::Done : Said::Failed;
+        if (kind == JobKind::Copy) return copyNow(ctx, product) ? Said::Done : Said::Failed;
+        auto opened = window.engine_.OpenDatabase(db, true);
+        if (!opened) {
+            message = opened.error().description;
+            return Said::Failed;
+        }
+        window.state_.db = std::move(*opened);
+        Said said = Said::Failed;
+        if (kind == JobKind::Export) {
+            ExportContext exporting{window, platform, texts};
+            fakes.dialogs.choices = {product};
+            fakes.messages.answers = {MsgAnswer::Yes};  // replace the earlier file
+            if (exportRegister(exporting, 2).n > 0) said = Said::Done;
+            if (said == Said::Failed && !fakes.messages.shown.empty()) message = fakes.messages.shown.back().text;
+        } else {
+            const ImportRun r = runImport(*window.state_.db, "Kund", dir.file("KundReg.skv"),
+                                          kind == JobKind::ImportDeleteFirst);
+            message = r.message;
+            said = r.outcome.stop == ImportStop::SaveUncertain ? Said::Unsure
+                   : r.outcome.committed                       ? Said::Done
+                                                               : Said::Failed;
+        }
+        (void)window.state_.db->Close();
+        window.state_.db.reset();
+        return said;
+    }
+};
+
+// The database's rows, and the product's (a database's rows and check, or
+// another file's bytes; "" when it is not there).
+struct Snapshot {
+    Tables db;
+    std::string product;
+};
+
+const char* jobName(JobKind kind) {
+    static const char* const names[] = {"Import", "ImportDeleteFirst", "Compaction", "Copy", "Export"};
+    return names[static_cast<int>(kind)];
+}
+
+Snapshot snapshot(const JobScene& scene) {
+    Snapshot s{allRows(scene.db), {}};
+    if (scene.product.empty() || !fs::exists(scene.product)) return s;
+    if (!scene.product.ends_with(".db")) {
+        s.product = fileBytes(scene.product);
+        return s;
+    }
+    for (const auto& [table, rows] : allRows(scene.product))
+        for (const auto& [id, row] : rows) s.product += table + " " + std::to_string(id) + ": " + row + "\n";
+    if (const std::string problem = openAndCheck(scene.product); !problem.empty()) s.product += problem;
+    return s;
+}
+
+// The rows against what the job said: the complete result after Done, the
+// rows before after Failed, and exactly one of the two in any case.
+void expectRowsAsSaid(const Tables& now, Said said, const Snapshot& before, const Snapshot& complete) {
+    const std::string asBefore = rowsDiff(now, before.db), asComplete = rowsDiff(now, complete.db);
+    EXPECT_TRUE(said != Said::Done || asComplete.empty()) << "the job said it was done: " << asComplete;
+    EXPECT_TRUE(said != Said::Failed || asBefore.empty()) << "the job said it failed: " << asBefore;
+    EXPECT_TRUE(asBefore.empty() || asComplete.empty()) << asBefore << "\nor\n" << asComplete;
+}
+
+// The check after every trial: the database opens and passes its check,
+// its rows are as said, and the product is the complete one or, unless the
+// job said it was done, the user's earlier one.
+void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, const Snapshot& complete) {
+    EXPECT_EQ(openAndCheck(scene.db), "");  // first: it rolls back what a kill left in a journal
+    const Snapshot now = snapshot(scene);
+    expectRowsAsSaid(now.db, said, before, complete);
+    EXPECT_TRUE(now.product == complete.product || (said != Said::Done && now.product == before.product))
+        << scene.product << " holds " << now.product.size() << " bytes of neither";
+}
+
 
 enum class Layer { FileFails, DiskFails, DiskStaysBroken, Killed, ShellArrives };
 const char* const kLayerNames[] = {"FileFails", "DiskFails", "DiskStaysBroken", "Killed", "ShellArrives"};
@@ -178,7 +300,6 @@ INSTANTIATE_TEST_SUITE_P(LayersAndJobs, Faults, ::testing::ValuesIn(faultCases()
 // ---------------------------------------------------------------- another program
 
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr long long kMarkerId = 999999;
@@ -188,23 +309,14 @@ char* const kEnd = nullptr;  // the end of execl's arguments
 
 enum class Other { ShellExclusive, ShellInsert, ShellWaiting, HoldDb, SecondAdmin, AdminProgram };
 
-// Sleeps for d (nothing for a zero or negative d), to its end.
-void sleepFor(Clock::duration d) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    while (ns > 0 && ::nanosleep(&ts, &ts) != 0) {
-    }
-}
-
 // A copy of the program with its language file, in a folder of its own: the
 // program writes its activity log beside itself.
 const std::string& adminProgram() {
     static TempFolder folder;
     static const std::string exe = [] {
-        const std::string from = db::testing::programDir();
         fs::create_directories(folder.path() + "/bin");
-        fs::copy_file(from + "/vexla-admin", folder.path() + "/vexla-admin");
-        fs::copy_file(from + "/bin/Lang.ini", folder.path() + "/bin/Lang.ini");
+        for (const char* file : {"/vexla-admin", "/bin/Lang.ini"})
+            fs::copy_file(db::testing::programDir() + file, folder.path() + file);
         return folder.path() + "/vexla-admin";
     }();
     return exe;
@@ -216,7 +328,7 @@ pid_t startOther(Other kind, const std::string& db, Clock::duration delay) {
     const std::string admin = kind == Other::AdminProgram ? adminProgram() : "";
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
-    sleepFor(delay);
+    std::this_thread::sleep_for(delay);
     const int quiet = ::open("/dev/null", O_WRONLY);
     ::dup2(quiet, 1);
     ::dup2(quiet, 2);
@@ -236,7 +348,7 @@ pid_t startOther(Other kind, const std::string& db, Clock::duration delay) {
         db::SqliteEngine engine;
         auto opened = engine.OpenDatabase(db, true);
         if (!opened || !(*opened)->Execute(kMarkerInsert)) ::_exit(3);
-        sleepFor(20ms);
+        std::this_thread::sleep_for(20ms);
         ::_exit((*opened)->Close() ? 0 : 4);
     }
     ::_exit(127);
@@ -275,7 +387,7 @@ TEST_P(Concurrency, NeverBothOnTheFileAtOnce) {
                      std::to_string(static_cast<int>(kind)) + " at " + std::to_string(delay.count()) + " us");
         JobScene scene(job);
         const pid_t other = startOther(kind, scene.db, std::max(delay, 0us));
-        sleepFor(-delay);
+        std::this_thread::sleep_for(-delay);  // nothing when the other starts later
         const Said said = scene.run();
         if (kind == Other::HoldDb) ::kill(other, SIGTERM);
         int status = 0;

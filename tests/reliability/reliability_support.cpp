@@ -9,23 +9,17 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include <gtest/gtest.h>
-
 #include "db/sqlite_engine.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
-#include "registers/export_register.h"
 #include "registers/field_catalogue.h"
 #include "registers/field_mapping.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
-#include "tests/support/source_tree.h"
 #include "tools/sample_generator.h"
 #include "transfer/links.h"
 
 namespace vexla::testing {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -38,9 +32,6 @@ namespace {
         return false;
     return ::setenv("TMPDIR", "/dev/shm", 0) == 0;
 }();
-
-constexpr int kImportLines = 24;
-constexpr const char* kEarlierExport = "ID;Namn\r\n1;the user's earlier export\r\n";
 
 }  // namespace
 
@@ -106,18 +97,6 @@ std::string openAndCheck(const std::string& path) {
     return {};
 }
 
-std::string customerFile(long long firstId, int lines) {
-    std::string header;
-    for (const char* column : {"ID", "Namn", "Adress", "Rabatt", "Anteckningar"})
-        header += (header.empty() ? "" : ";") + KolumnTillRubrik(column, "se");
-    std::string bytes = header + "\r\n";
-    for (long long id = firstId; id < firstId + lines; ++id) {
-        const std::string n = std::to_string(id);
-        bytes += n + ";Kund " + n + ";Gatan " + n + ";" + std::to_string(id % 10) + ",5;rad 1\x1Brad " + n + "\r\n";
-    }
-    return bytes;
-}
-
 ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath,
                     bool deleteFirst) {
     const RegisterKind* reg = registerByName(registerName);
@@ -144,77 +123,6 @@ bool compactNow(JobContext& ctx) { return cmdKomprimera_Click(ctx); }
 bool copyNow(JobContext& ctx, const std::string& target) {
     const CopyEnd end = copyDatabaseTo(ctx, target, std::nullopt);
     return end == CopyEnd::Copied || end == CopyEnd::NotCompacted;
-}
-
-const char* jobName(JobKind kind) {
-    static const char* const names[] = {"Import", "ImportDeleteFirst", "Compaction", "Copy", "Export"};
-    return names[static_cast<int>(kind)];
-}
-
-JobScene::JobScene(JobKind k) : JobWorld(demoDatabase()), kind(k) {
-    window.state_.Språk = "se";
-    if (kind == JobKind::Import || kind == JobKind::ImportDeleteFirst)
-        dir.write("KundReg.skv", customerFile(1000, kImportLines));
-    if (kind == JobKind::Compaction) product = dir.file(backupName(fakes.clock.time));
-    if (kind == JobKind::Copy) product = dir.file("kopia.db");
-    if (kind == JobKind::Export) product = dir.write("Register.skv", kEarlierExport);
-}
-
-Said JobScene::run() {
-    if (kind == JobKind::Compaction) return compactNow(ctx) ? Said::Done : Said::Failed;
-    if (kind == JobKind::Copy) return copyNow(ctx, product) ? Said::Done : Said::Failed;
-    auto opened = window.engine_.OpenDatabase(db, true);
-    if (!opened) {
-        message = opened.error().description;
-        return Said::Failed;
-    }
-    window.state_.db = std::move(*opened);
-    Said said = Said::Failed;
-    if (kind == JobKind::Export) {
-        ExportContext exporting{window, platform, texts};
-        fakes.dialogs.choices = {product};
-        fakes.messages.answers = {MsgAnswer::Yes};  // replace the earlier file
-        if (exportRegister(exporting, 2).n > 0) said = Said::Done;
-        if (said == Said::Failed && !fakes.messages.shown.empty()) message = fakes.messages.shown.back().text;
-    } else {
-        const ImportRun r = runImport(*window.state_.db, "Kund", dir.file("KundReg.skv"),
-                                      kind == JobKind::ImportDeleteFirst);
-        message = r.message;
-        said = r.outcome.stop == ImportStop::SaveUncertain ? Said::Unsure
-               : r.outcome.committed                       ? Said::Done
-                                                           : Said::Failed;
-    }
-    (void)window.state_.db->Close();
-    window.state_.db.reset();
-    return said;
-}
-
-Snapshot snapshot(const JobScene& scene) {
-    Snapshot s{allRows(scene.db), {}};
-    if (scene.product.empty() || !fs::exists(scene.product)) return s;
-    if (!scene.product.ends_with(".db")) {
-        s.product = fileBytes(scene.product);
-        return s;
-    }
-    for (const auto& [table, rows] : allRows(scene.product))
-        for (const auto& [id, row] : rows) s.product += table + " " + std::to_string(id) + ": " + row + "\n";
-    if (const std::string problem = openAndCheck(scene.product); !problem.empty()) s.product += problem;
-    return s;
-}
-
-void expectRowsAsSaid(const Tables& now, Said said, const Snapshot& before, const Snapshot& complete) {
-    const std::string asBefore = rowsDiff(now, before.db), asComplete = rowsDiff(now, complete.db);
-    EXPECT_TRUE(said != Said::Done || asComplete.empty()) << "the job said it was done: " << asComplete;
-    EXPECT_TRUE(said != Said::Failed || asBefore.empty()) << "the job said it failed: " << asBefore;
-    EXPECT_TRUE(asBefore.empty() || asComplete.empty()) << asBefore << "\nor\n" << asComplete;
-}
-
-void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, const Snapshot& complete) {
-    EXPECT_EQ(openAndCheck(scene.db), "");  // first: it rolls back what a kill left in a journal
-    const Snapshot now = snapshot(scene);
-    expectRowsAsSaid(now.db, said, before, complete);
-    EXPECT_TRUE(now.product == complete.product || (said != Said::Done && now.product == before.product))
-        << scene.product << " holds " << now.product.size() << " bytes of neither";
 }
 
 }  // namespace vexla::testing

@@ -33,6 +33,21 @@ namespace {
 using namespace testing;
 namespace fs = std::filesystem;
 
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+// Runs `work` in a child process as `uid` (root stays root); its exit status.
+int runAs(uid_t uid, const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(uid) != 0)) ::_exit(99);
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 struct OddPath {
     const char* name;
     std::string folder, database, registerFile;
@@ -71,22 +86,17 @@ TEST_P(OddPaths, ExportImportAndTheProgramFindTheirFiles) {
     // with no display at all; by the job itself where a double quote in the
     // path cannot be written quoted on the command line.
     if (db.find('"') == std::string::npos) {
-        fs::copy_file(db::testing::programDir() + "/vexla-admin", folder + "/vexla-admin");
-        fs::copy_file(db::testing::programDir() + "/bin/Lang.ini", folder + "/bin/Lang.ini");
-        const pid_t child = ::fork();
-        if (child == 0) {
+        for (const char* file : {"/vexla-admin", "/bin/Lang.ini"}) fs::copy_file(db::testing::programDir() + file, folder + file);
+        const int status = runAs(0, [&] {
             for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
             const int quiet = ::open("/dev/null", O_WRONLY);
             ::dup2(quiet, 1);
             ::dup2(quiet, 2);
             const std::string exe = folder + "/vexla-admin";
-            ::execl(exe.c_str(), exe.c_str(), "/ak", "/d", db.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
+            return ::execl(exe.c_str(), exe.c_str(), "/ak", "/d", db.c_str(), static_cast<char*>(nullptr)), 127;
+        });
         const std::string log = fileBytes(folder + "/Logg.txt");
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log;
+        EXPECT_EQ(status, 0) << log;
         // The log is Windows-1252: what it cannot hold of the path is a "?".
         EXPECT_NE(log.find(utf8ToCp1252(db)), std::string::npos) << log;
     } else {
@@ -115,23 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
                               "Kund 'reg'; Ωμέγα 日本.skv"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-
-
-
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNogroup = 65534;
-
-// Runs `work` in a child process as `uid` (root stays root); its exit status.
-int runAs(uid_t uid, const std::function<int()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(uid) != 0)) ::_exit(99);
-        ::_exit(work());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // The program folder (vexla-transfer and its language file) and a data
 // folder with the demo database, both writable by all, and the victim: a
