@@ -1,12 +1,10 @@
 #include "tests/reliability/reliability_support.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 #include "db/sqlite_engine.h"
@@ -21,19 +19,10 @@
 
 namespace vexla::testing {
 
-namespace {
-
-// Trials on tmpfs when the system has one and the caller did not choose a
+// Trials on tmpfs when the system has one and the caller chose no
 // temporary folder of their own (TempFolder follows TMPDIR).
-[[maybe_unused]] const bool scratchOnTmpfs = [] {
-    struct stat st = {};
-    if (std::getenv("TMPDIR") || ::stat("/dev/shm", &st) != 0 || !S_ISDIR(st.st_mode) ||
-        ::access("/dev/shm", W_OK) != 0)
-        return false;
-    return ::setenv("TMPDIR", "/dev/shm", 0) == 0;
-}();
-
-}  // namespace
+[[maybe_unused]] const bool scratchOnTmpfs =
+    !std::getenv("TMPDIR") && ::access("/dev/shm", W_OK) == 0 && ::setenv("TMPDIR", "/dev/shm", 0) == 0;
 
 const std::string& demoDatabase() {
     static const TempFolder folder;  // a forked trial ends with _exit and leaves it to the parent
