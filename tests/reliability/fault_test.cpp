@@ -196,7 +196,7 @@ Said runWith(JobScene& scene, std::function<int(const Step&)> action, bool inChi
     std::map<std::string, int> counts;
     auto hooked = [&] {
         scene.fakes.files.beforeCall = [&](const std::string& op) { action({false, IoOp::Read, op, ++counts[op]}); };
-        onSqliteCall([&](IoOp io) { return action({true, io, ioOpName(io), ++counts[ioOpName(io)]}); });
+        onSqliteCall([&](IoOp io) { return action({true, io, ioOpName(io), ++counts[std::string("SQLite's ") + ioOpName(io)]}); });
         const Said said = scene.run();
         onSqliteCall(nullptr);
         scene.fakes.files.beforeCall = nullptr;
@@ -358,9 +358,9 @@ class Concurrency : public ::testing::TestWithParam<JobKind> {};
 
 TEST_P(Concurrency, NeverBothOnTheFileAtOnce) {
     const JobKind job = GetParam();
-    std::vector<Other> kinds{Other::HoldDb, Other::SecondAdmin, Other::AdminProgram};
-    if (!db::testing::findOnPath("sqlite3").empty())
-        kinds.insert(kinds.end(), {Other::ShellExclusive, Other::ShellInsert, Other::ShellWaiting});
+    std::vector<Other> kinds{Other::HoldDb,         Other::SecondAdmin, Other::AdminProgram,
+                             Other::ShellExclusive, Other::ShellInsert, Other::ShellWaiting};
+    if (db::testing::findOnPath("sqlite3").empty()) kinds.resize(3);  // the shell may be missing
 
     // What a complete run leaves, and how long one takes here: the other
     // starts from half a job's time before it (it is in first) to its end.

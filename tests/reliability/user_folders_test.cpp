@@ -1,13 +1,9 @@
-// Paths as users name their folders: blanks, quotes, ";", brackets, "%"
-// and letters outside Windows-1252, for the database, the register file and
-// the program folder: an export, the import of it back, and the program
-// itself run unattended from that folder as cron runs it, compacting.
-//
-// The files the jobs write, in a folder other users may write: a symbolic
-// link or a FIFO planted under any name a job writes (its own names, and the
-// names an earlier version or a guess would use) is never written through,
-// run as root and as an ordinary user; and the mode and owner a compaction
-// and a copy leave on the database, its backup and the copy.
+// The user's folders: paths named with blanks, quotes, ";", brackets, "%"
+// and letters outside Windows-1252 (export, import back, the program run
+// unattended from there); a symbolic link or a FIFO planted under any name
+// a job writes in a folder others may write, never written through, as
+// root and as an ordinary user; and the mode and owner a compaction and a
+// copy leave on the database, its backup and the copy.
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
