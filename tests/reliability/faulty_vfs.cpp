@@ -27,21 +27,11 @@ const sqlite3_io_methods& real(sqlite3_file* f) {
 }
 int ask(IoOp op) { return hook ? hook(op) : 0; }
 
-int shimRead(sqlite3_file* f, void* buf, int n, sqlite3_int64 off) {
-    const int rc = ask(IoOp::Read);
-    return rc ? rc : real(f).xRead(f, buf, n, off);
-}
-int shimWrite(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off) {
-    const int rc = ask(IoOp::Write);
-    return rc ? rc : real(f).xWrite(f, buf, n, off);
-}
-int shimTruncate(sqlite3_file* f, sqlite3_int64 size) {
-    const int rc = ask(IoOp::Truncate);
-    return rc ? rc : real(f).xTruncate(f, size);
-}
-int shimSync(sqlite3_file* f, int flags) {
-    const int rc = ask(IoOp::Sync);
-    return rc ? rc : real(f).xSync(f, flags);
+// A counted call: the hook's answer, or the real method's.
+template <IoOp op, auto method, class... Args>
+int shim(sqlite3_file* f, Args... args) {
+    const int rc = ask(op);
+    return rc ? rc : (real(f).*method)(f, args...);
 }
 int shimDelete(sqlite3_vfs*, const char* name, int syncDir) {
     const int rc = ask(IoOp::Delete);
@@ -57,10 +47,10 @@ int shimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags,
         if (k == kinds.end()) throw std::runtime_error("more kinds of SQLite file than the wrapper holds");
         k->real = file->pMethods;
         k->shim = *k->real;
-        k->shim.xRead = shimRead;
-        k->shim.xWrite = shimWrite;
-        k->shim.xTruncate = shimTruncate;
-        k->shim.xSync = shimSync;
+        k->shim.xRead = shim<IoOp::Read, &sqlite3_io_methods::xRead>;
+        k->shim.xWrite = shim<IoOp::Write, &sqlite3_io_methods::xWrite>;
+        k->shim.xTruncate = shim<IoOp::Truncate, &sqlite3_io_methods::xTruncate>;
+        k->shim.xSync = shim<IoOp::Sync, &sqlite3_io_methods::xSync>;
     }
     file->pMethods = &k->shim;
     return rc;
