@@ -1,8 +1,9 @@
-// The files the jobs write, in a folder other users may write: a symbolic
-// link or a FIFO planted under any name a job writes (its own names, and the
-// names an earlier version or a guess would use) is never written through,
-// run as root and as an ordinary user; and the mode and owner a compaction
-// and a copy leave on the database, its backup and the copy.
+// The user's folders: paths named with blanks, quotes, ";", brackets, "%"
+// and letters outside Windows-1252 (export, import back, the program run
+// unattended from there); a symbolic link or a FIFO planted under any name
+// a job writes in a folder others may write, never written through, as
+// root and as an ordinary user; and the mode and owner a compaction and a
+// copy leave on the database, its backup and the copy.
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -15,29 +16,21 @@
 
 #include <gtest/gtest.h>
 
+#include "common/cp1252.h"
 #include "maintenance/compaction.h"
-#include "maintenance/database_copy.h"
+#include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
-#include "tests/maintenance/job_test_support.h"
 #include "tests/reliability/reliability_support.h"
 #include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
 
-using namespace vexla::testing;
+using namespace testing;
 namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 constexpr gid_t kNogroup = 65534;
-
-std::string readFile(const std::string& path) { return fileBytes(path); }
-
-struct stat lstatOf(const std::string& path) {
-    struct stat st {};
-    ::lstat(path.c_str(), &st);
-    return st;
-}
 
 // Runs `work` in a child process as `uid` (root stays root); its exit status.
 int runAs(uid_t uid, const std::function<int()>& work) {
@@ -51,6 +44,84 @@ int runAs(uid_t uid, const std::function<int()>& work) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+struct OddPath {
+    const char* name;
+    std::string folder, database, registerFile;
+};
+
+void PrintTo(const OddPath& p, std::ostream* os) { *os << p.name; }
+
+class OddPaths : public ::testing::TestWithParam<OddPath> {};
+
+TEST_P(OddPaths, ExportImportAndTheProgramFindTheirFiles) {
+    const OddPath& p = GetParam();
+    JobWorld w(demoDatabase());
+    const std::string folder = w.dir.file(p.folder), db = folder + "/" + p.database;
+    const std::string skv = folder + "/" + p.registerFile, again = folder + "/2 " + p.registerFile;
+    fs::create_directories(folder + "/bin");
+    fs::rename(w.db, db);
+    w.platform.programFolder = folder;
+    w.window.state_.Språk = "se";
+    w.window.state_.db = std::move(w.window.engine_.OpenDatabase(db, true).value());
+
+    ExportContext exporting{w.window, w.platform, w.texts};
+    w.fakes.dialogs.choices = {skv};
+    EXPECT_EQ(exportRegister(exporting, 0).n, 30);
+    EXPECT_EQ(w.fakes.dialogs.asked.at(0).initialDir, folder);
+    const ImportRun run = runImport(*w.window.state_.db, "Kund", skv, true);
+    EXPECT_EQ(run.outcome.inserted, 30);
+    EXPECT_EQ(run.message, "");
+    // What came back exports to the same file again.
+    w.fakes.dialogs.choices = {again};
+    EXPECT_EQ(exportRegister(exporting, 0).n, 30);
+    EXPECT_EQ(fileBytes(again), fileBytes(skv));
+    (void)w.window.state_.db->Close();
+    const Tables imported = allRows(db);
+
+    // The compaction by the program in the same folder, run as cron runs it
+    // with no display at all; by the job itself where a double quote in the
+    // path cannot be written quoted on the command line.
+    if (db.find('"') == std::string::npos) {
+        for (const char* file : {"/vexla-admin", "/bin/Lang.ini"}) fs::copy_file(db::testing::programDir() + file, folder + file);
+        const int status = runAs(0, [&] {
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            const std::string exe = folder + "/vexla-admin";
+            return ::execl(exe.c_str(), exe.c_str(), "/ak", "/d", db.c_str(), static_cast<char*>(nullptr)), 127;
+        });
+        const std::string log = fileBytes(folder + "/Logg.txt");
+        EXPECT_EQ(status, 0) << log;
+        // The log is Windows-1252: what it cannot hold of the path is a "?".
+        EXPECT_NE(log.find(utf8ToCp1252(db)), std::string::npos) << log;
+    } else {
+        w.window.state_.DataBas = db;
+        w.window.state_.msSökväg = folder;
+        EXPECT_TRUE(compactNow(w.ctx));
+    }
+    EXPECT_EQ(openAndCheck(db), "");
+    EXPECT_EQ(rowsDiff(allRows(db), imported), "");
+    int backups = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("Vexla") && name.ends_with(".db") && rowsDiff(allRows(entry.path()), imported).empty())
+            ++backups;
+    }
+    EXPECT_EQ(backups, 1);  // the day's backup, and no work copy
+    EXPECT_FALSE(fs::exists(db + ".lock"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, OddPaths,
+    ::testing::Values(OddPath{"BlanksAndQuotes", "Vexla 'data' \"2026\"", "bok 'x' \"y\".db", "Kund 'reg' \"1\".skv"},
+                      OddPath{"SemicolonsAndMarks", "a;b [c] #d# 100%", "bok;1 [x] %s.db", "Kund;reg #1 %n.skv"},
+                      OddPath{"GreekAndJapanese", "Ωμέγα 日本", "Ωμέγα.db", "日本 Kund.skv"},
+                      OddPath{"AllAtOnce", "Vexla ';\" Ωμέγα 日本 [x] #1 %s", "bok 'x'; \"y\" Ωμέγα 日本.db",
+                              "Kund 'reg'; Ωμέγα 日本.skv"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+
 // The program folder (vexla-transfer and its language file) and a data
 // folder with the demo database, both writable by all, and the victim: a
 // file of the user the jobs run as, which a planted link points at.
@@ -63,8 +134,8 @@ struct SharedFolder {
     explicit SharedFolder(uid_t user) {
         fs::create_directories(program + "/bin");
         fs::create_directories(data);
-        fs::copy_file(db::testing::programDir() + "/vexla-transfer", program + "/vexla-transfer");
-        fs::copy_file(db::testing::programDir() + "/bin/Lang.ini", program + "/bin/Lang.ini");
+        for (const char* file : {"/vexla-transfer", "/bin/Lang.ini"})
+            fs::copy_file(db::testing::programDir() + file, program + file);
         fs::copy_file(demoDatabase(), db);
         dir.write("victim", kPrecious);
         for (const std::string& p : {dir.path(), program, data}) ::chmod(p.c_str(), 0777);
@@ -77,9 +148,7 @@ struct SharedFolder {
     // vexla-transfer with `args` as `uid`, within seconds (a FIFO opened for
     // writing would hang it); its standard error.
     int transfer(uid_t uid, std::vector<std::string> args, std::string& err) {
-        const std::string errFile = dir.file("stderr");
-        fs::remove(errFile);
-        const std::string exe = program + "/vexla-transfer";
+        const std::string errFile = dir.file("stderr"), exe = program + "/vexla-transfer";
         const int status = runAs(uid, [&] {
             ::alarm(20);
             const int out = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -92,17 +161,10 @@ struct SharedFolder {
             ::execv(exe.c_str(), argv.data());
             return 127;
         });
-        err = readFile(errFile);
+        err = fileBytes(errFile);
         return status;
     }
 };
-
-std::string today() {
-    const std::time_t now = std::time(nullptr);
-    char day[16];
-    std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
-    return day;
-}
 
 enum class Plant { Link, Fifo };
 
@@ -112,28 +174,28 @@ enum class Plant { Link, Fifo };
 enum class Outcome { Succeeds, Refused, Warned };
 
 struct PlantedNames {
-    const char* what;
     std::vector<std::string> names;  // relative to the data folder ("../program/" for the program folder)
     std::vector<const char*> jobs;   // run after planting: compact, copy, export
     Outcome outcome;
 };
 
 std::vector<PlantedNames> plantings() {
-    const std::string backup = "Vexla" + today();
+    const std::time_t now = std::time(nullptr);
+    char backup[32];
+    std::strftime(backup, sizeof backup, "Vexla%Y-%m-%d", std::localtime(&now));
+    const std::string b = backup;
     return {
-        {"NamesBesideTheJobsOwn",
-         {backup + ".db", backup + "-2.db", backup + ".db.part", "Vexlaol.db.part", "bok.db.compacting",
-          "bok.db.unverified", "bok.db-journal.old", "kopia.db.part", "KundReg.skv.vexla-export",
-          "KundReg.skv.part", ".vexla-compact"},
+        {{b + ".db", b + "-2.db", b + ".db.part", "Vexlaol.db.part", "bok.db.compacting", "bok.db.unverified",
+          "bok.db-journal.old", "kopia.db.part", "KundReg.skv.vexla-export", "KundReg.skv.part", ".vexla-compact"},
          {"compact", "copy", "export"},
          Outcome::Succeeds},
-        {"WorkCopy", {"Vexlaol.db"}, {"compact"}, Outcome::Refused},
-        {"CompactedResult", {"bok.db.compacted"}, {"compact"}, Outcome::Refused},
-        {"Lock", {"bok.db.lock"}, {"compact"}, Outcome::Refused},
-        {"Journal", {"bok.db-journal"}, {"compact"}, Outcome::Refused},
-        {"CopyTarget", {"kopia.db"}, {"copy"}, Outcome::Refused},
-        {"ExportTarget", {"KundReg.skv"}, {"export"}, Outcome::Refused},
-        {"Log", {"../program/Logg.txt"}, {"compact"}, Outcome::Warned},
+        {{"Vexlaol.db"}, {"compact"}, Outcome::Refused},
+        {{"bok.db.compacted"}, {"compact"}, Outcome::Refused},
+        {{"bok.db.lock"}, {"compact"}, Outcome::Refused},
+        {{"bok.db-journal"}, {"compact"}, Outcome::Refused},
+        {{"kopia.db"}, {"copy"}, Outcome::Refused},
+        {{"KundReg.skv"}, {"export"}, Outcome::Refused},
+        {{"../program/Logg.txt"}, {"compact"}, Outcome::Warned},
     };
 }
 
@@ -149,9 +211,9 @@ TEST_P(PlantedFiles, NoJobWritesThroughALinkOrIntoAFifo) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root: the jobs run as root and as the user nobody";
     const auto [user, plant] = GetParam();
     for (const PlantedNames& p : plantings()) {
-        SCOPED_TRACE(p.what);
+        SCOPED_TRACE(p.names[0]);
         SharedFolder f(user);
-        const Rows before = tableRows(f.db, "Kund");
+        const Tables before = allRows(f.db);
         for (const std::string& name : p.names) {
             const std::string path = f.data + "/" + name;
             // Planted by someone else: root for the ordinary user's run, nobody for root's.
@@ -167,17 +229,16 @@ TEST_P(PlantedFiles, NoJobWritesThroughALinkOrIntoAFifo) {
             SCOPED_TRACE(std::string(job) + ": " + err);
             EXPECT_LT(status, 6);  // ended by itself, not killed by the alarm
             EXPECT_EQ(status == 0, p.outcome != Outcome::Refused);
-            if (p.outcome != Outcome::Succeeds) {
-                EXPECT_NE(err.find(fs::path(p.names[0]).filename().string()), std::string::npos);
-            }
+            EXPECT_TRUE(p.outcome == Outcome::Succeeds || err.find(fs::path(p.names[0]).filename().string()) != std::string::npos);
         }
-        EXPECT_EQ(readFile(f.victim), SharedFolder::kPrecious);
+        EXPECT_EQ(fileBytes(f.victim), SharedFolder::kPrecious);
         for (const std::string& name : p.names) {
-            EXPECT_EQ(lstatOf(f.data + "/" + name).st_mode & S_IFMT, plant == Plant::Link ? S_IFLNK : S_IFIFO) << name;
-            fs::remove(f.data + "/" + name);
+            const auto kind = fs::symlink_status(f.data + "/" + name).type();
+            EXPECT_EQ(kind, plant == Plant::Link ? fs::file_type::symlink : fs::file_type::fifo) << name;
+            fs::remove(f.data + "/" + name);  // before the database is read: a planted journal would hang it
         }
         EXPECT_EQ(openAndCheck(f.db), "");
-        EXPECT_EQ(rowsDiff(tableRows(f.db, "Kund"), before), "");
+        EXPECT_EQ(rowsDiff(allRows(f.db), before), "");
     }
 }
 
@@ -209,15 +270,10 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
                 ASSERT_EQ(::chown(w.db.c_str(), owner, group), 0);
                 ::chmod(w.db.c_str(), mode);
                 const std::string copy = w.dir.file("kopia.db");
-                ASSERT_EQ(runAs(runner, [&] {
-                              return w.compactInWindow() &&
-                                             copyDatabase(w.ctx, copy, std::nullopt).end == CopyEnd::Copied
-                                         ? 0
-                                         : 1;
-                          }),
-                          0);
+                ASSERT_EQ(runAs(runner, [&] { return compactNow(w.ctx) && copyNow(w.ctx, copy) ? 0 : 1; }), 0);
                 for (const std::string& file : {w.db, w.dir.file(backupName(w.fakes.clock.time)), copy}) {
-                    const struct stat st = lstatOf(file);
+                    struct stat st {};
+                    ::lstat(file.c_str(), &st);
                     EXPECT_EQ(st.st_mode & 07777, mode) << file;
                     EXPECT_EQ(st.st_uid, owner) << file;
                     EXPECT_EQ(st.st_gid, group) << file;

@@ -1,0 +1,416 @@
+// Every fault a disk, a crash or another program brings, on every job. A
+// first run of the job records its steps: each call it makes of the file
+// system (create, write, sync, rename, link, remove, ...) and each read,
+// write, sync, truncation and deletion SQLite makes under it. Then one
+// trial per step: that call fails once, or the disk stays broken from it on
+// (a full disk, a sync that keeps failing), or the process is killed right
+// before it, or the sqlite3 shell tries to write the database then. And
+// trials where another program opens the database at a random moment (from
+// a fixed seed; VEXLA_CONCURRENCY_SEED overrides it).
+//
+// After every trial the database opens, passes its integrity check and
+// holds exactly the rows it had before or exactly the job's complete
+// result, and the file the job writes is the user's earlier one or the
+// complete one (see expectBeforeOrComplete). The compaction's own file
+// steps failing, and killed at each, are tried beside the job
+// (tests/maintenance).
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "db/errors.h"
+#include "db/sqlite_engine.h"
+#include "maintenance/compaction.h"
+#include "registers/export_register.h"
+#include "registers/field_catalogue.h"
+#include "tests/db/db_test_support.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/source_tree.h"
+
+namespace vexla {
+namespace {
+
+using namespace testing;
+namespace fs = std::filesystem;
+
+constexpr int kImportLines = 24;
+constexpr const char* kEarlierExport = "ID;Namn\r\n1;the user's earlier export\r\n";
+
+
+// A customer register file in Swedish captions (ID, Namn, Adress, Rabatt
+// and a memo with a line break), one line per ID from firstId on.
+std::string customerFile(long long firstId, int lines) {
+    std::string header;
+    for (const char* column : {"ID", "Namn", "Adress", "Rabatt", "Anteckningar"})
+        header += (header.empty() ? "" : ";") + KolumnTillRubrik(column, "se");
+    std::string bytes = header + "\r\n";
+    for (long long id = firstId; id < firstId + lines; ++id) {
+        const std::string n = std::to_string(id);
+        bytes += n + ";Kund " + n + ";Gatan " + n + ";" + std::to_string(id % 10) + ",5;rad 1\x1Brad " + n + "\r\n";
+    }
+    return bytes;
+}
+
+// The jobs every fault is tried on. The import (24 new customers) and the
+// export (the bookings, over the user's earlier file) run on the shared
+// connection as after the login.
+enum class JobKind { Import, ImportDeleteFirst, Compaction, Copy, Export };
+
+// What the job said: done, failed, or unsure (an unconfirmed commit).
+enum class Said { Done, Failed, Unsure };
+
+// One trial: a copy of the demo database and what the job needs beside it.
+struct JobScene : JobWorld {
+    JobKind kind;
+    std::string product;  // the file the job writes beside the database, or ""
+    std::string message;  // what an import or export said when it stopped
+
+    explicit JobScene(JobKind k) : JobWorld(demoDatabase()), kind(k) {
+        window.state_.Språk = "se";
+        if (kind == JobKind::Import || kind == JobKind::ImportDeleteFirst)
+            dir.write("KundReg.skv", customerFile(1000, kImportLines));
+        if (kind == JobKind::Compaction) product = dir.file(backupName(fakes.clock.time));
+        if (kind == JobKind::Copy) product = dir.file("kopia.db");
+        if (kind == JobKind::Export) product = dir.write("Register.skv", kEarlierExport);
+    }
+
+    Said run() {
+        if (kind == JobKind::Compaction) return compactNow(ctx) ? Said::Done : Said::Failed;
+        if (kind == JobKind::Copy) return copyNow(ctx, product) ? Said::Done : Said::Failed;
+        auto opened = window.engine_.OpenDatabase(db, true);
+        if (!opened) {
+            message = opened.error().description;
+            return Said::Failed;
+        }
+        window.state_.db = std::move(*opened);
+        Said said = Said::Failed;
+        if (kind == JobKind::Export) {
+            ExportContext exporting{window, platform, texts};
+            fakes.dialogs.choices = {product};
+            fakes.messages.answers = {MsgAnswer::Yes};  // replace the earlier file
+            const ExportOutcome outcome = exportRegister(exporting, 2);
+            if (outcome.n > 0) said = Said::Done;
+            if (outcome.failure) message = outcome.failure->description;
+        } else {
+            const ImportRun r = runImport(*window.state_.db, "Kund", dir.file("KundReg.skv"),
+                                          kind == JobKind::ImportDeleteFirst);
+            message = r.message;
+            said = r.outcome.stop == ImportStop::SaveUncertain ? Said::Unsure
+                   : r.outcome.committed                       ? Said::Done
+                                                               : Said::Failed;
+        }
+        (void)window.state_.db->Close();
+        window.state_.db.reset();
+        return said;
+    }
+};
+
+// The database's rows, and the product's (a database's rows and check, or
+// another file's bytes; "" when it is not there).
+struct Snapshot {
+    Tables db;
+    std::string product;
+};
+
+const char* jobName(JobKind kind) {
+    static const char* const names[] = {"Import", "ImportDeleteFirst", "Compaction", "Copy", "Export"};
+    return names[static_cast<int>(kind)];
+}
+
+Snapshot snapshot(const JobScene& scene) {
+    Snapshot s{allRows(scene.db), {}};
+    if (scene.product.empty() || !fs::exists(scene.product)) return s;
+    if (!scene.product.ends_with(".db")) {
+        s.product = fileBytes(scene.product);
+        return s;
+    }
+    for (const auto& [table, rows] : allRows(scene.product))
+        for (const auto& [id, row] : rows) s.product += table + " " + std::to_string(id) + ": " + row + "\n";
+    if (const std::string problem = openAndCheck(scene.product); !problem.empty()) s.product += problem;
+    return s;
+}
+
+// The rows against what the job said: the complete result after Done, the
+// rows before after Failed, and exactly one of the two in any case.
+void expectRowsAsSaid(const Tables& now, Said said, const Snapshot& before, const Snapshot& complete) {
+    const std::string asBefore = rowsDiff(now, before.db), asComplete = rowsDiff(now, complete.db);
+    EXPECT_TRUE(said != Said::Done || asComplete.empty()) << "the job said it was done: " << asComplete;
+    EXPECT_TRUE(said != Said::Failed || asBefore.empty()) << "the job said it failed: " << asBefore;
+    EXPECT_TRUE(asBefore.empty() || asComplete.empty()) << asBefore << "\nor\n" << asComplete;
+}
+
+// The check after every trial: the database opens and passes its check,
+// its rows are as said, and the product is the complete one or, unless the
+// job said it was done, the user's earlier one.
+void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, const Snapshot& complete) {
+    EXPECT_EQ(openAndCheck(scene.db), "");  // first: it rolls back what a kill left in a journal
+    const Snapshot now = snapshot(scene);
+    expectRowsAsSaid(now.db, said, before, complete);
+    EXPECT_TRUE(now.product == complete.product || (said != Said::Done && now.product == before.product))
+        << scene.product << " holds " << now.product.size() << " bytes of neither";
+}
+
+
+enum class Layer { FileFails, DiskFails, DiskStaysBroken, Killed, ShellArrives };
+const char* const kLayerNames[] = {"FileFails", "DiskFails", "DiskStaysBroken", "Killed", "ShellArrives"};
+
+// One call a job makes: the file system's named operation, or SQLite's.
+struct Step {
+    bool sqlite;
+    IoOp io;  // SQLite's
+    std::string op;
+    int nth;  // of its kind, from 1
+    bool operator==(const Step&) const = default;
+};
+
+// A killed process stops anywhere; a read is no step of its own for that.
+bool isWriteStep(const Step& s) { return !s.sqlite || s.io != IoOp::Read; }
+
+// Whether a trial of the layer breaks in at the step. Reads are many (every
+// page the job looks at) and alike: every readStride-th of them is tried.
+bool tried(Layer layer, const Step& s, int readStride) {
+    switch (layer) {
+        case Layer::FileFails:
+        case Layer::ShellArrives: return !s.sqlite;
+        case Layer::Killed: return isWriteStep(s);
+        default: return s.sqlite && (s.io != IoOp::Read || (s.nth - 1) % readStride == 0);
+    }
+}
+
+// Runs the scene's job with `action` asked before each of its steps (for
+// SQLite's, its answer is the call's: 0 runs it), in a child process when
+// the action may kill it: what the job said, Unsure when it was killed.
+Said runWith(JobScene& scene, std::function<int(const Step&)> action, bool inChild) {
+    std::map<std::string, int> counts;
+    auto hooked = [&] {
+        scene.fakes.files.beforeCall = [&](const std::string& op) { action({false, IoOp::Read, op, ++counts[op]}); };
+        onSqliteCall([&](IoOp io) { return action({true, io, ioOpName(io), ++counts[std::string("SQLite's ") + ioOpName(io)]}); });
+        const Said said = scene.run();
+        onSqliteCall(nullptr);
+        scene.fakes.files.beforeCall = nullptr;
+        return said;
+    };
+    if (!inChild) return hooked();
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(static_cast<int>(hooked()));
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? static_cast<Said>(WEXITSTATUS(status)) : Said::Unsure;
+}
+
+int sqliteCode(IoOp op, bool sticky) {
+    const int codes[] = {SQLITE_IOERR_READ, sticky ? SQLITE_FULL : SQLITE_IOERR_WRITE, SQLITE_IOERR_FSYNC,
+                         SQLITE_IOERR_TRUNCATE, SQLITE_IOERR_DELETE};
+    return codes[static_cast<int>(op)];
+}
+
+const Error kDiskFull{61, "Disk full", "Vexla Admin"};
+
+using FaultCase = std::tuple<Layer, JobKind>;
+
+class Faults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
+    const Layer layer = std::get<0>(GetParam());
+    const JobKind job = std::get<1>(GetParam());
+    const bool sticky = layer == Layer::DiskStaysBroken, disk = sticky || layer == Layer::DiskFails;
+    const std::string shell = db::testing::findOnPath("sqlite3");
+    if (layer == Layer::ShellArrives && shell.empty()) GTEST_SKIP() << "no sqlite3 shell";
+
+    // The first run: the steps, and what a complete run leaves.
+    std::vector<Step> steps;
+    Snapshot before, complete;
+    {
+        onSqliteCall(nullptr);  // every database opened from now on goes through the wrapper
+        JobScene scene(job);
+        before = snapshot(scene);
+        ASSERT_EQ(runWith(scene, [&](const Step& s) { return steps.push_back(s), 0; }, false), Said::Done)
+            << scene.message;
+        complete = snapshot(scene);
+    }
+
+    const auto reads = std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); });
+    const int readStride = 1 + static_cast<int>(reads) / 40;
+    int trials = 0, failed = 0;
+    for (const Step& at : steps) {
+        if (!tried(layer, at, readStride)) continue;
+        SCOPED_TRACE(std::string(kLayerNames[static_cast<int>(layer)]) + " at " + (at.sqlite ? "SQLite's " : "") +
+                     at.op + " #" + std::to_string(at.nth));
+        ++trials;
+        JobScene scene(job);
+        if (layer == Layer::FileFails) scene.fakes.files.failCall(at.op, at.nth, kDiskFull);
+        const int code = sqliteCode(at.io, sticky);
+        const std::string insert =
+            shell + " -bail '" + scene.db + "' 'INSERT INTO Kund (ID, Namn) VALUES (999999, 0)' 2>/dev/null";
+        const Said said = runWith(
+            scene,
+            [&](const Step& s) {
+                if (!(s == at) && !(sticky && s.sqlite && s.io == at.io && s.nth > at.nth)) return 0;
+                if (layer == Layer::Killed) ::raise(SIGKILL);
+                EXPECT_TRUE(layer != Layer::ShellArrives || std::system(insert.c_str()) != 0) << "the shell got in";
+                return disk ? code : 0;
+            },
+            layer == Layer::Killed);
+        failed += said == Said::Failed;
+        // The import's own reads before it starts (the field list the links
+        // need) say what they miss; the maintenance jobs are not asked why.
+        std::string why = layer == Layer::FileFails ? kDiskFull.description : "";
+        if (disk && (at.io != IoOp::Read || job == JobKind::Export))
+            why = (code == SQLITE_FULL ? db::notEnoughSpace() : db::diskError()).description;
+        if (job == JobKind::Compaction || job == JobKind::Copy) why.clear();
+        EXPECT_TRUE(said != Said::Failed || scene.message.find(why) != std::string::npos) << scene.message;
+        expectBeforeOrComplete(scene, said, before, complete);
+    }
+    RecordProperty("trials", trials);
+    RecordProperty("failed", failed);
+    EXPECT_GT(trials, 0);
+    // Some fault of every kind stops the job; the shell never gets in.
+    EXPECT_TRUE(layer == Layer::Killed || (failed > 0) == (layer != Layer::ShellArrives)) << failed << " failed";
+}
+
+std::vector<FaultCase> faultCases() {
+    std::vector<FaultCase> cases;
+    for (int layer = 0; layer < 5; ++layer)
+        for (JobKind job :
+             {JobKind::Import, JobKind::ImportDeleteFirst, JobKind::Compaction, JobKind::Copy, JobKind::Export}) {
+            // The import makes no file-system call of its own; the compaction's fail beside the job.
+            const bool importing = job == JobKind::Import || job == JobKind::ImportDeleteFirst;
+            if (layer == 0 ? importing || job == JobKind::Compaction : layer == 4 && importing) continue;
+            cases.emplace_back(static_cast<Layer>(layer), job);
+        }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(LayersAndJobs, Faults, ::testing::ValuesIn(faultCases()), [](const auto& info) {
+    return std::string(kLayerNames[static_cast<int>(std::get<0>(info.param))]) + jobName(std::get<1>(info.param));
+});
+
+// ---------------------------------------------------------------- another program
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr long long kMarkerId = 999999;
+constexpr const char* kMarkerInsert = "INSERT INTO Kund (ID, Namn) VALUES (999999, 'Annat program');";
+
+char* const kEnd = nullptr;  // the end of execl's arguments
+
+enum class Other { ShellExclusive, ShellInsert, ShellWaiting, HoldDb, SecondAdmin, AdminProgram };
+
+// A copy of the program with its language file, in a folder of its own: the
+// program writes its activity log beside itself.
+const std::string& adminProgram() {
+    static TempFolder folder;
+    static const std::string exe = [] {
+        fs::create_directories(folder.path() + "/bin");
+        for (const char* file : {"/vexla-admin", "/bin/Lang.ini"})
+            fs::copy_file(db::testing::programDir() + file, folder.path() + file);
+        return folder.path() + "/vexla-admin";
+    }();
+    return exe;
+}
+
+// The other program, in a child process that waits `delay` first.
+pid_t startOther(Other kind, const std::string& db, Clock::duration delay) {
+    const std::string shell = db::testing::findOnPath("sqlite3"), holddb = db::testing::programDir() + "/vexla-holddb";
+    const std::string admin = kind == Other::AdminProgram ? adminProgram() : "";
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    std::this_thread::sleep_for(delay);
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    ::dup2(quiet, 1);
+    ::dup2(quiet, 2);
+    const char *sh = shell.c_str(), *file = db.c_str();
+    if (kind == Other::ShellExclusive)
+        ::execl(sh, "sqlite3", "-bail", file, "BEGIN EXCLUSIVE;", kMarkerInsert, ".system sleep 0.02", "COMMIT;", kEnd);
+    if (kind == Other::ShellInsert) ::execl(sh, "sqlite3", "-bail", file, kMarkerInsert, kEnd);
+    if (kind == Other::ShellWaiting) ::execl(sh, "sqlite3", "-bail", file, ".timeout 10000", kMarkerInsert, kEnd);
+    if (kind == Other::HoldDb) ::execl(holddb.c_str(), "vexla-holddb", file, kEnd);
+    if (kind == Other::AdminProgram) {
+        // The unattended compaction, as cron runs it: no display at all.
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::execl(admin.c_str(), "vexla-admin", "/ak", "/d", file, kEnd);
+    }
+    if (kind == Other::SecondAdmin) {
+        db::SqliteEngine engine;
+        auto opened = engine.OpenDatabase(db, true);
+        if (!opened || !(*opened)->Execute(kMarkerInsert)) ::_exit(3);
+        std::this_thread::sleep_for(20ms);
+        ::_exit((*opened)->Close() ? 0 : 4);
+    }
+    ::_exit(127);
+}
+
+class Concurrency : public ::testing::TestWithParam<JobKind> {};
+
+TEST_P(Concurrency, NeverBothOnTheFileAtOnce) {
+    const JobKind job = GetParam();
+    std::vector<Other> kinds{Other::HoldDb,         Other::SecondAdmin, Other::AdminProgram,
+                             Other::ShellExclusive, Other::ShellInsert, Other::ShellWaiting};
+    if (db::testing::findOnPath("sqlite3").empty()) kinds.resize(3);  // the shell may be missing
+
+    // What a complete run leaves, and how long one takes here: the other
+    // starts from half a job's time before it (it is in first) to its end.
+    Snapshot before, complete;
+    long jobMicros = 0;
+    {
+        JobScene scene(job);
+        before = snapshot(scene);
+        const auto start = Clock::now();
+        ASSERT_EQ(scene.run(), Said::Done);
+        jobMicros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+        complete = snapshot(scene);
+    }
+    const char* seedText = std::getenv("VEXLA_CONCURRENCY_SEED");
+    const std::uint64_t seed = (seedText && *seedText ? std::strtoull(seedText, nullptr, 10) : 4122026) +
+                               static_cast<std::uint64_t>(job);
+    std::mt19937_64 random(seed);
+    std::uniform_int_distribution<long> moment(-jobMicros / 2, jobMicros);
+    int met = 0;  // trials where one of the two was refused
+    for (int trial = 0; trial < 60; ++trial) {
+        const Other kind = kinds[static_cast<std::size_t>(trial) % kinds.size()];
+        const auto delay = std::chrono::microseconds(moment(random));
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", trial " + std::to_string(trial) + ": other program " +
+                     std::to_string(static_cast<int>(kind)) + " at " + std::to_string(delay.count()) + " us");
+        JobScene scene(job);
+        const pid_t other = startOther(kind, scene.db, std::max(delay, 0us));
+        std::this_thread::sleep_for(-delay);  // nothing when the other starts later
+        const Said said = scene.run();
+        if (kind == Other::HoldDb) ::kill(other, SIGTERM);
+        int status = 0;
+        ::waitpid(other, &status, 0);
+        const bool gotIn = WIFEXITED(status) && WEXITSTATUS(status) == 0;  // it did its work
+        met += said == Said::Failed || !gotIn;
+
+        EXPECT_EQ(openAndCheck(scene.db), "");
+        Tables now = allRows(scene.db);
+        const bool writesMarker = kind != Other::HoldDb && kind != Other::AdminProgram;
+        EXPECT_EQ(now["Kund"].erase(kMarkerId) == 1, gotIn && writesMarker) << "the other program's row";
+        expectRowsAsSaid(now, said, before, complete);
+        EXPECT_TRUE(said != Said::Done || scene.product.empty() || openAndCheck(scene.product).empty());
+    }
+    RecordProperty("met_running", met);
+    EXPECT_GT(met, 0);  // the moments cover the job
+}
+
+// The sqlite3 shell knows nothing of our lock file: only SQLite's own lock,
+// held from the exclusive-use test to the job's end, keeps it out.
+INSTANTIATE_TEST_SUITE_P(Jobs, Concurrency, ::testing::Values(JobKind::Import, JobKind::Compaction),
+                         [](const auto& info) { return std::string(jobName(info.param)); });
+
+}  // namespace
+}  // namespace vexla
