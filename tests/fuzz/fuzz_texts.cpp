@@ -5,19 +5,23 @@
 // end at LF), everything after that the bytes of the ini file.
 //
 // What must hold for every file:
-//   - a value is valid UTF-8 whose Windows-1252 form has at most
-//     bufferSize - 1 bytes, and is a piece of the file;
-//   - a smaller buffer gives a prefix of what a larger one gives;
+//   - a value is UTF-8 of Windows-1252 text of at most bufferSize - 1
+//     bytes, and a piece of the file; a smaller buffer gives a prefix of
+//     what a larger one gives;
 //   - section and key match whatever their letter case;
 //   - a later section of another name, or a comment put in front, changes
 //     nothing;
-//   - a tag splits into codes that spell the tag again, and the texts the
-//     tag names land where its grammar says (caption, tooltip, nowhere),
-//     an empty text never replacing what a control shows.
+//   - a tag splits into codes that spell the tag again;
+//   - the texts a tag names land where its grammar says: the caption on a
+//     caption control or, if asked, as an input's tooltip, the tooltip
+//     code's text as every kind's tooltip, no empty text anywhere; a whole
+//     window gets what its controls get one by one, its title is the title
+//     code's text, and a readable file reports no failure.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/cp1252.h"
@@ -31,165 +35,115 @@ namespace {
 using namespace vexla;
 using vexla::fuzz::printable;
 
-// Cuts the next LF-ended line off `rest`; the whole rest when none.
 std::string_view takeLine(std::string_view& rest) {
     const std::size_t lf = rest.find('\n');
-    std::string_view line = rest.substr(0, lf);
+    const std::string_view line = rest.substr(0, lf);
     rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
     return line;
 }
 
-std::string swapAsciiCase(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return out;
+std::string swapAsciiCase(std::string s) {
+    for (char& c : s)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
+    return s;
 }
 
 class CountingBoxes final : public MessageBoxes {
 public:
-    int shown = 0;
-    std::string last;
+    std::string shown;
     MsgAnswer show(const std::string& text, const std::string&, MsgIcon, MsgButtons) override {
-        ++shown;
-        last = text;
+        shown += "[" + text + "]";
         return MsgAnswer::Ok;
     }
     void beep() override {}
 };
 
-class RecordingControl final : public TextControl {
-public:
-    RecordingControl(TextControlKind kind, std::string tag) : kind_(kind), tag_(std::move(tag)) {}
+struct Control final : TextControl {
+    Control(TextControlKind k, std::string t) : kind_(k), tag_(std::move(t)) {}
     TextControlKind kind() const override { return kind_; }
     std::string tag() const override { return tag_; }
-    Status setCaption(const std::string& text) override {
-        captions.push_back(text);
-        return {};
-    }
-    Status setToolTip(const std::string& text) override {
-        toolTips.push_back(text);
-        return {};
-    }
-    std::vector<std::string> captions, toolTips;
-
-private:
+    Status setCaption(const std::string& text) override { return captions.push_back(text), Status{}; }
+    Status setToolTip(const std::string& text) override { return toolTips.push_back(text), Status{}; }
     TextControlKind kind_;
     std::string tag_;
+    std::vector<std::string> captions, toolTips;
 };
 
-class RecordingForm final : public TextForm {
-public:
+struct Form final : TextForm {
     std::string titleTag;
-    std::vector<RecordingControl> controls;
+    std::vector<Control> controls;
     std::vector<std::string> titles;
     std::string tag() const override { return titleTag; }
-    Status setTitle(const std::string& title) override {
-        titles.push_back(title);
-        return {};
-    }
+    Status setTitle(const std::string& title) override { return titles.push_back(title), Status{}; }
     std::size_t controlCount() const override { return controls.size(); }
     TextControl& control(std::size_t index) override { return controls.at(index); }
 };
 
-void checkValue(const std::string& file, const std::string& path, const std::string& section,
-                const std::string& key) {
-    static constexpr int kBuffers[] = {2, 3, 8, 255, 500, 2000};
-    std::string largest;  // Windows-1252 form with the largest buffer
-    {
-        auto v = readIniValue(path, section, key, 2000);
-        VEXLA_FUZZ_CHECK(v.ok(), "a readable file never fails");
-        std::size_t replaced = 0;
-        largest = utf8ToCp1252(*v, &replaced);
-        VEXLA_FUZZ_CHECK(replaced == 0, "value is not the UTF-8 of Windows-1252 text: " + printable(*v));
-    }
-    for (int size : kBuffers) {
+void checkValue(const std::string& file, const std::string& path, const std::string& section, const std::string& key) {
+    const std::string largest = utf8ToCp1252(readIniString(path, section, key, 2000));
+    for (int size : {2, 3, 8, 255, 500, 2000}) {
         auto v = readIniValue(path, section, key, size);
-        VEXLA_FUZZ_CHECK(v.ok(), "a readable file never fails");
-        VEXLA_FUZZ_CHECK(vexla::fuzz::validUtf8(*v), "value is not UTF-8: " + printable(*v));
-        std::size_t replaced = 0;
-        const std::string bytes = utf8ToCp1252(*v, &replaced);
-        VEXLA_FUZZ_CHECK(replaced == 0, "value holds a character outside Windows-1252: " + printable(*v));
-        VEXLA_FUZZ_CHECK(bytes.size() <= static_cast<std::size_t>(size - 1),
-                         "buffer " + std::to_string(size) + " gave " + std::to_string(bytes.size()) + " bytes");
-        const std::size_t expected = std::min(largest.size(), static_cast<std::size_t>(size - 1));
-        VEXLA_FUZZ_CHECK(bytes == largest.substr(0, expected),
-                         "buffer " + std::to_string(size) + " gave '" + printable(bytes) +
-                             "', not the start of '" + printable(largest) + "'");
-        VEXLA_FUZZ_CHECK(readIniString(path, section, key, size) == *v, "readIniString differs from readIniValue");
+        VEXLA_FUZZ_CHECK(v.ok() && readIniString(path, section, key, size) == *v, "a readable file never fails");
+        VEXLA_FUZZ_CHECK(vexla::fuzz::cp1252Text(*v), "value is not Windows-1252 text: " + printable(*v));
+        const std::string bytes = utf8ToCp1252(*v);
+        VEXLA_FUZZ_CHECK(bytes.size() < static_cast<std::size_t>(size) && largest.compare(0, bytes.size(), bytes) == 0 &&
+                             bytes.size() == std::min(largest.size(), static_cast<std::size_t>(size - 1)),
+                         "buffer " + std::to_string(size) + " gave '" + printable(bytes) + "' of '" + printable(largest) + "'");
     }
-    vexla::fuzz::Stages::hit(largest.empty() ? "no value" : largest.size() > 254 ? "value over 254 bytes" : "value found");
-    if (!largest.empty())
-        VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos,
-                         "value '" + printable(largest) + "' is not in the file");
-
-    // Letter case of section and key does not matter.
-    VEXLA_FUZZ_CHECK(readIniString(path, swapAsciiCase(section), swapAsciiCase(key), 2000) ==
-                         cp1252ToUtf8(largest),
+    vexla::fuzz::stage(largest.empty() ? "no value" : largest.size() > 254 ? "value over 254 bytes" : "value found");
+    VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos, "value '" + printable(largest) + "' is not in the file");
+    VEXLA_FUZZ_CHECK(readIniString(path, swapAsciiCase(section), swapAsciiCase(key), 2000) == cp1252ToUtf8(largest),
                      "letter case of section or key changed the value");
-
-    // Neither a later section of another name nor a comment in front changes the value.
-    const std::string otherSection = "\x01";
-    if (utf8ToCp1252(section) != otherSection) {
-        const std::string path2 = path + ".more";
-        vexla::fuzz::Scratch::write(path2, "; comment = x\r\n" + file + "\r\n[" + otherSection + "]\r\n" +
-                                               utf8ToCp1252(key) + "=added\r\n");
-        VEXLA_FUZZ_CHECK(readIniString(path2, section, key, 2000) == cp1252ToUtf8(largest),
-                         "a comment in front or a later section changed the value");
-    }
+    if (utf8ToCp1252(section) == "\x01") return;
+    const std::string path2 = path + ".more";
+    vexla::fuzz::writeFile(path2, "; comment = x\r\n" + file + "\r\n[\x01]\r\n" + utf8ToCp1252(key) + "=added\r\n");
+    VEXLA_FUZZ_CHECK(readIniString(path2, section, key, 2000) == cp1252ToUtf8(largest),
+                     "a comment in front or a later section changed the value");
 }
 
 void checkTag(const std::string& tag) {
     const TextTag codes = parseTextTag(tag);
-    VEXLA_FUZZ_CHECK(codes.caption.find_first_of(";+") == std::string::npos, "caption code holds ; or +");
-    VEXLA_FUZZ_CHECK(codes.second.find(';') == std::string::npos, "second code holds ;");
-    const std::size_t semi = tag.find(';');
-    const std::string captionPart = tag.substr(0, semi);
     std::string rebuilt = codes.caption;
-    if (captionPart.find('+') != std::string::npos) rebuilt += "+" + codes.second;
-    if (semi != std::string::npos) rebuilt += ";" + codes.toolTip;
-    VEXLA_FUZZ_CHECK(rebuilt == tag, "codes spell '" + printable(rebuilt) + "', not the tag '" + printable(tag) + "'");
+    if (tag.substr(0, tag.find(';')).find('+') != std::string::npos) rebuilt += "+" + codes.second;
+    if (tag.find(';') != std::string::npos) rebuilt += ";" + codes.toolTip;
+    VEXLA_FUZZ_CHECK(rebuilt == tag && codes.caption.find_first_of(";+") == std::string::npos &&
+                         codes.second.find(';') == std::string::npos,
+                     "codes spell '" + printable(rebuilt) + "', not the tag '" + printable(tag) + "'");
 }
 
-// What one control must show after TextTillControl(tag), from the file read directly.
-void checkControl(const std::string& path, const RecordingControl& c, const std::string& tag, bool tooltipForInput) {
+// What the controls of one tag got, each kind against the others.
+void checkControls(const std::string& path, const std::string& tag, const Control& caption, const Control& input,
+                   const Control& inputWithout, const Control& tabs) {
+    const std::string what = "tag '" + printable(tag) + "'";
+    for (const Control* c : {&caption, &input, &inputWithout, &tabs})
+        for (const auto* texts : {&c->captions, &c->toolTips})
+            for (const std::string& t : *texts)
+                VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::cp1252Text(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
+                                 what + ": text '" + printable(t) + "'");
+    VEXLA_FUZZ_CHECK(caption.captions.size() <= 1 && caption.toolTips == tabs.toolTips && tabs.toolTips.size() <= 1,
+                     what + ": a caption control");
+    VEXLA_FUZZ_CHECK(input.captions.empty() && inputWithout.captions.empty() && tabs.captions.empty(),
+                     what + ": a caption on a control without one");
+    VEXLA_FUZZ_CHECK(inputWithout.toolTips == tabs.toolTips, what + ": an input's tooltip");
+    std::vector<std::string> inputTips = caption.captions;
+    inputTips.insert(inputTips.end(), tabs.toolTips.begin(), tabs.toolTips.end());
+    VEXLA_FUZZ_CHECK(input.toolTips == inputTips, what + ": an input's tooltip is not its caption");
     const TextTag codes = parseTextTag(tag);
-    auto read = [&](const std::string& code, int size) {
-        return code.empty() ? std::string() : readIniString(path, "System", code, size);
-    };
-    std::string caption = read(codes.caption, mTexter::kCaptionBuffer);
-    if (!codes.second.empty()) {
-        const std::string second = read(codes.second, mTexter::kCaptionBuffer);
-        if (second.rfind("<<SAKNAS>>", 0) != 0) caption += second;
-    }
-    const std::string toolTip = read(codes.toolTip, mTexter::kToolTipBuffer);
-
-    std::vector<std::string> captions, toolTips;
-    if (!caption.empty()) {
-        if (c.kind() == TextControlKind::Caption) captions.push_back(caption);
-        if (c.kind() == TextControlKind::Input && tooltipForInput) toolTips.push_back(caption);
-    }
-    if (!toolTip.empty()) toolTips.push_back(toolTip);
-    VEXLA_FUZZ_CHECK(c.captions == captions, "tag '" + printable(tag) + "': wrong caption");
-    VEXLA_FUZZ_CHECK(c.toolTips == toolTips, "tag '" + printable(tag) + "': wrong tooltip");
-    for (const auto& t : c.captions) VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::validUtf8(t), "caption");
-    for (const auto& t : c.toolTips) VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::validUtf8(t), "tooltip");
+    const std::string tip = codes.toolTip.empty() ? "" : readIniString(path, "System", codes.toolTip, mTexter::kToolTipBuffer);
+    VEXLA_FUZZ_CHECK(tabs.toolTips == (tip.empty() ? std::vector<std::string>{} : std::vector<std::string>{tip}),
+                     what + ": the tooltip is not its code's text");
+    const std::string first = codes.caption.empty() ? "" : readIniString(path, "System", codes.caption, mTexter::kCaptionBuffer);
+    VEXLA_FUZZ_CHECK(caption.captions.empty() ? first.empty() : caption.captions[0].rfind(first, 0) == 0,
+                     what + ": the caption does not start with its code's text");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view rest(reinterpret_cast<const char*>(data), size);
-    const std::string section(takeLine(rest));
-    const std::string key(takeLine(rest));
-    const std::string tag(takeLine(rest));
-    const std::string file(rest);
-
-    const std::string path = vexla::fuzz::Scratch::get().file("Lang.ini");
-    vexla::fuzz::Scratch::write(path, file);
-
+    const std::string section(takeLine(rest)), key(takeLine(rest)), tag(takeLine(rest)), file(rest);
+    const std::string path = vexla::fuzz::scratch("Lang.ini");
+    vexla::fuzz::writeFile(path, file);
     checkValue(file, path, section, key);
     checkValue(file, path, "System", key);
     checkTag(tag);
@@ -197,37 +151,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The tag's texts come from section [System] of the file, as the program's do.
     CountingBoxes boxes;
     mTexter texts(path, boxes);
-    const TextControlKind kinds[] = {TextControlKind::Caption, TextControlKind::Input, TextControlKind::Tabs};
-    for (TextControlKind kind : kinds) {
-        for (bool tooltipForInput : {true, false}) {
-            if (kind == TextControlKind::Caption && tooltipForInput) {
-                const TextTag codes = parseTextTag(tag);
-                if (!codes.second.empty()) vexla::fuzz::Stages::hit("tag with second code");
-                if (!codes.toolTip.empty()) vexla::fuzz::Stages::hit("tag with tooltip code");
-            }
-            RecordingControl control(kind, tag);
-            const bool answered = texts.TextTillControl(control, tag, tooltipForInput);
-            VEXLA_FUZZ_CHECK(answered == !tag.empty(), "TextTillControl answered " + std::to_string(answered));
-            checkControl(path, control, tag, tooltipForInput);
-        }
-    }
+    Control caption(TextControlKind::Caption, tag), input(TextControlKind::Input, tag),
+        inputWithout(TextControlKind::Input, tag), tabs(TextControlKind::Tabs, tag);
+    const std::pair<Control*, bool> runs[] = {{&caption, true}, {&input, true}, {&inputWithout, false}, {&tabs, true}};
+    for (const auto& [control, forInput] : runs)
+        VEXLA_FUZZ_CHECK(texts.TextTillControl(*control, tag, forInput) == !tag.empty(), "TextTillControl's answer");
+    checkControls(path, tag, caption, input, inputWithout, tabs);
+    if (!parseTextTag(tag).second.empty()) vexla::fuzz::stage("tag with second code");
+    if (!parseTextTag(tag).toolTip.empty()) vexla::fuzz::stage("tag with tooltip code");
 
     // A whole window: the key as its title code, the tag on every kind of control.
-    RecordingForm form;
+    Form form;
     form.titleTag = key;
-    for (TextControlKind kind : kinds) form.controls.emplace_back(kind, tag);
-    form.controls.emplace_back(TextControlKind::Caption, "");
+    for (TextControlKind kind : {TextControlKind::Caption, TextControlKind::Input, TextControlKind::Tabs, TextControlKind::Caption})
+        form.controls.emplace_back(kind, form.controls.size() < 3 ? tag : "");
     VEXLA_FUZZ_CHECK(texts.SetTextOfForm(form), "SetTextOfForm failed on a readable file");
-    if (key.empty()) {
-        VEXLA_FUZZ_CHECK(form.titles.empty(), "a window without a title code got a title");
-    } else {
-        const std::string title = readIniString(path, "System", key, mTexter::kTextBuffer);
-        VEXLA_FUZZ_CHECK(form.titles.size() == 1 && form.titles[0] == title, "wrong window title");
-        VEXLA_FUZZ_CHECK(texts.TextTillAndra(key) == title, "TextTillAndra differs from the title");
-    }
-    for (std::size_t i = 0; i + 1 < form.controls.size(); ++i) checkControl(path, form.controls[i], tag, true);
-    VEXLA_FUZZ_CHECK(form.controls.back().captions.empty() && form.controls.back().toolTips.empty(),
-                     "a control without a tag got a text");
-    VEXLA_FUZZ_CHECK(boxes.shown == 0, "a readable file reported a failure: " + boxes.last);
+    VEXLA_FUZZ_CHECK(form.titles == (key.empty() ? std::vector<std::string>{} : std::vector{texts.TextTillAndra(key)}),
+                     "the window's title is not its code's text");
+    const Control* alone[] = {&caption, &input, &tabs};
+    for (std::size_t i = 0; i < 3; ++i)
+        VEXLA_FUZZ_CHECK(form.controls[i].captions == alone[i]->captions && form.controls[i].toolTips == alone[i]->toolTips,
+                         "a window's control got other texts than the control alone");
+    VEXLA_FUZZ_CHECK(form.controls[3].captions.empty() && form.controls[3].toolTips.empty(), "an untagged control got a text");
+    VEXLA_FUZZ_CHECK(boxes.shown.empty(), "a readable file reported a failure: " + boxes.shown);
     return 0;
 }
