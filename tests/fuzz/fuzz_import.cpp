@@ -1,29 +1,24 @@
 // The whole import of a register file, as vexla-transfer runs it, into a
 // real database file, followed by an export and a second import.
 //
-// Once per process a small clean demo database is made in a scratch folder
-// (in memory when /dev/shm is there). Per input:
-//   1. the input is written as a register file and its fields are read as
-//      the mapping dialog reads them (registerFileFields); a file it refuses
-//      is never imported;
-//   2. the automatic linking of vexla-transfer (transfer::autoLinks) picks
-//      the register and language it links most fields of; none: no import;
-//   3. importRegister runs on a fresh copy of the database with "delete
-//      first", and on another without it.
-// What must hold:
-//   - PRAGMA integrity_check passes (the engine's CheckIntegrity);
-//   - an import that stopped stored nothing and left every table exactly as
-//     it was; one that did not committed, and its register holds exactly
-//     what it reports: the records it kept (all of them without "delete
-//     first" or without a line stored, else those the delete spares) and
-//     `inserted` more, every other table unchanged, and the skipped lines
-//     listed as counted;
-//   - exporting the register then writes every record, without a message;
-//   - when that export says every record comes back unchanged (nothing
-//     written as '?', nothing the import would split or change, no two nulls
-//     under a unique index that the file would write as one empty key),
-//     importing it with "delete first" goes through, skips nothing, inserts
-//     every record, and exporting again writes the same bytes.
+// Per input, written as a register file: its fields as the mapping dialog
+// reads them (a file it refuses is never imported), linked automatically as
+// vexla-transfer links them (transfer::autoLinks) to the register and
+// language that take most of them (none: no import); then importRegister
+// into fresh copies of a small clean demo database, with and without
+// "delete first". What must hold:
+//   - the integrity check passes;
+//   - a stopped import stored nothing and left every table as it was; one
+//     that did not committed, its register holds the records it kept (all
+//     without "delete first" or without a line stored, else those the
+//     delete spares) and `inserted` more, every other table is unchanged,
+//     and the skipped lines are listed as counted;
+//   - the export then writes every record, without a message;
+//   - when it says every record comes back unchanged (nothing written as
+//     '?', nothing the import would split or change, no two nulls under a
+//     unique index, which the file writes as one empty key), importing it
+//     with "delete first" goes through, skips nothing, inserts every record,
+//     and exporting again writes the same bytes.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -93,6 +88,22 @@ struct Choice {
     std::vector<int> types;  // of the register's columns
 };
 
+// A window on a fresh copy of the demo database, closed at the end.
+struct Run {
+    testing::FakePlatform fakes;
+    testing::FakeAdminWindow window;
+    testing::CodeTexts codeTexts;
+    explicit Run(const std::string& name) {
+        window.state_.DataBas = vexla::fuzz::scratch(name);
+        vexla::fuzz::writeFile(window.state_.DataBas, base().bytes);
+        auto opened = window.engine_.OpenDatabase(window.state_.DataBas, true);
+        VEXLA_FUZZ_CHECK(opened.ok(), "cannot open the copy of the demo database");
+        window.state_.db = std::move(*opened);
+    }
+    ~Run() { (void)db().Close(); }
+    db::Database& db() { return *window.state_.db; }
+};
+
 // The file's fields as the mapping dialog reads them; nothing for a file it refuses.
 std::optional<std::vector<std::string>> fileFields(const std::string& file) {
     testing::FakeMessageBoxes unseen;
@@ -116,15 +127,12 @@ Choice linked(db::Database& db, const RegisterKind& reg, const std::string& lang
     return c;
 }
 
-// The register and language the file links most fields of; nothing when it links none.
-std::optional<Choice> choose(db::Database& db, const std::vector<std::string>& fields) {
+// The register and language the file links most fields of.
+Choice choose(db::Database& db, const std::vector<std::string>& fields) {
     Choice best = linked(db, kRegisters[0], "se", fields);
     for (const RegisterKind& reg : kRegisters)
-        for (const char* language : {"se", "en"}) {
-            Choice c = linked(db, reg, language, fields);
-            if (c.links.size() > best.links.size()) best = std::move(c);
-        }
-    if (best.links.empty()) return std::nullopt;
+        for (const char* language : {"se", "en"})
+            if (Choice c = linked(db, reg, language, fields); c.links.size() > best.links.size()) best = std::move(c);
     return best;
 }
 
@@ -175,13 +183,6 @@ bool twoNullsUnderUniqueIndex(db::Database& db, const RegisterKind& reg) {
         return countRows(db, "SELECT [" + c + "] FROM " + std::string(reg.table) + " WHERE [" + c + "] IS NULL", 2) == 2;
     });
 }
-
-struct Run {
-    testing::FakePlatform fakes;
-    testing::FakeAdminWindow window;
-    testing::CodeTexts codeTexts;
-    db::Database& db() { return *window.state_.db; }
-};
 
 // The import's promise: everything it reports, or nothing at all.
 void checkOutcome(const ImportOutcome& o, const Snapshot& before, const Snapshot& after, const RegisterKind& reg,
@@ -257,69 +258,45 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string dbPath = vexla::fuzz::scratch("work.db"), input = vexla::fuzz::scratch("input.skv");
-    const std::string first = vexla::fuzz::scratch("first.skv"), second = vexla::fuzz::scratch("second.skv");
+    const std::string input = vexla::fuzz::scratch("input.skv"), first = vexla::fuzz::scratch("first.skv");
     vexla::fuzz::writeFile(input, std::string_view(reinterpret_cast<const char*>(data), size));
-    auto open = [&](Run& run) {
-        vexla::fuzz::writeFile(dbPath, base().bytes);
-        auto opened = run.window.engine_.OpenDatabase(dbPath, true);
-        VEXLA_FUZZ_CHECK(opened.ok(), "cannot open the copy of the demo database");
-        run.window.state_.db = std::move(*opened);
-        run.window.state_.DataBas = dbPath;
-    };
     const auto fields = fileFields(input);
     if (!fields) return 0;
-    std::optional<Choice> choice;
+    Run run("work.db");
+    const Choice choice = choose(run.db(), *fields);
+    if (choice.links.empty()) return 0;
+    vexla::fuzz::stage(choice.reg->name.data());
     {
-        Run replacing;
-        open(replacing);
-        choice = choose(replacing.db(), *fields);
-        if (choice) {
-            vexla::fuzz::stage(choice->reg->name.data());
-            const ImportOutcome o = importChecked(replacing, *choice, input, true);
-            vexla::fuzz::stage(o.stopped() ? "delete-first stopped" : "delete-first replaced the register");
-        }
-        (void)replacing.db().Close();
+        Run replacing("replacing.db");
+        const ImportOutcome o = importChecked(replacing, choice, input, true);
+        vexla::fuzz::stage(o.stopped() ? "delete-first stopped" : "delete-first replaced the register");
     }
-    if (!choice) return 0;
-    Run run;
-    open(run);
-    const RegisterKind& reg = *choice->reg;
-    const ImportOutcome o = importChecked(run, *choice, input, false);
-    if (o.stopped()) {
-        vexla::fuzz::stage("import stopped");
-        (void)run.db().Close();
-        return 0;
-    }
-    vexla::fuzz::stage(o.inserted > 0 ? "import inserted records" : "import inserted nothing");
+    const ImportOutcome o = importChecked(run, choice, input, false);
+    vexla::fuzz::stage(o.stopped() ? "import stopped" : o.inserted > 0 ? "import inserted records" : "import inserted nothing");
+    if (o.stopped()) return 0;
 
-    const ExportOutcome exported = exportChecked(run, *choice, first);
+    const ExportOutcome exported = exportChecked(run, choice, first);
     if (exported.counts.replaced != 0 || exported.counts.notReturnable != 0 || exported.counts.emptyCaption ||
-        twoNullsUnderUniqueIndex(run.db(), reg)) {
+        twoNullsUnderUniqueIndex(run.db(), *choice.reg)) {
         vexla::fuzz::stage("export not faithful");
-        (void)run.db().Close();
         return 0;
     }
-
     // Everything comes back: export, import with "delete first", export is the identity.
     vexla::fuzz::stage("round trip");
     const auto exportedFields = fileFields(first);
     VEXLA_FUZZ_CHECK(exportedFields, "the export is no register file");
-    const Choice again = linked(run.db(), reg, choice->language, *exportedFields);
+    const Choice again = linked(run.db(), *choice.reg, choice.language, *exportedFields);
     VEXLA_FUZZ_CHECK(again.links.size() == again.types.size(), "the export's header does not link every column");
     const ImportOutcome back = importChecked(run, again, first, true);
     VEXLA_FUZZ_CHECK(!back.stopped() && back.skipped() == 0 && back.inserted == exported.counts.records,
                      "importing a faithful export gave " + std::to_string(back.inserted) + " of " +
                          std::to_string(exported.counts.records) + ": " +
                          printable(importStopMessage(back, first, run.codeTexts), 500));
-    exportChecked(run, again, second);
-    const std::string a = vexla::fuzz::readFile(first), b = vexla::fuzz::readFile(second);
-    if (a != b) {
-        const std::size_t at = static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
-        const std::size_t from = at > 80 ? at - 80 : 0;
-        vexla::fuzz::fail("export, import, export changed the file at byte " + std::to_string(at) + ":\n  first:  " +
-                          printable(a.substr(from, 200)) + "\n  second: " + printable(b.substr(from, 200)));
-    }
-    (void)run.db().Close();
+    exportChecked(run, again, vexla::fuzz::scratch("second.skv"));
+    const std::string a = vexla::fuzz::readFile(first), b = vexla::fuzz::readFile(vexla::fuzz::scratch("second.skv"));
+    const auto at = static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
+    VEXLA_FUZZ_CHECK(a == b, "export, import, export changed the file at byte " + std::to_string(at) + ":\n  " +
+                                 printable(a.substr(at > 80 ? at - 80 : 0, 200)) + "\n  " +
+                                 printable(b.substr(at > 80 ? at - 80 : 0, 200)));
     return 0;
 }

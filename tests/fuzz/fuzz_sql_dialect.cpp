@@ -1,19 +1,15 @@
 // The booking system's SQL dialect: tokenizer, parser and the translation
-// to SQLite, against the tables of the demo database and one table of
-// awkward names, in an in-memory SQLite database.
-//
-// Input: one statement of the dialect.
+// to SQLite, against the demo database and one table of awkward names, in
+// memory. Input: one statement of the dialect.
 //
 // The translator's contract is that no text of a statement ever reaches
 // SQLite as SQL: names are checked against the file and written quoted, and
-// every literal becomes a bound value. So for every statement that
-// translates:
-//   - every token is a piece of the statement, and the list ends at its end
-//     or at the first token the dialect does not know;
-//   - SQLite prepares the text with exactly P + L slots, numbered ?1..?P for
-//     the statement's own ? and on for its L literals, and runs it with the
-//     literals bound without a syntax or type error; an INSERT's values are
-//     all slots;
+// every literal becomes a bound value. So for every statement:
+//   - every token is a piece of it, the last one its end or the first token
+//     the dialect does not know;
+//   - a translation prepares with exactly P + L slots, ?1..?P for its own ?
+//     and on for its L literals (an INSERT's values are all slots), and runs
+//     with the literals bound without a syntax or type error;
 //   - the same statement with other literals of the same kinds gives the
 //     same SQLite text, so no literal was written into it (the import also
 //     relies on this to reuse one prepared statement).
@@ -32,7 +28,7 @@
 #include "db/sqlite_connection.h"
 #include "db/swedish_collation.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tools/sample_tables.h"
+#include "tools/sample_generator.h"
 
 namespace {
 
@@ -46,25 +42,20 @@ struct Fixture {
     DatePictures pictures;
 
     Fixture() {
-        if (sqlite3_open(":memory:", &db) != SQLITE_OK || registerSwedishCollation(db) != SQLITE_OK)
-            vexla::fuzz::fail("cannot open an in-memory database");
-        const std::string sql =
-            sample::createTable("Kund", sample::kundColumns(false)) +
-            sample::createTable("Person", sample::personColumns(false)) +
-            sample::createTable("Bokning", sample::bokningColumns(false)) +
-            sample::createTable("PrelBokning", sample::kPrelColumns) +
-            sample::createTable("Users", sample::kUserColumns) +
-            "CREATE TABLE \"Odd \"\"Name\"\"\" (\"A-b\" TEXT, \"x y\" LONG, \"Sökväg\" VARCHAR(5), \"Bild\" BLOB,"
-            " \"Fri\", \"Ja\" BOOLEAN, \"Liten\" BYTE, \"Kort\" SMALLINT, \"Pengar\" CURRENCY, \"Enkel\" SINGLE,"
-            " \"Stor\" BIGINT, \"När\" DATE); CREATE TABLE MSysLocale (Namn TEXT, Värde TEXT);"
-            "INSERT INTO Kund (ID, Namn, Rabatt) VALUES (1, 'Åkerlunds', 5.5), (-1, 'Kontant', 0), (2, 'ab', NULL);"
-            "INSERT INTO Person (ID, FörNamn, EfterNamn, NyRekry) VALUES (1, 'Anna', 'Ek', 1);"
-            "INSERT INTO Bokning (ID, PersonID, KundID, StartTid, SlutTid) VALUES"
-            " (1, 1, 1, '2026-12-04 08:00:00', '2026-12-04 09:00:00');"
-            "INSERT INTO Users (Namn, Losenord, GruppID) VALUES ('admin', 'x', 1);";
-        char* err = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK)
-            vexla::fuzz::fail(std::string("schema: ") + (err ? err : "?"));
+        const std::string path = vexla::fuzz::scratch("dialect.db");
+        sqlite3* file = nullptr;
+        if (!sample::makeSampleDatabase(path, {.customers = 3, .resources = 2, .bookings = 4}) ||
+            sqlite3_open_v2(path.c_str(), &file, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+            sqlite3_open(":memory:", &db) != SQLITE_OK || registerSwedishCollation(db) != SQLITE_OK)
+            vexla::fuzz::fail("cannot make the demo database");
+        sqlite3_backup* copy = sqlite3_backup_init(db, "main", file, "main");
+        if (!copy || sqlite3_backup_step(copy, -1) != SQLITE_DONE || sqlite3_backup_finish(copy) != SQLITE_OK ||
+            sqlite3_exec(db, "CREATE TABLE \"Odd \"\"Name\"\"\" (\"A-b\" TEXT, \"x y\" LONG, \"Sökväg\" VARCHAR(5),"
+                         " \"Bild\" BLOB, \"Fri\", \"Ja\" BOOLEAN, \"Liten\" BYTE, \"Kort\" SMALLINT, \"Pengar\" CURRENCY,"
+                         " \"Enkel\" SINGLE, \"Stor\" BIGINT, \"När\" DATE); CREATE TABLE MSysLocale (Namn TEXT, Värde TEXT);",
+                         nullptr, nullptr, nullptr) != SQLITE_OK)
+            vexla::fuzz::fail(std::string("cannot copy the demo database: ") + sqlite3_errmsg(db));
+        sqlite3_close(file);
         schema = std::make_unique<Schema>(db);
     }
 };

@@ -50,20 +50,16 @@ inline bool cp1252Text(std::string_view utf8) {
     return cp1252ToUtf8(utf8ToCp1252(utf8, &replaced)) == utf8 && replaced == 0;
 }
 
-// One scratch folder per process, in memory when the system has /dev/shm
-// (the import syncs its files, which costs nothing there), removed at exit.
+// A file of the scratch folder, one per process, in memory when the system
+// has /dev/shm (the import syncs its files, which costs nothing there),
+// removed at exit. An empty name gives the folder.
 inline std::string scratch(const std::string& name) {
     static const struct Folder {
-        std::string path;
+        std::string path = std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/vexla-fuzz-XXXXXX";
         Folder() {
-            const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::getenv("TMPDIR");
-            path = std::string(base && *base ? base : "/tmp") + "/vexla-fuzz-XXXXXX";
             if (!::mkdtemp(path.data())) fail("cannot make a scratch folder: " + path);
         }
-        ~Folder() {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
+        ~Folder() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
     } folder;
     return name.empty() ? folder.path : folder.path + "/" + name;
 }
@@ -75,23 +71,18 @@ inline void writeFile(const std::string& path, std::string_view bytes) {
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) fail("cannot read " + path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // How many inputs reached each stage of a target's checks, printed at exit
 // when VEXLA_FUZZ_STATS is set: a check that no input reaches finds nothing.
-inline std::map<std::string, long>& stageCounts() {
-    static auto* counts = new std::map<std::string, long>;  // still there when the report runs at exit
-    return *counts;
-}
-
 inline void stage(const char* name) {
+    static auto* counts = new std::map<std::string, long>;  // never destroyed: the report runs at exit
     static const bool report = std::getenv("VEXLA_FUZZ_STATS") && std::atexit([] {
-        for (const auto& entry : stageCounts()) std::fprintf(stderr, "stage %-32s %ld\n", entry.first.c_str(), entry.second);
+        for (const auto& entry : *counts) std::fprintf(stderr, "stage %-32s %ld\n", entry.first.c_str(), entry.second);
     }) == 0;
     (void)report;
-    ++stageCounts()[name];
+    ++(*counts)[name];
 }
 
 }  // namespace vexla::fuzz

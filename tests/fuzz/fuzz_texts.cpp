@@ -27,6 +27,7 @@
 #include "common/cp1252.h"
 #include "common/ini_file.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/fake_platform.h"
 #include "texts/mtexter.h"
 #include "texts/text_tag.h"
 
@@ -47,16 +48,6 @@ std::string swapAsciiCase(std::string s) {
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
     return s;
 }
-
-class CountingBoxes final : public MessageBoxes {
-public:
-    std::string shown;
-    MsgAnswer show(const std::string& text, const std::string&, MsgIcon, MsgButtons) override {
-        shown += "[" + text + "]";
-        return MsgAnswer::Ok;
-    }
-    void beep() override {}
-};
 
 struct Control final : TextControl {
     Control(TextControlKind k, std::string t) : kind_(k), tag_(std::move(t)) {}
@@ -111,28 +102,30 @@ void checkTag(const std::string& tag) {
                      "codes spell '" + printable(rebuilt) + "', not the tag '" + printable(tag) + "'");
 }
 
+using Texts = std::vector<std::string>;
+Texts unlessEmpty(const std::string& text) { return text.empty() ? Texts{} : Texts{text}; }
+
 // What the controls of one tag got, each kind against the others.
 void checkControls(const std::string& path, const std::string& tag, const Control& caption, const Control& input,
                    const Control& inputWithout, const Control& tabs) {
     const std::string what = "tag '" + printable(tag) + "'";
     for (const Control* c : {&caption, &input, &inputWithout, &tabs})
-        for (const auto* texts : {&c->captions, &c->toolTips})
+        for (const Texts* texts : {&c->captions, &c->toolTips})
             for (const std::string& t : *texts)
                 VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::cp1252Text(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
                                  what + ": text '" + printable(t) + "'");
-    VEXLA_FUZZ_CHECK(caption.captions.size() <= 1 && caption.toolTips == tabs.toolTips && tabs.toolTips.size() <= 1,
-                     what + ": a caption control");
-    VEXLA_FUZZ_CHECK(input.captions.empty() && inputWithout.captions.empty() && tabs.captions.empty(),
+    const TextTag codes = parseTextTag(tag);
+    auto text = [&](const std::string& code, int size) -> std::string { return code.empty() ? "" : readIniString(path, "System", code, size); };
+    VEXLA_FUZZ_CHECK(tabs.toolTips == unlessEmpty(text(codes.toolTip, mTexter::kToolTipBuffer)) &&
+                         caption.toolTips == tabs.toolTips && inputWithout.toolTips == tabs.toolTips,
+                     what + ": a tooltip is not the tooltip code's text");
+    VEXLA_FUZZ_CHECK(input.captions.empty() && inputWithout.captions.empty() && tabs.captions.empty() &&
+                         caption.captions.size() <= 1,
                      what + ": a caption on a control without one");
-    VEXLA_FUZZ_CHECK(inputWithout.toolTips == tabs.toolTips, what + ": an input's tooltip");
-    std::vector<std::string> inputTips = caption.captions;
+    Texts inputTips = caption.captions;
     inputTips.insert(inputTips.end(), tabs.toolTips.begin(), tabs.toolTips.end());
     VEXLA_FUZZ_CHECK(input.toolTips == inputTips, what + ": an input's tooltip is not its caption");
-    const TextTag codes = parseTextTag(tag);
-    const std::string tip = codes.toolTip.empty() ? "" : readIniString(path, "System", codes.toolTip, mTexter::kToolTipBuffer);
-    VEXLA_FUZZ_CHECK(tabs.toolTips == (tip.empty() ? std::vector<std::string>{} : std::vector<std::string>{tip}),
-                     what + ": the tooltip is not its code's text");
-    const std::string first = codes.caption.empty() ? "" : readIniString(path, "System", codes.caption, mTexter::kCaptionBuffer);
+    const std::string first = text(codes.caption, mTexter::kCaptionBuffer);
     VEXLA_FUZZ_CHECK(caption.captions.empty() ? first.empty() : caption.captions[0].rfind(first, 0) == 0,
                      what + ": the caption does not start with its code's text");
 }
@@ -149,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkTag(tag);
 
     // The tag's texts come from section [System] of the file, as the program's do.
-    CountingBoxes boxes;
+    testing::FakeMessageBoxes boxes;
     mTexter texts(path, boxes);
     Control caption(TextControlKind::Caption, tag), input(TextControlKind::Input, tag),
         inputWithout(TextControlKind::Input, tag), tabs(TextControlKind::Tabs, tag);
@@ -166,13 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (TextControlKind kind : {TextControlKind::Caption, TextControlKind::Input, TextControlKind::Tabs, TextControlKind::Caption})
         form.controls.emplace_back(kind, form.controls.size() < 3 ? tag : "");
     VEXLA_FUZZ_CHECK(texts.SetTextOfForm(form), "SetTextOfForm failed on a readable file");
-    VEXLA_FUZZ_CHECK(form.titles == (key.empty() ? std::vector<std::string>{} : std::vector{texts.TextTillAndra(key)}),
+    VEXLA_FUZZ_CHECK(form.titles == (key.empty() ? Texts{} : Texts{texts.TextTillAndra(key)}),
                      "the window's title is not its code's text");
     const Control* alone[] = {&caption, &input, &tabs};
     for (std::size_t i = 0; i < 3; ++i)
         VEXLA_FUZZ_CHECK(form.controls[i].captions == alone[i]->captions && form.controls[i].toolTips == alone[i]->toolTips,
                          "a window's control got other texts than the control alone");
     VEXLA_FUZZ_CHECK(form.controls[3].captions.empty() && form.controls[3].toolTips.empty(), "an untagged control got a text");
-    VEXLA_FUZZ_CHECK(boxes.shown.empty(), "a readable file reported a failure: " + boxes.shown);
+    VEXLA_FUZZ_CHECK(boxes.shown.empty(), "a readable file reported a failure: " + boxes.shown[0].text);
     return 0;
 }
