@@ -1,19 +1,14 @@
-// The command line: parseCommandLine on arbitrary text, and the way the
-// program's arguments are joined into that text and read back.
-//
-// Input: the whole input is one command line L as the parser sees it; the
-// same bytes split at LF are also a list of program arguments.
-//
-// What must hold:
-//   - for any L: an option's value is a piece of L (cut, trimmed, never
-//     made up); /d gives a path only when it names a folder, and the folder
-//     is the path's (folderOfPath); namesJob says whether the job is k, c or
-//     r; Kommandorad follows from the options found;
-//   - for any arguments: joinArguments never loses an argument's words;
-//   - "/d" PATH and "/a" JOB given as separate arguments, in either order,
-//     come back as PATH (without leading blanks) and JOB whatever the path
-//     holds (blanks, slashes, option-like pieces such as "/a" or "/D"),
-//     as long as it holds no double quote.
+// The command line: parseCommandLine on arbitrary text, and the program's
+// arguments joined into that text and read back. Input: one command line L;
+// the same bytes split at LF are also a list of arguments. What must hold:
+//   - for any L: an option's value is a piece of L (cut, trimmed, never made
+//     up); /d gives a path only when it names a folder, and the folder is
+//     the path's; namesJob says whether the job is k, c or r; Kommandorad
+//     follows from the options found;
+//   - joinArguments never loses an argument's words;
+//   - "/d" PATH and "/a" JOB as separate arguments, in either order, come
+//     back as PATH (without leading blanks) and JOB whatever the path holds
+//     (blanks, slashes, option-like pieces), unless it holds a double quote.
 #include <cstddef>
 #include <cstdint>
 #include <string>
