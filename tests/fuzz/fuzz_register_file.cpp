@@ -79,19 +79,15 @@ void checkFields(const std::string& line) {
     VEXLA_FUZZ_CHECK(fields == original, "quoted fields did not come back: " + printable(quoted));
 }
 
+// The header's fields for linking: its fields (by the spreadsheet's rules
+// when it starts with a quote) without trailing blanks and tabs.
 void checkHeader(const std::string& header) {
-    std::vector<std::string> raw = pieces(header);
-    if (spreadsheetQuoted(header)) splitQuotedLine(header, raw);
-    VEXLA_FUZZ_CHECK(spreadsheetQuoted(header) == (!header.empty() && header[0] == '"'), "quoted header");
-    const std::vector<std::string> fields = headerFieldsForLinking(header);
-    VEXLA_FUZZ_CHECK(fields.size() == raw.size(), "header fields of " + printable(header));
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string& f = fields[i];
-        VEXLA_FUZZ_CHECK(raw[i].compare(0, f.size(), f) == 0 &&
-                             raw[i].find_first_not_of(" \t", f.size()) == std::string::npos &&
-                             (f.empty() || (f.back() != ' ' && f.back() != '\t')),
-                         "header field '" + printable(f) + "' of '" + printable(raw[i]) + "'");
-    }
+    std::vector<std::string> fields = pieces(header);
+    if (spreadsheetQuoted(header)) splitQuotedLine(header, fields);
+    for (std::string& f : fields) f.erase(f.find_last_not_of(" \t") + 1);
+    VEXLA_FUZZ_CHECK(spreadsheetQuoted(header) == (!header.empty() && header[0] == '"') &&
+                         headerFieldsForLinking(header) == fields,
+                     "header fields of " + printable(header));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The booking system's SQL dialect: tokenizer, parser and the translation
-// to SQLite, against the demo database and one table of awkward names, in
-// memory. Input: one statement of the dialect.
+// to SQLite, against the demo database and one table of awkward names.
+// Input: one statement of the dialect.
 //
 // The translator's contract is that no text of a statement ever reaches
 // SQLite as SQL: names are checked against the file and written quoted, and
@@ -43,19 +43,13 @@ struct Fixture {
 
     Fixture() {
         const std::string path = vexla::fuzz::scratch("dialect.db");
-        sqlite3* file = nullptr;
         if (!sample::makeSampleDatabase(path, {.customers = 3, .resources = 2, .bookings = 4}) ||
-            sqlite3_open_v2(path.c_str(), &file, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-            sqlite3_open(":memory:", &db) != SQLITE_OK || registerSwedishCollation(db) != SQLITE_OK)
-            vexla::fuzz::fail("cannot make the demo database");
-        sqlite3_backup* copy = sqlite3_backup_init(db, "main", file, "main");
-        if (!copy || sqlite3_backup_step(copy, -1) != SQLITE_DONE || sqlite3_backup_finish(copy) != SQLITE_OK ||
+            sqlite3_open(path.c_str(), &db) != SQLITE_OK || registerSwedishCollation(db) != SQLITE_OK ||
             sqlite3_exec(db, "CREATE TABLE \"Odd \"\"Name\"\"\" (\"A-b\" TEXT, \"x y\" LONG, \"Sökväg\" VARCHAR(5),"
                          " \"Bild\" BLOB, \"Fri\", \"Ja\" BOOLEAN, \"Liten\" BYTE, \"Kort\" SMALLINT, \"Pengar\" CURRENCY,"
                          " \"Enkel\" SINGLE, \"Stor\" BIGINT, \"När\" DATE); CREATE TABLE MSysLocale (Namn TEXT, Värde TEXT);",
                          nullptr, nullptr, nullptr) != SQLITE_OK)
-            vexla::fuzz::fail(std::string("cannot copy the demo database: ") + sqlite3_errmsg(db));
-        sqlite3_close(file);
+            vexla::fuzz::fail("cannot make the demo database");
         schema = std::make_unique<Schema>(db);
     }
 };

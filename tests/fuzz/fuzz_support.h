@@ -33,10 +33,9 @@ namespace vexla::fuzz {
 // Bytes shown safely in a failure message.
 inline std::string printable(std::string_view s, std::size_t max = 300) {
     std::string out;
-    for (std::size_t i = 0; i < s.size() && i < max; ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
+    for (const char c : s.substr(0, max)) {
         char buf[8];
-        std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
+        std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", static_cast<unsigned char>(c));
         out += buf;
     }
     return s.size() > max ? out + "..." : out;
