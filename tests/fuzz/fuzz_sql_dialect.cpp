@@ -1,18 +1,11 @@
-// The booking system's SQL dialect: tokenizer, parser and the translation
-// to SQLite, against the demo database and one table of awkward names.
-// Input: one statement of the dialect.
-//
-// The translator's contract is that no text of a statement ever reaches
-// SQLite as SQL: names are checked against the file and written quoted, and
-// every literal becomes a bound value. So for every statement:
-//   - every token is a piece of it, the last one its end or the first token
-//     the dialect does not know;
-//   - a translation prepares with exactly P + L slots, ?1..?P for its own ?
-//     and on for its L literals (an INSERT's values are all slots), and runs
-//     with the literals bound without a syntax or type error;
-//   - the same statement with other literals of the same kinds gives the
-//     same SQLite text, so no literal was written into it (the import also
-//     relies on this to reuse one prepared statement).
+// The booking system's SQL dialect: tokenizer, parser and translation to
+// SQLite, on one statement against the demo database and a table of awkward
+// names. No text of a statement may reach SQLite as SQL: names are checked
+// and quoted, literals bound. So the tokens are pieces of the statement; a
+// translation prepares with P + L slots (?1..?P its own ?, then its literals;
+// an INSERT's values all slots) and runs with the literals bound; and other
+// literals of the same kinds give the same SQLite text (no literal is in it,
+// and the import can reuse one prepared statement).
 #include <sqlite3.h>
 
 #include <cstddef>

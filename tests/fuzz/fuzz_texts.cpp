@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "common/cp1252.h"
@@ -94,12 +93,11 @@ void checkTag(const std::string& tag) {
     if (!codes.toolTip.empty()) vexla::fuzz::stage("tag with tooltip code");
 }
 
-// What the controls of one tag got, each kind against the others.
-void checkControls(const std::string& path, const std::string& tag, const Control& caption, const Control& input,
-                   const Control& inputWithout, const Control& tabs) {
+// What a caption, an input and a tabs control got for one tag, each against the others.
+void checkControls(const std::string& path, const std::string& tag, const Control (&c)[3]) {
     const std::string what = "tag '" + printable(tag) + "'";
-    for (const Control* c : {&caption, &input, &inputWithout, &tabs})
-        for (const Texts* texts : {&c->captions, &c->toolTips})
+    for (const Control& control : c)
+        for (const Texts* texts : {&control.captions, &control.toolTips})
             for (const std::string& t : *texts)
                 VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::cp1252Text(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
                                  what + ": text '" + printable(t) + "'");
@@ -107,18 +105,14 @@ void checkControls(const std::string& path, const std::string& tag, const Contro
     auto text = [&](const std::string& code, int size) -> std::string {
         return code.empty() ? "" : readIniString(path, "System", code, size);
     };
-    const std::string tip = text(codes.toolTip, mTexter::kToolTipBuffer);
-    VEXLA_FUZZ_CHECK(tabs.toolTips == (tip.empty() ? Texts{} : Texts{tip}) && caption.toolTips == tabs.toolTips &&
-                         inputWithout.toolTips == tabs.toolTips,
-                     what + ": a tooltip is not the tooltip code's text");
-    VEXLA_FUZZ_CHECK(input.captions.empty() && inputWithout.captions.empty() && tabs.captions.empty() &&
-                         caption.captions.size() <= 1,
-                     what + ": a caption on a control without one");
-    Texts inputTips = caption.captions;
-    inputTips.insert(inputTips.end(), tabs.toolTips.begin(), tabs.toolTips.end());
-    VEXLA_FUZZ_CHECK(input.toolTips == inputTips, what + ": an input's tooltip is not its caption");
-    const std::string first = text(codes.caption, mTexter::kCaptionBuffer);
-    VEXLA_FUZZ_CHECK(caption.captions.empty() ? first.empty() : caption.captions[0].rfind(first, 0) == 0,
+    const std::string tip = text(codes.toolTip, mTexter::kToolTipBuffer), first = text(codes.caption, mTexter::kCaptionBuffer);
+    const Texts& caption = c[0].captions;
+    Texts inputTips = caption;
+    if (!tip.empty()) inputTips.push_back(tip);
+    VEXLA_FUZZ_CHECK(c[2].toolTips == (tip.empty() ? Texts{} : Texts{tip}) && c[0].toolTips == c[2].toolTips &&
+                         c[1].toolTips == inputTips && c[1].captions.empty() && c[2].captions.empty(),
+                     what + ": the tooltips are not the tooltip code's text after the caption of an input");
+    VEXLA_FUZZ_CHECK(caption.empty() ? first.empty() : caption.size() == 1 && caption[0].rfind(first, 0) == 0,
                      what + ": the caption does not start with its code's text");
 }
 
@@ -136,25 +130,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The tag's texts come from section [System] of the file, as the program's do.
     testing::FakeMessageBoxes boxes;
     mTexter texts(path, boxes);
-    Control caption(TextControlKind::Caption, tag), input(TextControlKind::Input, tag),
-        inputWithout(TextControlKind::Input, tag), tabs(TextControlKind::Tabs, tag);
-    const std::pair<Control*, bool> runs[] = {{&caption, true}, {&input, true}, {&inputWithout, false}, {&tabs, true}};
-    for (const auto& [control, forInput] : runs)
-        VEXLA_FUZZ_CHECK(texts.TextTillControl(*control, tag, forInput) == !tag.empty(), "TextTillControl's answer");
-    checkControls(path, tag, caption, input, inputWithout, tabs);
+    const TextControlKind kinds[] = {TextControlKind::Caption, TextControlKind::Input, TextControlKind::Tabs};
+    Control alone[] = {{kinds[0], tag}, {kinds[1], tag}, {kinds[2], tag}};
+    for (Control& control : alone)
+        VEXLA_FUZZ_CHECK(texts.TextTillControl(control, tag, true) == !tag.empty(), "TextTillControl's answer");
+    checkControls(path, tag, alone);
+    Control without(TextControlKind::Input, tag);  // an input's caption is no tooltip unless asked
+    (void)texts.TextTillControl(without, tag, false);
+    VEXLA_FUZZ_CHECK(without.captions.empty() && without.toolTips == alone[2].toolTips, "an input's texts unasked");
 
     // A whole window: the key as its title code, the tag on every kind of control and one without a tag.
     Form form;
     form.titleTag = key;
-    for (TextControlKind kind : {TextControlKind::Caption, TextControlKind::Input, TextControlKind::Tabs})
-        form.controls.emplace_back(kind, tag);
+    for (TextControlKind kind : kinds) form.controls.emplace_back(kind, tag);
     form.controls.emplace_back(TextControlKind::Caption, "");
     VEXLA_FUZZ_CHECK(texts.SetTextOfForm(form), "SetTextOfForm failed on a readable file");
     VEXLA_FUZZ_CHECK(form.titles == (key.empty() ? Texts{} : Texts{texts.TextTillAndra(key)}), "the window's title");
-    const Control* alone[] = {&caption, &input, &tabs, nullptr};
     for (std::size_t i = 0; i < 4; ++i)
-        VEXLA_FUZZ_CHECK(form.controls[i].captions == (alone[i] ? alone[i]->captions : Texts{}) &&
-                             form.controls[i].toolTips == (alone[i] ? alone[i]->toolTips : Texts{}),
+        VEXLA_FUZZ_CHECK(form.controls[i].captions == (i < 3 ? alone[i].captions : Texts{}) &&
+                             form.controls[i].toolTips == (i < 3 ? alone[i].toolTips : Texts{}),
                          "a window's control got other texts than the control alone");
     VEXLA_FUZZ_CHECK(boxes.shown.empty(), "a readable file reported a failure: " + boxes.shown[0].text);
     return 0;
