@@ -56,9 +56,9 @@ Fixture& fixture() {
 void checkTranslation(const ParsedStatement& parsed, const Translation& t, const std::string& what) {
     sqlite3* db = fixture().db;
     const int slots = static_cast<int>(t.slotTypes.size() + t.literals.size());
-    VEXLA_FUZZ_CHECK(static_cast<int>(t.slotTypes.size()) == parsed.paramCount, "slot types; " + what);
-    if (parsed.kind == ParsedStatement::Kind::Insert)
-        VEXLA_FUZZ_CHECK(static_cast<std::size_t>(slots) == parsed.values.size(), "a value that is no slot; " + what);
+    VEXLA_FUZZ_CHECK(static_cast<int>(t.slotTypes.size()) == parsed.paramCount &&
+                         (parsed.kind != ParsedStatement::Kind::Insert || static_cast<std::size_t>(slots) == parsed.values.size()),
+                     "slots for other than the statement's ? and values; " + what);
     sqlite3_stmt* stmt = nullptr;
     const int rc = sqlite3_prepare_v2(db, t.sql.c_str(), static_cast<int>(t.sql.size()), &stmt, nullptr);
     VEXLA_FUZZ_CHECK(rc == SQLITE_OK, std::string("SQLite refuses it: ") + sqlite3_errmsg(db) + "; " + what);
