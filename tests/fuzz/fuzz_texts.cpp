@@ -11,6 +11,8 @@
 //     controls get one by one and its title code's text; nothing reported.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,13 +29,6 @@ namespace {
 using namespace vexla;
 using vexla::fuzz::printable;
 using Texts = std::vector<std::string>;
-
-std::string_view takeLine(std::string_view& rest) {
-    const std::size_t lf = rest.find('\n');
-    const std::string_view line = rest.substr(0, lf);
-    rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
-    return line;
-}
 
 struct Control final : TextControl {
     Control(TextControlKind k, std::string t) : kind_(k), tag_(std::move(t)) {}
@@ -119,8 +114,10 @@ void checkControls(const std::string& path, const std::string& tag, const Contro
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string_view rest(reinterpret_cast<const char*>(data), size);
-    const std::string section(takeLine(rest)), key(takeLine(rest)), tag(takeLine(rest)), file(rest);
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    std::string section, key, tag;
+    std::getline(std::getline(std::getline(in, section), key), tag);
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const std::string path = vexla::fuzz::scratch("Lang.ini");
     vexla::fuzz::writeFile(path, file);
     checkValue(file, path, section, key);
