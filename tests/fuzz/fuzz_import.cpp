@@ -101,15 +101,18 @@ struct Choice {
     std::vector<int> types;  // of the register's columns
 };
 
-// The links vexla-transfer makes between the file's fields and the register's captions in `language`.
+// The links vexla-transfer makes between the file's fields and the register's
+// captions in `language`. Every input starts from the same schema, so the
+// database's fields are listed once.
 Choice linked(db::Database& db, const RegisterKind& reg, const std::string& language, const std::vector<std::string>& fields) {
-    auto columns = databaseFields(db, reg, language);
-    VEXLA_FUZZ_CHECK(columns.ok(), "cannot list the fields of " + std::string(reg.table));
-    Choice c{&reg, language, {}, {}};
-    std::vector<std::string> captions;
-    for (const DatabaseField& f : *columns) captions.push_back(f.caption), c.types.push_back(f.typeCode);
-    c.links = transfer::autoLinks(captions, fields);
-    return c;
+    static std::map<std::string, std::pair<std::vector<std::string>, std::vector<int>>> listed;
+    auto& [captions, types] = listed[std::string(reg.name) + language];
+    if (types.empty()) {
+        auto columns = databaseFields(db, reg, language);
+        VEXLA_FUZZ_CHECK(columns.ok(), "cannot list the fields of " + std::string(reg.table));
+        for (const DatabaseField& f : *columns) captions.push_back(f.caption), types.push_back(f.typeCode);
+    }
+    return {&reg, language, transfer::autoLinks(captions, fields), types};
 }
 
 // Calls `each` with the recordset at every row `sql` gives, until it answers false.
