@@ -9,11 +9,12 @@
 //     holds the records it kept (all, or those the delete spares once a line
 //     is stored) and `inserted` more, the other tables unchanged, the
 //     skipped lines listed as counted;
-//   - the export writes every record without a message; when it says every
-//     record comes back (nothing written as '?' or that the import would
-//     split or change, no two nulls under a unique index, which the file
-//     writes as one empty key), importing it with "delete first" skips
-//     nothing, inserts every record, and the next export is the same bytes.
+//   - the export writes every record without a failure or a message; when
+//     it says every record comes back (nothing written as '?' or that the
+//     import would split or change, no two nulls under a unique index,
+//     which the file writes as one empty key), importing it with "delete
+//     first" skips nothing, inserts every record, and the next export is
+//     the same bytes.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -199,7 +200,8 @@ ExportOutcome exportChecked(Run& run, const Choice& choice, const std::string& f
     Platform platform = run.fakes.platform(vexla::fuzz::scratch(""));
     ExportContext ctx{run.window, platform, run.codeTexts};
     const ExportOutcome exported = exportRegister(ctx, choice.reg->kind);
-    VEXLA_FUZZ_CHECK(run.fakes.messages.shown.empty(), "the export showed " + run.fakes.messages.shown[0].text);
+    VEXLA_FUZZ_CHECK(!exported.failure && run.fakes.messages.shown.empty(),
+                     "the export failed: " + (exported.failure ? exported.failure->description : run.fakes.messages.shown[0].text));
     VEXLA_FUZZ_CHECK(exported.counts.records == exportable && exported.n == (exportable == 0 ? -1 : exportable),
                      "exported " + std::to_string(exported.counts.records) + " of " + std::to_string(exportable));
     return exported;
