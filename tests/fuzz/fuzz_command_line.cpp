@@ -34,8 +34,9 @@ void checkAnyLine(const std::string& L, char separator) {
     VEXLA_FUZZ_CHECK(c.Kommandorad == (c.hasDatabaseOption || c.hasJobOption), what);
     VEXLA_FUZZ_CHECK(!c.hasDatabaseOption ? c.DataBas.empty() : lower(L).find("/d") != std::string::npos, what);
     VEXLA_FUZZ_CHECK(!c.hasJobOption ? c.jobValue.empty() : lower(L).find("/a") != std::string::npos, what);
-    VEXLA_FUZZ_CHECK(L.find(c.DataBas) != std::string::npos && L.find(c.jobValue) != std::string::npos,
-                     "DataBas '" + printable(c.DataBas) + "' or job '" + printable(c.jobValue) + "' is not a piece of " + what);
+    VEXLA_FUZZ_CHECK(
+        L.find(c.DataBas) != std::string::npos && L.find(c.jobValue) != std::string::npos,
+        "DataBas '" + printable(c.DataBas) + "' or job '" + printable(c.jobValue) + "' is not a piece of " + what);
     const auto folder = folderOfPath(c.DataBas, separator);
     VEXLA_FUZZ_CHECK(c.DataBas.empty() ? c.msSökväg.empty() : folder && *folder == c.msSökväg,
                      "folder '" + printable(c.msSökväg) + "' of " + what);
@@ -50,7 +51,8 @@ void checkAnyLine(const std::string& L, char separator) {
 // ("/d" or "/a" and no further "/") and an argument with a double quote.
 bool passedAsItIs(const std::string& arg) {
     const std::string start = lower(arg.substr(0, 2));
-    return arg.find('"') != std::string::npos || ((start == "/d" || start == "/a") && arg.find('/', 1) == std::string::npos);
+    return arg.find('"') != std::string::npos ||
+           ((start == "/d" || start == "/a") && arg.find('/', 1) == std::string::npos);
 }
 
 void checkRoundTrip(const std::string& path, const std::string& job) {

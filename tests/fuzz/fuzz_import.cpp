@@ -63,7 +63,8 @@ const Base& base() {
             auto add = [](void* to, int, char** value, char**) {
                 return static_cast<std::vector<std::string>*>(to)->emplace_back(value[0] ? value[0] : ""), 0;
             };
-            if (sqlite3_exec(db, sql.c_str(), add, &made.unique[reg.kind], nullptr) != SQLITE_OK) vexla::fuzz::fail(sql);
+            if (sqlite3_exec(db, sql.c_str(), add, &made.unique[reg.kind], nullptr) != SQLITE_OK)
+                vexla::fuzz::fail(sql);
         }
         sqlite3_close(db);
         made.bytes = vexla::fuzz::readFile(path);
@@ -105,7 +106,8 @@ struct Choice {
 // The links vexla-transfer makes between the file's fields and the register's
 // captions in `language`. Every input starts from the same schema, so the
 // database's fields are listed once.
-Choice linked(db::Database& db, const RegisterKind& reg, const std::string& language, const std::vector<std::string>& fields) {
+Choice linked(db::Database& db, const RegisterKind& reg, const std::string& language,
+              const std::vector<std::string>& fields) {
     static std::map<std::string, std::pair<std::vector<std::string>, std::vector<int>>> listed;
     auto& [captions, types] = listed[std::string(reg.name) + language];
     if (types.empty()) {
@@ -173,7 +175,8 @@ ImportOutcome importChecked(Run& run, const Choice& choice, const std::string& f
         return o;
     }
     for (const auto& entry : before)
-        VEXLA_FUZZ_CHECK(entry.first == table || after.at(entry.first) == entry.second, entry.first + " changed: " + what);
+        VEXLA_FUZZ_CHECK(entry.first == table || after.at(entry.first) == entry.second,
+                         entry.first + " changed: " + what);
     const auto &was = before.at(table), &is = after.at(table);
     // The delete runs just before the first line stored: a file without one deletes nothing.
     const bool deleted = deleteFirst && o.inserted > 0;
@@ -185,7 +188,8 @@ ImportOutcome importChecked(Run& run, const Choice& choice, const std::string& f
     for (const LineList* l : {&o.wrongFieldCount, &o.duplicates}) {
         const std::vector<long>& f = l->first;
         VEXLA_FUZZ_CHECK((!deleteFirst || l->count == 0) && f.size() == std::min<std::size_t>(l->count, kListedLines) &&
-                             std::adjacent_find(f.begin(), f.end(), std::greater_equal<>()) == f.end() && (f.empty() || f[0] > 1),
+                             std::adjacent_find(f.begin(), f.end(), std::greater_equal<>()) == f.end() &&
+                             (f.empty() || f[0] > 1),
                          "the skipped lines listed do not match their count: " + what);
     }
     return o;
@@ -200,8 +204,9 @@ ExportOutcome exportChecked(Run& run, const Choice& choice, const std::string& f
     Platform platform = run.fakes.platform(vexla::fuzz::scratch(""));
     ExportContext ctx{run.window, platform, run.codeTexts};
     const ExportOutcome exported = exportRegister(ctx, choice.reg->kind);
-    VEXLA_FUZZ_CHECK(!exported.failure && run.fakes.messages.shown.empty(),
-                     "the export failed: " + (exported.failure ? exported.failure->description : run.fakes.messages.shown[0].text));
+    VEXLA_FUZZ_CHECK(
+        !exported.failure && run.fakes.messages.shown.empty(),
+        "the export failed: " + (exported.failure ? exported.failure->description : run.fakes.messages.shown[0].text));
     VEXLA_FUZZ_CHECK(exported.counts.records == exportable && exported.n == (exportable == 0 ? -1 : exportable),
                      "exported " + std::to_string(exported.counts.records) + " of " + std::to_string(exportable));
     return exported;
@@ -213,9 +218,12 @@ void roundTrip(Run& run, const Choice& choice) {
     const std::string first = vexla::fuzz::scratch("first.skv"), second = vexla::fuzz::scratch("second.skv");
     const RegisterKind& reg = *choice.reg;
     const ExportOutcome exported = exportChecked(run, choice, first);
-    const bool twoNulls = std::any_of(base().unique[reg.kind].begin(), base().unique[reg.kind].end(), [&](const std::string& c) {
-        return countRows(run.db(), "SELECT [" + c + "] FROM " + std::string(reg.table) + " WHERE [" + c + "] IS NULL", 2) == 2;
-    });
+    const bool twoNulls =
+        std::any_of(base().unique[reg.kind].begin(), base().unique[reg.kind].end(), [&](const std::string& c) {
+            return countRows(run.db(),
+                             "SELECT [" + c + "] FROM " + std::string(reg.table) + " WHERE [" + c + "] IS NULL",
+                             2) == 2;
+        });
     if (exported.counts.replaced != 0 || exported.counts.notReturnable != 0 || exported.counts.emptyCaption || twoNulls)
         return vexla::fuzz::stage("export not faithful");
     vexla::fuzz::stage("round trip");
@@ -224,8 +232,9 @@ void roundTrip(Run& run, const Choice& choice) {
     const Choice again = linked(run.db(), reg, choice.language, *exportedFields);
     VEXLA_FUZZ_CHECK(again.links.size() == again.types.size(), "the export's header does not link every column");
     const ImportOutcome back = importChecked(run, again, first, true);
-    VEXLA_FUZZ_CHECK(!back.stopped() && back.skipped() == 0 && back.inserted == exported.counts.records,
-                     "a faithful export did not come back: " + printable(importStopMessage(back, first, run.codeTexts)));
+    VEXLA_FUZZ_CHECK(
+        !back.stopped() && back.skipped() == 0 && back.inserted == exported.counts.records,
+        "a faithful export did not come back: " + printable(importStopMessage(back, first, run.codeTexts)));
     exportChecked(run, again, second);
     const std::string a = vexla::fuzz::readFile(first), b = vexla::fuzz::readFile(second);
     const auto at = static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
@@ -244,11 +253,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Choice choice = linked(run.db(), kRegisters[0], "se", *fields);
     for (const RegisterKind& reg : kRegisters)
         for (const char* language : {"se", "en"})
-            if (Choice c = linked(run.db(), reg, language, *fields); c.links.size() > choice.links.size()) choice = std::move(c);
+            if (Choice c = linked(run.db(), reg, language, *fields); c.links.size() > choice.links.size())
+                choice = std::move(c);
     if (choice.links.empty()) return 0;
     vexla::fuzz::stage(choice.reg->name.data());
     const ImportOutcome o = importChecked(run, choice, input, false);
-    vexla::fuzz::stage(o.stopped() ? "import stopped" : o.inserted > 0 ? "import inserted records" : "import inserted nothing");
+    vexla::fuzz::stage(o.stopped()      ? "import stopped"
+                       : o.inserted > 0 ? "import inserted records"
+                                        : "import inserted nothing");
     if (!o.stopped()) roundTrip(run, choice);
     // "Delete first" last, on whatever the register holds by now.
     const ImportOutcome replaced = importChecked(run, choice, input, true);

@@ -60,7 +60,8 @@ void checkFields(const std::string& line) {
     std::string quoted = "\"";
     for (char c : line) quoted += c == '"' ? "\"\"" : std::string(1, c);
     splitQuotedLine(quoted + "\";" + quoted + "\"", fields);
-    VEXLA_FUZZ_CHECK(fields == std::vector<std::string>(2, line), "a quoted field did not come back: " + printable(quoted));
+    VEXLA_FUZZ_CHECK(fields == std::vector<std::string>(2, line),
+                     "a quoted field did not come back: " + printable(quoted));
 }
 
 // The header's fields for linking: its fields (by the spreadsheet's rules
@@ -69,9 +70,9 @@ void checkHeader(const std::string& header) {
     std::vector<std::string> fields = pieces(header);
     if (spreadsheetQuoted(header)) splitQuotedLine(header, fields);
     for (std::string& f : fields) f.erase(f.find_last_not_of(" \t") + 1);
-    VEXLA_FUZZ_CHECK(spreadsheetQuoted(header) == (!header.empty() && header[0] == '"') &&
-                         headerFieldsForLinking(header) == fields,
-                     "header fields of " + printable(header));
+    VEXLA_FUZZ_CHECK(
+        spreadsheetQuoted(header) == (!header.empty() && header[0] == '"') && headerFieldsForLinking(header) == fields,
+        "header fields of " + printable(header));
 }
 
 }  // namespace

@@ -38,10 +38,12 @@ struct Fixture {
         const std::string path = vexla::fuzz::scratch("dialect.db");
         if (!sample::makeSampleDatabase(path, {.customers = 3, .resources = 2, .bookings = 4}) ||
             sqlite3_open(path.c_str(), &db) != SQLITE_OK || registerSwedishCollation(db) != SQLITE_OK ||
-            sqlite3_exec(db, "CREATE TABLE \"Odd \"\"Name\"\"\" (\"A-b\" TEXT, \"x y\" LONG, \"Sökväg\" VARCHAR(5),"
-                         " \"Bild\" BLOB, \"Fri\", \"Ja\" BOOLEAN, \"Liten\" BYTE, \"Kort\" SMALLINT, \"Pengar\" CURRENCY,"
-                         " \"Enkel\" SINGLE, \"Stor\" BIGINT, \"När\" DATE); CREATE TABLE MSysLocale (Namn TEXT, Värde TEXT);",
-                         nullptr, nullptr, nullptr) != SQLITE_OK)
+            sqlite3_exec(
+                db,
+                "CREATE TABLE \"Odd \"\"Name\"\"\" (\"A-b\" TEXT, \"x y\" LONG, \"Sökväg\" VARCHAR(5),"
+                " \"Bild\" BLOB, \"Fri\", \"Ja\" BOOLEAN, \"Liten\" BYTE, \"Kort\" SMALLINT, \"Pengar\" CURRENCY,"
+                " \"Enkel\" SINGLE, \"Stor\" BIGINT, \"När\" DATE); CREATE TABLE MSysLocale (Namn TEXT, Värde TEXT);",
+                nullptr, nullptr, nullptr) != SQLITE_OK)
             vexla::fuzz::fail("cannot make the demo database");
         schema = std::make_unique<Schema>(db);
     }
@@ -56,9 +58,10 @@ Fixture& fixture() {
 void checkTranslation(const ParsedStatement& parsed, const Translation& t, const std::string& what) {
     sqlite3* db = fixture().db;
     const int slots = static_cast<int>(t.slotTypes.size() + t.literals.size());
-    VEXLA_FUZZ_CHECK(static_cast<int>(t.slotTypes.size()) == parsed.paramCount &&
-                         (parsed.kind != ParsedStatement::Kind::Insert || static_cast<std::size_t>(slots) == parsed.values.size()),
-                     "slots for other than the statement's ? and values; " + what);
+    VEXLA_FUZZ_CHECK(
+        static_cast<int>(t.slotTypes.size()) == parsed.paramCount &&
+            (parsed.kind != ParsedStatement::Kind::Insert || static_cast<std::size_t>(slots) == parsed.values.size()),
+        "slots for other than the statement's ? and values; " + what);
     sqlite3_stmt* stmt = nullptr;
     const int rc = sqlite3_prepare_v2(db, t.sql.c_str(), static_cast<int>(t.sql.size()), &stmt, nullptr);
     VEXLA_FUZZ_CHECK(rc == SQLITE_OK, std::string("SQLite refuses it: ") + sqlite3_errmsg(db) + "; " + what);
@@ -82,7 +85,7 @@ std::string otherLiterals(const std::string& input) {
     std::string out;
     std::size_t at = 0;
     for (const Token& tok : tokenize(input)) {
-        const char* other = tok.kind == Tok::String ? " 'x' "
+        const char* other = tok.kind == Tok::String   ? " 'x' "
                             : tok.kind == Tok::Number ? " 7 "
                             : tok.kind == Tok::Date   ? " #2001-02-03# "
                                                       : nullptr;
@@ -117,9 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VEXLA_FUZZ_CHECK(parsed2.ok(), "other literals of the same kinds made it unreadable: " + printable(other, 2000));
     if (auto t2 = translate(*parsed2, *fixture().schema, fixture().pictures)) {
         vexla::fuzz::stage("other literals translated too");
-        VEXLA_FUZZ_CHECK(t2->sql == t->sql && t2->literals.size() == t->literals.size(),
-                         "other literals gave other SQLite text:\n" + printable(t->sql, 2000) + "\n" +
-                             printable(t2->sql, 2000));
+        VEXLA_FUZZ_CHECK(
+            t2->sql == t->sql && t2->literals.size() == t->literals.size(),
+            "other literals gave other SQLite text:\n" + printable(t->sql, 2000) + "\n" + printable(t2->sql, 2000));
     }
     return 0;
 }

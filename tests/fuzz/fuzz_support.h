@@ -25,8 +25,8 @@ namespace vexla::fuzz {
     std::abort();
 }
 
-#define VEXLA_FUZZ_CHECK(cond, what)                                                         \
-    do {                                                                                     \
+#define VEXLA_FUZZ_CHECK(cond, what)                                                       \
+    do {                                                                                   \
         if (!(cond)) ::vexla::fuzz::fail(std::string(#cond) + " -- " + std::string(what)); \
     } while (0)
 
@@ -35,7 +35,8 @@ inline std::string printable(std::string_view s, std::size_t max = 300) {
     std::string out;
     for (const char c : s.substr(0, max)) {
         char buf[8];
-        std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", static_cast<unsigned char>(c));
+        std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X",
+                      static_cast<unsigned char>(c));
         out += buf;
     }
     return s.size() > max ? out + "..." : out;
@@ -54,11 +55,15 @@ inline bool cp1252Text(std::string_view utf8) {
 // removed at exit. An empty name gives the folder.
 inline std::string scratch(const std::string& name) {
     static const struct Folder {
-        std::string path = std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/vexla-fuzz-XXXXXX";
+        std::string path =
+            std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/vexla-fuzz-XXXXXX";
         Folder() {
             if (!::mkdtemp(path.data())) fail("cannot make a scratch folder: " + path);
         }
-        ~Folder() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
     } folder;
     return name.empty() ? folder.path : folder.path + "/" + name;
 }
@@ -78,7 +83,9 @@ inline std::string readFile(const std::string& path) {
 inline void stage(const char* name) {
     static auto* counts = new std::map<std::string, long>;  // never destroyed: the report runs at exit
     if (counts->empty() && std::getenv("VEXLA_FUZZ_STATS"))
-        std::atexit([] { for (const auto& [n, c] : *counts) std::fprintf(stderr, "stage %-32s %ld\n", n.c_str(), c); });
+        std::atexit([] {
+            for (const auto& [n, c] : *counts) std::fprintf(stderr, "stage %-32s %ld\n", n.c_str(), c);
+        });
     ++(*counts)[name];
 }
 

@@ -58,9 +58,10 @@ void checkValue(const std::string& file, const std::string& path, const std::str
         VEXLA_FUZZ_CHECK(v.ok() && readIniString(path, section, key, size) == *v && vexla::fuzz::cp1252Text(*v),
                          "value '" + printable(v.ok() ? *v : "") + "' of a readable file");
         const std::string bytes = utf8ToCp1252(*v);
-        VEXLA_FUZZ_CHECK(largest.compare(0, bytes.size(), bytes) == 0 &&
-                             bytes.size() == std::min(largest.size(), static_cast<std::size_t>(size - 1)),
-                         "buffer " + std::to_string(size) + " gave '" + printable(bytes) + "' of '" + printable(largest) + "'");
+        VEXLA_FUZZ_CHECK(
+            largest.compare(0, bytes.size(), bytes) == 0 &&
+                bytes.size() == std::min(largest.size(), static_cast<std::size_t>(size - 1)),
+            "buffer " + std::to_string(size) + " gave '" + printable(bytes) + "' of '" + printable(largest) + "'");
     }
     vexla::fuzz::stage(largest.empty() ? "no value" : largest.size() > 254 ? "value over 254 bytes" : "value found");
     VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos, "value '" + printable(largest) + "' is not in the file");
@@ -71,7 +72,8 @@ void checkValue(const std::string& file, const std::string& path, const std::str
                          cp1252ToUtf8(largest),
                      "letter case of section or key changed the value");
     if (utf8ToCp1252(section) == "\x01") return;
-    vexla::fuzz::writeFile(path + ".more", "; comment = x\r\n" + file + "\r\n[\x01]\r\n" + utf8ToCp1252(key) + "=added\r\n");
+    vexla::fuzz::writeFile(path + ".more",
+                           "; comment = x\r\n" + file + "\r\n[\x01]\r\n" + utf8ToCp1252(key) + "=added\r\n");
     VEXLA_FUZZ_CHECK(readIniString(path + ".more", section, key, 2000) == cp1252ToUtf8(largest),
                      "a comment in front or a later section changed the value");
 }
@@ -94,13 +96,15 @@ void checkControls(const std::string& path, const std::string& tag, const Contro
     for (const Control& control : c)
         for (const Texts* texts : {&control.captions, &control.toolTips})
             for (const std::string& t : *texts)
-                VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::cp1252Text(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
-                                 what + ": text '" + printable(t) + "'");
+                VEXLA_FUZZ_CHECK(
+                    !t.empty() && vexla::fuzz::cp1252Text(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
+                    what + ": text '" + printable(t) + "'");
     const TextTag codes = parseTextTag(tag);
     auto text = [&](const std::string& code, int size) -> std::string {
         return code.empty() ? "" : readIniString(path, "System", code, size);
     };
-    const std::string tip = text(codes.toolTip, mTexter::kToolTipBuffer), first = text(codes.caption, mTexter::kCaptionBuffer);
+    const std::string tip = text(codes.toolTip, mTexter::kToolTipBuffer),
+                      first = text(codes.caption, mTexter::kCaptionBuffer);
     const Texts& caption = c[0].captions;
     Texts inputTips = caption;
     if (!tip.empty()) inputTips.push_back(tip);

@@ -25,7 +25,10 @@ LinkTable autoLinked(db::Database& db, ImportRequest& request, const std::string
     const auto fields = databaseFields(db, *registerByName(request.registerName), language);
     if (!fields) return {};
     std::vector<std::string> captions;
-    for (const DatabaseField& field : *fields) captions.push_back(field.caption), request.fieldTypes.push_back(field.typeCode);
+    for (const DatabaseField& field : *fields) {
+        captions.push_back(field.caption);
+        request.fieldTypes.push_back(field.typeCode);
+    }
     testing::FakeMessageBoxes unseen;
     testing::CodeTexts texts;
     const auto fileFields = registerFileFields(file, unseen, texts);
