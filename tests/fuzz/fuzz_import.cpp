@@ -218,12 +218,10 @@ void roundTrip(Run& run, const Choice& choice) {
     const std::string first = vexla::fuzz::scratch("first.skv"), second = vexla::fuzz::scratch("second.skv");
     const RegisterKind& reg = *choice.reg;
     const ExportOutcome exported = exportChecked(run, choice, first);
-    const bool twoNulls =
-        std::any_of(base().unique[reg.kind].begin(), base().unique[reg.kind].end(), [&](const std::string& c) {
-            return countRows(run.db(),
-                             "SELECT [" + c + "] FROM " + std::string(reg.table) + " WHERE [" + c + "] IS NULL",
-                             2) == 2;
-        });
+    const std::string table(reg.table);
+    const bool twoNulls = std::any_of(base().unique[reg.kind].begin(), base().unique[reg.kind].end(), [&](auto& c) {
+        return countRows(run.db(), "SELECT [" + c + "] FROM " + table + " WHERE [" + c + "] IS NULL", 2) == 2;
+    });
     if (exported.counts.replaced != 0 || exported.counts.notReturnable != 0 || exported.counts.emptyCaption || twoNulls)
         return vexla::fuzz::stage("export not faithful");
     vexla::fuzz::stage("round trip");
