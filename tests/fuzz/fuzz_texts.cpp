@@ -1,21 +1,18 @@
-// The ini reader (Vexla.ini, Lang.ini) and the text-code tag grammar of the
-// controls, fed an arbitrary language file.
-//
-// Input: line 1 the section, line 2 the key, line 3 a control tag (lines
-// end at LF), everything after that the bytes of the ini file.
-//
-// What must hold for every file:
-//   - a value is valid UTF-8 whose Windows-1252 form has at most
-//     bufferSize - 1 bytes, and is a piece of the file;
-//   - a smaller buffer gives a prefix of what a larger one gives;
-//   - section and key match whatever their letter case;
-//   - a later section of another name, or a comment put in front, changes
-//     nothing;
-//   - a tag splits into codes that spell the tag again, and the texts the
-//     tag names land where its grammar says (caption, tooltip, nowhere),
-//     an empty text never replacing what a control shows.
+// The ini reader (Vexla.ini, Lang.ini) and the text tags of the controls.
+// Input: line 1 a section, line 2 a key, line 3 a control tag (lines end at
+// LF), the rest the bytes of the ini file. What must hold for every file:
+//   - a value is Windows-1252 text of at most bufferSize - 1 bytes and a
+//     piece of the file; a smaller buffer gives a prefix of a larger one's;
+//     letter case, a later section or a comment in front change nothing;
+//   - a tag splits into codes that spell the tag again;
+//   - a tag's texts land where its grammar says (the caption on a caption
+//     control or as an input's tooltip, the tooltip code's text as every
+//     kind's tooltip, never an empty text); a whole window gets what its
+//     controls get one by one and its title code's text; nothing reported.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +20,7 @@
 #include "common/cp1252.h"
 #include "common/ini_file.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/fake_platform.h"
 #include "texts/mtexter.h"
 #include "texts/text_tag.h"
 
@@ -30,204 +28,129 @@ namespace {
 
 using namespace vexla;
 using vexla::fuzz::printable;
+using Texts = std::vector<std::string>;
 
-// Cuts the next LF-ended line off `rest`; the whole rest when none.
-std::string_view takeLine(std::string_view& rest) {
-    const std::size_t lf = rest.find('\n');
-    std::string_view line = rest.substr(0, lf);
-    rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
-    return line;
-}
-
-std::string swapAsciiCase(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return out;
-}
-
-class CountingBoxes final : public MessageBoxes {
-public:
-    int shown = 0;
-    std::string last;
-    MsgAnswer show(const std::string& text, const std::string&, MsgIcon, MsgButtons) override {
-        ++shown;
-        last = text;
-        return MsgAnswer::Ok;
-    }
-    void beep() override {}
-};
-
-class RecordingControl final : public TextControl {
-public:
-    RecordingControl(TextControlKind kind, std::string tag) : kind_(kind), tag_(std::move(tag)) {}
+struct Control final : TextControl {
+    Control(TextControlKind k, std::string t) : kind_(k), tag_(std::move(t)) {}
     TextControlKind kind() const override { return kind_; }
     std::string tag() const override { return tag_; }
-    Status setCaption(const std::string& text) override {
-        captions.push_back(text);
-        return {};
-    }
-    Status setToolTip(const std::string& text) override {
-        toolTips.push_back(text);
-        return {};
-    }
-    std::vector<std::string> captions, toolTips;
-
-private:
+    Status setCaption(const std::string& text) override { return captions.push_back(text), Status{}; }
+    Status setToolTip(const std::string& text) override { return toolTips.push_back(text), Status{}; }
     TextControlKind kind_;
     std::string tag_;
+    Texts captions, toolTips;
 };
 
-class RecordingForm final : public TextForm {
-public:
+struct Form final : TextForm {
     std::string titleTag;
-    std::vector<RecordingControl> controls;
-    std::vector<std::string> titles;
+    std::vector<Control> controls;
+    Texts titles;
     std::string tag() const override { return titleTag; }
-    Status setTitle(const std::string& title) override {
-        titles.push_back(title);
-        return {};
-    }
+    Status setTitle(const std::string& title) override { return titles.push_back(title), Status{}; }
     std::size_t controlCount() const override { return controls.size(); }
     TextControl& control(std::size_t index) override { return controls.at(index); }
 };
 
-void checkValue(const std::string& file, const std::string& path, const std::string& section,
-                const std::string& key) {
-    static constexpr int kBuffers[] = {2, 3, 8, 255, 500, 2000};
-    std::string largest;  // Windows-1252 form with the largest buffer
-    {
-        auto v = readIniValue(path, section, key, 2000);
-        VEXLA_FUZZ_CHECK(v.ok(), "a readable file never fails");
-        std::size_t replaced = 0;
-        largest = utf8ToCp1252(*v, &replaced);
-        VEXLA_FUZZ_CHECK(replaced == 0, "value is not the UTF-8 of Windows-1252 text: " + printable(*v));
-    }
-    for (int size : kBuffers) {
+void checkValue(const std::string& file, const std::string& path, const std::string& section, const std::string& key) {
+    const std::string largest = utf8ToCp1252(readIniString(path, section, key, 2000));
+    for (int size : {2, 3, 8, 255, 500, 2000}) {
         auto v = readIniValue(path, section, key, size);
-        VEXLA_FUZZ_CHECK(v.ok(), "a readable file never fails");
-        VEXLA_FUZZ_CHECK(vexla::fuzz::validUtf8(*v), "value is not UTF-8: " + printable(*v));
-        std::size_t replaced = 0;
-        const std::string bytes = utf8ToCp1252(*v, &replaced);
-        VEXLA_FUZZ_CHECK(replaced == 0, "value holds a character outside Windows-1252: " + printable(*v));
-        VEXLA_FUZZ_CHECK(bytes.size() <= static_cast<std::size_t>(size - 1),
-                         "buffer " + std::to_string(size) + " gave " + std::to_string(bytes.size()) + " bytes");
-        const std::size_t expected = std::min(largest.size(), static_cast<std::size_t>(size - 1));
-        VEXLA_FUZZ_CHECK(bytes == largest.substr(0, expected),
-                         "buffer " + std::to_string(size) + " gave '" + printable(bytes) +
-                             "', not the start of '" + printable(largest) + "'");
-        VEXLA_FUZZ_CHECK(readIniString(path, section, key, size) == *v, "readIniString differs from readIniValue");
+        VEXLA_FUZZ_CHECK(v.ok() && readIniString(path, section, key, size) == *v && vexla::fuzz::cp1252Text(*v),
+                         "value '" + printable(v.ok() ? *v : "") + "' of a readable file");
+        const std::string bytes = utf8ToCp1252(*v);
+        VEXLA_FUZZ_CHECK(
+            largest.compare(0, bytes.size(), bytes) == 0 &&
+                bytes.size() == std::min(largest.size(), static_cast<std::size_t>(size - 1)),
+            "buffer " + std::to_string(size) + " gave '" + printable(bytes) + "' of '" + printable(largest) + "'");
     }
-    vexla::fuzz::Stages::hit(largest.empty() ? "no value" : largest.size() > 254 ? "value over 254 bytes" : "value found");
-    if (!largest.empty())
-        VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos,
-                         "value '" + printable(largest) + "' is not in the file");
-
-    // Letter case of section and key does not matter.
-    VEXLA_FUZZ_CHECK(readIniString(path, swapAsciiCase(section), swapAsciiCase(key), 2000) ==
+    vexla::fuzz::stage(largest.empty() ? "no value" : largest.size() > 254 ? "value over 254 bytes" : "value found");
+    VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos, "value '" + printable(largest) + "' is not in the file");
+    std::string swapped = section + "\n" + key;
+    for (char& c : swapped)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
+    VEXLA_FUZZ_CHECK(readIniString(path, swapped.substr(0, section.size()), swapped.substr(section.size() + 1), 2000) ==
                          cp1252ToUtf8(largest),
                      "letter case of section or key changed the value");
-
-    // Neither a later section of another name nor a comment in front changes the value.
-    const std::string otherSection = "\x01";
-    if (utf8ToCp1252(section) != otherSection) {
-        const std::string path2 = path + ".more";
-        vexla::fuzz::Scratch::write(path2, "; comment = x\r\n" + file + "\r\n[" + otherSection + "]\r\n" +
-                                               utf8ToCp1252(key) + "=added\r\n");
-        VEXLA_FUZZ_CHECK(readIniString(path2, section, key, 2000) == cp1252ToUtf8(largest),
-                         "a comment in front or a later section changed the value");
-    }
+    if (utf8ToCp1252(section) == "\x01") return;
+    vexla::fuzz::writeFile(path + ".more",
+                           "; comment = x\r\n" + file + "\r\n[\x01]\r\n" + utf8ToCp1252(key) + "=added\r\n");
+    VEXLA_FUZZ_CHECK(readIniString(path + ".more", section, key, 2000) == cp1252ToUtf8(largest),
+                     "a comment in front or a later section changed the value");
 }
 
 void checkTag(const std::string& tag) {
     const TextTag codes = parseTextTag(tag);
-    VEXLA_FUZZ_CHECK(codes.caption.find_first_of(";+") == std::string::npos, "caption code holds ; or +");
-    VEXLA_FUZZ_CHECK(codes.second.find(';') == std::string::npos, "second code holds ;");
-    const std::size_t semi = tag.find(';');
-    const std::string captionPart = tag.substr(0, semi);
     std::string rebuilt = codes.caption;
-    if (captionPart.find('+') != std::string::npos) rebuilt += "+" + codes.second;
-    if (semi != std::string::npos) rebuilt += ";" + codes.toolTip;
-    VEXLA_FUZZ_CHECK(rebuilt == tag, "codes spell '" + printable(rebuilt) + "', not the tag '" + printable(tag) + "'");
+    if (tag.substr(0, tag.find(';')).find('+') != std::string::npos) rebuilt += "+" + codes.second;
+    if (tag.find(';') != std::string::npos) rebuilt += ";" + codes.toolTip;
+    VEXLA_FUZZ_CHECK(rebuilt == tag && codes.caption.find_first_of(";+") == std::string::npos &&
+                         codes.second.find(';') == std::string::npos,
+                     "codes spell '" + printable(rebuilt) + "', not the tag '" + printable(tag) + "'");
+    if (!codes.second.empty()) vexla::fuzz::stage("tag with second code");
+    if (!codes.toolTip.empty()) vexla::fuzz::stage("tag with tooltip code");
 }
 
-// What one control must show after TextTillControl(tag), from the file read directly.
-void checkControl(const std::string& path, const RecordingControl& c, const std::string& tag, bool tooltipForInput) {
+// What a caption, an input and a tabs control got for one tag, each against the others.
+void checkControls(const std::string& path, const std::string& tag, const Control (&c)[3]) {
+    const std::string what = "tag '" + printable(tag) + "'";
+    for (const Control& control : c)
+        for (const Texts* texts : {&control.captions, &control.toolTips})
+            for (const std::string& t : *texts)
+                VEXLA_FUZZ_CHECK(
+                    !t.empty() && vexla::fuzz::cp1252Text(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
+                    what + ": text '" + printable(t) + "'");
     const TextTag codes = parseTextTag(tag);
-    auto read = [&](const std::string& code, int size) {
-        return code.empty() ? std::string() : readIniString(path, "System", code, size);
+    auto text = [&](const std::string& code, int size) -> std::string {
+        return code.empty() ? "" : readIniString(path, "System", code, size);
     };
-    std::string caption = read(codes.caption, mTexter::kCaptionBuffer);
-    if (!codes.second.empty()) {
-        const std::string second = read(codes.second, mTexter::kCaptionBuffer);
-        if (second.rfind("<<SAKNAS>>", 0) != 0) caption += second;
-    }
-    const std::string toolTip = read(codes.toolTip, mTexter::kToolTipBuffer);
-
-    std::vector<std::string> captions, toolTips;
-    if (!caption.empty()) {
-        if (c.kind() == TextControlKind::Caption) captions.push_back(caption);
-        if (c.kind() == TextControlKind::Input && tooltipForInput) toolTips.push_back(caption);
-    }
-    if (!toolTip.empty()) toolTips.push_back(toolTip);
-    VEXLA_FUZZ_CHECK(c.captions == captions, "tag '" + printable(tag) + "': wrong caption");
-    VEXLA_FUZZ_CHECK(c.toolTips == toolTips, "tag '" + printable(tag) + "': wrong tooltip");
-    for (const auto& t : c.captions) VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::validUtf8(t), "caption");
-    for (const auto& t : c.toolTips) VEXLA_FUZZ_CHECK(!t.empty() && vexla::fuzz::validUtf8(t), "tooltip");
+    const std::string tip = text(codes.toolTip, mTexter::kToolTipBuffer),
+                      first = text(codes.caption, mTexter::kCaptionBuffer);
+    const Texts& caption = c[0].captions;
+    Texts inputTips = caption;
+    if (!tip.empty()) inputTips.push_back(tip);
+    VEXLA_FUZZ_CHECK(c[2].toolTips == (tip.empty() ? Texts{} : Texts{tip}) && c[0].toolTips == c[2].toolTips &&
+                         c[1].toolTips == inputTips && c[1].captions.empty() && c[2].captions.empty(),
+                     what + ": the tooltips are not the tooltip code's text after the caption of an input");
+    VEXLA_FUZZ_CHECK(caption.empty() ? first.empty() : caption.size() == 1 && caption[0].rfind(first, 0) == 0,
+                     what + ": the caption does not start with its code's text");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string_view rest(reinterpret_cast<const char*>(data), size);
-    const std::string section(takeLine(rest));
-    const std::string key(takeLine(rest));
-    const std::string tag(takeLine(rest));
-    const std::string file(rest);
-
-    const std::string path = vexla::fuzz::Scratch::get().file("Lang.ini");
-    vexla::fuzz::Scratch::write(path, file);
-
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    std::string section, key, tag;
+    std::getline(std::getline(std::getline(in, section), key), tag);
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string path = vexla::fuzz::scratch("Lang.ini");
+    vexla::fuzz::writeFile(path, file);
     checkValue(file, path, section, key);
     checkValue(file, path, "System", key);
     checkTag(tag);
 
     // The tag's texts come from section [System] of the file, as the program's do.
-    CountingBoxes boxes;
+    testing::FakeMessageBoxes boxes;
     mTexter texts(path, boxes);
     const TextControlKind kinds[] = {TextControlKind::Caption, TextControlKind::Input, TextControlKind::Tabs};
-    for (TextControlKind kind : kinds) {
-        for (bool tooltipForInput : {true, false}) {
-            if (kind == TextControlKind::Caption && tooltipForInput) {
-                const TextTag codes = parseTextTag(tag);
-                if (!codes.second.empty()) vexla::fuzz::Stages::hit("tag with second code");
-                if (!codes.toolTip.empty()) vexla::fuzz::Stages::hit("tag with tooltip code");
-            }
-            RecordingControl control(kind, tag);
-            const bool answered = texts.TextTillControl(control, tag, tooltipForInput);
-            VEXLA_FUZZ_CHECK(answered == !tag.empty(), "TextTillControl answered " + std::to_string(answered));
-            checkControl(path, control, tag, tooltipForInput);
-        }
-    }
+    Control alone[] = {{kinds[0], tag}, {kinds[1], tag}, {kinds[2], tag}};
+    for (Control& control : alone)
+        VEXLA_FUZZ_CHECK(texts.TextTillControl(control, tag, true) == !tag.empty(), "TextTillControl's answer");
+    checkControls(path, tag, alone);
+    Control without(TextControlKind::Input, tag);  // an input's caption is no tooltip unless asked
+    (void)texts.TextTillControl(without, tag, false);
+    VEXLA_FUZZ_CHECK(without.captions.empty() && without.toolTips == alone[2].toolTips, "an input's texts unasked");
 
-    // A whole window: the key as its title code, the tag on every kind of control.
-    RecordingForm form;
+    // A whole window: the key as its title code, the tag on every kind of control and one without a tag.
+    Form form;
     form.titleTag = key;
     for (TextControlKind kind : kinds) form.controls.emplace_back(kind, tag);
     form.controls.emplace_back(TextControlKind::Caption, "");
     VEXLA_FUZZ_CHECK(texts.SetTextOfForm(form), "SetTextOfForm failed on a readable file");
-    if (key.empty()) {
-        VEXLA_FUZZ_CHECK(form.titles.empty(), "a window without a title code got a title");
-    } else {
-        const std::string title = readIniString(path, "System", key, mTexter::kTextBuffer);
-        VEXLA_FUZZ_CHECK(form.titles.size() == 1 && form.titles[0] == title, "wrong window title");
-        VEXLA_FUZZ_CHECK(texts.TextTillAndra(key) == title, "TextTillAndra differs from the title");
-    }
-    for (std::size_t i = 0; i + 1 < form.controls.size(); ++i) checkControl(path, form.controls[i], tag, true);
-    VEXLA_FUZZ_CHECK(form.controls.back().captions.empty() && form.controls.back().toolTips.empty(),
-                     "a control without a tag got a text");
-    VEXLA_FUZZ_CHECK(boxes.shown == 0, "a readable file reported a failure: " + boxes.last);
+    VEXLA_FUZZ_CHECK(form.titles == (key.empty() ? Texts{} : Texts{texts.TextTillAndra(key)}), "the window's title");
+    for (std::size_t i = 0; i < 4; ++i)
+        VEXLA_FUZZ_CHECK(form.controls[i].captions == (i < 3 ? alone[i].captions : Texts{}) &&
+                             form.controls[i].toolTips == (i < 3 ? alone[i].toolTips : Texts{}),
+                         "a window's control got other texts than the control alone");
+    VEXLA_FUZZ_CHECK(boxes.shown.empty(), "a readable file reported a failure: " + boxes.shown[0].text);
     return 0;
 }

@@ -7,14 +7,33 @@
 #include <functional>
 
 #include "db/sqlite_engine.h"
+#include "registers/field_mapping.h"
 #include "registers/import.h"
 #include "registers/import_texts.h"
 #include "registers/register_file_reader.h"
 #include "tests/db/db_test_support.h"
-#include "tests/registers/auto_links.h"
+#include "tests/support/fake_platform.h"
+#include "transfer/links.h"
 
 namespace vexla {
 namespace {
+
+// The links vexla-transfer makes for the register file at `file`, the
+// register's field types put into the request; none when the table or the
+// file cannot be read.
+LinkTable autoLinked(db::Database& db, ImportRequest& request, const std::string& file, const std::string& language) {
+    const auto fields = databaseFields(db, *registerByName(request.registerName), language);
+    if (!fields) return {};
+    std::vector<std::string> captions;
+    for (const DatabaseField& field : *fields) {
+        captions.push_back(field.caption);
+        request.fieldTypes.push_back(field.typeCode);
+    }
+    testing::FakeMessageBoxes unseen;
+    testing::CodeTexts texts;
+    const auto fileFields = registerFileFields(file, unseen, texts);
+    return fileFields ? transfer::autoLinks(captions, *fileFields) : LinkTable{};
+}
 
 using db::testing::kBookingSchema;
 using db::testing::makeDatabase;
@@ -61,7 +80,7 @@ Imported importFile(const std::string& name, const std::string& bytes, const Opt
     db::SqliteEngine engine;
     auto db = std::move(engine.OpenDatabase(path, true).value());
     ImportRequest request{name, "  " + dir.write("f.skv", bytes) + " ", o.deleteFirst, {}, o.dryRun};
-    LinkTable links = testing::autoLinked(*db, request, dir.file("f.skv"), "se");
+    LinkTable links = autoLinked(*db, request, dir.file("f.skv"), "se");
     if (o.editLinks) o.editLinks(links);
     Imported run;
     ImportServices services(*db, "se");
@@ -254,7 +273,7 @@ TEST(Import, ReportsProgress) {
     db::SqliteEngine engine;
     auto db = std::move(engine.OpenDatabase(dir.file("v.db"), true).value());
     ImportRequest request{"Kund", dir.write("f.skv", bytes), false, {}, false};
-    const LinkTable links = testing::autoLinked(*db, request, request.path, "se");
+    const LinkTable links = autoLinked(*db, request, request.path, "se");
     ImportServices services(*db, "se");
     SteadyTime t{};
     services.now = [&] { return t += std::chrono::milliseconds(200); };

@@ -8,13 +8,32 @@
 
 #include "tools/sample_generator.h"
 #include "registers/export_register.h"
+#include "registers/field_mapping.h"
 #include "registers/import.h"
 #include "registers/register_kind.h"
-#include "tests/registers/auto_links.h"
 #include "tests/support/fake_admin_window.h"
+#include "tests/support/fake_platform.h"
+#include "transfer/links.h"
 
 namespace vexla {
 namespace {
+
+// The links vexla-transfer makes for the register file at `file`, the
+// register's field types put into the request; none when the table or the
+// file cannot be read.
+LinkTable autoLinked(db::Database& db, ImportRequest& request, const std::string& file, const std::string& language) {
+    const auto fields = databaseFields(db, *registerByName(request.registerName), language);
+    if (!fields) return {};
+    std::vector<std::string> captions;
+    for (const DatabaseField& field : *fields) {
+        captions.push_back(field.caption);
+        request.fieldTypes.push_back(field.typeCode);
+    }
+    testing::FakeMessageBoxes unseen;
+    testing::CodeTexts texts;
+    const auto fileFields = registerFileFields(file, unseen, texts);
+    return fileFields ? transfer::autoLinks(captions, *fileFields) : LinkTable{};
+}
 
 // One program's side of the trip, in a language.
 struct Side {
@@ -70,7 +89,7 @@ TEST_P(RoundTrip, ExportImportExportGivesTheSameFile) {
     Side second(language);
     auto db = second.window.engine_.OpenDatabase(dir.file("b.db"), true).value();
     ImportRequest request{std::string(reg.name), imported, true, {}, false};
-    const LinkTable links = testing::autoLinked(*db, request, imported, language);
+    const LinkTable links = autoLinked(*db, request, imported, language);
     ImportServices services(*db, language);
     const ImportOutcome outcome = importRegister(links, request, services);
     EXPECT_EQ(outcome.inserted, exported);
@@ -115,7 +134,7 @@ TEST(RoundTrip, TheDefaultDemoDatabaseLosesNothing) {
         ASSERT_GT(exportTo(side, database, reg.kind, file, dir.path()), 0);
         auto db = side.window.engine_.OpenDatabase(database, true).value();
         ImportRequest request{std::string(reg.name), file, true, {}, false};
-        const LinkTable links = testing::autoLinked(*db, request, file, "se");
+        const LinkTable links = autoLinked(*db, request, file, "se");
         ImportServices services(*db, "se");
         const ImportOutcome outcome = importRegister(links, request, services);
         EXPECT_TRUE(outcome.stopped());
