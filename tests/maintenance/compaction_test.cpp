@@ -64,84 +64,53 @@ TEST_P(Compaction, KeepsEveryRowBehindADatedBackup) {
 
 INSTANTIATE_TEST_SUITE_P(InteractiveAndUnattended, Compaction, ::testing::Bool());
 
-const std::string kCannotOpen =
-    "The database engine cannot open the file '@'. It is already opened exclusively by another user, or you "
-    "need permission to view its data.";
+// The exclusive-use test's refusals touch nothing and say why, in the
+// box's words and the log's ("@" stands for the database path); the window
+// shows the box with a beep.
+TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
+    const std::string cannotOpen =
+        "R1755: 3051\r\nThe database engine cannot open the file '@'. It is already opened exclusively by another "
+        "user, or you need permission to view its data.";
+    const auto withPath = [](std::string text, const std::string& path) {
+        for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
+            text.replace(at, 1, path);
+        return text;
+    };
+    enum Setup { HeldElsewhere, Missing, NotADatabase, AFolder, LockIsAFolder };
+    struct Case {
+        Setup setup;
+        std::string box, log;
+    };
+    for (const Case& c : {Case{HeldElsewhere, "R1784!\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
+                          Case{Missing, "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
+                          Case{NotADatabase, "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
+                          Case{AFolder, cannotOpen + "\r\nR1756!", cannotOpen + "@:" + kNow},
+                          // A stray lock of the wrong kind is said for what it is, not taken for a holder.
+                          Case{LockIsAFolder, "R1755: 3051\r\nR9148: @.lock\r\nR1756!",
+                               "R1755: 3051\r\nR9148: @.lock@:" + kNow}}) {
+        SCOPED_TRACE(c.setup);
+        JobWorld w;
+        std::unique_ptr<db::Database> holder;
+        if (c.setup == HeldElsewhere) holder = w.window.engine_.OpenDatabase(w.db, true).value();
+        if (c.setup == Missing || c.setup == AFolder) fs::remove(w.db);
+        if (c.setup == NotADatabase) w.dir.write("bok.db", "name;address\r\n");
+        if (c.setup == AFolder) fs::create_directory(w.db);
+        if (c.setup == LockIsAFolder) fs::create_directory(w.db + ".lock");
 
-struct TestFailure {
-    const char* name;
-    std::function<std::unique_ptr<db::Database>(JobWorld&)> setUp;  // may hold the database
-    std::string box, log;  // "@" stands for the database path
-};
-
-std::string withPath(std::string text, const std::string& path) {
-    for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
-        text.replace(at, 1, path);
-    return text;
-}
-
-void PrintTo(const TestFailure& c, std::ostream* os) { *os << c.name; }
-
-class ExclusiveTest : public ::testing::TestWithParam<std::tuple<TestFailure, bool>> {};
-
-TEST_P(ExclusiveTest, ReportsWhyAndTouchesNothing) {
-    const auto& [c, unattended] = GetParam();
-    JobWorld w;
-    w.window.state_.Kommandorad = unattended;
-    auto holder = c.setUp(w);
-
-    EXPECT_FALSE(w.compactInWindow());
-    EXPECT_EQ(w.fakes.messages.beeps, 1);
-    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
-    EXPECT_TRUE(w.window.infos.empty());
-    EXPECT_EQ(w.window.state_.db, nullptr);
-    if (unattended) {
-        EXPECT_EQ(w.window.logged, std::vector<std::string>{withPath(c.log, w.db)});
-        EXPECT_TRUE(w.fakes.messages.shown.empty());
-    } else {
-        ASSERT_EQ(w.fakes.messages.shown.size(), 1u);
-        EXPECT_EQ(w.fakes.messages.shown[0].text, withPath(c.box, w.db));
-        EXPECT_EQ(w.fakes.messages.shown[0].icon, MsgIcon::Critical);
+        const CompactionOutcome outcome = compactDatabase(w.ctx);
+        ASSERT_TRUE(outcome.refused());
+        const ExclusiveRefusal said = describeRefusal(w.ctx, *outcome.failure);
+        EXPECT_EQ(said.box, withPath(c.box, w.db));
+        EXPECT_EQ(said.line, withPath(c.log, w.db));
+        EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+        EXPECT_EQ(w.window.state_.db, nullptr);
+        showCompaction(w.ctx, outcome);
+        const testing::ShownBox box{said.box, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok};
+        EXPECT_EQ(w.fakes.messages.shown, std::vector<testing::ShownBox>{box});
+        EXPECT_EQ(w.fakes.messages.beeps, 1);
+        EXPECT_TRUE(w.window.infos.empty());
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Failures, ExclusiveTest,
-    ::testing::Combine(
-        ::testing::Values(
-            TestFailure{"InUse",
-                        [](JobWorld& w) { return w.window.engine_.OpenDatabase(w.db, true).value(); },
-                        "R1784!\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
-            TestFailure{"Missing",
-                        [](JobWorld& w) {
-                            fs::remove(w.db);
-                            return nullptr;
-                        },
-                        "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
-            TestFailure{"NotADatabase",
-                        [](JobWorld& w) {
-                            w.dir.write("bok.db", "name;address\r\n");
-                            return nullptr;
-                        },
-                        "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
-            TestFailure{"AFolder",
-                        [](JobWorld& w) {
-                            fs::remove(w.db);
-                            fs::create_directory(w.db);
-                            return nullptr;
-                        },
-                        "R1755: 3051\r\n" + kCannotOpen + "\r\nR1756!", "R1755: 3051\r\n" + kCannotOpen + "@:" + kNow},
-            // A stray lock of the wrong kind is said for what it is, not taken for a holder.
-            TestFailure{"LockIsAFolder",
-                        [](JobWorld& w) {
-                            fs::create_directory(w.db + ".lock");
-                            return nullptr;
-                        },
-                        "R1755: 3051\r\nR9148: @.lock\r\nR1756!", "R1755: 3051\r\nR9148: @.lock@:" + kNow}),
-        ::testing::Bool()),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Logged" : "Shown");
-    });
 
 TEST(ExclusiveTest, OwnSharedConnectionDoesNotCount) {
     JobWorld w;
