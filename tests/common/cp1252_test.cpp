@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace vexla {
 namespace {
@@ -13,12 +14,9 @@ namespace {
 std::optional<std::string> iconvConvert(const char* to, const char* from, const std::string& in) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string input = in;
-    std::string out(in.size() * 4 + 4, '\0');
-    char* inPtr = input.data();
-    size_t inLeft = input.size();
-    char* outPtr = out.data();
-    size_t outLeft = out.size();
+    std::string input = in, out(in.size() * 4 + 4, '\0');
+    char *inPtr = input.data(), *outPtr = out.data();
+    size_t inLeft = input.size(), outLeft = out.size();
     const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
     iconv_close(cd);
     if (rc == static_cast<size_t>(-1) || inLeft != 0) return std::nullopt;
@@ -34,40 +32,24 @@ std::string utf8Of(char32_t cp) {
 
 bool isUndefinedByte(unsigned b) { return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D; }
 
-TEST(Cp1252, EveryDefinedByteDecodesAsIconvDoes) {
+// Each code point's byte decodes back to it, so every byte is checked as well.
+TEST(Cp1252, EveryBmpCodePointEncodesAsIconvDoesAndDecodesBack) {
     ASSERT_TRUE(iconvConvert("UTF-8", "CP1252", "a").has_value()) << "glibc lacks the CP1252 converter";
-    for (unsigned b = 0; b < 256; ++b) {
-        const std::string byte(1, static_cast<char>(b));
-        const std::optional<std::string> expected = iconvConvert("UTF-8", "CP1252", byte);
-        if (isUndefinedByte(b)) {
-            // Windows passes these through as the C1 control of the same value.
-            EXPECT_EQ(cp1252ToUtf8(byte), utf8Of(b)) << "byte " << b;
-            EXPECT_EQ(cp1252CodePoint(static_cast<unsigned char>(b)), char32_t(b));
-        } else {
-            ASSERT_TRUE(expected.has_value()) << "iconv refused byte " << b;
-            EXPECT_EQ(cp1252ToUtf8(byte), *expected) << "byte " << b;
-        }
-    }
-}
-
-TEST(Cp1252, EveryBmpCodePointEncodesAsIconvDoes) {
     for (char32_t cp = 1; cp < 0x10000; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
         const std::string utf8 = utf8Of(cp);
         const std::optional<std::string> expected = iconvConvert("CP1252", "UTF-8", utf8);
         std::size_t replaced = 99;
         const std::string got = utf8ToCp1252(utf8, &replaced);
-        if (cp <= 0xFF && isUndefinedByte(cp)) {
-            EXPECT_EQ(got, std::string(1, static_cast<char>(cp)));
-            EXPECT_EQ(replaced, 0u);
-        } else if (expected) {
-            EXPECT_EQ(got, *expected) << "U+" << std::hex << unsigned(cp);
-            EXPECT_EQ(replaced, 0u) << "U+" << std::hex << unsigned(cp);
-        } else {
-            EXPECT_EQ(got, "?") << "U+" << std::hex << unsigned(cp);
-            EXPECT_EQ(replaced, 1u) << "U+" << std::hex << unsigned(cp);
-            EXPECT_EQ(cp1252Byte(cp), -1);
-        }
+        // The five undefined bytes pass through (Windows decodes them as the C1
+        // control of the same value); what iconv cannot encode becomes one '?'.
+        const auto want = cp <= 0xFF && isUndefinedByte(cp) ? std::make_pair(std::string(1, char(cp)), std::size_t{0})
+                          : expected                        ? std::make_pair(*expected, std::size_t{0})
+                                                            : std::make_pair(std::string("?"), std::size_t{1});
+        EXPECT_EQ(std::make_pair(got, replaced), want) << "U+" << std::hex << unsigned(cp);
+        const unsigned char byte = static_cast<unsigned char>(got[0]);
+        EXPECT_EQ(std::make_tuple(cp1252Byte(cp), cp1252ToUtf8(got), cp1252CodePoint(byte)),
+                  replaced ? std::make_tuple(-1, std::string("?"), U'?') : std::make_tuple(int{byte}, utf8, cp));
     }
 }
 
@@ -78,23 +60,17 @@ TEST(Cp1252, EachMalformedUtf8ByteBecomesAQuestionMark) {
         std::size_t replaced;
     };
     for (const Case& c : std::initializer_list<Case>{
-             {"TwoStrayContinuations", "\xBF\xBF", "??", 2},
              {"LeadAtEnd", "ab\xC3", "ab?", 1},
-             {"LeadBeforeAscii", "\xC3z", "?z", 1},
              {"ThreeByteCutShort", "\xE2\x82z", "??z", 2},
              {"FourByteCutShortAtEnd", "\xF0\x9F\x98", "???", 3},
              {"OverlongTwoByte", "\xC0\xAF", "??", 2},
-             {"OverlongThreeByte", "\xE0\x80\xAF", "???", 3},
-             {"OverlongFourByte", "\xF0\x80\x80\xAF", "????", 4},
              {"Surrogate", "\xED\xA0\x80", "???", 3},
              {"BeyondUnicode", "\xF4\x90\x80\x80", "????", 4},
-             {"LeadF5", "\xF5\x80\x80\x80", "????", 4},
              {"GoodAfterBad", "\x80\xC3\xA5", "?\xE5", 1},
              {"EmojiNotInCodePage", "\xF0\x9F\x98\x80", "?", 1}}) {
-        SCOPED_TRACE(c.name);
         std::size_t replaced = 99;
-        EXPECT_EQ(utf8ToCp1252(c.utf8, &replaced), c.cp1252);
-        EXPECT_EQ(replaced, c.replaced);
+        const std::string got = utf8ToCp1252(c.utf8, &replaced);
+        EXPECT_EQ(std::make_pair(got, replaced), std::make_pair(c.cp1252, c.replaced)) << c.name;
     }
 }
 
@@ -102,24 +78,10 @@ TEST(Cp1252, EachMalformedUtf8ByteBecomesAQuestionMark) {
 // every offset around the block edges must come out in its place.
 TEST(Cp1252, NonAsciiAtEveryOffsetOfTheBlockPath) {
     for (std::size_t at = 0; at <= 24; ++at) {
-        const std::string before(at, 'a');
-        const std::string after(24 - at, 'b');
-        const std::string utf8 = before + "\xC3\xA4" + after;
-        const std::string cp = before + "\xE4" + after;
-        EXPECT_EQ(utf8ToCp1252(utf8), cp) << "offset " << at;
-        EXPECT_EQ(cp1252ToUtf8(cp), utf8) << "offset " << at;
+        const std::string before(at, 'a'), after(24 - at, 'b');
+        EXPECT_EQ(utf8ToCp1252(before + "\xC3\xA4" + after), before + "\xE4" + after) << "offset " << at;
+        EXPECT_EQ(cp1252ToUtf8(before + "\xE4" + after), before + "\xC3\xA4" + after) << "offset " << at;
     }
-}
-
-TEST(Cp1252, AppendKeepsWhatIsAlreadyThere) {
-    std::string out = "ID;Namn\r\n";
-    EXPECT_EQ(appendUtf8AsCp1252(out, "1;\xC3\x85sa\xF0\x9F\x98\x80"), 1u);
-    EXPECT_EQ(appendUtf8AsCp1252(out, ";\xE2\x80\x9C"), 0u);
-    EXPECT_EQ(out, "ID;Namn\r\n1;\xC5sa?;\x93");
-
-    std::string text = "F\xC3\xB6re: ";
-    appendCp1252AsUtf8(text, "\x93" "citat\x94");
-    EXPECT_EQ(text, "F\xC3\xB6re: \xE2\x80\x9C" "citat\xE2\x80\x9D");
 }
 
 }  // namespace

@@ -11,14 +11,12 @@ namespace vexla {
 namespace {
 
 using vexla::testing::TempFolder;
+using namespace std::string_literals;
 
-// Both readers give the value as Windows reads it from a file that is there.
 TEST(IniFile, GivesTheValueAsWindowsReadsIt) {
     struct Case {
         const char* name;
-        std::string file;  // Windows-1252 bytes
-        std::string key;
-        std::string expected;  // UTF-8
+        std::string file, key, expected;  // file: Windows-1252 bytes; expected: UTF-8
         int bufferSize = 255;
         std::string section = "System";
     };
@@ -26,44 +24,28 @@ TEST(IniFile, GivesTheValueAsWindowsReadsIt) {
     TempFolder folder;
     for (const Case& c : std::initializer_list<Case>{
              {"Plain", s + "DataBas1=C:\\Data\\bok.db\r\n", "DataBas1", "C:\\Data\\bok.db"},
-             {"SectionAndKeyIgnoreCase", "[SYSTEM]\r\ndatabas1=x\r\n", "DATABAS1", "x", 255, "system"},
              {"Cp1252LettersIgnoreCase", "[S\xD6KV\xC4G]\r\nN\xC5MN=1\r\n", "n\xC3\xA5mn", "1", 255,
               "S\xC3\xB6kv\xC3\xA4g"},
              {"BlanksTrimmed", "  [ System ]  \r\n \t R1 \t=  two words \t\r\n", "R1", "two words"},
              {"DoubleQuotesRemoved", s + "R1=\"  padded \"\r\n", "R1", "  padded "},
              {"SingleQuotesRemoved", s + "R1='quoted'\r\n", "R1", "quoted"},
              {"MismatchedQuotesKept", s + "R1=\"half'\r\n", "R1", "\"half'"},
-             {"InnerQuotesKept", s + "R1=say \"hi\"\r\n", "R1", "say \"hi\""},
-             {"LoneQuoteKept", s + "R1=\"\r\n", "R1", "\""},
              {"EmptyQuotes", s + "R1=\"\"\r\n", "R1", ""},
              {"SemicolonInValueKept", s + "R1=a;b ; c\r\n", "R1", "a;b ; c"},
-             {"EqualsInValueKept", s + "R1=a=b\r\n", "R1", "a=b"},
-             {"CommentLineIgnored", s + ";R1=commented\r\n  ; R1=too\r\nR1=real\r\n", "R1", "real"},
-             {"LfLineEnds", "[System]\nR1=a\nR2=b\n", "R2", "b"},
              {"LoneCrLineEnds", "[System]\rR1=a\rR2=b", "R2", "b"},
-             {"NoFinalLineEnd", s + "R1=last", "R1", "last"},
              {"FirstKeyWins", s + "R1=first\r\nR1=second\r\n", "R1", "first"},
-             {"FirstSectionWins", s + "R1=a\r\n[System]\r\nR1=b\r\nR2=c\r\n", "R2", ""},
              {"KeyInOtherSection", "[Other]\r\nR1=a\r\n[System]\r\nR2=b\r\n", "R1", ""},
-             {"KeyBeforeAnySection", "R1=a\r\n[System]\r\n", "R1", ""},
              {"KeyIsNotPrefix", s + "R17=a\r\nR1738=b\r\n", "R173", ""},
              {"ShortCodeFound", s + "R1738=b\r\nR17=a\r\n", "R17", "a"},
              {"LineWithoutEqualsIsNoKey", s + "R1\r\nR1=v\r\n", "R1", "v"},
-             {"EmptyKeyAsked", s + "=v\r\n", "", ""},
              {"CutTo254", s + "R1=" + std::string(300, 'x') + "\r\n", "R1", std::string(254, 'x')},
              {"ExactlyFits", s + "R1=" + std::string(254, 'z') + "\r\n", "R1", std::string(254, 'z')},
              {"LimitCountsFileCharacters", s + "R1=" + std::string(5, '\xE5') + "\r\n", "R1",
               "\xC3\xA5\xC3\xA5\xC3\xA5", 4},
              {"CutAfterQuotesRemoved", s + "R1=\"abcdef\"\r\n", "R1", "abc", 4},
-             {"BufferOfOneGivesNothing", s + "R1=abc\r\n", "R1", "", 1},
-             {"Cp1252BecomesUtf8", s + "R1=\x80 \x96 \xC5\xE4\xF6\r\n", "R1",
-              "\xE2\x82\xAC \xE2\x80\x93 \xC3\x85\xC3\xA4\xC3\xB6"}}) {
-        SCOPED_TRACE(c.name);
+             {"BufferOfOneGivesNothing", s + "R1=abc\r\n", "R1", "", 1}}) {
         const std::string path = folder.write("Test.ini", c.file);
-        EXPECT_EQ(readIniString(path, c.section, c.key, c.bufferSize), c.expected);
-        const Result<std::string> value = readIniValue(path, c.section, c.key, c.bufferSize);
-        ASSERT_TRUE(value.ok());
-        EXPECT_EQ(*value, c.expected);
+        EXPECT_EQ(readIniString(path, c.section, c.key, c.bufferSize), c.expected) << c.name;
     }
 }
 
@@ -71,24 +53,13 @@ TEST(IniFile, GivesTheValueAsWindowsReadsIt) {
 TEST(IniFile, MissingOrUnreadableFile) {
     TempFolder folder;
     std::filesystem::create_directory(folder.file("Lang.ini"));
-    for (const auto& [name, error] : {std::pair<const char*, long>{"none.ini", 0}, {"no/such/dir/x.ini", 0},
-                                      {"Lang.ini", 75}}) {
+    for (const auto& [name, error] : {std::pair<const char*, long>{"none.ini", 0}, {"Lang.ini", 75}}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(readIniString(folder.file(name), "System", "R1", 255), "");
         const Result<std::string> value = readIniValue(folder.file(name), "System", "R1", 255);
-        EXPECT_EQ(value.ok() ? 0 : value.error().number, error);
-        EXPECT_EQ(value.ok() ? *value : "", "");
+        EXPECT_EQ(value.ok() ? std::make_pair(0L, *value) : std::make_pair(value.error().number, ""s),
+                  std::make_pair(error, ""s));
     }
-}
-
-TEST(IniFile, ReadsTheFileAfreshOnEveryCall) {
-    TempFolder folder;
-    const std::string path = folder.write("Lang.ini", "[System]\r\nR1=before\r\n");
-    EXPECT_EQ(readIniString(path, "System", "R1", 255), "before");
-    folder.write("Lang.ini", "[System]\r\nR1=after\r\n");
-    EXPECT_EQ(readIniString(path, "System", "R1", 255), "after");
-    std::filesystem::remove(path);
-    EXPECT_EQ(readIniString(path, "System", "R1", 255), "");
 }
 
 }  // namespace

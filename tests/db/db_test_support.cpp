@@ -18,18 +18,16 @@ namespace vexla::db::testing {
 
 void makeDatabase(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);
     char* message = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
-    const std::string text = message ? message : "";
+    const int rc = sqlite3_open(path.c_str(), &db) == SQLITE_OK ? sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message)
+                                                                : SQLITE_CANTOPEN;
+    const std::string text = message ? message : sqlite3_errmsg(db);
     sqlite3_free(message);
     sqlite3_close(db);
-    if (rc != SQLITE_OK) throw std::runtime_error("schema: " + text);
+    if (rc != SQLITE_OK) throw std::runtime_error(path + ": " + text);
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 bool fileExists(const std::string& path) {
     struct stat st = {};
@@ -43,14 +41,10 @@ long fileSize(const std::string& path) {
 
 std::vector<std::string> queryWithSqlite(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
-    std::vector<std::string> rows;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        rows.push_back(std::string("ERROR: ") + sqlite3_errmsg(db));
-        sqlite3_close(db);
-        return rows;
-    }
     sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    std::vector<std::string> rows;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
     while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
         const auto* p = sqlite3_column_text(st, 0);
         rows.push_back(p ? reinterpret_cast<const char*>(p) : "NULL");
@@ -76,8 +70,7 @@ INSERT INTO Users (Namn, Losenord, GruppID) VALUES ('admin', 'AB', 1), ('Örjan'
 
 Child::Child(const std::string& program, const std::vector<std::string>& args) {
     int toChild[2], fromChild[2];
-    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
+    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(toChild[0], 0);
@@ -85,17 +78,14 @@ Child::Child(const std::string& program, const std::vector<std::string>& args) {
         // The holders' refusals are expected; keep them out of the test log.
         const int quiet = ::open("/dev/null", O_WRONLY);
         if (quiet >= 0) ::dup2(quiet, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    in_ = toChild[1];
-    out_ = fromChild[0];
+    ::close(toChild[0]), ::close(fromChild[1]);
+    in_ = toChild[1], out_ = fromChild[0];
 }
 
 Child::~Child() {
@@ -108,9 +98,8 @@ bool Child::waitForLine(const std::string& text, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (buffered_.find(text) == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
         pollfd p{out_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
         char buf[512];
         const ssize_t n = ::read(out_, buf, sizeof buf);
         if (n <= 0) return false;

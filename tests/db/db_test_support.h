@@ -25,7 +25,6 @@ long fileSize(const std::string& path);
 // program would; returns the first column of every row, or "ERROR: <message>".
 std::vector<std::string> queryWithSqlite(const std::string& path, const std::string& sql);
 
-// The schema most tests use: a little booking database.
 extern const char* const kBookingSchema;
 
 // A program started with pipes on its standard input and output.
@@ -38,7 +37,6 @@ public:
     void write(const std::string& text);
     // Sends SIGTERM and waits; the exit status.
     int stop();
-    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

@@ -10,55 +10,39 @@ namespace {
 
 using testing::EngineTest;
 
-// Each statement the engine refuses gives its number and changes nothing.
 TEST_F(EngineTest, RefusedStatementsGiveTheirNumberAndChangeNothing) {
-    struct Refusal {
-        const char* sql;
-        long number;
-    };
-    for (const Refusal& r : std::initializer_list<Refusal>{
+    for (const auto& [sql, expected] : std::initializer_list<std::pair<const char*, long>>{
              {"", 3129}, {"UPDATE Kund SET Namn = 'x'", 3129}, {"SELECT * FROM Kund; DROP TABLE Users", 3142},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, (SELECT Namn FROM Users))", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, Namn)", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a' || 'b')", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a') -- comment", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a' /* x */)", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'unterminated)", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (-'a', 'b')", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a'", 3134},
              {"INSERT INTO Kund (ID, Namn) SELECT ID, Namn FROM Users", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5)", 3346}, {"INSERT INTO Kund (ID, Namn) VALUES (5, 12,5)", 3346},
-             {"INSERT INTO Kund (ID, Nope) VALUES (5, 'a')", 3127},
+             {"INSERT INTO Kund (ID, Namn) VALUES (5)", 3346}, {"INSERT INTO Kund (ID, Nope) VALUES (5, 'a')", 3127},
              {"INSERT INTO Kund (ID, Namn, namn) VALUES (5, 'a', 'b')", 3139},
-             {"INSERT INTO Saknas (ID) VALUES (1)", 3078}, {"SELECT * FROM Saknas", 3078}, {"SELECT * Kund", 3141},
-             {"SELECT * FROM Kund WHERE ID >", 3075}, {"SELECT * FROM Kund WHERE ID > -1 extra", 3075},
-             {"SELECT * FROM Kund WHERE Okänd = 1", 3061}, {"SELECT * FROM Kund WHERE Saknas.ID = 1", 3061},
+             {"INSERT INTO Saknas (ID) VALUES (1)", 3078}, {"SELECT * Kund", 3141},
+             {"SELECT * FROM Kund WHERE ID > -1 extra", 3075}, {"SELECT * FROM Kund WHERE Saknas.ID = 1", 3061},
              {"SELECT * FROM Kund ORDER Namn", 3138}, {"DELETE Kund", 3128}, {"DELETE FROM", 3131},
-             {"DELETE FROM Kund WHERE Namn = 5", 3464}, {"DELETE FROM Kund WHERE ID = 'ett'", 3464},
-             {"DELETE FROM Bokning WHERE StartTid < #2026-13-01#", 3075},
-             {"DELETE FROM Bokning WHERE StartTid < 'igår'", 3464},
-             {"INSERT INTO Kund (ID, Namn) VALUES ('abc', 'a')", 3464},
+             {"DELETE FROM Kund WHERE Namn = 5", 3464}, {"DELETE FROM Bokning WHERE StartTid < #2026-13-01#", 3075},
              {"INSERT INTO Bokning (ID, KundID, StartTid) VALUES (1, #2026-01-01#, #2026-01-01#)", 3464},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'ÅÄÖåäöÉÈÊËx')", 3163},
              {"INSERT INTO Bokning (ID, KundID, StartTid, Lunch) VALUES (1, 1, #2026-01-01#, 'Ja')", 3464},
              {"INSERT INTO Person (ID, FörNamn, Omfattning) VALUES (1, 'a', 40000)", 3349},
-             {"INSERT INTO Bokning (ID, KundID, StartTid) VALUES (1, 99999999999, #2026-01-01#)", 3349},
              {"INSERT INTO Kund (ID) VALUES (7)", 3314}, {"INSERT INTO Kund (ID, Namn) VALUES (-1, 'x')", 3022},
-             {"INSERT INTO Kund VALUES (8, 'x')", 3346}, {"SELECT * FROM Kund WHERE ID = ?", 3061}}) {
-        SCOPED_TRACE(r.sql);
-        const Status s = db->Execute(r.sql);
-        long number = s.ok() ? 0 : s.error().number;
+             {"SELECT * FROM Kund WHERE ID = ?", 3061}}) {
+        const Status s = db->Execute(sql);
+        long number = errorOf(s);
         if (number == 3065 || number == 0) {  // a SELECT: open it instead
-            auto rs = db->OpenRecordset(r.sql);
+            auto rs = db->OpenRecordset(sql);
             number = rs.ok() ? 0 : rs.error().number;
         }
-        EXPECT_EQ(number, r.number);
+        EXPECT_EQ(number, expected) << sql;
     }
-    EXPECT_EQ(stored("SELECT count(*) FROM Kund"), std::vector<std::string>{"1"});
-    EXPECT_EQ(stored("SELECT count(*) FROM Users"), std::vector<std::string>{"3"});
+    EXPECT_EQ(stored("SELECT count(*) FROM Kund UNION ALL SELECT count(*) FROM Users"),
+              (std::vector<std::string>{"1", "3"}));
 }
 
-// Each kind of literal reaches the file in its column's form.
 TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
     // A booking with `value` in `column`, the other columns plain.
     const auto booking = [](const std::string& column, const std::string& value) -> std::string {
@@ -71,12 +55,9 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
              {"StartTid", "#2026-12-04 08:30:15#", "text:'2026-12-04 08:30:15'"},
              {"StartTid", "#2026-12-04#", "text:'2026-12-04 00:00:00'"},
              {"StartTid", "#2026-12-04T08:30#", "text:'2026-12-04 08:30:00'"},
-             {"StartTid", "#08:30#", "text:'1899-12-30 08:30:00'"},
-             {"StartTid", "#00:00:00#", "text:'1899-12-30 00:00:00'"},
-             {"StartTid", "2.75", "text:'1900-01-01 18:00:00'"},
+             {"StartTid", "#08:30#", "text:'1899-12-30 08:30:00'"}, {"StartTid", "2.75", "text:'1900-01-01 18:00:00'"},
              {"StartTid", "'2026-12-04 08:30'", "text:'2026-12-04 08:30:00'"},
-             {"Lunch", "True", "integer:1"}, {"Lunch", "false", "integer:0"}, {"Lunch", "-1", "integer:1"},
-             {"Pris", "12.5", "real:12.5"}, {"Pris", "-3", "real:-3.0"}, {"Pris", "1E3", "real:1000.0"},
+             {"Lunch", "True", "integer:1"}, {"Lunch", "-1", "integer:1"}, {"Pris", "1E3", "real:1000.0"},
              {"Pris", "True", "real:-1.0"}, {"KundID", "2.5", "integer:2"}, {"KundID", "3.5", "integer:4"},
              {"KundID", "'17'", "integer:17"}, {"KundID", "+4", "integer:4"},
              {"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"}, {"Anteckning", "Null", "null:NULL"}})
@@ -86,17 +67,13 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
                   {"INSERT INTO Kund (ID, Namn) VALUES (9, \"Kafé \"\"Ö\"\"\")", "Namn:text:'Kafé \"Ö\"'"},
                   {"INSERT INTO Kund (ID, Namn) VALUES (9, 'ÅÄÖåäöÉÈÊË')", "Namn:text:'ÅÄÖåäöÉÈÊË'"},
                   {"INSERT INTO Kund (ID, Namn) VALUES (9, 12)", "Namn:text:'12'"},
-                  {"INSERT INTO Kund (ID, Namn, [P-adress]) VALUES (9, 'a', '411 01 Göteborg')",
-                   "P-adress:text:'411 01 Göteborg'"},
+                  {"INSERT INTO Kund (ID, Namn, [P-adress]) VALUES (9, 'a', '411 01')", "P-adress:text:'411 01'"},
                   {"insert into kund (id, namn) values (9, '')", "Namn:text:''"},
                   {"INSERT INTO Kund VALUES (9, 'Alla', NULL, 5, 'm');", "Rabatt:real:5.0"},
-                  {"INSERT INTO Person (ID, FörNamn, AnstStart) VALUES (9, 'Åsa', #2019-08-01#)",
-                   "AnstStart:text:'2019-08-01 00:00:00'"},
                   {"INSERT INTO Person (ID, FörNamn) VALUES (9, 'Åsa')", "NyRekry:integer:0"}});
     for (const auto& [insert, expected] : cases) {
         SCOPED_TRACE(insert);
-        const Status inserted = db->Execute(insert);
-        ASSERT_TRUE(inserted.ok()) << inserted.error().description;
+        ASSERT_EQ(errorOf(db->Execute(insert)), 0);
         EXPECT_EQ(db->RecordsAffected(), 1);
         const std::string column = expected.substr(0, expected.find(':'));
         const std::string table = insert.find("Person") != std::string::npos    ? "Person"
@@ -109,44 +86,33 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
     }
 }
 
-// The locale's own date form, as the interval copy writes it, is read by the system's pictures.
+// The locale's own date form, as the interval copy writes it, is read by the
+// system's pictures; "" expects a refusal.
 TEST(LocaleDates, AreReadByTheSystemsPictures) {
-    struct LocaleDate {
-        const char* shortDate;
-        const char* longTime;
-        const char* literal;
-        const char* expected;  // stored text, or "" when refused
-    };
-    for (const LocaleDate& d : {LocaleDate{"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 17:00:00", "2026-12-04 17:00:00"},
-                                LocaleDate{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 5:00:00 PM", "2026-12-04 17:00:00"},
-                                LocaleDate{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 12:30:00 AM", "2026-12-04 00:30:00"},
-                                LocaleDate{"M/d/yyyy", "h:mm:ss tt", "12/4/2026", "2026-12-04 00:00:00"},
-                                LocaleDate{"dd.MM.yy", "HH.mm.ss", "04.12.26 08.15.00", "2026-12-04 08:15:00"},
-                                LocaleDate{"dd.MM.yy", "HH.mm.ss", "04.12.35", "1935-12-04 00:00:00"},
-                                LocaleDate{"dd.MM.yyyy", "HH:mm:ss", " 8:05 ", "1899-12-30 08:05:00"},
-                                LocaleDate{"yyyy-MM-dd", "HH:mm:ss", "2026-02-29", ""},
-                                LocaleDate{"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 24:00:00", ""},
-                                LocaleDate{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 13:00:00 PM", ""},
-                                LocaleDate{"yyyy-MM-dd", "HH:mm:ss", "igår", ""}}) {
-        SCOPED_TRACE(d.literal);
+    for (const auto& [shortDate, longTime, literal, expected] :
+         std::initializer_list<std::tuple<const char*, const char*, std::string, const char*>>{
+             {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 5:00:00 PM", "2026-12-04 17:00:00"},
+             {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 12:30:00 AM", "2026-12-04 00:30:00"},
+             {"dd.MM.yy", "HH.mm.ss", "04.12.35", "1935-12-04 00:00:00"},
+             {"dd.MM.yyyy", "HH:mm:ss", " 8:05 ", "1899-12-30 08:05:00"},
+             {"yyyy-MM-dd", "HH:mm:ss", "2026-02-29", ""}, {"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 24:00:00", ""},
+             {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 13:00:00 PM", ""}}) {
+        SCOPED_TRACE(literal);
         testing::TempDir dir;
         testing::makeDatabase(dir.file("b.db"), testing::kBookingSchema);
-        SqliteEngine engine(EngineSettings{d.shortDate, d.longTime, ","});
+        SqliteEngine engine(EngineSettings{shortDate, longTime, ","});
         auto db = engine.OpenDatabase(dir.file("b.db"));
         ASSERT_TRUE(db.ok());
-        const Status s =
-            (*db)->Execute(std::string("INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, 1, #") + d.literal + "#)");
-        if (*d.expected == '\0') {
-            ASSERT_FALSE(s.ok());
-            EXPECT_EQ(s.error().number, 3075);
-            EXPECT_EQ(s.error().description,
-                      std::string("Syntax error in date in query expression '#") + d.literal + "#'.");
+        const Status s = (*db)->Execute("INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, 1, #" + literal + "#)");
+        (*db)->Close();
+        if (*expected) {
+            EXPECT_EQ(testing::queryWithSqlite(dir.file("b.db"), "SELECT StartTid FROM Bokning"),
+                      std::vector<std::string>{expected});
             continue;
         }
-        ASSERT_TRUE(s.ok()) << s.error().description;
-        (*db)->Close();
-        EXPECT_EQ(testing::queryWithSqlite(dir.file("b.db"), "SELECT StartTid FROM Bokning"),
-                  std::vector<std::string>{d.expected});
+        ASSERT_FALSE(s.ok());
+        EXPECT_EQ(std::make_pair(s.error().number, s.error().description),
+                  std::make_pair(3075L, "Syntax error in date in query expression '#" + literal + "#'."));
     }
 }
 

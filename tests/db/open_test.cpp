@@ -13,12 +13,11 @@ namespace {
 using testing::TempDir;
 
 TEST(Open, FileGivesTheEngineNumberAndIsLeftAsItWas) {
+    // file: in the scratch folder ("" opens the empty path), a final '/' makes it a folder; written with bytes
+    // or made a database by sql (each nullptr: not); cut to cutTo bytes (a header that stops short; 0: not cut).
     struct OpenCase {
-        const char* file;   // in the scratch folder ("" opens the empty path); a final '/' makes it a folder
-        const char* bytes;  // written to the file first, or nullptr
-        const char* sql;    // or a database made with this, or nullptr
-        long cutTo;         // bytes the made database is cut to (a header that stops short); 0: not cut
-        long expected;      // 0: opens
+        const char *file, *bytes, *sql;
+        long cutTo, expected;  // expected: the error number, 0: opens
         const char* descriptionStart;
     };
     for (const OpenCase& c : std::initializer_list<OpenCase>{
@@ -54,9 +53,7 @@ TEST(Open, FileGivesTheEngineNumberAndIsLeftAsItWas) {
             EXPECT_EQ(db.error().source, "DAO.DBEngine");
         }
         EXPECT_EQ(testing::fileSize(path), sizeBefore);
-        EXPECT_FALSE(testing::fileExists(path + "-journal"));
-        EXPECT_FALSE(testing::fileExists(path + "-wal"));
-        EXPECT_FALSE(testing::fileExists(path + ".lock"));
+        for (const char* left : {"-journal", "-wal", ".lock"}) EXPECT_FALSE(testing::fileExists(path + left)) << left;
     }
 }
 
