@@ -75,56 +75,34 @@ TEST(IntervalCopy, KeepsTheBookingsStartingInsideTheInterval) {
     EXPECT_EQ(w.interval.unloads, 2);
 }
 
-struct Cancel {
-    const char* name;
-    std::vector<MsgAnswer> answers;
-    std::string intervalTag;
-};
-
-void PrintTo(const Cancel& c, std::ostream* os) { *os << c.name; }
-
-class CopyCancelled : public ::testing::TestWithParam<Cancel> {};
-
-TEST_P(CopyCancelled, SaysSoAndWritesNothing) {
-    World w;
-    w.fakes.messages.answers = {GetParam().answers.begin(), GetParam().answers.end()};
-    w.interval.tag = GetParam().intervalTag;
-    const auto files = std::distance(fs::directory_iterator(w.dir.path()), fs::directory_iterator());
-    w.run();
-    EXPECT_EQ(w.window.infos, std::vector<std::string>{"R1743"});
-    EXPECT_EQ(std::distance(fs::directory_iterator(w.dir.path()), fs::directory_iterator()), files);
+TEST(CopyCancelled, AtAnyQuestionSaysSoAndWritesNothing) {
+    struct Cancel {
+        MsgAnswer answer;  // to the question whether to limit the copy
+        std::string intervalTag;
+    };
+    // At the question, in the interval dialog, in the file dialog.
+    for (const Cancel& c : {Cancel{MsgAnswer::Cancel, "OK"}, Cancel{MsgAnswer::Yes, "Avbryt"}, Cancel{MsgAnswer::No, "OK"}}) {
+        World w;
+        w.fakes.messages.answers = {c.answer};
+        w.interval.tag = c.intervalTag;
+        const auto files = std::distance(fs::directory_iterator(w.dir.path()), fs::directory_iterator());
+        w.run();
+        EXPECT_EQ(w.window.infos, std::vector<std::string>{"R1743"});
+        EXPECT_EQ(std::distance(fs::directory_iterator(w.dir.path()), fs::directory_iterator()), files);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Where, CopyCancelled,
-                         ::testing::Values(Cancel{"AtTheQuestion", {MsgAnswer::Cancel}, "OK"},
-                                           Cancel{"InTheIntervalDialog", {MsgAnswer::Yes}, "Avbryt"},
-                                           Cancel{"InTheFileDialog", {MsgAnswer::No}, "OK"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct Target {
-    const char* name;
-    std::string chosen, written;  // relative to the scratch folder
-};
-
-void PrintTo(const Target& c, std::ostream* os) { *os << c.name; }
-
-class CopyTarget : public ::testing::TestWithParam<Target> {};
-
-TEST_P(CopyTarget, GetsTheDatabaseExtensionOnlyWhenItHasNoDot) {
-    World w;
-    fs::create_directory(w.dir.file("a.b"));
-    w.fakes.messages.answers = {MsgAnswer::No};
-    w.fakes.dialogs.choices = {w.dir.file(GetParam().chosen)};
-    w.run();
-    EXPECT_TRUE(fs::exists(w.dir.file(GetParam().written)));
+TEST(CopyTarget, GetsTheDatabaseExtensionOnlyWhenItHasNoDot) {
+    for (const auto& [chosen, written] : std::vector<std::pair<std::string, std::string>>{
+             {"kopia", "kopia.db"}, {"kopia.bak", "kopia.bak"}, {"a.b/", "a.b/R1748.db"}, {"a.b/kopia", "a.b/kopia"}}) {
+        World w;
+        fs::create_directory(w.dir.file("a.b"));
+        w.fakes.messages.answers = {MsgAnswer::No};
+        w.fakes.dialogs.choices = {w.dir.file(chosen)};
+        w.run();
+        EXPECT_TRUE(fs::exists(w.dir.file(written))) << chosen;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, CopyTarget,
-                         ::testing::Values(Target{"NoDot", "kopia", "kopia.db"},
-                                           Target{"WithDot", "kopia.bak", "kopia.bak"},
-                                           Target{"FolderOnly", "a.b/", "a.b/R1748.db"},
-                                           Target{"DotInFolder", "a.b/kopia", "a.b/kopia"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CopyRefusals, TheDatabaseItselfAndAMissingFolderAskAgain) {
     World w;
