@@ -53,12 +53,10 @@ TEST_F(Export, EveryValueKindByteForByte) {
     // The column without a caption makes every record one the import cannot carry back.
     EXPECT_EQ(result, "2 [R1740] " + target + ". 1 [R9020]. 2 [R9021].");
     ASSERT_EQ(fake.dialogs.asked.size(), 1u);
-    const OpenFileName& asked = fake.dialogs.asked[0];
-    EXPECT_EQ(asked.flags, 0x200804u);
-    EXPECT_EQ(asked.filter, std::string("[R1792] (*.skv)\0*.skv\0", 22));
-    EXPECT_EQ(asked.title, "[R1793]");
-    EXPECT_EQ(asked.initialDir, dir.path());
-    EXPECT_EQ(asked.file.substr(0, 14), "ResursReg.skv ");
+    const OpenFileName& a = fake.dialogs.asked[0];
+    EXPECT_EQ(std::tuple(a.flags, a.filter, a.title, a.initialDir, a.file.substr(0, 14)),
+              std::tuple(0x200804u, std::string("[R1792] (*.skv)\0*.skv\0", 22), "[R1793]", dir.path(),
+                         "ResursReg.skv "));
 }
 
 TEST_F(Export, CustomersBelowZeroStayAndEachRecordIsOneLine) {
@@ -117,7 +115,6 @@ TEST_P(FileChoice, AsksBeforeReplacingAndCancelWritesNothing) {
     EXPECT_EQ(run(2).n, c.n);
     EXPECT_EQ(dir.read("out.skv"), c.n ? "ID\r\n5\r\n" : "earlier");
     ASSERT_EQ(fake.dialogs.asked.size(), static_cast<std::size_t>(c.dialogs));
-    for (const auto& asked : fake.dialogs.asked) EXPECT_EQ(asked.file.substr(0, 16), "BokningsReg.skv ");
     EXPECT_EQ(fake.messages.beeps, static_cast<int>(c.answers.size()));
     const testing::ShownBox question{target + " [R1794] ?", kProgramTitle, MsgIcon::Question, MsgButtons::YesNo};
     EXPECT_EQ(fake.messages.shown, std::vector<testing::ShownBox>(c.answers.size(), question));
@@ -159,16 +156,13 @@ TEST_P(Failure, KeepsTheEarlierFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Failure,
-                         ::testing::Values(FailureCase{"Create", "createFile", "Disk full"},
-                                           FailureCase{"Write", "write", "Disk full"},
-                                           FailureCase{"Replace", "commit", "Disk full"},
+                         ::testing::Values(FailureCase{"Write", "write", "Disk full"},
                                            FailureCase{"Query", "", "The database engine cannot find"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Export, LongExportShowsARunningCountEveryHalfSecond) {
-    std::string sql = "CREATE TABLE Person (Omfattning LONG); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
-                      " SELECT i + 1 FROM n WHERE i < 4100) INSERT INTO Person SELECT i FROM n;";
-    open(sql);
+    open("CREATE TABLE Person (Omfattning LONG); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
+         " SELECT i + 1 FROM n WHERE i < 4100) INSERT INTO Person SELECT i FROM n;");
     auto t = std::chrono::steady_clock::time_point{};
     ctx.now = [&] { return t += std::chrono::milliseconds(600); };  // each look at the clock: 0.6 s later
     fake.dialogs.choices = {target};

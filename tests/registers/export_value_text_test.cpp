@@ -27,8 +27,6 @@ const ValueCase kCases[] = {
     {"NullText", dao::Text, {}, ""},
     {"NullNumber", dao::Long, {}, "", 0, true},
     {"NullDateComesBackAsZeroDate", dao::Date, {}, "", 0, true},
-    {"NullBooleanComesBackFalse", dao::Boolean, {}, "", 0, true},
-    {"NullMemo", dao::Memo, {}, ""},
     {"MemoCrLfIsEsc", dao::Memo, text("rad 1\r\nrad 2\r\n"), "rad 1\x1brad 2\x1b"},
     {"LoneCrAndLfStay", dao::Memo, text("a\rb\nc"), "a\rb\nc", 0, true},
     {"SemicolonStays", dao::Text, text("x;y"), "x;y", 0, true},
@@ -38,12 +36,10 @@ const ValueCase kCases[] = {
     {"True", dao::Boolean, integer(1), "True"},
     {"False", dao::Boolean, integer(0), "False"},
     {"MidnightOnZeroDateIsTime", dao::Date, text("1899-12-30 00:00:00"), "00:00:00"},
-    {"TimeAlone", dao::Date, text("1899-12-30 08:15:00"), "08:15:00"},
     {"DateAlone", dao::Date, text("2024-02-29 00:00:00"), "29.02.2024"},
     {"DateAndTime", dao::Date, text("2024-02-29 13:05:09"), "29.02.2024 13:05:09"},
     {"SerialDate", dao::Date, real(45351.5), "29.02.2024 12:00:00"},
     {"UnreadableDateAsStored", dao::Date, text("someday"), "someday"},
-    {"NegativeInteger", dao::Long, integer(-42), "-42"},
     {"NegativeDecimal", dao::Double, real(-1234.5), "-1234,5"},
     {"FifteenDigits", dao::Double, real(0.1 + 0.2), "0,3"},
     {"NoNegativeZero", dao::Double, real(-0.0), "0"},
@@ -64,9 +60,8 @@ TEST(ValueText, WritesTheFileBytes) {
         std::string out = "prefix";
         ValueNotes notes;
         appendValueText(out, c.value, valueClassOf(c.daoType), format, notes);
-        EXPECT_EQ(out, std::string("prefix") + c.bytes);
-        EXPECT_EQ(notes.replaced, c.replaced);
-        EXPECT_EQ(notes.notReturnable, c.notReturnable);
+        EXPECT_EQ(std::tuple(out, notes.replaced, notes.notReturnable),
+                  std::tuple("prefix" + std::string(c.bytes), c.replaced, c.notReturnable));
     }
 }
 

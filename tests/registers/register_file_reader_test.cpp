@@ -64,9 +64,9 @@ TEST(Reader, QuotedLinesSplitAsTheSpreadsheetWroteThem) {
 }
 
 TEST(Reader, OnlyAQuotedHeaderMakesAQuotedFile) {
-    EXPECT_TRUE(spreadsheetQuoted("\"ID\";\"Namn\""));
-    EXPECT_FALSE(spreadsheetQuoted("ID;\"Namn\""));
-    EXPECT_FALSE(spreadsheetQuoted(""));
+    EXPECT_EQ((std::vector<bool>{spreadsheetQuoted("\"ID\";\"Namn\""), spreadsheetQuoted("ID;\"Namn\""),
+                                 spreadsheetQuoted("")}),
+              (std::vector<bool>{true, false, false}));
 }
 
 }  // namespace

@@ -14,9 +14,8 @@ class FakeAdminWindow final : public AdminWindow {
 public:
     AdminState state_;
     db::SqliteEngine engine_;
-    std::vector<std::string> infos;
+    std::vector<std::string> infos, logged;
     std::string label;
-    std::vector<std::string> logged;
     db::DBEngine* engineInUse = nullptr;  // another engine in place of engine_ (a faulty one)
 
     AdminState& state() override { return state_; }

@@ -14,61 +14,31 @@ void PrintTo(const ShownBox& box, std::ostream* os) {
         << static_cast<int>(box.buttons);
 }
 
-MsgAnswer FakeMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon,
-                                 MsgButtons buttons) {
-    shown.push_back({text, title, icon, buttons});
-    if (!answers.empty()) {
-        const MsgAnswer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    switch (buttons) {
-        case MsgButtons::Ok: return MsgAnswer::Ok;
-        case MsgButtons::YesNo: return MsgAnswer::No;
-        case MsgButtons::YesNoCancel: return MsgAnswer::Cancel;
-    }
-    return MsgAnswer::Cancel;
-}
-
-std::optional<std::string> FakeLocaleInfo::value(LocaleItem item) {
-    auto it = values.find(item);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
+MsgAnswer FakeMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons b) {
+    shown.push_back({text, title, icon, b});
+    using enum MsgAnswer;
+    if (answers.empty()) return b == MsgButtons::Ok ? Ok : b == MsgButtons::YesNo ? No : Cancel;
+    const MsgAnswer a = answers.front();
+    answers.pop_front();
+    return a;
 }
 
 bool FakeFileDialogs::answer(OpenFileName& ofn) {
     asked.push_back(ofn);
-    const std::string chosen = choices.empty() ? std::string() : choices.front();
-    if (!choices.empty()) choices.pop_front();
-    if (chosen.empty()) {
-        if (!leftOnCancel.empty()) ofn.file = leftOnCancel;
-        return false;
-    }
-    ofn.file = chosen;
-    return true;
-}
-
-int FaultyFileSystem::calls(const std::string& op) const {
-    auto it = calls_.find(op);
-    return it == calls_.end() ? 0 : it->second;
+    std::string chosen;
+    if (!choices.empty()) chosen = choices.front(), choices.pop_front();
+    if (!chosen.empty() || !leftOnCancel.empty()) ofn.file = chosen.empty() ? leftOnCancel : chosen;
+    return !chosen.empty();
 }
 
 std::optional<Error> FaultyFileSystem::fault(const std::string& op) {
     if (beforeCall) beforeCall(op);
     const int n = ++calls_[op];
-    auto it = faults_.find(op);
-    if (it != faults_.end() && it->second.first == n) return it->second.second;
+    if (const auto it = faults_.find(op); it != faults_.end() && it->second.first == n) return it->second.second;
     return std::nullopt;
 }
 
 namespace {
-
-// The real call's answer, or the error when this call of `op` is to fail.
-template <class Call>
-auto unlessFaulted(FaultyFileSystem& files, const char* op, Call call) -> decltype(call()) {
-    if (auto e = files.fault(op)) return *e;
-    return call();
-}
 
 // An open file whose calls count, and may fail, like the file system's own.
 template <class File>
@@ -76,10 +46,10 @@ class Faulty : public File {
 public:
     Faulty(std::unique_ptr<File> real, FaultyFileSystem& files) : real_(std::move(real)), files_(files) {}
     Status write(std::string_view bytes) override {
-        return unlessFaulted(files_, "write", [&] { return real_->write(bytes); });
+        return files_.unlessFaulted("write", [&] { return real_->write(bytes); });
     }
-    Status flush() override { return unlessFaulted(files_, "flush", [&] { return real_->flush(); }); }
-    Status sync() override { return unlessFaulted(files_, "sync", [&] { return real_->sync(); }); }
+    Status flush() override { return files_.unlessFaulted("flush", [&] { return real_->flush(); }); }
+    Status sync() override { return files_.unlessFaulted("sync", [&] { return real_->sync(); }); }
     // A failed close still lets go of the file, as the system's close does.
     Status close() override {
         const auto e = files_.fault("close");
@@ -97,9 +67,9 @@ class FaultyNewFile final : public Faulty<NewFile> {
 public:
     using Faulty<NewFile>::Faulty;
     Status copyFrom(const std::string& source) override {
-        return unlessFaulted(files_, "copyFrom", [&] { return real_->copyFrom(source); });
+        return files_.unlessFaulted("copyFrom", [&] { return real_->copyFrom(source); });
     }
-    Status commit() override { return unlessFaulted(files_, "commit", [&] { return real_->commit(); }); }
+    Status commit() override { return files_.unlessFaulted("commit", [&] { return real_->commit(); }); }
     bool ownerKept() const override { return real_->ownerKept(); }
 };
 
@@ -111,42 +81,14 @@ Result<std::unique_ptr<File>> wrap(Result<std::unique_ptr<File>> opened, FaultyF
 
 }  // namespace
 
-bool FaultyFileSystem::exists(const std::string& path) { return real_.exists(path); }
-
 Result<std::unique_ptr<OutputFile>> FaultyFileSystem::openAppend(const std::string& path) {
-    return unlessFaulted(*this, "openAppend",
+    return unlessFaulted("openAppend",
                          [&] { return wrap<OutputFile, Faulty<OutputFile>>(real_.openAppend(path), *this); });
 }
 
 Result<std::unique_ptr<NewFile>> FaultyFileSystem::createFile(const std::string& target, const Placement& placement) {
-    return unlessFaulted(*this, "createFile",
+    return unlessFaulted("createFile",
                          [&] { return wrap<NewFile, FaultyNewFile>(real_.createFile(target, placement), *this); });
-}
-
-Status FaultyFileSystem::linkFile(const std::string& from, const std::string& to) {
-    return unlessFaulted(*this, "linkFile", [&] { return real_.linkFile(from, to); });
-}
-
-Status FaultyFileSystem::removeFile(const std::string& path) {
-    return unlessFaulted(*this, "removeFile", [&] { return real_.removeFile(path); });
-}
-
-Status FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {
-    return unlessFaulted(*this, "renameFile", [&] { return real_.renameFile(from, to); });
-}
-
-Result<std::uint64_t> FaultyFileSystem::fileSize(const std::string& path) {
-    return unlessFaulted(*this, "fileSize", [&] { return real_.fileSize(path); });
-}
-
-Status FaultyFileSystem::syncFolder(const std::string& folder) {
-    return unlessFaulted(*this, "syncFolder", [&] { return real_.syncFolder(folder); });
-}
-
-Result<std::uint64_t> FaultyFileSystem::availableBytes(const std::string& folder) {
-    return unlessFaulted(*this, "availableBytes", [&] {
-        return freeBytes ? Result<std::uint64_t>(*freeBytes) : real_.availableBytes(folder);
-    });
 }
 
 TempFolder::TempFolder() {

@@ -39,10 +39,7 @@ class FakeMousePointer final : public MousePointer {
 public:
     bool busy = false;
     int changes = 0;
-    void setBusy(bool b) override {
-        busy = b;
-        ++changes;
-    }
+    void setBusy(bool b) override { busy = b, ++changes; }
 };
 
 class FakeClock final : public Clock {
@@ -57,7 +54,9 @@ public:
                                              {LocaleItem::LongDate, "'den 'd MMMM yyyy"},
                                              {LocaleItem::TimeFormat, "HH:mm:ss"},
                                              {LocaleItem::DecimalSeparator, ","}};
-    std::optional<std::string> value(LocaleItem item) override;
+    std::optional<std::string> value(LocaleItem item) override {
+        return values.contains(item) ? std::optional(values.at(item)) : std::nullopt;
+    }
 };
 
 class FakeFileDialogs final : public FileDialogHost {
@@ -81,28 +80,45 @@ private:
 class FaultyFileSystem final : public FileSystem {
 public:
     void failCall(const std::string& op, int n, Error error) { faults_[op] = {n, std::move(error)}; }
-    int calls(const std::string& op) const;
+    int calls(const std::string& op) const { return calls_.contains(op) ? calls_.at(op) : 0; }
     // Free space to report instead of the disk's.
     std::optional<std::uint64_t> freeBytes;
     // Called with the operation's name before every counted call (a crash test kills itself here).
     std::function<void(const std::string& op)> beforeCall;
 
-    bool exists(const std::string& path) override;
+    bool exists(const std::string& path) override { return real_.exists(path); }
     Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) override;
     Result<FileInfo> info(const std::string& path, bool follow) override { return real_.info(path, follow); }
     Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) override;
-    Status linkFile(const std::string& from, const std::string& to) override;
-    Status removeFile(const std::string& path) override;
-    Status renameFile(const std::string& from, const std::string& to) override;
-    Status syncFolder(const std::string& folder) override;
-    Result<std::vector<std::string>> listFolder(const std::string& folder) override {
-        return real_.listFolder(folder);
+    Status linkFile(const std::string& from, const std::string& to) override {
+        return unlessFaulted("linkFile", [&] { return real_.linkFile(from, to); });
     }
-    Result<std::uint64_t> fileSize(const std::string& path) override;
-    Result<std::uint64_t> availableBytes(const std::string& folder) override;
+    Status removeFile(const std::string& path) override {
+        return unlessFaulted("removeFile", [&] { return real_.removeFile(path); });
+    }
+    Status renameFile(const std::string& from, const std::string& to) override {
+        return unlessFaulted("renameFile", [&] { return real_.renameFile(from, to); });
+    }
+    Status syncFolder(const std::string& f) override {
+        return unlessFaulted("syncFolder", [&] { return real_.syncFolder(f); });
+    }
+    Result<std::vector<std::string>> listFolder(const std::string& f) override { return real_.listFolder(f); }
+    Result<std::uint64_t> fileSize(const std::string& p) override {
+        return unlessFaulted("fileSize", [&] { return real_.fileSize(p); });
+    }
+    Result<std::uint64_t> availableBytes(const std::string& folder) override {
+        return unlessFaulted("availableBytes", [&] {
+            return freeBytes ? Result<std::uint64_t>(*freeBytes) : real_.availableBytes(folder);
+        });
+    }
 
     // Counts a call of op; the error when this call is to fail.
     std::optional<Error> fault(const std::string& op);
+    // The real call's answer, or the error when this call of `op` is to fail.
+    template <class Call> auto unlessFaulted(const char* op, Call call) -> decltype(call()) {
+        if (auto e = fault(op)) return *e;
+        return call();
+    }
 
 private:
     PosixFileSystem real_;

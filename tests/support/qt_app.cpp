@@ -7,8 +7,7 @@ namespace vexla::testing {
 void ensureQApplication() {
     if (QApplication::instance()) return;
     static int argc = 1;
-    static char name[] = "vexla-test";
-    static char* argv[] = {name, nullptr};
+    static char name[] = "vexla-test", *argv[] = {name, nullptr};
     new QApplication(argc, argv);
 }
 
