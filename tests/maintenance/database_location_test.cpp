@@ -72,37 +72,28 @@ TEST(ChangeOfDatabase, ABareFileNameIsTakenInTheCurrentFolder) {
     EXPECT_EQ(w.window.state_.msSökväg, w.dir.path());
 }
 
-struct Question {
-    const char* name;
-    MsgAnswer answer;
-    std::pair<std::string, std::string> dialog;
-    std::optional<std::string> expected;
-};
-
-void PrintTo(const Question& c, std::ostream* os) { *os << c.name; }
-
-class StartupQuestion : public ::testing::TestWithParam<Question> {};
-
-TEST_P(StartupQuestion, OnlyTheTextBoxCounts) {
-    World w;
-    w.window.label.clear();
-    w.fakes.messages.answers = {GetParam().answer};
-    w.dialog.answers = {GetParam().dialog};
-    EXPECT_EQ(askForDatabasePath(w.ctx, w.dialog), GetParam().expected);
-    ASSERT_EQ(w.fakes.messages.shown.size(), 1u);
-    EXPECT_EQ(w.fakes.messages.shown[0].text, "R1781 R0558!\r\nR1782?");
-    EXPECT_EQ(w.fakes.messages.shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(w.dialog.startPaths.size(), GetParam().answer == MsgAnswer::Yes ? 1u : 0u);
-    EXPECT_TRUE(w.window.logged.empty());
+// Whether to choose a database now: No ends the program; after Yes only the
+// dialog's text box counts, not how it was closed.
+TEST(StartupQuestion, OnlyTheTextBoxCounts) {
+    struct Question {
+        MsgAnswer answer;
+        std::pair<std::string, std::string> dialog;  // its tag and text box
+        std::optional<std::string> expected;
+    };
+    for (const Question& q : {Question{MsgAnswer::No, {"Ok", "/x/bok.db"}, std::nullopt},
+                              Question{MsgAnswer::Yes, {"", ""}, std::nullopt},
+                              Question{MsgAnswer::Yes, {"", "/x/bok.db"}, "/x/bok.db"},
+                              Question{MsgAnswer::Yes, {"Ok", "bok.db"}, "bok.db"}}) {
+        World w;
+        w.window.label.clear();
+        w.fakes.messages.answers = {q.answer};
+        w.dialog.answers = {q.dialog};
+        EXPECT_EQ(askForDatabasePath(w.ctx, w.dialog), q.expected);
+        const testing::ShownBox box{"R1781 R0558!\r\nR1782?", kProgramTitle, MsgIcon::Exclamation, MsgButtons::YesNo};
+        EXPECT_EQ(w.fakes.messages.shown, std::vector<testing::ShownBox>{box});
+        EXPECT_EQ(w.dialog.startPaths.size(), q.answer == MsgAnswer::Yes ? 1u : 0u);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, StartupQuestion,
-                         ::testing::Values(Question{"No", MsgAnswer::No, {"Ok", "/x/bok.db"}, std::nullopt},
-                                           Question{"CancelledEmpty", MsgAnswer::Yes, {"", ""}, std::nullopt},
-                                           Question{"CancelledWithAPath", MsgAnswer::Yes, {"", "/x/bok.db"},
-                                                    "/x/bok.db"},
-                                           Question{"Confirmed", MsgAnswer::Yes, {"Ok", "bok.db"}, "bok.db"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexla
