@@ -32,12 +32,11 @@ TEST_F(ActivityLogTest, FailedOpenIsReportedOnEveryLaterCall) {
     log.Logg("first");
     log.Logg("second");
     log.Logg("third");
-    ASSERT_EQ(messages.shown.size(), 3u);
-    EXPECT_EQ(messages.shown[0].text, "Error 70 (Permission denied) in procedure Logg of Form frmAdmin");
-    EXPECT_EQ(messages.shown[1].text, "Error 52 (Bad file name or number) in procedure Logg of Form frmAdmin");
-    EXPECT_EQ(messages.shown[2].text, messages.shown[1].text);
-    EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
-    EXPECT_EQ(messages.shown[0].title, "Vexla Admin");
+    const auto box = [](const std::string& text) {
+        return testing::ShownBox{text + " in procedure Logg of Form frmAdmin", "Vexla Admin", MsgIcon::None, MsgButtons::Ok};
+    };
+    const auto again = box("Error 52 (Bad file name or number)");
+    EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{box("Error 70 (Permission denied)"), again, again}));
     EXPECT_EQ(files.calls("openAppend"), 1);  // the number stays assigned: no second open
     EXPECT_FALSE(files.exists(dir.file("Logg.txt")));
 }

@@ -37,8 +37,6 @@ TEST_F(PathDialogTest, LoadAppliesTextsRestoresThePointerAndTrimsTheStartPath) {
     d->Form_Load("  /data/vexla/bok.db  ");
     EXPECT_EQ(d->windowTitle(), QString::fromUtf8("Välj databas"));
     EXPECT_EQ(d->cmdBläddra->text(), QString::fromUtf8("&Bläddra..."));
-    EXPECT_EQ(d->cmdOk->text(), QStringLiteral("&OK"));
-    EXPECT_EQ(d->cmdAvbryt->text(), QStringLiteral("&Avbryt"));
     EXPECT_EQ(d->txtSökväg(), "/data/vexla/bok.db");
     EXPECT_FALSE(fakes.pointer.busy);
 }
