@@ -1,14 +1,7 @@
-// The command line: parseCommandLine on arbitrary text, and the program's
-// arguments joined into that text and read back. Input: one command line L;
-// the same bytes split at LF are also a list of arguments. What must hold:
-//   - for any L: an option's value is a piece of L (cut, trimmed, never made
-//     up); /d gives a path only when it names a folder, and the folder is
-//     the path's; namesJob says whether the job is k, c or r; Kommandorad
-//     follows from the options found;
-//   - joinArguments never loses an argument's words;
-//   - "/d" PATH and "/a" JOB as separate arguments, in either order, come
-//     back as PATH (without leading blanks) and JOB whatever the path holds
-//     (blanks, slashes, option-like pieces), unless it holds a double quote.
+// The command line L (split at LF, also a list of arguments): an option's
+// value is a piece of L, /d's folder is its path's; joinArguments loses no
+// argument, and "/d" PATH and "/a" JOB come back in either order unless
+// they hold a double quote.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,8 +16,7 @@ using namespace vexla;
 using vexla::fuzz::printable;
 
 std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    for (char& c : s) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
     return s;
 }
 
@@ -47,8 +39,7 @@ void checkAnyLine(const std::string& L, char separator) {
     if (!c.DataBas.empty()) vexla::fuzz::stage("any line, path found");
 }
 
-// What joinArguments passes as it is, as its contract says: an option word
-// ("/d" or "/a" and no further "/") and an argument with a double quote.
+// What joinArguments passes as it is: an option word, or a double quote.
 bool passedAsItIs(const std::string& arg) {
     const std::string start = lower(arg.substr(0, 2));
     return arg.find('"') != std::string::npos ||

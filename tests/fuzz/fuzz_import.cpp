@@ -1,20 +1,10 @@
-// The whole import of a register file as vexla-transfer runs it: the file's
-// fields as the mapping dialog reads them (a file it refuses is never
-// imported), linked by transfer::autoLinks to the register and language that
-// take most of them, imported into a copy of a small clean demo database,
-// then exported and imported back, and last imported again with "delete
-// first". What must hold:
-//   - the integrity check passes; a stopped import stored nothing and left
-//     every table as it was; one that did not committed, and its register
-//     holds the records it kept (all, or those the delete spares once a line
-//     is stored) and `inserted` more, the other tables unchanged, the
-//     skipped lines listed as counted;
-//   - the export writes every record without a failure or a message; when
-//     it says every record comes back (nothing written as '?' or that the
-//     import would split or change, no two nulls under a unique index,
-//     which the file writes as one empty key), importing it with "delete
-//     first" skips nothing, inserts every record, and the next export is
-//     the same bytes.
+// The whole import as vexla-transfer runs it (autoLinks to the register and
+// language that take most fields) into a small demo database, then export,
+// import back and export, and last "delete first". What must hold: the
+// integrity check passes; a stopped import changed nothing; one that did not
+// changed only its register, by exactly what it reports; the export writes
+// every record silently, and when it says every record comes back, they do
+// and the next export is the same bytes.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -42,8 +32,7 @@ namespace {
 using namespace vexla;
 using vexla::fuzz::printable;
 
-// The demo database every input starts from, and the columns of each
-// register's table under a UNIQUE index (read with SQLite itself).
+// The demo database's bytes, and each register's columns under a UNIQUE index.
 struct Base {
     std::string bytes;
     std::vector<std::string> unique[kRegisters.size()];
@@ -103,9 +92,7 @@ struct Choice {
     std::vector<int> types;  // of the register's columns
 };
 
-// The links vexla-transfer makes between the file's fields and the register's
-// captions in `language`. Every input starts from the same schema, so the
-// database's fields are listed once.
+// autoLinks of the file's fields to the register's captions (listed once per language).
 Choice linked(db::Database& db, const RegisterKind& reg, const std::string& language,
               const std::vector<std::string>& fields) {
     static std::map<std::string, std::pair<std::vector<std::string>, std::vector<int>>> listed;
@@ -155,8 +142,7 @@ Snapshot snapshot(db::Database& db) {
     return all;
 }
 
-// Imports `file` into the open database and checks the import's promise:
-// everything it reports, or nothing at all.
+// The import, checked: everything it reports, or nothing at all.
 ImportOutcome importChecked(Run& run, const Choice& choice, const std::string& file, bool deleteFirst) {
     const std::string table(choice.reg->table);
     const Snapshot before = snapshot(run.db());
@@ -212,8 +198,7 @@ ExportOutcome exportChecked(Run& run, const Choice& choice, const std::string& f
     return exported;
 }
 
-// Export, import with "delete first", export: the identity when the first
-// export says every record comes back.
+// Export, import with "delete first", export: the same bytes when faithful.
 void roundTrip(Run& run, const Choice& choice) {
     const std::string first = vexla::fuzz::scratch("first.skv"), second = vexla::fuzz::scratch("second.skv");
     const RegisterKind& reg = *choice.reg;
@@ -228,16 +213,12 @@ void roundTrip(Run& run, const Choice& choice) {
     const auto exportedFields = fileFields(first);
     VEXLA_FUZZ_CHECK(exportedFields, "the export is no register file");
     const Choice again = linked(run.db(), reg, choice.language, *exportedFields);
-    VEXLA_FUZZ_CHECK(again.links.size() == again.types.size(), "the export's header does not link every column");
     const ImportOutcome back = importChecked(run, again, first, true);
-    VEXLA_FUZZ_CHECK(
-        !back.stopped() && back.skipped() == 0 && back.inserted == exported.counts.records,
-        "a faithful export did not come back: " + printable(importStopMessage(back, first, run.codeTexts)));
+    // What it skipped or left out shows in the next export's bytes.
+    VEXLA_FUZZ_CHECK(!back.stopped(), "a faithful export did not come back: " + printable(importStopMessage(back, first, run.codeTexts)));
     exportChecked(run, again, second);
     const std::string a = vexla::fuzz::readFile(first), b = vexla::fuzz::readFile(second);
-    const auto at = static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
-    VEXLA_FUZZ_CHECK(a == b, "export, import, export changed the file at byte " + std::to_string(at) + ":\n  " +
-                                 printable(a.substr(at)) + "\n  " + printable(b.substr(at)));
+    VEXLA_FUZZ_CHECK(a == b, "export, import, export changed the file:\n  " + printable(a) + "\n  " + printable(b));
 }
 
 }  // namespace
@@ -256,9 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (choice.links.empty()) return 0;
     vexla::fuzz::stage(choice.reg->name.data());
     const ImportOutcome o = importChecked(run, choice, input, false);
-    vexla::fuzz::stage(o.stopped()      ? "import stopped"
-                       : o.inserted > 0 ? "import inserted records"
-                                        : "import inserted nothing");
+    vexla::fuzz::stage(o.stopped() ? "import stopped" : o.inserted > 0 ? "import inserted records" : "import inserted nothing");
     if (!o.stopped()) roundTrip(run, choice);
     // "Delete first" last, on whatever the register holds by now.
     const ImportOutcome replaced = importChecked(run, choice, input, true);

@@ -1,12 +1,7 @@
-// The register file reader and the splitting of its lines, on the bytes of
-// a register file. What must hold: lines numbered in turn, none with a CR,
-// none after the end, Windows-1252 files read as UTF-8 of their characters;
-// the lines written back with CR LF read back the same, and so does the file
-// behind filler that puts its bytes across the reader's 64 KiB block end at
-// an offset the input chooses (the first line behind the filler); a line
-// without quotes splits at ";" as it is, a field quoted as a spreadsheet
-// saves it comes back, and the header's fields for linking lose only their
-// trailing blanks.
+// The register file reader: lines numbered, without CR, Windows-1252 read as
+// UTF-8; written back with CR LF, or shifted across the 64 KiB block end, the
+// same lines; lines split at ";", spreadsheet quoting undone, header fields
+// lose only trailing blanks.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -64,8 +59,6 @@ void checkFields(const std::string& line) {
                      "a quoted field did not come back: " + printable(quoted));
 }
 
-// The header's fields for linking: its fields (by the spreadsheet's rules
-// when it starts with a quote) without trailing blanks and tabs.
 void checkHeader(const std::string& header) {
     std::vector<std::string> fields = pieces(header);
     if (spreadsheetQuoted(header)) splitQuotedLine(header, fields);
@@ -88,16 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!lines.empty()) checkHeader(lines[0]);
 
-    // The same lines written again. A first line that holds an LF would make
-    // LF a line end of the new file, so such files are left out.
+    // Written again (unless a first line's LF would make LF the line end).
     if (lines.empty() || lines[0].find('\n') == std::string::npos) {
         std::string again = utf8 ? std::string(kBom) : std::string();
         for (const std::string& line : lines) again += (utf8 ? line : utf8ToCp1252(line)) + "\r\n";
         VEXLA_FUZZ_CHECK(readAll(again) == lines, "the lines written again read otherwise");
     }
 
-    // Behind filler, the first block ending `shift` bytes into the input's
-    // own bytes. A 64 KiB file costs a hundred small ones: every fourth input.
+    // Behind filler ending the first block `shift` bytes in; every fourth input.
     std::size_t hash = 0;
     for (char c : input) hash = hash * 31 + static_cast<unsigned char>(c);
     if ((hash >> 32) % 4 != 0) return 0;

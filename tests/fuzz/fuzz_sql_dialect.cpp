@@ -1,11 +1,7 @@
-// The booking system's SQL dialect: tokenizer, parser and translation to
-// SQLite, on one statement against the demo database and a table of awkward
-// names. No text of a statement may reach SQLite as SQL: names are checked
-// and quoted, literals bound. So the tokens are pieces of the statement; a
-// translation prepares with P + L slots (?1..?P its own ?, then its literals;
-// an INSERT's values all slots) and runs with the literals bound; and other
-// literals of the same kinds give the same SQLite text (no literal is in it,
-// and the import can reuse one prepared statement).
+// The SQL dialect: tokens are pieces of the statement; a translation
+// prepares with ?1..?P (its own ?) then its literals' slots (an INSERT's
+// values all slots), runs with them bound, and other literals of the same
+// kinds give the same SQLite text: no literal reaches SQLite as SQL.
 #include <sqlite3.h>
 
 #include <cstddef>
@@ -49,10 +45,7 @@ struct Fixture {
     }
 };
 
-Fixture& fixture() {
-    static Fixture f;
-    return f;
-}
+Fixture& fixture() { static Fixture f; return f; }
 
 // SQLite takes the translation as it is and runs it with the literals bound.
 void checkTranslation(const ParsedStatement& parsed, const Translation& t, const std::string& what) {

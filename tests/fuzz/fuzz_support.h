@@ -1,7 +1,5 @@
-// What the fuzz targets share: a scratch folder for the files the code
-// under test insists on reading from disk, and the way a broken invariant
-// is reported (a message and abort(), which libFuzzer records as a crash
-// together with the input that caused it).
+// What the fuzz targets share: a scratch folder, and a broken invariant
+// reported as a message and abort() (a crash libFuzzer keeps the input of).
 #pragma once
 
 #include <stdlib.h>
@@ -20,15 +18,12 @@
 namespace vexla::fuzz {
 
 [[noreturn]] inline void fail(const std::string& what) {
-    std::fprintf(stderr, "\n*** invariant broken: %s\n", what.c_str());
-    std::fflush(stderr);
+    std::fprintf(stderr, "\n*** invariant broken: %s\n", what.c_str());  // stderr is unbuffered
     std::abort();
 }
 
-#define VEXLA_FUZZ_CHECK(cond, what)                                                       \
-    do {                                                                                   \
-        if (!(cond)) ::vexla::fuzz::fail(std::string(#cond) + " -- " + std::string(what)); \
-    } while (0)
+#define VEXLA_FUZZ_CHECK(cond, what) \
+    do { if (!(cond)) ::vexla::fuzz::fail(std::string(#cond) + " -- " + std::string(what)); } while (0)
 
 // Bytes shown safely in a failure message.
 inline std::string printable(std::string_view s, std::size_t max = 300) {
@@ -42,28 +37,20 @@ inline std::string printable(std::string_view s, std::size_t max = 300) {
     return s.size() > max ? out + "..." : out;
 }
 
-// Whether UTF-8 text is well-formed and holds only characters Windows-1252
-// has, as every text read from a Windows-1252 file must: the conversion
-// replaces nothing and converts back to the same bytes.
+// Whether UTF-8 text converts to Windows-1252 and back unchanged, replacing nothing.
 inline bool cp1252Text(std::string_view utf8) {
     std::size_t replaced = 0;
     return cp1252ToUtf8(utf8ToCp1252(utf8, &replaced)) == utf8 && replaced == 0;
 }
 
-// A file of the scratch folder, one per process, in memory when the system
-// has /dev/shm (the import syncs its files, which costs nothing there),
-// removed at exit. An empty name gives the folder.
+// A file of the scratch folder (one per process, on /dev/shm if there,
+// removed at exit); an empty name gives the folder.
 inline std::string scratch(const std::string& name) {
     static const struct Folder {
         std::string path =
             std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/vexla-fuzz-XXXXXX";
-        Folder() {
-            if (!::mkdtemp(path.data())) fail("cannot make a scratch folder: " + path);
-        }
-        ~Folder() {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
+        Folder() { if (!::mkdtemp(path.data())) fail("cannot make a scratch folder: " + path); }
+        ~Folder() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
     } folder;
     return name.empty() ? folder.path : folder.path + "/" + name;
 }
@@ -74,12 +61,10 @@ inline void writeFile(const std::string& path, std::string_view bytes) {
 }
 
 inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
-// How many inputs reached each stage of a target's checks, printed at exit
-// when VEXLA_FUZZ_STATS is set: a check that no input reaches finds nothing.
+// How many inputs reached each stage, printed at exit under VEXLA_FUZZ_STATS.
 inline void stage(const char* name) {
     static auto* counts = new std::map<std::string, long>;  // never destroyed: the report runs at exit
     if (counts->empty() && std::getenv("VEXLA_FUZZ_STATS"))

@@ -1,14 +1,8 @@
-// The ini reader (Vexla.ini, Lang.ini) and the text tags of the controls.
-// Input: line 1 a section, line 2 a key, line 3 a control tag (lines end at
-// LF), the rest the bytes of the ini file. What must hold for every file:
-//   - a value is Windows-1252 text of at most bufferSize - 1 bytes and a
-//     piece of the file; a smaller buffer gives a prefix of a larger one's;
-//     letter case, a later section or a comment in front change nothing;
-//   - a tag splits into codes that spell the tag again;
-//   - a tag's texts land where its grammar says (the caption on a caption
-//     control or as an input's tooltip, the tooltip code's text as every
-//     kind's tooltip, never an empty text); a whole window gets what its
-//     controls get one by one and its title code's text; nothing reported.
+// The ini reader and the controls' text tags. Input: a section, a key and a
+// tag on lines 1-3, then the ini file. A value is Windows-1252 text of at most
+// bufferSize - 1 bytes from the file, a prefix of a larger buffer's, and
+// blind to letter case, later sections and comments; a tag's codes spell it
+// again and its texts land where its grammar says, alone or in a window.
 #include <cstddef>
 #include <cstdint>
 #include <iterator>

@@ -1,19 +1,8 @@
-// Every fault a disk, a crash or another program brings, on every job. A
-// first run of the job records its steps: each call it makes of the file
-// system (create, write, sync, rename, link, remove, ...) and each read,
-// write, sync, truncation and deletion SQLite makes under it. Then one
-// trial per step: that call fails once, or the disk stays broken from it on
-// (a full disk, a sync that keeps failing), or the process is killed right
-// before it, or the sqlite3 shell tries to write the database then. And
-// trials where another program opens the database at a random moment (from
-// a fixed seed; VEXLA_CONCURRENCY_SEED overrides it).
-//
-// After every trial the database opens, passes its integrity check and
-// holds exactly the rows it had before or exactly the job's complete
-// result, and the file the job writes is the user's earlier one or the
-// complete one (see expectBeforeOrComplete). The compaction's own file
-// steps failing, and killed at each, are tried beside the job
-// (tests/maintenance).
+// Every fault a disk, a crash or another program brings, on every job: a
+// first run records the job's file-system and SQLite calls, then one trial
+// per call (it fails once, the disk stays broken from it on, the process is
+// killed before it, or the sqlite3 shell writes then); and another program
+// at a random moment (fixed seed; VEXLA_CONCURRENCY_SEED overrides it).
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <signal.h>
@@ -21,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -32,7 +22,6 @@
 #include <gtest/gtest.h>
 
 #include "db/errors.h"
-#include "db/sqlite_engine.h"
 #include "maintenance/compaction.h"
 #include "registers/export_register.h"
 #include "registers/field_catalogue.h"
@@ -49,9 +38,7 @@ namespace fs = std::filesystem;
 constexpr int kImportLines = 24;
 constexpr const char* kEarlierExport = "ID;Namn\r\n1;the user's earlier export\r\n";
 
-
-// A customer register file in Swedish captions (ID, Namn, Adress, Rabatt
-// and a memo with a line break), one line per ID from firstId on.
+// A customer register file in Swedish captions, one line per ID from firstId on.
 std::string customerFile(long long firstId, int lines) {
     std::string header;
     for (const char* column : {"ID", "Namn", "Adress", "Rabatt", "Anteckningar"})
@@ -64,9 +51,7 @@ std::string customerFile(long long firstId, int lines) {
     return bytes;
 }
 
-// The jobs every fault is tried on. The import (24 new customers) and the
-// export (the bookings, over the user's earlier file) run on the shared
-// connection as after the login.
+// The import and export run on the shared connection as after the login.
 enum class JobKind { Import, ImportDeleteFirst, Compaction, Copy, Export };
 
 // What the job said: done, failed, or unsure (an unconfirmed commit).
@@ -91,10 +76,7 @@ struct JobScene : JobWorld {
         if (kind == JobKind::Compaction) return compactNow(ctx) ? Said::Done : Said::Failed;
         if (kind == JobKind::Copy) return copyNow(ctx, product) ? Said::Done : Said::Failed;
         auto opened = window.engine_.OpenDatabase(db, true);
-        if (!opened) {
-            message = opened.error().description;
-            return Said::Failed;
-        }
+        if (!opened) return message = opened.error().description, Said::Failed;
         window.state_.db = std::move(*opened);
         Said said = Said::Failed;
         if (kind == JobKind::Export) {
@@ -118,33 +100,24 @@ struct JobScene : JobWorld {
     }
 };
 
-// The database's rows, and the product's (a database's rows and check, or
-// another file's bytes; "" when it is not there).
-struct Snapshot {
-    Tables db;
-    std::string product;
-};
+// The database's rows, and the product's rows and check or bytes ("" when absent).
+struct Snapshot { Tables db; std::string product; };
 
 const char* jobName(JobKind kind) {
-    static const char* const names[] = {"Import", "ImportDeleteFirst", "Compaction", "Copy", "Export"};
-    return names[static_cast<int>(kind)];
+    return std::array{"Import", "ImportDeleteFirst", "Compaction", "Copy", "Export"}[static_cast<int>(kind)];
 }
 
 Snapshot snapshot(const JobScene& scene) {
     Snapshot s{allRows(scene.db), {}};
     if (scene.product.empty() || !fs::exists(scene.product)) return s;
-    if (!scene.product.ends_with(".db")) {
-        s.product = fileBytes(scene.product);
-        return s;
-    }
+    if (!scene.product.ends_with(".db")) return s.product = fileBytes(scene.product), s;
     for (const auto& [table, rows] : allRows(scene.product))
         for (const auto& [id, row] : rows) s.product += table + " " + std::to_string(id) + ": " + row + "\n";
     if (const std::string problem = openAndCheck(scene.product); !problem.empty()) s.product += problem;
     return s;
 }
 
-// The rows against what the job said: the complete result after Done, the
-// rows before after Failed, and exactly one of the two in any case.
+// The complete result after Done, the rows before after Failed, one of the two always.
 void expectRowsAsSaid(const Tables& now, Said said, const Snapshot& before, const Snapshot& complete) {
     const std::string asBefore = rowsDiff(now, before.db), asComplete = rowsDiff(now, complete.db);
     EXPECT_TRUE(said != Said::Done || asComplete.empty()) << "the job said it was done: " << asComplete;
@@ -152,9 +125,8 @@ void expectRowsAsSaid(const Tables& now, Said said, const Snapshot& before, cons
     EXPECT_TRUE(asBefore.empty() || asComplete.empty()) << asBefore << "\nor\n" << asComplete;
 }
 
-// The check after every trial: the database opens and passes its check,
-// its rows are as said, and the product is the complete one or, unless the
-// job said it was done, the user's earlier one.
+// After every trial: the database passes its check, its rows are as said, the
+// product is the complete one or, unless the job said done, the earlier one.
 void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, const Snapshot& complete) {
     EXPECT_EQ(openAndCheck(scene.db), "");  // first: it rolls back what a kill left in a journal
     const Snapshot now = snapshot(scene);
@@ -190,9 +162,8 @@ bool tried(Layer layer, const Step& s, int readStride) {
     }
 }
 
-// Runs the scene's job with `action` asked before each of its steps (for
-// SQLite's, its answer is the call's: 0 runs it), in a child process when
-// the action may kill it: what the job said, Unsure when it was killed.
+// Runs the job with `action` asked before each step (SQLite's take its answer:
+// 0 runs the call), in a child when it may be killed (then Unsure).
 Said runWith(JobScene& scene, std::function<int(const Step&)> action, bool inChild) {
     std::map<std::string, int> counts;
     auto hooked = [&] {
@@ -242,8 +213,7 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
         complete = snapshot(scene);
     }
 
-    const auto reads = std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); });
-    const int readStride = 1 + static_cast<int>(reads) / 40;
+    const int readStride = 1 + static_cast<int>(std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); })) / 40;
     int trials = 0, failed = 0;
     for (const Step& at : steps) {
         if (!tried(layer, at, readStride)) continue;
@@ -284,8 +254,7 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
 std::vector<FaultCase> faultCases() {
     std::vector<FaultCase> cases;
     for (int layer = 0; layer < 5; ++layer)
-        for (JobKind job :
-             {JobKind::Import, JobKind::ImportDeleteFirst, JobKind::Compaction, JobKind::Copy, JobKind::Export}) {
+        for (JobKind job : {JobKind::Import, JobKind::ImportDeleteFirst, JobKind::Compaction, JobKind::Copy, JobKind::Export}) {
             // The import makes no file-system call of its own; the compaction's fail beside the job.
             const bool importing = job == JobKind::Import || job == JobKind::ImportDeleteFirst;
             if (layer == 0 ? importing || job == JobKind::Compaction : layer == 4 && importing) continue;
@@ -308,10 +277,11 @@ constexpr const char* kMarkerInsert = "INSERT INTO Kund (ID, Namn) VALUES (99999
 
 char* const kEnd = nullptr;  // the end of execl's arguments
 
-enum class Other { ShellExclusive, ShellInsert, ShellWaiting, HoldDb, SecondAdmin, AdminProgram };
+// A program that holds SQLite's lock, one that waits for it, our lock-file
+// holder, and the program itself (the other kinds take the same refusals).
+enum class Other { ShellExclusive, ShellWaiting, HoldDb, AdminProgram };
 
-// A copy of the program with its language file, in a folder of its own: the
-// program writes its activity log beside itself.
+// A copy of the program in a folder of its own: it writes its log beside itself.
 const std::string& adminProgram() {
     static TempFolder folder;
     static const std::string exe = [] {
@@ -331,26 +301,15 @@ pid_t startOther(Other kind, const std::string& db, Clock::duration delay) {
     if (pid != 0) return pid;
     std::this_thread::sleep_for(delay);
     const int quiet = ::open("/dev/null", O_WRONLY);
-    ::dup2(quiet, 1);
-    ::dup2(quiet, 2);
+    for (int fd : {1, 2}) ::dup2(quiet, fd);
     const char *sh = shell.c_str(), *file = db.c_str();
     if (kind == Other::ShellExclusive)
         ::execl(sh, "sqlite3", "-bail", file, "BEGIN EXCLUSIVE;", kMarkerInsert, ".system sleep 0.02", "COMMIT;", kEnd);
-    if (kind == Other::ShellInsert) ::execl(sh, "sqlite3", "-bail", file, kMarkerInsert, kEnd);
     if (kind == Other::ShellWaiting) ::execl(sh, "sqlite3", "-bail", file, ".timeout 10000", kMarkerInsert, kEnd);
     if (kind == Other::HoldDb) ::execl(holddb.c_str(), "vexla-holddb", file, kEnd);
-    if (kind == Other::AdminProgram) {
-        // The unattended compaction, as cron runs it: no display at all.
-        ::unsetenv("DISPLAY");
-        ::unsetenv("WAYLAND_DISPLAY");
+    if (kind == Other::AdminProgram) {  // the unattended compaction, as cron runs it
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) ::unsetenv(name);
         ::execl(admin.c_str(), "vexla-admin", "/ak", "/d", file, kEnd);
-    }
-    if (kind == Other::SecondAdmin) {
-        db::SqliteEngine engine;
-        auto opened = engine.OpenDatabase(db, true);
-        if (!opened || !(*opened)->Execute(kMarkerInsert)) ::_exit(3);
-        std::this_thread::sleep_for(20ms);
-        ::_exit((*opened)->Close() ? 0 : 4);
     }
     ::_exit(127);
 }
@@ -359,12 +318,10 @@ class Concurrency : public ::testing::TestWithParam<JobKind> {};
 
 TEST_P(Concurrency, NeverBothOnTheFileAtOnce) {
     const JobKind job = GetParam();
-    std::vector<Other> kinds{Other::HoldDb,         Other::SecondAdmin, Other::AdminProgram,
-                             Other::ShellExclusive, Other::ShellInsert, Other::ShellWaiting};
-    if (db::testing::findOnPath("sqlite3").empty()) kinds.resize(3);  // the shell may be missing
+    std::vector<Other> kinds{Other::HoldDb, Other::AdminProgram, Other::ShellExclusive, Other::ShellWaiting};
+    if (db::testing::findOnPath("sqlite3").empty()) kinds.resize(2);  // the shell may be missing
 
-    // What a complete run leaves, and how long one takes here: the other
-    // starts from half a job's time before it (it is in first) to its end.
+    // The other starts from half a job's time before it to its end.
     Snapshot before, complete;
     long jobMicros = 0;
     {

@@ -19,8 +19,7 @@
 
 namespace vexla::testing {
 
-// Trials on tmpfs when the system has one and the caller chose no
-// temporary folder of their own (TempFolder follows TMPDIR).
+// Trials on tmpfs unless the caller chose TMPDIR (TempFolder follows it).
 [[maybe_unused]] const bool scratchOnTmpfs =
     !std::getenv("TMPDIR") && ::access("/dev/shm", W_OK) == 0 && ::setenv("TMPDIR", "/dev/shm", 0) == 0;
 
@@ -28,12 +27,8 @@ const std::string& demoDatabase() {
     static const TempFolder folder;  // a forked trial ends with _exit and leaves it to the parent
     static const std::string path = [] {
         const std::string p = folder.file("clean.db");
-        sample::Options options;
-        options.customers = 30;
-        options.resources = 6;
-        options.bookings = 400;
-        // "Delete first" refuses a register whose column without a caption holds values.
-        options.clean = true;
+        sample::Options options;  // clean: "delete first" refuses a register whose uncaptioned column holds values
+        options.customers = 30, options.resources = 6, options.bookings = 400, options.clean = true;
         if (!sample::makeSampleDatabase(p, options)) throw std::runtime_error("cannot make the demo database");
         return p;
     }();
@@ -82,8 +77,7 @@ std::string openAndCheck(const std::string& path) {
     if (!opened) return "open: " + std::to_string(opened.error().number) + " " + opened.error().description;
     Status checked = (*opened)->CheckIntegrity();
     (void)(*opened)->Close();
-    if (!checked) return "integrity: " + checked.error().description;
-    return {};
+    return checked ? "" : "integrity: " + checked.error().description;
 }
 
 ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath,
@@ -96,10 +90,8 @@ ImportRun runImport(db::Database& db, const std::string& registerName, const std
     const auto fileFields = registerFileFields(filePath, messages, texts);
     ImportRequest request{registerName, filePath, deleteFirst, {}, false};
     std::vector<std::string> captions;
-    for (const DatabaseField& field : fields ? *fields : std::vector<DatabaseField>{}) {
-        captions.push_back(field.caption);
-        request.fieldTypes.push_back(field.typeCode);
-    }
+    for (const DatabaseField& field : fields ? *fields : std::vector<DatabaseField>{})
+        captions.push_back(field.caption), request.fieldTypes.push_back(field.typeCode);
     const LinkTable links = transfer::autoLinks(captions, fileFields ? *fileFields : std::vector<std::string>{});
     ImportServices services{db, "se"};
     ImportRun run{importRegister(links, request, services), {}};
