@@ -24,13 +24,6 @@ namespace fs = std::filesystem;
 const std::string kBackup = "Vexla2026-12-04.db";
 const std::string kNow = "2026-12-04 22:15:07";
 
-// The rows are whole in one of the files a failed run leaves.
-bool rowsSurvive(JobWorld& w, const std::map<std::string, long>& rows) {
-    for (const std::string& name : {std::string("bok.db"), std::string(kWorkCopyName), kBackup})
-        if (fs::exists(w.dir.file(name)) && w.rowsIn(w.dir.file(name)) == rows) return true;
-    return false;
-}
-
 class Compaction : public ::testing::TestWithParam<bool> {};
 
 TEST_P(Compaction, KeepsEveryRowBehindADatedBackup) {
@@ -117,28 +110,6 @@ TEST(ExclusiveTest, OwnSharedConnectionDoesNotCount) {
     w.window.state_.db = w.window.engine_.OpenDatabase(w.db, true).value();
     EXPECT_TRUE(TestaExklusiv(w.ctx, ""));
     EXPECT_EQ(w.window.state_.db, nullptr);
-}
-
-// Every file operation of the job made to fail in turn: the job stops with
-// the error in a box, and the rows are whole in one of its files.
-TEST(CompactionFaults, EveryFailedFileStepLosesNothing) {
-    for (const char* op : {"fileSize", "availableBytes", "linkFile", "createFile", "copyFrom", "commit",
-                           "renameFile", "syncFolder", "removeFile"}) {
-        for (int n = 1; n <= 4; ++n) {
-            SCOPED_TRACE(std::string(op) + " #" + std::to_string(n));
-            JobWorld w;
-            const auto rows = w.rowsIn(w.db);
-            w.fakes.files.failCall(op, n, Error{61, "Disk full", "Vexla Admin"});
-            if (w.compactInWindow()) {
-                EXPECT_EQ(w.rowsIn(w.db), rows);  // the failure came after the job was done with that step
-                continue;
-            }
-            EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nDisk full Rad: 0"});
-            EXPECT_EQ(w.window.infos.back(), "");
-            EXPECT_FALSE(w.fakes.pointer.busy);
-            EXPECT_TRUE(rowsSurvive(w, rows));
-        }
-    }
 }
 
 TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {
