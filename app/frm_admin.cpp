@@ -12,16 +12,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "session/command_line.h"
-#include "maintenance/gui/frm_intervall.h"
-#include "maintenance/gui/frm_sokvag.h"
-#include "maintenance/database_location.h"
+#include "login/frm_login.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
-#include "login/frm_login.h"
+#include "maintenance/database_location.h"
+#include "maintenance/gui/frm_intervall.h"
+#include "maintenance/gui/frm_sokvag.h"
 #include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"
 #include "registers/register_kind.h"
+#include "session/command_line.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -68,8 +68,7 @@ frmAdmin::~frmAdmin() = default;
 void frmAdmin::buildControls() {
     // Import is index 0 and export index 1 of each register's pair.
     cmdKundReg = {button("cmdKundReg(0)", "R1829;R1830", this), button("cmdKundReg(1)", "R1827;R1828", this)};
-    cmdBokningReg = {button("cmdBokningReg(0)", "R1834;R1835", this),
-                     button("cmdBokningReg(1)", "R1832;R1833", this)};
+    cmdBokningReg = {button("cmdBokningReg(0)", "R1834;R1835", this), button("cmdBokningReg(1)", "R1832;R1833", this)};
     cmdResursReg = {button("cmdResursReg(0)", "R1848;R1849", this), button("cmdResursReg(1)", "R1850;R1851", this)};
     Frame2 = frame("Frame2", "R1826", cmdKundReg[0], cmdKundReg[1]);
     fraBokningar = frame("fraBokningar", "R1831", cmdBokningReg[0], cmdBokningReg[1]);
@@ -173,8 +172,7 @@ std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
 
     // Compaction's caption tells what else it does: "caption && R1843" shows a literal "&".
     cmdKomprimera->setText(cmdKomprimera->text() + QStringLiteral(" && ") + q(texts_.TextTillAndra("R1843")));
-    cmdKomprimera->setToolTip(cmdKomprimera->toolTip() + QStringLiteral(". ") +
-                              q(texts_.TextTillAndra("R1844")));
+    cmdKomprimera->setToolTip(cmdKomprimera->toolTip() + QStringLiteral(". ") + q(texts_.TextTillAndra("R1844")));
 
     imgBild->setPixmap(windowIcon().pixmap(32, 32));
     chooseLanguage();
@@ -195,10 +193,11 @@ std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
 }
 
 void frmAdmin::applyTexts() {
-    WidgetTextForm form(this, {Frame2, cmdKundReg[0], cmdKundReg[1], fraBokningar, cmdBokningReg[0],
-                               cmdBokningReg[1], Frame1, cmdResursReg[0], cmdResursReg[1], cmdDB, cmdKomprimera,
-                               cmdKopiera, cdmStäng, picInfo, lblInfo, Label1, lblSökväg, imgBild, imgResurs[0],
-                               imgResurs[1], Line1});
+    WidgetTextForm form(
+        this,
+        {Frame2,          cmdKundReg[0],   cmdKundReg[1], fraBokningar,  cmdBokningReg[0], cmdBokningReg[1], Frame1,
+         cmdResursReg[0], cmdResursReg[1], cmdDB,         cmdKomprimera, cmdKopiera,       cdmStäng,         picInfo,
+         lblInfo,         Label1,          lblSökväg,     imgBild,       imgResurs[0],     imgResurs[1],     Line1});
     texts_.SetTextOfForm(form);
 }
 

@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 
-#include "session/activity_log.h"
-#include "session/admin_state.h"
-#include "session/command_line.h"
 #include "app/startup_hooks.h"
 #include "common/ctid.h"
 #include "common/platform.h"
+#include "session/activity_log.h"
+#include "session/admin_state.h"
+#include "session/command_line.h"
 #include "session/job_context.h"
 #include "texts/mtexter.h"
 

@@ -1,8 +1,8 @@
 #include "app/maintenance_startup.h"
 
 #include "app/frm_admin.h"
-#include "maintenance/gui/frm_sokvag.h"
 #include "maintenance/database_location.h"
+#include "maintenance/gui/frm_sokvag.h"
 
 namespace vexla {
 

@@ -40,9 +40,8 @@ bool fullCheckJob(const std::string& folder) { return compactWithTheJob(folder, 
 
 bool compactWithTheShell(const std::string& folder) {
     const std::string db = "'" + folder + "/bok.db'";
-    return bench::shell("cp " + db + " '" + folder + "/backup.db' && cp " + db + " '" + folder +
-                        "/work.db' && rm " + db + " && sqlite3 '" + folder + "/work.db' \"VACUUM INTO '" + folder +
-                        "/bok.db'\" && sync");
+    return bench::shell("cp " + db + " '" + folder + "/backup.db' && cp " + db + " '" + folder + "/work.db' && rm " +
+                        db + " && sqlite3 '" + folder + "/work.db' \"VACUUM INTO '" + folder + "/bok.db'\" && sync");
 }
 
 // A fresh folder holding only a copy of the original as bok.db.
@@ -70,8 +69,10 @@ int main(int argc, char** argv) {
     long bookings = 1000000;
     std::string original;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc) bookings = std::atol(argv[++i]);
-        else if (!std::strcmp(argv[i], "--db") && i + 1 < argc) original = argv[++i];
+        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc)
+            bookings = std::atol(argv[++i]);
+        else if (!std::strcmp(argv[i], "--db") && i + 1 < argc)
+            original = argv[++i];
         else {
             std::fprintf(stderr, "usage: vexla-bench-compact [--bookings N] [--db PATH]\n");
             return 2;
@@ -115,9 +116,8 @@ int main(int argc, char** argv) {
     const bench::ChildRun quick = onDatabase(result, [](db::Database& d) { return d.QuickCheck().ok(); });
     const bench::ChildRun resultCounts = onDatabase(result, [](db::Database& d) { return d.ContentCounts().ok(); });
     const bench::ChildRun integrity = onDatabase(result, [](db::Database& d) { return d.CheckIntegrity().ok(); });
-    const bench::ChildRun copy = bench::bestOfThree([&] {
-        return bench::shell("cp '" + db + "' '" + phases + "/copy.db' && sync");
-    });
+    const bench::ChildRun copy =
+        bench::bestOfThree([&] { return bench::shell("cp '" + db + "' '" + phases + "/copy.db' && sync"); });
     for (const bench::ChildRun* run : {&job, &full, &shell, &counts, &vacuum, &quick, &resultCounts, &integrity, &copy})
         if (!run->ok) {
             std::fprintf(stderr, "a run failed\n");

@@ -57,8 +57,10 @@ int main(int argc, char** argv) {
     long bookings = 1000000;
     std::string path;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc) bookings = std::atol(argv[++i]);
-        else if (!std::strcmp(argv[i], "--db") && i + 1 < argc) path = argv[++i];
+        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc)
+            bookings = std::atol(argv[++i]);
+        else if (!std::strcmp(argv[i], "--db") && i + 1 < argc)
+            path = argv[++i];
         else {
             std::fprintf(stderr, "usage: vexla-bench-db [--bookings N] [--db PATH]\n");
             return 2;
@@ -118,7 +120,8 @@ int main(int argc, char** argv) {
                 if (!r.value(i).ok()) return false;
         return true;
     });
-    const double csv = seconds([&] { return shell("sqlite3 -csv " + shellQuoted(path) + " 'SELECT * FROM Bokning' > /dev/null"); });
+    const double csv =
+        seconds([&] { return shell("sqlite3 -csv " + shellQuoted(path) + " 'SELECT * FROM Bokning' > /dev/null"); });
 
     const std::string target = folder + "/compacted.db";
     const double compact = seconds([&] {
@@ -127,7 +130,8 @@ int main(int argc, char** argv) {
     });
     const double vacuum = seconds([&] {
         std::filesystem::remove(target);
-        return shell("sqlite3 " + shellQuoted(path) + " \"VACUUM INTO '" + target + "'\" && sync " + shellQuoted(target));
+        return shell("sqlite3 " + shellQuoted(path) + " \"VACUUM INTO '" + target + "'\" && sync " +
+                     shellQuoted(target));
     });
 
     std::printf("database %s: %ld bookings, %.0f MB, %zu MB of field data read per pass\n", path.c_str(), rows,

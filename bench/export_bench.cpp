@@ -21,8 +21,8 @@
 #include "bench/quiet_platform.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
-#include "tools/sample_generator.h"
 #include "registers/export_register.h"
+#include "tools/sample_generator.h"
 
 namespace {
 

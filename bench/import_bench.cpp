@@ -36,11 +36,11 @@
 #include "bench/bench_support.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
-#include "tools/sample_generator.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
 #include "registers/register_file_writer.h"
 #include "registers/register_kind.h"
+#include "tools/sample_generator.h"
 
 namespace {
 
@@ -133,7 +133,9 @@ Timed timedChild(const std::function<bool()>& step) {
     ::getrusage(RUSAGE_CHILDREN, &before);
     Timed t{inChild(step), 0};
     ::getrusage(RUSAGE_CHILDREN, &after);
-    auto seconds = [](const timeval& v) { return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6; };
+    auto seconds = [](const timeval& v) {
+        return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6;
+    };
     t.cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
     return t;
 }

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include "session/admin_state.h"
 #include "common/platform.h"
 #include "common/platform/text_source.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
+#include "session/admin_state.h"
 
 namespace vexla::bench {
 
@@ -25,7 +25,7 @@ struct Dialogs final : FileDialogHost {
 struct Boxes final : MessageBoxes {
     MsgAnswer show(const std::string& text, const std::string&, MsgIcon, MsgButtons buttons) override {
         if (buttons == MsgButtons::Ok) std::fprintf(stderr, "%s\n", text.c_str());  // an error
-        return MsgAnswer::Yes;  // replace the previous run's file
+        return MsgAnswer::Yes;                                                      // replace the previous run's file
     }
     void beep() override {}
 };

@@ -109,7 +109,11 @@ char32_t cp1252CodePoint(unsigned char byte) { return codePointOf(byte); }
 int cp1252Byte(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
     switch (cp) {
-        case 0x81: case 0x8D: case 0x8F: case 0x90: case 0x9D: return static_cast<int>(cp);
+        case 0x81:
+        case 0x8D:
+        case 0x8F:
+        case 0x90:
+        case 0x9D: return static_cast<int>(cp);
         case 0x20AC: return 0x80;
         case 0x201A: return 0x82;
         case 0x0192: return 0x83;

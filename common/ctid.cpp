@@ -47,9 +47,7 @@ std::string CTid::localeValue(LocaleItem item) {
     return value->substr(0, value->find('\0'));
 }
 
-std::string CTid::DatumFormat(bool Långt) {
-    return localeValue(Långt ? LocaleItem::LongDate : LocaleItem::ShortDate);
-}
+std::string CTid::DatumFormat(bool Långt) { return localeValue(Långt ? LocaleItem::LongDate : LocaleItem::ShortDate); }
 
 std::string CTid::TidFormat(bool Minuter, bool Sekunder, int AmPm) {
     const std::string format = localeValue(LocaleItem::TimeFormat);
@@ -58,8 +56,8 @@ std::string CTid::TidFormat(bool Minuter, bool Sekunder, int AmPm) {
         Result<std::string> cut = beforeColon(format, Minuter ? 2 : 1);
         if (!cut) {
             const Error& e = cut.error();
-            messages_.show(texts_.TextTillAndra("R0030") + " " + std::to_string(e.number) + " (" +
-                               e.description + ") in procedure TidFormat i Class Module CTid",
+            messages_.show(texts_.TextTillAndra("R0030") + " " + std::to_string(e.number) + " (" + e.description +
+                               ") in procedure TidFormat i Class Module CTid",
                            kProgramTitle, MsgIcon::None, MsgButtons::Ok);
             return {};
         }

@@ -52,9 +52,7 @@ std::string formatPicture(const DateTime& t, const std::string& picture) {
         while (i + run < picture.size() && picture[i + run] == c) ++run;
         const int w = run >= 2 ? 2 : 1;
         switch (c) {
-            case 'y':
-                out += run >= 3 ? number(t.year, 4) : number(t.year % 100, run == 1 ? 1 : 2);
-                break;
+            case 'y': out += run >= 3 ? number(t.year, 4) : number(t.year % 100, run == 1 ? 1 : 2); break;
             case 'M': out += number(t.month, w); break;
             case 'd': out += number(t.day, w); break;
             case 'H': out += number(t.hour, w); break;

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "common/paths.h"
 #include "common/platform/file_system.h"
 #include "common/platform/text_source.h"
-#include "common/paths.h"
 
 namespace vexla {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "common/cp1252.h"
-#include "common/platform/file_system.h"
 #include "common/platform.h"
+#include "common/platform/file_system.h"
 #include "common/text.h"
 
 namespace vexla {
@@ -133,8 +133,7 @@ Result<std::string> readIniValue(const std::string& path, const std::string& sec
     return cp1252ToUtf8(value);
 }
 
-std::string readIniString(const std::string& path, const std::string& section, const std::string& key,
-                          int bufferSize) {
+std::string readIniString(const std::string& path, const std::string& section, const std::string& key, int bufferSize) {
     Result<std::string> value = readIniValue(path, section, key, bufferSize);
     return value ? std::move(value).value() : std::string();
 }

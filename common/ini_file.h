@@ -29,8 +29,7 @@ namespace vexla {
 // the file (bytes, the code page being single-byte), quotes already removed.
 // A missing file, section or key, an unreadable file and a bufferSize below
 // 2 all give "". Never fails.
-std::string readIniString(const std::string& path, const std::string& section, const std::string& key,
-                          int bufferSize);
+std::string readIniString(const std::string& path, const std::string& section, const std::string& key, int bufferSize);
 
 // As readIniString, but a file that exists and cannot be read (no
 // permission, a folder, an I/O error) is an Error with number 75

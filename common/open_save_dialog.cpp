@@ -12,9 +12,8 @@ namespace {
 // Characters, not bytes: the buffer is counted in the dialog's characters,
 // and a UTF-8 continuation byte starts none.
 std::size_t characterCount(const std::string& text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // The default name padded with blanks to the buffer's size; a name too long
@@ -40,9 +39,9 @@ std::string dialogFilter(const std::string& filter) {
     return list;
 }
 
-std::string OpenSaveDialog(FileDialogHost& form, MessageBoxes& messages, std::int16_t saveMode,
-                           std::uint32_t flags, const std::string& filter, const std::string& title,
-                           const std::string& initialDir, const std::string& defaultName) {
+std::string OpenSaveDialog(FileDialogHost& form, MessageBoxes& messages, std::int16_t saveMode, std::uint32_t flags,
+                           const std::string& filter, const std::string& title, const std::string& initialDir,
+                           const std::string& defaultName) {
     OpenFileName ofn;
     ofn.filter = dialogFilter(filter);
     Result<std::string> file = fileBuffer(defaultName);

@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/file_writing.h"
 #include "common/file_placement.h"
+#include "common/file_writing.h"
 
 namespace vexla {
 
@@ -170,8 +170,8 @@ std::string temporaryName(const std::string& target) {
     if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
         // No entropy source: the clock and the process still make a guess
         // unlikely, and O_EXCL makes a planted name fail, not follow.
-        std::uint64_t seed = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^
-                             static_cast<std::uint64_t>(::clock());
+        std::uint64_t seed =
+            static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(::clock());
         for (unsigned char& c : random) c = static_cast<unsigned char>(seed >>= 7);
     }
     std::string name = target + ".";
@@ -276,7 +276,8 @@ private:
         }
         const int err = renameWithoutReplacing(temp_, target_);
         if (err == 0) return {};
-        if (err == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
+        if (err == EEXIST)
+            return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
         return fileError(err, target_, fileop::Rename);
     }
 
@@ -351,8 +352,8 @@ Result<FileInfo> PosixFileSystem::info(const std::string& path, bool follow) {
 // The log is appended to in place, never through a link, and never to a
 // FIFO or device (which would block or swallow it).
 Result<std::unique_ptr<OutputFile>> PosixFileSystem::openAppend(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_APPEND | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK,
-                          0666);
+    const int fd =
+        ::open(path.c_str(), O_APPEND | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0) {
         const int err = errno;
         auto there = info(path, false);
@@ -363,7 +364,8 @@ Result<std::unique_ptr<OutputFile>> PosixFileSystem::openAppend(const std::strin
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(kindOf(st.st_mode))};
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path,
+                     refusalFor(kindOf(st.st_mode))};
     }
     return std::unique_ptr<OutputFile>(new PosixOutputFile(fd, path));
 }

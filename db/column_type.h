@@ -24,7 +24,7 @@ struct ColumnType {
     Storage storage = Storage::Any;
     int daoType = 10;
     std::int64_t minimum = 0, maximum = 0;  // for Storage::Integer
-    int maxLength = 0;                        // for Storage::Text
+    int maxLength = 0;                      // for Storage::Text
 };
 
 // Declared type names (letter case ignored, a size in parentheses read as the

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/text.h"
 #include "db/errors.h"
 #include "db/stored_format.h"
-#include "common/text.h"
 
 namespace vexla::db {
 

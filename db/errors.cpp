@@ -59,7 +59,9 @@ Error noTransaction() {
     return make(err::NoTransaction,
                 "You tried to commit or rollback a transaction without first beginning a transaction.");
 }
-Error cannotExecuteSelect(const char* src) { return make(err::CannotExecuteSelect, "Cannot execute a select query.", src); }
+Error cannotExecuteSelect(const char* src) {
+    return make(err::CannotExecuteSelect, "Cannot execute a select query.", src);
+}
 Error invalidOperation(const char* src) { return make(err::InvalidOperation, "Invalid operation.", src); }
 Error objectClosed(const char* src) { return make(err::ObjectClosed, "Object invalid or no longer set.", src); }
 Error itemNotFound(const char* src) { return make(err::ItemNotFound, "Item not found in this collection.", src); }
@@ -100,10 +102,10 @@ Error tableNotFound(std::string_view table) {
 }
 
 Error unknownInsertField(std::string_view field) {
-    return make(err::UnknownInsertField, "The INSERT INTO statement contains the following unknown field name: " +
-                                             quoted(field) +
-                                             ". Make sure you have typed the name correctly, and try the operation "
-                                             "again.");
+    return make(err::UnknownInsertField,
+                "The INSERT INTO statement contains the following unknown field name: " + quoted(field) +
+                    ". Make sure you have typed the name correctly, and try the operation "
+                    "again.");
 }
 
 Error duplicateDestination(std::string_view field) {
@@ -136,17 +138,18 @@ Error duplicateKey() {
 
 Error validationRule(std::string_view table) {
     return make(err::ValidationRule, "One or more values are prohibited by the validation rule set for " +
-                                         quoted(table) + ". Enter a value that the expression for this field can "
-                                                         "accept.");
+                                         quoted(table) +
+                                         ". Enter a value that the expression for this field can "
+                                         "accept.");
 }
 
 Error relatedRecordRequired() {
-    return make(err::RelatedRecordRequired,
-                "You cannot add or change a record because a related record is required.");
+    return make(err::RelatedRecordRequired, "You cannot add or change a record because a related record is required.");
 }
 
 Error recordLocked(const std::string& host) {
-    return make(err::RecordLocked, "Couldn't update; currently locked by user 'Admin' on machine " + quoted(host) + ".");
+    return make(err::RecordLocked,
+                "Couldn't update; currently locked by user 'Admin' on machine " + quoted(host) + ".");
 }
 
 Error readOnly() { return make(err::ReadOnly, "Cannot update. Database or object is read-only."); }

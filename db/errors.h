@@ -13,7 +13,7 @@ namespace vexla::db {
 
 namespace err {
 constexpr long OutOfMemory = 7;
-constexpr long ReservedError = 3000;         // an engine failure without a number of its own
+constexpr long ReservedError = 3000;  // an engine failure without a number of its own
 constexpr long InvalidArgument = 3001;
 constexpr long FileNotFound = 3024;
 constexpr long NoTransaction = 3034;

@@ -11,8 +11,8 @@
 #include <map>
 #include <mutex>
 
-#include "db/errors.h"
 #include "common/paths.h"
+#include "db/errors.h"
 
 namespace vexla::db {
 

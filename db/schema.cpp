@@ -34,7 +34,8 @@ Status Schema::load() {
     tables_.clear();
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(
-        db_, "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+        db_,
+        "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
         -1, &st, nullptr);
     if (rc != SQLITE_OK) return errorFromSqlite(db_, rc);
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) tables_.push_back(TableInfo{text(st, 0), {}});

@@ -7,8 +7,8 @@ namespace vexla::db {
 
 namespace {
 
-constexpr const char* kReserved[] = {"SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "IS", "NULL", "TRUE",
-                                     "FALSE", "ORDER", "BY", "ASC", "DESC", "INSERT", "INTO", "VALUES", "DELETE"};
+constexpr const char* kReserved[] = {"SELECT", "FROM",  "WHERE", "AND", "OR",   "NOT",    "IS",   "NULL",   "TRUE",
+                                     "FALSE",  "ORDER", "BY",    "ASC", "DESC", "INSERT", "INTO", "VALUES", "DELETE"};
 
 class Parser {
 public:
@@ -220,8 +220,7 @@ private:
             if (t.kind == Tok::LParen) ++depth;
             if (t.kind == Tok::RParen) --depth;
             if (t.kind == Tok::End || t.kind == Tok::Semicolon) return i;
-            if (depth == 0 && isKeyword(t, "ORDER") && i + 1 < toks_.size() && isKeyword(toks_[i + 1], "BY"))
-                return i;
+            if (depth == 0 && isKeyword(t, "ORDER") && i + 1 < toks_.size() && isKeyword(toks_[i + 1], "BY")) return i;
         }
         return toks_.size() - 1;
     }
@@ -267,8 +266,10 @@ private:
             do {
                 OrderItem item;
                 if (!column(item.column)) return orderBySyntax();
-                if (kw("DESC")) item.descending = true;
-                else kw("ASC");
+                if (kw("DESC"))
+                    item.descending = true;
+                else
+                    kw("ASC");
                 st.orderBy.push_back(std::move(item));
             } while (take(Tok::Comma));
             if (!at(Tok::End) && !at(Tok::Semicolon)) return orderBySyntax();

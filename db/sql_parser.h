@@ -20,12 +20,12 @@ namespace vexla::db {
 struct Operand {
     enum class Kind : std::uint8_t { Column, Literal, Param };
     Kind kind = Kind::Literal;
-    std::string name;            // Column: the name as written, without brackets
+    std::string name;  // Column: the name as written, without brackets
     Literal::Kind literal = Literal::Kind::Null;
-    std::string text;            // Literal: as Literal::text (a number with its sign)
+    std::string text;  // Literal: as Literal::text (a number with its sign)
     bool boolean = false;
-    int param = 0;               // Param: its number, from 0, in order of appearance
-    std::string raw;             // as written (for messages)
+    int param = 0;    // Param: its number, from 0, in order of appearance
+    std::string raw;  // as written (for messages)
 
     Literal asLiteral() const { return Literal{literal, text, boolean}; }
 };

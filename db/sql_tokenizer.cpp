@@ -75,7 +75,8 @@ std::vector<Token> tokenize(std::string_view sql) {
                 return out;
             }
             i = end + 1;
-            push(c == '#' ? Tok::Date : Tok::BracketName, start, i, std::string(sql.substr(start + 1, end - start - 1)));
+            push(c == '#' ? Tok::Date : Tok::BracketName, start, i,
+                 std::string(sql.substr(start + 1, end - start - 1)));
             continue;
         }
         if (digit(c) || (c == '.' && i + 1 < sql.size() && digit(sql[i + 1]))) {
@@ -119,13 +120,18 @@ std::vector<Token> tokenize(std::string_view sql) {
             case '+': kind = Tok::Plus; break;
             case '-': kind = Tok::Minus; break;
             case '<':
-                if (i + 1 < sql.size() && sql[i + 1] == '>') kind = Tok::Ne, len = 2;
-                else if (i + 1 < sql.size() && sql[i + 1] == '=') kind = Tok::Le, len = 2;
-                else kind = Tok::Lt;
+                if (i + 1 < sql.size() && sql[i + 1] == '>')
+                    kind = Tok::Ne, len = 2;
+                else if (i + 1 < sql.size() && sql[i + 1] == '=')
+                    kind = Tok::Le, len = 2;
+                else
+                    kind = Tok::Lt;
                 break;
             case '>':
-                if (i + 1 < sql.size() && sql[i + 1] == '=') kind = Tok::Ge, len = 2;
-                else kind = Tok::Gt;
+                if (i + 1 < sql.size() && sql[i + 1] == '=')
+                    kind = Tok::Ge, len = 2;
+                else
+                    kind = Tok::Gt;
                 break;
             default: break;
         }

@@ -18,9 +18,27 @@
 namespace vexla::db {
 
 enum class Tok : std::uint8_t {
-    End, Name, BracketName, String, Date, Number, Param,
-    LParen, RParen, Comma, Semicolon, Star, Dot,
-    Eq, Ne, Lt, Le, Gt, Ge, Plus, Minus,
+    End,
+    Name,
+    BracketName,
+    String,
+    Date,
+    Number,
+    Param,
+    LParen,
+    RParen,
+    Comma,
+    Semicolon,
+    Star,
+    Dot,
+    Eq,
+    Ne,
+    Lt,
+    Le,
+    Gt,
+    Ge,
+    Plus,
+    Minus,
     Invalid,
 };
 

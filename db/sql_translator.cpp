@@ -7,9 +7,7 @@
 
 namespace vexla::db {
 
-OwnedValue ownValue(const StoredValue& v) {
-    return OwnedValue{v.kind(), v.integer(), v.real(), std::string(v.text())};
-}
+OwnedValue ownValue(const StoredValue& v) { return OwnedValue{v.kind(), v.integer(), v.real(), std::string(v.text())}; }
 
 std::string quoteIdentifier(std::string_view name) {
     std::string out = "\"";
@@ -172,8 +170,7 @@ private:
             for (const std::string& name : st_.columns)
                 if (const ColumnInfo* c = column(name)) out_.fields.push_back({c->name, c->type});
         }
-        for (size_t i = 0; i < out_.fields.size(); ++i)
-            sql += (i ? ", " : "") + quoteIdentifier(out_.fields[i].name);
+        for (size_t i = 0; i < out_.fields.size(); ++i) sql += (i ? ", " : "") + quoteIdentifier(out_.fields[i].name);
         if (out_.fields.empty()) sql += "NULL";
         sql += " FROM " + quoteIdentifier(table_.name);
         if (auto s = where(sql); !s) return s.error();

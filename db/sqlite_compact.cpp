@@ -11,11 +11,11 @@
 #include <map>
 
 #include "common/file_placement.h"
+#include "common/paths.h"
 #include "db/errors.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_engine.h"
 #include "db/sqlite_errors.h"
-#include "common/paths.h"
 
 namespace vexla::db {
 
@@ -171,7 +171,8 @@ Status SqliteEngine::CompactDatabase(const std::string& source, const std::strin
     if (destination.empty()) return invalidPath(destination);
     struct stat st = {};
     if (::lstat(destination.c_str(), &st) == 0) return databaseExists();
-    if (::stat(folderOf(destination).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return invalidPath(folderOf(destination));
+    if (::stat(folderOf(destination).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return invalidPath(folderOf(destination));
 
     auto src = OpenDatabase(source, true);
     if (!src) return src.error();

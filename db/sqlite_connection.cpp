@@ -37,8 +37,8 @@ Result<sqlite3_stmt*> Connection::acquire(const std::string& sql) {
         }
     }
     sqlite3_stmt* stmt = nullptr;
-    const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                      &stmt, nullptr);
+    const int rc =
+        sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK) return errorFromSqlite(db_, rc);
     if (cache_.size() >= kCacheSize) {
         // Make room by finalizing the least recently used free statement.
@@ -98,11 +98,9 @@ int bindStored(sqlite3_stmt* stmt, int index, const StoredValue& v) {
         case StoredValue::Kind::Integer: return sqlite3_bind_int64(stmt, index, v.integer());
         case StoredValue::Kind::Real: return sqlite3_bind_double(stmt, index, v.real());
         case StoredValue::Kind::Text:
-            return sqlite3_bind_text(stmt, index, v.text().data(), static_cast<int>(v.text().size()),
-                                     SQLITE_TRANSIENT);
+            return sqlite3_bind_text(stmt, index, v.text().data(), static_cast<int>(v.text().size()), SQLITE_TRANSIENT);
         case StoredValue::Kind::Blob:
-            return sqlite3_bind_blob(stmt, index, v.text().data(), static_cast<int>(v.text().size()),
-                                     SQLITE_TRANSIENT);
+            return sqlite3_bind_blob(stmt, index, v.text().data(), static_cast<int>(v.text().size()), SQLITE_TRANSIENT);
     }
     return SQLITE_MISUSE;
 }

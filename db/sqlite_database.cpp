@@ -28,7 +28,8 @@ Result<std::unique_ptr<Recordset>> runSelect(const std::shared_ptr<Connection>& 
     auto stmt = conn->acquire(t.sql);
     if (!stmt) return stmt.error();
     int rc = SQLITE_OK;
-    for (size_t i = 0; i < slots.size() && rc == SQLITE_OK; ++i) rc = bindOwned(*stmt, static_cast<int>(i) + 1, slots[i]);
+    for (size_t i = 0; i < slots.size() && rc == SQLITE_OK; ++i)
+        rc = bindOwned(*stmt, static_cast<int>(i) + 1, slots[i]);
     if (rc == SQLITE_OK) rc = bindLiterals(*stmt, t);
     if (rc != SQLITE_OK) {
         Error e = errorFromSqlite(conn->handle(), rc);
@@ -164,9 +165,7 @@ Result<std::vector<std::string>> SqliteDatabase::RequiredColumns(std::string_vie
     return names;
 }
 
-Status SqliteDatabase::CheckIntegrity() {
-    return check("PRAGMA integrity_check");
-}
+Status SqliteDatabase::CheckIntegrity() { return check("PRAGMA integrity_check"); }
 
 // The checks and counts of a compaction read every page once: a small
 // cache does as well as the import's large one and keeps the job's memory
@@ -233,8 +232,8 @@ Result<std::map<std::string, long>> SqliteDatabase::ContentCounts() {
         conn_->release(*list);
         for (const std::string& index : indexes) {
             // Counted by walking the index itself, not the table.
-            auto entries = countOf("SELECT count(*) FROM " + quoteIdentifier(table) + " INDEXED BY " +
-                                   quoteIdentifier(index));
+            auto entries =
+                countOf("SELECT count(*) FROM " + quoteIdentifier(table) + " INDEXED BY " + quoteIdentifier(index));
             if (!entries) return entries.error();
             counts[table + "." + index] = *entries;
             if (*entries != *rows) {
@@ -264,7 +263,8 @@ Status SqliteDatabase::vacuumInto(const std::string& file) {
     if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 1, file.c_str(), -1, SQLITE_TRANSIENT);
     if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
     Status result;
-    if (rc != SQLITE_DONE) result = errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()), source::Engine);
+    if (rc != SQLITE_DONE)
+        result = errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()), source::Engine);
     sqlite3_finalize(stmt);
     return result;
 }

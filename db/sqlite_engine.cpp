@@ -135,8 +135,8 @@ Result<std::unique_ptr<Database>> SqliteEngine::OpenDatabase(const std::string& 
         return e;
     }
     DatePictures pictures{settings_.shortDate, settings_.longTime};
-    auto conn = std::make_shared<Connection>(db, path, std::move(pictures), settings_.decimalSeparator,
-                                             std::move(lock));
+    auto conn =
+        std::make_shared<Connection>(db, path, std::move(pictures), settings_.decimalSeparator, std::move(lock));
     return std::unique_ptr<Database>(std::make_unique<SqliteDatabase>(std::move(conn)));
 }
 
@@ -149,7 +149,8 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
         case LockAttempt::Outcome::Unavailable: break;
     }
     if (attempt.wrongKind != 0)
-        return Error{err::CannotOpen, "", source::Engine, lockFilePath(path), refusalFor(fileKindOf(attempt.wrongKind))};
+        return Error{err::CannotOpen, "", source::Engine, lockFilePath(path),
+                     refusalFor(fileKindOf(attempt.wrongKind))};
     if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
     return cannotOpen(path);
 }

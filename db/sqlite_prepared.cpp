@@ -51,8 +51,7 @@ Status SqlitePrepared::bind(int slot, const Result<StoredValue>& value) {
         rc = bindStored(stmt_, slot + 1, *value);
     }
     if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), rc, source::QueryDef);
-    if (t_.kind == ParsedStatement::Kind::Select)
-        selectValues_[slot] = ownValue(*value);
+    if (t_.kind == ParsedStatement::Kind::Select) selectValues_[slot] = ownValue(*value);
     bound_[slot] = true;
     return {};
 }
@@ -91,8 +90,7 @@ Status SqlitePrepared::Bind(int slot, const Variant& value) {
 
 Status SqlitePrepared::Execute() {
     if (auto s = ready(); !s) return s;
-    if (t_.kind == ParsedStatement::Kind::Select)
-        return cannotExecuteSelect(source::QueryDef);
+    if (t_.kind == ParsedStatement::Kind::Select) return cannotExecuteSelect(source::QueryDef);
     int missing = 0;
     for (bool b : bound_) missing += !b;
     if (missing) return tooFewParameters(missing);

@@ -46,8 +46,10 @@ Status SqliteRecordset::MoveNext() {
 
 void SqliteRecordset::detach() {
     if (!stmt_) return;
-    if (owned_) conn_->release(stmt_);
-    else sqlite3_reset(stmt_);
+    if (owned_)
+        conn_->release(stmt_);
+    else
+        sqlite3_reset(stmt_);
     stmt_ = nullptr;
     eof_ = true;
 }

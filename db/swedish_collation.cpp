@@ -45,37 +45,37 @@ Weight weigh(std::uint32_t c) {
     if (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7) {
         const std::uint32_t u = c >= 0xE0 ? c - 0x20 : c;  // upper-case form within Latin-1
         switch (u) {
-            case 0xC5: return letter(26);      // Å
-            case 0xC4: return letter(27);      // Ä
-            case 0xD6: return letter(28);      // Ö
-            case 0xC6: return letter(27, 1);   // Æ
-            case 0xD8: return letter(28, 1);   // Ø
-            case 0xDC: return letter(24, 5);   // Ü with Y
-            case 0xC0: return letter(0, 2);    // À
-            case 0xC1: return letter(0, 1);    // Á
-            case 0xC2: return letter(0, 3);    // Â
-            case 0xC3: return letter(0, 4);    // Ã
-            case 0xC7: return letter(2, 1);    // Ç
-            case 0xC8: return letter(4, 2);    // È
-            case 0xC9: return letter(4, 1);    // É
-            case 0xCA: return letter(4, 3);    // Ê
-            case 0xCB: return letter(4, 4);    // Ë
-            case 0xCC: return letter(8, 2);    // Ì
-            case 0xCD: return letter(8, 1);    // Í
-            case 0xCE: return letter(8, 3);    // Î
-            case 0xCF: return letter(8, 4);    // Ï
-            case 0xD0: return letter(3, 1);    // Ð
-            case 0xD1: return letter(13, 1);   // Ñ
-            case 0xD2: return letter(14, 2);   // Ò
-            case 0xD3: return letter(14, 1);   // Ó
-            case 0xD4: return letter(14, 3);   // Ô
-            case 0xD5: return letter(14, 4);   // Õ
-            case 0xD9: return letter(20, 2);   // Ù
-            case 0xDA: return letter(20, 1);   // Ú
-            case 0xDB: return letter(20, 3);   // Û
-            case 0xDD: return letter(24, 1);   // Ý
-            case 0xDE: return letter(19, 6);   // Þ
-            case 0xDF: return letter(18, 6);   // ß
+            case 0xC5: return letter(26);     // Å
+            case 0xC4: return letter(27);     // Ä
+            case 0xD6: return letter(28);     // Ö
+            case 0xC6: return letter(27, 1);  // Æ
+            case 0xD8: return letter(28, 1);  // Ø
+            case 0xDC: return letter(24, 5);  // Ü with Y
+            case 0xC0: return letter(0, 2);   // À
+            case 0xC1: return letter(0, 1);   // Á
+            case 0xC2: return letter(0, 3);   // Â
+            case 0xC3: return letter(0, 4);   // Ã
+            case 0xC7: return letter(2, 1);   // Ç
+            case 0xC8: return letter(4, 2);   // È
+            case 0xC9: return letter(4, 1);   // É
+            case 0xCA: return letter(4, 3);   // Ê
+            case 0xCB: return letter(4, 4);   // Ë
+            case 0xCC: return letter(8, 2);   // Ì
+            case 0xCD: return letter(8, 1);   // Í
+            case 0xCE: return letter(8, 3);   // Î
+            case 0xCF: return letter(8, 4);   // Ï
+            case 0xD0: return letter(3, 1);   // Ð
+            case 0xD1: return letter(13, 1);  // Ñ
+            case 0xD2: return letter(14, 2);  // Ò
+            case 0xD3: return letter(14, 1);  // Ó
+            case 0xD4: return letter(14, 3);  // Ô
+            case 0xD5: return letter(14, 4);  // Õ
+            case 0xD9: return letter(20, 2);  // Ù
+            case 0xDA: return letter(20, 1);  // Ú
+            case 0xDB: return letter(20, 3);  // Û
+            case 0xDD: return letter(24, 1);  // Ý
+            case 0xDE: return letter(19, 6);  // Þ
+            case 0xDF: return letter(18, 6);  // ß
             default: break;
         }
         if (c == 0xFF) return letter(24, 4);  // ÿ

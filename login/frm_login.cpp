@@ -61,8 +61,8 @@ frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDat
     std::tie(cmdOk, cmdAvbryt) = addOkCancel(*this, *main, txtPassword);
     txtUserName->setFocus();
 
-    WidgetTextForm textForm(this, {lblLabels[2], lblLabels[0], txtUserName, lblLabels[1], txtPassword, cmdOk,
-                                   cmdAvbryt});
+    WidgetTextForm textForm(this,
+                            {lblLabels[2], lblLabels[0], txtUserName, lblLabels[1], txtPassword, cmdOk, cmdAvbryt});
     texts_.SetTextOfForm(textForm);
     platform_.pointer.setBusy(false);
     if (owner) setWindowIcon(owner->windowIcon());
@@ -73,8 +73,7 @@ frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDat
 
 void frmLogin::cmdOk_Click() {
     // Name and password exactly as typed: blanks are part of them.
-    if (Validera(shared_, platform_.messages, txtUserName->text().toStdString(),
-                 txtPassword->text().toStdString())) {
+    if (Validera(shared_, platform_.messages, txtUserName->text().toStdString(), txtPassword->text().toStdString())) {
         tag_ = "Ok";
         accept();
         return;

@@ -12,9 +12,9 @@ Result<bool> isAdministrator(SharedDatabase shared, const std::string& userName,
         shared.db = std::move(opened.value());
     }
     // The encoded password holds hexadecimal digits only, so it may stand in the text.
-    const std::string sql =
-        "SELECT * FROM Users WHERE Namn = ? AND Losenord = '" + KrypteraLösenord(password) + "'";
-    auto rs = shared.db->OpenRecordset(sql, std::vector<db::Variant>{db::Variant(std::in_place_type<std::string>, userName)});
+    const std::string sql = "SELECT * FROM Users WHERE Namn = ? AND Losenord = '" + KrypteraLösenord(password) + "'";
+    auto rs =
+        shared.db->OpenRecordset(sql, std::vector<db::Variant>{db::Variant(std::in_place_type<std::string>, userName)});
     if (!rs) return rs.error();
     bool admitted = false;
     if (!(*rs)->Eof()) {
@@ -33,8 +33,7 @@ std::string loginFailureText(const Error& e) {
     return "Fel " + std::to_string(e.number) + " (" + e.description + ") uppstod i Function Validera i frmLogon: 0";
 }
 
-bool Validera(SharedDatabase shared, MessageBoxes& messages, const std::string& userName,
-              const std::string& password) {
+bool Validera(SharedDatabase shared, MessageBoxes& messages, const std::string& userName, const std::string& password) {
     auto result = isAdministrator(shared, userName, password);
     if (result) return *result;
     messages.show(loginFailureText(result.error()), kProgramTitle, MsgIcon::None, MsgButtons::Ok);

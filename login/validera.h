@@ -35,7 +35,6 @@ std::string loginFailureText(const Error& e);
 // quote in it only ever matches a name with that quote. Any failure (file
 // missing or held by another program, no Users table) is shown as "Fel <n>
 // (<description>) uppstod i Function Validera i frmLogon: 0" and answers false.
-bool Validera(SharedDatabase shared, MessageBoxes& messages, const std::string& userName,
-              const std::string& password);
+bool Validera(SharedDatabase shared, MessageBoxes& messages, const std::string& userName, const std::string& password);
 
 }  // namespace vexla

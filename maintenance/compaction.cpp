@@ -198,9 +198,8 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
     const std::string ini = ctx.platform.programFolder + "/Vexla.ini";
     const std::string value = readIniString(ini, "System", "BackupKeep", 32);
     if (value.empty()) return;
-    const bool number = value.size() <= 6 && std::all_of(value.begin(), value.end(), [](unsigned char c) {
-        return std::isdigit(c);
-    });
+    const bool number =
+        value.size() <= 6 && std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
     if (!number || std::stol(value) < 1) {
         ctx.main.Logg(ctx.text("R9160") + ": BackupKeep=" + value);
         return;

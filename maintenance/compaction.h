@@ -26,8 +26,8 @@ enum class CompactionStep {
 struct CompactionOutcome {
     std::optional<Error> failure;  // described: number, text naming file and operation
     CompactionStep failedAt = CompactionStep::ExclusiveUse;
-    std::string backup;            // the backup written, "" when none is left
-    std::string setAside;          // where an unverified result was moved
+    std::string backup;    // the backup written, "" when none is left
+    std::string setAside;  // where an unverified result was moved
     bool compacted() const { return !failure; }
     // The exclusive-use test refused the database (another program holds it,
     // it is missing or no database).

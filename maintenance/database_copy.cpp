@@ -1,10 +1,10 @@
 #include "maintenance/database_copy.h"
 
-#include "session/command_line.h"
-#include "common/open_save_dialog.h"
 #include "common/file_writing.h"
+#include "common/open_save_dialog.h"
 #include "db/lock_file.h"
 #include "maintenance/exclusive_test.h"
+#include "session/command_line.h"
 
 namespace vexla {
 

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "session/job_context.h"
 #include "maintenance/compaction.h"
 #include "maintenance/job_dialogs.h"
+#include "session/job_context.h"
 
 namespace vexla {
 
@@ -37,21 +37,21 @@ struct CopyInterval {
 
 // How a copy to a settled target ended.
 enum class CopyEnd {
-    Copied,           // written (and pruned), and the database compacted
-    NotCompacted,     // written (and pruned); the compaction failed
-    FolderMissing,    // nothing written: the target's folder does not exist (76)
-    Failed,           // nothing written: any other failure
+    Copied,         // written (and pruned), and the database compacted
+    NotCompacted,   // written (and pruned); the compaction failed
+    FolderMissing,  // nothing written: the target's folder does not exist (76)
+    Failed,         // nothing written: any other failure
 };
 
 // What a copy did.
 struct CopyOutcome {
     CopyEnd end = CopyEnd::Failed;
     std::string target;
-    bool limited = false;            // an interval copy
-    std::optional<Error> failure;    // the copy's failure (FolderMissing, Failed), described
+    bool limited = false;               // an interval copy
+    std::optional<Error> failure;       // the copy's failure (FolderMissing, Failed), described
     std::optional<Error> pruneFailure;  // the bookings outside the interval could not be deleted:
                                         // the copy holds them all
-    CompactionOutcome compaction;    // of the database, after the copy
+    CompactionOutcome compaction;       // of the database, after the copy
 };
 
 // The copy job from its settled target on, as cmdKopiera runs it once the

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include "session/command_line.h"
-#include "maintenance/exclusive_test.h"
 #include "common/text.h"
+#include "maintenance/exclusive_test.h"
+#include "session/command_line.h"
 
 namespace vexla {
 
@@ -36,10 +36,8 @@ void changeDatabase(JobContext& ctx, PathDialog& dialog) {
 }
 
 std::optional<std::string> askForDatabasePath(JobContext& ctx, PathDialog& dialog) {
-    const std::string question =
-        ctx.text("R1781") + " " + ctx.text("R0558") + "!\r\n" + ctx.text("R1782") + "?";
-    if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Exclamation, MsgButtons::YesNo) !=
-        MsgAnswer::Yes)
+    const std::string question = ctx.text("R1781") + " " + ctx.text("R0558") + "!\r\n" + ctx.text("R1782") + "?";
+    if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Exclamation, MsgButtons::YesNo) != MsgAnswer::Yes)
         return std::nullopt;
     dialog.showModal(std::string(trimBlanks(ctx.main.pathLabel())));
     const std::string chosen = dialog.txtSökväg();

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "session/job_context.h"
 #include "maintenance/job_dialogs.h"
+#include "session/job_context.h"
 
 namespace vexla {
 

@@ -18,10 +18,10 @@
 #include <optional>
 #include <string>
 
-#include "session/admin_state.h"
 #include "common/platform.h"
 #include "common/platform/text_source.h"
 #include "registers/register_file_writer.h"
+#include "session/admin_state.h"
 
 namespace vexla {
 

@@ -25,10 +25,9 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
     auto read = reader ? (*reader)->readLine(header) : Result<bool>(reader.error());
     if (!read && read.error().number != readerr::LineTooLong) {
         const Error& e = read.error();
-        messages.show(e.number == readerr::NotRegularFile
-                          ? texts.TextTillAndra("R9107") + ": " + path
-                          : texts.TextTillAndra("R9106") + ": " + path + "\r\n" + std::to_string(e.number) + " " +
-                                e.description,
+        messages.show(e.number == readerr::NotRegularFile ? texts.TextTillAndra("R9107") + ": " + path
+                                                          : texts.TextTillAndra("R9106") + ": " + path + "\r\n" +
+                                                                std::to_string(e.number) + " " + e.description,
                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }

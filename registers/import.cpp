@@ -3,12 +3,12 @@
 #include <memory>
 #include <optional>
 
+#include "common/text.h"
 #include "db/errors.h"
 #include "db/swedish_collation.h"
 #include "registers/field_catalogue.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
-#include "common/text.h"
 
 namespace vexla {
 
@@ -64,8 +64,8 @@ private:
     std::unique_ptr<db::PreparedStatement> insert_;
     std::vector<Slot> slots_;
     std::size_t headerFields_ = 0;
-    bool quoted_ = false;               // a spreadsheet quoted the file's fields
-    std::string line_, expanded_;       // the line as read, and with ESC turned into CR LF
+    bool quoted_ = false;          // a spreadsheet quoted the file's fields
+    std::string line_, expanded_;  // the line as read, and with ESC turned into CR LF
     std::vector<std::string_view> values_;
     std::vector<std::string> unquoted_;  // the fields of a quoted line; values_ views them
     bool inTransaction_ = false, deleteDone_ = false;
@@ -121,8 +121,8 @@ bool Import::checkLinks() {
         if (column.empty()) return stop(ImportStop::LinkNoColumn, {}, link.fileFieldName);
         if (filled(columns, column)) return stop(ImportStop::LinkTwice, {}, link.caption);
         columns.push_back(std::move(column));
-        slots_.push_back({static_cast<std::size_t>(*filePos), r_.fieldTypes[static_cast<std::size_t>(*fieldPos)],
-                          link.caption});
+        slots_.push_back(
+            {static_cast<std::size_t>(*filePos), r_.fieldTypes[static_cast<std::size_t>(*fieldPos)], link.caption});
     }
     auto required = s_.db.RequiredColumns(register_->table);
     if (!required) return stop(ImportStop::Refused, required.error());
@@ -156,7 +156,8 @@ bool Import::checkUncaptionedValues() {
     for (int i = 0; i < (*all)->FieldCount(); ++i) names.push_back((*all)->name(i));
     (*all)->Close();
     // What the delete removes: its statement's own table and condition.
-    const std::string_view removed = std::string_view(register_->deleteStatement).substr(std::string_view("DELETE").size());
+    const std::string_view removed =
+        std::string_view(register_->deleteStatement).substr(std::string_view("DELETE").size());
     for (const std::string& name : names) {
         if (!KolumnTillRubrik(name, s_.Språk).empty()) continue;
         auto rs = s_.db.OpenRecordset("SELECT [" + name + "]" + std::string(removed));

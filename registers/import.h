@@ -76,15 +76,15 @@ struct LineList {
 // each render it their own way.
 struct ImportOutcome {
     ImportStop stop = ImportStop::None;
-    std::int32_t inserted = 0;  // records stored (0 after a stop); in a dry run, what would have been
-    long deleted = 0;           // records the delete removed (0 after a stop)
-    bool deletedFirst = false;  // the delete ran and was committed
-    bool committed = false;     // the import's changes are in the file
-    LineList wrongFieldCount;   // lines skipped for their field count
-    LineList duplicates;        // lines skipped because their key exists
-    Error error;                // the number and description behind the stop, where there is one
-    long line = 0;              // the line the import stopped at (the header is line 1); 0 for none
-    std::string column;         // the column (caption) or link (file field) the stop concerns
+    std::int32_t inserted = 0;                 // records stored (0 after a stop); in a dry run, what would have been
+    long deleted = 0;                          // records the delete removed (0 after a stop)
+    bool deletedFirst = false;                 // the delete ran and was committed
+    bool committed = false;                    // the import's changes are in the file
+    LineList wrongFieldCount;                  // lines skipped for their field count
+    LineList duplicates;                       // lines skipped because their key exists
+    Error error;                               // the number and description behind the stop, where there is one
+    long line = 0;                             // the line the import stopped at (the header is line 1); 0 for none
+    std::string column;                        // the column (caption) or link (file field) the stop concerns
     std::size_t fields = 0, headerFields = 0;  // WrongFieldCount: the line's and the header's counts
 
     bool stopped() const { return stop != ImportStop::None; }
@@ -118,7 +118,7 @@ inline constexpr std::chrono::milliseconds kImportProgressInterval{500};
 struct ImportServices {
     ImportServices(db::Database& database, std::string language) : db(database), Språk(std::move(language)) {}
 
-    db::Database& db;  // the shared connection; no transaction of the caller's may be open
+    db::Database& db;   // the shared connection; no transaction of the caller's may be open
     std::string Språk;  // "se" or "en", the language of the links' captions
     // A monotonic clock; tests step it by hand.
     std::function<SteadyTime()> now = [] { return std::chrono::steady_clock::now(); };

@@ -36,7 +36,8 @@ std::string lineNumbers(const LineList& list, TextSource& texts) {
     std::string s;
     for (long line : list.first) s += (s.empty() ? "" : ", ") + std::to_string(line);
     const long more = list.count - static_cast<long>(list.first.size());
-    if (more > 0) s += " " + texts.TextTillAndra("R9117") + " " + std::to_string(more) + " " + texts.TextTillAndra("R9118");
+    if (more > 0)
+        s += " " + texts.TextTillAndra("R9117") + " " + std::to_string(more) + " " + texts.TextTillAndra("R9118");
     return s;
 }
 
@@ -59,9 +60,7 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
             break;
         case ImportStop::NotRegularFile: m = text("R9107") + ": " + path; break;
         case ImportStop::NoHeader:
-        case ImportStop::NoSeparator:
-            m = text(reasonCode(o.stop)) + "!";
-            break;
+        case ImportStop::NoSeparator: m = text(reasonCode(o.stop)) + "!"; break;
         case ImportStop::WrongFieldCount:
             m = text("R9103") + ": " + std::to_string(o.fields) + " / " + std::to_string(o.headerFields) + "\r\n" +
                 text("R9102");
@@ -72,9 +71,7 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         case ImportStop::LinkOutOfRange:
         case ImportStop::RequiredUnlinked:
         case ImportStop::KeyUnlinked:
-        case ImportStop::ValuesUnlinked:
-            m = text(reasonCode(o.stop)) + ": " + o.column;
-            break;
+        case ImportStop::ValuesUnlinked: m = text(reasonCode(o.stop)) + ": " + o.column; break;
         default: m = text(reasonCode(o.stop));
     }
     if (o.line > 1 && o.stop != ImportStop::Cancelled) {
@@ -92,8 +89,8 @@ std::string importSummary(const ImportOutcome& o, bool dryRun, TextSource& texts
                                                             {&o.duplicates, SkipReason::DuplicateKey}};
     for (const auto& [list, why] : kinds)
         if (list->count > 0)
-            s += "\r\n" + std::to_string(list->count) + " " + text("R9114") + ": " + skipReasonText(why, texts) +
-                 " (" + text("R9040") + " " + lineNumbers(*list, texts) + ")";
+            s += "\r\n" + std::to_string(list->count) + " " + text("R9114") + ": " + skipReasonText(why, texts) + " (" +
+                 text("R9040") + " " + lineNumbers(*list, texts) + ")";
     if (dryRun) s += "\r\n" + text("R9119");
     return s;
 }

@@ -48,7 +48,8 @@ Result<std::unique_ptr<RegisterFileReader>> RegisterFileReader::open(const std::
         return Error{readerr::NotRegularFile, "Invalid file format", "Vexla Admin"};
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::unique_ptr<RegisterFileReader>(new RegisterFileReader(fd, path, static_cast<std::uint64_t>(st.st_size)));
+    return std::unique_ptr<RegisterFileReader>(
+        new RegisterFileReader(fd, path, static_cast<std::uint64_t>(st.st_size)));
 }
 
 Result<bool> RegisterFileReader::fill() {
@@ -70,8 +71,10 @@ Result<bool> RegisterFileReader::fill() {
 }
 
 void RegisterFileReader::emitLine(std::string& line, std::string_view bytes) {
-    if (utf8_) line.assign(bytes);
-    else appendCp1252AsUtf8(line, bytes);
+    if (utf8_)
+        line.assign(bytes);
+    else
+        appendCp1252AsUtf8(line, bytes);
 }
 
 Error RegisterFileReader::lineTooLong() {

@@ -76,12 +76,12 @@ private:
     std::string path_;
     std::vector<char> block_;
     std::size_t pos_ = 0, end_ = 0;
-    std::string partial_;        // a line that runs over the end of a block
-    bool started_ = false;       // the byte-order mark has been looked for
+    std::string partial_;   // a line that runs over the end of a block
+    bool started_ = false;  // the byte-order mark has been looked for
     bool utf8_ = false;
-    bool lfEnds_ = false;        // LF alone ends a line (decided by the first line end)
-    bool decided_ = false;       // the first line end has been seen
-    bool skipLf_ = false;        // the last line ended with CR: an LF right after it belongs to it
+    bool lfEnds_ = false;   // LF alone ends a line (decided by the first line end)
+    bool decided_ = false;  // the first line end has been seen
+    bool skipLf_ = false;   // the last line ended with CR: an LF right after it belongs to it
     long lineNumber_ = 0;
     std::uint64_t bytesRead_ = 0, size_ = 0;
 };

@@ -12,11 +12,11 @@
 namespace vexla {
 
 struct RegisterKind {
-    std::int16_t kind;             // 0 customers, 1 resources, 2 bookings
-    std::string_view table;        // "Kund", "Person", "Bokning"
-    std::string_view exportQuery;  // customers with ID -1 and lower never leave the database
-    std::string_view defaultFile;  // proposed by the save dialog
-    std::string_view name;         // register name of the mapping dialog and the import
+    std::int16_t kind;                 // 0 customers, 1 resources, 2 bookings
+    std::string_view table;            // "Kund", "Person", "Bokning"
+    std::string_view exportQuery;      // customers with ID -1 and lower never leave the database
+    std::string_view defaultFile;      // proposed by the save dialog
+    std::string_view name;             // register name of the mapping dialog and the import
     std::string_view deleteStatement;  // "delete first" of the import; spares ID -1 and lower
     std::string_view insertHead;       // the import's INSERT up to the column list
     // Tables whose records point at this register's records by their ID.
@@ -24,12 +24,30 @@ struct RegisterKind {
 };
 
 inline constexpr std::array<RegisterKind, 3> kRegisters{{
-    {0, "Kund", "SELECT * FROM Kund WHERE ID > -1", "KundReg.skv", "Kund", "DELETE FROM Kund WHERE ID > -1",
-     "INSERT INTO Kund (", {"Bokning", "PrelBokning"}},
-    {1, "Person", "SELECT * FROM Person", "ResursReg.skv", "Resurser", "DELETE FROM Person",
-     "INSERT INTO Person (", {"Bokning", "PrelBokning"}},
-    {2, "Bokning", "SELECT * FROM Bokning", "BokningsReg.skv", "Bokningar", "DELETE FROM Bokning",
-     "INSERT INTO Bokning (", {}},
+    {0,
+     "Kund",
+     "SELECT * FROM Kund WHERE ID > -1",
+     "KundReg.skv",
+     "Kund",
+     "DELETE FROM Kund WHERE ID > -1",
+     "INSERT INTO Kund (",
+     {"Bokning", "PrelBokning"}},
+    {1,
+     "Person",
+     "SELECT * FROM Person",
+     "ResursReg.skv",
+     "Resurser",
+     "DELETE FROM Person",
+     "INSERT INTO Person (",
+     {"Bokning", "PrelBokning"}},
+    {2,
+     "Bokning",
+     "SELECT * FROM Bokning",
+     "BokningsReg.skv",
+     "Bokningar",
+     "DELETE FROM Bokning",
+     "INSERT INTO Bokning (",
+     {}},
 }};
 
 // The register of an export kind; nothing for a kind outside 0..2.

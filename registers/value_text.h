@@ -39,7 +39,7 @@ ValueClass valueClassOf(int daoType);
 
 // What writing values has shown so far about the file being a faithful copy.
 struct ValueNotes {
-    std::size_t replaced = 0;  // characters written as '?'
+    std::size_t replaced = 0;    // characters written as '?'
     bool notReturnable = false;  // the value would not read back as the same field
 };
 

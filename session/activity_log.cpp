@@ -27,8 +27,8 @@ void ActivityLog::Logg(const std::string& text) {
     }
     if (!status) {
         const Error& e = status.error();
-        messages_.show("Error " + std::to_string(e.number) + " (" + e.description + (e.file.empty() ? "" : ": " + e.file) +
-                           ") in procedure Logg of Form frmAdmin",
+        messages_.show("Error " + std::to_string(e.number) + " (" + e.description +
+                           (e.file.empty() ? "" : ": " + e.file) + ") in procedure Logg of Form frmAdmin",
                        kProgramTitle, MsgIcon::None, MsgButtons::Ok);
     }
 }

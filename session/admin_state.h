@@ -12,11 +12,11 @@ namespace vexla {
 
 struct AdminState {
     std::unique_ptr<db::Database> db;  // the shared connection; empty until a job opens it
-    std::string DataBas;         // full path of the database file in use; empty when none
-    std::string msSökväg;        // its folder, without a trailing separator
-    std::string lastExportPath;  // register file the last export chose
-    bool Kommandorad = false;    // started with /d or /a: the maintenance jobs log their steps
-    std::string Språk = "en";    // "se" or "en", from the installed language file
+    std::string DataBas;               // full path of the database file in use; empty when none
+    std::string msSökväg;              // its folder, without a trailing separator
+    std::string lastExportPath;        // register file the last export chose
+    bool Kommandorad = false;          // started with /d or /a: the maintenance jobs log their steps
+    std::string Språk = "en";          // "se" or "en", from the installed language file
 };
 
 class AdminWindow {

@@ -44,7 +44,6 @@ std::string mid(const std::string& text, std::size_t start, std::size_t count = 
     return text.substr(start - 1, count);
 }
 
-
 // Raw value of an option found at P: the text from P + skip up to the next
 // "/" searched from P + searchOffset, or the rest of L when that slash does
 // not stand behind the search start. A slash so close that the value would
@@ -76,8 +75,8 @@ std::string joinArguments(const std::vector<std::string>& args) {
     std::string L;
     for (const std::string& arg : args) {
         if (!L.empty()) L += ' ';
-        const bool needsQuotes = arg.find_first_of(" /") != std::string::npos && !isOptionWord(arg) &&
-                                 arg.find('"') == std::string::npos;
+        const bool needsQuotes =
+            arg.find_first_of(" /") != std::string::npos && !isOptionWord(arg) && arg.find('"') == std::string::npos;
         if (needsQuotes)
             L += '"' + arg + '"';
         else

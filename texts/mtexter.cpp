@@ -81,14 +81,11 @@ bool mTexter::TextTillControl(TextControl& control, const std::string& tag, bool
     if (!caption->empty()) {
         Status placed;
         switch (control.kind()) {
-            case TextControlKind::Caption:
-                placed = control.setCaption(*caption);
-                break;
+            case TextControlKind::Caption: placed = control.setCaption(*caption); break;
             case TextControlKind::Input:
                 if (tooltipForInput) placed = control.setToolTip(*caption);
                 break;
-            case TextControlKind::Tabs:
-                break;
+            case TextControlKind::Tabs: break;
         }
         if (!placed) return fail(placed.error());
     }

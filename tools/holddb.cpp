@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
     } else {
         auto opened = engine.OpenDatabase(path, true);
         if (!opened) {
-            std::fprintf(stderr, "vexla-holddb: %ld %s\n", opened.error().number,
-                         opened.error().description.c_str());
+            std::fprintf(stderr, "vexla-holddb: %ld %s\n", opened.error().number, opened.error().description.c_str());
             return 1;
         }
         db = std::move(*opened);

@@ -12,9 +12,9 @@
 
 #include "common/datetime.h"
 #include "db/stored_format.h"
+#include "login/kryptera.h"
 #include "tools/sample_tables.h"
 #include "tools/sample_words.h"
-#include "login/kryptera.h"
 
 namespace vexla::sample {
 
@@ -32,7 +32,9 @@ public:
     long below(long n) { return static_cast<long>(next() % static_cast<std::uint64_t>(n)); }
     bool percent(int p) { return below(100) < p; }
     template <class T, size_t N>
-    const T& pick(const T (&items)[N]) { return items[below(static_cast<long>(N))]; }
+    const T& pick(const T (&items)[N]) {
+        return items[below(static_cast<long>(N))];
+    }
 
 private:
     std::uint64_t s_;
@@ -77,16 +79,18 @@ public:
 
     int run(Summary& sum) {
         int rc = exec("BEGIN");
-        if (rc == SQLITE_OK) rc = exec(createTable("Kund", kundColumns(o_.clean)) + createTable("Person", personColumns(o_.clean)) +
-                                       createTable("Bokning", bokningColumns(o_.clean)) +
-                                       createTable("PrelBokning", kPrelColumns) + createTable("Users", kUserColumns));
+        if (rc == SQLITE_OK)
+            rc = exec(createTable("Kund", kundColumns(o_.clean)) + createTable("Person", personColumns(o_.clean)) +
+                      createTable("Bokning", bokningColumns(o_.clean)) + createTable("PrelBokning", kPrelColumns) +
+                      createTable("Users", kUserColumns));
         if (rc == SQLITE_OK) rc = customers(sum);
         if (rc == SQLITE_OK) rc = persons(sum);
         if (rc == SQLITE_OK) rc = bookings(sum);
         if (rc == SQLITE_OK) rc = users(sum);
         if (rc == SQLITE_OK)
             rc = exec(
-                "CREATE INDEX BokningStartTid ON Bokning (StartTid); CREATE INDEX BokningPersonID ON Bokning (PersonID);"
+                "CREATE INDEX BokningStartTid ON Bokning (StartTid); CREATE INDEX BokningPersonID ON Bokning "
+                "(PersonID);"
                 "CREATE INDEX BokningKundID ON Bokning (KundID); CREATE INDEX PrelBokningStartTid ON PrelBokning "
                 "(StartTid);");
         if (rc == SQLITE_OK) rc = exec("COMMIT");
@@ -111,8 +115,10 @@ private:
     // give the same file with any compiler.
     template <class F>
     void optional(Insert& ins, int presentPercent, F make) {
-        if (rng_.percent(presentPercent)) ins.text(make());
-        else ins.null();
+        if (rng_.percent(presentPercent))
+            ins.text(make());
+        else
+            ins.null();
     }
     std::string street(long maxNumber) {
         std::string s = rng_.pick(kStreets);
@@ -172,8 +178,10 @@ private:
             orgNr += "-" + digits(rng_, 4);
             ins.text(c.postal).text(orgNr).text(phone(town.areaCode));
             static const double discounts[] = {0, 0, 5, 10, 12.5};
-            if (nullValue(10)) ins.null();
-            else ins.real(rng_.pick(discounts));
+            if (nullValue(10))
+                ins.null();
+            else
+                ins.real(rng_.pick(discounts));
             const bool delivery = rng_.percent(30);
             ins.textOrNull(!delivery, delivery ? street(80) : std::string());
             ins.textOrNull(!delivery, delivery ? std::string(town.postCode) + " " + digits(rng_, 2) : std::string());
@@ -210,15 +218,21 @@ private:
             ins.text(phone(town.areaCode)).text(phone(town.areaCode));
             optional(ins, 20, [&] { return phone("070"); });
             optional(ins, 5, [&] { return phone("073"); });
-            if (nullValue(5)) ins.null();
-            else ins.real(price(24000, 250, 60, 30));
+            if (nullValue(5))
+                ins.null();
+            else
+                ins.real(price(24000, 250, 60, 30));
             const DateTime start = randomDay(2000, 25);
             ins.date(start);
-            if (o_.clean || rng_.percent(20)) ins.date(randomDay(start.year + 1, 8));
-            else ins.null();
+            if (o_.clean || rng_.percent(20))
+                ins.date(randomDay(start.year + 1, 8));
+            else
+                ins.null();
             ins.integer(rng_.pick(scopes)).integer(rng_.percent(20) ? 1 : 0);
-            if (nullValue(30)) ins.null();
-            else ins.integer(rng_.pick(scopes));
+            if (nullValue(30))
+                ins.null();
+            else
+                ins.integer(rng_.pick(scopes));
             optional(ins, 35, [&] { return note(); });
             optional(ins, 25, [&] { return "C:\\Bilder\\person" + std::to_string(id) + ".jpg"; });
             ins.date(timeOfDay(8 + static_cast<int>(rng_.below(3)), 0));
@@ -230,8 +244,10 @@ private:
             ins.real(price(395, 25, 10, 25));
             optional(ins, 70, [&] { return "N-" + std::to_string(100 + id); });
             if (!o_.clean) {
-                if (rng_.percent(10)) ins.null();
-                else ins.integer(rng_.percent(70) ? 1 : 0);
+                if (rng_.percent(10))
+                    ins.null();
+                else
+                    ins.integer(rng_.percent(70) ? 1 : 0);
             }
             if (const int rc = ins.run(); rc != SQLITE_OK) return rc;
             ++sum.resources;
@@ -267,11 +283,15 @@ private:
             DateTime ordered = start;
             ordered.day = 1;
             ordered.hour = ordered.minute = 0;
-            if (nullValue(10)) ins.null();
-            else ins.date(ordered);
+            if (nullValue(10))
+                ins.null();
+            else
+                ins.date(ordered);
             optional(ins, 20, [&] { return "Projekt " + std::to_string(1 + rng_.below(400)); });
-            if (internal) ins.null();
-            else ins.text(personName());
+            if (internal)
+                ins.null();
+            else
+                ins.text(personName());
             optional(ins, 30, [&] { return phone("070"); });
             ins.integer(10000 + id);
             ins.text(rng_.pick(kPaymentTerms));

@@ -5,20 +5,21 @@
 namespace vexla::sample {
 
 inline constexpr const char* kFirstNames[] = {
-    "Anna", "Åsa", "Märta", "Björn", "Göran", "Örjan", "Ängla", "Erik", "Lars", "Karin", "Sofie", "Jöns",
-    "Maja", "Håkan", "Linnéa", "Sören", "Agnes", "Måns", "Elin", "Torbjörn", "Ingrid", "Rune", "Signe",
-    "Stellan", "Birgitta", "Tomas", "Ylva", "Ebbe", "Kajsa", "Pär", "Lovisa", "Öjvind", "Hélène", "Nils",
+    "Anna",  "Åsa",      "Märta",  "Björn",  "Göran",  "Örjan",   "Ängla",    "Erik",  "Lars",
+    "Karin", "Sofie",    "Jöns",   "Maja",   "Håkan",  "Linnéa",  "Sören",    "Agnes", "Måns",
+    "Elin",  "Torbjörn", "Ingrid", "Rune",   "Signe",  "Stellan", "Birgitta", "Tomas", "Ylva",
+    "Ebbe",  "Kajsa",    "Pär",    "Lovisa", "Öjvind", "Hélène",  "Nils",
 };
 
 inline constexpr const char* kLastNames[] = {
-    "Andersson", "Johansson", "Åberg", "Öberg", "Söderström", "Bäckström", "Ek", "Lindqvist", "Wästberg",
-    "Hägg", "Ström", "Nyström", "Sjöberg", "Lindén", "Mårtensson", "Östlund", "Åkesson", "Löfgren",
-    "Källström", "Hedén", "Björklund", "Forsén", "Sundström", "Nordqvist", "Rönnberg", "Fältskog",
+    "Andersson", "Johansson", "Åberg",     "Öberg",   "Söderström", "Bäckström",  "Ek",       "Lindqvist", "Wästberg",
+    "Hägg",      "Ström",     "Nyström",   "Sjöberg", "Lindén",     "Mårtensson", "Östlund",  "Åkesson",   "Löfgren",
+    "Källström", "Hedén",     "Björklund", "Forsén",  "Sundström",  "Nordqvist",  "Rönnberg", "Fältskog",
 };
 
 inline constexpr const char* kStreets[] = {
-    "Storgatan", "Kungsgatan", "Ängsvägen", "Björkvägen", "Södra vägen", "Östra Hamngatan", "Järnvägsgatan",
-    "Skolgatan", "Åvägen", "Prästgårdsgatan", "Fältvägen", "Kyrkogatan", "Västra Långgatan", "Lövstigen",
+    "Storgatan", "Kungsgatan", "Ängsvägen",       "Björkvägen", "Södra vägen", "Östra Hamngatan",  "Järnvägsgatan",
+    "Skolgatan", "Åvägen",     "Prästgårdsgatan", "Fältvägen",  "Kyrkogatan",  "Västra Långgatan", "Lövstigen",
 };
 
 struct Town {
@@ -28,16 +29,15 @@ struct Town {
 };
 
 inline constexpr Town kTowns[] = {
-    {"Göteborg", "411", "031"}, {"Malmö", "211", "040"},    {"Växjö", "352", "0470"},
-    {"Örebro", "702", "019"},   {"Umeå", "903", "090"},     {"Luleå", "972", "0920"},
-    {"Västerås", "722", "021"}, {"Jönköping", "553", "036"}, {"Norrköping", "602", "011"},
-    {"Borås", "503", "033"},    {"Uppsala", "753", "018"},  {"Stockholm", "113", "08"},
+    {"Göteborg", "411", "031"},   {"Malmö", "211", "040"},      {"Växjö", "352", "0470"},   {"Örebro", "702", "019"},
+    {"Umeå", "903", "090"},       {"Luleå", "972", "0920"},     {"Västerås", "722", "021"}, {"Jönköping", "553", "036"},
+    {"Norrköping", "602", "011"}, {"Borås", "503", "033"},      {"Uppsala", "753", "018"},  {"Stockholm", "113", "08"},
     {"Söderhamn", "826", "0270"}, {"Ängelholm", "262", "0431"},
 };
 
 inline constexpr const char* kTrades[] = {
-    "Bygg AB", "Måleri AB", "Städ & Fönster HB", "Förskola", "Åkeri AB", "Elservice AB", "Trädgård HB",
-    "Redovisning AB", "Vårdcentral", "Kök & Café", "Rörläggeri AB", "Bokhandel", "Fastigheter AB",
+    "Bygg AB",        "Måleri AB",   "Städ & Fönster HB", "Förskola",      "Åkeri AB",  "Elservice AB",   "Trädgård HB",
+    "Redovisning AB", "Vårdcentral", "Kök & Café",        "Rörläggeri AB", "Bokhandel", "Fastigheter AB",
 };
 
 inline constexpr const char* kNotes[] = {

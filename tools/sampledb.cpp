@@ -39,10 +39,14 @@ int main(int argc, char** argv) {
             options.clean = true;
         } else if (arg == "--customers" || arg == "--resources" || arg == "--bookings" || arg == "--seed") {
             if (i + 1 >= argc || !number(argv[++i], value)) return usage();
-            if (arg == "--customers") options.customers = value;
-            else if (arg == "--resources") options.resources = value;
-            else if (arg == "--bookings") options.bookings = value;
-            else options.seed = static_cast<std::uint64_t>(value);
+            if (arg == "--customers")
+                options.customers = value;
+            else if (arg == "--resources")
+                options.resources = value;
+            else if (arg == "--bookings")
+                options.bookings = value;
+            else
+                options.seed = static_cast<std::uint64_t>(value);
         } else if (!arg.empty() && arg[0] != '-' && path.empty()) {
             path = arg;
         } else {
@@ -59,10 +63,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%s: %ld customers (+%ld placeholders), %ld resources, %ld bookings, %ld preliminary bookings, "
-                "%ld users%s in %.2f s\n",
-                path.c_str(), made->customers, made->placeholders, made->resources, made->bookings, made->preliminary,
-                made->users, options.clean ? " (clean)" : "", seconds);
+    std::printf(
+        "%s: %ld customers (+%ld placeholders), %ld resources, %ld bookings, %ld preliminary bookings, "
+        "%ld users%s in %.2f s\n",
+        path.c_str(), made->customers, made->placeholders, made->resources, made->bookings, made->preliminary,
+        made->users, options.clean ? " (clean)" : "", seconds);
     std::printf("logins: admin / %s (administrator), anna / %s (group 2)\n", vexla::sample::kDemoPassword,
                 vexla::sample::kDemoPassword);
     return 0;

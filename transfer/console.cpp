@@ -1,6 +1,5 @@
 #include "transfer/console.h"
 
-
 namespace vexla::transfer {
 
 void StatusLine::show(const std::string& text) {
@@ -18,8 +17,7 @@ void StatusLine::clear() {
     shown_ = false;
 }
 
-MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon,
-                                MsgButtons buttons) {
+MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
     if (buttons != MsgButtons::Ok) return questions_;
     status_.clear();
     return console_.show(text, title, icon, buttons);

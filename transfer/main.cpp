@@ -53,9 +53,20 @@ int main(int argc, char** argv) {
 
     std::optional<std::string> password;
     if (const char* variable = std::getenv("VEXLA_PASSWORD")) password = variable;
-    transfer::Environment env{texts,  engine, console, clock,  locale,   files,
-                              folder, stdin,  stdout,  stderr, ::isatty(STDERR_FILENO) != 0,
-                              password, transfer::askPasswordOnTerminal, [] { return static_cast<int>(stopSignal); }};
+    transfer::Environment env{texts,
+                              engine,
+                              console,
+                              clock,
+                              locale,
+                              files,
+                              folder,
+                              stdin,
+                              stdout,
+                              stderr,
+                              ::isatty(STDERR_FILENO) != 0,
+                              password,
+                              transfer::askPasswordOnTerminal,
+                              [] { return static_cast<int>(stopSignal); }};
     // Only the import stops at a signal so far; the other jobs end as the signal ends them.
     if (argc > 1 && std::string(argv[1]) == "import") catchStopSignals();
     return transfer::runTransfer(std::vector<std::string>(argv + 1, argv + argc), env);

@@ -19,9 +19,12 @@ struct CommandSyntax {
 
 const std::array<CommandSyntax, 4>& commands() {
     static const std::array<CommandSyntax, 4> syntaxes{{
-        {"export", Command::Export, {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
+        {"export",
+         Command::Export,
+         {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
          {"--register", "--db", "--out", "--user"}},
-        {"import", Command::Import,
+        {"import",
+         Command::Import,
          {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map", "--dry-run",
           "--report"},
          {"--register", "--db", "--in", "--user"}},
@@ -90,8 +93,9 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
 std::optional<DateTime> parseDateTime(const std::string& text) {
     DateTime t;
     int used = 0;
-    if (text.size() != 16 || std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%n", &t.year, &t.month, &t.day, &t.hour,
-                                         &t.minute, &used) != 5 || used != 16)
+    if (text.size() != 16 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%n", &t.year, &t.month, &t.day, &t.hour, &t.minute, &used) != 5 ||
+        used != 16)
         return std::nullopt;
     for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u, 11u, 12u, 14u, 15u})
         if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
@@ -107,8 +111,8 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         o.help = true;
         return o;
     }
-    const auto syntax = std::find_if(commands().begin(), commands().end(),
-                                   [&](const CommandSyntax& c) { return c.word == args[0]; });
+    const auto syntax =
+        std::find_if(commands().begin(), commands().end(), [&](const CommandSyntax& c) { return c.word == args[0]; });
     if (syntax == commands().end()) return UsageError{"R9078", args[0]};
     o.command = syntax->command;
 

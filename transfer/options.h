@@ -19,11 +19,11 @@ struct Options {
     bool help = false;               // --help or -h: show the usage and do nothing else
     std::int16_t kind = -1;          // --register: 0 kund, 1 resurser, 2 bokningar
     std::string db, out, in, user;
-    std::string map = "auto";        // "auto" or the path of a mapping file
+    std::string map = "auto";  // "auto" or the path of a mapping file
     bool force = false, deleteFirst = false, passwordStdin = false, dryRun = false;
-    std::string report;              // import: where every skipped line is written; empty for nowhere
+    std::string report;  // import: where every skipped line is written; empty for nowhere
     std::optional<DateTime> from, to;
-    bool fullCheck = false;          // compact --full-check
+    bool fullCheck = false;  // compact --full-check
 };
 
 // A command line that cannot run: the text code of the complaint and what

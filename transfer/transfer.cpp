@@ -3,22 +3,22 @@
 #include <filesystem>
 #include <variant>
 
-#include "session/command_line.h"
 #include "common/console_platform.h"
 #include "common/file_writing.h"
 #include "common/platform.h"
 #include "db/errors.h"
+#include "login/validera.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
 #include "maintenance/exclusive_test.h"
-#include "login/validera.h"
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
-#include "texts/mtexter.h"
+#include "session/command_line.h"
 #include "session/windowless_admin.h"
+#include "texts/mtexter.h"
 #include "transfer/console.h"
 #include "transfer/links.h"
 #include "transfer/options.h"
@@ -325,8 +325,7 @@ int Run::copy() {
     switch (outcome.end) {
         // The window goes on after a failed deletion of bookings; a script
         // must learn that its copy holds more than it asked for.
-        case CopyEnd::Copied:
-            return finish(outcome.pruneFailure ? failure(*outcome.pruneFailure) : exitcode::Ok);
+        case CopyEnd::Copied: return finish(outcome.pruneFailure ? failure(*outcome.pruneFailure) : exitcode::Ok);
         case CopyEnd::NotCompacted: return finish(failure(*outcome.compaction.failure));
         case CopyEnd::FolderMissing:
             // The window would ask for another file here, under its waiting text.

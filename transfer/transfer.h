@@ -21,28 +21,28 @@ namespace vexla::transfer {
 // The exit statuses, for scripts to tell the outcomes apart.
 namespace exitcode {
 constexpr int Ok = 0;
-constexpr int Usage = 1;         // the command line is wrong (or names an interval that is none)
-constexpr int LoginRefused = 2;  // the user is no administrator, or the password is wrong
-constexpr int InUse = 3;         // another program holds the database
-constexpr int FileError = 4;     // a file is missing, unreadable, unwritable, no register file or database; disk full
-constexpr int Skipped = 5;       // the import stored the file but skipped lines (see the summary)
-constexpr int Unchanged = 6;     // the import stopped before its end: the register is as it was
-constexpr int Interrupted = 128; // plus the signal (SIGINT 130, SIGTERM 143): stopped, nothing left changed
+constexpr int Usage = 1;          // the command line is wrong (or names an interval that is none)
+constexpr int LoginRefused = 2;   // the user is no administrator, or the password is wrong
+constexpr int InUse = 3;          // another program holds the database
+constexpr int FileError = 4;      // a file is missing, unreadable, unwritable, no register file or database; disk full
+constexpr int Skipped = 5;        // the import stored the file but skipped lines (see the summary)
+constexpr int Unchanged = 6;      // the import stopped before its end: the register is as it was
+constexpr int Interrupted = 128;  // plus the signal (SIGINT 130, SIGTERM 143): stopped, nothing left changed
 }  // namespace exitcode
 
 // What a run works with besides its arguments.
 struct Environment {
-    TextSource& texts;       // the installed Lang.ini
+    TextSource& texts;  // the installed Lang.ini
     db::DBEngine& engine;
-    MessageBoxes& console;   // where the jobs' message boxes are written (standard error)
+    MessageBoxes& console;  // where the jobs' message boxes are written (standard error)
     Clock& clock;
-    LocaleInfo& locale;      // how dates and numbers are written, as in the window
+    LocaleInfo& locale;  // how dates and numbers are written, as in the window
     FileSystem& files;
     std::string programFolder;  // where Logg.txt is
     std::FILE* in = stdin;
-    std::FILE* out = stdout;    // the result line (the window's information line)
-    std::FILE* err = stderr;    // complaints, help for a wrong command line, the status line
-    bool terminal = false;      // `err` is a terminal: show the running status line
+    std::FILE* out = stdout;                      // the result line (the window's information line)
+    std::FILE* err = stderr;                      // complaints, help for a wrong command line, the status line
+    bool terminal = false;                        // `err` is a terminal: show the running status line
     std::optional<std::string> passwordVariable;  // VEXLA_PASSWORD, when set
     // Asks for the password on the terminal without echo; nothing without a terminal.
     std::function<std::optional<std::string>(const std::string& prompt)> askPassword;

@@ -21,10 +21,10 @@ constexpr std::uint32_t LongNames = 0x200000;
 }  // namespace ofn
 
 struct OpenFileName {
-    std::string filter;      // "desc\0pattern\0...\0" ending with an empty entry
-    std::string file;        // in: default name padded with blanks; out: chosen path
-    int maxFile = 255;       // the chosen path must fit in maxFile - 1 characters
-    std::string fileTitle;   // in: blanks; out: the chosen file's name
+    std::string filter;     // "desc\0pattern\0...\0" ending with an empty entry
+    std::string file;       // in: default name padded with blanks; out: chosen path
+    int maxFile = 255;      // the chosen path must fit in maxFile - 1 characters
+    std::string fileTitle;  // in: blanks; out: the chosen file's name
     int maxFileTitle = 255;
     std::string initialDir;
     std::string title;

@@ -18,8 +18,7 @@ public:
     // Shows text with the given title, icon and buttons and waits for the
     // answer. Closing the box without a button answers Cancel (or No for
     // Yes/No, Ok for Ok), the way the window system does.
-    virtual MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon,
-                           MsgButtons buttons) = 0;
+    virtual MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) = 0;
     virtual void beep() = 0;
 };
 

@@ -9,9 +9,10 @@
 namespace vexla {
 
 void captionStandardButtons(QMessageBox& box, TextSource& texts) {
-    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
-        {QMessageBox::Yes, "R9012"}, {QMessageBox::No, "R9013"}, {QMessageBox::Ok, "R0898"},
-        {QMessageBox::Cancel, "R1048"}};
+    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {{QMessageBox::Yes, "R9012"},
+                                                                            {QMessageBox::No, "R9013"},
+                                                                            {QMessageBox::Ok, "R0898"},
+                                                                            {QMessageBox::Cancel, "R1048"}};
     for (const auto& [which, code] : captions) {
         QAbstractButton* button = box.button(which);
         const std::string caption = texts.TextTillAndra(code);

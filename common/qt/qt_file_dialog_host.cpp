@@ -32,8 +32,7 @@ public:
 
     void accept() override {
         const QStringList files = selectedFiles();
-        if (files.size() == 1 && !QFileInfo(files.first()).isDir() && !acceptable(QFileInfo(files.first())))
-            return;
+        if (files.size() == 1 && !QFileInfo(files.first()).isDir() && !acceptable(QFileInfo(files.first()))) return;
         QFileDialog::accept();  // also opens a chosen folder, and asks before overwriting
     }
 
@@ -112,8 +111,7 @@ bool QtFileDialogHost::run(OpenFileName& ofn, bool save) {
     captionCancelButton(dialog, texts_);
     dialog.setWindowTitle(QString::fromStdString(ofn.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(!save && (ofn.flags & ofn::FileMustExist) ? QFileDialog::ExistingFile
-                                                                  : QFileDialog::AnyFile);
+    dialog.setFileMode(!save && (ofn.flags & ofn::FileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!(ofn.flags & ofn::OverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = qtNameFilters(ofn.filter);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);

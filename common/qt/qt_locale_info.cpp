@@ -21,8 +21,10 @@ bool isMarkerLetter(QChar c) { return c == u'a' || c == u'A'; }
 bool hasAmPmMarker(const QString& format) {
     bool quoted = false;
     for (QChar c : format) {
-        if (c == u'\'') quoted = !quoted;
-        else if (!quoted && isMarkerLetter(c)) return true;
+        if (c == u'\'')
+            quoted = !quoted;
+        else if (!quoted && isMarkerLetter(c))
+            return true;
     }
     return false;
 }
@@ -74,9 +76,7 @@ std::vector<Piece> translate(const QString& format) {
     return pieces;
 }
 
-bool isSeparator(const Piece& p) {
-    return p.kind == PieceKind::Other && (p.text[0].isSpace() || p.text[0] == u',');
-}
+bool isSeparator(const Piece& p) { return p.kind == PieceKind::Other && (p.text[0].isSpace() || p.text[0] == u','); }
 
 bool isText(const Piece& p, char16_t c) { return p.kind == PieceKind::Other && p.text[0] == c; }
 
@@ -85,8 +85,8 @@ bool isText(const Piece& p, char16_t c) { return p.kind == PieceKind::Other && p
 // when it opens the format.
 void dropTimeZones(std::vector<Piece>& pieces) {
     for (;;) {
-        const auto zone = std::find_if(pieces.begin(), pieces.end(),
-                                       [](const Piece& p) { return p.kind == PieceKind::TimeZone; });
+        const auto zone =
+            std::find_if(pieces.begin(), pieces.end(), [](const Piece& p) { return p.kind == PieceKind::TimeZone; });
         if (zone == pieces.end()) return;
         std::size_t first = static_cast<std::size_t>(zone - pieces.begin());
         std::size_t last = first + 1;  // the range [first, last) goes

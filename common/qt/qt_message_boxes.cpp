@@ -23,8 +23,7 @@ QMessageBox::Icon toQt(MsgIcon icon) {
 
 }  // namespace
 
-MsgAnswer QtMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon,
-                               MsgButtons buttons) {
+MsgAnswer QtMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
     // Texts join their lines with CR LF; a label wants LF alone.
     QString body = QString::fromStdString(text);
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -172,8 +172,7 @@ void frmIntervall::Form_Load() {
 void frmIntervall::cmdOk_Click() {
     if (DTPSlutTid() <= DTPStartTid()) {
         platform_.messages.beep();
-        platform_.messages.show(texts_.TextTillAndra("R1795") + "!", kProgramTitle, MsgIcon::Critical,
-                                MsgButtons::Ok);
+        platform_.messages.show(texts_.TextTillAndra("R1795") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return;
     }
     tag_ = "OK";

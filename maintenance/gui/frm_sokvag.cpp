@@ -9,9 +9,9 @@
 #include <tuple>
 
 #include "common/open_save_dialog.h"
+#include "common/text.h"
 #include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
-#include "common/text.h"
 
 namespace vexla {
 
@@ -93,7 +93,11 @@ void frmSökväg::showEvent(QShowEvent* e) {
     // Posted, so that a browser opened for an empty path comes up over the
     // dialog rather than before it.
     QMetaObject::invokeMethod(
-        this, [this] { if (isVisible()) Form_Activate(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (isVisible()) Form_Activate();
+        },
+        Qt::QueuedConnection);
 }
 
 // Without a path there is nothing to confirm yet: the browser is the first step.
@@ -104,10 +108,9 @@ void frmSökväg::Form_Activate() {
 // Takes the chosen database file into the text box. Cancelling, or the bare
 // pattern, leaves the box as it was.
 void frmSökväg::cmdBläddra_Click() {
-    const std::string chosen =
-        OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, kBrowseFlags,
-                       texts_.TextTillAndra("R1744") + " (" + kPattern + ")|" + kPattern,
-                       texts_.TextTillAndra("R1823"), main_.state().msSökväg, "");
+    const std::string chosen = OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, kBrowseFlags,
+                                              texts_.TextTillAndra("R1744") + " (" + kPattern + ")|" + kPattern,
+                                              texts_.TextTillAndra("R1823"), main_.state().msSökväg, "");
     if (chosen.empty() || chosen == kPattern) return;
     txtSökvägBox->setText(QString::fromStdString(chosen));
     cmdOk->setFocus();

@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "session/admin_state.h"
 #include "common/platform.h"
 #include "maintenance/job_dialogs.h"
+#include "session/admin_state.h"
 #include "texts/mtexter.h"
 
 class QLineEdit;

@@ -44,7 +44,7 @@ W* control(W* w, const char* name, const char* tag) {
 }  // namespace
 
 frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& platform, mTexter& texts,
-                               std::int16_t& linkCounter)
+                             std::int16_t& linkCounter)
     : QDialog(owner), main_(main), platform_(platform), texts_(texts), linkCounter_(linkCounter) {
     setObjectName(QString::fromUtf8("frmKopplaFält"));
     setProperty("tag", QStringLiteral("R1861"));
@@ -74,8 +74,8 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     lblDiv[2]->setWordWrap(true);
     // Tab goes the way the work goes: the file, a field in each list, the
     // buttons that link them, the links, then the import itself.
-    QWidget* tabOrder[] = {cmdMall,   lstFilFält,    lstFält,  cmdAuto, cmdLäggTill, lvKopplingar,
-                           cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk,  cmdAvbryt};
+    QWidget* tabOrder[] = {cmdMall,   lstFilFält,    lstFält,   cmdAuto, cmdLäggTill, lvKopplingar,
+                           cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk,   cmdAvbryt};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
     cmdOk->setDefault(true);
     lvKopplingar->setRootIsDecorated(false);
@@ -125,8 +125,7 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     // Load.
     platform_.pointer.setBusy(true);
     WidgetTextForm form(this, {lblMallNamn, cmdMall, lstFilFält, lstFält, cmdAuto, cmdLäggTill, Frame1, lvKopplingar,
-                               cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk, cmdAvbryt, lblDiv[0], lblDiv[1],
-                               lblDiv[2]});
+                               cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk, cmdAvbryt, lblDiv[0], lblDiv[1], lblDiv[2]});
     texts_.SetTextOfForm(form);
     nameAfterCaption(*lstFilFält, lblDiv[0]->text());
     nameAfterCaption(*lstFält, lblDiv[1]->text());
@@ -219,10 +218,9 @@ void frmKopplaFält::FillDatabaseFields() {
 }
 
 void frmKopplaFält::cmdMall_Click() {
-    const std::string path =
-        OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, 0x201804,
-                       texts_.TextTillAndra("R1797") + " (*.skv)|*.skv|", texts_.TextTillAndra("R1798"),
-                       platform_.programFolder, "");
+    const std::string path = OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, 0x201804,
+                                            texts_.TextTillAndra("R1797") + " (*.skv)|*.skv|",
+                                            texts_.TextTillAndra("R1798"), platform_.programFolder, "");
     if (path.empty() || path == "*.skv") return;
     platform_.pointer.setBusy(true);
     if (auto fields = registerFileFields(path, platform_.messages, texts_)) {
@@ -329,8 +327,10 @@ void frmKopplaFält::closeEvent(QCloseEvent* e) {
 }
 
 void frmKopplaFält::reject() {
-    if (importing_) stopAsked_ = true;
-    else QDialog::reject();
+    if (importing_)
+        stopAsked_ = true;
+    else
+        QDialog::reject();
 }
 
 void frmKopplaFält::setInfo(const std::string& text) {

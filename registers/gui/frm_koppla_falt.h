@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <string>
 
-#include "session/admin_state.h"
 #include "common/platform.h"
 #include "registers/link_table.h"
+#include "session/admin_state.h"
 #include "texts/mtexter.h"
 
 class QCheckBox;

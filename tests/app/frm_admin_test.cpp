@@ -19,10 +19,10 @@
 
 #include <gtest/gtest.h>
 
-#include "maintenance/gui/frm_intervall.h"
-#include "maintenance/gui/frm_sokvag.h"
 #include "db/sqlite_engine.h"
 #include "login/frm_login.h"
+#include "maintenance/gui/frm_intervall.h"
+#include "maintenance/gui/frm_sokvag.h"
 #include "registers/gui/frm_koppla_falt.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
@@ -32,8 +32,8 @@ namespace vexla {
 namespace {
 
 using testing::FakePlatform;
-using testing::TempFolder;
 using testing::sourceFile;
+using testing::TempFolder;
 
 class RecordingHooks final : public StartupHooks {
 public:
@@ -78,8 +78,8 @@ struct Program {
 
     std::vector<QPushButton*> jobButtons() const {
         const frmAdmin& w = window;
-        return {w.cmdKundReg[0], w.cmdKundReg[1], w.cmdBokningReg[0], w.cmdBokningReg[1],
-                w.cmdResursReg[0], w.cmdResursReg[1], w.cmdKomprimera, w.cmdKopiera};
+        return {w.cmdKundReg[0],   w.cmdKundReg[1],   w.cmdBokningReg[0], w.cmdBokningReg[1],
+                w.cmdResursReg[0], w.cmdResursReg[1], w.cmdKomprimera,    w.cmdKopiera};
     }
 };
 
@@ -96,14 +96,14 @@ TEST(StartupPath, SettlesDatabaseAndFolder) {
         bool Kommandorad, asked, showsR1774;
     };
     for (const PathCase& c : std::initializer_list<PathCase>{
-             {"quoted_db", "/db \"/srv/vexla/bok.db\"", "[System]\r\nDataBas1=/other/x.db\r\n", "",
-              "/srv/vexla/bok.db", "/srv/vexla", true, false, false},
+             {"quoted_db", "/db \"/srv/vexla/bok.db\"", "[System]\r\nDataBas1=/other/x.db\r\n", "", "/srv/vexla/bok.db",
+              "/srv/vexla", true, false, false},
              {"d_quoted", "/d \"/srv/data with blank/bok.db\"", nullptr, "", "/srv/data with blank/bok.db",
               "/srv/data with blank", true, false, false},
              {"ini_trimmed", "", "[system]\r\n  databas1 =  /data/vexla/bok.db  \r\n", "", "/data/vexla/bok.db",
               "/data/vexla", false, false, false},
-             {"ini_quoted", "", "[System]\r\nDataBas1=\"/data/v x/bok.db\"\r\n", "", "/data/v x/bok.db",
-              "/data/v x", false, false, false},
+             {"ini_quoted", "", "[System]\r\nDataBas1=\"/data/v x/bok.db\"\r\n", "", "/data/v x/bok.db", "/data/v x",
+              false, false, false},
              {"no_ini_asks", "", nullptr, "/chosen/bok.db", "/chosen/bok.db", "/chosen", false, true, false},
              {"no_ini_no_answer", "", nullptr, "", "", "", false, true, true},
              {"bare_name_on_line", "/db bok.db", "[System]\r\nDataBas1=/other/x.db\r\n", "", "", "", true, true, true},
@@ -168,7 +168,8 @@ TEST(MainWindow, EveryWayOfClosingCloses) {
     const std::vector<std::pair<const char*, std::function<void(frmAdmin&)>>> ways{
         {"button", [](frmAdmin& w) { w.cdmStäng->click(); }},
         {"escape", [](frmAdmin& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
-        {"close box", [](frmAdmin& w) { w.close(); }}}; for (const auto& [name, close] : ways) {
+        {"close box", [](frmAdmin& w) { w.close(); }}};
+    for (const auto& [name, close] : ways) {
         Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
         p.start("");
         p.window.show();
@@ -251,17 +252,15 @@ std::vector<std::string> names(std::initializer_list<const char*> list) { return
 const Window kWindows[] = {
     {"frmAdmin", "cmdKomprimera",
      [](Program& p) {
-         return std::make_pair<QWidget*>(&p.window,
-                                         names({"cmdKundReg(0)", "cmdKundReg(1)", "cmdBokningReg(0)",
-                                                "cmdBokningReg(1)", "cmdResursReg(0)", "cmdResursReg(1)", "cmdDB",
-                                                "cmdKomprimera", "cmdKopiera", "cdmStäng"}));
+         return std::make_pair<QWidget*>(&p.window, names({"cmdKundReg(0)", "cmdKundReg(1)", "cmdBokningReg(0)",
+                                                           "cmdBokningReg(1)", "cmdResursReg(0)", "cmdResursReg(1)",
+                                                           "cmdDB", "cmdKomprimera", "cmdKopiera", "cdmStäng"}));
      }},
     {"frmLogin", "cmdOk",
      [](Program& p) {
          p.dialog = std::make_unique<frmLogin>(&p.window, p.platform, p.texts,
                                                SharedDatabase{p.engine, p.shared, p.window.state().DataBas});
-         return std::make_pair<QWidget*>(p.dialog.get(),
-                                         names({"txtUserName", "txtPassword", "cmdOk", "cmdAvbryt"}));
+         return std::make_pair<QWidget*>(p.dialog.get(), names({"txtUserName", "txtPassword", "cmdOk", "cmdAvbryt"}));
      }},
     {"frmKopplaFalt", "cmdOk",
      [](Program& p) {
@@ -272,8 +271,8 @@ const Window kWindows[] = {
                                                            d->cmdLäggTill, d->cmdTaBort, d->cmdTaBortAlla, d->cmdOk})
              w->setEnabled(true);
          return std::make_pair<QWidget*>(
-             d, names({"cmdMall", "lstFilFält", "lstFält", "cmdAuto", "cmdLäggTill", "lvKopplingar",
-                             "cmdTaBort", "cmdTaBortAlla", "chkTaBort", "cmdOk", "cmdAvbryt"}));
+             d, names({"cmdMall", "lstFilFält", "lstFält", "cmdAuto", "cmdLäggTill", "lvKopplingar", "cmdTaBort",
+                       "cmdTaBortAlla", "chkTaBort", "cmdOk", "cmdAvbryt"}));
      }},
     {"frmSokvag", "cmdOk",
      [](Program& p) {

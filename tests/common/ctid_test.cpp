@@ -43,9 +43,10 @@ TEST(CTid, TidFormatCutsTheLocaleTimeFormat) {
         testing::FakeMessageBoxes messages;
         testing::CodeTexts texts;
         EXPECT_EQ(CTid(locale, messages, texts).TidFormat(c.Minuter, c.Sekunder, c.AmPm), c.want) << c.name;
-        EXPECT_EQ(messages.shown, std::vector<testing::ShownBox>(c.error, {"R0030 5 (Invalid procedure call or argument) "
-                                                                           "in procedure TidFormat i Class Module CTid",
-                                                                           kProgramTitle, MsgIcon::None, MsgButtons::Ok}));
+        EXPECT_EQ(messages.shown,
+                  std::vector<testing::ShownBox>(c.error, {"R0030 5 (Invalid procedure call or argument) "
+                                                           "in procedure TidFormat i Class Module CTid",
+                                                           kProgramTitle, MsgIcon::None, MsgButtons::Ok}));
     }
 }
 
@@ -64,7 +65,8 @@ TEST(CTid, DatumFormatIsTheLocaleDateFormat) {
              {"cut_at_nul", std::string("dd.MM.yy\0xx", 11), std::nullopt, false, "dd.MM.yy"}}) {
         testing::FakeLocaleInfo locale;
         using Item = std::pair<LocaleItem, std::optional<std::string>>;
-        for (const auto& [item, value] : {Item{LocaleItem::ShortDate, c.shortDate}, Item{LocaleItem::LongDate, c.longDate}})
+        for (const auto& [item, value] :
+             {Item{LocaleItem::ShortDate, c.shortDate}, Item{LocaleItem::LongDate, c.longDate}})
             value ? void(locale.values[item] = *value) : void(locale.values.erase(item));
         testing::FakeMessageBoxes messages;
         testing::CodeTexts texts;

@@ -40,8 +40,8 @@ TEST(OpenSaveDialog, HandsTheDialogItsRecord) {
         ASSERT_EQ(host.asked.size(), 1u);
         const OpenFileName& r = host.asked[0];
         EXPECT_EQ(std::tie(r.filter, r.file, r.maxFile, r.fileTitle, r.maxFileTitle, r.title, r.initialDir, r.flags),
-                  std::make_tuple(c.dialogFilter, c.defaultName + std::string(c.blanks, ' '), 255, std::string(254, ' '),
-                                  255, "Titel"s, "/srv/data"s, flags));
+                  std::make_tuple(c.dialogFilter, c.defaultName + std::string(c.blanks, ' '), 255,
+                                  std::string(254, ' '), 255, "Titel"s, "/srv/data"s, flags));
         EXPECT_TRUE(messages.shown.empty());
     }
 }
@@ -51,12 +51,13 @@ TEST(OpenSaveDialog, AnswersTheChosenFileUpToItsNul) {
     for (const auto& [chosen, want] : {std::pair<std::string, std::string>{"/srv/vexla/bok.db", "/srv/vexla/bok.db"},
                                        {"/srv/bok.db\0  ny.db   "s, "/srv/bok.db"},
                                        {"/srv/a b.db  ", "/srv/a b.db  "},  // blanks the host left are kept
-                                       {"\0"s, ""}}) {  // cancelled
+                                       {"\0"s, ""}}) {                      // cancelled
         testing::FakeFileDialogs host;
         host.choices = {chosen};
         host.leftOnCancel = "/written/before/cancel";
         testing::FakeMessageBoxes messages;
-        EXPECT_EQ(OpenSaveDialog(host, messages, 0, ofn::FileMustExist, "A|*.a", "T", "/srv", "bok.db"), want) << chosen;
+        EXPECT_EQ(OpenSaveDialog(host, messages, 0, ofn::FileMustExist, "A|*.a", "T", "/srv", "bok.db"), want)
+            << chosen;
         EXPECT_TRUE(messages.shown.empty());
     }
 }
@@ -68,9 +69,10 @@ TEST(OpenSaveDialog, DefaultNameTooLongForTheBufferIsReportedAndGivesNothing) {
         testing::FakeMessageBoxes messages;
         EXPECT_EQ(OpenSaveDialog(host, messages, -1, 0, "A|*.a", "T", "/srv", name), "");
         EXPECT_TRUE(host.asked.empty()) << "the dialog must not be shown";
-        EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{{"5\r\nFel har uppstått! Kontakta Trevanto\r\nInvalid "
-                                                                  "procedure call or argument\r\nFunktioner.OpenSaveDialog ",
-                                                                  kProgramTitle, MsgIcon::None, MsgButtons::Ok}}));
+        EXPECT_EQ(messages.shown,
+                  (std::vector<testing::ShownBox>{{"5\r\nFel har uppstått! Kontakta Trevanto\r\nInvalid "
+                                                   "procedure call or argument\r\nFunktioner.OpenSaveDialog ",
+                                                   kProgramTitle, MsgIcon::None, MsgButtons::Ok}}));
     }
 }
 

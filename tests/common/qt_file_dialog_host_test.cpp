@@ -34,7 +34,7 @@ public:
     std::deque<QMessageBox::StandardButton> answers;
     std::vector<QString> messages;
     std::optional<std::string> seen;  // the dialog's title|folder|file name|filters|open or save
-    bool stayedOpen = false;  // the dialog refused the choice and was cancelled
+    bool stayedOpen = false;          // the dialog refused the choice and was cancelled
 
     DialogDriver() {
         QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
@@ -103,7 +103,7 @@ struct ChoiceCase {
     std::string defaultName;
     std::optional<std::string> typed;  // relative to the folder
     std::vector<QMessageBox::StandardButton> answers;
-    const char* wantFile;  // nullptr: no choice
+    const char* wantFile;     // nullptr: no choice
     const char* wantMessage;  // a text the one message shown must hold; nullptr: none shown
     bool wantStayedOpen;
 };
@@ -118,8 +118,8 @@ TEST_P(FileDialogChoice, ReturnsWhatTheUserChoseUnderTheFlags) {
     if (c.typed) driver.typed = QString::fromStdString(c.typed->empty() ? "" : folder.file(*c.typed));
     driver.answers.assign(c.answers.begin(), c.answers.end());
 
-    const std::string got =
-        OpenSaveDialog(host, failures, c.saveMode, c.flags, "Databas (*.db)|*.db", "Välj", folder.path(), c.defaultName);
+    const std::string got = OpenSaveDialog(host, failures, c.saveMode, c.flags, "Databas (*.db)|*.db", "Välj",
+                                           folder.path(), c.defaultName);
 
     EXPECT_EQ(got, c.wantFile ? folder.file(c.wantFile) : "");
     EXPECT_EQ(driver.seen,
@@ -138,14 +138,33 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ChoiceCase{"open_existing", 0, kImport, {"bok.db"}, "", "bok.db", {}, "bok.db", nullptr, false},
         ChoiceCase{"open_missing_refused", 0, kImport, {"bok.db"}, "", "saknas.db", {}, nullptr, nullptr, true},
-        ChoiceCase{"open_missing_allowed_without_flag", 0, ofn::HideReadOnly, {}, "", "ny.db", {}, "ny.db", nullptr, false},
+        ChoiceCase{
+            "open_missing_allowed_without_flag", 0, ofn::HideReadOnly, {}, "", "ny.db", {}, "ny.db", nullptr, false},
         ChoiceCase{"save_overwrite_yes", -1, kCopy, {"Copy.db"}, "", "Copy.db", {B::Yes}, "Copy.db", "Copy.db", false},
         ChoiceCase{"save_overwrite_no", -1, kCopy, {"Copy.db"}, "", "Copy.db", {B::No}, nullptr, "Copy.db", true},
-        ChoiceCase{"save_existing_without_prompt", -1, kExport, {"KundReg.skv"}, "", "KundReg.skv", {}, "KundReg.skv", nullptr, false},
+        ChoiceCase{"save_existing_without_prompt",
+                   -1,
+                   kExport,
+                   {"KundReg.skv"},
+                   "",
+                   "KundReg.skv",
+                   {},
+                   "KundReg.skv",
+                   nullptr,
+                   false},
         ChoiceCase{"save_create_yes", -1, kCopy, {}, "", "Interval.db", {B::Yes}, "Interval.db", "\nR9011?", false},
         ChoiceCase{"save_create_no", -1, kCopy, {}, "", "Interval.db", {B::No}, nullptr, "\nR9011?", true},
         ChoiceCase{"missing_folder_refused", -1, kExport, {}, "", "saknas/KundReg.skv", {}, nullptr, "R9010: ", true},
-        ChoiceCase{"missing_folder_allowed_without_flag", -1, 0, {}, "", "saknas/KundReg.skv", {}, "saknas/KundReg.skv", nullptr, false},
+        ChoiceCase{"missing_folder_allowed_without_flag",
+                   -1,
+                   0,
+                   {},
+                   "",
+                   "saknas/KundReg.skv",
+                   {},
+                   "saknas/KundReg.skv",
+                   nullptr,
+                   false},
         ChoiceCase{"default_name_accepted", -1, kExport, {}, "ResursReg.skv", "", {}, "ResursReg.skv", nullptr, false},
         ChoiceCase{"cancel", 0, kImport, {"bok.db"}, "", std::nullopt, {}, nullptr, nullptr, false}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -179,7 +198,7 @@ TEST(QtNameFilters, PairDescriptionsWithPatterns) {
              {"Text (*.txt)\0*.skv\0"s, {"Text (*.txt) (*.skv)"}},  // other patterns shown
              {"A\0*.a\0B\0*.b\0\0"s, {"A (*.a)", "B (*.b)"}},
              {"A\0\0B\0*.b\0"s, {"B (*.b)"}},  // a pair without a pattern is dropped
-             {"\0*.x\0"s, {}}}) {  // an empty entry ends the list
+             {"\0*.x\0"s, {}}}) {              // an empty entry ends the list
         EXPECT_EQ(qtNameFilters(list), want) << list;
     }
 }

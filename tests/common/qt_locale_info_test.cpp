@@ -4,8 +4,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 #include <tuple>
+#include <vector>
 
 #include "common/ctid.h"
 #include "tests/support/fake_platform.h"

@@ -19,10 +19,11 @@ protected:
         source = dir.file("Vexlaol.db");
         target = dir.file("Vexla.db");
         std::string sql = testing::kBookingSchema;
-        sql += "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-               "INSERT INTO Bokning (ID, KundID, StartTid, Anteckning) "
-               "SELECT i, i % 50, '2026-01-01 08:00:00', printf('%0500d', i) FROM n;"
-               "DELETE FROM Bokning WHERE ID % 3 = 0;";
+        sql +=
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+            "INSERT INTO Bokning (ID, KundID, StartTid, Anteckning) "
+            "SELECT i, i % 50, '2026-01-01 08:00:00', printf('%0500d', i) FROM n;"
+            "DELETE FROM Bokning WHERE ID % 3 = 0;";
         testing::makeDatabase(source, sql);
     }
     TempDir dir;
@@ -34,11 +35,13 @@ TEST_F(Compact, WritesASmallerCopyWithEveryRowAndTheLocale) {
     const Status s = engine.CompactDatabase(source, target, kLocale);
     ASSERT_TRUE(s.ok()) << s.error().description;
     EXPECT_LT(testing::fileSize(target), testing::fileSize(source));
-    EXPECT_EQ(testing::queryWithSqlite(target, "SELECT count(*) FROM Bokning UNION ALL "
-                                               "SELECT * FROM pragma_integrity_check"),
+    EXPECT_EQ(testing::queryWithSqlite(target,
+                                       "SELECT count(*) FROM Bokning UNION ALL "
+                                       "SELECT * FROM pragma_integrity_check"),
               (std::vector<std::string>{"2000", "ok"}));
-    EXPECT_EQ(testing::queryWithSqlite(target, "SELECT group_concat(Name || '=' || Value, ';') FROM "
-                                               "(SELECT * FROM MSysLocale ORDER BY Name)"),
+    EXPECT_EQ(testing::queryWithSqlite(target,
+                                       "SELECT group_concat(Name || '=' || Value, ';') FROM "
+                                       "(SELECT * FROM MSysLocale ORDER BY Name)"),
               std::vector<std::string>{"COUNTRY=0;CP=1252;LANGID=0x041D;Locale=;LANGID=0x041D;CP=1252;COUNTRY=0"});
     EXPECT_FALSE(testing::fileExists(target + ".compacting") || testing::fileExists(source + ".lock"));
     // Compacted again without a locale, the copy keeps its source's record.
@@ -68,7 +71,8 @@ TEST_P(CompactRefuses, WithTheEngineNumberLeavingBothFilesAlone) {
     const std::string src = r.src ? dir.file(r.src) : source, dst = r.dst ? dir.file(r.dst) : target;
     if (r.written) testing::writeFile(r.src ? src : dst, r.written);
     const auto sizes = [&] {
-        return std::make_tuple(testing::fileSize(src), testing::fileSize(dst), testing::fileExists(dst + ".compacting"));
+        return std::make_tuple(testing::fileSize(src), testing::fileSize(dst),
+                               testing::fileExists(dst + ".compacting"));
     };
     const auto before = sizes();
     EXPECT_EQ(engine.CompactDatabase(src, dst, r.locale).error().number, r.number);

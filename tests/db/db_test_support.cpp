@@ -19,8 +19,9 @@ namespace vexla::db::testing {
 void makeDatabase(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
     char* message = nullptr;
-    const int rc = sqlite3_open(path.c_str(), &db) == SQLITE_OK ? sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message)
-                                                                : SQLITE_CANTOPEN;
+    const int rc = sqlite3_open(path.c_str(), &db) == SQLITE_OK
+                       ? sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message)
+                       : SQLITE_CANTOPEN;
     const std::string text = message ? message : sqlite3_errmsg(db);
     sqlite3_free(message);
     sqlite3_close(db);
@@ -97,7 +98,8 @@ Child::~Child() {
 bool Child::waitForLine(const std::string& text, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (buffered_.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{out_, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
         char buf[512];

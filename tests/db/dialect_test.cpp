@@ -12,24 +12,33 @@ using testing::EngineTest;
 
 TEST_F(EngineTest, RefusedStatementsGiveTheirNumberAndChangeNothing) {
     for (const auto& [sql, expected] : std::initializer_list<std::pair<const char*, long>>{
-             {"", 3129}, {"UPDATE Kund SET Namn = 'x'", 3129}, {"SELECT * FROM Kund; DROP TABLE Users", 3142},
+             {"", 3129},
+             {"UPDATE Kund SET Namn = 'x'", 3129},
+             {"SELECT * FROM Kund; DROP TABLE Users", 3142},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, (SELECT Namn FROM Users))", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, Namn)", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a' || 'b')", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a') -- comment", 3134},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'unterminated)", 3134},
              {"INSERT INTO Kund (ID, Namn) SELECT ID, Namn FROM Users", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5)", 3346}, {"INSERT INTO Kund (ID, Nope) VALUES (5, 'a')", 3127},
+             {"INSERT INTO Kund (ID, Namn) VALUES (5)", 3346},
+             {"INSERT INTO Kund (ID, Nope) VALUES (5, 'a')", 3127},
              {"INSERT INTO Kund (ID, Namn, namn) VALUES (5, 'a', 'b')", 3139},
-             {"INSERT INTO Saknas (ID) VALUES (1)", 3078}, {"SELECT * Kund", 3141},
-             {"SELECT * FROM Kund WHERE ID > -1 extra", 3075}, {"SELECT * FROM Kund WHERE Saknas.ID = 1", 3061},
-             {"SELECT * FROM Kund ORDER Namn", 3138}, {"DELETE Kund", 3128}, {"DELETE FROM", 3131},
-             {"DELETE FROM Kund WHERE Namn = 5", 3464}, {"DELETE FROM Bokning WHERE StartTid < #2026-13-01#", 3075},
+             {"INSERT INTO Saknas (ID) VALUES (1)", 3078},
+             {"SELECT * Kund", 3141},
+             {"SELECT * FROM Kund WHERE ID > -1 extra", 3075},
+             {"SELECT * FROM Kund WHERE Saknas.ID = 1", 3061},
+             {"SELECT * FROM Kund ORDER Namn", 3138},
+             {"DELETE Kund", 3128},
+             {"DELETE FROM", 3131},
+             {"DELETE FROM Kund WHERE Namn = 5", 3464},
+             {"DELETE FROM Bokning WHERE StartTid < #2026-13-01#", 3075},
              {"INSERT INTO Bokning (ID, KundID, StartTid) VALUES (1, #2026-01-01#, #2026-01-01#)", 3464},
              {"INSERT INTO Kund (ID, Namn) VALUES (5, 'ÅÄÖåäöÉÈÊËx')", 3163},
              {"INSERT INTO Bokning (ID, KundID, StartTid, Lunch) VALUES (1, 1, #2026-01-01#, 'Ja')", 3464},
              {"INSERT INTO Person (ID, FörNamn, Omfattning) VALUES (1, 'a', 40000)", 3349},
-             {"INSERT INTO Kund (ID) VALUES (7)", 3314}, {"INSERT INTO Kund (ID, Namn) VALUES (-1, 'x')", 3022},
+             {"INSERT INTO Kund (ID) VALUES (7)", 3314},
+             {"INSERT INTO Kund (ID, Namn) VALUES (-1, 'x')", 3022},
              {"SELECT * FROM Kund WHERE ID = ?", 3061}}) {
         const Status s = db->Execute(sql);
         long number = errorOf(s);
@@ -47,20 +56,29 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
     // A booking with `value` in `column`, the other columns plain.
     const auto booking = [](const std::string& column, const std::string& value) -> std::string {
         if (column == "StartTid") return "INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, 1, " + value + ")";
-        if (column == "KundID") return "INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, " + value + ", #2026-01-01#)";
+        if (column == "KundID")
+            return "INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, " + value + ", #2026-01-01#)";
         return "INSERT INTO Bokning (ID, KundID, StartTid, " + column + ") VALUES (9, 1, #2026-01-01#, " + value + ")";
     };
     std::vector<std::pair<std::string, std::string>> cases;  // the statement; column:typeof:quote of the value stored
-    for (const auto& [column, value, expected] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+    for (const auto& [column, value, expected] :
+         std::initializer_list<std::tuple<const char*, const char*, const char*>>{
              {"StartTid", "#2026-12-04 08:30:15#", "text:'2026-12-04 08:30:15'"},
              {"StartTid", "#2026-12-04#", "text:'2026-12-04 00:00:00'"},
              {"StartTid", "#2026-12-04T08:30#", "text:'2026-12-04 08:30:00'"},
-             {"StartTid", "#08:30#", "text:'1899-12-30 08:30:00'"}, {"StartTid", "2.75", "text:'1900-01-01 18:00:00'"},
+             {"StartTid", "#08:30#", "text:'1899-12-30 08:30:00'"},
+             {"StartTid", "2.75", "text:'1900-01-01 18:00:00'"},
              {"StartTid", "'2026-12-04 08:30'", "text:'2026-12-04 08:30:00'"},
-             {"Lunch", "True", "integer:1"}, {"Lunch", "-1", "integer:1"}, {"Pris", "1E3", "real:1000.0"},
-             {"Pris", "True", "real:-1.0"}, {"KundID", "2.5", "integer:2"}, {"KundID", "3.5", "integer:4"},
-             {"KundID", "'17'", "integer:17"}, {"KundID", "+4", "integer:4"},
-             {"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"}, {"Anteckning", "Null", "null:NULL"}})
+             {"Lunch", "True", "integer:1"},
+             {"Lunch", "-1", "integer:1"},
+             {"Pris", "1E3", "real:1000.0"},
+             {"Pris", "True", "real:-1.0"},
+             {"KundID", "2.5", "integer:2"},
+             {"KundID", "3.5", "integer:4"},
+             {"KundID", "'17'", "integer:17"},
+             {"KundID", "+4", "integer:4"},
+             {"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"},
+             {"Anteckning", "Null", "null:NULL"}})
         cases.emplace_back(booking(column, value), std::string(column) + ":" + expected);
     cases.insert(cases.end(),
                  {{"INSERT INTO Kund (ID, Namn) VALUES (9, 'O''Leary')", "Namn:text:'O''Leary'"},
@@ -95,7 +113,8 @@ TEST(LocaleDates, AreReadByTheSystemsPictures) {
              {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 12:30:00 AM", "2026-12-04 00:30:00"},
              {"dd.MM.yy", "HH.mm.ss", "04.12.35", "1935-12-04 00:00:00"},
              {"dd.MM.yyyy", "HH:mm:ss", " 8:05 ", "1899-12-30 08:05:00"},
-             {"yyyy-MM-dd", "HH:mm:ss", "2026-02-29", ""}, {"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 24:00:00", ""},
+             {"yyyy-MM-dd", "HH:mm:ss", "2026-02-29", ""},
+             {"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 24:00:00", ""},
              {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 13:00:00 PM", ""}}) {
         SCOPED_TRACE(literal);
         testing::TempDir dir;

@@ -215,7 +215,8 @@ void roundTrip(Run& run, const Choice& choice) {
     const Choice again = linked(run.db(), reg, choice.language, *exportedFields);
     const ImportOutcome back = importChecked(run, again, first, true);
     // What it skipped or left out shows in the next export's bytes.
-    VEXLA_FUZZ_CHECK(!back.stopped(), "a faithful export did not come back: " + printable(importStopMessage(back, first, run.codeTexts)));
+    VEXLA_FUZZ_CHECK(!back.stopped(), "a faithful export did not come back: " +
+                                          printable(importStopMessage(back, first, run.codeTexts)));
     exportChecked(run, again, second);
     const std::string a = vexla::fuzz::readFile(first), b = vexla::fuzz::readFile(second);
     VEXLA_FUZZ_CHECK(a == b, "export, import, export changed the file:\n  " + printable(a) + "\n  " + printable(b));
@@ -237,7 +238,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (choice.links.empty()) return 0;
     vexla::fuzz::stage(choice.reg->name.data());
     const ImportOutcome o = importChecked(run, choice, input, false);
-    vexla::fuzz::stage(o.stopped() ? "import stopped" : o.inserted > 0 ? "import inserted records" : "import inserted nothing");
+    vexla::fuzz::stage(o.stopped()      ? "import stopped"
+                       : o.inserted > 0 ? "import inserted records"
+                                        : "import inserted nothing");
     if (!o.stopped()) roundTrip(run, choice);
     // "Delete first" last, on whatever the register holds by now.
     const ImportOutcome replaced = importChecked(run, choice, input, true);

@@ -45,7 +45,10 @@ struct Fixture {
     }
 };
 
-Fixture& fixture() { static Fixture f; return f; }
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
 
 // SQLite takes the translation as it is and runs it with the literals bound.
 void checkTranslation(const ParsedStatement& parsed, const Translation& t, const std::string& what) {

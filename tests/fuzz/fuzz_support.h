@@ -22,8 +22,10 @@ namespace vexla::fuzz {
     std::abort();
 }
 
-#define VEXLA_FUZZ_CHECK(cond, what) \
-    do { if (!(cond)) ::vexla::fuzz::fail(std::string(#cond) + " -- " + std::string(what)); } while (0)
+#define VEXLA_FUZZ_CHECK(cond, what)                                                       \
+    do {                                                                                   \
+        if (!(cond)) ::vexla::fuzz::fail(std::string(#cond) + " -- " + std::string(what)); \
+    } while (0)
 
 // Bytes shown safely in a failure message.
 inline std::string printable(std::string_view s, std::size_t max = 300) {
@@ -49,8 +51,13 @@ inline std::string scratch(const std::string& name) {
     static const struct Folder {
         std::string path =
             std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/vexla-fuzz-XXXXXX";
-        Folder() { if (!::mkdtemp(path.data())) fail("cannot make a scratch folder: " + path); }
-        ~Folder() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+        Folder() {
+            if (!::mkdtemp(path.data())) fail("cannot make a scratch folder: " + path);
+        }
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
     } folder;
     return name.empty() ? folder.path : folder.path + "/" + name;
 }

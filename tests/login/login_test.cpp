@@ -24,13 +24,15 @@ namespace {
 // The encodings are worked out by hand, not by the code under test: each typed character's Windows-1252
 // code XOR the key's (Å Ä Ö å ä ö É È Ê Ë Í Ì Î Ï Ó Ò Ô Õ Ú Ù Û Ü Ý Þ), two hex digits each.
 TEST(Encoding, MatchesTheHandWorkedVectors) {
-    for (const auto& [name, password, encoded] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+    for (const auto& [name, password, encoded] :
+         std::initializer_list<std::tuple<const char*, const char*, const char*>>{
              {"Empty", "", ""},
              // v 76^C5 e 65^C4 x 78^D6 l 6C^E5 a 61^E4
              {"DemoPassword", "vexla", "B3A1AE8985"},
              // each letter against the 24 key codes in order, then the key again from
              // its first character: y 79^C5 = BC, z 7A^C4 = BE, 0 30^D6 = E6, ...
-             {"Thirty", "abcdefghijklmnopqrstuvwxyz0123", "A4A6B5818190AEA0A3A1A6A0A3A1BCA2A5A7A9ADAEAAAAA6BCBEE6D4D6C5"},
+             {"Thirty", "abcdefghijklmnopqrstuvwxyz0123",
+              "A4A6B5818190AEA0A3A1A6A0A3A1BCA2A5A7A9ADAEAAAAA6BCBEE6D4D6C5"},
              // å E5^C5, ä E4^C4, ö F6^D6
              {"SwedishLetters", "åäö", "202020"},
              // a letter equal to its key letter gives the byte 00: a leading zero digit
@@ -49,13 +51,23 @@ using db::testing::TempDir;
 std::string usersDatabase(const TempDir& dir) {
     const std::string path = dir.file("bok.db");
     db::testing::makeDatabase(
-        path, "CREATE TABLE Users (ID INTEGER PRIMARY KEY, Namn VARCHAR(50), Losenord VARCHAR(100), GruppID LONG);"
-              "INSERT INTO Users (Namn, Losenord, GruppID) VALUES"
-              "('admin', '" + KrypteraLösenord("vexla") + "', 1), ('anna', '" + KrypteraLösenord("vexla") + "', 2),"
-              "('Örjan Åström', '" + KrypteraLösenord("lösen ord") + "', 1),"
-              "('tom', '', 1), ('o''brien', '" + KrypteraLösenord("x") + "', 1),"
-              "('a--b \"c\" [d] #e# 100%', '" + KrypteraLösenord("y") + "', 1),"
-              "('nogroup', '" + KrypteraLösenord("x") + "', NULL);");
+        path,
+        "CREATE TABLE Users (ID INTEGER PRIMARY KEY, Namn VARCHAR(50), Losenord VARCHAR(100), GruppID LONG);"
+        "INSERT INTO Users (Namn, Losenord, GruppID) VALUES"
+        "('admin', '" +
+            KrypteraLösenord("vexla") + "', 1), ('anna', '" + KrypteraLösenord("vexla") +
+            "', 2),"
+            "('Örjan Åström', '" +
+            KrypteraLösenord("lösen ord") +
+            "', 1),"
+            "('tom', '', 1), ('o''brien', '" +
+            KrypteraLösenord("x") +
+            "', 1),"
+            "('a--b \"c\" [d] #e# 100%', '" +
+            KrypteraLösenord("y") +
+            "', 1),"
+            "('nogroup', '" +
+            KrypteraLösenord("x") + "', NULL);");
     return path;
 }
 
@@ -74,17 +86,22 @@ TEST(Validera, AdmitsOnlyAdministratorsWithTheirPassword) {
     const std::string path = usersDatabase(dir);
     for (const auto& [name, user, password, admitted] :
          std::initializer_list<std::tuple<const char*, const char*, const char*, bool>>{
-             {"administrator", "admin", "vexla", true}, {"other_group", "anna", "vexla", false},
-             {"wrong_password", "admin", "Vexla", false}, {"name_in_other_case", "ADMIN", "vexla", true},
+             {"administrator", "admin", "vexla", true},
+             {"other_group", "anna", "vexla", false},
+             {"wrong_password", "admin", "Vexla", false},
+             {"name_in_other_case", "ADMIN", "vexla", true},
              {"swedish_letters_other_case", "örjan åström", "lösen ord", true},
-             {"name_with_blank_kept", "admin ", "vexla", false}, {"empty_password_stored_empty", "tom", "", true},
-             {"empty_password_not_stored", "admin", "", false}, {"quote_in_name_matches_itself", "o'brien", "x", true},
+             {"name_with_blank_kept", "admin ", "vexla", false},
+             {"empty_password_stored_empty", "tom", "", true},
+             {"empty_password_not_stored", "admin", "", false},
+             {"quote_in_name_matches_itself", "o'brien", "x", true},
              {"quote_cannot_widen_the_query", "x' OR '1'='1", "x", false},
              {"comment_cannot_cut_the_password_test", "admin' --", "wrong", false},
              {"pattern_characters_match_themselves_only", "adm_n%", "vexla", false},
              {"odd_name_matches_itself", "a--b \"c\" [d] #e# 100%", "y", true},
              {"quote_in_password_is_just_a_character", "admin", "vexla' OR '1'='1", false},
-             {"no_group", "nogroup", "x", false}, {"unknown_user", "nobody", "vexla", false}}) {
+             {"no_group", "nogroup", "x", false},
+             {"unknown_user", "nobody", "vexla", false}}) {
         SCOPED_TRACE(name);
         Login login;
         EXPECT_EQ(login(path, user, password), admitted);
@@ -131,8 +148,9 @@ struct LoginFixture : ::testing::Test, testing::DialogWorld {
     const std::string path = usersDatabase(dir);
 
     void SetUp() override {
-        dir.write("Lang.ini", "[System]\r\nR1885=Logga in\r\nR0137=Fel anv\xE4ndarnamn eller l\xF6senord\r\n"
-                              "R0138=F\xF6rs\xF6k igen\r\nR0898=&OK\r\nR1048=&Avbryt\r\nR1139=&Namn:\r\n");
+        dir.write("Lang.ini",
+                  "[System]\r\nR1885=Logga in\r\nR0137=Fel anv\xE4ndarnamn eller l\xF6senord\r\n"
+                  "R0138=F\xF6rs\xF6k igen\r\nR0898=&OK\r\nR1048=&Avbryt\r\nR1139=&Namn:\r\n");
     }
 };
 
@@ -167,8 +185,10 @@ TEST_F(LoginFixture, RefusedLoginBeepsExplainsAndSelectsThePassword) {
     EXPECT_EQ(login.answer(), "");
     EXPECT_TRUE(login.isVisible()) << "the dialog stays for another try";
     EXPECT_EQ(fakes.messages.beeps, 1);
-    EXPECT_EQ(fakes.messages.shown, (std::vector<testing::ShownBox>{{"Fel anv\xC3\xA4ndarnamn eller l\xC3\xB6senord\r\nF\xC3\xB6rs\xC3\xB6k igen",
-                                                                    "Logga in", MsgIcon::Critical, MsgButtons::Ok}}));
+    EXPECT_EQ(
+        fakes.messages.shown,
+        (std::vector<testing::ShownBox>{{"Fel anv\xC3\xA4ndarnamn eller l\xC3\xB6senord\r\nF\xC3\xB6rs\xC3\xB6k igen",
+                                         "Logga in", MsgIcon::Critical, MsgButtons::Ok}}));
     EXPECT_EQ(login.txtPassword->selectedText(), QStringLiteral("wrong"));
     EXPECT_EQ(login.focusWidget(), login.txtPassword);
 }

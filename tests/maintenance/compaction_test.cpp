@@ -74,13 +74,13 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
         Setup setup;
         std::string box, log;
     };
-    for (const Case& c : {Case{HeldElsewhere, "R1784!\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
-                          Case{Missing, "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
-                          Case{NotADatabase, "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
-                          Case{AFolder, cannotOpen + "\r\nR1756!", cannotOpen + "@:" + kNow},
-                          // A stray lock of the wrong kind is said for what it is, not taken for a holder.
-                          Case{LockIsAFolder, "R1755: 3051\r\nR9148: @.lock\r\nR1756!",
-                               "R1755: 3051\r\nR9148: @.lock@:" + kNow}}) {
+    for (const Case& c :
+         {Case{HeldElsewhere, "R1784!\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
+          Case{Missing, "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
+          Case{NotADatabase, "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
+          Case{AFolder, cannotOpen + "\r\nR1756!", cannotOpen + "@:" + kNow},
+          // A stray lock of the wrong kind is said for what it is, not taken for a holder.
+          Case{LockIsAFolder, "R1755: 3051\r\nR9148: @.lock\r\nR1756!", "R1755: 3051\r\nR9148: @.lock@:" + kNow}}) {
         SCOPED_TRACE(c.setup);
         JobWorld w;
         std::unique_ptr<db::Database> holder;
@@ -185,7 +185,8 @@ TEST(CompactionBackups, BackupKeepDeletesTheOldestOnly) {
         SCOPED_TRACE(keep);
         JobWorld w;
         w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=" + keep + "\r\n");
-        for (const char* old : {"Vexla2026-11-30-2.db", "Vexla2026-12-01.db", "Vexla2026-12-03.db"}) w.dir.write(old, "old");
+        for (const char* old : {"Vexla2026-11-30-2.db", "Vexla2026-12-01.db", "Vexla2026-12-03.db"})
+            w.dir.write(old, "old");
         w.dir.write("Vexla2026-12-02-notes.txt", "not a backup");
         ASSERT_TRUE(w.compactInWindow());
         EXPECT_TRUE(fs::exists(w.dir.file(kBackup)));

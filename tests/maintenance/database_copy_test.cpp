@@ -60,9 +60,8 @@ TEST(IntervalCopy, KeepsTheBookingsStartingInsideTheInterval) {
         ASSERT_GT(all.size(), 10u);
         w.interval.first = all[all.size() / 4];
         w.interval.last = all[all.size() / 2];
-        const auto kept = std::count_if(all.begin(), all.end(), [&](const DateTime& t) {
-            return t >= w.interval.first && t <= w.interval.last;
-        });
+        const auto kept = std::count_if(
+            all.begin(), all.end(), [&](const DateTime& t) { return t >= w.interval.first && t <= w.interval.last; });
         const std::string target = w.dir.file(std::string(table) + ".db");
         w.fakes.messages.answers = {MsgAnswer::Yes};
         w.fakes.dialogs.choices = {target};
@@ -81,7 +80,8 @@ TEST(CopyCancelled, AtAnyQuestionSaysSoAndWritesNothing) {
         std::string intervalTag;
     };
     // At the question, in the interval dialog, in the file dialog.
-    for (const Cancel& c : {Cancel{MsgAnswer::Cancel, "OK"}, Cancel{MsgAnswer::Yes, "Avbryt"}, Cancel{MsgAnswer::No, "OK"}}) {
+    for (const Cancel& c :
+         {Cancel{MsgAnswer::Cancel, "OK"}, Cancel{MsgAnswer::Yes, "Avbryt"}, Cancel{MsgAnswer::No, "OK"}}) {
         World w;
         w.fakes.messages.answers = {c.answer};
         w.interval.tag = c.intervalTag;
@@ -109,7 +109,8 @@ TEST(CopyRefusals, TheDatabaseItselfAndAMissingFolderAskAgain) {
     w.fakes.messages.answers = {MsgAnswer::No};
     w.fakes.dialogs.choices = {w.db, w.dir.file("no/such/folder/kopia.db"), w.dir.file("kopia.db")};
     w.run();
-    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R1747", "R1753: " + w.dir.file("no/such/folder") + "\r\n\r\nR1754"}));
+    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R1747",
+                                                      "R1753: " + w.dir.file("no/such/folder") + "\r\n\r\nR1754"}));
     EXPECT_EQ(w.fakes.messages.beeps, 2);
     EXPECT_TRUE(fs::exists(w.dir.file("kopia.db")));
 }

@@ -80,10 +80,10 @@ TEST(StartupQuestion, OnlyTheTextBoxCounts) {
         std::pair<std::string, std::string> dialog;  // its tag and text box
         std::optional<std::string> expected;
     };
-    for (const Question& q : {Question{MsgAnswer::No, {"Ok", "/x/bok.db"}, std::nullopt},
-                              Question{MsgAnswer::Yes, {"", ""}, std::nullopt},
-                              Question{MsgAnswer::Yes, {"", "/x/bok.db"}, "/x/bok.db"},
-                              Question{MsgAnswer::Yes, {"Ok", "bok.db"}, "bok.db"}}) {
+    for (const Question& q :
+         {Question{MsgAnswer::No, {"Ok", "/x/bok.db"}, std::nullopt}, Question{MsgAnswer::Yes, {"", ""}, std::nullopt},
+          Question{MsgAnswer::Yes, {"", "/x/bok.db"}, "/x/bok.db"},
+          Question{MsgAnswer::Yes, {"Ok", "bok.db"}, "bok.db"}}) {
         World w;
         w.window.label.clear();
         w.fakes.messages.answers = {q.answer};

@@ -38,11 +38,12 @@ protected:
 };
 
 TEST_F(Export, EveryValueKindByteForByte) {
-    open("CREATE TABLE Person (Namn VARCHAR(50), Anteckningar MEMO, NyRekry BIT, AnstStart DATETIME,"
-         " AnstStopp DATETIME, MaxTid DATETIME, Lön DOUBLE, Omfattning LONG, Okänd VARCHAR(9));"
-         "INSERT INTO Person VALUES (NULL, 'rad 1' || char(13, 10) || 'rad 2', 1, '2024-03-01 00:00:00',"
-         " '2024-03-01 16:45:30', '1899-12-30 00:00:00', -1234.5, -7, 'x;y'),"
-         " ('Sant Örjan →', NULL, 0, NULL, NULL, '1899-12-30 08:15:00', 0.25, 100, NULL);");
+    open(
+        "CREATE TABLE Person (Namn VARCHAR(50), Anteckningar MEMO, NyRekry BIT, AnstStart DATETIME,"
+        " AnstStopp DATETIME, MaxTid DATETIME, Lön DOUBLE, Omfattning LONG, Okänd VARCHAR(9));"
+        "INSERT INTO Person VALUES (NULL, 'rad 1' || char(13, 10) || 'rad 2', 1, '2024-03-01 00:00:00',"
+        " '2024-03-01 16:45:30', '1899-12-30 00:00:00', -1234.5, -7, 'x;y'),"
+        " ('Sant Örjan →', NULL, 0, NULL, NULL, '1899-12-30 08:15:00', 0.25, 100, NULL);");
     fake.dialogs.choices = {target};
     const ExportOutcome outcome = run(1);
     EXPECT_EQ(dir.read("out.skv"),
@@ -54,9 +55,9 @@ TEST_F(Export, EveryValueKindByteForByte) {
     EXPECT_EQ(result, "2 [R1740] " + target + ". 1 [R9020]. 2 [R9021].");
     ASSERT_EQ(fake.dialogs.asked.size(), 1u);
     const OpenFileName& a = fake.dialogs.asked[0];
-    EXPECT_EQ(std::tuple(a.flags, a.filter, a.title, a.initialDir, a.file.substr(0, 14)),
-              std::tuple(0x200804u, std::string("[R1792] (*.skv)\0*.skv\0", 22), "[R1793]", dir.path(),
-                         "ResursReg.skv "));
+    EXPECT_EQ(
+        std::tuple(a.flags, a.filter, a.title, a.initialDir, a.file.substr(0, 14)),
+        std::tuple(0x200804u, std::string("[R1792] (*.skv)\0*.skv\0", 22), "[R1793]", dir.path(), "ResursReg.skv "));
 }
 
 TEST_F(Export, CustomersBelowZeroStayAndEachRecordIsOneLine) {
@@ -121,13 +122,13 @@ TEST_P(FileChoice, AsksBeforeReplacingAndCancelWritesNothing) {
     EXPECT_EQ(result == "[R1739]", c.n == 0) << result;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FileChoice,
-    ::testing::Values(ChoiceCase{"Cancel", {""}, {}, 1, 0}, ChoiceCase{"BarePattern", {"*.skv"}, {}, 1, 0},
-                      ChoiceCase{"YesReplaces", {"T"}, {MsgAnswer::Yes}, 1, 1},
-                      ChoiceCase{"NoAsksAgain", {"T", "T"}, {MsgAnswer::No, MsgAnswer::Yes}, 2, 1},
-                      ChoiceCase{"NoThenCancel", {"T", ""}, {MsgAnswer::No}, 2, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, FileChoice,
+                         ::testing::Values(ChoiceCase{"Cancel", {""}, {}, 1, 0},
+                                           ChoiceCase{"BarePattern", {"*.skv"}, {}, 1, 0},
+                                           ChoiceCase{"YesReplaces", {"T"}, {MsgAnswer::Yes}, 1, 1},
+                                           ChoiceCase{"NoAsksAgain", {"T", "T"}, {MsgAnswer::No, MsgAnswer::Yes}, 2, 1},
+                                           ChoiceCase{"NoThenCancel", {"T", ""}, {MsgAnswer::No}, 2, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A failure anywhere: its description in an OK box, 0, and the earlier file as it was.
 struct FailureCase {
@@ -161,14 +162,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, Failure,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Export, LongExportShowsARunningCountEveryHalfSecond) {
-    open("CREATE TABLE Person (Omfattning LONG); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
-         " SELECT i + 1 FROM n WHERE i < 4100) INSERT INTO Person SELECT i FROM n;");
+    open(
+        "CREATE TABLE Person (Omfattning LONG); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
+        " SELECT i + 1 FROM n WHERE i < 4100) INSERT INTO Person SELECT i FROM n;");
     auto t = std::chrono::steady_clock::time_point{};
     ctx.now = [&] { return t += std::chrono::milliseconds(600); };  // each look at the clock: 0.6 s later
     fake.dialogs.choices = {target};
     EXPECT_EQ(run(1).n, 4100);
-    EXPECT_EQ(window.infos,
-              (std::vector<std::string>{"2048 [R9022]", "3072 [R9022]", "4096 [R9022]", result}));
+    EXPECT_EQ(window.infos, (std::vector<std::string>{"2048 [R9022]", "3072 [R9022]", "4096 [R9022]", result}));
 }
 
 }  // namespace

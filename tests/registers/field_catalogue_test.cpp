@@ -15,17 +15,17 @@ TEST(FieldCatalogue, FindsCaptionsAndColumns) {
         const char* language;
         const char* expected;
     };
-    for (const Lookup& c : {
-             // column to caption
-             Lookup{false, "ID", "xx", "ID"}, Lookup{false, "ID", "se", "ID"},
-             Lookup{false, "P-adress", "se", "Postadress"}, Lookup{false, "P-adress", "en", "Postal address"},
-             Lookup{false, "Anteckning", "se", "Anteckningar"},  // on the second row
-             Lookup{false, "", "en", ""}, Lookup{false, "Namn", "de", ""}, Lookup{false, "namn", "se", ""},  // case
-             // caption to the first column that has it
-             Lookup{true, "ID", "", "ID"}, Lookup{true, "id", "se", ""}, Lookup{true, "", "se", ""},
-             Lookup{true, "Postal address", "en", "P-adress"}, Lookup{true, "Anteckningar", "se", "Anteckningar"},
-             Lookup{true, "Notes", "en", "Anteckningar"}, Lookup{true, "Kundnamn", "se", "KundNamn"},
-             Lookup{true, "Kundnamn", "en", ""}}) {  // a Swedish caption in English
+    for (const Lookup& c :
+         {// column to caption
+          Lookup{false, "ID", "xx", "ID"}, Lookup{false, "ID", "se", "ID"},
+          Lookup{false, "P-adress", "se", "Postadress"}, Lookup{false, "P-adress", "en", "Postal address"},
+          Lookup{false, "Anteckning", "se", "Anteckningar"},  // on the second row
+          Lookup{false, "", "en", ""}, Lookup{false, "Namn", "de", ""}, Lookup{false, "namn", "se", ""},  // case
+          // caption to the first column that has it
+          Lookup{true, "ID", "", "ID"}, Lookup{true, "id", "se", ""}, Lookup{true, "", "se", ""},
+          Lookup{true, "Postal address", "en", "P-adress"}, Lookup{true, "Anteckningar", "se", "Anteckningar"},
+          Lookup{true, "Notes", "en", "Anteckningar"}, Lookup{true, "Kundnamn", "se", "KundNamn"},
+          Lookup{true, "Kundnamn", "en", ""}}) {  // a Swedish caption in English
         SCOPED_TRACE(std::string(c.from) + " " + c.language);
         EXPECT_EQ(c.captionToColumn ? RubrikTillKolumn(c.from, c.language) : KolumnTillRubrik(c.from, c.language),
                   c.expected);

@@ -30,8 +30,9 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
     std::int16_t counter = 0;
 
     void SetUp() override {
-        std::string ini = "[System]\r\nR1861=Koppla f\xE4lt\r\nR1807=kunder\r\nR1800=Tom rubrikrad\r\n"
-                          "R1798=V\xE4lj registerfil\r\nR1806=Inga kopplingar\r\n";
+        std::string ini =
+            "[System]\r\nR1861=Koppla f\xE4lt\r\nR1807=kunder\r\nR1800=Tom rubrikrad\r\n"
+            "R1798=V\xE4lj registerfil\r\nR1806=Inga kopplingar\r\n";
         // The other texts the dialog and the import show, as [code].
         const auto code = [&](int n) { ini += "R" + std::to_string(n) + "=[R" + std::to_string(n) + "]\r\n"; };
         for (int n : {1740, 1805, 9020, 9021, 9040, 9041}) code(n);
@@ -48,7 +49,10 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
     std::unique_ptr<frmKopplaFält> open(bool show = false) {
         auto d = std::make_unique<frmKopplaFält>(main, nullptr, platform, texts, counter);
         d->Tag = "Kund";
-        if (!show) { d->Form_Activate(); return d; }
+        if (!show) {
+            d->Form_Activate();
+            return d;
+        }
         d->show();
         d->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(d.get()));
@@ -173,7 +177,8 @@ TEST_F(Mapping, ClosingWhileImportingRollsBack) {
     EXPECT_TRUE(fakes.messages.shown.empty());
     EXPECT_EQ(main.infos.back(), " 0 [R1805]! [R9100].");
     main.state_.db.reset();
-    EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || Namn FROM Kund"), std::vector<std::string>{"7Kvar"});
+    EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || Namn FROM Kund"),
+              std::vector<std::string>{"7Kvar"});
 }
 
 // The same dialog with the Lang.ini of each language as installed.
@@ -192,9 +197,9 @@ protected:
 // cover anything else, nor be cut.
 TEST_P(InstalledTexts, ControlsNeverOverlapDownToTheLeastSize) {
     auto d = open(true);
-    const std::vector<QWidget*> controls{d->lblMallNamn, d->cmdMall,      d->lblDiv[2],   d->lblDiv[0],
-                                         d->lblDiv[1],   d->lstFilFält,   d->cmdAuto,     d->cmdLäggTill,
-                                         d->lstFält,     d->lvKopplingar, d->cmdTaBort,   d->cmdTaBortAlla,
+    const std::vector<QWidget*> controls{d->lblMallNamn, d->cmdMall,      d->lblDiv[2], d->lblDiv[0],
+                                         d->lblDiv[1],   d->lstFilFält,   d->cmdAuto,   d->cmdLäggTill,
+                                         d->lstFält,     d->lvKopplingar, d->cmdTaBort, d->cmdTaBortAlla,
                                          d->chkTaBort,   d->cmdOk,        d->cmdAvbryt};
     for (const QSize size : {d->size(), QSize(1, 1)}) {
         d->resize(size);
@@ -252,7 +257,8 @@ TEST_F(Mapping, UntidyRegisterSkipsTheLinesOrRefusesTheFileWhenDeletingFirst) {
         EXPECT_EQ(d->result() == QDialog::Accepted, !c.deleteFirst);
         EXPECT_EQ(d->chkTaBort->isChecked(), c.deleteFirst);  // ticked until the delete is in the file
         main.state_.db.reset();
-        const std::vector<std::string> before{"-1 Intern", "7 Kvar"}, imported{"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"};
+        const std::vector<std::string> before{"-1 Intern", "7 Kvar"},
+            imported{"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"};
         EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || ' ' || Namn FROM Kund ORDER BY ID"),
                   c.deleteFirst ? before : imported);
     }

@@ -28,9 +28,10 @@ const char* const kRows[] = {
     "SELECT ID||'|'||KundID||'|'||StartTid||'|'||ifnull(Anteckning,'~')||'|'||Lunch FROM Bokning ORDER BY ID"};
 
 // Every table but the two registers, whole: an import must never touch them.
-const char* const kOthers = "SELECT 'Users:'||group_concat(ID||Namn||ifnull(Losenord,'~')||GruppID, ',') FROM Users"
-                            " UNION ALL SELECT 'Person:'||count(*) FROM Person"
-                            " UNION ALL SELECT 'tables:'||group_concat(name, ',') FROM sqlite_schema WHERE type = 'table'";
+const char* const kOthers =
+    "SELECT 'Users:'||group_concat(ID||Namn||ifnull(Losenord,'~')||GruppID, ',') FROM Users"
+    " UNION ALL SELECT 'Person:'||count(*) FROM Person"
+    " UNION ALL SELECT 'tables:'||group_concat(name, ',') FROM sqlite_schema WHERE type = 'table'";
 
 struct Options {
     bool deleteFirst = false, dryRun = false;
@@ -85,22 +86,30 @@ const std::vector<std::string> kOthersBefore = {"Users:1adminAB1,2ÖrjanCD1,3ann
 TEST(Import, LinesStoreWhatTheySay) {
     struct LineCase {
         const char* name;
-        std::string bytes;  // after the customers' header line
+        std::string bytes;               // after the customers' header line
         std::vector<std::string> added;  // rows after the two already there
         std::vector<std::pair<long, SkipReason>> skipped;
     };
     const std::vector<LineCase> cases{
         {"EmptyLinesSkipped", "\r\n2;A;;;\r\n\r\n\r\n3;B;;;\r\n", {"2|A||0.0|", "3|B||0.0|"}, {}},
         {"LoneCrEndsLine", "2;A;;;\r3;B;;;", {"2|A||0.0|", "3|B||0.0|"}, {}},
-        {"EscIsCrLfAndQuotesStay", "2;O'Hara \"A\";x-y; 1,5 ;rad1\x1Brad2\r\n",
-         {"2|O'Hara \"A\"|x-y|1.5|rad1/rad2"}, {}},
-        {"WrongFieldCountSkipped", "2;A;;\r\n3;B;;;;\r\n4;C;;;\r\n", {"4|C||0.0|"},
+        {"EscIsCrLfAndQuotesStay",
+         "2;O'Hara \"A\";x-y; 1,5 ;rad1\x1Brad2\r\n",
+         {"2|O'Hara \"A\"|x-y|1.5|rad1/rad2"},
+         {}},
+        {"WrongFieldCountSkipped",
+         "2;A;;\r\n3;B;;;;\r\n4;C;;;\r\n",
+         {"4|C||0.0|"},
          {{2, SkipReason::WrongFieldCount}, {3, SkipReason::WrongFieldCount}}},
-        {"DuplicateSkipped", "2;A;;;\r\n1;Dub;;;\r\n3;B;;;\r\n", {"2|A||0.0|", "3|B||0.0|"},
+        {"DuplicateSkipped",
+         "2;A;;;\r\n1;Dub;;;\r\n3;B;;;\r\n",
+         {"2|A||0.0|", "3|B||0.0|"},
          {{3, SkipReason::DuplicateKey}}},
         // Values that read as SQL are text in text columns; nothing else runs.
-        {"SqlInTextIsText", "2;x') --;x' OR ''=';;(SELECT Losenord FROM Users) [Namn] #1# \"%_\"\r\n",
-         {"2|x') --|x' OR ''='|0.0|(SELECT Losenord FROM Users) [Namn] #1# \"%_\""}, {}}};
+        {"SqlInTextIsText",
+         "2;x') --;x' OR ''=';;(SELECT Losenord FROM Users) [Namn] #1# \"%_\"\r\n",
+         {"2|x') --|x' OR ''='|0.0|(SELECT Losenord FROM Users) [Namn] #1# \"%_\""},
+         {}}};
     for (const LineCase& c : cases) {
         SCOPED_TRACE(c.name);
         const Imported run = importFile("Kund", kKundHeader + c.bytes);
@@ -110,7 +119,8 @@ TEST(Import, LinesStoreWhatTheySay) {
         rows.insert(rows.end(), c.added.begin(), c.added.end());
         EXPECT_EQ(run.customers, rows);
         EXPECT_EQ(run.skipped, c.skipped);
-        EXPECT_EQ(run.outcome.wrongFieldCount.count + run.outcome.duplicates.count, static_cast<long>(c.skipped.size()));
+        EXPECT_EQ(run.outcome.wrongFieldCount.count + run.outcome.duplicates.count,
+                  static_cast<long>(c.skipped.size()));
         EXPECT_EQ(run.others, kOthersBefore);
     }
 }
@@ -150,11 +160,12 @@ TEST(Import, AStopLeavesTheRegisterAsItWas) {
         {"LinkedTwice", goodLines, ImportStop::LinkTwice, "[R9109]: Rabatt", 0, false,
          [](LinkTable& l) { l.push_back(l[3]); }},
         {"LinkWithoutColumn", goodLines, ImportStop::LinkNoColumn, "[R9108]: X", 0, false,
-         [](LinkTable& l) { l.push_back({"", "0", "X", "0"}); }},
+         [](LinkTable& l) {
+             l.push_back({"", "0", "X", "0"});
+         }},
         {"LinkOutsideTheFile", goodLines, ImportStop::LinkOutOfRange, "[R9111]", 0, false,
          [](LinkTable& l) { l[1].fileFieldPosition = "9"; }},
-        {"WrongFieldCount", goodLines + "4;C;;\r\n", ImportStop::WrongFieldCount, "[R9103]: 4 / 5\r\n[R9102]", 4,
-         true},
+        {"WrongFieldCount", goodLines + "4;C;;\r\n", ImportStop::WrongFieldCount, "[R9103]: 4 / 5\r\n[R9102]", 4, true},
         {"DuplicateInFile", goodLines + "2;C;;;\r\n", ImportStop::DuplicateKey, "[R1818]!\r\n[R9102]", 4, true},
     };
     for (const StopCase& c : cases) {
@@ -194,7 +205,6 @@ TEST(Import, DeleteFirst) {
     EXPECT_EQ(renumbering.outcome.stop, ImportStop::KeyUnlinked);
     EXPECT_EQ(renumbering.customers, kCustomersBefore);
     EXPECT_EQ(importFile("Kund", "Id;Namn\r\n1;Ny\r\n", {false, false, 0, {}, booking}).outcome.inserted, 1);
-
 }
 
 // Files other programs write: LF-only, UTF-8 with a byte-order mark, a
@@ -204,8 +214,9 @@ TEST(Import, FilesAndValuesUsersReallyHave) {
     const Imported bom = importFile("Kund", "\xEF\xBB\xBFID ;Namn  ;Postadress;Rabatt;Anteckningar\r\n2;Café;;;\r\n");
     EXPECT_EQ(bom.customers.back(), "2|Café||0.0|");
     EXPECT_EQ(importFile("Kund", kKundHeader + "2;Caf\xE9;;;\r\n").customers.back(), "2|Café||0.0|");
-    const Imported bookings = importFile("Bokningar", "ID;KundID;Starttid;Anteckningar;Lunch\r\n"
-                                                 "5;1;;not'e;True\r\n6;1;2026-01-02 08:30:00;;False\r\n");
+    const Imported bookings = importFile("Bokningar",
+                                         "ID;KundID;Starttid;Anteckningar;Lunch\r\n"
+                                         "5;1;;not'e;True\r\n6;1;2026-01-02 08:30:00;;False\r\n");
     EXPECT_EQ(bookings.bookings,
               (std::vector<std::string>{"5|1|1899-12-30 00:00:00|not'e|1", "6|1|2026-01-02 08:30:00||0"}));
     EXPECT_EQ(importFile("Bokningar", "ID;KundID;Starttid\r\n7;Null;\r\n").outcome.stop, ImportStop::RequiredValue);

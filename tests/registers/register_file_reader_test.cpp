@@ -51,11 +51,11 @@ TEST(Reader, QuotedLinesSplitAsTheSpreadsheetWroteThem) {
     for (const auto& [line, want] : std::initializer_list<std::pair<std::string, Lines>>{
              {"1;abc;5.5", {"1", "abc", "5.5"}},
              {"\"a\";\"\";7", {"a", "", "7"}},
-             {"\"Nilsson; Bygg\";2", {"Nilsson; Bygg", "2"}},                // separator inside
-             {"\"\"\"Citat\"\" och 'x'\";", {"\"Citat\" och 'x'", ""}},      // doubled quotes
-             {"ab\"c;d", {"ab\"c", "d"}},                                    // a quote inside a plain field
-             {"\"ab\"c;d", {"abc", "d"}},                                    // text after the closing quote
-             {"1;\"ab;c", {"1", "ab;c"}},                                    // an open quote runs to the end
+             {"\"Nilsson; Bygg\";2", {"Nilsson; Bygg", "2"}},            // separator inside
+             {"\"\"\"Citat\"\" och 'x'\";", {"\"Citat\" och 'x'", ""}},  // doubled quotes
+             {"ab\"c;d", {"ab\"c", "d"}},                                // a quote inside a plain field
+             {"\"ab\"c;d", {"abc", "d"}},                                // text after the closing quote
+             {"1;\"ab;c", {"1", "ab;c"}},                                // an open quote runs to the end
              {"", {""}}}) {
         Lines fields{"left over"};
         splitQuotedLine(line, fields);

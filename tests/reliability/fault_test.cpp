@@ -4,8 +4,8 @@
 // killed before it, or the sqlite3 shell writes then); and another program
 // at a random moment (fixed seed; VEXLA_CONCURRENCY_SEED overrides it).
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,8 +97,8 @@ struct JobScene : JobWorld {
             if (outcome.n > 0) said = Said::Done;
             if (outcome.failure) message = outcome.failure->description;
         } else {
-            const ImportRun r = runImport(*window.state_.db, "Kund", dir.file("KundReg.skv"),
-                                          kind == JobKind::ImportDeleteFirst);
+            const ImportRun r =
+                runImport(*window.state_.db, "Kund", dir.file("KundReg.skv"), kind == JobKind::ImportDeleteFirst);
             message = r.message;
             said = r.outcome.stop == ImportStop::SaveUncertain ? Said::Unsure
                    : r.outcome.committed                       ? Said::Done
@@ -111,7 +111,10 @@ struct JobScene : JobWorld {
 };
 
 // The database's rows, and the product's rows and check or bytes ("" when absent).
-struct Snapshot { Tables db; std::string product; };
+struct Snapshot {
+    Tables db;
+    std::string product;
+};
 
 const char* jobName(JobKind kind) {
     return std::array{"Import", "ImportDeleteFirst", "Compaction", "Copy", "Export"}[static_cast<int>(kind)];
@@ -145,7 +148,6 @@ void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, 
         << scene.product << " holds " << now.product.size() << " bytes of neither";
 }
 
-
 enum class Layer { FileFails, DiskFails, DiskStaysBroken, Killed, ShellArrives };
 const char* const kLayerNames[] = {"FileFails", "DiskFails", "DiskStaysBroken", "Killed", "ShellArrives"};
 
@@ -178,7 +180,9 @@ Said runWith(JobScene& scene, std::function<int(const Step&)> action, bool inChi
     std::map<std::string, int> counts;
     auto hooked = [&] {
         scene.fakes.files.beforeCall = [&](const std::string& op) { action({false, IoOp::Read, op, ++counts[op]}); };
-        onSqliteCall([&](IoOp io) { return action({true, io, ioOpName(io), ++counts[std::string("SQLite's ") + ioOpName(io)]}); });
+        onSqliteCall([&](IoOp io) {
+            return action({true, io, ioOpName(io), ++counts[std::string("SQLite's ") + ioOpName(io)]});
+        });
         const Said said = scene.run();
         onSqliteCall(nullptr);
         scene.fakes.files.beforeCall = nullptr;
@@ -218,12 +222,16 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
         onSqliteCall(nullptr);  // every database opened from now on goes through the wrapper
         JobScene scene(job);
         before = snapshot(scene);
-        ASSERT_EQ(runWith(scene, [&](const Step& s) { return steps.push_back(s), 0; }, false), Said::Done)
+        ASSERT_EQ(runWith(
+                      scene, [&](const Step& s) { return steps.push_back(s), 0; }, false),
+                  Said::Done)
             << scene.message;
         complete = snapshot(scene);
     }
 
-    const int readStride = 1 + static_cast<int>(std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); })) / 40;
+    const int readStride =
+        1 +
+        static_cast<int>(std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); })) / 40;
     int trials = 0, failed = 0;
     for (const Step& at : steps) {
         if (!tried(layer, at, readStride)) continue;
@@ -264,7 +272,8 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
 std::vector<FaultCase> faultCases() {
     std::vector<FaultCase> cases;
     for (int layer = 0; layer < 5; ++layer)
-        for (JobKind job : {JobKind::Import, JobKind::ImportDeleteFirst, JobKind::Compaction, JobKind::Copy, JobKind::Export}) {
+        for (JobKind job :
+             {JobKind::Import, JobKind::ImportDeleteFirst, JobKind::Compaction, JobKind::Copy, JobKind::Export}) {
             // The import makes no file-system call of its own.
             const bool importing = job == JobKind::Import || job == JobKind::ImportDeleteFirst;
             if ((layer == 0 || layer == 4) && importing) continue;
@@ -343,8 +352,8 @@ TEST_P(Concurrency, NeverBothOnTheFileAtOnce) {
         complete = snapshot(scene);
     }
     const char* seedText = std::getenv("VEXLA_CONCURRENCY_SEED");
-    const std::uint64_t seed = (seedText && *seedText ? std::strtoull(seedText, nullptr, 10) : 4122026) +
-                               static_cast<std::uint64_t>(job);
+    const std::uint64_t seed =
+        (seedText && *seedText ? std::strtoull(seedText, nullptr, 10) : 4122026) + static_cast<std::uint64_t>(job);
     std::mt19937_64 random(seed);
     std::uniform_int_distribution<long> moment(-jobMicros / 2, jobMicros);
     int met = 0;  // trials where one of the two was refused

@@ -42,7 +42,8 @@ Tables allRows(const std::string& path) {
     for (const std::string table : {"Kund", "Person", "Bokning", "PrelBokning", "Users"}) {
         Rows& rows = tables[table];
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table + "\" ORDER BY ID").c_str(), -1, &st, nullptr) == SQLITE_OK)
+        if (sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table + "\" ORDER BY ID").c_str(), -1, &st, nullptr) ==
+            SQLITE_OK)
             while (sqlite3_step(st) == SQLITE_ROW) {
                 std::string row;
                 for (int i = 0; i < sqlite3_column_count(st); ++i) {
@@ -62,10 +63,12 @@ std::string rowsDiff(const Tables& now, const Tables& expected) {
         const Rows& rows = now.count(table) ? now.at(table) : Rows{};
         if (rows == want) continue;
         auto [a, b] = std::mismatch(rows.begin(), rows.end(), want.begin(), want.end());
-        std::string text = table + ": " + std::to_string(rows.size()) + " rows where " +
-                           std::to_string(want.size()) + " were expected; ID ";
-        if (a != rows.end() && (b == want.end() || a->first < b->first)) return text + std::to_string(a->first) + " is there: " + a->second;
-        if (a == rows.end() || b->first < a->first) return text + std::to_string(b->first) + " is missing: " + b->second;
+        std::string text = table + ": " + std::to_string(rows.size()) + " rows where " + std::to_string(want.size()) +
+                           " were expected; ID ";
+        if (a != rows.end() && (b == want.end() || a->first < b->first))
+            return text + std::to_string(a->first) + " is there: " + a->second;
+        if (a == rows.end() || b->first < a->first)
+            return text + std::to_string(b->first) + " is missing: " + b->second;
         return text + std::to_string(a->first) + " holds " + a->second + " instead of " + b->second;
     }
     return {};
@@ -80,8 +83,7 @@ std::string openAndCheck(const std::string& path) {
     return checked ? "" : "integrity: " + checked.error().description;
 }
 
-ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath,
-                    bool deleteFirst) {
+ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst) {
     const RegisterKind* reg = registerByName(registerName);
     if (!reg) throw std::invalid_argument("register " + registerName);
     FakeMessageBoxes messages;

@@ -74,7 +74,8 @@ TEST_P(OddPaths, ExportImportAndTheProgramFindTheirFiles) {
 
     // The program compacts as cron runs it, or the job where a '"' cannot be quoted.
     if (db.find('"') == std::string::npos) {
-        for (const char* file : {"/vexla-admin", "/bin/Lang.ini"}) fs::copy_file(db::testing::programDir() + file, folder + file);
+        for (const char* file : {"/vexla-admin", "/bin/Lang.ini"})
+            fs::copy_file(db::testing::programDir() + file, folder + file);
         const int status = runAs(0, [&] {
             for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
             const int quiet = ::open("/dev/null", O_WRONLY);
@@ -111,7 +112,6 @@ INSTANTIATE_TEST_SUITE_P(
                       OddPath{"AllAtOnce", "Vexla ';\" Ωμέγα 日本 [x] #1 %s", "bok 'x'; \"y\" Ωμέγα 日本.db",
                               "Kund 'reg'; Ωμέγα 日本.skv"}),
     [](const auto& info) { return std::string(info.param.name); });
-
 
 // Program and data folders writable by all, and the user's file a link points at.
 struct SharedFolder {
@@ -187,7 +187,8 @@ std::vector<PlantedNames> plantings() {
 std::vector<std::string> jobArgs(const std::string& job, const SharedFolder& f) {
     if (job == "compact") return {"compact", "--db", f.db};
     if (job == "copy") return {"copy", "--db", f.db, "--out", f.data + "/kopia.db", "--force"};
-    return {"export", "--register", "kund", "--db", f.db, "--user", "admin", "--out", f.data + "/KundReg.skv", "--force"};
+    return {"export", "--register", "kund", "--db", f.db, "--user", "admin", "--out", f.data + "/KundReg.skv",
+            "--force"};
 }
 
 class PlantedFiles : public ::testing::TestWithParam<std::tuple<uid_t, Plant>> {};
@@ -202,7 +203,9 @@ TEST_P(PlantedFiles, NoJobWritesThroughALinkOrIntoAFifo) {
         for (const std::string& name : p.names) {
             const std::string path = f.data + "/" + name;
             // Planted by someone else: root for the ordinary user's run, nobody for root's.
-            ASSERT_EQ(plant == Plant::Link ? ::symlink(f.victim.c_str(), path.c_str()) : ::mkfifo(path.c_str(), 0666), 0) << path;
+            ASSERT_EQ(plant == Plant::Link ? ::symlink(f.victim.c_str(), path.c_str()) : ::mkfifo(path.c_str(), 0666),
+                      0)
+                << path;
             (void)::lchown(path.c_str(), user == 0 ? kNobody : 0, user == 0 ? kNogroup : 0);
         }
         for (const char* job : p.jobs) {
@@ -211,7 +214,8 @@ TEST_P(PlantedFiles, NoJobWritesThroughALinkOrIntoAFifo) {
             SCOPED_TRACE(std::string(job) + ": " + err);
             EXPECT_LT(status, 6);  // ended by itself, not killed by the alarm
             EXPECT_EQ(status == 0, p.outcome != Outcome::Refused);
-            EXPECT_TRUE(p.outcome == Outcome::Succeeds || err.find(fs::path(p.names[0]).filename().string()) != std::string::npos);
+            EXPECT_TRUE(p.outcome == Outcome::Succeeds ||
+                        err.find(fs::path(p.names[0]).filename().string()) != std::string::npos);
         }
         EXPECT_EQ(fileBytes(f.victim), SharedFolder::kPrecious);
         for (const std::string& name : p.names) {
@@ -228,7 +232,8 @@ INSTANTIATE_TEST_SUITE_P(RootAndUser, PlantedFiles,
                          ::testing::Combine(::testing::Values(uid_t{0}, kNobody),
                                             ::testing::Values(Plant::Link, Plant::Fifo)),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param) ? "User" : "Root") + (std::get<1>(info.param) == Plant::Link ? "Link" : "Fifo");
+                             return std::string(std::get<0>(info.param) ? "User" : "Root") +
+                                    (std::get<1>(info.param) == Plant::Link ? "Link" : "Fifo");
                          });
 
 // The database, its backup (linked or copied) and the copy keep the mode and
@@ -237,10 +242,11 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root: the database is given to the user nobody";
     const mode_t umask = ::umask(0);
     for (const mode_t mode : {0600, 0640, 0660, 0444})
-        for (const auto& [owner, runner] : std::vector<std::pair<uid_t, uid_t>>{{0, 0}, {kNobody, 0}, {kNobody, kNobody}})
+        for (const auto& [owner, runner] :
+             std::vector<std::pair<uid_t, uid_t>>{{0, 0}, {kNobody, 0}, {kNobody, kNobody}})
             for (const bool linked : {true, false}) {
-                SCOPED_TRACE(std::to_string(mode) + " owner " + std::to_string(owner) + " run by " + std::to_string(runner) +
-                             (linked ? " linked" : " copied"));
+                SCOPED_TRACE(std::to_string(mode) + " owner " + std::to_string(owner) + " run by " +
+                             std::to_string(runner) + (linked ? " linked" : " copied"));
                 JobWorld w(demoDatabase());
                 if (!linked) w.fakes.files.failCall("linkFile", 1, Error{70, "Permission denied", "Vexla Admin"});
                 ::chmod(w.dir.path().c_str(), 0777);
@@ -253,7 +259,8 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
                     struct stat st {};
                     ::lstat(file.c_str(), &st);
                     EXPECT_EQ(std::make_tuple(st.st_mode & 07777, st.st_uid, st.st_gid),
-                              std::make_tuple(static_cast<unsigned>(mode), owner, group)) << file;
+                              std::make_tuple(static_cast<unsigned>(mode), owner, group))
+                        << file;
                 }
                 EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));
             }

@@ -21,7 +21,9 @@ TEST_F(ActivityLogTest, AppendsWindows1252LinesWithCrLf) {
     ActivityLog log = this->log();
     log.Logg(" ");
     log.Logg("Komprimering påbörjad: 2026-12-04 22:15:07");
-    EXPECT_EQ(dir.read("Logg.txt"), "earlier line\r\n \r\nKomprimering p\xE5" "b\xF6rjad: 2026-12-04 22:15:07\r\n");
+    EXPECT_EQ(dir.read("Logg.txt"),
+              "earlier line\r\n \r\nKomprimering p\xE5"
+              "b\xF6rjad: 2026-12-04 22:15:07\r\n");
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(files.calls("openAppend"), 1);  // opened once, kept open
 }
@@ -33,7 +35,8 @@ TEST_F(ActivityLogTest, FailedOpenIsReportedOnEveryLaterCall) {
     log.Logg("second");
     log.Logg("third");
     const auto box = [](const std::string& text) {
-        return testing::ShownBox{text + " in procedure Logg of Form frmAdmin", "Vexla Admin", MsgIcon::None, MsgButtons::Ok};
+        return testing::ShownBox{text + " in procedure Logg of Form frmAdmin", "Vexla Admin", MsgIcon::None,
+                                 MsgButtons::Ok};
     };
     const auto again = box("Error 52 (Bad file name or number)");
     EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{box("Error 70 (Permission denied)"), again, again}));
@@ -55,7 +58,8 @@ TEST_F(ActivityLogTest, MissingProgramFolderIsReportedAsPathNotFound) {
     folder = dir.file("gone");
     log().Logg("x");
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "Error 76 (Path not found: " + folder + "/Logg.txt) in procedure Logg of Form frmAdmin");
+    EXPECT_EQ(messages.shown[0].text,
+              "Error 76 (Path not found: " + folder + "/Logg.txt) in procedure Logg of Form frmAdmin");
 }
 
 }  // namespace

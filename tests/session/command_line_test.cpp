@@ -89,10 +89,14 @@ TEST(CommandLine, ShellArgumentsAreJoinedWithPathsQuotedAndParsed) {
         Expected want;
     };
     for (const ArgsCase& c : std::initializer_list<ArgsCase>{
-             {{"/ak", "/db", "/srv/data with blank/bok.db"}, R"(/ak /db "/srv/data with blank/bok.db")", {true, "/srv/data with blank/bok.db", "/srv/data with blank", true, "k", true}},
+             {{"/ak", "/db", "/srv/data with blank/bok.db"},
+              R"(/ak /db "/srv/data with blank/bok.db")",
+              {true, "/srv/data with blank/bok.db", "/srv/data with blank", true, "k", true}},
              // A path that begins like an option is still a path.
              {{"/d", "/data/bok.db"}, R"(/d "/data/bok.db")", {true, "/data/bok.db", "/data", false, "", false}},
-             {{"/db", "/Archive/bok.db", "/ac"}, R"(/db "/Archive/bok.db" /ac)", {true, "/Archive/bok.db", "/Archive", true, "c", true}},
+             {{"/db", "/Archive/bok.db", "/ac"},
+              R"(/db "/Archive/bok.db" /ac)",
+              {true, "/Archive/bok.db", "/Archive", true, "c", true}},
              {{"/AK"}, "/AK", {false, "", "", true, "K", true}},
              {{"/a", "k"}, "/a k", {false, "", "", true, "k", true}},
              {{"/a k"}, "/a k", {false, "", "", true, "k", true}},
@@ -108,10 +112,15 @@ TEST(CommandLine, ShellArgumentsAreJoinedWithPathsQuotedAndParsed) {
 
 TEST(CommandLine, InfoArgumentsAreRecognisedApartFromTheOptions) {
     for (const auto& [args, want] : std::initializer_list<std::pair<std::vector<std::string>, InfoRequest>>{
-             {{"--help"}, InfoRequest::Help}, {{"-h"}, InfoRequest::Help}, {{"--version"}, InfoRequest::Version},
-             {{"/ak", "--version"}, InfoRequest::Version}, {{"--version", "--help"}, InfoRequest::Version},
-             {{"/ak", "/db", "/x.db"}, InfoRequest::None}, {{"-H", "--HELP"}, InfoRequest::None},
-             {{"--helpme"}, InfoRequest::None}, {{}, InfoRequest::None}}) {
+             {{"--help"}, InfoRequest::Help},
+             {{"-h"}, InfoRequest::Help},
+             {{"--version"}, InfoRequest::Version},
+             {{"/ak", "--version"}, InfoRequest::Version},
+             {{"--version", "--help"}, InfoRequest::Version},
+             {{"/ak", "/db", "/x.db"}, InfoRequest::None},
+             {{"-H", "--HELP"}, InfoRequest::None},
+             {{"--helpme"}, InfoRequest::None},
+             {{}, InfoRequest::None}}) {
         EXPECT_EQ(infoRequest(args), want) << ::testing::PrintToString(args);
     }
 }

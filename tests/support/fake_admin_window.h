@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "session/admin_state.h"
 #include "db/sqlite_engine.h"
+#include "session/admin_state.h"
 
 namespace vexla::testing {
 

@@ -48,8 +48,12 @@ public:
     Status write(std::string_view bytes) override {
         return files_.unlessFaulted("write", [&] { return real_->write(bytes); });
     }
-    Status flush() override { return files_.unlessFaulted("flush", [&] { return real_->flush(); }); }
-    Status sync() override { return files_.unlessFaulted("sync", [&] { return real_->sync(); }); }
+    Status flush() override {
+        return files_.unlessFaulted("flush", [&] { return real_->flush(); });
+    }
+    Status sync() override {
+        return files_.unlessFaulted("sync", [&] { return real_->sync(); });
+    }
     // A failed close still lets go of the file, as the system's close does.
     Status close() override {
         const auto e = files_.fault("close");
@@ -69,7 +73,9 @@ public:
     Status copyFrom(const std::string& source) override {
         return files_.unlessFaulted("copyFrom", [&] { return real_->copyFrom(source); });
     }
-    Status commit() override { return files_.unlessFaulted("commit", [&] { return real_->commit(); }); }
+    Status commit() override {
+        return files_.unlessFaulted("commit", [&] { return real_->commit(); });
+    }
     bool ownerKept() const override { return real_->ownerKept(); }
 };
 

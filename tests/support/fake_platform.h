@@ -115,7 +115,8 @@ public:
     // Counts a call of op; the error when this call is to fail.
     std::optional<Error> fault(const std::string& op);
     // The real call's answer, or the error when this call of `op` is to fail.
-    template <class Call> auto unlessFaulted(const char* op, Call call) -> decltype(call()) {
+    template <class Call>
+    auto unlessFaulted(const char* op, Call call) -> decltype(call()) {
         if (auto e = fault(op)) return *e;
         return call();
     }

@@ -77,8 +77,7 @@ std::set<std::string> inTheSources(const std::regex& pattern) {
 }
 
 // The caption codes of the message boxes' buttons.
-const std::set<std::string> kMessageBoxButtons =
-    inTheSources(std::regex(R"re(QMessageBox::\w+, "(R[0-9]{4})")re"));
+const std::set<std::string> kMessageBoxButtons = inTheSources(std::regex(R"re(QMessageBox::\w+, "(R[0-9]{4})")re"));
 
 // The caption codes of the buttons and check boxes (cmd..., cdm..., chk...)
 // and of the message boxes' buttons: the texts that carry an access key.
@@ -115,7 +114,8 @@ std::vector<std::string> keysOf(const std::string& bytes) {
     std::vector<std::string> keys;
     for (const std::string& line : linesOf(bytes)) {
         const std::size_t eq = line.find('=');
-        if (!line.empty() && line[0] != ';' && line[0] != '[' && eq != std::string::npos) keys.push_back(line.substr(0, eq));
+        if (!line.empty() && line[0] != ';' && line[0] != '[' && eq != std::string::npos)
+            keys.push_back(line.substr(0, eq));
     }
     return keys;
 }
@@ -225,7 +225,8 @@ TEST(LangIniPair, EachHoldsATextForEveryCodeInTheSourcesAndBothTheSameCodes) {
         ASSERT_TRUE(codesInTheSources().count(known)) << "the scan of the sources missed " << known;
     for (const Language& language : {kSwedish, kEnglish})
         for (const std::string& code : codesInTheSources())
-            EXPECT_NE(language.text(code), "") << code << " is used in the sources but has no text in " << language.name;
+            EXPECT_NE(language.text(code), "")
+                << code << " is used in the sources but has no text in " << language.name;
     std::vector<std::string> se = keysOf(testing::fileBytes(kSwedish.path()));
     std::vector<std::string> en = keysOf(testing::fileBytes(kEnglish.path()));
     std::sort(se.begin(), se.end()), std::sort(en.begin(), en.end());

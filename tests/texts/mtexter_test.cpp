@@ -31,7 +31,8 @@ struct FakeControl : TextControl {
     TextControlKind kind() const override { return kind_; }
     std::string tag() const override { return tag_; }
     Status setCaption(const std::string& text) override {
-        return place(caption, text, ".caption", refuseCaption, {438, "Object doesn't support this property or method", ""});
+        return place(caption, text, ".caption", refuseCaption,
+                     {438, "Object doesn't support this property or method", ""});
     }
     Status setToolTip(const std::string& text) override {
         return place(toolTip, text, ".tooltip", refuseToolTip, {380, "Invalid property value", ""});
@@ -75,10 +76,22 @@ const std::string k2000 = [] {
 }();
 
 std::vector<std::string> baseLangIni() {
-    return {"; test texts", "[System]", "R0030=Fel", "R1825=Vexla Admin", "R1827=&Exportera...",
-            "R1828=Exportera kundregistret", "R1861=Koppla fält", "R1808=\" – Resurser\"", "R0001=<<SAKNAS>>",
-            "R0002=<<SAKNAS>> och mer", "R0003=", "R0005=<<SAKNAS", "R0300=" + k300, "R0600=" + k600,
-            "R0006=100 % &Spara %s %n %1 && ;x=y", "R2000=" + k2000};
+    return {"; test texts",
+            "[System]",
+            "R0030=Fel",
+            "R1825=Vexla Admin",
+            "R1827=&Exportera...",
+            "R1828=Exportera kundregistret",
+            "R1861=Koppla fält",
+            "R1808=\" – Resurser\"",
+            "R0001=<<SAKNAS>>",
+            "R0002=<<SAKNAS>> och mer",
+            "R0003=",
+            "R0005=<<SAKNAS",
+            "R0300=" + k300,
+            "R0600=" + k600,
+            "R0006=100 % &Spara %s %n %1 && ;x=y",
+            "R2000=" + k2000};
 }
 
 class MTexterTest : public ::testing::Test {
@@ -87,7 +100,8 @@ protected:
     std::string path() const { return folder.path() + "/Lang.ini"; }
     // Exactly one message was shown: this text, in the program's plain OK box.
     void expectOneMessage(const std::string& text) {
-        EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{{text, kProgramTitle, MsgIcon::None, MsgButtons::Ok}}));
+        EXPECT_EQ(messages.shown,
+                  (std::vector<testing::ShownBox>{{text, kProgramTitle, MsgIcon::None, MsgButtons::Ok}}));
     }
 
     testing::TempFolder folder;
@@ -109,19 +123,19 @@ TEST_F(MTexterTest, TextTillControlPlacesTheTextsOfTheTag) {
              {"TextBoxToolTipReplacedByToolTipCode", K::Input, "R1827;R1828", true, true, kDesignCaption,
               "Exportera kundregistret"},
              {"TextBoxWithoutToolTipForInput", K::Input, "R1827", false, true, kDesignCaption, kDesignToolTip},
-             {"TextBoxCaptionTextBecomesToolTipWhenTheToolTipTextIsEmpty", K::Input, "R1827;R0003", true, true, kDesignCaption,
-              "&Exportera..."},
+             {"TextBoxCaptionTextBecomesToolTipWhenTheToolTipTextIsEmpty", K::Input, "R1827;R0003", true, true,
+              kDesignCaption, "&Exportera..."},
              {"PlusAppendsSecondText", K::Caption, "R1861+R1808", true, true, "Koppla fält – Resurser", kDesignToolTip},
              {"PlusSecondBeginsWithMarker", K::Caption, "R1861+R0002", true, true, "Koppla fält", kDesignToolTip},
-             {"PlusSecondAlmostMarkerIsAppended", K::Caption, "R1861+R0005", true, true,
-              "Koppla fält<<SAKNAS", kDesignToolTip},
+             {"PlusSecondAlmostMarkerIsAppended", K::Caption, "R1861+R0005", true, true, "Koppla fält<<SAKNAS",
+              kDesignToolTip},
              {"AbsentCodesKeepDesign", K::Caption, "R7777;R7778", true, true, kDesignCaption, kDesignToolTip},
              {"EachCaptionPieceCutTo499", K::Caption, "R0300+R0600", true, true, k300 + std::string(499, 'y'),
               kDesignToolTip},
              {"PercentAndAmpersandCaption", K::Caption, "R0006+R0006", true, true,
               "100 % &Spara %s %n %1 && ;x=y100 % &Spara %s %n %1 && ;x=y", kDesignToolTip},
-             {"ToolTipOf2000CutTo1999", K::Caption, "R0006;R2000", true, true,
-              "100 % &Spara %s %n %1 && ;x=y", k2000.substr(0, 1999)},
+             {"ToolTipOf2000CutTo1999", K::Caption, "R0006;R2000", true, true, "100 % &Spara %s %n %1 && ;x=y",
+              k2000.substr(0, 1999)},
              {"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}}) {
         SCOPED_TRACE(c.name);
         FakeControl control("c", c.kind, c.tag);
@@ -136,7 +150,8 @@ TEST_F(MTexterTest, TextTillAndraGivesTheTextOfTheCode) {
     std::vector<std::string> got;
     for (const char* code : {"R7777", "", "R0001", "R0006", "R2000"}) got.push_back(texts.TextTillAndra(code));
     // The marker is cut only behind a '+'.
-    EXPECT_EQ(got, (std::vector<std::string>{"", "", "<<SAKNAS>>", "100 % &Spara %s %n %1 && ;x=y", k2000.substr(0, 254)}));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"", "", "<<SAKNAS>>", "100 % &Spara %s %n %1 && ;x=y", k2000.substr(0, 254)}));
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -199,8 +214,9 @@ TEST_F(MTexterTest, RefusedControlTextIsReportedAndTheWindowGoesOn) {
         std::string message;
         std::string caption, toolTip;  // what the control shows afterwards
     };
-    const std::string captionRefused = "Fel 438 (Object doesn't support this property or method) in procedure "
-                                       "TextTillControl in Module mTexter";
+    const std::string captionRefused =
+        "Fel 438 (Object doesn't support this property or method) in procedure "
+        "TextTillControl in Module mTexter";
     const std::string toolTipRefused =
         "Fel 380 (Invalid property value) in procedure TextTillControl in Module mTexter";
     mTexter texts(path(), messages);

@@ -14,12 +14,12 @@
 #include "common/console_platform.h"
 #include "common/qt/qt_locale_info.h"
 #include "db/errors.h"
-#include "tools/sample_generator.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/fake_admin_window.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
+#include "tools/sample_generator.h"
 #include "transfer/links.h"
 #include "transfer/transfer.h"
 
@@ -78,9 +78,9 @@ struct World {
     int run(const std::vector<std::string>& args, std::optional<std::string> password, bool terminal = false) {
         std::vector<std::string> line;
         for (const std::string& a : args) line.push_back(at(a, dir.path()));
-        transfer::Environment env{texts,     engine,    console,   clock,    locale,   files,   dir.path(),
-                                  in.get(), out.get(), err.get(), terminal, password, nullptr,
-                                  [this] { return signal; }};
+        transfer::Environment env{
+            texts,    engine,    console,   clock,    locale,   files,   dir.path(),
+            in.get(), out.get(), err.get(), terminal, password, nullptr, [this] { return signal; }};
         return transfer::runTransfer(line, env);
     }
 };
@@ -89,8 +89,8 @@ struct Case {
     const char* name;
     std::vector<std::string> args;
     int status;
-    std::string err;  // a part of standard error; "" when nothing may be written there
-    std::string out;  // the start of standard output
+    std::string err;                          // a part of standard error; "" when nothing may be written there
+    std::string out;                          // the start of standard output
     std::function<void(World&)> before = {};  // readies the scratch folder
     std::optional<std::string> password = "vexla";
     std::function<void(World&)> after = {};  // checks the files afterwards
@@ -138,36 +138,40 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, Transfer,
     ::testing::Values(
         // The command line.
-        Case{"NoArguments", {}, 1, "R9060", ""},
-        Case{"GeneralHelp", {"--help"}, 0, "", "R9060\nR9061"},
+        Case{"NoArguments", {}, 1, "R9060", ""}, Case{"GeneralHelp", {"--help"}, 0, "", "R9060\nR9061"},
         Case{"CommandHelp", {"import", "--db", "x", "--help", "--bogus"}, 0, "", "R9069\nR9073"},
         Case{"UnknownCommand", {"frobnicate"}, 1, "R9078: frobnicate\nR9065", ""},
         Case{"UnknownOption", kCompact + Args{"--force"}, 1, "R9079: --force", ""},
         Case{"OptionWithoutValue", {"compact", "--db"}, 1, "R9080: --db", ""},
-        Case{"RequiredOptionMissing", {"export", "--register", "kund", "--db", "x", "--out", "y"}, 1,
-             "R9081: --user", ""},
+        Case{"RequiredOptionMissing",
+             {"export", "--register", "kund", "--db", "x", "--out", "y"},
+             1,
+             "R9081: --user",
+             ""},
         Case{"OptionOfAnotherCommand", {"compact", "--db", "x", "--register", "kunder"}, 1, "R9079: --register", ""},
         Case{"UnknownRegisterName", {"export", "--register=kunder"}, 1, "R9082: --register kunder", ""},
         Case{"ImpossibleDate", kCopy + Args{"@/k.db", "--from", "2026-02-30 08:00", "--to", "2026-03-01 08:00"}, 1,
              "R9082: --from 2026-02-30 08:00", ""},
         Case{"FromWithoutTo", kCopy + Args{"@/k.db", "--from", "2026-03-01 08:00"}, 1, "R9081: --to", ""},
-        Case{"IntervalNotForward", kCopy + Args{"@/k.db", "--from", "2026-03-01 08:00", "--to", "2026-03-01 08:00"},
-             1, "R1795!", ""},
+        Case{"IntervalNotForward", kCopy + Args{"@/k.db", "--from", "2026-03-01 08:00", "--to", "2026-03-01 08:00"}, 1,
+             "R1795!", ""},
         Case{"MappingLineUnknown", kImport + Args{"--map", "@/m.txt"}, 1, "R9085: ID;Nope", "",
              [](World& w) { file("in.skv", kTwoCustomers)(w), file("m.txt", "Name;Name\nID;Nope\n")(w); }},
         // The login.
         Case{"NoPassword", kExport + Args{"@/k.skv"}, 1, "R9083", "", {}, std::nullopt},
         Case{"WrongPassword", kExport + Args{"@/k.skv"}, 2, "R1885: R0137\nR0138", "", {}, "Vexla"},
         Case{"NotAnAdministrator",
-             {"export", "--register", "kund", "--db", "@/bok.db", "--user", "anna", "--out", "@/k.skv"}, 2,
-             "R1885: R0137\nR0138", ""},
+             {"export", "--register", "kund", "--db", "@/bok.db", "--user", "anna", "--out", "@/k.skv"},
+             2,
+             "R1885: R0137\nR0138",
+             ""},
         // Another program holds the database.
         Case{"HeldAtLogin", kExport + Args{"@/k.skv"}, 3, "Fel 3356 (", "", holdDatabase},
         Case{"HeldAtCompaction", kCompact, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
         Case{"HeldAtCopy", kCopy + Args{"@/k.db"}, 3, "R1784!", "", holdDatabase},
         // The bookings outside the interval could not be deleted from the copy.
-        Case{"CopyHeldBeforeItsBookingsGo", kCopy + Args{"@/k.db"} + kYear, 3, "Vexla Admin: ",
-             "R1750 '@/k.db' R1751!", [](World& w) { w.engine.held = w.dir.file("k.db"); }},
+        Case{"CopyHeldBeforeItsBookingsGo", kCopy + Args{"@/k.db"} + kYear, 3, "Vexla Admin: ", "R1750 '@/k.db' R1751!",
+             [](World& w) { w.engine.held = w.dir.file("k.db"); }},
         // Files.
         Case{"DatabaseMissingAtLogin", kImport + Args{"--db", "@/nope.db"}, 4, "Fel 3024 (", ""},
         Case{"DatabaseMissingAtCompaction", {"compact", "--db", "@/nope.db"}, 4, "R1787!", ""},
@@ -199,8 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ImportByEqualNames", kImport + Args{"--delete-first"}, 0, "", "2 R1805\n20 R9120\n",
              file("in.skv", kTwoCustomers)},
         Case{"ImportDryRun", kImport + Args{"--delete-first", "--dry-run"}, 0, "", "2 R1805\n20 R9120\nR9119\n",
-             file("in.skv", kTwoCustomers),
-             "vexla", [](World& w) { EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"}); }},
+             file("in.skv", kTwoCustomers), "vexla",
+             [](World& w) { EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"}); }},
         Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", "1 R1805\n",
              [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
         Case{"ImportSkipsAndReportsLines", kImport + Args{"--report", "@/r.txt"}, 5, "",
@@ -210,7 +214,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Compact", kCompact + Args{"--full-check"}, 0, "", "R1761. R9155: @/Vexla2026-12-04.db\n"},
         // --force replaces a regular file only, never the database under any name.
         Case{"ExportOverTheDatabase", kExport + Args{"@/bok.db", "--force"}, 4, "R9153: @/bok.db", "R1739\n"},
-        Case{"CopyOverAFileNeedsForce", kCopy + Args{"@/kopia.db"}, 4, "R9084: @/kopia.db", "", file("kopia.db", "old")},
+        Case{"CopyOverAFileNeedsForce", kCopy + Args{"@/kopia.db"}, 4, "R9084: @/kopia.db", "",
+             file("kopia.db", "old")},
         Case{"CopyOverAFileWithForce", kCopy + Args{"@/kopia.db", "--force"}, 0, "", "R1752@/kopia.db\n",
              file("kopia.db", "old")},
         Case{"WholeCopy", kCopy + Args{"@/kopia"}, 0, "", "R1752@/kopia.db\n"},
@@ -247,8 +252,7 @@ TEST(TransferMappingFile, ReadsUtf8AndWindows1252Alike) {
     TempFolder dir;
     for (const char* bytes : {"\xEF\xBB\xBFNr;\xC3\x85r\r\n\r\nX;Y", "Nr;\xC5r\nX;Y\n", "Nr;\xC3\x85r\rX;Y"}) {
         dir.write("m.txt", bytes);
-        EXPECT_EQ(transfer::readMappingLines(dir.file("m.txt")).value(),
-                  (Args{"Nr;\xC3\x85r", "X;Y"}));
+        EXPECT_EQ(transfer::readMappingLines(dir.file("m.txt")).value(), (Args{"Nr;\xC3\x85r", "X;Y"}));
     }
 }
 
@@ -259,8 +263,11 @@ TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     const std::string database = dir.file("bok.db");
     ASSERT_TRUE(sample::makeSampleDatabase(database, {.bookings = 300, .clean = true}));
     const std::string program = db::testing::programDir();
-    const std::string command = "VEXLA_PASSWORD=vexla '" + program + "/vexla-transfer' export --register bokningar"
-                                " --db '" + database + "' --out '" + dir.file("tool.skv") + "' --user admin"
+    const std::string command = "VEXLA_PASSWORD=vexla '" + program +
+                                "/vexla-transfer' export --register bokningar"
+                                " --db '" +
+                                database + "' --out '" + dir.file("tool.skv") +
+                                "' --user admin"
                                 " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));

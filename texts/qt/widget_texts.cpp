@@ -19,13 +19,9 @@ namespace vexla {
 
 namespace {
 
-Error noSuchProperty() {
-    return Error{438, "Object doesn't support this property or method", kProgramTitle};
-}
+Error noSuchProperty() { return Error{438, "Object doesn't support this property or method", kProgramTitle}; }
 
-Error widgetGone() {
-    return Error{91, "Object variable or With block variable not set", kProgramTitle};
-}
+Error widgetGone() { return Error{91, "Object variable or With block variable not set", kProgramTitle}; }
 
 QString toQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
 

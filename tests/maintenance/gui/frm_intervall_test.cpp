@@ -28,14 +28,14 @@ TEST(IntervalPictureTranslation, GivesQtTheSamePicture) {
     };
     const DateTime t{2026, 3, 7, 15, 4, 9};
     const QDateTime q(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
-    for (const Case& c : {Case{"yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm", true},
-                          Case{"dd.MM.yy hh:mm tt", "dd.MM.yy hh:mm AP", true},
-                          Case{"M/d/yyyy h:mm t", "M/d/yyyy h:mm A", false}, Case{"d/M/y H:mm", "d/M/yy H:mm", false},
-                          Case{"HH:mm z", "HH:mm 'z'", true}, Case{"HH'h'mm", "HH'h'mm", true},
-                          Case{"'o''clock' H", "'o''clock' H", true}, Case{"HH 'h", "HH 'h'", true},
-                          Case{"yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'",
-                               "yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'", true},
-                          Case{"", "", true}}) {
+    for (const Case& c :
+         {Case{"yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm", true}, Case{"dd.MM.yy hh:mm tt", "dd.MM.yy hh:mm AP", true},
+          Case{"M/d/yyyy h:mm t", "M/d/yyyy h:mm A", false}, Case{"d/M/y H:mm", "d/M/yy H:mm", false},
+          Case{"HH:mm z", "HH:mm 'z'", true}, Case{"HH'h'mm", "HH'h'mm", true},
+          Case{"'o''clock' H", "'o''clock' H", true}, Case{"HH 'h", "HH 'h'", true},
+          Case{"yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'", "yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'",
+               true},
+          Case{"", "", true}}) {
         SCOPED_TRACE(c.picture);
         EXPECT_EQ(qtDisplayFormat(c.picture), c.qt);
         if (c.rendersAlike) {
@@ -50,8 +50,9 @@ struct IntervalDialogTest : ::testing::Test, testing::DialogWorld {
     std::unique_ptr<frmIntervall> d;
 
     void SetUp() override {
-        dir.write("Lang.ini", "[System]\r\nR1853=Intervall f\xF6r kopian\r\nR0969=F\xF6rsta starttid:\r\n"
-                              "R1418=Sista starttid:\r\nR0898=&OK\r\nR1048=&Avbryt\r\nR1795=Fel ordning\r\n");
+        dir.write("Lang.ini",
+                  "[System]\r\nR1853=Intervall f\xF6r kopian\r\nR0969=F\xF6rsta starttid:\r\n"
+                  "R1418=Sista starttid:\r\nR0898=&OK\r\nR1048=&Avbryt\r\nR1795=Fel ordning\r\n");
         fakes.clock.time = {2027, 3, 28, 2, 30, 45};
         QPixmap icon(16, 16);
         icon.fill(Qt::red);
@@ -82,7 +83,8 @@ TEST_F(IntervalDialogTest, LoadAppliesTextsIconLocaleFormatAndTheWorkingDayOfTod
 TEST_F(IntervalDialogTest, RefusesAnEndThatIsNotLaterThanTheStart) {
     // The start stays at 08:00 on the clock's day.
     for (const auto& [end, accepted] : {std::pair<DateTime, bool>{{2027, 3, 28, 8, 0, 0}, false},
-                                        {{2027, 3, 27, 17, 0, 0}, false}, {{2027, 3, 28, 8, 1, 0}, true}}) {
+                                        {{2027, 3, 27, 17, 0, 0}, false},
+                                        {{2027, 3, 28, 8, 1, 0}, true}}) {
         SCOPED_TRACE(formatPicture(end, "yyyy-MM-dd HH:mm"));
         fakes.messages.shown.clear();
         fakes.messages.beeps = 0;

@@ -21,8 +21,10 @@ struct PathDialogTest : ::testing::Test, testing::DialogWorld {
     std::unique_ptr<frmSökväg> d;
 
     void SetUp() override {
-        dir.write("Lang.ini", "[System]\r\nR1482=V\xE4lj databas\r\nR0840=&Bl\xE4" "ddra...\r\nR0898=&OK\r\n"
-                              "R1048=&Avbryt\r\nR1744=Databasfiler\r\nR1823=V\xE4lj databasfil\r\n");
+        dir.write("Lang.ini",
+                  "[System]\r\nR1482=V\xE4lj databas\r\nR0840=&Bl\xE4"
+                  "ddra...\r\nR0898=&OK\r\n"
+                  "R1048=&Avbryt\r\nR1744=Databasfiler\r\nR1823=V\xE4lj databasfil\r\n");
         main.state_.msSökväg = "/data/vexla";
         d = std::make_unique<frmSökväg>(nullptr, main, platform, texts);
     }
@@ -82,12 +84,12 @@ TEST_F(PathDialogTest, AnswersByTheButtonAndBrowsesAtOnceWithoutAPath) {
     const auto ok = [&] { d->cmdOk->click(); };
     const auto cancel = [&] { d->cmdAvbryt->click(); };
     const auto closeBox = [&] { d->close(); };
-    for (const ShowingCase& c : std::initializer_list<ShowingCase>{
-             {"PathConfirmed", " /db/bok.db ", nullptr, ok, "Ok", "/db/bok.db", 0},
-             {"PathCancelled", "/db/bok.db", nullptr, cancel, "", "/db/bok.db", 0},
-             {"PathClosed", "/db/bok.db", nullptr, closeBox, "", "/db/bok.db", 0},
-             {"EmptyBrowsedAndConfirmed", "", "/db/ny.db", ok, "Ok", "/db/ny.db", 1},
-             {"BlanksBrowsedAndCancelled", "   ", "", cancel, "", "", 1}}) {
+    for (const ShowingCase& c :
+         std::initializer_list<ShowingCase>{{"PathConfirmed", " /db/bok.db ", nullptr, ok, "Ok", "/db/bok.db", 0},
+                                            {"PathCancelled", "/db/bok.db", nullptr, cancel, "", "/db/bok.db", 0},
+                                            {"PathClosed", "/db/bok.db", nullptr, closeBox, "", "/db/bok.db", 0},
+                                            {"EmptyBrowsedAndConfirmed", "", "/db/ny.db", ok, "Ok", "/db/ny.db", 1},
+                                            {"BlanksBrowsedAndCancelled", "   ", "", cancel, "", "", 1}}) {
         SCOPED_TRACE(c.name);
         fakes.dialogs.saves.clear();
         d->unload();
