@@ -190,15 +190,16 @@ TEST_P(ChosenPath, MustFitTheBuffer) {
 INSTANTIATE_TEST_SUITE_P(Lengths, ChosenPath, ::testing::Values(254, 255));
 
 TEST(QtNameFilters, PairDescriptionsWithPatterns) {
-    for (const auto& [list, want] : std::initializer_list<std::pair<std::string, QStringList>>{
-             {"Registerfil (*.skv)\0*.skv\0"s, {"Registerfil (*.skv)"}},  // patterns already shown
-             {"Databas\0*.db\0"s, {"Databas (*.db)"}},                    // patterns added
-             {"Alla filer\0*.*\0"s, {"Alla filer (*)"}},
-             {"Bilder (*.png;*.jpg)\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
-             {"Text (*.txt)\0*.skv\0"s, {"Text (*.txt) (*.skv)"}},  // other patterns shown
-             {"A\0*.a\0B\0*.b\0\0"s, {"A (*.a)", "B (*.b)"}},
-             {"A\0\0B\0*.b\0"s, {"B (*.b)"}},  // a pair without a pattern is dropped
-             {"\0*.x\0"s, {}}}) {              // an empty entry ends the list
+    using Row = std::pair<std::string, QStringList>;
+    for (const auto& [list, want] :
+         {Row{"Registerfil (*.skv)\0*.skv\0"s, {"Registerfil (*.skv)"}},  // patterns already shown
+          Row{"Databas\0*.db\0"s, {"Databas (*.db)"}},                    // patterns added
+          Row{"Alla filer\0*.*\0"s, {"Alla filer (*)"}},
+          Row{"Bilder (*.png;*.jpg)\0*.png;*.jpg\0"s, {"Bilder (*.png *.jpg)"}},
+          Row{"Text (*.txt)\0*.skv\0"s, {"Text (*.txt) (*.skv)"}},  // other patterns shown
+          Row{"A\0*.a\0B\0*.b\0\0"s, {"A (*.a)", "B (*.b)"}},
+          Row{"A\0\0B\0*.b\0"s, {"B (*.b)"}},  // a pair without a pattern is dropped
+          Row{"\0*.x\0"s, {}}}) {              // an empty entry ends the list
         EXPECT_EQ(qtNameFilters(list), want) << list;
     }
 }

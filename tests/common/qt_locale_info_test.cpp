@@ -14,17 +14,14 @@ namespace vexla {
 namespace {
 
 TEST(QtFormatTranslation, GivesThePickerTokens) {
-    for (const auto& [name, qtFormat, want] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
-             {"zone_after_blank", "HH:mm:ss t", "HH:mm:ss"},
-             {"marker_upper", "h:mm:ss AP t", "h:mm:ss tt"},
-             {"marker_single_letter", "h:mm a", "h:mm tt"},
-             {"h_without_marker_is_24_hour", "hh:mm", "HH:mm"},
-             {"single_h_without_marker", "h.mm.ss t", "H.mm.ss"},
-             {"zone_after_quoted_text", "H:mm:ss 'ч'. t", "H:mm:ss 'ч'."},
-             {"zone_without_blank", "HH:mm:sst", "HH:mm:ss"},
-             {"quoted_a_is_no_marker", "'at' hh:mm", "'at' HH:mm"},
-             {"doubled_quote_in_text", "h 'o''clock' AP", "h 'o''clock' tt"},
-             {"empty", "", ""}}) {
+    using Row = std::tuple<const char*, const char*, const char*>;
+    for (const auto& [name, qtFormat, want] :
+         {Row{"zone_after_blank", "HH:mm:ss t", "HH:mm:ss"}, Row{"marker_upper", "h:mm:ss AP t", "h:mm:ss tt"},
+          Row{"marker_single_letter", "h:mm a", "h:mm tt"}, Row{"h_without_marker_is_24_hour", "hh:mm", "HH:mm"},
+          Row{"single_h_without_marker", "h.mm.ss t", "H.mm.ss"},
+          Row{"zone_after_quoted_text", "H:mm:ss 'ч'. t", "H:mm:ss 'ч'."},
+          Row{"zone_without_blank", "HH:mm:sst", "HH:mm:ss"}, Row{"quoted_a_is_no_marker", "'at' hh:mm", "'at' HH:mm"},
+          Row{"doubled_quote_in_text", "h 'o''clock' AP", "h 'o''clock' tt"}, Row{"empty", "", ""}}) {
         EXPECT_EQ(pictureFromQtFormat(QString::fromUtf8(qtFormat)), want) << name;
     }
 }

@@ -11,35 +11,36 @@ namespace {
 using testing::EngineTest;
 
 TEST_F(EngineTest, RefusedStatementsGiveTheirNumberAndChangeNothing) {
-    for (const auto& [sql, expected] : std::initializer_list<std::pair<const char*, long>>{
-             {"", 3129},
-             {"UPDATE Kund SET Namn = 'x'", 3129},
-             {"SELECT * FROM Kund; DROP TABLE Users", 3142},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, (SELECT Namn FROM Users))", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, Namn)", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a' || 'b')", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, 'a') -- comment", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, 'unterminated)", 3134},
-             {"INSERT INTO Kund (ID, Namn) SELECT ID, Namn FROM Users", 3134},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5)", 3346},
-             {"INSERT INTO Kund (ID, Nope) VALUES (5, 'a')", 3127},
-             {"INSERT INTO Kund (ID, Namn, namn) VALUES (5, 'a', 'b')", 3139},
-             {"INSERT INTO Saknas (ID) VALUES (1)", 3078},
-             {"SELECT * Kund", 3141},
-             {"SELECT * FROM Kund WHERE ID > -1 extra", 3075},
-             {"SELECT * FROM Kund WHERE Saknas.ID = 1", 3061},
-             {"SELECT * FROM Kund ORDER Namn", 3138},
-             {"DELETE Kund", 3128},
-             {"DELETE FROM", 3131},
-             {"DELETE FROM Kund WHERE Namn = 5", 3464},
-             {"DELETE FROM Bokning WHERE StartTid < #2026-13-01#", 3075},
-             {"INSERT INTO Bokning (ID, KundID, StartTid) VALUES (1, #2026-01-01#, #2026-01-01#)", 3464},
-             {"INSERT INTO Kund (ID, Namn) VALUES (5, 'ÅÄÖåäöÉÈÊËx')", 3163},
-             {"INSERT INTO Bokning (ID, KundID, StartTid, Lunch) VALUES (1, 1, #2026-01-01#, 'Ja')", 3464},
-             {"INSERT INTO Person (ID, FörNamn, Omfattning) VALUES (1, 'a', 40000)", 3349},
-             {"INSERT INTO Kund (ID) VALUES (7)", 3314},
-             {"INSERT INTO Kund (ID, Namn) VALUES (-1, 'x')", 3022},
-             {"SELECT * FROM Kund WHERE ID = ?", 3061}}) {
+    using Row = std::pair<const char*, long>;
+    for (const auto& [sql, expected] :
+         {Row{"", 3129},
+          Row{"UPDATE Kund SET Namn = 'x'", 3129},
+          Row{"SELECT * FROM Kund; DROP TABLE Users", 3142},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (5, (SELECT Namn FROM Users))", 3134},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (5, Namn)", 3134},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (5, 'a' || 'b')", 3134},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (5, 'a') -- comment", 3134},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (5, 'unterminated)", 3134},
+          Row{"INSERT INTO Kund (ID, Namn) SELECT ID, Namn FROM Users", 3134},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (5)", 3346},
+          Row{"INSERT INTO Kund (ID, Nope) VALUES (5, 'a')", 3127},
+          Row{"INSERT INTO Kund (ID, Namn, namn) VALUES (5, 'a', 'b')", 3139},
+          Row{"INSERT INTO Saknas (ID) VALUES (1)", 3078},
+          Row{"SELECT * Kund", 3141},
+          Row{"SELECT * FROM Kund WHERE ID > -1 extra", 3075},
+          Row{"SELECT * FROM Kund WHERE Saknas.ID = 1", 3061},
+          Row{"SELECT * FROM Kund ORDER Namn", 3138},
+          Row{"DELETE Kund", 3128},
+          Row{"DELETE FROM", 3131},
+          Row{"DELETE FROM Kund WHERE Namn = 5", 3464},
+          Row{"DELETE FROM Bokning WHERE StartTid < #2026-13-01#", 3075},
+          Row{"INSERT INTO Bokning (ID, KundID, StartTid) VALUES (1, #2026-01-01#, #2026-01-01#)", 3464},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (5, 'ÅÄÖåäöÉÈÊËx')", 3163},
+          Row{"INSERT INTO Bokning (ID, KundID, StartTid, Lunch) VALUES (1, 1, #2026-01-01#, 'Ja')", 3464},
+          Row{"INSERT INTO Person (ID, FörNamn, Omfattning) VALUES (1, 'a', 40000)", 3349},
+          Row{"INSERT INTO Kund (ID) VALUES (7)", 3314},
+          Row{"INSERT INTO Kund (ID, Namn) VALUES (-1, 'x')", 3022},
+          Row{"SELECT * FROM Kund WHERE ID = ?", 3061}}) {
         const Status s = db->Execute(sql);
         long number = errorOf(s);
         if (number == 3065 || number == 0) {  // a SELECT: open it instead
@@ -61,24 +62,18 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
         return "INSERT INTO Bokning (ID, KundID, StartTid, " + column + ") VALUES (9, 1, #2026-01-01#, " + value + ")";
     };
     std::vector<std::pair<std::string, std::string>> cases;  // the statement; column:typeof:quote of the value stored
+    using Row = std::tuple<const char*, const char*, const char*>;
     for (const auto& [column, value, expected] :
-         std::initializer_list<std::tuple<const char*, const char*, const char*>>{
-             {"StartTid", "#2026-12-04 08:30:15#", "text:'2026-12-04 08:30:15'"},
-             {"StartTid", "#2026-12-04#", "text:'2026-12-04 00:00:00'"},
-             {"StartTid", "#2026-12-04T08:30#", "text:'2026-12-04 08:30:00'"},
-             {"StartTid", "#08:30#", "text:'1899-12-30 08:30:00'"},
-             {"StartTid", "2.75", "text:'1900-01-01 18:00:00'"},
-             {"StartTid", "'2026-12-04 08:30'", "text:'2026-12-04 08:30:00'"},
-             {"Lunch", "True", "integer:1"},
-             {"Lunch", "-1", "integer:1"},
-             {"Pris", "1E3", "real:1000.0"},
-             {"Pris", "True", "real:-1.0"},
-             {"KundID", "2.5", "integer:2"},
-             {"KundID", "3.5", "integer:4"},
-             {"KundID", "'17'", "integer:17"},
-             {"KundID", "+4", "integer:4"},
-             {"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"},
-             {"Anteckning", "Null", "null:NULL"}})
+         {Row{"StartTid", "#2026-12-04 08:30:15#", "text:'2026-12-04 08:30:15'"},
+          Row{"StartTid", "#2026-12-04#", "text:'2026-12-04 00:00:00'"},
+          Row{"StartTid", "#2026-12-04T08:30#", "text:'2026-12-04 08:30:00'"},
+          Row{"StartTid", "#08:30#", "text:'1899-12-30 08:30:00'"},
+          Row{"StartTid", "2.75", "text:'1900-01-01 18:00:00'"},
+          Row{"StartTid", "'2026-12-04 08:30'", "text:'2026-12-04 08:30:00'"}, Row{"Lunch", "True", "integer:1"},
+          Row{"Lunch", "-1", "integer:1"}, Row{"Pris", "1E3", "real:1000.0"}, Row{"Pris", "True", "real:-1.0"},
+          Row{"KundID", "2.5", "integer:2"}, Row{"KundID", "3.5", "integer:4"}, Row{"KundID", "'17'", "integer:17"},
+          Row{"KundID", "+4", "integer:4"}, Row{"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"},
+          Row{"Anteckning", "Null", "null:NULL"}})
         cases.emplace_back(booking(column, value), std::string(column) + ":" + expected);
     cases.insert(cases.end(),
                  {{"INSERT INTO Kund (ID, Namn) VALUES (9, 'O''Leary')", "Namn:text:'O''Leary'"},
@@ -107,15 +102,14 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
 // The locale's own date form, as the interval copy writes it, is read by the
 // system's pictures; "" expects a refusal.
 TEST(LocaleDates, AreReadByTheSystemsPictures) {
+    using Row = std::tuple<const char*, const char*, std::string, const char*>;
     for (const auto& [shortDate, longTime, literal, expected] :
-         std::initializer_list<std::tuple<const char*, const char*, std::string, const char*>>{
-             {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 5:00:00 PM", "2026-12-04 17:00:00"},
-             {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 12:30:00 AM", "2026-12-04 00:30:00"},
-             {"dd.MM.yy", "HH.mm.ss", "04.12.35", "1935-12-04 00:00:00"},
-             {"dd.MM.yyyy", "HH:mm:ss", " 8:05 ", "1899-12-30 08:05:00"},
-             {"yyyy-MM-dd", "HH:mm:ss", "2026-02-29", ""},
-             {"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 24:00:00", ""},
-             {"d/M/yyyy", "h:mm:ss tt", "4/12/2026 13:00:00 PM", ""}}) {
+         {Row{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 5:00:00 PM", "2026-12-04 17:00:00"},
+          Row{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 12:30:00 AM", "2026-12-04 00:30:00"},
+          Row{"dd.MM.yy", "HH.mm.ss", "04.12.35", "1935-12-04 00:00:00"},
+          Row{"dd.MM.yyyy", "HH:mm:ss", " 8:05 ", "1899-12-30 08:05:00"},
+          Row{"yyyy-MM-dd", "HH:mm:ss", "2026-02-29", ""}, Row{"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 24:00:00", ""},
+          Row{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 13:00:00 PM", ""}}) {
         SCOPED_TRACE(literal);
         testing::TempDir dir;
         testing::makeDatabase(dir.file("b.db"), testing::kBookingSchema);

@@ -24,23 +24,23 @@ namespace {
 // The encodings are worked out by hand, not by the code under test: each typed character's Windows-1252
 // code XOR the key's (Å Ä Ö å ä ö É È Ê Ë Í Ì Î Ï Ó Ò Ô Õ Ú Ù Û Ü Ý Þ), two hex digits each.
 TEST(Encoding, MatchesTheHandWorkedVectors) {
+    using Row = std::tuple<const char*, const char*, const char*>;
     for (const auto& [name, password, encoded] :
-         std::initializer_list<std::tuple<const char*, const char*, const char*>>{
-             {"Empty", "", ""},
-             // v 76^C5 e 65^C4 x 78^D6 l 6C^E5 a 61^E4
-             {"DemoPassword", "vexla", "B3A1AE8985"},
-             // each letter against the 24 key codes in order, then the key again from
-             // its first character: y 79^C5 = BC, z 7A^C4 = BE, 0 30^D6 = E6, ...
-             {"Thirty", "abcdefghijklmnopqrstuvwxyz0123",
+         {Row{"Empty", "", ""},
+          // v 76^C5 e 65^C4 x 78^D6 l 6C^E5 a 61^E4
+          Row{"DemoPassword", "vexla", "B3A1AE8985"},
+          // each letter against the 24 key codes in order, then the key again from
+          // its first character: y 79^C5 = BC, z 7A^C4 = BE, 0 30^D6 = E6, ...
+          Row{"Thirty", "abcdefghijklmnopqrstuvwxyz0123",
               "A4A6B5818190AEA0A3A1A6A0A3A1BCA2A5A7A9ADAEAAAAA6BCBEE6D4D6C5"},
-             // å E5^C5, ä E4^C4, ö F6^D6
-             {"SwedishLetters", "åäö", "202020"},
-             // a letter equal to its key letter gives the byte 00: a leading zero digit
-             {"SameAsKey", "Å", "00"},
-             // L 4C^C5, ö F6^C4, s 73^D6, e 65^E5, n 6E^E4, € 80^F6
-             {"EuroSign", "Lösen€", "8932A5808A76"},
-             // ☃ has no Windows-1252 code and is taken as ? (3F^C4 = FB)
-             {"OutsideTheCodePage", "a☃", "A4FB"}}) {
+          // å E5^C5, ä E4^C4, ö F6^D6
+          Row{"SwedishLetters", "åäö", "202020"},
+          // a letter equal to its key letter gives the byte 00: a leading zero digit
+          Row{"SameAsKey", "Å", "00"},
+          // L 4C^C5, ö F6^C4, s 73^D6, e 65^E5, n 6E^E4, € 80^F6
+          Row{"EuroSign", "Lösen€", "8932A5808A76"},
+          // ☃ has no Windows-1252 code and is taken as ? (3F^C4 = FB)
+          Row{"OutsideTheCodePage", "a☃", "A4FB"}}) {
         EXPECT_EQ(KrypteraLösenord(password), encoded) << name;
     }
 }
@@ -49,25 +49,17 @@ using db::testing::Child;
 using db::testing::TempDir;
 
 std::string usersDatabase(const TempDir& dir) {
+    using User = std::tuple<const char*, const char*, const char*>;  // name, password, group
+    std::string sql =
+        "CREATE TABLE Users (ID INTEGER PRIMARY KEY, Namn VARCHAR(50), Losenord VARCHAR(100), GruppID LONG);";
+    for (const auto& [name, password, group] :
+         {User{"admin", "vexla", "1"}, User{"anna", "vexla", "2"}, User{"Örjan Åström", "lösen ord", "1"},
+          User{"tom", nullptr, "1"}, User{"o''brien", "x", "1"}, User{"a--b \"c\" [d] #e# 100%", "y", "1"},
+          User{"nogroup", "x", "NULL"}})
+        sql += std::string("INSERT INTO Users (Namn, Losenord, GruppID) VALUES ('") + name + "', '" +
+               (password ? KrypteraLösenord(password) : "") + "', " + group + ");";
     const std::string path = dir.file("bok.db");
-    db::testing::makeDatabase(
-        path,
-        "CREATE TABLE Users (ID INTEGER PRIMARY KEY, Namn VARCHAR(50), Losenord VARCHAR(100), GruppID LONG);"
-        "INSERT INTO Users (Namn, Losenord, GruppID) VALUES"
-        "('admin', '" +
-            KrypteraLösenord("vexla") + "', 1), ('anna', '" + KrypteraLösenord("vexla") +
-            "', 2),"
-            "('Örjan Åström', '" +
-            KrypteraLösenord("lösen ord") +
-            "', 1),"
-            "('tom', '', 1), ('o''brien', '" +
-            KrypteraLösenord("x") +
-            "', 1),"
-            "('a--b \"c\" [d] #e# 100%', '" +
-            KrypteraLösenord("y") +
-            "', 1),"
-            "('nogroup', '" +
-            KrypteraLösenord("x") + "', NULL);");
+    db::testing::makeDatabase(path, sql);
     return path;
 }
 
@@ -84,24 +76,20 @@ struct Login {
 TEST(Validera, AdmitsOnlyAdministratorsWithTheirPassword) {
     TempDir dir;
     const std::string path = usersDatabase(dir);
+    using Row = std::tuple<const char*, const char*, const char*, bool>;
     for (const auto& [name, user, password, admitted] :
-         std::initializer_list<std::tuple<const char*, const char*, const char*, bool>>{
-             {"administrator", "admin", "vexla", true},
-             {"other_group", "anna", "vexla", false},
-             {"wrong_password", "admin", "Vexla", false},
-             {"name_in_other_case", "ADMIN", "vexla", true},
-             {"swedish_letters_other_case", "örjan åström", "lösen ord", true},
-             {"name_with_blank_kept", "admin ", "vexla", false},
-             {"empty_password_stored_empty", "tom", "", true},
-             {"empty_password_not_stored", "admin", "", false},
-             {"quote_in_name_matches_itself", "o'brien", "x", true},
-             {"quote_cannot_widen_the_query", "x' OR '1'='1", "x", false},
-             {"comment_cannot_cut_the_password_test", "admin' --", "wrong", false},
-             {"pattern_characters_match_themselves_only", "adm_n%", "vexla", false},
-             {"odd_name_matches_itself", "a--b \"c\" [d] #e# 100%", "y", true},
-             {"quote_in_password_is_just_a_character", "admin", "vexla' OR '1'='1", false},
-             {"no_group", "nogroup", "x", false},
-             {"unknown_user", "nobody", "vexla", false}}) {
+         {Row{"administrator", "admin", "vexla", true}, Row{"other_group", "anna", "vexla", false},
+          Row{"wrong_password", "admin", "Vexla", false}, Row{"name_in_other_case", "ADMIN", "vexla", true},
+          Row{"swedish_letters_other_case", "örjan åström", "lösen ord", true},
+          Row{"name_with_blank_kept", "admin ", "vexla", false}, Row{"empty_password_stored_empty", "tom", "", true},
+          Row{"empty_password_not_stored", "admin", "", false},
+          Row{"quote_in_name_matches_itself", "o'brien", "x", true},
+          Row{"quote_cannot_widen_the_query", "x' OR '1'='1", "x", false},
+          Row{"comment_cannot_cut_the_password_test", "admin' --", "wrong", false},
+          Row{"pattern_characters_match_themselves_only", "adm_n%", "vexla", false},
+          Row{"odd_name_matches_itself", "a--b \"c\" [d] #e# 100%", "y", true},
+          Row{"quote_in_password_is_just_a_character", "admin", "vexla' OR '1'='1", false},
+          Row{"no_group", "nogroup", "x", false}, Row{"unknown_user", "nobody", "vexla", false}}) {
         SCOPED_TRACE(name);
         Login login;
         EXPECT_EQ(login(path, user, password), admitted);

@@ -96,8 +96,9 @@ TEST_F(Mapping, ActivationListsCaptionsAndNamesTheRegister) {
 // A header of two fields (and an empty one behind the last ";") is taken; a
 // single name or an empty line is refused with its message.
 TEST_F(Mapping, AcceptsOrRejectsTheHeader) {
-    for (const auto& [header, message, fields] : std::initializer_list<std::tuple<const char*, std::string, int>>{
-             {"ID;Namn;", "", 3}, {"ID", "V\xC3\xA4lj registerfil!", 0}, {"", "Tom rubrikrad!", 0}}) {
+    using Row = std::tuple<const char*, std::string, int>;
+    for (const auto& [header, message, fields] :
+         {Row{"ID;Namn;", "", 3}, Row{"ID", "V\xC3\xA4lj registerfil!", 0}, Row{"", "Tom rubrikrad!", 0}}) {
         SCOPED_TRACE(header);
         fakes.messages.shown.clear();
         fakes.messages.beeps = 0;

@@ -13,17 +13,15 @@ using Lines = std::vector<std::string>;
 TEST(Reader, SplitsAndDecodes) {
     const std::string longLine(64 * 1024 - 1, 'x');
     testing::TempFolder dir;
-    for (const auto& [name, bytes, want] : std::initializer_list<std::tuple<const char*, std::string, Lines>>{
-             {"Empty", "", {}},
-             {"BomOnly", "\xEF\xBB\xBF", {}},
-             {"CrLf", "a;b\r\n\r\nc\r\n", {"a;b", "", "c"}},
-             {"LoneCrAndNoFinalEnd", "a\rb\r\rc", {"a", "b", "", "c"}},
-             {"LfOnlyFile", "a\nb\r\nc\n\n", {"a", "b", "c", ""}},
-             {"LfInsideCrLfFileIsData", "a\r\nb\nc\r\n", {"a", "b\nc"}},
-             {"Cp1252", "\xC5\xE4\x80\r\n", {"Åä€"}},
-             {"Utf8ByBom", "\xEF\xBB\xBF\xC3\x85\r\n\xE2\x82\xAC", {"Å", "€"}},
-             {"CrLfAcrossBlocks", longLine + "\r\nz", {longLine, "z"}},
-             {"LineAcrossBlocks", longLine + "yy\r\n", {longLine + "yy"}}}) {
+    using Row = std::tuple<const char*, std::string, Lines>;
+    for (const auto& [name, bytes, want] :
+         {Row{"Empty", "", {}}, Row{"BomOnly", "\xEF\xBB\xBF", {}}, Row{"CrLf", "a;b\r\n\r\nc\r\n", {"a;b", "", "c"}},
+          Row{"LoneCrAndNoFinalEnd", "a\rb\r\rc", {"a", "b", "", "c"}},
+          Row{"LfOnlyFile", "a\nb\r\nc\n\n", {"a", "b", "c", ""}},
+          Row{"LfInsideCrLfFileIsData", "a\r\nb\nc\r\n", {"a", "b\nc"}}, Row{"Cp1252", "\xC5\xE4\x80\r\n", {"Åä€"}},
+          Row{"Utf8ByBom", "\xEF\xBB\xBF\xC3\x85\r\n\xE2\x82\xAC", {"Å", "€"}},
+          Row{"CrLfAcrossBlocks", longLine + "\r\nz", {longLine, "z"}},
+          Row{"LineAcrossBlocks", longLine + "yy\r\n", {longLine + "yy"}}}) {
         SCOPED_TRACE(name);
         auto reader = RegisterFileReader::open(dir.write("f.skv", bytes));
         ASSERT_TRUE(reader.ok());
@@ -48,15 +46,14 @@ TEST(Reader, HeaderFieldsForLinkingDropTrailingBlanks) {
 }
 
 TEST(Reader, QuotedLinesSplitAsTheSpreadsheetWroteThem) {
-    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, Lines>>{
-             {"1;abc;5.5", {"1", "abc", "5.5"}},
-             {"\"a\";\"\";7", {"a", "", "7"}},
-             {"\"Nilsson; Bygg\";2", {"Nilsson; Bygg", "2"}},            // separator inside
-             {"\"\"\"Citat\"\" och 'x'\";", {"\"Citat\" och 'x'", ""}},  // doubled quotes
-             {"ab\"c;d", {"ab\"c", "d"}},                                // a quote inside a plain field
-             {"\"ab\"c;d", {"abc", "d"}},                                // text after the closing quote
-             {"1;\"ab;c", {"1", "ab;c"}},                                // an open quote runs to the end
-             {"", {""}}}) {
+    using Row = std::pair<std::string, Lines>;
+    for (const auto& [line, want] : {Row{"1;abc;5.5", {"1", "abc", "5.5"}}, Row{"\"a\";\"\";7", {"a", "", "7"}},
+                                     Row{"\"Nilsson; Bygg\";2", {"Nilsson; Bygg", "2"}},            // separator inside
+                                     Row{"\"\"\"Citat\"\" och 'x'\";", {"\"Citat\" och 'x'", ""}},  // doubled quotes
+                                     Row{"ab\"c;d", {"ab\"c", "d"}},  // a quote inside a plain field
+                                     Row{"\"ab\"c;d", {"abc", "d"}},  // text after the closing quote
+                                     Row{"1;\"ab;c", {"1", "ab;c"}},  // an open quote runs to the end
+                                     Row{"", {""}}}) {
         Lines fields{"left over"};
         splitQuotedLine(line, fields);
         EXPECT_EQ(fields, want) << line;

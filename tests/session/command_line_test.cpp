@@ -111,16 +111,12 @@ TEST(CommandLine, ShellArgumentsAreJoinedWithPathsQuotedAndParsed) {
 }
 
 TEST(CommandLine, InfoArgumentsAreRecognisedApartFromTheOptions) {
-    for (const auto& [args, want] : std::initializer_list<std::pair<std::vector<std::string>, InfoRequest>>{
-             {{"--help"}, InfoRequest::Help},
-             {{"-h"}, InfoRequest::Help},
-             {{"--version"}, InfoRequest::Version},
-             {{"/ak", "--version"}, InfoRequest::Version},
-             {{"--version", "--help"}, InfoRequest::Version},
-             {{"/ak", "/db", "/x.db"}, InfoRequest::None},
-             {{"-H", "--HELP"}, InfoRequest::None},
-             {{"--helpme"}, InfoRequest::None},
-             {{}, InfoRequest::None}}) {
+    using Row = std::pair<std::vector<std::string>, InfoRequest>;
+    for (const auto& [args, want] :
+         {Row{{"--help"}, InfoRequest::Help}, Row{{"-h"}, InfoRequest::Help}, Row{{"--version"}, InfoRequest::Version},
+          Row{{"/ak", "--version"}, InfoRequest::Version}, Row{{"--version", "--help"}, InfoRequest::Version},
+          Row{{"/ak", "/db", "/x.db"}, InfoRequest::None}, Row{{"-H", "--HELP"}, InfoRequest::None},
+          Row{{"--helpme"}, InfoRequest::None}, Row{{}, InfoRequest::None}}) {
         EXPECT_EQ(infoRequest(args), want) << ::testing::PrintToString(args);
     }
 }
