@@ -95,19 +95,20 @@ TEST(StartupPath, SettlesDatabaseAndFolder) {
         const char* msSökväg;
         bool Kommandorad, asked, showsR1774;
     };
-    for (const PathCase& c : std::initializer_list<PathCase>{
-             {"quoted_db", "/db \"/srv/vexla/bok.db\"", "[System]\r\nDataBas1=/other/x.db\r\n", "", "/srv/vexla/bok.db",
-              "/srv/vexla", true, false, false},
-             {"d_quoted", "/d \"/srv/data with blank/bok.db\"", nullptr, "", "/srv/data with blank/bok.db",
-              "/srv/data with blank", true, false, false},
-             {"ini_trimmed", "", "[system]\r\n  databas1 =  /data/vexla/bok.db  \r\n", "", "/data/vexla/bok.db",
-              "/data/vexla", false, false, false},
-             {"ini_quoted", "", "[System]\r\nDataBas1=\"/data/v x/bok.db\"\r\n", "", "/data/v x/bok.db", "/data/v x",
-              false, false, false},
-             {"no_ini_asks", "", nullptr, "/chosen/bok.db", "/chosen/bok.db", "/chosen", false, true, false},
-             {"no_ini_no_answer", "", nullptr, "", "", "", false, true, true},
-             {"bare_name_on_line", "/db bok.db", "[System]\r\nDataBas1=/other/x.db\r\n", "", "", "", true, true, true},
-             {"answer_without_folder", "", nullptr, "bok.db", "", "", false, true, true}}) {
+    for (const PathCase& c :
+         {PathCase{"quoted_db", "/db \"/srv/vexla/bok.db\"", "[System]\r\nDataBas1=/other/x.db\r\n", "",
+                   "/srv/vexla/bok.db", "/srv/vexla", true, false, false},
+          PathCase{"d_quoted", "/d \"/srv/data with blank/bok.db\"", nullptr, "", "/srv/data with blank/bok.db",
+                   "/srv/data with blank", true, false, false},
+          PathCase{"ini_trimmed", "", "[system]\r\n  databas1 =  /data/vexla/bok.db  \r\n", "", "/data/vexla/bok.db",
+                   "/data/vexla", false, false, false},
+          PathCase{"ini_quoted", "", "[System]\r\nDataBas1=\"/data/v x/bok.db\"\r\n", "", "/data/v x/bok.db",
+                   "/data/v x", false, false, false},
+          PathCase{"no_ini_asks", "", nullptr, "/chosen/bok.db", "/chosen/bok.db", "/chosen", false, true, false},
+          PathCase{"no_ini_no_answer", "", nullptr, "", "", "", false, true, true},
+          PathCase{"bare_name_on_line", "/db bok.db", "[System]\r\nDataBas1=/other/x.db\r\n", "", "", "", true, true,
+                   true},
+          PathCase{"answer_without_folder", "", nullptr, "bok.db", "", "", false, true, true}}) {
         SCOPED_TRACE(c.name);
         Program p("se", c.vexlaIni);
         p.hooks.pathAnswer = c.askAnswer;

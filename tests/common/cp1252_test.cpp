@@ -59,14 +59,11 @@ TEST(Cp1252, EachMalformedUtf8ByteBecomesAQuestionMark) {
         std::string utf8, cp1252;
         std::size_t replaced;
     };
-    for (const Case& c : std::initializer_list<Case>{{"LeadAtEnd", "ab\xC3", "ab?", 1},
-                                                     {"ThreeByteCutShort", "\xE2\x82z", "??z", 2},
-                                                     {"FourByteCutShortAtEnd", "\xF0\x9F\x98", "???", 3},
-                                                     {"OverlongTwoByte", "\xC0\xAF", "??", 2},
-                                                     {"Surrogate", "\xED\xA0\x80", "???", 3},
-                                                     {"BeyondUnicode", "\xF4\x90\x80\x80", "????", 4},
-                                                     {"GoodAfterBad", "\x80\xC3\xA5", "?\xE5", 1},
-                                                     {"EmojiNotInCodePage", "\xF0\x9F\x98\x80", "?", 1}}) {
+    for (const Case& c :
+         {Case{"LeadAtEnd", "ab\xC3", "ab?", 1}, Case{"ThreeByteCutShort", "\xE2\x82z", "??z", 2},
+          Case{"FourByteCutShortAtEnd", "\xF0\x9F\x98", "???", 3}, Case{"OverlongTwoByte", "\xC0\xAF", "??", 2},
+          Case{"Surrogate", "\xED\xA0\x80", "???", 3}, Case{"BeyondUnicode", "\xF4\x90\x80\x80", "????", 4},
+          Case{"GoodAfterBad", "\x80\xC3\xA5", "?\xE5", 1}, Case{"EmojiNotInCodePage", "\xF0\x9F\x98\x80", "?", 1}}) {
         std::size_t replaced = 99;
         const std::string got = utf8ToCp1252(c.utf8, &replaced);
         EXPECT_EQ(std::make_pair(got, replaced), std::make_pair(c.cp1252, c.replaced)) << c.name;

@@ -22,21 +22,20 @@ TEST(CTid, TidFormatCutsTheLocaleTimeFormat) {
         std::string want;
         bool error;
     };
-    for (const Case& c : std::initializer_list<Case>{
-             {"hour_of_one_digit_gets_H", "H:mm:ss", false, false, 0, "HH", false},
-             {"twelve_hour_of_one_letter_gets_H", "h:mm:ss tt", false, false, 5, "Hh", false},
-             {"no_tt_no_marker", "HH:mm:ss", true, false, 4, "HH:mm", false},
-             {"marker_one_letter", "h:mm:ss tt", true, false, 4, "h:mm t", false},
-             {"marker_a_p", "h:mm:ss tt", true, false, 1, "h:mm A/P", false},
-             {"marker_am_pm", "h:mm:ss tt", true, false, 2, "h:mm AM/PM", false},
-             {"marker_3_appends_nothing", "h:mm:ss tt", true, false, 3, "h:mm", false},
-             {"single_t_is_no_tt", "h:mm:ss t", true, false, 5, "h:mm", false},
-             {"minutes_and_seconds_give_no_time", "HH:mm:ss", true, true, 0, "", false},
-             {"minutes_and_seconds_give_marker_only", "h:mm:ss tt", true, true, 5, " tt", false},
-             {"no_seconds_error_drops_marker", "h:mm tt", true, false, 4, "", true},
-             {"dots_have_no_hour_part", "HH.mm.ss", false, false, 0, "", true},
-             {"unknown_format_with_seconds", std::nullopt, true, true, 5, "", false},
-             {"text_after_nul_ignored", std::string("HH:mm\0:ss", 9), true, false, 0, "", true}}) {
+    for (const Case& c : {Case{"hour_of_one_digit_gets_H", "H:mm:ss", false, false, 0, "HH", false},
+                          Case{"twelve_hour_of_one_letter_gets_H", "h:mm:ss tt", false, false, 5, "Hh", false},
+                          Case{"no_tt_no_marker", "HH:mm:ss", true, false, 4, "HH:mm", false},
+                          Case{"marker_one_letter", "h:mm:ss tt", true, false, 4, "h:mm t", false},
+                          Case{"marker_a_p", "h:mm:ss tt", true, false, 1, "h:mm A/P", false},
+                          Case{"marker_am_pm", "h:mm:ss tt", true, false, 2, "h:mm AM/PM", false},
+                          Case{"marker_3_appends_nothing", "h:mm:ss tt", true, false, 3, "h:mm", false},
+                          Case{"single_t_is_no_tt", "h:mm:ss t", true, false, 5, "h:mm", false},
+                          Case{"minutes_and_seconds_give_no_time", "HH:mm:ss", true, true, 0, "", false},
+                          Case{"minutes_and_seconds_give_marker_only", "h:mm:ss tt", true, true, 5, " tt", false},
+                          Case{"no_seconds_error_drops_marker", "h:mm tt", true, false, 4, "", true},
+                          Case{"dots_have_no_hour_part", "HH.mm.ss", false, false, 0, "", true},
+                          Case{"unknown_format_with_seconds", std::nullopt, true, true, 5, "", false},
+                          Case{"text_after_nul_ignored", std::string("HH:mm\0:ss", 9), true, false, 0, "", true}}) {
         testing::FakeLocaleInfo locale;
         c.timeFormat ? void(locale.values[LocaleItem::TimeFormat] = *c.timeFormat)
                      : void(locale.values.erase(LocaleItem::TimeFormat));
@@ -57,12 +56,11 @@ TEST(CTid, DatumFormatIsTheLocaleDateFormat) {
         bool Långt;
         std::string want;
     };
-    for (const Case& c : std::initializer_list<Case>{
-             {"short", "yyyy-MM-dd", "'den 'd MMMM yyyy", false, "yyyy-MM-dd"},
-             {"long", "yyyy-MM-dd", "'den 'd MMMM yyyy", true, "'den 'd MMMM yyyy"},
-             {"unknown_short", std::nullopt, "dddd d MMMM yyyy", false, ""},
-             {"unknown_long", "M/d/yy", std::nullopt, true, ""},
-             {"cut_at_nul", std::string("dd.MM.yy\0xx", 11), std::nullopt, false, "dd.MM.yy"}}) {
+    for (const Case& c : {Case{"short", "yyyy-MM-dd", "'den 'd MMMM yyyy", false, "yyyy-MM-dd"},
+                          Case{"long", "yyyy-MM-dd", "'den 'd MMMM yyyy", true, "'den 'd MMMM yyyy"},
+                          Case{"unknown_short", std::nullopt, "dddd d MMMM yyyy", false, ""},
+                          Case{"unknown_long", "M/d/yy", std::nullopt, true, ""},
+                          Case{"cut_at_nul", std::string("dd.MM.yy\0xx", 11), std::nullopt, false, "dd.MM.yy"}}) {
         testing::FakeLocaleInfo locale;
         using Item = std::pair<LocaleItem, std::optional<std::string>>;
         for (const auto& [item, value] :

@@ -22,28 +22,27 @@ TEST(IniFile, GivesTheValueAsWindowsReadsIt) {
     };
     const std::string s = "[System]\r\n";
     TempFolder folder;
-    for (const Case& c : std::initializer_list<Case>{
-             {"Plain", s + "DataBas1=C:\\Data\\bok.db\r\n", "DataBas1", "C:\\Data\\bok.db"},
-             {"Cp1252LettersIgnoreCase", "[S\xD6KV\xC4G]\r\nN\xC5MN=1\r\n", "n\xC3\xA5mn", "1", 255,
-              "S\xC3\xB6kv\xC3\xA4g"},
-             {"BlanksTrimmed", "  [ System ]  \r\n \t R1 \t=  two words \t\r\n", "R1", "two words"},
-             {"DoubleQuotesRemoved", s + "R1=\"  padded \"\r\n", "R1", "  padded "},
-             {"SingleQuotesRemoved", s + "R1='quoted'\r\n", "R1", "quoted"},
-             {"MismatchedQuotesKept", s + "R1=\"half'\r\n", "R1", "\"half'"},
-             {"EmptyQuotes", s + "R1=\"\"\r\n", "R1", ""},
-             {"SemicolonInValueKept", s + "R1=a;b ; c\r\n", "R1", "a;b ; c"},
-             {"LoneCrLineEnds", "[System]\rR1=a\rR2=b", "R2", "b"},
-             {"FirstKeyWins", s + "R1=first\r\nR1=second\r\n", "R1", "first"},
-             {"KeyInOtherSection", "[Other]\r\nR1=a\r\n[System]\r\nR2=b\r\n", "R1", ""},
-             {"KeyIsNotPrefix", s + "R17=a\r\nR1738=b\r\n", "R173", ""},
-             {"ShortCodeFound", s + "R1738=b\r\nR17=a\r\n", "R17", "a"},
-             {"LineWithoutEqualsIsNoKey", s + "R1\r\nR1=v\r\n", "R1", "v"},
-             {"CutTo254", s + "R1=" + std::string(300, 'x') + "\r\n", "R1", std::string(254, 'x')},
-             {"ExactlyFits", s + "R1=" + std::string(254, 'z') + "\r\n", "R1", std::string(254, 'z')},
-             {"LimitCountsFileCharacters", s + "R1=" + std::string(5, '\xE5') + "\r\n", "R1",
-              "\xC3\xA5\xC3\xA5\xC3\xA5", 4},
-             {"CutAfterQuotesRemoved", s + "R1=\"abcdef\"\r\n", "R1", "abc", 4},
-             {"BufferOfOneGivesNothing", s + "R1=abc\r\n", "R1", "", 1}}) {
+    for (const Case& c : {Case{"Plain", s + "DataBas1=C:\\Data\\bok.db\r\n", "DataBas1", "C:\\Data\\bok.db"},
+                          Case{"Cp1252LettersIgnoreCase", "[S\xD6KV\xC4G]\r\nN\xC5MN=1\r\n", "n\xC3\xA5mn", "1", 255,
+                               "S\xC3\xB6kv\xC3\xA4g"},
+                          Case{"BlanksTrimmed", "  [ System ]  \r\n \t R1 \t=  two words \t\r\n", "R1", "two words"},
+                          Case{"DoubleQuotesRemoved", s + "R1=\"  padded \"\r\n", "R1", "  padded "},
+                          Case{"SingleQuotesRemoved", s + "R1='quoted'\r\n", "R1", "quoted"},
+                          Case{"MismatchedQuotesKept", s + "R1=\"half'\r\n", "R1", "\"half'"},
+                          Case{"EmptyQuotes", s + "R1=\"\"\r\n", "R1", ""},
+                          Case{"SemicolonInValueKept", s + "R1=a;b ; c\r\n", "R1", "a;b ; c"},
+                          Case{"LoneCrLineEnds", "[System]\rR1=a\rR2=b", "R2", "b"},
+                          Case{"FirstKeyWins", s + "R1=first\r\nR1=second\r\n", "R1", "first"},
+                          Case{"KeyInOtherSection", "[Other]\r\nR1=a\r\n[System]\r\nR2=b\r\n", "R1", ""},
+                          Case{"KeyIsNotPrefix", s + "R17=a\r\nR1738=b\r\n", "R173", ""},
+                          Case{"ShortCodeFound", s + "R1738=b\r\nR17=a\r\n", "R17", "a"},
+                          Case{"LineWithoutEqualsIsNoKey", s + "R1\r\nR1=v\r\n", "R1", "v"},
+                          Case{"CutTo254", s + "R1=" + std::string(300, 'x') + "\r\n", "R1", std::string(254, 'x')},
+                          Case{"ExactlyFits", s + "R1=" + std::string(254, 'z') + "\r\n", "R1", std::string(254, 'z')},
+                          Case{"LimitCountsFileCharacters", s + "R1=" + std::string(5, '\xE5') + "\r\n", "R1",
+                               "\xC3\xA5\xC3\xA5\xC3\xA5", 4},
+                          Case{"CutAfterQuotesRemoved", s + "R1=\"abcdef\"\r\n", "R1", "abc", 4},
+                          Case{"BufferOfOneGivesNothing", s + "R1=abc\r\n", "R1", "", 1}}) {
         const std::string path = folder.write("Test.ini", c.file);
         EXPECT_EQ(readIniString(path, c.section, c.key, c.bufferSize), c.expected) << c.name;
     }

@@ -25,12 +25,10 @@ TEST(OpenSaveDialog, HandsTheDialogItsRecord) {
         std::string filter, dialogFilter, defaultName;
         std::size_t blanks;  // padded behind the name
     };
-    for (const Case& c : std::initializer_list<Case>{
-             {0, "Registerfil (*.skv)|*.skv|", "Registerfil (*.skv)\0*.skv\0"s, "", 254},
-             {-1, "Registerfil (*.skv)|*.skv", "Registerfil (*.skv)\0*.skv\0"s, "Interval.db", 243},
-             {1, "A|*.a|B|*.b", "A\0*.a\0B\0*.b\0"s, std::string(254, 'x'), 0},
-             {-32768, "", "\0"s, "Kopia å.db", 244},
-             {0, "|", "\0"s, repeat("ö", 254), 0}}) {
+    for (const Case& c : {Case{0, "Registerfil (*.skv)|*.skv|", "Registerfil (*.skv)\0*.skv\0"s, "", 254},
+                          Case{-1, "Registerfil (*.skv)|*.skv", "Registerfil (*.skv)\0*.skv\0"s, "Interval.db", 243},
+                          Case{1, "A|*.a|B|*.b", "A\0*.a\0B\0*.b\0"s, std::string(254, 'x'), 0},
+                          Case{-32768, "", "\0"s, "Kopia å.db", 244}, Case{0, "|", "\0"s, repeat("ö", 254), 0}}) {
         SCOPED_TRACE(c.filter);
         testing::FakeFileDialogs host;
         testing::FakeMessageBoxes messages;

@@ -20,16 +20,16 @@ TEST(Open, FileGivesTheEngineNumberAndIsLeftAsItWas) {
         long cutTo, expected;  // expected: the error number, 0: opens
         const char* descriptionStart;
     };
-    for (const OpenCase& c : std::initializer_list<OpenCase>{
-             {"missing.db", nullptr, nullptr, 0, 3024, "Could not find file "},
-             {"", nullptr, nullptr, 0, 3024, "Could not find file "},
-             {"zero.db", "", nullptr, 0, 3343, "Unrecognized database format "},
-             {"notes.db", "Det här är ingen databas.\r\nBara text.\r\n", nullptr, 0, 3343,
-              "Unrecognized database format "},
-             {"short.db", nullptr, "CREATE TABLE t (x)", 50, 3049, "Cannot open database "},
-             {"adir.db/", nullptr, nullptr, 0, 3051, "The database engine cannot open the file "},
-             {"ok.db", nullptr, testing::kBookingSchema, 0, 0, ""},
-             {"bare.db", nullptr, "PRAGMA user_version = 3", 0, 0, ""}}) {
+    for (const OpenCase& c :
+         {OpenCase{"missing.db", nullptr, nullptr, 0, 3024, "Could not find file "},
+          OpenCase{"", nullptr, nullptr, 0, 3024, "Could not find file "},
+          OpenCase{"zero.db", "", nullptr, 0, 3343, "Unrecognized database format "},
+          OpenCase{"notes.db", "Det här är ingen databas.\r\nBara text.\r\n", nullptr, 0, 3343,
+                   "Unrecognized database format "},
+          OpenCase{"short.db", nullptr, "CREATE TABLE t (x)", 50, 3049, "Cannot open database "},
+          OpenCase{"adir.db/", nullptr, nullptr, 0, 3051, "The database engine cannot open the file "},
+          OpenCase{"ok.db", nullptr, testing::kBookingSchema, 0, 0, ""},
+          OpenCase{"bare.db", nullptr, "PRAGMA user_version = 3", 0, 0, ""}}) {
         SCOPED_TRACE(c.file);
         TempDir dir;
         std::string path = *c.file ? dir.file(c.file) : "";

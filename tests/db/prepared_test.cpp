@@ -35,24 +35,16 @@ TEST_F(EngineTest, BoundValuesStoreTheSameOrFailTheSameAsLiterals) {
         EXPECT_TRUE(db->Execute("DELETE FROM " + table + " WHERE ID = 9").ok());
         return rows.empty() ? std::string("no row") : rows[0];
     };
-    for (const Same& s : std::initializer_list<Same>{{"Pnr", As::Text, "O'Brien"},
-                                                     {"Pnr", As::Text, "alldeles för lång text"},
-                                                     {"Pnr", As::Bare, "42"},
-                                                     {"NyRekry", As::Bare, "True"},
-                                                     {"NyRekry", As::Text, "Yes"},
-                                                     {"NyRekry", As::Text, "kanske"},
-                                                     {"Omfattning", As::Bare, "32768"},
-                                                     {"Omfattning", As::Bare, "0.5"},
-                                                     {"Omfattning", As::Bare, "Null"},
-                                                     {"Omfattning", As::Bare, "1 OR 1"},
-                                                     {"Omfattning", As::Text, "12"},
-                                                     {"AnstStart", As::Date, "00:00:00"},
-                                                     {"AnstStart", As::Date, "2019-02-30"},
-                                                     {"AnstStart", As::Text, "2019-08-01 10:00"},
-                                                     {"AnstStart", As::Bare, "1.5"},
-                                                     {"Rabatt", As::Bare, "-1E2"},
-                                                     {"Rabatt", As::Date, "2026-01-01"},
-                                                     {"Anteckningar", As::Text, "rad 1\r\nrad 2; med semikolon"}}) {
+    for (const Same& s :
+         {Same{"Pnr", As::Text, "O'Brien"}, Same{"Pnr", As::Text, "alldeles för lång text"},
+          Same{"Pnr", As::Bare, "42"}, Same{"NyRekry", As::Bare, "True"}, Same{"NyRekry", As::Text, "Yes"},
+          Same{"NyRekry", As::Text, "kanske"}, Same{"Omfattning", As::Bare, "32768"},
+          Same{"Omfattning", As::Bare, "0.5"}, Same{"Omfattning", As::Bare, "Null"},
+          Same{"Omfattning", As::Bare, "1 OR 1"}, Same{"Omfattning", As::Text, "12"},
+          Same{"AnstStart", As::Date, "00:00:00"}, Same{"AnstStart", As::Date, "2019-02-30"},
+          Same{"AnstStart", As::Text, "2019-08-01 10:00"}, Same{"AnstStart", As::Bare, "1.5"},
+          Same{"Rabatt", As::Bare, "-1E2"}, Same{"Rabatt", As::Date, "2026-01-01"},
+          Same{"Anteckningar", As::Text, "rad 1\r\nrad 2; med semikolon"}}) {
         const std::string column = s.column;
         const std::string table = column == "Rabatt" || column == "Anteckningar" ? "Kund" : "Person";
         const std::string head = "INSERT INTO " + table + " (ID, " + (table == "Kund" ? "Namn" : "FörNamn") + ", " +

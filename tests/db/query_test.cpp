@@ -36,17 +36,14 @@ TEST_F(EngineTest, WhereSelectsTheRowsTheProgramMeans) {
         std::vector<Variant> params;
         std::vector<std::string> ids;
     };
-    for (const Match& m : std::initializer_list<Match>{
-             {"StartTid > #2026-12-04 17:00:00#", {}, {"4", "5"}},
-             {"StartTid >= #2026-12-04 08:00:00# AND StartTid <= #2026-12-04 17:00:00#", {}, {"2", "3"}},
-             {"KundID > -1", {}, {"1", "2", "4"}},
-             {"Anteckning = 'åsa'", {}, {"2", "3"}},
-             {"NOT (Anteckning IS NOT NULL) OR KundID = -2", {}, {"4", "5"}},
-             {"Lunch = True", {}, {"4"}},
-             {"[Bokning].[KundID] = ?", {Variant(std::int64_t{-1})}, {"3"}},
-             {"Anteckning = ? AND KundID = ?", {Variant(std::string("ÅSA")), Variant(std::int64_t{5})}, {"2"}},
-             {"StartTid < ?", {Variant(DateTime{2026, 12, 4, 8, 0, 0})}, {"1"}},
-             {"KundID > 5.5", {}, {"4"}}}) {
+    for (const Match& m :
+         {Match{"StartTid > #2026-12-04 17:00:00#", {}, {"4", "5"}},
+          Match{"StartTid >= #2026-12-04 08:00:00# AND StartTid <= #2026-12-04 17:00:00#", {}, {"2", "3"}},
+          Match{"KundID > -1", {}, {"1", "2", "4"}}, Match{"Anteckning = 'åsa'", {}, {"2", "3"}},
+          Match{"NOT (Anteckning IS NOT NULL) OR KundID = -2", {}, {"4", "5"}}, Match{"Lunch = True", {}, {"4"}},
+          Match{"[Bokning].[KundID] = ?", {Variant(std::int64_t{-1})}, {"3"}},
+          Match{"Anteckning = ? AND KundID = ?", {Variant(std::string("ÅSA")), Variant(std::int64_t{5})}, {"2"}},
+          Match{"StartTid < ?", {Variant(DateTime{2026, 12, 4, 8, 0, 0})}, {"1"}}, Match{"KundID > 5.5", {}, {"4"}}}) {
         EXPECT_EQ(ids(*db, std::string("SELECT ID FROM Bokning WHERE ") + m.where + " ORDER BY ID", m.params), m.ids)
             << m.where;
     }

@@ -222,16 +222,13 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
         onSqliteCall(nullptr);  // every database opened from now on goes through the wrapper
         JobScene scene(job);
         before = snapshot(scene);
-        ASSERT_EQ(runWith(
-                      scene, [&](const Step& s) { return steps.push_back(s), 0; }, false),
-                  Said::Done)
-            << scene.message;
+        const auto record = [&](const Step& s) { return steps.push_back(s), 0; };
+        ASSERT_EQ(runWith(scene, record, false), Said::Done) << scene.message;
         complete = snapshot(scene);
     }
 
-    const int readStride =
-        1 +
-        static_cast<int>(std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); })) / 40;
+    const auto reads = std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); });
+    const int readStride = 1 + static_cast<int>(reads) / 40;
     int trials = 0, failed = 0;
     for (const Step& at : steps) {
         if (!tried(layer, at, readStride)) continue;

@@ -76,22 +76,12 @@ const std::string k2000 = [] {
 }();
 
 std::vector<std::string> baseLangIni() {
-    return {"; test texts",
-            "[System]",
-            "R0030=Fel",
-            "R1825=Vexla Admin",
-            "R1827=&Exportera...",
-            "R1828=Exportera kundregistret",
-            "R1861=Koppla fält",
-            "R1808=\" – Resurser\"",
-            "R0001=<<SAKNAS>>",
-            "R0002=<<SAKNAS>> och mer",
-            "R0003=",
-            "R0005=<<SAKNAS",
-            "R0300=" + k300,
-            "R0600=" + k600,
-            "R0006=100 % &Spara %s %n %1 && ;x=y",
-            "R2000=" + k2000};
+    // clang-format off
+    return {"; test texts", "[System]", "R0030=Fel", "R1825=Vexla Admin", "R1827=&Exportera...",
+            "R1828=Exportera kundregistret", "R1861=Koppla fält", "R1808=\" – Resurser\"", "R0001=<<SAKNAS>>",
+            "R0002=<<SAKNAS>> och mer", "R0003=", "R0005=<<SAKNAS", "R0300=" + k300, "R0600=" + k600,
+            "R0006=100 % &Spara %s %n %1 && ;x=y", "R2000=" + k2000};
+    // clang-format on
 }
 
 class MTexterTest : public ::testing::Test {
@@ -119,24 +109,25 @@ TEST_F(MTexterTest, TextTillControlPlacesTheTextsOfTheTag) {
         std::string caption, toolTip;
     };
     mTexter texts(path(), messages);
-    for (const Case& c : std::initializer_list<Case>{
-             {"TextBoxToolTipReplacedByToolTipCode", K::Input, "R1827;R1828", true, true, kDesignCaption,
-              "Exportera kundregistret"},
-             {"TextBoxWithoutToolTipForInput", K::Input, "R1827", false, true, kDesignCaption, kDesignToolTip},
-             {"TextBoxCaptionTextBecomesToolTipWhenTheToolTipTextIsEmpty", K::Input, "R1827;R0003", true, true,
-              kDesignCaption, "&Exportera..."},
-             {"PlusAppendsSecondText", K::Caption, "R1861+R1808", true, true, "Koppla fält – Resurser", kDesignToolTip},
-             {"PlusSecondBeginsWithMarker", K::Caption, "R1861+R0002", true, true, "Koppla fält", kDesignToolTip},
-             {"PlusSecondAlmostMarkerIsAppended", K::Caption, "R1861+R0005", true, true, "Koppla fält<<SAKNAS",
-              kDesignToolTip},
-             {"AbsentCodesKeepDesign", K::Caption, "R7777;R7778", true, true, kDesignCaption, kDesignToolTip},
-             {"EachCaptionPieceCutTo499", K::Caption, "R0300+R0600", true, true, k300 + std::string(499, 'y'),
-              kDesignToolTip},
-             {"PercentAndAmpersandCaption", K::Caption, "R0006+R0006", true, true,
-              "100 % &Spara %s %n %1 && ;x=y100 % &Spara %s %n %1 && ;x=y", kDesignToolTip},
-             {"ToolTipOf2000CutTo1999", K::Caption, "R0006;R2000", true, true, "100 % &Spara %s %n %1 && ;x=y",
-              k2000.substr(0, 1999)},
-             {"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}}) {
+    for (const Case& c :
+         {Case{"TextBoxToolTipReplacedByToolTipCode", K::Input, "R1827;R1828", true, true, kDesignCaption,
+               "Exportera kundregistret"},
+          Case{"TextBoxWithoutToolTipForInput", K::Input, "R1827", false, true, kDesignCaption, kDesignToolTip},
+          Case{"TextBoxCaptionTextBecomesToolTipWhenTheToolTipTextIsEmpty", K::Input, "R1827;R0003", true, true,
+               kDesignCaption, "&Exportera..."},
+          Case{"PlusAppendsSecondText", K::Caption, "R1861+R1808", true, true, "Koppla fält – Resurser",
+               kDesignToolTip},
+          Case{"PlusSecondBeginsWithMarker", K::Caption, "R1861+R0002", true, true, "Koppla fält", kDesignToolTip},
+          Case{"PlusSecondAlmostMarkerIsAppended", K::Caption, "R1861+R0005", true, true, "Koppla fält<<SAKNAS",
+               kDesignToolTip},
+          Case{"AbsentCodesKeepDesign", K::Caption, "R7777;R7778", true, true, kDesignCaption, kDesignToolTip},
+          Case{"EachCaptionPieceCutTo499", K::Caption, "R0300+R0600", true, true, k300 + std::string(499, 'y'),
+               kDesignToolTip},
+          Case{"PercentAndAmpersandCaption", K::Caption, "R0006+R0006", true, true,
+               "100 % &Spara %s %n %1 && ;x=y100 % &Spara %s %n %1 && ;x=y", kDesignToolTip},
+          Case{"ToolTipOf2000CutTo1999", K::Caption, "R0006;R2000", true, true, "100 % &Spara %s %n %1 && ;x=y",
+               k2000.substr(0, 1999)},
+          Case{"EmptyTagSkipped", K::Caption, "", true, false, kDesignCaption, kDesignToolTip}}) {
         SCOPED_TRACE(c.name);
         FakeControl control("c", c.kind, c.tag);
         EXPECT_EQ(texts.TextTillControl(control, c.tag, c.tooltipForInput), c.answer);

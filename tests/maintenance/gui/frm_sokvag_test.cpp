@@ -84,12 +84,11 @@ TEST_F(PathDialogTest, AnswersByTheButtonAndBrowsesAtOnceWithoutAPath) {
     const auto ok = [&] { d->cmdOk->click(); };
     const auto cancel = [&] { d->cmdAvbryt->click(); };
     const auto closeBox = [&] { d->close(); };
-    for (const ShowingCase& c :
-         std::initializer_list<ShowingCase>{{"PathConfirmed", " /db/bok.db ", nullptr, ok, "Ok", "/db/bok.db", 0},
-                                            {"PathCancelled", "/db/bok.db", nullptr, cancel, "", "/db/bok.db", 0},
-                                            {"PathClosed", "/db/bok.db", nullptr, closeBox, "", "/db/bok.db", 0},
-                                            {"EmptyBrowsedAndConfirmed", "", "/db/ny.db", ok, "Ok", "/db/ny.db", 1},
-                                            {"BlanksBrowsedAndCancelled", "   ", "", cancel, "", "", 1}}) {
+    for (const ShowingCase& c : {ShowingCase{"PathConfirmed", " /db/bok.db ", nullptr, ok, "Ok", "/db/bok.db", 0},
+                                 ShowingCase{"PathCancelled", "/db/bok.db", nullptr, cancel, "", "/db/bok.db", 0},
+                                 ShowingCase{"PathClosed", "/db/bok.db", nullptr, closeBox, "", "/db/bok.db", 0},
+                                 ShowingCase{"EmptyBrowsedAndConfirmed", "", "/db/ny.db", ok, "Ok", "/db/ny.db", 1},
+                                 ShowingCase{"BlanksBrowsedAndCancelled", "   ", "", cancel, "", "", 1}}) {
         SCOPED_TRACE(c.name);
         fakes.dialogs.saves.clear();
         d->unload();
