@@ -45,8 +45,7 @@ TEST(WholeCopy, CopiesEveryRowAndCompactsTheDatabase) {
     EXPECT_EQ(w.window.infos.back(), "R1752" + w.dir.file("kopia.db"));
     EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"R1742?"});
     ASSERT_EQ(w.fakes.dialogs.asked.size(), 1u);
-    EXPECT_EQ(w.fakes.dialogs.asked[0].title, "R1746");
-    EXPECT_EQ(w.fakes.dialogs.asked[0].flags, 0x282806u);
+    EXPECT_EQ(std::tie(w.fakes.dialogs.asked[0].title, w.fakes.dialogs.asked[0].flags), std::tuple("R1746", 0x282806u));
     EXPECT_FALSE(w.fakes.pointer.busy);
 }
 

@@ -30,9 +30,8 @@ TEST(ChangeOfDatabase, APathThatPassesTheTestIsTakenOver) {
     World w;
     w.dialog.answers = {{"Ok", w.other}};
     changeDatabase(w.ctx, w.dialog);
-    EXPECT_EQ(w.window.state_.DataBas, w.other);
-    EXPECT_EQ(w.window.state_.msSökväg, w.dir.path());
-    EXPECT_EQ(w.window.label, " " + w.other);
+    EXPECT_EQ(std::tie(w.window.state_.DataBas, w.window.state_.msSökväg, w.window.label),
+              std::tuple(w.other, w.dir.path(), " " + w.other));
     EXPECT_EQ(w.window.infos, std::vector<std::string>{"R1741"});
     EXPECT_EQ(w.dialog.startPaths, std::vector<std::string>{w.db});
     EXPECT_EQ(w.window.state_.db, nullptr);
@@ -68,8 +67,7 @@ TEST(ChangeOfDatabase, ABareFileNameIsTakenInTheCurrentFolder) {
     w.dialog.answers = {{"Ok", "other.db"}};
     changeDatabase(w.ctx, w.dialog);
     fs::current_path(before);
-    EXPECT_EQ(w.window.state_.DataBas, w.other);
-    EXPECT_EQ(w.window.state_.msSökväg, w.dir.path());
+    EXPECT_EQ(std::tie(w.window.state_.DataBas, w.window.state_.msSökväg), std::tuple(w.other, w.dir.path()));
 }
 
 // Whether to choose a database now: No ends the program; after Yes only the

@@ -21,13 +21,11 @@ struct Expected {
 };
 
 void expectParsed(const CommandLine& got, const Expected& want) {
-    EXPECT_EQ(got.hasDatabaseOption, want.hasDatabaseOption);
-    EXPECT_EQ(got.DataBas, want.DataBas);
-    EXPECT_EQ(got.msSökväg, want.msSökväg);
-    EXPECT_EQ(got.hasJobOption, want.hasJobOption);
-    EXPECT_EQ(got.jobValue, want.jobValue);
-    EXPECT_EQ(got.namesJob, want.namesJob);
-    EXPECT_EQ(got.Kommandorad, want.hasDatabaseOption || want.hasJobOption);
+    const bool fromCommandLine = want.hasDatabaseOption || want.hasJobOption;
+    EXPECT_EQ(std::tie(got.hasDatabaseOption, got.DataBas, got.msSökväg, got.hasJobOption, got.jobValue, got.namesJob,
+                       got.Kommandorad),
+              std::tie(want.hasDatabaseOption, want.DataBas, want.msSökväg, want.hasJobOption, want.jobValue,
+                       want.namesJob, fromCommandLine));
 }
 
 struct LineCase {
