@@ -80,10 +80,10 @@ struct JobScene : JobWorld {
             return outcome.compacted() ? Said::Done : Said::Failed;
         }
         if (kind == JobKind::Copy) {
+            // The copy is done once written; the compaction after it may still fail.
             const CopyOutcome outcome = copyDatabase(ctx, product, std::nullopt);
-            const std::optional<Error>& failure = outcome.failure ? outcome.failure : outcome.compaction.failure;
-            if (failure) message = failure->description;
-            return failure ? Said::Failed : Said::Done;
+            if (outcome.failure) message = outcome.failure->description;
+            return outcome.failure ? Said::Failed : Said::Done;
         }
         auto opened = window.engine_.OpenDatabase(db, true);
         if (!opened) return message = opened.error().description, Said::Failed;
