@@ -178,9 +178,7 @@ std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
     chooseLanguage();
     Tid_ = std::make_unique<CTid>(platform_.locale, platform_.messages, texts_);
 
-    state_.DataBas = start.DataBas;
-    state_.msSökväg = start.msSökväg;
-    state_.Kommandorad = start.Kommandorad;
+    start.applyTo(state_);
     if (state_.DataBas.empty()) {
         auto chosen = hooks_.askForDatabasePath(*this);
         if (!chosen) return 0;

@@ -51,7 +51,6 @@ public:
     void Logg(const std::string& text) override;
     void closeAllFiles() override { log_.closeAll(); }
 
-    ActivityLog& activityLog() { return log_; }
     JobContext jobContext() { return JobContext{*this, platform_, texts_}; }
     // The two maintenance dialogs; each exists once and is made when first needed.
     frmSökväg& pathDialog();

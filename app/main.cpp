@@ -77,11 +77,8 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start) {
     Platform platform{console, dialogs, pointer, clock, locale, files, folder};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
     WindowlessAdmin window(engine, files, console, folder);
-    AdminState& state = window.state();
-    state.DataBas = start.DataBas;
-    state.msSökväg = start.msSökväg;
-    state.Kommandorad = start.Kommandorad;
-    state.Språk = languageOfTexts(texts);
+    start.applyTo(window.state());
+    window.state().Språk = languageOfTexts(texts);
     JobContext ctx{window, platform, texts};
     const int status = runUnattendedJob(ctx, console);
     // The job's own lines went to the log; cron mails standard error, so a

@@ -17,10 +17,4 @@ public:
     virtual std::optional<std::string> askForDatabasePath(frmAdmin& window) = 0;
 };
 
-// The window opens without a database path.
-class NoStartupJobs final : public StartupHooks {
-public:
-    std::optional<std::string> askForDatabasePath(frmAdmin&) override { return std::string(); }
-};
-
 }  // namespace vexla

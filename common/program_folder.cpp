@@ -1,10 +1,10 @@
 #include "common/program_folder.h"
 
-#include "common/paths.h"
-
 #include <unistd.h>
 
 #include <climits>
+
+#include "common/paths.h"
 
 namespace vexla {
 

@@ -1,9 +1,9 @@
 #include "session/command_line.h"
 
+#include <cstddef>
+
 #include "common/ini_file.h"
 #include "common/text.h"
-
-#include <cstddef>
 
 namespace vexla {
 

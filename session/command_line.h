@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "session/admin_state.h"
 
 namespace vexla {
 
@@ -72,6 +73,12 @@ struct StartingDatabase {
     std::string DataBas;
     std::string msSökväg;
     bool Kommandorad = false;
+    // Sets these three in the shared state of the run.
+    void applyTo(AdminState& state) const {
+        state.DataBas = DataBas;
+        state.msSökväg = msSökväg;
+        state.Kommandorad = Kommandorad;
+    }
 };
 StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder);
 
