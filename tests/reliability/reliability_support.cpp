@@ -8,8 +8,6 @@
 #include <stdexcept>
 
 #include "db/sqlite_engine.h"
-#include "maintenance/compaction.h"
-#include "maintenance/database_copy.h"
 #include "registers/field_catalogue.h"
 #include "registers/field_mapping.h"
 #include "registers/import_texts.h"
@@ -99,13 +97,6 @@ ImportRun runImport(db::Database& db, const std::string& registerName, const std
     ImportRun run{importRegister(links, request, services), {}};
     run.message = importStopMessage(run.outcome, filePath, texts);
     return run;
-}
-
-bool compactNow(JobContext& ctx) { return compactDatabase(ctx).compacted(); }
-
-bool copyNow(JobContext& ctx, const std::string& target) {
-    const CopyEnd end = copyDatabase(ctx, target, std::nullopt).end;
-    return end == CopyEnd::Copied || end == CopyEnd::NotCompacted;
 }
 
 }  // namespace vexla::testing

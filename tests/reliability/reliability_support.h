@@ -32,10 +32,6 @@ struct ImportRun {
 };
 ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst);
 
-// True when the database was compacted; when the copy was written.
-bool compactNow(JobContext& ctx);
-bool copyNow(JobContext& ctx, const std::string& target);
-
 // A failing disk under SQLite (faulty_vfs.cpp): from the first call on,
 // `hook` is asked before each read, write, sync, truncation and deletion
 // SQLite makes; 0 runs the call, another value is SQLite's answer instead.

@@ -14,6 +14,7 @@
 
 #include "common/cp1252.h"
 #include "maintenance/compaction.h"
+#include "maintenance/database_copy.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
 #include "tests/reliability/reliability_support.h"
@@ -90,7 +91,7 @@ TEST_P(OddPaths, ExportImportAndTheProgramFindTheirFiles) {
     } else {
         w.window.state_.DataBas = db;
         w.window.state_.msSökväg = folder;
-        EXPECT_TRUE(compactNow(w.ctx));
+        EXPECT_TRUE(compactDatabase(w.ctx).compacted());
     }
     EXPECT_EQ(openAndCheck(db), "");
     EXPECT_EQ(rowsDiff(allRows(db), imported), "");
@@ -254,7 +255,14 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
                 ASSERT_EQ(::chown(w.db.c_str(), owner, group), 0);
                 ::chmod(w.db.c_str(), mode);
                 const std::string copy = w.dir.file("kopia.db");
-                ASSERT_EQ(runAs(runner, [&] { return compactNow(w.ctx) && copyNow(w.ctx, copy) ? 0 : 1; }), 0);
+                ASSERT_EQ(runAs(runner,
+                                [&] {
+                                    return compactDatabase(w.ctx).compacted() &&
+                                                   !copyDatabase(w.ctx, copy, std::nullopt).failure
+                                               ? 0
+                                               : 1;
+                                }),
+                          0);
                 for (const std::string& file : {w.db, w.dir.file(backupName(w.fakes.clock.time)), copy}) {
                     struct stat st {};
                     ::lstat(file.c_str(), &st);
