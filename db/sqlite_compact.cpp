@@ -64,20 +64,12 @@ bool parseLocale(const std::string& locale, std::map<std::string, std::string>& 
     return parts.count("LANGID") == 1;
 }
 
-bool syncPath(const std::string& path, int flags) {
+// Opens `path` and syncs it; given `like`, first gives it that file's owner,
+// group and permission bits, as far as this process may give them away.
+bool syncPath(const std::string& path, int flags, const struct stat* like = nullptr) {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// The source file's owner, group and permission bits given to the new
-// file, which is then synced whole.
-bool placeLike(const std::string& file, const struct stat& source) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    (void)giveModeAndOwner(fd, source.st_mode & 07777, std::make_pair(source.st_uid, source.st_gid));
+    if (like) (void)giveModeAndOwner(fd, like->st_mode & 07777, std::make_pair(like->st_uid, like->st_gid));
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
@@ -154,7 +146,7 @@ Status compactInto(SqliteDatabase& source, const std::string& destination, const
     // sync it on the way (a crash leaves only the private folder).
     Status status = source.vacuumInto(temp);
     if (status && !locale.empty()) status = recordLocale(temp, locale, parts);
-    if (status && !placeLike(temp, original)) status = diskError();
+    if (status && !syncPath(temp, O_RDONLY, &original)) status = diskError();
     if (status) {
         if (const int err = renameWithoutReplacing(temp, destination); err != 0)
             status = err == EEXIST ? databaseExists() : folderError(err, destination);
