@@ -9,11 +9,10 @@
 
 #include "db/sqlite_engine.h"
 #include "registers/field_catalogue.h"
-#include "registers/field_mapping.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
+#include "tests/registers/auto_linked.h"
 #include "tools/sample_generator.h"
-#include "transfer/links.h"
 
 namespace vexla::testing {
 
@@ -82,19 +81,12 @@ std::string openAndCheck(const std::string& path) {
 }
 
 ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst) {
-    const RegisterKind* reg = registerByName(registerName);
-    if (!reg) throw std::invalid_argument("register " + registerName);
-    FakeMessageBoxes messages;
-    CodeTexts texts;
-    const auto fields = databaseFields(db, *reg, "se");
-    const auto fileFields = registerFileFields(filePath, messages, texts);
+    if (!registerByName(registerName)) throw std::invalid_argument("register " + registerName);
     ImportRequest request{registerName, filePath, deleteFirst, {}, false};
-    std::vector<std::string> captions;
-    for (const DatabaseField& field : fields ? *fields : std::vector<DatabaseField>{})
-        captions.push_back(field.caption), request.fieldTypes.push_back(field.typeCode);
-    const LinkTable links = transfer::autoLinks(captions, fileFields ? *fileFields : std::vector<std::string>{});
+    const LinkTable links = autoLinked(db, request, filePath, "se");
     ImportServices services{db, "se"};
     ImportRun run{importRegister(links, request, services), {}};
+    CodeTexts texts;
     run.message = importStopMessage(run.outcome, filePath, texts);
     return run;
 }
