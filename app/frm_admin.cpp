@@ -21,7 +21,6 @@
 #include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"
 #include "registers/register_kind.h"
-#include "session/command_line.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {

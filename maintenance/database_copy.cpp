@@ -4,7 +4,6 @@
 #include "common/open_save_dialog.h"
 #include "db/lock_file.h"
 #include "maintenance/exclusive_test.h"
-#include "session/command_line.h"
 
 namespace vexla {
 

@@ -4,7 +4,6 @@
 
 #include "common/text.h"
 #include "maintenance/exclusive_test.h"
-#include "session/command_line.h"
 
 namespace vexla {
 

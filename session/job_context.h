@@ -5,11 +5,11 @@
 
 #include <string>
 
+#include "common/paths.h"
 #include "common/platform.h"
 #include "common/platform/text_source.h"
 #include "common/result.h"
 #include "session/admin_state.h"
-#include "session/command_line.h"
 
 namespace vexla {
 

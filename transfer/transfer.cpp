@@ -16,7 +16,6 @@
 #include "registers/import.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
-#include "session/command_line.h"
 #include "session/windowless_admin.h"
 #include "texts/mtexter.h"
 #include "transfer/console.h"
