@@ -55,8 +55,15 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
       engine_(engine),
       texts_(texts),
       hooks_(hooks),
-      log_(platform.files, platform.messages, platform.programFolder) {
+      log_(platform.files, platform.messages, platform.programFolder),
+      runner_(this, texts) {
     setObjectName(QStringLiteral("frmAdmin"));
+    // While a job runs, its buttons and the others wait; Close stays, and
+    // asks the job to stop first.
+    runner_.onRunning = [this](bool running) {
+        cmdDB->setEnabled(!running);
+        enableJobs(!running && !pathLabel().empty());
+    };
     setProperty("tag", QStringLiteral("R1825"));
     setWindowIcon(QIcon(QStringLiteral(":/vexla-admin.png")));
     buildControls();
@@ -144,9 +151,7 @@ void frmAdmin::buildControls() {
     main->addWidget(picInfo);
 
     // Start disabled; the path label enables them.
-    for (QPushButton* b : {cmdKundReg[0], cmdKundReg[1], cmdBokningReg[0], cmdBokningReg[1], cmdResursReg[0],
-                           cmdResursReg[1], cmdKomprimera, cmdKopiera})
-        b->setEnabled(false);
+    enableJobs(false);
 
     // Closing ends the program with every file closed. The dialog's own
     // reject() is taken directly: ours presses this button.
@@ -222,18 +227,21 @@ void frmAdmin::registerClicked(int kind, int index) {
     if (login.answer() != "Ok") return;
     const RegisterKind* reg = registerByKind(static_cast<std::int16_t>(kind));
     if (index == 0) {
-        frmKopplaFält mapping(*this, this, platform_, texts_, linkCounter_);
+        frmKopplaFält mapping(*this, this, platform_, texts_, linkCounter_, &runner_);
         mapping.Tag = std::string(reg->name);
         mapping.exec();
         return;
     }
-    ExportContext context{*this, platform_, texts_, [] { return std::chrono::steady_clock::now(); }};
-    showExport(context, reg->kind, exportRegister(context, reg->kind));
+    JobContext ctx = jobContext();
+    showExport(ctx, reg->kind, exportRegister(ctx, reg->kind));
 }
 
 void frmAdmin::cmdKomprimera_Click() {
     JobContext ctx = jobContext();
-    showCompaction(ctx, compactDatabase(ctx));
+    setInfo("");
+    CompactionOutcome outcome;
+    ctx.runLong([&](JobContext& worker) { outcome = compactDatabase(worker); });
+    showCompaction(ctx, outcome);
 }
 
 void frmAdmin::cmdKopiera_Click() {
@@ -265,7 +273,10 @@ std::string frmAdmin::info() const { return lblInfo->text().toStdString(); }
 
 void frmAdmin::setPathLabel(const std::string& text) {
     lblSökväg->setText(q(text));
-    const bool enable = !text.empty();
+    enableJobs(!text.empty());
+}
+
+void frmAdmin::enableJobs(bool enable) {
     for (QPushButton* b : {cmdKundReg[0], cmdKundReg[1], cmdBokningReg[0], cmdBokningReg[1], cmdResursReg[0],
                            cmdResursReg[1], cmdKomprimera, cmdKopiera})
         b->setEnabled(enable);

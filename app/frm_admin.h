@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/startup_hooks.h"
+#include "app/worker_runner.h"
 #include "common/ctid.h"
 #include "common/platform.h"
 #include "session/activity_log.h"
@@ -51,7 +52,9 @@ public:
     void Logg(const std::string& text) override;
     void closeAllFiles() override { log_.closeAll(); }
 
-    JobContext jobContext() { return JobContext{*this, platform_, texts_}; }
+    // What the window's jobs work with; their long parts run on the worker.
+    JobContext jobContext() { return JobContext{*this, platform_, texts_, false, &runner_, nullptr}; }
+    WorkerRunner& runner() { return runner_; }
     // The two maintenance dialogs; each exists once and is made when first needed.
     frmSökväg& pathDialog();
     frmIntervall& intervalDialog();
@@ -92,6 +95,7 @@ private:
     void chooseLanguage();
     void settleDatabaseFolder();
     void registerClicked(int kind, int index);
+    void enableJobs(bool enable);
 
     Platform& platform_;
     db::DBEngine& engine_;
@@ -100,6 +104,7 @@ private:
     AdminState state_;
     ActivityLog log_;
     std::unique_ptr<CTid> Tid_;
+    WorkerRunner runner_;
     std::int16_t linkCounter_ = 0;
     std::unique_ptr<frmSökväg> pathDialog_;
     std::unique_ptr<frmIntervall> intervalDialog_;  // keys of the mapping dialog's links keep counting for the run

@@ -41,7 +41,7 @@ bool exportBookings(const std::string& dbPath, const std::string& out) {
     if (!db) return false;
     window.s.db = std::move(*db);
     bench::Texts texts;
-    ExportContext ctx{window, platform, texts};
+    JobContext ctx{window, platform, texts};
     return exportRegister(ctx, 2).n > 0;
 }
 

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -11,11 +12,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <vector>
 
 #include "common/file_placement.h"
 #include "common/file_writing.h"
+#include "common/job_progress.h"
 
 namespace vexla {
 
@@ -208,7 +211,7 @@ public:
         return s;
     }
 
-    Status copyFrom(const std::string& source) override {
+    Status copyFrom(const std::string& source, const std::function<bool(std::uint64_t)>& progress) override {
         if (auto s = flush(); !s) return s;
         std::vector<char> buf(1 << 20);
         int report[2];
@@ -225,6 +228,14 @@ public:
             copyInChild(source.c_str(), fd_, buf.data(), buf.size(), report[1]);
         }
         ::close(report[1]);
+        // The child reports only at its end; meanwhile the file's growing
+        // size is the progress, and a stop ends the child where it is.
+        if (progress && !watchCopy(report[0], progress)) {
+            ::kill(pid, SIGKILL);
+            ::close(report[0]);
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+            return stoppedByUser();
+        }
         CopyFailure failure;
         ssize_t got;
         do got = ::read(report[0], &failure, sizeof failure);
@@ -256,8 +267,22 @@ public:
     }
 
     bool ownerKept() const override { return ownerKept_; }
+    const std::string& temporaryPath() const override { return temp_; }
 
 private:
+    // Waits until the copying child reports (its end), telling `progress`
+    // the file's size every tenth of a second: false when progress asked to stop.
+    bool watchCopy(int report, const std::function<bool(std::uint64_t)>& progress) {
+        pollfd watched{report, POLLIN, 0};
+        for (;;) {
+            const int ready = ::poll(&watched, 1, 100);
+            if (ready > 0) return true;
+            if (ready < 0 && errno != EINTR) return true;
+            struct stat st {};
+            if (::fstat(fd_, &st) == 0 && !progress(static_cast<std::uint64_t>(st.st_size))) return false;
+        }
+    }
+
     Status giveModeAndOwner() {
         const int err = vexla::giveModeAndOwner(fd_, mode_, owner_, &ownerKept_);
         return err == 0 ? Status() : fileError(err, target_, fileop::Write);

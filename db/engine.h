@@ -151,6 +151,9 @@ public:
     // not exist (3204), with the database file's mode, owner and group as
     // far as they can be given; locale as for DBEngine::CompactDatabase.
     virtual Status CompactInto(const std::string& destination, const std::string& locale) = 0;
+    // Rewrites this database's file in place without its free pages, as one
+    // transaction of its own: a failure leaves the file as it was.
+    virtual Status Vacuum() = 0;
 
     // Closes every recordset and prepared statement of this database and frees
     // the file (unlocks it). Closing twice is harmless.

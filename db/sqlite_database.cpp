@@ -252,6 +252,11 @@ Status SqliteDatabase::CompactInto(const std::string& destination, const std::st
     return compactInto(*this, destination, locale);
 }
 
+Status SqliteDatabase::Vacuum() {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    return exec("VACUUM");
+}
+
 Status SqliteDatabase::vacuumInto(const std::string& file) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
     // The output takes this connection's sync setting; this connection

@@ -31,6 +31,7 @@ public:
     Status QuickCheck() override;
     Result<std::map<std::string, long>> ContentCounts() override;
     Status CompactInto(const std::string& destination, const std::string& locale) override;
+    Status Vacuum() override;
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
 

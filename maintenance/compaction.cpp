@@ -233,7 +233,15 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
 // failure or a kill at any step leaves it whole where it was.
 Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome) {
     CompactionStep& step = outcome.failedAt;
-    step = CompactionStep::Preparation;
+    // Each step is reported; a stop asked for is taken at the next step,
+    // up to the replacement, which is the one the database changes at.
+    const auto enter = [&](CompactionStep next) -> Status {
+        step = next;
+        ctx.report(static_cast<std::uint64_t>(next), kCompactionSteps, ProgressUnit::Steps);
+        if (ctx.stopRequested()) return stoppedByUser();
+        return {};
+    };
+    if (auto s = enter(CompactionStep::Preparation); !s) return s;
     AdminState& state = ctx.main.state();
     FileSystem& files = ctx.platform.files;
     const std::string& path = state.DataBas;
@@ -250,30 +258,34 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     }
     if (auto s = setJournalsAside(ctx, path); !s) return s;
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
-    step = CompactionStep::Backup;
+    if (auto s = enter(CompactionStep::Backup); !s) return s;
     auto made = makeBackup(ctx, path, *database);
     if (!made) return made.error();
     outcome.backup = *made;
-    step = CompactionStep::WorkCopy;
+    if (auto s = enter(CompactionStep::WorkCopy); !s) return s;
     if (auto s = clearLeftover(files, work); !s) return s;
     if (auto s = secondName(ctx, path, work, *database, 0600, false); !s) return s;
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
 
-    step = CompactionStep::Compaction;
+    if (auto s = enter(CompactionStep::Compaction); !s) return s;
     auto counts = hold.connection->ContentCounts();
     if (!counts) return counts.error();
     // A result left by a run that was cut off before its rename: the
     // database was still the whole file then, so the leftover is redundant.
     if (auto s = clearLeftover(files, result); !s) return s;
     if (auto s = hold.connection->CompactInto(result, kCompactLocale); !s) return s;
-    step = CompactionStep::Verification;
+    if (auto s = enter(CompactionStep::Verification); !s) return s;
     auto compacted = verify(ctx, result, *counts);
     if (!compacted) {
         if (auto moved = setAside(files, result, path, outcome.setAside); !moved) return moved;
         const Error& e = compacted.error();
         return Error{e.number, e.description + "\r\n" + ctx.text("R9050") + ": " + outcome.setAside, e.source};
     }
-    step = CompactionStep::Replacement;
+    if (auto s = enter(CompactionStep::Replacement); !s) {
+        (void)(*compacted)->Close();
+        if (auto removed = removeDurably(files, result); !removed) return removed;
+        return s;
+    }
     auto given = files.info(result, false);
     if (given && (given->uid != database->uid || given->gid != database->gid))
         ctx.main.Logg(ctx.text("R9156") + ": " + path);
@@ -299,6 +311,7 @@ std::string backupName(const DateTime& day, int n) {
 
 CompactionOutcome compactDatabase(JobContext& ctx) {
     CompactionOutcome outcome;
+    ctx.report(static_cast<std::uint64_t>(CompactionStep::ExclusiveUse), kCompactionSteps, ProgressUnit::Steps);
     // Held, connection and fence, until the job has ended either way.
     auto hold = testExclusiveUse(ctx, "", true);
     if (!hold) {
@@ -339,8 +352,10 @@ std::string compactionFailureText(const CompactionOutcome& outcome) {
 }
 
 std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome) {
+    const std::string backup = outcome.backup.empty() ? "" : ". " + ctx.text("R9155") + ": " + outcome.backup;
+    if (outcome.stopped()) return ctx.text("R9207") + backup;
     if (!outcome.compacted()) return {};
-    return ctx.text("R1761") + ". " + ctx.text("R9155") + ": " + outcome.backup;
+    return ctx.text("R1761") + backup;
 }
 
 void showCompaction(JobContext& ctx, const CompactionOutcome& outcome) {
@@ -348,7 +363,7 @@ void showCompaction(JobContext& ctx, const CompactionOutcome& outcome) {
         reportRefusal(ctx, *outcome.failure);
         return;
     }
-    if (outcome.failure)
+    if (outcome.failure && !outcome.stopped())
         ctx.platform.messages.show(compactionFailureText(outcome), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
     ctx.main.setInfo(compactionInfoLine(ctx, outcome));
 }

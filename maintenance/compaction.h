@@ -3,6 +3,7 @@
 // follows every copy of the database.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -12,13 +13,13 @@ namespace vexla {
 
 // The step a compaction stopped at.
 enum class CompactionStep {
-    ExclusiveUse,  // the database could not be had alone: nothing touched
-    Preparation,   // stale links, journals set aside, free space
-    Backup,        // the dated backup
-    WorkCopy,      // the work copy beside the database
-    Compaction,    // writing the compacted file
-    Verification,  // the compacted file failed its check and was set aside
-    Replacement,   // putting it in the database's place, removing the work copy
+    ExclusiveUse = 1,  // the database could not be had alone: nothing touched
+    Preparation,       // stale links, journals set aside, free space
+    Backup,            // the dated backup
+    WorkCopy,          // the work copy beside the database
+    Compaction,        // writing the compacted file
+    Verification,      // the compacted file failed its check and was set aside
+    Replacement,       // putting it in the database's place, removing the work copy
 };
 
 // What a compaction did. The database is the whole file it was unless
@@ -32,9 +33,16 @@ struct CompactionOutcome {
     // The exclusive-use test refused the database (another program holds it,
     // it is missing or no database).
     bool refused() const { return failure && failedAt == CompactionStep::ExclusiveUse; }
+    // The user stopped it before the compacted file took the database's place.
+    bool stopped() const { return failure && failure->number == kStoppedByUser; }
 };
 
-// Runs the compaction to its end and answers what it did. Shows nothing:
+// The steps a compaction reports its progress in (CompactionStep's count).
+inline constexpr std::uint64_t kCompactionSteps = 7;
+
+// Runs the compaction to its end and answers what it did; reports each
+// step as progress and, when asked to stop, stops at the next step before
+// the replacement (the database is then the file it was). Shows nothing:
 // the information line says R1749 "..." while it runs, the activity log gets
 // its steps (in unattended mode: R1758, R1759, R1760 with the time), the
 // journals it set aside, the backups it wrote or deleted; the front ends
@@ -79,8 +87,8 @@ CompactionOutcome compactDatabase(JobContext& ctx);
 // The failure of a compaction past its exclusive-use test as the message
 // box says it: error number, CR LF, description, " Rad: 0".
 std::string compactionFailureText(const CompactionOutcome& outcome);
-// The information line after a compaction: R1761 ". " R9155 ": " backup, or
-// "" after a failure.
+// The information line after a compaction: R1761 ". " R9155 ": " backup;
+// after a stop R9207 and the backup kept, if any; "" after a failure.
 std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome);
 
 // Tells the outcome as the window does: a refusal as the exclusive-use test

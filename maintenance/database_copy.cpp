@@ -38,26 +38,40 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
 }
 
 // Copies the database while an exclusive connection holds it, so nobody
-// changes it half way (the bytes are read past the lock, not through it).
-// The copy gets the database's mode and, as far as the system permits, its
-// owner and group: it is never open to more people than the database. The
+// changes it half way (the bytes are read past the lock, not through it),
+// into a new file under a temporary name beside the target. An interval
+// copy is pruned and compacted there. Only the finished copy takes the
+// target's place: a failure or a stop leaves the target as it was. The copy
+// gets the database's mode and, as far as the system permits, its owner
+// and group: it is never open to more people than the database. The
 // database itself, under any name, is never the target.
-Status copyWhole(JobContext& ctx, const std::string& target) {
+Status writeCopy(JobContext& ctx, const std::string& target, const std::optional<CopyInterval>& interval) {
     const std::string& path = ctx.main.state().DataBas;
+    FileSystem& files = ctx.platform.files;
     auto connection = ctx.main.engine().OpenDatabase(path, true);
     if (!connection) return connection.error();
-    FileSystem& files = ctx.platform.files;
-    Status s;
     auto database = files.info(path, true);
-    if (!database) s = database.error();
-    if (s) {
-        Placement placement;
-        placement.mode = database->mode;
-        placement.owner = std::make_pair(database->uid, database->gid);
-        placement.protect = {path, db::lockFilePath(path)};
-        s = copyDurably(files, path, target, placement);
+    if (!database) {
+        (void)(*connection)->Close();
+        return database.error();
     }
+    Placement placement;
+    placement.mode = database->mode;
+    placement.owner = std::make_pair(database->uid, database->gid);
+    placement.protect = {path, db::lockFilePath(path)};
+    auto file = files.createFile(target, placement);
+    Status s = file ? Status() : Status(file.error());
+    if (s)
+        s = (*file)->copyFrom(path, [&](std::uint64_t done) {
+            ctx.report(done, database->size, ProgressUnit::Bytes);
+            return !ctx.stopRequested();
+        });
     (void)(*connection)->Close();
+    if (s) s = (*file)->flush();
+    if (s && interval) s = pruneBookings(ctx, (*file)->temporaryPath(), interval->first, interval->last, true);
+    if (s && ctx.stopRequested()) s = stoppedByUser();
+    if (s) s = (*file)->commit();
+    if (!s && file) (void)(*file)->close();
     return s;
 }
 
@@ -67,7 +81,8 @@ std::string dateLiteral(const DateTime& t) { return "#" + formatPicture(t, "yyyy
 
 }  // namespace
 
-Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last) {
+Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last,
+                     bool compact) {
     auto opened = ctx.main.engine().OpenDatabase(path, true);
     if (!opened) return opened.error();
     db::Database& copy = **opened;
@@ -79,7 +94,8 @@ Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& f
     }
     if (s) s = copy.CommitTrans();
     if (!s) (void)copy.Rollback();
-    (void)copy.Close();
+    if (s && compact && !ctx.stopRequested()) s = copy.Vacuum();
+    if (Status closed = copy.Close(); s && !closed) s = closed;
     return s;
 }
 
@@ -89,22 +105,19 @@ std::string withDatabaseExtension(JobContext& ctx, std::string name) {
     return name;
 }
 
-CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
-                         const std::function<void()>& pruned) {
+CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval) {
     CopyOutcome outcome;
     outcome.target = name;
     outcome.limited = interval.has_value();
     ctx.platform.pointer.setBusy(true);
     ctx.main.setInfo(ctx.text("R1749") + "...");
-    if (Status s = copyWhole(ctx, name); !s) {
+    if (Status s = writeCopy(ctx, name, interval); !s) {
         ctx.platform.pointer.setBusy(false);
         outcome.failure = ctx.described(s.error());
-        outcome.end = s.error().number == fserr::PathNotFound ? CopyEnd::FolderMissing : CopyEnd::Failed;
+        outcome.end = s.error().number == kStoppedByUser        ? CopyEnd::Stopped
+                      : s.error().number == fserr::PathNotFound ? CopyEnd::FolderMissing
+                                                                : CopyEnd::Failed;
         return outcome;
-    }
-    if (interval) {
-        if (Status s = pruneBookings(ctx, name, interval->first, interval->last); !s) outcome.pruneFailure = s.error();
-        if (pruned) pruned();
     }
     outcome.compaction = compactDatabase(ctx);
     ctx.platform.pointer.setBusy(false);
@@ -127,8 +140,10 @@ void showCopy(JobContext& ctx, const CopyOutcome& outcome) {
         ctx.main.setInfo("");
         return;
     }
-    if (outcome.pruneFailure)
-        messages.show(outcome.pruneFailure->description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+    if (outcome.end == CopyEnd::Stopped) {
+        ctx.main.setInfo(ctx.text("R9208"));
+        return;
+    }
     showCompaction(ctx, outcome.compaction);
     ctx.main.setInfo(copyInfoLine(ctx, outcome));
 }
@@ -162,7 +177,10 @@ void askAndCopyDatabase(JobContext& ctx, IntervalDialog& interval) {
                                            MsgButtons::YesNo) != MsgAnswer::Yes)
                 continue;
         }
-        const CopyOutcome outcome = copyDatabase(ctx, name, limits, [&] { interval.unload(); });
+        ctx.main.setInfo("");
+        CopyOutcome outcome;
+        ctx.runLong([&](JobContext& worker) { outcome = copyDatabase(worker, name, limits); });
+        if (limits) interval.unload();
         showCopy(ctx, outcome);
         if (outcome.end != CopyEnd::FolderMissing) return;
     }

@@ -41,37 +41,36 @@ enum class CopyEnd {
     NotCompacted,   // written (and pruned); the compaction failed
     FolderMissing,  // nothing written: the target's folder does not exist (76)
     Failed,         // nothing written: any other failure
+    Stopped,        // nothing written: the user stopped it
 };
 
 // What a copy did.
 struct CopyOutcome {
     CopyEnd end = CopyEnd::Failed;
     std::string target;
-    bool limited = false;               // an interval copy
-    std::optional<Error> failure;       // the copy's failure (FolderMissing, Failed), described
-    std::optional<Error> pruneFailure;  // the bookings outside the interval could not be deleted:
-                                        // the copy holds them all
-    CompactionOutcome compaction;       // of the database, after the copy
+    bool limited = false;          // an interval copy
+    std::optional<Error> failure;  // the copy's failure (FolderMissing, Failed, Stopped), described
+    CompactionOutcome compaction;  // of the database, after the copy
 };
 
 // The copy job from its settled target on, as cmdKopiera runs it once the
 // file is chosen: `name` is complete (withDatabaseExtension). Shows the
-// hourglass and R1749 "...", copies the database to `name` (written under a
-// temporary name, synced and renamed, with the database fenced against
-// other processes meanwhile; it gets the database's mode and owner; a
-// target that is no regular file, or is the database under another name, is
-// refused); for an interval copy deletes the bookings outside the interval
-// from the copy (pruneBookings), then calls `pruned` (the window unloads its
-// interval dialog there); then compacts the database (compactDatabase).
-// Shows nothing; showCopy tells the outcome as the window does.
-CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval,
-                         const std::function<void()>& pruned = {});
+// hourglass and R1749 "...", copies the database into a new file under a
+// temporary name beside `name` (with the database fenced against other
+// processes meanwhile; it gets the database's mode and owner; a target that
+// is no regular file, or is the database under another name, is refused),
+// reporting the bytes copied; for an interval copy deletes the bookings
+// outside the interval from it and compacts it (pruneBookings); then syncs
+// it and renames it over `name`, and compacts the database
+// (compactDatabase). A failure or a stop before the rename leaves `name`
+// as it was. Shows nothing; showCopy tells the outcome as the window does.
+CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval);
 
 // Tells a copy's outcome as the window does. A failed copy beeps: 76 shows
 // R1753 ": folder", R1754 (information icon), any other failure R17: number,
-// description, R0690 (critical) and empties lblInfo. A failed deletion of
-// bookings shows the engine's description; a failed compaction is told as
-// showCompaction tells it; then lblInfo says R1750 'name' R1751! or R1752 name.
+// description, R0690 (critical) and empties lblInfo. A stopped copy says
+// R9208. A failed compaction is told as showCompaction tells it; then
+// lblInfo says R1750 'name' R1751! or R1752 name.
 void showCopy(JobContext& ctx, const CopyOutcome& outcome);
 // The information line after a copy: R1750 'name' R1751! or R1752 name.
 std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome);
@@ -79,7 +78,10 @@ std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome);
 // Deletes from the copy at `path` every booking and preliminary booking whose
 // start time lies before `first` or after `last`; those starting exactly at
 // either end stay. Runs in one transaction on a connection of its own: a
-// failure answers the engine's error and leaves the copy unchanged.
-Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last);
+// failure answers the engine's error and leaves the copy unchanged. With
+// `compact`, the file is then rewritten without the space the deleted
+// bookings took (unless a stop was asked for meanwhile).
+Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last,
+                     bool compact = false);
 
 }  // namespace vexla

@@ -50,6 +50,9 @@ ExclusiveRefusal describeRefusal(JobContext& ctx, const Error& e) {
 
 void reportRefusal(JobContext& ctx, const Error& refusal) {
     const ExclusiveRefusal said = describeRefusal(ctx, refusal);
+    // The line says it also when the box does not: a window started with /d
+    // logs the refusal instead of showing a box.
+    ctx.main.setInfo(said.line);
     ctx.platform.messages.beep();
     if (ctx.main.state().Kommandorad)
         ctx.main.Logg(said.line);

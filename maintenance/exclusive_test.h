@@ -39,8 +39,9 @@ struct ExclusiveRefusal {
 };
 ExclusiveRefusal describeRefusal(JobContext& ctx, const Error& refusal);
 
-// Tells a refusal as the window does: a beep, then in unattended mode
-// (Kommandorad) one activity-log line, otherwise a critical message box.
+// Tells a refusal as the window does: the information line gets the log's
+// wording, a beep, then in unattended mode (Kommandorad) that line goes to
+// the activity log, otherwise a critical message box shows.
 void reportRefusal(JobContext& ctx, const Error& refusal);
 
 // The test as the window's jobs run it: tests `path` (the database path when

@@ -1,5 +1,8 @@
 #include "registers/export_register.h"
 
+#include <algorithm>
+#include <variant>
+
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
 #include "db/lock_file.h"
@@ -9,14 +12,12 @@ namespace vexla {
 
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr std::uint32_t kSaveFlags = ofn::LongNames | ofn::PathMustExist | ofn::HideReadOnly;  // 0x200804
 
 // The save dialog and the overwrite question, until the user settles on a
 // path or cancels (""). A refused path does not come back as the proposal:
 // the dialog starts again from the register's default name.
-std::string chooseExportPath(ExportContext& ctx, const RegisterKind& reg) {
+std::string chooseExportPath(JobContext& ctx, const RegisterKind& reg) {
     Platform& p = ctx.platform;
     const std::string filter = ctx.texts.TextTillAndra("R1792") + " (*.skv)|*.skv";
     const std::string title = ctx.texts.TextTillAndra("R1793");
@@ -31,30 +32,25 @@ std::string chooseExportPath(ExportContext& ctx, const RegisterKind& reg) {
     }
 }
 
-// A running count in the information line, first after one second, then at
-// most every half second, so a long export visibly moves and a short one
-// does not flicker.
-class ProgressLine {
-public:
-    explicit ProgressLine(ExportContext& ctx) : ctx_(ctx), start_(ctx.now()), last_(start_) {}
-    void operator()(long records) {
-        const auto t = ctx_.now();
-        if (t - start_ < 1s || (shown_ && t - last_ < 500ms)) return;
-        shown_ = true;
-        last_ = t;
-        ctx_.window.setInfo(std::to_string(records) + " " + ctx_.texts.TextTillAndra("R9022"));
-    }
-
-private:
-    ExportContext& ctx_;
-    std::chrono::steady_clock::time_point start_, last_;
-    bool shown_ = false;
-};
+// The records the export will write, for the progress's total: the export
+// query with a count for its columns. 0 when the count fails; the export
+// itself then says why.
+std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
+    const std::string count =
+        "SELECT COUNT(*)" + std::string(reg.exportQuery.substr(std::string_view("SELECT *").size()));
+    auto rs = db.OpenRecordset(count);
+    if (!rs) return 0;
+    auto n = (*rs)->Eof() ? Result<db::Variant>(db::Variant{}) : (*rs)->value(0);
+    (*rs)->Close();
+    return n && std::holds_alternative<std::int64_t>(*n) ? static_cast<std::uint64_t>(std::get<std::int64_t>(*n)) : 0;
+}
 
 // Opens the query, writes the temporary file and puts it in place.
-Result<RegisterFileCounts> writeExport(ExportContext& ctx, const RegisterKind& reg, const std::string& path) {
-    AdminState& state = ctx.window.state();
+Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path) {
+    AdminState& state = ctx.main.state();
     if (!state.db) return Error{91, "Object variable or With block variable not set", kProgramTitle};
+    const std::uint64_t total = recordsToWrite(*state.db, reg);
+    ctx.report(0, total, ProgressUnit::Rows);
     auto rs = state.db->OpenRecordset(reg.exportQuery);
     if (!rs) return rs.error();
 
@@ -68,9 +64,11 @@ Result<RegisterFileCounts> writeExport(ExportContext& ctx, const RegisterKind& r
         (*rs)->Close();
         return file.error();
     }
-    ProgressLine progress(ctx);
     const ValueTextFormat format = valueTextFormatFrom(ctx.platform.locale);
-    auto counts = writeRegisterFile(**rs, **file, state.Språk, format, std::ref(progress));
+    auto counts = writeRegisterFile(**rs, **file, state.Språk, format, [&](long records) {
+        ctx.report(static_cast<std::uint64_t>(records), total, ProgressUnit::Rows);
+        return !ctx.stopRequested();
+    });
     (*rs)->Close();
 
     Status done = counts ? (*file)->commit() : Status(counts.error());
@@ -78,25 +76,33 @@ Result<RegisterFileCounts> writeExport(ExportContext& ctx, const RegisterKind& r
         (void)(*file)->close();  // the partial file is of no use; the target is untouched
         return done.error();
     }
+    ctx.report(counts->records, std::max<std::uint64_t>(total, counts->records), ProgressUnit::Rows);
     return counts;
 }
 
 }  // namespace
 
-ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind) {
+ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind) {
     ExportOutcome outcome;
     const RegisterKind* reg = registerByKind(kind);
     if (!reg) return outcome;
 
     const std::string path = chooseExportPath(ctx, *reg);
     if (path.empty() || path == "*.skv") return outcome;
-    ctx.window.state().lastExportPath = path;
+    ctx.main.state().lastExportPath = path;
+    ctx.main.setInfo("");
 
-    ctx.platform.pointer.setBusy(true);
-    auto counts = writeExport(ctx, *reg, path);
-    ctx.platform.pointer.setBusy(false);
+    Result<RegisterFileCounts> counts = stoppedByUser();
+    ctx.runLong([&](JobContext& worker) {
+        worker.platform.pointer.setBusy(true);
+        counts = writeExport(worker, *reg, path);
+        worker.platform.pointer.setBusy(false);
+    });
     if (!counts) {
-        outcome.failure = describedFileError(counts.error(), ctx.texts);
+        if (counts.error().number == kStoppedByUser)
+            outcome.stopped = true;
+        else
+            outcome.failure = describedFileError(counts.error(), ctx.texts);
         return outcome;
     }
     outcome.counts = *counts;
@@ -104,15 +110,16 @@ ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind) {
     return outcome;
 }
 
-void showExport(ExportContext& ctx, std::int16_t kind, const ExportOutcome& outcome) {
+void showExport(JobContext& ctx, std::int16_t kind, const ExportOutcome& outcome) {
     if (outcome.failure)
         ctx.platform.messages.show(outcome.failure->description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
-    ctx.window.setInfo(exportResultText(kind, outcome, ctx.window.state().lastExportPath, ctx.texts));
+    ctx.main.setInfo(exportResultText(kind, outcome, ctx.main.state().lastExportPath, ctx.texts));
 }
 
 std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, const std::string& lastExportPath,
                              TextSource& texts) {
     std::string text;
+    if (outcome.stopped) return texts.TextTillAndra("R9200");
     if (outcome.n == -1)
         text = texts.TextTillAndra("R1738") + (kind == 2 ? "!" : "");
     else if (outcome.n == 0)

@@ -12,35 +12,24 @@
 // use under any name, is refused with a message naming it.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
-#include "common/platform.h"
-#include "common/platform/text_source.h"
 #include "registers/register_file_writer.h"
-#include "session/admin_state.h"
+#include "session/job_context.h"
 
 namespace vexla {
 
-// What the export works with. `now` is a steady clock for the progress
-// rhythm; tests put their own in.
-struct ExportContext {
-    AdminWindow& window;  // db, Språk, lastExportPath, the information line
-    Platform& platform;   // save dialog, message boxes, pointer, locale, files, program folder
-    TextSource& texts;
-    std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
-};
-
 // The outcome of one export: the record count `n` (0 when nothing was
 // written, -1 for an empty register), what the file holds that will not
-// come back unchanged, and the failure that stopped it (described).
+// come back unchanged, and the failure that stopped it (described), or
+// `stopped` when the user stopped it (nothing written then either).
 struct ExportOutcome {
     std::int32_t n = 0;
     RegisterFileCounts counts;
     std::optional<Error> failure;
+    bool stopped = false;
 };
 
 // Exports register `kind` (0 customers, 1 resources, 2 bookings).
@@ -49,21 +38,23 @@ struct ExportOutcome {
 //     default name). For an existing file it beeps and asks "path R1794 ?"
 //     (Yes/No, question icon); No asks again with the default name.
 //  2. Cancel, or the bare pattern "*.skv": n = 0, nothing written.
-//  3. Stores the path as the last export path, opens the export query,
-//     writes the file. n = the record count, or -1 when the register is
-//     empty (the file then holds the header line).
-// Any engine or file error: n = 0 and the failure in the outcome, the
-// earlier file at the path untouched. The pointer shows busy while writing;
-// an export longer than a second puts a running count (R9022) in the
-// information line at most every half second.
-ExportOutcome exportRegister(ExportContext& ctx, std::int16_t kind);
+//  3. Stores the path as the last export path, empties the information
+//     line, counts the register's records, opens the export query and
+//     writes the file as the long part of the job (ctx.runLong), reporting
+//     the records written of that count and stopping when asked.
+//     n = the record count, or -1 when the register is empty (the file then
+//     holds the header line).
+// Any engine or file error, or a stop: n = 0, the failure or `stopped` in
+// the outcome, and the earlier file at the path untouched.
+ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind);
 
 // Tells the outcome as the window does: a failure's description in an OK
 // box, then the information line (exportResultText).
-void showExport(ExportContext& ctx, std::int16_t kind, const ExportOutcome& outcome);
+void showExport(JobContext& ctx, std::int16_t kind, const ExportOutcome& outcome);
 
 // The information line after an export of register `kind`:
-//  n = -1: R1738, with "!" for the bookings; n = 0: R1739;
+//  n = -1: R1738, with "!" for the bookings; stopped: R9200;
+//  n = 0: R1739;
 //  otherwise: n, " ", R1740, " ", the last export path.
 // When characters were written as '?' (R9020) or records will not come
 // back unchanged through an import (R9021), a sentence with each count

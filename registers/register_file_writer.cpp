@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/cp1252.h"
+#include "common/job_progress.h"
 #include "registers/field_catalogue.h"
 
 namespace vexla {
@@ -59,7 +60,7 @@ Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out,
             if (auto s = out.write(buffer); !s) return s.error();
             buffer.clear();
         }
-        if (progress && counts.records % kProgressEvery == 0) progress(counts.records);
+        if (progress && counts.records % kProgressEvery == 0 && !progress(counts.records)) return stoppedByUser();
         if (auto s = rs.MoveNext(); !s) return s.error();
     }
     if (auto s = out.write(buffer); !s) return s.error();

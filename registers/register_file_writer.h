@@ -33,8 +33,9 @@ std::string registerHeaderLine(const db::Recordset& rs, std::string_view Språk,
                                bool* emptyCaption);
 
 // Called now and then during the writing with the records written so far;
-// it decides itself whether to show anything.
-using ExportProgress = std::function<void(long records)>;
+// it decides itself whether to show anything. Answering false stops the
+// writing, which then ends with stoppedByUser().
+using ExportProgress = std::function<bool(long records)>;
 
 // Writes the header and every record from the current position of `rs` to
 // its end into `out`. The first engine or file error ends the writing and is

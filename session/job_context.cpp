@@ -11,6 +11,13 @@ std::string JobContext::now() const {
                          locale.value(LocaleItem::TimeFormat).value_or("HH:mm:ss"));
 }
 
+void JobContext::runLong(const std::function<void(JobContext&)>& work) {
+    if (runner)
+        runner->run(*this, work);
+    else
+        work(*this);
+}
+
 Error JobContext::described(const Error& e) const { return describedFileError(e, texts); }
 
 std::string numberAndDescription(const Error& e) { return std::to_string(e.number) + "\r\n" + e.description; }

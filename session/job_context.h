@@ -3,8 +3,11 @@
 // locale formats. Handed to each job whole.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
+#include "common/job_progress.h"
 #include "common/paths.h"
 #include "common/platform.h"
 #include "common/platform/text_source.h"
@@ -13,6 +16,8 @@
 
 namespace vexla {
 
+class JobRunner;
+
 struct JobContext {
     AdminWindow& main;
     Platform& platform;
@@ -20,6 +25,10 @@ struct JobContext {
     // The compaction checks its result with the full integrity check
     // instead of the quick check and the counts alone.
     bool fullCheck = false;
+    // Where the long part of a job runs (runLong); none: right here.
+    JobRunner* runner = nullptr;
+    // Who watches the job's progress and may ask it to stop; none: nobody.
+    JobProgress* progress = nullptr;
 
     std::string text(const std::string& code) const { return texts.TextTillAndra(code); }
     // The current date and time as the system writes a date-time value.
@@ -27,9 +36,28 @@ struct JobContext {
     // A failure's number and description, a file error naming its file and
     // what was done to it in the user's language.
     Error described(const Error& e) const;
+    // Runs `work`, the part of a job that takes long and asks nothing, through
+    // the runner: with a window it runs on a worker thread while the window
+    // shows its progress, and `work` gets a context whose window and
+    // platform may be used from there. Returns when `work` has ended.
+    void runLong(const std::function<void(JobContext&)>& work);
+    void report(std::uint64_t done, std::uint64_t total, ProgressUnit unit) const {
+        if (progress) progress->report(done, total, unit);
+    }
+    bool stopRequested() const { return progress && progress->stopRequested(); }
     std::string inDatabaseFolder(const std::string& name) const {
         return main.state().msSökväg + kPathSeparator + name;
     }
+};
+
+// Runs the long part of a job (see JobContext::runLong). The window's runner
+// uses a worker thread; run without a window, the work runs in place.
+class JobRunner {
+public:
+    virtual ~JobRunner() = default;
+    // Runs `work` to its end with a context made from `ctx` for the thread it
+    // runs on, its progress going to the runner's watcher.
+    virtual void run(JobContext& ctx, const std::function<void(JobContext&)>& work) = 0;
 };
 
 // "Error number" CR LF "description": the head of most job failure messages.

@@ -17,6 +17,21 @@ void StatusLine::clear() {
     shown_ = false;
 }
 
+void TerminalProgress::report(std::uint64_t done, std::uint64_t total, ProgressUnit unit) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - drawn_ < std::chrono::milliseconds(200) && done < total) return;
+    drawn_ = now;
+    const ProgressSnapshot p{done, total, unit};
+    std::string bar;
+    if (total > 0) {
+        const int filled = permille(p) / 50;
+        bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+              std::string(20 - static_cast<std::size_t>(filled), '-') + "] " + std::to_string(permille(p) / 10) +
+              " %  ";
+    }
+    line_.show(bar + progressLabel(p, now - start_, texts_));
+}
+
 MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
     if (buttons != MsgButtons::Ok) return questions_;
     status_.clear();

@@ -3,8 +3,12 @@
 // jobs from a script.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
+
+#include "common/job_progress.h"
 
 #include "common/platform/file_dialog_host.h"
 #include "common/platform/message_boxes.h"
@@ -25,6 +29,23 @@ private:
     std::FILE* err_;
     bool terminal_;
     bool shown_ = false;
+};
+
+// A job's progress as a bar on the status line, redrawn at most five times
+// a second: "[#####-----]  50 %  12 of 24 MB, time left about 0:03". The job
+// is asked to stop once `stopSignal` answers a signal.
+class TerminalProgress final : public JobProgress {
+public:
+    TerminalProgress(StatusLine& line, TextSource& texts, std::function<int()> stopSignal)
+        : line_(line), texts_(texts), stopSignal_(std::move(stopSignal)) {}
+    void report(std::uint64_t done, std::uint64_t total, ProgressUnit unit) override;
+    bool stopRequested() const override { return stopSignal_ && stopSignal_() != 0; }
+
+private:
+    StatusLine& line_;
+    TextSource& texts_;
+    std::function<int()> stopSignal_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), drawn_{};
 };
 
 // The message boxes of a run nobody answers. A box with an OK button goes

@@ -26,8 +26,10 @@ volatile std::sig_atomic_t stopSignal = 0;
 
 void noteStop(int signal) { stopSignal = signal; }
 
-// Ctrl+C and a plain kill ask the import to stop at its next line and roll
-// back, instead of ending the process in the middle of its transaction.
+// Ctrl+C and a plain kill ask the job to stop at its next safe point and
+// undo what it started (an import rolls back, a half-written file is
+// removed, a compaction stops before it replaces the database), instead of
+// ending the process in the middle of it.
 // Without SA_RESTART, a blocked read (the password prompt) returns at once.
 void catchStopSignals() {
     struct sigaction action {};
@@ -67,7 +69,6 @@ int main(int argc, char** argv) {
                               password,
                               transfer::askPasswordOnTerminal,
                               [] { return static_cast<int>(stopSignal); }};
-    // Only the import stops at a signal so far; the other jobs end as the signal ends them.
-    if (argc > 1 && std::string(argv[1]) == "import") catchStopSignals();
+    catchStopSignals();
     return transfer::runTransfer(std::vector<std::string>(argv + 1, argv + argc), env);
 }

@@ -66,12 +66,14 @@ public:
         : env_(env),
           o_(o),
           status_(env.err, env.terminal),
+          progress_(status_, env.texts, env.stopSignal),
           messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
           dialogs_(fullPath(o.out)),
           window_(env.engine, env.files, messages_, env.programFolder),
           platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
           ctx_{window_, platform_, env.texts, o.fullCheck} {
         window_.onInfo = [this](const std::string& text) { status_.show(text); };
+        ctx_.progress = &progress_;
         AdminState& state = window_.state();
         state.DataBas = fullPath(o.db);
         state.msSökväg = folderOfPath(state.DataBas, kPathSeparator).value_or("");
@@ -96,12 +98,15 @@ private:
     }
     // Ends the job as the window would: its last information line is the result.
     int finish(int status);
+    // The status of a job stopped by a signal: 128 plus its number.
+    int interrupted() const { return exitcode::Interrupted + (env_.stopSignal ? env_.stopSignal() : 0); }
     void complain(const char* code, const std::string& detail = {});
     std::string text(const char* code) { return env_.texts.TextTillAndra(code); }
 
     Environment& env_;
     const Options& o_;
     StatusLine status_;
+    TerminalProgress progress_;
     RunMessageBoxes messages_;
     ScriptedFileDialogs dialogs_;
     NoMousePointer pointer_;
@@ -157,9 +162,9 @@ int Run::exportRegister() {
         return exitcode::FileError;
     }
     if (const int refused = login()) return refused;
-    ExportContext context{window_, platform_, env_.texts};
-    const ExportOutcome outcome = vexla::exportRegister(context, o_.kind);
-    showExport(context, o_.kind, outcome);
+    const ExportOutcome outcome = vexla::exportRegister(ctx_, o_.kind);
+    showExport(ctx_, o_.kind, outcome);
+    if (outcome.stopped) return finish(interrupted());
     return finish(outcome.n == 0 ? exitcode::FileError : exitcode::Ok);
 }
 
@@ -173,9 +178,8 @@ std::string terminalLines(std::string text) {
 // file, a full or failing disk, and a save the disk answered with an error
 // (the register may then hold the import) are file errors; everything else
 // left the register unchanged.
-int stopStatus(const ImportOutcome& outcome, int signal) {
+int stopStatus(const ImportOutcome& outcome) {
     switch (outcome.stop) {
-        case ImportStop::Cancelled: return exitcode::Interrupted + signal;
         case ImportStop::FileUnreadable:
         case ImportStop::NotRegularFile:
         case ImportStop::NoHeader:
@@ -260,8 +264,10 @@ int Run::importRegister() {
     }
     Status reportWritten;
     ImportServices services{*state.db, state.Språk};
-    services.progress = [&](const ImportProgress& p) { window_.setInfo(importProgressText(p, env_.texts)); };
-    services.cancelled = [&] { return env_.stopSignal && env_.stopSignal() != 0; };
+    services.progress = [&](const ImportProgress& p) {
+        progress_.report(p.bytesRead, p.bytesTotal, ProgressUnit::Bytes);
+    };
+    services.cancelled = [&] { return progress_.stopRequested(); };
     services.skipped = [&](long line, SkipReason why, std::string_view lineText) {
         if (!report || !reportWritten) return;
         reportWritten = report->write(text("R9040") + " " + std::to_string(line) + ": " +
@@ -274,7 +280,7 @@ int Run::importRegister() {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
         messages_.show(importStopMessage(outcome, in, env_.texts), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         window_.setInfo(importInfoLine(outcome, env_.texts));
-        return finish(stopStatus(outcome, env_.stopSignal ? env_.stopSignal() : 0));
+        return finish(outcome.stop == ImportStop::Cancelled ? interrupted() : stopStatus(outcome));
     }
     window_.setInfo(terminalLines(importSummary(outcome, o_.dryRun, env_.texts)));
     if (!reportWritten) {
@@ -288,6 +294,7 @@ int Run::importRegister() {
 int Run::compact() {
     const CompactionOutcome outcome = compactDatabase(ctx_);
     showCompaction(ctx_, outcome);
+    if (outcome.stopped()) return finish(interrupted());
     return finish(outcome.compacted() ? exitcode::Ok : failure(*outcome.failure));
 }
 
@@ -322,10 +329,11 @@ int Run::copy() {
     const CopyOutcome outcome = copyDatabase(ctx_, name, interval);
     showCopy(ctx_, outcome);
     switch (outcome.end) {
-        // The window goes on after a failed deletion of bookings; a script
-        // must learn that its copy holds more than it asked for.
-        case CopyEnd::Copied: return finish(outcome.pruneFailure ? failure(*outcome.pruneFailure) : exitcode::Ok);
-        case CopyEnd::NotCompacted: return finish(failure(*outcome.compaction.failure));
+        case CopyEnd::Copied: return finish(exitcode::Ok);
+        case CopyEnd::NotCompacted:
+            if (outcome.compaction.stopped()) return finish(interrupted());
+            return finish(failure(*outcome.compaction.failure));
+        case CopyEnd::Stopped: return finish(interrupted());
         case CopyEnd::FolderMissing:
             // The window would ask for another file here, under its waiting text.
             window_.setInfo("");

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,7 +103,12 @@ public:
     // Appends the bytes of `source` (a clone of its blocks where the file
     // system shares them). Read in a child process: closing a descriptor of
     // a database file would drop its engine's locks in this one.
-    virtual Status copyFrom(const std::string& source) = 0;
+    // `progress`, when given, hears the bytes copied now and then; answering
+    // false stops the copy, which then ends with stoppedByUser().
+    virtual Status copyFrom(const std::string& source, const std::function<bool(std::uint64_t)>& progress = {}) = 0;
+    // The temporary file's path until commit(): another program (the
+    // engine) may change the new file there before it takes its place.
+    virtual const std::string& temporaryPath() const = 0;
     // Syncs, sets mode and owner, renames over the target, syncs the folder.
     virtual Status commit() = 0;
     // After commit: whether the owner asked for could be given.

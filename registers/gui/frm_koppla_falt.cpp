@@ -1,7 +1,6 @@
 #include "registers/gui/frm_koppla_falt.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,7 +13,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <chrono>
 #include <iterator>
 #include <vector>
 
@@ -44,8 +42,8 @@ W* control(W* w, const char* name, const char* tag) {
 }  // namespace
 
 frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& platform, mTexter& texts,
-                             std::int16_t& linkCounter)
-    : QDialog(owner), main_(main), platform_(platform), texts_(texts), linkCounter_(linkCounter) {
+                             std::int16_t& linkCounter, JobRunner* runner)
+    : QDialog(owner), main_(main), platform_(platform), texts_(texts), linkCounter_(linkCounter), runner_(runner) {
     setObjectName(QString::fromUtf8("frmKopplaFält"));
     setProperty("tag", QStringLiteral("R1861"));
     setModal(true);
@@ -317,22 +315,6 @@ LinkTable frmKopplaFält::linkTable() const {
     return links;
 }
 
-void frmKopplaFält::closeEvent(QCloseEvent* e) {
-    if (importing_) {
-        stopAsked_ = true;
-        e->ignore();
-        return;
-    }
-    QDialog::closeEvent(e);
-}
-
-void frmKopplaFält::reject() {
-    if (importing_)
-        stopAsked_ = true;
-    else
-        QDialog::reject();
-}
-
 void frmKopplaFält::setInfo(const std::string& text) {
     lblInfo->setText(q(text));
     lblInfo->setVisible(!text.empty());
@@ -359,31 +341,22 @@ void frmKopplaFält::cmdOk_Click() {
         }
         state.db = std::move(opened.value());
     }
-    platform_.pointer.setBusy(true);
-    ImportServices services{*state.db, state.Språk};
-    services.progress = [&](const ImportProgress& p) { main_.setInfo(importProgressText(p, texts_)); };
-    // Closing the dialog while the import runs stops it and rolls it back.
-    // Only the window system's events are taken in between (a close, a
-    // repaint); clicks and keys wait until the import has ended.
-    importing_ = true;
-    stopAsked_ = false;
-    auto lastLook = std::chrono::steady_clock::time_point{};
-    services.cancelled = [&] {
-        if (const auto now = std::chrono::steady_clock::now(); now - lastLook >= std::chrono::milliseconds(100)) {
-            lastLook = now;
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-        return stopAsked_;
-    };
-    const ImportOutcome outcome = importRegister(links, request, services);
-    importing_ = false;
-    platform_.pointer.setBusy(false);
+    main_.setInfo("");
+    // The import runs on the worker while the progress window shows the
+    // bytes of the file read; its Cancel stops the import and rolls it back.
+    ImportOutcome outcome;
+    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
+    ctx.runLong([&](JobContext& worker) {
+        ImportServices services{*state.db, state.Språk};
+        services.progress = [&](const ImportProgress& p) {
+            worker.report(p.bytesRead, p.bytesTotal, ProgressUnit::Bytes);
+        };
+        services.cancelled = [&] { return worker.stopRequested(); };
+        outcome = importRegister(links, request, services);
+    });
     main_.setInfo(importInfoLine(outcome, texts_));
     if (outcome.deletedFirst) chkTaBort->setChecked(false);
-    if (outcome.stop == ImportStop::Cancelled) {
-        reject();
-        return;
-    }
+    if (outcome.stop == ImportStop::Cancelled) return;  // the dialog stays, links and all, for another try
     if (outcome.stopped()) {
         platform_.messages.beep();
         platform_.messages.show(importStopMessage(outcome, request.path, texts_), kProgramTitle,

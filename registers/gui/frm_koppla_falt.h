@@ -12,6 +12,7 @@
 #include "common/platform.h"
 #include "registers/link_table.h"
 #include "session/admin_state.h"
+#include "session/job_context.h"
 #include "texts/mtexter.h"
 
 class QCheckBox;
@@ -28,7 +29,9 @@ namespace vexla {
 class frmKopplaFält : public QDialog {
 public:
     // linkCounter lives as long as the program: keys keep counting across showings.
-    frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& platform, mTexter& texts, std::int16_t& linkCounter);
+    // The import runs through `runner` (in place when there is none).
+    frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& platform, mTexter& texts, std::int16_t& linkCounter,
+                  JobRunner* runner = nullptr);
 
     // The register name ("Kund", "Resurser", "Bokningar"), set before the dialog is shown.
     std::string Tag;
@@ -63,11 +66,8 @@ public:
     // The links in list order, as the import reads them.
     LinkTable linkTable() const;
 
-    void reject() override;
-
 protected:
     void showEvent(QShowEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
 
 private:
     void CreateLinkColumns();
@@ -81,9 +81,9 @@ private:
     Platform& platform_;
     mTexter& texts_;
     std::int16_t& linkCounter_;
+    JobRunner* runner_;
     std::string selectedKey_;
     bool activated_ = false;
-    bool importing_ = false, stopAsked_ = false;  // a close while importing asks the import to stop
 };
 
 }  // namespace vexla

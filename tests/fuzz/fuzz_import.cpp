@@ -188,7 +188,7 @@ ExportOutcome exportChecked(Run& run, const Choice& choice, const std::string& f
     run.fakes.messages.shown.clear();
     run.fakes.dialogs.choices.push_back(file);
     Platform platform = run.fakes.platform(vexla::fuzz::scratch(""));
-    ExportContext ctx{run.window, platform, run.codeTexts};
+    JobContext ctx{run.window, platform, run.codeTexts};
     const ExportOutcome exported = exportRegister(ctx, choice.reg->kind);
     VEXLA_FUZZ_CHECK(
         !exported.failure && run.fakes.messages.shown.empty(),

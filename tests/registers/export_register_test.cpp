@@ -20,7 +20,7 @@ protected:
     Platform platform = fake.platform(dir.path());
     testing::FakeAdminWindow window;
     testing::BracketTexts texts;
-    ExportContext ctx{window, platform, texts};
+    JobContext ctx{window, platform, texts};
     std::string target = dir.file("out.skv");
 
     void open(const std::string& sql) {
@@ -161,15 +161,31 @@ INSTANTIATE_TEST_SUITE_P(Cases, Failure,
                                            FailureCase{"Query", "", "The database engine cannot find"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Export, LongExportShowsARunningCountEveryHalfSecond) {
+// The records written of the register's count reach the progress; a stop
+// asked for ends the export with no file and the earlier one untouched.
+TEST_F(Export, ReportsRecordsOfTheCountAndStopsWhenAsked) {
     open(
         "CREATE TABLE Person (Omfattning LONG); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
         " SELECT i + 1 FROM n WHERE i < 4100) INSERT INTO Person SELECT i FROM n;");
-    auto t = std::chrono::steady_clock::time_point{};
-    ctx.now = [&] { return t += std::chrono::milliseconds(600); };  // each look at the clock: 0.6 s later
-    fake.dialogs.choices = {target};
-    EXPECT_EQ(run(1).n, 4100);
-    EXPECT_EQ(window.infos, (std::vector<std::string>{"2048 [R9022]", "3072 [R9022]", "4096 [R9022]", result}));
+    for (const std::uint64_t stopAt : {std::uint64_t{0}, std::uint64_t{2048}}) {
+        testing::RecordingProgress progress;
+        progress.stopAt = stopAt;
+        ctx.progress = &progress;
+        dir.write("out.skv", "earlier");
+        fake.dialogs.choices = {target};
+        fake.messages.answers = {MsgAnswer::Yes};
+        const ExportOutcome outcome = run(1);
+        EXPECT_EQ(progress.reports.front(), (ProgressSnapshot{0, 4100, ProgressUnit::Rows}));
+        if (stopAt == 0) {
+            EXPECT_EQ(outcome.n, 4100);
+            EXPECT_EQ(progress.reports.back(), (ProgressSnapshot{4100, 4100, ProgressUnit::Rows}));
+        } else {
+            EXPECT_TRUE(outcome.stopped);
+            EXPECT_EQ(result, "[R9200]");
+            EXPECT_EQ(dir.read("out.skv"), "earlier");
+        }
+        EXPECT_EQ(dir.list().size(), 2u) << "a temporary file was left";
+    }
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ struct JobScene : JobWorld {
         window.state_.db = std::move(*opened);
         Said said = Said::Failed;
         if (kind == JobKind::Export) {
-            ExportContext exporting{window, platform, texts};
+            JobContext exporting{window, platform, texts};
             fakes.dialogs.choices = {product};
             fakes.messages.answers = {MsgAnswer::Yes};  // replace the earlier file
             const ExportOutcome outcome = exportRegister(exporting, 2);

@@ -61,7 +61,7 @@ TEST_P(OddPaths, ExportImportAndTheProgramFindTheirFiles) {
     w.window.state_.Språk = "se";
     w.window.state_.db = std::move(w.window.engine_.OpenDatabase(db, true).value());
 
-    ExportContext exporting{w.window, w.platform, w.texts};
+    JobContext exporting{w.window, w.platform, w.texts};
     w.fakes.dialogs.choices = {skv};
     EXPECT_EQ(exportRegister(exporting, 0).n, 30);
     EXPECT_EQ(w.fakes.dialogs.asked.at(0).initialDir, folder);

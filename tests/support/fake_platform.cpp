@@ -3,6 +3,7 @@
 #include "common/cp1252.h"
 #include "tests/support/source_tree.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -70,9 +71,10 @@ protected:
 class FaultyNewFile final : public Faulty<NewFile> {
 public:
     using Faulty<NewFile>::Faulty;
-    Status copyFrom(const std::string& source) override {
-        return files_.unlessFaulted("copyFrom", [&] { return real_->copyFrom(source); });
+    Status copyFrom(const std::string& source, const std::function<bool(std::uint64_t)>& progress) override {
+        return files_.unlessFaulted("copyFrom", [&] { return real_->copyFrom(source, progress); });
     }
+    const std::string& temporaryPath() const override { return real_->temporaryPath(); }
     Status commit() override {
         return files_.unlessFaulted("commit", [&] { return real_->commit(); });
     }
@@ -115,6 +117,13 @@ std::string TempFolder::write(const std::string& name, const std::string& bytes)
 }
 
 std::string TempFolder::read(const std::string& name) const { return fileBytes(file(name)); }
+
+std::vector<std::string> TempFolder::list() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::string cp1252Lines(const std::vector<std::string>& lines) {
     std::string bytes;

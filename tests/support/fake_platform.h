@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/job_progress.h"
 #include "common/platform.h"
 #include "common/platform/text_source.h"
 #include "common/posix_file_system.h"
@@ -128,6 +129,21 @@ private:
 };
 
 // A fresh folder below the system's temporary folder, removed with its contents.
+// Every report a job makes; asks it to stop once `stopAt` (when not 0) is done.
+class RecordingProgress final : public JobProgress {
+public:
+    std::vector<ProgressSnapshot> reports;
+    std::uint64_t stopAt = 0;
+    void report(std::uint64_t done, std::uint64_t total, ProgressUnit unit) override {
+        reports.push_back({done, total, unit});
+        if (stopAt != 0 && done >= stopAt) stop_ = true;
+    }
+    bool stopRequested() const override { return stop_; }
+
+private:
+    bool stop_ = false;
+};
+
 class TempFolder {
 public:
     TempFolder();
@@ -139,6 +155,8 @@ public:
     // Writes bytes to name (creating folders on the way) and answers its path.
     std::string write(const std::string& name, const std::string& bytes) const;
     std::string read(const std::string& name) const;
+    // The names in the folder, sorted.
+    std::vector<std::string> list() const;
 
 private:
     std::string path_;

@@ -282,7 +282,7 @@ TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     window.state_.Språk = languageOfTexts(texts);
     window.state_.db = engine.OpenDatabase(database, true).value();
     fakes.dialogs.choices = {dir.file("window.skv")};
-    ExportContext ctx{window, platform, texts};
+    JobContext ctx{window, platform, texts};
     EXPECT_EQ(exportRegister(ctx, 2).n, 300);
     EXPECT_EQ(dir.read("tool.skv"), dir.read("window.skv"));
 }

@@ -1,0 +1,73 @@
+#include "app/progress_window.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vexla {
+
+namespace {
+QString q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+ProgressWindow::ProgressWindow(QWidget* owner, SharedProgress& progress, TextSource& texts)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint), progress_(progress), texts_(texts) {
+    setObjectName(QStringLiteral("progressWindow"));
+    setWindowTitle(q(texts.TextTillAndra("R1749")));
+    setModal(true);
+    if (owner) setWindowIcon(owner->windowIcon());
+
+    bar = new QProgressBar(this);
+    bar->setObjectName(QStringLiteral("progressBar"));
+    bar->setRange(0, 0);  // busy until a total is known
+    bar->setMinimumWidth(360);
+    label = new QLabel(this);
+    label->setObjectName(QStringLiteral("progressLabel"));
+    cancel = new QPushButton(q(texts.TextTillAndra("R1048")), this);
+    cancel->setObjectName(QStringLiteral("cmdAvbryt"));
+    connect(cancel, &QPushButton::clicked, this, [this] { stop(); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(bar);
+    layout->addWidget(label);
+    layout->addLayout(buttons);
+
+    timer_ = new QTimer(this);
+    connect(timer_, &QTimer::timeout, this, [this] { refresh(); });
+    timer_->start(100);
+    refresh();
+}
+
+void ProgressWindow::refresh() {
+    if (progress_.stopRequested()) return;  // the label says it is stopping
+    const ProgressSnapshot p = progress_.snapshot();
+    if (p.total > 0) {
+        bar->setRange(0, 1000);
+        bar->setValue(permille(p));
+    } else {
+        bar->setRange(0, 0);
+    }
+    label->setText(q(progressLabel(p, std::chrono::steady_clock::now() - start_, texts_)));
+}
+
+void ProgressWindow::stop() {
+    progress_.requestStop();
+    cancel->setEnabled(false);
+    label->setText(q(texts_.TextTillAndra("R9206")));
+}
+
+void ProgressWindow::reject() { stop(); }
+
+void ProgressWindow::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    stop();
+}
+
+}  // namespace vexla
