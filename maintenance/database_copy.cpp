@@ -66,12 +66,12 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
             ctx.report(done, database->size, ProgressUnit::Bytes);
             return !ctx.stopRequested();
         });
-    (void)(*connection)->Close();
     if (s) s = (*file)->flush();
     if (s && interval) s = pruneBookings(ctx, (*file)->temporaryPath(), interval->first, interval->last, true);
     if (s && ctx.stopRequested()) s = stoppedByUser();
     if (s) s = (*file)->commit();
     if (!s && file) (void)(*file)->close();
+    (void)(*connection)->Close();
     return s;
 }
 

@@ -269,7 +269,11 @@ bool Import::readLines() {
         if (s_.cancelled && s_.cancelled()) return stop(ImportStop::Cancelled);
         auto got = reader_->readLine(line_);
         if (!got) return stopOnFile(got.error());
-        if (!*got) return true;
+        if (!*got) {
+            // The end of the file, for a bar that is to reach its total.
+            if (s_.progress) s_.progress({out_.inserted, reader_->bytesRead(), reader_->size()});
+            return true;
+        }
         report();
         if (line_.empty()) continue;
         if (!splitLine()) return false;

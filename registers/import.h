@@ -111,8 +111,8 @@ struct ImportProgress {
     std::uint64_t bytesRead = 0, bytesTotal = 0;  // of the register file
 };
 
-// The longest time between two progress reports.
-inline constexpr std::chrono::milliseconds kImportProgressInterval{500};
+// The shortest time between two progress reports (and one at the end of the file).
+inline constexpr std::chrono::milliseconds kImportProgressInterval{100};
 
 // What the import works with besides the request. Every callback may be empty.
 struct ImportServices {
@@ -122,7 +122,7 @@ struct ImportServices {
     std::string Språk;  // "se" or "en", the language of the links' captions
     // A monotonic clock; tests step it by hand.
     std::function<SteadyTime()> now = [] { return std::chrono::steady_clock::now(); };
-    // Called at most once per kImportProgressInterval.
+    // Called at most once per kImportProgressInterval, and at the end of the file.
     std::function<void(const ImportProgress&)> progress;
     // Asked before every line; true stops the import (ImportStop::Cancelled).
     std::function<bool()> cancelled;

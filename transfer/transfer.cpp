@@ -338,7 +338,7 @@ int Run::copy() {
             // The window would ask for another file here, under its waiting text.
             window_.setInfo("");
             break;
-        case CopyEnd::Failed: break;
+        case CopyEnd::Failed: return finish(failure(*outcome.failure));
     }
     return finish(exitcode::FileError);
 }

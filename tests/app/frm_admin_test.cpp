@@ -9,21 +9,27 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <functional>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "app/progress_window.h"
 #include "db/sqlite_engine.h"
 #include "login/frm_login.h"
 #include "maintenance/gui/frm_intervall.h"
 #include "maintenance/gui/frm_sokvag.h"
+#include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"
+#include "tests/db/db_test_support.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/source_tree.h"
@@ -176,6 +182,69 @@ TEST(MainWindow, EveryWayOfClosingCloses) {
         close(p.window);
         EXPECT_FALSE(p.window.isVisible()) << name;
         EXPECT_TRUE(p.fakes.messages.shown.empty()) << name;
+    }
+}
+
+// A long export and import run on the worker: the window keeps taking
+// events, the job buttons wait, Cancel leaves files and register as they
+// were, and a run to its end brings the bar to its total.
+TEST(MainWindow, LongJobsRunOnTheWorkerAndStopAtCancel) {
+    using namespace std::chrono_literals;
+    TempFolder data;
+    const std::string db = data.file("bok.db"), out = data.file("ResursReg.skv");
+    // An engine made slow: each stored record runs a count first.
+    db::testing::makeDatabase(db,
+                              "CREATE TABLE Person (ID LONG, Omfattning LONG); WITH RECURSIVE n(i) AS (SELECT 1 UNION"
+                              " ALL SELECT i + 1 FROM n WHERE i < 20000) INSERT INTO Person SELECT i, i FROM n;"
+                              " CREATE TRIGGER slow AFTER INSERT ON Person BEGIN"
+                              " SELECT length(hex(randomblob(20000))); END;");
+    Program p("se", ("[System]\r\nDataBas1=" + db + "\r\n").c_str());
+    ASSERT_EQ(p.start(""), std::nullopt);
+    p.window.state().db = std::move(p.engine.OpenDatabase(db, false).value());
+    p.fakes.files.beforeCall = [](const std::string& op) {
+        if (op == "write") std::this_thread::sleep_for(60ms);  // and each block of the export's file
+    };
+    frmKopplaFält mapping(p.window, &p.window, p.platform, p.texts, p.links, &p.window.runner());
+    mapping.Tag = "Resurser";
+    const auto rows = [&] { return p.window.state().db->TableRecordCount("Person").value(); };
+
+    // Looks every 10 ms while the job runs; presses Cancel at the third look.
+    const auto run = [&](bool cancel, const std::function<void()>& job) {
+        int looks = 0;
+        bool buttonsWaited = true;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            ProgressWindow* shown = p.window.runner().progressWindow();
+            if (!shown || !shown->isVisible()) return;
+            buttonsWaited = buttonsWaited && !p.window.cmdKomprimera->isEnabled() && !p.window.cmdDB->isEnabled();
+            if (++looks == 3 && cancel) shown->cancel->click();
+        });
+        timer.start(10);
+        const std::vector<std::string> before = data.list();
+        job();
+        EXPECT_GE(looks, 3);
+        EXPECT_TRUE(buttonsWaited);
+        EXPECT_TRUE(p.window.cmdKomprimera->isEnabled());
+        if (cancel) {
+            EXPECT_EQ(data.list(), before);
+        } else {
+            EXPECT_EQ(p.window.runner().progressWindow()->bar->value(), 1000);
+        }
+    };
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "to the end");
+        JobContext ctx = p.window.jobContext();
+        p.fakes.dialogs.choices = {out};
+        run(cancel, [&] { EXPECT_EQ(exportRegister(ctx, 1).stopped, cancel); });
+    }
+    mapping.Form_Activate();
+    p.fakes.dialogs.choices = {out};
+    mapping.cmdMall_Click();
+    mapping.cmdAuto_Click();
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "import cancelled" : "import to the end");
+        run(cancel, [&] { mapping.cmdOk_Click(); });
+        EXPECT_EQ(rows(), cancel ? 20000 : 40000);
     }
 }
 

@@ -101,7 +101,7 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
         const testing::ShownBox box{said.box, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok};
         EXPECT_EQ(w.fakes.messages.shown, std::vector<testing::ShownBox>{box});
         EXPECT_EQ(w.fakes.messages.beeps, 1);
-        EXPECT_TRUE(w.window.infos.empty());
+        EXPECT_EQ(w.window.infos, std::vector<std::string>{said.line});
     }
 }
 

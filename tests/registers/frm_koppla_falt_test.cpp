@@ -163,25 +163,6 @@ TEST_F(Mapping, OkWithoutLinksReadsNothing) {
     EXPECT_EQ(fakes.messages.shown[0].icon, MsgIcon::Critical);
 }
 
-// The window system's close box while the import runs: the import stops,
-// rolls back, and the dialog closes with the register as it was.
-TEST_F(Mapping, ClosingWhileImportingRollsBack) {
-    db::testing::makeDatabase(main.state_.DataBas, "INSERT INTO Kund (ID, Namn) VALUES (7, 'Kvar');");
-    auto d = open(true);
-    chooseFile(*d, dir.write("reg.skv", "ID;Namn\r\n1;A\r\n2;B\r\n"));
-    d->cmdAuto_Click();
-    d->chkTaBort->setChecked(true);
-    QCoreApplication::postEvent(d.get(), new QCloseEvent);
-    d->cmdOk_Click();
-    EXPECT_EQ(d->result(), QDialog::Rejected);
-    EXPECT_FALSE(d->isVisible());
-    EXPECT_TRUE(fakes.messages.shown.empty());
-    EXPECT_EQ(main.infos.back(), " 0 [R1805]! [R9100].");
-    main.state_.db.reset();
-    EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || Namn FROM Kund"),
-              std::vector<std::string>{"7Kvar"});
-}
-
 // The same dialog with the Lang.ini of each language as installed.
 class InstalledTexts : public Mapping, public ::testing::WithParamInterface<const char*> {
 protected:
