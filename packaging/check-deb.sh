@@ -242,6 +242,8 @@ fi
 step "Removing"
 dpkg -r "vexla-admin-$LANG_OTHER"
 check "the program is gone" test ! -e "$FOLDER/vexla-admin" -a ! -e /usr/bin/vexla-admin -a ! -e "$FOLDER/bin/Lang.ini"
+check "so are the commands on PATH and the manual pages" \
+  test ! -e /usr/bin/vexla-sampledb -a ! -e /usr/bin/vexla-transfer -a ! -e /usr/share/man/man1/vexla-admin.1.gz
 check "Logg.txt stays after a removal" cmp -s "$FOLDER/Logg.txt" "$WORK/Logg.txt"
 check "group vexla stays" getent group vexla
 
