@@ -32,6 +32,7 @@ using namespace vexla;
 // The help, line by line, in the language of the installed Lang.ini.
 constexpr const char* kHelpCodes[] = {"R9001", "R9002", "R9233", "R9003", "R9237", "R9234", "R9004", "R9005", "R9235"};
 
+// Prints the help on standard output; answers the exit status 0.
 int printHelp(const std::string& folder) {
     ConsoleMessageBoxes console;
     mTexter texts(langIniPath(folder), console);
@@ -42,8 +43,9 @@ int printHelp(const std::string& folder) {
     return 0;
 }
 
-// A command line that cannot run: the complaint naming the argument and
-// where the options are told, on standard error, before any window.
+// A command line that cannot run: prints the complaint naming the argument
+// and where the options are told on standard error, before any window, and
+// answers the exit status 2.
 int printUsageError(const std::string& folder, const ProgramArguments& wrong) {
     ConsoleMessageBoxes console;
     mTexter texts(langIniPath(folder), console);
