@@ -20,6 +20,7 @@
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
 #include "session/command_line.h"
+#include "session/program_arguments.h"
 #include "session/windowless_admin.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
@@ -28,15 +29,29 @@ namespace {
 
 using namespace vexla;
 
-// Usage in the language of the installed Lang.ini.
+// The help, line by line, in the language of the installed Lang.ini.
+constexpr const char* kHelpCodes[] = {"R9001", "R9002", "R9233", "R9003", "R9237", "R9234", "R9004", "R9005", "R9235"};
+
+// Prints the help on standard output; answers the exit status 0.
 int printHelp(const std::string& folder) {
     ConsoleMessageBoxes console;
     mTexter texts(langIniPath(folder), console);
-    for (const char* code : {"R9001", "R9002", "R9003", "R9004", "R9005"}) {
+    for (const char* code : kHelpCodes) {
         const std::string line = texts.TextTillAndra(code);
         if (!line.empty()) std::printf("%s\n", line.c_str());
     }
     return 0;
+}
+
+// A command line that cannot run: prints the complaint naming the argument
+// and where the options are told on standard error, before any window, and
+// answers the exit status 2.
+int printUsageError(const std::string& folder, const ProgramArguments& wrong) {
+    ConsoleMessageBoxes console;
+    mTexter texts(langIniPath(folder), console);
+    std::fprintf(stderr, "vexla-admin: %s: %s\n%s\n", texts.TextTillAndra(wrong.complaint).c_str(),
+                 wrong.argument.c_str(), texts.TextTillAndra("R9232").c_str());
+    return 2;
 }
 
 // The toolkit's own texts (Yes/No on message boxes, the file dialog) in the
@@ -93,16 +108,16 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const std::string folder = programFolder();
-    switch (infoRequest(args)) {
-        case InfoRequest::Help: return printHelp(folder);
-        case InfoRequest::Version: std::printf("vexla-admin %s\n", VEXLA_VERSION); return 0;
-        case InfoRequest::None: break;
+    const ProgramArguments read = readProgramArguments(args, kPathSeparator);
+    switch (read.request) {
+        case Request::Help: return printHelp(folder);
+        case Request::Version: std::printf("vexla-admin %s\n", VEXLA_VERSION); return 0;
+        case Request::Usage: return printUsageError(folder, read);
+        case Request::Run: break;
     }
-    const std::string commandLine = joinArguments(args);
-    const CommandLine options = parseCommandLine(commandLine, kPathSeparator);
-    const StartingDatabase start = startingDatabase(options, folder);
-    // /a naming a job, or /a with no database to open, ends without a window.
-    if (options.hasJobOption && (options.namesJob || start.DataBas.empty())) return runWithoutWindow(folder, start);
+    const StartingDatabase start = startingDatabase(read.options, folder);
+    // /a names a job (anything else was a usage error): no window.
+    if (read.options.hasJobOption) return runWithoutWindow(folder, start);
     if (!canShowWindow()) {
         // Said in the program's language rather than the toolkit's abort.
         ConsoleMessageBoxes console;

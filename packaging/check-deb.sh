@@ -116,7 +116,8 @@ step "What the package holds"
 dpkg -c "$DEB" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | sort > "$WORK/contents"
 for path in "$FOLDER/vexla-admin" "$FOLDER/bin/Lang.ini" "$FOLDER/vexla-sampledb" "$FOLDER/vexla-holddb" \
             "$FOLDER/vexla-admin.png" /usr/bin/vexla-admin /usr/share/applications/vexla-admin.desktop \
-            /usr/share/icons/hicolor/64x64/apps/vexla-admin.png; do
+            /usr/share/icons/hicolor/64x64/apps/vexla-admin.png /usr/bin/vexla-sampledb \
+            /usr/share/man/man1/vexla-admin.1.gz; do
   check "$path" grep -qx "$path" "$WORK/contents"
 done
 HAVE_TRANSFER=0
@@ -124,6 +125,7 @@ if [ -x "$BUILD/program/vexla-transfer" ]; then
   HAVE_TRANSFER=1
   check "$FOLDER/vexla-transfer" grep -qx "$FOLDER/vexla-transfer" "$WORK/contents"
   check "/usr/bin/vexla-transfer" grep -qx /usr/bin/vexla-transfer "$WORK/contents"
+  check "/usr/share/man/man1/vexla-transfer.1.gz" grep -qx /usr/share/man/man1/vexla-transfer.1.gz "$WORK/contents"
 fi
 check "the activity log is not in the package (it outlives a removal)" \
   bash -c "! grep -q Logg.txt '$WORK/contents'"
@@ -153,6 +155,31 @@ check "$FOLDER is not writable by the group" test "$(stat -c '%U:%G %a' "$FOLDER
 if command -v desktop-file-validate >/dev/null; then
   check "the desktop entry validates" desktop-file-validate /usr/share/applications/vexla-admin.desktop
 fi
+check "vexla-sampledb on PATH is the package's" test "$(command -v vexla-sampledb)" = /usr/bin/vexla-sampledb
+# A system whose dpkg leaves out /usr/share/man (slim images) installs no pages.
+if grep -qs 'path-exclude=*/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
+  echo "  (dpkg leaves out /usr/share/man here: the installed manual pages are not checked)"
+else
+  for page in vexla-admin $([ "$HAVE_TRANSFER" = 1 ] && echo vexla-transfer); do
+    if command -v man >/dev/null; then
+      check "man finds $page(1)" test "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz"
+    else
+      check "/usr/share/man/man1/$page.1.gz is installed" test -f "/usr/share/man/man1/$page.1.gz"
+    fi
+  done
+fi
+# Every option the help shows is in the manual page too.
+options_of() { grep -oE -- '(--[a-z][a-z-]*|-[a-z]\b|/[ad]\b)' | sort -u; }
+documents_options() {  # documents_options PAGE HELP-COMMAND...
+  local page missing=0
+  page=$(gzip -dc "$BUILD/packaging/man/$1.1.gz")
+  page=${page//\\-/-}
+  while read -r option; do
+    grep -qF -- "$option" <<<"$page" || { echo "    $1(1) lacks $option"; missing=1; }
+  done < <("${@:2}" | options_of)
+  return "$missing"
+}
+check "vexla-admin(1) shows every option of vexla-admin --help" documents_options vexla-admin help_text vexla-admin
 check "the desktop entry starts vexla-admin" grep -qx 'Exec=vexla-admin' /usr/share/applications/vexla-admin.desktop
 
 step "Working with the installed program"
@@ -172,6 +199,8 @@ check "Logg.txt is still root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$FOLD
 if [ "$HAVE_TRANSFER" = 1 ]; then
   check "vexla-transfer on PATH is the package's" test "$(command -v vexla-transfer)" = /usr/bin/vexla-transfer
   check "vexla-transfer --help runs" bash -c 'vexla-transfer --help >/dev/null'
+  transfer_help() { for command in "" export import compact copy; do vexla-transfer $command --help; done; }
+  check "vexla-transfer(1) shows every option of its --help" documents_options vexla-transfer transfer_help
   # The build tree's vexla-transfer writes byte for byte what the window's
   # export writes (its own test); the installed one must write the same.
   export_with() { VEXLA_PASSWORD=vexla "$1" export --register bokningar --db "$DEMO/bok.db" --out "$2" --user admin >/dev/null; }
@@ -213,6 +242,8 @@ fi
 step "Removing"
 dpkg -r "vexla-admin-$LANG_OTHER"
 check "the program is gone" test ! -e "$FOLDER/vexla-admin" -a ! -e /usr/bin/vexla-admin -a ! -e "$FOLDER/bin/Lang.ini"
+check "so are the commands on PATH and the manual pages" \
+  test ! -e /usr/bin/vexla-sampledb -a ! -e /usr/bin/vexla-transfer -a ! -e /usr/share/man/man1/vexla-admin.1.gz
 check "Logg.txt stays after a removal" cmp -s "$FOLDER/Logg.txt" "$WORK/Logg.txt"
 check "group vexla stays" getent group vexla
 

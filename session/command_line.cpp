@@ -57,12 +57,14 @@ std::string rawValue(const std::string& L, std::size_t P, std::size_t searchOffs
     return mid(L, P + skip);
 }
 
-bool isOptionWord(const std::string& arg) {
-    if (!startsWithNoCase(arg, "/d") && !startsWithNoCase(arg, "/a")) return false;
-    return arg.find('/', 1) == std::string::npos;
-}
-
 }  // namespace
+
+char windowsOptionLetter(const std::string& arg) {
+    if (arg.find('/', 1) != std::string::npos) return 0;
+    if (startsWithNoCase(arg, "/d")) return 'd';
+    if (startsWithNoCase(arg, "/a")) return 'a';
+    return 0;
+}
 
 std::string cleanOptionValue(const std::string& raw) {
     std::string value(trimBlanks(raw));
@@ -75,8 +77,8 @@ std::string joinArguments(const std::vector<std::string>& args) {
     std::string L;
     for (const std::string& arg : args) {
         if (!L.empty()) L += ' ';
-        const bool needsQuotes =
-            arg.find_first_of(" /") != std::string::npos && !isOptionWord(arg) && arg.find('"') == std::string::npos;
+        const bool needsQuotes = arg.find_first_of(" /") != std::string::npos && windowsOptionLetter(arg) == 0 &&
+                                 arg.find('"') == std::string::npos;
         if (needsQuotes)
             L += '"' + arg + '"';
         else
@@ -108,14 +110,6 @@ CommandLine parseCommandLine(const std::string& L, char separator) {
         result.namesJob = job == "k" || job == "c" || job == "r";
     }
     return result;
-}
-
-InfoRequest infoRequest(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") return InfoRequest::Help;
-        if (arg == "--version") return InfoRequest::Version;
-    }
-    return InfoRequest::None;
 }
 
 StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder) {

@@ -43,15 +43,15 @@ struct CommandLine {
     bool namesJob = false;           // jobValue is k, c or r in either case
 };
 
-// What the arguments ask for besides the normal run.
-enum class InfoRequest { None, Help, Version };
+// The letter of a Windows option word, 'd' or 'a'; 0 for any other
+// argument. An option word starts with "/d" or "/a" in any case and holds no
+// further "/" ("/db", "/AK", "/a k"; "/data/bok.db" is a path, not an option).
+char windowsOptionLetter(const std::string& arg);
 
 // Builds L from the program's arguments (without the program's name): the
 // arguments joined by single blanks, each argument that holds a blank or a
-// "/" put in double quotes unless it is an option word. An option word
-// starts with "/d" or "/a" in any case and holds no further "/" ("/db",
-// "/AK"; "/data/bok.db" is a path, not an option). An argument that itself
-// holds a double quote is passed as it is.
+// "/" put in double quotes unless it is an option word. An argument that
+// itself holds a double quote is passed as it is.
 std::string joinArguments(const std::vector<std::string>& args);
 
 // Parses L. `separator` is the folder separator of the paths on the line
@@ -81,10 +81,5 @@ struct StartingDatabase {
     }
 };
 StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder);
-
-// Whether the arguments ask for the help text (--help or -h) or the version
-// (--version) instead of a run. The first such argument decides; any other
-// argument is left to parseCommandLine.
-InfoRequest infoRequest(const std::vector<std::string>& args);
 
 }  // namespace vexla

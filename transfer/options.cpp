@@ -41,12 +41,26 @@ bool isFlag(std::string_view option) {
 
 bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
 
+// The names --register takes, in any letter case: the Swedish register
+// names of the window and the English words of the English language file.
+struct RegisterWord {
+    std::string_view word;
+    std::int16_t kind;
+};
+constexpr std::array<RegisterWord, 6> kRegisterWords{{
+    {"kund", 0},
+    {"resurser", 1},
+    {"bokningar", 2},
+    {"customers", 0},
+    {"resources", 1},
+    {"bookings", 2},
+}};
+
 std::optional<std::int16_t> registerKind(std::string value) {
     std::transform(value.begin(), value.end(), value.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (value == "kund") return 0;
-    if (value == "resurser") return 1;
-    if (value == "bokningar") return 2;
+    for (const RegisterWord& name : kRegisterWords)
+        if (name.word == value) return name.kind;
     return std::nullopt;
 }
 
@@ -56,7 +70,7 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     if (option == "--full-check") o.fullCheck = true;
     if (option == "--register") {
         const auto kind = registerKind(value);
-        if (!kind) return invalid();
+        if (!kind) return UsageError{"R9236", value};
         o.kind = *kind;
     } else if (option == "--db") {
         o.db = value;
@@ -109,6 +123,10 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
     if (args.empty()) return o;
     if (isHelp(args[0])) {
         o.help = true;
+        return o;
+    }
+    if (args[0] == "--version") {
+        o.version = true;
         return o;
     }
     const auto syntax =

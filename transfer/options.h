@@ -17,7 +17,8 @@ enum class Command { Export, Import, Compact, Copy };
 struct Options {
     std::optional<Command> command;  // none: the general help
     bool help = false;               // --help or -h: show the usage and do nothing else
-    std::int16_t kind = -1;          // --register: 0 kund, 1 resurser, 2 bokningar
+    bool version = false;            // --version first: show the program's version and do nothing else
+    std::int16_t kind = -1;          // --register: 0 kund/customers, 1 resurser/resources, 2 bokningar/bookings
     std::string db, out, in, user;
     std::string map = "auto";  // "auto" or the path of a mapping file
     bool force = false, deleteFirst = false, passwordStdin = false, dryRun = false;
@@ -36,7 +37,7 @@ struct UsageError {
 // Parses the arguments behind the program's name.
 //   - No argument: no command and no help (the caller shows the usage as a
 //     mistake); "--help" or "-h" first: the general help (command none,
-//     help true).
+//     help true); "--version" first: the version (version true).
 //   - The first argument names the command: export, import, compact, copy;
 //     any other word is R9078.
 //   - "--help" or "-h" anywhere after it asks for that command's help; the
@@ -46,9 +47,10 @@ struct UsageError {
 //     R9081 (export: --register --db --out --user; import: --register --db
 //     --in --user; compact: --db [--full-check]; copy: --db --out
 //     [--force]; --from and --to only
-//     together); a register other than kund, resurser or bokningar (any
-//     letter case), a date-time not written "yyyy-mm-dd HH:MM" or an empty
-//     --map R9082. A repeated option counts with its last value.
+//     together); a register other than kund, resurser, bokningar,
+//     customers, resources or bookings (any letter case) R9236, whose text
+//     lists those names; a date-time not written "yyyy-mm-dd HH:MM" or an
+//     empty --map R9082. A repeated option counts with its last value.
 std::variant<Options, UsageError> parseArguments(const std::vector<std::string>& args);
 
 // A date and time written "yyyy-mm-dd HH:MM" (seconds 0); nothing for any

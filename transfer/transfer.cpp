@@ -353,6 +353,10 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         return exitcode::Usage;
     }
     const Options& o = std::get<Options>(parsed);
+    if (o.version) {
+        std::fprintf(env.out, "vexla-transfer %s\n", VEXLA_VERSION);
+        return exitcode::Ok;
+    }
     if (o.help) {
         printHelp(env.out, env.texts, o.command);
         return exitcode::Ok;

@@ -92,9 +92,11 @@ TEST(UnattendedProgram, RunsWithoutAWindowSystemAndAnswersItsStatus) {
     EXPECT_NE(said.find(w.db), std::string::npos) << said;
     EXPECT_NE(said.find(": " + folder + "/Logg.txt"), std::string::npos) << said;
 
-    // /a naming no job opens the window, which cannot be shown here: said
-    // in the program's words, not the toolkit's abort.
-    EXPECT_EQ(runProgram(folder, "/a x /d \"" + w.db + "\""), 1);
+    // /a naming no job is a usage error that names it, before any window.
+    EXPECT_EQ(runProgram(folder, "/a x /d \"" + w.db + "\""), 2);
+    EXPECT_NE(testing::fileBytes(folder + "/stderr").find(": x\n"), std::string::npos);
+    // The window cannot be shown here: said in the program's words, not the toolkit's abort.
+    EXPECT_EQ(runProgram(folder, "-d \"" + w.db + "\""), 1);
     EXPECT_EQ(testing::fileBytes(folder + "/stderr").find("qt.qpa"), std::string::npos);
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "session/program_arguments.h"
+
 namespace vexla {
 namespace {
 
@@ -76,43 +78,65 @@ TEST(CommandLine, ParsingCutsAndCleansTheOptions) {
     }
 }
 
-// Arguments as a POSIX shell hands them over, joined into L and parsed.
-TEST(CommandLine, ShellArgumentsAreJoinedWithPathsQuotedAndParsed) {
-    struct ArgsCase {
+// The arguments as a shell hands them over: the Windows spellings give what
+// they always gave, the Linux ones the same, anything else the usage error
+// that names it ("code: argument").
+TEST(ProgramArguments, ReadsBothSpellingsAndNamesWhatItCannotRead) {
+    struct Row {
         std::vector<std::string> args;
-        std::string L;
+        Request request;
         Expected want;
+        std::string complaint;
     };
-    for (const ArgsCase& c :
-         {ArgsCase{{"/ak", "/db", "/srv/data with blank/bok.db"},
-                   R"(/ak /db "/srv/data with blank/bok.db")",
-                   {true, "/srv/data with blank/bok.db", "/srv/data with blank", true, "k", true}},
-          // A path that begins like an option is still a path.
-          ArgsCase{{"/d", "/data/bok.db"}, R"(/d "/data/bok.db")", {true, "/data/bok.db", "/data", false, "", false}},
-          ArgsCase{{"/db", "/Archive/bok.db", "/ac"},
-                   R"(/db "/Archive/bok.db" /ac)",
-                   {true, "/Archive/bok.db", "/Archive", true, "c", true}},
-          ArgsCase{{"/AK"}, "/AK", {false, "", "", true, "K", true}},
-          ArgsCase{{"/a", "k"}, "/a k", {false, "", "", true, "k", true}},
-          ArgsCase{{"/a k"}, "/a k", {false, "", "", true, "k", true}},
-          ArgsCase{{"/db", "bok.db"}, "/db bok.db", {true, "", "", false, "", false}},
-          ArgsCase{{"/db", "my bok.db"}, R"(/db "my bok.db")", {true, "", "", false, "", false}},
-          ArgsCase{{}, "", {false, "", "", false, "", false}}}) {
-        SCOPED_TRACE(c.L);
-        const std::string L = joinArguments(c.args);
-        EXPECT_EQ(L, c.L);
-        expectParsed(parseCommandLine(L, kPathSeparator), c.want);
-    }
-}
-
-TEST(CommandLine, InfoArgumentsAreRecognisedApartFromTheOptions) {
-    using Row = std::pair<std::vector<std::string>, InfoRequest>;
-    for (const auto& [args, want] :
-         {Row{{"--help"}, InfoRequest::Help}, Row{{"-h"}, InfoRequest::Help}, Row{{"--version"}, InfoRequest::Version},
-          Row{{"/ak", "--version"}, InfoRequest::Version}, Row{{"--version", "--help"}, InfoRequest::Version},
-          Row{{"/ak", "/db", "/x.db"}, InfoRequest::None}, Row{{"-H", "--HELP"}, InfoRequest::None},
-          Row{{"--helpme"}, InfoRequest::None}, Row{{}, InfoRequest::None}}) {
-        EXPECT_EQ(infoRequest(args), want) << ::testing::PrintToString(args);
+    const Expected none{false, "", "", false, "", false};
+    const Expected srv{true, "/srv/bok.db", "/srv", false, "", false};
+    const auto run = [](std::vector<std::string> args, Expected want) {
+        return Row{std::move(args), Request::Run, std::move(want), ""};
+    };
+    const auto usage = [&](std::vector<std::string> args, std::string complaint) {
+        return Row{std::move(args), Request::Usage, none, std::move(complaint)};
+    };
+    for (const Row& r : {
+             // Windows spellings; a path that begins like an option is still a path.
+             run({"/ak", "/db", "/srv/a b/bok.db"}, {true, "/srv/a b/bok.db", "/srv/a b", true, "k", true}),
+             run({"/d", "/data/bok.db"}, {true, "/data/bok.db", "/data", false, "", false}),
+             run({"/DB", "/Archive/bok.db", "/AC"}, {true, "/Archive/bok.db", "/Archive", true, "C", true}),
+             run({"/a", "k"}, {false, "", "", true, "k", true}),
+             run({"/a k"}, {false, "", "", true, "k", true}),
+             run({"/A", "\"r\""}, {false, "", "", true, "r", true}),
+             run({"/db", "bok.db"}, {true, "", "", false, "", false}),
+             run({}, none),
+             // Linux spellings; the first database option of either spelling counts.
+             run({"-d", "/srv/bok.db"}, srv),
+             run({"--database", "/srv/bok.db"}, srv),
+             run({"--database=/srv/bok.db", "/d", "/x/y.db"}, srv),
+             run({"/d", "/x/y.db", "-d", "/srv/bok.db"}, {true, "/x/y.db", "/x", false, "", false}),
+             run({"-d", "bok.db", "/a", "r"}, {true, "./bok.db", ".", true, "r", true}),
+             Row{{"-h", "--bogus"}, Request::Help, none, ""},
+             Row{{"/ak", "--help"}, Request::Help, none, ""},
+             Row{{"-d", "/x.db", "--version"}, Request::Version, none, ""},
+             // What cannot be read, named.
+             usage({"--compact"}, "R9079: --compact"),
+             usage({"-H"}, "R9079: -H"),
+             usage({"--bogus", "--version"}, "R9079: --bogus"),
+             usage({"--database"}, "R9080: --database"),
+             usage({"--database="}, "R9080: --database"),
+             usage({"/db"}, "R9080: /db"),
+             usage({"/a"}, "R9080: /a"),
+             usage({"/a", "/db", "/x.db"}, "R9080: /a"),
+             usage({"/a", "\"\""}, "R9080: /a"),
+             usage({"/a", "x"}, "R9231: x"),
+             usage({"/akk", "/d", "/x.db"}, "R9231: kk"),
+             usage({"bok.db"}, "R9230: bok.db"),
+             usage({"/ak", "k"}, "R9230: k"),
+             usage({"/data/bok.db"}, "R9230: /data/bok.db"),
+             usage({"-d", "/srv/bok.db", "extra"}, "R9230: extra"),
+         }) {
+        SCOPED_TRACE(::testing::PrintToString(r.args));
+        const ProgramArguments got = readProgramArguments(r.args, kPathSeparator);
+        EXPECT_EQ(got.request, r.request);
+        EXPECT_EQ(got.complaint.empty() ? "" : got.complaint + ": " + got.argument, r.complaint);
+        if (r.request == Request::Run) expectParsed(got.options, r.want);
     }
 }
 

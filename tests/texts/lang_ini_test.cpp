@@ -216,6 +216,12 @@ TEST_P(LangIni, JoinedTextsBringNoPunctuationOfTheirOwn) {
     EXPECT_EQ(copied.back(), ' ') << "R1752 needs its trailing blank, written in quotes";
 }
 
+// vexla-transfer's complaint about a register name lists the names it takes.
+TEST_P(LangIni, UnknownRegisterTextListsTheNamesTaken) {
+    for (const char* name : {"kund", "resurser", "bokningar", "customers", "resources", "bookings"})
+        EXPECT_NE(GetParam().text("R9236").find(name), std::string::npos) << name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, LangIni, ::testing::Values(kSwedish, kEnglish),
                          [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
 
