@@ -103,7 +103,8 @@ CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::op
         return outcome;
     }
     if (interval) {
-        if (Status s = pruneBookings(ctx, name, interval->first, interval->last); !s) outcome.pruneFailure = s.error();
+        if (Status s = pruneBookings(ctx, name, interval->first, interval->last); !s)
+            outcome.pruneFailure = ctx.described(s.error());
         if (pruned) pruned();
     }
     outcome.compaction = compactDatabase(ctx);
@@ -128,7 +129,7 @@ void showCopy(JobContext& ctx, const CopyOutcome& outcome) {
         return;
     }
     if (outcome.pruneFailure)
-        messages.show(outcome.pruneFailure->description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        messages.show(numberAndDescription(*outcome.pruneFailure), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
     showCompaction(ctx, outcome.compaction);
     ctx.main.setInfo(copyInfoLine(ctx, outcome));
 }

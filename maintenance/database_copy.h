@@ -49,8 +49,8 @@ struct CopyOutcome {
     std::string target;
     bool limited = false;               // an interval copy
     std::optional<Error> failure;       // the copy's failure (FolderMissing, Failed), described
-    std::optional<Error> pruneFailure;  // the bookings outside the interval could not be deleted:
-                                        // the copy holds them all
+    std::optional<Error> pruneFailure;  // the bookings outside the interval could not be deleted
+                                        // (described): the copy holds them all
     CompactionOutcome compaction;       // of the database, after the copy
 };
 
@@ -70,7 +70,7 @@ CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::op
 // Tells a copy's outcome as the window does. A failed copy beeps: 76 shows
 // R1753 ": folder", R1754 (information icon), any other failure R17: number,
 // description, R0690 (critical) and empties lblInfo. A failed deletion of
-// bookings shows the engine's description; a failed compaction is told as
+// bookings shows its number and description; a failed compaction is told as
 // showCompaction tells it; then lblInfo says R1750 'name' R1751! or R1752 name.
 void showCopy(JobContext& ctx, const CopyOutcome& outcome);
 // The information line after a copy: R1750 'name' R1751! or R1752 name.
