@@ -255,6 +255,8 @@ void frmKopplaFält::UpdateControlStates() {
         w->setEnabled(chosen);
 }
 
+// Add is possible exactly while both lists have a selected entry; a current
+// row left behind without its selection does not count.
 void frmKopplaFält::lstClick() { cmdLäggTill->setEnabled(selectedRow(lstFilFält) >= 0 && selectedRow(lstFält) >= 0); }
 
 void frmKopplaFält::addLink(int fieldRow, int fileRow) {
