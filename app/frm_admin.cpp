@@ -55,7 +55,7 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
       engine_(engine),
       texts_(texts),
       hooks_(hooks),
-      log_(platform.files, platform.messages, platform.programFolder),
+      log_(platform.files, platform.messages, texts, platform.programFolder),
       runner_(this, texts) {
     setObjectName(QStringLiteral("frmAdmin"));
     // While a job runs, its buttons and the others wait; Close stays, and

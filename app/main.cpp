@@ -91,7 +91,7 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start) {
     mTexter texts(langIniPath(folder), console);
     Platform platform{console, dialogs, pointer, clock, locale, files, folder};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
-    WindowlessAdmin window(engine, files, console, folder);
+    WindowlessAdmin window(engine, files, console, texts, folder);
     start.applyTo(window.state());
     window.state().Språk = languageOfTexts(texts);
     JobContext ctx{window, platform, texts};

@@ -19,8 +19,9 @@ int runUnattendedJob(JobContext& ctx, MessageBoxes& errors) {
 
     const CompactionOutcome outcome = compactDatabase(ctx);
     if (outcome.failure) {
-        const std::string said =
-            outcome.refused() ? describeRefusal(ctx, *outcome.failure).line : compactionFailureText(outcome);
+        const std::string said = outcome.refused()
+                                     ? describeRefusal(*outcome.failure, state.DataBas, ctx.now(), ctx.texts).line
+                                     : compactionFailureText(outcome);
         ctx.main.Logg(said);
         errors.show(said, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
     }

@@ -1,5 +1,7 @@
 #include "common/file_writing.h"
 
+#include "common/error_texts.h"
+
 namespace vexla {
 
 Status copyDurably(FileSystem& files, const std::string& from, const std::string& to, const Placement& placement,
@@ -24,10 +26,14 @@ Status removeDurably(FileSystem& files, const std::string& path) {
 }
 
 Error describedFileError(const Error& e, TextSource& texts) {
-    if (e.file.empty() || e.what.empty()) return e;
+    if (e.worded) return e;
     Error d = e;
+    d.description = errorDescription(e, texts);
+    d.worded = true;
+    if (e.file.empty() || e.what.empty()) return d;
     const std::string named = texts.TextTillAndra(e.what) + ": " + e.file;
-    d.description = e.description.empty() ? named : e.description + " (" + named + ")";
+    // A refusal has no description of its own: what was refused says it all.
+    d.description = e.description.empty() ? named : d.description + " (" + named + ")";
     d.what.clear();
     return d;
 }

@@ -22,10 +22,11 @@ Status renameDurably(FileSystem& files, const std::string& from, const std::stri
 // Deletes `path` and syncs its folder.
 Status removeDurably(FileSystem& files, const std::string& path);
 
-// The error with its description completed by what was done to which file:
-// "Disk full (write: /srv/vexla/Vexla2026-12-04.db)". Errors that name no
-// file are answered as they are; one without a description of its own
-// (a refusal) becomes "text: file".
+// The error in the user's language: its description worded by its number
+// (errorDescription), completed by what was done to which file for a file
+// error: "Disken är full (skriva: /srv/vexla/Vexla2026-12-04.db)". A file
+// error without a description of its own (a refusal) becomes "text: file".
+// The answer is marked worded, so describing it again changes nothing.
 Error describedFileError(const Error& e, TextSource& texts);
 
 }  // namespace vexla

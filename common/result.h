@@ -22,6 +22,12 @@ struct Error {
     // code, what was being done to it (or why it was refused).
     std::string file;
     std::string what;
+    // The name the description quotes (a path, a table, a field, a machine),
+    // kept apart so the number's text in the user's language can name it too.
+    std::string subject;
+    // The description is already in the user's language (made from language
+    // texts, or worded by describedFileError): it is never replaced again.
+    bool worded = false;
 };
 
 // Result<T>: either a value or an Error. Result<void> carries only success or an Error.

@@ -10,45 +10,58 @@ Error make(long number, std::string description, const char* src = source::Datab
     return Error{number, std::move(description), src};
 }
 
+// An error whose description quotes `subject`.
+Error naming(Error e, std::string_view subject) {
+    e.subject = subject;
+    return e;
+}
+
 std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
 
 }  // namespace
 
 Error fileNotFound(const std::string& path) {
-    return make(err::FileNotFound, "Could not find file " + quoted(path) + ".", source::Engine);
+    return naming(make(err::FileNotFound, "Could not find file " + quoted(path) + ".", source::Engine), path);
 }
 
 Error unrecognizedFormat(const std::string& path) {
-    return make(err::UnrecognizedFormat, "Unrecognized database format " + quoted(path) + ".", source::Engine);
+    return naming(make(err::UnrecognizedFormat, "Unrecognized database format " + quoted(path) + ".", source::Engine),
+                  path);
 }
 
 Error openedExclusively(const std::string& host) {
-    return make(err::OpenedExclusively,
-                "You attempted to open a database that is already opened exclusively by user 'Admin' on machine " +
-                    quoted(host) + ". Try again when the database is available.",
-                source::Engine);
+    return naming(
+        make(err::OpenedExclusively,
+             "You attempted to open a database that is already opened exclusively by user 'Admin' on machine " +
+                 quoted(host) + ". Try again when the database is available.",
+             source::Engine),
+        host);
 }
 
 Error cannotOpen(const std::string& path) {
-    return make(err::CannotOpen,
-                "The database engine cannot open the file " + quoted(path) +
-                    ". It is already opened exclusively by another user, or you need permission to view its data.",
-                source::Engine);
+    return naming(
+        make(err::CannotOpen,
+             "The database engine cannot open the file " + quoted(path) +
+                 ". It is already opened exclusively by another user, or you need permission to view its data.",
+             source::Engine),
+        path);
 }
 
 Error corrupt(const std::string& path) {
-    return make(err::Corrupt,
-                "Cannot open database " + quoted(path) +
-                    ". It may not be a database that your application recognizes, or the file may be corrupt.",
-                source::Engine);
+    return naming(make(err::Corrupt,
+                       "Cannot open database " + quoted(path) +
+                           ". It may not be a database that your application recognizes, or the file may be corrupt.",
+                       source::Engine),
+                  path);
 }
 
 Error invalidPath(const std::string& path) {
-    return make(err::InvalidPath,
-                quoted(path) +
-                    " is not a valid path. Make sure that the path name is spelled correctly and that you are "
-                    "connected to the server on which the file resides.",
-                source::Engine);
+    return naming(
+        make(err::InvalidPath,
+             quoted(path) + " is not a valid path. Make sure that the path name is spelled correctly and that you are "
+                            "connected to the server on which the file resides.",
+             source::Engine),
+        path);
 }
 
 Error databaseExists() { return make(err::DatabaseExists, "Database already exists.", source::Engine); }
@@ -84,12 +97,14 @@ Error deleteWithoutTable() {
 Error orderBySyntax() { return make(err::OrderBySyntax, "Syntax error in ORDER BY clause."); }
 
 Error queryExpressionSyntax(std::string_view expression) {
-    return make(err::QueryExpressionSyntax,
-                "Syntax error (missing operator) in query expression " + quoted(expression) + ".");
+    return naming(make(err::QueryExpressionSyntax,
+                       "Syntax error (missing operator) in query expression " + quoted(expression) + "."),
+                  expression);
 }
 
 Error dateSyntax(std::string_view literal) {
-    return make(err::QueryExpressionSyntax, "Syntax error in date in query expression " + quoted(literal) + ".");
+    return naming(make(err::QueryExpressionSyntax, "Syntax error in date in query expression " + quoted(literal) + "."),
+                  literal);
 }
 
 Error tooFewParameters(int expected) {
@@ -97,19 +112,21 @@ Error tooFewParameters(int expected) {
 }
 
 Error tableNotFound(std::string_view table) {
-    return make(err::TableNotFound, "The database engine cannot find the input table or query " + quoted(table) +
-                                        ". Make sure it exists and that its name is spelled correctly.");
+    return naming(make(err::TableNotFound, "The database engine cannot find the input table or query " + quoted(table) +
+                                               ". Make sure it exists and that its name is spelled correctly."),
+                  table);
 }
 
 Error unknownInsertField(std::string_view field) {
-    return make(err::UnknownInsertField,
-                "The INSERT INTO statement contains the following unknown field name: " + quoted(field) +
-                    ". Make sure you have typed the name correctly, and try the operation "
-                    "again.");
+    return naming(make(err::UnknownInsertField,
+                       "The INSERT INTO statement contains the following unknown field name: " + quoted(field) +
+                           ". Make sure you have typed the name correctly, and try the operation "
+                           "again."),
+                  field);
 }
 
 Error duplicateDestination(std::string_view field) {
-    return make(err::DuplicateDestination, "Duplicate output destination " + quoted(field) + ".");
+    return naming(make(err::DuplicateDestination, "Duplicate output destination " + quoted(field) + "."), field);
 }
 
 Error valueCountMismatch() {
@@ -125,7 +142,8 @@ Error fieldTooSmall() {
 }
 
 Error requiredValue(std::string_view tableDotColumn) {
-    return make(err::RequiredValue, "You must enter a value in the " + quoted(tableDotColumn) + " field.");
+    return naming(make(err::RequiredValue, "You must enter a value in the " + quoted(tableDotColumn) + " field."),
+                  tableDotColumn);
 }
 
 Error duplicateKey() {
@@ -137,10 +155,11 @@ Error duplicateKey() {
 }
 
 Error validationRule(std::string_view table) {
-    return make(err::ValidationRule, "One or more values are prohibited by the validation rule set for " +
-                                         quoted(table) +
-                                         ". Enter a value that the expression for this field can "
-                                         "accept.");
+    return naming(
+        make(err::ValidationRule, "One or more values are prohibited by the validation rule set for " + quoted(table) +
+                                      ". Enter a value that the expression for this field can "
+                                      "accept."),
+        table);
 }
 
 Error relatedRecordRequired() {
@@ -148,8 +167,9 @@ Error relatedRecordRequired() {
 }
 
 Error recordLocked(const std::string& host) {
-    return make(err::RecordLocked,
-                "Couldn't update; currently locked by user 'Admin' on machine " + quoted(host) + ".");
+    return naming(
+        make(err::RecordLocked, "Couldn't update; currently locked by user 'Admin' on machine " + quoted(host) + "."),
+        host);
 }
 
 Error readOnly() { return make(err::ReadOnly, "Cannot update. Database or object is read-only."); }

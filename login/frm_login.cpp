@@ -73,14 +73,20 @@ frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDat
 
 void frmLogin::cmdOk_Click() {
     // Name and password exactly as typed: blanks are part of them.
-    if (Validera(shared_, platform_.messages, txtUserName->text().toStdString(), txtPassword->text().toStdString())) {
+    const LoginCheck checked = Validera(shared_, platform_.messages, texts_, txtUserName->text().toStdString(),
+                                        txtPassword->text().toStdString());
+    if (checked == LoginCheck::Admitted) {
         tag_ = "Ok";
         accept();
         return;
     }
-    platform_.messages.beep();
-    platform_.messages.show(texts_.TextTillAndra("R0137") + "\r\n" + texts_.TextTillAndra("R0138"),
-                            texts_.TextTillAndra("R1885"), MsgIcon::Critical, MsgButtons::Ok);
+    // A database that would not answer has been told already; the name and
+    // password may well be right.
+    if (checked == LoginCheck::Refused) {
+        platform_.messages.beep();
+        platform_.messages.show(texts_.TextTillAndra("R0137") + "\r\n" + texts_.TextTillAndra("R0138"),
+                                texts_.TextTillAndra("R1885"), MsgIcon::Critical, MsgButtons::Ok);
+    }
     txtPassword->setFocus();
     txtPassword->selectAll();
 }

@@ -1,7 +1,9 @@
 #include "login/validera.h"
 
+#include "common/file_writing.h"
 #include "common/platform.h"
 #include "login/kryptera.h"
+#include "session/exclusive_refusal.h"
 
 namespace vexla {
 
@@ -29,15 +31,20 @@ Result<bool> isAdministrator(SharedDatabase shared, const std::string& userName,
     return admitted;
 }
 
-std::string loginFailureText(const Error& e) {
-    return "Fel " + std::to_string(e.number) + " (" + e.description + ") uppstod i Function Validera i frmLogon: 0";
+std::string loginFailureText(const Error& e, const std::string& path, TextSource& texts) {
+    if (isOpeningRefusal(e)) return describeRefusal(e, path, "", texts).box;
+    return texts.TextTillAndra("R9272") + ": " + std::to_string(e.number) + "\r\n" +
+           describedFileError(e, texts).description;
 }
 
-bool Validera(SharedDatabase shared, MessageBoxes& messages, const std::string& userName, const std::string& password) {
+LoginCheck Validera(SharedDatabase shared, MessageBoxes& messages, TextSource& texts, const std::string& userName,
+                    const std::string& password) {
     auto result = isAdministrator(shared, userName, password);
-    if (result) return *result;
-    messages.show(loginFailureText(result.error()), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
-    return false;
+    if (result) return *result ? LoginCheck::Admitted : LoginCheck::Refused;
+    messages.beep();
+    messages.show(loginFailureText(result.error(), shared.DataBas, texts), kProgramTitle, MsgIcon::Critical,
+                  MsgButtons::Ok);
+    return LoginCheck::Failed;
 }
 
 }  // namespace vexla

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/platform/message_boxes.h"
+#include "common/platform/text_source.h"
 #include "db/engine.h"
 
 namespace vexla {
@@ -23,18 +24,27 @@ struct SharedDatabase {
 // table). Shows nothing.
 Result<bool> isAdministrator(SharedDatabase shared, const std::string& userName, const std::string& password);
 
-// A failed check as the login tells it: "Fel <n> (<description>) uppstod i
-// Function Validera i frmLogon: 0".
-std::string loginFailureText(const Error& e);
+// A check the database would not answer, as the login tells it: a database
+// held by another program, missing or not one gets the exclusive-use test's
+// message for `path` (describeRefusal); any other failure R9272 ": " number,
+// CR LF and the description in the user's language. Never the hint about the
+// name and password: the failure says nothing about them.
+std::string loginFailureText(const Error& e, const std::string& path, TextSource& texts);
 
-// Answers true when Users holds a row whose Namn equals userName (compared
-// as the engine compares text, letter case ignored) and whose Losenord is
-// KrypteraLösenord(password), and the first such row has GruppID 1. Opens
-// the shared database exclusively when it is empty; a failed open leaves it
-// empty so the next try opens again. The name is bound as a parameter, so a
-// quote in it only ever matches a name with that quote. Any failure (file
-// missing or held by another program, no Users table) is shown as "Fel <n>
-// (<description>) uppstod i Function Validera i frmLogon: 0" and answers false.
-bool Validera(SharedDatabase shared, MessageBoxes& messages, const std::string& userName, const std::string& password);
+// What the check answered: an administrator, a refused login, or a database
+// that would not answer.
+enum class LoginCheck { Admitted, Refused, Failed };
+
+// Admitted when Users holds a row whose Namn equals userName (compared as
+// the engine compares text, letter case ignored) and whose Losenord is
+// KrypteraLösenord(password), and the first such row has GruppID 1; Refused
+// when there is no such row or its group is another. Opens the shared
+// database exclusively when it is empty; a failed open leaves it empty so the
+// next try opens again. The name is bound as a parameter, so a quote in it
+// only ever matches a name with that quote. Any failure (file missing or held
+// by another program, no Users table) beeps, shows loginFailureText in a
+// critical box and answers Failed.
+LoginCheck Validera(SharedDatabase shared, MessageBoxes& messages, TextSource& texts, const std::string& userName,
+                    const std::string& password);
 
 }  // namespace vexla

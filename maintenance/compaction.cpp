@@ -94,10 +94,12 @@ Status checkSpace(JobContext& ctx, const std::string& path, const std::string& f
     const std::uint64_t needed = 3 * *size;
     if (*free >= needed) return {};
     constexpr std::uint64_t MB = 1024 * 1024;
-    return Error{fserr::DiskFull,
-                 ctx.text("R9051") + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " +
-                     std::to_string(*free / MB) + " MB",
-                 "Vexla Admin"};
+    Error tooLittle{fserr::DiskFull,
+                    ctx.text("R9051") + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " +
+                        std::to_string(*free / MB) + " MB",
+                    "Vexla Admin"};
+    tooLittle.worded = true;
+    return tooLittle;
 }
 
 // "Vexla2026-12-04.db" -> (20261204, 1), "Vexla2026-12-04-3.db" -> (20261204, 3);
@@ -278,8 +280,9 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     auto compacted = verify(ctx, result, *counts);
     if (!compacted) {
         if (auto moved = setAside(files, result, path, outcome.setAside); !moved) return moved;
-        const Error& e = compacted.error();
-        return Error{e.number, e.description + "\r\n" + ctx.text("R9050") + ": " + outcome.setAside, e.source};
+        Error e = ctx.described(compacted.error());
+        e.description += "\r\n" + ctx.text("R9050") + ": " + outcome.setAside;
+        return e;
     }
     if (auto s = enter(CompactionStep::Replacement); !s) {
         (void)(*compacted)->Close();

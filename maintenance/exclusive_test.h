@@ -7,6 +7,7 @@
 
 #include "common/result.h"
 #include "db/engine.h"
+#include "session/exclusive_refusal.h"
 #include "session/job_context.h"
 
 namespace vexla {
@@ -29,15 +30,6 @@ struct ExclusiveHold {
 // (3356 in use, 3024 not found, 3343 not a database, ...), described; nothing
 // is shown or logged.
 Result<ExclusiveHold> testExclusiveUse(JobContext& ctx, const std::string& path, bool hold);
-
-// The refusal in the user's words, always naming the database path (also
-// when another path was tested): `box` for a message box, `line` for the
-// activity log.
-struct ExclusiveRefusal {
-    std::string box;
-    std::string line;
-};
-ExclusiveRefusal describeRefusal(JobContext& ctx, const Error& refusal);
 
 // Tells a refusal as the window does: the information line gets the log's
 // wording, a beep, then in unattended mode (Kommandorad) that line goes to

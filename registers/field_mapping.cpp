@@ -1,5 +1,6 @@
 #include "registers/field_mapping.h"
 
+#include "common/file_writing.h"
 #include "common/platform.h"
 #include "registers/field_catalogue.h"
 #include "registers/import.h"
@@ -25,9 +26,10 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
     auto read = reader ? (*reader)->readLine(header) : Result<bool>(reader.error());
     if (!read && read.error().number != readerr::LineTooLong) {
         const Error& e = read.error();
-        messages.show(e.number == readerr::NotRegularFile ? texts.TextTillAndra("R9107") + ": " + path
-                                                          : texts.TextTillAndra("R9106") + ": " + path + "\r\n" +
-                                                                std::to_string(e.number) + " " + e.description,
+        messages.show(e.number == readerr::NotRegularFile
+                          ? texts.TextTillAndra("R9107") + ": " + path
+                          : texts.TextTillAndra("R9106") + ": " + path + "\r\n" + std::to_string(e.number) + " " +
+                                describedFileError(e, texts).description,
                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "registers/import_texts.h"
 
+#include "common/file_writing.h"
+
 namespace vexla {
 
 namespace {
@@ -46,17 +48,18 @@ std::string lineNumbers(const LineList& list, TextSource& texts) {
 std::string importStopMessage(const ImportOutcome& o, const std::string& path, TextSource& texts) {
     if (!o.stopped()) return {};
     auto text = [&](const char* code) { return texts.TextTillAndra(code); };
+    const std::string description = describedFileError(o.error, texts).description;
     std::string m;
     switch (o.stop) {
         case ImportStop::Refused:
-            m = std::to_string(o.error.number) + "\r\n" + o.error.description + "\r\n" + o.error.source;
+            m = std::to_string(o.error.number) + "\r\n" + description + "\r\n" + o.error.source;
             break;
         case ImportStop::SavedDespiteError:
         case ImportStop::SaveUncertain:
             // The register is not as it was: no "unchanged" after these.
-            return text(reasonCode(o.stop)) + "\r\n" + std::to_string(o.error.number) + "\r\n" + o.error.description;
+            return text(reasonCode(o.stop)) + "\r\n" + std::to_string(o.error.number) + "\r\n" + description;
         case ImportStop::FileUnreadable:
-            m = text("R9106") + ": " + path + "\r\n" + std::to_string(o.error.number) + " " + o.error.description;
+            m = text("R9106") + ": " + path + "\r\n" + std::to_string(o.error.number) + " " + description;
             break;
         case ImportStop::NotRegularFile: m = text("R9107") + ": " + path; break;
         case ImportStop::NoHeader:

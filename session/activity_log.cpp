@@ -1,12 +1,13 @@
 #include "session/activity_log.h"
 
 #include "common/cp1252.h"
+#include "common/file_writing.h"
 #include "common/platform.h"
 
 namespace vexla {
 
-ActivityLog::ActivityLog(FileSystem& files, MessageBoxes& messages, std::string programFolder)
-    : files_(files), messages_(messages), path_(std::move(programFolder) + "/Logg.txt") {}
+ActivityLog::ActivityLog(FileSystem& files, MessageBoxes& messages, TextSource& texts, std::string programFolder)
+    : files_(files), messages_(messages), texts_(texts), path_(std::move(programFolder) + "/Logg.txt") {}
 
 void ActivityLog::Logg(const std::string& text) {
     Status status;
@@ -18,19 +19,27 @@ void ActivityLog::Logg(const std::string& text) {
         else
             status = opened.error();
     }
-    if (status && !file_) status = Error{52, "Bad file name or number", kProgramTitle};
-    if (status) {
-        std::string line = utf8ToCp1252(text);
-        line += "\r\n";
-        status = file_->write(line);
-        if (status) status = file_->flush();
+    if (!file_) {
+        if (!status) tellFailure(status.error());
+        return;  // the run goes on without its log
     }
-    if (!status) {
-        const Error& e = status.error();
-        messages_.show("Error " + std::to_string(e.number) + " (" + e.description +
-                           (e.file.empty() ? "" : ": " + e.file) + ") in procedure Logg of Form frmAdmin",
-                       kProgramTitle, MsgIcon::None, MsgButtons::Ok);
-    }
+    std::string line = utf8ToCp1252(text);
+    line += "\r\n";
+    status = file_->write(line);
+    if (status) status = file_->flush();
+    if (!status) tellFailure(status.error());
+}
+
+void ActivityLog::tellFailure(const Error& e) {
+    if (told_) return;
+    told_ = true;
+    // The installed log is writable by the group vexla only, so a user
+    // outside it is the usual cause; for that the number is no help.
+    const std::string why = e.number == fserr::PermissionDenied
+                                ? texts_.TextTillAndra("R9271")
+                                : std::to_string(e.number) + " " + describedFileError(e, texts_).description;
+    messages_.show(texts_.TextTillAndra("R9270") + ": " + path_ + "\r\n" + why, kProgramTitle, MsgIcon::Exclamation,
+                   MsgButtons::Ok);
 }
 
 void ActivityLog::closeAll() {

@@ -8,17 +8,21 @@
 
 #include "common/platform/file_system.h"
 #include "common/platform/message_boxes.h"
+#include "common/platform/text_source.h"
 
 namespace vexla {
 
 class ActivityLog {
 public:
-    ActivityLog(FileSystem& files, MessageBoxes& messages, std::string programFolder);
+    ActivityLog(FileSystem& files, MessageBoxes& messages, TextSource& texts, std::string programFolder);
 
     // Appends text and CR LF, written through to the file at once so a killed
-    // job still leaves its lines. On failure shows "Error <n> (<description>)
-    // in procedure Logg of Form frmAdmin" and drops the line. A failed open
-    // keeps its file number, so every later call fails (and says so) too.
+    // job still leaves its lines. A log that cannot be opened or written is
+    // told once per run: R9270 ": " and the file, CR LF, then for a refused
+    // permission R9271 (the user must be in the group vexla), for any other
+    // failure its number and description. The line is dropped and the run
+    // goes on; a failed open keeps its file number, so later lines are
+    // dropped without a word.
     void Logg(const std::string& text);
 
     // Closes the log (the program closes all files); the next Logg opens it anew.
@@ -27,10 +31,14 @@ public:
     std::string path() const { return path_; }
 
 private:
+    void tellFailure(const Error& e);
+
     FileSystem& files_;
     MessageBoxes& messages_;
+    TextSource& texts_;
     std::string path_;
     int LoggFil = 0;
+    bool told_ = false;  // a failure was told; closeAll does not reset it
     std::unique_ptr<OutputFile> file_;
 };
 

@@ -15,9 +15,10 @@ namespace vexla {
 
 class WindowlessAdmin final : public AdminWindow {
 public:
-    // `messages` tells a failure of the activity log.
-    WindowlessAdmin(db::DBEngine& engine, FileSystem& files, MessageBoxes& messages, const std::string& programFolder)
-        : engine_(engine), log_(files, messages, programFolder) {}
+    // `messages` tells a failure of the activity log, in the words of `texts`.
+    WindowlessAdmin(db::DBEngine& engine, FileSystem& files, MessageBoxes& messages, TextSource& texts,
+                    const std::string& programFolder)
+        : engine_(engine), log_(files, messages, texts, programFolder) {}
 
     AdminState& state() override { return state_; }
     db::DBEngine& engine() override { return engine_; }

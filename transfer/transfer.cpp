@@ -69,7 +69,7 @@ public:
           progress_(status_, env.texts, env.stopSignal),
           messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
           dialogs_(fullPath(o.out)),
-          window_(env.engine, env.files, messages_, env.programFolder),
+          window_(env.engine, env.files, messages_, env.texts, env.programFolder),
           platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
           ctx_{window_, platform_, env.texts, o.fullCheck} {
         window_.onInfo = [this](const std::string& text) { status_.show(text); };
@@ -145,7 +145,8 @@ int Run::login() {
     auto admitted = isAdministrator(SharedDatabase{env_.engine, state.db, state.DataBas}, o_.user, *password);
     if (!admitted) {
         // The database would not answer; that is no verdict on the user.
-        messages_.show(loginFailureText(admitted.error()), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        messages_.show(loginFailureText(admitted.error(), state.DataBas, env_.texts), kProgramTitle, MsgIcon::Critical,
+                       MsgButtons::Ok);
         return failure(admitted.error());
     }
     if (*admitted) return exitcode::Ok;
@@ -207,7 +208,8 @@ int Run::importRegister() {
     if (!fileFields) return finish(exitcode::FileError);
     const auto fields = databaseFields(*state.db, reg, state.Språk);
     if (!fields) {
-        messages_.show(numberAndDescription(fields.error()), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        messages_.show(numberAndDescription(describedFileError(fields.error(), env_.texts)), kProgramTitle,
+                       MsgIcon::Critical, MsgButtons::Ok);
         return finish(exitcode::FileError);
     }
     std::vector<std::string> captions;
@@ -228,8 +230,9 @@ int Run::importRegister() {
         const std::string mapFile = fullPath(o_.map);
         const auto lines = readMappingLines(mapFile);
         if (!lines) {
-            messages_.show(lines.error().description + ": " + mapFile, kProgramTitle, MsgIcon::Critical,
-                           MsgButtons::Ok);
+            messages_.show(std::to_string(lines.error().number) + " " +
+                               describedFileError(lines.error(), env_.texts).description + ": " + mapFile,
+                           kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
             return finish(exitcode::FileError);
         }
         auto mapped = mappedLinks(*lines, captions, *fileFields);

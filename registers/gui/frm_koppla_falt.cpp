@@ -32,6 +32,22 @@ constexpr int kTypeRole = Qt::UserRole;
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
+// The position of the list's selected entry, -1 when none is selected. The
+// current row alone is no selection: it stays behind when a selection is cleared.
+int selectedRow(const QListWidget* list) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.front());
+}
+
+// Selects entry `row` of the list, or leaves it without a selected and
+// without a current entry when `row` is -1.
+void selectRow(QListWidget* list, int row) {
+    if (row >= 0)
+        list->setCurrentRow(row);
+    else
+        list->selectionModel()->clear();
+}
+
 template <class W>
 W* control(W* w, const char* name, const char* tag) {
     w->setObjectName(QString::fromUtf8(name));
@@ -237,10 +253,9 @@ void frmKopplaFält::UpdateControlStates() {
         w->setEnabled(chosen);
 }
 
-void frmKopplaFält::lstClick() {
-    cmdLäggTill->setEnabled(lstFilFält->currentRow() >= 0 && lstFält->currentRow() >= 0 &&
-                            !lstFilFält->selectedItems().isEmpty() && !lstFält->selectedItems().isEmpty());
-}
+// Add is possible exactly while both lists have a selected entry; a current
+// row left behind without its selection does not count.
+void frmKopplaFält::lstClick() { cmdLäggTill->setEnabled(selectedRow(lstFilFält) >= 0 && selectedRow(lstFält) >= 0); }
 
 void frmKopplaFält::addLink(int fieldRow, int fileRow) {
     const std::string key = "k" + std::to_string(linkCounter_);
@@ -253,19 +268,22 @@ void frmKopplaFält::addLink(int fieldRow, int fileRow) {
 }
 
 void frmKopplaFält::cmdLäggTill_Click() {
-    if (lstFilFält->currentRow() < 0 || lstFält->currentRow() < 0) return;
-    addLink(lstFält->currentRow(), lstFilFält->currentRow());
+    const int fieldRow = selectedRow(lstFält), fileRow = selectedRow(lstFilFält);
+    if (fieldRow < 0 || fileRow < 0) return;
+    addLink(fieldRow, fileRow);
     lvKopplingar->viewport()->update();
-    lstFilFält->clearSelection();
-    lstFält->clearSelection();
+    // No current row either, or the next click in one list would find the
+    // other one still "chosen".
+    selectRow(lstFilFält, -1);
+    selectRow(lstFält, -1);
     cmdLäggTill->setEnabled(false);
     UpdateControlStates();
 }
 
 void frmKopplaFält::cmdAuto_Click() {
     lvKopplingar->clear();
-    const int fieldSelected = lstFält->currentRow();
-    const int fileSelected = lstFilFält->currentRow();
+    const int fieldSelected = selectedRow(lstFält);
+    const int fileSelected = selectedRow(lstFilFält);
     std::vector<std::string> captions, fileFields;
     for (int i = 0; i < lstFält->count(); ++i) captions.push_back(lstFält->item(i)->text().toStdString());
     for (int i = 0; i < lstFilFält->count(); ++i) fileFields.push_back(lstFilFält->item(i)->text().toStdString());
@@ -276,8 +294,8 @@ void frmKopplaFält::cmdAuto_Click() {
     QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
     QCoreApplication::sendEvent(lvKopplingar, &end);
     lvKopplingar->viewport()->update();
-    lstFält->setCurrentRow(fieldSelected);
-    lstFilFält->setCurrentRow(fileSelected);
+    selectRow(lstFält, fieldSelected);
+    selectRow(lstFilFält, fileSelected);
     lstClick();
     UpdateControlStates();
     if (lvKopplingar->topLevelItemCount() > 0) cmdOk->setFocus();

@@ -68,8 +68,9 @@ struct Login {
     db::SqliteEngine engine;
     std::unique_ptr<db::Database> shared;
     testing::FakeMessageBoxes messages;
-    bool operator()(const std::string& path, const std::string& user, const std::string& password) {
-        return Validera({engine, shared, path}, messages, user, password);
+    testing::BracketTexts texts;
+    LoginCheck operator()(const std::string& path, const std::string& user, const std::string& password) {
+        return Validera({engine, shared, path}, messages, texts, user, password);
     }
 };
 
@@ -92,25 +93,26 @@ TEST(Validera, AdmitsOnlyAdministratorsWithTheirPassword) {
           Row{"no_group", "nogroup", "x", false}, Row{"unknown_user", "nobody", "vexla", false}}) {
         SCOPED_TRACE(name);
         Login login;
-        EXPECT_EQ(login(path, user, password), admitted);
+        EXPECT_EQ(login(path, user, password), admitted ? LoginCheck::Admitted : LoginCheck::Refused);
         EXPECT_TRUE(login.messages.shown.empty());
         EXPECT_TRUE(login.shared) << "the first login opens the shared database";
     }
 }
 
-// A database that cannot be asked is reported with the engine's number.
+// A database that cannot be asked is reported in the user's words: a missing
+// one as the exclusive-use test tells it, any other failure with its number.
 TEST(Validera, UnusableDatabaseIsReported) {
     TempDir dir;
     db::testing::makeDatabase(dir.file("other.db"), "CREATE TABLE Kund (ID LONG);");
-    for (const auto& [file, number] : {std::pair<const char*, int>{"gone.db", 3024}, {"other.db", 3078}}) {
+    for (const auto& [file, text] : {std::pair<const char*, const char*>{"gone.db", "[R1787]!\r\n\r\n[R1788]."},
+                                     {"other.db", "[R9272]: 3078\r\n[R9286]: Users"}}) {
         SCOPED_TRACE(file);
         Login login;
-        EXPECT_FALSE(login(dir.file(file), "admin", "vexla"));
-        ASSERT_EQ(login.messages.shown.size(), 1u);
-        const std::string& text = login.messages.shown[0].text;
-        EXPECT_EQ(text.rfind("Fel " + std::to_string(number) + " (", 0), 0u) << text;
-        EXPECT_NE(text.find(") uppstod i Function Validera i frmLogon: 0"), std::string::npos) << text;
-        EXPECT_TRUE(number != 3024 || !login.shared) << "a missing database is left closed";
+        EXPECT_EQ(login(dir.file(file), "admin", "vexla"), LoginCheck::Failed);
+        EXPECT_EQ(login.messages.shown,
+                  (std::vector<testing::ShownBox>{{text, "Vexla Admin", MsgIcon::Critical, MsgButtons::Ok}}));
+        EXPECT_EQ(login.messages.beeps, 1);
+        EXPECT_TRUE(file[0] != 'g' || !login.shared) << "a missing database is left closed";
     }
 }
 
@@ -121,12 +123,12 @@ TEST(Validera, DatabaseHeldByAnotherProgramIsReportedAndLaterOpened) {
     {
         Child holder(db::testing::programDir() + "/vexla-holddb", {path});
         ASSERT_TRUE(holder.waitForLine(path));
-        EXPECT_FALSE(login(path, "admin", "vexla"));
+        EXPECT_EQ(login(path, "admin", "vexla"), LoginCheck::Failed);
         ASSERT_EQ(login.messages.shown.size(), 1u);
-        EXPECT_EQ(login.messages.shown[0].text.rfind("Fel 3356 (", 0), 0u) << login.messages.shown[0].text;
+        EXPECT_EQ(login.messages.shown[0].text, "[R1784]!\r\n[R1785] [R0558]!\r\n[R1786]");
         EXPECT_FALSE(login.shared);
     }
-    EXPECT_TRUE(login(path, "admin", "vexla"));
+    EXPECT_EQ(login(path, "admin", "vexla"), LoginCheck::Admitted);
     EXPECT_EQ(login.messages.shown.size(), 1u);
 }
 
@@ -138,7 +140,8 @@ struct LoginFixture : ::testing::Test, testing::DialogWorld {
     void SetUp() override {
         dir.write("Lang.ini",
                   "[System]\r\nR1885=Logga in\r\nR0137=Fel anv\xE4ndarnamn eller l\xF6senord\r\n"
-                  "R0138=F\xF6rs\xF6k igen\r\nR0898=&OK\r\nR1048=&Avbryt\r\nR1139=&Namn:\r\n");
+                  "R0138=F\xF6rs\xF6k igen\r\nR0898=&OK\r\nR1048=&Avbryt\r\nR1139=&Namn:\r\n"
+                  "R1787=Databasen saknas\r\nR1788=Se efter\r\n");
     }
 };
 
@@ -179,6 +182,19 @@ TEST_F(LoginFixture, RefusedLoginBeepsExplainsAndSelectsThePassword) {
                                          "Logga in", MsgIcon::Critical, MsgButtons::Ok}}));
     EXPECT_EQ(login.txtPassword->selectedText(), QStringLiteral("wrong"));
     EXPECT_EQ(login.focusWidget(), login.txtPassword);
+
+    // A database that would not answer says so, and not a word about the password.
+    fakes.messages.shown.clear();
+    shared.reset();
+    const std::string gone = dir.file("gone.db");
+    frmLogin missing(nullptr, platform, texts, {engine, shared, gone});
+    missing.txtUserName->setText("admin");
+    missing.txtPassword->setText("vexla");
+    missing.cmdOk->click();
+    EXPECT_EQ(missing.answer(), "");
+    EXPECT_EQ(fakes.messages.shown,
+              (std::vector<testing::ShownBox>{
+                  {"Databasen saknas!\r\n\r\nSe efter.", "Vexla Admin", MsgIcon::Critical, MsgButtons::Ok}}));
 }
 
 }  // namespace

@@ -61,9 +61,7 @@ INSTANTIATE_TEST_SUITE_P(InteractiveAndUnattended, Compaction, ::testing::Bool()
 // box's words and the log's ("@" stands for the database path); the window
 // shows the box with a beep.
 TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
-    const std::string cannotOpen =
-        "R1755: 3051\r\nThe database engine cannot open the file '@'. It is already opened exclusively by another "
-        "user, or you need permission to view its data.";
+    const std::string cannotOpen = "R1755: 3051\r\nR9283: @";
     const auto withPath = [](std::string text, const std::string& path) {
         for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
             text.replace(at, 1, path);
@@ -92,7 +90,8 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
 
         const CompactionOutcome outcome = compactDatabase(w.ctx);
         ASSERT_TRUE(outcome.refused());
-        const ExclusiveRefusal said = describeRefusal(w.ctx, *outcome.failure);
+        const ExclusiveRefusal said =
+            describeRefusal(*outcome.failure, w.ctx.main.state().DataBas, w.ctx.now(), w.ctx.texts);
         EXPECT_EQ(said.box, withPath(c.box, w.db));
         EXPECT_EQ(said.line, withPath(c.log, w.db));
         EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));

@@ -120,7 +120,7 @@ TEST(CopyRefusals, AnyOtherErrorStopsWithItsNumber) {
     w.fakes.dialogs.choices = {w.dir.file("kopia.db")};
     w.fakes.files.failCall("commit", 1, Error{61, "Disk full", "Vexla Admin"});
     w.run();
-    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R17: 61\r\nDisk full\r\nR0690"}));
+    EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", "R17: 61\r\nR9277\r\nR0690"}));
     EXPECT_EQ(w.window.infos.back(), "");
     EXPECT_FALSE(fs::exists(w.dir.file("kopia.db")));
     for (const auto& entry : fs::directory_iterator(w.dir.path())) EXPECT_NE(entry.path().extension(), ".part");

@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileChoice,
                                            ChoiceCase{"NoThenCancel", {"T", ""}, {MsgAnswer::No}, 2, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A failure anywhere: its description in an OK box, 0, and the earlier file as it was.
+// A failure anywhere: its description in the user's language in an OK box, 0, and the earlier file as it was.
 struct FailureCase {
     const char* name;
     const char* op;  // the failing file operation, or "" for a missing table
@@ -157,8 +157,8 @@ TEST_P(Failure, KeepsTheEarlierFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Failure,
-                         ::testing::Values(FailureCase{"Write", "write", "Disk full"},
-                                           FailureCase{"Query", "", "The database engine cannot find"}),
+                         ::testing::Values(FailureCase{"Write", "write", "[R9277]"},
+                                           FailureCase{"Query", "", "[R9286]: Kund"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The records written of the register's count reach the progress; a stop

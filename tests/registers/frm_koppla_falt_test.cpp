@@ -151,8 +151,26 @@ TEST_F(Mapping, RemoveTakesTheClickedLinkAndKeysKeepCountingAfterRemoveAllAndAcr
     EXPECT_TRUE(d->cmdLäggTill->isEnabled());
     d->cmdLäggTill_Click();
     EXPECT_EQ(keys(*d), std::vector<std::string>{"k3"});
+    // Add leaves both lists without a selected and without a current entry;
+    // Auto then puts back the selected entries it found (none, first), and
+    // Add is enabled only while both lists have one.
+    const auto state = [&] {
+        const auto sel = [](const QListWidget* l) {
+            return l->selectedItems().isEmpty() ? -1 : l->row(l->selectedItems()[0]);
+        };
+        return std::tuple(sel(d->lstFilFält), d->lstFilFält->currentRow(), sel(d->lstFält), d->lstFält->currentRow(),
+                          d->cmdLäggTill->isEnabled());
+    };
+    EXPECT_EQ(state(), std::tuple(-1, -1, -1, -1, false));
+    for (const auto& [file, field] : {std::pair{-1, -1}, std::pair{1, -1}, std::pair{0, 2}}) {
+        SCOPED_TRACE(::testing::Message() << file << " " << field);
+        if (file >= 0) d->lstFilFält->setCurrentRow(file);
+        if (field >= 0) d->lstFält->setCurrentRow(field);
+        d->cmdAuto_Click();
+        EXPECT_EQ(state(), std::tuple(file, file, field, field, file >= 0 && field >= 0));
+    }
+    d->lstFält->clearSelection();  // a current row without a selection is not enough
     EXPECT_FALSE(d->cmdLäggTill->isEnabled());
-    EXPECT_TRUE(d->lstFält->selectedItems().isEmpty());
 }
 
 TEST_F(Mapping, OkWithoutLinksReadsNothing) {

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/error_texts.h"
+#include "common/file_writing.h"
 #include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
@@ -86,7 +88,8 @@ struct JobScene : JobWorld {
             return outcome.failure ? Said::Failed : Said::Done;
         }
         auto opened = window.engine_.OpenDatabase(db, true);
-        if (!opened) return message = opened.error().description, Said::Failed;
+        // Where the login would open it, and word its failure in the user's language.
+        if (!opened) return message = describedFileError(opened.error(), texts).description, Said::Failed;
         window.state_.db = std::move(*opened);
         Said said = Said::Failed;
         if (kind == JobKind::Export) {
@@ -251,10 +254,11 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
             layer == Layer::Killed);
         failed += said == Said::Failed;
         // The import's own reads before it starts (the field list the links
-        // need) say what they miss; the maintenance jobs name the file step.
-        std::string why = layer == Layer::FileFails ? kDiskFull.description : "";
+        // need) say what they miss, by the text of its number; the maintenance
+        // jobs name the file step.
+        std::string why = layer == Layer::FileFails ? errorTextCode(kDiskFull.number) : "";
         if (disk && (at.io != IoOp::Read || job == JobKind::Export))
-            why = (code == SQLITE_FULL ? db::notEnoughSpace() : db::diskError()).description;
+            why = errorTextCode(code == SQLITE_FULL ? db::err::NotEnoughSpace : db::err::DiskError);
         if ((job == JobKind::Compaction || job == JobKind::Copy) && layer != Layer::FileFails) why.clear();
         EXPECT_TRUE(said != Said::Failed || scene.message.find(why) != std::string::npos) << scene.message;
         expectBeforeOrComplete(scene, said, before, complete);

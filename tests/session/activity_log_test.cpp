@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/support/fake_platform.h"
 
 namespace vexla {
@@ -12,8 +14,9 @@ struct ActivityLogTest : ::testing::Test {
     testing::TempFolder dir;
     testing::FaultyFileSystem files;
     testing::FakeMessageBoxes messages;
+    testing::BracketTexts texts;
     std::string folder = dir.path();
-    ActivityLog log() { return ActivityLog(files, messages, folder); }
+    ActivityLog log() { return ActivityLog(files, messages, texts, folder); }
 };
 
 TEST_F(ActivityLogTest, AppendsWindows1252LinesWithCrLf) {
@@ -28,20 +31,28 @@ TEST_F(ActivityLogTest, AppendsWindows1252LinesWithCrLf) {
     EXPECT_EQ(files.calls("openAppend"), 1);  // opened once, kept open
 }
 
-TEST_F(ActivityLogTest, FailedOpenIsReportedOnEveryLaterCall) {
-    files.failCall("openAppend", 1, Error{70, "Permission denied", "Vexla Admin"});
-    ActivityLog log = this->log();
-    log.Logg("first");
-    log.Logg("second");
-    log.Logg("third");
-    const auto box = [](const std::string& text) {
-        return testing::ShownBox{text + " in procedure Logg of Form frmAdmin", "Vexla Admin", MsgIcon::None,
-                                 MsgButtons::Ok};
-    };
-    const auto again = box("Error 52 (Bad file name or number)");
-    EXPECT_EQ(messages.shown, (std::vector<testing::ShownBox>{box("Error 70 (Permission denied)"), again, again}));
-    EXPECT_EQ(files.calls("openAppend"), 1);  // the number stays assigned: no second open
-    EXPECT_FALSE(files.exists(dir.file("Logg.txt")));
+// A log that cannot be opened is told once, naming the file; the run goes on
+// without it. A refused permission is told as the group the user must join.
+TEST_F(ActivityLogTest, FailedOpenIsToldOnceAndTheRunGoesOn) {
+    const Error denied{70, "Permission denied", "Vexla Admin", dir.file("Logg.txt"), "R9141"};
+    for (const auto& [failure, why] : {std::pair{std::optional(denied), std::string("[R9271]")},
+                                       std::pair{std::optional<Error>(), std::string("76 [R9275] ([R9141]: ")}}) {
+        SCOPED_TRACE(why);
+        messages.shown.clear();
+        if (failure)
+            files.failCall("openAppend", 1, *failure);
+        else
+            folder = dir.file("gone");
+        ActivityLog log = this->log();
+        for (const char* line : {"first", "second", "third"}) log.Logg(line);
+        log.closeAll();  // the next line opens anew, and fails anew
+        if (failure) files.failCall("openAppend", 2, *failure);
+        log.Logg("after closing");
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text.rfind("[R9270]: " + folder + "/Logg.txt\r\n" + why, 0), 0u)
+            << messages.shown[0].text;
+        EXPECT_FALSE(files.exists(dir.file("Logg.txt")));
+    }
 }
 
 TEST_F(ActivityLogTest, ReopensAfterAllFilesWereClosed) {
@@ -52,14 +63,6 @@ TEST_F(ActivityLogTest, ReopensAfterAllFilesWereClosed) {
     EXPECT_EQ(dir.read("Logg.txt"), "a\r\nb\r\n");
     EXPECT_EQ(files.calls("openAppend"), 2);
     EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(ActivityLogTest, MissingProgramFolderIsReportedAsPathNotFound) {
-    folder = dir.file("gone");
-    log().Logg("x");
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              "Error 76 (Path not found: " + folder + "/Logg.txt) in procedure Logg of Form frmAdmin");
 }
 
 }  // namespace

@@ -14,7 +14,11 @@
 #include <vector>
 
 #include "common/cp1252.h"
+#include "common/error_texts.h"
+#include "common/file_writing.h"
 #include "common/ini_file.h"
+#include "login/validera.h"
+#include "session/exclusive_refusal.h"
 #include "tests/support/source_tree.h"
 #include "texts/kompilerad.h"
 
@@ -29,6 +33,7 @@ const std::vector<std::string> kJoinedCodes = {
     "R0030", "R0558", "R17",   "R1738", "R1740", "R1742", "R1748", "R1749", "R1750", "R1751", "R1755", "R1756",
     "R1758", "R1759", "R1760", "R1774", "R1776", "R1777", "R1781", "R1782", "R1784", "R1785", "R1787", "R1788",
     "R1789", "R1794", "R1795", "R1796", "R1798", "R1799", "R1800", "R1805", "R1806", "R1818", "R1842", "R1861",
+    "R9270", "R9272", "R9274", "R9275", "R9276", "R9277", "R9278", "R9284", "R9286", "R9288", "R9289",
 };
 
 // The program's sources, each file's text.
@@ -237,6 +242,39 @@ TEST(LangIniPair, EachHoldsATextForEveryCodeInTheSourcesAndBothTheSameCodes) {
     std::vector<std::string> en = keysOf(testing::fileBytes(kEnglish.path()));
     std::sort(se.begin(), se.end()), std::sort(en.begin(), en.end());
     EXPECT_EQ(se, en);
+}
+
+// The texts of one shipped language file, as the program reads them.
+struct ShippedTexts final : TextSource {
+    explicit ShippedTexts(Language l) : language(l) {}
+    std::string TextTillAndra(const std::string& code) override { return language.text(code); }
+    Language language;
+};
+
+// Every number the program words reads in one language only: no message made
+// for it holds the engine's English description or the other file's text,
+// and the number stays in the messages that show it.
+TEST(LangIniPair, ErrorNumbersAreWordedInTheUsersLanguageOnly) {
+    ShippedTexts se(kSwedish), en(kEnglish);
+    const std::pair<ShippedTexts*, ShippedTexts*> pairs[] = {{&se, &en}, {&en, &se}};
+    for (const long number : wordedErrorNumbers()) {
+        const std::string engine = "Engine words for " + std::to_string(number);
+        const Error plain{number, engine}, onFile{number, engine, "Vexla Admin", "/srv/bok.db", fileop::Write};
+        for (const auto& [own, other] : pairs) {
+            SCOPED_TRACE(std::string(own->language.name) + " " + std::to_string(number));
+            const std::string ownText = own->TextTillAndra(errorTextCode(number));
+            const std::string otherText = other->TextTillAndra(errorTextCode(number));
+            ASSERT_NE(ownText, "");
+            const std::string login = loginFailureText(plain, "/srv/bok.db", *own);
+            for (const std::string& message :
+                 {describedFileError(plain, *own).description, describedFileError(onFile, *own).description, login}) {
+                EXPECT_EQ(message.find(engine), std::string::npos) << message;
+                EXPECT_EQ(message.find(otherText), std::string::npos) << message;
+            }
+            EXPECT_NE(describedFileError(onFile, *own).description.find(ownText), std::string::npos);
+            EXPECT_TRUE(isOpeningRefusal(plain) || login.find(std::to_string(number)) != std::string::npos) << login;
+        }
+    }
 }
 
 }  // namespace

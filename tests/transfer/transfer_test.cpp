@@ -161,21 +161,21 @@ INSTANTIATE_TEST_SUITE_P(
              Args{"export", "--register", "kund", "--db", "@/bok.db", "--user", "anna"} + Args{"--out", "@/k.skv"}, 2,
              "R1885: R0137\nR0138", ""},
         // Another program holds the database.
-        Case{"HeldAtLogin", kExport + Args{"@/k.skv"}, 3, "Fel 3356 (", "", holdDatabase},
+        Case{"HeldAtLogin", kExport + Args{"@/k.skv"}, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
         Case{"HeldAtCompaction", kCompact, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
         Case{"HeldAtCopy", kCopy + Args{"@/k.db"}, 3, "R1784!", "", holdDatabase},
         // The bookings outside the interval could not be deleted from the copy: no copy at all.
         Case{"CopyHeldBeforeItsBookingsGo", kCopy + Args{"@/k.db"} + kYear, 3, "R17: 3356", "",
              [](World& w) { w.engine.held = "*.part"; }},
         // Files.
-        Case{"DatabaseMissingAtLogin", kImport + Args{"--db", "@/nope.db"}, 4, "Fel 3024 (", ""},
+        Case{"DatabaseMissingAtLogin", kImport + Args{"--db", "@/nope.db"}, 4, "R1787!\n\nR1788.", ""},
         Case{"DatabaseMissingAtCompaction", {"compact", "--db", "@/nope.db"}, 4, "R1787!", ""},
         Case{"ExportTargetExists", kExport + Args{"@/k.skv"}, 4, "R9084: @/k.skv", "", file("k.skv", "old")},
-        Case{"ExportFolderMissing", kExport + Args{"@/no/k.skv"}, 4, "Path not found", "R1739"},
+        Case{"ExportFolderMissing", kExport + Args{"@/no/k.skv"}, 4, "R9275 (R9140: @/no/k.skv)", "R1739"},
         Case{"ImportFileMissing", kImport, 4, "R9106: @/in.skv", ""},
         Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9107: @", ""},
         Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n")},
-        Case{"MappingFileMissing", kImport + Args{"--map", "@/m.txt"}, 4, "File not found: @/m.txt", "",
+        Case{"MappingFileMissing", kImport + Args{"--map", "@/m.txt"}, 4, "53 R9274: @/m.txt", "",
              file("in.skv", kTwoCustomers)},
 
         Case{"CopyOntoTheDatabase", kCopy + Args{"@/bok.db"}, 4, "R1747", ""},
