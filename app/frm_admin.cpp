@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "login/frm_login.h"
@@ -108,17 +109,29 @@ void frmAdmin::buildControls() {
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
 
+    // The information line wraps a long result and scrolls within an area
+    // of four lines: it never widens the window past the screen, and never
+    // takes height from the buttons above it.
     picInfo = new QFrame(this);
     picInfo->setObjectName(QStringLiteral("picInfo"));
     picInfo->setFrameShape(QFrame::Panel);
     picInfo->setFrameShadow(QFrame::Sunken);
-    lblInfo = new QLabel(picInfo);
+    lblInfo = new QLabel;
     lblInfo->setObjectName(QStringLiteral("lblInfo"));
-    lblInfo->setMinimumHeight(lblInfo->fontMetrics().height() + 4);
-    // A long result line wraps rather than widening the window past the screen.
     lblInfo->setWordWrap(true);
-    lblInfo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    (new QHBoxLayout(picInfo))->addWidget(lblInfo);
+    lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* scroll = new QScrollArea(picInfo);
+    scroll->setObjectName(QStringLiteral("picInfoScroll"));
+    scroll->setWidget(lblInfo);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);  // a result to read, not a stop for Tab
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFixedHeight(4 * lblInfo->fontMetrics().lineSpacing() + 6);
+    auto* info = new QHBoxLayout(picInfo);
+    info->setContentsMargins(2, 2, 2, 2);
+    info->addWidget(scroll);
 
     auto* top = new QHBoxLayout;
     top->addWidget(imgBild);
@@ -190,7 +203,11 @@ std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
     }
     settleDatabaseFolder();
     setPathLabel(" " + state_.DataBas);
-    adjustSize();  // the captions came from the language file after the layout was built
+    // The captions came from the language file after the layout was built:
+    // no button may now be narrower than its caption, in either language,
+    // and the window grows to hold them (it may grow further, not shrink).
+    for (QPushButton* b : findChildren<QPushButton*>()) b->setMinimumWidth(b->sizeHint().width());
+    adjustSize();
     return std::nullopt;
 }
 

@@ -145,11 +145,11 @@ done
 
 # --- Virtual screen -----------------------------------------------------------
 
-start_screen() {
-  local n
+start_screen() {  # start_screen [GEOMETRY]
+  local n geometry=${1:-1280x900}
   for n in $(seq "$FIRST_DISPLAY" $((FIRST_DISPLAY + 20))); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 "${geometry}x24" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 1 50); do
       if ! kill -0 "$XVFB_PID" 2>/dev/null; then
@@ -260,13 +260,28 @@ log_in() {
   wait_gone "$login"
 }
 
-(
-  cd "$WORK"
-  exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$DISPLAY" HOME="$WORK/home" \
-    XDG_RUNTIME_DIR="$WORK/runtime" XDG_CONFIG_HOME="$WORK/home/.config" LANG=C.UTF-8 LC_ALL=C.UTF-8 \
-    QT_SCALE_FACTOR=1 "$PROGRAM/vexla-admin"
-) >"$WORK/program.log" 2>&1 &
-APP_PID=$!
+start_program() {  # start_program [SCALE]
+  (
+    cd "$WORK"
+    exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$DISPLAY" HOME="$WORK/home" \
+      XDG_RUNTIME_DIR="$WORK/runtime" XDG_CONFIG_HOME="$WORK/home/.config" LANG=C.UTF-8 LC_ALL=C.UTF-8 \
+      QT_SCALE_FACTOR="${1:-1}" "$PROGRAM/vexla-admin"
+  ) >"$WORK/program.log" 2>&1 &
+  APP_PID=$!
+}
+
+# compact MAIN: runs the compaction from the window and waits for its end.
+compact() {
+  local backup n=0
+  # The backups of a day count up; the job's progress window comes and goes.
+  for backup in "$DATA"/Vexla"$(date +%Y-%m-%d)"*.db; do [ -e "$backup" ] && n=$((n + 1)); done
+  press "$1" "alt+$KEY_COMPACT"
+  wait_file "$DATA/Vexla$(date +%Y-%m-%d)$([ "$n" -gt 0 ] && printf -- '-%d' $((n + 1))).db"
+  wait_file "$DATA/Vexlaol.db" absent
+  wait_file "$DATABASE.lock" absent
+}
+
+start_program
 
 # 1. The main window as it opens.
 MAIN=$(wait_window "$TITLE_MAIN")
@@ -321,13 +336,25 @@ wait_gone "$INTERVAL"
 #    comes and goes, and the information line says so.
 #    The job holds the database (its .lock file beside it) from its first
 #    step to its last; the information line is written just before the end.
-BACKUP="$DATA/Vexla$(date +%Y-%m-%d).db"
-press "$MAIN" "alt+$KEY_COMPACT"
-wait_file "$BACKUP"
-wait_file "$DATA/Vexlaol.db" absent
-wait_file "$DATABASE.lock" absent
+compact "$MAIN"
 shot "$MAIN" compacted
-
 stop "$APP_PID"
 APP_PID=
-log "done: 8 pictures in $OUT"
+
+# 7. The window with a long result on a 1024x768 screen, and at a scale of
+#    200 % on a screen of twice that: every caption whole, the result
+#    wrapped in its own area.
+for fit in "1024x768 1 fit-1024x768" "2048x1536 2 fit-200"; do
+  set -- $fit
+  stop "$XVFB_PID"
+  XVFB_PID=
+  start_screen "$1"
+  export DISPLAY=$WINDOW_SYSTEM
+  start_program "$2"
+  MAIN=$(wait_window "$TITLE_MAIN")
+  compact "$MAIN"
+  shot "$MAIN" "$3"
+  stop "$APP_PID"
+  APP_PID=
+done
+log "done: 10 pictures in $OUT"
