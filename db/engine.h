@@ -15,6 +15,7 @@
 // description; nothing throws.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -154,6 +155,10 @@ public:
     // Rewrites this database's file in place without its free pages, as one
     // transaction of its own: a failure leaves the file as it was.
     virtual Status Vacuum() = 0;
+    // From now on a statement of this connection that runs long asks
+    // `asked` now and then (every few thousand steps of the engine) and ends
+    // with an error as soon as it answers true; an empty function ends that.
+    virtual void InterruptWhen(std::function<bool()> asked) = 0;
 
     // Closes every recordset and prepared statement of this database and frees
     // the file (unlocks it). Closing twice is harmless.

@@ -257,6 +257,18 @@ Status SqliteDatabase::Vacuum() {
     return exec("VACUUM");
 }
 
+void SqliteDatabase::InterruptWhen(std::function<bool()> asked) {
+    interruptWhen_ = std::move(asked);
+    if (!conn_->isOpen()) return;
+    if (!interruptWhen_) {
+        sqlite3_progress_handler(conn_->handle(), 0, nullptr, nullptr);
+        return;
+    }
+    sqlite3_progress_handler(
+        conn_->handle(), 20000,
+        [](void* self) -> int { return static_cast<SqliteDatabase*>(self)->interruptWhen_() ? 1 : 0; }, this);
+}
+
 Status SqliteDatabase::vacuumInto(const std::string& file) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
     // The output takes this connection's sync setting; this connection

@@ -32,6 +32,7 @@ public:
     Result<std::map<std::string, long>> ContentCounts() override;
     Status CompactInto(const std::string& destination, const std::string& locale) override;
     Status Vacuum() override;
+    void InterruptWhen(std::function<bool()> asked) override;
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
 
@@ -43,6 +44,7 @@ private:
     void settleDepth();
 
     std::shared_ptr<Connection> conn_;
+    std::function<bool()> interruptWhen_;
     long affected_ = 0;
     int depth_ = 0;  // open transactions; inner ones are savepoints
 

@@ -275,8 +275,16 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     // A result left by a run that was cut off before its rename: the
     // database was still the whole file then, so the leftover is redundant.
     if (auto s = clearLeftover(files, result); !s) return s;
-    if (auto s = hold.connection->CompactInto(result, kCompactLocale); !s) return s;
-    if (auto s = enter(CompactionStep::Verification); !s) return s;
+    // A stop asked for while the engine writes the compacted file ends the
+    // writing there; the engine removes what it had written.
+    hold.connection->InterruptWhen([&] { return ctx.stopRequested(); });
+    Status written = hold.connection->CompactInto(result, kCompactLocale);
+    hold.connection->InterruptWhen({});
+    if (!written) return ctx.stopRequested() ? Status(stoppedByUser()) : written;
+    if (auto s = enter(CompactionStep::Verification); !s) {
+        (void)removeDurably(files, result);  // a stop: the database stays the file it is
+        return s;
+    }
     auto compacted = verify(ctx, result, *counts);
     if (!compacted) {
         if (auto moved = setAside(files, result, path, outcome.setAside); !moved) return moved;

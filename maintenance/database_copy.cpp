@@ -94,7 +94,11 @@ Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& f
     }
     if (s) s = copy.CommitTrans();
     if (!s) (void)copy.Rollback();
-    if (s && compact && !ctx.stopRequested()) s = copy.Vacuum();
+    if (s && compact) {
+        copy.InterruptWhen([&] { return ctx.stopRequested(); });
+        s = ctx.stopRequested() ? Status(stoppedByUser()) : copy.Vacuum();
+        if (!s && ctx.stopRequested()) s = stoppedByUser();
+    }
     if (Status closed = copy.Close(); s && !closed) s = closed;
     return s;
 }

@@ -111,8 +111,4 @@ std::string skipReasonText(SkipReason why, TextSource& texts) {
     return texts.TextTillAndra(why == SkipReason::WrongFieldCount ? "R9115" : "R9116");
 }
 
-std::string importProgressText(const ImportProgress& progress, TextSource& texts) {
-    return " " + std::to_string(progress.inserted) + " " + texts.TextTillAndra("R9042");
-}
-
 }  // namespace vexla

@@ -31,8 +31,4 @@ std::string importInfoLine(const ImportOutcome& outcome, TextSource& texts);
 // The reason a line was skipped, as the summary and the report name it.
 std::string skipReasonText(SkipReason why, TextSource& texts);
 
-// The information line while an import runs: a blank, the count, a blank
-// and the text of R9042.
-std::string importProgressText(const ImportProgress& progress, TextSource& texts);
-
 }  // namespace vexla
