@@ -35,6 +35,7 @@ void Utf8Check::feed(std::string_view bytes) {
         const unsigned char b = *p++;
         if (b < low_ || b > high_) {
             broken_ = true;
+            need_ = 0;  // broken, not cut
             continue;
         }
         low_ = 0x80, high_ = 0xBF;

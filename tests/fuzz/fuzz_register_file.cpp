@@ -45,7 +45,8 @@ Read readAll(const std::string& file) {
     read.utf8 = (*opened)->utf8();
     VEXLA_FUZZ_CHECK(!(file.compare(0, 3, kBom) == 0) || read.utf8, "a file with the mark not taken for UTF-8");
     if (!got.ok()) {
-        VEXLA_FUZZ_CHECK(read.utf8 && got.error().number == readerr::NotUtf8, "a read failed: " + got.error().description);
+        VEXLA_FUZZ_CHECK(read.utf8 && got.error().number == readerr::NotUtf8,
+                         "a read failed: " + got.error().description);
         read.whole = false;
         return read;
     }

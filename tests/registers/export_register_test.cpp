@@ -130,6 +130,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileChoice,
                                            ChoiceCase{"NoThenCancel", {"T", ""}, {MsgAnswer::No}, 2, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The save dialog starts in the folder last used for the register while it
+// exists, else in the program folder the user may write to, else in the
+// database folder; the folder settled on is kept for that register only.
+TEST_F(Export, SaveDialogStartsInTheFolderLastUsedForTheRegister) {
+    open("CREATE TABLE Kund (ID LONG);");
+    window.state_.msSökväg = dir.file("db");
+    dir.write("ut/old.skv", "");
+    using Row = std::tuple<const char*, std::string, bool, std::string>;
+    for (const auto& [name, remembered, programWritable, want] :
+         {Row{"Remembered", dir.file("ut"), false, dir.file("ut")}, Row{"Gone", dir.file("gone"), true, dir.path()},
+          Row{"None", "", true, dir.path()}, Row{"ProgramFolderReadOnly", dir.file("gone"), false, dir.file("db")}}) {
+        SCOPED_TRACE(name);
+        fake.folders.folders = {{"Kund", remembered}, {"Resurser", "/r"}};
+        fake.files.readOnly = programWritable ? std::vector<std::string>{} : std::vector<std::string>{dir.path()};
+        fake.dialogs.asked.clear();
+        fake.dialogs.choices = {dir.file("ut/" + std::string(name) + ".skv")};
+        EXPECT_EQ(run(0).n, -1);
+        ASSERT_EQ(fake.dialogs.asked.size(), 1u);
+        EXPECT_EQ(fake.dialogs.asked[0].initialDir, want);
+        EXPECT_EQ(fake.folders.folders, (decltype(fake.folders.folders){{"Kund", dir.file("ut")}, {"Resurser", "/r"}}));
+    }
+}
+
 // A failure anywhere: its description in the user's language in an OK box, 0, and the earlier file as it was.
 struct FailureCase {
     const char* name;
