@@ -38,19 +38,6 @@ TEST(Reader, SplitsAndDecodes) {
     }
 }
 
-// The first block decides; a later line of other bytes stops the reading there.
-TEST(Reader, ALineThatIsNotUtf8InAUtf8FileStops) {
-    testing::TempFolder dir;
-    auto reader =
-        RegisterFileReader::open(dir.write("f.skv", "\xC3\xA9\r\n" + std::string(70000, 'x') + "\r\n\xE9\r\n"));
-    std::string line;
-    ASSERT_TRUE(*(*reader)->readLine(line) && *(*reader)->readLine(line));
-    const auto third = (*reader)->readLine(line);
-    ASSERT_FALSE(third.ok());
-    EXPECT_EQ(std::tuple(third.error().number, (*reader)->lineNumber(), (*reader)->utf8()),
-              std::tuple(readerr::NotUtf8, 3L, true));
-}
-
 TEST(Reader, ForeignSeparatorsOfAHeader) {
     using Row = std::pair<const char*, char>;
     for (const auto& [header, want] : {Row{"ID,Namn,Adress", ','}, Row{"ID\tNamn, AB\tAdress", '\t'},
