@@ -2,6 +2,7 @@
 // scripted save dialog and message boxes, the file's bytes compared exactly.
 #include <gtest/gtest.h>
 
+#include "common/cp1252.h"
 #include "db/sqlite_engine.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
@@ -62,14 +63,17 @@ TEST_F(Export, EveryValueKindByteForByte) {
 
 TEST_F(Export, CustomersBelowZeroStayAndEachRecordIsOneLine) {
     std::string sql = "CREATE TABLE Kund (ID LONG, Namn VARCHAR(50));";
-    for (int id = -2; id < 25; ++id) sql += "INSERT INTO Kund VALUES (" + std::to_string(id) + ", 'K');";
+    // "HedÃ©n" in Windows-1252 is UTF-8 too, so it may not come back as it was; "Café" does.
+    const auto name = [](int id) { return std::string(id == 3 ? "Hed\xC3\xA9n" : id == 4 ? "Caf\xE9" : "K"); };
+    for (int id = -2; id < 25; ++id)
+        sql += "INSERT INTO Kund VALUES (" + std::to_string(id) + ", '" + cp1252ToUtf8(name(id)) + "');";
     open(sql);
     fake.dialogs.choices = {target};
     EXPECT_EQ(run(0).n, 25);
     std::string expected = "ID;Namn\r\n";
-    for (int id = 0; id < 25; ++id) expected += std::to_string(id) + ";K\r\n";
+    for (int id = 0; id < 25; ++id) expected += std::to_string(id) + ";" + name(id) + "\r\n";
     EXPECT_EQ(dir.read("out.skv"), expected);
-    EXPECT_EQ(result, "25 [R1740] " + target);
+    EXPECT_EQ(result, "25 [R1740] " + target + ". 1 [R9021].");
 }
 
 struct EmptyCase {
