@@ -12,6 +12,7 @@
 #include "app/maintenance_startup.h"
 #include "app/unattended_job.h"
 #include "common/console_platform.h"
+#include "common/folders_file.h"
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
 #include "common/qt/qt_file_dialog_host.h"
@@ -139,7 +140,9 @@ int main(int argc, char** argv) {
     QTranslator toolkitTexts;
     translateToolkit(app, texts, toolkitTexts);
     QtFileDialogHost dialogs(nullptr, texts);
-    Platform platform{messages, dialogs, pointer, clock, locale, files, folder};
+    // The register file dialogs start where the user last was, remembered in the user's own settings.
+    FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files);
+    Platform platform{messages, dialogs, pointer, clock, locale, files, folder, folders};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
 
     MaintenanceStartup hooks;

@@ -9,6 +9,7 @@
 #include "common/platform/clock.h"
 #include "common/platform/file_dialog_host.h"
 #include "common/platform/file_system.h"
+#include "common/platform/folder_memory.h"
 #include "common/platform/locale_info.h"
 #include "common/platform/message_boxes.h"
 #include "common/platform/mouse_pointer.h"
@@ -22,7 +23,8 @@ struct Platform {
     Clock& clock;
     LocaleInfo& locale;
     FileSystem& files;
-    std::string programFolder;  // folder of the executable, without a trailing separator
+    std::string programFolder;                     // folder of the executable, without a trailing separator
+    FolderMemory& folders = FolderMemory::none();  // where the user's file dialogs last were
 };
 
 // The title that captions the program's message boxes.

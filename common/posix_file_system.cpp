@@ -474,4 +474,9 @@ Result<std::uint64_t> PosixFileSystem::availableBytes(const std::string& folder)
     return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
+bool PosixFileSystem::writable(const std::string& folder) {
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace vexla

@@ -19,6 +19,7 @@ public:
     Result<std::vector<std::string>> listFolder(const std::string& folder) override;
     Result<std::uint64_t> fileSize(const std::string& path) override;
     Result<std::uint64_t> availableBytes(const std::string& folder) override;
+    bool writable(const std::string& folder) override;
 };
 
 // The file-system error for errno `err` met while doing `what` (a fileop::

@@ -2,7 +2,9 @@
 
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
+#include "common/paths.h"
 #include "db/lock_file.h"
+#include "registers/register_folders.h"
 #include "registers/register_kind.h"
 
 namespace vexla {
@@ -13,19 +15,28 @@ constexpr std::uint32_t kSaveFlags = ofn::LongNames | ofn::PathMustExist | ofn::
 
 // The save dialog and the overwrite question, until the user settles on a
 // path or cancels (""). A refused path does not come back as the proposal:
-// the dialog starts again from the register's default name.
+// the dialog starts again from the register's default name, in the folder
+// of the refused path. The folder of a path settled on is remembered for the
+// register, so its next dialog starts there.
 std::string chooseExportPath(JobContext& ctx, const RegisterKind& reg) {
     Platform& p = ctx.platform;
     const std::string filter = ctx.texts.TextTillAndra("R1792") + " (*.skv)|*.skv";
     const std::string title = ctx.texts.TextTillAndra("R1793");
+    std::string folder = registerFileFolder(p, reg.name, ctx.main.state().msSökväg);
     for (;;) {
-        const std::string path = OpenSaveDialog(p.fileDialogs, p.messages, -1, kSaveFlags, filter, title,
-                                                p.programFolder, std::string(reg.defaultFile));
-        if (path.empty() || !p.files.exists(path)) return path;
-        p.messages.beep();
-        const std::string question = path + " " + ctx.texts.TextTillAndra("R1794") + " ?";
-        if (p.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
-            return path;
+        const std::string path = OpenSaveDialog(p.fileDialogs, p.messages, -1, kSaveFlags, filter, title, folder,
+                                                std::string(reg.defaultFile));
+        if (path.empty() || path == "*.skv") return path;
+        if (p.files.exists(path)) {
+            p.messages.beep();
+            const std::string question = path + " " + ctx.texts.TextTillAndra("R1794") + " ?";
+            if (p.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
+                folder = folderOf(path);
+                continue;
+            }
+        }
+        rememberRegisterFolder(p, reg.name, path);
+        return path;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "common/platform.h"
 #include "registers/field_catalogue.h"
 #include "registers/import.h"
+#include "registers/import_texts.h"
 #include "registers/register_file_reader.h"
 
 namespace vexla {
@@ -24,7 +25,7 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
     std::string header;
     auto reader = RegisterFileReader::open(path);
     auto read = reader ? (*reader)->readLine(header) : Result<bool>(reader.error());
-    if (!read && read.error().number != readerr::LineTooLong) {
+    if (!read && read.error().number != readerr::LineTooLong && read.error().number != readerr::NotUtf8) {
         const Error& e = read.error();
         messages.show(e.number == readerr::NotRegularFile
                           ? texts.TextTillAndra("R9107") + ": " + path
@@ -34,17 +35,23 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
         return std::nullopt;
     }
     const char* refusal = nullptr;
-    if (!read)
+    std::string because;  // a refusal in a sentence of its own
+    if (!read && read.error().number == readerr::NotUtf8)
+        because = texts.TextTillAndra("R9250") + ".";
+    else if (!read)
         refusal = "R9104";
     else if (!*read || header.empty())
         refusal = "R1800";
+    else if (const char separator = foreignSeparator(header))
+        because = foreignSeparatorText(separator, texts) + ".";
     else if (fieldCount(header) == 1)
         refusal = "R1798";
     else if (fieldCount(header) > kMaxFields)
         refusal = "R9105";
-    if (refusal) {
+    if (refusal) because = texts.TextTillAndra(refusal) + "!";
+    if (!because.empty()) {
         messages.beep();
-        messages.show(texts.TextTillAndra(refusal) + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        messages.show(because, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }
     return headerFieldsForLinking(header);

@@ -39,9 +39,13 @@ Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const 
 //     that is no regular file: the text of R9107, ": " and the path;
 //   - no first line, or an empty one: beep, the text of R1800 and "!" in a
 //     critical box;
-//   - a first line without ";": beep, the text of R1798 and "!" likewise;
+//   - a first line split by tabs or commas instead of ";": beep,
+//     foreignSeparatorText and "." likewise;
+//   - any other first line without ";": beep, the text of R1798 and "!";
 //   - a first line longer than 1 MB or of more than 1,000 fields: beep, the
-//     text of R9104 or R9105 and "!".
+//     text of R9104 or R9105 and "!";
+//   - a first line that is not UTF-8 although the file's first block is
+//     (a header longer than the block): beep, the text of R9250 and ".".
 std::optional<std::vector<std::string>> registerFileFields(const std::string& path, MessageBoxes& messages,
                                                            TextSource& texts);
 

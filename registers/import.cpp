@@ -90,6 +90,7 @@ bool Import::stop(ImportStop why, Error error, std::string column) {
 bool Import::stopOnFile(const Error& e) {
     if (e.number == readerr::LineTooLong) return stop(ImportStop::LineTooLong, e);
     if (e.number == readerr::NotRegularFile) return stop(ImportStop::NotRegularFile, e);
+    if (e.number == readerr::NotUtf8) return stop(ImportStop::NotUtf8, e);
     return stop(ImportStop::FileUnreadable, e);
 }
 
@@ -100,6 +101,8 @@ bool Import::openFile() {
     auto header = reader_->readLine(line_);
     if (!header) return stopOnFile(header.error());
     if (!*header || line_.empty()) return stop(ImportStop::NoHeader);
+    out_.separator = foreignSeparator(line_);
+    if (out_.separator) return stop(ImportStop::WrongSeparator);
     const std::size_t separated = fieldCount(line_);
     if (separated > kMaxFields) return stop(ImportStop::TooManyFields);
     quoted_ = spreadsheetQuoted(line_);

@@ -46,6 +46,8 @@ enum class ImportStop {
     LineTooLong,       // a line longer than kMaxLineBytes
     TooManyFields,     // a line of more than kMaxFields fields
     NoSeparator,       // a line without ";"
+    WrongSeparator,    // the header is split by tabs or commas instead (separator: which)
+    NotUtf8,           // a line that is not UTF-8 in a file taken for UTF-8
     NulCharacter,      // a line holding a NUL character: the file is no text
     WrongFieldCount,   // with delete-first: a line of another field count than the header's
     DuplicateKey,      // with delete-first: a line whose key the register holds already
@@ -86,6 +88,7 @@ struct ImportOutcome {
     long line = 0;                             // the line the import stopped at (the header is line 1); 0 for none
     std::string column;                        // the column (caption) or link (file field) the stop concerns
     std::size_t fields = 0, headerFields = 0;  // WrongFieldCount: the line's and the header's counts
+    char separator = 0;                        // WrongSeparator: '\t' or ','
 
     bool stopped() const { return stop != ImportStop::None; }
     long skipped() const { return wrongFieldCount.count + duplicates.count; }

@@ -16,6 +16,8 @@ const char* reasonCode(ImportStop stop) {
         case ImportStop::LineTooLong: return "R9104";
         case ImportStop::TooManyFields: return "R9105";
         case ImportStop::NoSeparator: return "R1799";
+        case ImportStop::WrongSeparator: return "";  // foreignSeparatorText
+        case ImportStop::NotUtf8: return "R9250";
         case ImportStop::NulCharacter: return "R9101";
         case ImportStop::WrongFieldCount: return "R9103";
         case ImportStop::DuplicateKey: return "R1818";
@@ -62,6 +64,7 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
             m = text("R9106") + ": " + path + "\r\n" + std::to_string(o.error.number) + " " + description;
             break;
         case ImportStop::NotRegularFile: m = text("R9107") + ": " + path; break;
+        case ImportStop::WrongSeparator: m = foreignSeparatorText(o.separator, texts) + "."; break;
         case ImportStop::NoHeader:
         case ImportStop::NoSeparator: m = text(reasonCode(o.stop)) + "!"; break;
         case ImportStop::WrongFieldCount:
@@ -109,6 +112,10 @@ std::string importInfoLine(const ImportOutcome& o, TextSource& texts) {
 
 std::string skipReasonText(SkipReason why, TextSource& texts) {
     return texts.TextTillAndra(why == SkipReason::WrongFieldCount ? "R9115" : "R9116");
+}
+
+std::string foreignSeparatorText(char separator, TextSource& texts) {
+    return texts.TextTillAndra(separator == '\t' ? "R9252" : "R9251");
 }
 
 }  // namespace vexla

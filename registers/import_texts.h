@@ -31,4 +31,9 @@ std::string importInfoLine(const ImportOutcome& outcome, TextSource& texts);
 // The reason a line was skipped, as the summary and the report name it.
 std::string skipReasonText(SkipReason why, TextSource& texts);
 
+// Why a file split by `separator` (a tab or a comma, as foreignSeparator
+// finds it) is refused: the text of R9252 (tab) or R9251 (comma), which
+// names the separator found and says the file must be split by ";".
+std::string foreignSeparatorText(char separator, TextSource& texts);
+
 }  // namespace vexla

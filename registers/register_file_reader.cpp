@@ -60,21 +60,39 @@ Result<bool> RegisterFileReader::fill() {
     pos_ = 0;
     end_ = static_cast<std::size_t>(n);
     bytesRead_ += end_;
-    if (!started_) {
-        started_ = true;
-        if (end_ >= 3 && std::memcmp(block_.data(), "\xEF\xBB\xBF", 3) == 0) {
-            utf8_ = true;
-            pos_ = 3;
-        }
-    }
+    decideEncoding();
     return n > 0;
 }
 
-void RegisterFileReader::emitLine(std::string& line, std::string_view bytes) {
-    if (utf8_)
-        line.assign(bytes);
-    else
-        appendCp1252AsUtf8(line, bytes);
+void RegisterFileReader::decideEncoding() {
+    if (!started_) {
+        started_ = true;
+        if (end_ >= 3 && std::memcmp(block_.data(), "\xEF\xBB\xBF", 3) == 0) {
+            encoding_ = Encoding::Utf8;
+            pos_ = 3;
+        }
+    }
+    if (encoding_ != Encoding::Open) return;
+    bytesSoFar_.feed(std::string_view(block_.data() + pos_, end_ - pos_));
+    // A character cut at the end of the block is judged with the next one.
+    if (bytesSoFar_.broken())
+        encoding_ = Encoding::Cp1252;
+    else if (bytesSoFar_.beyondAscii())
+        encoding_ = Encoding::Utf8;
+    else if (end_ == 0 && bytesSoFar_.cut())
+        encoding_ = Encoding::Cp1252;  // the file ends inside a character: it was no UTF-8
+}
+
+Result<bool> RegisterFileReader::emitLine(std::string& line, std::string_view bytes) {
+    ++lineNumber_;
+    switch (encoding_) {
+        case Encoding::Cp1252: appendCp1252AsUtf8(line, bytes); break;
+        case Encoding::Utf8:
+            if (!isUtf8(bytes)) return Error{readerr::NotUtf8, "Invalid character encoding", "Vexla Admin"};
+            [[fallthrough]];
+        case Encoding::Open: line.assign(bytes);  // still ASCII, the same in both
+    }
+    return true;
 }
 
 Error RegisterFileReader::lineTooLong() {
@@ -93,9 +111,7 @@ Result<bool> RegisterFileReader::readLine(std::string& line) {
             if (!more) return more.error();
             if (!*more) {
                 if (!any) return false;
-                emitLine(line, partial_);
-                ++lineNumber_;
-                return true;
+                return emitLine(line, partial_);
             }
             if (pos_ == end_) continue;  // a file of nothing but the byte-order mark
         }
@@ -123,14 +139,9 @@ Result<bool> RegisterFileReader::readLine(std::string& line) {
         }
         skipLf_ = *t == '\r';
         pos_ = static_cast<std::size_t>(t - block_.data()) + 1;
-        if (partial_.empty()) {
-            emitLine(line, std::string_view(b, static_cast<std::size_t>(t - b)));
-        } else {
-            partial_.append(b, t);
-            emitLine(line, partial_);
-        }
-        ++lineNumber_;
-        return true;
+        if (partial_.empty()) return emitLine(line, std::string_view(b, static_cast<std::size_t>(t - b)));
+        partial_.append(b, t);
+        return emitLine(line, partial_);
     }
 }
 
@@ -186,6 +197,14 @@ std::size_t fieldCount(std::string_view line) {
     std::size_t n = 1;
     for (char c : line) n += c == ';';
     return n;
+}
+
+char foreignSeparator(std::string_view header) {
+    if (header.find(';') != std::string_view::npos) return 0;
+    std::size_t tabs = 0, commas = 0;
+    for (char c : header) tabs += c == '\t', commas += c == ',';
+    if (tabs == 0 && commas == 0) return 0;
+    return tabs >= commas ? '\t' : ',';
 }
 
 }  // namespace vexla

@@ -9,8 +9,15 @@
 //     lone LFs of a memo unchanged and they must come back inside their value;
 //   - the last line needs no line end.
 // What the bytes mean: a UTF-8 byte-order mark at the start makes the file
-// UTF-8 (a spreadsheet saved it; the mark itself is dropped); otherwise the
-// file is Windows-1252. Either way the lines come out as UTF-8.
+// UTF-8 (a spreadsheet saved it; the mark itself is dropped). Without it the
+// bytes decide, block by block as they are read, until the first block that
+// holds a byte beyond ASCII: UTF-8 when everything up to there is well-formed
+// UTF-8 (as most Linux tools write it), Windows-1252 (as the booking system
+// writes it) when it is not. Lines read before that are ASCII and mean the
+// same either way, so the file is read once and never held whole. In a file
+// taken for UTF-8, a later line that is not UTF-8 stops the reading
+// (readerr::NotUtf8) rather than being read as something it may not be.
+// Either way the lines come out as UTF-8.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +28,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "common/utf8_check.h"
 
 namespace vexla {
 
@@ -31,12 +39,14 @@ namespace vexla {
 inline constexpr std::size_t kMaxLineBytes = 1024 * 1024;
 
 // What the reader refuses, by number: a line longer than kMaxLineBytes
-// ("Bad record length") and a path that is not a regular file, such as a
-// folder, a device or a pipe ("Invalid file format"). Other failures carry
-// the file system's own numbers.
+// ("Bad record length"), a path that is not a regular file, such as a
+// folder, a device or a pipe ("Invalid file format"), and a line that is not
+// UTF-8 in a file taken for UTF-8 ("Invalid character encoding"). Other
+// failures carry the file system's own numbers.
 namespace readerr {
 constexpr long LineTooLong = 59;
 constexpr long NotRegularFile = 321;
+constexpr long NotUtf8 = 323;
 }  // namespace readerr
 
 class RegisterFileReader {
@@ -54,13 +64,14 @@ public:
     // Reads the next line into `line` (UTF-8, without its line end) and
     // answers true; answers false at the end of the file, leaving `line`
     // empty. A read failure is an Error with the file system's number; a
-    // line longer than kMaxLineBytes is readerr::LineTooLong.
+    // line longer than kMaxLineBytes is readerr::LineTooLong, a line that is
+    // not UTF-8 in a UTF-8 file readerr::NotUtf8 (lineNumber() is that line).
     Result<bool> readLine(std::string& line);
 
     // The 1-based number of the line readLine gave last (the header is line 1).
     long lineNumber() const { return lineNumber_; }
-    // True once the file turned out to be UTF-8 (it starts with the mark).
-    bool utf8() const { return utf8_; }
+    // True once the file turned out to be UTF-8 (by its mark or its bytes).
+    bool utf8() const { return encoding_ == Encoding::Utf8; }
     // Bytes read from the file so far, and its size when opened.
     std::uint64_t bytesRead() const { return bytesRead_; }
     std::uint64_t size() const { return size_; }
@@ -69,7 +80,9 @@ private:
     RegisterFileReader(int fd, std::string path, std::uint64_t size);
     // Refills the block; answers false at the end of the file.
     Result<bool> fill();
-    void emitLine(std::string& line, std::string_view bytes);
+    // Looks for the mark, then at the block's bytes while the encoding is open.
+    void decideEncoding();
+    Result<bool> emitLine(std::string& line, std::string_view bytes);
     Error lineTooLong();
 
     int fd_;
@@ -78,7 +91,8 @@ private:
     std::size_t pos_ = 0, end_ = 0;
     std::string partial_;   // a line that runs over the end of a block
     bool started_ = false;  // the byte-order mark has been looked for
-    bool utf8_ = false;
+    enum class Encoding { Open, Utf8, Cp1252 } encoding_ = Encoding::Open;
+    Utf8Check bytesSoFar_;  // the bytes read while the encoding is open
     bool lfEnds_ = false;   // LF alone ends a line (decided by the first line end)
     bool decided_ = false;  // the first line end has been seen
     bool skipLf_ = false;   // the last line ended with CR: an LF right after it belongs to it
@@ -108,5 +122,11 @@ std::vector<std::string> headerFieldsForLinking(std::string_view header);
 
 // The number of fields of a line: the number of ";" plus one.
 std::size_t fieldCount(std::string_view line);
+
+// The separator another program split a header line with when it holds no
+// ";": a tab or a comma, whichever it holds more of (a tab on a tie, since a
+// caption may hold a comma but never a tab); 0 when it holds a ";" or
+// neither. Such a file is refused: its lines would each be one field.
+char foreignSeparator(std::string_view header);
 
 }  // namespace vexla

@@ -4,6 +4,7 @@
 
 #include "common/cp1252.h"
 #include "common/job_progress.h"
+#include "common/utf8_check.h"
 #include "registers/field_catalogue.h"
 
 namespace vexla {
@@ -17,6 +18,13 @@ constexpr long kProgressEvery = 1024;
 // The output file buffers on its own; the line buffer only gathers one line
 // (or a few) so that a write call is not made per field.
 constexpr std::size_t kFlushAt = 1 << 15;
+
+// Windows-1252 bytes beyond ASCII that are valid UTF-8 as well.
+bool looksLikeUtf8(std::string_view line) {
+    Utf8Check check;
+    check.feed(line);
+    return check.wellFormed() && check.beyondAscii();
+}
 
 }  // namespace
 
@@ -48,10 +56,15 @@ Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out,
     buffer.reserve(kFlushAt * 2);
     while (!rs.Eof()) {
         ValueNotes notes;
+        const std::size_t lineStart = buffer.size();
         for (int i = 0; i < fieldCount; ++i) {
             if (i > 0) buffer += ';';
             appendValueText(buffer, rs.raw(i), classes[static_cast<std::size_t>(i)], format, notes);
         }
+        // Letters beyond ASCII whose bytes are UTF-8 as well ("Ã©" is the
+        // UTF-8 of "é") can make the import take the file for UTF-8.
+        if (!notes.notReturnable && looksLikeUtf8(std::string_view(buffer).substr(lineStart)))
+            notes.notReturnable = true;
         buffer += "\r\n";
         counts.replaced += notes.replaced;
         if (notes.notReturnable || counts.emptyCaption) ++counts.notReturnable;

@@ -41,7 +41,8 @@ using ExportProgress = std::function<bool(long records)>;
 // its end into `out`. The first engine or file error ends the writing and is
 // returned; what was written until then stays in `out`. When a column has
 // an empty caption, every record counts as not returnable (the import
-// cannot place its value).
+// cannot place its value); so does a record whose line, beyond ASCII, is
+// UTF-8 as well (the import could take the file for UTF-8).
 Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out, std::string_view Språk,
                                              const ValueTextFormat& format, const ExportProgress& progress = {});
 

@@ -176,7 +176,8 @@ std::string terminalLines(std::string text) {
 }
 
 // The exit status of an import that stopped: a file that is no register
-// file, a full or failing disk, and a save the disk answered with an error
+// file (its header split by another separator, a line in another encoding
+// among them), a full or failing disk, and a save the disk answered with an error
 // (the register may then hold the import) are file errors; everything else
 // left the register unchanged.
 int stopStatus(const ImportOutcome& outcome) {
@@ -187,6 +188,8 @@ int stopStatus(const ImportOutcome& outcome) {
         case ImportStop::LineTooLong:
         case ImportStop::TooManyFields:
         case ImportStop::NulCharacter:
+        case ImportStop::WrongSeparator:
+        case ImportStop::NotUtf8:
         case ImportStop::SavedDespiteError:  // the disk failed while the import was made durable
         case ImportStop::SaveUncertain: return exitcode::FileError;
         case ImportStop::Refused:

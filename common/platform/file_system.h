@@ -136,6 +136,8 @@ public:
     // The size of a file in bytes.
     virtual Result<std::uint64_t> fileSize(const std::string& path) = 0;
     virtual Result<std::uint64_t> availableBytes(const std::string& folder) = 0;
+    // The user may make files in the folder (false for a missing one).
+    virtual bool writable(const std::string& folder) = 0;
 };
 
 }  // namespace vexla

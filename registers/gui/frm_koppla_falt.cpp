@@ -20,6 +20,7 @@
 #include "registers/field_mapping.h"
 #include "registers/import.h"
 #include "registers/import_texts.h"
+#include "registers/register_folders.h"
 #include "registers/register_kind.h"
 #include "texts/qt/widget_texts.h"
 
@@ -232,10 +233,13 @@ void frmKopplaFält::FillDatabaseFields() {
 }
 
 void frmKopplaFält::cmdMall_Click() {
-    const std::string path = OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, 0x201804,
-                                            texts_.TextTillAndra("R1797") + " (*.skv)|*.skv|",
-                                            texts_.TextTillAndra("R1798"), platform_.programFolder, "");
+    const std::string path = OpenSaveDialog(
+        platform_.fileDialogs, platform_.messages, 0, 0x201804, texts_.TextTillAndra("R1797") + " (*.skv)|*.skv|",
+        texts_.TextTillAndra("R1798"), registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
     if (path.empty() || path == "*.skv") return;
+    // The next dialog starts here, also when this file is refused: the
+    // user is likely to fix it and choose it again.
+    rememberRegisterFolder(platform_, Tag, path);
     platform_.pointer.setBusy(true);
     if (auto fields = registerFileFields(path, platform_.messages, texts_)) {
         lstFilFält->clear();

@@ -1,7 +1,9 @@
-// The register file reader: lines numbered, without CR, Windows-1252 read as
-// UTF-8; written back with CR LF, or shifted across the 64 KiB block end, the
-// same lines; lines split at ";", spreadsheet quoting undone, header fields
-// lose only trailing blanks.
+// The register file reader: lines numbered, without CR, Windows-1252 or
+// UTF-8 read as UTF-8; a read stops only in a file taken for UTF-8; written
+// back with CR LF, or shifted across the 64 KiB block end, the same lines
+// (shifted: unless the file mixes UTF-8 and other bytes, which the block
+// end may then judge otherwise); lines split at ";", spreadsheet quoting
+// undone, header fields lose only trailing blanks.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/utf8_check.h"
 #include "registers/register_file_reader.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -20,22 +23,36 @@ using vexla::fuzz::printable;
 constexpr std::size_t kBlock = 64 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-std::vector<std::string> readAll(const std::string& file) {
+struct Read {
+    std::vector<std::string> lines;
+    bool utf8 = false;  // the file was taken for UTF-8
+    bool whole = true;  // read to its end
+};
+
+Read readAll(const std::string& file) {
     const std::string path = vexla::fuzz::scratch("register.skv");
     vexla::fuzz::writeFile(path, file);
     auto opened = RegisterFileReader::open(path);
     VEXLA_FUZZ_CHECK(opened.ok(), "cannot open the file");
-    std::vector<std::string> lines;
+    Read read;
     std::string line;
-    for (auto got = (*opened)->readLine(line); got.ok() && *got; got = (*opened)->readLine(line)) {
+    auto got = (*opened)->readLine(line);
+    for (; got.ok() && *got; got = (*opened)->readLine(line)) {
         VEXLA_FUZZ_CHECK(line.find('\r') == std::string::npos, "a line holds a CR: " + printable(line));
-        lines.push_back(line);
-        VEXLA_FUZZ_CHECK((*opened)->lineNumber() == static_cast<long>(lines.size()), "wrong line number");
+        read.lines.push_back(line);
+        VEXLA_FUZZ_CHECK((*opened)->lineNumber() == static_cast<long>(read.lines.size()), "wrong line number");
+    }
+    read.utf8 = (*opened)->utf8();
+    VEXLA_FUZZ_CHECK(!(file.compare(0, 3, kBom) == 0) || read.utf8, "a file with the mark not taken for UTF-8");
+    if (!got.ok()) {
+        VEXLA_FUZZ_CHECK(read.utf8 && got.error().number == readerr::NotUtf8,
+                         "a read failed: " + got.error().description);
+        read.whole = false;
+        return read;
     }
     auto again = (*opened)->readLine(line);
-    VEXLA_FUZZ_CHECK(again.ok() && !*again && line.empty(), "a read failed, or reading at the end gave a line");
-    VEXLA_FUZZ_CHECK((*opened)->utf8() == (file.compare(0, 3, kBom) == 0), "wrong encoding");
-    return lines;
+    VEXLA_FUZZ_CHECK(again.ok() && !*again && line.empty(), "reading at the end gave a line");
+    return read;
 }
 
 // The pieces of a line at every ";", quotes or not.
@@ -72,33 +89,41 @@ void checkHeader(const std::string& header) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    const bool utf8 = input.compare(0, 3, kBom) == 0;
-    const std::vector<std::string> lines = readAll(input);
+    const bool bom = input.compare(0, 3, kBom) == 0;
+    const Read read = readAll(input);
+    const std::vector<std::string>& lines = read.lines;
     if (lines.size() > 1) vexla::fuzz::stage("two lines or more");
+    if (read.utf8 && !bom) vexla::fuzz::stage("UTF-8 without the mark");
     for (const std::string& line : lines) {
-        VEXLA_FUZZ_CHECK(utf8 || vexla::fuzz::cp1252Text(line), "not Windows-1252 text: " + printable(line));
+        VEXLA_FUZZ_CHECK(read.utf8 || vexla::fuzz::cp1252Text(line), "not Windows-1252 text: " + printable(line));
         checkFields(line);
     }
     if (!lines.empty()) checkHeader(lines[0]);
+    if (!read.whole) return 0;
 
-    // Written again (unless a first line's LF would make LF the line end).
-    if (lines.empty() || lines[0].find('\n') == std::string::npos) {
-        std::string again = utf8 ? std::string(kBom) : std::string();
-        for (const std::string& line : lines) again += (utf8 ? line : utf8ToCp1252(line)) + "\r\n";
-        VEXLA_FUZZ_CHECK(readAll(again) == lines, "the lines written again read otherwise");
+    // Written again in the encoding it was read in (unless a first line's LF
+    // would make LF the line end); one block, so the same block decides it.
+    if ((lines.empty() || lines[0].find('\n') == std::string::npos) && input.size() < kBlock / 2) {
+        std::string again = bom ? std::string(kBom) : std::string();
+        for (const std::string& line : lines) again += (read.utf8 ? line : utf8ToCp1252(line)) + "\r\n";
+        VEXLA_FUZZ_CHECK(readAll(again).lines == lines, "the lines written again read otherwise");
     }
 
     // Behind filler ending the first block `shift` bytes in; every fourth input.
     std::size_t hash = 0;
     for (char c : input) hash = hash * 31 + static_cast<unsigned char>(c);
     if ((hash >> 32) % 4 != 0) return 0;
+    const std::size_t start = bom ? kBom.size() : 0;
+    Utf8Check body;
+    body.feed(std::string_view(input).substr(start));
+    // UTF-8 up to a first break: the part in the first block alone would be taken for UTF-8.
+    if (!bom && !body.wellFormed() && body.beyondAscii()) return 0;
     vexla::fuzz::stage("shifted across a block end");
-    const std::size_t bom = utf8 ? kBom.size() : 0;
-    const std::size_t shift = std::min(hash % (input.size() - bom + 1), kBlock - 8);
-    const std::string filler(kBlock - bom - shift, 'x');
+    const std::size_t shift = std::min(hash % (input.size() - start + 1), kBlock - 8);
+    const std::string filler(kBlock - start - shift, 'x');
     std::vector<std::string> expected = lines.empty() ? std::vector<std::string>(1) : lines;
     expected[0] = filler + expected[0];
-    VEXLA_FUZZ_CHECK(readAll(input.substr(0, bom) + filler + input.substr(bom)) == expected,
+    VEXLA_FUZZ_CHECK(readAll(input.substr(0, start) + filler + input.substr(start)).lines == expected,
                      "read across a block end, the file gave other lines");
     return 0;
 }

@@ -2,6 +2,7 @@
 // scripted save dialog and message boxes, the file's bytes compared exactly.
 #include <gtest/gtest.h>
 
+#include "common/cp1252.h"
 #include "db/sqlite_engine.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
@@ -62,14 +63,17 @@ TEST_F(Export, EveryValueKindByteForByte) {
 
 TEST_F(Export, CustomersBelowZeroStayAndEachRecordIsOneLine) {
     std::string sql = "CREATE TABLE Kund (ID LONG, Namn VARCHAR(50));";
-    for (int id = -2; id < 25; ++id) sql += "INSERT INTO Kund VALUES (" + std::to_string(id) + ", 'K');";
+    // "HedÃ©n" in Windows-1252 is UTF-8 too, so it may not come back as it was; "Café" does.
+    const auto name = [](int id) { return std::string(id == 3 ? "Hed\xC3\xA9n" : id == 4 ? "Caf\xE9" : "K"); };
+    for (int id = -2; id < 25; ++id)
+        sql += "INSERT INTO Kund VALUES (" + std::to_string(id) + ", '" + cp1252ToUtf8(name(id)) + "');";
     open(sql);
     fake.dialogs.choices = {target};
     EXPECT_EQ(run(0).n, 25);
     std::string expected = "ID;Namn\r\n";
-    for (int id = 0; id < 25; ++id) expected += std::to_string(id) + ";K\r\n";
+    for (int id = 0; id < 25; ++id) expected += std::to_string(id) + ";" + name(id) + "\r\n";
     EXPECT_EQ(dir.read("out.skv"), expected);
-    EXPECT_EQ(result, "25 [R1740] " + target);
+    EXPECT_EQ(result, "25 [R1740] " + target + ". 1 [R9021].");
 }
 
 struct EmptyCase {
@@ -129,6 +133,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileChoice,
                                            ChoiceCase{"NoAsksAgain", {"T", "T"}, {MsgAnswer::No, MsgAnswer::Yes}, 2, 1},
                                            ChoiceCase{"NoThenCancel", {"T", ""}, {MsgAnswer::No}, 2, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The save dialog starts in the folder last used for the register while it
+// exists, else in the program folder the user may write to, else in the
+// database folder; the folder settled on is kept for that register only.
+TEST_F(Export, SaveDialogStartsInTheFolderLastUsedForTheRegister) {
+    open("CREATE TABLE Kund (ID LONG);");
+    window.state_.msSökväg = dir.file("db");
+    dir.write("ut/old.skv", "");
+    using Row = std::tuple<const char*, std::string, bool, std::string>;
+    for (const auto& [name, remembered, programWritable, want] :
+         {Row{"Remembered", dir.file("ut"), false, dir.file("ut")}, Row{"Gone", dir.file("gone"), true, dir.path()},
+          Row{"None", "", true, dir.path()}, Row{"ProgramFolderReadOnly", dir.file("gone"), false, dir.file("db")}}) {
+        SCOPED_TRACE(name);
+        fake.folders.folders = {{"Kund", remembered}, {"Resurser", "/r"}};
+        fake.files.readOnly = programWritable ? std::vector<std::string>{} : std::vector<std::string>{dir.path()};
+        fake.dialogs.asked.clear();
+        fake.dialogs.choices = {dir.file("ut/" + std::string(name) + ".skv")};
+        EXPECT_EQ(run(0).n, -1);
+        ASSERT_EQ(fake.dialogs.asked.size(), 1u);
+        EXPECT_EQ(fake.dialogs.asked[0].initialDir, want);
+        EXPECT_EQ(fake.folders.folders, (decltype(fake.folders.folders){{"Kund", dir.file("ut")}, {"Resurser", "/r"}}));
+    }
+}
 
 // A failure anywhere: its description in the user's language in an OK box, 0, and the earlier file as it was.
 struct FailureCase {

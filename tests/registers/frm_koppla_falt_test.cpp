@@ -35,7 +35,7 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
             "R1798=V\xE4lj registerfil\r\nR1806=Inga kopplingar\r\n";
         // The other texts the dialog and the import show, as [code].
         const auto code = [&](int n) { ini += "R" + std::to_string(n) + "=[R" + std::to_string(n) + "]\r\n"; };
-        for (int n : {1740, 1805, 9020, 9021, 9040, 9041}) code(n);
+        for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252}) code(n);
         for (int n = 9100; n <= 9124; ++n) code(n);
         dir.write("Lang.ini", ini);
         main.state_.DataBas = dir.file("bok.db");
@@ -94,11 +94,13 @@ TEST_F(Mapping, ActivationListsCaptionsAndNamesTheRegister) {
 }
 
 // A header of two fields (and an empty one behind the last ";") is taken; a
-// single name or an empty line is refused with its message.
+// single name, an empty line or a header split by commas or tabs is refused
+// with its message.
 TEST_F(Mapping, AcceptsOrRejectsTheHeader) {
     using Row = std::tuple<const char*, std::string, int>;
     for (const auto& [header, message, fields] :
-         {Row{"ID;Namn;", "", 3}, Row{"ID", "V\xC3\xA4lj registerfil!", 0}, Row{"", "Tom rubrikrad!", 0}}) {
+         {Row{"ID;Namn;", "", 3}, Row{"ID", "V\xC3\xA4lj registerfil!", 0}, Row{"", "Tom rubrikrad!", 0},
+          Row{"ID,Namn", "[R9251].", 0}, Row{"ID\tNamn", "[R9252].", 0}}) {
         SCOPED_TRACE(header);
         fakes.messages.shown.clear();
         fakes.messages.beeps = 0;
@@ -112,6 +114,17 @@ TEST_F(Mapping, AcceptsOrRejectsTheHeader) {
         EXPECT_EQ(d->lblMallNamn->text().toStdString(), message.empty() ? dir.file("reg.skv") : "");
         EXPECT_EQ(d->cmdTaBortAlla->isEnabled(), message.empty());
     }
+}
+
+// The open dialog starts where a file of this register was chosen last, refused or not.
+TEST_F(Mapping, FileDialogStartsWhereThisRegistersFileWasChosen) {
+    auto d = open();
+    chooseFile(*d, dir.write("ut/reg.skv", "ID\tNamn\r\n"));
+    chooseFile(*d, "");
+    ASSERT_EQ(fakes.dialogs.asked.size(), 2u);
+    EXPECT_EQ(std::pair(fakes.dialogs.asked[0].initialDir, fakes.dialogs.asked[1].initialDir),
+              std::pair(dir.path(), dir.file("ut")));
+    EXPECT_EQ(fakes.folders.folders.at("Kund"), dir.file("ut"));
 }
 
 TEST_F(Mapping, AutomaticLinkingMatchesCaptionsExactly) {

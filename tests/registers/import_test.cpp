@@ -148,6 +148,8 @@ TEST(Import, AStopLeavesTheRegisterAsItWas) {
     const std::vector<StopCase> cases{
         {"NulByte", goodLines + std::string("4;N\0l;;;\r\n", 10), ImportStop::NulCharacter, "[R9101]", 4},
         {"NoSeparator", goodLines + "rubbish\r\n", ImportStop::NoSeparator, "[R1799]!", 4},
+        {"NotUtf8", "2;\xC3\x85;;;\r\n" + std::string(70000, '\r') + "4;Caf\xE9;;;\r\n", ImportStop::NotUtf8, "[R9250]",
+         70003},
         {"RefusedNumber", goodLines + "4;C;;abc;\r\n", ImportStop::Refused, "3134", 4},
         {"TooLongText", goodLines + "4;Elva tecken;;;\r\n", ImportStop::Refused, "[R9041] Namn", 4},
         {"NumberAsSql", goodLines + "4;C;;1) OR (1=1;\r\n", ImportStop::Refused, "[R9041] Rabatt", 4},
@@ -207,13 +209,20 @@ TEST(Import, DeleteFirst) {
     EXPECT_EQ(importFile("Kund", "Id;Namn\r\n1;Ny\r\n", {false, false, 0, {}, booking}).outcome.inserted, 1);
 }
 
-// Files other programs write: LF-only, UTF-8 with a byte-order mark, a
-// header padded with blanks; and bookings with their own value rules.
+// Files other programs write: LF-only, UTF-8 with or without a byte-order
+// mark, a header padded with blanks, split by tabs or commas (refused); and bookings with their own value rules.
 TEST(Import, FilesAndValuesUsersReallyHave) {
     EXPECT_EQ(importFile("Kund", "ID;Namn;Postadress;Rabatt;Anteckningar\n2;A;;;\n\n3;B;;;").outcome.inserted, 2);
     const Imported bom = importFile("Kund", "\xEF\xBB\xBFID ;Namn  ;Postadress;Rabatt;Anteckningar\r\n2;Café;;;\r\n");
     EXPECT_EQ(bom.customers.back(), "2|Café||0.0|");
     EXPECT_EQ(importFile("Kund", kKundHeader + "2;Caf\xE9;;;\r\n").customers.back(), "2|Café||0.0|");
+    EXPECT_EQ(importFile("Kund", kKundHeader + "2;Caf\xC3\xA9;;;\r\n").customers.back(), "2|Café||0.0|");
+    for (const auto& [bytes, code] :
+         {std::pair{"ID,Namn\r\n2,A\r\n", "[R9251]."}, {"ID\tNamn\r\n2\tA\r\n", "[R9252]."}}) {
+        const Imported refused = importFile("Kund", bytes);
+        EXPECT_EQ(refused.outcome.stop, ImportStop::WrongSeparator);
+        EXPECT_EQ(refused.message, std::string(code) + "\r\n[R9100].");
+    }
     const Imported bookings = importFile("Bokningar",
                                          "ID;KundID;Starttid;Anteckningar;Lunch\r\n"
                                          "5;1;;not'e;True\r\n6;1;2026-01-02 08:30:00;;False\r\n");

@@ -20,6 +20,10 @@ TEST(Reader, SplitsAndDecodes) {
           Row{"LfOnlyFile", "a\nb\r\nc\n\n", {"a", "b", "c", ""}},
           Row{"LfInsideCrLfFileIsData", "a\r\nb\nc\r\n", {"a", "b\nc"}}, Row{"Cp1252", "\xC5\xE4\x80\r\n", {"Åä€"}},
           Row{"Utf8ByBom", "\xEF\xBB\xBF\xC3\x85\r\n\xE2\x82\xAC", {"Å", "€"}},
+          Row{"Utf8WithoutBom", "Hed\xC3\xA9ns M\xC3\xA5leri AB\r\n", {"Hedéns Måleri AB"}},
+          Row{"Cp1252AsUtf8LooksLikeUtf8", "Hed\xC3\xA9ns\r\n", {"Hedéns"}},
+          Row{"Utf8CutAtTheBlockEnd", longLine + "\xC3\xA9\r\n", {longLine + "é"}},
+          Row{"Cp1252AfterAnAsciiBlock", longLine + "\r\nCaf\xE9\r\n", {longLine, "Café"}},
           Row{"CrLfAcrossBlocks", longLine + "\r\nz", {longLine, "z"}},
           Row{"LineAcrossBlocks", longLine + "yy\r\n", {longLine + "yy"}}}) {
         SCOPED_TRACE(name);
@@ -32,6 +36,13 @@ TEST(Reader, SplitsAndDecodes) {
         }
         EXPECT_EQ(lines, want);
     }
+}
+
+TEST(Reader, ForeignSeparatorsOfAHeader) {
+    using Row = std::pair<const char*, char>;
+    for (const auto& [header, want] : {Row{"ID,Namn,Adress", ','}, Row{"ID\tNamn, AB\tAdress", '\t'},
+                                       Row{"ID\tNamn,x", '\t'}, Row{"ID;Namn, AB", 0}, Row{"ID", 0}})
+        EXPECT_EQ(foreignSeparator(header), want) << header;
 }
 
 TEST(Reader, MissingFileIsFileNotFound) {

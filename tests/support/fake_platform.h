@@ -3,6 +3,7 @@
 // operation fail.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -107,6 +108,11 @@ public:
     Result<std::uint64_t> fileSize(const std::string& p) override {
         return unlessFaulted("fileSize", [&] { return real_.fileSize(p); });
     }
+    // Folders to take for read-only (the tests may run as root, who may write anywhere).
+    std::vector<std::string> readOnly;
+    bool writable(const std::string& folder) override {
+        return std::find(readOnly.begin(), readOnly.end(), folder) == readOnly.end() && real_.writable(folder);
+    }
     Result<std::uint64_t> availableBytes(const std::string& folder) override {
         return unlessFaulted("availableBytes", [&] {
             return freeBytes ? Result<std::uint64_t>(*freeBytes) : real_.availableBytes(folder);
@@ -177,6 +183,17 @@ public:
 // UTF-8 lines as the Windows-1252 bytes of a file with CR LF line ends (a Lang.ini).
 std::string cp1252Lines(const std::vector<std::string>& lines);
 
+// Remembered folders in memory.
+class FakeFolderMemory final : public FolderMemory {
+public:
+    std::map<std::string, std::string, std::less<>> folders;
+    std::string recall(std::string_view key) override {
+        const auto it = folders.find(key);
+        return it == folders.end() ? "" : it->second;
+    }
+    void remember(std::string_view key, const std::string& folder) override { folders[std::string(key)] = folder; }
+};
+
 // All the fakes at once, bundled as a Platform for a program folder.
 struct FakePlatform {
     FakeMessageBoxes messages;
@@ -185,8 +202,9 @@ struct FakePlatform {
     FakeClock clock;
     FakeLocaleInfo locale;
     FaultyFileSystem files;
+    FakeFolderMemory folders;
     Platform platform(const std::string& programFolder) {
-        return Platform{messages, dialogs, pointer, clock, locale, files, programFolder};
+        return Platform{messages, dialogs, pointer, clock, locale, files, programFolder, folders};
     }
 };
 

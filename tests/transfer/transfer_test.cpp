@@ -175,6 +175,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ImportFileMissing", kImport, 4, "R9106: @/in.skv", ""},
         Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9107: @", ""},
         Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n")},
+        Case{"ImportSplitByCommas", kImport, 4, "R9251.", "", file("in.skv", "ID,Name\r\n5001,Alfa\r\n")},
+        Case{"ImportSplitByTabs", kImport, 4, "R9252.", "", file("in.skv", "ID\tName\r\n5001\tAlfa\r\n")},
+        Case{"ImportUtf8FileWithALineThatIsNot", kImport, 4, "R9250\nR9040 70003\nR9100.", " 0 R1805! R9100.",
+             [](World& w) {
+                 w.dir.write("in.skv",
+                             "ID;Name\r\n5001;Hed\xC3\xA9n\r\n" + std::string(70000, '\r') + "5002;Caf\xE9\r\n");
+             }},
         Case{"MappingFileMissing", kImport + Args{"--map", "@/m.txt"}, 4, "53 R9274: @/m.txt", "",
              file("in.skv", kTwoCustomers)},
 
