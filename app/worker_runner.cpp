@@ -99,6 +99,20 @@ private:
     MousePointer& real_;
 };
 
+// The language file is read at each look-up, and a failed read is told in
+// a message box: both belong on the interface thread.
+class InterfaceTexts final : public TextSource {
+public:
+    InterfaceTexts(QObject* gui, TextSource& real) : gui_(gui), real_(real) {}
+    std::string TextTillAndra(const std::string& code) override {
+        return onInterfaceThread(gui_, [&] { return real_.TextTillAndra(code); });
+    }
+
+private:
+    QObject* gui_;
+    TextSource& real_;
+};
+
 }  // namespace
 
 WorkerRunner::~WorkerRunner() = default;
@@ -109,6 +123,7 @@ void WorkerRunner::run(JobContext& ctx, const std::function<void(JobContext&)>& 
     InterfaceMessages messages(gui, ctx.platform.messages);
     InterfaceDialogs dialogs(gui, ctx.platform.fileDialogs);
     InterfacePointer pointer(gui, ctx.platform.pointer);
+    InterfaceTexts texts(gui, ctx.texts);
     Platform platform{messages,
                       dialogs,
                       pointer,
@@ -119,7 +134,7 @@ void WorkerRunner::run(JobContext& ctx, const std::function<void(JobContext&)>& 
 
     window_.reset();  // the last job's window goes before its progress
     progress_ = std::make_unique<SharedProgress>();
-    JobContext worker{window, platform, ctx.texts, ctx.fullCheck, nullptr, progress_.get()};
+    JobContext worker{window, platform, texts, ctx.fullCheck, nullptr, progress_.get()};
     window_ = std::make_unique<ProgressWindow>(owner_, *progress_, texts_);
     if (onRunning) onRunning(true);
     window_->show();

@@ -2,9 +2,10 @@
 // while the interface thread keeps the windows painted and answering and
 // shows the job's progress (ProgressWindow, modal, with Cancel).
 //
-// The work gets a context whose window and platform hand every call that
-// touches the interface (the information line, the log, message boxes,
-// file dialogs, the pointer) to the interface thread and wait for it; the
+// The work gets a context whose window, platform and texts hand every call
+// that touches the interface (the information line, the log, message boxes,
+// file dialogs, the pointer, the language file) to the interface thread and
+// wait for it; the
 // shared state, the engine, the files, the clock and the locale are used
 // directly: while a job runs, the interface thread leaves them alone (the
 // progress window is modal and the job buttons are disabled).
