@@ -15,7 +15,9 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 ProgressWindow::ProgressWindow(QWidget* owner, SharedProgress& progress, TextSource& texts)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint), progress_(progress), texts_(texts) {
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      progress_(progress),
+      texts_(texts) {
     setObjectName(QStringLiteral("progressWindow"));
     setWindowTitle(q(texts.TextTillAndra("R1749")));
     setModal(true);

@@ -149,7 +149,9 @@ void showCopy(JobContext& ctx, const CopyOutcome& outcome) {
         return;
     }
     showCompaction(ctx, outcome.compaction);
-    ctx.main.setInfo(copyInfoLine(ctx, outcome));
+    // A compaction stopped after the copy: the copy is whole, and the line says both.
+    const std::string stopped = outcome.compaction.stopped() ? ". " + compactionInfoLine(ctx, outcome.compaction) : "";
+    ctx.main.setInfo(copyInfoLine(ctx, outcome) + stopped);
 }
 
 std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome) {

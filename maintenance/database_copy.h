@@ -70,7 +70,8 @@ CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::op
 // R1753 ": folder", R1754 (information icon), any other failure R17: number,
 // description, R0690 (critical) and empties lblInfo. A stopped copy says
 // R9208. A failed compaction is told as showCompaction tells it; then
-// lblInfo says R1750 'name' R1751! or R1752 name.
+// lblInfo says R1750 'name' R1751! or R1752 name (and after a stopped
+// compaction ". " and its line).
 void showCopy(JobContext& ctx, const CopyOutcome& outcome);
 // The information line after a copy: R1750 'name' R1751! or R1752 name.
 std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome);
