@@ -268,7 +268,13 @@ Status SqliteDatabase::CompactInto(const std::string& destination, const std::st
 
 Status SqliteDatabase::Vacuum() {
     if (!conn_->isOpen()) return objectClosed(source::Database);
-    return exec("VACUUM");
+    // VACUUM writes the whole file anew, and its work copy takes this
+    // connection's cache size: the large one, as a writing transaction has.
+    (void)exec(kWriteCache);
+    writeCache_ = true;
+    Status done = exec("VACUUM");
+    fitCache();
+    return done;
 }
 
 Status SqliteDatabase::vacuumInto(const std::string& file) {
