@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -29,6 +30,14 @@ namespace vexla {
 namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// A PNG of the program's resources. Its format is named, not guessed:
+// guessing loads every image plugin, which the start-up need not wait for.
+QPixmap png(const QString& path) {
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
 
 QPushButton* button(const char* name, const char* tag, QWidget* parent) {
     auto* b = new QPushButton(parent);
@@ -66,7 +75,7 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
         enableJobs(!running && !pathLabel().empty());
     };
     setProperty("tag", QStringLiteral("R1825"));
-    setWindowIcon(QIcon(QStringLiteral(":/vexla-admin.png")));
+    setWindowIcon(QIcon(png(QStringLiteral(":/vexla-admin.png"))));
     buildControls();
 }
 
@@ -90,8 +99,6 @@ void frmAdmin::buildControls() {
     imgBild = new QLabel(this);
     imgBild->setObjectName(QStringLiteral("imgBild"));
     imgResurs = {new QLabel(this), new QLabel(this)};
-    imgResurs[0]->setPixmap(QPixmap(QStringLiteral(":/banner_se.png")));
-    imgResurs[1]->setPixmap(QPixmap(QStringLiteral(":/banner_en.png")));
     for (int i = 0; i < 2; ++i) {
         imgResurs[i]->setObjectName(QStringLiteral("imgResurs(%1)").arg(i));
         imgResurs[i]->setFixedSize(211, 51);
@@ -225,6 +232,9 @@ void frmAdmin::chooseLanguage() {
     state_.Språk = swedish ? "se" : "en";
     imgResurs[0]->setVisible(swedish);
     imgResurs[1]->setVisible(!swedish);
+    // Only the banner shown is read.
+    imgResurs[swedish ? 0 : 1]->setPixmap(
+        png(swedish ? QStringLiteral(":/banner_se.png") : QStringLiteral(":/banner_en.png")));
 }
 
 void frmAdmin::settleDatabaseFolder() {

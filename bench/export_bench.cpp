@@ -1,35 +1,73 @@
 // The register export of the bookings against the sqlite3 shell's CSV dump
-// of the same table, at 100,000 and at --bookings N (1,000,000 by default)
-// rows. Each contender runs in a child process of its own, so the peak
-// resident memory wait4 reports is that run's alone. Best of three runs.
+// of the same table, at 300,000 and at --bookings N (1,000,000 by default)
+// rows. Each run is a child process of its own, forked from a parent that
+// has done nothing big (the sample databases are made in children too), so
+// the peak resident memory wait4 reports is that run's alone. The two
+// contenders take turns, --runs N times (5 by default); the best time of
+// each counts, and its peak memory is the largest of its runs.
 //
-// The export goes all the way through exportRegister: save dialog
-// (scripted), query, Windows-1252 text, a real file written, synced and
-// renamed into place. The shell writes to /dev/null.
-#include <sys/resource.h>
-#include <sys/wait.h>
+// The export goes all the way through exportRegister as the window runs it:
+// save dialog (scripted), the count for the bar, the query, Windows-1252
+// text, a real file written, synced and renamed into place, the work on a
+// thread of its own reporting to a SharedProgress that the main thread reads
+// every 100 ms, as the progress window does. The shell writes to /dev/null.
+// --keep leaves the folder with the databases and the exported files.
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
-#include "common/posix_file_system.h"
-#include "db/sqlite_engine.h"
 #include "registers/export_register.h"
+#include "session/job_context.h"
 #include "tools/sample_generator.h"
 
 namespace {
 
 using namespace vexla;
-
-using bench::bestOfThree;
 using Run = bench::ChildRun;
+
+// What WorkerRunner does without the toolkit: the work on a thread of its
+// own, its progress in a SharedProgress, and a watcher that reads it every
+// 100 ms and makes the bar's label and share of it.
+class ThreadRunner final : public JobRunner {
+public:
+    void run(JobContext& ctx, const std::function<void(JobContext&)>& work) override {
+        SharedProgress progress;
+        JobContext worker{ctx.main, ctx.platform, ctx.texts, ctx.fullCheck, nullptr, &progress};
+        std::mutex m;
+        std::condition_variable ended;
+        bool done = false;
+        const auto start = std::chrono::steady_clock::now();
+        std::thread thread([&] {
+            work(worker);
+            std::lock_guard lock(m);
+            done = true;
+            ended.notify_one();
+        });
+        std::unique_lock lock(m);
+        while (!ended.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; })) {
+            const ProgressSnapshot p = progress.snapshot();
+            looks += !progressLabel(p, std::chrono::steady_clock::now() - start, ctx.texts).empty();
+            lastPermille = permille(p);
+        }
+        lock.unlock();
+        thread.join();
+    }
+    long looks = 0;
+    int lastPermille = 0;
+};
 
 bool exportBookings(const std::string& dbPath, const std::string& out) {
     bench::QuietPlatform quiet;
@@ -41,37 +79,68 @@ bool exportBookings(const std::string& dbPath, const std::string& out) {
     if (!db) return false;
     window.s.db = std::move(*db);
     bench::Texts texts;
-    JobContext ctx{window, platform, texts};
+    ThreadRunner runner;
+    JobContext ctx{window, platform, texts, false, &runner};
     return exportRegister(ctx, 2).n > 0;
+}
+
+bool dumpWithTheShell(const std::string& dbPath) {
+    if (!std::freopen("/dev/null", "w", stdout)) return false;
+    execlp("sqlite3", "sqlite3", "-csv", dbPath.c_str(), "SELECT * FROM Bokning", static_cast<char*>(nullptr));
+    return false;
+}
+
+// Keeps the faster time and the larger peak memory.
+void keepBest(Run& best, const Run& run) {
+    if (!best.ok || run.seconds < best.seconds) best.seconds = run.seconds;
+    best.peakKb = std::max(best.peakKb, run.peakKb);
+    best.ok = run.ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     long bookings = 1000000;
-    for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc) bookings = std::atol(argv[++i]);
+    int runs = 5;
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc)
+            bookings = std::atol(argv[++i]);
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--keep"))
+            keep = true;
+        else {
+            std::fprintf(stderr, "usage: vexla-bench-export [--bookings N] [--runs N] [--keep]\n");
+            return 2;
+        }
+    }
     const auto folder = std::filesystem::temp_directory_path() / ("vexla-export-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
 
-    std::printf("%-10s %10s %10s %7s %12s %12s %10s\n", "rows", "export s", "sqlite3 s", "ratio", "export MB",
-                "sqlite3 MB", "file MB");
+    std::printf("%-10s %10s %10s %7s %12s %12s %10s\n", "rows", "export s", "sqlite3 s", "ratio", "export MiB",
+                "sqlite3 MiB", "file MB");
     std::fflush(stdout);  // forked children must not write the header again
-    for (long rows : {100000L, bookings}) {
-        const std::string dbPath = (folder / ("bench" + std::to_string(rows) + ".db")).string();
-        sample::Options options;
-        options.bookings = rows;
-        if (auto made = sample::makeSampleDatabase(dbPath, options); !made) {
-            std::fprintf(stderr, "sample database: %s\n", made.error().description.c_str());
-            return 1;
-        }
-        const std::string out = (folder / "BokningsReg.skv").string();
-        const Run ours = bestOfThree([&] { return exportBookings(dbPath, out); });
-        const Run shell = bestOfThree([&] {
-            if (!std::freopen("/dev/null", "w", stdout)) return false;
-            execlp("sqlite3", "sqlite3", "-csv", dbPath.c_str(), "SELECT * FROM Bokning", static_cast<char*>(nullptr));
-            return false;
+    std::vector<long> sizes{300000L};
+    if (bookings != sizes.front()) sizes.push_back(bookings);
+    for (long rows : sizes) {
+        const std::string name = std::to_string(rows);
+        const std::string dbPath = (folder / ("bench" + name + ".db")).string();
+        const Run made = bench::inChild([&] {
+            sample::Options options;
+            options.bookings = rows;
+            auto summary = sample::makeSampleDatabase(dbPath, options);
+            if (!summary) std::fprintf(stderr, "sample database: %s\n", summary.error().description.c_str());
+            return static_cast<bool>(summary);
         });
+        if (!made.ok) return 1;
+        const std::string out = (folder / ("BokningsReg" + name + ".skv")).string();
+        Run ours, shell;
+        for (int i = 0; i < runs; ++i) {
+            keepBest(ours, bench::inChild([&] { return exportBookings(dbPath, out); }));
+            keepBest(shell, bench::inChild([&] { return dumpWithTheShell(dbPath); }));
+            if (!ours.ok || !shell.ok) break;
+        }
         if (!ours.ok || !shell.ok) {
             std::fprintf(stderr, "a step failed (export %d, sqlite3 %d)\n", ours.ok, shell.ok);
             return 1;
@@ -82,6 +151,9 @@ int main(int argc, char** argv) {
                     static_cast<double>(shell.peakKb) / 1024.0, fileMb);
         std::fflush(stdout);
     }
-    std::filesystem::remove_all(folder);
+    if (keep)
+        std::printf("kept: %s\n", folder.c_str());
+    else
+        std::filesystem::remove_all(folder);
     return 0;
 }

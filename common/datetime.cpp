@@ -13,10 +13,24 @@ int daysInMonth(int y, int m) {
     return m == 2 && isLeap(y) ? 29 : days[m - 1];
 }
 
-std::string number(int value, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*d", width, value);
-    return buf;
+// Appends value as "%0*d" would, without the formatting machinery: a
+// register export writes millions of these.
+void appendNumber(std::string& out, int value, int width) {
+    if (value < 0) {
+        char buf[16];
+        const int n = std::snprintf(buf, sizeof buf, "%0*d", width, value);
+        out.append(buf, static_cast<size_t>(n));
+        return;
+    }
+    char buf[12];
+    char* p = buf + sizeof buf;
+    do {
+        *--p = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    const auto digits = static_cast<int>(buf + sizeof buf - p);
+    if (digits < width) out.append(static_cast<size_t>(width - digits), '0');
+    out.append(p, static_cast<size_t>(digits));
 }
 
 }  // namespace
@@ -27,8 +41,7 @@ bool isValid(const DateTime& t) {
     return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 60;
 }
 
-std::string formatPicture(const DateTime& t, const std::string& picture) {
-    std::string out;
+void appendPicture(std::string& out, const DateTime& t, const std::string& picture) {
     size_t i = 0;
     while (i < picture.size()) {
         const char c = picture[i];
@@ -52,25 +65,43 @@ std::string formatPicture(const DateTime& t, const std::string& picture) {
         while (i + run < picture.size() && picture[i + run] == c) ++run;
         const int w = run >= 2 ? 2 : 1;
         switch (c) {
-            case 'y': out += run >= 3 ? number(t.year, 4) : number(t.year % 100, run == 1 ? 1 : 2); break;
-            case 'M': out += number(t.month, w); break;
-            case 'd': out += number(t.day, w); break;
-            case 'H': out += number(t.hour, w); break;
-            case 'h': out += number(t.hour % 12 == 0 ? 12 : t.hour % 12, w); break;
-            case 'm': out += number(t.minute, w); break;
-            case 's': out += number(t.second, w); break;
+            case 'y':
+                if (run >= 3)
+                    appendNumber(out, t.year, 4);
+                else
+                    appendNumber(out, t.year % 100, run == 1 ? 1 : 2);
+                break;
+            case 'M': appendNumber(out, t.month, w); break;
+            case 'd': appendNumber(out, t.day, w); break;
+            case 'H': appendNumber(out, t.hour, w); break;
+            case 'h': appendNumber(out, t.hour % 12 == 0 ? 12 : t.hour % 12, w); break;
+            case 'm': appendNumber(out, t.minute, w); break;
+            case 's': appendNumber(out, t.second, w); break;
             case 't': out += run == 1 ? (t.hour < 12 ? "A" : "P") : (t.hour < 12 ? "AM" : "PM"); break;
             default: out.append(run, c); break;
         }
         i += run;
     }
+}
+
+std::string formatPicture(const DateTime& t, const std::string& picture) {
+    std::string out;
+    appendPicture(out, t, picture);
     return out;
 }
 
+void appendGeneral(std::string& out, const DateTime& t, const std::string& shortDate, const std::string& longTime) {
+    if (t.isZeroDate()) return appendPicture(out, t, longTime);
+    appendPicture(out, t, shortDate);
+    if (t.isMidnight()) return;
+    out += ' ';
+    appendPicture(out, t, longTime);
+}
+
 std::string formatGeneral(const DateTime& t, const std::string& shortDate, const std::string& longTime) {
-    if (t.isZeroDate()) return formatPicture(t, longTime);
-    if (t.isMidnight()) return formatPicture(t, shortDate);
-    return formatPicture(t, shortDate) + " " + formatPicture(t, longTime);
+    std::string out;
+    appendGeneral(out, t, shortDate, longTime);
+    return out;
 }
 
 }  // namespace vexla

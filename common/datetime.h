@@ -26,10 +26,14 @@ bool isValid(const DateTime& t);
 // stands for itself). Month and day names are not supported by this
 // renderer: MMM/MMMM and ddd/dddd give the numbers.
 std::string formatPicture(const DateTime& t, const std::string& picture);
+// The same appended to out.
+void appendPicture(std::string& out, const DateTime& t, const std::string& picture);
 
 // The system's default text of a date-time value: the short date, a blank
 // and the long time; a value at exactly midnight shows the date alone and a
 // value on the zero date shows the time alone.
 std::string formatGeneral(const DateTime& t, const std::string& shortDate, const std::string& longTime);
+// The same appended to out.
+void appendGeneral(std::string& out, const DateTime& t, const std::string& shortDate, const std::string& longTime);
 
 }  // namespace vexla

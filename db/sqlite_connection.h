@@ -22,6 +22,15 @@ namespace vexla::db {
 
 class LockFile;
 
+// SQLite's page cache of a connection, in KiB. Reading outside a transaction
+// (an export's forward scan, a count) goes through each page once: the small
+// cache does as well as any and keeps a job's memory flat. A writing
+// transaction (a bulk import of a million rows, an interval copy) spends its
+// time moving pages between the disk and the cache unless the large one
+// keeps the table's working set.
+inline constexpr const char* kReadCache = "PRAGMA cache_size = -2048";
+inline constexpr const char* kWriteCache = "PRAGMA cache_size = -65536";
+
 // A recordset or prepared statement that must let go of its SQLite
 // statement when the database closes.
 class ConnectionChild {

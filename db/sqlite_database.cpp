@@ -102,6 +102,7 @@ Status SqliteDatabase::BeginTrans() {
     const std::string savepoint = "SAVEPOINT vexla_" + std::to_string(depth_);
     if (auto s = exec(depth_ == 0 ? "BEGIN" : savepoint.c_str()); !s) return s;
     ++depth_;
+    fitCache();
     return {};
 }
 
@@ -109,6 +110,16 @@ Status SqliteDatabase::BeginTrans() {
 // depth then follows the connection, so the next BeginTrans starts afresh.
 void SqliteDatabase::settleDepth() {
     if (conn_->isOpen() && sqlite3_get_autocommit(conn_->handle())) depth_ = 0;
+    fitCache();
+}
+
+// The large cache while a transaction writes, the small one otherwise
+// (kWriteCache, kReadCache); shrinking it frees the pages of the last one.
+void SqliteDatabase::fitCache() {
+    const bool writing = depth_ > 0;
+    if (writing == writeCache_ || !conn_->isOpen()) return;
+    (void)exec(writing ? kWriteCache : kReadCache);
+    writeCache_ = writing;
 }
 
 Status SqliteDatabase::CommitTrans() {
@@ -119,6 +130,7 @@ Status SqliteDatabase::CommitTrans() {
         return s;
     }
     --depth_;
+    fitCache();
     return {};
 }
 
@@ -128,6 +140,7 @@ Status SqliteDatabase::Rollback() {
     const std::string undo = "ROLLBACK TO " + name + "; RELEASE " + name;
     if (depth_ == 1 && conn_->isOpen() && sqlite3_get_autocommit(conn_->handle())) {
         depth_ = 0;  // already rolled back by SQLite itself
+        fitCache();
         return {};
     }
     if (auto s = exec(depth_ == 1 ? "ROLLBACK" : undo.c_str()); !s) {
@@ -135,6 +148,7 @@ Status SqliteDatabase::Rollback() {
         return s;
     }
     --depth_;
+    fitCache();
     return {};
 }
 
@@ -254,7 +268,13 @@ Status SqliteDatabase::CompactInto(const std::string& destination, const std::st
 
 Status SqliteDatabase::Vacuum() {
     if (!conn_->isOpen()) return objectClosed(source::Database);
-    return exec("VACUUM");
+    // VACUUM writes the whole file anew, and its work copy takes this
+    // connection's cache size: the large one, as a writing transaction has.
+    (void)exec(kWriteCache);
+    writeCache_ = true;
+    Status done = exec("VACUUM");
+    fitCache();
+    return done;
 }
 
 void SqliteDatabase::InterruptWhen(std::function<bool()> asked) {

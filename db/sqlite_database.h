@@ -42,11 +42,13 @@ public:
 private:
     Status exec(const char* sql);
     void settleDepth();
+    void fitCache();
 
     std::shared_ptr<Connection> conn_;
     std::function<bool()> interruptWhen_;
     long affected_ = 0;
-    int depth_ = 0;  // open transactions; inner ones are savepoints
+    int depth_ = 0;            // open transactions; inner ones are savepoints
+    bool writeCache_ = false;  // the connection has the large cache
 
     // The checks and counts of a compaction.
     Status check(const char* pragma);

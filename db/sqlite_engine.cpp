@@ -70,9 +70,8 @@ int exec(sqlite3* db, const char* sql) {
 // makes sure it is a database with at least its first page.
 int lockAndCheck(sqlite3* db, bool exclusive) {
     int rc = SQLITE_OK;
-    // A bulk import of a million rows spends its time moving pages between the
-    // disk and SQLite's 2 MB default cache; 64 MB keeps the table's working set.
-    if ((rc = exec(db, "PRAGMA cache_size = -65536")) != SQLITE_OK) return rc;
+    // The large cache comes with a writing transaction (SqliteDatabase::BeginTrans).
+    if ((rc = exec(db, kReadCache)) != SQLITE_OK) return rc;
     if (exclusive) {
         if ((rc = exec(db, "PRAGMA locking_mode = EXCLUSIVE")) != SQLITE_OK) return rc;
         // A read-only file cannot take the write lock; its read lock then

@@ -1,5 +1,6 @@
 #include "registers/value_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -57,8 +58,14 @@ void appendText(std::string& out, std::string_view text, ValueNotes& notes) {
 }
 
 void appendDate(std::string& out, const DateTime& t, const ValueTextFormat& format) {
-    // Pictures are ASCII or Latin text from the regional settings: encode them too.
-    const std::string text = formatGeneral(t, format.shortDate, format.longTime);
+    const std::size_t start = out.size();
+    appendGeneral(out, t, format.shortDate, format.longTime);
+    // Pictures are ASCII or Latin text from the regional settings: encode
+    // the rare one that is not ASCII.
+    const auto high = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+    if (std::none_of(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), high)) return;
+    const std::string text = out.substr(start);
+    out.resize(start);
     appendUtf8AsCp1252(out, text);
 }
 

@@ -16,7 +16,8 @@ TEST(DateTimeText, PicturesRenderTheirTokens) {
           Case{{2026, 3, 4, 8, 5, 9}, "M/d/yy h:mm:ss tt", "3/4/26 8:05:09 AM"},
           Case{{2026, 3, 4, 0, 30, 0}, "h:mm t", "12:30 A"}, Case{{2026, 3, 4, 12, 0, 0}, "hh:mm tt", "12:00 PM"},
           Case{{2026, 3, 4, 23, 59, 59}, "H.mm", "23.59"}, Case{{2026, 11, 30, 7, 0, 0}, "'it''s' d", "it's 30"},
-          Case{{2009, 1, 2, 7, 0, 0}, "y", "9"}}) {
+          Case{{2009, 1, 2, 7, 0, 0}, "y", "9"}, Case{{99, 1, 2, 7, 0, 0}, "yyyy yy", "0099 99"},
+          Case{{2026, 3, 4, -7, 0, 0}, "HH", "-7"}}) {
         EXPECT_EQ(formatPicture(c.t, c.picture), c.expected) << c.picture;
     }
 }

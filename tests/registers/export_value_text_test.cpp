@@ -65,5 +65,15 @@ TEST(ValueText, WritesTheFileBytes) {
     }
 }
 
+// A regional picture may hold Latin text; it goes into the file in
+// Windows-1252 like any other text, after what the line already holds.
+TEST(ValueText, LatinPictureTextIsCp1252) {
+    const ValueTextFormat format{"yyyy '\xc3\xa5r'", "HH:mm", ","};
+    std::string out = "x;";
+    ValueNotes notes;
+    appendValueText(out, text("2024-02-29 13:05:09"), ValueClass::Date, format, notes);
+    EXPECT_EQ(out, "x;2024 \xe5r 13:05");
+}
+
 }  // namespace
 }  // namespace vexla
