@@ -280,7 +280,8 @@ int Run::importRegister() {
                                       skipReasonText(why, env_.texts) + ": " + std::string(lineText) + "\n");
     };
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
-    if (report && reportWritten) reportWritten = report->commit();
+    // A stopped import stored nothing: its report goes with it.
+    if (report && reportWritten && outcome.stop != ImportStop::Cancelled) reportWritten = report->commit();
     status_.clear();
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();

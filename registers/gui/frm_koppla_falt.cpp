@@ -16,6 +16,7 @@
 #include <iterator>
 #include <vector>
 
+#include "common/file_writing.h"
 #include "common/open_save_dialog.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
@@ -357,8 +358,8 @@ void frmKopplaFält::cmdOk_Click() {
         auto opened = main_.engine().OpenDatabase(state.DataBas, true);
         if (!opened) {
             platform_.messages.beep();
-            platform_.messages.show(std::to_string(opened.error().number) + "\r\n" + opened.error().description,
-                                    kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+            platform_.messages.show(numberAndDescription(describedFileError(opened.error(), texts_)), kProgramTitle,
+                                    MsgIcon::Critical, MsgButtons::Ok);
             return;
         }
         state.db = std::move(opened.value());
