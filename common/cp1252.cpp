@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/utf8_check.h"
+
 namespace vexla {
 
 namespace {
@@ -54,48 +56,16 @@ constexpr std::array<Utf8Char, 256> makeDecodeTable() {
 
 constexpr std::array<Utf8Char, 256> kDecode = makeDecodeTable();
 
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-// Length of the run of ASCII bytes at the start of [p, end).
-std::size_t asciiRun(const unsigned char* p, const unsigned char* end) {
-    const unsigned char* q = p;
-    while (end - q >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, q, sizeof word);
-        if (word & kHighBits) break;
-        q += 8;
-    }
-    while (q < end && *q < 0x80) ++q;
-    return static_cast<std::size_t>(q - p);
-}
-
 // Decodes one well-formed multi-byte UTF-8 sequence at p, answering its
 // length, or 0 when the bytes at p do not begin one (the caller then
 // replaces the single byte at p).
 std::size_t decodeSequence(const unsigned char* p, const unsigned char* end, char32_t& cp) {
-    const unsigned char b0 = p[0];
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        cp = b0 & 0x0F;
-        if (b0 == 0xE0) low = 0xA0;   // overlong
-        if (b0 == 0xED) high = 0x9F;  // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        cp = b0 & 0x07;
-        if (b0 == 0xF0) low = 0x90;   // overlong
-        if (b0 == 0xF4) high = 0x8F;  // beyond U+10FFFF
-    } else {
-        return 0;
-    }
-    if (static_cast<std::size_t>(end - p) < length) return 0;
-    if (p[1] < low || p[1] > high) return 0;
-    cp = (cp << 6) | (p[1] & 0x3F);
-    for (std::size_t i = 2; i < length; ++i) {
+    const Utf8Lead lead = utf8Lead(p[0]);
+    const std::size_t length = lead.continuations + 1;
+    if (lead.continuations == 0 || static_cast<std::size_t>(end - p) < length) return 0;
+    if (p[1] < lead.low || p[1] > lead.high) return 0;
+    cp = p[0] & (0x7F >> length);  // the lead byte's payload: 5, 4 or 3 bits
+    for (std::size_t i = 1; i < length; ++i) {
         if ((p[i] & 0xC0) != 0x80) return 0;
         cp = (cp << 6) | (p[i] & 0x3F);
     }

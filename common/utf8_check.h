@@ -7,9 +7,23 @@
 // every one of those in a sequence of a lead byte and continuation bytes.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace vexla {
+
+// What a byte allows as the lead of a UTF-8 sequence: how many continuation
+// bytes follow it (0: it leads none), and the range of the first of them,
+// narrowed where the sequence would be overlong, a surrogate or beyond
+// U+10FFFF. The others range 0x80-0xBF.
+struct Utf8Lead {
+    unsigned continuations = 0;
+    unsigned char low = 0x80, high = 0xBF;
+};
+Utf8Lead utf8Lead(unsigned char byte);
+
+// The number of ASCII bytes from p on (eight at a time where it can).
+std::size_t asciiRun(const unsigned char* p, const unsigned char* end);
 
 class Utf8Check {
 public:
