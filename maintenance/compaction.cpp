@@ -239,8 +239,8 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     // up to the replacement, which is the one the database changes at.
     const auto enter = [&](CompactionStep next) -> Status {
         step = next;
-        ctx.report(static_cast<std::uint64_t>(next), kCompactionSteps, ProgressUnit::Steps);
-        if (ctx.stopRequested()) return stoppedByUser();
+        if (!ctx.advance(static_cast<std::uint64_t>(next), kCompactionSteps, ProgressUnit::Steps))
+            return stoppedByUser();
         return {};
     };
     if (auto s = enter(CompactionStep::Preparation); !s) return s;
@@ -277,10 +277,8 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (auto s = clearLeftover(files, result); !s) return s;
     // A stop asked for while the engine writes the compacted file ends the
     // writing there; the engine removes what it had written.
-    hold.connection->InterruptWhen([&] { return ctx.stopRequested(); });
-    Status written = hold.connection->CompactInto(result, kCompactLocale);
-    hold.connection->InterruptWhen({});
-    if (!written) return ctx.stopRequested() ? Status(stoppedByUser()) : written;
+    const auto writeCompacted = [&] { return hold.connection->CompactInto(result, kCompactLocale); };
+    if (auto s = ctx.stoppable(*hold.connection, writeCompacted); !s) return s;
     if (auto s = enter(CompactionStep::Verification); !s) {
         (void)removeDurably(files, result);  // a stop: the database stays the file it is
         return s;

@@ -62,10 +62,8 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     auto file = files.createFile(target, placement);
     Status s = file ? Status() : Status(file.error());
     if (s)
-        s = (*file)->copyFrom(path, [&](std::uint64_t done) {
-            ctx.report(done, database->size, ProgressUnit::Bytes);
-            return !ctx.stopRequested();
-        });
+        s = (*file)->copyFrom(
+            path, [&](std::uint64_t done) { return ctx.advance(done, database->size, ProgressUnit::Bytes); });
     if (s) s = (*file)->flush();
     if (s && interval) s = pruneBookings(ctx, (*file)->temporaryPath(), interval->first, interval->last, true);
     if (s && ctx.stopRequested()) s = stoppedByUser();
@@ -94,11 +92,7 @@ Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& f
     }
     if (s) s = copy.CommitTrans();
     if (!s) (void)copy.Rollback();
-    if (s && compact) {
-        copy.InterruptWhen([&] { return ctx.stopRequested(); });
-        s = ctx.stopRequested() ? Status(stoppedByUser()) : copy.Vacuum();
-        if (!s && ctx.stopRequested()) s = stoppedByUser();
-    }
+    if (s && compact) s = ctx.stoppable(copy, [&] { return copy.Vacuum(); });
     if (Status closed = copy.Close(); s && !closed) s = closed;
     return s;
 }

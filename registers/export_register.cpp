@@ -70,8 +70,7 @@ Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg,
     }
     const ValueTextFormat format = valueTextFormatFrom(ctx.platform.locale);
     auto counts = writeRegisterFile(**rs, **file, state.Språk, format, [&](long records) {
-        ctx.report(static_cast<std::uint64_t>(records), total, ProgressUnit::Rows);
-        return !ctx.stopRequested();
+        return ctx.advance(static_cast<std::uint64_t>(records), total, ProgressUnit::Rows);
     });
     (*rs)->Close();
 

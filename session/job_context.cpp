@@ -18,6 +18,14 @@ void JobContext::runLong(const std::function<void(JobContext&)>& work) {
         work(*this);
 }
 
+Status JobContext::stoppable(db::Database& db, const std::function<Status()>& statement) const {
+    if (stopRequested()) return stoppedByUser();
+    db.InterruptWhen([this] { return stopRequested(); });
+    const Status s = statement();
+    db.InterruptWhen({});
+    return !s && stopRequested() ? Status(stoppedByUser()) : s;
+}
+
 Error JobContext::described(const Error& e) const { return describedFileError(e, texts); }
 
 std::string numberAndDescription(const Error& e) { return std::to_string(e.number) + "\r\n" + e.description; }

@@ -45,6 +45,15 @@ struct JobContext {
         if (progress) progress->report(done, total, unit);
     }
     bool stopRequested() const { return progress && progress->stopRequested(); }
+    // Reports, and answers whether the job may go on (no stop was asked for).
+    bool advance(std::uint64_t done, std::uint64_t total, ProgressUnit unit) const {
+        report(done, total, unit);
+        return !stopRequested();
+    }
+    // Runs `statement`, a long statement of `db`, so that a stop asked for
+    // before or meanwhile interrupts it: its Status, or stoppedByUser()
+    // after a stop.
+    Status stoppable(db::Database& db, const std::function<Status()>& statement) const;
     std::string inDatabaseFolder(const std::string& name) const {
         return main.state().msSökväg + kPathSeparator + name;
     }
