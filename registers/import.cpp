@@ -338,6 +338,14 @@ ImportOutcome Import::failedCommit(const Error& e) {
 
 }  // namespace
 
+void watchImport(ImportServices& services, JobProgress* progress) {
+    if (!progress) return;
+    services.progress = [progress](const ImportProgress& p) {
+        progress->report(p.bytesRead, p.bytesTotal, ProgressUnit::Bytes);
+    };
+    services.cancelled = [progress] { return progress->stopRequested(); };
+}
+
 ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
     return Import(links, request, services).run();
 }

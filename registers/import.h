@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/job_progress.h"
 #include "common/result.h"
 #include "db/engine.h"
 #include "registers/link_table.h"
@@ -132,6 +133,10 @@ struct ImportServices {
     // Called for every line that is skipped, with its number and its text as read.
     std::function<void(long line, SkipReason why, std::string_view text)> skipped;
 };
+
+// Lets `progress` (none: nobody) watch an import: the bytes of the file
+// read are its progress, and a stop it asks for cancels the import.
+void watchImport(ImportServices& services, JobProgress* progress);
 
 // Imports request.path into its register through `links` (one row per
 // link, in the mapping dialog's order). Never throws; see ImportOutcome.

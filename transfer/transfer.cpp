@@ -270,10 +270,7 @@ int Run::importRegister() {
     }
     Status reportWritten;
     ImportServices services{*state.db, state.Språk};
-    services.progress = [&](const ImportProgress& p) {
-        progress_.report(p.bytesRead, p.bytesTotal, ProgressUnit::Bytes);
-    };
-    services.cancelled = [&] { return progress_.stopRequested(); };
+    watchImport(services, &progress_);
     services.skipped = [&](long line, SkipReason why, std::string_view lineText) {
         if (!report || !reportWritten) return;
         reportWritten = report->write(text("R9040") + " " + std::to_string(line) + ": " +

@@ -371,10 +371,7 @@ void frmKopplaFält::cmdOk_Click() {
     JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     ctx.runLong([&](JobContext& worker) {
         ImportServices services{*state.db, state.Språk};
-        services.progress = [&](const ImportProgress& p) {
-            worker.report(p.bytesRead, p.bytesTotal, ProgressUnit::Bytes);
-        };
-        services.cancelled = [&] { return worker.stopRequested(); };
+        watchImport(services, worker.progress);
         outcome = importRegister(links, request, services);
     });
     main_.setInfo(importInfoLine(outcome, texts_));
