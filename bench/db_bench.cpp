@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         const int fields = r.FieldCount();
         rows = 0;
         bytes = 0;
-        for (; !r.Eof(); r.MoveNext(), ++rows)
+        for (; !r.Eof(); (void)r.MoveNext(), ++rows)
             for (int i = 0; i < fields; ++i) {
                 const vexla::db::RawValue v = r.raw(i);
                 bytes += v.kind == vexla::db::RawValue::Kind::Text ? v.text.size() : 8;
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         if (!rs.ok()) return false;
         vexla::db::Recordset& r = **rs;
         const int fields = r.FieldCount();
-        for (; !r.Eof(); r.MoveNext())
+        for (; !r.Eof(); (void)r.MoveNext())
             for (int i = 0; i < fields; ++i)
                 if (!r.value(i).ok()) return false;
         return true;

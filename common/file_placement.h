@@ -17,12 +17,12 @@ namespace vexla {
 // owner goes first, as giving a file away clears its set-id bits. Answers 0
 // or the errno of a failed chmod; `ownerKept` (when given) learns whether
 // owner and group were both given.
-int giveModeAndOwner(int fd, unsigned mode, const std::optional<std::pair<unsigned, unsigned>>& owner,
-                     bool* ownerKept = nullptr);
+[[nodiscard]] int giveModeAndOwner(int fd, unsigned mode, const std::optional<std::pair<unsigned, unsigned>>& owner,
+                                   bool* ownerKept = nullptr);
 
 // Renames `temp` to `target` unless something stands at `target`: 0, or the
 // errno (EEXIST when the name is taken). On a file system without
 // RENAME_NOREPLACE a hard link, which never replaces either, stands in.
-int renameWithoutReplacing(const std::string& temp, const std::string& target);
+[[nodiscard]] int renameWithoutReplacing(const std::string& temp, const std::string& target);
 
 }  // namespace vexla

@@ -31,8 +31,10 @@ struct Error {
 };
 
 // Result<T>: either a value or an Error. Result<void> carries only success or an Error.
+// Both are [[nodiscard]]: a dropped failure does not compile; `(void)` says a
+// drop is meant.
 template <class T>
-class Result {
+class [[nodiscard]] Result {
 public:
     Result(T value) : v_(std::move(value)) {}
     Result(Error error) : v_(std::move(error)) {}
@@ -55,7 +57,7 @@ private:
 };
 
 template <>
-class Result<void> {
+class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Error error) : error_(std::move(error)), failed_(true) {}

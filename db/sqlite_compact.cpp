@@ -65,14 +65,16 @@ bool parseLocale(const std::string& locale, std::map<std::string, std::string>& 
 }
 
 // Opens `path` and syncs it; given `like`, first gives it that file's owner,
-// group and permission bits, as far as this process may give them away.
-bool syncPath(const std::string& path, int flags, const struct stat* like = nullptr) {
+// group and permission bits, as far as this process may give them away (a
+// group it may not give takes the group's bits with it). Answers 0 or the
+// errno of the step that failed: a mode that cannot be set fails the file.
+[[nodiscard]] int syncPath(const std::string& path, int flags, const struct stat* like = nullptr) {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return false;
-    if (like) (void)giveModeAndOwner(fd, like->st_mode & 07777, std::make_pair(like->st_uid, like->st_gid));
-    const bool ok = ::fsync(fd) == 0;
+    if (fd < 0) return errno;
+    int err = like ? giveModeAndOwner(fd, like->st_mode & 07777, std::make_pair(like->st_uid, like->st_gid)) : 0;
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
     ::close(fd);
-    return ok;
+    return err;
 }
 
 Status recordLocale(const std::string& file, const std::string& locale,
@@ -146,13 +148,19 @@ Status compactInto(SqliteDatabase& source, const std::string& destination, const
     // sync it on the way (a crash leaves only the private folder).
     Status status = source.vacuumInto(temp);
     if (status && !locale.empty()) status = recordLocale(temp, locale, parts);
-    if (status && !syncPath(temp, O_RDONLY, &original)) status = diskError();
+    if (status) {
+        if (const int err = syncPath(temp, O_RDONLY, &original); err != 0) status = folderError(err, destination);
+    }
     if (status) {
         if (const int err = renameWithoutReplacing(temp, destination); err != 0)
             status = err == EEXIST ? databaseExists() : folderError(err, destination);
     }
     removeFolder(privateFolder);
-    if (status) syncPath(folder, O_RDONLY | O_DIRECTORY);
+    // The rename is only durable once the folder is: a folder that cannot
+    // be synced fails the compaction (the caller still has the database).
+    if (status) {
+        if (const int err = syncPath(folder, O_RDONLY | O_DIRECTORY); err != 0) status = folderError(err, folder);
+    }
     return status;
 }
 

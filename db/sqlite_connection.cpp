@@ -18,7 +18,7 @@ Connection::Connection(sqlite3* db, std::string path, DatePictures pictures, std
       decimalSeparator_(std::move(decimalSeparator)),
       lock_(std::move(lock)) {}
 
-Connection::~Connection() { close(); }
+Connection::~Connection() { (void)close(); }
 
 Result<Translation> Connection::translate(std::string_view sql) {
     if (!db_) return objectClosed(source::Database);

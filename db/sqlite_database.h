@@ -13,7 +13,7 @@ namespace vexla::db {
 class SqliteDatabase final : public Database {
 public:
     explicit SqliteDatabase(std::shared_ptr<Connection> conn) : conn_(std::move(conn)) {}
-    ~SqliteDatabase() override { Close(); }
+    ~SqliteDatabase() override { (void)Close(); }
 
     Status Execute(std::string_view sql, int options) override;
     Result<std::unique_ptr<Recordset>> OpenRecordset(std::string_view sql, int type, int options, int lock) override;

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
 
     int signal = 0;
     sigwait(&stop, &signal);
-    if (db) db->Close();
+    if (db) (void)db->Close();
     held.release();
     return 0;
 }

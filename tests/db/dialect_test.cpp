@@ -117,7 +117,7 @@ TEST(LocaleDates, AreReadByTheSystemsPictures) {
         auto db = engine.OpenDatabase(dir.file("b.db"));
         ASSERT_TRUE(db.ok());
         const Status s = (*db)->Execute("INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, 1, #" + literal + "#)");
-        (*db)->Close();
+        (void)(*db)->Close();
         if (*expected) {
             EXPECT_EQ(testing::queryWithSqlite(dir.file("b.db"), "SELECT StartTid FROM Bokning"),
                       std::vector<std::string>{expected});

@@ -29,7 +29,7 @@ protected:
     // What the file holds, read by the plain sqlite3 library (the database is
     // closed meanwhile and opened again afterwards).
     std::vector<std::string> stored(const std::string& sql) {
-        if (db) db->Close();
+        if (db) (void)db->Close();
         auto rows = queryWithSqlite(path, sql);
         reopen();
         return rows;

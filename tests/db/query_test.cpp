@@ -18,7 +18,7 @@ std::vector<std::string> ids(Database& db, const std::string& sql, const std::ve
     std::vector<std::string> out;
     auto rs = db.OpenRecordset(sql, params);
     if (!rs.ok()) return {"ERROR " + std::to_string(rs.error().number)};
-    for (; !(*rs)->Eof(); (*rs)->MoveNext()) out.push_back(std::to_string((*rs)->raw(0).integer));
+    for (; !(*rs)->Eof(); (void)(*rs)->MoveNext()) out.push_back(std::to_string((*rs)->raw(0).integer));
     return out;
 }
 

@@ -38,7 +38,7 @@ RegisterFacts facts(Database& db, const std::string& table) {
         if (KolumnTillRubrik(r.name(i), "se").empty()) f.unknownColumns.insert(r.name(i));  // not in the catalogue
         f.types.insert(r.type(i));
     }
-    for (; !r.Eof(); r.MoveNext(), ++f.rows) {
+    for (; !r.Eof(); (void)r.MoveNext(), ++f.rows) {
         for (int i = 0; i < r.FieldCount(); ++i) {
             const RawValue v = r.raw(i);
             const bool text = r.type(i) == dao::Text || r.type(i) == dao::Memo;

@@ -71,7 +71,7 @@ Imported importFile(const std::string& name, const std::string& bytes, const Opt
     testing::BracketTexts texts;
     run.message = importStopMessage(run.outcome, "f.skv", texts);
     EXPECT_FALSE(db->Rollback().ok()) << "the import left a transaction open";
-    db->Close();
+    (void)db->Close();
     run.customers = queryWithSqlite(path, kRows[0]);
     run.bookings = queryWithSqlite(path, kRows[1]);
     run.others = queryWithSqlite(path, kOthers);
