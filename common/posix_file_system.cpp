@@ -5,7 +5,6 @@
 #include <linux/fs.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -19,6 +18,7 @@
 #include "common/file_placement.h"
 #include "common/file_writing.h"
 #include "common/job_progress.h"
+#include "common/temporary_files.h"
 
 namespace vexla {
 
@@ -166,22 +166,6 @@ struct CopyFailure {
     ::_exit(0);
 }
 
-// "name.Xk3v9QzA.part": a name nobody can plant a link under in advance.
-std::string temporaryName(const std::string& target) {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    unsigned char random[8] = {};
-    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-        // No entropy source: the clock and the process still make a guess
-        // unlikely, and O_EXCL makes a planted name fail, not follow.
-        std::uint64_t seed =
-            static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(::clock());
-        for (unsigned char& c : random) c = static_cast<unsigned char>(seed >>= 7);
-    }
-    std::string name = target + ".";
-    for (unsigned char c : random) name += letters[c % (sizeof letters - 1)];
-    return name + ".part";
-}
-
 unsigned currentUmask() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -254,7 +238,8 @@ public:
         if (fd_ < 0 || temp_.empty()) return fileError(EBADF, target_, fileop::Write);
         Status s = durable_ ? BufferedFile::sync() : flush();
         if (s) s = giveModeAndOwner();
-        if (Status closed = BufferedFile::close(); s && !closed) s = closed;
+        // Open, and so locked, until it has its place: a job clearing the
+        // folder meanwhile never takes it for abandoned.
         if (s) s = putInPlace();
         if (!s) {
             (void)close();
@@ -262,6 +247,9 @@ public:
         }
         committed_ = true;
         temp_.clear();
+        // Written out above (and synced when durable): the file is the
+        // target's now, whatever closing its descriptor answers.
+        (void)BufferedFile::close();
         if (durable_) return syncFolderOf(target_);
         return {};
     }
@@ -357,6 +345,11 @@ Error fileError(int err, const std::string& path, const char* what) {
             e.number = fserr::DiskFull;
             e.description = "Disk full";
             break;
+        case ENAMETOOLONG:
+            // Said for what it is, whatever was being done: no other text fits.
+            e.description.clear();
+            e.what = fileop::NameTooLong;
+            break;
         default: break;
     }
     return e;
@@ -413,9 +406,15 @@ Result<std::unique_ptr<NewFile>> PosixFileSystem::createFile(const std::string& 
     int fd = -1;
     std::string temp;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = temporaryName(target);
+        temp = temporaryNameFor(target);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
         if (fd < 0 && errno != EEXIST) return fileError(errno, target, fileop::Create);
+        // Locked for as long as it is written, so a later job can tell the
+        // file of a killed writer (its lock freed) from one still written.
+        if (fd >= 0 && !lockAsOurs(fd, temp)) {
+            ::close(fd);
+            fd = -1;
+        }
     }
     if (fd < 0) return fileError(EEXIST, target, fileop::Create);
     const unsigned mode = placement.mode ? *placement.mode : replacing ? there->mode : 0666 & ~currentUmask();
@@ -428,6 +427,10 @@ Status PosixFileSystem::linkFile(const std::string& from, const std::string& to)
     if (::link(from.c_str(), to.c_str()) == 0) return {};
     if (errno == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", to, fileop::Link};
     return fileError(errno, to, fileop::Link);
+}
+
+Result<std::vector<std::string>> PosixFileSystem::removeAbandoned(const std::string& path) {
+    return removeIfAbandoned(path);
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {

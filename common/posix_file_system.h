@@ -14,6 +14,7 @@ public:
     Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) override;
     Status linkFile(const std::string& from, const std::string& to) override;
     Status removeFile(const std::string& path) override;
+    Result<std::vector<std::string>> removeAbandoned(const std::string& path) override;
     Status renameFile(const std::string& from, const std::string& to) override;
     Status syncFolder(const std::string& folder) override;
     Result<std::vector<std::string>> listFolder(const std::string& folder) override;

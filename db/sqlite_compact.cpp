@@ -1,5 +1,4 @@
 // CompactDatabase of the SQLite engine (see sqlite_engine.h for the contract).
-#include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -12,6 +11,7 @@
 
 #include "common/file_placement.h"
 #include "common/paths.h"
+#include "common/temporary_files.h"
 #include "db/errors.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_engine.h"
@@ -104,18 +104,6 @@ Status recordLocale(const std::string& file, const std::string& locale,
     return result;
 }
 
-// The private folder and whatever the engine left in it (a journal a
-// failed write could not delete): nobody else could put anything there.
-void removeFolder(const std::string& folder) {
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.' || (entry->d_name[1] && std::strcmp(entry->d_name, "..") != 0))
-                ::unlink((folder + "/" + entry->d_name).c_str());
-        ::closedir(dir);
-    }
-    ::rmdir(folder.c_str());
-}
-
 Error folderError(int err, const std::string& path) {
     if (err == ENOSPC || err == EDQUOT) return notEnoughSpace();
     if (err == EACCES || err == EPERM || err == EROFS) return cannotOpen(path);
@@ -139,9 +127,9 @@ Status compactInto(SqliteDatabase& source, const std::string& destination, const
     struct stat original = {};
     if (::stat(source.Name().c_str(), &original) != 0) return diskError();
 
-    std::string privateFolder = folder + "/.vexla-compact-XXXXXX";
-    if (!::mkdtemp(privateFolder.data())) return folderError(errno, destination);
-    const std::string temp = privateFolder + "/compacting.db";
+    PrivateFolder privateFolder;
+    if (const int err = privateFolder.make(folder); err != 0) return folderError(err, destination);
+    const std::string temp = privateFolder.path() + "/compacting.db";
 
     // The new file is nobody's until it is renamed: it is synced once, whole,
     // before that, and neither the compaction nor the locale's record need
@@ -155,7 +143,7 @@ Status compactInto(SqliteDatabase& source, const std::string& destination, const
         if (const int err = renameWithoutReplacing(temp, destination); err != 0)
             status = err == EEXIST ? databaseExists() : folderError(err, destination);
     }
-    removeFolder(privateFolder);
+    privateFolder.remove();
     // The rename is only durable once the folder is: a folder that cannot
     // be synced fails the compaction (the caller still has the database).
     if (status) {

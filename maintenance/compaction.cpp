@@ -6,6 +6,7 @@
 
 #include "common/file_writing.h"
 #include "common/ini_file.h"
+#include "db/booking_file.h"
 #include "db/errors.h"
 #include "maintenance/exclusive_test.h"
 
@@ -49,19 +50,25 @@ Result<std::unique_ptr<db::Database>> verify(JobContext& ctx, const std::string&
 }
 
 // `name`, or when that is taken the first free of "name.1", "name.2", ...:
-// a file set aside never replaces one set aside earlier.
-std::string unusedName(FileSystem& files, const std::string& name) {
+// a file set aside never replaces one set aside earlier. A name that
+// cannot be looked up (too long for the system, a folder gone) ends the
+// search with that error, and so does running out of numbers.
+Result<std::string> unusedName(FileSystem& files, const std::string& name) {
     std::string free = name;
-    for (int n = 1;; ++n) {
+    for (int n = 1; n <= 10000; ++n) {
         auto there = files.info(free, false);
-        if (there && there->kind == FileKind::Missing) return free;
+        if (!there) return there.error();
+        if (there->kind == FileKind::Missing) return free;
         free = name + "." + std::to_string(n);
     }
+    return Error{fserr::FileExists, "File already exists", "Vexla Admin", name, fileop::Rename};
 }
 
 // Moves an unverified result beside the database under a name that says so.
 Status setAside(FileSystem& files, const std::string& result, const std::string& path, std::string& aside) {
-    aside = unusedName(files, path + ".unverified");
+    auto free = unusedName(files, path + ".unverified");
+    if (!free) return free.error();
+    aside = *free;
     return renameDurably(files, result, aside);
 }
 
@@ -76,9 +83,10 @@ Status setJournalsAside(JobContext& ctx, const std::string& path) {
     for (const char* suffix : {"-journal", "-wal"}) {
         const std::string journal = path + suffix;
         if (!files.exists(journal)) continue;
-        const std::string aside = unusedName(files, journal + ".old");
-        if (auto s = renameDurably(files, journal, aside); !s) return s;
-        ctx.main.Logg(ctx.text("R9052") + ": " + aside);
+        auto aside = unusedName(files, journal + ".old");
+        if (!aside) return aside.error();
+        if (auto s = renameDurably(files, journal, *aside); !s) return s;
+        ctx.main.Logg(ctx.text("R9052") + ": " + *aside);
     }
     return {};
 }
@@ -102,8 +110,9 @@ Status checkSpace(JobContext& ctx, const std::string& path, const std::string& f
     return tooLittle;
 }
 
-// "Vexla2026-12-04.db" -> (20261204, 1), "Vexla2026-12-04-3.db" -> (20261204, 3);
-// nothing for any other name.
+// "Vexla2026-12-04.db" -> (20261204, 1), "Vexla2026-12-04-3.db" -> (20261204, 3),
+// when the date is a day of the calendar (2026-02-30 is none); nothing for
+// any other name.
 std::optional<std::pair<long, int>> backupOrder(const std::string& name) {
     const auto digits = [&](std::size_t from, std::size_t n) {
         if (from + n > name.size()) return false;
@@ -113,7 +122,9 @@ std::optional<std::pair<long, int>> backupOrder(const std::string& name) {
     if (name.size() < 18 || name.compare(0, 5, "Vexla") != 0 || !digits(5, 4) || name[9] != '-' || !digits(10, 2) ||
         name[12] != '-' || !digits(13, 2) || name.compare(name.size() - 3, 3, ".db") != 0)
         return std::nullopt;
-    const long day = std::stol(name.substr(5, 4) + name.substr(10, 2) + name.substr(13, 2));
+    const DateTime date{std::stoi(name.substr(5, 4)), std::stoi(name.substr(10, 2)), std::stoi(name.substr(13, 2))};
+    if (!isValid(date)) return std::nullopt;
+    const long day = date.year * 10000L + date.month * 100L + date.day;
     if (name.size() == 18) return std::make_pair(day, 1);
     const std::string n = name.substr(16, name.size() - 19);
     if (name[15] != '-' || n.empty() || n.size() > 6 || n[0] == '0' || !digits(16, n.size())) return std::nullopt;
@@ -193,9 +204,12 @@ Result<std::string> makeBackup(JobContext& ctx, const std::string& path, const F
     }
 }
 
-// BackupKeep=N of Vexla.ini: the N newest backups of the folder stay, the
-// older ones are deleted, each logged. Not set: all stay. The one just
-// written always stays.
+// BackupKeep=N of Vexla.ini: the N newest backups stay, the older ones are
+// deleted, each logged. Not set: all stay. A backup is this program's by
+// all of: its name with a day of the calendar not after today, a regular
+// file, a booking database inside (read without holding it), not the
+// database itself; anything else is neither counted nor deleted. The one
+// just written is always one of the N.
 void keepNewestBackups(JobContext& ctx, const std::string& written, const FileInfo& database) {
     const std::string ini = ctx.platform.programFolder + "/Vexla.ini";
     const std::string value = readIniString(ini, "System", "BackupKeep", 32);
@@ -209,14 +223,22 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
     FileSystem& files = ctx.platform.files;
     auto names = files.listFolder(ctx.main.state().msSökväg);
     if (!names) return;
+    const DateTime now = ctx.platform.clock.now();
+    const long today = now.year * 10000L + now.month * 100L + now.day;
     std::vector<std::pair<std::pair<long, int>, std::string>> backups;
-    for (const std::string& name : *names)
-        if (auto order = backupOrder(name); order && !isDatabaseName(ctx, name)) backups.emplace_back(*order, name);
-    std::sort(backups.rbegin(), backups.rend());
-    for (std::size_t i = static_cast<std::size_t>(std::stol(value)); i < backups.size(); ++i) {
-        const std::string path = ctx.inDatabaseFolder(backups[i].second);
+    for (const std::string& name : *names) {
+        const auto order = backupOrder(name);
+        const std::string path = ctx.inDatabaseFolder(name);
+        if (!order || order->first > today || isDatabaseName(ctx, name) || path == written) continue;
         auto there = files.info(path, false);
-        if (path == written || !there || there->kind != FileKind::Regular || there->sameFile(database)) continue;
+        if (!there || there->kind != FileKind::Regular || there->sameFile(database) || !db::isBookingDatabase(path))
+            continue;
+        backups.emplace_back(*order, path);
+    }
+    std::sort(backups.rbegin(), backups.rend());
+    const std::size_t keep = static_cast<std::size_t>(std::stol(value)) - (written.empty() ? 0 : 1);
+    for (std::size_t i = keep; i < backups.size(); ++i) {
+        const std::string& path = backups[i].second;
         if (Status s = removeDurably(files, path); !s)
             ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
         else
@@ -249,6 +271,7 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     const std::string& path = state.DataBas;
     const std::string work = ctx.inDatabaseFolder(kWorkCopyName);
     const std::string result = path + kCompactedSuffix;
+    ctx.removeAbandonedFiles(state.msSökväg);
 
     auto database = files.info(path, true);
     if (!database) return database.error();

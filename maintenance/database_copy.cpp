@@ -59,6 +59,7 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     placement.mode = database->mode;
     placement.owner = std::make_pair(database->uid, database->gid);
     placement.protect = {path, db::lockFilePath(path)};
+    ctx.removeAbandonedFiles(folderOf(target));
     auto file = files.createFile(target, placement);
     Status s = file ? Status() : Status(file.error());
     if (s)

@@ -63,6 +63,7 @@ Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg,
     // and its lock file (under any name) are never replaced.
     Placement placement;
     placement.protect = {state.DataBas, db::lockFilePath(state.DataBas)};
+    ctx.removeAbandonedFiles(folderOf(path));
     auto file = ctx.platform.files.createFile(path, placement);
     if (!file) {
         (*rs)->Close();

@@ -21,7 +21,9 @@ ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, 
         default: {
             const std::string head = text("R1755") + ": " + std::to_string(refusal.number) + crlf +
                                      describedFileError(refusal, texts).description;
-            return {head + crlf + text("R1756") + "!", head + path + ":" + now};
+            // The line names the path once: the description may already.
+            const bool named = head.find(path) != std::string::npos;
+            return {head + crlf + text("R1756") + "!", head + (named ? "" : " " + path) + ": " + now};
         }
     }
 }

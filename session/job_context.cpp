@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 #include "common/file_writing.h"
+#include "common/temporary_files.h"
 
 namespace vexla {
 
@@ -24,6 +25,12 @@ Status JobContext::stoppable(db::Database& db, const std::function<Status()>& st
     const Status s = statement();
     db.InterruptWhen({});
     return !s && stopRequested() ? Status(stoppedByUser()) : s;
+}
+
+void JobContext::removeAbandonedFiles(const std::string& folder) const {
+    const AbandonedCleanup cleanup = vexla::removeAbandonedFiles(platform.files, folder);
+    for (const std::string& path : cleanup.removed) main.Logg(text("R9370") + ": " + path);
+    for (const Error& e : cleanup.failures) main.Logg(numberAndDescription(described(e)));
 }
 
 Error JobContext::described(const Error& e) const { return describedFileError(e, texts); }

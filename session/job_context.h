@@ -54,6 +54,11 @@ struct JobContext {
     // before or meanwhile interrupts it: its Status, or stoppedByUser()
     // after a stop.
     Status stoppable(db::Database& db, const std::function<Status()>& statement) const;
+    // Removes what killed jobs left in `folder`: temporary files and
+    // folders of ours whose writer is gone (common/temporary_files.h), never
+    // a file of anybody else. Each path removed is logged, and so is a
+    // removal that fails; the job goes on either way.
+    void removeAbandonedFiles(const std::string& folder) const;
     std::string inDatabaseFolder(const std::string& name) const {
         return main.state().msSökväg + kPathSeparator + name;
     }

@@ -256,7 +256,7 @@ int Run::importRegister() {
     std::unique_ptr<NewFile> report;
     const std::string reportPath = o_.report.empty() ? "" : fullPath(o_.report);
     const auto reportFailed = [&](const Error& e) {
-        complain("R9106", reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
+        complain("R9372", reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
     };
     if (!o_.report.empty()) {
         Placement placement;

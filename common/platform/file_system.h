@@ -6,7 +6,9 @@
 // Every file the program writes goes through createFile: the bytes go to a
 // fresh file beside the target, created O_EXCL|O_NOFOLLOW under a name
 // nobody can guess, so no link or node planted under any name the job uses
-// is ever written through; commit() syncs it, gives it its mode and owner
+// is ever written through, and locked while it is written (a killed job's
+// file is known by its lock, free, and removed by the next job on that
+// folder: common/temporary_files.h); commit() syncs it, gives it its mode and owner
 // and renames it over the target, then syncs the folder. A target that is
 // not a regular file, or that is one of the files the job reads, is refused
 // before a byte is written.
@@ -51,6 +53,8 @@ inline constexpr const char* IsFifo = "R9150";
 inline constexpr const char* IsDevice = "R9151";
 inline constexpr const char* IsSocket = "R9152";
 inline constexpr const char* IsInUse = "R9153";
+// The path is longer than the system takes (whatever was being done to it).
+inline constexpr const char* NameTooLong = "R9371";
 }  // namespace fileop
 
 enum class FileKind { Missing, Regular, Folder, Link, Fifo, Device, Socket };
@@ -129,6 +133,10 @@ public:
     // A second name for a file; never replaces anything (58 when taken).
     virtual Status linkFile(const std::string& from, const std::string& to) = 0;
     virtual Status removeFile(const std::string& path) = 0;
+    // Removes `path` when it is a temporary file or folder a killed job
+    // left (common/temporary_files.h: ours, of its kind, its lock free),
+    // answering every path removed; anything else stays (an empty answer).
+    virtual Result<std::vector<std::string>> removeAbandoned(const std::string& path) = 0;
     virtual Status renameFile(const std::string& from, const std::string& to) = 0;
     virtual Status syncFolder(const std::string& folder) = 0;
     // The names in a folder.

@@ -2,6 +2,7 @@
 // reports of the exclusive-use test, and that no failure or crash at any
 // step loses a row.
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,7 +68,7 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
             text.replace(at, 1, path);
         return text;
     };
-    enum Setup { HeldElsewhere, Missing, NotADatabase, AFolder, LockIsAFolder };
+    enum Setup { HeldElsewhere, Missing, NotADatabase, AFolder, LockIsAFolder, NameTooLong };
     struct Case {
         Setup setup;
         std::string box, log;
@@ -76,9 +77,10 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
          {Case{HeldElsewhere, "R1784!\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
           Case{Missing, "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
           Case{NotADatabase, "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
-          Case{AFolder, cannotOpen + "\r\nR1756!", cannotOpen + "@:" + kNow},
+          Case{AFolder, cannotOpen + "\r\nR1756!", cannotOpen + ": " + kNow},
           // A stray lock of the wrong kind is said for what it is, not taken for a holder.
-          Case{LockIsAFolder, "R1755: 3051\r\nR9148: @.lock\r\nR1756!", "R1755: 3051\r\nR9148: @.lock@:" + kNow}}) {
+          Case{LockIsAFolder, "R1755: 3051\r\nR9148: @.lock\r\nR1756!", "R1755: 3051\r\nR9148: @.lock: " + kNow},
+          Case{NameTooLong, "R1755: 3051\r\nR9371: @\r\nR1756!", "R1755: 3051\r\nR9371: @: " + kNow}}) {
         SCOPED_TRACE(c.setup);
         JobWorld w;
         std::unique_ptr<db::Database> holder;
@@ -87,6 +89,7 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
         if (c.setup == NotADatabase) w.dir.write("bok.db", "name;address\r\n");
         if (c.setup == AFolder) fs::create_directory(w.db);
         if (c.setup == LockIsAFolder) fs::create_directory(w.db + ".lock");
+        if (c.setup == NameTooLong) w.db = w.window.state_.DataBas = w.dir.file(std::string(256, 'b') + ".db");
 
         const CompactionOutcome outcome = compactDatabase(w.ctx);
         ASSERT_TRUE(outcome.refused());
@@ -123,19 +126,36 @@ TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {
     EXPECT_TRUE(w.compactInWindow());
 }
 
+// A journal left beside the database is renamed aside, never over one set
+// aside earlier; a database name so long that no such name fits fails the
+// run with words saying so (the search for a free name ends).
 TEST(CompactionFaults, LeftoverJournalIsMovedAsideAndLogged) {
-    JobWorld w;
-    const auto rows = w.rowsIn(w.db);
-    // A journal with a zeroed header is not hot: the engine leaves it where it is.
-    w.dir.write("bok.db-journal", std::string(4096, '\0'));
-    // One set aside by an earlier run stays as it is.
-    w.dir.write("bok.db-journal.old", "earlier");
-    ASSERT_TRUE(w.compactInWindow());
-    EXPECT_EQ(w.rowsIn(w.db), rows);
-    EXPECT_FALSE(fs::exists(w.db + "-journal"));
-    EXPECT_EQ(testing::fileBytes(w.db + "-journal.old"), "earlier");
-    EXPECT_TRUE(fs::exists(w.db + "-journal.old.1"));
-    EXPECT_EQ(w.window.logged[0], "R9052: " + w.db + "-journal.old.1");
+    for (const std::size_t length : {std::size_t{6}, std::size_t{245}}) {
+        SCOPED_TRACE(length);
+        JobWorld w;
+        const std::string db = w.dir.file(std::string(length - 3, 'b') + ".db");
+        fs::rename(w.db, db);
+        w.window.state_.DataBas = db;
+        const auto rows = w.rowsIn(db);
+        // A journal with a zeroed header is not hot: the engine leaves it where it is.
+        w.dir.write(fs::path(db).filename().string() + "-journal", std::string(4096, '\0'));
+        // One set aside by an earlier run stays as it is.
+        w.dir.write(fs::path(db).filename().string() + "-journal.old", "earlier");
+        ::alarm(60);  // a search that never ends fails the test
+        const bool compacted = w.compactInWindow();
+        ::alarm(0);
+        EXPECT_EQ(w.rowsIn(db), rows);
+        if (length > 6) {
+            EXPECT_FALSE(compacted);
+            EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"75\r\nR9371: " + db + "-journal.old Rad: 0"});
+            continue;
+        }
+        ASSERT_TRUE(compacted);
+        EXPECT_FALSE(fs::exists(db + "-journal"));
+        EXPECT_EQ(testing::fileBytes(db + "-journal.old"), "earlier");
+        EXPECT_TRUE(fs::exists(db + "-journal.old.1"));
+        EXPECT_EQ(w.window.logged[0], "R9052: " + db + "-journal.old.1");
+    }
 }
 
 // An engine whose compacted file has lost a row when the job opens it to
@@ -177,25 +197,40 @@ TEST(CompactionFaults, ResultFailingItsCheckIsSetAsideNotUsed) {
     EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
 }
 
-// BackupKeep of Vexla.ini: the newest N backups stay, each deletion logged;
-// a value that is no count keeps them all and says so.
-TEST(CompactionBackups, BackupKeepDeletesTheOldestOnly) {
-    for (const auto& [keep, kept] : std::vector<std::pair<std::string, int>>{{"2", 2}, {"x", 4}}) {
+// BackupKeep of Vexla.ini: the newest N of this program's backups stay,
+// each deletion logged; a value that is no count keeps them all and says
+// so. Only a booking database under a backup's name with a real day not
+// after today is one: the look-alikes are neither counted nor deleted.
+TEST(CompactionBackups, BackupKeepDeletesTheOldestOfItsOwnOnly) {
+    const std::vector<std::string> backups{"Vexla2026-12-03.db", "Vexla2026-12-01.db", "Vexla2026-11-30-2.db"};
+    const std::vector<std::string> lookAlikes{"Vexla2000-01-01.db",  // a text file
+                                              "Vexla9999-99-99.db",       "Vexla2026-02-30.db", "Vexla2027-01-01.db",
+                                              "Vexla2026-12-02.db",  // an SQLite database of something else
+                                              "Vexla2026-12-02-notes.txt"};
+    for (const auto& [keep, kept] : std::vector<std::pair<std::string, std::size_t>>{{"1", 0}, {"2", 1}, {"x", 3}}) {
         SCOPED_TRACE(keep);
         JobWorld w;
         w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=" + keep + "\r\n");
-        for (const char* old : {"Vexla2026-11-30-2.db", "Vexla2026-12-01.db", "Vexla2026-12-03.db"})
-            w.dir.write(old, "old");
-        w.dir.write("Vexla2026-12-02-notes.txt", "not a backup");
+        for (const std::string& name : backups) fs::copy_file(w.db, w.dir.file(name));
+        for (const std::string& name : lookAlikes) w.dir.write(name, "not a backup");
+        for (const std::string& name : {lookAlikes[1], lookAlikes[2], lookAlikes[3]})
+            fs::copy_file(w.db, w.dir.file(name), fs::copy_options::overwrite_existing);
+        sqlite3* other = nullptr;
+        fs::remove(w.dir.file(lookAlikes[4]));
+        ASSERT_EQ(sqlite3_open(w.dir.file(lookAlikes[4]).c_str(), &other), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(other, "CREATE TABLE Kund (ID INTEGER)", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(other);
+
         ASSERT_TRUE(w.compactInWindow());
         EXPECT_TRUE(fs::exists(w.dir.file(kBackup)));
-        EXPECT_TRUE(fs::exists(w.dir.file("Vexla2026-12-03.db")));
-        EXPECT_EQ(fs::exists(w.dir.file("Vexla2026-12-01.db")), kept > 2);
-        EXPECT_TRUE(fs::exists(w.dir.file("Vexla2026-12-02-notes.txt")));
-        const std::vector<std::string> deleted{"R9157: " + w.dir.file("Vexla2026-12-01.db"),
-                                               "R9157: " + w.dir.file("Vexla2026-11-30-2.db")};
+        std::vector<std::string> deleted;
+        for (std::size_t i = 0; i < backups.size(); ++i) {
+            EXPECT_EQ(fs::exists(w.dir.file(backups[i])), i < kept) << backups[i];
+            if (i >= kept) deleted.push_back("R9157: " + w.dir.file(backups[i]));
+        }
+        for (const std::string& name : lookAlikes) EXPECT_TRUE(fs::exists(w.dir.file(name))) << name;
         EXPECT_EQ(std::vector<std::string>(w.window.logged.begin() + 1, w.window.logged.end()),
-                  kept == 2 ? deleted : std::vector<std::string>{"R9160: BackupKeep=x"});
+                  keep == "x" ? std::vector<std::string>{"R9160: BackupKeep=x"} : deleted);
     }
 }
 

@@ -1,11 +1,15 @@
 // The user's folders: odd path names, links and FIFOs planted where a job
-// writes, and the mode and owner the maintenance jobs leave.
+// writes, the mode and owner the maintenance jobs leave, and what killed
+// jobs left there.
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -13,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "common/cp1252.h"
+#include "common/temporary_files.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
 #include "registers/export_register.h"
@@ -274,6 +279,97 @@ TEST(FileModes, CompactionAndCopyKeepTheDatabasesModeAndOwner) {
             }
     ::umask(umask);
 }
+
+// What killed jobs leave beside the user's files, and the user's files
+// that look like it: the next job on the folder removes the first, each
+// logged, and leaves every one of the others as it is.
+enum class NextJob { Compaction, Copy, Export };
+
+class Leftovers : public ::testing::TestWithParam<NextJob> {};
+
+TEST_P(Leftovers, TheNextJobRemovesAKilledJobsFilesAndNothingElse) {
+    JobWorld w(demoDatabase());
+    const std::string dir = w.dir.path();
+    // A killed export, a killed interval copy (its engine's journal beside
+    // it) and a killed compaction, each killed while it writes.
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        PosixFileSystem files;
+        auto exporting = files.createFile(dir + "/KundReg.skv", {});
+        auto copying = files.createFile(dir + "/Interval.db", {});
+        PrivateFolder compacting;
+        if (!exporting || !copying || compacting.make(dir) != 0) ::_exit(1);
+        std::string paths = (*exporting)->temporaryPath() + "\n" + (*copying)->temporaryPath() + "\n";
+        paths += (*copying)->temporaryPath() + "-journal\n" + compacting.path() + "\n";
+        w.dir.write((*copying)->temporaryPath().substr(dir.size() + 1) + "-journal", "journal");
+        w.dir.write(compacting.path().substr(dir.size() + 1) + "/compacting.db", "half a database");
+        (void)!::write(pipe[1], paths.data(), paths.size());
+        ::raise(SIGKILL);
+    }
+    ::close(pipe[1]);
+    std::string paths(4096, '\0');
+    paths.resize(static_cast<std::size_t>(std::max<ssize_t>(0, ::read(pipe[0], paths.data(), paths.size()))));
+    ::close(pipe[0]);
+    ::waitpid(child, nullptr, 0);
+    std::vector<std::string> abandoned;
+    for (std::size_t from = 0, end; (end = paths.find('\n', from)) != std::string::npos; from = end + 1)
+        abandoned.push_back(paths.substr(from, end - from));
+    ASSERT_EQ(abandoned.size(), 4u);
+
+    // The user's look-alikes: plain ".part" names, a marked name on a link,
+    // a folder, a FIFO, another user's file, and the files of a job still
+    // writing (their locks held by this process).
+    w.dir.write("notes.part", "notes");
+    w.dir.write("x.part", "x");
+    const std::string marked = ".vexla-AbCd1234.part";
+    ASSERT_EQ(::symlink((dir + "/notes.part").c_str(), (dir + "/link" + marked).c_str()), 0);
+    fs::create_directory(dir + "/folder" + marked);
+    w.dir.write("folder" + marked + "/inside", "kept");
+    ASSERT_EQ(::mkfifo((dir + "/fifo" + marked).c_str(), 0600), 0);
+    w.dir.write("other" + marked, "another user's");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        EXPECT_EQ(::chown((dir + "/other" + marked).c_str(), kNobody, kNogroup), 0);
+    }
+    auto writing = w.fakes.files.createFile(dir + "/live.skv", {});
+    ASSERT_TRUE(writing);
+    PrivateFolder compacting;
+    ASSERT_EQ(compacting.make(dir), 0);
+    std::vector<std::string> kept{dir + "/notes.part",      dir + "/x.part",        dir + "/link" + marked,
+                                  dir + "/folder" + marked, dir + "/fifo" + marked, (*writing)->temporaryPath(),
+                                  compacting.path()};
+    if (root) kept.push_back(dir + "/other" + marked);
+
+    w.window.state_.Språk = "se";
+    if (GetParam() == NextJob::Compaction) {
+        EXPECT_TRUE(compactDatabase(w.ctx).compacted());
+    }
+    if (GetParam() == NextJob::Copy) {
+        EXPECT_FALSE(copyDatabase(w.ctx, dir + "/kopia.db", std::nullopt).failure);
+    }
+    if (GetParam() == NextJob::Export) {
+        w.window.state_.db = std::move(w.window.engine_.OpenDatabase(w.db, true).value());
+        w.fakes.dialogs.choices = {dir + "/KundReg.skv"};
+        EXPECT_EQ(exportRegister(w.ctx, 0).n, 30);
+        (void)w.window.state_.db->Close();
+    }
+    std::vector<std::string> logged;
+    for (const std::string& line : w.window.logged)
+        if (line.starts_with("R9370: ")) logged.push_back(line.substr(7));
+    std::sort(logged.begin(), logged.end());
+    std::sort(abandoned.begin(), abandoned.end());
+    EXPECT_EQ(logged, abandoned);
+    for (const std::string& path : abandoned) EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << path;
+    for (const std::string& path : kept) EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path;
+    EXPECT_EQ(fileBytes(dir + "/folder" + marked + "/inside"), "kept");
+}
+
+const char* const kNextJobNames[] = {"Compaction", "Copy", "Export"};
+
+INSTANTIATE_TEST_SUITE_P(Jobs, Leftovers, ::testing::Values(NextJob::Compaction, NextJob::Copy, NextJob::Export),
+                         [](const auto& info) { return std::string(kNextJobNames[static_cast<int>(info.param)]); });
 
 }  // namespace
 }  // namespace vexla

@@ -98,6 +98,9 @@ public:
     Status removeFile(const std::string& path) override {
         return unlessFaulted("removeFile", [&] { return real_.removeFile(path); });
     }
+    Result<std::vector<std::string>> removeAbandoned(const std::string& path) override {
+        return unlessFaulted("removeAbandoned", [&] { return real_.removeAbandoned(path); });
+    }
     Status renameFile(const std::string& from, const std::string& to) override {
         return unlessFaulted("renameFile", [&] { return real_.renameFile(from, to); });
     }

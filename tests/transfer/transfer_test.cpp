@@ -173,6 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ExportTargetExists", kExport + Args{"@/k.skv"}, 4, "R9084: @/k.skv", "", file("k.skv", "old")},
         Case{"ExportFolderMissing", kExport + Args{"@/no/k.skv"}, 4, "R9275 (R9140: @/no/k.skv)", "R1739"},
         Case{"ImportFileMissing", kImport, 4, "R9106: @/in.skv", ""},
+        Case{"ReportCannotBeWritten", kImport + Args{"--report", "@/no/r.txt"}, 4, "R9372: @/no/r.txt (76", "",
+             file("in.skv", kTwoCustomers)},
         Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9107: @", ""},
         Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n")},
         Case{"ImportSplitByCommas", kImport, 4, "R9251.", "", file("in.skv", "ID,Name\r\n5001,Alfa\r\n")},
