@@ -23,6 +23,7 @@
 
 #include "common/error_texts.h"
 #include "common/file_writing.h"
+#include "common/temporary_files.h"
 #include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
@@ -151,6 +152,32 @@ void expectBeforeOrComplete(JobScene& scene, Said said, const Snapshot& before, 
         << scene.product << " holds " << now.product.size() << " bytes of neither";
 }
 
+// The temporary files and folders in the database's folder.
+std::vector<std::string> temporaryFilesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (isTemporaryFileName(name) || isPrivateFolderName(name)) found.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// After a kill: the job run again removes every temporary file or folder
+// the killed one left, each logged. Answers whether there was any.
+bool expectNextRunRemovesWhatTheKilledOneLeft(JobScene& scene) {
+    const std::vector<std::string> left = temporaryFilesIn(scene.dir.path());
+    scene.window.logged.clear();
+    EXPECT_NE(scene.run(), Said::Failed) << scene.message;
+    std::vector<std::string> logged;
+    for (const std::string& line : scene.window.logged)
+        if (line.starts_with("R9370: ") && !line.ends_with("-journal")) logged.push_back(line.substr(7));
+    std::sort(logged.begin(), logged.end());
+    EXPECT_EQ(logged, left);
+    EXPECT_EQ(temporaryFilesIn(scene.dir.path()), std::vector<std::string>{});
+    return !left.empty();
+}
+
 enum class Layer { FileFails, DiskFails, DiskStaysBroken, Killed, ShellArrives };
 const char* const kLayerNames[] = {"FileFails", "DiskFails", "DiskStaysBroken", "Killed", "ShellArrives"};
 
@@ -232,7 +259,7 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
 
     const auto reads = std::count_if(steps.begin(), steps.end(), [](const Step& s) { return !isWriteStep(s); });
     const int readStride = 1 + static_cast<int>(reads) / 40;
-    int trials = 0, failed = 0;
+    int trials = 0, failed = 0, abandonedTrials = 0;
     for (const Step& at : steps) {
         if (!tried(layer, at, readStride)) continue;
         SCOPED_TRACE(std::string(kLayerNames[static_cast<int>(layer)]) + " at " + (at.sqlite ? "SQLite's " : "") +
@@ -262,7 +289,12 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
         if ((job == JobKind::Compaction || job == JobKind::Copy) && layer != Layer::FileFails) why.clear();
         EXPECT_TRUE(said != Said::Failed || scene.message.find(why) != std::string::npos) << scene.message;
         expectBeforeOrComplete(scene, said, before, complete);
+        if (layer == Layer::Killed && job != JobKind::Import && job != JobKind::ImportDeleteFirst)
+            abandonedTrials += expectNextRunRemovesWhatTheKilledOneLeft(scene);
     }
+    // Some kill leaves a temporary file or folder behind (the import makes none).
+    const bool writesFiles = job != JobKind::Import && job != JobKind::ImportDeleteFirst;
+    EXPECT_TRUE(layer != Layer::Killed || !writesFiles || abandonedTrials > 0);
     RecordProperty("trials", trials);
     RecordProperty("failed", failed);
     EXPECT_GT(trials, 0);
