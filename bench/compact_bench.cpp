@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         fs::remove(result);
         db::SqliteEngine engine;
         auto opened = engine.OpenDatabase(db, true);
-        return opened && (*opened)->CompactInto(result, ";LANGID=0x041D;CP=1252;COUNTRY=0") && (*opened)->Close();
+        return opened && (*opened)->CompactInto(result) && (*opened)->Close();
     });
     const bench::ChildRun quick = onDatabase(result, [](db::Database& d) { return d.QuickCheck().ok(); });
     const bench::ChildRun resultCounts = onDatabase(result, [](db::Database& d) { return d.ContentCounts().ok(); });
