@@ -52,6 +52,30 @@ TEST_F(Compact, WritesASmallerCopyThatIsTheSameDatabase) {
     }
 }
 
+// The write-back puts the compacted content into the held file itself in
+// one transaction, keeping its journal mode; a stop before it commits
+// leaves the file as it was.
+TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
+    for (const std::string mode : {"DELETE", "WAL"})
+        for (const bool stop : {false, true}) {
+            SCOPED_TRACE(mode + (stop ? " stopped" : ""));
+            const std::string db = dir.file(mode + std::to_string(stop) + ".db"), compacted = db + ".compacted";
+            std::filesystem::copy_file(source, db);
+            testing::makeDatabase(db, "PRAGMA journal_mode = " + mode);
+            ASSERT_TRUE(engine.CompactDatabase(db, compacted).ok());
+            const std::string dump = testing::dumpOf(db);
+            const auto freePages = [&] { return testing::queryWithSqlite(db, "PRAGMA freelist_count").at(0); };
+            const std::string freeBefore = freePages();
+            auto held = engine.OpenDatabase(db, true).value();
+            auto result = engine.OpenDatabase(compacted, true).value();
+            held->InterruptWhen([&] { return stop; });
+            EXPECT_EQ(held->WriteBackFrom(*result).ok(), !stop);
+            EXPECT_TRUE(held->Close() && result->Close());
+            EXPECT_EQ(testing::dumpOf(db), dump);
+            EXPECT_EQ(freePages(), stop ? freeBefore : "0");
+        }
+}
+
 // A refused compaction: the files of the scratch folder that stand in for the
 // booking database and the new file.
 struct Refusal {
