@@ -3,16 +3,24 @@
 // sequence that does the bare minimum of the same:
 //   cp db backup; cp db work; sqlite3 work "VACUUM INTO 'db.new'"; sync
 // on the same database of --bookings N (1,000,000 by default), or --db PATH.
+// The job both ways: renaming its result over the database, and writing it
+// back into the file, which a second name of the database file (a hard
+// link, as the booking system may keep one) makes it do by itself.
 // Each contender starts from a fresh copy of the database (not timed) and
 // runs in a child process of its own; best of three. Then the job's phases
 // one by one on the same file: the counts of the database, the compaction
 // into a new file, the quick check and the counts of the result, and the
 // full integrity check the job runs instead with --full-check.
+// With --stops, then the time from a stop asked for to the job's end, both
+// ways, for a stop asked at each step and some time into it.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
@@ -37,6 +45,88 @@ bool compactWithTheJob(const std::string& folder, bool fullCheck) {
 
 bool quickJob(const std::string& folder) { return compactWithTheJob(folder, false); }
 bool fullCheckJob(const std::string& folder) { return compactWithTheJob(folder, true); }
+bool writeBackJob(const std::string& folder) {
+    std::error_code failed;
+    fs::create_hard_link(folder + "/bok.db", folder + "/bokning.db", failed);
+    return !failed && compactWithTheJob(folder, false);
+}
+
+// Asks the job to stop `delay` after it reports step `step`, and keeps the
+// moment it asked.
+class StopAtStep final : public JobProgress {
+public:
+    StopAtStep(std::uint64_t step, std::chrono::milliseconds delay) : step_(step), delay_(delay) {}
+    ~StopAtStep() override {
+        if (timer_.joinable()) timer_.join();
+    }
+    void report(std::uint64_t done, std::uint64_t, ProgressUnit unit) override {
+        if (unit != ProgressUnit::Steps || done != step_ || timer_.joinable()) return;
+        timer_ = std::thread([this] {
+            std::this_thread::sleep_for(delay_);
+            asked_ = std::chrono::steady_clock::now();
+            stop_ = true;
+        });
+    }
+    bool stopRequested() const override { return stop_; }
+    // Seconds from the stop asked for to `end`; -1 when the job ended first.
+    double latency(std::chrono::steady_clock::time_point end) {
+        if (timer_.joinable()) timer_.join();
+        return stop_ && asked_ <= end ? std::chrono::duration<double>(end - asked_).count() : -1;
+    }
+
+private:
+    std::uint64_t step_;
+    std::chrono::milliseconds delay_;
+    std::thread timer_;
+    std::atomic<bool> stop_{false};
+    std::chrono::steady_clock::time_point asked_{};
+};
+
+// One stopped run on a fresh copy: the latency and how the job ended.
+std::pair<double, char> stoppedRun(const std::string& original, const std::string& folder, bool writeBack,
+                                   std::uint64_t step, std::chrono::milliseconds delay) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy_file(original, folder + "/bok.db");
+    if (writeBack) fs::create_hard_link(folder + "/bok.db", folder + "/bokning.db");
+    bench::QuietPlatform quiet;
+    Platform platform = quiet.platform();
+    bench::Window window;
+    window.s.DataBas = folder + "/bok.db";
+    window.s.msSökväg = folder;
+    bench::Texts texts;
+    StopAtStep stopper(step, delay);
+    JobContext ctx{window, platform, texts};
+    ctx.progress = &stopper;
+    const CompactionOutcome outcome = compactDatabase(ctx);
+    const double latency = stopper.latency(std::chrono::steady_clock::now());
+    return {latency, outcome.stopped() ? 's' : outcome.compacted() ? 'd' : 'f'};
+}
+
+// The stop latencies: a row per step, a column per delay, both ways.
+void measureStops(const std::string& original, const std::string& folder) {
+    const int delays[] = {0, 100, 400, 1200};
+    const char* steps[] = {"", "", "preparation", "backup", "work copy", "compaction", "verification", "replacement"};
+    std::printf("stop asked at a step + delay: seconds to the job's end (s stopped, d done, - ended first)\n");
+    for (const bool writeBack : {false, true}) {
+        std::printf("%-30s", writeBack ? "write-back" : "rename");
+        for (int d : delays) std::printf(" %8d ms", d);
+        std::printf("\n");
+        for (std::uint64_t step = 2; step <= kCompactionSteps; ++step) {
+            std::printf("  %-28s", steps[step]);
+            for (int d : delays) {
+                const auto [latency, end] = stoppedRun(original, folder, writeBack, step, std::chrono::milliseconds(d));
+                if (latency < 0)
+                    std::printf(" %10s %c", "-", end);
+                else
+                    std::printf(" %10.3f %c", latency, end);
+            }
+            std::printf("\n");
+            std::fflush(stdout);
+        }
+    }
+    fs::remove_all(folder);
+}
 
 bool compactWithTheShell(const std::string& folder) {
     const std::string db = "'" + folder + "/bok.db'";
@@ -67,19 +157,28 @@ bench::ChildRun bestOfThree(const std::string& original, const std::string& fold
 
 int main(int argc, char** argv) {
     long bookings = 1000000;
+    bool stops = false;
     std::string original;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc)
             bookings = std::atol(argv[++i]);
         else if (!std::strcmp(argv[i], "--db") && i + 1 < argc)
             original = argv[++i];
+        else if (!std::strcmp(argv[i], "--stops"))
+            stops = true;
         else {
-            std::fprintf(stderr, "usage: vexla-bench-compact [--bookings N] [--db PATH]\n");
+            std::fprintf(stderr, "usage: vexla-bench-compact [--bookings N] [--db PATH] [--stops]\n");
             return 2;
         }
     }
-    char folderName[] = "/tmp/vexla-bench-XXXXXX";
-    const std::string scratch = mkdtemp(folderName);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folderName = std::string(tmp && *tmp ? tmp : "/tmp") + "/vexla-bench-XXXXXX";
+    const char* made = mkdtemp(folderName.data());
+    if (!made) {
+        std::perror(folderName.c_str());
+        return 1;
+    }
+    const std::string scratch = made;
     if (original.empty()) {
         original = scratch + "/original.db";
         sample::Options options;
@@ -92,6 +191,7 @@ int main(int argc, char** argv) {
         }
     }
     const bench::ChildRun job = bestOfThree(original, scratch + "/job", quickJob);
+    const bench::ChildRun back = bestOfThree(original, scratch + "/back", writeBackJob);
     const bench::ChildRun full = bestOfThree(original, scratch + "/full", fullCheckJob);
     const bench::ChildRun shell = bestOfThree(original, scratch + "/shell", compactWithTheShell);
 
@@ -111,14 +211,15 @@ int main(int argc, char** argv) {
         fs::remove(result);
         db::SqliteEngine engine;
         auto opened = engine.OpenDatabase(db, true);
-        return opened && (*opened)->CompactInto(result, ";LANGID=0x041D;CP=1252;COUNTRY=0") && (*opened)->Close();
+        return opened && (*opened)->CompactInto(result) && (*opened)->Close();
     });
     const bench::ChildRun quick = onDatabase(result, [](db::Database& d) { return d.QuickCheck().ok(); });
     const bench::ChildRun resultCounts = onDatabase(result, [](db::Database& d) { return d.ContentCounts().ok(); });
     const bench::ChildRun integrity = onDatabase(result, [](db::Database& d) { return d.CheckIntegrity().ok(); });
     const bench::ChildRun copy =
         bench::bestOfThree([&] { return bench::shell("cp '" + db + "' '" + phases + "/copy.db' && sync"); });
-    for (const bench::ChildRun* run : {&job, &full, &shell, &counts, &vacuum, &quick, &resultCounts, &integrity, &copy})
+    for (const bench::ChildRun* run :
+         {&job, &back, &full, &shell, &counts, &vacuum, &quick, &resultCounts, &integrity, &copy})
         if (!run->ok) {
             std::fprintf(stderr, "a run failed\n");
             return 1;
@@ -128,10 +229,12 @@ int main(int argc, char** argv) {
     const auto line = [](const char* what, const bench::ChildRun& run) {
         std::printf("%-52s %10.3f %10ld\n", what, run.seconds, run.peakKb / 1024);
     };
-    line("cmdKomprimera job (quick check and counts)", job);
+    line("cmdKomprimera job, renamed (quick check and counts)", job);
+    line("cmdKomprimera job, written back (a second name)", back);
     line("cmdKomprimera job --full-check", full);
     line("cp; cp; sqlite3 VACUUM INTO; sync", shell);
-    std::printf("%-52s %10.2f\n", "ratio job / shell", job.seconds / shell.seconds);
+    std::printf("%-52s %10.2f\n", "ratio job renamed / shell", job.seconds / shell.seconds);
+    std::printf("%-52s %10.2f\n", "ratio job written back / shell", back.seconds / shell.seconds);
     std::printf("%-52s %10.2f\n", "ratio job --full-check / shell", full.seconds / shell.seconds);
     std::printf("phases of the job, each alone:\n");
     line("  row and index counts of the database", counts);
@@ -140,6 +243,7 @@ int main(int argc, char** argv) {
     line("  row and index counts of the result", resultCounts);
     line("  integrity_check of the result (--full-check)", integrity);
     line("  for scale: cp of the database; sync", copy);
+    if (stops) measureStops(original, scratch + "/stops");
     fs::remove_all(scratch);
     return 0;
 }

@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     const std::string target = folder + "/compacted.db";
     const double compact = seconds([&] {
         std::filesystem::remove(target);
-        return engine.CompactDatabase(path, target, ";LANGID=0x041D;CP=1252;COUNTRY=0").ok();
+        return engine.CompactDatabase(path, target).ok();
     });
     const double vacuum = seconds([&] {
         std::filesystem::remove(target);

@@ -5,10 +5,12 @@
 namespace vexla {
 
 Status copyDurably(FileSystem& files, const std::string& from, const std::string& to, const Placement& placement,
-                   bool* ownerKept) {
+                   bool* ownerKept, const std::function<bool()>& goOn) {
     auto file = files.createFile(to, placement);
     if (!file) return file.error();
-    Status s = (*file)->copyFrom(from);
+    std::function<bool(std::uint64_t)> progress;
+    if (goOn) progress = [&](std::uint64_t) { return goOn(); };
+    Status s = (*file)->copyFrom(from, progress);
     if (s) s = (*file)->commit();
     if (!s) (void)(*file)->close();
     if (ownerKept) *ownerKept = !s || (*file)->ownerKept();

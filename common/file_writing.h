@@ -3,6 +3,7 @@
 // error in the user's language.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "common/paths.h"
@@ -13,8 +14,10 @@ namespace vexla {
 
 // Writes the bytes of `from` to `to` as placed; nothing of `to` changes on
 // failure. `ownerKept` (when given) learns whether the owner could be given.
+// `goOn` (when given) is asked now and then while the bytes are copied; a
+// false answer stops the copy (stoppedByUser, nothing of `to` left).
 Status copyDurably(FileSystem& files, const std::string& from, const std::string& to, const Placement& placement,
-                   bool* ownerKept = nullptr);
+                   bool* ownerKept = nullptr, const std::function<bool()>& goOn = {});
 
 // Renames `from` over `to` and syncs the folder of `to`.
 Status renameDurably(FileSystem& files, const std::string& from, const std::string& to);

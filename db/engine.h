@@ -149,9 +149,21 @@ public:
     // row count (a partial one aside) is 3049.
     virtual Result<std::map<std::string, long>> ContentCounts() = 0;
     // Writes a compacted copy of this database to `destination`, which must
-    // not exist (3204), with the database file's mode, owner and group as
-    // far as they can be given; locale as for DBEngine::CompactDatabase.
-    virtual Status CompactInto(const std::string& destination, const std::string& locale) = 0;
+    // not exist (3204): the same schema, rows, user_version, application_id,
+    // page size and journal mode, nothing added; with the database file's
+    // mode, owner and group as far as they can be given.
+    virtual Status CompactInto(const std::string& destination) = 0;
+    // Replaces the content of this database's file by that of `compacted`
+    // (a database of this engine with the same page size, open) as one
+    // transaction of this file: its journal makes the step all or nothing,
+    // and the file keeps its inode, owner, group, mode and journal mode. A
+    // stop asked for through InterruptWhen is taken between the steps
+    // before the last one and rolls the transaction back; the last step,
+    // which commits, runs to its end.
+    virtual Status WriteBackFrom(Database& compacted) = 0;
+    // Folds a write-ahead log into the file and empties it; nothing to do
+    // for a database in rollback mode.
+    virtual Status Checkpoint() = 0;
     // Rewrites this database's file in place without its free pages, as one
     // transaction of its own: a failure leaves the file as it was.
     virtual Status Vacuum() = 0;
@@ -191,10 +203,8 @@ public:
     // file that is not a database (an empty file included).
     virtual Result<std::unique_ptr<Database>> OpenDatabase(const std::string& path, bool exclusive = true) = 0;
     // Writes a compacted copy of source to destination, which must not exist
-    // (3204). locale: the destination's sort order and code page; "" or
-    // ";LANGID=0x041D;CP=1252;COUNTRY=0" style text; see the implementation.
-    virtual Status CompactDatabase(const std::string& source, const std::string& destination,
-                                   const std::string& locale = "") = 0;
+    // (3204): the database as Database::CompactInto writes it.
+    virtual Status CompactDatabase(const std::string& source, const std::string& destination) = 0;
     virtual Result<DatabaseFence> FenceDatabase(const std::string& path) = 0;
 };
 

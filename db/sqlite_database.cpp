@@ -7,6 +7,34 @@
 
 namespace vexla::db {
 
+namespace {
+
+// Puts the file `path`, a database nobody else has open, in WAL mode.
+Status setWalMode(const std::string& path) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    std::string mode;
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        rc = sqlite3_exec(
+            db, "PRAGMA synchronous = OFF; PRAGMA journal_mode = WAL",
+            [](void* out, int, char** values, char**) {
+                *static_cast<std::string*>(out) = values[0] ? values[0] : "";
+                return 0;
+            },
+            &mode, nullptr);
+    }
+    Status result;
+    if (rc != SQLITE_OK)
+        result = errorFromSqlite(db, sqlite3_extended_errcode(db), source::Engine);
+    else if (mode != "wal")
+        result = errorFromSqlite(db, SQLITE_CANTOPEN, source::Engine);
+    if (sqlite3_close(db) != SQLITE_OK && result) result = errorFromSqlite(nullptr, SQLITE_IOERR, source::Engine);
+    return result;
+}
+
+}  // namespace
+
 Result<std::vector<OwnedValue>> slotValues(const Translation& t, const std::vector<Variant>& values,
                                            const DatePictures& pictures) {
     if (values.size() < t.slotTypes.size())
@@ -261,9 +289,67 @@ Result<std::map<std::string, long>> SqliteDatabase::ContentCounts() {
     return counts;
 }
 
-Status SqliteDatabase::CompactInto(const std::string& destination, const std::string& locale) {
+Status SqliteDatabase::CompactInto(const std::string& destination) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
-    return compactInto(*this, destination, locale);
+    return compactInto(*this, destination);
+}
+
+Result<std::string> SqliteDatabase::textOf(const char* sql) {
+    auto stmt = conn_->acquire(sql);
+    if (!stmt) return stmt.error();
+    const int rc = sqlite3_step(*stmt);
+    if (rc != SQLITE_ROW) {
+        Error e = errorFromSqlite(conn_->handle(), rc);
+        conn_->release(*stmt);
+        return e;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0));
+    std::string value = text ? text : "";
+    conn_->release(*stmt);
+    return value;
+}
+
+Status SqliteDatabase::Checkpoint() {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    auto mode = textOf("PRAGMA journal_mode");
+    if (!mode) return mode.error();
+    return *mode == "wal" ? exec("PRAGMA wal_checkpoint(TRUNCATE)") : Status();
+}
+
+// Pages copied per step of the write-back: a stop is looked for between
+// steps, so a step must take well under a second (4096 pages of 4 KB are
+// some tens of milliseconds with the files in the page cache).
+constexpr int kWriteBackPages = 4096;
+
+Status SqliteDatabase::WriteBackFrom(Database& compacted) {
+    auto* from = dynamic_cast<SqliteDatabase*>(&compacted);
+    if (!conn_->isOpen() || !from || !from->conn_->isOpen()) return objectClosed(source::Database);
+    // Every page is rewritten: the large cache keeps them until the commit.
+    (void)exec(kWriteCache);
+    writeCache_ = true;
+    sqlite3_backup* backup = sqlite3_backup_init(conn_->handle(), "main", from->conn_->handle(), "main");
+    if (!backup) {
+        fitCache();
+        return errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()));
+    }
+    int rc = SQLITE_OK;
+    for (bool first = true;; first = false) {
+        // The step that copies the last pages also commits them: from there
+        // on the write-back is no longer stopped. Before it, abandoning the
+        // backup rolls this file's transaction back.
+        const bool last = !first && sqlite3_backup_remaining(backup) <= kWriteBackPages;
+        if (!last && interruptWhen_ && interruptWhen_()) {
+            rc = SQLITE_INTERRUPT;
+            break;
+        }
+        rc = sqlite3_backup_step(backup, kWriteBackPages);
+        if (rc != SQLITE_OK) break;
+    }
+    const int finished = sqlite3_backup_finish(backup);
+    fitCache();
+    if (rc == SQLITE_DONE && finished == SQLITE_OK) return {};
+    if (rc == SQLITE_INTERRUPT) return errorFromSqlite(conn_->handle(), SQLITE_INTERRUPT);
+    return errorFromSqlite(conn_->handle(), rc == SQLITE_DONE ? finished : rc);
 }
 
 Status SqliteDatabase::Vacuum() {
@@ -291,8 +377,13 @@ void SqliteDatabase::InterruptWhen(std::function<bool()> asked) {
 
 Status SqliteDatabase::vacuumInto(const std::string& file) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
-    // The output takes this connection's sync setting; this connection
-    // writes nothing more to its own file, and the caller syncs the output.
+    auto mode = textOf("PRAGMA journal_mode");
+    if (!mode) return mode.error();
+    auto synchronous = textOf("PRAGMA synchronous");
+    if (!synchronous) return synchronous.error();
+    // The output takes this connection's sync setting: none while it is
+    // written (the caller syncs it whole), this connection's own again after,
+    // as the compacted content may yet be written back into its file.
     if (auto s = exec("PRAGMA synchronous = OFF"); !s) return s;
     if (auto s = exec(kCheckCache); !s) return s;
     sqlite3_stmt* stmt = nullptr;
@@ -303,6 +394,11 @@ Status SqliteDatabase::vacuumInto(const std::string& file) {
     if (rc != SQLITE_DONE)
         result = errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()), source::Engine);
     sqlite3_finalize(stmt);
+    const std::string restore = "PRAGMA synchronous = " + *synchronous;
+    if (auto s = exec(restore.c_str()); result && !s) result = s;
+    // VACUUM INTO writes a rollback-mode file; a database kept in WAL mode
+    // is the same database only in WAL mode again.
+    if (result && *mode == "wal") result = setWalMode(file);
     return result;
 }
 

@@ -30,13 +30,17 @@ public:
     Status CheckIntegrity() override;
     Status QuickCheck() override;
     Result<std::map<std::string, long>> ContentCounts() override;
-    Status CompactInto(const std::string& destination, const std::string& locale) override;
+    Status CompactInto(const std::string& destination) override;
+    Status WriteBackFrom(Database& compacted) override;
+    Status Checkpoint() override;
     Status Vacuum() override;
     void InterruptWhen(std::function<bool()> asked) override;
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
 
-    // Writes a compacted copy of the whole file to a new file (VACUUM INTO).
+    // Writes a compacted copy of the whole file to a new file (VACUUM INTO),
+    // in WAL mode when this database is; this connection's sync setting is
+    // its own again afterwards.
     Status vacuumInto(const std::string& file);
 
 private:
@@ -53,10 +57,12 @@ private:
     // The checks and counts of a compaction.
     Status check(const char* pragma);
     Result<long> countOf(const std::string& sql);
+    // The first column of the first row of a statement, as text.
+    Result<std::string> textOf(const char* sql);
 };
 
 // The compaction of an open database into a new file (sqlite_compact.cpp).
-Status compactInto(SqliteDatabase& source, const std::string& destination, const std::string& locale);
+Status compactInto(SqliteDatabase& source, const std::string& destination);
 
 // Runs a translated statement whose slots hold the given values: a SELECT
 // gives a recordset standing on its first row.

@@ -27,16 +27,13 @@ public:
     explicit SqliteEngine(EngineSettings settings = {}) : settings_(std::move(settings)) {}
 
     Result<std::unique_ptr<Database>> OpenDatabase(const std::string& path, bool exclusive = true) override;
-    // VACUUM INTO a temporary file beside destination, the locale recorded in
-    // the table MSysLocale (rows Locale, LANGID, CP, COUNTRY) and the file
-    // synced, then renamed to destination without replacing anything, and the
-    // folder synced: a crash leaves no half-written destination. The source
-    // is held exclusively meanwhile. locale: "" keeps the source's record;
-    // otherwise ";"-separated KEY=value parts of which LANGID is required
-    // (hexadecimal 0x...) and CP, COUNTRY optional (decimal); anything else is
-    // 3001. An existing destination is 3204, a missing folder 3044.
-    Status CompactDatabase(const std::string& source, const std::string& destination,
-                           const std::string& locale = "") override;
+    // VACUUM INTO a temporary file in a private folder beside destination
+    // (put back in WAL mode when the source is in it; nothing else is
+    // added or changed), the file synced, then renamed to destination
+    // without replacing anything, and the folder synced: a crash leaves no
+    // half-written destination. The source is held exclusively meanwhile.
+    // An existing destination is 3204, a missing folder 3044.
+    Status CompactDatabase(const std::string& source, const std::string& destination) override;
     Result<DatabaseFence> FenceDatabase(const std::string& path) override;
 
     const EngineSettings& settings() const { return settings_; }

@@ -9,13 +9,11 @@
 #include "db/booking_file.h"
 #include "db/errors.h"
 #include "maintenance/exclusive_test.h"
+#include "maintenance/file_identity.h"
 
 namespace vexla {
 
 namespace {
-
-// The destination locale the compacted database is written with.
-constexpr const char* kCompactLocale = ";LANGID=0x041D;CP=1252;COUNTRY=0";
 
 using Counts = std::map<std::string, long>;
 
@@ -24,25 +22,22 @@ using Counts = std::map<std::string, long>;
 // full check, and the same row count for every table and entry count for
 // every index as the database had (a lost row fails that). A whole file is
 // answered still open for exclusive use, so it stays locked when it takes
-// the database's place.
+// the database's place. A stop interrupts the checks (stoppedByUser).
 Result<std::unique_ptr<db::Database>> verify(JobContext& ctx, const std::string& path, const Counts& expected) {
     auto opened = ctx.main.engine().OpenDatabase(path, true);
     if (!opened) return opened.error();
     db::Database& database = **opened;
-    Status s = ctx.fullCheck ? database.CheckIntegrity() : database.QuickCheck();
-    if (s) {
-        auto counts = database.ContentCounts();
-        if (!counts) {
-            s = counts.error();
-        } else {
-            for (const auto& [name, n] : expected) {
-                const auto found = counts->find(name);
-                const long got = found == counts->end() ? -1 : found->second;
-                if (got == n) continue;
-                s = db::corrupt(path + ": " + name + " " + std::to_string(got) + " <> " + std::to_string(n));
-                break;
-            }
-        }
+    Result<Counts> counts = Counts{};
+    Status s =
+        ctx.stoppable(database, [&] { return ctx.fullCheck ? database.CheckIntegrity() : database.QuickCheck(); });
+    if (s)
+        s = ctx.stoppable(database,
+                          [&] { return (counts = database.ContentCounts()) ? Status() : Status(counts.error()); });
+    for (auto n = expected.begin(); s && n != expected.end(); ++n) {
+        const auto found = counts->find(n->first);
+        const long got = found == counts->end() ? -1 : found->second;
+        if (got != n->second)
+            s = db::corrupt(path + ": " + n->first + " " + std::to_string(got) + " <> " + std::to_string(n->second));
     }
     if (s) return std::move(*opened);
     (void)database.Close();
@@ -77,12 +72,16 @@ Status setAside(FileSystem& files, const std::string& result, const std::string&
 // folded a write-ahead log in; what is still there holds nothing the engine
 // would apply. It must not stay beside the compacted file (it would be taken
 // for that file's journal), and it is the user's file: it is renamed aside
-// and the activity log says where.
+// and the activity log says where. A journal the held connection has open
+// is its own (a WAL database's log, a journal its opening kept) and stays:
+// the caller has folded a log into the file first. `path`: the real file,
+// where the engine keeps its journals.
 Status setJournalsAside(JobContext& ctx, const std::string& path) {
     FileSystem& files = ctx.platform.files;
     for (const char* suffix : {"-journal", "-wal"}) {
         const std::string journal = path + suffix;
         if (!files.exists(journal)) continue;
+        if (auto own = files.info(journal, false); own && openedHere(own->dev, own->ino)) continue;
         auto aside = unusedName(files, journal + ".old");
         if (!aside) return aside.error();
         if (auto s = renameDurably(files, journal, *aside); !s) return s;
@@ -169,16 +168,17 @@ Status clearLeftover(FileSystem& files, const std::string& path) {
     return removeDurably(files, path);
 }
 
-// A second name for the database file: a hard link, or a copy where the
-// file system will not link or the database path is itself a link (then
-// with `copyMode`, the database's owner, and synced when `durable`). Never
-// replaces a file; 58 when the name is taken.
-Status secondName(JobContext& ctx, const std::string& path, const std::string& name, const FileInfo& database,
-                  unsigned copyMode, bool durable) {
+// A second name for the database file `real` (links resolved): a hard link
+// unless `copy` is asked for, or a copy where the file system will not link
+// (then with `copyMode`, the database's owner and group, and synced when
+// `durable`). A copy whose group could not be given gets the owner's group
+// without the group's bits (the activity log says so). Never replaces a
+// file; 58 when the name is taken; a stop ends a copy (stoppedByUser).
+Status secondName(JobContext& ctx, const std::string& real, const std::string& name, const FileInfo& database,
+                  unsigned copyMode, bool durable, bool copy) {
     FileSystem& files = ctx.platform.files;
-    auto plain = files.info(path, false);
-    if (plain && plain->kind == FileKind::Regular) {
-        Status s = files.linkFile(path, name);
+    if (!copy) {
+        Status s = files.linkFile(real, name);
         if (s) return durable ? files.syncFolder(folderOf(name)) : Status();
         if (s.error().number == fserr::FileExists) return s;
     }
@@ -187,18 +187,22 @@ Status secondName(JobContext& ctx, const std::string& path, const std::string& n
     placement.mode = copyMode;
     placement.owner = std::make_pair(database.uid, database.gid);
     placement.durable = durable;
-    return copyDurably(files, path, name, placement);
+    bool ownerKept = true;
+    Status s = copyDurably(files, real, name, placement, &ownerKept, [&] { return !ctx.stopRequested(); });
+    if (s && !ownerKept) ctx.main.Logg(ctx.text("R9309") + ": " + name);
+    return s;
 }
 
-// The day's next free backup name, made a second name of the database.
-Result<std::string> makeBackup(JobContext& ctx, const std::string& path, const FileInfo& database) {
+// The day's next free backup name, made a second name of the database
+// (`copy`: a copy of its own).
+Result<std::string> makeBackup(JobContext& ctx, const std::string& real, const FileInfo& database, bool copy) {
     const DateTime today = ctx.platform.clock.now();
     for (int n = 1;; ++n) {
         const std::string backup = ctx.inDatabaseFolder(backupName(today, n));
         auto there = ctx.platform.files.info(backup, false);
         if (!there) return there.error();
         if (there->kind != FileKind::Missing) continue;
-        Status s = secondName(ctx, path, backup, database, database.mode, true);
+        Status s = secondName(ctx, real, backup, database, database.mode, true, copy);
         if (s) return backup;
         if (s.error().number != fserr::FileExists) return s.error();
     }
@@ -246,19 +250,66 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
     }
 }
 
-// The database path never stands empty and never holds a file this job has
-// not locked: the test's connection keeps the database locked while it is
-// compacted, the compacted file is written under a name of its own and
-// locked by its check, and one rename puts it in the database's place. A
-// program that opens the database by itself, without our fence (a plain
-// SQLite client), is refused from the test to the end; one that opened the
-// old file and waited for its lock finds it replaced, which SQLite refuses
-// to write to. Until that rename the database is the file it was, so a
-// failure or a kill at any step leaves it whole where it was.
+// Refuses a database whose owner, group and mode neither way would keep,
+// naming why the rename would not.
+Error cannotKeepTheFile(JobContext& ctx, const WayChosen& chosen) {
+    Error refused{fserr::PathFileAccess, ctx.text("R9300") + ": " + ctx.text(chosen.reason), "Vexla Admin"};
+    refused.worded = true;
+    return refused;
+}
+
+// Puts the verified result in the database's place, the way chosen.
+//
+// Rename: the database path never stands empty and never holds a file this
+// job has not locked: the test's connection keeps the database locked while
+// it is compacted, the compacted file is written under a name of its own
+// and locked by its check, and one rename puts it in the real file's place
+// (never over a link). It is chosen only where no other process has the
+// file open, so nobody is left on the old file.
+//
+// Write-back: the verified content is written into the held file as one
+// transaction of the engine; the file is the same inode with every name,
+// owner, group, mode and attribute it had, and a program that keeps it open
+// reads the new content at its next transaction. Once the last step commits
+// the job is done whatever is asked meanwhile; the result's own file is
+// then only a leftover, and failing to remove it is logged, not failed.
+//
+// Until the rename or the commit the database is the file it was, so a
+// failure or a kill at any step leaves it whole where it was. `compacted`
+// (the result, open) is closed after a write-back; renamed, it stays open and
+// keeps the database locked until the caller has finished.
+Status replace(JobContext& ctx, ExclusiveHold& hold, db::Database& compacted, const WayChosen& chosen,
+               const std::string& result) {
+    FileSystem& files = ctx.platform.files;
+    if (chosen.way == CompactionWay::WriteBack) {
+        Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(compacted); });
+        (void)compacted.Close();  // read only: nothing of it to lose
+        if (Status removed = removeDurably(files, result); s && !removed)
+            ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
+        else if (!s && !removed)
+            return removed;
+        if (s) ctx.main.Logg(ctx.text("R9308") + ": " + ctx.text(chosen.reason));
+        return s;
+    }
+    auto given = files.info(result, false);
+    auto database = files.info(chosen.file, false);
+    if (given && database && (given->uid != database->uid || given->gid != database->gid))
+        ctx.main.Logg(ctx.text("R9156") + ": " + chosen.file);
+    if (auto s = renameDurably(files, result, chosen.file); !s) {
+        (void)compacted.Close();
+        return s;
+    }
+    // The replaced file's connection goes first: while the new file is still
+    // locked, nobody can have made a journal beside it that the old
+    // connection's closing could take for its own.
+    (void)hold.connection->Close();
+    return {};
+}
+
 Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome) {
     CompactionStep& step = outcome.failedAt;
     // Each step is reported; a stop asked for is taken at the next step,
-    // up to the replacement, which is the one the database changes at.
+    // up to the replacement, and inside each long one.
     const auto enter = [&](CompactionStep next) -> Status {
         step = next;
         if (!ctx.advance(static_cast<std::uint64_t>(next), kCompactionSteps, ProgressUnit::Steps))
@@ -270,7 +321,6 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     FileSystem& files = ctx.platform.files;
     const std::string& path = state.DataBas;
     const std::string work = ctx.inDatabaseFolder(kWorkCopyName);
-    const std::string result = path + kCompactedSuffix;
     ctx.removeAbandonedFiles(state.msSökväg);
 
     auto database = files.info(path, true);
@@ -281,34 +331,61 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (plain->kind == FileKind::Regular) {
         if (auto s = removeStaleLinks(ctx, *database); !s) return s;
     }
-    if (auto s = setJournalsAside(ctx, path); !s) return s;
+    // Chosen before anything of the database's own is touched.
+    const WayChosen chosen = chooseCompactionWay(path);
+    if (chosen.way == CompactionWay::Refused) return cannotKeepTheFile(ctx, chosen);
+    const bool writeBack = chosen.way == CompactionWay::WriteBack;
+    const std::string result = chosen.file + kCompactedSuffix;
+    // Through a link the work happens in the real file's folder, which may
+    // hold a killed run's files of its own.
+    if (folderOf(chosen.file) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(chosen.file));
+    // A WAL database's log goes into the file first: the backup is a copy
+    // of the file alone, and the log is the held connection's own.
+    if (auto s = hold.connection->Checkpoint(); !s) return s;
+    if (auto s = setJournalsAside(ctx, chosen.file); !s) return s;
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
     if (auto s = enter(CompactionStep::Backup); !s) return s;
-    auto made = makeBackup(ctx, path, *database);
+    // A file written back into keeps no old content under a second name:
+    // its backup is a copy of its own.
+    auto made = makeBackup(ctx, chosen.file, *database, writeBack);
     if (!made) return made.error();
     outcome.backup = *made;
     if (auto s = enter(CompactionStep::WorkCopy); !s) return s;
     if (auto s = clearLeftover(files, work); !s) return s;
-    if (auto s = secondName(ctx, path, work, *database, 0600, false); !s) return s;
+    // The work copy is a second name for the old file while it is replaced.
+    // A file written back into has none to give (a link would be the file
+    // being rewritten), and a second full copy would only double the backup
+    // it already has: there is no work copy then.
+    if (!writeBack) {
+        if (auto s = secondName(ctx, chosen.file, work, *database, 0600, false, false); !s) return s;
+    }
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
 
     if (auto s = enter(CompactionStep::Compaction); !s) return s;
-    auto counts = hold.connection->ContentCounts();
-    if (!counts) return counts.error();
+    Result<Counts> counts = Counts{};
+    if (auto s = ctx.stoppable(
+            *hold.connection,
+            [&] { return (counts = hold.connection->ContentCounts()) ? Status() : Status(counts.error()); });
+        !s)
+        return s;
     // A result left by a run that was cut off before its rename: the
     // database was still the whole file then, so the leftover is redundant.
     if (auto s = clearLeftover(files, result); !s) return s;
     // A stop asked for while the engine writes the compacted file ends the
     // writing there; the engine removes what it had written.
-    const auto writeCompacted = [&] { return hold.connection->CompactInto(result, kCompactLocale); };
+    const auto writeCompacted = [&] { return hold.connection->CompactInto(result); };
     if (auto s = ctx.stoppable(*hold.connection, writeCompacted); !s) return s;
     if (auto s = enter(CompactionStep::Verification); !s) {
         (void)removeDurably(files, result);  // a stop: the database stays the file it is
         return s;
     }
     auto compacted = verify(ctx, result, *counts);
+    if (!compacted && compacted.error().number == kStoppedByUser) {
+        (void)removeDurably(files, result);
+        return compacted.error();
+    }
     if (!compacted) {
-        if (auto moved = setAside(files, result, path, outcome.setAside); !moved) return moved;
+        if (auto moved = setAside(files, result, chosen.file, outcome.setAside); !moved) return moved;
         Error e = ctx.described(compacted.error());
         e.description += "\r\n" + ctx.text("R9050") + ": " + outcome.setAside;
         return e;
@@ -318,19 +395,9 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
         if (auto removed = removeDurably(files, result); !removed) return removed;
         return s;
     }
-    auto given = files.info(result, false);
-    if (given && (given->uid != database->uid || given->gid != database->gid))
-        ctx.main.Logg(ctx.text("R9156") + ": " + path);
-    if (auto s = renameDurably(files, result, path); !s) {
-        (void)(*compacted)->Close();
-        return s;
-    }
-    // The replaced file's connection goes first: while the new file is still
-    // locked, nobody can have made a journal beside it that the old
-    // connection's closing could take for its own.
-    (void)hold.connection->Close();
+    if (auto s = replace(ctx, hold, **compacted, chosen, result); !s) return s;
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
-    Status s = removeDurably(files, work);
+    Status s = writeBack ? Status() : removeDurably(files, work);
     (void)(*compacted)->Close();
     return s;
 }
@@ -363,7 +430,7 @@ CompactionOutcome compactDatabase(JobContext& ctx) {
         // work copy made as a link is the live database under another
         // name: no copy at all, and it must not pass for one.
         FileSystem& files = ctx.platform.files;
-        auto d = files.info(state.DataBas, false);
+        auto d = files.info(state.DataBas, true);
         for (const std::string& name : {outcome.backup, ctx.inDatabaseFolder(kWorkCopyName)}) {
             auto b = name.empty() ? Result<FileInfo>(FileInfo{}) : files.info(name, false);
             if (d && b && b->sameFile(*d) && removeDurably(files, name) && name == outcome.backup)

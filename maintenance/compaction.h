@@ -41,29 +41,46 @@ struct CompactionOutcome {
 inline constexpr std::uint64_t kCompactionSteps = 7;
 
 // Runs the compaction to its end and answers what it did; reports each
-// step as progress and, when asked to stop, stops at the next step before
-// the replacement (the database is then the file it was). Shows nothing:
-// the information line says R1749 "..." while it runs, the activity log gets
-// its steps (in unattended mode: R1758, R1759, R1760 with the time), the
-// journals it set aside, the backups it wrote or deleted; the front ends
-// tell the outcome (showCompaction for the window).
+// step as progress and, when asked to stop, stops at the next step or inside
+// a long one (the counts, the checks, the writing of the compacted file, a
+// backup made as a copy, the write-back before its commit); the database is
+// then the file it was. Shows nothing: the information line says R1749
+// "..." while it runs, the activity log gets its steps (in unattended mode:
+// R1758, R1759, R1760 with the time), the journals it set aside, the way
+// it took when it wrote back (R9308 and why), the backups it wrote or
+// deleted; the front ends tell the outcome (showCompaction for the window).
 //
 // After the exclusive-use test (nothing is touched when it refuses) the
-// database stays locked against every other process to
-// the end: its connection stays open (SQLite's lock, which any SQLite
-// program respects) and our fence is taken (which keeps our own openers out
-// without a connection).
+// database stays locked against every other process to the end: its
+// connection stays open (SQLite's lock, which any SQLite program respects)
+// and our fence is taken (which keeps our own openers out without a
+// connection).
 //
-// The steps: the dated backup and the work copy "Vexlaol.db" are made
-// beside the database as second names (hard links) of the database file,
-// or, where the file system has none, as copies (the backup with the
-// database's mode and owner, the work copy 0600). The held database is
-// compacted into "<database>.compacted" (made in a private folder and given
-// the database's mode and owner before it shows), which is checked (quick
-// check, and the row count of every table and entry count of every index
-// against the database; the full integrity check with ctx.fullCheck) and,
-// still locked by that check, renamed over the database file. The old file
-// then lives on as the backup only. Then the work copy is deleted.
+// The file compacted is the one the database path names, through any
+// symbolic link, and it stays that file for everyone: its owner, group,
+// mode, other names and extended attributes are as before, and nothing but
+// its free space changes (no table or setting added; user_version,
+// application_id, page size and journal mode kept). Before anything of the
+// database's is touched the job picks one of two ways (file_identity.h):
+// - Rename, where a new file can be all the old one was and nobody keeps
+//   the old one open: the dated backup and the work copy "Vexlaol.db" are
+//   made beside the database as second names (hard links) of the real file,
+//   or, where the file system has none, as copies. The held database is
+//   compacted into "<real file>.compacted" (made in a private folder and
+//   given the database's mode and owner before it shows), which is checked
+//   (quick check, and the row count of every table and entry count of every
+//   index against the database; the full integrity check with
+//   ctx.fullCheck) and, still locked by that check, renamed over the real
+//   file, never over a link. The old file then lives on as the backup only.
+//   Then the work copy is deleted.
+// - Write-back otherwise: the backup is a copy of its own, there is no work
+//   copy, and the result, compacted and checked as above, is written back
+//   into the held file as one transaction of the engine; its own file is
+//   then deleted.
+// A database that neither way keeps (not ours to replace and not writable
+// by us) is refused with R9300 and why, nothing touched. A backup made as a
+// copy has the database's mode and group; where its owner may not give that
+// group, the owner's group without the group's bits (logged, R9309).
 //
 // A backup never replaces anything: the day's first is
 // "Vexla<yyyy-mm-dd>.db", later ones "Vexla<yyyy-mm-dd>-2.db", "-3", ...
@@ -74,14 +91,17 @@ inline constexpr std::uint64_t kCompactionSteps = 7;
 // older ones. The backup written and every one deleted are logged; the
 // information line names the backup.
 //
-// Before the first step, a journal file the test's opening left beside the
-// database is renamed aside ("-journal.old", logged), and too little free
-// space for a backup, a work copy and the result stops the job with nothing
-// touched.
+// Before the first step, a WAL database's log is folded into the file, a
+// journal the test's opening left beside the database that is not the held
+// connection's own is renamed aside ("-journal.old", logged), and too little
+// free space for a backup, a work copy and the result stops the job with
+// nothing touched.
 //
 // Any failure after the test ends the job at once; the database is the
-// whole file it was until the compacted one replaces it. A result that
-// fails its check is renamed aside ("<database>.unverified"), never deleted.
+// whole file it was until the compacted one replaces it or its write-back
+// commits (after that commit the job ends done, even when asked to stop). A
+// result that fails its check is renamed aside ("<database>.unverified"),
+// never deleted.
 CompactionOutcome compactDatabase(JobContext& ctx);
 
 // The failure of a compaction past its exclusive-use test as the message

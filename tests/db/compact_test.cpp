@@ -1,6 +1,8 @@
-// CompactDatabase: a compacted copy with every row, the locale recorded, an
-// existing destination never touched, and the source's refusals passed on.
+// CompactDatabase: a compacted copy that is the same database, an existing
+// destination never touched, and the source's refusals passed on.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <tuple>
 
 #include "db/sqlite_engine.h"
@@ -11,14 +13,12 @@ namespace {
 
 using testing::TempDir;
 
-const char* const kLocale = ";LANGID=0x041D;CP=1252;COUNTRY=0";
-
 class Compact : public ::testing::Test {
 protected:
     void SetUp() override {
         source = dir.file("Vexlaol.db");
         target = dir.file("Vexla.db");
-        std::string sql = testing::kBookingSchema;
+        std::string sql = std::string("PRAGMA page_size = 8192;") + testing::kBookingSchema;
         sql +=
             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
             "INSERT INTO Bokning (ID, KundID, StartTid, Anteckning) "
@@ -31,34 +31,56 @@ protected:
     SqliteEngine engine;
 };
 
-TEST_F(Compact, WritesASmallerCopyWithEveryRowAndTheLocale) {
-    const Status s = engine.CompactDatabase(source, target, kLocale);
-    ASSERT_TRUE(s.ok()) << s.error().description;
-    EXPECT_LT(testing::fileSize(target), testing::fileSize(source));
-    EXPECT_EQ(testing::queryWithSqlite(target,
-                                       "SELECT count(*) FROM Bokning UNION ALL "
-                                       "SELECT * FROM pragma_integrity_check"),
-              (std::vector<std::string>{"2000", "ok"}));
-    EXPECT_EQ(testing::queryWithSqlite(target,
-                                       "SELECT group_concat(Name || '=' || Value, ';') FROM "
-                                       "(SELECT * FROM MSysLocale ORDER BY Name)"),
-              std::vector<std::string>{"COUNTRY=0;CP=1252;LANGID=0x041D;Locale=;LANGID=0x041D;CP=1252;COUNTRY=0"});
-    EXPECT_FALSE(testing::fileExists(target + ".compacting") || testing::fileExists(source + ".lock"));
-    // Compacted again without a locale, the copy keeps its source's record.
-    ASSERT_TRUE(engine.CompactDatabase(target, dir.file("again.db")).ok());
-    EXPECT_EQ(testing::queryWithSqlite(dir.file("again.db"), "SELECT Value FROM MSysLocale WHERE Name = 'LANGID'"),
-              std::vector<std::string>{"0x041D"});
+// Only the free space goes: nothing is added (no table of our own), and
+// user_version, application_id, page size and journal mode stay.
+TEST_F(Compact, WritesASmallerCopyThatIsTheSameDatabase) {
+    for (const std::string mode : {"DELETE", "WAL"}) {
+        SCOPED_TRACE(mode);
+        const std::string src = dir.file(mode + ".db"), dst = dir.file(mode + ".compacted.db");
+        std::filesystem::copy_file(source, src);
+        testing::makeDatabase(
+            src, "PRAGMA journal_mode = " + mode + "; PRAGMA user_version = 7; PRAGMA application_id = 1447389249;");
+        const Status s = engine.CompactDatabase(src, dst);
+        ASSERT_TRUE(s.ok()) << s.error().description;
+        EXPECT_FALSE(testing::fileExists(dst + "-wal") || testing::fileExists(src + ".lock"));
+        EXPECT_LT(testing::fileSize(dst), testing::fileSize(src));
+        EXPECT_EQ(testing::dumpOf(dst), testing::dumpOf(src));
+        EXPECT_NE(testing::dumpOf(dst).find("journal_mode=" + std::string(mode == "WAL" ? "wal" : "delete")),
+                  std::string::npos);
+        EXPECT_EQ(testing::queryWithSqlite(dst, "SELECT * FROM pragma_integrity_check"),
+                  std::vector<std::string>{"ok"});
+    }
+}
 
-    // The engine's own listing leaves its bookkeeping table out.
-    EXPECT_EQ(engine.OpenDatabase(target).value()->TableNames().value(),
-              (std::vector<std::string>{"Kund", "Person", "Bokning", "Users"}));
+// The write-back puts the compacted content into the held file itself in
+// one transaction, keeping its journal mode; a stop before it commits
+// leaves the file as it was.
+TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
+    for (const std::string mode : {"DELETE", "WAL"})
+        for (const bool stop : {false, true}) {
+            SCOPED_TRACE(mode + (stop ? " stopped" : ""));
+            const std::string db = dir.file(mode + std::to_string(stop) + ".db"), compacted = db + ".compacted";
+            std::filesystem::copy_file(source, db);
+            testing::makeDatabase(db, "PRAGMA journal_mode = " + mode);
+            ASSERT_TRUE(engine.CompactDatabase(db, compacted).ok());
+            const std::string dump = testing::dumpOf(db);
+            const auto freePages = [&] { return testing::queryWithSqlite(db, "PRAGMA freelist_count").at(0); };
+            const std::string freeBefore = freePages();
+            auto held = engine.OpenDatabase(db, true).value();
+            auto result = engine.OpenDatabase(compacted, true).value();
+            held->InterruptWhen([&] { return stop; });
+            EXPECT_EQ(held->WriteBackFrom(*result).ok(), !stop);
+            EXPECT_TRUE(held->Close() && result->Close());
+            EXPECT_EQ(testing::dumpOf(db), dump);
+            EXPECT_EQ(freePages(), stop ? freeBefore : "0");
+        }
 }
 
 // A refused compaction: the files of the scratch folder that stand in for the
-// booking database and the new file, and the locale.
+// booking database and the new file.
 struct Refusal {
     const char *name, *src, *dst;  // src nullptr: the booking database; dst nullptr: a new file
-    const char *written, *locale;  // written: bytes put in the destination (or in an other source) first
+    const char* written;           // bytes put in the destination (or in an other source) first
     long number;
 };
 
@@ -75,19 +97,16 @@ TEST_P(CompactRefuses, WithTheEngineNumberLeavingBothFilesAlone) {
                                testing::fileExists(dst + ".compacting"));
     };
     const auto before = sizes();
-    EXPECT_EQ(engine.CompactDatabase(src, dst, r.locale).error().number, r.number);
+    EXPECT_EQ(engine.CompactDatabase(src, dst).error().number, r.number);
     EXPECT_EQ(sizes(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CompactRefuses,
-    ::testing::Values(Refusal{"DestinationExists", nullptr, nullptr, "någon annans fil", kLocale, 3204},
-                      Refusal{"DestinationFolderMissing", nullptr, "nej/ny.db", nullptr, kLocale, 3044},
-                      Refusal{"SourceMissing", "borta.db", nullptr, nullptr, kLocale, 3024},
-                      Refusal{"SourceNoDatabase", "text.db", nullptr, "hej", kLocale, 3343},
-                      Refusal{"UnknownLocaleKey", nullptr, nullptr, nullptr, ";LANG=sv;CP=1252", 3001},
-                      Refusal{"LocaleTwice", nullptr, nullptr, nullptr, ";LANGID=0x041D;LANGID=0x0409", 3001}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CompactRefuses,
+                         ::testing::Values(Refusal{"DestinationExists", nullptr, nullptr, "någon annans fil", 3204},
+                                           Refusal{"DestinationFolderMissing", nullptr, "nej/ny.db", nullptr, 3044},
+                                           Refusal{"SourceMissing", "borta.db", nullptr, nullptr, 3024},
+                                           Refusal{"SourceNoDatabase", "text.db", nullptr, "hej", 3343}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexla::db

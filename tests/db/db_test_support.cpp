@@ -57,6 +57,24 @@ std::vector<std::string> queryWithSqlite(const std::string& path, const std::str
     return rows;
 }
 
+std::string dumpOf(const std::string& path) {
+    std::string dump;
+    for (const char* pragma : {"user_version", "application_id", "page_size", "journal_mode"})
+        dump += std::string(pragma) + "=" + queryWithSqlite(path, std::string("PRAGMA ") + pragma).at(0) + "\n";
+    for (const std::string& line : queryWithSqlite(
+             path, "SELECT type || ' ' || name || ': ' || ifnull(sql, '') FROM sqlite_schema ORDER BY name"))
+        dump += line + "\n";
+    for (const std::string& table :
+         queryWithSqlite(path, "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")) {
+        std::string columns;
+        for (const std::string& column : queryWithSqlite(path, "SELECT name FROM pragma_table_info('" + table + "')"))
+            columns += (columns.empty() ? "" : " || ',' || ") + std::string("quote(\"") + column + "\")";
+        for (const std::string& row : queryWithSqlite(path, "SELECT " + columns + " FROM \"" + table + "\""))
+            dump += table + ": " + row + "\n";
+    }
+    return dump;
+}
+
 const char* const kBookingSchema = R"(
 CREATE TABLE Kund (ID INTEGER PRIMARY KEY, Namn VARCHAR(10) NOT NULL, "P-adress" VARCHAR(50),
                    Rabatt DOUBLE, Anteckningar MEMO);

@@ -25,6 +25,12 @@ long fileSize(const std::string& path);
 // program would; returns the first column of every row, or "ERROR: <message>".
 std::vector<std::string> queryWithSqlite(const std::string& path, const std::string& sql);
 
+// What makes a database the database it is, read with the sqlite3 library:
+// user_version, application_id, page size, journal mode, the schema and
+// every row of every table (in rowid order), one line each. Two files with
+// the same dump hold the same database, whatever their free space.
+std::string dumpOf(const std::string& path);
+
 extern const char* const kBookingSchema;
 
 // A program started with pipes on its standard input and output.

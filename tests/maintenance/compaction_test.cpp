@@ -170,9 +170,8 @@ public:
         }
         return opened;
     }
-    Status CompactDatabase(const std::string& source, const std::string& destination,
-                           const std::string& locale) override {
-        return real_.CompactDatabase(source, destination, locale);
+    Status CompactDatabase(const std::string& source, const std::string& destination) override {
+        return real_.CompactDatabase(source, destination);
     }
     Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real_.FenceDatabase(path); }
 

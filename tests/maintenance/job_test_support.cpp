@@ -30,8 +30,7 @@ std::map<std::string, long> JobWorld::rowsIn(const std::string& path) {
     if (!opened || !(*opened)->CheckIntegrity()) return rows;
     auto tables = (*opened)->TableNames();
     if (!tables) return rows;
-    for (const std::string& table : *tables)
-        if (table != "MSysLocale") rows[table] = (*opened)->TableRecordCount(table).value();
+    for (const std::string& table : *tables) rows[table] = (*opened)->TableRecordCount(table).value();
     (void)(*opened)->Close();
     return rows;
 }

@@ -52,8 +52,8 @@ public:
         if (path == held || (held == "*.part" && path.ends_with(".part"))) return db::openedExclusively("elsewhere");
         return real.OpenDatabase(path, exclusive);
     }
-    Status CompactDatabase(const std::string& from, const std::string& to, const std::string& locale) override {
-        return real.CompactDatabase(from, to, locale);
+    Status CompactDatabase(const std::string& from, const std::string& to) override {
+        return real.CompactDatabase(from, to);
     }
     Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real.FenceDatabase(path); }
 };
