@@ -168,8 +168,10 @@ public:
     // transaction of its own: a failure leaves the file as it was.
     virtual Status Vacuum() = 0;
     // From now on a statement of this connection that runs long asks
-    // `asked` now and then (every few thousand steps of the engine) and ends
-    // with an error as soon as it answers true; an empty function ends that.
+    // `asked` now and then (every few thousand steps of the engine, and a
+    // watching thread every few hundredths of a second, so `asked` must be
+    // safe to call from another thread) and ends with an error as soon as
+    // it answers true; an empty function ends that.
     virtual void InterruptWhen(std::function<bool()> asked) = 0;
 
     // Closes every recordset and prepared statement of this database and frees

@@ -327,8 +327,12 @@ Status SqliteDatabase::WriteBackFrom(Database& compacted) {
     // Every page is rewritten: the large cache keeps them until the commit.
     (void)exec(kWriteCache);
     writeCache_ = true;
+    // This loop looks for a stop itself, between its steps only: the last
+    // one commits and must not be interrupted.
+    holdInterrupts_ = true;
     sqlite3_backup* backup = sqlite3_backup_init(conn_->handle(), "main", from->conn_->handle(), "main");
     if (!backup) {
+        holdInterrupts_ = false;
         fitCache();
         return errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()));
     }
@@ -346,6 +350,7 @@ Status SqliteDatabase::WriteBackFrom(Database& compacted) {
         if (rc != SQLITE_OK) break;
     }
     const int finished = sqlite3_backup_finish(backup);
+    holdInterrupts_ = false;
     fitCache();
     if (rc == SQLITE_DONE && finished == SQLITE_OK) return {};
     if (rc == SQLITE_INTERRUPT) return errorFromSqlite(conn_->handle(), SQLITE_INTERRUPT);
@@ -364,6 +369,7 @@ Status SqliteDatabase::Vacuum() {
 }
 
 void SqliteDatabase::InterruptWhen(std::function<bool()> asked) {
+    stopWatching();
     interruptWhen_ = std::move(asked);
     if (!conn_->isOpen()) return;
     if (!interruptWhen_) {
@@ -373,6 +379,27 @@ void SqliteDatabase::InterruptWhen(std::function<bool()> asked) {
     sqlite3_progress_handler(
         conn_->handle(), 20000,
         [](void* self) -> int { return static_cast<SqliteDatabase*>(self)->interruptWhen_() ? 1 : 0; }, this);
+    // PRAGMA quick_check and integrity_check run as one step of the engine
+    // and never call the progress handler; sqlite3_interrupt, which may be
+    // called from any thread, ends them too.
+    watching_ = true;
+    watcher_ = std::thread([this, db = conn_->handle()] {
+        std::unique_lock<std::mutex> lock(watchMutex_);
+        while (watching_) {
+            watchWake_.wait_for(lock, std::chrono::milliseconds(25));
+            if (watching_ && !holdInterrupts_ && interruptWhen_()) sqlite3_interrupt(db);
+        }
+    });
+}
+
+void SqliteDatabase::stopWatching() {
+    if (!watcher_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(watchMutex_);
+        watching_ = false;
+    }
+    watchWake_.notify_all();
+    watcher_.join();
 }
 
 Status SqliteDatabase::vacuumInto(const std::string& file) {
@@ -403,6 +430,7 @@ Status SqliteDatabase::vacuumInto(const std::string& file) {
 }
 
 Status SqliteDatabase::Close() {
+    stopWatching();
     depth_ = 0;
     return conn_->close();
 }

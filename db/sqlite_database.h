@@ -1,8 +1,12 @@
 // The open database of the SQLite engine, and its prepared statements.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/engine.h"
@@ -48,8 +52,19 @@ private:
     void settleDepth();
     void fitCache();
 
+    // Ends the watcher InterruptWhen started, if any.
+    void stopWatching();
+
     std::shared_ptr<Connection> conn_;
     std::function<bool()> interruptWhen_;
+    // The watcher that interrupts a statement the progress handler never
+    // sees (an integrity check runs as one step of the engine), and what
+    // keeps it from interrupting a write-back's committing step.
+    std::thread watcher_;
+    std::mutex watchMutex_;
+    std::condition_variable watchWake_;
+    bool watching_ = false;
+    std::atomic<bool> holdInterrupts_{false};
     long affected_ = 0;
     int depth_ = 0;            // open transactions; inner ones are savepoints
     bool writeCache_ = false;  // the connection has the large cache

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -150,7 +151,7 @@ public:
     bool stopRequested() const override { return stop_; }
 
 private:
-    bool stop_ = false;
+    std::atomic<bool> stop_{false};
 };
 
 class TempFolder {
