@@ -32,6 +32,8 @@ public:
     Result<std::map<std::string, long>> ContentCounts() override;
     Status CompactInto(const std::string& destination, const std::string& locale) override;
     Status Vacuum() override;
+    Status CopyRowsInto(const std::string& destination, const std::vector<KeptRows>& keep,
+                        const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override;
     void InterruptWhen(std::function<bool()> asked) override;
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
@@ -54,6 +56,10 @@ private:
     Status check(const char* pragma);
     Result<long> countOf(const std::string& sql);
 };
+
+// The copy of an open database built from its rows (sqlite_copy.cpp).
+Status copyRowsInto(sqlite3* db, const std::string& destination, const std::vector<KeptRows>& keep,
+                    const std::function<bool(std::uint64_t, std::uint64_t)>& progress);
 
 // The compaction of an open database into a new file (sqlite_compact.cpp).
 Status compactInto(SqliteDatabase& source, const std::string& destination, const std::string& locale);
