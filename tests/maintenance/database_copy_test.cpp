@@ -13,6 +13,7 @@
 #include "maintenance/database_copy.h"
 #include "tests/maintenance/job_test_support.h"
 #include "tests/maintenance/scripted_dialogs.h"
+#include "tools/sample_generator.h"
 
 namespace vexla {
 namespace {
@@ -164,6 +165,51 @@ TEST(IntervalCopy, HoldsWhatTheWholeCopyLessTheBookingsOutsideHolds) {
     for (const auto& [table, n] : w.rowsIn(w.dir.file("kopia.db"))) kept += n;
     EXPECT_EQ(written, static_cast<std::uint64_t>(kept));
     EXPECT_GT(between, 0u);
+}
+
+// A database of 10,000 bookings, made once.
+const std::string& biggerDatabase() {
+    static testing::TempFolder folder;
+    static const std::string path = [] {
+        sample::Options options;
+        options.bookings = 10000;
+        EXPECT_TRUE(sample::makeSampleDatabase(folder.file("bok.db"), options));
+        return folder.file("bok.db");
+    }();
+    return path;
+}
+
+// A stop asked for in any phase of the interval copy (counting the rows,
+// writing them, making the indexes) interrupts the engine at once: no
+// report comes after it, the job ends stopped well within a second, the
+// target and the database are as they were and no file of the job is left.
+TEST(IntervalCopy, AStopInAnyPhaseEndsItAtOnceLeavingNothing) {
+    using Phase = std::function<bool(std::uint64_t, std::uint64_t, ProgressUnit)>;
+    const std::vector<std::pair<const char*, Phase>> phases = {
+        {"counting", [](auto, auto total, ProgressUnit unit) { return unit == ProgressUnit::Rows && total == 0; }},
+        {"rows", [](auto done, auto total, auto) { return done > 1000 && done < total - 1000; }},
+        {"indexes",
+         [](auto done, auto total, auto unit) { return unit == ProgressUnit::Rows && total && done == total; }},
+    };
+    for (const auto& [phase, when] : phases) {
+        SCOPED_TRACE(phase);
+        JobWorld w(biggerDatabase());
+        w.dir.write("kopia.db", "earlier");
+        const auto names = w.dir.list();
+        const auto rows = w.rowsIn(w.db);
+        StopAt progress;
+        progress.when = when;
+        w.ctx.progress = &progress;
+        const CopyOutcome outcome =
+            copyDatabase(w.ctx, w.dir.file("kopia.db"), CopyInterval{{2000, 1, 1, 0, 0, 0}, {2100, 1, 1, 0, 0, 0}});
+        ASSERT_TRUE(progress.asked);
+        EXPECT_LT(std::chrono::steady_clock::now() - *progress.asked, std::chrono::milliseconds(500));
+        EXPECT_EQ(progress.reportsAfter, 0);
+        EXPECT_EQ(outcome.end, CopyEnd::Stopped);
+        EXPECT_EQ(w.dir.read("kopia.db"), "earlier");
+        EXPECT_EQ(w.dir.list(), names);
+        EXPECT_EQ(w.rowsIn(w.db), rows);
+    }
 }
 
 TEST(CopyCancelled, AtAnyQuestionSaysSoAndWritesNothing) {
