@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 #include "tools/sample_generator.h"
+#include "transfer/console.h"
 #include "transfer/links.h"
 #include "transfer/transfer.h"
 
@@ -237,6 +239,19 @@ TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
         EXPECT_EQ(contents(w.err.get()), terminal ? bars + "\r" + result + "\x1b[K\r\x1b[K" : "");
         EXPECT_EQ(contents(w.out.get()), result + "\n");
     }
+}
+
+// A phase that goes on reporting its total (the interval copy making its
+// indexes) draws its bar once, not at every report; the next total at once.
+TEST(TransferStatusLine, DrawsARepeatedTotalOnce) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), std::fclose);
+    transfer::StatusLine line(err.get(), true);
+    testing::CodeTexts texts;
+    transfer::TerminalProgress bar(line, texts, {});
+    for (int i = 0; i < 100; ++i) bar.report(7, 7, ProgressUnit::Rows);
+    bar.report(9, 9, ProgressUnit::Rows);
+    const std::string drawn = contents(err.get());
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), '\r'), 2) << drawn;
 }
 
 // Export, import with "delete first" and the automatic links, export again:
