@@ -155,10 +155,12 @@ private:
         if (!s) return s;
         attached_ = true;
         // A failed copy is thrown away whole, so it needs no journal; the
-        // caller syncs the finished file.
+        // caller syncs the finished file. The copy's cache is the large one
+        // of a writing transaction: the sorts that make its indexes use it
+        // too, and with the small one they spill to temporary files.
         const std::string copy = std::string("PRAGMA ") + kCopy + ".";
         return exec(copy + "page_size = " + settings_[0] + "; " + copy + "auto_vacuum = " + settings_[1] + "; " + copy +
-                    "journal_mode = OFF; " + copy + "synchronous = OFF");
+                    "journal_mode = OFF; " + copy + "synchronous = OFF; " + copy + std::string(kWriteCache).substr(7));
     }
 
     const KeptRows* rangeOf(const std::string& table) const {
