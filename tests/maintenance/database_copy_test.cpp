@@ -103,16 +103,16 @@ struct StopAt final : JobProgress {
 
 // The interval copy holds what the old method left (the whole file, the
 // bookings before and after the interval deleted): bookings starting
-// exactly at either end included, settings, schema, views and triggers,
-// the AUTOINCREMENT counters. The database keeps every row; the progress
-// counts the rows written up to all of them.
+// exactly at either end included, settings (the journal mode among them),
+// schema, views and triggers, the AUTOINCREMENT counters. The database
+// keeps every row; the progress counts the rows written up to all of them.
 TEST(IntervalCopy, HoldsWhatTheWholeCopyLessTheBookingsOutsideHolds) {
     World w;
     {
         sqlite3* raw = nullptr;
         ASSERT_EQ(sqlite3_open(w.db.c_str(), &raw), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(raw,
-                               "PRAGMA user_version = 7; PRAGMA application_id = 4711; "
+                               "PRAGMA user_version = 7; PRAGMA application_id = 4711; PRAGMA journal_mode = WAL; "
                                "CREATE TABLE Logg (ID INTEGER PRIMARY KEY AUTOINCREMENT, Text); "
                                "INSERT INTO Logg (Text) VALUES ('a'), ('b'); DELETE FROM Logg WHERE Text = 'b'; "
                                "CREATE VIEW Dagens AS SELECT ID FROM Bokning WHERE Status = 1; "
