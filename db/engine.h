@@ -15,6 +15,7 @@
 // description; nothing throws.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -109,6 +110,14 @@ public:
     virtual void Close() = 0;
 };
 
+// The rows of one table that Database::CopyRowsInto keeps: those whose
+// date column `column` lies from `first` to `last`, both ends included, and
+// those where it is Null (no comparison with either end removes them).
+struct KeptRows {
+    std::string table, column;
+    DateTime first, last;
+};
+
 // An open database file.
 class Database {
 public:
@@ -164,6 +173,22 @@ public:
     // Folds a write-ahead log into the file and empties it; nothing to do
     // for a database in rollback mode.
     virtual Status Checkpoint() = 0;
+    // Builds a copy of this database from its rows in `destination`, an
+    // empty file of the caller's that nobody else uses (the caller discards
+    // it after a failure). The copy gets this database's page size,
+    // auto-vacuum mode, user_version, application_id and journal mode; its
+    // tables in this file's order, each filled with its rows (with only the
+    // rows `keep` names for a table it names, letter case ignored), the
+    // AUTOINCREMENT counters as they are here; then its indexes, triggers
+    // and views, in this file's order. The statistics tables of ANALYZE are
+    // not copied. All in one transaction of the copy; this database is only
+    // read, and must be open outside a transaction.
+    // `progress` hears (rows written, rows to write) now and then, also
+    // while the indexes are built; answering false interrupts the copy,
+    // which then fails at once. On any failure this database is as it was
+    // and the connection as before the call.
+    virtual Status CopyRowsInto(const std::string& destination, const std::vector<KeptRows>& keep,
+                                const std::function<bool(std::uint64_t, std::uint64_t)>& progress) = 0;
     // Rewrites this database's file in place without its free pages, as one
     // transaction of its own: a failure leaves the file as it was.
     virtual Status Vacuum() = 0;

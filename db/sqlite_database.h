@@ -38,6 +38,8 @@ public:
     Status WriteBackFrom(Database& compacted) override;
     Status Checkpoint() override;
     Status Vacuum() override;
+    Status CopyRowsInto(const std::string& destination, const std::vector<KeptRows>& keep,
+                        const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override;
     void InterruptWhen(std::function<bool()> asked) override;
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
@@ -75,6 +77,10 @@ private:
     // The first column of the first row of a statement, as text.
     Result<std::string> textOf(const char* sql);
 };
+
+// The copy of an open database built from its rows (sqlite_copy.cpp).
+Status copyRowsInto(sqlite3* db, const std::string& destination, const std::vector<KeptRows>& keep,
+                    const std::function<bool(std::uint64_t, std::uint64_t)>& progress);
 
 // The compaction of an open database into a new file (sqlite_compact.cpp).
 Status compactInto(SqliteDatabase& source, const std::string& destination);

@@ -37,14 +37,26 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
     }
 }
 
+// Builds the interval copy in `copy` from the rows it keeps, through the
+// connection that holds the database, reporting the rows written.
+Status copyKeptRows(JobContext& ctx, db::Database& database, const std::string& copy, const CopyInterval& interval) {
+    std::vector<db::KeptRows> keep;
+    for (const char* table : {"Bokning", "PrelBokning"})
+        keep.push_back({table, "StartTid", interval.first, interval.last});
+    const Status s = database.CopyRowsInto(copy, keep, [&](std::uint64_t done, std::uint64_t total) {
+        return ctx.advance(done, total, ProgressUnit::Rows);
+    });
+    return !s && ctx.stopRequested() ? Status(stoppedByUser()) : s;
+}
+
 // Copies the database while an exclusive connection holds it, so nobody
-// changes it half way (the bytes are read past the lock, not through it),
-// into a new file under a temporary name beside the target. An interval
-// copy is pruned and compacted there. Only the finished copy takes the
-// target's place: a failure or a stop leaves the target as it was. The copy
-// gets the database's mode and, as far as the system permits, its owner
-// and group: it is never open to more people than the database. The
-// database itself, under any name, is never the target.
+// changes it half way, into a new file under a temporary name beside the
+// target: a whole copy byte for byte (read past the lock, not through it),
+// an interval copy built from the rows it keeps. Only the finished copy
+// takes the target's place: a failure or a stop leaves the target as it
+// was. The copy gets the database's mode and, as far as the system permits,
+// its owner and group: it is never open to more people than the database.
+// The database itself, under any name, is never the target.
 Status writeCopy(JobContext& ctx, const std::string& target, const std::optional<CopyInterval>& interval) {
     const std::string& path = ctx.main.state().DataBas;
     FileSystem& files = ctx.platform.files;
@@ -62,11 +74,11 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     ctx.removeAbandonedFiles(folderOf(target));
     auto file = files.createFile(target, placement);
     Status s = file ? Status() : Status(file.error());
-    if (s)
+    if (s && interval) s = copyKeptRows(ctx, **connection, (*file)->temporaryPath(), *interval);
+    if (s && !interval)
         s = (*file)->copyFrom(
             path, [&](std::uint64_t done) { return ctx.advance(done, database->size, ProgressUnit::Bytes); });
     if (s) s = (*file)->flush();
-    if (s && interval) s = pruneBookings(ctx, (*file)->temporaryPath(), interval->first, interval->last, true);
     if (s && ctx.stopRequested()) s = stoppedByUser();
     if (s) s = (*file)->commit();
     if (!s && file) (void)(*file)->close();
@@ -74,29 +86,7 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     return s;
 }
 
-// ISO form: the engine reads it whatever the system's date format, and it
-// keeps the whole date and time.
-std::string dateLiteral(const DateTime& t) { return "#" + formatPicture(t, "yyyy-MM-dd HH:mm:ss") + "#"; }
-
 }  // namespace
-
-Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last,
-                     bool compact) {
-    auto opened = ctx.main.engine().OpenDatabase(path, true);
-    if (!opened) return opened.error();
-    db::Database& copy = **opened;
-    Status s = copy.BeginTrans();
-    for (const char* table : {"PrelBokning", "Bokning"}) {
-        const std::string from = std::string("DELETE FROM ") + table + " WHERE StartTid ";
-        if (s) s = copy.Execute(from + "< " + dateLiteral(first), db::dao::FailOnError);
-        if (s) s = copy.Execute(from + "> " + dateLiteral(last), db::dao::FailOnError);
-    }
-    if (s) s = copy.CommitTrans();
-    if (!s) (void)copy.Rollback();
-    if (s && compact) s = ctx.stoppable(copy, [&] { return copy.Vacuum(); });
-    if (Status closed = copy.Close(); s && !closed) s = closed;
-    return s;
-}
 
 std::string withDatabaseExtension(JobContext& ctx, std::string name) {
     if (!name.empty() && name.back() == kPathSeparator) name += ctx.text("R1748") + ".db";

@@ -37,8 +37,8 @@ struct CopyInterval {
 
 // How a copy to a settled target ended.
 enum class CopyEnd {
-    Copied,         // written (and pruned), and the database compacted
-    NotCompacted,   // written (and pruned); the compaction failed
+    Copied,         // written, and the database compacted
+    NotCompacted,   // written; the compaction failed
     FolderMissing,  // nothing written: the target's folder does not exist (76)
     Failed,         // nothing written: any other failure
     Stopped,        // nothing written: the user stopped it
@@ -55,15 +55,21 @@ struct CopyOutcome {
 
 // The copy job from its settled target on, as cmdKopiera runs it once the
 // file is chosen: `name` is complete (withDatabaseExtension). Shows the
-// hourglass and R1749 "...", copies the database into a new file under a
-// temporary name beside `name` (with the database fenced against other
-// processes meanwhile; it gets the database's mode and owner; a target that
-// is no regular file, or is the database under another name, is refused),
-// reporting the bytes copied; for an interval copy deletes the bookings
-// outside the interval from it and compacts it (pruneBookings); then syncs
-// it and renames it over `name`, and compacts the database
-// (compactDatabase). A failure or a stop before the rename leaves `name`
-// as it was. Shows nothing; showCopy tells the outcome as the window does.
+// hourglass and R1749 "...", and writes the copy into a new file under a
+// temporary name beside `name`, with the database held by an exclusive
+// connection meanwhile (it gets the database's mode and owner; a target
+// that is no regular file, or is the database under another name, is
+// refused). A whole copy is the database's bytes, reporting the bytes
+// copied. An interval copy is a new database built from the rows it keeps
+// (Database::CopyRowsInto): the database's settings and schema, every table
+// whole but Bokning and PrelBokning, which keep the bookings starting from
+// the interval's first to its last moment (both included), reporting the
+// rows written against the rows to write. Then the copy is synced and
+// renamed over `name`, and the database is compacted (compactDatabase,
+// reporting its steps). A failure or a stop before the rename leaves
+// `name` as it was and no file of the job behind; a stop interrupts the
+// engine's statement at once. Shows nothing; showCopy tells the outcome as
+// the window does.
 CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::optional<CopyInterval>& interval);
 
 // Tells a copy's outcome as the window does. A failed copy beeps: 76 shows
@@ -75,14 +81,5 @@ CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::op
 void showCopy(JobContext& ctx, const CopyOutcome& outcome);
 // The information line after a copy: R1750 'name' R1751! or R1752 name.
 std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome);
-
-// Deletes from the copy at `path` every booking and preliminary booking whose
-// start time lies before `first` or after `last`; those starting exactly at
-// either end stay. Runs in one transaction on a connection of its own: a
-// failure answers the engine's error and leaves the copy unchanged. With
-// `compact`, the file is then rewritten without the space the deleted
-// bookings took (unless a stop was asked for meanwhile).
-Status pruneBookings(JobContext& ctx, const std::string& path, const DateTime& first, const DateTime& last,
-                     bool compact = false);
 
 }  // namespace vexla

@@ -19,9 +19,12 @@ void StatusLine::clear() {
 
 void TerminalProgress::report(std::uint64_t done, std::uint64_t total, ProgressUnit unit) {
     const auto now = std::chrono::steady_clock::now();
-    if (now - drawn_ < std::chrono::milliseconds(200) && done < total) return;
-    drawn_ = now;
     const ProgressSnapshot p{done, total, unit};
+    // A job may go on reporting its total while it finishes a phase (the
+    // interval copy while it makes its indexes): that is drawn only once.
+    if (now - drawn_ < std::chrono::milliseconds(200) && (done < total || p == shown_)) return;
+    drawn_ = now;
+    shown_ = p;
     std::string bar;
     if (total > 0) {
         const int filled = permille(p) / 50;

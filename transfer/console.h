@@ -32,8 +32,9 @@ private:
 };
 
 // A job's progress as a bar on the status line, redrawn at most five times
-// a second: "[#####-----]  50 %  12 of 24 MB, time left about 0:03". The job
-// is asked to stop once `stopSignal` answers a signal.
+// a second, and at once when a phase reaches its total (once, however often
+// the job reports it): "[#####-----]  50 %  12 of 24 MB, time left about
+// 0:03". The job is asked to stop once `stopSignal` answers a signal.
 class TerminalProgress final : public JobProgress {
 public:
     TerminalProgress(StatusLine& line, TextSource& texts, std::function<int()> stopSignal)
@@ -46,6 +47,7 @@ private:
     TextSource& texts_;
     std::function<int()> stopSignal_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), drawn_{};
+    ProgressSnapshot shown_;  // the figure drawn last
 };
 
 // The message boxes of a run nobody answers. A box with an OK button goes

@@ -3,12 +3,17 @@
 #include <filesystem>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <optional>
 
 #include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
 #include "tests/maintenance/job_test_support.h"
 #include "tests/maintenance/scripted_dialogs.h"
+#include "tools/sample_generator.h"
 
 namespace vexla {
 namespace {
@@ -49,28 +54,162 @@ TEST(WholeCopy, CopiesEveryRowAndCompactsTheDatabase) {
     EXPECT_FALSE(w.fakes.pointer.busy);
 }
 
-// Bookings that start exactly at either end of the interval stay; the
-// database itself keeps all of them.
-TEST(IntervalCopy, KeepsTheBookingsStartingInsideTheInterval) {
-    World w;
-    for (const char* table : {"Bokning", "PrelBokning"}) {
-        SCOPED_TRACE(table);
-        const auto all = startTimes(w, w.db, table);
-        ASSERT_GT(all.size(), 10u);
-        w.interval.first = all[all.size() / 4];
-        w.interval.last = all[all.size() / 2];
-        const auto kept = std::count_if(
-            all.begin(), all.end(), [&](const DateTime& t) { return t >= w.interval.first && t <= w.interval.last; });
-        const std::string target = w.dir.file(std::string(table) + ".db");
-        w.fakes.messages.answers = {MsgAnswer::Yes};
-        w.fakes.dialogs.choices = {target};
-        w.run();
-        EXPECT_EQ(static_cast<long>(startTimes(w, target, table).size()), kept);
-        EXPECT_EQ(startTimes(w, w.db, table), all);
-        EXPECT_EQ(w.window.infos.back(), "R1750 '" + target + "' R1751!");
-        EXPECT_EQ(w.fakes.dialogs.asked.back().title, "R1745");
+// Everything a database holds, as text: its settings, its schema and the
+// rows of every table in key order.
+std::vector<std::string> dump(const std::string& path) {
+    sqlite3* db = nullptr;
+    std::vector<std::string> out;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return out;
+    const auto lines = [&](const std::string& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            std::string line;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+                line += (text ? text : "<null>") + std::string("|");
+            }
+            out.push_back(line);
+        }
+        sqlite3_finalize(stmt);
+    };
+    for (const char* pragma : {"page_size", "user_version", "application_id", "journal_mode", "auto_vacuum"})
+        lines(std::string("PRAGMA ") + pragma);
+    // The same objects; the copy makes its tables before the indexes.
+    lines("SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY type, name");
+    std::vector<std::string> tables;
+    for (const std::string& t : out)
+        if (t.rfind("table|", 0) == 0) tables.push_back(t.substr(6, t.find('|', 6) - 6));
+    for (const std::string& t : tables) lines("SELECT '" + t + "', * FROM \"" + t + "\" ORDER BY rowid");
+    sqlite3_close(db);
+    return out;
+}
+
+// A recorded stop: asked for at the first report `when` answers true.
+struct StopAt final : JobProgress {
+    std::function<bool(std::uint64_t, std::uint64_t, ProgressUnit)> when;
+    std::vector<ProgressSnapshot> reports;
+    std::optional<std::chrono::steady_clock::time_point> asked;
+    int reportsAfter = 0;
+    void report(std::uint64_t done, std::uint64_t total, ProgressUnit unit) override {
+        reports.push_back({done, total, unit});
+        if (asked)
+            ++reportsAfter;
+        else if (when && when(done, total, unit))
+            asked = std::chrono::steady_clock::now();
     }
-    EXPECT_EQ(w.interval.unloads, 2);
+    bool stopRequested() const override { return asked.has_value(); }
+};
+
+// The interval copy holds what the old method left (the whole file, the
+// bookings before and after the interval deleted): bookings starting
+// exactly at either end included, settings (the journal mode among them),
+// schema, views and triggers, the AUTOINCREMENT counters. The database
+// keeps every row; the progress counts the rows written up to all of them.
+TEST(IntervalCopy, HoldsWhatTheWholeCopyLessTheBookingsOutsideHolds) {
+    World w;
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(w.db.c_str(), &raw), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(raw,
+                               "PRAGMA user_version = 7; PRAGMA application_id = 4711; PRAGMA journal_mode = WAL; "
+                               "CREATE TABLE Logg (ID INTEGER PRIMARY KEY AUTOINCREMENT, Text); "
+                               "INSERT INTO Logg (Text) VALUES ('a'), ('b'); DELETE FROM Logg WHERE Text = 'b'; "
+                               "CREATE VIEW Dagens AS SELECT ID FROM Bokning WHERE Status = 1; "
+                               "CREATE TRIGGER Loggad AFTER UPDATE ON Bokning BEGIN INSERT INTO Logg (Text) "
+                               "VALUES (old.ID); END",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    const auto rows = w.rowsIn(w.db);
+    const std::string old = w.dir.file("old.db");
+    fs::copy_file(w.db, old);
+    const auto all = startTimes(w, w.db, "Bokning");
+    w.interval.first = all[all.size() / 4];
+    w.interval.last = all[all.size() / 2];
+    StopAt progress;
+    w.ctx.progress = &progress;
+    w.fakes.messages.answers = {MsgAnswer::Yes};
+    w.fakes.dialogs.choices = {w.dir.file("kopia.db")};
+    w.run();
+
+    {
+        auto copy = w.window.engine_.OpenDatabase(old, true).value();
+        const auto literal = [](const DateTime& t) { return "#" + formatPicture(t, "yyyy-MM-dd HH:mm:ss") + "#"; };
+        for (const char* table : {"PrelBokning", "Bokning"})
+            for (const std::string& where : {"< " + literal(w.interval.first), "> " + literal(w.interval.last)})
+                EXPECT_TRUE(copy->Execute(std::string("DELETE FROM ") + table + " WHERE StartTid " + where));
+        (void)copy->Close();
+    }
+    const auto copied = dump(w.dir.file("kopia.db"));
+    const auto expected = dump(old);
+    const auto differs = std::mismatch(copied.begin(), copied.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(differs.first == copied.end() && differs.second == expected.end())
+        << (differs.first == copied.end() ? "(end)" : *differs.first) << " <> "
+        << (differs.second == expected.end() ? "(end)" : *differs.second) << "; " << w.boxTexts().back();
+    EXPECT_EQ(w.rowsIn(w.db), rows);
+    EXPECT_LT(w.rowsIn(w.dir.file("kopia.db"))["Bokning"], rows.at("Bokning") / 2);
+    EXPECT_EQ(w.window.infos.back(), "R1750 '" + w.dir.file("kopia.db") + "' R1751!");
+    EXPECT_EQ(w.fakes.dialogs.asked.back().title, "R1745");
+    EXPECT_EQ(w.interval.unloads, 1);
+
+    std::uint64_t written = 0, between = 0;
+    for (const ProgressSnapshot& p : progress.reports)
+        if (p.unit == ProgressUnit::Rows && p.total > 0) {
+            EXPECT_LE(p.done, p.total);
+            written = std::max(written, p.done);
+            between += p.done > 0 && p.done < p.total;
+        }
+    long kept = 0;
+    for (const auto& [table, n] : w.rowsIn(w.dir.file("kopia.db"))) kept += n;
+    EXPECT_EQ(written, static_cast<std::uint64_t>(kept));
+    EXPECT_GT(between, 0u);
+}
+
+// A database of 10,000 bookings, made once.
+const std::string& biggerDatabase() {
+    static testing::TempFolder folder;
+    static const std::string path = [] {
+        sample::Options options;
+        options.bookings = 10000;
+        EXPECT_TRUE(sample::makeSampleDatabase(folder.file("bok.db"), options));
+        return folder.file("bok.db");
+    }();
+    return path;
+}
+
+// A stop asked for in any phase of the interval copy (counting the rows,
+// writing them, making the indexes) interrupts the engine at once: no
+// report comes after it, the job ends stopped well within a second, the
+// target and the database are as they were and no file of the job is left.
+TEST(IntervalCopy, AStopInAnyPhaseEndsItAtOnceLeavingNothing) {
+    using Phase = std::function<bool(std::uint64_t, std::uint64_t, ProgressUnit)>;
+    const std::vector<std::pair<const char*, Phase>> phases = {
+        {"counting", [](auto, auto total, ProgressUnit unit) { return unit == ProgressUnit::Rows && total == 0; }},
+        {"rows", [](auto done, auto total, auto) { return done > 1000 && done < total - 1000; }},
+        {"indexes",
+         [](auto done, auto total, auto unit) { return unit == ProgressUnit::Rows && total && done == total; }},
+    };
+    for (const auto& [phase, when] : phases) {
+        SCOPED_TRACE(phase);
+        JobWorld w(biggerDatabase());
+        w.dir.write("kopia.db", "earlier");
+        const auto names = w.dir.list();
+        const auto rows = w.rowsIn(w.db);
+        StopAt progress;
+        progress.when = when;
+        w.ctx.progress = &progress;
+        const CopyOutcome outcome =
+            copyDatabase(w.ctx, w.dir.file("kopia.db"), CopyInterval{{2000, 1, 1, 0, 0, 0}, {2100, 1, 1, 0, 0, 0}});
+        ASSERT_TRUE(progress.asked);
+        EXPECT_LT(std::chrono::steady_clock::now() - *progress.asked, std::chrono::milliseconds(500));
+        EXPECT_EQ(progress.reportsAfter, 0);
+        EXPECT_EQ(outcome.end, CopyEnd::Stopped);
+        EXPECT_EQ(w.dir.read("kopia.db"), "earlier");
+        EXPECT_EQ(w.dir.list(), names);
+        EXPECT_EQ(w.rowsIn(w.db), rows);
+    }
 }
 
 TEST(CopyCancelled, AtAnyQuestionSaysSoAndWritesNothing) {
@@ -138,18 +277,6 @@ TEST(CopyRefusals, AnExistingCompletedNameIsReplacedOnlyWhenAllowed) {
     EXPECT_EQ(w.boxTexts(), (std::vector<std::string>{"R1742?", w.dir.file("kopia.db") + " R1794 ?"}));
     EXPECT_EQ(w.dir.read("kopia.db"), "earlier");
     EXPECT_EQ(w.window.infos.back(), "R1743");
-}
-
-TEST(PruneBookings, AFailureLeavesTheCopyWhole) {
-    World w;
-    const auto rows = w.rowsIn(w.db);
-    fs::copy_file(w.db, w.dir.file("kopia.db"));
-    auto holder = w.window.engine_.OpenDatabase(w.dir.file("kopia.db"), true).value();
-    const Status pruned = pruneBookings(w.ctx, w.dir.file("kopia.db"), w.interval.first, w.interval.last);
-    (void)holder->Close();
-    ASSERT_FALSE(pruned);
-    EXPECT_EQ(pruned.error().number, db::err::OpenedExclusively);
-    EXPECT_EQ(w.rowsIn(w.dir.file("kopia.db")), rows);
 }
 
 }  // namespace
