@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include "app/progress_window.h"
 #include "db/sqlite_engine.h"
 #include "login/frm_login.h"
+#include "login/kryptera.h"
 #include "maintenance/gui/frm_intervall.h"
 #include "maintenance/gui/frm_sokvag.h"
 #include "registers/export_register.h"
@@ -61,7 +63,6 @@ struct Program {
     db::SqliteEngine engine;
     RecordingHooks hooks;
     frmAdmin window;
-    std::unique_ptr<db::Database> shared;
     std::int16_t links = 0;
     std::unique_ptr<QDialog> dialog;  // a dialog made for a test; goes before its owner
 
@@ -200,13 +201,12 @@ TEST(MainWindow, LongJobsRunOnTheWorkerAndStopAtCancel) {
                               " SELECT length(hex(randomblob(20000))); END;");
     Program p("se", ("[System]\r\nDataBas1=" + db + "\r\n").c_str());
     ASSERT_EQ(p.start(""), std::nullopt);
-    p.window.state().db = std::move(p.engine.OpenDatabase(db, false).value());
     p.fakes.files.beforeCall = [](const std::string& op) {
         if (op == "write") std::this_thread::sleep_for(60ms);  // and each block of the export's file
     };
     frmKopplaFält mapping(p.window, &p.window, p.platform, p.texts, p.links, &p.window.runner());
     mapping.Tag = "Resurser";
-    const auto rows = [&] { return p.window.state().db->TableRecordCount("Person").value(); };
+    const auto rows = [&] { return db::testing::queryWithSqlite(db, "SELECT count(*) FROM Person"); };
 
     // Looks every 10 ms while the job runs; presses Cancel at the third look.
     const auto run = [&](bool cancel, const std::function<void()>& job) {
@@ -244,8 +244,68 @@ TEST(MainWindow, LongJobsRunOnTheWorkerAndStopAtCancel) {
     for (const bool cancel : {true, false}) {
         SCOPED_TRACE(cancel ? "import cancelled" : "import to the end");
         run(cancel, [&] { mapping.cmdOk_Click(); });
-        EXPECT_EQ(rows(), cancel ? 20000 : 40000);
+        EXPECT_EQ(rows(), std::vector<std::string>{cancel ? "20000" : "40000"});
     }
+}
+
+// Answers the next modal dialog of type D once it waits for the user.
+template <class D>
+void whenWaiting(const std::function<void(D&)>& answer) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        auto* d = dynamic_cast<D*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        answer(*d);
+    });
+    poll->start(10);
+}
+
+// The window holds the database only while a job runs: after a login, an
+// export, the mapping dialog's activation, while it waits and after its
+// import, another program gets the database for itself.
+TEST(MainWindow, HoldsTheDatabaseOnlyWhileAJobRuns) {
+    TempFolder data;
+    const std::string db = data.file("bok.db"), out = data.file("ResursReg.skv");
+    db::testing::makeDatabase(db,
+                              "CREATE TABLE Users (ID INTEGER PRIMARY KEY, Namn VARCHAR(50), Losenord VARCHAR(100),"
+                              " GruppID LONG); INSERT INTO Users VALUES (1, 'admin', '" +
+                                  KrypteraLösenord("vexla") +
+                                  "', 1); CREATE TABLE Person (ID LONG, Omfattning LONG);"
+                                  " INSERT INTO Person VALUES (1, 10), (2, 20);");
+    Program p("se", ("[System]\r\nDataBas1=" + db + "\r\n").c_str());
+    ASSERT_EQ(p.start(""), std::nullopt);
+    std::vector<std::string> free;  // where another program got the database
+    const auto look = [&](const char* when) {
+        if (db::testing::anotherProgramGetsIt(db)) free.push_back(when);
+    };
+    const auto logIn = [&] {
+        whenWaiting<frmLogin>([&](frmLogin& login) {
+            look("login waits");
+            login.txtUserName->setText("admin");
+            login.txtPassword->setText("vexla");
+            login.cmdOk->click();
+        });
+    };
+    logIn();
+    p.fakes.dialogs.choices = {out};
+    p.window.cmdResursReg[1]->click();
+    ASSERT_EQ(p.window.info(), "2 " + p.texts.TextTillAndra("R1740") + " " + out);
+    look("after export");
+    logIn();
+    whenWaiting<frmKopplaFält>([&](frmKopplaFält& mapping) {
+        look("mapping waits");
+        p.fakes.dialogs.choices = {out};
+        mapping.cmdMall_Click();
+        mapping.cmdAuto_Click();
+        mapping.cmdOk_Click();
+    });
+    p.window.cmdResursReg[0]->click();
+    look("after import");
+    EXPECT_EQ(db::testing::queryWithSqlite(db, "SELECT count(*) FROM Person"), std::vector<std::string>{"4"});
+    EXPECT_EQ(free, (std::vector<std::string>{"login waits", "after export", "login waits", "mapping waits",
+                                              "after import"}));
 }
 
 // A caption as read aloud: the access key's "&" gone, "&&" a plain "&".
@@ -328,7 +388,7 @@ const Window kWindows[] = {
     {"frmLogin", "cmdOk",
      [](Program& p) {
          p.dialog = std::make_unique<frmLogin>(&p.window, p.platform, p.texts,
-                                               SharedDatabase{p.engine, p.shared, p.window.state().DataBas});
+                                               LoginDatabase{p.engine, p.window.state().DataBas});
          return std::make_pair<QWidget*>(p.dialog.get(), names({"txtUserName", "txtPassword", "cmdOk", "cmdAvbryt"}));
      }},
     {"frmKopplaFalt", "cmdOk",

@@ -26,7 +26,7 @@ protected:
 
     void open(const std::string& sql) {
         db::testing::makeDatabase(dir.file("bok.db"), sql);
-        window.state_.db = std::move(window.engine_.OpenDatabase(dir.file("bok.db"), false).value());
+        window.state_.DataBas = dir.file("bok.db");
         window.state_.Språk = "se";
     }
     ExportOutcome run(std::int16_t kind) {

@@ -294,7 +294,7 @@ TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     testing::FakeAdminWindow window;
     window.engineInUse = &engine;
     window.state_.Språk = languageOfTexts(texts);
-    window.state_.db = engine.OpenDatabase(database, true).value();
+    window.state_.DataBas = database;
     fakes.dialogs.choices = {dir.file("window.skv")};
     JobContext ctx{window, platform, texts};
     EXPECT_EQ(exportRegister(ctx, 2).n, 300);
