@@ -248,18 +248,22 @@ TEST(MainWindow, LongJobsRunOnTheWorkerAndStopAtCancel) {
     }
 }
 
-// Answers the next modal dialog of type D once it waits for the user.
+// Answers the next modal dialog of type D once it waits for the user, while
+// the returned timer lives. An answer that leaves the dialog open (a refused
+// login) is followed by Cancel, so that a failing test ends.
 template <class D>
-void whenWaiting(const std::function<void(D&)>& answer) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+std::unique_ptr<QTimer> whenWaiting(const std::function<void(D&)>& answer) {
+    auto poll = std::make_unique<QTimer>();
+    QTimer* t = poll.get();
+    QObject::connect(t, &QTimer::timeout, [t, answer] {
         auto* d = dynamic_cast<D*>(QApplication::activeModalWidget());
         if (!d || !d->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
+        t->stop();
         answer(*d);
+        if (d->isVisible()) static_cast<QDialog*>(d)->reject();
     });
-    poll->start(10);
+    t->start(10);
+    return poll;
 }
 
 // The window holds the database only while a job runs: after a login, an
@@ -281,25 +285,25 @@ TEST(MainWindow, HoldsTheDatabaseOnlyWhileAJobRuns) {
         if (db::testing::anotherProgramGetsIt(db)) free.push_back(when);
     };
     const auto logIn = [&] {
-        whenWaiting<frmLogin>([&](frmLogin& login) {
+        return whenWaiting<frmLogin>([&](frmLogin& login) {
             look("login waits");
             login.txtUserName->setText("admin");
             login.txtPassword->setText("vexla");
             login.cmdOk->click();
         });
     };
-    logIn();
+    auto login = logIn();
     p.fakes.dialogs.choices = {out};
     p.window.cmdResursReg[1]->click();
     ASSERT_EQ(p.window.info(), "2 " + p.texts.TextTillAndra("R1740") + " " + out);
     look("after export");
-    logIn();
-    whenWaiting<frmKopplaFält>([&](frmKopplaFält& mapping) {
+    login = logIn();
+    const auto mapping = whenWaiting<frmKopplaFält>([&](frmKopplaFält& d) {
         look("mapping waits");
         p.fakes.dialogs.choices = {out};
-        mapping.cmdMall_Click();
-        mapping.cmdAuto_Click();
-        mapping.cmdOk_Click();
+        d.cmdMall_Click();
+        d.cmdAuto_Click();
+        d.cmdOk_Click();
     });
     p.window.cmdResursReg[0]->click();
     look("after import");
