@@ -266,9 +266,10 @@ std::unique_ptr<QTimer> whenWaiting(const std::function<void(D&)>& answer) {
     return poll;
 }
 
-// The window holds the database only while a job runs: after a login, an
-// export, the mapping dialog's activation, while it waits and after its
-// import, another program gets the database for itself.
+// The window holds the database only while a job runs: while a login
+// waits, after an export, while the mapping dialog waits and after its
+// import, and while the interval dialog waits, another program gets the
+// database for itself.
 TEST(MainWindow, HoldsTheDatabaseOnlyWhileAJobRuns) {
     TempFolder data;
     const std::string db = data.file("bok.db"), out = data.file("ResursReg.skv");
@@ -307,9 +308,15 @@ TEST(MainWindow, HoldsTheDatabaseOnlyWhileAJobRuns) {
     });
     p.window.cmdResursReg[0]->click();
     look("after import");
+    p.fakes.messages.answers = {MsgAnswer::Yes};  // a copy of an interval
+    const auto interval = whenWaiting<frmIntervall>([&](frmIntervall& d) {
+        look("interval waits");
+        d.cmdAvbryt->click();
+    });
+    p.window.cmdKopiera->click();
     EXPECT_EQ(db::testing::queryWithSqlite(db, "SELECT count(*) FROM Person"), std::vector<std::string>{"4"});
     EXPECT_EQ(free, (std::vector<std::string>{"login waits", "after export", "login waits", "mapping waits",
-                                              "after import"}));
+                                              "after import", "interval waits"}));
 }
 
 // A caption as read aloud: the access key's "&" gone, "&&" a plain "&".
