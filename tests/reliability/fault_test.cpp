@@ -54,7 +54,7 @@ std::string customerFile(long long firstId, int lines) {
     return bytes;
 }
 
-// The import and export run on the shared connection as after the login.
+// The import runs on a connection opened as its OK opens it; the export opens its own.
 enum class JobKind { Import, ImportDeleteFirst, Compaction, Copy, Export };
 
 // What the job said: done, failed, or unsure (an unconfirmed commit).
