@@ -8,9 +8,10 @@
 //
 // The holder writes one line into the file: its machine name, process id,
 // program name and user name, separated by blanks (the first two as older
-// versions wrote them), so a refused opener can name who holds the database. The file is removed when the lock
-// is released (removed first, then unlocked; an acquirer that locked a file
-// just removed notices and starts over).
+// versions wrote them), so a refused opener can name who holds the database.
+// The file is removed when the lock is released (removed first, then
+// unlocked; an acquirer that locked a file just removed notices and starts
+// over).
 //
 // Within one process the lock is shared: a second acquire of the same
 // database hands out the lock already held, so the process's own fence never

@@ -61,4 +61,11 @@ void reportRefusal(JobContext& ctx, const Error& refusal) {
         ctx.platform.messages.show(said.box, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
 }
 
+void reportOpeningFailure(JobContext& ctx, const Error& e) {
+    if (isOpeningRefusal(e)) return reportRefusal(ctx, e);
+    ctx.platform.messages.beep();
+    ctx.platform.messages.show(numberAndDescription(ctx.described(e)), kProgramTitle, MsgIcon::Critical,
+                               MsgButtons::Ok);
+}
+
 }  // namespace vexla

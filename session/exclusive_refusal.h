@@ -34,6 +34,11 @@ std::string holderText(const Holder& holder, TextSource& texts);
 // the activity log, otherwise a critical message box shows.
 void reportRefusal(JobContext& ctx, const Error& refusal);
 
+// Tells why a job could not open the database it is to hold: a refusal
+// (isOpeningRefusal) as reportRefusal tells it, any other failure with a beep
+// and its number and description in a critical box.
+void reportOpeningFailure(JobContext& ctx, const Error& e);
+
 // Whether the engine's error says the database is held by another program
 // (3356, 3260), or could not be found or read as one (3024, 3343): the
 // refusals that describeRefusal words in full.

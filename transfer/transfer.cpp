@@ -213,11 +213,7 @@ int Run::importRegister() {
     // Held from here to the end of the import; the login before held nothing.
     auto db = env_.engine.OpenDatabase(state.DataBas, true);
     if (!db) {
-        if (isOpeningRefusal(db.error()))
-            reportRefusal(ctx_, db.error());
-        else
-            messages_.show(numberAndDescription(describedFileError(db.error(), env_.texts)), kProgramTitle,
-                           MsgIcon::Critical, MsgButtons::Ok);
+        reportOpeningFailure(ctx_, db.error());
         return finish(failure(db.error()));
     }
     const auto fields = databaseFields(**db, reg, state.Språk);

@@ -358,16 +358,7 @@ void frmKopplaFält::cmdOk_Click() {
     // the connection closes when this click's work is done, whatever the outcome.
     JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     auto db = main_.engine().OpenDatabase(state.DataBas, true);
-    if (!db) {
-        if (isOpeningRefusal(db.error())) {
-            reportRefusal(ctx, db.error());
-        } else {
-            platform_.messages.beep();
-            platform_.messages.show(numberAndDescription(describedFileError(db.error(), texts_)), kProgramTitle,
-                                    MsgIcon::Critical, MsgButtons::Ok);
-        }
-        return;
-    }
+    if (!db) return reportOpeningFailure(ctx, db.error());
     main_.setInfo("");
     // The import runs on the worker while the progress window shows the
     // bytes of the file read; its Cancel stops the import and rolls it back.
