@@ -249,7 +249,7 @@ void frmAdmin::settleDatabaseFolder() {
 // Every register transfer starts with a fresh login; a refused or cancelled
 // login ends the click silently.
 void frmAdmin::registerClicked(int kind, int index) {
-    frmLogin login(this, platform_, texts_, SharedDatabase{engine_, state_.db, state_.DataBas});
+    frmLogin login(this, platform_, texts_, LoginDatabase{engine_, state_.DataBas});
     login.exec();
     if (login.answer() != "Ok") return;
     const RegisterKind* reg = registerByKind(static_cast<std::int16_t>(kind));

@@ -75,9 +75,7 @@ bool exportBookings(const std::string& dbPath, const std::string& out) {
     Platform platform = quiet.platform();
     bench::Window window;
     window.s.Språk = "se";
-    auto db = window.e.OpenDatabase(dbPath, false);
-    if (!db) return false;
-    window.s.db = std::move(*db);
+    window.s.DataBas = dbPath;  // the export opens it itself, as in the window
     bench::Texts texts;
     ThreadRunner runner;
     JobContext ctx{window, platform, texts, false, &runner};

@@ -10,6 +10,14 @@
 
 namespace vexla {
 
+// Who holds a file that refused us, as the holder wrote it into our own
+// lock file beside a database; all empty when nobody said (pid 0).
+struct Holder {
+    std::string program, user, host;
+    long pid = 0;
+    bool known() const { return pid != 0; }
+};
+
 struct Error {
     Error() = default;
     Error(long n, std::string d, std::string s = {}, std::string f = {}, std::string w = {})
@@ -28,6 +36,8 @@ struct Error {
     // The description is already in the user's language (made from language
     // texts, or worded by describedFileError): it is never replaced again.
     bool worded = false;
+    // A database in use (3356, 3260): who holds it, where our lock file tells.
+    Holder holder;
 };
 
 // Result<T>: either a value or an Error. Result<void> carries only success or an Error.

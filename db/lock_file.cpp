@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pwd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <sstream>
 
 #include "common/paths.h"
 #include "db/errors.h"
@@ -75,20 +78,35 @@ bool heldByOther(int readOnlyFd) {
     return fl.l_type != F_UNLCK;
 }
 
-std::string readHolderHost(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+Holder readHolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return {};
-    char buf[300];
+    char buf[600];
     const ssize_t n = ::read(fd, buf, sizeof buf);
     ::close(fd);
     if (n <= 0) return {};
-    std::string text(buf, static_cast<size_t>(n));
-    const size_t end = text.find_first_of(" \n");
-    return text.substr(0, end);
+    return parseHolderLine(std::string(buf, static_cast<size_t>(n)));
+}
+
+// A name as one word of the holder's line: blanks and control characters
+// would split it, so they become '_'.
+std::string word(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) <= ' ') c = '_';
+    return text.empty() ? "?" : text;
+}
+
+std::string userName() {
+    struct passwd pw = {};
+    struct passwd* found = nullptr;
+    char buf[1024];
+    if (::getpwuid_r(::geteuid(), &pw, buf, sizeof buf, &found) == 0 && found) return found->pw_name;
+    return std::to_string(::geteuid());
 }
 
 void writeHolder(int fd) {
-    const std::string line = localHostName() + " " + std::to_string(::getpid()) + "\n";
+    const std::string line = word(localHostName()) + " " + std::to_string(::getpid()) + " " +
+                             word(program_invocation_short_name) + " " + word(userName()) + "\n";
     if (::ftruncate(fd, 0) == 0) {
         [[maybe_unused]] const ssize_t n = ::pwrite(fd, line.data(), line.size(), 0);
     }
@@ -97,7 +115,7 @@ void writeHolder(int fd) {
 LockAttempt busy(const std::string& path) {
     LockAttempt a;
     a.outcome = LockAttempt::Outcome::Busy;
-    a.holderHost = readHolderHost(path);
+    a.holder = readHolder(path);
     return a;
 }
 
@@ -111,6 +129,19 @@ LockAttempt unavailable(int error) {
 }  // namespace
 
 std::string lockFilePath(const std::string& databasePath) { return databasePath + ".lock"; }
+
+Holder parseHolderLine(const std::string& line) {
+    std::istringstream words(line.substr(0, line.find('\n')));
+    Holder h;
+    std::string pid;
+    if (!(words >> h.host >> pid)) return {};
+    char* end = nullptr;
+    const long number = std::strtol(pid.c_str(), &end, 10);
+    if (number <= 0 || *end != '\0') return {};
+    h.pid = number;
+    words >> h.program >> h.user;
+    return h;
+}
 
 LockAttempt acquireDatabaseLock(const std::string& databasePath) {
     std::string path;

@@ -6,10 +6,12 @@
 // before SQLite reads a byte of the database, and it holds while the
 // database file itself is deleted and recreated.
 //
-// The holder writes its machine name and process id into the file, so a
-// refused opener can name the machine. The file is removed when the lock
-// is released (removed first, then unlocked; an acquirer that locked a file
-// just removed notices and starts over).
+// The holder writes one line into the file: its machine name, process id,
+// program name and user name, separated by blanks (the first two as older
+// versions wrote them), so a refused opener can name who holds the database.
+// The file is removed when the lock is released (removed first, then
+// unlocked; an acquirer that locked a file just removed notices and starts
+// over).
 //
 // Within one process the lock is shared: a second acquire of the same
 // database hands out the lock already held, so the process's own fence never
@@ -19,6 +21,8 @@
 #include <memory>
 #include <string>
 
+#include "common/result.h"
+
 namespace vexla::db {
 
 class LockFile;
@@ -26,7 +30,7 @@ class LockFile;
 struct LockAttempt {
     enum class Outcome { Acquired, Busy, Unavailable } outcome = Outcome::Unavailable;
     std::shared_ptr<LockFile> lock;  // Acquired
-    std::string holderHost;          // Busy: the holder's machine, when it wrote one
+    Holder holder;                   // Busy: who holds it, as far as the holder wrote it
     int error = 0;                   // Unavailable: errno (the folder is missing, read-only, ...)
     // Unavailable: something that is no file stands at the lock's name (a
     // folder, a FIFO, a link...): its st_mode file type bits.
@@ -37,5 +41,10 @@ struct LockAttempt {
 std::string lockFilePath(const std::string& databasePath);
 
 LockAttempt acquireDatabaseLock(const std::string& databasePath);
+
+// The holder's line as it stands in a lock file: "host pid program user".
+// A line of an older version (host and pid) answers empty program and user;
+// anything unreadable answers an unknown holder.
+Holder parseHolderLine(const std::string& line);
 
 }  // namespace vexla::db

@@ -62,6 +62,14 @@ Error openFailure(sqlite3* db, int rc, const std::string& path, bool exclusive) 
     }
 }
 
+// 3356 for a database our lock keeps: on the holder's machine, naming the
+// holder where it wrote itself into the lock file.
+Error heldBy(const Holder& holder) {
+    Error e = openedExclusively(holder.host.empty() ? localHostName() : holder.host);
+    e.holder = holder;
+    return e;
+}
+
 int exec(sqlite3* db, const char* sql) {
     sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     return sqlite3_extended_errcode(db);
@@ -113,8 +121,7 @@ Result<std::unique_ptr<Database>> SqliteEngine::OpenDatabase(const std::string& 
     std::shared_ptr<LockFile> lock;
     if (exclusive) {
         LockAttempt attempt = acquireDatabaseLock(path);
-        if (attempt.outcome == LockAttempt::Outcome::Busy)
-            return openedExclusively(attempt.holderHost.empty() ? localHostName() : attempt.holderHost);
+        if (attempt.outcome == LockAttempt::Outcome::Busy) return heldBy(attempt.holder);
         // Unavailable (a folder we may not write): SQLite's own lock still excludes.
         lock = std::move(attempt.lock);
     }
@@ -144,8 +151,7 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
     LockAttempt attempt = acquireDatabaseLock(path);
     switch (attempt.outcome) {
         case LockAttempt::Outcome::Acquired: return DatabaseFence(std::move(attempt.lock));
-        case LockAttempt::Outcome::Busy:
-            return openedExclusively(attempt.holderHost.empty() ? localHostName() : attempt.holderHost);
+        case LockAttempt::Outcome::Busy: return heldBy(attempt.holder);
         case LockAttempt::Outcome::Unavailable: break;
     }
     if (attempt.wrongKind != 0)

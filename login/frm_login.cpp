@@ -32,8 +32,8 @@ QLineEdit* textBox(const char* name, QWidget* parent) {
 
 }  // namespace
 
-frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDatabase shared)
-    : QDialog(owner), platform_(platform), texts_(texts), shared_(shared) {
+frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, LoginDatabase database)
+    : QDialog(owner), platform_(platform), texts_(texts), database_(database) {
     setObjectName(QStringLiteral("frmLogin"));
     setProperty("tag", QStringLiteral("R1885"));
     setModal(true);
@@ -73,7 +73,7 @@ frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDat
 
 void frmLogin::cmdOk_Click() {
     // Name and password exactly as typed: blanks are part of them.
-    const LoginCheck checked = Validera(shared_, platform_.messages, texts_, txtUserName->text().toStdString(),
+    const LoginCheck checked = Validera(database_, platform_.messages, texts_, txtUserName->text().toStdString(),
                                         txtPassword->text().toStdString());
     if (checked == LoginCheck::Admitted) {
         tag_ = "Ok";

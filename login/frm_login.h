@@ -20,7 +20,7 @@ namespace vexla {
 
 class frmLogin : public QDialog {
 public:
-    frmLogin(QWidget* owner, Platform& platform, mTexter& texts, SharedDatabase shared);
+    frmLogin(QWidget* owner, Platform& platform, mTexter& texts, LoginDatabase database);
 
     // The dialog's answer: "Ok" or empty.
     const std::string& answer() const { return tag_; }
@@ -39,7 +39,7 @@ protected:
 private:
     Platform& platform_;
     mTexter& texts_;
-    SharedDatabase shared_;
+    LoginDatabase database_;
     std::string tag_;
 };
 

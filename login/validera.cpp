@@ -7,16 +7,13 @@
 
 namespace vexla {
 
-Result<bool> isAdministrator(SharedDatabase shared, const std::string& userName, const std::string& password) {
-    if (!shared.db) {
-        auto opened = shared.engine.OpenDatabase(shared.DataBas, true);
-        if (!opened) return opened.error();
-        shared.db = std::move(opened.value());
-    }
+Result<bool> isAdministrator(LoginDatabase database, const std::string& userName, const std::string& password) {
+    auto db = database.engine.OpenDatabase(database.DataBas, true);
+    if (!db) return db.error();
     // The encoded password holds hexadecimal digits only, so it may stand in the text.
     const std::string sql = "SELECT * FROM Users WHERE Namn = ? AND Losenord = '" + KrypteraLösenord(password) + "'";
     auto rs =
-        shared.db->OpenRecordset(sql, std::vector<db::Variant>{db::Variant(std::in_place_type<std::string>, userName)});
+        (*db)->OpenRecordset(sql, std::vector<db::Variant>{db::Variant(std::in_place_type<std::string>, userName)});
     if (!rs) return rs.error();
     bool admitted = false;
     if (!(*rs)->Eof()) {
@@ -28,6 +25,7 @@ Result<bool> isAdministrator(SharedDatabase shared, const std::string& userName,
         admitted = number && *number == 1;
     }
     (*rs)->Close();
+    (void)(*db)->Close();  // a read-only check: nothing to lose when closing fails
     return admitted;
 }
 
@@ -37,12 +35,12 @@ std::string loginFailureText(const Error& e, const std::string& path, TextSource
            describedFileError(e, texts).description;
 }
 
-LoginCheck Validera(SharedDatabase shared, MessageBoxes& messages, TextSource& texts, const std::string& userName,
+LoginCheck Validera(LoginDatabase database, MessageBoxes& messages, TextSource& texts, const std::string& userName,
                     const std::string& password) {
-    auto result = isAdministrator(shared, userName, password);
+    auto result = isAdministrator(database, userName, password);
     if (result) return *result ? LoginCheck::Admitted : LoginCheck::Refused;
     messages.beep();
-    messages.show(loginFailureText(result.error(), shared.DataBas, texts), kProgramTitle, MsgIcon::Critical,
+    messages.show(loginFailureText(result.error(), database.DataBas, texts), kProgramTitle, MsgIcon::Critical,
                   MsgButtons::Ok);
     return LoginCheck::Failed;
 }

@@ -3,10 +3,7 @@
 namespace vexla {
 
 Result<ExclusiveHold> testExclusiveUse(JobContext& ctx, const std::string& path, bool hold) {
-    AdminState& state = ctx.main.state();
-    const std::string target = path.empty() ? state.DataBas : path;
-    if (state.db) (void)state.db->Close();
-    state.db.reset();
+    const std::string target = path.empty() ? ctx.main.state().DataBas : path;
     auto opened = ctx.main.engine().OpenDatabase(target, true);
     if (!opened) return ctx.described(opened.error());
     ExclusiveHold held;
@@ -23,18 +20,6 @@ Result<ExclusiveHold> testExclusiveUse(JobContext& ctx, const std::string& path,
     }
     held.fence = std::move(*fence);
     return held;
-}
-
-void reportRefusal(JobContext& ctx, const Error& refusal) {
-    const ExclusiveRefusal said = describeRefusal(refusal, ctx.main.state().DataBas, ctx.now(), ctx.texts);
-    // The line says it also when the box does not: a window started with /d
-    // logs the refusal instead of showing a box.
-    ctx.main.setInfo(said.line);
-    ctx.platform.messages.beep();
-    if (ctx.main.state().Kommandorad)
-        ctx.main.Logg(said.line);
-    else
-        ctx.platform.messages.show(said.box, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
 }
 
 bool TestaExklusiv(JobContext& ctx, const std::string& path) {

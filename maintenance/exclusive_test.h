@@ -22,19 +22,12 @@ struct ExclusiveHold {
     db::DatabaseFence fence;
 };
 
-// Opens `path` (the database path when empty) for exclusive use, the
-// program's own shared connection closed first so it never makes the test
-// fail; the shared connection is empty afterwards either way. With `hold`
+// Opens `path` (the database path when empty) for exclusive use. With `hold`
 // the database is answered held (connection open, fence taken), otherwise
 // the connection is closed again. A refusal answers the engine's error
 // (3356 in use, 3024 not found, 3343 not a database, ...), described; nothing
 // is shown or logged.
 Result<ExclusiveHold> testExclusiveUse(JobContext& ctx, const std::string& path, bool hold);
-
-// Tells a refusal as the window does: the information line gets the log's
-// wording, a beep, then in unattended mode (Kommandorad) that line goes to
-// the activity log, otherwise a critical message box shows.
-void reportRefusal(JobContext& ctx, const Error& refusal);
 
 // The test as the window's jobs run it: tests `path` (the database path when
 // empty), reports a refusal, and answers whether the database passed.

@@ -6,6 +6,7 @@
 #include "db/lock_file.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
+#include "session/exclusive_refusal.h"
 
 namespace vexla {
 
@@ -49,13 +50,16 @@ std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
     return count && *count > 0 ? static_cast<std::uint64_t>(*count) : 0;
 }
 
-// Opens the query, writes the temporary file and puts it in place.
+// Opens the database for this export alone, opens the query, writes the
+// temporary file and puts it in place; the database is closed again when it
+// returns, whatever the outcome.
 Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path) {
     AdminState& state = ctx.main.state();
-    if (!state.db) return Error{91, "Object variable or With block variable not set", kProgramTitle};
-    const std::uint64_t total = recordsToWrite(*state.db, reg);
+    auto db = ctx.main.engine().OpenDatabase(state.DataBas, true);
+    if (!db) return db.error();
+    const std::uint64_t total = recordsToWrite(**db, reg);
     ctx.report(0, total, ProgressUnit::Rows);
-    auto rs = state.db->OpenRecordset(reg.exportQuery);
+    auto rs = (*db)->OpenRecordset(reg.exportQuery);
     if (!rs) return rs.error();
 
     // A new file takes the place of the old one only when whole; it keeps
@@ -115,6 +119,10 @@ ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind) {
 }
 
 void showExport(JobContext& ctx, std::int16_t kind, const ExportOutcome& outcome) {
+    if (outcome.failure && isOpeningRefusal(*outcome.failure)) {
+        reportRefusal(ctx, *outcome.failure);
+        return;
+    }
     if (outcome.failure)
         ctx.platform.messages.show(outcome.failure->description, kProgramTitle, MsgIcon::None, MsgButtons::Ok);
     ctx.main.setInfo(exportResultText(kind, outcome, ctx.main.state().lastExportPath, ctx.texts));

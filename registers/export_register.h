@@ -1,7 +1,8 @@
 // The export of a register to a register file, as the export button of each
 // register pair runs it after the login: choose the file (asking before an
-// existing file is replaced), run the register's query on the shared
-// connection and write the file, then tell the result in the information line.
+// existing file is replaced), run the register's query on a connection of
+// its own and write the file, then tell the result in the information line.
+// The database is held from the start of the writing to its end only.
 //
 // The file is written under a fresh temporary name beside the target
 // (FileSystem::createFile), made durable, and only then renamed over the
@@ -39,17 +40,21 @@ struct ExportOutcome {
 //     (Yes/No, question icon); No asks again with the default name.
 //  2. Cancel, or the bare pattern "*.skv": n = 0, nothing written.
 //  3. Stores the path as the last export path, empties the information
-//     line, counts the register's records, opens the export query and
-//     writes the file as the long part of the job (ctx.runLong), reporting
+//     line, and as the long part of the job (ctx.runLong) opens the database
+//     exclusively, counts the register's records, opens the export query and
+//     writes the file, closing the database again at the end, reporting
 //     the records written of that count and stopping when asked.
 //     n = the record count, or -1 when the register is empty (the file then
 //     holds the header line).
-// Any engine or file error, or a stop: n = 0, the failure or `stopped` in
-// the outcome, and the earlier file at the path untouched.
+// Any engine or file error (the database in use among them), or a stop:
+// n = 0, the failure or `stopped` in the outcome, and the earlier file at the
+// path untouched.
 ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind);
 
 // Tells the outcome as the window does: a failure's description in an OK
-// box, then the information line (exportResultText).
+// box, then the information line (exportResultText). A database that would
+// not open (in use, missing, no database) is told as the exclusive-use test
+// tells it instead (reportRefusal), naming its holder where it is known.
 void showExport(JobContext& ctx, std::int16_t kind, const ExportOutcome& outcome);
 
 // The information line after an export of register `kind`:

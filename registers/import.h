@@ -122,7 +122,7 @@ inline constexpr std::chrono::milliseconds kImportProgressInterval{100};
 struct ImportServices {
     ImportServices(db::Database& database, std::string language) : db(database), Språk(std::move(language)) {}
 
-    db::Database& db;   // the shared connection; no transaction of the caller's may be open
+    db::Database& db;   // the job's own connection; no transaction of the caller's may be open
     std::string Språk;  // "se" or "en", the language of the links' captions
     // A monotonic clock; tests step it by hand.
     std::function<SteadyTime()> now = [] { return std::chrono::steady_clock::now(); };

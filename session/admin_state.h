@@ -1,9 +1,14 @@
 // What the jobs see of the main window: the state it shares with every
 // dialog and the few things a job may do to it. The window implements this;
 // tests drive jobs against a fake.
+//
+// The window holds no connection to the database: between jobs the booking
+// system, vexla-transfer and the nightly job may use it while the window sits
+// open. Each job opens its own connection through engine() when it starts,
+// and its closing (by the connection's owner going out of scope) ends the
+// hold, also after a failure or a stop.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "db/engine.h"
@@ -11,12 +16,11 @@
 namespace vexla {
 
 struct AdminState {
-    std::unique_ptr<db::Database> db;  // the shared connection; empty until a job opens it
-    std::string DataBas;               // full path of the database file in use; empty when none
-    std::string msSökväg;              // its folder, without a trailing separator
-    std::string lastExportPath;        // register file the last export chose
-    bool Kommandorad = false;          // started with /d or /a: the maintenance jobs log their steps
-    std::string Språk = "en";          // "se" or "en", from the installed language file
+    std::string DataBas;         // full path of the database file in use; empty when none
+    std::string msSökväg;        // its folder, without a trailing separator
+    std::string lastExportPath;  // register file the last export chose
+    bool Kommandorad = false;    // started with /d or /a: the maintenance jobs log their steps
+    std::string Språk = "en";    // "se" or "en", from the installed language file
 };
 
 class AdminWindow {

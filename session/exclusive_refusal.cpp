@@ -1,6 +1,7 @@
 #include "session/exclusive_refusal.h"
 
 #include "common/file_writing.h"
+#include "common/platform.h"
 #include "db/errors.h"
 
 namespace vexla {
@@ -11,9 +12,13 @@ ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, 
     const std::string crlf = "\r\n";
     switch (refusal.number) {
         case db::err::OpenedExclusively:
-        case db::err::RecordLocked:
-            return {text("R1784") + "!" + crlf + text("R1785") + " " + text("R0558") + "!" + crlf + text("R1786"),
-                    text("R1784") + "! " + path + ": " + now};
+        case db::err::RecordLocked: {
+            const std::string holder = holderText(refusal.holder, texts);
+            const std::string who = holder.empty() ? "" : holder + ".";
+            return {text("R1784") + "!" + crlf + (who.empty() ? "" : who + crlf) + text("R1785") + " " + text("R0558") +
+                        "!" + crlf + text("R1786"),
+                    text("R1784") + "! " + (who.empty() ? "" : who + " ") + path + ": " + now};
+        }
         case db::err::FileNotFound:
             return {text("R1787") + "!" + crlf + crlf + text("R1788") + ".", text("R1787") + "! " + path + ":" + now};
         case db::err::UnrecognizedFormat:
@@ -28,6 +33,14 @@ ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, 
     }
 }
 
+std::string holderText(const Holder& holder, TextSource& texts) {
+    if (!holder.known()) return "";
+    const auto text = [&](const char* code) { return texts.TextTillAndra(code); };
+    return text("R9340") + " " + (holder.program.empty() ? "?" : holder.program) + " (" +
+           (holder.user.empty() ? "" : text("R9341") + " " + holder.user + ", ") + text("R9342") + " " + holder.host +
+           ", " + text("R9343") + " " + std::to_string(holder.pid) + ")";
+}
+
 bool isOpeningRefusal(const Error& e) {
     switch (e.number) {
         case db::err::OpenedExclusively:
@@ -36,6 +49,25 @@ bool isOpeningRefusal(const Error& e) {
         case db::err::UnrecognizedFormat: return true;
         default: return false;
     }
+}
+
+void reportRefusal(JobContext& ctx, const Error& refusal) {
+    const ExclusiveRefusal said = describeRefusal(refusal, ctx.main.state().DataBas, ctx.now(), ctx.texts);
+    // The line says it also when the box does not: a window started with /d
+    // logs the refusal instead of showing a box.
+    ctx.main.setInfo(said.line);
+    ctx.platform.messages.beep();
+    if (ctx.main.state().Kommandorad)
+        ctx.main.Logg(said.line);
+    else
+        ctx.platform.messages.show(said.box, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+}
+
+void reportOpeningFailure(JobContext& ctx, const Error& e) {
+    if (isOpeningRefusal(e)) return reportRefusal(ctx, e);
+    ctx.platform.messages.beep();
+    ctx.platform.messages.show(numberAndDescription(ctx.described(e)), kProgramTitle, MsgIcon::Critical,
+                               MsgButtons::Ok);
 }
 
 }  // namespace vexla

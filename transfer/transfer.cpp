@@ -142,7 +142,7 @@ int Run::login() {
         return exitcode::Usage;
     }
     AdminState& state = window_.state();
-    auto admitted = isAdministrator(SharedDatabase{env_.engine, state.db, state.DataBas}, o_.user, *password);
+    auto admitted = isAdministrator(LoginDatabase{env_.engine, state.DataBas}, o_.user, *password);
     if (!admitted) {
         // The database would not answer; that is no verdict on the user.
         messages_.show(loginFailureText(admitted.error(), state.DataBas, env_.texts), kProgramTitle, MsgIcon::Critical,
@@ -166,6 +166,7 @@ int Run::exportRegister() {
     const ExportOutcome outcome = vexla::exportRegister(ctx_, o_.kind);
     showExport(ctx_, o_.kind, outcome);
     if (outcome.stopped) return finish(interrupted());
+    if (outcome.failure) return finish(failure(*outcome.failure));
     return finish(outcome.n == 0 ? exitcode::FileError : exitcode::Ok);
 }
 
@@ -209,7 +210,13 @@ int Run::importRegister() {
     // What the mapping dialog would list: the file's fields and the table's.
     const auto fileFields = registerFileFields(in, messages_, env_.texts);
     if (!fileFields) return finish(exitcode::FileError);
-    const auto fields = databaseFields(*state.db, reg, state.Språk);
+    // Held from here to the end of the import; the login before held nothing.
+    auto db = env_.engine.OpenDatabase(state.DataBas, true);
+    if (!db) {
+        reportOpeningFailure(ctx_, db.error());
+        return finish(failure(db.error()));
+    }
+    const auto fields = databaseFields(**db, reg, state.Språk);
     if (!fields) {
         messages_.show(numberAndDescription(describedFileError(fields.error(), env_.texts)), kProgramTitle,
                        MsgIcon::Critical, MsgButtons::Ok);
@@ -269,7 +276,7 @@ int Run::importRegister() {
         report = std::move(*created);
     }
     Status reportWritten;
-    ImportServices services{*state.db, state.Språk};
+    ImportServices services{**db, state.Språk};
     watchImport(services, &progress_);
     services.skipped = [&](long line, SkipReason why, std::string_view lineText) {
         if (!report || !reportWritten) return;

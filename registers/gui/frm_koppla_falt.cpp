@@ -23,6 +23,7 @@
 #include "registers/import_texts.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
+#include "session/exclusive_refusal.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -216,16 +217,16 @@ void frmKopplaFält::setLinkColumnWidths() {
     }
 }
 
+// Reads the register's fields with a connection of its own, closed again
+// before the dialog waits for the user: the dialog holds nothing meanwhile.
 void frmKopplaFält::FillDatabaseFields() {
     AdminState& state = main_.state();
-    if (!state.db) {
-        auto opened = main_.engine().OpenDatabase(state.DataBas, true);
-        if (!opened) return;  // no message: the list stays empty and OK has nothing to link
-        state.db = std::move(opened.value());
-    }
     const RegisterKind* reg = registerByName(Tag);
     if (!reg) return;
-    auto fields = databaseFields(*state.db, *reg, state.Språk);
+    auto db = main_.engine().OpenDatabase(state.DataBas, true);
+    if (!db) return;  // no message: the list stays empty and OK has nothing to link
+    auto fields = databaseFields(**db, *reg, state.Språk);
+    (void)(*db)->Close();  // only read: closing loses nothing
     if (!fields) return;
     for (const DatabaseField& field : *fields) {
         auto* item = new QListWidgetItem(q(field.caption), lstFält);
@@ -353,27 +354,21 @@ void frmKopplaFält::cmdOk_Click() {
         platform_.messages.show(texts_.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return;
     }
-    if (!state.db) {
-        // The field list could not open the database; try once more, and say why it fails.
-        auto opened = main_.engine().OpenDatabase(state.DataBas, true);
-        if (!opened) {
-            platform_.messages.beep();
-            platform_.messages.show(numberAndDescription(describedFileError(opened.error(), texts_)), kProgramTitle,
-                                    MsgIcon::Critical, MsgButtons::Ok);
-            return;
-        }
-        state.db = std::move(opened.value());
-    }
+    // The import holds the database from here to its end, and only then:
+    // the connection closes when this click's work is done, whatever the outcome.
+    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
+    auto db = main_.engine().OpenDatabase(state.DataBas, true);
+    if (!db) return reportOpeningFailure(ctx, db.error());
     main_.setInfo("");
     // The import runs on the worker while the progress window shows the
     // bytes of the file read; its Cancel stops the import and rolls it back.
     ImportOutcome outcome;
-    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     ctx.runLong([&](JobContext& worker) {
-        ImportServices services{*state.db, state.Språk};
+        ImportServices services{**db, state.Språk};
         watchImport(services, worker.progress);
         outcome = importRegister(links, request, services);
     });
+    (void)(*db)->Close();  // the import committed or rolled back already: nothing is left to lose
     main_.setInfo(importInfoLine(outcome, texts_));
     if (outcome.deletedFirst) chkTaBort->setChecked(false);
     if (outcome.stop == ImportStop::Cancelled) return;  // the dialog stays, links and all, for another try

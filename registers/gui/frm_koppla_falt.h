@@ -1,6 +1,8 @@
 // The field mapping dialog: the administrator picks a register file and
 // links its header fields to the columns of the register's table, by hand or
 // automatically by equal captions; OK imports the file through the links.
+// The dialog holds the database only while it reads the register's fields
+// at activation and while the import at OK runs; never while it waits.
 #pragma once
 
 #include <QDialog>

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include "app/progress_window.h"
 #include "db/sqlite_engine.h"
 #include "login/frm_login.h"
+#include "login/kryptera.h"
 #include "maintenance/gui/frm_intervall.h"
 #include "maintenance/gui/frm_sokvag.h"
 #include "registers/export_register.h"
@@ -61,7 +63,6 @@ struct Program {
     db::SqliteEngine engine;
     RecordingHooks hooks;
     frmAdmin window;
-    std::unique_ptr<db::Database> shared;
     std::int16_t links = 0;
     std::unique_ptr<QDialog> dialog;  // a dialog made for a test; goes before its owner
 
@@ -200,13 +201,12 @@ TEST(MainWindow, LongJobsRunOnTheWorkerAndStopAtCancel) {
                               " SELECT length(hex(randomblob(20000))); END;");
     Program p("se", ("[System]\r\nDataBas1=" + db + "\r\n").c_str());
     ASSERT_EQ(p.start(""), std::nullopt);
-    p.window.state().db = std::move(p.engine.OpenDatabase(db, false).value());
     p.fakes.files.beforeCall = [](const std::string& op) {
         if (op == "write") std::this_thread::sleep_for(60ms);  // and each block of the export's file
     };
     frmKopplaFält mapping(p.window, &p.window, p.platform, p.texts, p.links, &p.window.runner());
     mapping.Tag = "Resurser";
-    const auto rows = [&] { return p.window.state().db->TableRecordCount("Person").value(); };
+    const auto rows = [&] { return db::testing::queryWithSqlite(db, "SELECT count(*) FROM Person"); };
 
     // Looks every 10 ms while the job runs; presses Cancel at the third look.
     const auto run = [&](bool cancel, const std::function<void()>& job) {
@@ -244,8 +244,79 @@ TEST(MainWindow, LongJobsRunOnTheWorkerAndStopAtCancel) {
     for (const bool cancel : {true, false}) {
         SCOPED_TRACE(cancel ? "import cancelled" : "import to the end");
         run(cancel, [&] { mapping.cmdOk_Click(); });
-        EXPECT_EQ(rows(), cancel ? 20000 : 40000);
+        EXPECT_EQ(rows(), std::vector<std::string>{cancel ? "20000" : "40000"});
     }
+}
+
+// Answers the next modal dialog of type D once it waits for the user, while
+// the returned timer lives. An answer that leaves the dialog open (a refused
+// login) is followed by Cancel, so that a failing test ends.
+template <class D>
+std::unique_ptr<QTimer> whenWaiting(const std::function<void(D&)>& answer) {
+    auto poll = std::make_unique<QTimer>();
+    QTimer* t = poll.get();
+    QObject::connect(t, &QTimer::timeout, [t, answer] {
+        auto* d = dynamic_cast<D*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible()) return;
+        t->stop();
+        answer(*d);
+        if (d->isVisible()) static_cast<QDialog*>(d)->reject();
+    });
+    t->start(10);
+    return poll;
+}
+
+// The window holds the database only while a job runs: while a login
+// waits, after an export, while the mapping dialog waits and after its
+// import, and while the interval dialog waits, another program gets the
+// database for itself.
+TEST(MainWindow, HoldsTheDatabaseOnlyWhileAJobRuns) {
+    TempFolder data;
+    const std::string db = data.file("bok.db"), out = data.file("ResursReg.skv");
+    db::testing::makeDatabase(db,
+                              "CREATE TABLE Users (ID INTEGER PRIMARY KEY, Namn VARCHAR(50), Losenord VARCHAR(100),"
+                              " GruppID LONG); INSERT INTO Users VALUES (1, 'admin', '" +
+                                  KrypteraLösenord("vexla") +
+                                  "', 1); CREATE TABLE Person (ID LONG, Omfattning LONG);"
+                                  " INSERT INTO Person VALUES (1, 10), (2, 20);");
+    Program p("se", ("[System]\r\nDataBas1=" + db + "\r\n").c_str());
+    ASSERT_EQ(p.start(""), std::nullopt);
+    std::vector<std::string> free;  // where another program got the database
+    const auto look = [&](const char* when) {
+        if (db::testing::anotherProgramGetsIt(db)) free.push_back(when);
+    };
+    const auto logIn = [&] {
+        return whenWaiting<frmLogin>([&](frmLogin& login) {
+            look("login waits");
+            login.txtUserName->setText("admin");
+            login.txtPassword->setText("vexla");
+            login.cmdOk->click();
+        });
+    };
+    auto login = logIn();
+    p.fakes.dialogs.choices = {out};
+    p.window.cmdResursReg[1]->click();
+    ASSERT_EQ(p.window.info(), "2 " + p.texts.TextTillAndra("R1740") + " " + out);
+    look("after export");
+    login = logIn();
+    const auto mapping = whenWaiting<frmKopplaFält>([&](frmKopplaFält& d) {
+        look("mapping waits");
+        p.fakes.dialogs.choices = {out};
+        d.cmdMall_Click();
+        d.cmdAuto_Click();
+        d.cmdOk_Click();
+    });
+    p.window.cmdResursReg[0]->click();
+    look("after import");
+    p.fakes.messages.answers = {MsgAnswer::Yes};  // a copy of an interval
+    const auto interval = whenWaiting<frmIntervall>([&](frmIntervall& d) {
+        look("interval waits");
+        d.cmdAvbryt->click();
+    });
+    p.window.cmdKopiera->click();
+    EXPECT_EQ(db::testing::queryWithSqlite(db, "SELECT count(*) FROM Person"), std::vector<std::string>{"4"});
+    EXPECT_EQ(free, (std::vector<std::string>{"login waits", "after export", "login waits", "mapping waits",
+                                              "after import", "interval waits"}));
 }
 
 // A caption as read aloud: the access key's "&" gone, "&&" a plain "&".
@@ -328,7 +399,7 @@ const Window kWindows[] = {
     {"frmLogin", "cmdOk",
      [](Program& p) {
          p.dialog = std::make_unique<frmLogin>(&p.window, p.platform, p.texts,
-                                               SharedDatabase{p.engine, p.shared, p.window.state().DataBas});
+                                               LoginDatabase{p.engine, p.window.state().DataBas});
          return std::make_pair<QWidget*>(p.dialog.get(), names({"txtUserName", "txtPassword", "cmdOk", "cmdAvbryt"}));
      }},
     {"frmKopplaFalt", "cmdOk",

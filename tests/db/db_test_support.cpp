@@ -154,4 +154,9 @@ std::string findOnPath(const std::string& name) {
     return {};
 }
 
+bool anotherProgramGetsIt(const std::string& path) {
+    Child holder(programDir() + "/vexla-holddb", {path});
+    return holder.waitForLine("holding " + path) && holder.stop() == 0;
+}
+
 }  // namespace vexla::db::testing

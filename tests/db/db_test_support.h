@@ -43,6 +43,7 @@ public:
     void write(const std::string& text);
     // Sends SIGTERM and waits; the exit status.
     int stop();
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
@@ -54,5 +55,9 @@ private:
 std::string programDir();
 // Path of an executable on PATH, or empty.
 std::string findOnPath(const std::string& name);
+// Whether another program gets the database for exclusive use right now, as
+// vexla-holddb tries it: nobody (this process included) holds a connection,
+// a lock or our fence on it.
+bool anotherProgramGetsIt(const std::string& path);
 
 }  // namespace vexla::db::testing

@@ -72,10 +72,11 @@ struct Run {
         vexla::fuzz::writeFile(window.state_.DataBas, base().bytes);
         auto opened = window.engine_.OpenDatabase(window.state_.DataBas, true);
         VEXLA_FUZZ_CHECK(opened.ok(), "cannot open the copy of the demo database");
-        window.state_.db = std::move(*opened);
+        held = std::move(*opened);
     }
     ~Run() { (void)db().Close(); }
-    db::Database& db() { return *window.state_.db; }
+    db::Database& db() { return *held; }
+    std::unique_ptr<db::Database> held;
 };
 
 // The file's fields as the mapping dialog reads them; nothing for a file it refuses.

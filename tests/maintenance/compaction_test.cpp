@@ -98,20 +98,12 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
         EXPECT_EQ(said.box, withPath(c.box, w.db));
         EXPECT_EQ(said.line, withPath(c.log, w.db));
         EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
-        EXPECT_EQ(w.window.state_.db, nullptr);
         showCompaction(w.ctx, outcome);
         const testing::ShownBox box{said.box, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok};
         EXPECT_EQ(w.fakes.messages.shown, std::vector<testing::ShownBox>{box});
         EXPECT_EQ(w.fakes.messages.beeps, 1);
         EXPECT_EQ(w.window.infos, std::vector<std::string>{said.line});
     }
-}
-
-TEST(ExclusiveTest, OwnSharedConnectionDoesNotCount) {
-    JobWorld w;
-    w.window.state_.db = w.window.engine_.OpenDatabase(w.db, true).value();
-    EXPECT_TRUE(TestaExklusiv(w.ctx, ""));
-    EXPECT_EQ(w.window.state_.db, nullptr);
 }
 
 TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {

@@ -34,7 +34,6 @@ TEST(ChangeOfDatabase, APathThatPassesTheTestIsTakenOver) {
               std::tuple(w.other, w.dir.path(), " " + w.other));
     EXPECT_EQ(w.window.infos, std::vector<std::string>{"R1741"});
     EXPECT_EQ(w.dialog.startPaths, std::vector<std::string>{w.db});
-    EXPECT_EQ(w.window.state_.db, nullptr);
 }
 
 TEST(ChangeOfDatabase, CancelOrTheSamePathChangesNothing) {

@@ -26,7 +26,7 @@ protected:
 
     void open(const std::string& sql) {
         db::testing::makeDatabase(dir.file("bok.db"), sql);
-        window.state_.db = std::move(window.engine_.OpenDatabase(dir.file("bok.db"), false).value());
+        window.state_.DataBas = dir.file("bok.db");
         window.state_.Språk = "se";
     }
     ExportOutcome run(std::int16_t kind) {
@@ -187,6 +187,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, Failure,
                          ::testing::Values(FailureCase{"Write", "write", "[R9277]"},
                                            FailureCase{"Query", "", "[R9286]: Kund"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A database another program holds when the writing starts is told as the
+// exclusive-use test tells it, naming the holder; the earlier file stays.
+TEST_F(Export, DatabaseHeldWhenTheWritingStartsNamesTheHolder) {
+    open("CREATE TABLE Kund (ID LONG);");
+    dir.write("out.skv", "earlier");
+    db::testing::Child holder(db::testing::programDir() + "/vexla-holddb", {dir.file("bok.db")});
+    ASSERT_TRUE(holder.waitForLine("holding"));
+    fake.dialogs.choices = {target};
+    fake.messages.answers = {MsgAnswer::Yes};
+    const ExportOutcome outcome = run(0);
+    EXPECT_EQ(std::tuple(outcome.n, outcome.failure ? outcome.failure->number : 0L), std::tuple(0, 3356L));
+    EXPECT_EQ(dir.read("out.skv"), "earlier");
+    const std::string named = "[R9340] vexla-holddb (";
+    ASSERT_EQ(fake.messages.shown.size(), 2u);
+    EXPECT_EQ(fake.messages.shown[1].text.find("[R1784]!\r\n" + named), 0u) << fake.messages.shown[1].text;
+    EXPECT_EQ(result.find("[R1784]! " + named), 0u) << result;
+}
 
 // The records written of the register's count reach the progress; a stop
 // asked for ends the export with no file and the earlier one untouched.

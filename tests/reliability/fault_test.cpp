@@ -55,7 +55,7 @@ std::string customerFile(long long firstId, int lines) {
     return bytes;
 }
 
-// The import and export run on the shared connection as after the login.
+// The import runs on a connection opened as its OK opens it; the export opens its own.
 // CompactionWrittenBack: the compaction of a database file with a second
 // name, which it writes back into instead of renaming over it.
 enum class JobKind { Import, ImportDeleteFirst, Compaction, Copy, Export, CompactionWrittenBack };
@@ -96,9 +96,10 @@ struct JobScene : JobWorld {
         auto opened = window.engine_.OpenDatabase(db, true);
         // Where the login would open it, and word its failure in the user's language.
         if (!opened) return message = describedFileError(opened.error(), texts).description, Said::Failed;
-        window.state_.db = std::move(*opened);
+        std::unique_ptr<db::Database> held = std::move(*opened);
         Said said = Said::Failed;
         if (kind == JobKind::Export) {
+            held.reset();  // the export opens the database itself
             JobContext exporting{window, platform, texts};
             fakes.dialogs.choices = {product};
             fakes.messages.answers = {MsgAnswer::Yes};  // replace the earlier file
@@ -106,15 +107,13 @@ struct JobScene : JobWorld {
             if (outcome.n > 0) said = Said::Done;
             if (outcome.failure) message = outcome.failure->description;
         } else {
-            const ImportRun r =
-                runImport(*window.state_.db, "Kund", dir.file("KundReg.skv"), kind == JobKind::ImportDeleteFirst);
+            const ImportRun r = runImport(*held, "Kund", dir.file("KundReg.skv"), kind == JobKind::ImportDeleteFirst);
             message = r.message;
             said = r.outcome.stop == ImportStop::SaveUncertain ? Said::Unsure
                    : r.outcome.committed                       ? Said::Done
                                                                : Said::Failed;
         }
-        (void)window.state_.db->Close();
-        window.state_.db.reset();
+        if (held) (void)held->Close();  // the job's outcome is known; the close only ends the hold
         return said;
     }
 };

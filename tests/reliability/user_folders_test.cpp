@@ -64,18 +64,20 @@ TEST_P(OddPaths, ExportImportAndTheProgramFindTheirFiles) {
     fs::rename(w.db, db);
     w.platform.programFolder = folder;
     w.window.state_.Språk = "se";
-    w.window.state_.db = std::move(w.window.engine_.OpenDatabase(db, true).value());
+    w.window.state_.DataBas = db;
 
     JobContext exporting{w.window, w.platform, w.texts};
     w.fakes.dialogs.choices = {skv};
     EXPECT_EQ(exportRegister(exporting, 0).n, 30);
     EXPECT_EQ(w.fakes.dialogs.asked.at(0).initialDir, folder);
-    const ImportRun run = runImport(*w.window.state_.db, "Kund", skv, true);
+    auto held = w.window.engine_.OpenDatabase(db, true);
+    ASSERT_TRUE(held.ok());
+    const ImportRun run = runImport(**held, "Kund", skv, true);
+    (void)(*held)->Close();      // the exports below open the database themselves
     EXPECT_EQ(run.message, "");  // fewer inserted would export other bytes below
     w.fakes.dialogs.choices = {again};
     EXPECT_EQ(exportRegister(exporting, 0).n, 30);
     EXPECT_EQ(fileBytes(again), fileBytes(skv));
-    (void)w.window.state_.db->Close();
     const Tables imported = allRows(db);
 
     // The program compacts as cron runs it, or the job where a '"' cannot be quoted.

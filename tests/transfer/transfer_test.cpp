@@ -277,6 +277,28 @@ TEST(TransferMappingFile, ReadsUtf8AndWindows1252Alike) {
     }
 }
 
+// Held by another of our programs, the tool's refusal on standard error
+// names it from our lock file, and a refused export says "in use".
+TEST(TransferHeld, NamesTheHolder) {
+    TempFolder dir;
+    const std::string database = dir.file("bok.db"), program = db::testing::programDir();
+    ASSERT_TRUE(sample::makeSampleDatabase(database, {.bookings = 10, .clean = true}));
+    db::testing::Child holder(program + "/vexla-holddb", {database});
+    ASSERT_TRUE(holder.waitForLine("holding"));
+    for (const std::string& job :
+         {std::string("compact"), "export --register kund --user admin --out '" + dir.file("k.skv") + "'"}) {
+        SCOPED_TRACE(job);
+        const std::string command = "VEXLA_PASSWORD=vexla '" + program + "/vexla-transfer' " + job + " --db '" +
+                                    database + "' >/dev/null 2>'" + dir.file("err") + "'";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 3);
+        const std::string said = dir.read("err");
+        EXPECT_NE(said.find("vexla-holddb"), std::string::npos) << said;
+        EXPECT_NE(said.find(" " + std::to_string(holder.pid()) + ")"), std::string::npos) << said;
+    }
+}
+
 // The tool itself (its main and the regional settings it reads) against the
 // export button's code path, on the same database.
 TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
@@ -307,7 +329,7 @@ TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     testing::FakeAdminWindow window;
     window.engineInUse = &engine;
     window.state_.Språk = languageOfTexts(texts);
-    window.state_.db = engine.OpenDatabase(database, true).value();
+    window.state_.DataBas = database;
     fakes.dialogs.choices = {dir.file("window.skv")};
     JobContext ctx{window, platform, texts};
     EXPECT_EQ(exportRegister(ctx, 2).n, 300);
