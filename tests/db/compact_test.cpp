@@ -2,6 +2,7 @@
 // destination never touched, and the source's refusals passed on.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <tuple>
 
@@ -74,6 +75,24 @@ TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
             EXPECT_EQ(testing::dumpOf(db), dump);
             EXPECT_EQ(freePages(), stop ? freeBefore : "0");
         }
+}
+
+// The quick check runs as one step of the engine, which never asks the
+// progress handler: a stop still ends it within a small part of its time.
+TEST_F(Compact, AStopEndsTheChecksAtOnce) {
+    const std::string big = dir.file("big.db");
+    testing::makeDatabase(big,
+                          "CREATE TABLE t (x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                          "WHERE i < 40000) INSERT INTO t SELECT randomblob(2000) FROM n; CREATE INDEX ti ON t (x);");
+    auto held = engine.OpenDatabase(big, true).value();
+    const auto timed = [&](bool stop) {
+        held->InterruptWhen([stop] { return stop; });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(held->QuickCheck().ok(), !stop);
+        return std::chrono::steady_clock::now() - start;
+    };
+    const auto whole = timed(false);
+    EXPECT_LT(timed(true) * 4, whole);
 }
 
 // A refused compaction: the files of the scratch folder that stand in for the
