@@ -242,17 +242,9 @@ Status SqliteDatabase::check(const char* pragma) {
 Status SqliteDatabase::QuickCheck() { return check("PRAGMA quick_check"); }
 
 Result<long> SqliteDatabase::countOf(const std::string& sql) {
-    auto stmt = conn_->acquire(sql);
-    if (!stmt) return stmt.error();
-    const int rc = sqlite3_step(*stmt);
-    if (rc != SQLITE_ROW) {
-        Error e = errorFromSqlite(conn_->handle(), rc);
-        conn_->release(*stmt);
-        return e;
-    }
-    const long n = static_cast<long>(sqlite3_column_int64(*stmt, 0));
-    conn_->release(*stmt);
-    return n;
+    auto text = textOf(sql);
+    if (!text) return text.error();
+    return std::stol(*text);
 }
 
 Result<std::map<std::string, long>> SqliteDatabase::ContentCounts() {
@@ -294,7 +286,7 @@ Status SqliteDatabase::CompactInto(const std::string& destination) {
     return compactInto(*this, destination);
 }
 
-Result<std::string> SqliteDatabase::textOf(const char* sql) {
+Result<std::string> SqliteDatabase::textOf(const std::string& sql) {
     auto stmt = conn_->acquire(sql);
     if (!stmt) return stmt.error();
     const int rc = sqlite3_step(*stmt);

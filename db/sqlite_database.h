@@ -73,9 +73,10 @@ private:
 
     // The checks and counts of a compaction.
     Status check(const char* pragma);
+    // A count(*) statement's answer.
     Result<long> countOf(const std::string& sql);
     // The first column of the first row of a statement, as text.
-    Result<std::string> textOf(const char* sql);
+    Result<std::string> textOf(const std::string& sql);
 };
 
 // The copy of an open database built from its rows (sqlite_copy.cpp).
