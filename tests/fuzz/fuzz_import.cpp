@@ -62,7 +62,8 @@ const Base& base() {
     return b;
 }
 
-// A window on a fresh copy of the demo database, closed at the end.
+// A window on a fresh copy of the demo database, held open by the checks
+// between the jobs (an export opens the file itself: it is let go meanwhile).
 struct Run {
     testing::FakePlatform fakes;
     testing::FakeAdminWindow window;
@@ -70,11 +71,15 @@ struct Run {
     explicit Run(const std::string& name) {
         window.state_.DataBas = vexla::fuzz::scratch(name);
         vexla::fuzz::writeFile(window.state_.DataBas, base().bytes);
+        open();
+    }
+    ~Run() { (void)db().Close(); }
+    void open() {
         auto opened = window.engine_.OpenDatabase(window.state_.DataBas, true);
         VEXLA_FUZZ_CHECK(opened.ok(), "cannot open the copy of the demo database");
         held = std::move(*opened);
     }
-    ~Run() { (void)db().Close(); }
+    void letGo() { (void)db().Close(); }
     db::Database& db() { return *held; }
     std::unique_ptr<db::Database> held;
 };
@@ -190,7 +195,9 @@ ExportOutcome exportChecked(Run& run, const Choice& choice, const std::string& f
     run.fakes.dialogs.choices.push_back(file);
     Platform platform = run.fakes.platform(vexla::fuzz::scratch(""));
     JobContext ctx{run.window, platform, run.codeTexts};
+    run.letGo();
     const ExportOutcome exported = exportRegister(ctx, choice.reg->kind);
+    run.open();
     VEXLA_FUZZ_CHECK(
         !exported.failure && run.fakes.messages.shown.empty(),
         "the export failed: " + (exported.failure ? exported.failure->description : run.fakes.messages.shown[0].text));
