@@ -32,7 +32,9 @@ namespace {
 using namespace vexla;
 namespace fs = std::filesystem;
 
-bool compactWithTheJob(const std::string& folder, bool fullCheck) {
+// The compaction job on "bok.db" in `folder`, its progress (and stops)
+// going to `progress` when given.
+CompactionOutcome runTheJob(const std::string& folder, bool fullCheck, JobProgress* progress = nullptr) {
     bench::QuietPlatform quiet;
     Platform platform = quiet.platform();
     bench::Window window;
@@ -40,8 +42,11 @@ bool compactWithTheJob(const std::string& folder, bool fullCheck) {
     window.s.msSökväg = folder;
     bench::Texts texts;
     JobContext ctx{window, platform, texts, fullCheck};
-    return compactDatabase(ctx).compacted();
+    ctx.progress = progress;
+    return compactDatabase(ctx);
 }
+
+bool compactWithTheJob(const std::string& folder, bool fullCheck) { return runTheJob(folder, fullCheck).compacted(); }
 
 bool quickJob(const std::string& folder) { return compactWithTheJob(folder, false); }
 bool fullCheckJob(const std::string& folder) { return compactWithTheJob(folder, true); }
@@ -89,16 +94,8 @@ std::pair<double, char> stoppedRun(const std::string& original, const std::strin
     fs::create_directories(folder);
     fs::copy_file(original, folder + "/bok.db");
     if (writeBack) fs::create_hard_link(folder + "/bok.db", folder + "/bokning.db");
-    bench::QuietPlatform quiet;
-    Platform platform = quiet.platform();
-    bench::Window window;
-    window.s.DataBas = folder + "/bok.db";
-    window.s.msSökväg = folder;
-    bench::Texts texts;
     StopAtStep stopper(step, delay);
-    JobContext ctx{window, platform, texts};
-    ctx.progress = &stopper;
-    const CompactionOutcome outcome = compactDatabase(ctx);
+    const CompactionOutcome outcome = runTheJob(folder, false, &stopper);
     const double latency = stopper.latency(std::chrono::steady_clock::now());
     return {latency, outcome.stopped() ? 's' : outcome.compacted() ? 'd' : 'f'};
 }
