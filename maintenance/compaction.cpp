@@ -109,6 +109,9 @@ Status checkSpace(JobContext& ctx, const std::string& path, const std::string& f
     return tooLittle;
 }
 
+// 2026-12-04 -> 20261204: days in the order of the calendar.
+long dayNumber(const DateTime& t) { return t.year * 10000L + t.month * 100L + t.day; }
+
 // "Vexla2026-12-04.db" -> (20261204, 1), "Vexla2026-12-04-3.db" -> (20261204, 3),
 // when the date is a day of the calendar (2026-02-30 is none); nothing for
 // any other name.
@@ -123,7 +126,7 @@ std::optional<std::pair<long, int>> backupOrder(const std::string& name) {
         return std::nullopt;
     const DateTime date{std::stoi(name.substr(5, 4)), std::stoi(name.substr(10, 2)), std::stoi(name.substr(13, 2))};
     if (!isValid(date)) return std::nullopt;
-    const long day = date.year * 10000L + date.month * 100L + date.day;
+    const long day = dayNumber(date);
     if (name.size() == 18) return std::make_pair(day, 1);
     const std::string n = name.substr(16, name.size() - 19);
     if (name[15] != '-' || n.empty() || n.size() > 6 || n[0] == '0' || !digits(16, n.size())) return std::nullopt;
@@ -228,7 +231,7 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
     auto names = files.listFolder(ctx.main.state().msSökväg);
     if (!names) return;
     const DateTime now = ctx.platform.clock.now();
-    const long today = now.year * 10000L + now.month * 100L + now.day;
+    const long today = dayNumber(now);
     std::vector<std::pair<std::pair<long, int>, std::string>> backups;
     for (const std::string& name : *names) {
         const auto order = backupOrder(name);
