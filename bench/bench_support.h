@@ -6,8 +6,10 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdio>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -47,5 +49,16 @@ inline ChildRun bestOfThree(const std::function<bool()>& step) {
 }
 
 inline bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// The machine's load average over the last minute (-1 when unknown): beside
+// a figure, it says how busy the machine was.
+inline double loadAverage() {
+    double load = -1;
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = -1;
+        std::fclose(f);
+    }
+    return load;
+}
 
 }  // namespace vexla::bench

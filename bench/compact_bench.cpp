@@ -7,12 +7,14 @@
 // back into the file, which a second name of the database file (a hard
 // link, as the booking system may keep one) makes it do by itself.
 // Each contender starts from a fresh copy of the database (not timed) and
-// runs in a child process of its own; best of three. Then the job's phases
+// runs in a child process of its own; five rounds, the contenders taking
+// turns in each: the best of each and the median of the rounds' ratios. Then the job's phases
 // one by one on the same file: the counts of the database, the compaction
 // into a new file, the quick check and the counts of the result, and the
 // full integrity check the job runs instead with --full-check.
 // With --stops, instead of all that: the time from a stop asked for to the
 // job's end, both ways, for a stop asked at each step and some time into it.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +23,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
@@ -139,15 +142,37 @@ void freshCopy(const std::string& original, const std::string& folder) {
     bench::shell("sync");
 }
 
-bench::ChildRun bestOfThree(const std::string& original, const std::string& folder, bool (*step)(const std::string&)) {
-    bench::ChildRun best;
-    for (int i = 0; i < 3; ++i) {
-        freshCopy(original, folder);
-        const bench::ChildRun run = bench::inChild([&] { return step(folder); });
-        if (!run.ok) return run;
-        if (!best.ok || run.seconds < best.seconds) best = run;
+using Step = bool (*)(const std::string&);
+
+// The contenders run in turns, each on a fresh copy: on a busy machine a
+// round's ratio compares runs made under about the same load. Answers each
+// contender's best run and, per round, its time over the last contender's.
+struct Rounds {
+    std::vector<bench::ChildRun> best;
+    std::vector<std::vector<double>> ratios;
+};
+Rounds inTurns(const std::string& original, const std::string& folder, const std::vector<Step>& steps, int rounds) {
+    Rounds r{std::vector<bench::ChildRun>(steps.size()), std::vector<std::vector<double>>(steps.size())};
+    for (int i = 0; i < rounds; ++i) {
+        std::vector<double> seconds;
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            freshCopy(original, folder);
+            const bench::ChildRun run = bench::inChild([&] { return steps[k](folder); });
+            if (!run.ok) {
+                r.best[k] = run;
+                return r;
+            }
+            if (!r.best[k].ok || run.seconds < r.best[k].seconds) r.best[k] = run;
+            seconds.push_back(run.seconds);
+        }
+        for (std::size_t k = 0; k < steps.size(); ++k) r.ratios[k].push_back(seconds[k] / seconds.back());
     }
-    return best;
+    return r;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
 }  // namespace
@@ -192,10 +217,10 @@ int main(int argc, char** argv) {
         fs::remove_all(scratch);
         return 0;
     }
-    const bench::ChildRun job = bestOfThree(original, scratch + "/job", quickJob);
-    const bench::ChildRun back = bestOfThree(original, scratch + "/back", writeBackJob);
-    const bench::ChildRun full = bestOfThree(original, scratch + "/full", fullCheckJob);
-    const bench::ChildRun shell = bestOfThree(original, scratch + "/shell", compactWithTheShell);
+    const Rounds rounds =
+        inTurns(original, scratch + "/run", {quickJob, writeBackJob, fullCheckJob, compactWithTheShell}, 5);
+    const bench::ChildRun &job = rounds.best[0], &back = rounds.best[1], &full = rounds.best[2],
+                          &shell = rounds.best[3];
 
     // The phases on their own, on a fresh copy each.
     const std::string phases = scratch + "/phases";
@@ -213,7 +238,7 @@ int main(int argc, char** argv) {
         fs::remove(result);
         db::SqliteEngine engine;
         auto opened = engine.OpenDatabase(db, true);
-        return opened && (*opened)->CompactInto(result) && (*opened)->Close();
+        return opened && (*opened)->CompactInto(result, db::FileSync::Wait) && (*opened)->Close();
     });
     const bench::ChildRun quick = onDatabase(result, [](db::Database& d) { return d.QuickCheck().ok(); });
     const bench::ChildRun resultCounts = onDatabase(result, [](db::Database& d) { return d.ContentCounts().ok(); });
@@ -227,7 +252,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     std::printf("database %s: %.0f MB\n", original.c_str(), static_cast<double>(fs::file_size(original)) / 1e6);
-    std::printf("%-52s %10s %10s\n", "compaction (best of 3)", "seconds", "peak MB");
+    std::printf("%-52s %10s %10s\n", "compaction (best of 5)", "seconds", "peak MB");
     const auto line = [](const char* what, const bench::ChildRun& run) {
         std::printf("%-52s %10.3f %10ld\n", what, run.seconds, run.peakKb / 1024);
     };
@@ -235,9 +260,13 @@ int main(int argc, char** argv) {
     line("cmdKomprimera job, written back (a second name)", back);
     line("cmdKomprimera job --full-check", full);
     line("cp; cp; sqlite3 VACUUM INTO; sync", shell);
-    std::printf("%-52s %10.2f\n", "ratio job renamed / shell", job.seconds / shell.seconds);
-    std::printf("%-52s %10.2f\n", "ratio job written back / shell", back.seconds / shell.seconds);
-    std::printf("%-52s %10.2f\n", "ratio job --full-check / shell", full.seconds / shell.seconds);
+    std::printf("%-52s %10s %10s\n", "", "of bests", "rounds' median");
+    const char* ratios[] = {"ratio job renamed / shell", "ratio job written back / shell",
+                            "ratio job --full-check / shell"};
+    for (std::size_t k = 0; k < 3; ++k)
+        std::printf("%-52s %10.2f %10.2f\n", ratios[k], rounds.best[k].seconds / shell.seconds,
+                    median(rounds.ratios[k]));
+    std::printf("load average at the end: %.2f\n", bench::loadAverage());
     std::printf("phases of the job, each alone:\n");
     line("  row and index counts of the database", counts);
     line("  compaction into the new file (VACUUM INTO, synced)", vacuum);

@@ -24,6 +24,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +33,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -70,7 +73,28 @@ bool writeBookings(const std::string& dbPath, const std::string& file) {
     return rs && out && writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) && (*out)->commit();
 }
 
-bool ourImport(const std::string& dbPath, const std::string& file, long size) {
+// Seconds from a stop asked for to the import's return, the stop asked
+// for `stopAfter` after the import starts; -1 when it ended first.
+struct StopTimer {
+    std::chrono::milliseconds after;
+    std::atomic<bool> asked{false};
+    std::chrono::steady_clock::time_point at{};
+    std::thread timer;
+    explicit StopTimer(std::chrono::milliseconds a) : after(a) {
+        timer = std::thread([this] {
+            std::this_thread::sleep_for(after);
+            at = std::chrono::steady_clock::now();
+            asked = true;
+        });
+    }
+    double latency() {
+        const auto end = std::chrono::steady_clock::now();
+        timer.join();
+        return at <= end ? std::chrono::duration<double>(end - at).count() : -1;
+    }
+};
+
+bool ourImport(const std::string& dbPath, const std::string& file, long size, StopTimer* stop = nullptr) {
     db::SqliteEngine engine;
     auto db = engine.OpenDatabase(dbPath, true);
     if (!db) return false;
@@ -98,6 +122,11 @@ bool ourImport(const std::string& dbPath, const std::string& file, long size) {
         links.push_back({captions[static_cast<std::size_t>(field)], std::to_string(field),
                          (*fileFields)[static_cast<std::size_t>(filePos)], std::to_string(filePos)});
     ImportServices services{**db, "se"};
+    if (stop) {
+        services.cancelled = [stop] { return stop->asked.load(); };
+        const ImportOutcome outcome = importRegister(links, request, services);
+        return outcome.stopped() && outcome.error.number == 0 && (*db)->Close().ok();
+    }
     const ImportOutcome outcome = importRegister(links, request, services);
     if (outcome.stopped())
         std::fprintf(stderr, "import stopped at line %ld: %s\n", outcome.line, outcome.error.description.c_str());
@@ -145,28 +174,24 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-double loadAverage() {
-    double load = -1;
-    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf", &load) != 1) load = -1;
-        std::fclose(f);
-    }
-    return load;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<long> sizes = {300000, 1000000};
-    if (argc == 3 && !std::strcmp(argv[1], "--sizes")) {
-        sizes.clear();
-        for (char* p = argv[2]; *p;) {
-            sizes.push_back(std::strtol(p, &p, 10));
-            if (*p == ',') ++p;
+    bool stops = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--sizes") && i + 1 < argc) {
+            sizes.clear();
+            for (char* p = argv[++i]; *p;) {
+                sizes.push_back(std::strtol(p, &p, 10));
+                if (*p == ',') ++p;
+            }
+        } else if (!std::strcmp(argv[i], "--stops")) {
+            stops = true;
+        } else {
+            std::fprintf(stderr, "usage: vexla-bench-import [--sizes N,N,...] [--stops]\n");
+            return 2;
         }
-    } else if (argc != 1) {
-        std::fprintf(stderr, "usage: vexla-bench-import [--sizes N,N,...]\n");
-        return 2;
     }
     namespace fs = std::filesystem;
     const fs::path folder = fs::temp_directory_path() / ("vexla-import-bench-" + std::to_string(::getpid()));
@@ -192,7 +217,23 @@ int main(int argc, char** argv) {
             fs::copy_file(target, work);
             bench::shell("sync");
         };
-        const double load = loadAverage();
+        if (stops) {
+            // The delete of the whole register runs first; a stop asked for
+            // at once meets it, later ones the rows being stored.
+            std::printf("%10ld stop asked for after ms: seconds to the import's end, the register unchanged\n", size);
+            for (const int ms : {0, 20, 100, 400, 1000, 3000}) {
+                fresh();
+                StopTimer stop{std::chrono::milliseconds(ms)};
+                const bool stopped = ourImport(work, file, size, &stop);
+                const double latency = stop.latency();
+                const bool unchanged = holdsAll(work, size);
+                std::printf("%10s %6d ms %10.3f %s\n", "", ms, latency,
+                            stopped && unchanged ? "" : "(not stopped or register changed)");
+                std::fflush(stdout);
+            }
+            continue;
+        }
+        const double load = bench::loadAverage();
         std::vector<double> ours, theirs, ratios, oursCpu, theirsCpu;
         long oursKb = 0, theirsKb = 0;
         for (int i = 0; i < 3; ++i) {

@@ -118,6 +118,9 @@ struct KeptRows {
     DateTime first, last;
 };
 
+// How far a file a job writes is on the disk when the call returns.
+enum class FileSync { Wait, Start, Skip };
+
 // An open database file.
 class Database {
 public:
@@ -160,8 +163,12 @@ public:
     // Writes a compacted copy of this database to `destination`, which must
     // not exist (3204): the same schema, rows, user_version, application_id,
     // page size and journal mode, nothing added; with the database file's
-    // mode, owner and group as far as they can be given.
-    virtual Status CompactInto(const std::string& destination) = 0;
+    // mode, owner and group as far as they can be given. `sync` says whether
+    // the copy is on the disk when this returns (Wait: the file and its
+    // folder synced), only on its way there (Start: the caller syncs the
+    // file and its folder before the copy counts, and may check it meanwhile),
+    // or of no concern (Skip: a copy read once and removed).
+    virtual Status CompactInto(const std::string& destination, FileSync sync) = 0;
     // Replaces the content of this database's file by that of `compacted`
     // (a database of this engine with the same page size, open) as one
     // transaction of this file: its journal makes the step all or nothing,
@@ -173,6 +180,10 @@ public:
     // Folds a write-ahead log into the file and empties it; nothing to do
     // for a database in rollback mode.
     virtual Status Checkpoint() = 0;
+    // Writes the database file to the disk. Through the connection's own
+    // descriptor: a second descriptor of the file, once closed, would take
+    // this connection's locks with it.
+    virtual Status SyncFile() = 0;
     // Builds a copy of this database from its rows in `destination`, an
     // empty file of the caller's that nobody else uses (the caller discards
     // it after a failure). The copy gets this database's page size,

@@ -281,9 +281,9 @@ Result<std::map<std::string, long>> SqliteDatabase::ContentCounts() {
     return counts;
 }
 
-Status SqliteDatabase::CompactInto(const std::string& destination) {
+Status SqliteDatabase::CompactInto(const std::string& destination, FileSync sync) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
-    return compactInto(*this, destination);
+    return compactInto(*this, destination, sync);
 }
 
 Result<std::string> SqliteDatabase::textOf(const std::string& sql) {
@@ -306,6 +306,15 @@ Status SqliteDatabase::Checkpoint() {
     auto mode = textOf("PRAGMA journal_mode");
     if (!mode) return mode.error();
     return *mode == "wal" ? exec("PRAGMA wal_checkpoint(TRUNCATE)") : Status();
+}
+
+Status SqliteDatabase::SyncFile() {
+    if (!conn_->isOpen()) return objectClosed(source::Database);
+    sqlite3_file* file = nullptr;
+    int rc = sqlite3_file_control(conn_->handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file);
+    if (rc == SQLITE_OK && file && file->pMethods) rc = file->pMethods->xSync(file, SQLITE_SYNC_NORMAL);
+    if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), rc, source::Engine);
+    return {};
 }
 
 // Pages copied per step of the write-back: a stop is looked for between

@@ -34,9 +34,10 @@ public:
     Status CheckIntegrity() override;
     Status QuickCheck() override;
     Result<std::map<std::string, long>> ContentCounts() override;
-    Status CompactInto(const std::string& destination) override;
+    Status CompactInto(const std::string& destination, FileSync sync) override;
     Status WriteBackFrom(Database& compacted) override;
     Status Checkpoint() override;
+    Status SyncFile() override;
     Status Vacuum() override;
     Status CopyRowsInto(const std::string& destination, const std::vector<KeptRows>& keep,
                         const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override;
@@ -84,7 +85,7 @@ Status copyRowsInto(sqlite3* db, const std::string& destination, const std::vect
                     const std::function<bool(std::uint64_t, std::uint64_t)>& progress);
 
 // The compaction of an open database into a new file (sqlite_compact.cpp).
-Status compactInto(SqliteDatabase& source, const std::string& destination);
+Status compactInto(SqliteDatabase& source, const std::string& destination, FileSync sync);
 
 // Runs a translated statement whose slots hold the given values: a SELECT
 // gives a recordset standing on its first row.

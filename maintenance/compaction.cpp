@@ -375,14 +375,27 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     // database was still the whole file then, so the leftover is redundant.
     if (auto s = clearLeftover(files, result); !s) return s;
     // A stop asked for while the engine writes the compacted file ends the
-    // writing there; the engine removes what it had written.
-    const auto writeCompacted = [&] { return hold.connection->CompactInto(result); };
+    // writing there; the engine removes what it had written. A file that
+    // will be renamed into the database's place is on its way to the disk
+    // while it is checked, and synced before it is placed; one whose
+    // content is written back is read once and removed, never synced.
+    const db::FileSync sync = writeBack ? db::FileSync::Skip : db::FileSync::Start;
+    const auto writeCompacted = [&] { return hold.connection->CompactInto(result, sync); };
     if (auto s = ctx.stoppable(*hold.connection, writeCompacted); !s) return s;
     if (auto s = enter(CompactionStep::Verification); !s) {
         (void)removeDurably(files, result);  // a stop: the database stays the file it is
         return s;
     }
     auto compacted = verify(ctx, result, *counts);
+    if (compacted && !writeBack) {
+        Status synced = (*compacted)->SyncFile();
+        if (synced) synced = files.syncFolder(folderOf(result));
+        if (!synced) {
+            (void)(*compacted)->Close();
+            (void)removeDurably(files, result);  // never placed: the database stays the file it is
+            return synced;
+        }
+    }
     if (!compacted && compacted.error().number == kStoppedByUser) {
         (void)removeDurably(files, result);
         return compacted.error();
