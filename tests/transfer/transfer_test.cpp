@@ -58,6 +58,10 @@ public:
         return real.CompactDatabase(from, to);
     }
     Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real.FenceDatabase(path); }
+    Result<std::unique_ptr<db::ExaminedFile>> OpenForExamination(const std::string& path) override {
+        if (path == held) return db::openedExclusively("elsewhere");
+        return real.OpenForExamination(path);
+    }
 };
 
 struct World {
