@@ -57,6 +57,11 @@ public:
 private:
     Error failure(int rc) const;
     bool hasColumn(const std::string& table, const std::string& column);
+    // Whether `column` is the first column of a whole (non-partial) index of `table`.
+    bool leadsIndex(const std::string& table, const std::string& column);
+    // Adds to `found` the rows whose non-Null value of the link's column
+    // names no parent, through the column's index: SQLITE_DONE or the failing code.
+    int countMissingByIndex(const LinkCheck& check, BrokenLinks& found);
     // The non-partial indexes of a table.
     std::vector<std::string> indexesOf(const std::string& table);
     void stopWatching();

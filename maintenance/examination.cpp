@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "db/errors.h"
+#include "session/exclusive_refusal.h"
 
 namespace vexla {
 
@@ -40,6 +41,7 @@ Status stoppableExamination(JobContext& ctx, db::ExaminedFile& file, const std::
 
 std::string failureLine(JobContext& ctx, const Error& failure) {
     std::string line = std::to_string(failure.number) + " " + failure.description;
+    if (const std::string holder = holderText(failure.holder, ctx.texts); !holder.empty()) line += " " + holder;
     if (failure.number == db::err::CannotOpen && failure.subject.ends_with("-journal")) line += " " + ctx.text("R9444");
     return line;
 }

@@ -22,8 +22,9 @@ Result<std::unique_ptr<db::ExaminedFile>> openBookingFile(JobContext& ctx, const
 // meanwhile interrupts it: its Status, or stoppedByUser() after a stop.
 Status stoppableExamination(JobContext& ctx, db::ExaminedFile& file, const std::function<Status()>& work);
 
-// A failure as one line: its number and description; for a file that
-// cannot be opened for its unfinished transaction's journal, what to do.
+// A failure as one line: its number and description, who holds the file
+// where our lock file names the holder, and for a file that cannot be
+// opened for its unfinished transaction's journal, what to do.
 std::string failureLine(JobContext& ctx, const Error& failure);
 
 }  // namespace vexla

@@ -282,7 +282,8 @@ TEST(TransferMappingFile, ReadsUtf8AndWindows1252Alike) {
 }
 
 // Held by another of our programs, the tool's refusal on standard error
-// names it from our lock file, and a refused export says "in use".
+// names it from our lock file, and a refused export, check or rescue says
+// "in use".
 TEST(TransferHeld, NamesTheHolder) {
     TempFolder dir;
     const std::string database = dir.file("bok.db"), program = db::testing::programDir();
@@ -290,7 +291,8 @@ TEST(TransferHeld, NamesTheHolder) {
     db::testing::Child holder(program + "/vexla-holddb", {database});
     ASSERT_TRUE(holder.waitForLine("holding"));
     for (const std::string& job :
-         {std::string("compact"), "export --register kund --user admin --out '" + dir.file("k.skv") + "'"}) {
+         {std::string("compact"), "export --register kund --user admin --out '" + dir.file("k.skv") + "'",
+          std::string("check"), "recover --out '" + dir.file("r.db") + "'"}) {
         SCOPED_TRACE(job);
         const std::string command = "VEXLA_PASSWORD=vexla '" + program + "/vexla-transfer' " + job + " --db '" +
                                     database + "' >/dev/null 2>'" + dir.file("err") + "'";
