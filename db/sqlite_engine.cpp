@@ -193,7 +193,12 @@ Result<std::unique_ptr<ExaminedFile>> SqliteEngine::OpenForExamination(const std
         sqlite3_extended_result_codes(db, 1);
         sqlite3_busy_timeout(db, 0);
         registerSwedishCollation(db);
-        rc = lockAndCheck(db, false);
+        // A file cut short is larger by its header than on disk, which the
+        // engine takes for damage to the whole file; with the schema
+        // "writable" it reads the pages that are there instead. Opened read
+        // only, nothing can be written all the same.
+        rc = exec(db, "PRAGMA writable_schema = ON");
+        if (rc == SQLITE_OK) rc = lockAndCheck(db, false);
         // lockAndCheck ends its transaction: the one kept from here to Close.
         if (rc == SQLITE_OK) rc = exec(db, "BEGIN");
         if (rc == SQLITE_OK) rc = exec(db, "SELECT count(*) FROM sqlite_schema");

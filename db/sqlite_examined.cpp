@@ -193,15 +193,15 @@ Result<std::optional<BrokenLinks>> SqliteExaminedFile::RowsWithoutLink(const Lin
             return false;
         });
     if (rc == SQLITE_DONE && toParent)
-        rc = leadsIndex(check.table, check.column) ? countMissingByIndex(check, found)
-                                                    : eachRow(db_,
-                                                              "SELECT count(*) FROM " + table + " t WHERE t." + column +
-                                                                  " IS NOT NULL AND " + missing("t." + column),
-                                                              {}, [&](sqlite3_stmt* st) {
-                                                                  found.count +=
-                                                                      static_cast<long>(sqlite3_column_int64(st, 0));
-                                                                  return false;
-                                                              });
+        rc = leadsIndex(check.table, check.column)
+                 ? countMissingByIndex(check, found)
+                 : eachRow(db_,
+                           "SELECT count(*) FROM " + table + " t WHERE t." + column + " IS NOT NULL AND " +
+                               missing("t." + column),
+                           {}, [&](sqlite3_stmt* st) {
+                               found.count += static_cast<long>(sqlite3_column_int64(st, 0));
+                               return false;
+                           });
     // The lowest row ids in row-id order: only when there are any to find.
     if (rc == SQLITE_DONE && found.count > 0)
         rc = eachRow(db_,
@@ -237,13 +237,15 @@ int SqliteExaminedFile::countMissingByIndex(const LinkCheck& check, BrokenLinks&
     const std::string table = "main." + quoteIdentifier(check.table), column = quoteIdentifier(check.column);
     sqlite3_stmt *first = nullptr, *next = nullptr, *parent = nullptr, *rows = nullptr;
     int rc = sqlite3_prepare_v2(
-        db_, ("SELECT " + column + " FROM " + table + " WHERE " + column + " IS NOT NULL ORDER BY " + column + " LIMIT 1")
-                 .c_str(),
+        db_,
+        ("SELECT " + column + " FROM " + table + " WHERE " + column + " IS NOT NULL ORDER BY " + column + " LIMIT 1")
+            .c_str(),
         -1, &first, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_prepare_v2(
-            db_, ("SELECT " + column + " FROM " + table + " WHERE " + column + " > ?1 ORDER BY " + column + " LIMIT 1")
-                     .c_str(),
+            db_,
+            ("SELECT " + column + " FROM " + table + " WHERE " + column + " > ?1 ORDER BY " + column + " LIMIT 1")
+                .c_str(),
             -1, &next, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_prepare_v2(db_,

@@ -137,12 +137,16 @@ private:
         std::optional<sqlite3_int64> high;
         while (!high) {
             const sqlite3_int64 at = low > kHighest - step ? kHighest : low + step;
-            if (readable(probe, at, rc))
+            if (readable(probe, at, rc)) {
                 high = at;
-            else if (!isFault(rc) || at == kHighest)
+            } else if (!isFault(rc)) {
                 return std::nullopt;
-            else
+            } else if (at == kHighest) {
+                rc = SQLITE_OK;  // nothing past the fault can be read
+                return std::nullopt;
+            } else {
                 low = at;
+            }
             if (step < kHighest / 2) step *= 2;
         }
         while (*high - low > 1) {

@@ -12,6 +12,9 @@ namespace {
 // The steps the check reports its progress in.
 enum CheckStep : std::uint64_t { Opening = 1, EngineCheck, Reading, Done };
 
+// How many of the engine check's messages the lines show.
+constexpr std::size_t kEngineLines = 5;
+
 // The text of the missing thing a link names ("utan kund").
 const char* missingCode(const db::LinkCheck& link) {
     if (link.parent.empty()) return "R9440";
@@ -125,7 +128,10 @@ std::vector<std::string> checkLines(JobContext& ctx, const CheckOutcome& outcome
     std::vector<std::string> lines;
     if (outcome.damaged()) {
         lines.push_back(ctx.text("R9431"));
-        for (const std::string& message : outcome.engineMessages) lines.push_back("  " + message);
+        // The engine's own words, the first few: the tables and indexes below say what they mean.
+        for (std::size_t i = 0; i < outcome.engineMessages.size() && i < kEngineLines; ++i)
+            lines.push_back("  " + outcome.engineMessages[i]);
+        if (outcome.engineMessages.size() > kEngineLines) lines.push_back("  ...");
         const auto unreadable = outcome.unreadable();
         for (const db::ObjectReading& o : outcome.objects) {
             const std::string name = o.index ? ctx.text("R9436") + " " + o.name + " (" + o.table + ")" : o.name;

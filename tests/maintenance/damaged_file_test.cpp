@@ -93,7 +93,9 @@ void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
 std::map<std::string, long> allRows(JobWorld& w) { return w.rowsIn(w.db); }
 
 Expected bookingPageOverwritten(JobWorld& w) {
-    Expected e{Verdict::Damaged, {"Bokning"}};
+    Expected e;
+    e.verdict = Verdict::Damaged;
+    e.unreadable = {"Bokning"};
     e.rescued = allRows(w);
     const auto [page, rows] = middleLeaf(w.db, "Bokning");
     overwritePage(w.db, page);
@@ -104,7 +106,9 @@ Expected bookingPageOverwritten(JobWorld& w) {
 }
 
 Expected indexPageOverwritten(JobWorld& w) {
-    Expected e{Verdict::Damaged, {"BokningKundID"}};
+    Expected e;
+    e.verdict = Verdict::Damaged;
+    e.unreadable = {"BokningKundID"};
     e.rescued = allRows(w);
     for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
     overwritePage(w.db, middleLeaf(w.db, "BokningKundID").first);
@@ -116,8 +120,9 @@ Expected cutShort(JobWorld& w) {
     std::filesystem::copy_file(w.db, w.dir.file("Vexla2026-12-01.db"));
     std::filesystem::copy_file(w.db, w.dir.file("Vexla2026-11-30.db"));
     const long long keep = middleLeaf(w.db, "Bokning").first;
-    Expected e{Verdict::Damaged,
-               names(w.db, "SELECT DISTINCT name FROM dbstat WHERE pageno >= " + std::to_string(keep))};
+    Expected e;
+    e.verdict = Verdict::Damaged;
+    e.unreadable = names(w.db, "SELECT DISTINCT name FROM dbstat WHERE pageno >= " + std::to_string(keep));
     e.fromBackup = true;
     const auto all = allRows(w);
     for (const auto& [table, n] : all) {
@@ -134,7 +139,8 @@ Expected cutShort(JobWorld& w) {
 Expected customerGone(JobWorld& w) {
     const long long customer = one(w.db, "SELECT KundID FROM Bokning ORDER BY ID LIMIT 1");
     const std::string of = " FROM Bokning WHERE KundID = " + std::to_string(customer);
-    Expected e{Verdict::LinksBroken};
+    Expected e;
+    e.verdict = Verdict::LinksBroken;
     e.brokenBookings = static_cast<long>(one(w.db, "SELECT count(*)" + of));
     e.firstBroken = column(w.db, "SELECT ID" + of + " ORDER BY ID LIMIT " + std::to_string(kFirstIds));
     column(w.db, "DELETE FROM Kund WHERE ID = " + std::to_string(customer));
@@ -187,8 +193,7 @@ TEST_P(DamagedFile, RescueKeepsEveryReadableRowAndChangesNothing) {
     }
     EXPECT_EQ(rescued, e.rescued);
     EXPECT_EQ(lost, e.lost);
-    EXPECT_EQ(!outcome.backup.empty(), e.fromBackup);
-    if (e.fromBackup) EXPECT_EQ(outcome.backup, w.dir.file("Vexla2026-12-01.db"));
+    EXPECT_EQ(outcome.backup, e.fromBackup ? w.dir.file("Vexla2026-12-01.db") : "");
     // The new file is whole (rowsIn runs the full check) and holds what was rescued.
     EXPECT_EQ(w.rowsIn(target), e.rescued);
     EXPECT_EQ(names(target, kSchema), schema);
