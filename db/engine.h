@@ -258,7 +258,9 @@ public:
     virtual Result<std::vector<ObjectReading>> ReadEachObject() = 0;
     // The links of `check` looked at through the column's index where there
     // is one; `firstFew` row ids at most. Nothing when the tables or columns
-    // are not there.
+    // are not there. Reads through a connection of its own: it may run on
+    // another thread while EngineCheck runs (never beside another call but
+    // that one, and InterruptWhen set before both start).
     virtual Result<std::optional<BrokenLinks>> RowsWithoutLink(const LinkCheck& check, int firstFew) = 0;
     // The table's row count as the file itself knows it: counted through
     // the table or, where that fails, through one of its whole indexes.

@@ -163,6 +163,25 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
     return cannotOpen(path);
 }
 
+int openForReading(const std::string& path, sqlite3** db) {
+    int rc = sqlite3_open_v2(sqliteFileUri(path, "mode=ro").c_str(), db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    sqlite3_extended_result_codes(*db, 1);
+    sqlite3_busy_timeout(*db, 0);
+    registerSwedishCollation(*db);
+    // A file cut short is larger by its header than on disk, which the
+    // engine takes for damage to the whole file; with the schema
+    // "writable" it reads the pages that are there instead. Opened read
+    // only, nothing can be written all the same.
+    rc = exec(*db, "PRAGMA writable_schema = ON");
+    if (rc == SQLITE_OK) rc = lockAndCheck(*db, false);
+    // lockAndCheck ends its transaction: the one kept from here to Close.
+    if (rc == SQLITE_OK) rc = exec(*db, "BEGIN");
+    if (rc == SQLITE_OK) rc = exec(*db, "SELECT count(*) FROM sqlite_schema");
+    return rc;
+}
+
 // The file is opened read only (mode=ro): SQLite then never writes it, nor
 // deletes, truncates or plays back anything beside it. A hot rollback
 // journal beside it (a writer cut off in a transaction) would have to be
@@ -187,28 +206,18 @@ Result<std::unique_ptr<ExaminedFile>> SqliteEngine::OpenForExamination(const std
     if (attempt.outcome == LockAttempt::Outcome::Acquired) fence = DatabaseFence(std::move(attempt.lock));
 
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(sqliteFileUri(path, "mode=ro").c_str(), &db,
-                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_extended_result_codes(db, 1);
-        sqlite3_busy_timeout(db, 0);
-        registerSwedishCollation(db);
-        // A file cut short is larger by its header than on disk, which the
-        // engine takes for damage to the whole file; with the schema
-        // "writable" it reads the pages that are there instead. Opened read
-        // only, nothing can be written all the same.
-        rc = exec(db, "PRAGMA writable_schema = ON");
-        if (rc == SQLITE_OK) rc = lockAndCheck(db, false);
-        // lockAndCheck ends its transaction: the one kept from here to Close.
-        if (rc == SQLITE_OK) rc = exec(db, "BEGIN");
-        if (rc == SQLITE_OK) rc = exec(db, "SELECT count(*) FROM sqlite_schema");
-    }
+    sqlite3* links = nullptr;
+    int rc = openForReading(path, &db);
+    // The link checks read through a connection of their own, beside the
+    // engine check (two shared locks of this process on the same file).
+    if (rc == SQLITE_OK) rc = openForReading(path, &links);
     if (rc != SQLITE_OK) {
         Error e = rc == SQLITE_READONLY_ROLLBACK ? cannotOpen(path + "-journal") : openFailure(db, rc, path, true);
+        sqlite3_close(links);
         sqlite3_close(db);
         return e;
     }
-    return std::unique_ptr<ExaminedFile>(std::make_unique<SqliteExaminedFile>(db, path, std::move(fence)));
+    return std::unique_ptr<ExaminedFile>(std::make_unique<SqliteExaminedFile>(db, links, path, std::move(fence)));
 }
 
 }  // namespace vexla::db

@@ -66,10 +66,10 @@ bool internalName(const std::string& name) { return sqlite3_strnicmp(name.c_str(
 
 }  // namespace
 
-Error SqliteExaminedFile::failure(int rc) const {
-    if (!db_) return objectClosed(source::Database);
+Error SqliteExaminedFile::failureOn(sqlite3* db, int rc) const {
+    if (!db) return objectClosed(source::Database);
     if (isFault(rc)) return corrupt(path_);
-    return errorFromSqlite(db_, rc);
+    return errorFromSqlite(db, rc);
 }
 
 Result<std::vector<std::string>> SqliteExaminedFile::TableNames() {
@@ -159,7 +159,7 @@ Result<std::vector<ObjectReading>> SqliteExaminedFile::ReadEachObject() {
 bool SqliteExaminedFile::hasColumn(const std::string& table, const std::string& column) {
     bool found = false;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT count(*) FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", -1, &st,
+    if (sqlite3_prepare_v2(links_, "SELECT count(*) FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE", -1, &st,
                            nullptr) == SQLITE_OK) {
         sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 2, column.c_str(), -1, SQLITE_TRANSIENT);
@@ -170,7 +170,7 @@ bool SqliteExaminedFile::hasColumn(const std::string& table, const std::string& 
 }
 
 Result<std::optional<BrokenLinks>> SqliteExaminedFile::RowsWithoutLink(const LinkCheck& check, int firstFew) {
-    if (!db_) return objectClosed(source::Database);
+    if (!links_) return objectClosed(source::Database);
     const bool toParent = !check.parent.empty();
     if (!hasColumn(check.table, check.column) || (toParent && !hasColumn(check.parent, check.parentColumn)))
         return std::optional<BrokenLinks>();
@@ -182,20 +182,21 @@ Result<std::optional<BrokenLinks>> SqliteExaminedFile::RowsWithoutLink(const Lin
                         : v + " IS NULL";
     };
     BrokenLinks found;
-    int rc = eachRow(db_, "SELECT count(*) FROM " + table, {}, [&](sqlite3_stmt* st) {
+    int rc = eachRow(links_, "SELECT count(*) FROM " + table, {}, [&](sqlite3_stmt* st) {
         found.rows = static_cast<long>(sqlite3_column_int64(st, 0));
         return false;
     });
     // A Null names nothing: it is a broken link either way.
     if (rc == SQLITE_DONE)
-        rc = eachRow(db_, "SELECT count(*) FROM " + table + " WHERE " + column + " IS NULL", {}, [&](sqlite3_stmt* st) {
-            found.count = static_cast<long>(sqlite3_column_int64(st, 0));
-            return false;
-        });
+        rc = eachRow(links_, "SELECT count(*) FROM " + table + " WHERE " + column + " IS NULL", {},
+                     [&](sqlite3_stmt* st) {
+                         found.count = static_cast<long>(sqlite3_column_int64(st, 0));
+                         return false;
+                     });
     if (rc == SQLITE_DONE && toParent)
         rc = leadsIndex(check.table, check.column)
                  ? countMissingByIndex(check, found)
-                 : eachRow(db_,
+                 : eachRow(links_,
                            "SELECT count(*) FROM " + table + " t WHERE t." + column + " IS NOT NULL AND " +
                                missing("t." + column),
                            {}, [&](sqlite3_stmt* st) {
@@ -204,20 +205,20 @@ Result<std::optional<BrokenLinks>> SqliteExaminedFile::RowsWithoutLink(const Lin
                            });
     // The lowest row ids in row-id order: only when there are any to find.
     if (rc == SQLITE_DONE && found.count > 0)
-        rc = eachRow(db_,
+        rc = eachRow(links_,
                      "SELECT rowid FROM " + table + " t WHERE " + missing("t." + column) + " ORDER BY rowid LIMIT ?1",
                      {firstFew}, [&](sqlite3_stmt* st) {
                          found.firstIds.push_back(sqlite3_column_int64(st, 0));
                          return true;
                      });
-    if (rc != SQLITE_DONE) return failure(rc);
+    if (rc != SQLITE_DONE) return failureOn(links_, rc);
     return std::optional<BrokenLinks>(found);
 }
 
 bool SqliteExaminedFile::leadsIndex(const std::string& table, const std::string& column) {
     bool leads = false;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_,
+    if (sqlite3_prepare_v2(links_,
                            "SELECT count(*) FROM pragma_index_list(?1) l, pragma_index_info(l.name) i WHERE l.partial "
                            "= 0 AND i.seqno = 0 AND i.name = ?2 COLLATE NOCASE",
                            -1, &st, nullptr) == SQLITE_OK) {
@@ -237,24 +238,24 @@ int SqliteExaminedFile::countMissingByIndex(const LinkCheck& check, BrokenLinks&
     const std::string table = "main." + quoteIdentifier(check.table), column = quoteIdentifier(check.column);
     sqlite3_stmt *first = nullptr, *next = nullptr, *parent = nullptr, *rows = nullptr;
     int rc = sqlite3_prepare_v2(
-        db_,
+        links_,
         ("SELECT " + column + " FROM " + table + " WHERE " + column + " IS NOT NULL ORDER BY " + column + " LIMIT 1")
             .c_str(),
         -1, &first, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_prepare_v2(
-            db_,
+            links_,
             ("SELECT " + column + " FROM " + table + " WHERE " + column + " > ?1 ORDER BY " + column + " LIMIT 1")
                 .c_str(),
             -1, &next, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_prepare_v2(db_,
+        rc = sqlite3_prepare_v2(links_,
                                 ("SELECT EXISTS (SELECT 1 FROM main." + quoteIdentifier(check.parent) + " WHERE " +
                                  quoteIdentifier(check.parentColumn) + " = ?1)")
                                     .c_str(),
                                 -1, &parent, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_prepare_v2(db_, ("SELECT count(*) FROM " + table + " WHERE " + column + " = ?1").c_str(), -1,
+        rc = sqlite3_prepare_v2(links_, ("SELECT count(*) FROM " + table + " WHERE " + column + " = ?1").c_str(), -1,
                                 &rows, nullptr);
     sqlite3_stmt* seek = first;
     while (rc == SQLITE_OK) {
@@ -276,7 +277,7 @@ int SqliteExaminedFile::countMissingByIndex(const LinkCheck& check, BrokenLinks&
         seek = next;
         rc = rc == SQLITE_ROW ? SQLITE_OK : rc;
     }
-    if (rc != SQLITE_DONE) rc = sqlite3_extended_errcode(db_);
+    if (rc != SQLITE_DONE) rc = sqlite3_extended_errcode(links_);
     for (sqlite3_stmt* st : {first, next, parent, rows}) sqlite3_finalize(st);
     return rc;
 }
@@ -309,19 +310,22 @@ void SqliteExaminedFile::InterruptWhen(std::function<bool()> asked) {
     asked_ = std::move(asked);
     if (!db_) return;
     if (!asked_) {
-        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+        for (sqlite3* db : {db_, links_}) sqlite3_progress_handler(db, 0, nullptr, nullptr);
         return;
     }
-    sqlite3_progress_handler(
-        db_, 20000, [](void* self) -> int { return static_cast<SqliteExaminedFile*>(self)->asked_() ? 1 : 0; }, this);
+    for (sqlite3* db : {db_, links_})
+        sqlite3_progress_handler(
+            db, 20000, [](void* self) -> int { return static_cast<SqliteExaminedFile*>(self)->asked_() ? 1 : 0; },
+            this);
     // PRAGMA quick_check and integrity_check never call the progress
     // handler; sqlite3_interrupt, safe from any thread, ends them too.
     watching_ = true;
-    watcher_ = std::thread([this, db = db_] {
+    watcher_ = std::thread([this] {
         std::unique_lock<std::mutex> lock(watchMutex_);
         while (watching_) {
             watchWake_.wait_for(lock, std::chrono::milliseconds(25));
-            if (watching_ && asked_()) sqlite3_interrupt(db);
+            if (watching_ && asked_())
+                for (sqlite3* db : {db_, links_}) sqlite3_interrupt(db);
         }
     });
 }
@@ -339,6 +343,8 @@ void SqliteExaminedFile::stopWatching() {
 Status SqliteExaminedFile::Close() {
     stopWatching();
     if (!db_) return {};
+    sqlite3_close_v2(links_);  // only read, nothing of it to lose
+    links_ = nullptr;
     // Only read: ending the transaction changes nothing.
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     const int rc = sqlite3_close(db_);

@@ -38,9 +38,10 @@ Result<std::vector<SchemaObject>> schemaObjects(sqlite3* db, const std::string& 
 
 class SqliteExaminedFile final : public ExaminedFile {
 public:
-    // `db`: opened read only by SqliteEngine::OpenForExamination, in its read transaction.
-    SqliteExaminedFile(sqlite3* db, std::string path, DatabaseFence fence)
-        : db_(db), path_(std::move(path)), fence_(std::move(fence)) {}
+    // `db` and `links` (the link checks' own): the file opened by
+    // openForReading, each in its read transaction.
+    SqliteExaminedFile(sqlite3* db, sqlite3* links, std::string path, DatabaseFence fence)
+        : db_(db), links_(links), path_(std::move(path)), fence_(std::move(fence)) {}
     ~SqliteExaminedFile() override { (void)Close(); }
 
     Result<std::vector<std::string>> TableNames() override;
@@ -55,7 +56,8 @@ public:
     Status Close() override;
 
 private:
-    Error failure(int rc) const;
+    Error failure(int rc) const { return failureOn(db_, rc); }
+    Error failureOn(sqlite3* db, int rc) const;
     bool hasColumn(const std::string& table, const std::string& column);
     // Whether `column` is the first column of a whole (non-partial) index of `table`.
     bool leadsIndex(const std::string& table, const std::string& column);
@@ -67,6 +69,7 @@ private:
     void stopWatching();
 
     sqlite3* db_;
+    sqlite3* links_;
     std::string path_;
     DatabaseFence fence_;
     std::function<bool()> asked_;
@@ -77,6 +80,12 @@ private:
     std::condition_variable watchWake_;
     bool watching_ = false;
 };
+
+// Opens `path` read only (mode=ro, nothing written, a hot journal refused
+// with SQLITE_READONLY_ROLLBACK), a file cut short read as far as it goes,
+// and begins the read transaction kept until it is closed: SQLITE_OK or
+// the failing code (`*db` is then still to be closed).
+int openForReading(const std::string& path, sqlite3** db);
 
 // Writes the rescue of the open file `db` (see ExaminedFile::RescueInto);
 // `source` is the file's path, whose mode and owner the new file gets.

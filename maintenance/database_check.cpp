@@ -1,6 +1,7 @@
 #include "maintenance/database_check.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "db/errors.h"
 #include "maintenance/examination.h"
@@ -27,18 +28,38 @@ std::string idList(const std::vector<long long>& ids) {
     return list;
 }
 
+// Follows every link of the booking data that the file has.
+Status followLinks(db::ExaminedFile& file, std::vector<LinkFinding>& links) {
+    for (const db::LinkCheck& link : bookingLinks()) {
+        auto found = file.RowsWithoutLink(link, kFirstIds);
+        if (!found) return found.error();
+        if (*found) links.push_back({link, **found});
+    }
+    return {};
+}
+
 Status check(JobContext& ctx, db::ExaminedFile& file, CheckOutcome& outcome) {
     const auto step = [&](CheckStep s) { return ctx.advance(s, Done, ProgressUnit::Steps); };
     if (!step(EngineCheck)) return stoppedByUser();
     Result<std::vector<std::string>> messages = std::vector<std::string>{};
-    if (auto s = stoppableExamination(
-            ctx, file,
-            [&] { return (messages = file.EngineCheck(ctx.fullCheck)) ? Status() : Status(messages.error()); });
+    Status linked;
+    // The links are followed beside the engine check, through the file's
+    // second connection: on a whole file they cost no time of their own.
+    // On a damaged one their findings are dropped.
+    if (auto s = stoppableExamination(ctx, file,
+                                      [&] {
+                                          std::thread links([&] { linked = followLinks(file, outcome.links); });
+                                          messages = file.EngineCheck(ctx.fullCheck);
+                                          links.join();
+                                          if (!messages) return Status(messages.error());
+                                          return messages->empty() ? linked : Status();
+                                      });
         !s)
         return s;
     outcome.engineMessages = *messages;
     if (!step(Reading)) return stoppedByUser();
     if (outcome.damaged()) {
+        outcome.links.clear();
         Result<std::vector<db::ObjectReading>> objects = std::vector<db::ObjectReading>{};
         Status s = stoppableExamination(
             ctx, file, [&] { return (objects = file.ReadEachObject()) ? Status() : Status(objects.error()); });
@@ -47,15 +68,6 @@ Status check(JobContext& ctx, db::ExaminedFile& file, CheckOutcome& outcome) {
     }
     auto tables = file.TableNames();
     if (!tables) return tables.error();
-    for (const db::LinkCheck& link : bookingLinks()) {
-        Result<std::optional<db::BrokenLinks>> found = std::optional<db::BrokenLinks>();
-        if (auto s = stoppableExamination(
-                ctx, file,
-                [&] { return (found = file.RowsWithoutLink(link, kFirstIds)) ? Status() : Status(found.error()); });
-            !s)
-            return s;
-        if (*found) outcome.links.push_back({link, **found});
-    }
     // Every table's rows: those the links counted on their way, the others counted now.
     for (const std::string& table : *tables) {
         const auto counted = std::find_if(outcome.links.begin(), outcome.links.end(),
