@@ -2,38 +2,16 @@
 
 #include <sqlite3.h>
 
+#include "db/sqlite_uri.h"
+
 namespace vexla::db {
-
-namespace {
-
-// A path as the path part of an SQLite file: URI, every byte that is no
-// letter, digit or '/' written as %XX.
-std::string fileUri(const std::string& path) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string uri = "file:";
-    // "//x" would name a host: one leading slash says the same path.
-    const std::size_t from = path.find_first_not_of('/') == std::string::npos ? 0 : path.find_first_not_of('/');
-    if (from > 0) uri += '/';
-    for (unsigned char c : path.substr(from)) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' || c == '.' ||
-            c == '-' || c == '_') {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += hex[c >> 4];
-            uri += hex[c & 15];
-        }
-    }
-    // immutable: no lock is taken, no journal or shared-memory file looked for or made.
-    return uri + "?immutable=1";
-}
-
-}  // namespace
 
 bool isBookingDatabase(const std::string& path) {
     if (path.empty()) return false;
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(fileUri(path).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    // immutable: no lock is taken, no journal or shared-memory file looked for or made.
+    int rc = sqlite3_open_v2(sqliteFileUri(path, "immutable=1").c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                             nullptr);
     int tables = 0;
     sqlite3_stmt* st = nullptr;
     if (rc == SQLITE_OK)

@@ -19,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -217,6 +218,83 @@ public:
     virtual const std::string& Name() const = 0;
 };
 
+// One table or index of a file that may be damaged, read to its end.
+struct ObjectReading {
+    std::string name;   // the table's or the index's
+    std::string table;  // the table it belongs to (its own name for a table)
+    bool index = false;
+    bool whole = false;  // read to its end without a fault
+    long entries = 0;    // rows or index entries read, up to the fault
+};
+
+// The rows of `table` whose `column` names no row of `parent` by its
+// `parentColumn`; with `parent` empty, the rows whose `column` is Null.
+struct LinkCheck {
+    std::string table, column, parent, parentColumn;
+};
+
+// What a LinkCheck found.
+struct BrokenLinks {
+    long rows = 0;                    // the rows of the table looked at
+    long count = 0;                   // those whose link is broken
+    std::vector<long long> firstIds;  // the lowest row ids among them, ascending
+};
+
+// The rows a rescue wrote for one table.
+struct TableRescue {
+    std::string table;
+    long rescued = 0;
+    long refused = 0;  // rows read but refused by the new file's constraints (values garbled by the damage)
+    long faults = 0;   // row-id ranges that could not be read and were stepped past
+};
+
+// A database file opened to be examined and rescued, which may be damaged.
+// Nothing is ever written to the file: it is read through a read-only
+// connection that keeps one read transaction (a shared lock) from the
+// opening to Close, so no writer can change it meanwhile, and our fence
+// keeps our own programs out.
+class ExaminedFile {
+public:
+    virtual ~ExaminedFile() = default;
+    // The user tables, in the file's order; an error when the schema
+    // itself cannot be read.
+    virtual Result<std::vector<std::string>> TableNames() = 0;
+    // The engine's own check (full: every row looked up in every index as
+    // well, else every page and the structure of every b-tree): its
+    // messages, none when the file is sound. An error when it cannot run.
+    virtual Result<std::vector<std::string>> EngineCheck(bool full) = 0;
+    // Every table (by row id, every column) and every index (a covering scan
+    // of its own entries) read to its end or its first fault, in the file's
+    // order. Partial indexes are not read on their own.
+    virtual Result<std::vector<ObjectReading>> ReadEachObject() = 0;
+    // The links of `check` looked at through the column's index where there
+    // is one; `firstFew` row ids at most. Nothing when the tables or columns
+    // are not there. Reads through a connection of its own: it may run on
+    // another thread while EngineCheck runs (never beside another call but
+    // that one, and InterruptWhen set before both start).
+    virtual Result<std::optional<BrokenLinks>> RowsWithoutLink(const LinkCheck& check, int firstFew) = 0;
+    // The table's row count as the file itself knows it: counted through
+    // the table or, where that fails, through one of its whole indexes.
+    // Nothing when no count can be read in full.
+    virtual Result<std::optional<long>> RowCount(const std::string& table) = 0;
+    // Writes every row that can still be read into the new database file
+    // `destination`: the tables with their definitions in the file's order,
+    // each read by row-id ranges and stepping past a range that fails;
+    // then sqlite_sequence, the indexes, triggers and views; with the
+    // file's page size, user_version and application_id. The file is
+    // written under a fresh temporary name beside `destination`, synced and
+    // renamed: never over an existing file unless `replace` (3204). On any
+    // failure, or when `progress` (rows written, rows estimated) answers
+    // false (stoppedByUser), nothing is left at the destination.
+    virtual Result<std::vector<TableRescue>> RescueInto(
+        const std::string& destination, bool replace,
+        const std::function<bool(std::uint64_t, std::uint64_t)>& progress) = 0;
+    // As Database::InterruptWhen.
+    virtual void InterruptWhen(std::function<bool()> asked) = 0;
+    // Ends the read transaction and frees the file. Closing twice is harmless.
+    virtual Status Close() = 0;
+};
+
 // Holds a database path fenced against every other process (our exclusive
 // lock without an open connection), for jobs that close, copy, delete and
 // recreate the file and must keep everyone out in between. Opening the
@@ -244,6 +322,12 @@ public:
     // (3204): the database as Database::CompactInto writes it.
     virtual Status CompactDatabase(const std::string& source, const std::string& destination) = 0;
     virtual Result<DatabaseFence> FenceDatabase(const std::string& path) = 0;
+    // Opens a database file that may be damaged to examine it, read only
+    // (ExaminedFile): fenced, and with a read lock from now to Close. 3356
+    // when somebody holds it, 3024 missing, 3343 not a database (an empty
+    // file included); a file with an unfinished transaction's journal
+    // beside it (which only a writer may roll back) is 3051.
+    virtual Result<std::unique_ptr<ExaminedFile>> OpenForExamination(const std::string& path) = 0;
 };
 
 // The settings the engine reads dates and numbers by: the system's short

@@ -12,6 +12,8 @@
 #include "db/sqlite_connection.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_errors.h"
+#include "db/sqlite_examined.h"
+#include "db/sqlite_uri.h"
 #include "db/swedish_collation.h"
 
 namespace vexla::db {
@@ -167,6 +169,63 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
                      refusalFor(fileKindOf(attempt.wrongKind))};
     if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
     return cannotOpen(path);
+}
+
+int openForReading(const std::string& path, sqlite3** db) {
+    int rc = sqlite3_open_v2(sqliteFileUri(path, "mode=ro").c_str(), db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    sqlite3_extended_result_codes(*db, 1);
+    sqlite3_busy_timeout(*db, 0);
+    registerSwedishCollation(*db);
+    // A file cut short is larger by its header than on disk, which the
+    // engine takes for damage to the whole file; with the schema
+    // "writable" it reads the pages that are there instead. Opened read
+    // only, nothing can be written all the same.
+    rc = exec(*db, "PRAGMA writable_schema = ON");
+    if (rc == SQLITE_OK) rc = lockAndCheck(*db, false);
+    // lockAndCheck ends its transaction: the one kept from here to Close.
+    if (rc == SQLITE_OK) rc = exec(*db, "BEGIN");
+    if (rc == SQLITE_OK) rc = exec(*db, "SELECT count(*) FROM sqlite_schema");
+    return rc;
+}
+
+// The file is opened read only (mode=ro): SQLite then never writes it, nor
+// deletes, truncates or plays back anything beside it. A hot rollback
+// journal beside it (a writer cut off in a transaction) would have to be
+// played back into the file before it reads consistently; read only, SQLite
+// refuses instead (SQLITE_READONLY_ROLLBACK, 3051 here) and the file and its
+// journal stay as they are, for the booking system or a compaction to roll
+// back. A write-ahead log beside it is read with the file (what it has
+// committed is part of the database) and is neither folded into the file
+// nor removed, as only a writer does that; its shared-memory index may be
+// made or updated, which is no part of the database.
+//
+// The read transaction taken here, and kept to Close, holds SQLite's shared
+// lock: no writer can commit while the file is read. Our fence keeps our
+// own programs out as the exclusive-use test would, without opening the
+// file for writing as the test does.
+Result<std::unique_ptr<ExaminedFile>> SqliteEngine::OpenForExamination(const std::string& path) {
+    if (auto e = checkFile(path)) return *e;
+    DatabaseFence fence;
+    LockAttempt attempt = acquireDatabaseLock(path);
+    if (attempt.outcome == LockAttempt::Outcome::Busy) return heldBy(attempt.holder);
+    // Unavailable (a folder we may not write): SQLite's own lock still counts.
+    if (attempt.outcome == LockAttempt::Outcome::Acquired) fence = DatabaseFence(std::move(attempt.lock));
+
+    sqlite3* db = nullptr;
+    sqlite3* links = nullptr;
+    int rc = openForReading(path, &db);
+    // The link checks read through a connection of their own, beside the
+    // engine check (two shared locks of this process on the same file).
+    if (rc == SQLITE_OK) rc = openForReading(path, &links);
+    if (rc != SQLITE_OK) {
+        Error e = rc == SQLITE_READONLY_ROLLBACK ? cannotOpen(path + "-journal") : openFailure(db, rc, path, true);
+        sqlite3_close(links);
+        sqlite3_close(db);
+        return e;
+    }
+    return std::unique_ptr<ExaminedFile>(std::make_unique<SqliteExaminedFile>(db, links, path, std::move(fence)));
 }
 
 }  // namespace vexla::db

@@ -35,6 +35,7 @@ public:
     // An existing destination is 3204, a missing folder 3044.
     Status CompactDatabase(const std::string& source, const std::string& destination) override;
     Result<DatabaseFence> FenceDatabase(const std::string& path) override;
+    Result<std::unique_ptr<ExaminedFile>> OpenForExamination(const std::string& path) override;
 
     const EngineSettings& settings() const { return settings_; }
 

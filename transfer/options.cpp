@@ -17,8 +17,8 @@ struct CommandSyntax {
     std::vector<std::string_view> required;  // those it cannot run without
 };
 
-const std::array<CommandSyntax, 4>& commands() {
-    static const std::array<CommandSyntax, 4> syntaxes{{
+const std::array<CommandSyntax, 6>& commands() {
+    static const std::array<CommandSyntax, 6> syntaxes{{
         {"export",
          Command::Export,
          {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
@@ -30,13 +30,15 @@ const std::array<CommandSyntax, 4>& commands() {
          {"--register", "--db", "--in", "--user"}},
         {"compact", Command::Compact, {"--db", "--full-check"}, {"--db"}},
         {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force"}, {"--db", "--out"}},
+        {"check", Command::Check, {"--db", "--full"}, {"--db"}},
+        {"recover", Command::Recover, {"--db", "--out", "--force"}, {"--db", "--out"}},
     }};
     return syntaxes;
 }
 
 bool isFlag(std::string_view option) {
     return option == "--password-stdin" || option == "--force" || option == "--delete-first" || option == "--dry-run" ||
-           option == "--full-check";
+           option == "--full-check" || option == "--full";
 }
 
 bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
@@ -67,7 +69,7 @@ std::optional<std::int16_t> registerKind(std::string value) {
 // Stores one option's value; a complaint when the value cannot be used.
 std::optional<UsageError> store(Options& o, std::string_view option, const std::string& value) {
     const auto invalid = [&] { return UsageError{"R9082", std::string(option) + " " + value}; };
-    if (option == "--full-check") o.fullCheck = true;
+    if (option == "--full-check" || option == "--full") o.fullCheck = true;
     if (option == "--register") {
         const auto kind = registerKind(value);
         if (!kind) return UsageError{"R9236", value};

@@ -9,7 +9,9 @@
 #include "db/errors.h"
 #include "login/validera.h"
 #include "maintenance/compaction.h"
+#include "maintenance/database_check.h"
 #include "maintenance/database_copy.h"
+#include "maintenance/database_rescue.h"
 #include "maintenance/exclusive_test.h"
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
@@ -29,12 +31,14 @@ namespace {
 
 // The texts of the help, line by line: the general help, or one command's.
 std::vector<const char*> helpCodes(const std::optional<Command>& command) {
-    if (!command) return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9065", "R9066"};
+    if (!command) return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9447", "R9448", "R9065", "R9066", "R9456"};
     switch (*command) {
         case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
         case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9121", "R9122", "R9066"};
         case Command::Compact: return {"R9075", "R9063", "R9066"};
         case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
+        case Command::Check: return {"R9445", "R9449", "R9447", "R9456"};
+        case Command::Recover: return {"R9446", "R9455", "R9448", "R9456"};
     }
     return {};
 }
@@ -87,8 +91,12 @@ public:
     int importRegister();
     int compact();
     int copy();
+    int check();
+    int recover();
 
 private:
+    // Prints the lines of a check or a rescue: on `out`, a failure's on `err`.
+    void print(const std::vector<std::string>& lines, bool failed);
     int login();
     // The status of a job that failed with `e`: another program holding the
     // database, or a file (the database among them) that failed.
@@ -354,6 +362,36 @@ int Run::copy() {
     return finish(exitcode::FileError);
 }
 
+void Run::print(const std::vector<std::string>& lines, bool failed) {
+    status_.clear();
+    std::FILE* to = failed ? env_.err : env_.out;
+    for (const std::string& line : lines) std::fprintf(to, "%s\n", terminalLines(line).c_str());
+    std::fflush(to);
+}
+
+int Run::check() {
+    const CheckOutcome outcome = checkDatabase(ctx_);
+    if (outcome.stopped()) return finish(interrupted());
+    print(checkLines(ctx_, outcome), outcome.failure.has_value());
+    if (outcome.failure) return outcome.held() ? exitcode::InUse : exitcode::FileError;
+    if (outcome.damaged()) return exitcode::Damaged;
+    return outcome.linksBroken() ? exitcode::LinksBroken : exitcode::Ok;
+}
+
+int Run::recover() {
+    const std::string target = fullPath(o_.out);
+    // Asked first, so a script learns it without waiting for a rescue.
+    if (!o_.force && env_.files.exists(target)) {
+        complain("R9084", target);
+        return exitcode::FileError;
+    }
+    const RescueOutcome outcome = rescueDatabase(ctx_, target, o_.force);
+    if (outcome.stopped()) return finish(interrupted());
+    print(rescueLines(ctx_, outcome), outcome.failure.has_value());
+    if (outcome.failure) return outcome.held() ? exitcode::InUse : exitcode::FileError;
+    return exitcode::Ok;
+}
+
 }  // namespace
 
 int runTransfer(const std::vector<std::string>& args, Environment& env) {
@@ -382,6 +420,8 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         case Command::Import: return run.importRegister();
         case Command::Compact: return run.compact();
         case Command::Copy: return run.copy();
+        case Command::Check: return run.check();
+        case Command::Recover: return run.recover();
     }
     return exitcode::Usage;
 }

@@ -166,6 +166,9 @@ public:
         return real_.CompactDatabase(source, destination);
     }
     Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real_.FenceDatabase(path); }
+    Result<std::unique_ptr<db::ExaminedFile>> OpenForExamination(const std::string& path) override {
+        return real_.OpenForExamination(path);
+    }
 
 private:
     db::DBEngine& real_;

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -58,6 +60,10 @@ public:
         return real.CompactDatabase(from, to);
     }
     Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real.FenceDatabase(path); }
+    Result<std::unique_ptr<db::ExaminedFile>> OpenForExamination(const std::string& path) override {
+        if (path == held) return db::openedExclusively("elsewhere");
+        return real.OpenForExamination(path);
+    }
 };
 
 struct World {
@@ -106,6 +112,8 @@ const Args kExport{"export", "--register", "kund", "--db", "@/bok.db", "--user",
 const Args kImport{"import", "--register", "kund", "--db", "@/bok.db", "--user", "admin", "--in", "@/in.skv"};
 const Args kCompact{"compact", "--db", "@/bok.db"};
 const Args kCopy{"copy", "--db", "@/bok.db", "--out"};
+const Args kCheck{"check", "--db", "@/bok.db"};
+const Args kRecover{"recover", "--db", "@/bok.db", "--out", "@/new.db"};
 
 Args operator+(Args a, const Args& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -116,6 +124,16 @@ std::function<void(World&)> file(const char* name, const char* bytes) {
     return [=](World& w) { w.dir.write(name, bytes); };
 }
 void holdDatabase(World& w) { w.holder = w.engine.OpenDatabase(w.db, true).value(); }
+// A page in the middle of the database overwritten.
+void damage(World& w) {
+    std::fstream f(w.db, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(std::filesystem::file_size(w.db) / 2 / 4096 * 4096));
+    f.write(std::string(4096, '\xff').data(), 4096);
+}
+void removeACustomer(World& w) {
+    const std::string id = db::testing::queryWithSqlite(w.db, "SELECT KundID FROM Bokning ORDER BY ID LIMIT 1").at(0);
+    EXPECT_TRUE(w.engine.OpenDatabase(w.db, true).value()->Execute("DELETE FROM Kund WHERE ID = " + id));
+}
 const char* const kTwoCustomers = "ID;Name\r\n5001;Alfa\r\n5002;Beta\r\n";
 const char* const kNoName = "ID;Address\r\n5001;Storgatan 1\r\n";
 
@@ -186,6 +204,18 @@ INSTANTIATE_TEST_SUITE_P(
              file("in.skv", kTwoCustomers)},
 
         Case{"CopyOntoTheDatabase", kCopy + Args{"@/bok.db"}, 4, "R1747", ""},
+        // The check and the rescue: a file that is no booking database, or that another program holds.
+        Case{"CheckEmptyFile", kCheck, 4, "3343", "", file("bok.db", "")},
+        Case{"CheckNoDatabase", kCheck, 4, "3343", "", file("bok.db", "ID;Name\r\n")},
+        Case{"CheckHeld", kCheck, 3, "3356", "", holdDatabase},
+        Case{"RecoverNoDatabase", kRecover, 4, "3343", "", file("bok.db", "x")},
+        Case{"RecoverHeld", kRecover, 3, "3356", "", holdDatabase},
+        Case{"RecoverOverAFile", kRecover, 4, "R9084: @/new.db", "", file("new.db", "old")},
+        Case{"RecoverOntoTheDatabase", {"recover", "--db", "@/bok.db", "--out", "@/bok.db", "--force"}, 4, "3204", ""},
+        Case{"CheckDamaged", kCheck, 7, "", "R9431\n", damage},
+        Case{"CheckLinksBroken", kCheck, 8, "", "R9432\n", removeACustomer},
+        Case{"CheckSound", kCheck + Args{"--full"}, 0, "", "R9430\nKund: 23 R9433\n"},
+        Case{"RecoverDamaged", kRecover, 0, "", "Kund: 23 R9450, 0 R9451\n", damage},
         Case{"CopyIntoMissingFolder", kCopy + Args{"@/no/k.db"}, 4, "R1753: @/no\n\nR1754", ""},
         // An import that stopped: nothing of it stays.
         Case{"ImportRefusedBeforeAnyLine", kImport, 6, "R9110: Name\nR9100.", " 0 R1805! R9100.",
@@ -278,7 +308,8 @@ TEST(TransferMappingFile, ReadsUtf8AndWindows1252Alike) {
 }
 
 // Held by another of our programs, the tool's refusal on standard error
-// names it from our lock file, and a refused export says "in use".
+// names it from our lock file, and a refused export, check or rescue says
+// "in use".
 TEST(TransferHeld, NamesTheHolder) {
     TempFolder dir;
     const std::string database = dir.file("bok.db"), program = db::testing::programDir();
@@ -286,7 +317,8 @@ TEST(TransferHeld, NamesTheHolder) {
     db::testing::Child holder(program + "/vexla-holddb", {database});
     ASSERT_TRUE(holder.waitForLine("holding"));
     for (const std::string& job :
-         {std::string("compact"), "export --register kund --user admin --out '" + dir.file("k.skv") + "'"}) {
+         {std::string("compact"), "export --register kund --user admin --out '" + dir.file("k.skv") + "'",
+          std::string("check"), "recover --out '" + dir.file("r.db") + "'"}) {
         SCOPED_TRACE(job);
         const std::string command = "VEXLA_PASSWORD=vexla '" + program + "/vexla-transfer' " + job + " --db '" +
                                     database + "' >/dev/null 2>'" + dir.file("err") + "'";

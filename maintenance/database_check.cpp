@@ -1,0 +1,174 @@
+#include "maintenance/database_check.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "db/errors.h"
+#include "maintenance/examination.h"
+
+namespace vexla {
+
+namespace {
+
+// The steps the check reports its progress in.
+enum CheckStep : std::uint64_t { Opening = 1, EngineCheck, Reading, Done };
+
+// How many of the engine check's messages the lines show.
+constexpr std::size_t kEngineLines = 5;
+
+// The text of the missing thing a link names ("utan kund").
+const char* missingCode(const db::LinkCheck& link) {
+    if (link.parent.empty()) return "R9440";
+    return link.parent == "Kund" ? "R9438" : "R9439";
+}
+
+std::string idList(const std::vector<long long>& ids) {
+    std::string list;
+    for (long long id : ids) list += (list.empty() ? "" : ", ") + std::to_string(id);
+    return list;
+}
+
+// Follows every link of the booking data that the file has.
+Status followLinks(db::ExaminedFile& file, std::vector<LinkFinding>& links) {
+    for (const db::LinkCheck& link : bookingLinks()) {
+        auto found = file.RowsWithoutLink(link, kFirstIds);
+        if (!found) return found.error();
+        if (*found) links.push_back({link, **found});
+    }
+    return {};
+}
+
+Status check(JobContext& ctx, db::ExaminedFile& file, CheckOutcome& outcome) {
+    const auto step = [&](CheckStep s) { return ctx.advance(s, Done, ProgressUnit::Steps); };
+    if (!step(EngineCheck)) return stoppedByUser();
+    Result<std::vector<std::string>> messages = std::vector<std::string>{};
+    Status linked;
+    // The links are followed beside the engine check, through the file's
+    // second connection: on a whole file they cost no time of their own.
+    // On a damaged one their findings are dropped.
+    if (auto s = stoppableExamination(ctx, file,
+                                      [&] {
+                                          std::thread links([&] { linked = followLinks(file, outcome.links); });
+                                          messages = file.EngineCheck(ctx.fullCheck);
+                                          links.join();
+                                          if (!messages) return Status(messages.error());
+                                          return messages->empty() ? linked : Status();
+                                      });
+        !s)
+        return s;
+    outcome.engineMessages = *messages;
+    if (!step(Reading)) return stoppedByUser();
+    if (outcome.damaged()) {
+        outcome.links.clear();
+        Result<std::vector<db::ObjectReading>> objects = std::vector<db::ObjectReading>{};
+        Status s = stoppableExamination(
+            ctx, file, [&] { return (objects = file.ReadEachObject()) ? Status() : Status(objects.error()); });
+        if (s) outcome.objects = *objects;
+        return s;
+    }
+    auto tables = file.TableNames();
+    if (!tables) return tables.error();
+    // Every table's rows: those the links counted on their way, the others counted now.
+    for (const std::string& table : *tables) {
+        const auto counted = std::find_if(outcome.links.begin(), outcome.links.end(),
+                                          [&](const LinkFinding& f) { return f.link.table == table; });
+        if (counted != outcome.links.end()) {
+            outcome.rows.emplace_back(table, counted->found.rows);
+            continue;
+        }
+        Result<std::optional<long>> rows = std::optional<long>();
+        if (auto s = stoppableExamination(
+                ctx, file, [&] { return (rows = file.RowCount(table)) ? Status() : Status(rows.error()); });
+            !s)
+            return s;
+        outcome.rows.emplace_back(table, rows->value_or(0));
+    }
+    return {};
+}
+
+}  // namespace
+
+const std::vector<db::LinkCheck>& bookingLinks() {
+    static const std::vector<db::LinkCheck> links{
+        {"Bokning", "KundID", "Kund", "ID"},
+        {"Bokning", "PersonID", "Person", "ID"},
+        {"PrelBokning", "KundID", "Kund", "ID"},
+        {"PrelBokning", "PersonID", "Person", "ID"},
+        {"Users", "GruppID", "", ""},
+    };
+    return links;
+}
+
+bool CheckOutcome::linksBroken() const {
+    if (failure || damaged()) return false;
+    return std::any_of(links.begin(), links.end(), [](const LinkFinding& f) { return f.found.count > 0; });
+}
+
+bool CheckOutcome::held() const {
+    return failure && (failure->number == db::err::OpenedExclusively || failure->number == db::err::RecordLocked);
+}
+
+std::vector<db::ObjectReading> CheckOutcome::unreadable() const {
+    std::vector<db::ObjectReading> found;
+    std::copy_if(objects.begin(), objects.end(), std::back_inserter(found),
+                 [](const db::ObjectReading& o) { return !o.whole; });
+    return found;
+}
+
+CheckOutcome checkDatabase(JobContext& ctx, const std::string& path) {
+    CheckOutcome outcome;
+    ctx.report(Opening, Done, ProgressUnit::Steps);
+    auto file = openBookingFile(ctx, path.empty() ? ctx.main.state().DataBas : path);
+    if (!file) {
+        outcome.failure = file.error();
+        return outcome;
+    }
+    Status s = check(ctx, **file, outcome);
+    // Only read: closing loses nothing.
+    (void)(*file)->Close();
+    if (!s) {
+        outcome = CheckOutcome{};
+        outcome.failure = ctx.described(s.error());
+    } else {
+        ctx.report(Done, Done, ProgressUnit::Steps);
+    }
+    return outcome;
+}
+
+std::vector<std::string> checkLines(JobContext& ctx, const CheckOutcome& outcome) {
+    if (outcome.failure) return {failureLine(ctx, *outcome.failure)};
+    std::vector<std::string> lines;
+    if (outcome.damaged()) {
+        lines.push_back(ctx.text("R9431"));
+        // The engine's own words, the first few: the tables and indexes below say what they mean.
+        for (std::size_t i = 0; i < outcome.engineMessages.size() && i < kEngineLines; ++i)
+            lines.push_back("  " + outcome.engineMessages[i]);
+        if (outcome.engineMessages.size() > kEngineLines) lines.push_back("  ...");
+        const auto unreadable = outcome.unreadable();
+        for (const db::ObjectReading& o : outcome.objects) {
+            const std::string name = o.index ? ctx.text("R9436") + " " + o.name + " (" + o.table + ")" : o.name;
+            if (o.whole)
+                lines.push_back(name + ": " + std::to_string(o.entries) + " " + ctx.text(o.index ? "R9437" : "R9433"));
+            else
+                lines.push_back(name + ": " + ctx.text("R9434") + ", " + std::to_string(o.entries) + " " +
+                                ctx.text(o.index ? "R9437" : "R9433") + " " + ctx.text("R9435"));
+        }
+        if (unreadable.empty()) lines.push_back(ctx.text("R9442"));
+        lines.push_back(ctx.text("R9443"));
+        return lines;
+    }
+    lines.push_back(ctx.text(outcome.linksBroken() ? "R9432" : "R9430"));
+    for (const auto& [table, rows] : outcome.rows) {
+        std::string line = table + ": " + std::to_string(rows) + " " + ctx.text("R9433");
+        for (const LinkFinding& f : outcome.links) {
+            if (f.link.table != table || f.found.count == 0) continue;
+            line += "; " + std::to_string(f.found.count) + " " + ctx.text(missingCode(f.link)) + " (" +
+                    ctx.text("R9441") + " " + idList(f.found.firstIds) + (f.found.count > kFirstIds ? ", ..." : "") +
+                    ")";
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace vexla

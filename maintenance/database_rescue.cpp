@@ -1,0 +1,129 @@
+#include "maintenance/database_rescue.h"
+
+#include "common/file_writing.h"
+#include "common/paths.h"
+#include "db/errors.h"
+#include "maintenance/backup_counts.h"
+#include "maintenance/examination.h"
+
+namespace vexla {
+
+namespace {
+
+// Whether the written file passes the engine's full check; a failure when
+// it cannot be checked (a stop among them).
+Result<bool> wholeFile(JobContext& ctx, const std::string& path) {
+    auto file = ctx.main.engine().OpenForExamination(path);
+    if (!file) return file.error();
+    Result<std::vector<std::string>> messages = std::vector<std::string>{};
+    Status s = stoppableExamination(
+        ctx, **file, [&] { return (messages = (*file)->EngineCheck(true)) ? Status() : Status(messages.error()); });
+    (void)(*file)->Close();  // only read
+    if (!s) return s.error();
+    return messages->empty();
+}
+
+// `written`: set once the new file stands at the target.
+Status rescue(JobContext& ctx, db::ExaminedFile& file, const std::string& source, bool replace, RescueOutcome& outcome,
+              bool& written) {
+    const auto progress = [&](std::uint64_t rows, std::uint64_t total) {
+        return ctx.advance(rows, total, ProgressUnit::Rows);
+    };
+    Result<std::vector<db::TableRescue>> tables = std::vector<db::TableRescue>{};
+    if (auto s = stoppableExamination(ctx, file,
+                                      [&] {
+                                          return (tables = file.RescueInto(outcome.target, replace, progress))
+                                                     ? Status()
+                                                     : Status(tables.error());
+                                      });
+        !s)
+        return s;
+    written = true;
+    std::vector<std::string> unknown;
+    for (const db::TableRescue& t : *tables) {
+        RescuedTable table{t.table, t.rescued, std::nullopt, false};
+        // Read without a fault: every row was seen, and those not rescued the new file refused.
+        if (t.faults == 0) table.known = t.rescued + t.refused;
+        Result<std::optional<long>> count = std::optional<long>();
+        if (!table.known) {
+            if (auto s = stoppableExamination(
+                    ctx, file, [&] { return (count = file.RowCount(t.table)) ? Status() : Status(count.error()); });
+                !s)
+                return s;
+            table.known = *count;
+        }
+        if (!table.known) unknown.push_back(t.table);
+        outcome.tables.push_back(table);
+    }
+    if (!unknown.empty()) {
+        if (auto backup = newestSoundBackupCounts(ctx, folderOf(source), unknown, source)) {
+            outcome.backup = backup->path;
+            for (RescuedTable& t : outcome.tables) {
+                const auto found = backup->rows.find(t.table);
+                if (t.known || found == backup->rows.end()) continue;
+                t.known = found->second;
+                t.knownFromBackup = true;
+            }
+        }
+    }
+    auto whole = wholeFile(ctx, outcome.target);
+    if (!whole) return whole.error();
+    if (!*whole) return db::corrupt(outcome.target);
+    return {};
+}
+
+}  // namespace
+
+bool RescueOutcome::held() const {
+    return failure && (failure->number == db::err::OpenedExclusively || failure->number == db::err::RecordLocked);
+}
+
+RescueOutcome rescueDatabase(JobContext& ctx, const std::string& target, bool replace, const std::string& source) {
+    RescueOutcome outcome;
+    outcome.target = target;
+    const std::string from = source.empty() ? ctx.main.state().DataBas : source;
+    ctx.report(0, 0, ProgressUnit::Rows);
+    FileSystem& files = ctx.platform.files;
+    // Never into the damaged file, under any of its names.
+    auto a = files.info(from, true);
+    auto b = files.info(target, true);
+    if (target == from || (a && b && b->kind != FileKind::Missing && b->sameFile(*a))) {
+        outcome.failure = ctx.described(db::databaseExists());
+        return outcome;
+    }
+    auto file = openBookingFile(ctx, from);
+    if (!file) {
+        outcome.failure = file.error();
+        return outcome;
+    }
+    bool written = false;
+    Status s = rescue(ctx, **file, from, replace, outcome, written);
+    (void)(*file)->Close();  // only read
+    if (!s) {
+        // The file this rescue put there goes with its failure or stop.
+        if (written) (void)removeDurably(files, target);
+        outcome.tables.clear();
+        outcome.backup.clear();
+        outcome.failure = ctx.described(s.error());
+    }
+    return outcome;
+}
+
+std::vector<std::string> rescueLines(JobContext& ctx, const RescueOutcome& outcome) {
+    if (outcome.failure) return {failureLine(ctx, *outcome.failure)};
+    std::vector<std::string> lines;
+    for (const RescuedTable& t : outcome.tables) {
+        std::string line = t.table + ": " + std::to_string(t.rescued) + " " + ctx.text("R9450");
+        if (const auto lost = t.lost())
+            line += ", " + std::to_string(*lost) + " " + ctx.text("R9451") +
+                    (t.knownFromBackup ? " (" + ctx.text("R9452") + ")" : "");
+        else
+            line += ", " + ctx.text("R9453");
+        lines.push_back(line);
+    }
+    if (!outcome.backup.empty()) lines.push_back(ctx.text("R9452") + ": " + outcome.backup);
+    lines.push_back(ctx.text("R9454") + ": " + outcome.target);
+    return lines;
+}
+
+}  // namespace vexla
