@@ -10,6 +10,7 @@
 #include "db/errors.h"
 #include "maintenance/exclusive_test.h"
 #include "maintenance/file_identity.h"
+#include "session/damaged_file.h"
 
 namespace vexla {
 
@@ -441,7 +442,11 @@ CompactionOutcome compactDatabase(JobContext& ctx) {
     const Status s = compact(ctx, *hold, outcome);
     (void)hold->connection->Close();
     if (!s) {
-        outcome.failure = ctx.described(s.error());
+        // A result that failed its check is the result's fault, not the
+        // database's: only the database's own damage sends the user to the
+        // check and the rescue.
+        outcome.failure =
+            outcome.setAside.empty() ? withDamageAdvice(ctx, ctx.described(s.error())) : ctx.described(s.error());
         // Unless the compacted file took the database's place, a backup or
         // work copy made as a link is the live database under another
         // name: no copy at all, and it must not pass for one.

@@ -6,6 +6,7 @@
 #include "db/lock_file.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
+#include "session/damaged_file.h"
 #include "session/exclusive_refusal.h"
 
 namespace vexla {
@@ -110,7 +111,7 @@ ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind) {
         if (counts.error().number == kStoppedByUser)
             outcome.stopped = true;
         else
-            outcome.failure = describedFileError(counts.error(), ctx.texts);
+            outcome.failure = withDamageAdvice(ctx, describedFileError(counts.error(), ctx.texts));
         return outcome;
     }
     outcome.counts = *counts;

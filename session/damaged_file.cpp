@@ -1,0 +1,17 @@
+#include "session/damaged_file.h"
+
+#include "db/errors.h"
+
+namespace vexla {
+
+bool isDamagedDatabase(const Error& e) {
+    return e.number == db::err::Corrupt || e.number == db::err::UnrecognizedFormat;
+}
+
+Error withDamageAdvice(JobContext& ctx, Error e) {
+    if (!isDamagedDatabase(e)) return e;
+    e.description += "\r\n" + ctx.text("R9392");
+    return e;
+}
+
+}  // namespace vexla
