@@ -17,8 +17,8 @@ struct CommandSyntax {
     std::vector<std::string_view> required;  // those it cannot run without
 };
 
-const std::array<CommandSyntax, 4>& commands() {
-    static const std::array<CommandSyntax, 4> syntaxes{{
+const std::array<CommandSyntax, 6>& commands() {
+    static const std::array<CommandSyntax, 6> syntaxes{{
         {"export",
          Command::Export,
          {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
@@ -30,6 +30,8 @@ const std::array<CommandSyntax, 4>& commands() {
          {"--register", "--db", "--in", "--user"}},
         {"compact", Command::Compact, {"--db", "--full-check"}, {"--db"}},
         {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force"}, {"--db", "--out"}},
+        {"backups", Command::Backups, {"--db"}, {"--db"}},
+        {"restore", Command::Restore, {"--db", "--from"}, {"--db", "--from"}},
     }};
     return syntaxes;
 }
@@ -86,6 +88,9 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     } else if (option == "--map") {
         if (value.empty()) return invalid();
         o.map = value;
+    } else if (option == "--from" && o.command == Command::Restore) {
+        if (value.empty()) return invalid();
+        o.backup = value;
     } else if (option == "--from" || option == "--to") {
         const auto t = parseDateTime(value);
         if (!t) return invalid();
@@ -161,7 +166,8 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
     };
     for (std::string_view option : syntax->required)
         if (!has(option)) return UsageError{"R9081", std::string(option)};
-    if (has("--from") != has("--to")) return UsageError{"R9081", has("--from") ? "--to" : "--from"};
+    if (o.command != Command::Restore && has("--from") != has("--to"))
+        return UsageError{"R9081", has("--from") ? "--to" : "--from"};
     return o;
 }
 

@@ -11,6 +11,7 @@
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
 #include "maintenance/exclusive_test.h"
+#include "maintenance/restore.h"
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
@@ -29,12 +30,14 @@ namespace {
 
 // The texts of the help, line by line: the general help, or one command's.
 std::vector<const char*> helpCodes(const std::optional<Command>& command) {
-    if (!command) return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9065", "R9066"};
+    if (!command) return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9493", "R9494", "R9065", "R9066", "R9495"};
     switch (*command) {
         case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
         case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9121", "R9122", "R9066"};
         case Command::Compact: return {"R9075", "R9063", "R9066"};
         case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
+        case Command::Backups: return {"R9491", "R9493", "R9495"};
+        case Command::Restore: return {"R9492", "R9494", "R9495"};
     }
     return {};
 }
@@ -87,8 +90,11 @@ public:
     int importRegister();
     int compact();
     int copy();
+    int listBackups();
+    int restore();
 
 private:
+    void print(std::FILE* to, const std::vector<std::string>& lines);
     int login();
     // The status of a job that failed with `e`: another program holding the
     // database, or a file (the database among them) that failed.
@@ -354,6 +360,36 @@ int Run::copy() {
     return finish(exitcode::FileError);
 }
 
+void Run::print(std::FILE* to, const std::vector<std::string>& lines) {
+    status_.clear();
+    for (const std::string& line : lines) std::fprintf(to, "%s\n", line.c_str());
+}
+
+int Run::listBackups() {
+    auto backups = vexla::listBackups(ctx_);
+    if (!backups) {
+        if (backups.error().number == kStoppedByUser) return finish(interrupted());
+        messages_.show(numberAndDescription(backups.error()), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return finish(exitcode::FileError);
+    }
+    print(env_.out, backupListLines(ctx_, *backups));
+    return finish(exitcode::Ok);
+}
+
+int Run::restore() {
+    const RestoreOutcome outcome = restoreBackup(ctx_, fullPath(o_.backup));
+    window_.setInfo("");  // the lines below say it
+    if (outcome.refused()) {
+        reportRefusal(ctx_, *outcome.failure);
+        return finish(failure(*outcome.failure));
+    }
+    print(outcome.failure && !outcome.stopped() ? env_.err : env_.out, restoreReportLines(ctx_, outcome));
+    if (outcome.stopped()) return finish(interrupted());
+    if (outcome.backupRefused) return finish(exitcode::Refused);
+    if (outcome.failure) return finish(failure(*outcome.failure));
+    return finish(exitcode::Ok);
+}
+
 }  // namespace
 
 int runTransfer(const std::vector<std::string>& args, Environment& env) {
@@ -382,6 +418,8 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         case Command::Import: return run.importRegister();
         case Command::Compact: return run.compact();
         case Command::Copy: return run.copy();
+        case Command::Backups: return run.listBackups();
+        case Command::Restore: return run.restore();
     }
     return exitcode::Usage;
 }

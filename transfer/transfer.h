@@ -1,5 +1,6 @@
-// vexla-transfer: the register export and import, the compaction and the
-// copy of the database, run from a script with the window's own jobs. This
+// vexla-transfer: the register export and import, the compaction, the copy
+// of the database and the restore of a backup, run from a script with the
+// window's own jobs. This
 // is the whole program but for main(), which hands in the real platform.
 #pragma once
 
@@ -27,6 +28,7 @@ constexpr int InUse = 3;          // another program holds the database
 constexpr int FileError = 4;      // a file is missing, unreadable, unwritable, no register file or database; disk full
 constexpr int Skipped = 5;        // the import stored the file but skipped lines (see the summary)
 constexpr int Unchanged = 6;      // the import stopped before its end: the register is as it was
+constexpr int Refused = 6;        // restore: the backup was refused (damaged, of another kind); nothing changed
 constexpr int Interrupted = 128;  // plus the signal (SIGINT 130, SIGTERM 143): stopped, nothing left changed
 }  // namespace exitcode
 
@@ -56,7 +58,8 @@ struct Environment {
 // export and import first log in as the window's login dialog does: --user
 // and a password from standard input (--password-stdin), VEXLA_PASSWORD or
 // the terminal, checked by Validera; only an administrator (group 1) gets
-// on. compact and copy ask for no login, as their window buttons do not.
+// on. compact and copy ask for no login, as their window buttons do not,
+// nor do backups (the list of the database's backups) and restore.
 // Each job then runs as its button runs it, with the files of the command
 // line standing for the file dialogs' answers. Its message boxes go to the
 // console; its final information line is printed on `out`.
