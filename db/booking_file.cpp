@@ -93,6 +93,7 @@ BookingFileFacts inspectBookingFile(const std::string& path, const std::function
         facts.problem = db ? sqlite3_errmsg(db) : "out of memory";
         facts.stopped = rc == SQLITE_INTERRUPT;
         facts.damaged = (sqlite3_extended_errcode(db) & 0xFF) == SQLITE_CORRUPT;
+        facts.unreadable = (sqlite3_extended_errcode(db) & 0xFF) == SQLITE_IOERR;
         facts.tables.clear();
         endWatching();
         sqlite3_close(db);

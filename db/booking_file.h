@@ -22,6 +22,7 @@ struct BookingFileFacts {
     bool bookingDatabase = false;  // and holds the booking tables
     bool sound = false;            // the quick check found nothing wrong
     bool damaged = false;          // the engine found it damaged, also where its tables cannot be read
+    bool unreadable = false;       // the disk would not read it (an I/O error)
     std::string problem;           // the quick check's first finding, or the engine's error
     // Its tables (other than the engine's own), letter case as stored,
     // in the order of their names.

@@ -118,6 +118,8 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     // it came from: the backup may change meanwhile, the copy is ours.
     const db::BookingFileFacts facts = db::inspectBookingFile(copy, [&] { return ctx.stopRequested(); });
     if (facts.stopped) return stoppedByUser();
+    // A disk that will not read says nothing about the backup.
+    if (facts.unreadable) return Error{db::err::DiskError, facts.problem, "Vexla Admin", copy, fileop::Read};
     if (facts.damaged || (facts.bookingDatabase && !facts.sound))
         return refuseBackup(ctx, outcome, db::err::Corrupt, "R9476", facts.problem);
     if (!facts.bookingDatabase) return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, "R9477", facts.problem);
@@ -167,6 +169,22 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     if (writeBack) {
         Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**opened); });
         (void)(*opened)->Close();  // only read: nothing of it to lose
+        if (!s && !outcome.stopped() && s.error().number != kStoppedByUser) {
+            // A commit can fail after its point of no return (the sync
+            // that follows the clearing of the journal): the file then holds
+            // the backup though the write-back answers an error. Which of
+            // the two it holds is read from the registers' counts; where
+            // both have the same, nobody can tell, and the kept backup stays.
+            auto now = countsOf(*hold.connection);
+            const bool same = outcome.before == outcome.restored;
+            if (!now || same || (*now != outcome.before && *now != outcome.restored)) {
+                outcome.uncertain = true;
+                return s;
+            }
+            if (*now == outcome.before) return s;
+            ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
+            s = Status();
+        }
         if (!s) return s;
         // Committed: the job is done, the copy only a leftover.
         if (Status removed = removeDurably(files, copy); !removed)
@@ -175,10 +193,14 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
         ctx.main.Logg(ctx.text("R9482") + ": " + ctx.text(chosen.reason));
         return {};
     }
-    if (auto s = renameDurably(files, copy, chosen.file); !s) {
+    if (auto s = files.renameFile(copy, chosen.file); !s) {
         (void)(*opened)->Close();
         return s;
     }
+    // Renamed: the point of no return. A folder that will not sync leaves
+    // the rename to the system's own writing; the job is done either way.
+    if (auto s = files.syncFolder(folderOf(chosen.file)); !s)
+        ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
     copy.clear();
     // The replaced file's connection goes first, while the new file is
     // still locked (as the compaction does).
@@ -212,8 +234,9 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
         if (!copy.empty() && files.exists(copy)) (void)removeDurably(files, copy);  // ours, never in use
         // The database still holds the state the backup was to keep: made
         // as a second name it is no backup at all, made as a copy it is
-        // one more of what the database is. Either way it goes.
-        if (!outcome.kept.empty() && removeDurably(files, outcome.kept)) outcome.kept.clear();
+        // one more of what the database is. Either way it goes, unless
+        // nobody can tell which state the database holds.
+        if (!outcome.uncertain && !outcome.kept.empty() && removeDurably(files, outcome.kept)) outcome.kept.clear();
     }
     ctx.platform.pointer.setBusy(false);
     if (!outcome.kept.empty()) ctx.main.Logg(ctx.text("R9155") + ": " + outcome.kept);
@@ -243,6 +266,7 @@ std::vector<std::string> restoreReportLines(JobContext& ctx, const RestoreOutcom
         for (std::size_t at; (at = description.find("\r\n")) != std::string::npos; description.erase(0, at + 2))
             lines.push_back(description.substr(0, at));
         lines.push_back(description);
+        if (outcome.uncertain) lines.push_back(ctx.text("R9499") + ": " + outcome.kept);
         return lines;
     }
     return {ctx.text("R9474") + ": " + outcome.backup, ctx.text("R9155") + ": " + outcome.kept,

@@ -33,6 +33,9 @@ struct RestoreOutcome {
     // The backup was refused before anything changed: it is damaged, no
     // booking database, of another kind than the database, or the database.
     bool backupRefused = false;
+    // The write-back failed at its commit and the database may hold either
+    // state (both have the same register counts): `kept` holds the replaced one.
+    bool uncertain = false;
     std::string backup;  // the backup restored, a full path
     std::string kept;    // the backup of the replaced state, "" when none is left
     CompactionWay way = CompactionWay::Refused;
@@ -63,7 +66,10 @@ struct RestoreOutcome {
 //   transaction. Refused with R9479 when neither keeps the file.
 // A stop asked for is taken between steps and inside each long one (the
 // copy, the check, the write-back before its commit) until the rename or
-// the commit; after that the restore ends done. A failure or a stop leaves
+// the commit; after that the restore ends done (a folder that will not sync
+// after the rename, or a commit that fails after its point of no return, is
+// logged; the counts tell such a commit from one that did not happen, and
+// where they cannot, the outcome is `uncertain`). A failure or a stop leaves
 // the database the file it was and removes the copy and the backup of the
 // state it still holds. The activity log gets each step
 // (in unattended mode with the time), the backup kept and the way taken;
@@ -77,7 +83,8 @@ std::string restoreChangeText(JobContext& ctx, const RegisterCounts& database, c
 
 // The outcome as lines for a terminal or a message: done (R9474 with the
 // backup, the kept backup, the change in counts), stopped (R9475), the
-// backup refused or another failure (its number and description).
+// backup refused or another failure (its number and description; R9499 and
+// the kept backup when it is uncertain).
 std::vector<std::string> restoreReportLines(JobContext& ctx, const RestoreOutcome& outcome);
 
 // The information line after a restore: R9474 and the kept backup after
