@@ -55,7 +55,8 @@ Result<std::vector<BackupEntry>> listBackups(JobContext& ctx) {
         if (!there || there->kind != FileKind::Regular || there->sameFile(*database)) continue;
         const db::BookingFileFacts facts = db::inspectBookingFile(entry.path, [&] { return ctx.stopRequested(); });
         if (facts.stopped) return ctx.described(stoppedByUser());
-        if (!facts.bookingDatabase) continue;
+        // A database too damaged to show its tables is listed, as unsound.
+        if (!facts.bookingDatabase && !facts.damaged) continue;
         entry.day = DateTime{static_cast<int>(order->first / 10000), static_cast<int>(order->first / 100 % 100),
                              static_cast<int>(order->first % 100)};
         entry.size = there->size;

@@ -34,7 +34,8 @@ struct BackupEntry {
 // The database's backups in its folder, newest first: the files whose name
 // carries a day of the calendar not after today ("Vexla<yyyy-mm-dd>[-n].db",
 // backupOrder), regular files with a booking database inside, other than the
-// database itself (under any of its names). Each is read as it lies: no lock,
+// database itself (under any of its names); a database too damaged for its
+// tables to be read is listed too, unsound. Each is read as it lies: no lock,
 // no journal, not a byte written; the database is neither opened nor held.
 // A stop asked for ends the listing with stoppedByUser; a database path or
 // folder that cannot be looked up is a file error.

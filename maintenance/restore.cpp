@@ -169,12 +169,14 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     if (writeBack) {
         Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**opened); });
         (void)(*opened)->Close();  // only read: nothing of it to lose
-        if (!s && !outcome.stopped() && s.error().number != kStoppedByUser) {
+        if (!s && s.error().number != kStoppedByUser && s.error().number != db::err::NotEnoughSpace) {
             // A commit can fail after its point of no return (the sync
             // that follows the clearing of the journal): the file then holds
             // the backup though the write-back answers an error. Which of
             // the two it holds is read from the registers' counts; where
             // both have the same, nobody can tell, and the kept backup stays.
+            // A full disk is always before that point (what follows it
+            // overwrites and syncs, it never grows a file).
             auto now = countsOf(*hold.connection);
             const bool same = outcome.before == outcome.restored;
             if (!now || same || (*now != outcome.before && *now != outcome.restored)) {

@@ -163,6 +163,7 @@ TEST(BackupList, ListsTheBackupsNewestFirstAndNothingThatOnlyLooksLikeOne) {
     copy("Vexla2026-12-01.db");
     copy("Vexla2026-12-01-2.db");
     overwritePage(copy("Vexla2026-11-30.db"), "Bokning");  // listed, not sound
+    fs::resize_file(copy("Vexla2026-11-23.db"), 4096);     // so is a truncated one
     for (const char* lookAlike : {"Vexla2026-02-30.db", "Vexla2026-12-05.db", "Vexla2026-12-01-02.db",
                                   "vexla2026-12-01.db", "Vexla2026-12-01.db.old", "Vexla2026-12-1.db"})
         copy(lookAlike);
@@ -180,16 +181,18 @@ TEST(BackupList, ListsTheBackupsNewestFirstAndNothingThatOnlyLooksLikeOne) {
     ASSERT_TRUE(listed) << listed.error().description;
     std::vector<std::string> names;
     for (const BackupEntry& b : *listed) names.push_back(b.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"Vexla2026-12-01-2.db", "Vexla2026-12-01.db", "Vexla2026-11-30.db"}));
-    ASSERT_EQ(listed->size(), 3u);
+    EXPECT_EQ(names, (std::vector<std::string>{"Vexla2026-12-01-2.db", "Vexla2026-12-01.db", "Vexla2026-11-30.db",
+                                               "Vexla2026-11-23.db"}));
+    ASSERT_EQ(listed->size(), 4u);
     EXPECT_EQ((*listed)[0].counts, (RegisterCounts{33, 6, 400}));
     EXPECT_EQ((*listed)[0].size, fs::file_size(w.db));
     EXPECT_TRUE((*listed)[0].sound);
     EXPECT_FALSE((*listed)[2].sound);
+    EXPECT_EQ((*listed)[3].counts, RegisterCounts{});
     EXPECT_EQ(bytesOf(w.db), databaseBytes);
 
     const std::vector<std::string> lines = backupListLines(w.ctx, *listed);
-    ASSERT_EQ(lines.size(), 5u);
+    ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "R9483: " + w.db);
     EXPECT_EQ(lines[2].rfind("Vexla2026-12-01-2.db  2026-12-01  ", 0), 0u) << lines[2];
     EXPECT_TRUE(lines[2].ends_with("33      6    400  R9488")) << lines[2];
