@@ -71,6 +71,11 @@ Result<std::vector<BackupEntry>> listBackups(JobContext& ctx) {
     return backups;
 }
 
+RegisterCounts databaseCounts(JobContext& ctx) {
+    const db::BookingFileFacts facts = db::inspectBookingFile(ctx.main.state().DataBas);
+    return {facts.customers, facts.resources, facts.bookings};
+}
+
 std::vector<std::string> backupListLines(JobContext& ctx, const std::vector<BackupEntry>& backups) {
     std::vector<std::string> lines{ctx.text("R9483") + ": " + ctx.main.state().DataBas};
     if (backups.empty()) {

@@ -41,6 +41,11 @@ struct BackupEntry {
 // folder that cannot be looked up is a file error.
 Result<std::vector<BackupEntry>> listBackups(JobContext& ctx);
 
+// The database's own register counts, read as the backups are read (no
+// lock, nothing written): for the confirmation before a restore
+// (restoreChangeText). -1 where one cannot be read.
+RegisterCounts databaseCounts(JobContext& ctx);
+
 // `n` written with the locale's digit grouping ("20 000", "20,000"): the
 // grouping that goes with its decimal mark; plain digits where it has none.
 std::string groupedNumber(JobContext& ctx, long n);

@@ -189,6 +189,7 @@ TEST(BackupList, ListsTheBackupsNewestFirstAndNothingThatOnlyLooksLikeOne) {
     EXPECT_TRUE((*listed)[0].sound);
     EXPECT_FALSE((*listed)[2].sound);
     EXPECT_EQ((*listed)[3].counts, RegisterCounts{});
+    EXPECT_EQ(databaseCounts(w.ctx), (RegisterCounts{33, 6, 400}));
     EXPECT_EQ(bytesOf(w.db), databaseBytes);
 
     const std::vector<std::string> lines = backupListLines(w.ctx, *listed);
