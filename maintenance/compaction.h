@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "maintenance/backups.h"
 #include "session/job_context.h"
 
 namespace vexla {
@@ -116,9 +117,6 @@ std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome
 // line.
 void showCompaction(JobContext& ctx, const CompactionOutcome& outcome);
 
-// The dated backup's file name for a day, "Vexla2026-12-04.db"; the n-th of
-// that day from the second on "Vexla2026-12-04-2.db".
-std::string backupName(const DateTime& day, int n = 1);
 // The work copy's file name.
 inline constexpr const char* kWorkCopyName = "Vexlaol.db";
 // Appended to the database path for the compacted file before it takes the

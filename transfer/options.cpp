@@ -17,8 +17,8 @@ struct CommandSyntax {
     std::vector<std::string_view> required;  // those it cannot run without
 };
 
-const std::array<CommandSyntax, 6>& commands() {
-    static const std::array<CommandSyntax, 6> syntaxes{{
+const std::array<CommandSyntax, 8>& commands() {
+    static const std::array<CommandSyntax, 8> syntaxes{{
         {"export",
          Command::Export,
          {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
@@ -32,6 +32,8 @@ const std::array<CommandSyntax, 6>& commands() {
         {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force"}, {"--db", "--out"}},
         {"check", Command::Check, {"--db", "--full"}, {"--db"}},
         {"recover", Command::Recover, {"--db", "--out", "--force"}, {"--db", "--out"}},
+        {"backups", Command::Backups, {"--db"}, {"--db"}},
+        {"restore", Command::Restore, {"--db", "--from"}, {"--db", "--from"}},
     }};
     return syntaxes;
 }
@@ -88,6 +90,9 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     } else if (option == "--map") {
         if (value.empty()) return invalid();
         o.map = value;
+    } else if (option == "--from" && o.command == Command::Restore) {
+        if (value.empty()) return invalid();
+        o.backup = value;
     } else if (option == "--from" || option == "--to") {
         const auto t = parseDateTime(value);
         if (!t) return invalid();
@@ -163,7 +168,8 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
     };
     for (std::string_view option : syntax->required)
         if (!has(option)) return UsageError{"R9081", std::string(option)};
-    if (has("--from") != has("--to")) return UsageError{"R9081", has("--from") ? "--to" : "--from"};
+    if (o.command != Command::Restore && has("--from") != has("--to"))
+        return UsageError{"R9081", has("--from") ? "--to" : "--from"};
     return o;
 }
 

@@ -12,7 +12,7 @@
 
 namespace vexla::transfer {
 
-enum class Command { Export, Import, Compact, Copy, Check, Recover };
+enum class Command { Export, Import, Compact, Copy, Check, Recover, Backups, Restore };
 
 struct Options {
     std::optional<Command> command;  // none: the general help
@@ -24,6 +24,7 @@ struct Options {
     bool force = false, deleteFirst = false, passwordStdin = false, dryRun = false;
     std::string report;  // import: where every skipped line is written; empty for nowhere
     std::optional<DateTime> from, to;
+    std::string backup;      // restore --from: the backup to put back
     bool fullCheck = false;  // compact --full-check, check --full
 };
 
@@ -39,7 +40,7 @@ struct UsageError {
 //     mistake); "--help" or "-h" first: the general help (command none,
 //     help true); "--version" first: the version (version true).
 //   - The first argument names the command: export, import, compact, copy,
-//     check, recover; any other word is R9078.
+//     check, recover, backups, restore; any other word is R9078.
 //   - "--help" or "-h" anywhere after it asks for that command's help; the
 //     rest of the line is then not looked at.
 //   - An option the command does not take, or a word that is no option, is
@@ -47,7 +48,8 @@ struct UsageError {
 //     R9081 (export: --register --db --out --user; import: --register --db
 //     --in --user; compact: --db [--full-check]; copy: --db --out
 //     [--force]; --from and --to only together; check: --db [--full];
-//     recover: --db --out [--force]); a register other than kund, resurser, bokningar,
+//     recover: --db --out [--force]; backups: --db; restore: --db --from,
+//     where --from names the backup file); a register other than kund, resurser, bokningar,
 //     customers, resources or bookings (any letter case) R9236, whose text
 //     lists those names; a date-time not written "yyyy-mm-dd HH:MM" or an
 //     empty --map R9082. A repeated option counts with its last value.

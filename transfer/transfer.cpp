@@ -13,6 +13,7 @@
 #include "maintenance/database_copy.h"
 #include "maintenance/database_rescue.h"
 #include "maintenance/exclusive_test.h"
+#include "maintenance/restore.h"
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
@@ -31,7 +32,9 @@ namespace {
 
 // The texts of the help, line by line: the general help, or one command's.
 std::vector<const char*> helpCodes(const std::optional<Command>& command) {
-    if (!command) return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9447", "R9448", "R9065", "R9066", "R9456"};
+    if (!command)
+        return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9447", "R9448",
+                "R9493", "R9494", "R9065", "R9066", "R9456", "R9495"};
     switch (*command) {
         case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
         case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9121", "R9122", "R9066"};
@@ -39,6 +42,8 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
         case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
         case Command::Check: return {"R9445", "R9449", "R9447", "R9456"};
         case Command::Recover: return {"R9446", "R9455", "R9448", "R9456"};
+        case Command::Backups: return {"R9491", "R9493", "R9495"};
+        case Command::Restore: return {"R9492", "R9494", "R9495"};
     }
     return {};
 }
@@ -93,10 +98,12 @@ public:
     int copy();
     int check();
     int recover();
+    int listBackups();
+    int restore();
 
 private:
-    // Prints the lines of a check or a rescue: on `out`, a failure's on `err`.
-    void print(const std::vector<std::string>& lines, bool failed);
+    // Prints `lines` on `to`, each as the terminal shows a line.
+    void print(std::FILE* to, const std::vector<std::string>& lines);
     int login();
     // The status of a job that failed with `e`: another program holding the
     // database, or a file (the database among them) that failed.
@@ -362,9 +369,8 @@ int Run::copy() {
     return finish(exitcode::FileError);
 }
 
-void Run::print(const std::vector<std::string>& lines, bool failed) {
+void Run::print(std::FILE* to, const std::vector<std::string>& lines) {
     status_.clear();
-    std::FILE* to = failed ? env_.err : env_.out;
     for (const std::string& line : lines) std::fprintf(to, "%s\n", terminalLines(line).c_str());
     std::fflush(to);
 }
@@ -372,7 +378,7 @@ void Run::print(const std::vector<std::string>& lines, bool failed) {
 int Run::check() {
     const CheckOutcome outcome = checkDatabase(ctx_);
     if (outcome.stopped()) return finish(interrupted());
-    print(checkLines(ctx_, outcome), outcome.failure.has_value());
+    print(outcome.failure ? env_.err : env_.out, checkLines(ctx_, outcome));
     if (outcome.failure) return outcome.held() ? exitcode::InUse : exitcode::FileError;
     if (outcome.damaged()) return exitcode::Damaged;
     return outcome.linksBroken() ? exitcode::LinksBroken : exitcode::Ok;
@@ -387,9 +393,34 @@ int Run::recover() {
     }
     const RescueOutcome outcome = rescueDatabase(ctx_, target, o_.force);
     if (outcome.stopped()) return finish(interrupted());
-    print(rescueLines(ctx_, outcome), outcome.failure.has_value());
+    print(outcome.failure ? env_.err : env_.out, rescueLines(ctx_, outcome));
     if (outcome.failure) return outcome.held() ? exitcode::InUse : exitcode::FileError;
     return exitcode::Ok;
+}
+
+int Run::listBackups() {
+    auto backups = vexla::listBackups(ctx_);
+    if (!backups) {
+        if (backups.error().number == kStoppedByUser) return finish(interrupted());
+        messages_.show(numberAndDescription(backups.error()), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return finish(exitcode::FileError);
+    }
+    print(env_.out, backupListLines(ctx_, *backups));
+    return finish(exitcode::Ok);
+}
+
+int Run::restore() {
+    const RestoreOutcome outcome = restoreBackup(ctx_, fullPath(o_.backup));
+    window_.setInfo("");  // the lines below say it
+    if (outcome.refused()) {
+        reportRefusal(ctx_, *outcome.failure);
+        return finish(failure(*outcome.failure));
+    }
+    print(outcome.failure && !outcome.stopped() ? env_.err : env_.out, restoreReportLines(ctx_, outcome));
+    if (outcome.stopped()) return finish(interrupted());
+    if (outcome.backupRefused) return finish(exitcode::Refused);
+    if (outcome.failure) return finish(failure(*outcome.failure));
+    return finish(exitcode::Ok);
 }
 
 }  // namespace
@@ -422,6 +453,8 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         case Command::Copy: return run.copy();
         case Command::Check: return run.check();
         case Command::Recover: return run.recover();
+        case Command::Backups: return run.listBackups();
+        case Command::Restore: return run.restore();
     }
     return exitcode::Usage;
 }

@@ -1,5 +1,6 @@
 // vexla-transfer: the register export and import, the compaction and the
-// copy of the database, the check and the rescue of a damaged one, run from a script with the window's own jobs. This
+// copy of the database, the check and the rescue of a damaged one and the
+// restore of a backup, run from a script with the window's own jobs. This
 // is the whole program but for main(), which hands in the real platform.
 #pragma once
 
@@ -27,6 +28,7 @@ constexpr int InUse = 3;          // another program holds the database
 constexpr int FileError = 4;      // a file is missing, unreadable, unwritable, no register file or database; disk full
 constexpr int Skipped = 5;        // the import stored the file but skipped lines (see the summary)
 constexpr int Unchanged = 6;      // the import stopped before its end: the register is as it was
+constexpr int Refused = 6;        // restore: the backup was refused (damaged, of another kind); nothing changed
 constexpr int Damaged = 7;        // check: the database file is damaged
 constexpr int LinksBroken = 8;    // check: the file is whole, but bookings or users link to nothing
 constexpr int Interrupted = 128;  // plus the signal (SIGINT 130, SIGTERM 143): stopped, nothing left changed
@@ -58,8 +60,8 @@ struct Environment {
 // export and import first log in as the window's login dialog does: --user
 // and a password from standard input (--password-stdin), VEXLA_PASSWORD or
 // the terminal, checked by Validera; only an administrator (group 1) gets
-// on. compact, copy, check and recover ask for no login, as the window's
-// maintenance does not.
+// on. compact, copy, check, recover, backups and restore ask for no
+// login, as the window's maintenance does not.
 // Each job then runs as its button runs it, with the files of the command
 // line standing for the file dialogs' answers. Its message boxes go to the
 // console; its final information line is printed on `out`.

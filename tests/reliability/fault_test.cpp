@@ -27,6 +27,7 @@
 #include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
+#include "maintenance/restore.h"
 #include "registers/export_register.h"
 #include "registers/field_catalogue.h"
 #include "tests/db/db_test_support.h"
@@ -57,8 +58,18 @@ std::string customerFile(long long firstId, int lines) {
 
 // The import runs on a connection opened as its OK opens it; the export opens its own.
 // CompactionWrittenBack: the compaction of a database file with a second
-// name, which it writes back into instead of renaming over it.
-enum class JobKind { Import, ImportDeleteFirst, Compaction, Copy, Export, CompactionWrittenBack };
+// name, which it writes back into instead of renaming over it; the restore
+// of an earlier backup both ways alike.
+enum class JobKind {
+    Import,
+    ImportDeleteFirst,
+    Compaction,
+    Copy,
+    Export,
+    CompactionWrittenBack,
+    Restore,
+    RestoreWrittenBack
+};
 
 // What the job said: done, failed, or unsure (an unconfirmed commit).
 enum class Said { Done, Failed, Unsure };
@@ -73,19 +84,31 @@ struct JobScene : JobWorld {
         window.state_.Språk = "se";
         if (kind == JobKind::Import || kind == JobKind::ImportDeleteFirst)
             dir.write("KundReg.skv", customerFile(1000, kImportLines));
-        if (compaction()) product = dir.file(backupName(fakes.clock.time));
-        if (kind == JobKind::CompactionWrittenBack) fs::create_hard_link(db, dir.file("bokning.db"));
+        if (compaction() || restore()) product = dir.file(backupName(fakes.clock.time));
+        if (kind == JobKind::CompactionWrittenBack || kind == JobKind::RestoreWrittenBack)
+            fs::create_hard_link(db, dir.file("bokning.db"));
+        if (restore()) {  // a backup with fewer bookings than the database
+            fs::copy_file(db, restoredFrom());
+            db::testing::makeDatabase(restoredFrom(), "DELETE FROM Bokning WHERE ID % 3 = 0");
+        }
         if (kind == JobKind::Copy) product = dir.file("kopia.db");
         if (kind == JobKind::Export) product = dir.write("Register.skv", kEarlierExport);
     }
 
     bool compaction() const { return kind == JobKind::Compaction || kind == JobKind::CompactionWrittenBack; }
+    bool restore() const { return kind == JobKind::Restore || kind == JobKind::RestoreWrittenBack; }
+    std::string restoredFrom() const { return dir.file("Vexla2026-12-03.db"); }
 
     Said run() {
         if (compaction()) {
             const CompactionOutcome outcome = compactDatabase(ctx);
             if (outcome.failure) message = outcome.failure->description;
             return outcome.compacted() ? Said::Done : Said::Failed;
+        }
+        if (restore()) {
+            const RestoreOutcome outcome = restoreBackup(ctx, restoredFrom());
+            if (outcome.failure) message = outcome.failure->description;
+            return outcome.restoredOk() ? Said::Done : outcome.uncertain ? Said::Unsure : Said::Failed;
         }
         if (kind == JobKind::Copy) {
             // The copy is done once written; the compaction after it may still fail.
@@ -125,8 +148,8 @@ struct Snapshot {
 };
 
 const char* jobName(JobKind kind) {
-    return std::array{
-        "Import", "ImportDeleteFirst", "Compaction", "Copy", "Export", "CompactionWrittenBack"}[static_cast<int>(kind)];
+    return std::array{"Import", "ImportDeleteFirst",     "Compaction", "Copy",
+                      "Export", "CompactionWrittenBack", "Restore",    "RestoreWrittenBack"}[static_cast<int>(kind)];
 }
 
 Snapshot snapshot(const JobScene& scene) {
@@ -291,7 +314,7 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
         std::string why = layer == Layer::FileFails ? errorTextCode(kDiskFull.number) : "";
         if (disk && (at.io != IoOp::Read || job == JobKind::Export))
             why = errorTextCode(code == SQLITE_FULL ? db::err::NotEnoughSpace : db::err::DiskError);
-        if ((scene.compaction() || job == JobKind::Copy) && layer != Layer::FileFails) why.clear();
+        if ((scene.compaction() || scene.restore() || job == JobKind::Copy) && layer != Layer::FileFails) why.clear();
         EXPECT_TRUE(said != Said::Failed || scene.message.find(why) != std::string::npos) << scene.message;
         expectBeforeOrComplete(scene, said, before, complete);
         if (layer == Layer::Killed && job != JobKind::Import && job != JobKind::ImportDeleteFirst)
@@ -310,8 +333,9 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
 std::vector<FaultCase> faultCases() {
     std::vector<FaultCase> cases;
     for (int layer = 0; layer < 5; ++layer)
-        for (JobKind job : {JobKind::Import, JobKind::ImportDeleteFirst, JobKind::Compaction, JobKind::Copy,
-                            JobKind::Export, JobKind::CompactionWrittenBack}) {
+        for (JobKind job :
+             {JobKind::Import, JobKind::ImportDeleteFirst, JobKind::Compaction, JobKind::Copy, JobKind::Export,
+              JobKind::CompactionWrittenBack, JobKind::Restore, JobKind::RestoreWrittenBack}) {
             // The import makes no file-system call of its own.
             const bool importing = job == JobKind::Import || job == JobKind::ImportDeleteFirst;
             if ((layer == 0 || layer == 4) && importing) continue;

@@ -1,6 +1,7 @@
-// The compaction keeps the database file the user named: through a link,
-// under each of its names, with its owner, group, mode and attributes, for
-// a program that keeps it open, and with nothing changed but its free space.
+// The compaction and the restore of a backup keep the database file the
+// user named: through a link, under each of its names, with its owner,
+// group, mode and attributes, for a program that keeps it open; the
+// compaction changes nothing but its free space, the restore its content.
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 #include <sqlite3.h>
 
 #include "maintenance/compaction.h"
+#include "maintenance/restore.h"
 #include "tests/db/db_test_support.h"
 #include "tests/reliability/reliability_support.h"
 
@@ -38,11 +40,13 @@ enum class Setup { Plain, Wal, Symlink, NonMemberGroup, HardLink, Xattr, IdleCon
 struct IdentityCase {
     const char* name;
     Setup setup;
-    // The reason logged with R9308, or refused with R9300; "" when renamed.
+    // The reason logged with R9308 (a restore: R9482), or refused with R9300
+    // (R9479); "" when renamed.
     const char* writtenBackBecause;
+    bool restore = false;  // the restore of a backup instead of the compaction
 };
 
-void PrintTo(const IdentityCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const IdentityCase& c, std::ostream* os) { *os << (c.restore ? "Restore" : "") << c.name; }
 
 // A process that opened the database with plain SQLite and read a row, then
 // waits with its connection open and idle until told to add a row.
@@ -136,6 +140,14 @@ TEST_P(DatabaseIdentity, TheNamedFileIsCompactedAndStaysTheSameFile) {
     }
     const std::string dump = dumpOf(real);
     ASSERT_NE(queryWithSqlite(real, "PRAGMA freelist_count"), std::vector<std::string>{"0"});
+    // The backup a restore puts back: fewer bookings than the database.
+    const std::string from = w.dir.file("Vexla2026-12-03.db");
+    std::string restored;
+    if (c.restore) {
+        fs::copy_file(real, from);
+        db::testing::makeDatabase(from, "DELETE FROM Bokning WHERE ID % 2 = 0");
+        restored = dumpOf(from);
+    }
     struct stat before {};
     ASSERT_EQ(::stat(real.c_str(), &before), 0);
 
@@ -143,15 +155,21 @@ TEST_P(DatabaseIdentity, TheNamedFileIsCompactedAndStaysTheSameFile) {
     const std::string backup = w.dir.file(backupName(w.fakes.clock.time));
     const bool refused = c.setup == Setup::NotWritable;
     const auto compactAndTell = [&] {
-        const CompactionOutcome outcome = compactDatabase(w.ctx);
+        std::optional<Error> failure;
+        if (c.restore)
+            failure = restoreBackup(w.ctx, from).failure;
+        else
+            failure = compactDatabase(w.ctx).failure;
         if (refused)
-            return outcome.failure && outcome.failure->description == "R9300: " + std::string(c.writtenBackBecause) ? 0
-                                                                                                                    : 4;
-        if (!outcome.compacted()) return 1;
+            return failure && failure->description ==
+                                  (c.restore ? "R9479: " : "R9300: ") + std::string(c.writtenBackBecause)
+                       ? 0
+                       : 4;
+        if (failure) return 1;
         const auto& log = w.window.logged;
         const auto logged = [&](const std::string& line) { return std::count(log.begin(), log.end(), line) == 1; };
         const bool writtenBack = *c.writtenBackBecause != 0;
-        if (writtenBack != logged("R9308: " + std::string(c.writtenBackBecause))) return 2;
+        if (writtenBack != logged((c.restore ? "R9482: " : "R9308: ") + std::string(c.writtenBackBecause))) return 2;
         if ((c.setup == Setup::NonMemberGroup) != logged("R9309: " + backup)) return 3;
         return 0;
     };
@@ -164,13 +182,16 @@ TEST_P(DatabaseIdentity, TheNamedFileIsCompactedAndStaysTheSameFile) {
     ASSERT_EQ(::stat(real.c_str(), &after), 0);
     EXPECT_EQ(std::make_tuple(after.st_uid, after.st_gid, after.st_mode, after.st_nlink),
               std::make_tuple(before.st_uid, before.st_gid, before.st_mode, before.st_nlink));
-    EXPECT_EQ(dumpOf(real), dump);
+    EXPECT_EQ(dumpOf(real), c.restore && !refused ? restored : dump);
     if (refused) {
         EXPECT_EQ(after.st_ino, before.st_ino);
         EXPECT_FALSE(fs::exists(backup));
         return;
     }
-    EXPECT_EQ(queryWithSqlite(real, "PRAGMA freelist_count"), std::vector<std::string>{"0"});
+    if (c.restore)
+        EXPECT_EQ(dumpOf(backup), dump) << "the replaced state is kept";
+    else
+        EXPECT_EQ(queryWithSqlite(real, "PRAGMA freelist_count"), std::vector<std::string>{"0"});
     EXPECT_EQ(queryWithSqlite(real, "SELECT * FROM pragma_integrity_check"), std::vector<std::string>{"ok"});
     // The backup is a file of its own where the database was written back.
     struct stat copy {};
@@ -201,15 +222,25 @@ TEST_P(DatabaseIdentity, TheNamedFileIsCompactedAndStaysTheSameFile) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DatabaseIdentity,
-                         ::testing::Values(IdentityCase{"Plain", Setup::Plain, ""}, IdentityCase{"Wal", Setup::Wal, ""},
-                                           IdentityCase{"Symlink", Setup::Symlink, ""},
-                                           IdentityCase{"NonMemberGroup", Setup::NonMemberGroup, "R9301"},
-                                           IdentityCase{"HardLink", Setup::HardLink, "R9302"},
-                                           IdentityCase{"Xattr", Setup::Xattr, "R9303"},
-                                           IdentityCase{"IdleConnection", Setup::IdleConnection, "R9306"},
-                                           IdentityCase{"NotWritable", Setup::NotWritable, "R9301"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+std::vector<IdentityCase> identityCases() {
+    std::vector<IdentityCase> cases{IdentityCase{"Plain", Setup::Plain, ""},
+                                    IdentityCase{"Wal", Setup::Wal, ""},
+                                    IdentityCase{"Symlink", Setup::Symlink, ""},
+                                    IdentityCase{"NonMemberGroup", Setup::NonMemberGroup, "R9301"},
+                                    IdentityCase{"HardLink", Setup::HardLink, "R9302"},
+                                    IdentityCase{"Xattr", Setup::Xattr, "R9303"},
+                                    IdentityCase{"IdleConnection", Setup::IdleConnection, "R9306"},
+                                    IdentityCase{"NotWritable", Setup::NotWritable, "R9301"}};
+    for (std::size_t i = 0, n = cases.size(); i < n; ++i) {
+        cases.push_back(cases[i]);
+        cases.back().restore = true;
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DatabaseIdentity, ::testing::ValuesIn(identityCases()), [](const auto& info) {
+    return std::string(info.param.restore ? "Restore" : "") + info.param.name;
+});
 
 }  // namespace
 }  // namespace vexla

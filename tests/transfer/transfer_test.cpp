@@ -114,6 +114,7 @@ const Args kCompact{"compact", "--db", "@/bok.db"};
 const Args kCopy{"copy", "--db", "@/bok.db", "--out"};
 const Args kCheck{"check", "--db", "@/bok.db"};
 const Args kRecover{"recover", "--db", "@/bok.db", "--out", "@/new.db"};
+const Args kRestore{"restore", "--db", "@/bok.db", "--from", "@/Vexla2026-12-03.db"};
 
 Args operator+(Args a, const Args& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -133,6 +134,14 @@ void damage(World& w) {
 void removeACustomer(World& w) {
     const std::string id = db::testing::queryWithSqlite(w.db, "SELECT KundID FROM Bokning ORDER BY ID LIMIT 1").at(0);
     EXPECT_TRUE(w.engine.OpenDatabase(w.db, true).value()->Execute("DELETE FROM Kund WHERE ID = " + id));
+}
+// Yesterday's backup of the database as it is now; `keep` bytes of it when not 0.
+std::function<void(World&)> backup(std::uintmax_t keep = 0) {
+    return [=](World& w) {
+        const std::string b = w.dir.file("Vexla2026-12-03.db");
+        std::filesystem::copy_file(w.db, b);
+        if (keep) std::filesystem::resize_file(b, keep);
+    };
 }
 const char* const kTwoCustomers = "ID;Name\r\n5001;Alfa\r\n5002;Beta\r\n";
 const char* const kNoName = "ID;Address\r\n5001;Storgatan 1\r\n";
@@ -183,6 +192,15 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"HeldAtLogin", kExport + Args{"@/k.skv"}, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
         Case{"HeldAtCompaction", kCompact, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
         Case{"HeldAtCopy", kCopy + Args{"@/k.db"}, 3, "R1784!", "", holdDatabase},
+        Case{"HeldAtRestore", kRestore, 3, "R1784!", "", [](World& w) { backup()(w), holdDatabase(w); }},
+        Case{"RestoreWithoutBackup", {"restore", "--db", "@/bok.db"}, 1, "R9081: --from", ""},
+        Case{"RestoreHelp", kRestore + Args{"--help"}, 0, "", "R9492\nR9494\nR9495\n"},
+        Case{"RestoreTruncatedBackup", kRestore, 6, "R9476: @/Vexla2026-12-03.db", "", backup(8192)},
+        Case{"RestoreMissingBackup", kRestore, 4, "3024\n", ""},
+        Case{"RestoreInterrupted", kRestore, 143, "", "R9475\n", [](World& w) { backup()(w), w.signal = SIGTERM; }},
+        Case{"Restore", kRestore, 0, "", "R9474: @/Vexla2026-12-03.db\nR9155: @/Vexla2026-12-04.db\nR9481\n", backup()},
+        Case{"Backups", {"backups", "--db", "@/bok.db"}, 0, "", "R9483: @/bok.db\nR9484  ", backup()},
+        Case{"BackupsOfAMissingDatabase", {"backups", "--db", "@/nope.db"}, 4, "3024\n", ""},
         // Files.
         Case{"DatabaseMissingAtLogin", kImport + Args{"--db", "@/nope.db"}, 4, "R1787!\n\nR1788.", ""},
         Case{"DatabaseMissingAtCompaction", {"compact", "--db", "@/nope.db"}, 4, "R1787!", ""},

@@ -1,0 +1,109 @@
+#include "maintenance/backup_list.h"
+
+#include <algorithm>
+
+#include "db/booking_file.h"
+#include "db/errors.h"
+#include "maintenance/backups.h"
+
+namespace vexla {
+
+namespace {
+
+// The width of UTF-8 text on a terminal: its characters, not its bytes.
+std::size_t columns(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; }));
+}
+
+std::string count(JobContext& ctx, long n) { return n < 0 ? "?" : groupedNumber(ctx, n); }
+
+}  // namespace
+
+std::string groupedNumber(JobContext& ctx, long n) {
+    const std::string digits = std::to_string(n < 0 ? -n : n);
+    // The regional settings pair the digit grouping with the decimal mark:
+    // a decimal comma (Swedish) with a no-break space, a decimal point
+    // (English) with a comma.
+    const std::string decimal = ctx.platform.locale.value(LocaleItem::DecimalSeparator).value_or("");
+    const std::string separator = decimal == "," ? "\u00A0" : decimal == "." ? "," : "";
+    std::string grouped = n < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += separator;
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+Result<std::vector<BackupEntry>> listBackups(JobContext& ctx) {
+    FileSystem& files = ctx.platform.files;
+    const AdminState& state = ctx.main.state();
+    auto database = files.info(state.DataBas, true);
+    if (!database) return ctx.described(database.error());
+    if (database->kind == FileKind::Missing) return ctx.described(db::fileNotFound(state.DataBas));
+    auto names = files.listFolder(state.msSökväg);
+    if (!names) return ctx.described(names.error());
+    const long today = dayNumber(ctx.platform.clock.now());
+    std::vector<std::pair<std::pair<long, int>, BackupEntry>> found;
+    for (const std::string& name : *names) {
+        const auto order = backupOrder(name);
+        if (!order || order->first > today || isDatabaseName(ctx, name)) continue;
+        BackupEntry entry;
+        entry.name = name;
+        entry.path = ctx.inDatabaseFolder(name);
+        auto there = files.info(entry.path, false);
+        if (!there || there->kind != FileKind::Regular || there->sameFile(*database)) continue;
+        const db::BookingFileFacts facts = db::inspectBookingFile(entry.path, [&] { return ctx.stopRequested(); });
+        if (facts.stopped) return ctx.described(stoppedByUser());
+        // A database too damaged to show its tables is listed, as unsound.
+        if (!facts.bookingDatabase && !facts.damaged) continue;
+        entry.day = DateTime{static_cast<int>(order->first / 10000), static_cast<int>(order->first / 100 % 100),
+                             static_cast<int>(order->first % 100)};
+        entry.size = there->size;
+        entry.counts = {facts.customers, facts.resources, facts.bookings};
+        entry.sound = facts.sound;
+        entry.problem = facts.problem;
+        found.emplace_back(*order, std::move(entry));
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<BackupEntry> backups;
+    for (auto& [order, entry] : found) backups.push_back(std::move(entry));
+    return backups;
+}
+
+RegisterCounts databaseCounts(JobContext& ctx) {
+    const db::BookingFileFacts facts = db::inspectBookingFile(ctx.main.state().DataBas);
+    return {facts.customers, facts.resources, facts.bookings};
+}
+
+std::vector<std::string> backupListLines(JobContext& ctx, const std::vector<BackupEntry>& backups) {
+    std::vector<std::string> lines{ctx.text("R9483") + ": " + ctx.main.state().DataBas};
+    if (backups.empty()) {
+        lines.push_back(ctx.text("R9490"));
+        return lines;
+    }
+    const std::string shortDate = ctx.platform.locale.value(LocaleItem::ShortDate).value_or("yyyy-MM-dd");
+    std::vector<std::vector<std::string>> table{{ctx.text("R9484"), ctx.text("R9485"), ctx.text("R9486"),
+                                                 ctx.text("R1826"), ctx.text("R1847"), ctx.text("R1831"),
+                                                 ctx.text("R9487")}};
+    for (const BackupEntry& b : backups)
+        table.push_back({b.name, formatPicture(b.day, shortDate), groupedNumber(ctx, static_cast<long>(b.size)),
+                         count(ctx, b.counts.customers), count(ctx, b.counts.resources), count(ctx, b.counts.bookings),
+                         ctx.text(b.sound ? "R9488" : "R9489")});
+    std::vector<std::size_t> width(table[0].size(), 0);
+    for (const auto& row : table)
+        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], columns(row[c]));
+    // Names and dates to the left, numbers to the right, the verdict last.
+    for (const auto& row : table) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(width[c] - columns(row[c]), ' ');
+            const bool number = c >= 2 && c <= 5;
+            line += (c ? "  " : "") + (number ? pad + row[c] : row[c] + (c + 1 < row.size() ? pad : ""));
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace vexla

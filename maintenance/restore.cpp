@@ -1,0 +1,284 @@
+#include "maintenance/restore.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "common/file_writing.h"
+#include "db/booking_file.h"
+#include "db/errors.h"
+#include "maintenance/backups.h"
+#include "maintenance/exclusive_test.h"
+
+namespace vexla {
+
+namespace {
+
+// A refusal of the backup with nothing changed: `code` says why, the
+// backup is named, `detail` (when given) says what was found.
+Error refuseBackup(JobContext& ctx, RestoreOutcome& outcome, long number, const char* code, const std::string& detail) {
+    outcome.backupRefused = true;
+    Error refused{number, ctx.text(code) + ": " + outcome.backup + (detail.empty() ? "" : " (" + detail + ")"),
+                  "Vexla Admin"};
+    refused.worded = true;
+    return refused;
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The tables one of the two has and the other has not (letter case
+// ignored), joined by ", "; "" when they have the same.
+std::string tablesThatDiffer(std::vector<std::string> a, std::vector<std::string> b) {
+    for (auto* names : {&a, &b}) {
+        std::transform(names->begin(), names->end(), names->begin(), lowered);
+        std::sort(names->begin(), names->end());
+    }
+    std::vector<std::string> differ;
+    std::set_symmetric_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(differ));
+    std::string joined;
+    for (const std::string& name : differ) joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
+}
+
+// The database's register counts, through the held connection.
+Result<RegisterCounts> countsOf(db::Database& database) {
+    RegisterCounts counts;
+    for (auto [table, count] : {std::pair{"Kund", &counts.customers}, std::pair{"Person", &counts.resources},
+                                std::pair{"Bokning", &counts.bookings}}) {
+        auto n = database.TableRecordCount(table);
+        if (!n) return n.error();
+        *count = *n;
+    }
+    return counts;
+}
+
+// A copy of ours left by a run cut off is removed; anything else of that
+// name is no file of ours and stops the job, named.
+Status clearLeftover(FileSystem& files, const std::string& path) {
+    auto there = files.info(path, false);
+    if (!there) return there.error();
+    if (there->kind == FileKind::Missing) return {};
+    if (there->kind != FileKind::Regular)
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
+    return removeDurably(files, path);
+}
+
+// The copy of the backup, checked: the step that may refuse the backup.
+// `copy` is set once the copy may exist.
+Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, const WayChosen& chosen,
+                    const FileInfo& database, std::string& copy) {
+    FileSystem& files = ctx.platform.files;
+    auto given = files.info(outcome.backup, true);
+    if (!given) return given.error();
+    if (given->kind == FileKind::Missing) return db::fileNotFound(outcome.backup);
+    if (given->kind != FileKind::Regular)
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", outcome.backup,
+                     refusalFor(given->kind)};
+    if (given->sameFile(database)) return refuseBackup(ctx, outcome, db::err::InvalidOperation, "R9478", "");
+    auto tables = hold.connection->TableNames();
+    if (!tables) return tables.error();
+    auto before = countsOf(*hold.connection);
+    if (!before) return before.error();
+    outcome.before = *before;
+
+    // Room for the copy, and where the content is written back, for the
+    // database's own copy and the journal of the write-back.
+    const bool writeBack = chosen.way == CompactionWay::WriteBack;
+    auto free = files.availableBytes(folderOf(chosen.file));
+    if (!free) return free.error();
+    const std::uint64_t needed = given->size + (writeBack ? 2 * database.size : 0);
+    if (*free < needed) {
+        constexpr std::uint64_t MB = 1024 * 1024;
+        Error tooLittle{fserr::DiskFull,
+                        ctx.text("R9480") + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " +
+                            std::to_string(*free / MB) + " MB",
+                        "Vexla Admin"};
+        tooLittle.worded = true;
+        return tooLittle;
+    }
+
+    const std::string target = chosen.file + kRestoredSuffix;
+    if (auto s = clearLeftover(files, target); !s) return s;
+    copy = target;
+    Placement placement;
+    placement.replace = false;
+    placement.mode = database.mode;
+    placement.owner = std::make_pair(database.uid, database.gid);
+    placement.durable = true;
+    bool ownerKept = true;
+    if (auto s = copyDurably(files, outcome.backup, copy, placement, &ownerKept, [&] { return !ctx.stopRequested(); });
+        !s)
+        return s;
+    if (!ownerKept) ctx.main.Logg(ctx.text("R9309") + ": " + copy);
+
+    // What is checked is the copy that will be put in place, not the backup
+    // it came from: the backup may change meanwhile, the copy is ours.
+    const db::BookingFileFacts facts = db::inspectBookingFile(copy, [&] { return ctx.stopRequested(); });
+    if (facts.stopped) return stoppedByUser();
+    // A disk that will not read says nothing about the backup.
+    if (facts.unreadable) return Error{db::err::DiskError, facts.problem, "Vexla Admin", copy, fileop::Read};
+    if (facts.damaged || (facts.bookingDatabase && !facts.sound))
+        return refuseBackup(ctx, outcome, db::err::Corrupt, "R9476", facts.problem);
+    if (!facts.bookingDatabase) return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, "R9477", facts.problem);
+    if (const std::string differ = tablesThatDiffer(*tables, facts.tables); !differ.empty())
+        return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, "R9477", ctx.text("R9498") + ": " + differ);
+    outcome.restored = {facts.customers, facts.resources, facts.bookings};
+    return {};
+}
+
+Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, std::string& copy) {
+    AdminState& state = ctx.main.state();
+    const auto enter = [&](RestoreStep next, const char* logged) -> Status {
+        outcome.failedAt = next;
+        if (!ctx.advance(static_cast<std::uint64_t>(next), kRestoreSteps, ProgressUnit::Steps)) return stoppedByUser();
+        if (state.Kommandorad) ctx.main.Logg(ctx.text(logged) + ": " + ctx.now());
+        return {};
+    };
+    if (auto s = enter(RestoreStep::Check, "R9471"); !s) return s;
+    FileSystem& files = ctx.platform.files;
+    ctx.removeAbandonedFiles(state.msSökväg);
+    auto database = files.info(state.DataBas, true);
+    if (!database) return database.error();
+    // Chosen before anything of the database's own is touched.
+    const WayChosen chosen = chooseCompactionWay(state.DataBas);
+    if (chosen.way == CompactionWay::Refused) {
+        Error refused{fserr::PathFileAccess, ctx.text("R9479") + ": " + ctx.text(chosen.reason), "Vexla Admin"};
+        refused.worded = true;
+        return refused;
+    }
+    outcome.way = chosen.way;
+    const bool writeBack = chosen.way == CompactionWay::WriteBack;
+    if (folderOf(chosen.file) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(chosen.file));
+    // A WAL database's log goes into the file first: the backup of the
+    // current state is a copy or a second name of the file alone.
+    if (auto s = hold.connection->Checkpoint(); !s) return s;
+    if (auto s = copyAndCheck(ctx, hold, outcome, chosen, *database, copy); !s) return s;
+
+    if (auto s = enter(RestoreStep::KeepCurrent, "R9472"); !s) return s;
+    auto kept = makeBackup(ctx, chosen.file, *database, writeBack);
+    if (!kept) return kept.error();
+    outcome.kept = *kept;
+
+    if (auto s = enter(RestoreStep::Replacement, "R9473"); !s) return s;
+    // Locked from here: nobody opens the copy before it is the database.
+    auto opened = ctx.main.engine().OpenDatabase(copy, true);
+    if (!opened) return opened.error();
+    if (writeBack) {
+        Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**opened); });
+        (void)(*opened)->Close();  // only read: nothing of it to lose
+        if (!s && s.error().number != kStoppedByUser && s.error().number != db::err::NotEnoughSpace) {
+            // A commit can fail after its point of no return (the sync
+            // that follows the clearing of the journal): the file then holds
+            // the backup though the write-back answers an error. Which of
+            // the two it holds is read from the registers' counts; where
+            // both have the same, nobody can tell, and the kept backup stays.
+            // A full disk is always before that point (what follows it
+            // overwrites and syncs, it never grows a file).
+            auto now = countsOf(*hold.connection);
+            const bool same = outcome.before == outcome.restored;
+            if (!now || same || (*now != outcome.before && *now != outcome.restored)) {
+                outcome.uncertain = true;
+                return s;
+            }
+            if (*now == outcome.before) return s;
+            ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
+            s = Status();
+        }
+        if (!s) return s;
+        // Committed: the job is done, the copy only a leftover.
+        if (Status removed = removeDurably(files, copy); !removed)
+            ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
+        copy.clear();
+        ctx.main.Logg(ctx.text("R9482") + ": " + ctx.text(chosen.reason));
+        return {};
+    }
+    if (auto s = files.renameFile(copy, chosen.file); !s) {
+        (void)(*opened)->Close();
+        return s;
+    }
+    // Renamed: the point of no return. A folder that will not sync leaves
+    // the rename to the system's own writing; the job is done either way.
+    if (auto s = files.syncFolder(folderOf(chosen.file)); !s)
+        ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
+    copy.clear();
+    // The replaced file's connection goes first, while the new file is
+    // still locked (as the compaction does).
+    (void)hold.connection->Close();
+    (void)(*opened)->Close();
+    return {};
+}
+
+}  // namespace
+
+RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
+    RestoreOutcome outcome;
+    outcome.backup = backup;
+    ctx.report(static_cast<std::uint64_t>(RestoreStep::ExclusiveUse), kRestoreSteps, ProgressUnit::Steps);
+    auto hold = testExclusiveUse(ctx, "", true);
+    if (!hold) {
+        outcome.failure = hold.error();
+        return outcome;
+    }
+    AdminState& state = ctx.main.state();
+    ctx.main.setInfo(ctx.text("R1749") + "...");
+    ctx.platform.pointer.setBusy(true);
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R9470") + ": " + backup + " " + ctx.now());
+
+    std::string copy;
+    const Status s = restore(ctx, *hold, outcome, copy);
+    (void)hold->connection->Close();
+    if (!s) {
+        outcome.failure = ctx.described(s.error());
+        FileSystem& files = ctx.platform.files;
+        if (!copy.empty() && files.exists(copy)) (void)removeDurably(files, copy);  // ours, never in use
+        // The database still holds the state the backup was to keep: made
+        // as a second name it is no backup at all, made as a copy it is
+        // one more of what the database is. Either way it goes, unless
+        // nobody can tell which state the database holds.
+        if (!outcome.uncertain && !outcome.kept.empty() && removeDurably(files, outcome.kept)) outcome.kept.clear();
+    }
+    ctx.platform.pointer.setBusy(false);
+    if (!outcome.kept.empty()) ctx.main.Logg(ctx.text("R9155") + ": " + outcome.kept);
+    if (s) ctx.main.Logg(ctx.text("R9474") + ": " + backup);
+    if (s && state.Kommandorad) ctx.main.Logg(ctx.text("R9496") + ": " + ctx.now());
+    return outcome;
+}
+
+std::string restoreChangeText(JobContext& ctx, const RegisterCounts& database, const RegisterCounts& backup) {
+    const auto number = [&](long n) { return n < 0 ? std::string("?") : groupedNumber(ctx, n); };
+    std::string text;
+    for (auto [code, now, then] : {std::tuple{"R1826", database.customers, backup.customers},
+                                   std::tuple{"R1847", database.resources, backup.resources},
+                                   std::tuple{"R1831", database.bookings, backup.bookings}}) {
+        if (now == then) continue;
+        // The arrow is a sign, not a word: Lang.ini's code page has none.
+        text += (text.empty() ? "" : ", ") + ctx.text(code) + " " + number(now) + " \u2192 " + number(then);
+    }
+    return text.empty() ? ctx.text("R9481") : text;
+}
+
+std::vector<std::string> restoreReportLines(JobContext& ctx, const RestoreOutcome& outcome) {
+    if (outcome.stopped()) return {ctx.text("R9475")};
+    if (outcome.failure) {
+        std::vector<std::string> lines{std::to_string(outcome.failure->number)};
+        std::string description = outcome.failure->description;
+        for (std::size_t at; (at = description.find("\r\n")) != std::string::npos; description.erase(0, at + 2))
+            lines.push_back(description.substr(0, at));
+        lines.push_back(description);
+        if (outcome.uncertain) lines.push_back(ctx.text("R9499") + ": " + outcome.kept);
+        return lines;
+    }
+    return {ctx.text("R9474") + ": " + outcome.backup, ctx.text("R9155") + ": " + outcome.kept,
+            restoreChangeText(ctx, outcome.before, outcome.restored)};
+}
+
+std::string restoreInfoLine(JobContext& ctx, const RestoreOutcome& outcome) {
+    if (outcome.stopped()) return ctx.text("R9475");
+    if (outcome.failure) return {};
+    return ctx.text("R9474") + ". " + ctx.text("R9155") + ": " + outcome.kept;
+}
+
+}  // namespace vexla
