@@ -19,10 +19,12 @@
 #include "maintenance/database_copy.h"
 #include "maintenance/database_location.h"
 #include "maintenance/gui/frm_intervall.h"
+#include "maintenance/gui/frm_kontroll.h"
 #include "maintenance/gui/frm_sokvag.h"
 #include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"
 #include "registers/register_kind.h"
+#include "session/damaged_file.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -93,6 +95,7 @@ void frmAdmin::buildControls() {
     cmdDB = button("cmdDB", "R1837;R1838", this);
     cmdKomprimera = button("cmdKomprimera", "R1841;R1842", this);
     cmdKopiera = button("cmdKopiera", "R1096;R1846", this);
+    cmdKontroll = button("cmdKontroll", "R9389;R9390", this);
     cdmStäng = button("cdmStäng", "R1093;R1840", this);
     cmdKomprimera->setDefault(true);
 
@@ -155,6 +158,7 @@ void frmAdmin::buildControls() {
     jobs->addWidget(cmdDB);
     jobs->addWidget(cmdKomprimera);
     jobs->addWidget(cmdKopiera);
+    jobs->addWidget(cmdKontroll);
     jobs->addStretch();
     jobs->addWidget(cdmStäng);
 
@@ -183,6 +187,7 @@ void frmAdmin::buildControls() {
     connect(cmdKomprimera, &QPushButton::clicked, this, &frmAdmin::cmdKomprimera_Click);
     connect(cmdKopiera, &QPushButton::clicked, this, &frmAdmin::cmdKopiera_Click);
     connect(cmdDB, &QPushButton::clicked, this, &frmAdmin::cmdDB_Click);
+    connect(cmdKontroll, &QPushButton::clicked, this, &frmAdmin::cmdKontroll_Click);
     // Register kinds: 0 customers, 1 resources, 2 bookings.
     const std::array<std::array<QPushButton*, 2>*, 3> byKind{&cmdKundReg, &cmdResursReg, &cmdBokningReg};
     for (int kind = 0; kind < 3; ++kind)
@@ -220,10 +225,10 @@ std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
 
 void frmAdmin::applyTexts() {
     WidgetTextForm form(
-        this,
-        {Frame2,          cmdKundReg[0],   cmdKundReg[1], fraBokningar,  cmdBokningReg[0], cmdBokningReg[1], Frame1,
-         cmdResursReg[0], cmdResursReg[1], cmdDB,         cmdKomprimera, cmdKopiera,       cdmStäng,         picInfo,
-         lblInfo,         Label1,          lblSökväg,     imgBild,       imgResurs[0],     imgResurs[1],     Line1});
+        this, {Frame2,      cmdKundReg[0],   cmdKundReg[1],   fraBokningar, cmdBokningReg[0], cmdBokningReg[1],
+               Frame1,      cmdResursReg[0], cmdResursReg[1], cmdDB,        cmdKomprimera,    cmdKopiera,
+               cmdKontroll, cdmStäng,        picInfo,         lblInfo,      Label1,           lblSökväg,
+               imgBild,     imgResurs[0],    imgResurs[1],    Line1});
     texts_.SetTextOfForm(form);
 }
 
@@ -260,7 +265,9 @@ void frmAdmin::registerClicked(int kind, int index) {
         return;
     }
     JobContext ctx = jobContext();
-    showExport(ctx, reg->kind, exportRegister(ctx, reg->kind));
+    const ExportOutcome outcome = exportRegister(ctx, reg->kind);
+    showExport(ctx, reg->kind, outcome);
+    offerCheck(outcome.failure);
 }
 
 void frmAdmin::cmdKomprimera_Click() {
@@ -269,6 +276,8 @@ void frmAdmin::cmdKomprimera_Click() {
     CompactionOutcome outcome;
     ctx.runLong([&](JobContext& worker) { outcome = compactDatabase(worker); });
     showCompaction(ctx, outcome);
+    // A compacted file that failed its own check is set aside: the database is whole.
+    if (outcome.setAside.empty()) offerCheck(outcome.failure);
 }
 
 void frmAdmin::cmdKopiera_Click() {
@@ -279,6 +288,15 @@ void frmAdmin::cmdKopiera_Click() {
 void frmAdmin::cmdDB_Click() {
     JobContext ctx = jobContext();
     changeDatabase(ctx, pathDialog());
+}
+
+void frmAdmin::cmdKontroll_Click() { checkDialog().showModal(); }
+
+void frmAdmin::offerCheck(const std::optional<Error>& failure) {
+    if (!failure || !isDamagedDatabase(*failure)) return;
+    if (platform_.messages.show(texts_.TextTillAndra("R9391"), kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) ==
+        MsgAnswer::Yes)
+        checkDialog().showModal(true);
 }
 
 frmSökväg& frmAdmin::pathDialog() {
@@ -296,6 +314,11 @@ void frmAdmin::setInfo(const std::string& text) {
     lblInfo->repaint();  // a long job writes here and must be seen before it ends
 }
 
+frmKontroll& frmAdmin::checkDialog() {
+    if (!checkDialog_) checkDialog_ = std::make_unique<frmKontroll>(this, texts_, [this] { return jobContext(); });
+    return *checkDialog_;
+}
+
 std::string frmAdmin::info() const { return lblInfo->text().toStdString(); }
 
 void frmAdmin::setPathLabel(const std::string& text) {
@@ -305,7 +328,7 @@ void frmAdmin::setPathLabel(const std::string& text) {
 
 void frmAdmin::enableJobs(bool enable) {
     for (QPushButton* b : {cmdKundReg[0], cmdKundReg[1], cmdBokningReg[0], cmdBokningReg[1], cmdResursReg[0],
-                           cmdResursReg[1], cmdKomprimera, cmdKopiera})
+                           cmdResursReg[1], cmdKomprimera, cmdKopiera, cmdKontroll})
         b->setEnabled(enable);
 }
 

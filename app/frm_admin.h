@@ -24,6 +24,7 @@ class QFrame;
 namespace vexla {
 class frmSökväg;
 class frmIntervall;
+class frmKontroll;
 }  // namespace vexla
 class QGroupBox;
 class QLabel;
@@ -58,12 +59,14 @@ public:
     // The two maintenance dialogs; each exists once and is made when first needed.
     frmSökväg& pathDialog();
     frmIntervall& intervalDialog();
+    frmKontroll& checkDialog();
     CTid* Tid() { return Tid_.get(); }
 
     // The job buttons' handlers.
     void cmdKomprimera_Click();
     void cmdKopiera_Click();
     void cmdDB_Click();
+    void cmdKontroll_Click();
 
     // The controls, by their design names.
     QGroupBox* Frame2 = nullptr;
@@ -75,6 +78,7 @@ public:
     QPushButton* cmdDB = nullptr;
     QPushButton* cmdKomprimera = nullptr;
     QPushButton* cmdKopiera = nullptr;
+    QPushButton* cmdKontroll = nullptr;
     QPushButton* cdmStäng = nullptr;
     QFrame* picInfo = nullptr;
     QLabel* lblInfo = nullptr;
@@ -96,6 +100,9 @@ private:
     void settleDatabaseFolder();
     void registerClicked(int kind, int index);
     void enableJobs(bool enable);
+    // After a job that met a damaged database file: asks whether to check it
+    // now, and does so in the check dialog on Yes.
+    void offerCheck(const std::optional<Error>& failure);
 
     Platform& platform_;
     db::DBEngine& engine_;
@@ -107,7 +114,8 @@ private:
     WorkerRunner runner_;
     std::int16_t linkCounter_ = 0;
     std::unique_ptr<frmSökväg> pathDialog_;
-    std::unique_ptr<frmIntervall> intervalDialog_;  // keys of the mapping dialog's links keep counting for the run
+    std::unique_ptr<frmIntervall> intervalDialog_;
+    std::unique_ptr<frmKontroll> checkDialog_;  // keys of the mapping dialog's links keep counting for the run
 };
 
 }  // namespace vexla

@@ -10,7 +10,8 @@ MsgAnswer ConsoleMessageBoxes::show(const std::string& text, const std::string& 
     // Nobody can answer: Ok, or the safe No/Cancel that changes nothing.
     switch (buttons) {
         case MsgButtons::Ok: return MsgAnswer::Ok;
-        case MsgButtons::YesNo: return MsgAnswer::No;
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoDefaultNo: return MsgAnswer::No;
         case MsgButtons::YesNoCancel: return MsgAnswer::Cancel;
     }
     return MsgAnswer::Cancel;

@@ -9,7 +9,9 @@
 namespace vexla {
 
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
-enum class MsgButtons { Ok, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No the default, for a question whose Yes
+// deletes or replaces something (Enter must not do it).
+enum class MsgButtons { Ok, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgAnswer { Ok, Yes, No, Cancel };
 
 class MessageBoxes {

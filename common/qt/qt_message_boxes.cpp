@@ -39,6 +39,11 @@ MsgAnswer QtMessageBoxes::show(const std::string& text, const std::string& title
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setEscapeButton(QMessageBox::No);
             break;
+        case MsgButtons::YesNoDefaultNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            break;
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);

@@ -28,6 +28,7 @@
 #include "login/frm_login.h"
 #include "login/kryptera.h"
 #include "maintenance/gui/frm_intervall.h"
+#include "maintenance/gui/frm_kontroll.h"
 #include "maintenance/gui/frm_sokvag.h"
 #include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"
@@ -85,8 +86,8 @@ struct Program {
 
     std::vector<QPushButton*> jobButtons() const {
         const frmAdmin& w = window;
-        return {w.cmdKundReg[0],   w.cmdKundReg[1],   w.cmdBokningReg[0], w.cmdBokningReg[1],
-                w.cmdResursReg[0], w.cmdResursReg[1], w.cmdKomprimera,    w.cmdKopiera};
+        return {w.cmdKundReg[0],   w.cmdKundReg[1], w.cmdBokningReg[0], w.cmdBokningReg[1], w.cmdResursReg[0],
+                w.cmdResursReg[1], w.cmdKomprimera, w.cmdKopiera,       w.cmdKontroll};
     }
 };
 
@@ -392,9 +393,10 @@ std::vector<std::string> names(std::initializer_list<const char*> list) { return
 const Window kWindows[] = {
     {"frmAdmin", "cmdKomprimera",
      [](Program& p) {
-         return std::make_pair<QWidget*>(&p.window, names({"cmdKundReg(0)", "cmdKundReg(1)", "cmdBokningReg(0)",
-                                                           "cmdBokningReg(1)", "cmdResursReg(0)", "cmdResursReg(1)",
-                                                           "cmdDB", "cmdKomprimera", "cmdKopiera", "cdmStäng"}));
+         return std::make_pair<QWidget*>(
+             &p.window,
+             names({"cmdKundReg(0)", "cmdKundReg(1)", "cmdBokningReg(0)", "cmdBokningReg(1)", "cmdResursReg(0)",
+                    "cmdResursReg(1)", "cmdDB", "cmdKomprimera", "cmdKopiera", "cmdKontroll", "cdmStäng"}));
      }},
     {"frmLogin", "cmdOk",
      [](Program& p) {
@@ -425,6 +427,13 @@ const Window kWindows[] = {
          auto& d = p.window.intervalDialog();
          d.Form_Load();
          return std::make_pair<QWidget*>(&d, names({"DTPStartTid", "DTPSlutTid", "cmdOk", "cmdAvbryt"}));
+     }},
+    {"frmKontroll", "cmdKontrollera",
+     [](Program& p) {
+         auto& d = p.window.checkDialog();
+         d.Form_Load();
+         return std::make_pair<QWidget*>(&d, names({"cmdKontrollera", "chkFullständig", "cmdRädda",
+                                                    "lstSäkerhetskopior", "txtResultat", "cmdStäng"}));
      }},
 };
 

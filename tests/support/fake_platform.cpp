@@ -18,7 +18,8 @@ void PrintTo(const ShownBox& box, std::ostream* os) {
 MsgAnswer FakeMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons b) {
     shown.push_back({text, title, icon, b});
     using enum MsgAnswer;
-    if (answers.empty()) return b == MsgButtons::Ok ? Ok : b == MsgButtons::YesNo ? No : Cancel;
+    if (answers.empty())
+        return b == MsgButtons::Ok ? Ok : b == MsgButtons::YesNo || b == MsgButtons::YesNoDefaultNo ? No : Cancel;
     const MsgAnswer a = answers.front();
     answers.pop_front();
     return a;

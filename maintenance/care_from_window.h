@@ -1,0 +1,48 @@
+// The window's way to the check, the rescue and the restore. Each function
+// asks what it must (the new file, the confirmation), runs its job as the
+// long part of the click (with a window: on the worker, with progress and
+// Cancel) and answers what the dialog shows; the dialog itself only lays
+// the answer out.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "maintenance/backup_list.h"
+#include "session/job_context.h"
+
+namespace vexla {
+
+// What a job leaves for the dialog to show.
+struct CareShown {
+    std::vector<std::string> lines;  // the job's report, line by line
+    bool damaged = false;            // the file is damaged: the rescue is what comes next
+    bool changed = false;            // the database was replaced: the list of backups is out of date
+};
+
+// Checks the database, with the engine's full check when `full`. The
+// information line gets the verdict.
+CareShown checkFromWindow(JobContext& ctx, bool full);
+
+// Asks for the new file with the save dialog (the database's folder,
+// "<database>-räddad.db" proposed (R9397); the dialog itself asks before an existing
+// file is replaced; the database itself is refused and asked for again),
+// then rescues the database's rows into it. Cancelled: nothing shown.
+CareShown rescueFromWindow(JobContext& ctx);
+
+// The database's backups for the list: `lines[0]` names the database,
+// `lines[1]` holds the column titles, and `lines[2 + i]` shows backups[i];
+// without any backup `lines[1]` says so. A failure or a stop: its lines
+// alone, and no backups.
+struct BackupsShown {
+    std::vector<BackupEntry> backups;
+    std::vector<std::string> lines;
+};
+BackupsShown backupsFromWindow(JobContext& ctx);
+
+// Asks whether `chosen` is to take the database's place, naming what would
+// change in each register (default No), then restores it. Answered No:
+// nothing shown. The information line gets the outcome.
+CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen);
+
+}  // namespace vexla
