@@ -17,6 +17,7 @@ public:
     Result<std::vector<std::string>> removeAbandoned(const std::string& path) override;
     Status renameFile(const std::string& from, const std::string& to) override;
     Status syncFolder(const std::string& folder) override;
+    Status syncFile(const std::string& path) override;
     Result<std::vector<std::string>> listFolder(const std::string& folder) override;
     Result<std::uint64_t> fileSize(const std::string& path) override;
     Result<std::uint64_t> availableBytes(const std::string& folder) override;

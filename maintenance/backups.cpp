@@ -54,14 +54,15 @@ Status secondName(JobContext& ctx, const std::string& real, const std::string& n
     return s;
 }
 
-Result<std::string> makeBackup(JobContext& ctx, const std::string& real, const FileInfo& database, bool copy) {
+Result<std::string> makeBackup(JobContext& ctx, const std::string& real, const FileInfo& database, bool copy,
+                               bool durable) {
     const DateTime today = ctx.platform.clock.now();
     for (int n = 1;; ++n) {
         const std::string backup = ctx.inDatabaseFolder(backupName(today, n));
         auto there = ctx.platform.files.info(backup, false);
         if (!there) return there.error();
         if (there->kind != FileKind::Missing) continue;
-        Status s = secondName(ctx, real, backup, database, database.mode, true, copy);
+        Status s = secondName(ctx, real, backup, database, database.mode, durable, copy);
         if (s) return backup;
         if (s.error().number != fserr::FileExists) return s.error();
     }

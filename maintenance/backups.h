@@ -34,8 +34,11 @@ Status secondName(JobContext& ctx, const std::string& real, const std::string& n
                   unsigned copyMode, bool durable, bool copy);
 
 // The day's next free backup name, made a second name of the database
-// (`copy`: a copy of its own).
-Result<std::string> makeBackup(JobContext& ctx, const std::string& real, const FileInfo& database, bool copy);
+// (`copy`: a copy of its own). On the disk when it returns if `durable`;
+// otherwise on its way there, and the caller syncs the copy (syncFile) and
+// the folder before the backup is all that holds the old content.
+Result<std::string> makeBackup(JobContext& ctx, const std::string& real, const FileInfo& database, bool copy,
+                               bool durable);
 
 // BackupKeep=N of Vexla.ini: the N newest backups stay, the older ones are
 // deleted, each logged. Not set: all stay. A backup is this program's by

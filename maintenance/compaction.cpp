@@ -239,8 +239,9 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
     if (auto s = enter(CompactionStep::Backup); !s) return s;
     // A file written back into keeps no old content under a second name:
-    // its backup is a copy of its own.
-    auto made = makeBackup(ctx, chosen.file, *database, writeBack);
+    // its backup is a copy of its own. The disk writes that copy while the
+    // database is compacted; it is synced before the write-back (below).
+    auto made = makeBackup(ctx, chosen.file, *database, writeBack, !writeBack);
     if (!made) return made.error();
     outcome.backup = *made;
     if (auto s = enter(CompactionStep::WorkCopy); !s) return s;
@@ -300,6 +301,16 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
         (void)(*compacted)->Close();
         if (auto removed = removeDurably(files, result); !removed) return removed;
         return s;
+    }
+    // The old content is about to live in the backup alone.
+    if (writeBack) {
+        Status kept = files.syncFile(outcome.backup);
+        if (kept) kept = files.syncFolder(folderOf(outcome.backup));
+        if (!kept) {
+            (void)(*compacted)->Close();
+            (void)removeDurably(files, result);  // never placed: the database stays the file it is
+            return kept;
+        }
     }
     if (auto s = replace(ctx, hold, **compacted, chosen, result); !s) return s;
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());

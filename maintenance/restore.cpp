@@ -158,7 +158,7 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     if (auto s = copyAndCheck(ctx, hold, outcome, chosen, *database, copy); !s) return s;
 
     if (auto s = enter(RestoreStep::KeepCurrent, "R9472"); !s) return s;
-    auto kept = makeBackup(ctx, chosen.file, *database, writeBack);
+    auto kept = makeBackup(ctx, chosen.file, *database, writeBack, true);
     if (!kept) return kept.error();
     outcome.kept = *kept;
 

@@ -139,6 +139,10 @@ public:
     virtual Result<std::vector<std::string>> removeAbandoned(const std::string& path) = 0;
     virtual Status renameFile(const std::string& from, const std::string& to) = 0;
     virtual Status syncFolder(const std::string& folder) = 0;
+    // Writes a file's content to the disk; a link is not followed (an error).
+    // Only for a file no engine connection of this process has open: the
+    // descriptor it closes would take that connection's locks with it.
+    virtual Status syncFile(const std::string& path) = 0;
     // The names in a folder.
     virtual Result<std::vector<std::string>> listFolder(const std::string& folder) = 0;
     // The size of a file in bytes.

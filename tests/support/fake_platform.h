@@ -108,6 +108,9 @@ public:
     Status syncFolder(const std::string& f) override {
         return unlessFaulted("syncFolder", [&] { return real_.syncFolder(f); });
     }
+    Status syncFile(const std::string& p) override {
+        return unlessFaulted("syncFile", [&] { return real_.syncFile(p); });
+    }
     Result<std::vector<std::string>> listFolder(const std::string& f) override { return real_.listFolder(f); }
     Result<std::uint64_t> fileSize(const std::string& p) override {
         return unlessFaulted("fileSize", [&] { return real_.fileSize(p); });
