@@ -235,27 +235,34 @@ TEST(UnfinishedJournal, IsLeftAloneAndNamed) {
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("new.db")));
 }
 
-// Asks every job to stop at once.
-struct StopAtOnce final : JobProgress {
+// Asks a job to stop once `path` exists (at once when it is empty).
+struct StopWhen final : JobProgress {
+    std::string path;
     void report(std::uint64_t, std::uint64_t, ProgressUnit) override {}
-    bool stopRequested() const override { return true; }
+    bool stopRequested() const override { return path.empty() || std::filesystem::exists(path); }
 };
 
-// A rescue stopped leaves no new file, and over a file it was allowed to
-// replace leaves that file as it was.
+// A rescue stopped, before it writes or once its file stands in place
+// (while the new file is checked), leaves no new file; over a file it was
+// allowed to replace, stopped before it wrote, it leaves that file as it was.
 TEST(StoppedRescue, LeavesNoTarget) {
-    JobWorld w;
-    StopAtOnce stop;
-    w.ctx.progress = &stop;
-    w.dir.write("old.db", "old");
-    for (const auto& [target, replace] :
-         {std::pair{std::string("new.db"), false}, std::pair{std::string("old.db"), true}}) {
-        const RescueOutcome outcome = rescueDatabase(w.ctx, w.dir.file(target), replace);
-        EXPECT_TRUE(outcome.stopped());
+    struct Stop {
+        const char* target;
+        bool replace, once;  // once: when the target appears
+    };
+    for (const Stop stop : {Stop{"new.db", false, false}, Stop{"old.db", true, false}, Stop{"new.db", false, true}}) {
+        JobWorld w;
+        w.dir.write("old.db", "old");
+        StopWhen when;
+        if (stop.once) when.path = w.dir.file(stop.target);
+        w.ctx.progress = &when;
+        EXPECT_TRUE(rescueDatabase(w.ctx, w.dir.file(stop.target), stop.replace).stopped());
+        EXPECT_EQ(w.dir.list(), (std::vector<std::string>{"bok.db", "old.db"}));
+        EXPECT_EQ(w.dir.read("old.db"), "old");
+        if (!stop.once) {
+            EXPECT_TRUE(checkDatabase(w.ctx).stopped());
+        }
     }
-    EXPECT_EQ(w.dir.list(), (std::vector<std::string>{"bok.db", "old.db"}));
-    EXPECT_EQ(w.dir.read("old.db"), "old");
-    EXPECT_TRUE(checkDatabase(w.ctx).stopped());
 }
 
 }  // namespace
