@@ -249,10 +249,10 @@ struct TableRescue {
 };
 
 // A database file opened to be examined and rescued, which may be damaged.
-// Nothing is ever written to the file: it is read through a read-only
-// connection that keeps one read transaction (a shared lock) from the
-// opening to Close, so no writer can change it meanwhile, and our fence
-// keeps our own programs out.
+// Nothing is ever written to the file: it is read through read-only
+// connections (the link checks have one of their own) that each keep a read
+// transaction (a shared lock) from the opening to Close, so no writer can
+// change it meanwhile, and our fence keeps our own programs out.
 class ExaminedFile {
 public:
     virtual ~ExaminedFile() = default;

@@ -186,23 +186,20 @@ Result<std::optional<BrokenLinks>> SqliteExaminedFile::RowsWithoutLink(const Lin
         found.rows = static_cast<long>(sqlite3_column_int64(st, 0));
         return false;
     });
-    // A Null names nothing: it is a broken link either way.
+    // A Null names nothing: it is a broken link either way. Through the
+    // column's index, the Nulls are one range of it and the other values are
+    // visited by seeks; without one, a single pass over the table finds both
+    // (no parent matches a Null).
+    const bool byIndex = toParent && leadsIndex(check.table, check.column);
     if (rc == SQLITE_DONE)
-        rc = eachRow(links_, "SELECT count(*) FROM " + table + " WHERE " + column + " IS NULL", {},
-                     [&](sqlite3_stmt* st) {
+        rc = eachRow(links_,
+                     "SELECT count(*) FROM " + table + " t WHERE " +
+                         (byIndex ? "t." + column + " IS NULL" : missing("t." + column)),
+                     {}, [&](sqlite3_stmt* st) {
                          found.count = static_cast<long>(sqlite3_column_int64(st, 0));
                          return false;
                      });
-    if (rc == SQLITE_DONE && toParent)
-        rc = leadsIndex(check.table, check.column)
-                 ? countMissingByIndex(check, found)
-                 : eachRow(links_,
-                           "SELECT count(*) FROM " + table + " t WHERE t." + column + " IS NOT NULL AND " +
-                               missing("t." + column),
-                           {}, [&](sqlite3_stmt* st) {
-                               found.count += static_cast<long>(sqlite3_column_int64(st, 0));
-                               return false;
-                           });
+    if (rc == SQLITE_DONE && byIndex) rc = countMissingByIndex(check, found);
     // The lowest row ids in row-id order: only when there are any to find.
     if (rc == SQLITE_DONE && found.count > 0)
         rc = eachRow(links_,

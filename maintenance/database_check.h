@@ -50,10 +50,11 @@ inline constexpr int kFirstIds = 5;
 // writing a byte of it: opened for examination (db::ExaminedFile: fenced
 // and read locked only while the check reads), refused as no booking
 // database unless it holds Kund, Person and Bokning; then the engine's
-// check (the quick one; `ctx.fullCheck`: the full one). When that finds
-// damage, every table and index is read to its end to name those that
-// cannot be; otherwise the links are followed (bookingLinks) and every
-// table counted. Reports its steps as progress; a stop ends it within a
+// check (the quick one; `ctx.fullCheck`: the full one), with the links
+// (bookingLinks) followed beside it on a second thread. When the engine
+// check finds damage, the links' findings are dropped and every table and
+// index is read to its end to name those that cannot be; otherwise every
+// table is counted. Reports its steps as progress; a stop ends it within a
 // second (failure stoppedByUser). Shows and logs nothing.
 CheckOutcome checkDatabase(JobContext& ctx, const std::string& path = {});
 

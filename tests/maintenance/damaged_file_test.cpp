@@ -74,9 +74,10 @@ enum class Verdict { Sound, Damaged, LinksBroken };
 // What the check and the rescue must find in a damaged file.
 struct Expected {
     Verdict verdict = Verdict::Sound;
-    std::set<std::string> unreadable;     // tables and indexes
-    long brokenBookings = 0;              // bookings without their customer
-    std::vector<long long> firstBroken;   // their first IDs
+    std::set<std::string> unreadable;  // tables and indexes
+    // Per table of bookings (Bokning, indexed by customer; PrelBokning, not):
+    // those without their customer, and their first IDs.
+    std::map<std::string, std::pair<long, std::vector<long long>>> broken;
     std::map<std::string, long> rescued;  // rows per table
     std::map<std::string, long> lost;     // where a count is known
     bool fromBackup = false;              // the counts are a backup's
@@ -137,12 +138,14 @@ Expected cutShort(JobWorld& w) {
 }
 
 Expected customerGone(JobWorld& w) {
-    const long long customer = one(w.db, "SELECT KundID FROM Bokning ORDER BY ID LIMIT 1");
-    const std::string of = " FROM Bokning WHERE KundID = " + std::to_string(customer);
+    const long long customer = one(w.db, "SELECT KundID FROM PrelBokning ORDER BY ID LIMIT 1");
     Expected e;
     e.verdict = Verdict::LinksBroken;
-    e.brokenBookings = static_cast<long>(one(w.db, "SELECT count(*)" + of));
-    e.firstBroken = column(w.db, "SELECT ID" + of + " ORDER BY ID LIMIT " + std::to_string(kFirstIds));
+    for (const char* table : {"Bokning", "PrelBokning"}) {
+        const std::string of = std::string(" FROM ") + table + " WHERE KundID = " + std::to_string(customer);
+        e.broken[table] = {static_cast<long>(one(w.db, "SELECT count(*)" + of)),
+                           column(w.db, "SELECT ID" + of + " ORDER BY ID LIMIT " + std::to_string(kFirstIds))};
+    }
     column(w.db, "DELETE FROM Kund WHERE ID = " + std::to_string(customer));
     e.rescued = allRows(w);
     for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
@@ -160,7 +163,7 @@ class DamagedFile : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(DamagedFile, CheckNamesWhatIsDamagedAndChangesNothing) {
     JobWorld w;
-    const Expected e = GetParam().make(w);
+    Expected e = GetParam().make(w);
     const std::string before = bytesOf(w.db);
     const CheckOutcome outcome = checkDatabase(w.ctx);
     ASSERT_FALSE(outcome.failure) << outcome.failure->description;
@@ -170,9 +173,10 @@ TEST_P(DamagedFile, CheckNamesWhatIsDamagedAndChangesNothing) {
     for (const db::ObjectReading& o : outcome.unreadable()) unreadable.insert(o.name);
     EXPECT_EQ(unreadable, e.unreadable);
     for (const LinkFinding& f : outcome.links) {
-        if (f.link.table != "Bokning" || f.link.column != "KundID") continue;
-        EXPECT_EQ(f.found.count, e.brokenBookings);
-        EXPECT_EQ(f.found.firstIds, e.firstBroken);
+        if (f.link.column != "KundID") continue;
+        const auto& [count, firstIds] = e.broken[f.link.table];
+        EXPECT_EQ(f.found.count, count) << f.link.table;
+        EXPECT_EQ(f.found.firstIds, firstIds) << f.link.table;
     }
     EXPECT_EQ(bytesOf(w.db), before);
     EXPECT_FALSE(std::filesystem::exists(w.db + "-journal"));
@@ -235,27 +239,34 @@ TEST(UnfinishedJournal, IsLeftAloneAndNamed) {
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("new.db")));
 }
 
-// Asks every job to stop at once.
-struct StopAtOnce final : JobProgress {
+// Asks a job to stop once `path` exists (at once when it is empty).
+struct StopWhen final : JobProgress {
+    std::string path;
     void report(std::uint64_t, std::uint64_t, ProgressUnit) override {}
-    bool stopRequested() const override { return true; }
+    bool stopRequested() const override { return path.empty() || std::filesystem::exists(path); }
 };
 
-// A rescue stopped leaves no new file, and over a file it was allowed to
-// replace leaves that file as it was.
+// A rescue stopped, before it writes or once its file stands in place
+// (while the new file is checked), leaves no new file; over a file it was
+// allowed to replace, stopped before it wrote, it leaves that file as it was.
 TEST(StoppedRescue, LeavesNoTarget) {
-    JobWorld w;
-    StopAtOnce stop;
-    w.ctx.progress = &stop;
-    w.dir.write("old.db", "old");
-    for (const auto& [target, replace] :
-         {std::pair{std::string("new.db"), false}, std::pair{std::string("old.db"), true}}) {
-        const RescueOutcome outcome = rescueDatabase(w.ctx, w.dir.file(target), replace);
-        EXPECT_TRUE(outcome.stopped());
+    struct Stop {
+        const char* target;
+        bool replace, once;  // once: when the target appears
+    };
+    for (const Stop stop : {Stop{"new.db", false, false}, Stop{"old.db", true, false}, Stop{"new.db", false, true}}) {
+        JobWorld w;
+        w.dir.write("old.db", "old");
+        StopWhen when;
+        if (stop.once) when.path = w.dir.file(stop.target);
+        w.ctx.progress = &when;
+        EXPECT_TRUE(rescueDatabase(w.ctx, w.dir.file(stop.target), stop.replace).stopped());
+        EXPECT_EQ(w.dir.list(), (std::vector<std::string>{"bok.db", "old.db"}));
+        EXPECT_EQ(w.dir.read("old.db"), "old");
+        if (!stop.once) {
+            EXPECT_TRUE(checkDatabase(w.ctx).stopped());
+        }
     }
-    EXPECT_EQ(w.dir.list(), (std::vector<std::string>{"bok.db", "old.db"}));
-    EXPECT_EQ(w.dir.read("old.db"), "old");
-    EXPECT_TRUE(checkDatabase(w.ctx).stopped());
 }
 
 }  // namespace
