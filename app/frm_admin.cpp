@@ -294,8 +294,8 @@ void frmAdmin::cmdKontroll_Click() { checkDialog().showModal(); }
 
 void frmAdmin::offerCheck(const std::optional<Error>& failure) {
     if (!failure || !isDamagedDatabase(*failure)) return;
-    if (platform_.messages.show(texts_.TextTillAndra("R9391"), kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) ==
-        MsgAnswer::Yes)
+    if (platform_.messages.show(texts_.TextTillAndra("R9391") + "?", kProgramTitle, MsgIcon::Question,
+                                MsgButtons::YesNo) == MsgAnswer::Yes)
         checkDialog().showModal(true);
 }
 

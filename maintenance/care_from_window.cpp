@@ -71,7 +71,7 @@ CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen) {
     RegisterCounts now;
     ctx.runLong([&](JobContext& worker) { now = databaseCounts(worker); });
     const std::string question = chosen.path + " " + ctx.text("R9394") + ": " +
-                                 restoreChangeText(ctx, now, chosen.counts) + ".\r\n" + ctx.text("R9395");
+                                 restoreChangeText(ctx, now, chosen.counts) + ".\r\n" + ctx.text("R9395") + "?";
     if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
         MsgAnswer::Yes)
         return {};
