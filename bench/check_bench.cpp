@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_database.h"
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
 #include "db/sqlite_engine.h"
@@ -64,24 +65,11 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folderName = std::string(tmp && *tmp ? tmp : "/tmp") + "/vexla-bench-XXXXXX";
-    const char* made = mkdtemp(folderName.data());
-    if (!made) {
-        std::perror(folderName.c_str());
-        return 1;
-    }
-    const std::string scratch = made;
+    const std::string scratch = bench::scratchFolder();
+    if (scratch.empty()) return 1;
     if (original.empty()) {
         original = scratch + "/original.db";
-        sample::Options options;
-        options.bookings = bookings;
-        options.customers = 5000;
-        options.resources = 300;
-        if (!sample::makeSampleDatabase(original, options)) {
-            std::fprintf(stderr, "could not make %s\n", original.c_str());
-            return 1;
-        }
+        if (!bench::makeBenchDatabase(original, bookings)) return 1;
     }
     const std::string db = scratch + "/bok.db", rescued = scratch + "/rescued.db", dumped = scratch + "/dumped.db";
     fs::copy_file(original, db);

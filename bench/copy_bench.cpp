@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_database.h"
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
 #include "maintenance/compaction.h"
@@ -201,24 +202,12 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folderName = std::string(tmp && *tmp ? tmp : "/tmp") + "/vexla-bench-copy-XXXXXX";
-    if (!mkdtemp(folderName.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const std::string scratch = folderName;
+    const std::string scratch = bench::scratchFolder();
+    if (scratch.empty()) return 1;
     if (databases.empty())
         for (long n : sizes) {
             const std::string path = scratch + "/original-" + std::to_string(n) + ".db";
-            sample::Options options;
-            options.bookings = n;
-            options.customers = 5000;
-            options.resources = 300;
-            if (!sample::makeSampleDatabase(path, options)) {
-                std::fprintf(stderr, "could not make %s\n", path.c_str());
-                return 1;
-            }
+            if (!bench::makeBenchDatabase(path, n)) return 1;
             databases.push_back(path);
         }
     int status = 0;
