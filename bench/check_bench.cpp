@@ -53,24 +53,12 @@ bench::ChildRun phase(const std::string& db, Step step) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long bookings = 1000000;
-    std::string original;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc)
-            bookings = std::atol(argv[++i]);
-        else if (!std::strcmp(argv[i], "--db") && i + 1 < argc)
-            original = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: vexla-bench-check [--bookings N] [--db PATH]\n");
-            return 2;
-        }
-    }
+    bench::DatabaseOptions options;
+    if (!bench::parseDatabaseOptions(argc, argv, "vexla-bench-check [--bookings N] [--db PATH]", options)) return 2;
     const std::string scratch = bench::scratchFolder();
     if (scratch.empty()) return 1;
-    if (original.empty()) {
-        original = scratch + "/original.db";
-        if (!bench::makeBenchDatabase(original, bookings)) return 1;
-    }
+    const std::string original = bench::databaseToMeasure(options, scratch);
+    if (original.empty()) return 1;
     const std::string db = scratch + "/bok.db", rescued = scratch + "/rescued.db", dumped = scratch + "/dumped.db";
     fs::copy_file(original, db);
     const bench::ChildRun check =

@@ -179,27 +179,15 @@ double median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long bookings = 1000000;
-    bool stops = false;
-    std::string original;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc)
-            bookings = std::atol(argv[++i]);
-        else if (!std::strcmp(argv[i], "--db") && i + 1 < argc)
-            original = argv[++i];
-        else if (!std::strcmp(argv[i], "--stops"))
-            stops = true;
-        else {
-            std::fprintf(stderr, "usage: vexla-bench-compact [--bookings N] [--db PATH] [--stops]\n");
-            return 2;
-        }
-    }
+    bench::DatabaseOptions options;
+    if (!bench::parseDatabaseOptions(argc, argv, "vexla-bench-compact [--bookings N] [--db PATH] [--stops]", options,
+                                     "--stops"))
+        return 2;
+    const bool stops = options.flagGiven;
     const std::string scratch = bench::scratchFolder();
     if (scratch.empty()) return 1;
-    if (original.empty()) {
-        original = scratch + "/original.db";
-        if (!bench::makeBenchDatabase(original, bookings)) return 1;
-    }
+    const std::string original = bench::databaseToMeasure(options, scratch);
+    if (original.empty()) return 1;
     if (stops) {
         measureStops(original, scratch + "/stops");
         fs::remove_all(scratch);

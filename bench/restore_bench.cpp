@@ -87,24 +87,12 @@ bench::ChildRun bestOfThree(const std::string& original, const std::string& fold
 }  // namespace
 
 int main(int argc, char** argv) {
-    long bookings = 1000000;
-    std::string original;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--bookings") && i + 1 < argc)
-            bookings = std::atol(argv[++i]);
-        else if (!std::strcmp(argv[i], "--db") && i + 1 < argc)
-            original = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: vexla-bench-restore [--bookings N] [--db PATH]\n");
-            return 2;
-        }
-    }
+    bench::DatabaseOptions options;
+    if (!bench::parseDatabaseOptions(argc, argv, "vexla-bench-restore [--bookings N] [--db PATH]", options)) return 2;
     const std::string scratch = bench::scratchFolder();
     if (scratch.empty()) return 1;
-    if (original.empty()) {
-        original = scratch + "/original.db";
-        if (!bench::makeBenchDatabase(original, bookings)) return 1;
-    }
+    const std::string original = bench::databaseToMeasure(options, scratch);
+    if (original.empty()) return 1;
     const std::string folder = scratch + "/run";
     const bench::ChildRun restored = bestOfThree(original, folder, false, restoreJob);
     const bench::ChildRun restoredBack = bestOfThree(original, folder, true, restoreJob);
