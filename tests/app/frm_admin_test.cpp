@@ -10,12 +10,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
@@ -36,6 +39,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/source_tree.h"
+#include "tools/sample_generator.h"
 
 namespace vexla {
 namespace {
@@ -318,6 +322,36 @@ TEST(MainWindow, HoldsTheDatabaseOnlyWhileAJobRuns) {
     EXPECT_EQ(db::testing::queryWithSqlite(db, "SELECT count(*) FROM Person"), std::vector<std::string>{"4"});
     EXPECT_EQ(free, (std::vector<std::string>{"login waits", "after export", "login waits", "mapping waits",
                                               "after import", "interval waits"}));
+}
+
+// A compaction that meets a damaged file asks whether to check it; No ends
+// there, Yes opens the check dialog with the check already run.
+TEST(MainWindow, AJobMeetingADamagedFileOffersTheCheck) {
+    Program p("se");
+    const std::string db = p.dir.file("bok.db");
+    ASSERT_TRUE(sample::makeSampleDatabase(db, sample::Options{}));
+    {
+        std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(std::filesystem::file_size(db) / 2 / 4096 * 4096));
+        f.write(std::string(4096, '\xff').data(), 4096);
+    }
+    ASSERT_EQ(p.start("/d \"" + db + "\""), std::nullopt);
+    const std::string question = p.texts.TextTillAndra("R9391") + "?";
+    const auto asked = [&] {
+        int n = 0;
+        for (const auto& box : p.fakes.messages.shown) n += box.text == question;
+        return n;
+    };
+    p.fakes.messages.answers = {MsgAnswer::Ok, MsgAnswer::No};
+    p.window.cmdKomprimera->click();
+    EXPECT_EQ(asked(), 1);
+    std::string report;
+    const auto dialog =
+        whenWaiting<frmKontroll>([&](frmKontroll& d) { report = d.txtResultat->toPlainText().toStdString(); });
+    p.fakes.messages.answers = {MsgAnswer::Ok, MsgAnswer::Yes};
+    p.window.cmdKomprimera->click();
+    EXPECT_EQ(asked(), 2);
+    EXPECT_EQ(report.rfind(p.texts.TextTillAndra("R9431"), 0), 0u) << report;
 }
 
 // A caption as read aloud: the access key's "&" gone, "&&" a plain "&".
