@@ -1,24 +1,18 @@
 #include "maintenance/backup_counts.h"
 
 #include <algorithm>
-#include <regex>
 
+#include "maintenance/backups.h"
 #include "maintenance/examination.h"
 
 namespace vexla {
 
 std::vector<std::string> backupsNewestFirst(FileSystem& files, const std::string& folder) {
-    static const std::regex name(R"(Vexla(\d{4})-(\d{2})-(\d{2})(?:-([1-9]\d{0,5}))?\.db)");
     auto names = files.listFolder(folder);
     if (!names) return {};
-    // (day, n) of each backup: "2026-12-04" and n sort as the calendar does.
-    std::vector<std::pair<std::pair<std::string, long>, std::string>> found;
-    for (const std::string& n : *names) {
-        std::smatch m;
-        if (!std::regex_match(n, m, name)) continue;
-        const std::string day = m[1].str() + m[2].str() + m[3].str();
-        found.push_back({{day, m[4].matched ? std::stol(m[4].str()) : 1}, folder + kPathSeparator + n});
-    }
+    std::vector<std::pair<std::pair<long, int>, std::string>> found;
+    for (const std::string& n : *names)
+        if (const auto order = backupOrder(n)) found.push_back({*order, folder + kPathSeparator + n});
     std::sort(found.rbegin(), found.rend());
     std::vector<std::string> paths;
     for (const auto& f : found) paths.push_back(f.second);

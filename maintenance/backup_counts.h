@@ -17,7 +17,8 @@ struct BackupCounts {
 };
 
 // The backups in `folder`, newest first: "Vexla<yyyy-MM-dd>.db" and
-// "Vexla<yyyy-MM-dd>-<N>.db" by day, then N; other names are none.
+// "Vexla<yyyy-MM-dd>-<N>.db" (backupOrder: a day of the calendar) by day,
+// then N; other names are none.
 std::vector<std::string> backupsNewestFirst(FileSystem& files, const std::string& folder);
 
 // The counts of `tables` in the newest backup in `folder` (other than
