@@ -28,6 +28,7 @@
 #include "bench/bench_database.h"
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
+#include "bench/stop_at_step.h"
 #include "maintenance/compaction.h"
 #include "tools/sample_generator.h"
 
@@ -60,37 +61,6 @@ bool writeBackJob(const std::string& folder) {
     return !failed && compactWithTheJob(folder, false);
 }
 
-// Asks the job to stop `delay` after it reports step `step`, and keeps the
-// moment it asked.
-class StopAtStep final : public JobProgress {
-public:
-    StopAtStep(std::uint64_t step, std::chrono::milliseconds delay) : step_(step), delay_(delay) {}
-    ~StopAtStep() override {
-        if (timer_.joinable()) timer_.join();
-    }
-    void report(std::uint64_t done, std::uint64_t, ProgressUnit unit) override {
-        if (unit != ProgressUnit::Steps || done != step_ || timer_.joinable()) return;
-        timer_ = std::thread([this] {
-            std::this_thread::sleep_for(delay_);
-            asked_ = std::chrono::steady_clock::now();
-            stop_ = true;
-        });
-    }
-    bool stopRequested() const override { return stop_; }
-    // Seconds from the stop asked for to `end`; -1 when the job ended first.
-    double latency(std::chrono::steady_clock::time_point end) {
-        if (timer_.joinable()) timer_.join();
-        return stop_ && asked_ <= end ? std::chrono::duration<double>(end - asked_).count() : -1;
-    }
-
-private:
-    std::uint64_t step_;
-    std::chrono::milliseconds delay_;
-    std::thread timer_;
-    std::atomic<bool> stop_{false};
-    std::chrono::steady_clock::time_point asked_{};
-};
-
 // One stopped run on a fresh copy: the latency and how the job ended.
 std::pair<double, char> stoppedRun(const std::string& original, const std::string& folder, bool writeBack,
                                    std::uint64_t step, std::chrono::milliseconds delay) {
@@ -98,7 +68,7 @@ std::pair<double, char> stoppedRun(const std::string& original, const std::strin
     fs::create_directories(folder);
     fs::copy_file(original, folder + "/bok.db");
     if (writeBack) fs::create_hard_link(folder + "/bok.db", folder + "/bokning.db");
-    StopAtStep stopper(step, delay);
+    bench::StopAtStep stopper(step, delay);
     const CompactionOutcome outcome = runTheJob(folder, false, &stopper);
     const double latency = stopper.latency(std::chrono::steady_clock::now());
     return {latency, outcome.stopped() ? 's' : outcome.compacted() ? 'd' : 'f'};

@@ -9,15 +9,22 @@
 // backup restored is a copy of the same file. Each contender starts from a
 // fresh folder (not timed) and runs in a child process of its own; best of
 // three, with its peak resident memory.
+// With --stops, instead of all that: the time from a stop asked for to the
+// restore's end, both ways, for a stop asked at each step and some time
+// into it.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "bench/bench_database.h"
 #include "bench/bench_support.h"
 #include "bench/quiet_platform.h"
+#include "bench/stop_at_step.h"
 #include "maintenance/compaction.h"
 #include "maintenance/restore.h"
 #include "tools/sample_generator.h"
@@ -42,13 +49,16 @@ bool withContext(const std::string& folder, Job job) {
     return job(ctx);
 }
 
-bool restoreJob(const std::string& folder) {
+bool restoreJob(const std::string& folder, JobProgress* progress) {
     return withContext(folder, [&](JobContext& ctx) {
+        ctx.progress = progress;
         const RestoreOutcome outcome = restoreBackup(ctx, folder + "/" + kBackup);
-        if (outcome.failure) std::fprintf(stderr, "%s\n", outcome.failure->description.c_str());
+        if (outcome.failure && !outcome.stopped()) std::fprintf(stderr, "%s\n", outcome.failure->description.c_str());
         return outcome.restoredOk();
     });
 }
+
+bool restoreJob(const std::string& folder) { return restoreJob(folder, nullptr); }
 
 bool compactionJob(const std::string& folder) {
     return withContext(folder, [](JobContext& ctx) { return compactDatabase(ctx).compacted(); });
@@ -72,6 +82,36 @@ void freshFolder(const std::string& original, const std::string& folder, bool wr
     bench::shell("sync");
 }
 
+// The stop latencies: a row per step, a column per delay, both ways; each
+// on a fresh folder (s stopped, d done: the job had passed its point of no
+// return, - it ended before the stop was asked for).
+void measureStops(const std::string& original, const std::string& folder) {
+    const int delays[] = {0, 100, 400, 1200};
+    const char* steps[] = {"", "", "check", "keeping the database", "replacement"};
+    std::printf("stop asked at a step + delay: seconds to the job's end (s stopped, d done, - ended first)\n");
+    for (const bool writeBack : {false, true}) {
+        std::printf("%-30s", writeBack ? "write-back" : "rename");
+        for (int d : delays) std::printf(" %8d ms", d);
+        std::printf("\n");
+        for (std::uint64_t step = 2; step <= kRestoreSteps; ++step) {
+            std::printf("  %-28s", steps[step]);
+            for (int d : delays) {
+                freshFolder(original, folder, writeBack);
+                bench::StopAtStep stopper(step, std::chrono::milliseconds(d));
+                const bool done = restoreJob(folder, &stopper);
+                const double latency = stopper.latency(std::chrono::steady_clock::now());
+                if (latency < 0)
+                    std::printf(" %10s %c", "-", done ? 'd' : 's');
+                else
+                    std::printf(" %10.3f %c", latency, done ? 'd' : 's');
+            }
+            std::printf("\n");
+            std::fflush(stdout);
+        }
+    }
+    fs::remove_all(folder);
+}
+
 bench::ChildRun bestOfThree(const std::string& original, const std::string& folder, bool writeBack,
                             bool (*job)(const std::string&)) {
     bench::ChildRun best;
@@ -88,12 +128,20 @@ bench::ChildRun bestOfThree(const std::string& original, const std::string& fold
 
 int main(int argc, char** argv) {
     bench::DatabaseOptions options;
-    if (!bench::parseDatabaseOptions(argc, argv, "vexla-bench-restore [--bookings N] [--db PATH]", options)) return 2;
+    if (!bench::parseDatabaseOptions(argc, argv, "vexla-bench-restore [--bookings N] [--db PATH] [--stops]", options,
+                                     "--stops"))
+        return 2;
+    const bool stops = options.flagGiven;
     const std::string scratch = bench::scratchFolder();
     if (scratch.empty()) return 1;
     const std::string original = bench::databaseToMeasure(options, scratch);
     if (original.empty()) return 1;
     const std::string folder = scratch + "/run";
+    if (stops) {
+        measureStops(original, folder);
+        fs::remove_all(scratch);
+        return 0;
+    }
     const bench::ChildRun restored = bestOfThree(original, folder, false, restoreJob);
     const bench::ChildRun restoredBack = bestOfThree(original, folder, true, restoreJob);
     const bench::ChildRun compacted = bestOfThree(original, folder, false, compactionJob);
