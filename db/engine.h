@@ -201,6 +201,20 @@ public:
     // and the connection as before the call.
     virtual Status CopyRowsInto(const std::string& destination, const std::vector<KeptRows>& keep,
                                 const std::function<bool(std::uint64_t, std::uint64_t)>& progress) = 0;
+    // For a load of many rows into `table` inside the caller's open
+    // transaction: drops the table's indexes that only speed up reading
+    // (made by CREATE INDEX, not UNIQUE: no row can be refused for their
+    // sake) and answers the statements that make them again, in the file's
+    // order. The load then writes the table alone, and CreateIndexes builds
+    // each index once from its sorted keys, which costs far less than
+    // keeping every index in step row by row once the indexes outgrow the
+    // cache. A rollback of the transaction brings the indexes back as they
+    // were; an error leaves every index in place.
+    virtual Result<std::vector<std::string>> DropReadingIndexes(std::string_view table) = 0;
+    // Runs, in the caller's open transaction, the statements
+    // DropReadingIndexes answered. Interruptible through InterruptWhen; on
+    // an error the caller rolls the transaction back.
+    virtual Status CreateIndexes(const std::vector<std::string>& statements) = 0;
     // Rewrites this database's file in place without its free pages, as one
     // transaction of its own: a failure leaves the file as it was.
     virtual Status Vacuum() = 0;

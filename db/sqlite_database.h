@@ -39,6 +39,8 @@ public:
     Status Checkpoint() override;
     Status SyncFile() override;
     Status Vacuum() override;
+    Result<std::vector<std::string>> DropReadingIndexes(std::string_view table) override;
+    Status CreateIndexes(const std::vector<std::string>& statements) override;
     Status CopyRowsInto(const std::string& destination, const std::vector<KeptRows>& keep,
                         const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override;
     void InterruptWhen(std::function<bool()> asked) override;

@@ -47,6 +47,8 @@ private:
     bool checkUncaptionedValues();
     bool prepare();
     bool readLines();
+    bool emptyRegister();
+    bool rebuildIndexes();
     bool storeLine();
     bool splitLine();
     bool stop(ImportStop why, Error error = {}, std::string column = {});
@@ -69,7 +71,8 @@ private:
     std::vector<std::string_view> values_;
     std::vector<std::string> unquoted_;  // the fields of a quoted line; values_ views them
     bool inTransaction_ = false, deleteDone_ = false;
-    long countBefore_ = 0;  // the register's records before the transaction
+    long countBefore_ = 0;               // the register's records before the transaction
+    std::vector<std::string> setAside_;  // the statements of the indexes dropped for the load
     SteadyTime lastProgress_{};
 };
 
@@ -234,13 +237,36 @@ bool Import::splitLine() {
     }
 }
 
+// Empties the register before its first line is stored, and sets aside
+// the indexes that only speed up reading: the register is filled from
+// nothing, and each index is then built once over all its rows
+// (rebuildIndexes) instead of kept in step line by line.
+bool Import::emptyRegister() {
+    if (auto st = s_.db.Execute(register_->deleteStatement, db::dao::FailOnError); !st)
+        return stop(ImportStop::Refused, st.error());
+    out_.deleted = s_.db.RecordsAffected();
+    deleteDone_ = true;
+    auto dropped = s_.db.DropReadingIndexes(register_->table);
+    if (!dropped) return stop(ImportStop::Refused, dropped.error());
+    setAside_ = std::move(*dropped);
+    return true;
+}
+
+// Builds the indexes emptyRegister set aside, a stop asked for meanwhile
+// taken inside the engine's statement. A dry run, rolled back anyway, has
+// nothing to build: the indexes come back with the rollback.
+bool Import::rebuildIndexes() {
+    if (setAside_.empty() || r_.dryRun) return true;
+    if (s_.cancelled) s_.db.InterruptWhen(s_.cancelled);
+    Status built = s_.db.CreateIndexes(setAside_);
+    if (s_.cancelled) s_.db.InterruptWhen({});
+    if (built) return true;
+    if (s_.cancelled && s_.cancelled()) return stop(ImportStop::Cancelled);
+    return stop(ImportStop::Refused, built.error());
+}
+
 bool Import::storeLine() {
-    if (r_.deleteFirst && !deleteDone_) {
-        if (auto st = s_.db.Execute(register_->deleteStatement, db::dao::FailOnError); !st)
-            return stop(ImportStop::Refused, st.error());
-        out_.deleted = s_.db.RecordsAffected();
-        deleteDone_ = true;
-    }
+    if (r_.deleteFirst && !deleteDone_ && !emptyRegister()) return false;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Slot& slot = slots_[i];
         const std::string_view v = values_[slot.filePos];
@@ -295,7 +321,7 @@ bool Import::readLines() {
 }
 
 ImportOutcome Import::run() {
-    const bool read = openFile() && checkLinks() && prepare() && readLines();
+    const bool read = openFile() && checkLinks() && prepare() && readLines() && rebuildIndexes();
     if (insert_) insert_->Close();
     if (!inTransaction_) return out_;
     if (read && !r_.dryRun) {

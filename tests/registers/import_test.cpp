@@ -27,11 +27,20 @@ const char* const kRows[] = {
      "ifnull(replace(Anteckningar, char(13,10), '/'),'~') FROM Kund ORDER BY ID"),
     "SELECT ID||'|'||KundID||'|'||StartTid||'|'||ifnull(Anteckning,'~')||'|'||Lunch FROM Bokning ORDER BY ID"};
 
-// Every table but the two registers, whole: an import must never touch them.
+// Every table but the two registers, whole: an import must never touch
+// them; and the schema, whose indexes a delete-first import drops and builds
+// again: the same ones, consistent with their rows.
 const char* const kOthers =
     "SELECT 'Users:'||group_concat(ID||Namn||ifnull(Losenord,'~')||GruppID, ',') FROM Users"
     " UNION ALL SELECT 'Person:'||count(*) FROM Person"
-    " UNION ALL SELECT 'tables:'||group_concat(name, ',') FROM sqlite_schema WHERE type = 'table'";
+    " UNION ALL SELECT 'tables:'||group_concat(name, ',') FROM sqlite_schema WHERE type = 'table'"
+    " UNION ALL SELECT 'indexes:'||group_concat(sql, ',') FROM"
+    "   (SELECT sql FROM sqlite_schema WHERE type = 'index' AND sql IS NOT NULL ORDER BY name)"
+    " UNION ALL SELECT 'check:'||group_concat(integrity_check) FROM pragma_integrity_check";
+// Indexes of the registers: plain ones and a partial one.
+const char* const kIndexes =
+    "CREATE INDEX KundNamn ON Kund (Namn); CREATE INDEX KundRabatt ON Kund (Rabatt) WHERE Rabatt > 0;"
+    "CREATE INDEX BokningKund ON Bokning (KundID);";
 
 struct Options {
     bool deleteFirst = false, dryRun = false;
@@ -53,7 +62,8 @@ struct Imported {
 Imported importFile(const std::string& name, const std::string& bytes, const Options& o = {}) {
     testing::TempFolder dir;
     const std::string path = dir.file("v.db");
-    makeDatabase(path, std::string(kBookingSchema) + "INSERT INTO Kund VALUES (1, 'Gammal', NULL, 0, NULL);" + o.setup);
+    makeDatabase(path, std::string(kBookingSchema) + kIndexes +
+                           "INSERT INTO Kund VALUES (1, 'Gammal', NULL, 0, NULL);" + o.setup);
     db::SqliteEngine engine;
     auto db = std::move(engine.OpenDatabase(path, true).value());
     ImportRequest request{name, "  " + dir.write("f.skv", bytes) + " ", o.deleteFirst, {}, o.dryRun};
@@ -80,8 +90,11 @@ Imported importFile(const std::string& name, const std::string& bytes, const Opt
 
 const std::string kKundHeader = "ID;Namn;Postadress;Rabatt;Anteckningar\r\n";
 const std::vector<std::string> kCustomersBefore = {"-1|Intern|~|0.0|~", "1|Gammal|~|0.0|~"};
-const std::vector<std::string> kOthersBefore = {"Users:1adminAB1,2ÖrjanCD1,3annaEF2", "Person:0",
-                                                "tables:Kund,Person,Bokning,Users"};
+const std::vector<std::string> kOthersBefore = {
+    "Users:1adminAB1,2ÖrjanCD1,3annaEF2", "Person:0", "tables:Kund,Person,Bokning,Users",
+    "indexes:CREATE INDEX BokningKund ON Bokning (KundID),CREATE INDEX KundNamn ON Kund (Namn),"
+    "CREATE INDEX KundRabatt ON Kund (Rabatt) WHERE Rabatt > 0",
+    "check:ok"};
 
 TEST(Import, LinesStoreWhatTheySay) {
     struct LineCase {
@@ -201,6 +214,7 @@ TEST(Import, DeleteFirst) {
     const Imported run = importFile("Kund", kKundHeader + "1;Ny;;;\r\n2;B;;;\r\n", deleting);
     EXPECT_EQ(std::tuple(run.outcome.inserted, run.outcome.deleted, run.outcome.deletedFirst), std::tuple(2, 1, true));
     EXPECT_EQ(run.customers, (std::vector<std::string>{"-1|Intern|~|0.0|~", "1|Ny||0.0|", "2|B||0.0|"}));
+    EXPECT_EQ(run.others, kOthersBefore);
 
     const std::string booking = "INSERT INTO Bokning (ID, KundID, StartTid) VALUES (9, 1, '2026-01-01 08:00:00');";
     const Imported renumbering = importFile("Kund", "Id;Namn\r\n1;Ny\r\n", {true, false, 0, {}, booking});
