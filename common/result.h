@@ -4,6 +4,7 @@
 // library boundaries.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <variant>
@@ -66,19 +67,32 @@ private:
     std::variant<T, Error> v_;
 };
 
+// Success is by far the common answer, and a check per value of an import
+// returns one: it is a null pointer, not an empty Error of nine strings to
+// build and destroy each time.
 template <>
 class [[nodiscard]] Result<void> {
 public:
     Result() = default;
-    Result(Error error) : error_(std::move(error)), failed_(true) {}
+    Result(Error error) : error_(std::make_unique<Error>(std::move(error))) {}
+    Result(const Result& other) : error_(other.error_ ? std::make_unique<Error>(*other.error_) : nullptr) {}
+    Result(Result&&) noexcept = default;
+    Result& operator=(const Result& other) {
+        if (this != &other) error_ = other.error_ ? std::make_unique<Error>(*other.error_) : nullptr;
+        return *this;
+    }
+    Result& operator=(Result&&) noexcept = default;
 
-    bool ok() const { return !failed_; }
+    bool ok() const { return !error_; }
     explicit operator bool() const { return ok(); }
-    const Error& error() const { return error_; }
+    // The failure; for a success, an Error of number 0.
+    const Error& error() const {
+        static const Error none;
+        return error_ ? *error_ : none;
+    }
 
 private:
-    Error error_;
-    bool failed_ = false;
+    std::unique_ptr<Error> error_;
 };
 
 using Status = Result<void>;

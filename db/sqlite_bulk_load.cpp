@@ -4,6 +4,7 @@
 
 #include "db/errors.h"
 #include "db/sql_translator.h"
+#include "db/sqlite_connection.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_errors.h"
 
@@ -17,6 +18,9 @@ namespace {
 constexpr const char* kReadingIndexes =
     "SELECT l.name, s.sql FROM pragma_index_list(?1) AS l JOIN sqlite_schema AS s ON s.name = l.name "
     "WHERE s.type = 'index' AND l.origin = 'c' AND NOT l.\"unique\" AND s.sql IS NOT NULL ORDER BY s.rowid";
+
+// The page cache while indexes are built (see CreateIndexes).
+constexpr const char* kIndexBuildCache = "PRAGMA cache_size = -16384";
 
 }  // namespace
 
@@ -48,17 +52,20 @@ Result<std::vector<std::string>> SqliteDatabase::DropReadingIndexes(std::string_
     return statements;
 }
 
-// The engine's sorter may use a second thread for each index: the keys of
-// a large table are sorted in parts, merged while the next part is read.
+// Each index is built by the engine's sorter, whose memory grows to the
+// page cache's size before it spills sorted runs to temporary files: with
+// the large cache of a writing transaction the build would take that much
+// again. A small cache keeps the build's memory small and costs it nothing
+// (the runs are merged from the system's file cache).
 Status SqliteDatabase::CreateIndexes(const std::vector<std::string>& statements) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
     if (depth_ == 0) return noTransaction();
-    if (auto s = exec("PRAGMA threads = 2"); !s) return s;
+    if (auto s = exec(kIndexBuildCache); !s) return s;
     Status result;
     for (const std::string& statement : statements) {
         if (result = exec(statement.c_str()); !result) break;
     }
-    (void)exec("PRAGMA threads = 0");  // a setting of this connection's own; it only tunes
+    if (auto s = exec(kWriteCache); result && !s) result = s;
     return result;
 }
 
