@@ -268,24 +268,34 @@ if grep -qs 'path-exclude=*/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
 else
   for page in vexla-admin $([ "$HAVE_TRANSFER" = 1 ] && echo vexla-transfer); do
     if command -v man >/dev/null; then
-      check "man finds $page(1)" test "$(man -w "$page")" = "/usr/share/man/man1/$page.1.gz"
+      check "man finds $page(1)" test "$(man -L C -w "$page")" = "/usr/share/man/man1/$page.1.gz"
+      if [ "$LANG_BUILT" = se ]; then
+        check "man finds the Swedish $page(1) in a Swedish locale" \
+          test "$(man -L sv -w "$page")" = "/usr/share/man/sv/man1/$page.1.gz"
+      fi
     else
       check "/usr/share/man/man1/$page.1.gz is installed" test -f "/usr/share/man/man1/$page.1.gz"
     fi
   done
 fi
-# Every option the help shows is in the manual page too.
+# Every option the help shows is in the manual pages too, Swedish ones included.
+MAN_LANGUAGES=.
+[ "$LANG_BUILT" = se ] && MAN_LANGUAGES=". sv"
 options_of() { grep -oE -- '(--[a-z][a-z-]*|-[a-z]\b|/[ad]\b)' | sort -u; }
 documents_options() {  # documents_options PAGE HELP-COMMAND...
-  local page missing=0
-  page=$(gzip -dc "$BUILD/packaging/man/$1.1.gz")
-  page=${page//\\-/-}
-  while read -r option; do
-    grep -qF -- "$option" <<<"$page" || { echo "    $1(1) lacks $option"; missing=1; }
-  done < <("${@:2}" | options_of)
+  local page missing=0 language
+  for language in $MAN_LANGUAGES; do
+    page=$(gzip -dc "$BUILD/packaging/man/$language/$1.1.gz")
+    page=${page//\\-/-}
+    while read -r option; do
+      grep -qF -- "$option" <<<"$page" || { echo "    $language/$1(1) lacks $option"; missing=1; }
+    done < <("${@:2}" | options_of)
+  done
   return "$missing"
 }
 check "vexla-admin(1) shows every option of vexla-admin --help" documents_options vexla-admin help_text vexla-admin
+sampledb_usage() { vexla-sampledb 2>&1 || true; }  # the usage, on a call without a path
+check "vexla-sampledb(1) shows every option of its usage" documents_options vexla-sampledb sampledb_usage
 check "the desktop entry starts vexla-admin" grep -qx 'Exec=vexla-admin' /usr/share/applications/vexla-admin.desktop
 
 step "Working with the installed program"
