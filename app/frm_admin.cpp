@@ -67,7 +67,7 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
       engine_(engine),
       texts_(texts),
       hooks_(hooks),
-      log_(platform.files, platform.messages, texts, platform.programFolder),
+      log_(platform.files, platform.messages, texts, platform.programFolder, platform.systemLog),
       runner_(this, texts) {
     setObjectName(QStringLiteral("frmAdmin"));
     // While a job runs, its buttons and the others wait; Close stays, and
