@@ -206,6 +206,8 @@ int stopStatus(const ImportOutcome& outcome) {
         case ImportStop::NulCharacter:
         case ImportStop::WrongSeparator:
         case ImportStop::NotUtf8:
+        case ImportStop::UnclosedQuote:
+        case ImportStop::OtherEncoding:
         case ImportStop::SavedDespiteError:  // the disk failed while the import was made durable
         case ImportStop::SaveUncertain: return exitcode::FileError;
         case ImportStop::Refused:
