@@ -146,27 +146,35 @@ Result<bool> RegisterFileReader::joinQuoted(std::string& line) {
     long cellLine = 0;  // the line where the open quoted cell began
     for (std::size_t i = 0;;) {
         std::size_t loneLfs = 0;  // LFs inside quotes in this line: line ends of the file too
-        for (; i < line.size(); ++i) {
-            const char c = line[i];
+        // From quote to quote, and from cell to cell, a search each: a
+        // quoted file reads nearly as fast as a plain one.
+        while (i < line.size()) {
             if (inQuote) {
-                if (c == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"')
-                        ++i;
-                    else
-                        inQuote = false;
-                } else if (c == '\n') {
-                    line[i] = '\0';  // marked here (a NUL was refused already), made CR LF below
+                const std::string_view rest = std::string_view(line).substr(i);
+                const std::size_t quote = rest.find('"');
+                const std::size_t lf = rest.substr(0, quote).find('\n');
+                if (lf != std::string_view::npos) {
+                    i += lf;
+                    line[i++] = '\0';  // marked here (a NUL was refused already), made CR LF below
                     ++loneLfs;
                     ++physical_;
+                } else if (quote == std::string_view::npos) {
+                    i = line.size();
+                } else if (i += quote; i + 1 < line.size() && line[i + 1] == '"') {
+                    i += 2;  // a doubled quote stands for one
+                } else {
+                    inQuote = false;
+                    ++i;
                 }
-            } else if (c == ';') {
-                cellStart = true;
-            } else {
-                if (cellStart && c == '"') {
-                    inQuote = true;
-                    cellLine = physical_;
-                }
+            } else if (cellStart && line[i] == '"') {
+                inQuote = true;
                 cellStart = false;
+                cellLine = physical_;
+                ++i;
+            } else {
+                const std::size_t semi = line.find(';', i);
+                cellStart = semi != std::string::npos;
+                i = cellStart ? semi + 1 : line.size();
             }
         }
         if (loneLfs > 0) {
