@@ -21,7 +21,7 @@ int runUnattendedJob(JobContext& ctx, MessageBoxes& errors) {
     if (outcome.failure) {
         const std::string said = outcome.refused()
                                      ? describeRefusal(*outcome.failure, state.DataBas, ctx.now(), ctx.texts).line
-                                     : compactionFailureText(outcome);
+                                     : compactionFailureText(outcome, ctx.texts);
         ctx.main.Logg(said);
         errors.show(said, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
     }

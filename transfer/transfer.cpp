@@ -19,6 +19,7 @@
 #include "registers/import.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
+#include "registers/transfer_logging.h"
 #include "session/windowless_admin.h"
 #include "texts/mtexter.h"
 #include "transfer/console.h"
@@ -164,7 +165,10 @@ int Run::login() {
                        MsgButtons::Ok);
         return failure(admitted.error());
     }
-    if (*admitted) return exitcode::Ok;
+    if (*admitted) {
+        state.loginName = o_.user;
+        return exitcode::Ok;
+    }
     messages_.beep();
     messages_.show(text("R0137") + "\r\n" + text("R0138"), text("R1885"), MsgIcon::Critical, MsgButtons::Ok);
     return exitcode::LoginRefused;
@@ -301,6 +305,7 @@ int Run::importRegister() {
                                       skipReasonText(why, env_.texts) + ": " + std::string(lineText) + "\n");
     };
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
+    logImport(ctx_, request, outcome);
     // A stopped import stored nothing: its report goes with it.
     if (report && reportWritten && outcome.stop != ImportStop::Cancelled) reportWritten = report->commit();
     status_.clear();
