@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>

@@ -4,7 +4,8 @@
 // context they had before they moved to QPlatformTheme, and lacks a few of
 // the file dialog's labels. This translator reads the catalogue, asks it a
 // button under its old context too, and takes the labels it lacks from the
-// language file.
+// language file (without their access keys: only the program's own buttons
+// carry one in the language file).
 #pragma once
 
 #include <QTranslator>
