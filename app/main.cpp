@@ -1,7 +1,5 @@
 // vexla-admin: the administration tool of the Vexla booking system.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +23,7 @@
 #include "common/qt/qt_locale_info.h"
 #include "common/qt/qt_message_boxes.h"
 #include "common/syslog_system_log.h"
+#include "common/qt/toolkit_translator.h"
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
 #include "session/command_line.h"
@@ -61,14 +60,6 @@ int printUsageError(const std::string& folder, const ProgramArguments& wrong) {
     std::fprintf(stderr, "vexla-admin: %s: %s\n%s\n", texts.TextTillAndra(wrong.complaint).c_str(),
                  wrong.argument.c_str(), texts.TextTillAndra("R9232").c_str());
     return 2;
-}
-
-// The toolkit's own texts (Yes/No on message boxes, the file dialog) in the
-// language of the installed language file, when its translation is there.
-void translateToolkit(QApplication& app, TextSource& texts, QTranslator& translator) {
-    if (languageOfTexts(texts) != "se") return;
-    if (translator.load(QStringLiteral("qt_sv"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&translator);
 }
 
 bool haveDisplay() {
@@ -165,8 +156,10 @@ int main(int argc, char** argv) {
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), messages);
     messages.captionButtonsFrom(&texts);
-    QTranslator toolkitTexts;
-    translateToolkit(app, texts, toolkitTexts);
+    // The toolkit's own texts (file dialogs, standard buttons) in the
+    // language of the installed language file; the English build loads none.
+    ToolkitTranslator toolkitTexts;
+    if (toolkitTexts.loadFor(languageOfTexts(texts), texts)) app.installTranslator(&toolkitTexts);
     QtFileDialogHost dialogs(nullptr, texts);
     // The register file dialogs start where the user last was, remembered in the user's own settings.
     FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files);

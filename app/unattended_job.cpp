@@ -43,7 +43,7 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     UnattendedEnd end;
     if (outcome.failure) {
         end.reason = outcome.refused() ? describeRefusal(*outcome.failure, state.DataBas, ctx.now(), ctx.texts).line
-                                       : compactionFailureText(outcome);
+                                       : compactionFailureText(outcome, ctx.texts);
         ctx.main.Logg(end.reason);
         errors.show(end.reason, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         end.status = outcome.refused() && heldByAnother(*outcome.failure) ? unattended::InUse : unattended::Failed;

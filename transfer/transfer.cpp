@@ -23,6 +23,7 @@
 #include "registers/import.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
+#include "registers/transfer_logging.h"
 #include "session/windowless_admin.h"
 #include "texts/mtexter.h"
 #include "transfer/console.h"
@@ -244,7 +245,10 @@ int Run::login() {
                        MsgButtons::Ok);
         return failure(admitted.error());
     }
-    if (*admitted) return exitcode::Ok;
+    if (*admitted) {
+        state.loginName = o_.user;
+        return exitcode::Ok;
+    }
     noteCode("R0137");
     messages_.beep();
     messages_.show(text("R0137") + "\r\n" + text("R0138"), text("R1885"), MsgIcon::Critical, MsgButtons::Ok);
@@ -297,6 +301,8 @@ int stopStatus(const ImportOutcome& outcome) {
         case ImportStop::NulCharacter:
         case ImportStop::WrongSeparator:
         case ImportStop::NotUtf8:
+        case ImportStop::UnclosedQuote:
+        case ImportStop::OtherEncoding:
         case ImportStop::SavedDespiteError:  // the disk failed while the import was made durable
         case ImportStop::SaveUncertain: return exitcode::FileError;
         case ImportStop::Refused:
@@ -406,6 +412,7 @@ int Run::importRegister() {
     };
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
     figures_ = importFigures(outcome, skippedLines, o_.dryRun);
+    logImport(ctx_, request, outcome);
     // A stopped import stored nothing: its report goes with it.
     if (report && reportWritten && outcome.stop != ImportStop::Cancelled) reportWritten = report->commit();
     status_.clear();

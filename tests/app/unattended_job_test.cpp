@@ -47,8 +47,8 @@ TEST(UnattendedJob, AFailedCompactionIsLoggedAndEndsWithStatusOne) {
     EXPECT_EQ(run(w), 1);
     const std::vector<std::string>& log = w.window.logged;
     ASSERT_EQ(log.size(), 8u);
-    EXPECT_EQ(std::tie(log[4], log[5]), std::tuple("61\r\nR9277 Rad: 0", "R1777: " + kNow));  // the box, then on
-    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nR9277 Rad: 0"});                  // and standard error
+    EXPECT_EQ(std::tie(log[4], log[5]), std::tuple("61\r\nR9277 R9040: 0", "R1777: " + kNow));  // the box, then on
+    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nR9277 R9040: 0"});                  // and standard error
 }
 
 // A database in use ends with 3, told in one log line; with a wait the job

@@ -20,6 +20,7 @@
 
 #include "common/console_platform.h"
 #include "common/qt/qt_locale_info.h"
+#include "common/system_user.h"
 #include "db/errors.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
@@ -149,6 +150,19 @@ std::function<void(World&)> backup(std::uintmax_t keep = 0) {
         if (keep) std::filesystem::resize_file(b, keep);
     };
 }
+// The activity log holds one line, for the transfer, ending with what it
+// names after the time: kind, register (customers), file, who, and `rest`.
+std::function<void(World&)> logged(const char* kind, const char* file, const std::string& rest,
+                                   std::function<void(World&)> also = {}) {
+    return [=](World& w) {
+        const std::string log = w.dir.read("Logg.txt");
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        const std::string tail = std::string(" ") + kind + " R9557: " + w.dir.file(file) + "; R9549 admin, R9550 " +
+                                 systemUserName() + "; " + at(rest, w.dir.path()) + "\r\n";
+        EXPECT_TRUE(log.ends_with(tail)) << log << "\nwanted the end: " << tail;
+        if (also) also(w);
+    };
+}
 const char* const kTwoCustomers = "ID;Name\r\n5001;Alfa\r\n5002;Beta\r\n";
 const char* const kNoName = "ID;Address\r\n5001;Storgatan 1\r\n";
 
@@ -211,7 +225,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DatabaseMissingAtLogin", kImport + Args{"--db", "@/nope.db"}, 4, "R1787!\n\nR1788.", ""},
         Case{"DatabaseMissingAtCompaction", {"compact", "--db", "@/nope.db"}, 4, "R1787!", ""},
         Case{"ExportTargetExists", kExport + Args{"@/k.skv"}, 4, "R9084: @/k.skv", "", file("k.skv", "old")},
-        Case{"ExportFolderMissing", kExport + Args{"@/no/k.skv"}, 4, "R9275 (R9140: @/no/k.skv)", "R1739"},
+        Case{"ExportFolderMissing",
+             kExport + Args{"@/no/k.skv"},
+             4,
+             "R9275 (R9140: @/no/k.skv)",
+             "R1739",
+             {},
+             "vexla",
+             logged("R9548", "no/k.skv", "0 R9551; R9555: 76 R9275 (R9140: @/no/k.skv)")},
         Case{"ImportFileMissing", kImport, 4, "R9106: @/in.skv", ""},
         Case{"ReportCannotBeWritten", kImport + Args{"--report", "@/no/r.txt"}, 4, "R9372: @/no/r.txt (76", "",
              file("in.skv", kTwoCustomers)},
@@ -245,13 +266,22 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ImportRefusedBeforeAnyLine", kImport, 6, "R9110: Name\nR9100.", " 0 R1805! R9100.",
              file("in.skv", kNoName)},
         Case{"ImportStoppedAtALine", kImport, 6, "R1799!\nR9040 3\nR9100.", " 0 R1805! R9100.",
-             file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
+             file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n"), "vexla",
+             logged("R9546", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: R1799! R9040 3 R9100.")},
         Case{"ImportWithDeleteFirstStoppedAtAShortLine", kImport + Args{"--delete-first"}, 6, "R9103: 3 / 2",
              " 0 R1805! R9100.", file("in.skv", "ID;Name\r\n5001;Alfa\r\n5002;Beta;x\r\n")},
         Case{"ImportInterrupted", kImport + Args{"--delete-first"}, 130, "R9113\nR9100.", " 0 R1805! R9100.",
-             [](World& w) { file("in.skv", kTwoCustomers)(w), w.signal = SIGINT; }},
+             [](World& w) { file("in.skv", kTwoCustomers)(w), w.signal = SIGINT; }, "vexla",
+             logged("R9546", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: R9113 R9100.")},
         // Done.
-        Case{"Export", kExport + Args{"@/k.skv"}, 0, "", "20 R1740 @/k.skv\n"},
+        Case{"Export",
+             kExport + Args{"@/k.skv"},
+             0,
+             "",
+             "20 R1740 @/k.skv\n",
+             {},
+             "vexla",
+             logged("R9548", "k.skv", "20 R9551; R9555: R9556")},
         Case{"PasswordOnStandardInput", kExport + Args{"@/k.skv", "--password-stdin"}, 0, "", "20 R1740 @/k.skv\n",
              [](World& w) { std::fputs("vexla\r\nrest", w.in.get()), std::rewind(w.in.get()); }, std::nullopt},
         Case{"ExportOverAFileWithForce", kExport + Args{"@/k.skv", "--force"}, 0, "", "20 R1740 @/k.skv\n",
@@ -260,7 +290,10 @@ INSTANTIATE_TEST_SUITE_P(
              file("in.skv", kTwoCustomers)},
         Case{"ImportDryRun", kImport + Args{"--delete-first", "--dry-run"}, 0, "", "2 R1805\n20 R9120\nR9119\n",
              file("in.skv", kTwoCustomers), "vexla",
-             [](World& w) { EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"}); }},
+             logged("R9547", "in.skv", "2 R9552, 20 R9553, 0 R9554; R9555: R9556",
+                    [](World& w) {
+                        EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"});
+                    })},
         Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", "1 R1805\n",
              [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
         Case{"ImportSkipsAndReportsLines", kImport + Args{"--report", "@/r.txt"}, 5, "",
