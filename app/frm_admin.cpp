@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
@@ -67,7 +68,7 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
       engine_(engine),
       texts_(texts),
       hooks_(hooks),
-      log_(platform.files, platform.messages, texts, platform.programFolder),
+      log_(platform.files, platform.messages, texts, platform.programFolder, platform.systemLog),
       runner_(this, texts) {
     setObjectName(QStringLiteral("frmAdmin"));
     // While a job runs, its buttons and the others wait; Close stays, and
@@ -257,6 +258,7 @@ void frmAdmin::registerClicked(int kind, int index) {
     frmLogin login(this, platform_, texts_, LoginDatabase{engine_, state_.DataBas});
     login.exec();
     if (login.answer() != "Ok") return;
+    state_.loginName = login.txtUserName->text().toStdString();
     const RegisterKind* reg = registerByKind(static_cast<std::int16_t>(kind));
     if (index == 0) {
         frmKopplaFält mapping(*this, this, platform_, texts_, linkCounter_, &runner_);

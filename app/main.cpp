@@ -1,11 +1,15 @@
 // vexla-admin: the administration tool of the Vexla booking system.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/frm_admin.h"
@@ -18,6 +22,8 @@
 #include "common/qt/qt_file_dialog_host.h"
 #include "common/qt/qt_locale_info.h"
 #include "common/qt/qt_message_boxes.h"
+#include "common/syslog_system_log.h"
+#include "common/qt/toolkit_translator.h"
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
 #include "session/command_line.h"
@@ -31,7 +37,8 @@ namespace {
 using namespace vexla;
 
 // The help, line by line, in the language of the installed Lang.ini.
-constexpr const char* kHelpCodes[] = {"R9001", "R9002", "R9233", "R9003", "R9237", "R9234", "R9004", "R9005", "R9235"};
+constexpr const char* kHelpCodes[] = {"R9001", "R9002", "R9233", "R9003", "R9237",
+                                      "R9234", "R9571", "R9004", "R9005", "R9235"};
 
 // Prints the help on standard output; answers the exit status 0.
 int printHelp(const std::string& folder) {
@@ -55,14 +62,6 @@ int printUsageError(const std::string& folder, const ProgramArguments& wrong) {
     return 2;
 }
 
-// The toolkit's own texts (Yes/No on message boxes, the file dialog) in the
-// language of the installed language file, when its translation is there.
-void translateToolkit(QApplication& app, TextSource& texts, QTranslator& translator) {
-    if (languageOfTexts(texts) != "se") return;
-    if (translator.load(QStringLiteral("qt_sv"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&translator);
-}
-
 bool haveDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
@@ -80,9 +79,26 @@ bool canShowWindow() {
     return asked.find("xcb") == std::string::npos && asked.find("wayland") == std::string::npos;
 }
 
+// Asked while another program holds the database: waits a second (less
+// when less is left) and answers true, until `seconds` from the first call
+// have passed.
+std::function<bool()> waitingFor(int seconds) {
+    if (seconds <= 0) return {};
+    auto deadline = std::make_shared<std::optional<std::chrono::steady_clock::time_point>>();
+    return [seconds, deadline] {
+        const auto now = std::chrono::steady_clock::now();
+        if (!*deadline) *deadline = now + std::chrono::seconds(seconds);
+        if (now >= **deadline) return false;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(std::chrono::seconds(1), **deadline - now));
+        return true;
+    };
+}
+
 // The unattended job: no window, no toolkit beyond its locale data, so it
-// runs from cron whatever window system the environment names.
-int runWithoutWindow(const std::string& folder, const StartingDatabase& start) {
+// runs from cron whatever window system the environment names. The job's
+// end goes to the system log as one line, at Error when it failed.
+int runWithoutWindow(const std::string& folder, const StartingDatabase& start, int waitSeconds) {
     ConsoleMessageBoxes console;
     NoFileDialogs dialogs;
     NoMousePointer pointer;
@@ -90,18 +106,21 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start) {
     QtLocaleInfo locale;
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), console);
-    Platform platform{console, dialogs, pointer, clock, locale, files, folder};
+    SyslogSystemLog systemLog;
+    Platform platform{console, dialogs, pointer, clock, locale, files, folder, FolderMemory::none(), systemLog};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
-    WindowlessAdmin window(engine, files, console, texts, folder);
+    WindowlessAdmin window(engine, files, console, texts, folder, systemLog);
     start.applyTo(window.state());
     window.state().Språk = languageOfTexts(texts);
     JobContext ctx{window, platform, texts};
-    const int status = runUnattendedJob(ctx, console);
-    // The job's own lines went to the log; cron mails standard error, so a
-    // failed job says where to look.
-    if (status != 0)
+    const UnattendedEnd end = runUnattendedJob(ctx, console, waitingFor(waitSeconds));
+    window.activityLog().toSystemLog(end.status == unattended::Done ? LogPriority::Notice : LogPriority::Error,
+                                     jobSummaryLine(texts, "vexla-admin /a k", end.status, start.DataBas, end.reason));
+    // The job's own lines went to the log and its reason to standard error
+    // above; cron mails standard error, so a failed job says where to look.
+    if (end.status != unattended::Done)
         std::fprintf(stderr, "%s: %s\n", texts.TextTillAndra("R9053").c_str(), window.activityLog().path().c_str());
-    return status;
+    return end.status;
 }
 
 }  // namespace
@@ -118,7 +137,7 @@ int main(int argc, char** argv) {
     }
     const StartingDatabase start = startingDatabase(read.options, folder);
     // /a names a job (anything else was a usage error): no window.
-    if (read.options.hasJobOption) return runWithoutWindow(folder, start);
+    if (read.options.hasJobOption) return runWithoutWindow(folder, start, read.waitSeconds);
     if (!canShowWindow()) {
         // Said in the program's language rather than the toolkit's abort.
         ConsoleMessageBoxes console;
@@ -137,12 +156,15 @@ int main(int argc, char** argv) {
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), messages);
     messages.captionButtonsFrom(&texts);
-    QTranslator toolkitTexts;
-    translateToolkit(app, texts, toolkitTexts);
+    // The toolkit's own texts (file dialogs, standard buttons) in the
+    // language of the installed language file; the English build loads none.
+    ToolkitTranslator toolkitTexts;
+    if (toolkitTexts.loadFor(languageOfTexts(texts), texts)) app.installTranslator(&toolkitTexts);
     QtFileDialogHost dialogs(nullptr, texts);
     // The register file dialogs start where the user last was, remembered in the user's own settings.
     FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files);
-    Platform platform{messages, dialogs, pointer, clock, locale, files, folder, folders};
+    SyslogSystemLog systemLog;
+    Platform platform{messages, dialogs, pointer, clock, locale, files, folder, folders, systemLog};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
 
     MaintenanceStartup hooks;

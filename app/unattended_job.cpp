@@ -1,36 +1,59 @@
 #include "app/unattended_job.h"
 
+#include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/exclusive_test.h"
 
 namespace vexla {
 
-int runUnattendedJob(JobContext& ctx, MessageBoxes& errors) {
+namespace {
+
+bool heldByAnother(const Error& e) {
+    return e.number == db::err::OpenedExclusively || e.number == db::err::RecordLocked;
+}
+
+// Waits, as long as `waitAgain` allows, until nobody else holds the
+// database; any other answer of the test is left to the compaction's own.
+void waitWhileHeld(JobContext& ctx, const std::function<bool()>& waitAgain) {
+    if (!waitAgain) return;
+    for (;;) {
+        auto tested = testExclusiveUse(ctx, "", false);
+        if (tested || !heldByAnother(tested.error()) || !waitAgain()) return;
+    }
+}
+
+}  // namespace
+
+UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std::function<bool()>& waitAgain) {
     AdminState& state = ctx.main.state();
     state.Kommandorad = true;
     if (state.DataBas.empty()) {
         ctx.main.Logg(ctx.text("R1774") + "!: " + ctx.now());
         ctx.main.closeAllFiles();
-        return 1;
+        const std::string said = ctx.text("R1774");
+        errors.show(said, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return {unattended::Failed, said};
     }
     ctx.main.Logg(" ");
     ctx.main.Logg(ctx.text("R1775"));
     ctx.main.Logg(ctx.text("R1776") + ": " + ctx.now());
 
+    waitWhileHeld(ctx, waitAgain);
     const CompactionOutcome outcome = compactDatabase(ctx);
+    UnattendedEnd end;
     if (outcome.failure) {
-        const std::string said = outcome.refused()
-                                     ? describeRefusal(*outcome.failure, state.DataBas, ctx.now(), ctx.texts).line
-                                     : compactionFailureText(outcome);
-        ctx.main.Logg(said);
-        errors.show(said, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        end.reason = outcome.refused() ? describeRefusal(*outcome.failure, state.DataBas, ctx.now(), ctx.texts).line
+                                       : compactionFailureText(outcome, ctx.texts);
+        ctx.main.Logg(end.reason);
+        errors.show(end.reason, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        end.status = outcome.refused() && heldByAnother(*outcome.failure) ? unattended::InUse : unattended::Failed;
     }
 
     ctx.main.Logg(ctx.text("R1777") + ": " + ctx.now());
     ctx.main.Logg(ctx.text("R1778"));
     ctx.main.Logg(" ");
     ctx.main.closeAllFiles();
-    return outcome.compacted() ? 0 : 1;
+    return end;
 }
 
 }  // namespace vexla

@@ -10,6 +10,7 @@
 #include "common/platform.h"
 #include "common/platform/file_system.h"
 #include "common/text.h"
+#include "common/utf8_check.h"
 
 namespace vexla {
 
@@ -35,6 +36,41 @@ bool equalNoCase(std::string_view a, std::string_view b) {
         if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) return false;
     }
     return true;
+}
+
+// A file's text and what its bytes mean (the rule is in the header).
+struct IniText {
+    std::string_view text;  // without a byte-order mark
+    bool utf8 = false;
+};
+
+IniText decideEncoding(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return {bytes.substr(3), true};
+    Utf8Check check;
+    check.feed(bytes);
+    return {bytes, check.wellFormed() && check.beyondAscii()};
+}
+
+// Whether a section or key name as the file spells it is `wanted`
+// (Windows-1252). A UTF-8 name beyond ASCII is compared in the code page; one
+// the code page cannot hold is no name the program asks for.
+bool nameMatches(std::string_view inFile, std::string_view wanted, bool utf8) {
+    if (!utf8 || asciiRun(reinterpret_cast<const unsigned char*>(inFile.data()),
+                          reinterpret_cast<const unsigned char*>(inFile.data() + inFile.size())) == inFile.size())
+        return equalNoCase(inFile, wanted);
+    std::size_t replaced = 0;
+    const std::string name = utf8ToCp1252(inFile, &replaced);
+    return replaced == 0 && equalNoCase(name, wanted);
+}
+
+// The first `limit` characters of UTF-8 text (a character is cut whole).
+std::string_view firstUtf8Characters(std::string_view text, std::size_t limit) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // continues a character
+        if (characters++ == limit) return text.substr(0, i);
+    }
+    return text;
 }
 
 // The bytes of a file, or `missing` when there is no file at the path.
@@ -82,12 +118,13 @@ void forEachLine(std::string_view text, F&& line) {
     }
 }
 
-// The raw value (Windows-1252, blanks trimmed, quotes kept) of the key in
-// the first section of the name; empty when either is absent.
-std::string_view findValue(std::string_view text, std::string_view section, std::string_view key) {
+// The raw value (in the file's encoding, blanks trimmed, quotes kept) of the
+// key in the first section of the name; empty when either is absent. The
+// names wanted are Windows-1252.
+std::string_view findValue(const IniText& file, std::string_view section, std::string_view key) {
     enum { Before, Inside, Done } state = Before;
     std::string_view found;
-    forEachLine(text, [&](std::string_view raw) {
+    forEachLine(file.text, [&](std::string_view raw) {
         const std::string_view line = trimSpace(raw);
         if (line.empty() || line.front() == ';') return true;
         if (line.front() == '[') {
@@ -98,13 +135,13 @@ std::string_view findValue(std::string_view text, std::string_view section, std:
             std::string_view name = line.substr(1);
             const std::size_t close = name.find(']');
             if (close != std::string_view::npos) name = name.substr(0, close);
-            if (equalNoCase(trimSpace(name), section)) state = Inside;
+            if (nameMatches(trimSpace(name), section, file.utf8)) state = Inside;
             return true;
         }
         if (state != Inside) return true;
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) return true;
-        if (!equalNoCase(trimSpace(line.substr(0, eq)), key)) return true;
+        if (!nameMatches(trimSpace(line.substr(0, eq)), key, file.utf8)) return true;
         found = trimSpace(line.substr(eq + 1));
         state = Done;
         return false;
@@ -127,10 +164,11 @@ Result<std::string> readIniValue(const std::string& path, const std::string& sec
     Result<FileBytes> file = readWholeFile(path);
     if (!file) return file.error();
     if (file->missing) return std::string();
-    std::string_view value = unquote(findValue(file->bytes, utf8ToCp1252(section), utf8ToCp1252(key)));
+    const IniText text = decideEncoding(file->bytes);
+    std::string_view value = unquote(findValue(text, utf8ToCp1252(section), utf8ToCp1252(key)));
     const auto limit = static_cast<std::size_t>(bufferSize - 1);
-    if (value.size() > limit) value = value.substr(0, limit);
-    return cp1252ToUtf8(value);
+    if (text.utf8 && isUtf8(value)) return std::string(firstUtf8Characters(value, limit));
+    return cp1252ToUtf8(value.substr(0, limit));
 }
 
 std::string readIniString(const std::string& path, const std::string& section, const std::string& key, int bufferSize) {

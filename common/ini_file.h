@@ -14,8 +14,18 @@
 // keeps leading or trailing blanks. A ';' later in a line is part of the
 // value. Lines end in CR LF, LF or a lone CR; a line without '=' is no key.
 //
-// The file is Windows-1252; the value is returned in UTF-8. The file is read
-// afresh on every call: nothing is cached, so a changed file counts at once.
+// What the bytes mean is decided as for a register file: a UTF-8 byte-order
+// mark at the start makes the file UTF-8 (the mark is dropped); without one,
+// a file that is well-formed UTF-8 and holds a character beyond ASCII is
+// UTF-8 (as Linux editors and printf write it), and any other file is
+// Windows-1252 (as the booking system writes it). A file is read whole, so
+// the whole file decides, not its first block. In a file with the mark, a
+// value that is not UTF-8 all the same is read as Windows-1252 rather than
+// lost. Section and key names match in either encoding, and a limit counts
+// characters, not bytes, so that one text reads the same in both.
+//
+// The value is returned in UTF-8. The file is read afresh on every call:
+// nothing is cached, so a changed file counts at once.
 #pragma once
 
 #include <string>
@@ -26,7 +36,7 @@ namespace vexla {
 
 // The value of `key` in `section` of the ini file at `path`, as read into a
 // buffer of `bufferSize` characters: at most bufferSize - 1 characters of
-// the file (bytes, the code page being single-byte), quotes already removed.
+// the file, quotes already removed.
 // A missing file, section or key, an unreadable file and a bufferSize below
 // 2 all give "". Never fails.
 std::string readIniString(const std::string& path, const std::string& section, const std::string& key, int bufferSize);

@@ -13,6 +13,7 @@
 #include "common/platform/locale_info.h"
 #include "common/platform/message_boxes.h"
 #include "common/platform/mouse_pointer.h"
+#include "common/platform/system_log.h"
 
 namespace vexla {
 
@@ -25,6 +26,7 @@ struct Platform {
     FileSystem& files;
     std::string programFolder;                     // folder of the executable, without a trailing separator
     FolderMemory& folders = FolderMemory::none();  // where the user's file dialogs last were
+    SystemLog& systemLog = SystemLog::none();      // where the activity log's lines are mirrored
 };
 
 // The title that captions the program's message boxes.

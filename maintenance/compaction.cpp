@@ -363,8 +363,9 @@ CompactionOutcome compactDatabase(JobContext& ctx) {
     return outcome;
 }
 
-std::string compactionFailureText(const CompactionOutcome& outcome) {
-    return outcome.failure ? numberAndDescription(*outcome.failure) + " Rad: 0" : std::string();
+std::string compactionFailureText(const CompactionOutcome& outcome, TextSource& texts) {
+    return outcome.failure ? numberAndDescription(*outcome.failure) + " " + texts.TextTillAndra("R9040") + ": 0"
+                           : std::string();
 }
 
 std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome) {
@@ -380,7 +381,8 @@ void showCompaction(JobContext& ctx, const CompactionOutcome& outcome) {
         return;
     }
     if (outcome.failure && !outcome.stopped())
-        ctx.platform.messages.show(compactionFailureText(outcome), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        ctx.platform.messages.show(compactionFailureText(outcome, ctx.texts), kProgramTitle, MsgIcon::None,
+                                   MsgButtons::Ok);
     ctx.main.setInfo(compactionInfoLine(ctx, outcome));
 }
 

@@ -106,8 +106,8 @@ inline constexpr std::uint64_t kCompactionSteps = 7;
 CompactionOutcome compactDatabase(JobContext& ctx);
 
 // The failure of a compaction past its exclusive-use test as the message
-// box says it: error number, CR LF, description, " Rad: 0".
-std::string compactionFailureText(const CompactionOutcome& outcome);
+// box says it: error number, CR LF, description, " ", the text of R9040 ("Line"), ": 0".
+std::string compactionFailureText(const CompactionOutcome& outcome, TextSource& texts);
 // The information line after a compaction: R1761 ". " R9155 ": " backup;
 // after a stop R9207 and the backup kept, if any; "" after a failure.
 std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome);

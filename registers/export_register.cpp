@@ -6,6 +6,7 @@
 #include "db/lock_file.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
+#include "registers/transfer_logging.h"
 #include "session/damaged_file.h"
 #include "session/exclusive_refusal.h"
 
@@ -107,15 +108,15 @@ ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind) {
         counts = writeExport(worker, *reg, path);
         worker.platform.pointer.setBusy(false);
     });
-    if (!counts) {
-        if (counts.error().number == kStoppedByUser)
-            outcome.stopped = true;
-        else
-            outcome.failure = withDamageAdvice(ctx, describedFileError(counts.error(), ctx.texts));
-        return outcome;
+    if (!counts && counts.error().number == kStoppedByUser) {
+        outcome.stopped = true;
+    } else if (!counts) {
+        outcome.failure = withDamageAdvice(ctx, describedFileError(counts.error(), ctx.texts));
+    } else {
+        outcome.counts = *counts;
+        outcome.n = counts->records == 0 ? -1 : static_cast<std::int32_t>(counts->records);
     }
-    outcome.counts = *counts;
-    outcome.n = counts->records == 0 ? -1 : static_cast<std::int32_t>(counts->records);
+    logExport(ctx, kind, path, outcome);
     return outcome;
 }
 

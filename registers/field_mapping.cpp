@@ -25,7 +25,11 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
     std::string header;
     auto reader = RegisterFileReader::open(path);
     auto read = reader ? (*reader)->readLine(header) : Result<bool>(reader.error());
-    if (!read && read.error().number != readerr::LineTooLong && read.error().number != readerr::NotUtf8) {
+    const long refused = read ? 0 : read.error().number;  // the reader's own refusal of the header
+    const bool byReader = refused == readerr::LineTooLong || refused == readerr::NotUtf8 ||
+                          refused == readerr::NulCharacter || refused == readerr::UnclosedQuote ||
+                          refused == readerr::OtherEncoding;
+    if (!read && !byReader) {
         const Error& e = read.error();
         messages.show(e.number == readerr::NotRegularFile
                           ? texts.TextTillAndra("R9107") + ": " + path
@@ -36,8 +40,14 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
     }
     const char* refusal = nullptr;
     std::string because;  // a refusal in a sentence of its own
-    if (!read && read.error().number == readerr::NotUtf8)
+    if (refused == readerr::NotUtf8)
         because = texts.TextTillAndra("R9250") + ".";
+    else if (refused == readerr::NulCharacter)
+        because = texts.TextTillAndra("R9101") + ".";
+    else if (refused == readerr::UnclosedQuote)
+        because = texts.TextTillAndra("R9540") + " " + std::to_string((*reader)->lineNumber()) + ".";
+    else if (refused == readerr::OtherEncoding)
+        because = texts.TextTillAndra("R9541") + " " + read.error().subject + ". " + texts.TextTillAndra("R9542") + ".";
     else if (!read)
         refusal = "R9104";
     else if (!*read || header.empty())

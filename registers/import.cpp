@@ -31,6 +31,7 @@ struct Slot {
     std::size_t filePos = 0;
     int type = typecode::Other;
     std::string caption;  // for the message about a refused value
+    std::string column;   // the register's column
 };
 
 class Import {
@@ -53,6 +54,7 @@ private:
     bool splitLine();
     bool stop(ImportStop why, Error error = {}, std::string column = {});
     bool stopOnFile(const Error& e);
+    bool refuseValue(const Slot& slot, std::string_view value, const Error& e);
     void skip(SkipReason why, LineList& list);
     void report();
     ImportOutcome failedCommit(const Error& e);
@@ -94,7 +96,36 @@ bool Import::stopOnFile(const Error& e) {
     if (e.number == readerr::LineTooLong) return stop(ImportStop::LineTooLong, e);
     if (e.number == readerr::NotRegularFile) return stop(ImportStop::NotRegularFile, e);
     if (e.number == readerr::NotUtf8) return stop(ImportStop::NotUtf8, e);
+    if (e.number == readerr::NulCharacter) return stop(ImportStop::NulCharacter, e);
+    if (e.number == readerr::UnclosedQuote) return stop(ImportStop::UnclosedQuote, e);
+    if (e.number == readerr::OtherEncoding) {
+        out_.value = e.subject;
+        return stop(ImportStop::OtherEncoding, e);
+    }
     return stop(ImportStop::FileUnreadable, e);
+}
+
+// What the column of a refused value takes: read from the register's own
+// column type, since a number and a yes/no column share one type code.
+// Only a stopping import comes here, so the look costs nothing per line.
+bool Import::refuseValue(const Slot& slot, std::string_view value, const Error& e) {
+    out_.value.assign(value);
+    switch (slot.type) {
+        case typecode::Text:
+            if (e.number == db::err::FieldTooSmall) out_.expected = Expected::ShorterText;
+            break;
+        case typecode::Date: out_.expected = Expected::Date; break;
+        default: {
+            out_.expected = Expected::Number;
+            auto all = s_.db.OpenRecordset("SELECT * FROM " + std::string(register_->table));
+            if (!all) break;
+            for (int i = 0; i < (*all)->FieldCount(); ++i)
+                if (db::equalSwedish((*all)->name(i), slot.column) && (*all)->type(i) == db::dao::Boolean)
+                    out_.expected = Expected::YesNo;
+            (*all)->Close();
+        }
+    }
+    return stop(ImportStop::Refused, fromDatabase(e), slot.caption);
 }
 
 bool Import::openFile() {
@@ -126,9 +157,9 @@ bool Import::checkLinks() {
         std::string column = importColumnName(link, r_.registerName, s_.Språk);
         if (column.empty()) return stop(ImportStop::LinkNoColumn, {}, link.fileFieldName);
         if (filled(columns, column)) return stop(ImportStop::LinkTwice, {}, link.caption);
-        columns.push_back(std::move(column));
-        slots_.push_back(
-            {static_cast<std::size_t>(*filePos), r_.fieldTypes[static_cast<std::size_t>(*fieldPos)], link.caption});
+        columns.push_back(column);
+        slots_.push_back({static_cast<std::size_t>(*filePos), r_.fieldTypes[static_cast<std::size_t>(*fieldPos)],
+                          link.caption, std::move(column)});
     }
     auto required = s_.db.RequiredColumns(register_->table);
     if (!required) return stop(ImportStop::Refused, required.error());
@@ -219,7 +250,6 @@ bool Import::splitLine() {
         }
         text = expanded_;
     }
-    if (text.find('\0') != std::string_view::npos) return stop(ImportStop::NulCharacter);
     values_.clear();
     if (quoted_) {
         if (fieldCount(text) > kMaxFields) return stop(ImportStop::TooManyFields);
@@ -277,7 +307,7 @@ bool Import::storeLine() {
             case typecode::Date: bound = insert_->BindDate(n, v.empty() ? "00:00:00" : v); break;
             default: bound = insert_->BindBare(n, v.empty() ? "0" : trimBlanks(v));
         }
-        if (!bound) return stop(ImportStop::Refused, fromDatabase(bound.error()), slot.caption);
+        if (!bound) return refuseValue(slot, v, bound.error());
     }
     if (auto st = insert_->Execute(); !st) {
         if (st.error().number == db::err::DuplicateKey) {

@@ -50,10 +50,12 @@ enum class ImportStop {
     WrongSeparator,    // the header is split by tabs or commas instead (separator: which)
     NotUtf8,           // a line that is not UTF-8 in a file taken for UTF-8
     NulCharacter,      // a line holding a NUL character: the file is no text
+    UnclosedQuote,     // a quoted value still open at the end of the file (line: where it began)
+    OtherEncoding,     // the file is UTF-16 or UTF-32 (value: the encoding's name)
     WrongFieldCount,   // with delete-first: a line of another field count than the header's
     DuplicateKey,      // with delete-first: a line whose key the register holds already
     RequiredValue,     // a column that needs a value got none (3314)
-    Refused,           // the engine refused a value, the statement or the commit (error: its number)
+    Refused,           // the engine refused a value (value, expected), the statement or the commit (error: its number)
     LinkNoColumn,      // a link names no column of the register
     LinkTwice,         // two links fill one column
     LinkOutOfRange,    // a link's position is no field of the file or of the register
@@ -64,6 +66,9 @@ enum class ImportStop {
     SavedDespiteError,  // the register holds the whole import (committed is true)
     SaveUncertain,      // the register's count tells neither the import nor the state before it
 };
+
+// What a column takes, as a refused value's message says it.
+enum class Expected { Nothing, Number, Date, YesNo, ShorterText };
 
 // The kinds of line an import without delete-first skips and goes on.
 enum class SkipReason { WrongFieldCount, DuplicateKey };
@@ -90,6 +95,8 @@ struct ImportOutcome {
     std::string column;                        // the column (caption) or link (file field) the stop concerns
     std::size_t fields = 0, headerFields = 0;  // WrongFieldCount: the line's and the header's counts
     char separator = 0;                        // WrongSeparator: '\t' or ','
+    std::string value;                         // Refused: the value refused, as in the file; OtherEncoding: its name
+    Expected expected = Expected::Nothing;     // Refused: what the column takes instead
 
     bool stopped() const { return stop != ImportStop::None; }
     long skipped() const { return wrongFieldCount.count + duplicates.count; }

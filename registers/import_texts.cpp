@@ -19,6 +19,8 @@ const char* reasonCode(ImportStop stop) {
         case ImportStop::WrongSeparator: return "";  // foreignSeparatorText
         case ImportStop::NotUtf8: return "R9250";
         case ImportStop::NulCharacter: return "R9101";
+        case ImportStop::UnclosedQuote: return "R9540";
+        case ImportStop::OtherEncoding: return "R9541";
         case ImportStop::WrongFieldCount: return "R9103";
         case ImportStop::DuplicateKey: return "R1818";
         case ImportStop::RequiredValue: return "R1817";
@@ -45,6 +47,28 @@ std::string lineNumbers(const LineList& list, TextSource& texts) {
     return s;
 }
 
+// What a refused value's column takes, after the value.
+const char* expectedCode(Expected expected) {
+    switch (expected) {
+        case Expected::Number: return "R9543";
+        case Expected::Date: return "R9544";
+        case Expected::YesNo: return "R9545";
+        case Expected::ShorterText: return "R9560";
+        case Expected::Nothing: break;
+    }
+    return "";
+}
+
+// A value as a message quotes it: at most kQuoted bytes, cut before a
+// character, never inside one, and the cut marked.
+std::string quoted(const std::string& value) {
+    constexpr std::size_t kQuoted = 60;
+    if (value.size() <= kQuoted) return "'" + value + "'";
+    std::size_t cut = kQuoted;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+    return "'" + value.substr(0, cut) + "...'";
+}
+
 }  // namespace
 
 std::string importStopMessage(const ImportOutcome& o, const std::string& path, TextSource& texts) {
@@ -52,10 +76,25 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
     auto text = [&](const char* code) { return texts.TextTillAndra(code); };
     const std::string description = describedFileError(o.error, texts).description;
     std::string m;
+    // Whether the message names the line itself; else it follows below.
+    bool lineNamed = false;
     switch (o.stop) {
         case ImportStop::Refused:
-            m = std::to_string(o.error.number) + "\r\n" + description + "\r\n" + o.error.source;
+            if (o.expected != Expected::Nothing) {
+                // Where, what and what would do, in the user's words; the engine's number for whoever helps.
+                m = text("R9040") + " " + std::to_string(o.line) + ", " + text("R9041") + " " + o.column + ": " +
+                    quoted(o.value) + " " + text(expectedCode(o.expected)) + "\r\n" + std::to_string(o.error.number) +
+                    " " + description;
+                lineNamed = true;
+            } else {
+                m = std::to_string(o.error.number) + "\r\n" + description + "\r\n" + o.error.source;
+            }
             break;
+        case ImportStop::UnclosedQuote:
+            m = text("R9540") + " " + std::to_string(o.line) + ".";
+            lineNamed = true;
+            break;
+        case ImportStop::OtherEncoding: m = text("R9541") + " " + o.value + ". " + text("R9542") + "."; break;
         case ImportStop::SavedDespiteError:
         case ImportStop::SaveUncertain:
             // The register is not as it was: no "unchanged" after these.
@@ -80,7 +119,10 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         case ImportStop::ValuesUnlinked: m = text(reasonCode(o.stop)) + ": " + o.column; break;
         default: m = text(reasonCode(o.stop));
     }
-    if (o.line > 1 && o.stop != ImportStop::Cancelled) {
+    // A file the reader refuses may be refused at its header already.
+    const bool fromReader =
+        o.stop == ImportStop::NulCharacter || o.stop == ImportStop::NotUtf8 || o.stop == ImportStop::LineTooLong;
+    if (!lineNamed && (o.line > 1 || (fromReader && o.line == 1)) && o.stop != ImportStop::Cancelled) {
         m += "\r\n" + text("R9040") + " " + std::to_string(o.line);
         if (o.stop == ImportStop::Refused && !o.column.empty()) m += ", " + text("R9041") + " " + o.column;
     }

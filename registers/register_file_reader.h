@@ -8,6 +8,13 @@
 //     file a lone LF is an ordinary character, because the export writes the
 //     lone LFs of a memo unchanged and they must come back inside their value;
 //   - the last line needs no line end.
+// What a record is: one line, except in a file a spreadsheet quoted (its
+// header starts with a double quote, spreadsheetQuoted). There a quoted
+// cell may hold line breaks, so a record runs on over every line end inside
+// quotes and ends at the first one outside them; each break inside it (CR
+// LF, a lone CR or LF) comes out as CR LF, as the register files store a
+// line break in a value. A lone LF inside quotes counts as a line of its
+// own, as an editor shows it, so line numbers are always those of the file.
 // What the bytes mean: a UTF-8 byte-order mark at the start makes the file
 // UTF-8 (a spreadsheet saved it; the mark itself is dropped). Without it the
 // bytes decide, block by block as they are read, until the first block that
@@ -17,7 +24,9 @@
 // same either way, so the file is read once and never held whole. In a file
 // taken for UTF-8, a later line that is not UTF-8 stops the reading
 // (readerr::NotUtf8) rather than being read as something it may not be.
-// Either way the lines come out as UTF-8.
+// Either way the lines come out as UTF-8. A file that starts with the
+// byte-order mark of UTF-16 or UTF-32 is refused (readerr::OtherEncoding),
+// naming the encoding: read byte by byte it would only give garbled names.
 #pragma once
 
 #include <cstddef>
@@ -40,13 +49,19 @@ inline constexpr std::size_t kMaxLineBytes = 1024 * 1024;
 
 // What the reader refuses, by number: a line longer than kMaxLineBytes
 // ("Bad record length"), a path that is not a regular file, such as a
-// folder, a device or a pipe ("Invalid file format"), and a line that is not
-// UTF-8 in a file taken for UTF-8 ("Invalid character encoding"). Other
-// failures carry the file system's own numbers.
+// folder, a device or a pipe ("Invalid file format"), a line holding a NUL
+// byte (the file is no text), a line that is not UTF-8 in a file taken for
+// UTF-8 ("Invalid character encoding"), a quoted cell still open at the end
+// of the file or after kMaxLineBytes, and a file in UTF-16 or UTF-32 (the
+// Error's subject names the encoding, "UTF-16LE"). Other failures carry the
+// file system's own numbers.
 namespace readerr {
 constexpr long LineTooLong = 59;
 constexpr long NotRegularFile = 321;
+constexpr long NulCharacter = 322;
 constexpr long NotUtf8 = 323;
+constexpr long UnclosedQuote = 324;
+constexpr long OtherEncoding = 325;
 }  // namespace readerr
 
 class RegisterFileReader {
@@ -61,14 +76,16 @@ public:
     // read, so a pipe or a device cannot block or flood the reader).
     static Result<std::unique_ptr<RegisterFileReader>> open(const std::string& path);
 
-    // Reads the next line into `line` (UTF-8, without its line end) and
-    // answers true; answers false at the end of the file, leaving `line`
-    // empty. A read failure is an Error with the file system's number; a
-    // line longer than kMaxLineBytes is readerr::LineTooLong, a line that is
-    // not UTF-8 in a UTF-8 file readerr::NotUtf8 (lineNumber() is that line).
+    // Reads the next record into `line` (UTF-8, without its line end; see
+    // above for a quoted file's records) and answers true; answers false at
+    // the end of the file, leaving `line` empty. A read failure is an Error
+    // with the file system's number; the reader's own refusals are readerr::
+    // numbers, and lineNumber() is then the line refused: the line too long,
+    // holding the NUL, not UTF-8, or where the unclosed quoted cell began.
     Result<bool> readLine(std::string& line);
 
-    // The 1-based number of the line readLine gave last (the header is line 1).
+    // The 1-based number of the file line where the record readLine gave
+    // last began (the header is line 1).
     long lineNumber() const { return lineNumber_; }
     // True once the file turned out to be UTF-8 (by its mark or its bytes).
     bool utf8() const { return encoding_ == Encoding::Utf8; }
@@ -82,8 +99,12 @@ private:
     Result<bool> fill();
     // Looks for the mark, then at the block's bytes while the encoding is open.
     void decideEncoding();
+    // Reads the next line of the file, as the line ends above delimit it.
+    Result<bool> readPhysical(std::string& line);
     Result<bool> emitLine(std::string& line, std::string_view bytes);
     Error lineTooLong();
+    // Extends the first line of a record in `line` over the line ends inside quotes.
+    Result<bool> joinQuoted(std::string& line);
 
     int fd_;
     std::string path_;
@@ -91,11 +112,15 @@ private:
     std::size_t pos_ = 0, end_ = 0;
     std::string partial_;   // a line that runs over the end of a block
     bool started_ = false;  // the byte-order mark has been looked for
-    enum class Encoding { Open, Utf8, Cp1252 } encoding_ = Encoding::Open;
-    Utf8Check bytesSoFar_;  // the bytes read while the encoding is open
-    bool lfEnds_ = false;   // LF alone ends a line (decided by the first line end)
-    bool decided_ = false;  // the first line end has been seen
-    bool skipLf_ = false;   // the last line ended with CR: an LF right after it belongs to it
+    enum class Encoding { Open, Utf8, Cp1252, Refused } encoding_ = Encoding::Open;
+    const char* refused_ = "";  // the encoding of a refused file, by name
+    Utf8Check bytesSoFar_;      // the bytes read while the encoding is open
+    bool lfEnds_ = false;       // LF alone ends a line (decided by the first line end)
+    bool decided_ = false;      // the first line end has been seen
+    bool skipLf_ = false;       // the last line ended with CR: an LF right after it belongs to it
+    bool quoted_ = false;       // a spreadsheet quoted the file (decided by its first line)
+    std::string next_;          // a record's next line while it is joined
+    long physical_ = 0;         // the lines of the file read so far
     long lineNumber_ = 0;
     std::uint64_t bytesRead_ = 0, size_ = 0;
 };

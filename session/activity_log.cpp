@@ -1,15 +1,47 @@
 #include "session/activity_log.h"
 
+#include <filesystem>
+
 #include "common/cp1252.h"
 #include "common/file_writing.h"
 #include "common/platform.h"
 
 namespace vexla {
 
-ActivityLog::ActivityLog(FileSystem& files, MessageBoxes& messages, TextSource& texts, std::string programFolder)
-    : files_(files), messages_(messages), texts_(texts), path_(std::move(programFolder) + "/Logg.txt") {}
+ActivityLog::ActivityLog(FileSystem& files, MessageBoxes& messages, TextSource& texts, std::string programFolder,
+                         SystemLog& systemLog)
+    : files_(files),
+      messages_(messages),
+      texts_(texts),
+      systemLog_(systemLog),
+      path_(std::move(programFolder) + "/Logg.txt") {}
+
+std::string systemLine(const std::string& user, const std::string& text) {
+    std::string line = user.empty() ? std::string() : "user " + user + ": ";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;  // CR LF as one break
+        line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+    }
+    return line;
+}
+
+std::string jobSummaryLine(TextSource& texts, const std::string& job, int status, const std::string& database,
+                           const std::string& reason) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(database, ec);
+    std::string line = job + " " + texts.TextTillAndra("R9570") + " " + std::to_string(status) + ": " +
+                       (ec || database.empty() ? database : full.lexically_normal().string());
+    if (!reason.empty()) line += ": " + reason;
+    return line;
+}
+
+void ActivityLog::toSystemLog(LogPriority priority, const std::string& text) {
+    systemLog_.write(priority, systemLine(systemLog_.userName(), text));
+}
 
 void ActivityLog::Logg(const std::string& text) {
+    // The blank lines between jobs only part them in the file.
+    if (text.find_first_not_of(" \t\r\n") != std::string::npos) toSystemLog(LogPriority::Info, text);
     Status status;
     if (LoggFil == 0) {
         LoggFil = 1;  // stays assigned even when the open below fails

@@ -21,6 +21,7 @@ struct AdminState {
     std::string lastExportPath;  // register file the last export chose
     bool Kommandorad = false;    // started with /d or /a: the maintenance jobs log their steps
     std::string Språk = "en";    // "se" or "en", from the installed language file
+    std::string loginName;       // the administrator the last login admitted (the activity log names them)
 };
 
 class AdminWindow {

@@ -11,7 +11,7 @@ namespace vexla {
 
 namespace {
 
-enum class Meaning { Help, Version, Database, WindowsDatabase, WindowsJob };
+enum class Meaning { Help, Version, Database, Wait, WindowsDatabase, WindowsJob };
 
 // How an option's word is recognised and where its value is.
 enum class Form {
@@ -31,13 +31,15 @@ struct OptionRow {
 
 // Every option vexla-admin takes. /d skips one more character than /a before
 // its value ("/db PATH"), so "/db" still wants the next argument.
-constexpr std::array<OptionRow, 8> kOptions{{
+constexpr std::array<OptionRow, 10> kOptions{{
     {"-h", Form::Alone, Meaning::Help},
     {"--help", Form::Alone, Meaning::Help},
     {"--version", Form::Alone, Meaning::Version},
     {"-d", Form::Next, Meaning::Database},
     {"--database", Form::Next, Meaning::Database},
     {"--database=", Form::Attached, Meaning::Database},
+    {"--wait", Form::Next, Meaning::Wait},
+    {"--wait=", Form::Attached, Meaning::Wait},
     {"/d", Form::Windows, Meaning::WindowsDatabase, 3},
     {"/a", Form::Windows, Meaning::WindowsJob, 2},
 }};
@@ -72,12 +74,21 @@ void setDatabase(CommandLine& options, const std::string& path, char separator) 
     options.msSökväg = folderOfPath(options.DataBas, separator).value_or("");
 }
 
+// Seconds written as digits only, at most a day; nothing for anything else.
+std::optional<int> waitSeconds(const std::string& value) {
+    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int seconds = std::stoi(value);
+    return seconds <= 86400 ? std::optional(seconds) : std::nullopt;
+}
+
 }  // namespace
 
 ProgramArguments readProgramArguments(const std::vector<std::string>& args, char separator) {
     std::vector<std::string> windowsWords;  // the Windows options and their values, in order
     std::optional<std::string> linuxPath;   // set only when it is the first database option
     bool windowsDatabaseSeen = false;
+    int wait = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const OptionRow* row = matchOption(arg);
@@ -93,6 +104,14 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
                 if (!linuxPath && !windowsDatabaseSeen) linuxPath = path;
                 break;
             }
+            case Meaning::Wait: {
+                if (row->form == Form::Next && !hasNext) return usage("R9080", arg);
+                const std::string value = row->form == Form::Next ? args[++i] : arg.substr(row->word.size());
+                const auto seconds = waitSeconds(value);
+                if (!seconds) return usage("R9082", "--wait " + value);
+                wait = *seconds;
+                break;
+            }
             case Meaning::WindowsDatabase:
             case Meaning::WindowsJob:
                 windowsWords.push_back(arg);
@@ -105,6 +124,7 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
         }
     }
     ProgramArguments result;
+    result.waitSeconds = wait;
     result.options = parseCommandLine(joinArguments(windowsWords), separator);
     const CommandLine& o = result.options;
     if (o.hasJobOption && !o.namesJob) return o.jobValue.empty() ? usage("R9080", "/a") : usage("R9231", o.jobValue);

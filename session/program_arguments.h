@@ -3,7 +3,7 @@
 //
 // Two spellings live side by side:
 //   - the Linux ones: -d PATH, --database PATH, --database=PATH, -h, --help,
-//     --version;
+//     --version, --wait SECONDS (also --wait=SECONDS);
 //   - the Windows ones of the booking system's own scripts: /d PATH (also
 //     /db PATH) and /a k|c|r (also /ak, "/a k"), in any letter case. Their
 //     words are joined into the command line L and cut by parseCommandLine
@@ -30,6 +30,7 @@ struct ProgramArguments {
     CommandLine options;
     std::string complaint;
     std::string argument;
+    int waitSeconds = 0;  // --wait: how long the job waits for a database another program holds
 };
 
 // Reads the arguments behind the program's name, in order; the first help,
@@ -40,7 +41,9 @@ struct ProgramArguments {
 //     /db at the end of the line or before another option; /a without a
 //     job letter);
 //   - R9231 a job letter other than k, c or r (any letter case, quotes and
-//     blanks cleaned as on Windows).
+//     blanks cleaned as on Windows);
+//   - R9082 a --wait value that is not a whole number of seconds from 0 to
+//     86400 (digits only), the option and its value as the argument.
 // -d and --database take the next argument verbatim as the database path;
 // a bare file name is taken from the current folder ("./bok.db"), as the
 // shell would. The first database option of either spelling counts; it sets

@@ -15,10 +15,11 @@ namespace vexla {
 
 class WindowlessAdmin final : public AdminWindow {
 public:
-    // `messages` tells a failure of the activity log, in the words of `texts`.
+    // `messages` tells a failure of the activity log, in the words of `texts`;
+    // the log's lines are mirrored to `systemLog`.
     WindowlessAdmin(db::DBEngine& engine, FileSystem& files, MessageBoxes& messages, TextSource& texts,
-                    const std::string& programFolder)
-        : engine_(engine), log_(files, messages, texts, programFolder) {}
+                    const std::string& programFolder, SystemLog& systemLog = SystemLog::none())
+        : engine_(engine), log_(files, messages, texts, programFolder, systemLog) {}
 
     AdminState& state() override { return state_; }
     db::DBEngine& engine() override { return engine_; }

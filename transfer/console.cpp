@@ -22,7 +22,7 @@ void TerminalProgress::report(std::uint64_t done, std::uint64_t total, ProgressU
     const ProgressSnapshot p{done, total, unit};
     // A job may go on reporting its total while it finishes a phase (the
     // interval copy while it makes its indexes): that is drawn only once.
-    if (now - drawn_ < std::chrono::milliseconds(200) && (done < total || p == shown_)) return;
+    if (now - drawn_ < std::chrono::milliseconds(200) && (total == 0 || done < total || p == shown_)) return;
     drawn_ = now;
     shown_ = p;
     std::string bar;
@@ -37,6 +37,7 @@ void TerminalProgress::report(std::uint64_t done, std::uint64_t total, ProgressU
 
 MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
     if (buttons != MsgButtons::Ok) return questions_;
+    lastShown = text;
     status_.clear();
     return console_.show(text, title, icon, buttons);
 }

@@ -53,18 +53,32 @@ private:
 // The message boxes of a run nobody answers. A box with an OK button goes
 // to `console` (standard error), after the status line is cleared; a
 // question is answered `questions` without being shown, since the command
-// line has answered it already (--force).
+// line has answered it already (--force). The text of the last box shown
+// is kept, for the run's report of why it failed.
 class RunMessageBoxes final : public MessageBoxes {
 public:
     RunMessageBoxes(MessageBoxes& console, StatusLine& status, MsgAnswer questions)
         : console_(console), status_(status), questions_(questions) {}
     MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
     void beep() override { console_.beep(); }
+    std::string lastShown;
 
 private:
     MessageBoxes& console_;
     StatusLine& status_;
     MsgAnswer questions_;
+};
+
+// A job's progress with its total left out: the bytes of a register file
+// read from standard input, whose size nobody knows beforehand.
+class CountOnlyProgress final : public JobProgress {
+public:
+    explicit CountOnlyProgress(JobProgress& shown) : shown_(shown) {}
+    void report(std::uint64_t done, std::uint64_t, ProgressUnit unit) override { shown_.report(done, 0, unit); }
+    bool stopRequested() const override { return shown_.stopRequested(); }
+
+private:
+    JobProgress& shown_;
 };
 
 // The file dialogs answered from the command line: the first dialog chooses

@@ -13,6 +13,7 @@
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
 #include "common/qt/qt_locale_info.h"
+#include "common/syslog_system_log.h"
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
 #include "texts/kompilerad.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     // The window's regional settings, so dates and numbers are written as it writes them.
     QtLocaleInfo locale;
     PosixFileSystem files;
+    SyslogSystemLog systemLog;
 
     db::SqliteEngine engine(db::engineSettingsFor(locale));
 
@@ -68,7 +70,8 @@ int main(int argc, char** argv) {
                               ::isatty(STDERR_FILENO) != 0,
                               password,
                               transfer::askPasswordOnTerminal,
-                              [] { return static_cast<int>(stopSignal); }};
+                              [] { return static_cast<int>(stopSignal); },
+                              systemLog};
     catchStopSignals();
     return transfer::runTransfer(std::vector<std::string>(argv + 1, argv + argc), env);
 }

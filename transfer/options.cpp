@@ -21,26 +21,26 @@ const std::array<CommandSyntax, 8>& commands() {
     static const std::array<CommandSyntax, 8> syntaxes{{
         {"export",
          Command::Export,
-         {"--register", "--db", "--out", "--user", "--password-stdin", "--force"},
+         {"--register", "--db", "--out", "--user", "--password-stdin", "--force", "--json", "--quiet"},
          {"--register", "--db", "--out", "--user"}},
         {"import",
          Command::Import,
          {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map", "--dry-run",
-          "--report"},
+          "--report", "--json", "--quiet"},
          {"--register", "--db", "--in", "--user"}},
-        {"compact", Command::Compact, {"--db", "--full-check"}, {"--db"}},
-        {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force"}, {"--db", "--out"}},
-        {"check", Command::Check, {"--db", "--full"}, {"--db"}},
-        {"recover", Command::Recover, {"--db", "--out", "--force"}, {"--db", "--out"}},
-        {"backups", Command::Backups, {"--db"}, {"--db"}},
-        {"restore", Command::Restore, {"--db", "--from"}, {"--db", "--from"}},
+        {"compact", Command::Compact, {"--db", "--full-check", "--json", "--quiet"}, {"--db"}},
+        {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force", "--json", "--quiet"}, {"--db", "--out"}},
+        {"check", Command::Check, {"--db", "--full", "--json", "--quiet"}, {"--db"}},
+        {"recover", Command::Recover, {"--db", "--out", "--force", "--json", "--quiet"}, {"--db", "--out"}},
+        {"backups", Command::Backups, {"--db", "--json", "--quiet"}, {"--db"}},
+        {"restore", Command::Restore, {"--db", "--from", "--json", "--quiet"}, {"--db", "--from"}},
     }};
     return syntaxes;
 }
 
 bool isFlag(std::string_view option) {
     return option == "--password-stdin" || option == "--force" || option == "--delete-first" || option == "--dry-run" ||
-           option == "--full-check" || option == "--full";
+           option == "--full-check" || option == "--full" || option == "--json" || option == "--quiet";
 }
 
 bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
@@ -79,9 +79,11 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     } else if (option == "--db") {
         o.db = value;
     } else if (option == "--out") {
-        o.out = value;
+        const bool stream = value == kStandardStream || value == "/dev/stdout";
+        if (stream && o.command != Command::Export) return invalid();
+        o.out = stream ? kStandardStream : value;
     } else if (option == "--in") {
-        o.in = value;
+        o.in = value == "/dev/stdin" ? kStandardStream : value;
     } else if (option == "--user") {
         o.user = value;
     } else if (option == "--report") {
@@ -105,6 +107,10 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         o.deleteFirst = true;
     } else if (option == "--dry-run") {
         o.dryRun = true;
+    } else if (option == "--json") {
+        o.json = true;
+    } else if (option == "--quiet") {
+        o.quiet = true;
     }
     return std::nullopt;
 }
@@ -170,6 +176,7 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         if (!has(option)) return UsageError{"R9081", std::string(option)};
     if (o.command != Command::Restore && has("--from") != has("--to"))
         return UsageError{"R9081", has("--from") ? "--to" : "--from"};
+    if (o.passwordStdin && o.in == kStandardStream) return UsageError{"R9576", "--password-stdin --in -"};
     return o;
 }
 

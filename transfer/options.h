@@ -26,7 +26,13 @@ struct Options {
     std::optional<DateTime> from, to;
     std::string backup;      // restore --from: the backup to put back
     bool fullCheck = false;  // compact --full-check, check --full
+    bool json = false;       // --json: one JSON object on standard output instead of the texts
+    bool quiet = false;      // --quiet: nothing but errors
 };
+
+// The file name that stands for standard output (export --out) and standard
+// input (import --in).
+inline constexpr const char* kStandardStream = "-";
 
 // A command line that cannot run: the text code of the complaint and what
 // it is about (the word, the option, the option and its value).
@@ -53,6 +59,11 @@ struct UsageError {
 //     customers, resources or bookings (any letter case) R9236, whose text
 //     lists those names; a date-time not written "yyyy-mm-dd HH:MM" or an
 //     empty --map R9082. A repeated option counts with its last value.
+//   - Every command takes --json and --quiet.
+//   - "-" (also /dev/stdout, /dev/stdin) is standard output as export's
+//     --out and standard input as import's --in, both stored as "-"; as the
+//     --out of copy or recover it is R9082. --password-stdin with --in - is
+//     R9576: standard input cannot carry both.
 std::variant<Options, UsageError> parseArguments(const std::vector<std::string>& args);
 
 // A date and time written "yyyy-mm-dd HH:MM" (seconds 0); nothing for any

@@ -12,9 +12,10 @@ namespace vexla::transfer {
 // before any character.
 std::optional<std::string> readPasswordLine(std::FILE* in);
 
-// Shows `prompt` on standard error and reads one line from the terminal on
-// standard input without echoing it; nothing when standard input is no
-// terminal or ends. The echo comes back however the reading ends.
+// Shows `prompt` on standard error and reads one line from the terminal
+// without echoing it: standard input when it is a terminal, else the
+// controlling terminal (/dev/tty); nothing when there is none or it ends.
+// The echo comes back however the reading ends.
 std::optional<std::string> askPasswordOnTerminal(const std::string& prompt);
 
 }  // namespace vexla::transfer

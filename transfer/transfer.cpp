@@ -1,5 +1,9 @@
 #include "transfer/transfer.h"
 
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <variant>
 
@@ -19,12 +23,15 @@
 #include "registers/import.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
+#include "registers/transfer_logging.h"
 #include "session/windowless_admin.h"
 #include "texts/mtexter.h"
 #include "transfer/console.h"
+#include "transfer/json_report.h"
 #include "transfer/links.h"
 #include "transfer/options.h"
 #include "transfer/password.h"
+#include "transfer/standard_streams.h"
 
 namespace vexla::transfer {
 
@@ -33,17 +40,19 @@ namespace {
 // The texts of the help, line by line: the general help, or one command's.
 std::vector<const char*> helpCodes(const std::optional<Command>& command) {
     if (!command)
-        return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9447", "R9448",
-                "R9493", "R9494", "R9065", "R9066", "R9456", "R9495"};
+        return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9447", "R9448", "R9493",
+                "R9494", "R9572", "R9573", "R9065", "R9066", "R9456", "R9495"};
     switch (*command) {
-        case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9066"};
-        case Command::Import: return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9121", "R9122", "R9066"};
-        case Command::Compact: return {"R9075", "R9063", "R9066"};
-        case Command::Copy: return {"R9076", "R9077", "R9064", "R9066"};
-        case Command::Check: return {"R9445", "R9449", "R9447", "R9456"};
-        case Command::Recover: return {"R9446", "R9455", "R9448", "R9456"};
-        case Command::Backups: return {"R9491", "R9493", "R9495"};
-        case Command::Restore: return {"R9492", "R9494", "R9495"};
+        case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9574", "R9572", "R9573", "R9066"};
+        case Command::Import:
+            return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072",
+                    "R9121", "R9122", "R9575", "R9572", "R9573", "R9066"};
+        case Command::Compact: return {"R9075", "R9063", "R9572", "R9573", "R9066"};
+        case Command::Copy: return {"R9076", "R9077", "R9064", "R9572", "R9573", "R9066"};
+        case Command::Check: return {"R9445", "R9449", "R9447", "R9572", "R9573", "R9456"};
+        case Command::Recover: return {"R9446", "R9455", "R9448", "R9572", "R9573", "R9456"};
+        case Command::Backups: return {"R9491", "R9493", "R9572", "R9573", "R9495"};
+        case Command::Restore: return {"R9492", "R9494", "R9572", "R9573", "R9495"};
     }
     return {};
 }
@@ -74,11 +83,12 @@ public:
     Run(Environment& env, const Options& o)
         : env_(env),
           o_(o),
-          status_(env.err, env.terminal),
+          scratch_(o.out == kStandardStream || o.in == kStandardStream ? std::make_unique<ScratchFolder>() : nullptr),
+          status_(env.err, env.terminal && !o.quiet),
           progress_(status_, env.texts, env.stopSignal),
           messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
-          dialogs_(fullPath(o.out)),
-          window_(env.engine, env.files, messages_, env.texts, env.programFolder),
+          dialogs_(o.out == kStandardStream ? streamFile() : fullPath(o.out)),
+          window_(env.engine, env.files, messages_, env.texts, env.programFolder, env.systemLog),
           platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
           ctx_{window_, platform_, env.texts, o.fullCheck} {
         window_.onInfo = [this](const std::string& text) { status_.show(text); };
@@ -100,14 +110,36 @@ public:
     int recover();
     int listBackups();
     int restore();
+    // The end of the run after `status`: the JSON object (--json) and the
+    // system log's summary line.
+    void report(int status);
 
 private:
+    // The file standing for standard input or output in the scratch folder.
+    static constexpr const char* kStreamFile = "register.skv";
+    std::string streamFile() const { return scratch_ ? scratch_->path() + "/" + kStreamFile : std::string(); }
+    // The scratch folder could not be made: told, and the run's status.
+    int noScratch() {
+        const Error e = scratch_->made().error();
+        messages_.show(numberAndDescription(describedFileError(e, env_.texts)), kProgramTitle, MsgIcon::Critical,
+                       MsgButtons::Ok);
+        return finish(failure(e));
+    }
+    bool toStandardOutput() const { return o_.command == Command::Export && o_.out == kStandardStream; }
+    // Where the texts of a result go: standard error while standard output
+    // carries the register file.
+    std::FILE* resultStream() const { return toStandardOutput() ? env_.err : env_.out; }
+    // Notes the number of a failure for the report (the text is the box shown).
+    void noteNumber(long number) { errorNumber_ = number; }
+    // The same for a complaint of our own: the number of its text code.
+    void noteCode(const char* code) { errorNumber_ = std::strtol(code + 1, nullptr, 10); }
     // Prints `lines` on `to`, each as the terminal shows a line.
     void print(std::FILE* to, const std::vector<std::string>& lines);
     int login();
     // The status of a job that failed with `e`: another program holding the
     // database, or a file (the database among them) that failed.
-    static int failure(const Error& e) {
+    int failure(const Error& e) {
+        noteNumber(e.number);
         const bool held = e.number == db::err::OpenedExclusively || e.number == db::err::RecordLocked;
         return held ? exitcode::InUse : exitcode::FileError;
     }
@@ -120,6 +152,7 @@ private:
 
     Environment& env_;
     const Options& o_;
+    std::unique_ptr<ScratchFolder> scratch_;  // for a register file on standard input or output
     StatusLine status_;
     TerminalProgress progress_;
     RunMessageBoxes messages_;
@@ -128,18 +161,66 @@ private:
     WindowlessAdmin window_;
     Platform platform_;
     JobContext ctx_;
+    QJsonObject figures_;    // the job's figures for --json
+    long errorNumber_ = 0;   // the failure's number, 0 while none is known
+    std::string complaint_;  // the last complaint of our own
 };
 
 int Run::finish(int status) {
     status_.clear();
-    if (!window_.info().empty()) std::fprintf(env_.out, "%s\n", window_.info().c_str());
-    std::fflush(env_.out);
+    std::string info = window_.info();
+    // The scratch file is no name the user gave.
+    if (toStandardOutput())
+        for (auto at = info.find(streamFile()); at != std::string::npos; at = info.find(streamFile(), at))
+            info.replace(at, streamFile().size(), kStandardStream);
+    if (!info.empty() && !o_.json && !o_.quiet) std::fprintf(resultStream(), "%s\n", info.c_str());
+    std::fflush(resultStream());
     return status;
 }
 
 void Run::complain(const char* code, const std::string& detail) {
     status_.clear();
-    std::fprintf(env_.err, "%s%s%s\n", text(code).c_str(), detail.empty() ? "" : ": ", detail.c_str());
+    noteCode(code);
+    complaint_ = text(code) + (detail.empty() ? "" : ": ") + detail;
+    std::fprintf(env_.err, "%s\n", complaint_.c_str());
+}
+
+// The text of a failure for a script: its lines joined by LF.
+std::string plainLines(std::string text) {
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+    return text;
+}
+
+const char* commandWord(Command command) {
+    switch (command) {
+        case Command::Export: return "export";
+        case Command::Import: return "import";
+        case Command::Compact: return "compact";
+        case Command::Copy: return "copy";
+        case Command::Check: return "check";
+        case Command::Recover: return "recover";
+        case Command::Backups: return "backups";
+        case Command::Restore: return "restore";
+    }
+    return "";
+}
+
+void Run::report(int status) {
+    const bool failed = status != exitcode::Ok && status != exitcode::Skipped;
+    const std::string why = failed ? plainLines(complaint_.empty() ? messages_.lastShown : complaint_) : "";
+    if (o_.json) {
+        std::optional<ReportedError> error;
+        if (failed) error = ReportedError{errorNumber_ != 0 ? errorNumber_ : status, why};
+        const std::string json = jsonReport(commandWord(*o_.command), status, figures_, error);
+        std::fputs(json.c_str(), resultStream());
+        std::fflush(resultStream());
+    }
+    const LogPriority priority = status == exitcode::Ok        ? LogPriority::Notice
+                                 : status == exitcode::Skipped ? LogPriority::Warning
+                                                               : LogPriority::Error;
+    window_.activityLog().toSystemLog(
+        priority, jobSummaryLine(env_.texts, std::string("vexla-transfer ") + commandWord(*o_.command), status,
+                                 window_.state().DataBas, why));
 }
 
 // The login dialog's check without the dialog: Validera decides, and a
@@ -164,7 +245,11 @@ int Run::login() {
                        MsgButtons::Ok);
         return failure(admitted.error());
     }
-    if (*admitted) return exitcode::Ok;
+    if (*admitted) {
+        state.loginName = o_.user;
+        return exitcode::Ok;
+    }
+    noteCode("R0137");
     messages_.beep();
     messages_.show(text("R0137") + "\r\n" + text("R0138"), text("R1885"), MsgIcon::Critical, MsgButtons::Ok);
     return exitcode::LoginRefused;
@@ -173,16 +258,26 @@ int Run::login() {
 int Run::exportRegister() {
     // Asked before the login, so a script learns it without typing a password.
     const std::string out = fullPath(o_.out);
-    if (!o_.force && env_.files.exists(out)) {
+    if (!toStandardOutput() && !o_.force && env_.files.exists(out)) {
         complain("R9084", out);
         return exitcode::FileError;
     }
+    if (toStandardOutput() && !scratch_->made()) return noScratch();
     if (const int refused = login()) return refused;
     const ExportOutcome outcome = vexla::exportRegister(ctx_, o_.kind);
+    figures_["records"] = static_cast<qint64>(outcome.n);
     showExport(ctx_, o_.kind, outcome);
     if (outcome.stopped) return finish(interrupted());
     if (outcome.failure) return finish(failure(*outcome.failure));
-    return finish(outcome.n == 0 ? exitcode::FileError : exitcode::Ok);
+    if (outcome.n == 0) return finish(exitcode::FileError);
+    if (toStandardOutput()) {
+        if (const Status sent = sendFile(streamFile(), env_.out); !sent) {
+            messages_.show(numberAndDescription(describedFileError(sent.error(), env_.texts)), kProgramTitle,
+                           MsgIcon::Critical, MsgButtons::Ok);
+            return finish(failure(sent.error()));
+        }
+    }
+    return finish(exitcode::Ok);
 }
 
 // A text of CR LF lines as lines of a terminal.
@@ -206,6 +301,8 @@ int stopStatus(const ImportOutcome& outcome) {
         case ImportStop::NulCharacter:
         case ImportStop::WrongSeparator:
         case ImportStop::NotUtf8:
+        case ImportStop::UnclosedQuote:
+        case ImportStop::OtherEncoding:
         case ImportStop::SavedDespiteError:  // the disk failed while the import was made durable
         case ImportStop::SaveUncertain: return exitcode::FileError;
         case ImportStop::Refused:
@@ -218,9 +315,21 @@ int stopStatus(const ImportOutcome& outcome) {
 
 int Run::importRegister() {
     const RegisterKind& reg = *registerByKind(o_.kind);
-    const std::string in = fullPath(o_.in);
+    const bool fromStandardInput = o_.in == kStandardStream;
+    if (fromStandardInput && !scratch_->made()) return noScratch();
+    const std::string in = fromStandardInput ? streamFile() : fullPath(o_.in);
     if (const int refused = login()) return refused;
     AdminState& state = window_.state();
+    CountOnlyProgress countOnly(progress_);
+    if (fromStandardInput) {
+        // Received whole before the import starts: the import reads its file twice.
+        if (const Status received = receiveStream(env_.in, in, &countOnly); !received) {
+            if (received.error().number == kStoppedByUser) return finish(interrupted());
+            messages_.show(numberAndDescription(describedFileError(received.error(), env_.texts)), kProgramTitle,
+                           MsgIcon::Critical, MsgButtons::Ok);
+            return finish(failure(received.error()));
+        }
+    }
 
     // What the mapping dialog would list: the file's fields and the table's.
     const auto fileFields = registerFileFields(in, messages_, env_.texts);
@@ -250,7 +359,7 @@ int Run::importRegister() {
         links = autoLinks(pairs, captions, *fileFields);
         // What the dialog's information line would say.
         const std::string unlinked = unlinkedFieldsText(unlinkedFileFields(pairs, *fileFields, env_.texts), env_.texts);
-        if (!unlinked.empty()) std::fprintf(env_.err, "%s\n", unlinked.c_str());
+        if (!unlinked.empty() && !o_.quiet) std::fprintf(env_.err, "%s\n", unlinked.c_str());
     } else {
         const std::string mapFile = fullPath(o_.map);
         const auto lines = readMappingLines(mapFile);
@@ -268,6 +377,7 @@ int Run::importRegister() {
         links = std::move(std::get<LinkTable>(mapped));
     }
     if (links.empty()) {  // the file fits none of the register's fields
+        noteCode("R1806");
         messages_.beep();
         messages_.show(text("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return finish(exitcode::Unchanged);
@@ -292,19 +402,25 @@ int Run::importRegister() {
     }
     Status reportWritten;
     ImportServices services{**db, state.Språk};
-    watchImport(services, &progress_);
+    watchImport(services, fromStandardInput ? static_cast<JobProgress*>(&countOnly) : &progress_);
+    std::vector<SkippedLine> skippedLines;
     services.skipped = [&](long line, SkipReason why, std::string_view lineText) {
+        if (o_.json) skippedLines.push_back({line, why});
         if (!report || !reportWritten) return;
         reportWritten = report->write(text("R9040") + " " + std::to_string(line) + ": " +
                                       skipReasonText(why, env_.texts) + ": " + std::string(lineText) + "\n");
     };
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
+    figures_ = importFigures(outcome, skippedLines, o_.dryRun);
+    logImport(ctx_, request, outcome);
     // A stopped import stored nothing: its report goes with it.
     if (report && reportWritten && outcome.stop != ImportStop::Cancelled) reportWritten = report->commit();
     status_.clear();
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
-        messages_.show(importStopMessage(outcome, in, env_.texts), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        if (outcome.error.number != 0) noteNumber(outcome.error.number);
+        messages_.show(importStopMessage(outcome, fromStandardInput ? kStandardStream : in, env_.texts), kProgramTitle,
+                       MsgIcon::Critical, MsgButtons::Ok);
         window_.setInfo(importInfoLine(outcome, env_.texts));
         return finish(outcome.stop == ImportStop::Cancelled ? interrupted() : stopStatus(outcome));
     }
@@ -319,6 +435,7 @@ int Run::importRegister() {
 
 int Run::compact() {
     const CompactionOutcome outcome = compactDatabase(ctx_);
+    figures_ = compactionFigures(outcome);
     showCompaction(ctx_, outcome);
     if (outcome.stopped()) return finish(interrupted());
     return finish(outcome.compacted() ? exitcode::Ok : failure(*outcome.failure));
@@ -329,6 +446,7 @@ int Run::copy() {
     if (o_.from) {
         // The interval dialog's own check of its OK button.
         if (!(*o_.to > *o_.from)) {
+            noteCode("R1795");
             messages_.beep();
             messages_.show(text("R1795") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
             return exitcode::Usage;
@@ -343,6 +461,7 @@ int Run::copy() {
     const std::string chosen = fullPath(o_.out);
     const std::string name = withDatabaseExtension(ctx_, chosen);
     if (chosen == database || name == database) {
+        noteCode("R1747");
         messages_.beep();
         messages_.show(text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
         return finish(exitcode::FileError);
@@ -353,6 +472,7 @@ int Run::copy() {
         return exitcode::FileError;
     }
     const CopyOutcome outcome = copyDatabase(ctx_, name, interval);
+    figures_ = copyFigures(outcome);
     showCopy(ctx_, outcome);
     switch (outcome.end) {
         case CopyEnd::Copied: return finish(exitcode::Ok);
@@ -371,15 +491,22 @@ int Run::copy() {
 
 void Run::print(std::FILE* to, const std::vector<std::string>& lines) {
     status_.clear();
+    if (to == env_.out && (o_.json || o_.quiet)) return;  // the results, not the errors
     for (const std::string& line : lines) std::fprintf(to, "%s\n", terminalLines(line).c_str());
     std::fflush(to);
 }
 
 int Run::check() {
     const CheckOutcome outcome = checkDatabase(ctx_);
+    figures_ = checkFigures(outcome);
     if (outcome.stopped()) return finish(interrupted());
-    print(outcome.failure ? env_.err : env_.out, checkLines(ctx_, outcome));
-    if (outcome.failure) return outcome.held() ? exitcode::InUse : exitcode::FileError;
+    const std::vector<std::string> lines = checkLines(ctx_, outcome);
+    print(outcome.failure ? env_.err : env_.out, lines);
+    if (outcome.failure) {
+        noteNumber(outcome.failure->number);
+        messages_.lastShown = lines.empty() ? outcome.failure->description : lines.front();
+        return outcome.held() ? exitcode::InUse : exitcode::FileError;
+    }
     if (outcome.damaged()) return exitcode::Damaged;
     return outcome.linksBroken() ? exitcode::LinksBroken : exitcode::Ok;
 }
@@ -392,9 +519,15 @@ int Run::recover() {
         return exitcode::FileError;
     }
     const RescueOutcome outcome = rescueDatabase(ctx_, target, o_.force);
+    figures_ = rescueFigures(outcome);
     if (outcome.stopped()) return finish(interrupted());
-    print(outcome.failure ? env_.err : env_.out, rescueLines(ctx_, outcome));
-    if (outcome.failure) return outcome.held() ? exitcode::InUse : exitcode::FileError;
+    const std::vector<std::string> lines = rescueLines(ctx_, outcome);
+    print(outcome.failure ? env_.err : env_.out, lines);
+    if (outcome.failure) {
+        noteNumber(outcome.failure->number);
+        messages_.lastShown = lines.empty() ? outcome.failure->description : lines.front();
+        return outcome.held() ? exitcode::InUse : exitcode::FileError;
+    }
     return exitcode::Ok;
 }
 
@@ -403,22 +536,30 @@ int Run::listBackups() {
     if (!backups) {
         if (backups.error().number == kStoppedByUser) return finish(interrupted());
         messages_.show(numberAndDescription(backups.error()), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        noteNumber(backups.error().number);
         return finish(exitcode::FileError);
     }
+    figures_ = backupFigures(*backups);
     print(env_.out, backupListLines(ctx_, *backups));
     return finish(exitcode::Ok);
 }
 
 int Run::restore() {
     const RestoreOutcome outcome = restoreBackup(ctx_, fullPath(o_.backup));
+    figures_ = restoreFigures(outcome);
     window_.setInfo("");  // the lines below say it
     if (outcome.refused()) {
         reportRefusal(ctx_, *outcome.failure);
         return finish(failure(*outcome.failure));
     }
-    print(outcome.failure && !outcome.stopped() ? env_.err : env_.out, restoreReportLines(ctx_, outcome));
+    const std::vector<std::string> lines = restoreReportLines(ctx_, outcome);
+    print(outcome.failure && !outcome.stopped() ? env_.err : env_.out, lines);
+    if (outcome.failure && !lines.empty()) messages_.lastShown = lines.front();
     if (outcome.stopped()) return finish(interrupted());
-    if (outcome.backupRefused) return finish(exitcode::Refused);
+    if (outcome.backupRefused) {
+        noteNumber(outcome.failure ? outcome.failure->number : 0);
+        return finish(exitcode::Refused);
+    }
     if (outcome.failure) return finish(failure(*outcome.failure));
     return finish(exitcode::Ok);
 }
@@ -428,8 +569,14 @@ int Run::restore() {
 int runTransfer(const std::vector<std::string>& args, Environment& env) {
     const auto parsed = parseArguments(args);
     if (const auto* wrong = std::get_if<UsageError>(&parsed)) {
-        std::fprintf(env.err, "%s: %s\n%s\n", env.texts.TextTillAndra(wrong->code).c_str(), wrong->detail.c_str(),
-                     env.texts.TextTillAndra("R9065").c_str());
+        const std::string said = env.texts.TextTillAndra(wrong->code) + ": " + wrong->detail;
+        std::fprintf(env.err, "%s\n%s\n", said.c_str(), env.texts.TextTillAndra("R9065").c_str());
+        // A script that asked for JSON gets it for a wrong line as well.
+        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+            const std::string json = jsonReport(args.front(), exitcode::Usage, {},
+                                                ReportedError{std::strtol(wrong->code.c_str() + 1, nullptr, 10), said});
+            std::fputs(json.c_str(), env.out);
+        }
         return exitcode::Usage;
     }
     const Options& o = std::get<Options>(parsed);
@@ -446,17 +593,19 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         return exitcode::Usage;
     }
     Run run(env, o);
+    int status = exitcode::Usage;
     switch (*o.command) {
-        case Command::Export: return run.exportRegister();
-        case Command::Import: return run.importRegister();
-        case Command::Compact: return run.compact();
-        case Command::Copy: return run.copy();
-        case Command::Check: return run.check();
-        case Command::Recover: return run.recover();
-        case Command::Backups: return run.listBackups();
-        case Command::Restore: return run.restore();
+        case Command::Export: status = run.exportRegister(); break;
+        case Command::Import: status = run.importRegister(); break;
+        case Command::Compact: status = run.compact(); break;
+        case Command::Copy: status = run.copy(); break;
+        case Command::Check: status = run.check(); break;
+        case Command::Recover: status = run.recover(); break;
+        case Command::Backups: status = run.listBackups(); break;
+        case Command::Restore: status = run.restore(); break;
     }
-    return exitcode::Usage;
+    run.report(status);
+    return status;
 }
 
 }  // namespace vexla::transfer

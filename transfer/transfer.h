@@ -14,6 +14,7 @@
 #include "common/platform/file_system.h"
 #include "common/platform/locale_info.h"
 #include "common/platform/message_boxes.h"
+#include "common/platform/system_log.h"
 #include "common/platform/text_source.h"
 #include "db/engine.h"
 
@@ -52,6 +53,8 @@ struct Environment {
     std::function<std::optional<std::string>(const std::string& prompt)> askPassword;
     // The signal (SIGINT, SIGTERM) that asked the run to stop, or 0.
     std::function<int()> stopSignal;
+    // Where the activity log's lines and each run's summary line go.
+    SystemLog& systemLog = SystemLog::none();
 };
 
 // Runs the command line `args` (without the program's name) and answers
@@ -64,7 +67,12 @@ struct Environment {
 // login, as the window's maintenance does not.
 // Each job then runs as its button runs it, with the files of the command
 // line standing for the file dialogs' answers. Its message boxes go to the
-// console; its final information line is printed on `out`.
+// console; its final information line is printed on `out` (on `err` when
+// export writes the register file to `out`). --quiet leaves out all but
+// the errors; --json prints one JSON object (json_report.h) on `out` (on
+// `err` for export --out -) and nothing else there, also for a wrong
+// command line. The run's end goes to the system log as one line naming
+// the database (Notice when done, Warning for skipped lines, Error else).
 int runTransfer(const std::vector<std::string>& args, Environment& env);
 
 }  // namespace vexla::transfer

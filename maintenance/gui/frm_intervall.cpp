@@ -42,10 +42,10 @@ DateTime valueOf(const QDateTimeEdit& picker) {
     return DateTime{v.date().year(), v.date().month(), v.date().day(), v.time().hour(), v.time().minute(), 0};
 }
 
-QDateTimeEdit* picker(const char* name, const char* toolTip, QWidget* parent) {
+QDateTimeEdit* picker(const char* name, const std::string& toolTip, QWidget* parent) {
     auto* p = new QDateTimeEdit(parent);
     p->setObjectName(QString::fromLatin1(name));
-    p->setToolTip(QString::fromUtf8(toolTip));
+    p->setToolTip(QString::fromStdString(toolTip));
     p->setCalendarPopup(true);
     // Wall-clock times as the bookings store them: in UTC no hour is skipped
     // or doubled by a change to or from summer time.
@@ -106,8 +106,8 @@ frmIntervall::frmIntervall(QWidget* owner, Platform& platform, mTexter& texts, C
     setProperty("tag", QStringLiteral("R1853"));
     setModal(true);
 
-    DTPStartTidPicker = picker("DTPStartTid", "Tid för första bokning som ska finnas med", this);
-    DTPSlutTidPicker = picker("DTPSlutTid", "Tid för sista bokning som ska finnas med", this);
+    DTPStartTidPicker = picker("DTPStartTid", texts_.TextTillAndra("R9561"), this);
+    DTPSlutTidPicker = picker("DTPSlutTid", texts_.TextTillAndra("R9562"), this);
     Label1 = {new QLabel(this), new QLabel(this)};
     Label1[0]->setObjectName(QStringLiteral("Label1(0)"));
     Label1[0]->setProperty("tag", QStringLiteral("R0969"));

@@ -23,6 +23,7 @@
 #include "registers/import_texts.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
+#include "registers/transfer_logging.h"
 #include "session/exclusive_refusal.h"
 #include "texts/qt/widget_texts.h"
 
@@ -369,6 +370,7 @@ void frmKopplaFält::cmdOk_Click() {
         outcome = importRegister(links, request, services);
     });
     (void)(*db)->Close();  // the import committed or rolled back already: nothing is left to lose
+    logImport(ctx, request, outcome);
     main_.setInfo(importInfoLine(outcome, texts_));
     if (outcome.deletedFirst) chkTaBort->setChecked(false);
     if (outcome.stop == ImportStop::Cancelled) return;  // the dialog stays, links and all, for another try

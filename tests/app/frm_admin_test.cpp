@@ -116,6 +116,8 @@ TEST(StartupPath, SettlesDatabaseAndFolder) {
                    "/data/vexla", false, false, false},
           PathCase{"ini_quoted", "", "[System]\r\nDataBas1=\"/data/v x/bok.db\"\r\n", "", "/data/v x/bok.db",
                    "/data/v x", false, false, false},
+          PathCase{"ini_utf8_as_linux_editors_write_it", "", "\xEF\xBB\xBF[System]\nDataBas1=/srv/r\xC3\xA5/bok.db\n",
+                   "", "/srv/r\xC3\xA5/bok.db", "/srv/r\xC3\xA5", false, false, false},
           PathCase{"no_ini_asks", "", nullptr, "/chosen/bok.db", "/chosen/bok.db", "/chosen", false, true, false},
           PathCase{"no_ini_no_answer", "", nullptr, "", "", "", false, true, true},
           PathCase{"bare_name_on_line", "/db bok.db", "[System]\r\nDataBas1=/other/x.db\r\n", "", "", "", true, true,

@@ -4,13 +4,17 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
 #include "tests/support/source_tree.h"
+#include "tools/sample_generator.h"
 
 namespace vexla {
 namespace {
@@ -20,7 +24,9 @@ namespace fs = std::filesystem;
 
 const std::string kNow = "2026-12-04 22:15:07";
 
-int run(JobWorld& w) { return runUnattendedJob(w.ctx, w.fakes.messages); }
+int run(JobWorld& w, const std::function<bool()>& waitAgain = {}) {
+    return runUnattendedJob(w.ctx, w.fakes.messages, waitAgain).status;
+}
 
 TEST(UnattendedJob, CompactsAndLogsEveryStep) {
     JobWorld w;
@@ -41,16 +47,35 @@ TEST(UnattendedJob, AFailedCompactionIsLoggedAndEndsWithStatusOne) {
     EXPECT_EQ(run(w), 1);
     const std::vector<std::string>& log = w.window.logged;
     ASSERT_EQ(log.size(), 8u);
-    EXPECT_EQ(std::tie(log[4], log[5]), std::tuple("61\r\nR9277 Rad: 0", "R1777: " + kNow));  // the box, then on
-    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nR9277 Rad: 0"});                  // and standard error
+    EXPECT_EQ(std::tie(log[4], log[5]), std::tuple("61\r\nR9277 R9040: 0", "R1777: " + kNow));  // the box, then on
+    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nR9277 R9040: 0"});                  // and standard error
 }
 
-TEST(UnattendedJob, DatabaseInUseIsOneLogLine) {
-    JobWorld w;
-    auto holder = w.window.engine_.OpenDatabase(w.db, true).value();
-    EXPECT_EQ(run(w), 1);
-    EXPECT_EQ(w.window.logged[3], "R1784! " + w.db + ": " + kNow);
-    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{w.window.logged[3]});  // standard error carries the reason
+// A database in use ends with 3, told in one log line; with a wait the job
+// looks again, quietly, for as long as it is let, and compacts once the
+// other program has let go.
+TEST(UnattendedJob, DatabaseInUseEndsWithThreeUnlessItIsFreedWhileWaiting) {
+    struct Row {
+        int looksAllowed;  // -1: no wait at all
+        int freedAtLook;   // the look at which the other program lets go; 0: never
+        int status, looks;
+    };
+    for (const Row& r : {Row{-1, 0, 3, 0}, Row{0, 0, 3, 1}, Row{3, 0, 3, 4}, Row{5, 2, 0, 2}}) {
+        SCOPED_TRACE(r.looksAllowed);
+        JobWorld w;
+        auto holder = w.window.engine_.OpenDatabase(w.db, true).value();
+        int looks = 0;
+        const std::function<bool()> waitAgain = [&] {
+            if (++looks == r.freedAtLook) holder.reset();
+            return looks <= r.looksAllowed;
+        };
+        EXPECT_EQ(run(w, r.looksAllowed < 0 ? std::function<bool()>() : waitAgain), r.status);
+        EXPECT_EQ(looks, r.looks);
+        if (r.status == 0) continue;
+        ASSERT_EQ(w.window.logged.size(), 7u);  // the looks log nothing
+        EXPECT_EQ(w.window.logged[3], "R1784! " + w.db + ": " + kNow);
+        EXPECT_EQ(w.boxTexts(), std::vector<std::string>{w.window.logged[3]});  // standard error carries the reason
+    }
 }
 
 TEST(UnattendedJob, WithoutADatabasePathLogsOneLineOnly) {
@@ -58,6 +83,7 @@ TEST(UnattendedJob, WithoutADatabasePathLogsOneLineOnly) {
     w.window.state_.DataBas.clear();
     EXPECT_EQ(run(w), 1);
     EXPECT_EQ(w.window.logged, std::vector<std::string>{"R1774!: " + kNow});
+    EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"R1774"});  // standard error says why, not only where
     EXPECT_EQ(w.window.filesClosed, 1);
 }
 
@@ -91,6 +117,22 @@ TEST(UnattendedProgram, RunsWithoutAWindowSystemAndAnswersItsStatus) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
     EXPECT_NE(said.find(w.db), std::string::npos) << said;
     EXPECT_NE(said.find(": " + folder + "/Logg.txt"), std::string::npos) << said;
+
+    // Another program holding the database: 3, also after a wait.
+    ASSERT_TRUE(sample::makeSampleDatabase(w.db, {.bookings = 10, .clean = true}));
+    {
+        db::testing::Child holder(program + "/vexla-holddb", {w.db});
+        ASSERT_TRUE(holder.waitForLine("holding"));
+        EXPECT_EQ(runProgram(folder, "/ak /d \"" + w.db + "\""), 3);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(runProgram(folder, "/ak --wait 1 /d \"" + w.db + "\""), 3);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+        EXPECT_NE(testing::fileBytes(folder + "/stderr").find(w.db), std::string::npos);
+    }
+    // A bare file name names no folder: standard error says so, not only where the log is.
+    EXPECT_EQ(runProgram(folder, "/ak /d bok.db"), 1);
+    const std::string bare = testing::fileBytes(folder + "/stderr");
+    EXPECT_EQ(std::count(bare.begin(), bare.end(), '\n'), 2) << bare;
 
     // /a naming no job is a usage error that names it, before any window.
     EXPECT_EQ(runProgram(folder, "/a x /d \"" + w.db + "\""), 2);

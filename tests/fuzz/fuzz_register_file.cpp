@@ -1,9 +1,12 @@
 // The register file reader: lines numbered, without CR, Windows-1252 or
-// UTF-8 read as UTF-8; a read stops only in a file taken for UTF-8; written
-// back with CR LF, or shifted across the 64 KiB block end, the same lines
-// (shifted: unless the file mixes UTF-8 and other bytes, which the block
-// end may then judge otherwise); lines split at ";", spreadsheet quoting
-// undone, header fields lose only trailing blanks.
+// UTF-8 read as UTF-8; in a spreadsheet-quoted file (header starting with a
+// double quote) records that run over line ends inside quotes, CR only in CR
+// LF, numbered by the file's lines; a read stops only in a file taken for
+// UTF-8, at a NUL, at a quote left open, or at the mark of UTF-16 or UTF-32;
+// written back with CR LF, or (unquoted) shifted across the 64 KiB block
+// end, the same records (shifted: unless the file mixes UTF-8 and other
+// bytes, which the block end may then judge otherwise); lines split at ";",
+// spreadsheet quoting undone, header fields lose only trailing blanks.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -25,9 +28,17 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 struct Read {
     std::vector<std::string> lines;
-    bool utf8 = false;  // the file was taken for UTF-8
-    bool whole = true;  // read to its end
+    bool utf8 = false;    // the file was taken for UTF-8
+    bool whole = true;    // read to its end
+    bool quoted = false;  // a spreadsheet quoted it: its records may span lines
 };
+
+// Whether a CR stands only in CR LF pairs.
+bool crOnlyInCrLf(const std::string& line) {
+    for (std::size_t at = line.find('\r'); at != std::string::npos; at = line.find('\r', at + 1))
+        if (at + 1 == line.size() || line[at + 1] != '\n') return false;
+    return true;
+}
 
 Read readAll(const std::string& file) {
     const std::string path = vexla::fuzz::scratch("register.skv");
@@ -37,19 +48,32 @@ Read readAll(const std::string& file) {
     Read read;
     std::string line;
     auto got = (*opened)->readLine(line);
+    long lastNumber = 0;
     for (; got.ok() && *got; got = (*opened)->readLine(line)) {
-        VEXLA_FUZZ_CHECK(line.find('\r') == std::string::npos, "a line holds a CR: " + printable(line));
+        if (read.lines.empty()) read.quoted = spreadsheetQuoted(line);
+        VEXLA_FUZZ_CHECK(read.quoted ? crOnlyInCrLf(line) : line.find('\r') == std::string::npos,
+                         "a line holds a CR: " + printable(line));
         read.lines.push_back(line);
-        VEXLA_FUZZ_CHECK((*opened)->lineNumber() == static_cast<long>(read.lines.size()), "wrong line number");
+        const long number = (*opened)->lineNumber();
+        VEXLA_FUZZ_CHECK(read.quoted ? number > lastNumber : number == static_cast<long>(read.lines.size()),
+                         "wrong line number");
+        lastNumber = number;
     }
     read.utf8 = (*opened)->utf8();
+    const bool wide = file.compare(0, 2, "\xFF\xFE") == 0 || file.compare(0, 2, "\xFE\xFF") == 0 ||
+                      file.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0;
     VEXLA_FUZZ_CHECK(!(file.compare(0, 3, kBom) == 0) || read.utf8, "a file with the mark not taken for UTF-8");
     if (!got.ok()) {
-        VEXLA_FUZZ_CHECK(read.utf8 && got.error().number == readerr::NotUtf8,
+        const long n = got.error().number;
+        VEXLA_FUZZ_CHECK((read.utf8 && n == readerr::NotUtf8) ||
+                             (n == readerr::NulCharacter && file.find('\0') != std::string::npos) ||
+                             (n == readerr::UnclosedQuote && (read.quoted || (read.lines.empty() && !wide))) ||
+                             (n == readerr::OtherEncoding && wide),
                          "a read failed: " + got.error().description);
         read.whole = false;
         return read;
     }
+    VEXLA_FUZZ_CHECK(!wide, "a UTF-16 or UTF-32 file was read");
     auto again = (*opened)->readLine(line);
     VEXLA_FUZZ_CHECK(again.ok() && !*again && line.empty(), "reading at the end gave a line");
     return read;
@@ -91,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(reinterpret_cast<const char*>(data), size);
     const bool bom = input.compare(0, 3, kBom) == 0;
     const Read read = readAll(input);
+    if (read.quoted) vexla::fuzz::stage("spreadsheet-quoted");
     const std::vector<std::string>& lines = read.lines;
     if (lines.size() > 1) vexla::fuzz::stage("two lines or more");
     if (read.utf8 && !bom) vexla::fuzz::stage("UTF-8 without the mark");
@@ -110,6 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Behind filler ending the first block `shift` bytes in; every fourth input.
+    // (Filler before a quoted header would make the file unquoted.)
+    if (read.quoted) return 0;
     std::size_t hash = 0;
     for (char c : input) hash = hash * 31 + static_cast<unsigned char>(c);
     if ((hash >> 32) % 4 != 0) return 0;

@@ -1,7 +1,8 @@
 // The ini reader and the controls' text tags. Input: a section, a key and a
-// tag on lines 1-3, then the ini file. A value is Windows-1252 text of at most
-// bufferSize - 1 bytes from the file, a prefix of a larger buffer's, and
-// blind to letter case, later sections and comments; a tag's codes spell it
+// tag on lines 1-3, then the ini file. A value is UTF-8 text of at most
+// bufferSize - 1 characters from the file (as they stand there, or converted
+// from Windows-1252), a prefix of a larger buffer's, and blind to letter
+// case, later sections and comments; a tag's codes spell it
 // again and its texts land where its grammar says, alone or in a window.
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include "common/cp1252.h"
 #include "common/ini_file.h"
+#include "common/utf8_check.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/fake_platform.h"
 #include "texts/mtexter.h"
@@ -49,7 +51,7 @@ void checkValue(const std::string& file, const std::string& path, const std::str
     const std::string largest = utf8ToCp1252(readIniString(path, section, key, 2000));
     for (int size : {2, 3, 8, 255, 500, 2000}) {
         auto v = readIniValue(path, section, key, size);
-        VEXLA_FUZZ_CHECK(v.ok() && readIniString(path, section, key, size) == *v && vexla::fuzz::cp1252Text(*v),
+        VEXLA_FUZZ_CHECK(v.ok() && readIniString(path, section, key, size) == *v && isUtf8(*v),
                          "value '" + printable(v.ok() ? *v : "") + "' of a readable file");
         const std::string bytes = utf8ToCp1252(*v);
         VEXLA_FUZZ_CHECK(
@@ -58,17 +60,22 @@ void checkValue(const std::string& file, const std::string& path, const std::str
             "buffer " + std::to_string(size) + " gave '" + printable(bytes) + "' of '" + printable(largest) + "'");
     }
     vexla::fuzz::stage(largest.empty() ? "no value" : largest.size() > 254 ? "value over 254 bytes" : "value found");
-    VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos, "value '" + printable(largest) + "' is not in the file");
+    const std::string value = readIniString(path, section, key, 2000);
+    VEXLA_FUZZ_CHECK(file.find(largest) != std::string::npos || file.find(value) != std::string::npos,
+                     "value '" + printable(value) + "' is not in the file");
     std::string swapped = section + "\n" + key;
     for (char& c : swapped)
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
-    VEXLA_FUZZ_CHECK(readIniString(path, swapped.substr(0, section.size()), swapped.substr(section.size() + 1), 2000) ==
-                         cp1252ToUtf8(largest),
-                     "letter case of section or key changed the value");
-    if (utf8ToCp1252(section) == "\x01") return;
-    vexla::fuzz::writeFile(path + ".more",
-                           "; comment = x\r\n" + file + "\r\n[\x01]\r\n" + utf8ToCp1252(key) + "=added\r\n");
-    VEXLA_FUZZ_CHECK(readIniString(path + ".more", section, key, 2000) == cp1252ToUtf8(largest),
+    VEXLA_FUZZ_CHECK(
+        readIniString(path, swapped.substr(0, section.size()), swapped.substr(section.size() + 1), 2000) == value,
+        "letter case of section or key changed the value");
+    // The additions keep what the file's bytes mean: a byte-order mark stays
+    // first, and a key in UTF-8 breaks no UTF-8 nor mends any Windows-1252.
+    if (utf8ToCp1252(section) == "\x01" || !isUtf8(key)) return;
+    const std::size_t mark = file.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    vexla::fuzz::writeFile(path + ".more", file.substr(0, mark) + "; comment = x\r\n" + file.substr(mark) +
+                                               "\r\n[\x01]\r\n" + key + "=added\r\n");
+    VEXLA_FUZZ_CHECK(readIniString(path + ".more", section, key, 2000) == value,
                      "a comment in front or a later section changed the value");
 }
 
@@ -90,9 +97,8 @@ void checkControls(const std::string& path, const std::string& tag, const Contro
     for (const Control& control : c)
         for (const Texts* texts : {&control.captions, &control.toolTips})
             for (const std::string& t : *texts)
-                VEXLA_FUZZ_CHECK(
-                    !t.empty() && vexla::fuzz::cp1252Text(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
-                    what + ": text '" + printable(t) + "'");
+                VEXLA_FUZZ_CHECK(!t.empty() && isUtf8(t) && utf8ToCp1252(t).size() < mTexter::kToolTipBuffer,
+                                 what + ": text '" + printable(t) + "'");
     const TextTag codes = parseTextTag(tag);
     auto text = [&](const std::string& code, int size) -> std::string {
         return code.empty() ? "" : readIniString(path, "System", code, size);

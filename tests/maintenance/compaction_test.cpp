@@ -139,7 +139,7 @@ TEST(CompactionFaults, LeftoverJournalIsMovedAsideAndLogged) {
         EXPECT_EQ(w.rowsIn(db), rows);
         if (length > 6) {
             EXPECT_FALSE(compacted);
-            EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"75\r\nR9371: " + db + "-journal.old Rad: 0"});
+            EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"75\r\nR9371: " + db + "-journal.old R9040: 0"});
             continue;
         }
         ASSERT_TRUE(compacted);
@@ -184,7 +184,7 @@ TEST(CompactionFaults, ResultFailingItsCheckIsSetAsideNotUsed) {
     EXPECT_FALSE(w.compactInWindow());
     ASSERT_EQ(w.boxTexts().size(), 1u);
     EXPECT_EQ(w.boxTexts()[0].rfind("3049\r\n", 0), 0u);
-    EXPECT_NE(w.boxTexts()[0].find("R9050: " + w.db + ".unverified Rad: 0"), std::string::npos);
+    EXPECT_NE(w.boxTexts()[0].find("R9050: " + w.db + ".unverified R9040: 0"), std::string::npos);
     EXPECT_EQ(w.rowsIn(w.db), rows);
     EXPECT_TRUE(fs::exists(w.db + ".unverified"));
     EXPECT_FALSE(fs::exists(w.dir.file(kWorkCopyName)));

@@ -89,6 +89,7 @@ Imported importFile(const std::string& name, const std::string& bytes, const Opt
 }
 
 const std::string kKundHeader = "ID;Namn;Postadress;Rabatt;Anteckningar\r\n";
+const std::string kQuotedHeader = "\"ID\";\"Namn\";\"Postadress\";\"Rabatt\";\"Anteckningar\"\r\n";
 const std::vector<std::string> kCustomersBefore = {"-1|Intern|~|0.0|~", "1|Gammal|~|0.0|~"};
 const std::vector<std::string> kOthersBefore = {
     "Users:1adminAB1,2ÖrjanCD1,3annaEF2", "Person:0", "tables:Kund,Person,Bokning,Users",
@@ -138,6 +139,38 @@ TEST(Import, LinesStoreWhatTheySay) {
     }
 }
 
+// A spreadsheet's cells may hold line breaks (stored as CR LF, shown "/"),
+// ";" and quotes: with or without "delete first" the register then holds
+// exactly the file's records, none cut and none made of a cell's rest.
+TEST(Import, SpreadsheetCellsHoldWholeValues) {
+    using Row = std::tuple<const char*, std::string, std::vector<std::string>>;
+    for (const auto& [name, bytes, added] :
+         {Row{"CrLf",
+              kQuotedHeader + "2;\"A\";;;\"rad1\r\nrad2\"\r\n3;\"B\";;;\r\n",
+              {"2|A||0.0|rad1/rad2", "3|B||0.0|"}},
+          Row{"LfInACrLfFile", kQuotedHeader + "2;\"A\";;;\"rad1\nrad2\"\r\n", {"2|A||0.0|rad1/rad2"}},
+          Row{"LfFile",
+              "\"ID\";\"Namn\";\"Anteckningar\"\n2;\"A\";\"rad1\n\nrad3\"\n3;B;\n",
+              {"2|A|~|~|rad1//rad3", "3|B|~|~|"}},
+          Row{"ARestThatLooksLikeARecord",
+              kQuotedHeader + "9011;\"Nils\";;;\"Best\xE4llare:\r\n9500;Kalle;;;se ovan\"\r\n",
+              {"9011|Nils||0.0|Beställare:/9500;Kalle;;;se ovan"}},
+          Row{"SeparatorAndDoubledQuotes",
+              kQuotedHeader + "2;\"O\"\"Hara; AB\";;;\"x\"\"\r\n;y\"\r\n",
+              {"2|O\"Hara; AB||0.0|x\"/;y"}}}) {
+        for (const bool deleteFirst : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (deleteFirst ? " with delete first" : ""));
+            const Imported run = importFile("Kund", bytes, {deleteFirst, false, 0, {}, {}});
+            EXPECT_TRUE(run.outcome.committed) << run.message;
+            std::vector<std::string> rows = kCustomersBefore;
+            if (deleteFirst) rows.pop_back();
+            rows.insert(rows.end(), added.begin(), added.end());
+            EXPECT_EQ(run.customers, rows);
+            EXPECT_EQ(run.skipped.size(), 0u);
+        }
+    }
+}
+
 // Every fault that ends an import, with and without "delete first": the
 // registers are exactly as before, and the message names the reason, the
 // line and (for a refused value) the column, and says nothing changed.
@@ -156,20 +189,60 @@ TEST(Import, AStopLeavesTheRegisterAsItWas) {
         bool onlyDeleteFirst = false;
         std::function<void(LinkTable&)> editLinks = {};
         long cancelAtLine = 0;
+        std::string header = kKundHeader;
     };
     const std::string goodLines = "2;A;;;\r\n3;B;;;\r\n";
     const std::vector<StopCase> cases{
         {"NulByte", goodLines + std::string("4;N\0l;;;\r\n", 10), ImportStop::NulCharacter, "[R9101]", 4},
+        {"NulInTheHeader",
+         goodLines,
+         ImportStop::NulCharacter,
+         "[R9101]",
+         1,
+         false,
+         {},
+         0,
+         std::string("ID;Na\0mn;Postadress;Rabatt;Anteckningar\r\n", 41)},
+        {"Utf16",
+         "",
+         ImportStop::OtherEncoding,
+         "[R9541] UTF-16LE. [R9542].",
+         0,
+         false,
+         {},
+         0,
+         std::string("\xFF\xFEI\0D\0;\0N\0\r\0\n\0", 14)},
+        {"UnclosedQuote",
+         "2;\"A\";;;\"rad1\r\n3;B;;;\r\n",
+         ImportStop::UnclosedQuote,
+         "[R9540] 2.",
+         0,
+         false,
+         {},
+         0,
+         kQuotedHeader},
         {"NoSeparator", goodLines + "rubbish\r\n", ImportStop::NoSeparator, "[R1799]!", 4},
         {"NotUtf8", "2;\xC3\x85;;;\r\n" + std::string(70000, '\r') + "4;Caf\xE9;;;\r\n", ImportStop::NotUtf8, "[R9250]",
          70003},
-        {"RefusedNumber", goodLines + "4;C;;abc;\r\n", ImportStop::Refused, "3134", 4},
-        {"TooLongText", goodLines + "4;Elva tecken;;;\r\n", ImportStop::Refused, "[R9041] Namn", 4},
-        {"NumberAsSql", goodLines + "4;C;;1) OR (1=1;\r\n", ImportStop::Refused, "[R9041] Rabatt", 4},
-        {"KeyAsSql", goodLines + "2 OR 1=1;A;;;\r\n", ImportStop::Refused, "[R9041] ID", 4},
+        {"RefusedNumber", goodLines + "4;C;;abc;\r\n", ImportStop::Refused, "[R9041] Rabatt: 'abc' [R9543]\r\n3134 ",
+         4},
+        {"TooLongText", goodLines + "4;Elva tecken;;;\r\n", ImportStop::Refused, "[R9041] Namn: 'Elva tecken' [R9560]",
+         4},
+        {"NumberAsSql", goodLines + "4;C;;1) OR (1=1;\r\n", ImportStop::Refused, "[R9041] Rabatt: '1) OR (1=1' [R9543]",
+         4},
+        {"KeyAsSql", goodLines + "2 OR 1=1;A;;;\r\n", ImportStop::Refused, "[R9041] ID: '2 OR 1=1' [R9543]", 4},
+        {"RefusedAfterAMultiLineCell",
+         "2;\"A\";;;\"rad1\r\nrad2\"\r\n3;\"B\";;x;\r\n",
+         ImportStop::Refused,
+         "[R9040] 4, [R9041] Rabatt: 'x'",
+         0,
+         false,
+         {},
+         0,
+         kQuotedHeader},
         {"TooManyFields", goodLines + std::string(1200, ';') + "\r\n", ImportStop::TooManyFields, "[R9105]", 4},
         {"LineTooLong", goodLines + "4;" + std::string(kMaxLineBytes, 'x') + ";;;\r\n", ImportStop::LineTooLong,
-         "[R9104]", 3},
+         "[R9104]", 4},
         {"Cancelled", goodLines + "4;C;;;\r\n", ImportStop::Cancelled, "[R9113]", 0, false, {}, 3},
         {"RequiredUnlinked", goodLines, ImportStop::RequiredUnlinked, "[R9110]: Namn", 0, false, without("Namn")},
         {"LinkedTwice", goodLines, ImportStop::LinkTwice, "[R9109]: Rabatt", 0, false,
@@ -188,7 +261,7 @@ TEST(Import, AStopLeavesTheRegisterAsItWas) {
             if (c.onlyDeleteFirst && !deleteFirst) continue;
             SCOPED_TRACE(std::string(c.name) + (deleteFirst ? " with delete first" : ""));
             const Imported run =
-                importFile("Kund", kKundHeader + c.bytes, {deleteFirst, false, c.cancelAtLine, c.editLinks, {}});
+                importFile("Kund", c.header + c.bytes, {deleteFirst, false, c.cancelAtLine, c.editLinks, {}});
             EXPECT_EQ(run.outcome.stop, c.stop) << run.message;
             EXPECT_FALSE(run.outcome.committed);
             EXPECT_EQ(run.outcome.inserted, 0);
@@ -243,10 +316,14 @@ TEST(Import, FilesAndValuesUsersReallyHave) {
     EXPECT_EQ(bookings.bookings,
               (std::vector<std::string>{"5|1|1899-12-30 00:00:00|not'e|1", "6|1|2026-01-02 08:30:00||0"}));
     EXPECT_EQ(importFile("Bokningar", "ID;KundID;Starttid\r\n7;Null;\r\n").outcome.stop, ImportStop::RequiredValue);
+    const Imported lunch = importFile("Bokningar", "ID;KundID;Starttid;Lunch\r\n7;1;;ja\r\n");
+    EXPECT_NE(lunch.message.find("[R9041] Lunch: 'ja' [R9545]"), std::string::npos) << lunch.message;
     // Date values that try to leave their # marks, or are no dates, are refused as a date.
     for (const std::string value : {"2026-01-01# OR #1", "(SELECT StartTid FROM Bokning)", "Now()", "True"}) {
         const Imported hostile = importFile("Bokningar", "ID;KundID;Starttid\r\n7;1;" + value + "\r\n");
         EXPECT_EQ(hostile.outcome.error.number, 3075) << value;
+        EXPECT_NE(hostile.message.find("[R9041] Starttid: '" + value + "' [R9544]"), std::string::npos)
+            << hostile.message;
         EXPECT_TRUE(hostile.bookings.empty());
     }
 }

@@ -38,6 +38,67 @@ TEST(Reader, SplitsAndDecodes) {
     }
 }
 
+// What a reader gives for a file: each record as "line:text", then how it
+// ended: "end", or "error N at line L".
+std::vector<std::string> records(testing::TempFolder& dir, const std::string& bytes) {
+    auto reader = RegisterFileReader::open(dir.write("f.skv", bytes));
+    std::vector<std::string> got;
+    for (;;) {
+        std::string line;
+        auto read = (*reader)->readLine(line);
+        if (!read) {
+            got.push_back("error " + std::to_string(read.error().number) +
+                          (read.error().subject.empty() ? "" : " " + read.error().subject) + " at line " +
+                          std::to_string((*reader)->lineNumber()));
+            return got;
+        }
+        if (!*read) return got.push_back("end"), got;
+        got.push_back(std::to_string((*reader)->lineNumber()) + ":" + line);
+    }
+}
+
+// A spreadsheet's quoted cells run over line ends, which come out as CR LF;
+// line numbers stay those of the file. Files the program writes are never
+// joined, and what is no text is refused wherever it stands.
+TEST(Reader, QuotedRecordsAndRefusals) {
+    const std::string head = "\"ID\";\"Namn\"";
+    const std::string longCell(64 * 1024, 'x');
+    testing::TempFolder dir;
+    using Row = std::tuple<const char*, std::string, Lines>;
+    for (const auto& [name, bytes, want] :
+         {Row{"CrLfInCell", head + "\r\n1;\"a\r\nb\"\r\n2;c\r\n", {"1:" + head, "2:1;\"a\r\nb\"", "4:2;c", "end"}},
+          Row{"LfInCellOfACrLfFile",
+              head + "\r\n1;\"a\nb\nc\";d\r\n2\r\n",
+              {"1:" + head, "2:1;\"a\r\nb\r\nc\";d", "5:2", "end"}},
+          Row{"LfFile", head + "\n1;\"a\n\nb\"\n2\n", {"1:" + head, "2:1;\"a\r\n\r\nb\"", "5:2", "end"}},
+          Row{"LoneCr", head + "\r1;\"a\rb\"", {"1:" + head, "2:1;\"a\r\nb\"", "end"}},
+          Row{"SeparatorAndDoubledQuotes",
+              head + "\r\n1;\"x;\"\"y\"\"\r\n;z\"\r\n",
+              {"1:" + head, "2:1;\"x;\"\"y\"\"\r\n;z\"", "end"}},
+          Row{"QuoteInsideAPlainCellOpensNothing",
+              head + "\r\n1;a\"b\r\n2;\"c\"d\"e\r\n3\r\n",
+              {"1:" + head, "2:1;a\"b", "3:2;\"c\"d\"e", "4:3", "end"}},
+          Row{"CellAcrossABlockEnd",
+              head + "\r\n1;\"" + longCell + "\r\ny\"\r\n2\r\n",
+              {"1:" + head, "2:1;\"" + longCell + "\r\ny\"", "4:2", "end"}},
+          Row{"MultiLineHeader", "\"ID\";\"Na\r\nmn\"\r\n1;a", {"1:\"ID\";\"Na\r\nmn\"", "3:1;a", "end"}},
+          Row{"UnquotedFileIsNeverJoined", "ID;Namn\r\n1;\"a\r\nb\"\r\n", {"1:ID;Namn", "2:1;\"a", "3:b\"", "end"}},
+          Row{"UnclosedAtTheEnd",
+              head + "\r\n1;x\r\n2;\"ab\"\"\r\ncd\r\n\r\n",
+              {"1:" + head, "2:1;x", "error 324 at line 3"}},
+          Row{"UnclosedInASecondCell", head + "\r\n1;\"a\r\nb\";\"c\r\n", {"1:" + head, "error 324 at line 3"}},
+          Row{"NulInTheHeader", std::string("ID;Na\0mn\r\n1;a\r\n", 15), {"error 322 at line 1"}},
+          Row{"NulInALaterLineOfACell",
+              head + std::string("\r\n1;\"a\r\nb\0\"\r\n", 12),
+              {"1:" + head, "error 322 at line 3"}},
+          Row{"Utf16", "\xFF\xFEI\0D\0", {"error 325 UTF-16LE at line 1"}},
+          Row{"Utf16BigEndian", "\xFE\xFF\0I", {"error 325 UTF-16BE at line 1"}},
+          Row{"Utf32", std::string("\xFF\xFE\0\0I\0\0\0", 8), {"error 325 UTF-32LE at line 1"}}}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(records(dir, bytes), want);
+    }
+}
+
 TEST(Reader, ForeignSeparatorsOfAHeader) {
     using Row = std::pair<const char*, char>;
     for (const auto& [header, want] : {Row{"ID,Namn,Adress", ','}, Row{"ID\tNamn, AB\tAdress", '\t'},

@@ -15,8 +15,9 @@ struct ActivityLogTest : ::testing::Test {
     testing::FaultyFileSystem files;
     testing::FakeMessageBoxes messages;
     testing::BracketTexts texts;
+    testing::FakeSystemLog systemLog;
     std::string folder = dir.path();
-    ActivityLog log() { return ActivityLog(files, messages, texts, folder); }
+    ActivityLog log() { return ActivityLog(files, messages, texts, folder, systemLog); }
 };
 
 TEST_F(ActivityLogTest, AppendsWindows1252LinesWithCrLf) {
@@ -29,6 +30,25 @@ TEST_F(ActivityLogTest, AppendsWindows1252LinesWithCrLf) {
               "b\xF6rjad: 2026-12-04 22:15:07\r\n");
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(files.calls("openAppend"), 1);  // opened once, kept open
+}
+
+// Each line with words also goes to the system log, UTF-8 and naming the
+// user, its line breaks joined; a job's summary goes there alone. A log
+// file that cannot be opened does not keep a line from the system log.
+TEST_F(ActivityLogTest, MirrorsItsLinesToTheSystemLog) {
+    files.failCall("openAppend", 1, Error{70, "Permission denied", "Vexla Admin", dir.file("Logg.txt"), "R9141"});
+    ActivityLog log = this->log();
+    log.Logg(" ");
+    log.Logg("Komprimering påbörjad");
+    log.Logg("61\r\nDisk full");
+    log.toSystemLog(LogPriority::Error, "vexla-admin /a k R9570 3: " + folder + "/bok.db");
+    using Line = std::pair<LogPriority, std::string>;
+    EXPECT_EQ(
+        systemLog.lines,
+        (std::vector<Line>{{LogPriority::Info, "user tester: Komprimering påbörjad"},
+                           {LogPriority::Info, "user tester: 61 Disk full"},
+                           {LogPriority::Error, "user tester: vexla-admin /a k R9570 3: " + folder + "/bok.db"}}));
+    EXPECT_FALSE(files.exists(dir.file("Logg.txt")));
 }
 
 // A log that cannot be opened is told once, naming the file; the run goes on

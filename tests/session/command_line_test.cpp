@@ -87,6 +87,7 @@ TEST(ProgramArguments, ReadsBothSpellingsAndNamesWhatItCannotRead) {
         Request request;
         Expected want;
         std::string complaint;
+        int wait = 0;  // the seconds --wait gave
     };
     const Expected none{false, "", "", false, "", false};
     const Expected srv{true, "/srv/bok.db", "/srv", false, "", false};
@@ -112,11 +113,17 @@ TEST(ProgramArguments, ReadsBothSpellingsAndNamesWhatItCannotRead) {
              run({"--database=/srv/bok.db", "/d", "/x/y.db"}, srv),
              run({"/d", "/x/y.db", "-d", "/srv/bok.db"}, {true, "/x/y.db", "/x", false, "", false}),
              run({"-d", "bok.db", "/a", "r"}, {true, "./bok.db", ".", true, "r", true}),
+             Row{{"/ak", "--wait", "600"}, Request::Run, {false, "", "", true, "k", true}, "", 600},
+             Row{{"--wait=86400", "/ak"}, Request::Run, {false, "", "", true, "k", true}, "", 86400},
              Row{{"-h", "--bogus"}, Request::Help, none, ""},
              Row{{"/ak", "--help"}, Request::Help, none, ""},
              Row{{"-d", "/x.db", "--version"}, Request::Version, none, ""},
              // What cannot be read, named.
              usage({"--compact"}, "R9079: --compact"),
+             usage({"/ak", "--wait"}, "R9080: --wait"),
+             usage({"/ak", "--wait", "-5"}, "R9082: --wait -5"),
+             usage({"/ak", "--wait=86401"}, "R9082: --wait 86401"),
+             usage({"/ak", "--wait", "1m"}, "R9082: --wait 1m"),
              usage({"-H"}, "R9079: -H"),
              usage({"--bogus", "--version"}, "R9079: --bogus"),
              usage({"--database"}, "R9080: --database"),
@@ -137,6 +144,7 @@ TEST(ProgramArguments, ReadsBothSpellingsAndNamesWhatItCannotRead) {
         EXPECT_EQ(got.request, r.request);
         EXPECT_EQ(got.complaint.empty() ? "" : got.complaint + ": " + got.argument, r.complaint);
         if (r.request == Request::Run) expectParsed(got.options, r.want);
+        EXPECT_EQ(got.waitSeconds, r.wait);
     }
 }
 

@@ -201,6 +201,14 @@ public:
     void remember(std::string_view key, const std::string& folder) override { folders[std::string(key)] = folder; }
 };
 
+// A system log that records its lines.
+class FakeSystemLog final : public SystemLog {
+public:
+    std::vector<std::pair<LogPriority, std::string>> lines;
+    void write(LogPriority priority, const std::string& text) override { lines.emplace_back(priority, text); }
+    std::string userName() const override { return "tester"; }
+};
+
 // All the fakes at once, bundled as a Platform for a program folder.
 struct FakePlatform {
     FakeMessageBoxes messages;

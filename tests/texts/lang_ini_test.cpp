@@ -19,6 +19,7 @@
 #include "common/ini_file.h"
 #include "login/validera.h"
 #include "session/exclusive_refusal.h"
+#include "tests/support/fake_platform.h"
 #include "tests/support/source_tree.h"
 #include "texts/kompilerad.h"
 
@@ -186,6 +187,20 @@ TEST_P(LangIni, HoldsOneSystemSectionWithEachKeyOnce) {
 TEST_P(LangIni, EveryTextFitsTheSmallestBuffer) {
     for (const std::string& key : keysOf(bytes))
         EXPECT_LE(utf8ToCp1252(readIniString(GetParam().path(), "System", key, 4096)).size(), 254u) << key;
+}
+
+// A user who opens the file in a Linux editor saves it as UTF-8 with LF line
+// ends, perhaps with a byte-order mark: every text must read as before, cut
+// to the same number of characters.
+TEST_P(LangIni, ReadsTheSameWhenSavedAsUtf8) {
+    std::string utf8 = "\xEF\xBB\xBF" + cp1252ToUtf8(bytes);
+    utf8.erase(std::remove(utf8.begin(), utf8.end(), '\r'), utf8.end());
+    testing::TempFolder folder;
+    const std::string copy = folder.write("Lang.ini", utf8);
+    for (const std::string& key : keysOf(bytes))
+        for (int size : {255, 40})
+            EXPECT_EQ(readIniString(copy, "System", key, size), readIniString(GetParam().path(), "System", key, size))
+                << key << " in a buffer of " << size;
 }
 
 // Each window's buttons differ in their keys (checked on the windows

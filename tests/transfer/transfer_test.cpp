@@ -14,8 +14,13 @@
 #include <memory>
 #include <optional>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "common/console_platform.h"
 #include "common/qt/qt_locale_info.h"
+#include "common/system_user.h"
 #include "db/errors.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
@@ -79,6 +84,7 @@ struct World {
     ConsoleMessageBoxes console{err.get()};
     std::unique_ptr<db::Database> holder;  // another connection holding the database
     int signal = 0;                        // the signal the run is told of
+    testing::FakeSystemLog systemLog;
 
     World() {
         EXPECT_TRUE(sample::makeSampleDatabase(db, {.customers = 20, .resources = 4, .bookings = 60, .clean = true}));
@@ -88,7 +94,8 @@ struct World {
         for (const std::string& a : args) line.push_back(at(a, dir.path()));
         transfer::Environment env{
             texts,    engine,    console,   clock,    locale,   files,   dir.path(),
-            in.get(), out.get(), err.get(), terminal, password, nullptr, [this] { return signal; }};
+            in.get(), out.get(), err.get(), terminal, password, nullptr, [this] { return signal; },
+            systemLog};
         return transfer::runTransfer(line, env);
     }
 };
@@ -143,6 +150,19 @@ std::function<void(World&)> backup(std::uintmax_t keep = 0) {
         if (keep) std::filesystem::resize_file(b, keep);
     };
 }
+// The activity log holds one line, for the transfer, ending with what it
+// names after the time: kind, register (customers), file, who, and `rest`.
+std::function<void(World&)> logged(const char* kind, const char* file, const std::string& rest,
+                                   std::function<void(World&)> also = {}) {
+    return [=](World& w) {
+        const std::string log = w.dir.read("Logg.txt");
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        const std::string tail = std::string(" ") + kind + " R9557: " + w.dir.file(file) + "; R9549 admin, R9550 " +
+                                 systemUserName() + "; " + at(rest, w.dir.path()) + "\r\n";
+        EXPECT_TRUE(log.ends_with(tail)) << log << "\nwanted the end: " << tail;
+        if (also) also(w);
+    };
+}
 const char* const kTwoCustomers = "ID;Name\r\n5001;Alfa\r\n5002;Beta\r\n";
 const char* const kNoName = "ID;Address\r\n5001;Storgatan 1\r\n";
 
@@ -194,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"HeldAtCopy", kCopy + Args{"@/k.db"}, 3, "R1784!", "", holdDatabase},
         Case{"HeldAtRestore", kRestore, 3, "R1784!", "", [](World& w) { backup()(w), holdDatabase(w); }},
         Case{"RestoreWithoutBackup", {"restore", "--db", "@/bok.db"}, 1, "R9081: --from", ""},
-        Case{"RestoreHelp", kRestore + Args{"--help"}, 0, "", "R9492\nR9494\nR9495\n"},
+        Case{"RestoreHelp", kRestore + Args{"--help"}, 0, "", "R9492\nR9494\nR9572\nR9573\nR9495\n"},
         Case{"RestoreTruncatedBackup", kRestore, 6, "R9476: @/Vexla2026-12-03.db", "", backup(8192)},
         Case{"RestoreMissingBackup", kRestore, 4, "3024\n", ""},
         Case{"RestoreInterrupted", kRestore, 143, "", "R9475\n", [](World& w) { backup()(w), w.signal = SIGTERM; }},
@@ -205,7 +225,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DatabaseMissingAtLogin", kImport + Args{"--db", "@/nope.db"}, 4, "R1787!\n\nR1788.", ""},
         Case{"DatabaseMissingAtCompaction", {"compact", "--db", "@/nope.db"}, 4, "R1787!", ""},
         Case{"ExportTargetExists", kExport + Args{"@/k.skv"}, 4, "R9084: @/k.skv", "", file("k.skv", "old")},
-        Case{"ExportFolderMissing", kExport + Args{"@/no/k.skv"}, 4, "R9275 (R9140: @/no/k.skv)", "R1739"},
+        Case{"ExportFolderMissing",
+             kExport + Args{"@/no/k.skv"},
+             4,
+             "R9275 (R9140: @/no/k.skv)",
+             "R1739",
+             {},
+             "vexla",
+             logged("R9548", "no/k.skv", "0 R9551; R9555: 76 R9275 (R9140: @/no/k.skv)")},
         Case{"ImportFileMissing", kImport, 4, "R9106: @/in.skv", ""},
         Case{"ReportCannotBeWritten", kImport + Args{"--report", "@/no/r.txt"}, 4, "R9372: @/no/r.txt (76", "",
              file("in.skv", kTwoCustomers)},
@@ -239,13 +266,22 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ImportRefusedBeforeAnyLine", kImport, 6, "R9110: Name\nR9100.", " 0 R1805! R9100.",
              file("in.skv", kNoName)},
         Case{"ImportStoppedAtALine", kImport, 6, "R1799!\nR9040 3\nR9100.", " 0 R1805! R9100.",
-             file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
+             file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n"), "vexla",
+             logged("R9546", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: R1799! R9040 3 R9100.")},
         Case{"ImportWithDeleteFirstStoppedAtAShortLine", kImport + Args{"--delete-first"}, 6, "R9103: 3 / 2",
              " 0 R1805! R9100.", file("in.skv", "ID;Name\r\n5001;Alfa\r\n5002;Beta;x\r\n")},
         Case{"ImportInterrupted", kImport + Args{"--delete-first"}, 130, "R9113\nR9100.", " 0 R1805! R9100.",
-             [](World& w) { file("in.skv", kTwoCustomers)(w), w.signal = SIGINT; }},
+             [](World& w) { file("in.skv", kTwoCustomers)(w), w.signal = SIGINT; }, "vexla",
+             logged("R9546", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: R9113 R9100.")},
         // Done.
-        Case{"Export", kExport + Args{"@/k.skv"}, 0, "", "20 R1740 @/k.skv\n"},
+        Case{"Export",
+             kExport + Args{"@/k.skv"},
+             0,
+             "",
+             "20 R1740 @/k.skv\n",
+             {},
+             "vexla",
+             logged("R9548", "k.skv", "20 R9551; R9555: R9556")},
         Case{"PasswordOnStandardInput", kExport + Args{"@/k.skv", "--password-stdin"}, 0, "", "20 R1740 @/k.skv\n",
              [](World& w) { std::fputs("vexla\r\nrest", w.in.get()), std::rewind(w.in.get()); }, std::nullopt},
         Case{"ExportOverAFileWithForce", kExport + Args{"@/k.skv", "--force"}, 0, "", "20 R1740 @/k.skv\n",
@@ -254,7 +290,10 @@ INSTANTIATE_TEST_SUITE_P(
              file("in.skv", kTwoCustomers)},
         Case{"ImportDryRun", kImport + Args{"--delete-first", "--dry-run"}, 0, "", "2 R1805\n20 R9120\nR9119\n",
              file("in.skv", kTwoCustomers), "vexla",
-             [](World& w) { EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"}); }},
+             logged("R9547", "in.skv", "2 R9552, 20 R9553, 0 R9554; R9555: R9556",
+                    [](World& w) {
+                        EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"});
+                    })},
         Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", "1 R1805\n",
              [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
         Case{"ImportSkipsAndReportsLines", kImport + Args{"--report", "@/r.txt"}, 5, "",
@@ -384,6 +423,145 @@ TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     JobContext ctx{window, platform, texts};
     EXPECT_EQ(exportRegister(ctx, 2).n, 300);
     EXPECT_EQ(dir.read("tool.skv"), dir.read("window.skv"));
+}
+
+// --json: standard output holds one JSON object and nothing else (or, when
+// it carries the register file, standard error's last line does), with the
+// command, the status, the job's figures and, on failure, the error; every
+// key given in `expected` must hold exactly that value.
+struct JsonCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* expected;  // a JSON object, "@" for the scratch folder
+    std::function<void(World&)> before = {};
+    std::optional<std::string> password = "vexla";
+    bool onStandardError = false;
+};
+void PrintTo(const JsonCase& c, std::ostream* os) { *os << c.name; }
+
+class TransferJson : public ::testing::TestWithParam<JsonCase> {};
+
+QJsonObject parsedObject(const std::string& text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+    EXPECT_TRUE(doc.isObject()) << text;
+    return doc.object();
+}
+
+// Every key of an `expected` object holds what it holds there (recursively); any other value is equal.
+bool holds(const QJsonValue& got, const QJsonValue& expected) {
+    if (!expected.isObject()) return got == expected;
+    const QJsonObject want = expected.toObject(), have = got.toObject();
+    for (auto it = want.begin(); it != want.end(); ++it)
+        if (!have.contains(it.key()) || !holds(have[it.key()], it.value())) return false;
+    return got.isObject();
+}
+
+TEST_P(TransferJson, AnswersOneObjectWithTheJobsFigures) {
+    const JsonCase& c = GetParam();
+    World w;
+    if (c.before) c.before(w);
+    const int status = w.run(c.args + Args{"--json"}, c.password);
+    std::string out = contents(w.out.get()), err = contents(w.err.get());
+    std::string json = out;
+    if (c.onStandardError) {
+        ASSERT_FALSE(err.empty());
+        json = err.substr(err.rfind('\n', err.size() - 2) + 1);
+    }
+    const QJsonObject got = parsedObject(json);
+    EXPECT_EQ(got["status"].toInt(-1), status);
+    EXPECT_EQ(got["command"].toString().toStdString(), c.args.empty() ? "" : c.args.front());
+    const QJsonObject expected = parsedObject(at(c.expected, w.dir.path()));
+    EXPECT_TRUE(holds(got, expected)) << json;
+    EXPECT_EQ(got.contains("error"), status != 0 && status != 5) << json;
+}
+
+const char* const kSkipping = "ID;Name\r\n1;Dup\r\n5003\t;x;y\r\n5001;Alfa\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, TransferJson,
+    ::testing::Values(
+        JsonCase{"Export", kExport + Args{"@/k.skv"}, R"({"status": 0, "records": 20})"},
+        JsonCase{"ExportToStandardOutput", kExport + Args{"-"}, R"({"status": 0, "records": 20})", {}, "vexla", true},
+        JsonCase{"WrongPassword",
+                 kExport + Args{"@/k.skv"},
+                 R"({"status": 2, "error": {"number": 137, "text": "R0137\nR0138"}})",
+                 {},
+                 "Vexla"},
+        JsonCase{"Import", kImport + Args{"--report", "@/r.txt"},
+                 R"({"status": 5, "inserted": 1, "deleted": 0, "skipped": 2, "skipped_lines":
+                     [{"reason": "duplicate_key", "line": 2}, {"reason": "field_count", "line": 3}]})",
+                 file("in.skv", kSkipping)},
+        JsonCase{"ImportFromStandardInput", kImport + Args{"--in", "-", "--delete-first"},
+                 R"({"status": 0, "inserted": 2, "deleted": 20, "skipped": 0, "skipped_lines": []})",
+                 [](World& w) { std::fputs(kTwoCustomers, w.in.get()), std::rewind(w.in.get()); }},
+        JsonCase{"ImportStopped", kImport, R"({"status": 6, "inserted": 0, "error": {"number": 6,
+                 "text": "R1799!\nR9040 3\nR9100."}})",
+                 file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
+        JsonCase{"PasswordAndFileBothOnStandardInput", kImport + Args{"--in", "-", "--password-stdin"},
+                 R"({"status": 1, "error": {"number": 9576, "text": "R9576: --password-stdin --in -"}})"},
+        JsonCase{"UnknownOption", kCompact + Args{"--bogus"},
+                 R"({"status": 1, "error": {"number": 9079, "text": "R9079: --bogus"}})"},
+        JsonCase{"Compact", kCompact, R"({"status": 0, "backup": "@/Vexla2026-12-04.db"})"},
+        JsonCase{"CompactHeld", kCompact, R"({"status": 3, "error": {"number": 3356}})", holdDatabase},
+        JsonCase{"Copy", kCopy + Args{"@/kopia"},
+                 R"({"status": 0, "target": "@/kopia.db", "backup": "@/Vexla2026-12-04.db"})"},
+        JsonCase{"CheckSound", kCheck, R"({"status": 0, "result": "sound", "engine_messages": []})"},
+        JsonCase{"CheckHeld", kCheck, R"({"status": 3, "error": {"number": 3356}})", holdDatabase},
+        JsonCase{"RecoverDamaged", kRecover, R"({"status": 0, "target": "@/new.db"})", damage},
+        JsonCase{"Backups", {"backups", "--db", "@/bok.db"}, R"({"status": 0})", backup()},
+        JsonCase{"Restore", kRestore,
+                 R"({"status": 0, "backup": "@/Vexla2026-12-03.db", "kept": "@/Vexla2026-12-04.db"})", backup()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// "-" is standard output for export and standard input for import: the same
+// bytes as through a file, and no file named "-".
+TEST(TransferStandardStreams, CarryTheRegisterFile) {
+    World w;
+    ASSERT_EQ(w.run(kExport + Args{"@/k.skv"}, "vexla"), 0);
+    ASSERT_EQ(w.run(kExport + Args{"-"}, "vexla"), 0);
+    const std::string exported = contents(w.out.get());
+    EXPECT_EQ(exported.substr(exported.find('\n') + 1), w.dir.read("k.skv"));  // behind the first run's line
+    EXPECT_NE(contents(w.err.get()).find("20 R1740 -\n"), std::string::npos);  // the result beside it, on stderr
+    std::fputs(w.dir.read("k.skv").c_str(), w.in.get()), std::rewind(w.in.get());
+    EXPECT_EQ(w.run(Args{"import", "--register", "kund", "--db", "@/bok.db", "--user", "admin", "--in", "/dev/stdin",
+                         "--delete-first"},
+                    "vexla"),
+              0);
+    EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"});
+    EXPECT_FALSE(std::filesystem::exists("-"));
+}
+
+// --quiet prints nothing but errors; every run ends with one line in the
+// system log naming the database, at a priority that fits how it ended.
+TEST(TransferQuietAndSystemLog, OnlyErrorsAndOneSummaryLine) {
+    struct Row {
+        Args args;
+        std::function<void(World&)> before;
+        int status;
+        const char* err;  // a part of standard error; "" for nothing there
+        LogPriority priority;
+    };
+    for (const Row& r : {Row{kCompact, {}, 0, "", LogPriority::Notice},
+                         Row{kImport, file("in.skv", kSkipping), 5, "", LogPriority::Warning},
+                         Row{kImport, file("in.skv", "ID;Name;Extra\r\n5001;Alfa;x\r\n"), 0, "", LogPriority::Notice},
+                         Row{kCompact, holdDatabase, 3, "R1784!", LogPriority::Error}}) {
+        SCOPED_TRACE(r.args.front() + std::to_string(r.status));
+        World w;
+        if (r.before) r.before(w);
+        EXPECT_EQ(w.run(r.args + Args{"--quiet"}, "vexla"), r.status);
+        EXPECT_EQ(contents(w.out.get()), "");
+        const std::string err = contents(w.err.get());
+        EXPECT_EQ(*r.err ? err.find(r.err) != std::string::npos : err.empty(), true) << err;
+        ASSERT_FALSE(w.systemLog.lines.empty());
+        const auto& [priority, line] = w.systemLog.lines.back();
+        EXPECT_EQ(priority, r.priority);
+        const std::string summary =
+            "user tester: vexla-transfer " + r.args.front() + " R9570 " + std::to_string(r.status) + ": " + w.db;
+        EXPECT_EQ(line.rfind(summary, 0), 0u) << line;
+        EXPECT_EQ(line.find("R1784!") != std::string::npos, r.priority == LogPriority::Error) << line;
+    }
 }
 
 }  // namespace

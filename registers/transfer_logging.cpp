@@ -1,0 +1,48 @@
+#include "registers/transfer_logging.h"
+
+#include "common/text.h"
+#include "registers/import_texts.h"
+#include "registers/register_kind.h"
+#include "session/transfer_log.h"
+
+namespace vexla {
+
+namespace {
+
+// The register's name in the user's language, as a text code.
+const char* registerCode(std::int16_t kind) {
+    switch (kind) {
+        case 0: return "R9557";
+        case 1: return "R9558";
+        default: return "R9559";
+    }
+}
+
+}  // namespace
+
+void logImport(JobContext& ctx, const ImportRequest& request, const ImportOutcome& outcome) {
+    const RegisterKind* reg = registerByName(request.registerName);
+    TransferLogEntry entry;
+    entry.kind = request.dryRun ? TransferLogEntry::Kind::TrialImport : TransferLogEntry::Kind::Import;
+    entry.registerCode = registerCode(reg ? reg->kind : 2);
+    entry.file = std::string(trimBlanks(request.path));
+    entry.records = outcome.inserted;
+    entry.deleted = outcome.deleted;
+    entry.skipped = outcome.skipped();
+    entry.ending = importStopMessage(outcome, entry.file, ctx.texts);
+    logTransfer(ctx, std::move(entry));
+}
+
+void logExport(JobContext& ctx, std::int16_t kind, const std::string& path, const ExportOutcome& outcome) {
+    TransferLogEntry entry;
+    entry.registerCode = registerCode(kind);
+    entry.file = path;
+    entry.records = outcome.n > 0 ? outcome.n : 0;
+    if (outcome.stopped)
+        entry.ending = ctx.text("R9200");
+    else if (outcome.failure)
+        entry.ending = numberAndDescription(*outcome.failure);
+    logTransfer(ctx, std::move(entry));
+}
+
+}  // namespace vexla

@@ -1,0 +1,67 @@
+// The --json answer of vexla-transfer: one object per run, for a script to
+// read instead of the localized texts. "command" and "status" (the exit
+// status) always, the job's own figures, and "error" {"number", "text"}
+// when the run failed.
+#pragma once
+
+#include <QJsonObject>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "maintenance/backup_list.h"
+#include "maintenance/compaction.h"
+#include "maintenance/database_check.h"
+#include "maintenance/database_copy.h"
+#include "maintenance/database_rescue.h"
+#include "maintenance/restore.h"
+#include "registers/import.h"
+
+namespace vexla::transfer {
+
+// A line the import skipped: its number in the file and why.
+struct SkippedLine {
+    long line = 0;
+    SkipReason reason = SkipReason::WrongFieldCount;
+};
+
+// Why a run failed: the failure's error number (the file system's or the
+// engine's; for a complaint of the program's own, the number of its text)
+// and the text the run showed for it.
+struct ReportedError {
+    long number = 0;
+    std::string text;
+};
+
+// The figures of each job, keys in English words with underscores.
+// import: "inserted", "deleted", "skipped" (total) and "skipped_lines"
+// [{"reason": "field_count" | "duplicate_key", "line"}], every skipped
+// line in file order, and "dry_run".
+QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<SkippedLine>& skipped, bool dryRun);
+// compact: "backup", the backup written ("" when none is left).
+QJsonObject compactionFigures(const CompactionOutcome& outcome);
+// copy: "target", the copy written, and "backup", that of the compaction after it.
+QJsonObject copyFigures(const CopyOutcome& outcome);
+// check: "result" ("sound", "damaged", "links_broken"; nothing after a
+// failure), "engine_messages", "tables" {name: rows}, "links" [{"table",
+// "column", "parent", "rows", "broken", "first_ids"}] and "unreadable"
+// [{"name", "table", "index", "entries"}].
+QJsonObject checkFigures(const CheckOutcome& outcome);
+// recover: "target", "backup" (whose counts stand in, "" when none) and
+// "tables" [{"table", "rescued", "known", "lost"}], known and lost null
+// where no count is known.
+QJsonObject rescueFigures(const RescueOutcome& outcome);
+// backups: "backups" [{"name", "path", "date" (yyyy-mm-dd), "size",
+// "customers", "resources", "bookings" (-1 unreadable), "sound", "problem"}].
+QJsonObject backupFigures(const std::vector<BackupEntry>& backups);
+// restore: "backup", "kept", "before" and "restored" {"customers",
+// "resources", "bookings"}.
+QJsonObject restoreFigures(const RestoreOutcome& outcome);
+
+// The object as one line of compact JSON (UTF-8) and a line end: "command",
+// "status", then `figures`, then "error" when given.
+std::string jsonReport(const std::string& command, int status, const QJsonObject& figures,
+                       const std::optional<ReportedError>& error);
+
+}  // namespace vexla::transfer

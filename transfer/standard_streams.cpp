@@ -1,0 +1,72 @@
+#include "transfer/standard_streams.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "common/platform/file_system.h"
+#include "common/posix_file_system.h"
+
+namespace vexla::transfer {
+
+namespace {
+
+constexpr std::size_t kBlock = 1 << 16;
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+}  // namespace
+
+ScratchFolder::ScratchFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vexla-transfer.XXXXXX";
+    if (::mkdtemp(pattern.data()))
+        path_ = pattern;
+    else
+        made_ = fileError(errno, pattern, fileop::Create);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);  // a leftover in TMPDIR harms nobody
+}
+
+Status receiveStream(std::FILE* from, const std::string& path, JobProgress* progress) {
+    File to(std::fopen(path.c_str(), "wbx"), std::fclose);
+    if (!to) return fileError(errno, path, fileop::Create);
+    std::vector<char> block(kBlock);
+    std::uint64_t copied = 0;
+    for (;;) {
+        if (progress && progress->stopRequested()) return stoppedByUser();
+        const std::size_t got = std::fread(block.data(), 1, block.size(), from);
+        if (got > 0 && std::fwrite(block.data(), 1, got, to.get()) != got) return fileError(errno, path, fileop::Write);
+        copied += got;
+        if (progress) progress->report(copied, 0, ProgressUnit::Bytes);
+        if (got < block.size()) {
+            if (std::ferror(from)) return fileError(errno, "-", fileop::Read);
+            break;
+        }
+    }
+    if (std::fflush(to.get()) != 0) return fileError(errno, path, fileop::Write);
+    return {};
+}
+
+Status sendFile(const std::string& path, std::FILE* to) {
+    File from(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!from) return fileError(errno, path, fileop::Read);
+    std::vector<char> block(kBlock);
+    for (;;) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), from.get());
+        if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) return fileError(errno, "-", fileop::Write);
+        if (got < block.size()) {
+            if (std::ferror(from.get())) return fileError(errno, path, fileop::Read);
+            break;
+        }
+    }
+    if (std::fflush(to) != 0) return fileError(errno, "-", fileop::Write);
+    return {};
+}
+
+}  // namespace vexla::transfer
