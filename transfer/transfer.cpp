@@ -17,6 +17,7 @@
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
+#include "registers/import_report.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
 #include "session/windowless_admin.h"
@@ -273,34 +274,25 @@ int Run::importRegister() {
         return finish(exitcode::Unchanged);
     }
 
-    // The report is written beside its target and put in place at the end;
-    // it may never replace the database or the file being imported.
-    std::unique_ptr<NewFile> report;
+    // The report may never replace the database or the file being imported.
+    std::unique_ptr<SkippedLinesReport> report;
     const std::string reportPath = o_.report.empty() ? "" : fullPath(o_.report);
     const auto reportFailed = [&](const Error& e) {
         complain("R9372", reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
     };
     if (!o_.report.empty()) {
-        Placement placement;
-        placement.protect = {state.DataBas, in};
-        auto created = env_.files.createFile(reportPath, placement);
+        auto created = SkippedLinesReport::create(env_.files, reportPath, {state.DataBas, in}, env_.texts);
         if (!created) {
             reportFailed(created.error());
             return exitcode::FileError;
         }
         report = std::move(*created);
     }
-    Status reportWritten;
     ImportServices services{**db, state.Språk};
     watchImport(services, &progress_);
-    services.skipped = [&](long line, SkipReason why, std::string_view lineText) {
-        if (!report || !reportWritten) return;
-        reportWritten = report->write(text("R9040") + " " + std::to_string(line) + ": " +
-                                      skipReasonText(why, env_.texts) + ": " + std::string(lineText) + "\n");
-    };
+    if (report) report->attach(services);
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
-    // A stopped import stored nothing: its report goes with it.
-    if (report && reportWritten && outcome.stop != ImportStop::Cancelled) reportWritten = report->commit();
+    const Status reportWritten = report ? report->finish(outcome) : Status{};
     status_.clear();
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
