@@ -334,5 +334,23 @@ TEST_F(Mapping, PreviewFollowsTheLinksAndEmptyingAsksFirst) {
     EXPECT_EQ(main.info(), " 2 [R1805]! 1 [R9120].");
 }
 
+// Try runs the import and undoes it: the summary it would give, and on Yes
+// the skipped lines in a report; the database is byte for byte as before.
+TEST_F(Mapping, TryRunShowsTheSummaryAndSavesTheSkippedLines) {
+    db::testing::makeDatabase(main.state_.DataBas, "INSERT INTO Kund (ID, Namn) VALUES (7, 'Kvar');");
+    const std::string before = dir.read("bok.db");
+    auto d = open();
+    chooseFile(*d, dir.write("KundReg.skv", "ID;Namn\r\n1;Ada\r\n7;Bo\r\n"));
+    d->cmdAuto_Click();
+    fakes.messages.answers = {MsgAnswer::Yes};
+    fakes.dialogs.choices.push_back(dir.file("hoppade.txt"));
+    d->cmdProva_Click();
+    ASSERT_EQ(fakes.messages.shown.size(), 1u);
+    EXPECT_EQ(fakes.messages.shown[0].text, "1 [R1805]\r\n1 [R9114]: [R9116] ([R9040] 3)\r\n[R9119]\r\n\r\n[R9508]?");
+    EXPECT_EQ(dir.read("hoppade.txt"), "[R9040] 3: [R9116]: 7;Bo\n");
+    EXPECT_TRUE(dir.read("bok.db") == before);
+    EXPECT_NE(d->result(), QDialog::Accepted);
+}
+
 }  // namespace
 }  // namespace vexla
