@@ -93,6 +93,8 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     grdFörhandsvisning = control(new QTableWidget(fraFörhandsvisning), "grdFörhandsvisning", nullptr);
     grdFörhandsvisning->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdFörhandsvisning->verticalHeader()->hide();
+    // One line of text per row, so that the 20 lines take little room.
+    grdFörhandsvisning->verticalHeader()->setDefaultSectionSize(grdFörhandsvisning->fontMetrics().height() + 6);
     grdFörhandsvisning->setMinimumHeight(120);
     lblFörhandsvisning = control(new QLabel(fraFörhandsvisning), "lblFörhandsvisning", nullptr);
     lblFörhandsvisning->setWordWrap(true);
@@ -105,11 +107,6 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     lblDiv[0]->setBuddy(lstFilFält);
     lblDiv[1]->setBuddy(lstFält);
     lblDiv[2]->setWordWrap(true);
-    // Tab goes the way the work goes: the file, a field in each list, the
-    // buttons that link them, the links, then the import itself.
-    QWidget* tabOrder[] = {cmdMall,       lstFilFält,         lstFält,   cmdAuto,  cmdLäggTill, lvKopplingar, cmdTaBort,
-                           cmdTaBortAlla, grdFörhandsvisning, chkTaBort, cmdProva, cmdOk,       cmdAvbryt};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
     cmdOk->setDefault(true);
     lvKopplingar->setRootIsDecorated(false);
     lvKopplingar->setMinimumSize(420, 160);
@@ -166,11 +163,19 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     scrInnehåll = new QScrollArea(this);
     scrInnehåll->setObjectName(QStringLiteral("scrInnehåll"));
     scrInnehåll->setFrameShape(QFrame::NoFrame);
+    scrInnehåll->setFocusPolicy(Qt::NoFocus);  // Tab goes to the controls inside it
     scrInnehåll->setWidgetResizable(true);
     scrInnehåll->setWidget(content);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(scrInnehåll, 1);
     outer->addLayout(bottom);
+    // Tab goes the way the work goes: the file, a field in each list, the
+    // buttons that link them, the links, the preview, then the import itself.
+    // Set once the layouts hold the controls: moving a control into the
+    // scrolled content takes it out of the order set before.
+    QWidget* tabOrder[] = {cmdMall,       lstFilFält,         lstFält,   cmdAuto,  cmdLäggTill, lvKopplingar, cmdTaBort,
+                           cmdTaBortAlla, grdFörhandsvisning, chkTaBort, cmdProva, cmdOk,       cmdAvbryt};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     // Load.
     platform_.pointer.setBusy(true);
@@ -418,18 +423,16 @@ void frmKopplaFält::refreshPreview() {
     const ImportPreview preview = previewImport(links, importRequest(false), db ? db->get() : nullptr, state.Språk,
                                                 valueTextFormatFrom(platform_.locale), kPreviewLines);
     if (db) (void)(*db)->Close();  // only read: the preview's inserts were rolled back
-    QStringList headers{q(texts_.TextTillAndra("R9040"))};
+    // The note right after the line number: on a wide file it stays in view.
+    QStringList headers{q(texts_.TextTillAndra("R9040")), q(texts_.TextTillAndra("R9501"))};
     for (const LinkRow& link : links) headers << q(link.caption);
-    headers << q(texts_.TextTillAndra("R9501"));
     grdFörhandsvisning->setColumnCount(static_cast<int>(headers.size()));
     grdFörhandsvisning->setHorizontalHeaderLabels(headers);
     grdFörhandsvisning->setRowCount(static_cast<int>(preview.lines.size()));
     for (int r = 0; r < static_cast<int>(preview.lines.size()); ++r) {
         const PreviewLine& line = preview.lines[static_cast<std::size_t>(r)];
-        QStringList cells{QString::number(line.line)};
+        QStringList cells{QString::number(line.line), q(previewMarkText(line, texts_))};
         for (const std::string& v : line.values) cells << q(v);
-        while (cells.size() < headers.size() - 1) cells << QString();
-        cells << q(previewMarkText(line, texts_));
         // Skipped lines in yellow, a line that stops the import in red.
         const QColor shade = line.mark == PreviewMark::Stops     ? QColor(255, 214, 214)
                              : line.mark == PreviewMark::Skipped ? QColor(255, 243, 196)

@@ -64,7 +64,7 @@ public:
     QCheckBox* chkTaBort = nullptr;
     QLabel* lblInfo = nullptr;  // what the automatic linking could not link
     QGroupBox* fraFörhandsvisning = nullptr;
-    QTableWidget* grdFörhandsvisning = nullptr;  // the line number, the linked values, the note
+    QTableWidget* grdFörhandsvisning = nullptr;  // the line number, the note, the linked values
     QLabel* lblFörhandsvisning = nullptr;        // why the preview is short of something
     QScrollArea* scrInnehåll = nullptr;          // everything above the buttons, scrolled on a small screen
     QPushButton* cmdProva = nullptr;

@@ -312,7 +312,7 @@ TEST_F(Mapping, PreviewFollowsTheLinksAndEmptyingAsksFirst) {
         std::vector<std::string> n;
         for (int r = 0; r < d->grdFörhandsvisning->rowCount(); ++r)
             n.push_back(d->grdFörhandsvisning->item(r, 0)->text().toStdString() + " " +
-                        d->grdFörhandsvisning->item(r, 3)->text().toStdString());
+                        d->grdFörhandsvisning->item(r, 1)->text().toStdString());
         return n;
     };
     EXPECT_EQ(notes(), (std::vector<std::string>{"2 ", "3 [R9503]: [R9116]", "4 [R9503]: [R9115]"}));
