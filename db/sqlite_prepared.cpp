@@ -57,8 +57,10 @@ Status SqlitePrepared::bind(int slot, const Result<StoredValue>& value) {
             held = RawValue{RawValue::Kind::Integer, value->integer(), 0, {}};
         if (value->kind() == StoredValue::Kind::Real) held = RawValue{RawValue::Kind::Real, 0, value->real(), {}};
     }
-    if (rc != SQLITE_OK) held = RawValue{};
-    if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), rc, source::QueryDef);
+    if (rc != SQLITE_OK) {
+        held = RawValue{};
+        return errorFromSqlite(conn_->handle(), rc, source::QueryDef);
+    }
     if (t_.kind == ParsedStatement::Kind::Select) selectValues_[slot] = ownValue(*value);
     bound_[slot] = true;
     return {};
