@@ -103,6 +103,10 @@ public:
     virtual Status BindBare(int slot, std::string_view literal) = 0;
     virtual Status BindNull(int slot) = 0;
     virtual Status Bind(int slot, const Variant& value) = 0;
+    // What slot `slot` holds, as the column will store it (Null before its
+    // first bind or after a refused one): for showing what a statement would
+    // write. A text stays valid until the slot is bound again.
+    virtual RawValue BoundValue(int slot) const = 0;
     // Runs the statement with the bound values; the values stay bound.
     virtual Status Execute() = 0;
     // Runs a prepared SELECT; the recordset must be closed before the next run.

@@ -11,6 +11,7 @@ SqlitePrepared::SqlitePrepared(std::shared_ptr<Connection> conn, Translation t, 
     bound_.assign(t_.slotTypes.size(), false);
     selectValues_.resize(t_.slotTypes.size());
     texts_.resize(t_.slotTypes.size());
+    values_.resize(t_.slotTypes.size());
     conn_->adopt(this);
 }
 
@@ -34,6 +35,8 @@ Status SqlitePrepared::ready() const {
 }
 
 Status SqlitePrepared::bind(int slot, const Result<StoredValue>& value) {
+    RawValue& held = values_[static_cast<std::size_t>(slot)];
+    held = RawValue{};
     if (!value) {
         Error e = value.error();
         e.source = source::QueryDef;
@@ -45,12 +48,19 @@ Status SqlitePrepared::bind(int slot, const Result<StoredValue>& value) {
         std::string& text = texts_[static_cast<std::size_t>(slot)];
         text.assign(value->text());
         const int size = static_cast<int>(text.size());
+        if (kind == StoredValue::Kind::Text) held = RawValue{RawValue::Kind::Text, 0, 0, text};
         rc = kind == StoredValue::Kind::Text ? sqlite3_bind_text(stmt_, slot + 1, text.data(), size, SQLITE_STATIC)
                                              : sqlite3_bind_blob(stmt_, slot + 1, text.data(), size, SQLITE_STATIC);
     } else {
         rc = bindStored(stmt_, slot + 1, *value);
+        if (value->kind() == StoredValue::Kind::Integer)
+            held = RawValue{RawValue::Kind::Integer, value->integer(), 0, {}};
+        if (value->kind() == StoredValue::Kind::Real) held = RawValue{RawValue::Kind::Real, 0, value->real(), {}};
     }
-    if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), rc, source::QueryDef);
+    if (rc != SQLITE_OK) {
+        held = RawValue{};
+        return errorFromSqlite(conn_->handle(), rc, source::QueryDef);
+    }
     if (t_.kind == ParsedStatement::Kind::Select) selectValues_[slot] = ownValue(*value);
     bound_[slot] = true;
     return {};
@@ -86,6 +96,11 @@ Status SqlitePrepared::Bind(int slot, const Variant& value) {
     if (auto s = ready(); !s) return s;
     if (slot < 0 || slot >= ParameterCount()) return itemNotFound(source::QueryDef);
     return bind(slot, storeVariant(value, t_.slotTypes[slot], conn_->pictures()));
+}
+
+RawValue SqlitePrepared::BoundValue(int slot) const {
+    if (slot < 0 || slot >= ParameterCount()) return {};
+    return values_[static_cast<std::size_t>(slot)];
 }
 
 Status SqlitePrepared::Execute() {

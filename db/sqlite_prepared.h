@@ -22,6 +22,7 @@ public:
     Status BindBare(int slot, std::string_view literal) override;
     Status BindNull(int slot) override;
     Status Bind(int slot, const Variant& value) override;
+    RawValue BoundValue(int slot) const override;
     Status Execute() override;
     Result<std::unique_ptr<Recordset>> OpenRecordset() override;
     long RecordsAffected() const override { return affected_; }
@@ -43,6 +44,7 @@ private:
     // SQLite reads them in place, where a copy of its own per value (a
     // malloc and a free each) cost a bulk import a fifth of its time.
     std::vector<std::string> texts_;
+    std::vector<RawValue> values_;  // what each slot holds; a text views texts_
     std::string scratch_;
     long affected_ = 0;
 };

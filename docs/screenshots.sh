@@ -297,19 +297,26 @@ wait_file "$PROGRAM/KundReg.skv"
 wait_gone "$SAVE"
 shot "$MAIN" export
 
+# mapping_shot MAIN NAME: the mapping dialog with the customer file the
+# export wrote, linked by Autokoppla, its preview below the links.
+mapping_shot() {
+  local mapping open
+  press "$1" "alt+$KEY_IMPORT_CUSTOMERS"
+  log_in
+  mapping=$(wait_window "$TITLE_MAPPING")
+  press "$mapping" "alt+$KEY_CHOOSE_FILE"
+  open=$(wait_window "$TITLE_OPEN_FILE")
+  type_into "$open" "$PROGRAM/KundReg.skv"
+  xdotool key Return
+  wait_gone "$open"
+  press "$mapping" "alt+$KEY_AUTO_LINK"
+  shot "$mapping" "$2"
+  press "$mapping" Escape
+  wait_gone "$mapping"
+}
+
 # 3. Import: the mapping dialog with the file just written, linked by Autokoppla.
-press "$MAIN" "alt+$KEY_IMPORT_CUSTOMERS"
-log_in
-MAPPING=$(wait_window "$TITLE_MAPPING")
-press "$MAPPING" "alt+$KEY_CHOOSE_FILE"
-OPEN=$(wait_window "$TITLE_OPEN_FILE")
-type_into "$OPEN" "$PROGRAM/KundReg.skv"
-xdotool key Return
-wait_gone "$OPEN"
-press "$MAPPING" "alt+$KEY_AUTO_LINK"
-shot "$MAPPING" mapping
-press "$MAPPING" Escape
-wait_gone "$MAPPING"
+mapping_shot "$MAIN" mapping
 
 # 4. Change of database: the path dialog with the path in use.
 press "$MAIN" "alt+$KEY_CHANGE_DATABASE"
@@ -343,8 +350,9 @@ APP_PID=
 
 # 7. The window with a long result on a 1024x768 screen, and at a scale of
 #    200 % on a screen of twice that: every caption whole, the result
-#    wrapped in its own area.
-for fit in "1024x768 1 fit-1024x768" "2048x1536 2 fit-200"; do
+#    wrapped in its own area. Then the mapping dialog on a 1024x768 screen
+#    and at 200 % on 1920x1080: what does not fit scrolls, the buttons stay.
+for fit in "1024x768 1 fit-1024x768" "2048x1536 2 fit-200" "1024x768 1 mapping-1024x768" "1920x1080 2 mapping-200"; do
   set -- $fit
   stop "$XVFB_PID"
   XVFB_PID=
@@ -352,9 +360,14 @@ for fit in "1024x768 1 fit-1024x768" "2048x1536 2 fit-200"; do
   export DISPLAY=$WINDOW_SYSTEM
   start_program "$2"
   MAIN=$(wait_window "$TITLE_MAIN")
-  compact "$MAIN"
-  shot "$MAIN" "$3"
+  case $3 in
+  mapping-*) mapping_shot "$MAIN" "$3" ;;
+  *)
+    compact "$MAIN"
+    shot "$MAIN" "$3"
+    ;;
+  esac
   stop "$APP_PID"
   APP_PID=
 done
-log "done: 10 pictures in $OUT"
+log "done: 12 pictures in $OUT"

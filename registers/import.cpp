@@ -7,6 +7,7 @@
 #include "db/errors.h"
 #include "db/swedish_collation.h"
 #include "registers/field_catalogue.h"
+#include "registers/import_line.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
 
@@ -68,10 +69,11 @@ private:
     std::unique_ptr<db::PreparedStatement> insert_;
     std::vector<Slot> slots_;
     std::size_t headerFields_ = 0;
-    bool quoted_ = false;          // a spreadsheet quoted the file's fields
-    std::string line_, expanded_;  // the line as read, and with ESC turned into CR LF
-    std::vector<std::string_view> values_;
-    std::vector<std::string> unquoted_;  // the fields of a quoted line; values_ views them
+    bool quoted_ = false;  // a spreadsheet quoted the file's fields
+    std::string line_;     // the line as read
+    LineBuffers buffers_;
+    std::vector<std::string_view> values_;  // views line_ or buffers_
+    std::vector<std::string> unquoted_;     // the header's fields when quoted
     bool inTransaction_ = false, deleteDone_ = false;
     long countBefore_ = 0;               // the register's records before the transaction
     std::vector<std::string> setAside_;  // the statements of the indexes dropped for the load
@@ -237,34 +239,14 @@ void Import::skip(SkipReason why, LineList& list) {
     if (s_.skipped) s_.skipped(reader_->lineNumber(), why, line_);
 }
 
-// Splits line_ into values_, ESC read as CR LF. False when the line holds
-// more fields than any register has.
+// Splits line_ into values_. False when the line cannot be a record.
 bool Import::splitLine() {
-    std::string_view text = line_;
-    if (std::size_t esc = line_.find('\x1B'); esc != std::string::npos) {
-        expanded_.clear();
-        for (std::size_t from = 0;; from = esc + 1, esc = line_.find('\x1B', from)) {
-            expanded_.append(line_, from, esc - from);  // to the end when there is no further ESC
-            if (esc == std::string::npos) break;
-            expanded_ += "\r\n";
-        }
-        text = expanded_;
+    switch (splitImportLine(line_, quoted_, buffers_, values_)) {
+        case LineSplit::Ok: return true;
+        case LineSplit::NulCharacter: return stop(ImportStop::NulCharacter);
+        case LineSplit::TooManyFields: return stop(ImportStop::TooManyFields);
     }
-    values_.clear();
-    if (quoted_) {
-        if (fieldCount(text) > kMaxFields) return stop(ImportStop::TooManyFields);
-        splitQuotedLine(text, unquoted_);
-        values_.assign(unquoted_.begin(), unquoted_.end());
-        return true;
-    }
-    // Counted while split: a line is read once, and stops at the first field too many.
-    for (;;) {
-        if (values_.size() == kMaxFields) return stop(ImportStop::TooManyFields);
-        const std::size_t semi = text.find(';');
-        values_.push_back(text.substr(0, semi));
-        if (semi == std::string_view::npos) return true;
-        text.remove_prefix(semi + 1);
-    }
+    return true;
 }
 
 // Empties the register before its first line is stored, and sets aside
@@ -300,14 +282,8 @@ bool Import::storeLine() {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Slot& slot = slots_[i];
         const std::string_view v = values_[slot.filePos];
-        const int n = static_cast<int>(i);
-        Status bound;
-        switch (slot.type) {
-            case typecode::Text: bound = insert_->BindText(n, v); break;
-            case typecode::Date: bound = insert_->BindDate(n, v.empty() ? "00:00:00" : v); break;
-            default: bound = insert_->BindBare(n, v.empty() ? "0" : trimBlanks(v));
-        }
-        if (!bound) return refuseValue(slot, v, bound.error());
+        if (Status bound = bindImportValue(*insert_, static_cast<int>(i), slot.type, v); !bound)
+            return refuseValue(slot, v, bound.error());
     }
     if (auto st = insert_->Execute(); !st) {
         if (st.error().number == db::err::DuplicateKey) {

@@ -21,6 +21,7 @@
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
+#include "registers/import_report.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
 #include "registers/transfer_logging.h"
@@ -383,38 +384,35 @@ int Run::importRegister() {
         return finish(exitcode::Unchanged);
     }
 
-    // The report is written beside its target and put in place at the end;
-    // it may never replace the database or the file being imported.
-    std::unique_ptr<NewFile> report;
+    // The report may never replace the database or the file being imported.
+    std::unique_ptr<SkippedLinesReport> report;
     const std::string reportPath = o_.report.empty() ? "" : fullPath(o_.report);
     const auto reportFailed = [&](const Error& e) {
         complain("R9372", reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
     };
     if (!o_.report.empty()) {
-        Placement placement;
-        placement.protect = {state.DataBas, in};
-        auto created = env_.files.createFile(reportPath, placement);
+        auto created = SkippedLinesReport::create(env_.files, reportPath, {state.DataBas, in}, env_.texts);
         if (!created) {
             reportFailed(created.error());
             return exitcode::FileError;
         }
         report = std::move(*created);
     }
-    Status reportWritten;
     ImportServices services{**db, state.Språk};
     watchImport(services, fromStandardInput ? static_cast<JobProgress*>(&countOnly) : &progress_);
+    if (report) report->attach(services);
     std::vector<SkippedLine> skippedLines;
-    services.skipped = [&](long line, SkipReason why, std::string_view lineText) {
-        if (o_.json) skippedLines.push_back({line, why});
-        if (!report || !reportWritten) return;
-        reportWritten = report->write(text("R9040") + " " + std::to_string(line) + ": " +
-                                      skipReasonText(why, env_.texts) + ": " + std::string(lineText) + "\n");
-    };
+    if (o_.json) {
+        services.skipped = [&skippedLines, toReport = services.skipped](long line, SkipReason why,
+                                                                        std::string_view lineText) {
+            skippedLines.push_back({line, why});
+            if (toReport) toReport(line, why, lineText);
+        };
+    }
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
     figures_ = importFigures(outcome, skippedLines, o_.dryRun);
     logImport(ctx_, request, outcome);
-    // A stopped import stored nothing: its report goes with it.
-    if (report && reportWritten && outcome.stop != ImportStop::Cancelled) reportWritten = report->commit();
+    const Status reportWritten = report ? report->finish(outcome) : Status{};
     status_.clear();
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();

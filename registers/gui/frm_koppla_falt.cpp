@@ -10,9 +10,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <iterator>
 #include <vector>
 
@@ -20,6 +24,9 @@
 #include "common/open_save_dialog.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
+#include "registers/import_confirmation.h"
+#include "registers/import_preview.h"
+#include "registers/import_report.h"
 #include "registers/import_texts.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
@@ -83,6 +90,17 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     lblInfo = control(new QLabel(this), "lblInfo", nullptr);
     lblInfo->setWordWrap(true);
     lblInfo->hide();
+    fraFörhandsvisning = control(new QGroupBox(this), "fraFörhandsvisning", "R9500");
+    grdFörhandsvisning = control(new QTableWidget(fraFörhandsvisning), "grdFörhandsvisning", nullptr);
+    grdFörhandsvisning->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdFörhandsvisning->verticalHeader()->hide();
+    // One line of text per row, so that the 20 lines take little room.
+    grdFörhandsvisning->verticalHeader()->setDefaultSectionSize(grdFörhandsvisning->fontMetrics().height() + 6);
+    grdFörhandsvisning->setMinimumHeight(120);
+    lblFörhandsvisning = control(new QLabel(fraFörhandsvisning), "lblFörhandsvisning", nullptr);
+    lblFörhandsvisning->setWordWrap(true);
+    lblFörhandsvisning->hide();
+    cmdProva = control(new QPushButton(this), "cmdProva", "R9506;R9507");
     cmdOk = control(new QPushButton(this), "cmdOk", "R0898;R1871");
     cmdAvbryt = control(new QPushButton(this), "cmdAvbryt", "R1048;R1869");
     lblDiv = {control(new QLabel(this), "lblDiv(0)", "R1882"), control(new QLabel(this), "lblDiv(1)", "R1045"),
@@ -90,11 +108,6 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     lblDiv[0]->setBuddy(lstFilFält);
     lblDiv[1]->setBuddy(lstFält);
     lblDiv[2]->setWordWrap(true);
-    // Tab goes the way the work goes: the file, a field in each list, the
-    // buttons that link them, the links, then the import itself.
-    QWidget* tabOrder[] = {cmdMall,   lstFilFält,    lstFält,   cmdAuto, cmdLäggTill, lvKopplingar,
-                           cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk,   cmdAvbryt};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
     cmdOk->setDefault(true);
     lvKopplingar->setRootIsDecorated(false);
     lvKopplingar->setMinimumSize(420, 160);
@@ -121,15 +134,24 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     auto* frame = new QVBoxLayout(Frame1);
     frame->addWidget(lvKopplingar);
     frame->addLayout(frameButtons);
+    auto* preview = new QVBoxLayout(fraFörhandsvisning);
+    preview->addWidget(grdFörhandsvisning);
+    preview->addWidget(lblFörhandsvisning);
+    // The buttons stay below the scrolled part, so that OK, Cancel and
+    // "empty first" can be reached however little of the rest fits the screen.
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(chkTaBort);
     bottom->addStretch();
+    bottom->addWidget(cmdProva);
     bottom->addWidget(cmdOk);
     bottom->addWidget(cmdAvbryt);
     auto* top = new QHBoxLayout;
     top->addWidget(cmdMall);
     top->addWidget(lblMallNamn, 1);
-    auto* layout = new QVBoxLayout(this);
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("innehåll"));
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(top);
     // How to link, across both lists. Kept out of the grid: a grid holding a
     // wrapping label insists on its preferred height and squeezes the link
@@ -138,24 +160,49 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     layout->addLayout(lists);
     layout->addWidget(Frame1);
     layout->addWidget(lblInfo);
-    layout->addLayout(bottom);
+    layout->addWidget(fraFörhandsvisning, 1);
+    scrInnehåll = new QScrollArea(this);
+    scrInnehåll->setObjectName(QStringLiteral("scrInnehåll"));
+    scrInnehåll->setFrameShape(QFrame::NoFrame);
+    scrInnehåll->setFocusPolicy(Qt::NoFocus);  // Tab goes to the controls inside it
+    scrInnehåll->setWidgetResizable(true);
+    scrInnehåll->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(scrInnehåll, 1);
+    outer->addLayout(bottom);
+    // Tab goes the way the work goes: the file, a field in each list, the
+    // buttons that link them, the links, the preview, then the import itself.
+    // Set once the layouts hold the controls: moving a control into the
+    // scrolled content takes it out of the order set before.
+    QWidget* tabOrder[] = {cmdMall,       lstFilFält,         lstFält,   cmdAuto,  cmdLäggTill, lvKopplingar, cmdTaBort,
+                           cmdTaBortAlla, grdFörhandsvisning, chkTaBort, cmdProva, cmdOk,       cmdAvbryt};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     // Load.
     platform_.pointer.setBusy(true);
     WidgetTextForm form(this, {lblMallNamn, cmdMall, lstFilFält, lstFält, cmdAuto, cmdLäggTill, Frame1, lvKopplingar,
-                               cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk, cmdAvbryt, lblDiv[0], lblDiv[1], lblDiv[2]});
+                               cmdTaBort, cmdTaBortAlla, chkTaBort, cmdOk, cmdAvbryt, lblDiv[0], lblDiv[1], lblDiv[2],
+                               fraFörhandsvisning, cmdProva});
     texts_.SetTextOfForm(form);
     nameAfterCaption(*lstFilFält, lblDiv[0]->text());
     nameAfterCaption(*lstFält, lblDiv[1]->text());
     nameAfterCaption(*lvKopplingar, Frame1->title());
+    nameAfterCaption(*grdFörhandsvisning, fraFörhandsvisning->title());
     // A layout counts a wrapping label as one line in its minimum; shrunk to
-    // that, the dialog would squeeze the link frame until the remove buttons
+    // that, the content would squeeze the link frame until the remove buttons
     // cover the list. The narrowest width wraps the instructions most, so the
-    // height they need there is the least the dialog may have. (Without a
-    // text the label does not wrap, and the layout's own minimum holds.)
+    // height they need there is the least the content may have: below it,
+    // the content scrolls rather than overlaps. (Without a text the label
+    // does not wrap, and the layout's own minimum holds.)
     layout->activate();
-    if (layout->hasHeightForWidth()) setMinimumHeight(layout->totalMinimumHeightForWidth(minimumWidth()));
-    adjustSize();
+    const int narrowest = layout->totalMinimumSize().width();
+    content->setMinimumWidth(narrowest);
+    if (layout->hasHeightForWidth()) content->setMinimumHeight(layout->totalMinimumHeightForWidth(narrowest));
+    // The whole content without a scroll bar, as far as the screen allows (showEvent).
+    const QMargins m = outer->contentsMargins();
+    const QSize whole = content->sizeHint().expandedTo(content->minimumSize());
+    resize(std::max(whole.width(), bottom->sizeHint().width()) + m.left() + m.right() + 2,
+           whole.height() + outer->spacing() + bottom->sizeHint().height() + m.top() + m.bottom() + 2);
     CreateLinkColumns();
     UpdateControlStates();
     cmdLäggTill->setEnabled(false);
@@ -168,6 +215,8 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     connect(cmdTaBort, &QPushButton::clicked, this, [this] { cmdTaBort_Click(); });
     connect(cmdTaBortAlla, &QPushButton::clicked, this, [this] { cmdTaBortAlla_Click(); });
     connect(cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(cmdProva, &QPushButton::clicked, this, [this] { cmdProva_Click(); });
+    connect(chkTaBort, &QCheckBox::toggled, this, [this] { refreshPreview(); });
     connect(cmdAvbryt, &QPushButton::clicked, this, [this] { reject(); });
     connect(lstFilFält, &QListWidget::itemClicked, this, [this] { lstClick(); });
     connect(lstFält, &QListWidget::itemClicked, this, [this] { lstClick(); });
@@ -183,6 +232,11 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
 void frmKopplaFält::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (activated_) return;
+    // Never larger than the screen it opens on: what does not fit scrolls.
+    if (const QScreen* screen = this->screen()) {
+        const QSize room = screen->availableGeometry().size() - (frameGeometry().size() - size());
+        resize(size().boundedTo(room));
+    }
     setLinkColumnWidths();  // the list has its real width only now that the dialog is laid out
     // The work starts with the file; left alone, the dialog would focus OK.
     cmdMall->setFocus(Qt::OtherFocusReason);
@@ -250,13 +304,14 @@ void frmKopplaFält::cmdMall_Click() {
         lblMallNamn->setText(q(path));
         setInfo("");
         UpdateControlStates();
+        refreshPreview();
     }
     platform_.pointer.setBusy(false);
 }
 
 void frmKopplaFält::UpdateControlStates() {
     const bool chosen = !lblMallNamn->text().isEmpty();
-    for (QWidget* w : std::initializer_list<QWidget*>{lstFilFält, lstFält, lvKopplingar, cmdTaBortAlla})
+    for (QWidget* w : std::initializer_list<QWidget*>{lstFilFält, lstFält, lvKopplingar, cmdTaBortAlla, cmdProva})
         w->setEnabled(chosen);
 }
 
@@ -285,6 +340,7 @@ void frmKopplaFält::cmdLäggTill_Click() {
     selectRow(lstFält, -1);
     cmdLäggTill->setEnabled(false);
     UpdateControlStates();
+    refreshPreview();
 }
 
 void frmKopplaFält::cmdAuto_Click() {
@@ -305,6 +361,7 @@ void frmKopplaFält::cmdAuto_Click() {
     selectRow(lstFilFält, fileSelected);
     lstClick();
     UpdateControlStates();
+    refreshPreview();
     if (lvKopplingar->topLevelItemCount() > 0) cmdOk->setFocus();
 }
 
@@ -323,11 +380,13 @@ void frmKopplaFält::cmdTaBort_Click() {
         }
     }
     cmdTaBort->setEnabled(false);
+    refreshPreview();
 }
 
 void frmKopplaFält::cmdTaBortAlla_Click() {
     lvKopplingar->clear();
     cmdTaBortAlla->setEnabled(false);
+    refreshPreview();
 }
 
 LinkTable frmKopplaFält::linkTable() const {
@@ -345,21 +404,77 @@ void frmKopplaFält::setInfo(const std::string& text) {
     lblInfo->setVisible(!text.empty());
 }
 
-void frmKopplaFält::cmdOk_Click() {
-    AdminState& state = main_.state();
-    ImportRequest request{Tag, lblMallNamn->text().toStdString(), chkTaBort->isChecked(), {}, false};
+ImportRequest frmKopplaFält::importRequest(bool dryRun) const {
+    ImportRequest request{Tag, lblMallNamn->text().toStdString(), chkTaBort->isChecked(), {}, dryRun};
     for (int i = 0; i < lstFält->count(); ++i) request.fieldTypes.push_back(lstFält->item(i)->data(kTypeRole).toInt());
+    return request;
+}
+
+// The preview's rows come from previewImport, which reads only the lines
+// it shows; the database is held for the moment it converts them.
+void frmKopplaFält::refreshPreview() {
+    grdFörhandsvisning->clear();
+    grdFörhandsvisning->setRowCount(0);
+    grdFörhandsvisning->setColumnCount(0);
+    lblFörhandsvisning->hide();
     const LinkTable links = linkTable();
-    if (links.empty()) {
-        platform_.messages.beep();
-        platform_.messages.show(texts_.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        return;
+    if (lblMallNamn->text().isEmpty() || links.empty()) return;
+    AdminState& state = main_.state();
+    auto db = main_.engine().OpenDatabase(state.DataBas, true);
+    const ImportPreview preview = previewImport(links, importRequest(false), db ? db->get() : nullptr, state.Språk,
+                                                valueTextFormatFrom(platform_.locale), kPreviewLines);
+    if (db) (void)(*db)->Close();  // only read: the preview's inserts were rolled back
+    // The note right after the line number: on a wide file it stays in view.
+    QStringList headers{q(texts_.TextTillAndra("R9040")), q(texts_.TextTillAndra("R9501"))};
+    for (const LinkRow& link : links) headers << q(link.caption);
+    grdFörhandsvisning->setColumnCount(static_cast<int>(headers.size()));
+    grdFörhandsvisning->setHorizontalHeaderLabels(headers);
+    grdFörhandsvisning->setRowCount(static_cast<int>(preview.lines.size()));
+    for (int r = 0; r < static_cast<int>(preview.lines.size()); ++r) {
+        const PreviewLine& line = preview.lines[static_cast<std::size_t>(r)];
+        QStringList cells{QString::number(line.line), q(previewMarkText(line, texts_))};
+        for (const std::string& v : line.values) cells << q(v);
+        // Skipped lines in yellow, a line that stops the import in red.
+        const QColor shade = line.mark == PreviewMark::Stops     ? QColor(255, 214, 214)
+                             : line.mark == PreviewMark::Skipped ? QColor(255, 243, 196)
+                                                                 : QColor();
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (shade.isValid()) {
+                item->setBackground(shade);
+                item->setForeground(QColor(Qt::black));
+            }
+            grdFörhandsvisning->setItem(r, c, item);
+        }
     }
+    grdFörhandsvisning->resizeColumnsToContents();
+    std::string note;
+    if (!preview.converted) note = texts_.TextTillAndra("R9502") + ".";
+    if (preview.fileStop != ImportStop::None)
+        note += (note.empty() ? "" : " ") + texts_.TextTillAndra("R9518") + " " + std::to_string(preview.fileStopLine) +
+                ".";
+    lblFörhandsvisning->setText(q(note));
+    lblFörhandsvisning->setVisible(!note.empty());
+}
+
+bool frmKopplaFält::refusedWithoutLinks(const LinkTable& links) {
+    if (!links.empty()) return false;
+    platform_.messages.beep();
+    platform_.messages.show(texts_.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+    return true;
+}
+
+std::optional<ImportOutcome> frmKopplaFält::runImport(const ImportRequest& request, SkippedLinesReport* report) {
+    AdminState& state = main_.state();
+    const LinkTable links = linkTable();
     // The import holds the database from here to its end, and only then:
     // the connection closes when this click's work is done, whatever the outcome.
     JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     auto db = main_.engine().OpenDatabase(state.DataBas, true);
-    if (!db) return reportOpeningFailure(ctx, db.error());
+    if (!db) {
+        reportOpeningFailure(ctx, db.error());
+        return std::nullopt;
+    }
     main_.setInfo("");
     // The import runs on the worker while the progress window shows the
     // bytes of the file read; its Cancel stops the import and rolls it back.
@@ -367,11 +482,82 @@ void frmKopplaFält::cmdOk_Click() {
     ctx.runLong([&](JobContext& worker) {
         ImportServices services{**db, state.Språk};
         watchImport(services, worker.progress);
+        if (report) report->attach(services);
         outcome = importRegister(links, request, services);
     });
     (void)(*db)->Close();  // the import committed or rolled back already: nothing is left to lose
+    return outcome;
+}
+
+// The try run is the import with its changes undone at the end: the same
+// worker, progress and Cancel, and the summary the import would give.
+void frmKopplaFält::cmdProva_Click() {
+    if (refusedWithoutLinks(linkTable())) return;
+    const ImportRequest request = importRequest(true);
+    const auto outcome = runImport(request, nullptr);
+    if (!outcome || outcome->stop == ImportStop::Cancelled) return;
+    if (outcome->stopped()) {
+        platform_.messages.beep();
+        platform_.messages.show(importStopMessage(*outcome, request.path, texts_), kProgramTitle, MsgIcon::Critical,
+                                MsgButtons::Ok);
+        return;
+    }
+    const std::string summary = importSummary(*outcome, true, texts_);
+    if (outcome->skipped() == 0) {
+        platform_.messages.show(summary, kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
+        return;
+    }
+    if (platform_.messages.show(summary + "\r\n\r\n" + texts_.TextTillAndra("R9508") + "?", kProgramTitle,
+                                MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
+        saveSkippedLines(request);
+}
+
+// The skipped lines are written by a second try run into the report the
+// user names, so that no run keeps them all in memory.
+void frmKopplaFält::saveSkippedLines(const ImportRequest& request) {
+    const std::string path = OpenSaveDialog(
+        platform_.fileDialogs, platform_.messages, -1, 0x200806, texts_.TextTillAndra("R9517") + " (*.txt)|*.txt|",
+        texts_.TextTillAndra("R9509"), registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
+    if (path.empty() || path == "*.txt") return;
+    auto report = SkippedLinesReport::create(platform_.files, path, {main_.state().DataBas, request.path}, texts_);
+    Status written = report ? Status{} : Status(report.error());
+    if (report) {
+        const auto outcome = runImport(request, report->get());
+        if (!outcome) return;
+        written = (*report)->finish(*outcome);
+    }
+    if (!written) {
+        JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
+        platform_.messages.show(path + "\r\n" + numberAndDescription(ctx.described(written.error())), kProgramTitle,
+                                MsgIcon::Critical, MsgButtons::Ok);
+    }
+}
+
+void frmKopplaFält::cmdOk_Click() {
+    AdminState& state = main_.state();
+    const ImportRequest request = importRequest(false);
+    if (refusedWithoutLinks(linkTable())) return;
+    if (request.deleteFirst) {
+        // Asked with the counts of this moment; Enter must not empty the register.
+        long inRegister = 0;
+        if (auto db = main_.engine().OpenDatabase(state.DataBas, true); db && registerByName(Tag)) {
+            if (auto count = recordsDeletedFirst(**db, *registerByName(Tag))) inRegister = *count;
+            (void)(*db)->Close();  // only read
+        }
+        platform_.pointer.setBusy(true);
+        const auto counted = registerFileRecords(request.path);
+        const long lines = counted ? *counted : 0;
+        platform_.pointer.setBusy(false);
+        if (platform_.messages.show(deleteFirstQuestion(Tag, inRegister, lines, texts_), kProgramTitle,
+                                    MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
+            return;
+    }
+    const auto run = runImport(request, nullptr);
+    if (!run) return;
+    const ImportOutcome& outcome = *run;
+    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     logImport(ctx, request, outcome);
-    main_.setInfo(importInfoLine(outcome, texts_));
+    main_.setInfo(importResultLine(outcome, texts_));
     if (outcome.deletedFirst) chkTaBort->setChecked(false);
     if (outcome.stop == ImportStop::Cancelled) return;  // the dialog stays, links and all, for another try
     if (outcome.stopped()) {

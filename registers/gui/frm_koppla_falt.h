@@ -1,17 +1,23 @@
 // The field mapping dialog: the administrator picks a register file and
 // links its header fields to the columns of the register's table, by hand or
-// automatically by equal captions; OK imports the file through the links.
+// automatically by equal captions; below the links, the file's first lines
+// as the import would store, skip or stop at them. Try runs the import and
+// undoes it, to show what it would do; OK imports the file through the
+// links, after asking when the register is to be emptied first.
 // The dialog holds the database only while it reads the register's fields
-// at activation and while the import at OK runs; never while it waits.
+// at activation, for the moment the preview converts its lines, and while
+// an import runs; never while it waits.
 #pragma once
 
 #include <QDialog>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/platform.h"
+#include "registers/import.h"
 #include "registers/link_table.h"
 #include "session/admin_state.h"
 #include "session/job_context.h"
@@ -23,10 +29,17 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
+class QTableWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace vexla {
+
+class SkippedLinesReport;
+
+// How many lines of the file the preview shows.
+inline constexpr std::size_t kPreviewLines = 20;
 
 class frmKopplaFält : public QDialog {
 public:
@@ -50,6 +63,11 @@ public:
     QPushButton* cmdTaBortAlla = nullptr;
     QCheckBox* chkTaBort = nullptr;
     QLabel* lblInfo = nullptr;  // what the automatic linking could not link
+    QGroupBox* fraFörhandsvisning = nullptr;
+    QTableWidget* grdFörhandsvisning = nullptr;  // the line number, the note, the linked values
+    QLabel* lblFörhandsvisning = nullptr;        // why the preview is short of something
+    QScrollArea* scrInnehåll = nullptr;          // everything above the buttons, scrolled on a small screen
+    QPushButton* cmdProva = nullptr;
     QPushButton* cmdOk = nullptr;
     QPushButton* cmdAvbryt = nullptr;
     std::array<QLabel*, 3> lblDiv{};
@@ -62,6 +80,7 @@ public:
     void cmdTaBort_Click();
     void cmdTaBortAlla_Click();
     void cmdOk_Click();
+    void cmdProva_Click();
     void lstClick();
     void lvKopplingar_ItemClick(QTreeWidgetItem* item);
 
@@ -78,6 +97,15 @@ private:
     void UpdateControlStates();
     void addLink(int fieldRow, int fileRow);
     void setInfo(const std::string& text);
+    void refreshPreview();
+    ImportRequest importRequest(bool dryRun) const;
+    // Runs the import on the worker with progress and Cancel, holding the
+    // database for its run only; nothing when the database cannot be opened
+    // (the reason already shown).
+    std::optional<ImportOutcome> runImport(const ImportRequest& request, SkippedLinesReport* report);
+    // Shows the box that there are no links and answers true, when there are none.
+    bool refusedWithoutLinks(const LinkTable& links);
+    void saveSkippedLines(const ImportRequest& request);
 
     AdminWindow& main_;
     Platform& platform_;

@@ -445,12 +445,13 @@ const Window kWindows[] = {
          auto* d = new frmKopplaFält(p.window, &p.window, p.platform, p.texts, p.links);
          p.dialog.reset(d);
          // As they are once a file is chosen and links made.
-         for (QWidget* w : std::initializer_list<QWidget*>{d->lstFilFält, d->lstFält, d->lvKopplingar, d->cmdAuto,
-                                                           d->cmdLäggTill, d->cmdTaBort, d->cmdTaBortAlla, d->cmdOk})
+         for (QWidget* w :
+              std::initializer_list<QWidget*>{d->lstFilFält, d->lstFält, d->lvKopplingar, d->cmdAuto, d->cmdLäggTill,
+                                              d->cmdTaBort, d->cmdTaBortAlla, d->cmdProva, d->cmdOk})
              w->setEnabled(true);
          return std::make_pair<QWidget*>(
              d, names({"cmdMall", "lstFilFält", "lstFält", "cmdAuto", "cmdLäggTill", "lvKopplingar", "cmdTaBort",
-                       "cmdTaBortAlla", "chkTaBort", "cmdOk", "cmdAvbryt"}));
+                       "cmdTaBortAlla", "grdFörhandsvisning", "chkTaBort", "cmdProva", "cmdOk", "cmdAvbryt"}));
      }},
     {"frmSokvag", "cmdOk",
      [](Program& p) {

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -17,6 +19,7 @@
 #include <tuple>
 
 #include "db/sqlite_engine.h"
+#include "registers/import_confirmation.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/dialog_world.h"
 #include "tests/support/fake_admin_window.h"
@@ -37,6 +40,7 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
         const auto code = [&](int n) { ini += "R" + std::to_string(n) + "=[R" + std::to_string(n) + "]\r\n"; };
         for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252}) code(n);
         for (int n = 9100; n <= 9124; ++n) code(n);
+        for (int n = 9500; n <= 9518; ++n) code(n);
         dir.write("Lang.ini", ini);
         main.state_.DataBas = dir.file("bok.db");
         main.state_.Språk = "se";
@@ -209,29 +213,48 @@ protected:
 };
 
 // Shrunk as far as it goes, the instructions wrap the most; nothing may then
-// cover anything else, nor be cut.
+// cover anything else, nor be cut: the links and the preview scroll, the
+// buttons below them stay in the window.
 TEST_P(InstalledTexts, ControlsNeverOverlapDownToTheLeastSize) {
     auto d = open(true);
-    const std::vector<QWidget*> controls{d->lblMallNamn, d->cmdMall,      d->lblDiv[2], d->lblDiv[0],
-                                         d->lblDiv[1],   d->lstFilFält,   d->cmdAuto,   d->cmdLäggTill,
-                                         d->lstFält,     d->lvKopplingar, d->cmdTaBort, d->cmdTaBortAlla,
-                                         d->chkTaBort,   d->cmdOk,        d->cmdAvbryt};
+    const std::vector<QWidget*> scrolled{
+        d->lblMallNamn, d->cmdMall, d->lblDiv[2],    d->lblDiv[0], d->lblDiv[1],     d->lstFilFält,        d->cmdAuto,
+        d->cmdLäggTill, d->lstFält, d->lvKopplingar, d->cmdTaBort, d->cmdTaBortAlla, d->grdFörhandsvisning};
+    const std::vector<QWidget*> fixed{d->chkTaBort, d->cmdProva, d->cmdOk, d->cmdAvbryt};
     for (const QSize size : {d->size(), QSize(1, 1)}) {
         d->resize(size);
         QCoreApplication::processEvents();
         SCOPED_TRACE(std::to_string(d->width()) + "x" + std::to_string(d->height()));
-        auto place = [&](QWidget* w) { return QRect(w->mapTo(d.get(), QPoint(0, 0)), w->size()); };
-        for (std::size_t i = 0; i < controls.size(); ++i) {
-            const std::string name = controls[i]->objectName().toStdString();
-            EXPECT_TRUE(QRect(QPoint(), d->size()).contains(place(controls[i]))) << name;
-            for (std::size_t j = i + 1; j < controls.size(); ++j)
-                EXPECT_FALSE(place(controls[i]).intersects(place(controls[j])))
-                    << name << " / " << controls[j]->objectName().toStdString();
+        for (const auto& [controls, within] :
+             {std::pair{scrolled, d->scrInnehåll->widget()}, std::pair{fixed, static_cast<QWidget*>(d.get())}}) {
+            auto place = [&](QWidget* w) { return QRect(w->mapTo(within, QPoint(0, 0)), w->size()); };
+            for (std::size_t i = 0; i < controls.size(); ++i) {
+                const std::string name = controls[i]->objectName().toStdString();
+                EXPECT_TRUE(QRect(QPoint(), within->size()).contains(place(controls[i]))) << name;
+                for (std::size_t j = i + 1; j < controls.size(); ++j)
+                    EXPECT_FALSE(place(controls[i]).intersects(place(controls[j])))
+                        << name << " / " << controls[j]->objectName().toStdString();
+            }
         }
+        EXPECT_FALSE(QRect(d->scrInnehåll->mapTo(d.get(), QPoint()), d->scrInnehåll->size())
+                         .intersects(QRect(d->cmdOk->mapTo(d.get(), QPoint()), d->cmdOk->size())));
         for (QWidget* w : {static_cast<QWidget*>(d->lvKopplingar), static_cast<QWidget*>(d->cmdTaBort)})
             EXPECT_TRUE(d->Frame1->contentsRect().contains(w->geometry())) << w->objectName().toStdString();
         EXPECT_GE(d->lblDiv[2]->height(), d->lblDiv[2]->heightForWidth(d->lblDiv[2]->width()));
     }
+}
+
+// The question before emptying, with the installed texts of each language.
+TEST_P(InstalledTexts, QuestionBeforeEmptyingNamesBothCounts) {
+    const bool se = std::string(GetParam()) == "se";
+    const std::string nb = "\xC2\xA0";  // a space that keeps the groups of a number on one line
+    EXPECT_EQ(deleteFirstQuestion("Bokningar", 1000000, 999000, texts),
+              se ? "Alla 1" + nb + "000" + nb + "000 bokningar tas bort och ers\xC3\xA4tts av filens 999" + nb +
+                       "000 rader. Forts\xC3\xA4tta?"
+                 : "All 1,000,000 bookings will be deleted and replaced by the file's 999,000 lines. Continue?");
+    if (se) return;
+    for (const auto& [n, grouped] : {std::pair{0L, "0"}, std::pair{999L, "999"}, std::pair{-1234L, "-1,234"}})
+        EXPECT_EQ(groupedCount(n, texts), grouped);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, InstalledTexts, ::testing::Values("se", "en"));
@@ -262,9 +285,11 @@ TEST_F(Mapping, UntidyRegisterSkipsTheLinesOrRefusesTheFileWhenDeletingFirst) {
                                                     "\r\n2;Bo; AB" + x + "\r\n3;Cilla" + x + "\r\n"));
         d->cmdAuto_Click();
         d->chkTaBort->setChecked(c.deleteFirst);
+        if (c.deleteFirst) fakes.messages.answers.push_back(MsgAnswer::Yes);
         d->cmdOk_Click();
-        ASSERT_EQ(fakes.messages.shown.size(), 1u);
-        EXPECT_NE(fakes.messages.shown[0].text.find(c.reason), std::string::npos) << fakes.messages.shown[0].text;
+        ASSERT_EQ(fakes.messages.shown.size(), c.deleteFirst ? 2u : 1u);
+        EXPECT_NE(fakes.messages.shown.back().text.find(c.reason), std::string::npos)
+            << fakes.messages.shown.back().text;
         EXPECT_EQ(d->result() == QDialog::Accepted, !c.deleteFirst);
         EXPECT_EQ(d->chkTaBort->isChecked(), c.deleteFirst);  // ticked until the delete is in the file
         EXPECT_TRUE(db::testing::anotherProgramGetsIt(main.state_.DataBas)) << "the import holds nothing once done";
@@ -273,6 +298,58 @@ TEST_F(Mapping, UntidyRegisterSkipsTheLinesOrRefusesTheFileWhenDeletingFirst) {
         EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || ' ' || Namn FROM Kund ORDER BY ID"),
                   c.deleteFirst ? before : imported);
     }
+}
+
+// The preview follows the links and the "empty first" box; OK with the box
+// ticked asks first, No being the default, and the result names both counts.
+TEST_F(Mapping, PreviewFollowsTheLinksAndEmptyingAsksFirst) {
+    db::testing::makeDatabase(main.state_.DataBas, "INSERT INTO Kund (ID, Namn) VALUES (-1, 'Intern'), (7, 'Kvar');");
+    auto d = open();
+    chooseFile(*d, dir.write("KundReg.skv", "ID;Namn\r\n1;Ada\r\n7;Bo\r\n3;Cilla;x\r\n"));
+    EXPECT_EQ(d->grdFörhandsvisning->rowCount(), 0);  // nothing linked, nothing to show
+    d->cmdAuto_Click();
+    const auto notes = [&] {
+        std::vector<std::string> n;
+        for (int r = 0; r < d->grdFörhandsvisning->rowCount(); ++r)
+            n.push_back(d->grdFörhandsvisning->item(r, 0)->text().toStdString() + " " +
+                        d->grdFörhandsvisning->item(r, 1)->text().toStdString());
+        return n;
+    };
+    EXPECT_EQ(notes(), (std::vector<std::string>{"2 ", "3 [R9503]: [R9116]", "4 [R9503]: [R9115]"}));
+    d->chkTaBort->setChecked(true);
+    EXPECT_EQ(notes(), (std::vector<std::string>{"2 ", "3 ", "4 [R9504]: [R9115]"}));
+    EXPECT_TRUE(db::testing::anotherProgramGetsIt(main.state_.DataBas)) << "the preview holds nothing once shown";
+    chooseFile(*d, dir.write("KundReg.skv", "ID;Namn\r\n1;Ada\r\n7;Bo\r\n"));
+    const std::vector<std::string> before{"-1 Intern", "7 Kvar"}, after{"-1 Intern", "1 Ada", "7 Bo"};
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        fakes.messages.shown.clear();
+        fakes.messages.answers = {answer};
+        d->cmdOk_Click();
+        ASSERT_FALSE(fakes.messages.shown.empty());
+        EXPECT_EQ(std::pair(fakes.messages.shown[0].text, fakes.messages.shown[0].buttons),
+                  std::pair(std::string("[R9510] 1 [R9511] [R9515] 2 [R9516]?"), MsgButtons::YesNoDefaultNo));
+        EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || ' ' || Namn FROM Kund ORDER BY ID"),
+                  answer == MsgAnswer::Yes ? after : before);
+    }
+    EXPECT_EQ(main.info(), " 2 [R1805]! 1 [R9120].");
+}
+
+// Try runs the import and undoes it: the summary it would give, and on Yes
+// the skipped lines in a report; the database is byte for byte as before.
+TEST_F(Mapping, TryRunShowsTheSummaryAndSavesTheSkippedLines) {
+    db::testing::makeDatabase(main.state_.DataBas, "INSERT INTO Kund (ID, Namn) VALUES (7, 'Kvar');");
+    const std::string before = dir.read("bok.db");
+    auto d = open();
+    chooseFile(*d, dir.write("KundReg.skv", "ID;Namn\r\n1;Ada\r\n7;Bo\r\n"));
+    d->cmdAuto_Click();
+    fakes.messages.answers = {MsgAnswer::Yes};
+    fakes.dialogs.choices.push_back(dir.file("hoppade.txt"));
+    d->cmdProva_Click();
+    ASSERT_EQ(fakes.messages.shown.size(), 1u);
+    EXPECT_EQ(fakes.messages.shown[0].text, "1 [R1805]\r\n1 [R9114]: [R9116] ([R9040] 3)\r\n[R9119]\r\n\r\n[R9508]?");
+    EXPECT_EQ(dir.read("hoppade.txt"), "[R9040] 3: [R9116]: 7;Bo\n");
+    EXPECT_TRUE(dir.read("bok.db") == before);
+    EXPECT_NE(d->result(), QDialog::Accepted);
 }
 
 }  // namespace

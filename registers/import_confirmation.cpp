@@ -1,0 +1,63 @@
+#include "registers/import_confirmation.h"
+
+#include <memory>
+
+#include "registers/import_texts.h"
+#include "registers/register_file_reader.h"
+
+namespace vexla {
+
+std::string groupedCount(long n, TextSource& texts) {
+    const std::string digits = std::to_string(n < 0 ? -n : n);
+    const std::string separator = texts.TextTillAndra("R9514");
+    std::string s = n < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) s += separator;
+        s += digits[i];
+    }
+    return s;
+}
+
+std::string deleteFirstQuestion(const std::string& registerName, long inRegister, long fileLines, TextSource& texts) {
+    const char* noun = registerName == "Kund" ? "R9511" : registerName == "Resurser" ? "R9512" : "R9513";
+    return texts.TextTillAndra("R9510") + " " + groupedCount(inRegister, texts) + " " + texts.TextTillAndra(noun) +
+           " " + texts.TextTillAndra("R9515") + " " + groupedCount(fileLines, texts) + " " +
+           texts.TextTillAndra("R9516") + "?";
+}
+
+Result<long> recordsDeletedFirst(db::Database& database, const RegisterKind& reg) {
+    auto all = database.TableRecordCount(reg.table);
+    if (!all) return all.error();
+    // The spared are few: counted one by one, where the removed may be millions.
+    const std::string_view statement = reg.deleteStatement;
+    const std::size_t where = statement.find(" WHERE ");
+    if (where == std::string_view::npos) return *all;
+    auto spared = database.OpenRecordset("SELECT ID FROM " + std::string(reg.table) + " WHERE NOT (" +
+                                         std::string(statement.substr(where + 7)) + ")");
+    if (!spared) return spared.error();
+    long n = 0;
+    for (; !(*spared)->Eof(); (void)(*spared)->MoveNext()) ++n;
+    (*spared)->Close();
+    return *all - n;
+}
+
+Result<long> registerFileRecords(const std::string& path) {
+    auto opened = RegisterFileReader::open(path);
+    if (!opened) return opened.error();
+    std::string line;
+    long records = 0;
+    for (bool header = true;; header = false) {
+        auto got = (*opened)->readLine(line);
+        if (!got) return got.error();
+        if (!*got) return records;
+        if (!header && !line.empty()) ++records;
+    }
+}
+
+std::string importResultLine(const ImportOutcome& outcome, TextSource& texts) {
+    std::string s = importInfoLine(outcome, texts);
+    if (outcome.deletedFirst) s += " " + std::to_string(outcome.deleted) + " " + texts.TextTillAndra("R9120") + ".";
+    return s;
+}
+
+}  // namespace vexla

@@ -1,0 +1,30 @@
+#include "registers/import_report.h"
+
+#include "registers/import_texts.h"
+
+namespace vexla {
+
+Result<std::unique_ptr<SkippedLinesReport>> SkippedLinesReport::create(FileSystem& files, const std::string& path,
+                                                                       std::vector<std::string> protect,
+                                                                       TextSource& texts) {
+    Placement placement;
+    placement.protect = std::move(protect);
+    auto created = files.createFile(path, placement);
+    if (!created) return created.error();
+    return std::unique_ptr<SkippedLinesReport>(new SkippedLinesReport(std::move(*created), texts));
+}
+
+void SkippedLinesReport::attach(ImportServices& services) {
+    services.skipped = [this](long line, SkipReason why, std::string_view lineText) {
+        if (!written_) return;
+        written_ = file_->write(texts_.TextTillAndra("R9040") + " " + std::to_string(line) + ": " +
+                                skipReasonText(why, texts_) + ": " + std::string(lineText) + "\n");
+    };
+}
+
+Status SkippedLinesReport::finish(const ImportOutcome& outcome) {
+    if (written_ && outcome.stop != ImportStop::Cancelled) written_ = file_->commit();
+    return written_;
+}
+
+}  // namespace vexla

@@ -1,0 +1,44 @@
+// The report of an import's skipped lines: for each line the import passes
+// over, its number, why, and the line as read ("Rad 12: fel antal fält:
+// ..."). Written to a new file beside its target and put in place when the
+// import has ended, so that a report is whole or not there at all; it may
+// never take the place of a file the import reads.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/platform/file_system.h"
+#include "common/platform/text_source.h"
+#include "common/result.h"
+#include "registers/import.h"
+
+namespace vexla {
+
+class SkippedLinesReport {
+public:
+    // Starts the report for `path`; `protect` lists the files the import
+    // reads (the database, the register file). The file system's error
+    // when the new file cannot be made.
+    static Result<std::unique_ptr<SkippedLinesReport>> create(FileSystem& files, const std::string& path,
+                                                              std::vector<std::string> protect, TextSource& texts);
+
+    // Lets `services` write each skipped line to the report. After a write
+    // fails, the lines that follow are not written (finish tells the error).
+    void attach(ImportServices& services);
+
+    // Puts the report in place after an import that was not cancelled
+    // (after a cancel it is dropped with nothing in its place). The first
+    // error of its writing or of putting it in place.
+    Status finish(const ImportOutcome& outcome);
+
+private:
+    SkippedLinesReport(std::unique_ptr<NewFile> file, TextSource& texts) : file_(std::move(file)), texts_(texts) {}
+
+    std::unique_ptr<NewFile> file_;
+    TextSource& texts_;
+    Status written_;
+};
+
+}  // namespace vexla
