@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/bookings_file.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
 #include "registers/field_mapping.h"
@@ -61,16 +62,6 @@ bool makeDatabase(const std::string& path, long size, std::uint64_t seed) {
     options.seed = seed;
     options.clean = true;
     return sample::makeSampleDatabase(path, options).ok();
-}
-
-bool writeBookings(const std::string& dbPath, const std::string& file) {
-    db::SqliteEngine engine;
-    auto db = engine.OpenDatabase(dbPath, true);
-    if (!db) return false;
-    auto rs = (*db)->OpenRecordset(bookings().exportQuery);
-    PosixFileSystem files;
-    auto out = files.createFile(file, Placement{});
-    return rs && out && writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) && (*out)->commit();
 }
 
 // Seconds from a stop asked for to the import's return, the stop asked
@@ -204,7 +195,8 @@ int main(int argc, char** argv) {
         const std::string file = folder / "BokningsReg.skv", script = folder / "import.sql";
         for (const auto& p : {source, target, work, file}) fs::remove(p);
         const Run made = inChild([&] {
-            return makeDatabase(source, size, 1) && makeDatabase(target, size, 2) && writeBookings(source, file);
+            return makeDatabase(source, size, 1) && makeDatabase(target, size, 2) &&
+                   bench::writeBookingsFile(source, file);
         });
         if (!made.ok) {
             std::fprintf(stderr, "could not make the databases or the register file\n");

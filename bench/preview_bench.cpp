@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/bookings_file.h"
 #include "common/posix_file_system.h"
 #include "db/sqlite_engine.h"
 #include "registers/field_mapping.h"
@@ -73,13 +74,7 @@ bool prepare(const std::string& dbPath, const std::string& file, long size) {
     options.resources = 300;
     options.clean = true;
     if (!sample::makeSampleDatabase(dbPath, options)) return false;
-    db::SqliteEngine engine;
-    auto db = engine.OpenDatabase(dbPath, true);
-    if (!db) return false;
-    auto rs = (*db)->OpenRecordset(bookings().exportQuery);
-    PosixFileSystem files;
-    auto out = files.createFile(file, Placement{});
-    return rs && out && writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) && (*out)->commit();
+    return bench::writeBookingsFile(dbPath, file);
 }
 
 // Seconds of one preview as the dialog makes it, or of the whole import

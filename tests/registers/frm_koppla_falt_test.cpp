@@ -225,8 +225,11 @@ TEST_P(InstalledTexts, ControlsNeverOverlapDownToTheLeastSize) {
         d->resize(size);
         QCoreApplication::processEvents();
         SCOPED_TRACE(std::to_string(d->width()) + "x" + std::to_string(d->height()));
-        for (const auto& [controls, within] :
+        for (const auto& [list, area] :
              {std::pair{scrolled, d->scrInnehåll->widget()}, std::pair{fixed, static_cast<QWidget*>(d.get())}}) {
+            // Named copies: a lambda may not capture a structured binding (clang before 16).
+            const std::vector<QWidget*>& controls = list;
+            QWidget* const within = area;
             auto place = [&](QWidget* w) { return QRect(w->mapTo(within, QPoint(0, 0)), w->size()); };
             for (std::size_t i = 0; i < controls.size(); ++i) {
                 const std::string name = controls[i]->objectName().toStdString();
