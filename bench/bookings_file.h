@@ -17,7 +17,7 @@ inline bool writeBookingsFile(const std::string& dbPath, const std::string& file
     db::SqliteEngine engine;
     auto db = engine.OpenDatabase(dbPath, true);
     if (!db) return false;
-    auto rs = (*db)->OpenRecordset(bookings().exportQuery);
+    auto rs = (*db)->OpenRecordset(registerByName("Bokningar")->exportQuery);
     PosixFileSystem files;
     auto out = files.createFile(file, Placement{});
     return rs && out && writeRegisterFile(**rs, **out, "se", ValueTextFormat{}) && (*out)->commit();
