@@ -178,10 +178,16 @@ public:
     // (a database of this engine with the same page size, open) as one
     // transaction of this file: its journal makes the step all or nothing,
     // and the file keeps its inode, owner, group, mode and journal mode. A
-    // stop asked for through InterruptWhen is taken between the steps
-    // before the last one and rolls the transaction back; the last step,
-    // which commits, runs to its end.
-    virtual Status WriteBackFrom(Database& compacted) = 0;
+    // stop asked for through InterruptWhen is taken before each step and
+    // rolls the transaction back; the last step, which commits, runs to its
+    // end once it has begun. `compacted` is read in one read
+    // transaction from the first step to the last, so nobody can change it
+    // meanwhile. `alongside`, when given, runs on a thread of its own while
+    // the pages are written (journaled, not yet committed) and may read
+    // `compacted` through a connection of its own: the last step waits for
+    // it and is taken only when it succeeds; its failure, seen at any step,
+    // rolls the transaction back and is the answer.
+    virtual Status WriteBackFrom(Database& compacted, const std::function<Status()>& alongside) = 0;
     // Folds a write-ahead log into the file and empties it; nothing to do
     // for a database in rollback mode.
     virtual Status Checkpoint() = 0;

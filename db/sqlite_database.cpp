@@ -1,5 +1,8 @@
 #include "db/sqlite_database.h"
 
+#include <chrono>
+#include <future>
+
 #include "db/errors.h"
 #include "db/sqlite_errors.h"
 #include "db/sqlite_prepared.h"
@@ -322,9 +325,17 @@ Status SqliteDatabase::SyncFile() {
 // some tens of milliseconds with the files in the page cache).
 constexpr int kWriteBackPages = 4096;
 
-Status SqliteDatabase::WriteBackFrom(Database& compacted) {
+Status SqliteDatabase::WriteBackFrom(Database& compacted, const std::function<Status()>& alongside) {
     auto* from = dynamic_cast<SqliteDatabase*>(&compacted);
     if (!conn_->isOpen() || !from || !from->conn_->isOpen()) return objectClosed(source::Database);
+    // One read transaction over the whole copy: the content written back is
+    // the content `alongside` reads, whoever else may open the file.
+    if (auto s = from->exec("BEGIN"); !s) return s;
+    auto pages = from->textOf("PRAGMA page_count");
+    if (!pages) {
+        (void)from->exec("ROLLBACK");
+        return pages.error();
+    }
     // Every page is rewritten: the large cache keeps them until the commit.
     (void)exec(kWriteCache);
     writeCache_ = true;
@@ -335,25 +346,42 @@ Status SqliteDatabase::WriteBackFrom(Database& compacted) {
     if (!backup) {
         holdInterrupts_ = false;
         fitCache();
+        (void)from->exec("ROLLBACK");
         return errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()));
     }
+    std::future<Status> beside;
+    if (alongside) beside = std::async(std::launch::async, alongside);
+    Status besideAnswer;
+    bool besideDone = !alongside;
+    // Takes `alongside`'s answer once it has one (or, waiting, when it has).
+    const auto settle = [&](bool wait) {
+        if (besideDone || (!wait && beside.wait_for(std::chrono::seconds(0)) != std::future_status::ready)) return;
+        besideAnswer = beside.get();
+        besideDone = true;
+    };
     int rc = SQLITE_OK;
-    for (bool first = true;; first = false) {
-        // The step that copies the last pages also commits them: from there
-        // on the write-back is no longer stopped. Before it, abandoning the
-        // backup rolls this file's transaction back.
-        const bool last = !first && sqlite3_backup_remaining(backup) <= kWriteBackPages;
-        if (!last && interruptWhen_ && interruptWhen_()) {
+    for (long remaining = std::stol(*pages);;) {
+        // The step that copies the last pages also commits them: once it
+        // has begun the write-back is no longer stopped. Before it,
+        // abandoning the backup rolls this file's transaction back.
+        const bool last = remaining <= kWriteBackPages;
+        settle(last);
+        if (!besideAnswer) break;
+        if (interruptWhen_ && interruptWhen_()) {
             rc = SQLITE_INTERRUPT;
             break;
         }
         rc = sqlite3_backup_step(backup, kWriteBackPages);
         if (rc != SQLITE_OK) break;
+        remaining = sqlite3_backup_remaining(backup);
     }
+    settle(true);
     const int finished = sqlite3_backup_finish(backup);
+    (void)from->exec("COMMIT");  // only read
     holdInterrupts_ = false;
     fitCache();
     if (rc == SQLITE_DONE && finished == SQLITE_OK) return {};
+    if (!besideAnswer) return besideAnswer;
     if (rc == SQLITE_INTERRUPT) return errorFromSqlite(conn_->handle(), SQLITE_INTERRUPT);
     return errorFromSqlite(conn_->handle(), rc == SQLITE_DONE ? finished : rc);
 }

@@ -35,7 +35,7 @@ public:
     Status QuickCheck() override;
     Result<std::map<std::string, long>> ContentCounts() override;
     Status CompactInto(const std::string& destination, FileSync sync) override;
-    Status WriteBackFrom(Database& compacted) override;
+    Status WriteBackFrom(Database& compacted, const std::function<Status()>& alongside) override;
     Status Checkpoint() override;
     Status SyncFile() override;
     Status Vacuum() override;

@@ -19,16 +19,12 @@ namespace {
 
 using Counts = std::map<std::string, long>;
 
-// Whether the compacted file is whole: the quick check (every page and the
-// structure of every b-tree; a damaged page fails it) or, asked for, the
-// full check, and the same row count for every table and entry count for
-// every index as the database had (a lost row fails that). A whole file is
-// answered still open for exclusive use, so it stays locked when it takes
-// the database's place. A stop interrupts the checks (stoppedByUser).
-Result<std::unique_ptr<db::Database>> verify(JobContext& ctx, const std::string& path, const Counts& expected) {
-    auto opened = ctx.main.engine().OpenDatabase(path, true);
-    if (!opened) return opened.error();
-    db::Database& database = **opened;
+// Whether the compacted file, open in `database`, is whole: the quick
+// check (every page and the structure of every b-tree; a damaged page
+// fails it) or, asked for, the full check, and the same row count for
+// every table and entry count for every index as the database had (a lost
+// row fails that). A stop interrupts the checks (stoppedByUser).
+Status checkResult(JobContext& ctx, db::Database& database, const std::string& path, const Counts& expected) {
     Result<Counts> counts = Counts{};
     Status s =
         ctx.stoppable(database, [&] { return ctx.fullCheck ? database.CheckIntegrity() : database.QuickCheck(); });
@@ -41,9 +37,20 @@ Result<std::unique_ptr<db::Database>> verify(JobContext& ctx, const std::string&
         if (got != n->second)
             s = db::corrupt(path + ": " + n->first + " " + std::to_string(got) + " <> " + std::to_string(n->second));
     }
-    if (s) return std::move(*opened);
-    (void)database.Close();
-    return s.error();
+    return s;
+}
+
+// The compacted file at `path` checked (checkResult) and, when whole,
+// answered still open for exclusive use, so it stays locked when it takes
+// the database's place.
+Result<std::unique_ptr<db::Database>> verify(JobContext& ctx, const std::string& path, const Counts& expected) {
+    auto opened = ctx.main.engine().OpenDatabase(path, true);
+    if (!opened) return opened.error();
+    if (Status s = checkResult(ctx, **opened, path, expected); !s) {
+        (void)(*opened)->Close();
+        return s.error();
+    }
+    return std::move(*opened);
 }
 
 // `name`, or when that is taken the first free of "name.1", "name.2", ...:
@@ -151,39 +158,18 @@ Error cannotKeepTheFile(JobContext& ctx, const WayChosen& chosen) {
     return refused;
 }
 
-// Puts the verified result in the database's place, the way chosen.
-//
-// Rename: the database path never stands empty and never holds a file this
-// job has not locked: the test's connection keeps the database locked while
-// it is compacted, the compacted file is written under a name of its own
-// and locked by its check, and one rename puts it in the real file's place
+// Puts the verified result in the database's place by a rename: the
+// database path never stands empty and never holds a file this job has
+// not locked: the test's connection keeps the database locked while it is
+// compacted, the compacted file is written under a name of its own and
+// locked by its check, and one rename puts it in the real file's place
 // (never over a link). It is chosen only where no other process has the
-// file open, so nobody is left on the old file.
-//
-// Write-back: the verified content is written into the held file as one
-// transaction of the engine; the file is the same inode with every name,
-// owner, group, mode and attribute it had, and a program that keeps it open
-// reads the new content at its next transaction. Once the last step commits
-// the job is done whatever is asked meanwhile; the result's own file is
-// then only a leftover, and failing to remove it is logged, not failed.
-//
-// Until the rename or the commit the database is the file it was, so a
-// failure or a kill at any step leaves it whole where it was. `compacted`
-// (the result, open) is closed after a write-back; renamed, it stays open and
-// keeps the database locked until the caller has finished.
-Status replace(JobContext& ctx, ExclusiveHold& hold, db::Database& compacted, const WayChosen& chosen,
-               const std::string& result) {
+// file open, so nobody is left on the old file. Until the rename the
+// database is the file it was. `compacted` (the result, open) stays open
+// and keeps the database locked until the caller has finished.
+Status placeByRename(JobContext& ctx, ExclusiveHold& hold, db::Database& compacted, const WayChosen& chosen,
+                     const std::string& result) {
     FileSystem& files = ctx.platform.files;
-    if (chosen.way == CompactionWay::WriteBack) {
-        Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(compacted); });
-        (void)compacted.Close();  // read only: nothing of it to lose
-        if (Status removed = removeDurably(files, result); s && !removed)
-            ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
-        else if (!s && !removed)
-            return removed;
-        if (s) ctx.main.Logg(ctx.text("R9308") + ": " + ctx.text(chosen.reason));
-        return s;
-    }
     auto given = files.info(result, false);
     auto database = files.info(chosen.file, false);
     if (given && database && (given->uid != database->uid || given->gid != database->gid))
@@ -197,6 +183,58 @@ Status replace(JobContext& ctx, ExclusiveHold& hold, db::Database& compacted, co
     // connection's closing could take for its own.
     (void)hold.connection->Close();
     return {};
+}
+
+// Checks the compacted file and writes it back into the held database as
+// one transaction of the engine: the file is the same inode with every
+// name, owner, group, mode and attribute it had, and a program that keeps
+// it open reads the new content at its next transaction.
+//
+// The check and the sync of the backup (the old content is about to live
+// there alone) run on a thread of their own while the engine writes the
+// pages, journaled and uncommitted: the commit waits for both and is not
+// taken unless both succeed, so the database is the file it was unless it
+// gets the checked result whole. The result is read through a connection
+// of its own in one read transaction and the check through another, so
+// nobody can change it in between. Once the last step commits the job is
+// done whatever is asked meanwhile; the result's own file is then only a
+// leftover, and failing to remove it is logged, not failed. A result that
+// fails its check is set aside (`outcome.setAside`), failedAt Verification.
+Status writeBackChecked(JobContext& ctx, ExclusiveHold& hold, const WayChosen& chosen, const std::string& result,
+                        const Counts& counts, CompactionOutcome& outcome) {
+    FileSystem& files = ctx.platform.files;
+    auto source = ctx.main.engine().OpenDatabase(result, false);
+    if (!source) return source.error();
+    bool checked = false, failedItsCheck = false;
+    const auto checkAndKeepBackup = [&]() -> Status {
+        auto reading = ctx.main.engine().OpenDatabase(result, false);
+        if (!reading) return reading.error();
+        Status s = checkResult(ctx, **reading, result, counts);
+        (void)(*reading)->Close();
+        if (!s) {
+            failedItsCheck = s.error().number != kStoppedByUser;
+            return s;
+        }
+        checked = true;
+        s = files.syncFile(outcome.backup);
+        return s ? files.syncFolder(folderOf(outcome.backup)) : s;
+    };
+    Status s =
+        ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**source, checkAndKeepBackup); });
+    (void)(*source)->Close();  // read only: nothing of it to lose
+    if (checked) outcome.failedAt = CompactionStep::Replacement;
+    if (failedItsCheck) {
+        if (auto moved = setAside(files, result, chosen.file, outcome.setAside); !moved) return moved;
+        Error e = ctx.described(s.error());
+        e.description += "\r\n" + ctx.text("R9050") + ": " + outcome.setAside;
+        return e;
+    }
+    if (Status removed = removeDurably(files, result); s && !removed)
+        ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
+    else if (!s && !removed)
+        return removed;
+    if (s) ctx.main.Logg(ctx.text("R9308") + ": " + ctx.text(chosen.reason));
+    return s;
 }
 
 Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome) {
@@ -277,8 +315,13 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
         (void)removeDurably(files, result);  // a stop: the database stays the file it is
         return s;
     }
+    if (writeBack) {
+        if (auto s = writeBackChecked(ctx, hold, chosen, result, *counts, outcome); !s) return s;
+        if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
+        return {};
+    }
     auto compacted = verify(ctx, result, *counts);
-    if (compacted && !writeBack) {
+    if (compacted) {
         Status synced = (*compacted)->SyncFile();
         if (synced) synced = files.syncFolder(folderOf(result));
         if (!synced) {
@@ -302,19 +345,9 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
         if (auto removed = removeDurably(files, result); !removed) return removed;
         return s;
     }
-    // The old content is about to live in the backup alone.
-    if (writeBack) {
-        Status kept = files.syncFile(outcome.backup);
-        if (kept) kept = files.syncFolder(folderOf(outcome.backup));
-        if (!kept) {
-            (void)(*compacted)->Close();
-            (void)removeDurably(files, result);  // never placed: the database stays the file it is
-            return kept;
-        }
-    }
-    if (auto s = replace(ctx, hold, **compacted, chosen, result); !s) return s;
+    if (auto s = placeByRename(ctx, hold, **compacted, chosen, result); !s) return s;
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
-    Status s = writeBack ? Status() : removeDurably(files, work);
+    Status s = removeDurably(files, work);
     (void)(*compacted)->Close();
     return s;
 }

@@ -75,9 +75,12 @@ inline constexpr std::uint64_t kCompactionSteps = 7;
 //   file, never over a link. The old file then lives on as the backup only.
 //   Then the work copy is deleted.
 // - Write-back otherwise: the backup is a copy of its own, there is no work
-//   copy, and the result, compacted and checked as above, is written back
-//   into the held file as one transaction of the engine; its own file is
-//   then deleted.
+//   copy, and the result is written back into the held file as one
+//   transaction of the engine; its own file is then deleted. The result is
+//   checked as above (and the backup synced) on a second thread while the
+//   engine writes the pages, journaled: the commit waits for the check and
+//   is not taken unless it passes, so a result failing it leaves the
+//   database the file it was.
 // A database that neither way keeps (not ours to replace and not writable
 // by us) is refused with R9300 and why, nothing touched. A backup made as a
 // copy has the database's mode and group; where its owner may not give that

@@ -167,7 +167,7 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     auto opened = ctx.main.engine().OpenDatabase(copy, true);
     if (!opened) return opened.error();
     if (writeBack) {
-        Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**opened); });
+        Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**opened, {}); });
         (void)(*opened)->Close();  // only read: nothing of it to lose
         if (!s && s.error().number != kStoppedByUser && s.error().number != db::err::NotEnoughSpace) {
             // A commit can fail after its point of no return (the sync

@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <tuple>
 
+#include "db/errors.h"
 #include "db/sqlite_engine.h"
 #include "tests/db/db_test_support.h"
 
@@ -54,13 +57,18 @@ TEST_F(Compact, WritesASmallerCopyThatIsTheSameDatabase) {
 }
 
 // The write-back puts the compacted content into the held file itself in
-// one transaction, keeping its journal mode; a stop before it commits
-// leaves the file as it was.
+// one transaction, keeping its journal mode; a stop before it commits, or
+// a failure of what runs alongside (the job's check of the result, here
+// reading the result through a connection of its own), leaves the file as
+// it was. The database is one step of pages: the step that commits is the
+// first one.
 TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
+    enum class Ending { Written, Stopped, AlongsideFails, AlongsideReads };
     for (const std::string mode : {"DELETE", "WAL"})
-        for (const bool stop : {false, true}) {
-            SCOPED_TRACE(mode + (stop ? " stopped" : ""));
-            const std::string db = dir.file(mode + std::to_string(stop) + ".db"), compacted = db + ".compacted";
+        for (const Ending ending : {Ending::Written, Ending::Stopped, Ending::AlongsideFails, Ending::AlongsideReads}) {
+            SCOPED_TRACE(mode + std::to_string(static_cast<int>(ending)));
+            const std::string db = dir.file(mode + std::to_string(static_cast<int>(ending)) + ".db");
+            const std::string compacted = db + ".compacted";
             std::filesystem::copy_file(source, db);
             testing::makeDatabase(db, "PRAGMA journal_mode = " + mode);
             ASSERT_TRUE(engine.CompactDatabase(db, compacted).ok());
@@ -68,12 +76,26 @@ TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
             const auto freePages = [&] { return testing::queryWithSqlite(db, "PRAGMA freelist_count").at(0); };
             const std::string freeBefore = freePages();
             auto held = engine.OpenDatabase(db, true).value();
-            auto result = engine.OpenDatabase(compacted, true).value();
-            held->InterruptWhen([&] { return stop; });
-            EXPECT_EQ(held->WriteBackFrom(*result).ok(), !stop);
+            auto result = engine.OpenDatabase(compacted, false).value();
+            held->InterruptWhen([&] { return ending == Ending::Stopped; });
+            std::function<Status()> alongside;
+            // It fails after the pages are written: the commit must wait for it.
+            if (ending == Ending::AlongsideFails)
+                alongside = [] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    return Status(notEnoughSpace());
+                };
+            if (ending == Ending::AlongsideReads)
+                alongside = [&] { return engine.OpenDatabase(compacted, false).value()->QuickCheck(); };
+            const Status s = held->WriteBackFrom(*result, alongside);
+            const bool written = ending == Ending::Written || ending == Ending::AlongsideReads;
+            EXPECT_EQ(s.ok(), written);
+            if (ending == Ending::AlongsideFails) {
+                EXPECT_EQ(s.error().number, notEnoughSpace().number);
+            }
             EXPECT_TRUE(held->Close() && result->Close());
             EXPECT_EQ(testing::dumpOf(db), dump);
-            EXPECT_EQ(freePages(), stop ? freeBefore : "0");
+            EXPECT_EQ(freePages(), written ? "0" : freeBefore);
         }
 }
 
