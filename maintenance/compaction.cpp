@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <future>
 #include <map>
 
 #include "common/file_writing.h"
@@ -276,12 +277,15 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (auto s = setJournalsAside(ctx, chosen.file); !s) return s;
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
     if (auto s = enter(CompactionStep::Backup); !s) return s;
+    // Renamed, the backup is a second name of the old file, made at once.
     // A file written back into keeps no old content under a second name:
-    // its backup is a copy of its own. The disk writes that copy while the
-    // database is compacted; it is synced before the write-back (below).
-    auto made = makeBackup(ctx, chosen.file, *database, writeBack, !writeBack);
-    if (!made) return made.error();
-    outcome.backup = *made;
+    // its backup is a copy of its own, made below while the database is
+    // compacted and synced before the write-back commits.
+    if (!writeBack) {
+        auto made = makeBackup(ctx, chosen.file, *database, false, true);
+        if (!made) return made.error();
+        outcome.backup = *made;
+    }
     if (auto s = enter(CompactionStep::WorkCopy); !s) return s;
     if (auto s = clearLeftover(files, work); !s) return s;
     // The work copy is a second name for the old file while it is replaced.
@@ -294,15 +298,19 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
 
     if (auto s = enter(CompactionStep::Compaction); !s) return s;
-    Result<Counts> counts = Counts{};
-    if (auto s = ctx.stoppable(
-            *hold.connection,
-            [&] { return (counts = hold.connection->ContentCounts()) ? Status() : Status(counts.error()); });
-        !s)
-        return s;
     // A result left by a run that was cut off before its rename: the
     // database was still the whole file then, so the leftover is redundant.
     if (auto s = clearLeftover(files, result); !s) return s;
+    // The backup copy is the kernel's work and the compaction the engine's:
+    // on a thread of its own the copy costs the job next to nothing. Meanwhile
+    // this thread touches no file but through the engine. A stop ends both.
+    std::future<Result<std::string>> copying;
+    if (writeBack)
+        copying = std::async(std::launch::async, [&] { return makeBackup(ctx, chosen.file, *database, true, false); });
+    Result<Counts> counts = Counts{};
+    Status written = ctx.stoppable(*hold.connection, [&] {
+        return (counts = hold.connection->ContentCounts()) ? Status() : Status(counts.error());
+    });
     // A stop asked for while the engine writes the compacted file ends the
     // writing there; the engine removes what it had written. A file that
     // will be renamed into the database's place is on its way to the disk
@@ -310,7 +318,17 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     // content is written back is read once and removed, never synced.
     const db::FileSync sync = writeBack ? db::FileSync::Skip : db::FileSync::Start;
     const auto writeCompacted = [&] { return hold.connection->CompactInto(result, sync); };
-    if (auto s = ctx.stoppable(*hold.connection, writeCompacted); !s) return s;
+    if (written) written = ctx.stoppable(*hold.connection, writeCompacted);
+    if (copying.valid()) {
+        auto made = copying.get();
+        if (!made) {
+            step = CompactionStep::Backup;
+            if (written) (void)removeDurably(files, result);
+            return made.error();
+        }
+        outcome.backup = *made;
+    }
+    if (!written) return written;
     if (auto s = enter(CompactionStep::Verification); !s) {
         (void)removeDurably(files, result);  // a stop: the database stays the file it is
         return s;
