@@ -33,6 +33,17 @@ void logImport(JobContext& ctx, const ImportRequest& request, const ImportOutcom
     logTransfer(ctx, std::move(entry));
 }
 
+void logRefusedImport(JobContext& ctx, const std::string& registerName, const std::string& path, bool dryRun,
+                      const std::string& why) {
+    const RegisterKind* reg = registerByName(registerName);
+    TransferLogEntry entry;
+    entry.kind = dryRun ? TransferLogEntry::Kind::TrialImport : TransferLogEntry::Kind::Import;
+    entry.registerCode = registerCode(reg ? reg->kind : 2);
+    entry.file = path;
+    entry.ending = why;
+    logTransfer(ctx, std::move(entry));
+}
+
 void logExport(JobContext& ctx, std::int16_t kind, const std::string& path, const ExportOutcome& outcome) {
     TransferLogEntry entry;
     entry.registerCode = registerCode(kind);

@@ -333,19 +333,27 @@ int Run::importRegister() {
     }
 
     // What the mapping dialog would list: the file's fields and the table's.
+    // The name the user gave, not the copy of standard input.
+    const std::string shownIn = fromStandardInput ? std::string(kStandardStream) : in;
+    // An import given up before its first line is logged all the same, with why.
+    const auto givenUp = [&](int status) {
+        logRefusedImport(ctx_, std::string(reg.name), shownIn, o_.dryRun,
+                         plainLines(complaint_.empty() ? messages_.lastShown : complaint_));
+        return status == exitcode::Usage ? status : finish(status);
+    };
     const auto fileFields = registerFileFields(in, messages_, env_.texts);
-    if (!fileFields) return finish(exitcode::FileError);
+    if (!fileFields) return givenUp(exitcode::FileError);
     // Held from here to the end of the import; the login before held nothing.
     auto db = env_.engine.OpenDatabase(state.DataBas, true);
     if (!db) {
         reportOpeningFailure(ctx_, db.error());
-        return finish(failure(db.error()));
+        return givenUp(failure(db.error()));
     }
     const auto fields = databaseFields(**db, reg, state.Språk);
     if (!fields) {
         messages_.show(numberAndDescription(describedFileError(fields.error(), env_.texts)), kProgramTitle,
                        MsgIcon::Critical, MsgButtons::Ok);
-        return finish(exitcode::FileError);
+        return givenUp(exitcode::FileError);
     }
     std::vector<std::string> captions;
     ImportRequest request{std::string(reg.name), in, o_.deleteFirst, {}, o_.dryRun};
@@ -368,12 +376,12 @@ int Run::importRegister() {
             messages_.show(std::to_string(lines.error().number) + " " +
                                describedFileError(lines.error(), env_.texts).description + ": " + mapFile,
                            kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-            return finish(exitcode::FileError);
+            return givenUp(exitcode::FileError);
         }
         auto mapped = mappedLinks(*lines, captions, *fileFields);
         if (const auto* line = std::get_if<std::string>(&mapped)) {
             complain("R9085", *line);
-            return exitcode::Usage;
+            return givenUp(exitcode::Usage);
         }
         links = std::move(std::get<LinkTable>(mapped));
     }
@@ -381,7 +389,7 @@ int Run::importRegister() {
         noteCode("R1806");
         messages_.beep();
         messages_.show(text("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        return finish(exitcode::Unchanged);
+        return givenUp(exitcode::Unchanged);
     }
 
     // The report may never replace the database or the file being imported.
@@ -394,7 +402,7 @@ int Run::importRegister() {
         auto created = SkippedLinesReport::create(env_.files, reportPath, {state.DataBas, in}, env_.texts);
         if (!created) {
             reportFailed(created.error());
-            return exitcode::FileError;
+            return givenUp(exitcode::FileError);
         }
         report = std::move(*created);
     }
@@ -411,7 +419,9 @@ int Run::importRegister() {
     }
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
     figures_ = importFigures(outcome, skippedLines, o_.dryRun);
-    logImport(ctx_, request, outcome);
+    ImportRequest logged = request;
+    logged.path = shownIn;
+    logImport(ctx_, logged, outcome);
     const Status reportWritten = report ? report->finish(outcome) : Status{};
     status_.clear();
     if (outcome.stopped()) {

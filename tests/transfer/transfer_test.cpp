@@ -237,7 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ReportCannotBeWritten", kImport + Args{"--report", "@/no/r.txt"}, 4, "R9372: @/no/r.txt (76", "",
              file("in.skv", kTwoCustomers)},
         Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9107: @", ""},
-        Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n")},
+        Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n"), "vexla",
+             logged("R9546", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: R1798!")},
         Case{"ImportSplitByCommas", kImport, 4, "R9251.", "", file("in.skv", "ID,Name\r\n5001,Alfa\r\n")},
         Case{"ImportSplitByTabs", kImport, 4, "R9252.", "", file("in.skv", "ID\tName\r\n5001\tAlfa\r\n")},
         Case{"ImportUtf8FileWithALineThatIsNot", kImport, 4, "R9250\nR9040 70003\nR9100.", " 0 R1805! R9100.",
@@ -245,8 +246,9 @@ INSTANTIATE_TEST_SUITE_P(
                  w.dir.write("in.skv",
                              "ID;Name\r\n5001;Hed\xC3\xA9n\r\n" + std::string(70000, '\r') + "5002;Caf\xE9\r\n");
              }},
-        Case{"MappingFileMissing", kImport + Args{"--map", "@/m.txt"}, 4, "53 R9274: @/m.txt", "",
-             file("in.skv", kTwoCustomers)},
+        Case{"MappingFileMissing", kImport + Args{"--map", "@/m.txt", "--dry-run"}, 4, "53 R9274: @/m.txt", "",
+             file("in.skv", kTwoCustomers), "vexla",
+             logged("R9547", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: 53 R9274: @/m.txt")},
 
         Case{"CopyOntoTheDatabase", kCopy + Args{"@/bok.db"}, 4, "R1747", ""},
         // The check and the rescue: a file that is no booking database, or that another program holds.
