@@ -5,11 +5,13 @@
 #include <linux/fs.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -116,6 +118,22 @@ struct CopyFailure {
     int err = 0;
 };
 
+// Makes the copying child no holder of anything but its copy: it shares the
+// open file descriptions of every descriptor it inherits, and with them the
+// locks that belong to them (the database's fence, a temporary file's
+// "writer alive" lock). It keeps only standard input, output and error,
+// `out` and `report`, and it dies with the thread that started it, so a
+// killed job leaves no copy running that holds the database for nobody.
+void detachFromParent(pid_t parent, int out, int report) {
+    (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);  // the parent was gone before that
+    const unsigned low = static_cast<unsigned>(std::min(out, report));
+    const unsigned high = static_cast<unsigned>(std::max(out, report));
+    if (low > 3) (void)::close_range(3, low - 1, 0);
+    if (high > low + 1) (void)::close_range(low + 1, high - 1, 0);
+    (void)::close_range(high + 1, ~0U, 0);
+}
+
 // The child's work: only system calls, nothing that allocates (the parent may
 // have other threads, and the child has only a copy of this one). A clone of
 // the source's blocks first (copy-on-write file systems), then the kernel's
@@ -200,6 +218,7 @@ public:
         std::vector<char> buf(1 << 20);
         int report[2];
         if (::pipe2(report, O_CLOEXEC) != 0) return fileError(errno, target_, fileop::Write);
+        const pid_t parent = ::getpid();
         const pid_t pid = ::fork();
         if (pid < 0) {
             const int err = errno;
@@ -208,7 +227,7 @@ public:
             return fileError(err, target_, fileop::Write);
         }
         if (pid == 0) {
-            ::close(report[0]);
+            detachFromParent(parent, fd_, report[1]);
             copyInChild(source.c_str(), fd_, buf.data(), buf.size(), report[1]);
         }
         ::close(report[1]);
