@@ -6,15 +6,18 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -233,12 +236,19 @@ bool tried(Layer layer, const Step& s, int readStride) {
 }
 
 // Runs the job with `action` asked before each step (SQLite's take its answer:
-// 0 runs the call), in a child when it may be killed (then Unsure).
+// 0 runs the call), in a child when it may be killed (then Unsure). The job
+// may take steps on two threads at once (a copy beside the compaction, a
+// check beside the write-back): they are counted and asked one at a time.
 Said runWith(JobScene& scene, std::function<int(const Step&)> action, bool inChild) {
     std::map<std::string, int> counts;
+    std::mutex oneAtATime;
     auto hooked = [&] {
-        scene.fakes.files.beforeCall = [&](const std::string& op) { action({false, IoOp::Read, op, ++counts[op]}); };
+        scene.fakes.files.beforeCall = [&](const std::string& op) {
+            const std::lock_guard<std::mutex> lock(oneAtATime);
+            action({false, IoOp::Read, op, ++counts[op]});
+        };
         onSqliteCall([&](IoOp io) {
+            const std::lock_guard<std::mutex> lock(oneAtATime);
             return action({true, io, ioOpName(io), ++counts[std::string("SQLite's ") + ioOpName(io)]});
         });
         const Said said = scene.run();
@@ -247,10 +257,22 @@ Said runWith(JobScene& scene, std::function<int(const Step&)> action, bool inChi
         return said;
     };
     if (!inChild) return hooked();
+    // A kill takes the whole job, as a service manager's does: the job runs
+    // in a process group of its own, and a copying child it left (it dies
+    // with its parent, but only once it is scheduled) is killed and waited
+    // for here, having come to this process as the job's subreaper.
+    static const bool reaper = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
+    EXPECT_TRUE(reaper);
     const pid_t child = ::fork();
-    if (child == 0) ::_exit(static_cast<int>(hooked()));
+    if (child == 0) {
+        ::setpgid(0, 0);
+        ::_exit(static_cast<int>(hooked()));
+    }
+    ::setpgid(child, child);  // whichever of the two runs first
     int status = 0;
     ::waitpid(child, &status, 0);
+    ::kill(-child, SIGKILL);
+    while (::waitpid(-child, nullptr, 0) > 0 || errno == EINTR) {}
     return WIFEXITED(status) ? static_cast<Said>(WEXITSTATUS(status)) : Said::Unsure;
 }
 
