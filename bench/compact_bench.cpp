@@ -76,7 +76,7 @@ std::pair<double, char> stoppedRun(const std::string& original, const std::strin
 
 // The stop latencies: a row per step, a column per delay, both ways.
 void measureStops(const std::string& original, const std::string& folder) {
-    const int delays[] = {0, 100, 400, 1200};
+    const int delays[] = {0, 100, 400, 1200, 2500, 4000};
     const char* steps[] = {"", "", "preparation", "backup", "work copy", "compaction", "verification", "replacement"};
     std::printf("stop asked at a step + delay: seconds to the job's end (s stopped, d done, - ended first)\n");
     for (const bool writeBack : {false, true}) {
