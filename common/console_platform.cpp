@@ -1,11 +1,11 @@
 #include "common/console_platform.h"
 
+#include "common/text.h"
+
 namespace vexla {
 
 MsgAnswer ConsoleMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon, MsgButtons buttons) {
-    std::string body = text;
-    for (auto pos = body.find("\r\n"); pos != std::string::npos; pos = body.find("\r\n", pos)) body.erase(pos, 1);
-    std::fprintf(out_, "%s: %s\n", title.c_str(), body.c_str());
+    std::fprintf(out_, "%s: %s\n", title.c_str(), withLfLineEnds(text).c_str());
     std::fflush(out_);
     // Nobody can answer: Ok, or the safe No/Cancel that changes nothing.
     switch (buttons) {

@@ -16,4 +16,9 @@ std::string_view trimBlanks(std::string_view text) { return trimmed(text, " "); 
 
 std::string_view trimSpace(std::string_view text) { return trimmed(text, " \t"); }
 
+std::string withLfLineEnds(std::string text) {
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+    return text;
+}
+
 }  // namespace vexla

@@ -10,6 +10,7 @@
 #include "common/console_platform.h"
 #include "common/file_writing.h"
 #include "common/platform.h"
+#include "common/text.h"
 #include "db/errors.h"
 #include "login/validera.h"
 #include "maintenance/compaction.h"
@@ -149,6 +150,17 @@ private:
     // The status of a job stopped by a signal: 128 plus its number.
     int interrupted() const { return exitcode::Interrupted + (env_.stopSignal ? env_.stopSignal() : 0); }
     void complain(const char* code, const std::string& detail = {});
+    // Why the job failed, for a script and the log: the last complaint of
+    // our own, else the last message shown, its lines joined by LF.
+    std::string whyItFailed() const { return withLfLineEnds(complaint_.empty() ? messages_.lastShown : complaint_); }
+    // Tells a check or rescue that failed (its lines printed): the number
+    // for --json, the first line as why, and the status: another program
+    // holding the database, or a file that failed.
+    int failedWith(const Error& failure, const std::vector<std::string>& lines, bool held) {
+        noteNumber(failure.number);
+        messages_.lastShown = lines.empty() ? failure.description : lines.front();
+        return held ? exitcode::InUse : exitcode::FileError;
+    }
     std::string text(const char* code) { return env_.texts.TextTillAndra(code); }
 
     Environment& env_;
@@ -186,12 +198,6 @@ void Run::complain(const char* code, const std::string& detail) {
     std::fprintf(env_.err, "%s\n", complaint_.c_str());
 }
 
-// The text of a failure for a script: its lines joined by LF.
-std::string plainLines(std::string text) {
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
-    return text;
-}
-
 const char* commandWord(Command command) {
     switch (command) {
         case Command::Export: return "export";
@@ -208,7 +214,7 @@ const char* commandWord(Command command) {
 
 void Run::report(int status) {
     const bool failed = status != exitcode::Ok && status != exitcode::Skipped;
-    const std::string why = failed ? plainLines(complaint_.empty() ? messages_.lastShown : complaint_) : "";
+    const std::string why = failed ? whyItFailed() : "";
     if (o_.json) {
         std::optional<ReportedError> error;
         if (failed) error = ReportedError{errorNumber_ != 0 ? errorNumber_ : status, why};
@@ -281,12 +287,6 @@ int Run::exportRegister() {
     return finish(exitcode::Ok);
 }
 
-// A text of CR LF lines as lines of a terminal.
-std::string terminalLines(std::string text) {
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
-    return text;
-}
-
 // The exit status of an import that stopped: a file that is no register
 // file (its header split by another separator, a line in another encoding
 // among them), a full or failing disk, and a save the disk answered with an error
@@ -332,15 +332,14 @@ int Run::importRegister() {
         }
     }
 
-    // What the mapping dialog would list: the file's fields and the table's.
     // The name the user gave, not the copy of standard input.
     const std::string shownIn = fromStandardInput ? std::string(kStandardStream) : in;
     // An import given up before its first line is logged all the same, with why.
     const auto givenUp = [&](int status) {
-        logRefusedImport(ctx_, std::string(reg.name), shownIn, o_.dryRun,
-                         plainLines(complaint_.empty() ? messages_.lastShown : complaint_));
+        logRefusedImport(ctx_, std::string(reg.name), shownIn, o_.dryRun, whyItFailed());
         return status == exitcode::Usage ? status : finish(status);
     };
+    // What the mapping dialog would list: the file's fields and the table's.
     const auto fileFields = registerFileFields(in, messages_, env_.texts);
     if (!fileFields) return givenUp(exitcode::FileError);
     // Held from here to the end of the import; the login before held nothing.
@@ -432,7 +431,7 @@ int Run::importRegister() {
         window_.setInfo(importInfoLine(outcome, env_.texts));
         return finish(outcome.stop == ImportStop::Cancelled ? interrupted() : stopStatus(outcome));
     }
-    window_.setInfo(terminalLines(importSummary(outcome, o_.dryRun, env_.texts)));
+    window_.setInfo(withLfLineEnds(importSummary(outcome, o_.dryRun, env_.texts)));
     if (!reportWritten) {
         reportFailed(reportWritten.error());
         return finish(exitcode::FileError);
@@ -500,7 +499,7 @@ int Run::copy() {
 void Run::print(std::FILE* to, const std::vector<std::string>& lines) {
     status_.clear();
     if (to == env_.out && (o_.json || o_.quiet)) return;  // the results, not the errors
-    for (const std::string& line : lines) std::fprintf(to, "%s\n", terminalLines(line).c_str());
+    for (const std::string& line : lines) std::fprintf(to, "%s\n", withLfLineEnds(line).c_str());
     std::fflush(to);
 }
 
@@ -510,11 +509,7 @@ int Run::check() {
     if (outcome.stopped()) return finish(interrupted());
     const std::vector<std::string> lines = checkLines(ctx_, outcome);
     print(outcome.failure ? env_.err : env_.out, lines);
-    if (outcome.failure) {
-        noteNumber(outcome.failure->number);
-        messages_.lastShown = lines.empty() ? outcome.failure->description : lines.front();
-        return outcome.held() ? exitcode::InUse : exitcode::FileError;
-    }
+    if (outcome.failure) return failedWith(*outcome.failure, lines, outcome.held());
     if (outcome.damaged()) return exitcode::Damaged;
     return outcome.linksBroken() ? exitcode::LinksBroken : exitcode::Ok;
 }
@@ -531,11 +526,7 @@ int Run::recover() {
     if (outcome.stopped()) return finish(interrupted());
     const std::vector<std::string> lines = rescueLines(ctx_, outcome);
     print(outcome.failure ? env_.err : env_.out, lines);
-    if (outcome.failure) {
-        noteNumber(outcome.failure->number);
-        messages_.lastShown = lines.empty() ? outcome.failure->description : lines.front();
-        return outcome.held() ? exitcode::InUse : exitcode::FileError;
-    }
+    if (outcome.failure) return failedWith(*outcome.failure, lines, outcome.held());
     return exitcode::Ok;
 }
 
