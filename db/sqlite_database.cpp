@@ -1,13 +1,12 @@
 #include "db/sqlite_database.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <future>
 
+#include "common/open_descriptors.h"
 #include "db/errors.h"
 #include "db/sqlite_errors.h"
 #include "db/sqlite_prepared.h"
@@ -41,26 +40,13 @@ Status setWalMode(const std::string& path) {
     return result;
 }
 
-// A descriptor this process already has open on `path`'s file, or -1. It
-// is only used to hand the kernel work, never closed: closing any
-// descriptor of the file would drop the engine's locks on it.
+// A descriptor this process already has open on `path`'s file, or a
+// negative number. It is only used to hand the kernel work, never closed:
+// closing any descriptor of the file would drop the engine's locks on it.
 int openDescriptorOf(const std::string& path) {
     struct stat wanted {};
-    if (::stat(path.c_str(), &wanted) != 0) return -1;
-    DIR* fds = ::opendir("/proc/self/fd");
-    if (!fds) return -1;
-    int found = -1;
-    while (const dirent* entry = ::readdir(fds)) {
-        const int fd = std::atoi(entry->d_name);
-        struct stat st {};
-        if (fd > 2 && fd != ::dirfd(fds) && ::fstat(fd, &st) == 0 && st.st_dev == wanted.st_dev &&
-            st.st_ino == wanted.st_ino && (::fcntl(fd, F_GETFL) & O_ACCMODE) != O_RDONLY) {
-            found = fd;
-            break;
-        }
-    }
-    ::closedir(fds);
-    return found;
+    if (::stat(path.c_str(), &wanted) != 0) return kNoDescriptor;
+    return descriptorOf("/proc/self/fd", wanted.st_dev, wanted.st_ino);
 }
 
 }  // namespace
@@ -379,12 +365,11 @@ Status SqliteDatabase::WriteBackFrom(Database& compacted, const std::function<St
     std::future<Status> beside;
     if (alongside) beside = std::async(std::launch::async, alongside);
     Status besideAnswer;
-    bool besideDone = !alongside;
-    // Takes `alongside`'s answer once it has one (or, waiting, when it has).
+    // Takes `alongside`'s answer once it has one (or, waiting, when it has);
+    // the future is spent once taken.
     const auto settle = [&](bool wait) {
-        if (besideDone || (!wait && beside.wait_for(std::chrono::seconds(0)) != std::future_status::ready)) return;
+        if (!beside.valid() || (!wait && beside.wait_for(std::chrono::seconds(0)) != std::future_status::ready)) return;
         besideAnswer = beside.get();
-        besideDone = true;
     };
     int rc = SQLITE_OK;
     const int fd = openDescriptorOf(conn_->path());

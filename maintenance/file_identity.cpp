@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/open_descriptors.h"
 #include "common/paths.h"
 
 namespace vexla {
@@ -19,21 +20,8 @@ namespace {
 // Whether a file of the process's descriptor folder `fds` is (dev, ino):
 // 1, 0, or -1 when the folder cannot be read.
 int holds(const std::string& fds, unsigned long dev, unsigned long ino) {
-    DIR* dir = ::opendir(fds.c_str());
-    if (!dir) return -1;
-    int found = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        struct stat st {};
-        // A descriptor closed meanwhile is simply gone.
-        if (::stat((fds + "/" + entry->d_name).c_str(), &st) != 0) continue;
-        if (st.st_dev == dev && st.st_ino == ino) {
-            found = 1;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
+    const int fd = descriptorOf(fds, dev, ino);
+    return fd >= 0 ? 1 : fd == kNoDescriptor ? 0 : -1;
 }
 
 bool isNumber(const char* name) {
