@@ -69,12 +69,20 @@ Result<std::string> unusedName(FileSystem& files, const std::string& name) {
     return Error{fserr::FileExists, "File already exists", "Vexla Admin", name, fileop::Rename};
 }
 
-// Moves an unverified result beside the database under a name that says so.
-Status setAside(FileSystem& files, const std::string& result, const std::string& path, std::string& aside) {
+// A result that failed its check (`failure`): moved beside the database
+// (`path`) under a name that says so, never over one set aside before, and
+// answered as that failure naming where it went (R9050), or as the failure
+// to move it.
+Error setAside(JobContext& ctx, const std::string& result, const std::string& path, const Error& failure,
+               std::string& aside) {
+    FileSystem& files = ctx.platform.files;
     auto free = unusedName(files, path + ".unverified");
     if (!free) return free.error();
     aside = *free;
-    return renameDurably(files, result, aside);
+    if (Status moved = renameDurably(files, result, aside); !moved) return moved.error();
+    Error e = ctx.described(failure);
+    e.description += "\r\n" + ctx.text("R9050") + ": " + aside;
+    return e;
 }
 
 // A journal beside the database may hold changes the file itself does not.
@@ -224,12 +232,7 @@ Status writeBackChecked(JobContext& ctx, ExclusiveHold& hold, const WayChosen& c
         ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**source, checkAndKeepBackup); });
     (void)(*source)->Close();  // read only: nothing of it to lose
     if (checked) outcome.failedAt = CompactionStep::Replacement;
-    if (failedItsCheck) {
-        if (auto moved = setAside(files, result, chosen.file, outcome.setAside); !moved) return moved;
-        Error e = ctx.described(s.error());
-        e.description += "\r\n" + ctx.text("R9050") + ": " + outcome.setAside;
-        return e;
-    }
+    if (failedItsCheck) return setAside(ctx, result, chosen.file, s.error(), outcome.setAside);
     if (Status removed = removeDurably(files, result); s && !removed)
         ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
     else if (!s && !removed)
@@ -352,12 +355,7 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
         (void)removeDurably(files, result);
         return compacted.error();
     }
-    if (!compacted) {
-        if (auto moved = setAside(files, result, chosen.file, outcome.setAside); !moved) return moved;
-        Error e = ctx.described(compacted.error());
-        e.description += "\r\n" + ctx.text("R9050") + ": " + outcome.setAside;
-        return e;
-    }
+    if (!compacted) return setAside(ctx, result, chosen.file, compacted.error(), outcome.setAside);
     if (auto s = enter(CompactionStep::Replacement); !s) {
         (void)(*compacted)->Close();
         if (auto removed = removeDurably(files, result); !removed) return removed;

@@ -18,14 +18,21 @@ const char* registerCode(std::int16_t kind) {
     }
 }
 
+// An import's (or a trial's) entry for `registerName` from `path`, its counts
+// and ending still to fill in.
+TransferLogEntry importEntry(const std::string& registerName, const std::string& path, bool dryRun) {
+    const RegisterKind* reg = registerByName(registerName);
+    TransferLogEntry entry;
+    entry.kind = dryRun ? TransferLogEntry::Kind::TrialImport : TransferLogEntry::Kind::Import;
+    entry.registerCode = registerCode(reg ? reg->kind : 2);
+    entry.file = path;
+    return entry;
+}
+
 }  // namespace
 
 void logImport(JobContext& ctx, const ImportRequest& request, const ImportOutcome& outcome) {
-    const RegisterKind* reg = registerByName(request.registerName);
-    TransferLogEntry entry;
-    entry.kind = request.dryRun ? TransferLogEntry::Kind::TrialImport : TransferLogEntry::Kind::Import;
-    entry.registerCode = registerCode(reg ? reg->kind : 2);
-    entry.file = std::string(trimBlanks(request.path));
+    TransferLogEntry entry = importEntry(request.registerName, std::string(trimBlanks(request.path)), request.dryRun);
     entry.records = outcome.inserted;
     entry.deleted = outcome.deleted;
     entry.skipped = outcome.skipped();
@@ -35,11 +42,7 @@ void logImport(JobContext& ctx, const ImportRequest& request, const ImportOutcom
 
 void logRefusedImport(JobContext& ctx, const std::string& registerName, const std::string& path, bool dryRun,
                       const std::string& why) {
-    const RegisterKind* reg = registerByName(registerName);
-    TransferLogEntry entry;
-    entry.kind = dryRun ? TransferLogEntry::Kind::TrialImport : TransferLogEntry::Kind::Import;
-    entry.registerCode = registerCode(reg ? reg->kind : 2);
-    entry.file = path;
+    TransferLogEntry entry = importEntry(registerName, path, dryRun);
     entry.ending = why;
     logTransfer(ctx, std::move(entry));
 }
