@@ -373,5 +373,45 @@ const char* const kNextJobNames[] = {"Compaction", "Copy", "Export"};
 INSTANTIATE_TEST_SUITE_P(Jobs, Leftovers, ::testing::Values(NextJob::Compaction, NextJob::Copy, NextJob::Export),
                          [](const auto& info) { return std::string(kNextJobNames[static_cast<int>(info.param)]); });
 
+// A copy is made by a child process, which would share the open file
+// descriptions it inherits and with them their locks (the database's
+// fence among them): it keeps none of its parent's, so a lock the parent
+// lets go of, or that goes with a killed job, is free at once although
+// the copy still runs.
+TEST(CopyingChild, HoldsNoLockOfItsParent) {
+    TempFolder dir;
+    // A hole of 8 GiB: the child is still copying when the progress first looks.
+    const std::string source = dir.file("big.db");
+    const int big = ::open(source.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_GE(big, 0);
+    ASSERT_EQ(::ftruncate(big, off_t{8} << 30), 0);
+    ::close(big);
+    const std::string fence = dir.file("bok.db.lock");
+    const int held = ::open(fence.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &lock), 0);
+
+    PosixFileSystem files;
+    auto copy = files.createFile(dir.file("copy.db"), {});
+    ASSERT_TRUE(copy);
+    bool looked = false;
+    const Status copied = (*copy)->copyFrom(source, [&](std::uint64_t) {
+        looked = true;
+        ::close(held);
+        const int other = ::open(fence.c_str(), O_RDWR | O_CLOEXEC);
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        EXPECT_EQ(::fcntl(other, F_OFD_GETLK, &probe), 0);
+        EXPECT_EQ(probe.l_type, F_UNLCK) << "the copying child still holds the fence";
+        ::close(other);
+        return false;  // a stop: the child is killed and the copy removed
+    });
+    EXPECT_TRUE(looked);
+    EXPECT_EQ(copied.error().number, kStoppedByUser);
+}
+
 }  // namespace
 }  // namespace vexla
