@@ -112,7 +112,9 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start, i
     WindowlessAdmin window(engine, files, console, texts, folder, systemLog);
     start.applyTo(window.state());
     window.state().Språk = languageOfTexts(texts);
+    engine.SetWait(waitSeconds);
     JobContext ctx{window, platform, texts};
+    ctx.waitSeconds = waitSeconds;
     const UnattendedEnd end = runUnattendedJob(ctx, console, waitingFor(waitSeconds));
     window.activityLog().toSystemLog(end.status == unattended::Done ? LogPriority::Notice : LogPriority::Error,
                                      jobSummaryLine(texts, "vexla-admin /a k", end.status, start.DataBas, end.reason));

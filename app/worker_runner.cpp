@@ -134,7 +134,7 @@ void WorkerRunner::run(JobContext& ctx, const std::function<void(JobContext&)>& 
 
     window_.reset();  // the last job's window goes before its progress
     progress_ = std::make_unique<SharedProgress>();
-    JobContext worker{window, platform, texts, ctx.fullCheck, nullptr, progress_.get()};
+    JobContext worker{window, platform, texts, ctx.fullCheck, nullptr, progress_.get(), ctx.waitSeconds};
     window_ = std::make_unique<ProgressWindow>(owner_, *progress_, texts_);
     if (onRunning) onRunning(true);
     window_->show();

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace vexla {
 
@@ -39,6 +40,11 @@ struct Error {
     bool worded = false;
     // A database in use (3356, 3260): who holds it, where our lock file tells.
     Holder holder;
+    // A database whose writers could not be held off within the wait: how
+    // long it waited for another program's transaction to end (negative:
+    // not this kind of refusal), and the processes that have the file open.
+    double keptOpenSeconds = -1;
+    std::vector<Holder> openers;
 };
 
 // Result<T>: either a value or an Error. Result<void> carries only success or an Error.

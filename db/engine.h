@@ -174,23 +174,46 @@ public:
     // file and its folder before the copy counts, and may check it meanwhile),
     // or of no concern (Skip: a copy read once and removed).
     virtual Status CompactInto(const std::string& destination, FileSync sync) = 0;
-    // Replaces the content of this database's file by that of `compacted`
-    // (a database of this engine with the same page size, open) as one
-    // transaction of this file: its journal makes the step all or nothing,
-    // and the file keeps its inode, owner, group, mode and journal mode. A
-    // stop asked for through InterruptWhen is taken before each step and
-    // rolls the transaction back; the last step, which commits, runs to its
-    // end once it has begun. `compacted` is read in one read
-    // transaction from the first step to the last, so nobody can change it
-    // meanwhile. `alongside`, when given, runs on a thread of its own while
-    // the pages are written (journaled, not yet committed) and may read
-    // `compacted` through a connection of its own: the last step waits for
-    // it and is taken only when it succeeds; its failure, seen at any step,
-    // rolls the transaction back and is the answer.
-    virtual Status WriteBackFrom(Database& compacted, const std::function<Status()>& alongside) = 0;
-    // Folds a write-ahead log into the file and empties it; nothing to do
-    // for a database in rollback mode.
-    virtual Status Checkpoint() = 0;
+    // Keeps every other connection from writing (BEGIN IMMEDIATE: the
+    // write lock of either journal mode), waiting for a writer's
+    // transaction up to the engine's wait: 3260 when it is not had. Readers
+    // go on reading. ReleaseWriters ends it (nothing was written).
+    virtual Status HoldWriters() = 0;
+    // How long this connection waits for another's lock from now on.
+    virtual void SetWait(double seconds) = 0;
+    virtual Status ReleaseWriters() = 0;
+    // A number that changes whenever another connection commits to the
+    // file: equal answers of one connection mean nobody wrote between.
+    virtual Result<long long> DataVersion() = 0;
+    // Replaces the content of this database's file by that of `result` (a
+    // database of this engine with the same page size, open) as one
+    // transaction of this file, through the engine's own locks and journal:
+    // the file keeps its inode, owner, group, mode and journal mode, and
+    // every connection, open before or after, sees the old content or the
+    // new. `holder`, a connection to this same file, holds the writers off
+    // (HoldWriters) when this is called, and answered `builtAt` as its
+    // DataVersion when `result` was read from the file; its hold passes to
+    // this write-in, which proves by `holder`'s DataVersion, once it has the
+    // write lock itself, that nobody committed since (3197 ContentChanged
+    // otherwise, nothing written: the caller builds its result again). Once it has the write lock it waits
+    // for any other lock at most `lockWait` seconds (the exclusive lock of
+    // a rollback journal's commit, which an open read transaction refuses):
+    // 3260 and nothing written when that is not had. A stop asked for
+    // through InterruptWhen is taken before each step and rolls back; the
+    // last step, which commits, runs to its end once it has begun. `result`
+    // is read in one read transaction from the first step to the last.
+    // `alongside`, when given, runs on a thread of its own while the pages
+    // are written and may read `result` through a connection of its own:
+    // the commit waits for it and is taken only when it succeeds; its
+    // failure rolls back and is the answer. `holder` holds nothing after.
+    virtual Status WriteInFrom(Database& result, Database& holder, long long builtAt, double lockWait,
+                               const std::function<Status()>& alongside) = 0;
+    // Folds a write-ahead log into the file as far as nobody's reading
+    // prevents, waiting for nobody longer than `limitSeconds`; with
+    // `truncate` the log is emptied too once whole. Answers the bytes of log
+    // not yet in the file: 0 when the file holds every commit (always for a
+    // database in rollback mode).
+    virtual Result<std::uint64_t> Checkpoint(bool truncate, double limitSeconds) = 0;
     // Writes the database file to the disk. Through the connection's own
     // descriptor: a second descriptor of the file, once closed, would take
     // this connection's locks with it.
@@ -341,6 +364,14 @@ public:
     // else can open the file until Close (and this open fails with 3356 when
     // somebody else holds it). 3024 for a missing file or folder, 3343 for a
     // file that is not a database (an empty file included).
+    //
+    // A database is never locked merely by being open: like the booking
+    // system's own connections, it takes the engine's locks for each
+    // statement or transaction, waiting for another connection's lock up to
+    // the engine's wait (SetWait). `exclusive` (jobs that change the
+    // database) takes our fence as well, which keeps our own programs' other
+    // jobs out; the booking system is not kept out by it. 3356 when one of
+    // ours holds the fence, or when the file cannot be read within the wait.
     virtual Result<std::unique_ptr<Database>> OpenDatabase(const std::string& path, bool exclusive = true) = 0;
     // Writes a compacted copy of source to destination, which must not exist
     // (3204): the database as Database::CompactInto writes it.
@@ -352,6 +383,9 @@ public:
     // file included); a file with an unfinished transaction's journal
     // beside it (which only a writer may roll back) is 3051.
     virtual Result<std::unique_ptr<ExaminedFile>> OpenForExamination(const std::string& path) = 0;
+    // How long a database opened from now on waits for a lock another
+    // connection holds (a transaction of the booking system), in seconds.
+    virtual void SetWait(double seconds) { (void)seconds; }
 };
 
 // The settings the engine reads dates and numbers by: the system's short
@@ -361,6 +395,8 @@ struct EngineSettings {
     std::string shortDate = "yyyy-MM-dd";
     std::string longTime = "HH:mm:ss";
     std::string decimalSeparator = ",";
+    // How long a connection waits for another's lock, in seconds.
+    double waitSeconds = 10;
 };
 
 // The settings of the user's regional settings, the defaults where the

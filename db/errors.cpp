@@ -172,6 +172,12 @@ Error recordLocked(const std::string& host) {
         host);
 }
 
+Error contentChanged() {
+    return make(err::ContentChanged,
+                "The database engine stopped the process because you and another user are attempting to change the "
+                "same data at the same time.");
+}
+
 Error readOnly() { return make(err::ReadOnly, "Cannot update. Database or object is read-only."); }
 Error notEnoughSpace() { return make(err::NotEnoughSpace, "Not enough space on disk."); }
 Error diskError() { return make(err::DiskError, "Disk or network error."); }

@@ -41,6 +41,7 @@ constexpr long UnknownInsertField = 3127;
 constexpr long FieldTooSmall = 3163;
 constexpr long RelatedRecordRequired = 3201;
 constexpr long DatabaseExists = 3204;
+constexpr long ContentChanged = 3197;  // another connection committed since the content was read
 constexpr long InvalidOperation = 3219;
 constexpr long RecordLocked = 3260;
 constexpr long ItemNotFound = 3265;
@@ -104,6 +105,7 @@ Error duplicateKey();
 Error validationRule(std::string_view table);
 Error relatedRecordRequired();
 Error recordLocked(const std::string& host);
+Error contentChanged();
 Error readOnly();
 Error notEnoughSpace();
 Error diskError();

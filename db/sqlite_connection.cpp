@@ -10,13 +10,14 @@
 namespace vexla::db {
 
 Connection::Connection(sqlite3* db, std::string path, DatePictures pictures, std::string decimalSeparator,
-                       std::shared_ptr<LockFile> lock)
+                       std::shared_ptr<LockFile> lock, std::unique_ptr<BusyWait> busy)
     : db_(db),
       path_(std::move(path)),
       schema_(db),
       pictures_(std::move(pictures)),
       decimalSeparator_(std::move(decimalSeparator)),
-      lock_(std::move(lock)) {}
+      lock_(std::move(lock)),
+      busy_(std::move(busy)) {}
 
 Connection::~Connection() { (void)close(); }
 

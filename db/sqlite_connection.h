@@ -17,6 +17,7 @@
 #include "db/date_literal.h"
 #include "db/schema.h"
 #include "db/sql_translator.h"
+#include "db/sqlite_busy_wait.h"
 
 namespace vexla::db {
 
@@ -42,7 +43,7 @@ public:
 class Connection {
 public:
     Connection(sqlite3* db, std::string path, DatePictures pictures, std::string decimalSeparator,
-               std::shared_ptr<LockFile> lock);
+               std::shared_ptr<LockFile> lock, std::unique_ptr<BusyWait> busy);
     ~Connection();
 
     sqlite3* handle() const { return db_; }
@@ -51,6 +52,8 @@ public:
     Schema& schema() { return schema_; }
     const DatePictures& pictures() const { return pictures_; }
     const std::string& decimalSeparator() const { return decimalSeparator_; }
+    // How this connection waits for another's lock.
+    BusyWait& busy() { return *busy_; }
 
     // Parses and translates a statement of the dialect.
     Result<Translation> translate(std::string_view sql);
@@ -82,6 +85,7 @@ private:
     DatePictures pictures_;
     std::string decimalSeparator_;
     std::shared_ptr<LockFile> lock_;
+    std::unique_ptr<BusyWait> busy_;
     std::vector<Cached> cache_;
     std::uint64_t clock_ = 0;
     std::vector<ConnectionChild*> children_;

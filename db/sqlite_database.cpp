@@ -40,15 +40,6 @@ Status setWalMode(const std::string& path) {
     return result;
 }
 
-// A descriptor this process already has open on `path`'s file, or a
-// negative number. It is only used to hand the kernel work, never closed:
-// closing any descriptor of the file would drop the engine's locks on it.
-int openDescriptorOf(const std::string& path) {
-    struct stat wanted {};
-    if (::stat(path.c_str(), &wanted) != 0) return kNoDescriptor;
-    return descriptorOf("/proc/self/fd", wanted.st_dev, wanted.st_ino);
-}
-
 }  // namespace
 
 Result<std::vector<OwnedValue>> slotValues(const Translation& t, const std::vector<Variant>& values,
@@ -144,7 +135,10 @@ Status SqliteDatabase::exec(const char* sql) {
 
 Status SqliteDatabase::BeginTrans() {
     const std::string savepoint = "SAVEPOINT vexla_" + std::to_string(depth_);
-    if (auto s = exec(depth_ == 0 ? "BEGIN" : savepoint.c_str()); !s) return s;
+    // A transaction of ours always writes: it takes the write lock at its
+    // start (waiting like a busy timeout), never half way, where a writer
+    // of the booking system would make the upgrade fail at once.
+    if (auto s = exec(depth_ == 0 ? "BEGIN IMMEDIATE" : savepoint.c_str()); !s) return s;
     ++depth_;
     fitCache();
     return {};
@@ -317,13 +311,6 @@ Result<std::string> SqliteDatabase::textOf(const std::string& sql) {
     return value;
 }
 
-Status SqliteDatabase::Checkpoint() {
-    if (!conn_->isOpen()) return objectClosed(source::Database);
-    auto mode = textOf("PRAGMA journal_mode");
-    if (!mode) return mode.error();
-    return *mode == "wal" ? exec("PRAGMA wal_checkpoint(TRUNCATE)") : Status();
-}
-
 Status SqliteDatabase::SyncFile() {
     if (!conn_->isOpen()) return objectClosed(source::Database);
     sqlite3_file* file = nullptr;
@@ -331,75 +318,6 @@ Status SqliteDatabase::SyncFile() {
     if (rc == SQLITE_OK && file && file->pMethods) rc = file->pMethods->xSync(file, SQLITE_SYNC_NORMAL);
     if (rc != SQLITE_OK) return errorFromSqlite(conn_->handle(), rc, source::Engine);
     return {};
-}
-
-// Pages copied per step of the write-back: a stop is looked for between
-// steps, so a step must take well under a second (4096 pages of 4 KB are
-// some tens of milliseconds with the files in the page cache).
-constexpr int kWriteBackPages = 4096;
-
-Status SqliteDatabase::WriteBackFrom(Database& compacted, const std::function<Status()>& alongside) {
-    auto* from = dynamic_cast<SqliteDatabase*>(&compacted);
-    if (!conn_->isOpen() || !from || !from->conn_->isOpen()) return objectClosed(source::Database);
-    // One read transaction over the whole copy: the content written back is
-    // the content `alongside` reads, whoever else may open the file.
-    if (auto s = from->exec("BEGIN"); !s) return s;
-    auto pages = from->textOf("PRAGMA page_count");
-    if (!pages) {
-        (void)from->exec("ROLLBACK");
-        return pages.error();
-    }
-    // Every page is rewritten: the large cache keeps them until the commit.
-    (void)exec(kWriteCache);
-    writeCache_ = true;
-    // This loop looks for a stop itself, between its steps only: the last
-    // one commits and must not be interrupted.
-    holdInterrupts_ = true;
-    sqlite3_backup* backup = sqlite3_backup_init(conn_->handle(), "main", from->conn_->handle(), "main");
-    if (!backup) {
-        holdInterrupts_ = false;
-        fitCache();
-        (void)from->exec("ROLLBACK");
-        return errorFromSqlite(conn_->handle(), sqlite3_extended_errcode(conn_->handle()));
-    }
-    std::future<Status> beside;
-    if (alongside) beside = std::async(std::launch::async, alongside);
-    Status besideAnswer;
-    // Takes `alongside`'s answer once it has one (or, waiting, when it has);
-    // the future is spent once taken.
-    const auto settle = [&](bool wait) {
-        if (!beside.valid() || (!wait && beside.wait_for(std::chrono::seconds(0)) != std::future_status::ready)) return;
-        besideAnswer = beside.get();
-    };
-    int rc = SQLITE_OK;
-    const int fd = openDescriptorOf(conn_->path());
-    for (long remaining = std::stol(*pages);;) {
-        // The step that copies the last pages also commits them: once it
-        // has begun the write-back is no longer stopped. Before it,
-        // abandoning the backup rolls this file's transaction back.
-        const bool last = remaining <= kWriteBackPages;
-        settle(last);
-        if (!besideAnswer) break;
-        if (interruptWhen_ && interruptWhen_()) {
-            rc = SQLITE_INTERRUPT;
-            break;
-        }
-        rc = sqlite3_backup_step(backup, kWriteBackPages);
-        if (rc != SQLITE_OK) break;
-        remaining = sqlite3_backup_remaining(backup);
-        // The pages written so far go on to the disk meanwhile: the sync of
-        // the commit, or of a rollback after a stop, then has little to wait for.
-        if (fd >= 0) (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    }
-    settle(true);
-    const int finished = sqlite3_backup_finish(backup);
-    (void)from->exec("COMMIT");  // only read
-    holdInterrupts_ = false;
-    fitCache();
-    if (rc == SQLITE_DONE && finished == SQLITE_OK) return {};
-    if (!besideAnswer) return besideAnswer;
-    if (rc == SQLITE_INTERRUPT) return errorFromSqlite(conn_->handle(), SQLITE_INTERRUPT);
-    return errorFromSqlite(conn_->handle(), rc == SQLITE_DONE ? finished : rc);
 }
 
 Status SqliteDatabase::Vacuum() {
@@ -417,6 +335,8 @@ void SqliteDatabase::InterruptWhen(std::function<bool()> asked) {
     stopWatching();
     interruptWhen_ = std::move(asked);
     if (!conn_->isOpen()) return;
+    // A wait for another connection's lock ends at a stop too.
+    conn_->busy().stopWhen(interruptWhen_);
     if (!interruptWhen_) {
         sqlite3_progress_handler(conn_->handle(), 0, nullptr, nullptr);
         return;

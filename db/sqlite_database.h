@@ -35,8 +35,13 @@ public:
     Status QuickCheck() override;
     Result<std::map<std::string, long>> ContentCounts() override;
     Status CompactInto(const std::string& destination, FileSync sync) override;
-    Status WriteBackFrom(Database& compacted, const std::function<Status()>& alongside) override;
-    Status Checkpoint() override;
+    Status HoldWriters() override;
+    void SetWait(double seconds) override { conn_->busy().setLimit(seconds); }
+    Status ReleaseWriters() override;
+    Result<long long> DataVersion() override;
+    Status WriteInFrom(Database& result, Database& holder, long long builtAt, double lockWait,
+                       const std::function<Status()>& alongside) override;
+    Result<std::uint64_t> Checkpoint(bool truncate, double limitSeconds) override;
     Status SyncFile() override;
     Status Vacuum() override;
     Result<std::vector<std::string>> DropReadingIndexes(std::string_view table) override;
@@ -73,6 +78,9 @@ private:
     long affected_ = 0;
     int depth_ = 0;            // open transactions; inner ones are savepoints
     bool writeCache_ = false;  // the connection has the large cache
+
+    // The steps of WriteInFrom once the backup of `from` has begun.
+    int copyPages(sqlite3_backup* backup, long pages, const std::function<Status()>& alongside, Status& besideAnswer);
 
     // The checks and counts of a compaction.
     Status check(const char* pragma);

@@ -77,9 +77,9 @@ int exec(sqlite3* db, const char* sql) {
     return sqlite3_extended_errcode(db);
 }
 
-// Takes SQLite's lock for good (exclusive) or only checks the file, and
-// makes sure it is a database with at least its first page.
-int lockAndCheck(sqlite3* db, bool exclusive) {
+// Reads the file in one short read transaction and makes sure it is a
+// database with at least its first page. Nothing is kept locked after it.
+int lockAndCheck(sqlite3* db) {
     int rc = SQLITE_OK;
     // The large cache comes with a writing transaction (SqliteDatabase::BeginTrans).
     if ((rc = exec(db, kReadCache)) != SQLITE_OK) return rc;
@@ -91,15 +91,7 @@ int lockAndCheck(sqlite3* db, bool exclusive) {
     // booking system's own database always did; pages that stay in use are
     // still cleared.
     if ((rc = exec(db, "PRAGMA secure_delete = FAST")) != SQLITE_OK) return rc;
-    if (exclusive) {
-        if ((rc = exec(db, "PRAGMA locking_mode = EXCLUSIVE")) != SQLITE_OK) return rc;
-        // A read-only file cannot take the write lock; its read lock then
-        // keeps writers out, which is all that can be had.
-        const bool readOnly = sqlite3_db_readonly(db, "main") == 1;
-        if ((rc = exec(db, readOnly ? "BEGIN" : "BEGIN EXCLUSIVE")) != SQLITE_OK) return rc;
-    } else if ((rc = exec(db, "BEGIN")) != SQLITE_OK) {
-        return rc;
-    }
+    if ((rc = exec(db, "BEGIN")) != SQLITE_OK) return rc;
     sqlite3_stmt* st = nullptr;
     rc = sqlite3_prepare_v2(db, "PRAGMA page_count", -1, &st, nullptr);
     long pages = 0;
@@ -144,16 +136,17 @@ Result<std::unique_ptr<Database>> SqliteEngine::OpenDatabase(const std::string& 
         return e;
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, 0);
+    auto busy = std::make_unique<BusyWait>(settings_.waitSeconds);
+    busy->install(db);
     registerSwedishCollation(db);
-    if ((rc = lockAndCheck(db, exclusive)) != SQLITE_OK) {
+    if ((rc = lockAndCheck(db)) != SQLITE_OK) {
         Error e = openFailure(db, rc, path, exclusive);
         sqlite3_close(db);
         return e;
     }
     DatePictures pictures{settings_.shortDate, settings_.longTime};
-    auto conn =
-        std::make_shared<Connection>(db, path, std::move(pictures), settings_.decimalSeparator, std::move(lock));
+    auto conn = std::make_shared<Connection>(db, path, std::move(pictures), settings_.decimalSeparator, std::move(lock),
+                                             std::move(busy));
     return std::unique_ptr<Database>(std::make_unique<SqliteDatabase>(std::move(conn)));
 }
 
@@ -183,7 +176,7 @@ int openForReading(const std::string& path, sqlite3** db) {
     // "writable" it reads the pages that are there instead. Opened read
     // only, nothing can be written all the same.
     rc = exec(*db, "PRAGMA writable_schema = ON");
-    if (rc == SQLITE_OK) rc = lockAndCheck(*db, false);
+    if (rc == SQLITE_OK) rc = lockAndCheck(*db);
     // lockAndCheck ends its transaction: the one kept from here to Close.
     if (rc == SQLITE_OK) rc = exec(*db, "BEGIN");
     if (rc == SQLITE_OK) rc = exec(*db, "SELECT count(*) FROM sqlite_schema");

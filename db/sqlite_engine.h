@@ -1,11 +1,10 @@
 // The engine on SQLite: one database file is one SQLite file.
 //
-// Opening exclusively takes, in this order: the advisory lock on
-// "<path>.lock" (lock_file.h), SQLite's exclusive locking mode, and at once
-// SQLite's EXCLUSIVE lock on the file (an idle SQLite connection would hold
-// no lock at all, so "opened" must mean "locked now"). From then on no other
-// process can read or write the file until Close: a sqlite3 shell gets
-// "database is locked", another of our tools 3356.
+// Opening exclusively takes the advisory lock on "<path>.lock" (lock_file.h),
+// our fence; SQLite's own locks are taken as any connection of the booking
+// system takes them, statement by statement, so an open database of ours
+// never keeps the booking system out by itself. Opening reads the file in a
+// short read transaction, waiting for a writer's commit up to the wait.
 //
 // Never create a file: SQLite opens without CREATE, and a zero-byte file
 // (which SQLite would take for an empty database and write a header into on
@@ -36,6 +35,8 @@ public:
     Status CompactDatabase(const std::string& source, const std::string& destination) override;
     Result<DatabaseFence> FenceDatabase(const std::string& path) override;
     Result<std::unique_ptr<ExaminedFile>> OpenForExamination(const std::string& path) override;
+
+    void SetWait(double seconds) override { settings_.waitSeconds = seconds; }
 
     const EngineSettings& settings() const { return settings_; }
 

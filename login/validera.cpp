@@ -8,7 +8,7 @@
 namespace vexla {
 
 Result<bool> isAdministrator(LoginDatabase database, const std::string& userName, const std::string& password) {
-    auto db = database.engine.OpenDatabase(database.DataBas, true);
+    auto db = database.engine.OpenDatabase(database.DataBas, false);
     if (!db) return db.error();
     // The encoded password holds hexadecimal digits only, so it may stand in the text.
     const std::string sql = "SELECT * FROM Users WHERE Namn = ? AND Losenord = '" + KrypteraLösenord(password) + "'";

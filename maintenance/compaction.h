@@ -28,8 +28,10 @@ enum class CompactionStep {
 struct CompactionOutcome {
     std::optional<Error> failure;  // described: number, text naming file and operation
     CompactionStep failedAt = CompactionStep::ExclusiveUse;
-    std::string backup;    // the backup written, "" when none is left
-    std::string setAside;  // where an unverified result was moved
+    std::string backup;          // the backup written, "" when none is left
+    std::string setAside;        // where an unverified result was moved
+    double heldSeconds = 0;      // the longest span the booking system could not commit
+    std::uint64_t walBytes = 0;  // log left for the booking system's next checkpoint
     bool compacted() const { return !failure; }
     // The exclusive-use test refused the database (another program holds it,
     // it is missing or no database).
@@ -43,69 +45,44 @@ inline constexpr std::uint64_t kCompactionSteps = 7;
 
 // Runs the compaction to its end and answers what it did; reports each
 // step as progress and, when asked to stop, stops at the next step or inside
-// a long one (the counts, the checks, the writing of the compacted file, a
-// backup made as a copy, the write-back before its commit); the database is
-// then the file it was. Shows nothing: the information line says R1749
-// "..." while it runs, the activity log gets its steps (in unattended mode:
-// R1758, R1759, R1760 with the time), the journals it set aside, the way
-// it took when it wrote back (R9308 and why), the backups it wrote or
-// deleted; the front ends tell the outcome (showCompaction for the window).
+// a long one (the counts, the check, the building of the result, the
+// backup's copy, the write-in before its commit); the database is then as
+// it was. Shows nothing: the information line says R1749 "..." while it
+// runs, the activity log gets its steps (in unattended mode: R1758, R1759,
+// R1760 with the time), a WAL log left for the booking system (R9582), the
+// backups it wrote or deleted; the front ends tell the outcome
+// (showCompaction for the window).
 //
-// After the exclusive-use test (nothing is touched when it refuses) the
-// database stays locked against every other process to the end: its
-// connection stays open (SQLite's lock, which any SQLite program respects)
-// and our fence is taken (which keeps our own openers out without a
-// connection).
+// The booking system goes on using the database meanwhile. Our fence keeps
+// our own other jobs out for the whole run; the booking system's writers
+// are held off only from the moment the content is read until the
+// compacted content is committed (content_placement.h), which waits for
+// the booking system's transactions up to ctx.waitSeconds and is refused
+// (3356, refused()) when they do not end.
 //
 // The file compacted is the one the database path names, through any
-// symbolic link, and it stays that file for everyone: its owner, group,
-// mode, other names and extended attributes are as before, and nothing but
-// its free space changes (no table or setting added; user_version,
-// application_id, page size and journal mode kept). Before anything of the
-// database's is touched the job picks one of two ways (file_identity.h):
-// - Rename, where a new file can be all the old one was and nobody keeps
-//   the old one open: the dated backup and the work copy "Vexlaol.db" are
-//   made beside the database as second names (hard links) of the real file,
-//   or, where the file system has none, as copies. The held database is
-//   compacted into "<real file>.compacted" (made in a private folder and
-//   given the database's mode and owner before it shows), which is checked
-//   (quick check, and the row count of every table and entry count of every
-//   index against the database; the full integrity check with
-//   ctx.fullCheck) and, still locked by that check, renamed over the real
-//   file, never over a link. The old file then lives on as the backup only.
-//   Then the work copy is deleted.
-// - Write-back otherwise: the backup is a copy of its own, there is no work
-//   copy, and the result is written back into the held file as one
-//   transaction of the engine; its own file is then deleted. The result is
-//   checked as above (and the backup synced) on a second thread while the
-//   engine writes the pages, journaled: the commit waits for the check and
-//   is not taken unless it passes, so a result failing it leaves the
-//   database the file it was.
-// A database that neither way keeps (not ours to replace and not writable
-// by us) is refused with R9300 and why, nothing touched. A backup made as a
-// copy has the database's mode and group; where its owner may not give that
-// group, the owner's group without the group's bits (logged, R9309).
+// symbolic link, and it stays that file for everyone: never replaced, its
+// owner, group, mode, other names and extended attributes as before, and
+// nothing but its free space changes (no table or setting added;
+// user_version, application_id, page size and journal mode kept). The
+// result is built by the engine in "<real file>.compacted", checked (quick
+// check, and the row count of every table and entry count of every index
+// against the database; the full integrity check with ctx.fullCheck) while
+// it is written into the database as one transaction of the engine, whose
+// commit waits for the check. A result failing it is renamed aside
+// ("<database>.unverified"), never deleted, and the database is untouched.
 //
-// A backup never replaces anything: the day's first is
-// "Vexla<yyyy-mm-dd>.db", later ones "Vexla<yyyy-mm-dd>-2.db", "-3", ...
-// A backup name that is still the database file itself (a run cut off
-// before its rename) is no backup and is removed first, and so is one left
-// when the job fails. Afterwards `BackupKeep` of Vexla.ini ([System]), when
-// set, keeps that many of the newest backups in the folder and deletes the
-// older ones. The backup written and every one deleted are logged; the
-// information line names the backup.
-//
-// Before the first step, a WAL database's log is folded into the file, a
-// journal the test's opening left beside the database that is not the held
-// connection's own is renamed aside ("-journal.old", logged), and too little
-// free space for a backup, a work copy and the result stops the job with
-// nothing touched.
-//
-// Any failure after the test ends the job at once; the database is the
-// whole file it was until the compacted one replaces it or its write-back
-// commits (after that commit the job ends done, even when asked to stop). A
-// result that fails its check is renamed aside ("<database>.unverified"),
-// never deleted.
+// The dated backup is a copy of the file's bytes made under the hold (a
+// WAL database's log folded in first): "Vexla<yyyy-mm-dd>.db", later ones of
+// the day "Vexla<yyyy-mm-dd>-2.db", "-3", ...; never replacing anything,
+// with the database's mode and group (where its owner may not give that
+// group, the owner's group without the group's bits, logged R9309). A
+// backup name that is still the database file itself (a run of an older
+// version cut off) is removed first. Afterwards `BackupKeep` of Vexla.ini
+// ([System]), when set, keeps that many of the newest backups and deletes
+// the older ones, each logged; the information line names the backup.
+// Too little free space for a backup, the result and the journal stops the
+// job with nothing touched.
 CompactionOutcome compactDatabase(JobContext& ctx);
 
 // The failure of a compaction past its exclusive-use test as the message

@@ -2,7 +2,9 @@
 
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
+#include "db/errors.h"
 #include "db/lock_file.h"
+#include "maintenance/content_placement.h"
 #include "maintenance/exclusive_test.h"
 
 namespace vexla {
@@ -37,30 +39,56 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
     }
 }
 
-// Builds the interval copy in `copy` from the rows it keeps, through the
+// Builds a copy in `copy` from the rows it keeps (all without an interval), through the
 // connection that holds the database, reporting the rows written.
-Status copyKeptRows(JobContext& ctx, db::Database& database, const std::string& copy, const CopyInterval& interval) {
+Status copyKeptRows(JobContext& ctx, db::Database& database, const std::string& copy,
+                    const std::optional<CopyInterval>& interval) {
     std::vector<db::KeptRows> keep;
     for (const char* table : {"Bokning", "PrelBokning"})
-        keep.push_back({table, "StartTid", interval.first, interval.last});
+        if (interval) keep.push_back({table, "StartTid", interval->first, interval->last});
     const Status s = database.CopyRowsInto(copy, keep, [&](std::uint64_t done, std::uint64_t total) {
         return ctx.advance(done, total, ProgressUnit::Rows);
     });
     return !s && ctx.stopRequested() ? Status(stoppedByUser()) : s;
 }
 
-// Copies the database while an exclusive connection holds it, so nobody
-// changes it half way, into a new file under a temporary name beside the
-// target: a whole copy byte for byte (read past the lock, not through it),
-// an interval copy built from the rows it keeps. Only the finished copy
-// takes the target's place: a failure or a stop leaves the target as it
-// was. The copy gets the database's mode and, as far as the system permits,
-// its owner and group: it is never open to more people than the database.
-// The database itself, under any name, is never the target.
+// A whole copy, byte for byte, of the file as it is while the booking
+// system's writers are held off for the moment of the copy (a WAL
+// database's log folded in first, so the file alone holds every commit).
+// Where a reader keeps part of the log out of the file, or this user may
+// not take the write lock (a file it may only read), the copy is built from
+// the rows instead, in one read transaction, which nobody waits for.
+Status copyWhole(JobContext& ctx, db::Database& connection, NewFile& file, const FileInfo& database) {
+    auto holder = ctx.main.engine().OpenDatabase(connection.Name(), false);
+    if (!holder) return holder.error();
+    Status s = ctx.stoppable(**holder, [&] { return (*holder)->HoldWriters(); });
+    bool byRows = !s && s.error().number == db::err::ReadOnly;
+    if (byRows) s = Status();
+    if (s && !byRows) {
+        auto unfolded = connection.Checkpoint(false, 0);
+        if (!unfolded) s = unfolded.error();
+        byRows = unfolded && *unfolded > 0;
+    }
+    if (s && !byRows)
+        s = file.copyFrom(connection.Name(),
+                          [&](std::uint64_t done) { return ctx.advance(done, database.size, ProgressUnit::Bytes); });
+    (void)(*holder)->Close();
+    if (s && byRows) s = copyKeptRows(ctx, connection, file.temporaryPath(), std::nullopt);
+    return !s && s.error().number == db::err::RecordLocked ? Status(keptOpenRefusal(ctx, ctx.waitSeconds)) : s;
+}
+
+// Copies the database into a new file under a temporary name beside the
+// target: a whole copy byte for byte (copyWhole), an interval copy built
+// from the rows it keeps in one read transaction. The booking system goes
+// on using the database meanwhile. Only the finished copy takes the
+// target's place: a failure or a stop leaves the target as it was. The copy
+// gets the database's mode and, as far as the system permits, its owner
+// and group: it is never open to more people than the database. The
+// database itself, under any name, is never the target.
 Status writeCopy(JobContext& ctx, const std::string& target, const std::optional<CopyInterval>& interval) {
     const std::string& path = ctx.main.state().DataBas;
     FileSystem& files = ctx.platform.files;
-    auto connection = ctx.main.engine().OpenDatabase(path, true);
+    auto connection = ctx.main.engine().OpenDatabase(path, false);
     if (!connection) return connection.error();
     auto database = files.info(path, true);
     if (!database) {
@@ -74,10 +102,8 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     ctx.removeAbandonedFiles(folderOf(target));
     auto file = files.createFile(target, placement);
     Status s = file ? Status() : Status(file.error());
-    if (s && interval) s = copyKeptRows(ctx, **connection, (*file)->temporaryPath(), *interval);
-    if (s && !interval)
-        s = (*file)->copyFrom(
-            path, [&](std::uint64_t done) { return ctx.advance(done, database->size, ProgressUnit::Bytes); });
+    if (s && interval) s = copyKeptRows(ctx, **connection, (*file)->temporaryPath(), interval);
+    if (s && !interval) s = copyWhole(ctx, **connection, **file, *database);
     if (s) s = (*file)->flush();
     if (s && ctx.stopRequested()) s = stoppedByUser();
     if (s) s = (*file)->commit();

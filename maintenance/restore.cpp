@@ -7,7 +7,9 @@
 #include "db/booking_file.h"
 #include "db/errors.h"
 #include "maintenance/backups.h"
+#include "maintenance/content_placement.h"
 #include "maintenance/exclusive_test.h"
+#include "maintenance/file_identity.h"
 
 namespace vexla {
 
@@ -68,7 +70,7 @@ Status clearLeftover(FileSystem& files, const std::string& path) {
 
 // The copy of the backup, checked: the step that may refuse the backup.
 // `copy` is set once the copy may exist.
-Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, const WayChosen& chosen,
+Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, const std::string& real,
                     const FileInfo& database, std::string& copy) {
     FileSystem& files = ctx.platform.files;
     auto given = files.info(outcome.backup, true);
@@ -84,12 +86,10 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     if (!before) return before.error();
     outcome.before = *before;
 
-    // Room for the copy, and where the content is written back, for the
-    // database's own copy and the journal of the write-back.
-    const bool writeBack = chosen.way == CompactionWay::WriteBack;
-    auto free = files.availableBytes(folderOf(chosen.file));
+    // Room for the copy, the database's own backup and the journal of the write-in.
+    auto free = files.availableBytes(folderOf(real));
     if (!free) return free.error();
-    const std::uint64_t needed = given->size + (writeBack ? 2 * database.size : 0);
+    const std::uint64_t needed = given->size + 2 * database.size;
     if (*free < needed) {
         constexpr std::uint64_t MB = 1024 * 1024;
         Error tooLittle{fserr::DiskFull,
@@ -100,7 +100,7 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
         return tooLittle;
     }
 
-    const std::string target = chosen.file + kRestoredSuffix;
+    const std::string target = real + kRestoredSuffix;
     if (auto s = clearLeftover(files, target); !s) return s;
     copy = target;
     Placement placement;
@@ -129,6 +129,31 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     return {};
 }
 
+// A write-in that failed after the commit's point of no return (the sync
+// that follows the clearing of the journal) leaves the backup's content in
+// the file though it answers an error. Which of the two it holds is read
+// from the registers' counts; where both have the same, nobody can tell,
+// and every backup stays. A full disk, a stop, a refusal and a content that
+// changed are always before that point.
+Status settleFailedWriteIn(JobContext& ctx, db::Database& connection, RestoreOutcome& outcome, Status s) {
+    switch (s.error().number) {
+        case kStoppedByUser:
+        case db::err::NotEnoughSpace:
+        case db::err::OpenedExclusively:
+        case db::err::ContentChanged: return s;
+        default: break;
+    }
+    auto now = countsOf(connection);
+    const bool same = outcome.before == outcome.restored;
+    if (!now || same || (*now != outcome.before && *now != outcome.restored)) {
+        outcome.uncertain = true;
+        return s;
+    }
+    if (*now == outcome.before) return s;
+    ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
+    return {};
+}
+
 Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, std::string& copy) {
     AdminState& state = ctx.main.state();
     const auto enter = [&](RestoreStep next, const char* logged) -> Status {
@@ -142,72 +167,30 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     ctx.removeAbandonedFiles(state.msSökväg);
     auto database = files.info(state.DataBas, true);
     if (!database) return database.error();
-    // Chosen before anything of the database's own is touched.
-    const WayChosen chosen = chooseCompactionWay(state.DataBas);
-    if (chosen.way == CompactionWay::Refused) {
-        Error refused{fserr::PathFileAccess, ctx.text("R9479") + ": " + ctx.text(chosen.reason), "Vexla Admin"};
-        refused.worded = true;
-        return refused;
-    }
-    outcome.way = chosen.way;
-    const bool writeBack = chosen.way == CompactionWay::WriteBack;
-    if (folderOf(chosen.file) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(chosen.file));
-    // A WAL database's log goes into the file first: the backup of the
-    // current state is a copy or a second name of the file alone.
-    if (auto s = hold.connection->Checkpoint(); !s) return s;
-    if (auto s = copyAndCheck(ctx, hold, outcome, chosen, *database, copy); !s) return s;
+    const std::string real = realFileOf(state.DataBas);
+    if (real.empty()) return db::fileNotFound(state.DataBas);
+    if (folderOf(real) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(real));
+    if (auto s = copyAndCheck(ctx, hold, outcome, real, *database, copy); !s) return s;
 
     if (auto s = enter(RestoreStep::KeepCurrent, "R9472"); !s) return s;
-    auto kept = makeBackup(ctx, chosen.file, *database, writeBack, true);
-    if (!kept) return kept.error();
-    outcome.kept = *kept;
-
-    if (auto s = enter(RestoreStep::Replacement, "R9473"); !s) return s;
-    // Locked from here: nobody opens the copy before it is the database.
-    auto opened = ctx.main.engine().OpenDatabase(copy, true);
-    if (!opened) return opened.error();
-    if (writeBack) {
-        Status s = ctx.stoppable(*hold.connection, [&] { return hold.connection->WriteBackFrom(**opened, {}); });
-        (void)(*opened)->Close();  // only read: nothing of it to lose
-        if (!s && s.error().number != kStoppedByUser && s.error().number != db::err::NotEnoughSpace) {
-            // A commit can fail after its point of no return (the sync
-            // that follows the clearing of the journal): the file then holds
-            // the backup though the write-back answers an error. Which of
-            // the two it holds is read from the registers' counts; where
-            // both have the same, nobody can tell, and the kept backup stays.
-            // A full disk is always before that point (what follows it
-            // overwrites and syncs, it never grows a file).
-            auto now = countsOf(*hold.connection);
-            const bool same = outcome.before == outcome.restored;
-            if (!now || same || (*now != outcome.before && *now != outcome.restored)) {
-                outcome.uncertain = true;
-                return s;
-            }
-            if (*now == outcome.before) return s;
-            ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
-            s = Status();
-        }
-        if (!s) return s;
-        // Committed: the job is done, the copy only a leftover.
-        if (Status removed = removeDurably(files, copy); !removed)
-            ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
-        copy.clear();
-        ctx.main.Logg(ctx.text("R9482") + ": " + ctx.text(chosen.reason));
-        return {};
-    }
-    if (auto s = files.renameFile(copy, chosen.file); !s) {
-        (void)(*opened)->Close();
-        return s;
-    }
-    // Renamed: the point of no return. A folder that will not sync leaves
-    // the rename to the system's own writing; the job is done either way.
-    if (auto s = files.syncFolder(folderOf(chosen.file)); !s)
-        ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
+    PlacementPlan plan;
+    plan.result = copy;
+    plan.keepBackup = [&ctx, real, info = *database] { return makeBackup(ctx, real, info, true, false); };
+    PlacementOutcome placed;
+    Status s = placeContent(ctx, *hold.connection, plan, placed);
+    outcome.kept = placed.backup;
+    outcome.heldSeconds = placed.heldSeconds;
+    outcome.walBytes = placed.walBytes;
+    if (!s && s.error().number == db::err::OpenedExclusively) outcome.failedAt = RestoreStep::ExclusiveUse;
+    if (!s) s = settleFailedWriteIn(ctx, *hold.connection, outcome, s);
+    if (!s) return s;
+    outcome.failedAt = RestoreStep::Replacement;
+    if (state.Kommandorad) ctx.main.Logg(ctx.text("R9473") + ": " + ctx.now());
+    // Committed: the job is done, the copy only a leftover.
+    if (Status removed = removeDurably(files, copy); !removed)
+        ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
     copy.clear();
-    // The replaced file's connection goes first, while the new file is
-    // still locked (as the compaction does).
-    (void)hold.connection->Close();
-    (void)(*opened)->Close();
+    if (placed.walBytes > 0) ctx.main.Logg(walLeftLine(ctx, placed.walBytes));
     return {};
 }
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "maintenance/backup_list.h"
-#include "maintenance/file_identity.h"
 #include "session/job_context.h"
 
 namespace vexla {
@@ -36,44 +35,42 @@ struct RestoreOutcome {
     // The write-back failed at its commit and the database may hold either
     // state (both have the same register counts): `kept` holds the replaced one.
     bool uncertain = false;
-    std::string backup;  // the backup restored, a full path
-    std::string kept;    // the backup of the replaced state, "" when none is left
-    CompactionWay way = CompactionWay::Refused;
-    RegisterCounts before;    // the database's counts before the restore
-    RegisterCounts restored;  // the backup's counts
+    std::string backup;          // the backup restored, a full path
+    std::string kept;            // the backup of the replaced state, "" when none is left
+    double heldSeconds = 0;      // the longest span the booking system could not commit
+    std::uint64_t walBytes = 0;  // log left for the booking system's next checkpoint
+    RegisterCounts before;       // the database's counts before the restore
+    RegisterCounts restored;     // the backup's counts
     bool restoredOk() const { return !failure; }
     // The exclusive-use test refused the database.
     bool refused() const { return failure && failedAt == RestoreStep::ExclusiveUse; }
     bool stopped() const { return failure && failure->number == kStoppedByUser; }
 };
 
-// Restores `backup` (a path) into the database and answers what it did. In
-// order, each step reported as progress:
-// - the exclusive-use test; the database stays held (connection and fence)
-//   to the job's end;
+// Restores `backup` (a path) into the database and answers what it did,
+// while the booking system goes on using the database. In order, each step
+// reported as progress:
+// - our fence taken (our own other jobs kept out to the job's end);
 // - the backup copied beside the real file under "<real file>.restored"
 //   (given the database's mode, owner and group, synced) and that copy read
 //   as the engine reads it: the quick check, the booking tables and the same
 //   tables as the database. A backup that fails is refused (backupRefused)
 //   with nothing changed; the backup itself is only ever read;
-// - the database kept as a dated backup of its own under the compaction's
-//   never-overwrite names (makeBackup): a second name of the file where it
-//   is renamed over (it is then the replaced file alone), a copy where the
-//   content is written back;
-// - the copy put in the database's place the way chooseCompactionWay picks,
-//   as the compaction does: renamed over the real file (locked, never over a
-//   link) or written back into it through the held connection as one
-//   transaction. Refused with R9479 when neither keeps the file.
+// - with the booking system's writers held off (content_placement.h, which
+//   waits for its transactions up to ctx.waitSeconds and refuses after):
+//   the database kept as a dated backup of its own under the compaction's
+//   never-overwrite names (makeBackup, a copy of the file's bytes), and the
+//   copy's content written into the database as one transaction of the
+//   engine. The file is never replaced.
 // A stop asked for is taken between steps and inside each long one (the
-// copy, the check, the write-back before its commit) until the rename or
-// the commit; after that the restore ends done (a folder that will not sync
-// after the rename, or a commit that fails after its point of no return, is
-// logged; the counts tell such a commit from one that did not happen, and
-// where they cannot, the outcome is `uncertain`). A failure or a stop leaves
-// the database the file it was and removes the copy and the backup of the
-// state it still holds. The activity log gets each step
-// (in unattended mode with the time), the backup kept and the way taken;
-// the information line says R1749 "..." while it runs.
+// copy, the check, the write-in before its commit) until the commit; after
+// that the restore ends done (a commit that fails after its point of no
+// return is logged; the counts tell such a commit from one that did not
+// happen, and where they cannot, the outcome is `uncertain` and every
+// backup stays). A failure or a stop leaves the database as it was and
+// removes the copy and the backup of the state it still holds. The
+// activity log gets each step (in unattended mode with the time) and the
+// backup kept; the information line says R1749 "..." while it runs.
 RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup);
 
 // What a restore would change, for its confirmation: per register whose

@@ -1,5 +1,7 @@
 #include "session/exclusive_refusal.h"
 
+#include <cstdio>
+
 #include "common/file_writing.h"
 #include "common/platform.h"
 #include "db/errors.h"
@@ -13,11 +15,13 @@ ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, 
     switch (refusal.number) {
         case db::err::OpenedExclusively:
         case db::err::RecordLocked: {
-            const std::string holder = holderText(refusal.holder, texts);
+            const std::string holder =
+                refusal.keptOpenSeconds >= 0 ? keptOpenText(refusal, texts) : holderText(refusal.holder, texts);
             const std::string who = holder.empty() ? "" : holder + ".";
             return {text("R1784") + "!" + crlf + (who.empty() ? "" : who + crlf) + text("R1785") + " " + text("R0558") +
                         "!" + crlf + text("R1786"),
-                    text("R1784") + "! " + (who.empty() ? "" : who + " ") + path + ": " + now};
+                    text("R1784") + "! " + (who.empty() || refusal.keptOpenSeconds >= 0 ? "" : who + " ") + path +
+                        ": " + now};
         }
         case db::err::FileNotFound:
             return {text("R1787") + "!" + crlf + crlf + text("R1788") + ".", text("R1787") + "! " + path + ":" + now};
@@ -31,6 +35,18 @@ ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, 
             return {head + crlf + text("R1756") + "!", head + (named ? "" : " " + path) + ": " + now};
         }
     }
+}
+
+std::string keptOpenText(const Error& refusal, TextSource& texts) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.0f", refusal.keptOpenSeconds);
+    std::string text = texts.TextTillAndra("R9580") + " " + seconds + " s";
+    std::string openers;
+    for (const Holder& h : refusal.openers)
+        openers += (openers.empty() ? "" : ", ") + h.program + " (" + texts.TextTillAndra("R9343") + " " +
+                   std::to_string(h.pid) + ", " + texts.TextTillAndra("R9341") + " " + h.user + ")";
+    if (!openers.empty()) text += ". " + texts.TextTillAndra("R9581") + ": " + openers;
+    return text;
 }
 
 std::string holderText(const Holder& holder, TextSource& texts) {

@@ -25,6 +25,11 @@ struct ExclusiveRefusal {
 ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, const std::string& now,
                                  TextSource& texts);
 
+// "R9580 12 s. R9581: bookings (R9343 4711, R9341 www-data)": a database
+// whose writers could not be held off because another program kept its
+// transaction open (Error::keptOpenSeconds), and who has the file open.
+std::string keptOpenText(const Error& refusal, TextSource& texts);
+
 // "R9340 vexla-transfer (R9341 anna, R9342 host, R9343 1234)": who holds
 // a database, as the refusal names it; empty for an unknown holder.
 std::string holderText(const Holder& holder, TextSource& texts);

@@ -29,6 +29,9 @@ struct JobContext {
     JobRunner* runner = nullptr;
     // Who watches the job's progress and may ask it to stop; none: nobody.
     JobProgress* progress = nullptr;
+    // How long a job waits for the booking system's transactions to end
+    // before it is refused (--wait, Wait= of Vexla.ini), in seconds.
+    double waitSeconds = 10;
 
     std::string text(const std::string& code) const { return texts.TextTillAndra(code); }
     // The current date and time as the system writes a date-time value.

@@ -88,7 +88,7 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
     std::vector<std::string> windowsWords;  // the Windows options and their values, in order
     std::optional<std::string> linuxPath;   // set only when it is the first database option
     bool windowsDatabaseSeen = false;
-    int wait = 0;
+    int wait = 10;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const OptionRow* row = matchOption(arg);

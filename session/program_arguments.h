@@ -30,7 +30,7 @@ struct ProgramArguments {
     CommandLine options;
     std::string complaint;
     std::string argument;
-    int waitSeconds = 0;  // --wait: how long the job waits for a database another program holds
+    int waitSeconds = 10;  // --wait: how long the job waits for the booking system's transactions to end
 };
 
 // Reads the arguments behind the program's name, in order; the first help,

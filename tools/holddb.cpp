@@ -1,6 +1,7 @@
-// vexla-holddb [--fence] PATH: opens the database exclusively and holds it
-// until the process is told to stop (SIGTERM, SIGINT, SIGHUP) or killed.
-// Meanwhile no other program can open the file. With --fence it holds only
+// vexla-holddb [--fence] PATH: opens the database with our fence and holds
+// its write lock in a transaction that does not end, as a booking system
+// that hangs would, until the process is told to stop (SIGTERM, SIGINT,
+// SIGHUP) or killed. Meanwhile no other program can write the file. With --fence it holds only
 // our lock beside the database (the path need not exist): other copies of
 // this program stay out, while the file itself may be replaced. Prints
 // "holding PATH" on standard output once the lock is held, so a script or
@@ -49,6 +50,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         db = std::move(*opened);
+        // Open is not held: a transaction that does not end is, as a
+        // booking system's that hangs would be.
+        if (auto held = db->HoldWriters(); !held) {
+            std::fprintf(stderr, "vexla-holddb: %ld %s\n", held.error().number, held.error().description.c_str());
+            return 1;
+        }
     }
     std::printf("holding %s\n", path);
     std::fflush(stdout);

@@ -111,6 +111,11 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         o.json = true;
     } else if (option == "--quiet") {
         o.quiet = true;
+    } else if (option == "--wait") {
+        if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(value) > 86400)
+            return invalid();
+        o.wait = std::stoi(value);
     }
     return std::nullopt;
 }
@@ -156,9 +161,13 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         const std::string& arg = args[i];
         const std::size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const auto known = std::find(syntax->options.begin(), syntax->options.end(), name);
-        if (arg.rfind("--", 0) != 0 || known == syntax->options.end() || (isFlag(name) && eq != std::string::npos))
+        static constexpr std::string_view kWait = "--wait";
+        auto known = std::find(syntax->options.begin(), syntax->options.end(), name);
+        const bool wait = name == kWait;
+        if (arg.rfind("--", 0) != 0 || (known == syntax->options.end() && !wait) ||
+            (isFlag(name) && eq != std::string::npos))
             return UsageError{"R9079", arg};
+        const std::string_view option = wait ? kWait : *known;
         std::string value;
         if (eq != std::string::npos) {
             value = arg.substr(eq + 1);
@@ -166,8 +175,8 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
             if (i + 1 >= args.size()) return UsageError{"R9080", name};
             value = args[++i];
         }
-        if (auto complaint = store(o, *known, value)) return *complaint;
-        given.push_back(*known);
+        if (auto complaint = store(o, option, value)) return *complaint;
+        given.push_back(option);
     }
     const auto has = [&](std::string_view option) {
         return std::find(given.begin(), given.end(), option) != given.end();

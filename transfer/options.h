@@ -28,6 +28,7 @@ struct Options {
     bool fullCheck = false;  // compact --full-check, check --full
     bool json = false;       // --json: one JSON object on standard output instead of the texts
     bool quiet = false;      // --quiet: nothing but errors
+    int wait = 10;           // --wait: seconds a job waits for the booking system's transactions (0-86400)
 };
 
 // The file name that stands for standard output (export --out) and standard
@@ -59,7 +60,8 @@ struct UsageError {
 //     customers, resources or bookings (any letter case) R9236, whose text
 //     lists those names; a date-time not written "yyyy-mm-dd HH:MM" or an
 //     empty --map R9082. A repeated option counts with its last value.
-//   - Every command takes --json and --quiet.
+//   - Every command takes --json, --quiet and --wait SECONDS (digits, at
+//     most 86400; anything else R9082).
 //   - "-" (also /dev/stdout, /dev/stdin) is standard output as export's
 //     --out and standard input as import's --in, both stored as "-"; as the
 //     --out of copy or recover it is R9082. --password-stdin with --in - is

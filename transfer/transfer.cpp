@@ -95,6 +95,8 @@ public:
           ctx_{window_, platform_, env.texts, o.fullCheck} {
         window_.onInfo = [this](const std::string& text) { status_.show(text); };
         ctx_.progress = &progress_;
+        ctx_.waitSeconds = o.wait;
+        env.engine.SetWait(o.wait);
         AdminState& state = window_.state();
         state.DataBas = fullPath(o.db);
         state.msSökväg = folderOfPath(state.DataBas, kPathSeparator).value_or("");

@@ -10,6 +10,9 @@
 #include <functional>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <utility>
 
 #include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
@@ -63,13 +66,20 @@ TEST(UnattendedJob, DatabaseInUseEndsWithThreeUnlessItIsFreedWhileWaiting) {
     for (const Row& r : {Row{-1, 0, 3, 0}, Row{0, 0, 3, 1}, Row{3, 0, 3, 4}, Row{5, 2, 0, 2}}) {
         SCOPED_TRACE(r.looksAllowed);
         JobWorld w;
-        auto holder = w.window.engine_.OpenDatabase(w.db, true).value();
+        // Another program in a transaction that does not end; each look
+        // itself does not wait.
+        w.window.engine_.SetWait(0);
+        w.ctx.waitSeconds = 0;
+        sqlite3* holder = nullptr;
+        sqlite3_open(w.db.c_str(), &holder);
+        ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         int looks = 0;
         const std::function<bool()> waitAgain = [&] {
-            if (++looks == r.freedAtLook) holder.reset();
+            if (++looks == r.freedAtLook) sqlite3_close(std::exchange(holder, nullptr));
             return looks <= r.looksAllowed;
         };
         EXPECT_EQ(run(w, r.looksAllowed < 0 ? std::function<bool()>() : waitAgain), r.status);
+        sqlite3_close(holder);
         EXPECT_EQ(looks, r.looks);
         if (r.status == 0) continue;
         ASSERT_EQ(w.window.logged.size(), 7u);  // the looks log nothing

@@ -62,7 +62,7 @@ TEST_F(Compact, WritesASmallerCopyThatIsTheSameDatabase) {
 // reading the result through a connection of its own), leaves the file as
 // it was. The database is one step of pages: the step that commits is the
 // first one.
-TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
+TEST_F(Compact, WriteInReplacesTheContentWhollyOrNotAtAll) {
     enum class Ending { Written, Stopped, AlongsideFails, AlongsideReads };
     for (const std::string mode : {"DELETE", "WAL"})
         for (const Ending ending : {Ending::Written, Ending::Stopped, Ending::AlongsideFails, Ending::AlongsideReads}) {
@@ -76,6 +76,8 @@ TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
             const auto freePages = [&] { return testing::queryWithSqlite(db, "PRAGMA freelist_count").at(0); };
             const std::string freeBefore = freePages();
             auto held = engine.OpenDatabase(db, true).value();
+            auto holder = engine.OpenDatabase(db, false).value();
+            ASSERT_TRUE(holder->HoldWriters().ok());
             auto result = engine.OpenDatabase(compacted, false).value();
             held->InterruptWhen([&] { return ending == Ending::Stopped; });
             std::function<Status()> alongside;
@@ -87,13 +89,13 @@ TEST_F(Compact, WriteBackReplacesTheContentWhollyOrNotAtAll) {
                 };
             if (ending == Ending::AlongsideReads)
                 alongside = [&] { return engine.OpenDatabase(compacted, false).value()->QuickCheck(); };
-            const Status s = held->WriteBackFrom(*result, alongside);
+            const Status s = held->WriteInFrom(*result, *holder, holder->DataVersion().value(), 0.5, alongside);
             const bool written = ending == Ending::Written || ending == Ending::AlongsideReads;
             EXPECT_EQ(s.ok(), written);
             if (ending == Ending::AlongsideFails) {
                 EXPECT_EQ(s.error().number, notEnoughSpace().number);
             }
-            EXPECT_TRUE(held->Close() && result->Close());
+            EXPECT_TRUE(held->Close() && result->Close() && holder->Close());
             EXPECT_EQ(testing::dumpOf(db), dump);
             EXPECT_EQ(freePages(), written ? "0" : freeBefore);
         }

@@ -118,31 +118,30 @@ TEST(Validera, UnusableDatabaseIsReported) {
     }
 }
 
-// Held by one of our programs, the refusal names it from our lock file:
-// program, user, machine and process; a plain SQLite program is not named.
+// A login only reads: a program that holds the writers off (vexla-holddb)
+// does not keep it out, one whose transaction keeps readers out too (a
+// sqlite3 shell's BEGIN EXCLUSIVE) does once the wait is over.
 TEST(Validera, DatabaseHeldByAnotherProgramIsReportedAndLaterOpened) {
     TempDir dir;
     const std::string path = usersDatabase(dir);
     const std::string shell = db::testing::findOnPath("sqlite3");
-    const passwd* user = ::getpwuid(::geteuid());
-    ASSERT_NE(user, nullptr);
     for (const bool ours : {true, false}) {
         if (!ours && shell.empty()) continue;
         SCOPED_TRACE(ours ? "vexla-holddb" : "sqlite3");
         Login login;
+        login.engine.SetWait(0.2);
         {
             Child holder(ours ? db::testing::programDir() + "/vexla-holddb" : shell, {path});
             if (!ours) holder.write("BEGIN EXCLUSIVE;\n.system echo holding\n");
             ASSERT_TRUE(holder.waitForLine("holding"));
-            EXPECT_EQ(login(path, "admin", "vexla"), LoginCheck::Failed);
-            ASSERT_EQ(login.messages.shown.size(), 1u);
-            const std::string named = "[R9340] vexla-holddb ([R9341] " + std::string(user->pw_name) + ", [R9342] " +
-                                      db::localHostName() + ", [R9343] " + std::to_string(holder.pid()) + ").\r\n";
-            EXPECT_EQ(login.messages.shown[0].text,
-                      "[R1784]!\r\n" + (ours ? named : "") + "[R1785] [R0558]!\r\n[R1786]");
+            EXPECT_EQ(login(path, "admin", "vexla"), ours ? LoginCheck::Admitted : LoginCheck::Failed);
+            ASSERT_EQ(login.messages.shown.size(), ours ? 0u : 1u);
+            if (!ours) {
+                EXPECT_EQ(login.messages.shown[0].text, "[R1784]!\r\n[R1785] [R0558]!\r\n[R1786]");
+            }
         }
         EXPECT_EQ(login(path, "admin", "vexla"), LoginCheck::Admitted);
-        EXPECT_EQ(login.messages.shown.size(), 1u);
+        EXPECT_EQ(login.messages.shown.size(), ours ? 0u : 1u);
     }
 }
 

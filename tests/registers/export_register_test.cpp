@@ -188,22 +188,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, Failure,
                                            FailureCase{"Query", "", "[R9286]: Kund"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A database another program holds when the writing starts is told as the
-// exclusive-use test tells it, naming the holder; the earlier file stays.
-TEST_F(Export, DatabaseHeldWhenTheWritingStartsNamesTheHolder) {
-    open("CREATE TABLE Kund (ID LONG);");
+// An export only reads: a program that holds the writers off in a
+// transaction that does not end (as a booking system's may) keeps nobody
+// from reading, and the export is written.
+TEST_F(Export, DatabaseWhoseWritersAreHeldIsExportedAllTheSame) {
+    open("CREATE TABLE Kund (ID LONG); INSERT INTO Kund VALUES (7);");
     dir.write("out.skv", "earlier");
     db::testing::Child holder(db::testing::programDir() + "/vexla-holddb", {dir.file("bok.db")});
     ASSERT_TRUE(holder.waitForLine("holding"));
     fake.dialogs.choices = {target};
     fake.messages.answers = {MsgAnswer::Yes};
     const ExportOutcome outcome = run(0);
-    EXPECT_EQ(std::tuple(outcome.n, outcome.failure ? outcome.failure->number : 0L), std::tuple(0, 3356L));
-    EXPECT_EQ(dir.read("out.skv"), "earlier");
-    const std::string named = "[R9340] vexla-holddb (";
-    ASSERT_EQ(fake.messages.shown.size(), 2u);
-    EXPECT_EQ(fake.messages.shown[1].text.find("[R1784]!\r\n" + named), 0u) << fake.messages.shown[1].text;
-    EXPECT_EQ(result.find("[R1784]! " + named), 0u) << result;
+    EXPECT_FALSE(outcome.failure);
+    EXPECT_EQ(outcome.n, 1);
+    EXPECT_EQ(dir.read("out.skv"), "ID\r\n7\r\n");
 }
 
 // The records written of the register's count reach the progress; a stop

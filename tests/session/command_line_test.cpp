@@ -87,7 +87,7 @@ TEST(ProgramArguments, ReadsBothSpellingsAndNamesWhatItCannotRead) {
         Request request;
         Expected want;
         std::string complaint;
-        int wait = 0;  // the seconds --wait gave
+        int wait = 10;  // the seconds --wait gave (ten without it)
     };
     const Expected none{false, "", "", false, "", false};
     const Expected srv{true, "/srv/bok.db", "/srv", false, "", false};
@@ -114,6 +114,7 @@ TEST(ProgramArguments, ReadsBothSpellingsAndNamesWhatItCannotRead) {
              run({"/d", "/x/y.db", "-d", "/srv/bok.db"}, {true, "/x/y.db", "/x", false, "", false}),
              run({"-d", "bok.db", "/a", "r"}, {true, "./bok.db", ".", true, "r", true}),
              Row{{"/ak", "--wait", "600"}, Request::Run, {false, "", "", true, "k", true}, "", 600},
+             Row{{"/ak", "--wait", "0"}, Request::Run, {false, "", "", true, "k", true}, "", 0},
              Row{{"--wait=86400", "/ak"}, Request::Run, {false, "", "", true, "k", true}, "", 86400},
              Row{{"-h", "--bogus"}, Request::Help, none, ""},
              Row{{"/ak", "--help"}, Request::Help, none, ""},

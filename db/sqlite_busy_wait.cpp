@@ -1,0 +1,30 @@
+#include "db/sqlite_busy_wait.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace vexla::db {
+
+bool BusyWait::stopAsked() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stop_ && stop_();
+}
+
+// SQLite calls this with count 0 at the first refusal of each lock it asks
+// for, and again with 1, 2, ... while the handler answers 1. The sleeps
+// grow from 1 ms to 20 ms: a booking transaction takes a few hundredths of
+// a second, and a waiter that polls rarely lets a stream of them pass it.
+int BusyWait::handler(void* self, int count) {
+    auto* wait = static_cast<BusyWait*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) wait->began_ = now;
+    const double waited = std::chrono::duration<double>(now - wait->began_).count();
+    wait->lastWait_.store(waited);
+    if (waited >= wait->limit() || wait->stopAsked()) return 0;
+    const int ms = std::min(20, 1 + count * 2);
+    const double left = wait->limit() - waited;
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(std::min(ms * 1000.0, left * 1e6)) + 1));
+    return 1;
+}
+
+}  // namespace vexla::db

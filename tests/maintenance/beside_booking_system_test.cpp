@@ -1,0 +1,155 @@
+// The jobs that change the database, run while a booking system writes into
+// it (vexla-bookingsim, another process): every booking it was told it saved
+// is in the file afterwards (a restore may put one back into the backup it
+// keeps of the replaced state, never lose it), none failed with a 5 s busy
+// timeout, the file is the same file and whole, and the job was not refused.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "maintenance/compaction.h"
+#include "maintenance/database_copy.h"
+#include "maintenance/restore.h"
+#include "tests/maintenance/job_test_support.h"
+#include "tools/booking_simulator.h"
+#include "tools/sample_generator.h"
+
+extern char** environ;
+
+namespace vexla::testing {
+namespace {
+
+// The text of the first column of every row of `sql` on the file at `path`.
+std::set<std::string> column(const std::string& path, const char* sql) {
+    std::set<std::string> values;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            if (const unsigned char* t = sqlite3_column_text(st, 0)) values.insert(reinterpret_cast<const char*>(t));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return values;
+}
+
+// The booking system, writing from start to stop().
+class BookingSystem {
+public:
+    BookingSystem(const std::string& db, const std::string& style, bool wal, const std::string& log) : log_(log) {
+        std::vector<std::string> args{VEXLA_BOOKINGSIM, db,  "--style",        style, "--rate", "200",
+                                      "--log",          log, "--busy-timeout", "5"};
+        if (wal) args.push_back("--wal");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    }
+    // Waits until `more` attempts past those logged now are logged.
+    void awaitAttempts(std::size_t more) {
+        const std::size_t target = attempts().size() + more;
+        for (int i = 0; i < 500 && attempts().size() < target; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::vector<sim::Attempt> attempts() const {
+        return std::filesystem::exists(log_) ? sim::readSimLog(log_) : std::vector<sim::Attempt>{};
+    }
+    int stop() {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    std::string log_;
+    pid_t pid_ = 0;
+};
+
+struct Case {
+    const char* job;  // compact, restore, copy
+    const char* style;
+    bool wal;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.job << "/" << c.style << (c.wal ? "/wal" : "/rollback"); }
+
+class BesideBookingSystem : public ::testing::TestWithParam<Case> {
+protected:
+    static void SetUpTestSuite() {
+        sample::Options options;
+        options.bookings = 3000;
+        ASSERT_TRUE(sample::makeSampleDatabase(source().file("bok.db"), options));
+    }
+    static TempFolder& source() {
+        static TempFolder folder;
+        return folder;
+    }
+};
+
+// Runs the case's job; answers whether it ended done, and adds the backup
+// that holds what a restore replaced to `kept`.
+bool runJob(JobWorld& w, const std::string& job, std::set<std::string>& kept) {
+    if (job == "compact") return compactDatabase(w.ctx).compacted();
+    if (job == "copy") return copyDatabase(w.ctx, w.dir.file("Copy.db"), std::nullopt).end == CopyEnd::Copied;
+    const RestoreOutcome outcome = restoreBackup(w.ctx, w.dir.file("Vexla2026-01-01.db"));
+    kept.insert(outcome.kept);
+    return outcome.restoredOk();
+}
+
+TEST_P(BesideBookingSystem, LosesNoBookingAndKeepsNoneWaiting) {
+    const Case& c = GetParam();
+    JobWorld w(source().file("bok.db"));
+    std::filesystem::copy_file(w.db, w.dir.file("Vexla2026-01-01.db"));
+    struct stat before {};
+    ASSERT_EQ(stat(w.db.c_str(), &before), 0);
+    BookingSystem system(w.db, c.style, c.wal, w.dir.file("bookings.log"));
+    system.awaitAttempts(5);
+    std::set<std::string> kept;
+    // Three runs, so that bookings fall inside the job's every step.
+    bool done = true;
+    for (int run = 0; run < 3; ++run) done = runJob(w, c.job, kept) && done;
+    const std::size_t beforeEnd = system.attempts().size();
+    system.awaitAttempts(5);
+    EXPECT_EQ(system.stop(), 0);
+
+    EXPECT_TRUE(done) << (w.window.logged.empty() ? "" : w.window.logged.back());
+    const std::set<std::string> inFile = column(w.db, "SELECT Anteckning FROM Bokning");
+    std::set<std::string> inKept;
+    for (const std::string& backup : kept) inKept.merge(column(backup, "SELECT Anteckning FROM Bokning"));
+    for (const sim::Attempt& a : system.attempts()) {
+        EXPECT_EQ(a.outcome, "ok") << a.seq << " " << a.message;
+        const bool afterJob = static_cast<std::size_t>(a.seq) > beforeEnd;
+        if (a.outcome == "ok") {
+            EXPECT_TRUE(inFile.count(a.marker) || (!afterJob && inKept.count(a.marker))) << a.marker << " lost";
+        }
+    }
+    EXPECT_EQ(column(w.db, "PRAGMA integrity_check"), std::set<std::string>{"ok"});
+    struct stat after {};
+    ASSERT_EQ(stat(w.db.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_FALSE(std::filesystem::exists(w.db + ".compacted-wal"));
+}
+
+std::vector<Case> cases() {
+    std::vector<Case> all;
+    for (const char* job : {"compact", "restore", "copy"})
+        for (const char* style : {"per-booking", "kept-open"})
+            for (bool wal : {false, true}) all.push_back({job, style, wal});
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, BesideBookingSystem, ::testing::ValuesIn(cases()));
+
+}  // namespace
+}  // namespace vexla::testing
