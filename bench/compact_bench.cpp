@@ -1,11 +1,9 @@
-// The compaction job (cmdKomprimera: exclusive-use test, dated backup, work
-// copy, compaction, verification, every step synced) against the shell
-// sequence that does the bare minimum of the same:
-//   cp db backup; cp db work; sqlite3 work "VACUUM INTO 'db.new'"; sync
+// The compaction job (cmdKomprimera: exclusive-use test, dated backup, the
+// compacted content built by the engine, checked and written into the same
+// file as one transaction, every step synced) against SQLite's own
+// compaction in place done the careful way, as a shell would:
+//   cp db backup; sqlite3 db VACUUM; sqlite3 db 'PRAGMA quick_check'; sync
 // on the same database of --bookings N (1,000,000 by default), or --db PATH.
-// The job both ways: renaming its result over the database, and writing it
-// back into the file, which a second name of the database file (a hard
-// link, as the booking system may keep one) makes it do by itself.
 // Each contender starts from a fresh copy of the database (not timed) and
 // runs in a child process of its own; five rounds, the contenders taking
 // turns in each: the best of each and the median of the rounds' ratios. Then the job's phases
@@ -13,7 +11,8 @@
 // into a new file, the quick check and the counts of the result, and the
 // full integrity check the job runs instead with --full-check.
 // With --stops, instead of all that: the time from a stop asked for to the
-// job's end, both ways, for a stop asked at each step and some time into it.
+// job's end, for a stop asked at each step the job reports and some time
+// into it.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -55,54 +54,51 @@ bool compactWithTheJob(const std::string& folder, bool fullCheck) { return runTh
 
 bool quickJob(const std::string& folder) { return compactWithTheJob(folder, false); }
 bool fullCheckJob(const std::string& folder) { return compactWithTheJob(folder, true); }
-bool writeBackJob(const std::string& folder) {
-    std::error_code failed;
-    fs::create_hard_link(folder + "/bok.db", folder + "/bokning.db", failed);
-    return !failed && compactWithTheJob(folder, false);
-}
 
 // One stopped run on a fresh copy: the latency and how the job ended.
-std::pair<double, char> stoppedRun(const std::string& original, const std::string& folder, bool writeBack,
-                                   std::uint64_t step, std::chrono::milliseconds delay) {
+std::pair<double, char> stoppedRun(const std::string& original, const std::string& folder, std::uint64_t step,
+                                   std::chrono::milliseconds delay) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::copy_file(original, folder + "/bok.db");
-    if (writeBack) fs::create_hard_link(folder + "/bok.db", folder + "/bokning.db");
     bench::StopAtStep stopper(step, delay);
     const CompactionOutcome outcome = runTheJob(folder, false, &stopper);
     const double latency = stopper.latency(std::chrono::steady_clock::now());
     return {latency, outcome.stopped() ? 's' : outcome.compacted() ? 'd' : 'f'};
 }
 
-// The stop latencies: a row per step, a column per delay, both ways.
+// The stop latencies: a row per step the job reports as it enters it (the
+// others pass inside the compaction's one transaction), a column per delay.
 void measureStops(const std::string& original, const std::string& folder) {
     const int delays[] = {0, 100, 400, 1200, 2500, 4000};
-    const char* steps[] = {"", "", "preparation", "backup", "work copy", "compaction", "verification", "replacement"};
+    const std::pair<CompactionStep, const char*> steps[] = {{CompactionStep::Preparation, "preparation"},
+                                                            {CompactionStep::Compaction, "compaction"}};
     std::printf("stop asked at a step + delay: seconds to the job's end (s stopped, d done, - ended first)\n");
-    for (const bool writeBack : {false, true}) {
-        std::printf("%-30s", writeBack ? "write-back" : "rename");
-        for (int d : delays) std::printf(" %8d ms", d);
-        std::printf("\n");
-        for (std::uint64_t step = 2; step <= kCompactionSteps; ++step) {
-            std::printf("  %-28s", steps[step]);
-            for (int d : delays) {
-                const auto [latency, end] = stoppedRun(original, folder, writeBack, step, std::chrono::milliseconds(d));
-                if (latency < 0)
-                    std::printf(" %10s %c", "-", end);
-                else
-                    std::printf(" %10.3f %c", latency, end);
-            }
-            std::printf("\n");
-            std::fflush(stdout);
+    std::printf("%-30s", "");
+    for (int d : delays) std::printf(" %8d ms", d);
+    std::printf("\n");
+    for (const auto& [step, name] : steps) {
+        std::printf("  %-28s", name);
+        for (int d : delays) {
+            const auto [latency, end] =
+                stoppedRun(original, folder, static_cast<std::uint64_t>(step), std::chrono::milliseconds(d));
+            if (latency < 0)
+                std::printf(" %10s %c", "-", end);
+            else
+                std::printf(" %10.3f %c", latency, end);
         }
+        std::printf("\n");
+        std::fflush(stdout);
     }
     fs::remove_all(folder);
 }
 
+// SQLite's own compaction in place, as a careful person runs it from a
+// shell: a backup first, the check after, and everything on the disk.
 bool compactWithTheShell(const std::string& folder) {
     const std::string db = "'" + folder + "/bok.db'";
-    return bench::shell("cp " + db + " '" + folder + "/backup.db' && cp " + db + " '" + folder + "/work.db' && rm " +
-                        db + " && sqlite3 '" + folder + "/work.db' \"VACUUM INTO '" + folder + "/bok.db'\" && sync");
+    return bench::shell("cp " + db + " '" + folder + "/backup.db' && sqlite3 " + db + " VACUUM && test \"$(sqlite3 " +
+                        db + " 'PRAGMA quick_check')\" = ok && sync");
 }
 
 // A fresh folder holding only a copy of the original as bok.db.
@@ -146,38 +142,40 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-}  // namespace
+void line(const char* what, const bench::ChildRun& run) {
+    std::printf("%-52s %10.3f %10ld\n", what, run.seconds, run.peakKb / 1024);
+}
 
-int main(int argc, char** argv) {
-    bench::DatabaseOptions options;
-    if (!bench::parseDatabaseOptions(argc, argv, "vexla-bench-compact [--bookings N] [--db PATH] [--stops]", options,
-                                     "--stops"))
-        return 2;
-    const bool stops = options.flagGiven;
-    const std::string scratch = bench::scratchFolder();
-    if (scratch.empty()) return 1;
-    const std::string original = bench::databaseToMeasure(options, scratch);
-    if (original.empty()) return 1;
-    if (stops) {
-        measureStops(original, scratch + "/stops");
-        fs::remove_all(scratch);
-        return 0;
-    }
-    const Rounds rounds =
-        inTurns(original, scratch + "/run", {quickJob, writeBackJob, fullCheckJob, compactWithTheShell}, 5);
-    const bench::ChildRun &job = rounds.best[0], &back = rounds.best[1], &full = rounds.best[2],
-                          &shell = rounds.best[3];
+// A step on the database at `path`, opened as the job opens it; best of three.
+template <typename Step>
+bench::ChildRun onDatabase(const std::string& path, Step step) {
+    return bench::bestOfThree([&] {
+        db::SqliteEngine engine;
+        auto opened = engine.OpenDatabase(path, true);
+        return opened && step(**opened) && (*opened)->Close();
+    });
+}
 
-    // The phases on their own, on a fresh copy each.
-    const std::string phases = scratch + "/phases";
+// The compacted content written into the database as the job writes it: one
+// transaction through the engine, the writers held off by a second
+// connection meanwhile.
+bool writeIn(const std::string& db, const std::string& result) {
+    db::SqliteEngine engine;
+    auto connection = engine.OpenDatabase(db, true);
+    if (!connection) return false;
+    auto holder = engine.OpenDatabase(db, false);
+    if (!holder || !(*holder)->HoldWriters()) return false;
+    auto builtAt = (*holder)->DataVersion();
+    if (!builtAt) return false;
+    auto compacted = engine.OpenDatabase(result, false);
+    if (!compacted) return false;
+    const bool written = (*connection)->WriteInFrom(**compacted, **holder, *builtAt, 5.0, {}).ok();
+    return written && (*compacted)->Close() && (*holder)->Close() && (*connection)->Close();
+}
+
+// The phases of the job, each alone on a fresh copy, printed.
+bool measurePhases(const std::string& original, const std::string& phases) {
     const std::string db = phases + "/bok.db", result = phases + "/bok.db.compacted";
-    const auto onDatabase = [&](const std::string& path, auto step) {
-        return bench::bestOfThree([&] {
-            db::SqliteEngine engine;
-            auto opened = engine.OpenDatabase(path, true);
-            return opened && step(**opened) && (*opened)->Close();
-        });
-    };
     freshCopy(original, phases);
     const bench::ChildRun counts = onDatabase(db, [](db::Database& d) { return d.ContentCounts().ok(); });
     const bench::ChildRun vacuum = bench::bestOfThree([&] {
@@ -189,37 +187,60 @@ int main(int argc, char** argv) {
     const bench::ChildRun quick = onDatabase(result, [](db::Database& d) { return d.QuickCheck().ok(); });
     const bench::ChildRun resultCounts = onDatabase(result, [](db::Database& d) { return d.ContentCounts().ok(); });
     const bench::ChildRun integrity = onDatabase(result, [](db::Database& d) { return d.CheckIntegrity().ok(); });
+    const bench::ChildRun written = bench::bestOfThree([&] { return writeIn(db, result); });
     const bench::ChildRun copy =
         bench::bestOfThree([&] { return bench::shell("cp '" + db + "' '" + phases + "/copy.db' && sync"); });
-    for (const bench::ChildRun* run :
-         {&job, &back, &full, &shell, &counts, &vacuum, &quick, &resultCounts, &integrity, &copy})
-        if (!run->ok) {
-            std::fprintf(stderr, "a run failed\n");
-            return 1;
-        }
-    std::printf("database %s: %.0f MB\n", original.c_str(), static_cast<double>(fs::file_size(original)) / 1e6);
-    std::printf("%-52s %10s %10s\n", "compaction (best of 5)", "seconds", "peak MB");
-    const auto line = [](const char* what, const bench::ChildRun& run) {
-        std::printf("%-52s %10.3f %10ld\n", what, run.seconds, run.peakKb / 1024);
-    };
-    line("cmdKomprimera job, renamed (quick check and counts)", job);
-    line("cmdKomprimera job, written back (a second name)", back);
-    line("cmdKomprimera job --full-check", full);
-    line("cp; cp; sqlite3 VACUUM INTO; sync", shell);
-    std::printf("%-52s %10s %10s\n", "", "of bests", "rounds' median");
-    const char* ratios[] = {"ratio job renamed / shell", "ratio job written back / shell",
-                            "ratio job --full-check / shell"};
-    for (std::size_t k = 0; k < 3; ++k)
-        std::printf("%-52s %10.2f %10.2f\n", ratios[k], rounds.best[k].seconds / shell.seconds,
-                    median(rounds.ratios[k]));
-    std::printf("load average at the end: %.2f\n", bench::loadAverage());
+    for (const bench::ChildRun* run : {&counts, &vacuum, &quick, &resultCounts, &integrity, &written, &copy})
+        if (!run->ok) return false;
     std::printf("phases of the job, each alone:\n");
     line("  row and index counts of the database", counts);
     line("  compaction into the new file (VACUUM INTO, synced)", vacuum);
     line("  quick_check of the result", quick);
     line("  row and index counts of the result", resultCounts);
     line("  integrity_check of the result (--full-check)", integrity);
+    line("  the result written into the database (one commit)", written);
     line("  for scale: cp of the database; sync", copy);
+    return true;
+}
+
+// The job against the shell: the best of five rounds of each, side by side.
+bool measureContest(const std::string& original, const std::string& folder) {
+    const Rounds rounds = inTurns(original, folder, {quickJob, fullCheckJob, compactWithTheShell}, 5);
+    for (const bench::ChildRun& run : rounds.best)
+        if (!run.ok) return false;
+    const bench::ChildRun& shell = rounds.best[2];
+    std::printf("database %s: %.0f MB\n", original.c_str(), static_cast<double>(fs::file_size(original)) / 1e6);
+    std::printf("%-44s %10s %10s %10s %10s %10s\n", "compaction (best of 5)", "seconds", "peak MB", "shell s", "ratio",
+                "median");
+    const char* names[] = {"cmdKomprimera job (quick check and counts)", "cmdKomprimera job --full-check"};
+    for (std::size_t k = 0; k < 2; ++k)
+        std::printf("%-44s %10.3f %10ld %10.3f %10.2f %10.2f\n", names[k], rounds.best[k].seconds,
+                    rounds.best[k].peakKb / 1024, shell.seconds, rounds.best[k].seconds / shell.seconds,
+                    median(rounds.ratios[k]));
+    std::printf("%-44s %10.3f %10ld\n", "cp; sqlite3 VACUUM; sqlite3 quick_check; sync", shell.seconds,
+                shell.peakKb / 1024);
+    std::printf("(ratio: job / shell of the bests; median: of the rounds' ratios)\n");
+    std::printf("load average at the end: %.2f\n", bench::loadAverage());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bench::DatabaseOptions options;
+    if (!bench::parseDatabaseOptions(argc, argv, "vexla-bench-compact [--bookings N] [--db PATH] [--stops]", options,
+                                     "--stops"))
+        return 2;
+    const std::string scratch = bench::scratchFolder();
+    if (scratch.empty()) return 1;
+    const std::string original = bench::databaseToMeasure(options, scratch);
+    if (original.empty()) return 1;
+    bool ok = true;
+    if (options.flagGiven)
+        measureStops(original, scratch + "/stops");
+    else
+        ok = measureContest(original, scratch + "/run") && measurePhases(original, scratch + "/phases");
+    if (!ok) std::fprintf(stderr, "a run failed\n");
     fs::remove_all(scratch);
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -1,17 +1,15 @@
 // The restore of a dated backup (exclusive-use test, the backup copied
-// beside the database and checked, the database kept as a backup, the copy
-// renamed into its place or written back into it, every step synced)
-// against the compaction job of the same file, both ways: renamed, and
-// written back where a second name of the database file (a hard link)
-// makes each job write into the file itself. Also the listing of the
-// backups (each read and quick-checked).
+// beside the database and checked, the database kept as a backup, the
+// copy's content written into the database as one transaction, every step
+// synced) against the compaction job of the same file. Also the listing of
+// the backups (each read and quick-checked).
 // On a database of --bookings N (1,000,000 by default), or --db PATH; the
 // backup restored is a copy of the same file. Each contender starts from a
 // fresh folder (not timed) and runs in a child process of its own; best of
 // three, with its peak resident memory.
 // With --stops, instead of all that: the time from a stop asked for to the
-// restore's end, both ways, for a stop asked at each step and some time
-// into it.
+// restore's end, for a stop asked at each step the restore reports and some
+// time into it.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -71,52 +69,49 @@ bool listJob(const std::string& folder) {
     });
 }
 
-// A fresh folder: the original as bok.db (with a second name when
-// `writeBack`) and as yesterday's backup.
-void freshFolder(const std::string& original, const std::string& folder, bool writeBack) {
+// A fresh folder: the original as bok.db and as yesterday's backup.
+void freshFolder(const std::string& original, const std::string& folder) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::copy_file(original, folder + "/bok.db");
     fs::copy_file(original, folder + "/" + kBackup);
-    if (writeBack) fs::create_hard_link(folder + "/bok.db", folder + "/bokning.db");
     bench::shell("sync");
 }
 
-// The stop latencies: a row per step, a column per delay, both ways; each
-// on a fresh folder (s stopped, d done: the job had passed its point of no
-// return, - it ended before the stop was asked for).
+// The stop latencies: a row per step the restore reports as it enters it
+// (its write-in ends in the commit, past which it ends done), a column per
+// delay; each on a fresh folder (s stopped, d done: the job had passed its
+// point of no return, - it ended before the stop was asked for).
 void measureStops(const std::string& original, const std::string& folder) {
     const int delays[] = {0, 100, 400, 1200};
-    const char* steps[] = {"", "", "check", "keeping the database", "replacement"};
+    const std::pair<RestoreStep, const char*> steps[] = {{RestoreStep::Check, "check"},
+                                                         {RestoreStep::KeepCurrent, "keeping the database"}};
     std::printf("stop asked at a step + delay: seconds to the job's end (s stopped, d done, - ended first)\n");
-    for (const bool writeBack : {false, true}) {
-        std::printf("%-30s", writeBack ? "write-back" : "rename");
-        for (int d : delays) std::printf(" %8d ms", d);
-        std::printf("\n");
-        for (std::uint64_t step = 2; step <= kRestoreSteps; ++step) {
-            std::printf("  %-28s", steps[step]);
-            for (int d : delays) {
-                freshFolder(original, folder, writeBack);
-                bench::StopAtStep stopper(step, std::chrono::milliseconds(d));
-                const bool done = restoreJob(folder, &stopper);
-                const double latency = stopper.latency(std::chrono::steady_clock::now());
-                if (latency < 0)
-                    std::printf(" %10s %c", "-", done ? 'd' : 's');
-                else
-                    std::printf(" %10.3f %c", latency, done ? 'd' : 's');
-            }
-            std::printf("\n");
-            std::fflush(stdout);
+    std::printf("%-30s", "");
+    for (int d : delays) std::printf(" %8d ms", d);
+    std::printf("\n");
+    for (const auto& [step, name] : steps) {
+        std::printf("  %-28s", name);
+        for (int d : delays) {
+            freshFolder(original, folder);
+            bench::StopAtStep stopper(static_cast<std::uint64_t>(step), std::chrono::milliseconds(d));
+            const bool done = restoreJob(folder, &stopper);
+            const double latency = stopper.latency(std::chrono::steady_clock::now());
+            if (latency < 0)
+                std::printf(" %10s %c", "-", done ? 'd' : 's');
+            else
+                std::printf(" %10.3f %c", latency, done ? 'd' : 's');
         }
+        std::printf("\n");
+        std::fflush(stdout);
     }
     fs::remove_all(folder);
 }
 
-bench::ChildRun bestOfThree(const std::string& original, const std::string& folder, bool writeBack,
-                            bool (*job)(const std::string&)) {
+bench::ChildRun bestOfThree(const std::string& original, const std::string& folder, bool (*job)(const std::string&)) {
     bench::ChildRun best;
     for (int i = 0; i < 3; ++i) {
-        freshFolder(original, folder, writeBack);
+        freshFolder(original, folder);
         const bench::ChildRun run = bench::inChild([&] { return job(folder); });
         if (!run.ok) return run;
         if (!best.ok || run.seconds < best.seconds) best = run;
@@ -142,12 +137,10 @@ int main(int argc, char** argv) {
         fs::remove_all(scratch);
         return 0;
     }
-    const bench::ChildRun restored = bestOfThree(original, folder, false, restoreJob);
-    const bench::ChildRun restoredBack = bestOfThree(original, folder, true, restoreJob);
-    const bench::ChildRun compacted = bestOfThree(original, folder, false, compactionJob);
-    const bench::ChildRun compactedBack = bestOfThree(original, folder, true, compactionJob);
-    const bench::ChildRun listed = bestOfThree(original, folder, false, listJob);
-    for (const bench::ChildRun* run : {&restored, &restoredBack, &compacted, &compactedBack, &listed})
+    const bench::ChildRun restored = bestOfThree(original, folder, restoreJob);
+    const bench::ChildRun compacted = bestOfThree(original, folder, compactionJob);
+    const bench::ChildRun listed = bestOfThree(original, folder, listJob);
+    for (const bench::ChildRun* run : {&restored, &compacted, &listed})
         if (!run->ok) {
             std::fprintf(stderr, "a run failed\n");
             fs::remove_all(scratch);
@@ -158,14 +151,10 @@ int main(int argc, char** argv) {
     const auto line = [](const char* what, const bench::ChildRun& run) {
         std::printf("%-52s %10.3f %10ld\n", what, run.seconds, run.peakKb / 1024);
     };
-    line("restore, renamed", restored);
-    line("compaction, renamed", compacted);
-    line("restore, written back (a second name)", restoredBack);
-    line("compaction, written back (a second name)", compactedBack);
+    line("restore", restored);
+    line("compaction", compacted);
     line("list of the backups (one backup)", listed);
-    std::printf("%-52s %10.2f\n", "ratio restore / compaction, renamed", restored.seconds / compacted.seconds);
-    std::printf("%-52s %10.2f\n", "ratio restore / compaction, written back",
-                restoredBack.seconds / compactedBack.seconds);
+    std::printf("%-52s %10.2f\n", "ratio restore / compaction", restored.seconds / compacted.seconds);
     fs::remove_all(scratch);
     return 0;
 }
