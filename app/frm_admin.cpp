@@ -272,6 +272,13 @@ void frmAdmin::registerClicked(int kind, int index) {
     offerCheck(outcome.failure);
 }
 
+JobContext frmAdmin::jobContext() {
+    JobContext ctx{*this, platform_, texts_, false, &runner_, nullptr};
+    ctx.waitSeconds = configuredWait(platform_.programFolder + "/Vexla.ini");
+    engine().SetWait(ctx.waitSeconds);
+    return ctx;
+}
+
 void frmAdmin::cmdKomprimera_Click() {
     JobContext ctx = jobContext();
     setInfo("");

@@ -54,7 +54,8 @@ public:
     void closeAllFiles() override { log_.closeAll(); }
 
     // What the window's jobs work with; their long parts run on the worker.
-    JobContext jobContext() { return JobContext{*this, platform_, texts_, false, &runner_, nullptr}; }
+    // A job's context; its wait is Wait= of Vexla.ini, read afresh for each job.
+    JobContext jobContext();
     WorkerRunner& runner() { return runner_; }
     // The two maintenance dialogs; each exists once and is made when first needed.
     frmSökväg& pathDialog();

@@ -116,8 +116,9 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start, i
     JobContext ctx{window, platform, texts};
     ctx.waitSeconds = waitSeconds;
     const UnattendedEnd end = runUnattendedJob(ctx, console, waitingFor(waitSeconds));
-    window.activityLog().toSystemLog(end.status == unattended::Done ? LogPriority::Notice : LogPriority::Error,
-                                     jobSummaryLine(texts, "vexla-admin /a k", end.status, start.DataBas, end.reason));
+    window.activityLog().toSystemLog(
+        end.status == unattended::Done ? LogPriority::Notice : LogPriority::Error,
+        jobSummaryLine(texts, "vexla-admin /a k", end.status, start.DataBas, end.reason, end.heldSeconds));
     // The job's own lines went to the log and its reason to standard error
     // above; cron mails standard error, so a failed job says where to look.
     if (end.status != unattended::Done)

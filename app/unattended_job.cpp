@@ -41,6 +41,7 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     waitWhileHeld(ctx, waitAgain);
     const CompactionOutcome outcome = compactDatabase(ctx);
     UnattendedEnd end;
+    end.heldSeconds = outcome.heldSeconds;
     if (outcome.failure) {
         end.reason = outcome.refused() ? describeRefusal(*outcome.failure, state.DataBas, ctx.now(), ctx.texts).line
                                        : compactionFailureText(outcome, ctx.texts);

@@ -22,6 +22,8 @@ constexpr int InUse = 3;   // another program held the database (to the end of a
 struct UnattendedEnd {
     int status = unattended::Done;
     std::string reason;
+    // The longest span the compaction held the booking system's commits off, in seconds.
+    double heldSeconds = 0;
 };
 
 // Runs the unattended compaction. Sets Kommandorad first.

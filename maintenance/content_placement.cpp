@@ -147,6 +147,8 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
         }
     }
     (void)(*holder)->Close();
+    // Refused, the job changed nothing: what it made for the try is of no use.
+    if (!s && s.error().keptOpenSeconds >= 0) (void)discardTry(ctx, plan, outcome);
     if (!s) return s;
     auto left = connection.Checkpoint(true, 0.2);
     outcome.walBytes = left ? *left : 0;

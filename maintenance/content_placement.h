@@ -53,7 +53,8 @@ struct PlacementOutcome {
 // back and released, and the steps start again (a new backup and result
 // only when the content changed) while the wait lasts. A database whose
 // writers cannot be held off within the wait is refused: 3356 with
-// keptOpenSeconds and the processes that have it open.
+// keptOpenSeconds and the processes that have it open, and nothing of the
+// job's is left (no backup, no result).
 //
 // On success a WAL database's log is folded in and emptied, waiting 0.2 s
 // at most for its readers; what is left is told in walBytes. A failure

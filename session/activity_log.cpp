@@ -1,5 +1,7 @@
 #include "session/activity_log.h"
 
+#include <cstdio>
+
 #include <filesystem>
 
 #include "common/cp1252.h"
@@ -26,11 +28,16 @@ std::string systemLine(const std::string& user, const std::string& text) {
 }
 
 std::string jobSummaryLine(TextSource& texts, const std::string& job, int status, const std::string& database,
-                           const std::string& reason) {
+                           const std::string& reason, std::optional<double> held) {
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(database, ec);
     std::string line = job + " " + texts.TextTillAndra("R9570") + " " + std::to_string(status) + ": " +
                        (ec || database.empty() ? database : full.lexically_normal().string());
+    if (held) {
+        char figure[48];
+        std::snprintf(figure, sizeof figure, " held=%.3f s", *held);
+        line += figure;
+    }
     if (!reason.empty()) line += ": " + reason;
     return line;
 }

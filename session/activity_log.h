@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/platform/file_system.h"
@@ -58,8 +59,10 @@ std::string systemLine(const std::string& user, const std::string& text);
 
 // The system log's one line about a job that ended: "JOB R9570 STATUS:
 // DATABASE", the database by its absolute path (relative to the current
-// folder when given relative), then ": " and `reason` when there is one.
+// folder when given relative), " held=N.NNN s" when the job held the
+// booking system's commits off (the longest span, in seconds), then ": "
+// and `reason` when there is one.
 std::string jobSummaryLine(TextSource& texts, const std::string& job, int status, const std::string& database,
-                           const std::string& reason);
+                           const std::string& reason, std::optional<double> held = std::nullopt);
 
 }  // namespace vexla

@@ -2,6 +2,7 @@
 
 #include "common/datetime.h"
 #include "common/file_writing.h"
+#include "common/ini_file.h"
 #include "common/temporary_files.h"
 
 namespace vexla {
@@ -36,5 +37,12 @@ void JobContext::removeAbandonedFiles(const std::string& folder) const {
 Error JobContext::described(const Error& e) const { return describedFileError(e, texts); }
 
 std::string numberAndDescription(const Error& e) { return std::to_string(e.number) + "\r\n" + e.description; }
+
+double configuredWait(const std::string& ini) {
+    const std::string value = readIniString(ini, "System", "Wait", 16);
+    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos) return 10;
+    const int seconds = std::stoi(value);
+    return seconds <= 86400 ? seconds : 10;
+}
 
 }  // namespace vexla

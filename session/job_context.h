@@ -77,6 +77,11 @@ public:
     virtual void run(JobContext& ctx, const std::function<void(JobContext&)>& work) = 0;
 };
 
+// Wait= of the [System] section of the settings file `ini`: the seconds a
+// job of the window waits for the booking system's transactions, digits
+// only and at most 86400; 10 when it is not set or is no such number.
+double configuredWait(const std::string& ini);
+
 // "Error number" CR LF "description": the head of most job failure messages.
 std::string numberAndDescription(const Error& e);
 

@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cmath>
+
 #include <cstdio>
 
 namespace vexla::transfer {
@@ -10,6 +12,9 @@ namespace vexla::transfer {
 namespace {
 
 QString q(const std::string& text) { return QString::fromStdString(text); }
+
+// Seconds with three decimals, as a number.
+double heldFigure(double seconds) { return static_cast<double>(std::llround(seconds * 1000)) / 1000; }
 
 QJsonObject countsObject(const RegisterCounts& counts) {
     return {{"customers", static_cast<qint64>(counts.customers)},
@@ -35,10 +40,17 @@ QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<Skippe
             {"dry_run", dryRun}};
 }
 
-QJsonObject compactionFigures(const CompactionOutcome& outcome) { return {{"backup", q(outcome.backup)}}; }
+QJsonObject compactionFigures(const CompactionOutcome& outcome) {
+    return {{"backup", q(outcome.backup)},
+            {"held_s", heldFigure(outcome.heldSeconds)},
+            {"wal_bytes", static_cast<qint64>(outcome.walBytes)}};
+}
 
 QJsonObject copyFigures(const CopyOutcome& outcome) {
-    return {{"target", q(outcome.target)}, {"backup", q(outcome.compaction.backup)}};
+    return {{"target", q(outcome.target)},
+            {"backup", q(outcome.compaction.backup)},
+            {"held_s", heldFigure(outcome.compaction.heldSeconds)},
+            {"wal_bytes", static_cast<qint64>(outcome.compaction.walBytes)}};
 }
 
 QJsonObject checkFigures(const CheckOutcome& outcome) {
@@ -100,9 +112,19 @@ QJsonObject backupFigures(const std::vector<BackupEntry>& backups) {
 
 QJsonObject restoreFigures(const RestoreOutcome& outcome) {
     return {{"backup", q(outcome.backup)},
+            {"held_s", heldFigure(outcome.heldSeconds)},
+            {"wal_bytes", static_cast<qint64>(outcome.walBytes)},
             {"kept", q(outcome.kept)},
             {"before", countsObject(outcome.before)},
             {"restored", countsObject(outcome.restored)}};
+}
+
+QJsonArray holdersFigure(const std::vector<Holder>& openers) {
+    QJsonArray holders;
+    for (const Holder& h : openers)
+        holders.append(
+            QJsonObject{{"program", q(h.program)}, {"pid", static_cast<qint64>(h.pid)}, {"user", q(h.user)}});
+    return holders;
 }
 
 std::string jsonReport(const std::string& command, int status, const QJsonObject& figures,

@@ -4,6 +4,7 @@
 // when the run failed.
 #pragma once
 
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include <optional>
@@ -39,9 +40,12 @@ struct ReportedError {
 // [{"reason": "field_count" | "duplicate_key", "line"}], every skipped
 // line in file order, and "dry_run".
 QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<SkippedLine>& skipped, bool dryRun);
-// compact: "backup", the backup written ("" when none is left).
+// compact: "backup", the backup written ("" when none is left), "held_s",
+// the longest span in seconds the booking system could not commit, and
+// "wal_bytes", log left for the booking system's next checkpoint.
 QJsonObject compactionFigures(const CompactionOutcome& outcome);
-// copy: "target", the copy written, and "backup", that of the compaction after it.
+// copy: "target", the copy written, and "backup", "held_s" and
+// "wal_bytes" of the compaction after it.
 QJsonObject copyFigures(const CopyOutcome& outcome);
 // check: "result" ("sound", "damaged", "links_broken"; nothing after a
 // failure), "engine_messages", "tables" {name: rows}, "links" [{"table",
@@ -55,9 +59,12 @@ QJsonObject rescueFigures(const RescueOutcome& outcome);
 // backups: "backups" [{"name", "path", "date" (yyyy-mm-dd), "size",
 // "customers", "resources", "bookings" (-1 unreadable), "sound", "problem"}].
 QJsonObject backupFigures(const std::vector<BackupEntry>& backups);
-// restore: "backup", "kept", "before" and "restored" {"customers",
-// "resources", "bookings"}.
+// restore: "backup", "kept", "held_s", "wal_bytes" (as compact), "before"
+// and "restored" {"customers", "resources", "bookings"}.
 QJsonObject restoreFigures(const RestoreOutcome& outcome);
+// A refusal of a database in use: "holders" [{"program", "pid", "user"}],
+// the processes that have it open, as far as this user may see them.
+QJsonArray holdersFigure(const std::vector<Holder>& openers);
 
 // The object as one line of compact JSON (UTF-8) and a line end: "command",
 // "status", then `figures`, then "error" when given.

@@ -43,18 +43,18 @@ namespace {
 std::vector<const char*> helpCodes(const std::optional<Command>& command) {
     if (!command)
         return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9447", "R9448", "R9493",
-                "R9494", "R9572", "R9573", "R9065", "R9066", "R9456", "R9495"};
+                "R9494", "R9572", "R9573", "R9583", "R9065", "R9066", "R9456", "R9495"};
     switch (*command) {
-        case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9574", "R9572", "R9573", "R9066"};
+        case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9574", "R9572", "R9573", "R9583", "R9066"};
         case Command::Import:
-            return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072",
-                    "R9121", "R9122", "R9575", "R9572", "R9573", "R9066"};
-        case Command::Compact: return {"R9075", "R9063", "R9572", "R9573", "R9066"};
-        case Command::Copy: return {"R9076", "R9077", "R9064", "R9572", "R9573", "R9066"};
-        case Command::Check: return {"R9445", "R9449", "R9447", "R9572", "R9573", "R9456"};
-        case Command::Recover: return {"R9446", "R9455", "R9448", "R9572", "R9573", "R9456"};
-        case Command::Backups: return {"R9491", "R9493", "R9572", "R9573", "R9495"};
-        case Command::Restore: return {"R9492", "R9494", "R9572", "R9573", "R9495"};
+            return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9121",
+                    "R9122", "R9575", "R9572", "R9573", "R9583", "R9066"};
+        case Command::Compact: return {"R9075", "R9063", "R9572", "R9573", "R9583", "R9066"};
+        case Command::Copy: return {"R9076", "R9077", "R9064", "R9572", "R9573", "R9583", "R9066"};
+        case Command::Check: return {"R9445", "R9449", "R9447", "R9572", "R9573", "R9583", "R9456"};
+        case Command::Recover: return {"R9446", "R9455", "R9448", "R9572", "R9573", "R9583", "R9456"};
+        case Command::Backups: return {"R9491", "R9493", "R9572", "R9573", "R9583", "R9495"};
+        case Command::Restore: return {"R9492", "R9494", "R9572", "R9573", "R9583", "R9495"};
     }
     return {};
 }
@@ -145,6 +145,7 @@ private:
     int failure(const Error& e) {
         noteNumber(e.number);
         const bool held = e.number == db::err::OpenedExclusively || e.number == db::err::RecordLocked;
+        if (held) figures_["holders"] = holdersFigure(e.openers);
         return held ? exitcode::InUse : exitcode::FileError;
     }
     // Ends the job as the window would: its last information line is the result.
@@ -176,9 +177,10 @@ private:
     WindowlessAdmin window_;
     Platform platform_;
     JobContext ctx_;
-    QJsonObject figures_;    // the job's figures for --json
-    long errorNumber_ = 0;   // the failure's number, 0 while none is known
-    std::string complaint_;  // the last complaint of our own
+    QJsonObject figures_;         // the job's figures for --json
+    std::optional<double> held_;  // the job's longest hold of the booking system's commits
+    long errorNumber_ = 0;        // the failure's number, 0 while none is known
+    std::string complaint_;       // the last complaint of our own
 };
 
 int Run::finish(int status) {
@@ -229,7 +231,7 @@ void Run::report(int status) {
                                                                : LogPriority::Error;
     window_.activityLog().toSystemLog(
         priority, jobSummaryLine(env_.texts, std::string("vexla-transfer ") + commandWord(*o_.command), status,
-                                 window_.state().DataBas, why));
+                                 window_.state().DataBas, why, held_));
 }
 
 // The login dialog's check without the dialog: Validera decides, and a
@@ -445,6 +447,7 @@ int Run::importRegister() {
 int Run::compact() {
     const CompactionOutcome outcome = compactDatabase(ctx_);
     figures_ = compactionFigures(outcome);
+    held_ = outcome.heldSeconds;
     showCompaction(ctx_, outcome);
     if (outcome.stopped()) return finish(interrupted());
     return finish(outcome.compacted() ? exitcode::Ok : failure(*outcome.failure));
@@ -482,6 +485,7 @@ int Run::copy() {
     }
     const CopyOutcome outcome = copyDatabase(ctx_, name, interval);
     figures_ = copyFigures(outcome);
+    held_ = outcome.compaction.heldSeconds;
     showCopy(ctx_, outcome);
     switch (outcome.end) {
         case CopyEnd::Copied: return finish(exitcode::Ok);
@@ -548,6 +552,7 @@ int Run::listBackups() {
 int Run::restore() {
     const RestoreOutcome outcome = restoreBackup(ctx_, fullPath(o_.backup));
     figures_ = restoreFigures(outcome);
+    held_ = outcome.heldSeconds;
     window_.setInfo("");  // the lines below say it
     if (outcome.refused()) {
         reportRefusal(ctx_, *outcome.failure);

@@ -46,14 +46,22 @@ std::set<std::string> column(const std::string& path, const char* sql) {
 class BookingSystem {
 public:
     BookingSystem(const std::string& db, const std::string& style, bool wal, const std::string& log) : log_(log) {
-        std::vector<std::string> args{VEXLA_BOOKINGSIM, db,  "--style",        style, "--rate", "200",
-                                      "--log",          log, "--busy-timeout", "5"};
+        start(db, style, wal);
+    }
+    pid_t pid() const { return pid_; }
+
+private:
+    void start(const std::string& db, const std::string& style, bool wal) {
+        std::vector<std::string> args{VEXLA_BOOKINGSIM, db,   "--style",        style, "--rate", "200",
+                                      "--log",          log_, "--busy-timeout", "5"};
         if (wal) args.push_back("--wal");
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         EXPECT_EQ(posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ), 0);
     }
+
+public:
     // Waits until `more` attempts past those logged now are logged.
     void awaitAttempts(std::size_t more) {
         const std::size_t target = attempts().size() + more;
@@ -98,12 +106,20 @@ protected:
 
 // Runs the case's job; answers whether it ended done, and adds the backup
 // that holds what a restore replaced to `kept`.
+// The booking system's commits are held off for a while, and not for long.
 bool runJob(JobWorld& w, const std::string& job, std::set<std::string>& kept) {
-    if (job == "compact") return compactDatabase(w.ctx).compacted();
-    if (job == "copy") return copyDatabase(w.ctx, w.dir.file("Copy.db"), std::nullopt).end == CopyEnd::Copied;
+    const auto heldBriefly = [](double held) { return held > 0 && held < 2; };
+    if (job == "compact") {
+        const CompactionOutcome outcome = compactDatabase(w.ctx);
+        return outcome.compacted() && heldBriefly(outcome.heldSeconds);
+    }
+    if (job == "copy") {
+        const CopyOutcome outcome = copyDatabase(w.ctx, w.dir.file("Copy.db"), std::nullopt);
+        return outcome.end == CopyEnd::Copied && heldBriefly(outcome.compaction.heldSeconds);
+    }
     const RestoreOutcome outcome = restoreBackup(w.ctx, w.dir.file("Vexla2026-01-01.db"));
     kept.insert(outcome.kept);
-    return outcome.restoredOk();
+    return outcome.restoredOk() && heldBriefly(outcome.heldSeconds);
 }
 
 TEST_P(BesideBookingSystem, LosesNoBookingAndKeepsNoneWaiting) {
@@ -150,6 +166,31 @@ std::vector<Case> cases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, BesideBookingSystem, ::testing::ValuesIn(cases()));
+
+// A report's read transaction keeps a rollback journal's commit out: the
+// compaction tries again until its wait is over and is then refused, saying
+// how long and naming the program that has the file open, with the
+// database as it was. In WAL mode readers keep nobody out.
+TEST(WaitForTheBookingSystem, AReportKeepsOnlyARollbackCommitOut) {
+    for (const bool wal : {false, true}) {
+        SCOPED_TRACE(wal ? "wal" : "rollback");
+        JobWorld w;
+        BookingSystem report(w.db, "report", wal, w.dir.file("report.log"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        w.ctx.waitSeconds = 1;
+        const CompactionOutcome outcome = compactDatabase(w.ctx);
+        EXPECT_EQ(report.stop(), 0);
+        EXPECT_EQ(outcome.compacted(), wal);
+        EXPECT_EQ(column(w.db, "PRAGMA integrity_check"), std::set<std::string>{"ok"});
+        if (wal) continue;
+        ASSERT_TRUE(outcome.refused());
+        EXPECT_GE(outcome.failure->keptOpenSeconds, 1);
+        ASSERT_EQ(outcome.failure->openers.size(), 1u);
+        EXPECT_EQ(outcome.failure->openers[0].pid, report.pid());
+        EXPECT_EQ(outcome.failure->openers[0].program.rfind("vexla-booking", 0), 0u);
+        EXPECT_FALSE(std::filesystem::exists(w.dir.file("Vexla2026-12-04.db")));
+    }
+}
 
 }  // namespace
 }  // namespace vexla::testing

@@ -1,4 +1,5 @@
 #include "session/activity_log.h"
+#include "session/job_context.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,28 @@ TEST_F(ActivityLogTest, ReopensAfterAllFilesWereClosed) {
     EXPECT_EQ(dir.read("Logg.txt"), "a\r\nb\r\n");
     EXPECT_EQ(files.calls("openAppend"), 2);
     EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace vexla
+
+namespace vexla {
+namespace {
+
+// Wait= of Vexla.ini: digits up to a day; anything else, or none, is ten seconds.
+TEST(ConfiguredWait, ReadsDigitsUpToADayElseTen) {
+    testing::TempFolder dir;
+    for (const auto& [line, seconds] : std::vector<std::pair<std::string, double>>{{"Wait=5", 5},
+                                                                                   {"Wait=0", 0},
+                                                                                   {"Wait=86400", 86400},
+                                                                                   {"Wait=86401", 10},
+                                                                                   {"Wait=-1", 10},
+                                                                                   {"Wait=1.5", 10},
+                                                                                   {"DataBas1=x", 10}}) {
+        dir.write("Vexla.ini", "[Other]\r\nWait=3\r\n[System]\r\n" + line + "\r\n");
+        EXPECT_EQ(configuredWait(dir.file("Vexla.ini")), seconds) << line;
+    }
+    EXPECT_EQ(configuredWait(dir.file("missing.ini")), 10);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
+#include <regex>
 
 #include <algorithm>
 #include <csignal>
@@ -224,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"HeldAtCopy", kCopy + Args{"@/k.db"}, 3, "R1784!", "", holdDatabase},
         Case{"HeldAtRestore", kRestore, 3, "R1784!", "", [](World& w) { backup()(w), holdDatabase(w); }},
         Case{"RestoreWithoutBackup", {"restore", "--db", "@/bok.db"}, 1, "R9081: --from", ""},
-        Case{"RestoreHelp", kRestore + Args{"--help"}, 0, "", "R9492\nR9494\nR9572\nR9573\nR9495\n"},
+        Case{"RestoreHelp", kRestore + Args{"--help"}, 0, "", "R9492\nR9494\nR9572\nR9573\nR9583\nR9495\n"},
         Case{"RestoreTruncatedBackup", kRestore, 6, "R9476: @/Vexla2026-12-03.db", "", backup(8192)},
         Case{"RestoreMissingBackup", kRestore, 4, "3024\n", ""},
         Case{"RestoreInterrupted", kRestore, 143, "", "R9475\n", [](World& w) { backup()(w), w.signal = SIGTERM; }},
@@ -514,8 +516,8 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"status": 1, "error": {"number": 9576, "text": "R9576: --password-stdin --in -"}})"},
         JsonCase{"UnknownOption", kCompact + Args{"--bogus"},
                  R"({"status": 1, "error": {"number": 9079, "text": "R9079: --bogus"}})"},
-        JsonCase{"Compact", kCompact, R"({"status": 0, "backup": "@/Vexla2026-12-04.db"})"},
-        JsonCase{"CompactHeld", kCompact, R"({"status": 3, "error": {"number": 3356}})", holdDatabase},
+        JsonCase{"Compact", kCompact, R"({"status": 0, "backup": "@/Vexla2026-12-04.db", "wal_bytes": 0})"},
+        JsonCase{"CompactHeld", kCompact, R"({"status": 3, "error": {"number": 3356}, "holders": []})", holdDatabase},
         JsonCase{"Copy", kCopy + Args{"@/kopia"},
                  R"({"status": 0, "target": "@/kopia.db", "backup": "@/Vexla2026-12-04.db"})"},
         JsonCase{"CheckSound", kCheck, R"({"status": 0, "result": "sound", "engine_messages": []})"},
@@ -572,6 +574,9 @@ TEST(TransferQuietAndSystemLog, OnlyErrorsAndOneSummaryLine) {
             "user tester: vexla-transfer " + r.args.front() + " R9570 " + std::to_string(r.status) + ": " + w.db;
         EXPECT_EQ(line.rfind(summary, 0), 0u) << line;
         EXPECT_EQ(line.find("R1784!") != std::string::npos, r.priority == LogPriority::Error) << line;
+        // A compaction that ran says how long it held the booking system's commits off.
+        const bool held = r.args == kCompact && r.status == 0;
+        EXPECT_EQ(std::regex_search(line, std::regex("\\.db held=[0-9]+\\.[0-9]{3} s$")), held) << line;
     }
 }
 
