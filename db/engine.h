@@ -383,6 +383,14 @@ public:
     // file included); a file with an unfinished transaction's journal
     // beside it (which only a writer may roll back) is 3051.
     virtual Result<std::unique_ptr<ExaminedFile>> OpenForExamination(const std::string& path) = 0;
+    // A consistent picture of the database for a job that reads it long (an
+    // export), taken so that the booking system is not kept from committing
+    // meanwhile. Where readers keep no writer out (WAL) it is the database
+    // itself, read in one transaction to Close; otherwise a copy taken in one
+    // short read transaction into a scratch file of ours, removed at Close.
+    virtual Result<std::unique_ptr<Database>> OpenSnapshot(const std::string& path) {
+        return OpenDatabase(path, false);
+    }
     // How long a database opened from now on waits for a lock another
     // connection holds (a transaction of the booking system), in seconds.
     virtual void SetWait(double seconds) { (void)seconds; }

@@ -1,5 +1,7 @@
 #include "db/sqlite_connection.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "db/errors.h"
@@ -86,10 +88,12 @@ Status Connection::close() {
         sqlite3_close_v2(db_);
         db_ = nullptr;
         lock_.reset();
+        if (!scratch_.empty()) ::unlink(scratch_.c_str());
         return e;
     }
     db_ = nullptr;
     lock_.reset();
+    if (!scratch_.empty()) ::unlink(scratch_.c_str());
     return {};
 }
 

@@ -54,6 +54,8 @@ public:
     const std::string& decimalSeparator() const { return decimalSeparator_; }
     // How this connection waits for another's lock.
     BusyWait& busy() { return *busy_; }
+    // A scratch file of ours that the database is: removed once it is closed.
+    void removeOnClose(std::string file) { scratch_ = std::move(file); }
 
     // Parses and translates a statement of the dialect.
     Result<Translation> translate(std::string_view sql);
@@ -86,6 +88,7 @@ private:
     std::string decimalSeparator_;
     std::shared_ptr<LockFile> lock_;
     std::unique_ptr<BusyWait> busy_;
+    std::string scratch_;
     std::vector<Cached> cache_;
     std::uint64_t clock_ = 0;
     std::vector<ConnectionChild*> children_;

@@ -52,6 +52,9 @@ public:
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
 
+    // The file is a scratch copy of ours: removed when the database closes.
+    void removeFileOnClose(std::string file) { conn_->removeOnClose(std::move(file)); }
+
     // Writes a compacted copy of the whole file to a new file (VACUUM INTO),
     // in WAL mode when this database is; this connection's sync setting is
     // its own again afterwards.

@@ -36,6 +36,10 @@ public:
     Result<DatabaseFence> FenceDatabase(const std::string& path) override;
     Result<std::unique_ptr<ExaminedFile>> OpenForExamination(const std::string& path) override;
 
+    // The copy is made with the engine's backup (never a second descriptor
+    // of the database, whose closing would drop this process's locks) in
+    // the system's folder for temporary files.
+    Result<std::unique_ptr<Database>> OpenSnapshot(const std::string& path) override;
     void SetWait(double seconds) override { settings_.waitSeconds = seconds; }
 
     const EngineSettings& settings() const { return settings_; }

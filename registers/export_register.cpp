@@ -57,7 +57,7 @@ std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
 // returns, whatever the outcome.
 Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path) {
     AdminState& state = ctx.main.state();
-    auto db = ctx.main.engine().OpenDatabase(state.DataBas, false);
+    auto db = ctx.main.engine().OpenSnapshot(state.DataBas);
     if (!db) return db.error();
     const std::uint64_t total = recordsToWrite(**db, reg);
     ctx.report(0, total, ProgressUnit::Rows);

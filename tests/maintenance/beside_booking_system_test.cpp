@@ -18,6 +18,7 @@
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
 #include "maintenance/restore.h"
+#include "registers/export_register.h"
 #include "tests/maintenance/job_test_support.h"
 #include "tools/booking_simulator.h"
 #include "tools/sample_generator.h"
@@ -113,6 +114,20 @@ bool runJob(JobWorld& w, const std::string& job, std::set<std::string>& kept) {
         const CompactionOutcome outcome = compactDatabase(w.ctx);
         return outcome.compacted() && heldBriefly(outcome.heldSeconds);
     }
+    if (job == "export") {
+        // Read from a snapshot of the system's folder for temporary files,
+        // here the test's own, which keeps nothing of it afterwards.
+        const std::string tmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+        ::setenv("TMPDIR", w.dir.path().c_str(), 1);
+        w.fakes.dialogs.choices = {w.dir.file("BokningsReg.skv")};
+        w.fakes.messages.answers = {MsgAnswer::Yes};
+        const ExportOutcome outcome = exportRegister(w.ctx, 2);
+        ::setenv("TMPDIR", tmp.c_str(), 1);
+        bool leftover = false;
+        for (const auto& entry : std::filesystem::directory_iterator(w.dir.path()))
+            leftover = leftover || entry.path().filename().string().rfind("vexla-snapshot", 0) == 0;
+        return !outcome.failure && outcome.n >= 3000 && !leftover;
+    }
     if (job == "copy") {
         const CopyOutcome outcome = copyDatabase(w.ctx, w.dir.file("Copy.db"), std::nullopt);
         return outcome.end == CopyEnd::Copied && heldBriefly(outcome.compaction.heldSeconds);
@@ -159,7 +174,7 @@ TEST_P(BesideBookingSystem, LosesNoBookingAndKeepsNoneWaiting) {
 
 std::vector<Case> cases() {
     std::vector<Case> all;
-    for (const char* job : {"compact", "restore", "copy"})
+    for (const char* job : {"compact", "restore", "copy", "export"})
         for (const char* style : {"per-booking", "kept-open"})
             for (bool wal : {false, true}) all.push_back({job, style, wal});
     return all;
