@@ -72,6 +72,11 @@ public:
         if (path == held) return db::openedExclusively("elsewhere");
         return real.OpenForExamination(path);
     }
+    Result<std::unique_ptr<db::Database>> OpenSnapshot(const std::string& path) override {
+        if (path == held) return db::openedExclusively("elsewhere");
+        return real.OpenSnapshot(path);
+    }
+    void SetWait(double seconds) override { real.SetWait(seconds); }
 };
 
 struct World {
