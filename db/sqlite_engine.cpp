@@ -164,12 +164,12 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
     return cannotOpen(path);
 }
 
-int openForReading(const std::string& path, sqlite3** db) {
+int openForReading(const std::string& path, sqlite3** db, double waitSeconds) {
     int rc = sqlite3_open_v2(sqliteFileUri(path, "mode=ro").c_str(), db,
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) return rc;
     sqlite3_extended_result_codes(*db, 1);
-    sqlite3_busy_timeout(*db, 0);
+    sqlite3_busy_timeout(*db, static_cast<int>(waitSeconds * 1000));
     registerSwedishCollation(*db);
     // A file cut short is larger by its header than on disk, which the
     // engine takes for damage to the whole file; with the schema
@@ -208,10 +208,10 @@ Result<std::unique_ptr<ExaminedFile>> SqliteEngine::OpenForExamination(const std
 
     sqlite3* db = nullptr;
     sqlite3* links = nullptr;
-    int rc = openForReading(path, &db);
+    int rc = openForReading(path, &db, settings_.waitSeconds);
     // The link checks read through a connection of their own, beside the
     // engine check (two shared locks of this process on the same file).
-    if (rc == SQLITE_OK) rc = openForReading(path, &links);
+    if (rc == SQLITE_OK) rc = openForReading(path, &links, settings_.waitSeconds);
     if (rc != SQLITE_OK) {
         Error e = rc == SQLITE_READONLY_ROLLBACK ? cannotOpen(path + "-journal") : openFailure(db, rc, path, true);
         sqlite3_close(links);

@@ -83,9 +83,10 @@ private:
 
 // Opens `path` read only (mode=ro, nothing written, a hot journal refused
 // with SQLITE_READONLY_ROLLBACK), a file cut short read as far as it goes,
-// and begins the read transaction kept until it is closed: SQLITE_OK or
-// the failing code (`*db` is then still to be closed).
-int openForReading(const std::string& path, sqlite3** db);
+// and begins the read transaction kept until it is closed, waiting up to
+// `waitSeconds` for a writer's commit: SQLITE_OK or the failing code (`*db`
+// is then still to be closed).
+int openForReading(const std::string& path, sqlite3** db, double waitSeconds);
 
 // Writes the rescue of the open file `db` (see ExaminedFile::RescueInto);
 // `source` is the file's path, whose mode and owner the new file gets.

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "maintenance/compaction.h"
+#include "maintenance/database_check.h"
 #include "maintenance/database_copy.h"
 #include "maintenance/restore.h"
 #include "registers/export_register.h"
@@ -128,6 +129,7 @@ bool runJob(JobWorld& w, const std::string& job, std::set<std::string>& kept) {
             leftover = leftover || entry.path().filename().string().rfind("vexla-snapshot", 0) == 0;
         return !outcome.failure && outcome.n >= 3000 && !leftover;
     }
+    if (job == "check") return !checkDatabase(w.ctx).failure;
     if (job == "copy") {
         const CopyOutcome outcome = copyDatabase(w.ctx, w.dir.file("Copy.db"), std::nullopt);
         return outcome.end == CopyEnd::Copied && heldBriefly(outcome.compaction.heldSeconds);
@@ -169,12 +171,13 @@ TEST_P(BesideBookingSystem, LosesNoBookingAndKeepsNoneWaiting) {
     ASSERT_EQ(stat(w.db.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mode, before.st_mode);
-    EXPECT_FALSE(std::filesystem::exists(w.db + ".compacted-wal"));
+    for (const char* scratch : {".compacted", ".compacted-wal", ".compacted-shm", ".restored"})
+        EXPECT_FALSE(std::filesystem::exists(w.db + scratch)) << scratch;
 }
 
 std::vector<Case> cases() {
     std::vector<Case> all;
-    for (const char* job : {"compact", "restore", "copy", "export"})
+    for (const char* job : {"compact", "restore", "copy", "export", "check"})
         for (const char* style : {"per-booking", "kept-open"})
             for (bool wal : {false, true}) all.push_back({job, style, wal});
     return all;
