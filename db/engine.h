@@ -208,6 +208,15 @@ public:
     // failure rolls back and is the answer. `holder` holds nothing after.
     virtual Status WriteInFrom(Database& result, Database& holder, long long builtAt, double lockWait,
                                const std::function<Status()>& alongside) = 0;
+    // Empties `table` by `deleteStatement` (a DELETE of the dialect on it)
+    // and fills it with the rows of `staged`'s table of that name that the
+    // delete left no row in their place (a row kept here stays as it is), as
+    // one transaction of this database that holds the writers off
+    // (waiting like HoldWriters); answers the rows the delete removed. A
+    // failure rolls back with nothing changed. `staged` is a copy of this
+    // database (OpenStagingCopy) the caller has changed; it is only read.
+    virtual Result<long> ReplaceTableFrom(Database& staged, std::string_view table,
+                                          std::string_view deleteStatement) = 0;
     // Folds a write-ahead log into the file as far as nobody's reading
     // prevents, waiting for nobody longer than `limitSeconds`; with
     // `truncate` the log is emptied too once whole. Answers the bytes of log
@@ -390,6 +399,14 @@ public:
     // short read transaction into a scratch file of ours, removed at Close.
     virtual Result<std::unique_ptr<Database>> OpenSnapshot(const std::string& path) {
         return OpenDatabase(path, false);
+    }
+    // A copy of the whole database, taken in one short read into a scratch
+    // file of ours (removed at Close), for a job to do its long work on
+    // before it writes the result into the database in one short step
+    // (Database::ReplaceTableFrom). Nobody else sees or waits for it.
+    virtual Result<std::unique_ptr<Database>> OpenStagingCopy(const std::string& path) {
+        (void)path;
+        return Error{3219, "Invalid operation.", "DAO.DBEngine"};
     }
     // How long a database opened from now on waits for a lock another
     // connection holds (a transaction of the booking system), in seconds.

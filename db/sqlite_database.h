@@ -42,6 +42,7 @@ public:
     Status WriteInFrom(Database& result, Database& holder, long long builtAt, double lockWait,
                        const std::function<Status()>& alongside) override;
     Result<std::uint64_t> Checkpoint(bool truncate, double limitSeconds) override;
+    Result<long> ReplaceTableFrom(Database& staged, std::string_view table, std::string_view deleteStatement) override;
     Status SyncFile() override;
     Status Vacuum() override;
     Result<std::vector<std::string>> DropReadingIndexes(std::string_view table) override;
@@ -82,6 +83,8 @@ private:
     int depth_ = 0;            // open transactions; inner ones are savepoints
     bool writeCache_ = false;  // the connection has the large cache
 
+    // Attaches the staged copy at `path` for ReplaceTableFrom.
+    Status attachStaged(const std::string& path);
     // The steps of WriteInFrom once the backup of `from` has begun.
     int copyPages(sqlite3_backup* backup, long pages, const std::function<Status()>& alongside, Status& besideAnswer);
 

@@ -19,6 +19,8 @@
 
 #include "db/engine.h"
 
+struct sqlite3;
+
 namespace vexla::db {
 
 class SqliteEngine final : public DBEngine {
@@ -40,11 +42,15 @@ public:
     // of the database, whose closing would drop this process's locks) in
     // the system's folder for temporary files.
     Result<std::unique_ptr<Database>> OpenSnapshot(const std::string& path) override;
+    Result<std::unique_ptr<Database>> OpenStagingCopy(const std::string& path) override;
     void SetWait(double seconds) override { settings_.waitSeconds = seconds; }
 
     const EngineSettings& settings() const { return settings_; }
 
 private:
+    Result<std::string> copyToScratch(sqlite3* from);
+    Result<std::unique_ptr<Database>> openScratch(const std::string& scratch);
+
     EngineSettings settings_;
 };
 

@@ -59,28 +59,19 @@ std::string scratchFile() {
 
 }  // namespace
 
-Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& path) {
-    auto opened = OpenDatabase(path, false);
-    if (!opened) return opened.error();
-    sqlite3* from = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr);
-    BusyWait wait(settings_.waitSeconds);
-    wait.install(from);
-    const std::string mode = rc == SQLITE_OK ? journalMode(from) : "";
-    if (rc == SQLITE_OK && mode == "wal") {
-        sqlite3_close(from);
-        return opened;
-    }
-    (void)(*opened)->Close();
-    const std::string scratch = rc == SQLITE_OK ? scratchFile() : "";
-    if (rc == SQLITE_OK && scratch.empty()) rc = SQLITE_CANTOPEN;
-    if (rc == SQLITE_OK) rc = copyInOneRead(from, scratch);
-    Error failure = rc == SQLITE_OK ? Error() : errorFromSqlite(from, rc, source::Engine);
-    sqlite3_close(from);
-    if (rc != SQLITE_OK) {
-        if (!scratch.empty()) ::unlink(scratch.c_str());
-        return failure;
-    }
+// The database at `path`, already opened (`from`), copied in one read into a
+// scratch file of ours: its path, or the failure.
+Result<std::string> SqliteEngine::copyToScratch(sqlite3* from) {
+    const std::string scratch = scratchFile();
+    int rc = scratch.empty() ? SQLITE_CANTOPEN : copyInOneRead(from, scratch);
+    if (rc == SQLITE_OK) return scratch;
+    Error failure = errorFromSqlite(from, rc, source::Engine);
+    if (!scratch.empty()) ::unlink(scratch.c_str());
+    return failure;
+}
+
+// Opens the scratch copy `scratch` as a database of ours, removed when closed.
+Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch) {
     auto copy = OpenDatabase(scratch, false);
     if (!copy) {
         ::unlink(scratch.c_str());
@@ -88,6 +79,38 @@ Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& 
     }
     static_cast<SqliteDatabase&>(**copy).removeFileOnClose(scratch);
     return copy;
+}
+
+Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& path) {
+    auto opened = OpenDatabase(path, false);
+    if (!opened) return opened.error();
+    sqlite3* from = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr);
+    BusyWait wait(settings_.waitSeconds);
+    wait.install(from);
+    if (rc == SQLITE_OK && journalMode(from) == "wal") {
+        sqlite3_close(from);
+        return opened;
+    }
+    (void)(*opened)->Close();
+    auto scratch = rc == SQLITE_OK ? copyToScratch(from) : Result<std::string>(errorFromSqlite(from, rc));
+    sqlite3_close(from);
+    if (!scratch) return scratch.error();
+    return openScratch(*scratch);
+}
+
+Result<std::unique_ptr<Database>> SqliteEngine::OpenStagingCopy(const std::string& path) {
+    auto opened = OpenDatabase(path, false);
+    if (!opened) return opened.error();
+    (void)(*opened)->Close();
+    sqlite3* from = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr);
+    BusyWait wait(settings_.waitSeconds);
+    wait.install(from);
+    auto scratch = rc == SQLITE_OK ? copyToScratch(from) : Result<std::string>(errorFromSqlite(from, rc));
+    sqlite3_close(from);
+    if (!scratch) return scratch.error();
+    return openScratch(*scratch);
 }
 
 }  // namespace vexla::db

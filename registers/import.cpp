@@ -378,7 +378,44 @@ void watchImport(ImportServices& services, JobProgress* progress) {
     services.cancelled = [progress] { return progress->stopRequested(); };
 }
 
+// An import that empties the register first runs whole on a staging copy
+// (a dry run never goes further), and then the register's rows of the copy
+// replace the database's in one short transaction (ReplaceTableFrom). The
+// rows the booking system added meanwhile are the register's too: emptying
+// it removes them as it would have at the start; the count it removed is
+// the database's own.
+ImportOutcome importThroughStaging(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
+    auto staged = services.engine->OpenStagingCopy(services.db.Name());
+    if (!staged) {
+        ImportOutcome refused;
+        refused.stop = ImportStop::Refused;
+        refused.error = staged.error();
+        return refused;
+    }
+    ImportServices onCopy{**staged, services.Språk};
+    onCopy.now = services.now;
+    onCopy.progress = services.progress;
+    onCopy.cancelled = services.cancelled;
+    onCopy.skipped = services.skipped;
+    ImportOutcome outcome = Import(links, request, onCopy).run();
+    if (outcome.committed && !request.dryRun) {
+        const RegisterKind* reg = registerByName(request.registerName);
+        auto replaced = services.db.ReplaceTableFrom(**staged, reg->table, reg->deleteStatement);
+        if (replaced) {
+            outcome.deleted = *replaced;
+        } else {
+            outcome.committed = outcome.deletedFirst = false;
+            outcome.stop = ImportStop::Refused;
+            outcome.error = replaced.error();
+            outcome.inserted = outcome.deleted = 0;
+        }
+    }
+    (void)(*staged)->Close();  // a copy of ours: nothing of it to keep
+    return outcome;
+}
+
 ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
+    if (request.deleteFirst && services.engine) return importThroughStaging(links, request, services);
     return Import(links, request, services).run();
 }
 

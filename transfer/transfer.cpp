@@ -410,6 +410,7 @@ int Run::importRegister() {
         report = std::move(*created);
     }
     ImportServices services{**db, state.Språk};
+    services.engine = &env_.engine;
     watchImport(services, fromStandardInput ? static_cast<JobProgress*>(&countOnly) : &progress_);
     if (report) report->attach(services);
     std::vector<SkippedLine> skippedLines;

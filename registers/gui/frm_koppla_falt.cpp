@@ -481,6 +481,7 @@ std::optional<ImportOutcome> frmKopplaFält::runImport(const ImportRequest& requ
     ImportOutcome outcome;
     ctx.runLong([&](JobContext& worker) {
         ImportServices services{**db, state.Språk};
+        services.engine = &main_.engine();
         watchImport(services, worker.progress);
         if (report) report->attach(services);
         outcome = importRegister(links, request, services);

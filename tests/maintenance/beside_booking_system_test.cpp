@@ -185,6 +185,50 @@ std::vector<Case> cases() {
 
 INSTANTIATE_TEST_SUITE_P(Jobs, BesideBookingSystem, ::testing::ValuesIn(cases()));
 
+// Runs vexla-transfer (beside vexla-bookingsim) with `args`; its exit status.
+int transfer(const std::string& args) {
+    const std::string program = std::filesystem::path(VEXLA_BOOKINGSIM).parent_path() / "vexla-transfer";
+    const int status = std::system(("VEXLA_PASSWORD=vexla '" + program + "' " + args + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An import that empties the bookings first removes the bookings made
+// before its short write-in (that is what it is for) and none made after;
+// the booking system never waits past its busy timeout meanwhile.
+TEST(BesideBookingSystemImport, ADeleteFirstImportKeepsTheBookingsMadeAfterIt) {
+    for (const char* style : {"per-booking", "kept-open"})
+        for (const bool wal : {false, true}) {
+            SCOPED_TRACE(std::string(style) + (wal ? " wal" : " rollback"));
+            JobWorld w;
+            std::filesystem::remove(w.db);
+            ASSERT_TRUE(sample::makeSampleDatabase(w.db, {.bookings = 3000, .clean = true}));
+            const std::string file = w.dir.file("BokningsReg.skv"), db = " --db '" + w.db + "' --user admin";
+            ASSERT_EQ(transfer("export --register bokningar --out '" + file + "'" + db), 0);
+            struct stat before {};
+            ASSERT_EQ(stat(w.db.c_str(), &before), 0);
+            BookingSystem system(w.db, style, wal, w.dir.file("bookings.log"));
+            system.awaitAttempts(5);
+            EXPECT_EQ(transfer("import --register bokningar --delete-first --in '" + file + "'" + db), 0);
+            const std::size_t beforeEnd = system.attempts().size();
+            system.awaitAttempts(5);
+            EXPECT_EQ(system.stop(), 0);
+            const std::set<std::string> inFile = column(w.db, "SELECT Anteckning FROM Bokning");
+            for (const sim::Attempt& a : system.attempts()) {
+                EXPECT_EQ(a.outcome, "ok") << a.seq << " " << a.message;
+                if (static_cast<std::size_t>(a.seq) > beforeEnd) {
+                    EXPECT_TRUE(inFile.count(a.marker)) << a.marker << " lost";
+                }
+            }
+            EXPECT_EQ(
+                column(w.db, "SELECT count(*) FROM Bokning WHERE Anteckning IS NULL OR Anteckning NOT LIKE 'sim-%'"),
+                std::set<std::string>{"3000"});
+            EXPECT_EQ(column(w.db, "PRAGMA integrity_check"), std::set<std::string>{"ok"});
+            struct stat after {};
+            ASSERT_EQ(stat(w.db.c_str(), &after), 0);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+        }
+}
+
 // A report's read transaction keeps a rollback journal's commit out: the
 // compaction tries again until its wait is over and is then refused, saying
 // how long and naming the program that has the file open, with the

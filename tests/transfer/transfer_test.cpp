@@ -76,6 +76,9 @@ public:
         if (path == held) return db::openedExclusively("elsewhere");
         return real.OpenSnapshot(path);
     }
+    Result<std::unique_ptr<db::Database>> OpenStagingCopy(const std::string& path) override {
+        return real.OpenStagingCopy(path);
+    }
     void SetWait(double seconds) override { real.SetWait(seconds); }
 };
 
