@@ -49,10 +49,13 @@ Result<long> SqliteDatabase::ReplaceTableFrom(Database& staged, std::string_view
     auto dropped = s ? DropReadingIndexes(table) : Result<std::vector<std::string>>(s.error());
     if (s && !dropped) s = dropped.error();
     const std::string name = quotedName(table);
-    if (s)
-        s = exec(("INSERT INTO main." + name + " SELECT * FROM " + kStaged + "." + name +
-                  " EXCEPT SELECT * FROM main." + name)
-                     .c_str());
+    auto spared = s ? TableRecordCount(table) : Result<long>(0L);
+    if (s && !spared) s = spared.error();
+    // Where the delete spared nothing (the bookings), the whole table goes
+    // in as it is, which the engine copies page by page.
+    const std::string rows = "SELECT * FROM " + std::string(kStaged) + "." + name;
+    const std::string except = spared && *spared > 0 ? " EXCEPT SELECT * FROM main." + name : "";
+    if (s) s = exec(("INSERT INTO main." + name + " " + rows + except).c_str());
     if (s) s = CreateIndexes(*dropped);
     if (s) s = CommitTrans();
     if (!s) (void)Rollback();  // nothing of it stays
