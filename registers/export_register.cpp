@@ -1,5 +1,7 @@
 #include "registers/export_register.h"
 
+#include <chrono>
+
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
 #include "common/paths.h"
@@ -55,9 +57,12 @@ std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
 // Opens the database for this export alone, opens the query, writes the
 // temporary file and puts it in place; the database is closed again when it
 // returns, whatever the outcome.
-Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path) {
+Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path,
+                                       double& held) {
     AdminState& state = ctx.main.state();
+    const auto began = std::chrono::steady_clock::now();
     auto db = ctx.main.engine().OpenSnapshot(state.DataBas);
+    held = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!db) return db.error();
     const std::uint64_t total = recordsToWrite(**db, reg);
     ctx.report(0, total, ProgressUnit::Rows);
@@ -105,7 +110,7 @@ ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind) {
     Result<RegisterFileCounts> counts = stoppedByUser();
     ctx.runLong([&](JobContext& worker) {
         worker.platform.pointer.setBusy(true);
-        counts = writeExport(worker, *reg, path);
+        counts = writeExport(worker, *reg, path, outcome.heldSeconds);
         worker.platform.pointer.setBusy(false);
     });
     if (!counts && counts.error().number == kStoppedByUser) {

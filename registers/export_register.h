@@ -31,6 +31,7 @@ struct ExportOutcome {
     RegisterFileCounts counts;
     std::optional<Error> failure;
     bool stopped = false;
+    double heldSeconds = 0;  // how long taking its snapshot kept the booking system's commits out
 };
 
 // Exports register `kind` (0 customers, 1 resources, 2 bookings).

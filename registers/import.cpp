@@ -1,5 +1,7 @@
 #include "registers/import.h"
 
+#include <chrono>
+
 #include <memory>
 #include <optional>
 
@@ -400,7 +402,9 @@ ImportOutcome importThroughStaging(const LinkTable& links, const ImportRequest& 
     ImportOutcome outcome = Import(links, request, onCopy).run();
     if (outcome.committed && !request.dryRun) {
         const RegisterKind* reg = registerByName(request.registerName);
+        const auto began = std::chrono::steady_clock::now();
         auto replaced = services.db.ReplaceTableFrom(**staged, reg->table, reg->deleteStatement);
+        outcome.heldSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         if (replaced) {
             outcome.deleted = *replaced;
         } else {
@@ -416,7 +420,12 @@ ImportOutcome importThroughStaging(const LinkTable& links, const ImportRequest& 
 
 ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
     if (request.deleteFirst && services.engine) return importThroughStaging(links, request, services);
-    return Import(links, request, services).run();
+    // Without a staging copy the import's one transaction keeps the
+    // writers out from its first line to its commit: all of it.
+    const auto began = std::chrono::steady_clock::now();
+    ImportOutcome outcome = Import(links, request, services).run();
+    outcome.heldSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    return outcome;
 }
 
 }  // namespace vexla

@@ -88,6 +88,7 @@ struct ImportOutcome {
     long deleted = 0;                          // records the delete removed (0 after a stop)
     bool deletedFirst = false;                 // the delete ran and was committed
     bool committed = false;                    // the import's changes are in the file
+    double heldSeconds = 0;                    // how long it kept the booking system's writers out
     LineList wrongFieldCount;                  // lines skipped for their field count
     LineList duplicates;                       // lines skipped because their key exists
     Error error;                               // the number and description behind the stop, where there is one

@@ -13,9 +13,6 @@ namespace {
 
 QString q(const std::string& text) { return QString::fromStdString(text); }
 
-// Seconds with three decimals, as a number.
-double heldFigure(double seconds) { return static_cast<double>(std::llround(seconds * 1000)) / 1000; }
-
 QJsonObject countsObject(const RegisterCounts& counts) {
     return {{"customers", static_cast<qint64>(counts.customers)},
             {"resources", static_cast<qint64>(counts.resources)},
@@ -28,6 +25,8 @@ QJsonValue optionalCount(const std::optional<long>& n) {
 
 }  // namespace
 
+double heldFigure(double seconds) { return static_cast<double>(std::llround(seconds * 1000)) / 1000; }
+
 QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<SkippedLine>& skipped, bool dryRun) {
     QJsonArray lines;
     for (const SkippedLine& s : skipped)
@@ -37,7 +36,8 @@ QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<Skippe
             {"deleted", static_cast<qint64>(outcome.deleted)},
             {"skipped", static_cast<qint64>(outcome.skipped())},
             {"skipped_lines", lines},
-            {"dry_run", dryRun}};
+            {"dry_run", dryRun},
+            {"held_s", heldFigure(outcome.heldSeconds)}};
 }
 
 QJsonObject compactionFigures(const CompactionOutcome& outcome) {

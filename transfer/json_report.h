@@ -35,10 +35,14 @@ struct ReportedError {
     std::string text;
 };
 
+// Seconds with three decimals, as "held_s" says them.
+double heldFigure(double seconds);
+
 // The figures of each job, keys in English words with underscores.
 // import: "inserted", "deleted", "skipped" (total) and "skipped_lines"
 // [{"reason": "field_count" | "duplicate_key", "line"}], every skipped
-// line in file order, and "dry_run".
+// line in file order, "dry_run", and "held_s", how long the import kept the
+// booking system's writers out.
 QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<SkippedLine>& skipped, bool dryRun);
 // compact: "backup", the backup written ("" when none is left), "held_s",
 // the longest span in seconds the booking system could not commit, and

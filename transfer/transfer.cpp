@@ -277,6 +277,8 @@ int Run::exportRegister() {
     if (const int refused = login()) return refused;
     const ExportOutcome outcome = vexla::exportRegister(ctx_, o_.kind);
     figures_["records"] = static_cast<qint64>(outcome.n);
+    figures_["held_s"] = heldFigure(outcome.heldSeconds);
+    held_ = outcome.heldSeconds;
     showExport(ctx_, o_.kind, outcome);
     if (outcome.stopped) return finish(interrupted());
     if (outcome.failure) return finish(failure(*outcome.failure));
@@ -423,6 +425,7 @@ int Run::importRegister() {
     }
     const ImportOutcome outcome = vexla::importRegister(links, request, services);
     figures_ = importFigures(outcome, skippedLines, o_.dryRun);
+    held_ = outcome.heldSeconds;
     ImportRequest logged = request;
     logged.path = shownIn;
     logImport(ctx_, logged, outcome);
