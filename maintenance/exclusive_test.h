@@ -22,7 +22,8 @@ struct ExclusiveHold {
     db::DatabaseFence fence;
 };
 
-// Opens `path` (the database path when empty) for exclusive use. With `hold`
+// Opens `path` (the database path when empty) with our fence, waiting up
+// to ctx.waitSeconds while another job of ours holds it. With `hold`
 // the database is answered held (connection open, fence taken), otherwise
 // the connection is closed again. A refusal answers the engine's error
 // (3356 in use, 3024 not found, 3343 not a database, ...), described; nothing

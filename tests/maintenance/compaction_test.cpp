@@ -8,11 +8,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "maintenance/compaction.h"
 #include "maintenance/exclusive_test.h"
+#include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
 #include "tests/support/source_tree.h"
 
@@ -275,6 +277,34 @@ TEST(CompactionCrash, TheRunAfterAKillLeavesOnlyRealCopies) {
             EXPECT_GT(killAt, 5);  // the job has at least that many file steps
             break;
         }
+    }
+}
+
+}  // namespace
+}  // namespace vexla
+
+namespace vexla {
+namespace {
+
+// Another job of ours holding the database (its fence): the compaction waits
+// for it up to its wait, runs once it is let go, and is refused naming it
+// when it is not.
+TEST(CompactionWait, WaitsForAnotherJobOfOursUpToTheWait) {
+    for (const bool letGo : {true, false}) {
+        SCOPED_TRACE(letGo ? "let go" : "held");
+        testing::JobWorld w;
+        db::testing::Child other(db::testing::programDir() + "/vexla-holddb", {"--fence", w.db});
+        ASSERT_TRUE(other.waitForLine("holding"));
+        w.ctx.waitSeconds = letGo ? 10 : 0.3;
+        std::thread stopper;
+        if (letGo)
+            stopper = std::thread([&] { std::this_thread::sleep_for(std::chrono::milliseconds(300)), other.stop(); });
+        const CompactionOutcome outcome = compactDatabase(w.ctx);
+        if (stopper.joinable()) stopper.join();
+        EXPECT_EQ(outcome.compacted(), letGo);
+        if (letGo) continue;
+        ASSERT_TRUE(outcome.refused());
+        EXPECT_EQ(outcome.failure->holder.pid, other.pid());
     }
 }
 

@@ -399,7 +399,7 @@ TEST(TransferHeld, NamesTheHolder) {
          {std::string("compact"), std::string("check"), "recover --out '" + dir.file("r.db") + "'"}) {
         SCOPED_TRACE(job);
         const std::string command = "VEXLA_PASSWORD=vexla '" + program + "/vexla-transfer' " + job + " --db '" +
-                                    database + "' >/dev/null 2>'" + dir.file("err") + "'";
+                                    database + "' --wait 1 >/dev/null 2>'" + dir.file("err") + "'";
         const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 3);
