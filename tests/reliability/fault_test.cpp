@@ -85,6 +85,9 @@ struct JobScene : JobWorld {
 
     explicit JobScene(JobKind k) : JobWorld(demoDatabase()), kind(k) {
         window.state_.Språk = "se";
+        // Another program that holds the database is waited for this long.
+        ctx.waitSeconds = 0.5;
+        window.engine_.SetWait(0.5);
         if (kind == JobKind::Import || kind == JobKind::ImportDeleteFirst)
             dir.write("KundReg.skv", customerFile(1000, kImportLines));
         if (compaction() || restore()) product = dir.file(backupName(fakes.clock.time));
