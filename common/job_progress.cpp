@@ -49,6 +49,7 @@ std::string grouped(std::uint64_t n) {
 }  // namespace
 
 std::string progressLabel(const ProgressSnapshot& p, std::chrono::steady_clock::duration elapsed, TextSource& texts) {
+    if (p.unit == ProgressUnit::Waiting) return texts.TextTillAndra("R9584") + " " + grouped(p.total) + " s";
     const bool bytes = p.unit == ProgressUnit::Bytes;
     const auto shown = [&](std::uint64_t n) { return grouped(bytes ? (n + 500000) / 1000000 : n); };
     const char* unit = bytes ? "R9203" : p.unit == ProgressUnit::Steps ? "R9204" : "R9202";

@@ -16,7 +16,9 @@
 namespace vexla {
 
 // What `done` and `total` count.
-enum class ProgressUnit : std::uint8_t { Rows, Bytes, Steps };
+// Waiting: the job waits for another program's transactions to end, at
+// most `total` seconds.
+enum class ProgressUnit : std::uint8_t { Rows, Bytes, Steps, Waiting };
 
 class JobProgress {
 public:

@@ -146,6 +146,9 @@ PlacementPlan compactionPlan(JobContext& ctx, const std::string& real, const Fil
         return s;
     };
     plan.keepBackup = [&ctx, real, database] { return makeBackup(ctx, real, database, true, false); };
+    plan.resumeProgress = [&ctx] {
+        ctx.report(static_cast<std::uint64_t>(CompactionStep::Compaction), kCompactionSteps, ProgressUnit::Steps);
+    };
     return plan;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <future>
 #include <thread>
 
@@ -25,6 +26,27 @@ constexpr double kLockWait = 0.5;
 constexpr long long kNotBuilt = -1;
 // Between two tries the booking system gets the database to itself.
 constexpr auto kPause = std::chrono::milliseconds(100);
+
+// A first look at the lock: a booking is over within it.
+constexpr double kFirstLook = 0.2;
+
+// Shows that the job waits for the booking system, at most its wait.
+void showWaiting(JobContext& ctx) {
+    ctx.report(0, static_cast<std::uint64_t>(std::ceil(ctx.waitSeconds)), ProgressUnit::Waiting);
+}
+
+// Holds the booking system's writers off, waiting up to `left` seconds for
+// its transactions to end; a wait longer than a first look is shown.
+Status holdWriters(JobContext& ctx, db::Database& holder, const PlacementPlan& plan, double left) {
+    holder.SetWait(std::clamp(left, 0.0, kFirstLook));
+    Status s = ctx.stoppable(holder, [&] { return holder.HoldWriters(); });
+    if (s || s.error().number != db::err::RecordLocked || left <= kFirstLook) return s;
+    showWaiting(ctx);
+    holder.SetWait(left - kFirstLook);
+    s = ctx.stoppable(holder, [&] { return holder.HoldWriters(); });
+    if (plan.resumeProgress) plan.resumeProgress();
+    return s;
+}
 
 // What an earlier try left that the changed content makes useless.
 Status discardTry(JobContext& ctx, const PlacementPlan& plan, PlacementOutcome& outcome) {
@@ -124,13 +146,13 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
     if (!holder) return holder.error();
     long long builtAt = kNotBuilt;
     Status s;
-    for (;;) {
-        (*holder)->SetWait(std::max(0.0, ctx.waitSeconds - since(began)));
-        s = ctx.stoppable(**holder, [&] { return (*holder)->HoldWriters(); });
+    for (bool waiting = false;; waiting = true) {
+        s = holdWriters(ctx, **holder, plan, ctx.waitSeconds - since(began));
         if (!s) {
             if (s.error().number == db::err::RecordLocked) s = keptOpenRefusal(ctx, since(began));
             break;
         }
+        if (waiting && plan.resumeProgress) plan.resumeProgress();
         const auto held = Steady::now();
         s = tryOnce(ctx, connection, **holder, plan, outcome, builtAt);
         (void)(*holder)->ReleaseWriters();
@@ -140,6 +162,7 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
             s = keptOpenRefusal(ctx, since(began));
             break;
         }
+        showWaiting(ctx);
         std::this_thread::sleep_for(kPause);
         if (ctx.stopRequested()) {
             s = stoppedByUser();

@@ -33,6 +33,9 @@ struct PlacementPlan {
     // Keeps what the database holds now as a backup, under the hold (a
     // copy of the file's bytes); answers the backup's path.
     std::function<Result<std::string>()> keepBackup;
+    // Shows the job's own progress again after it has shown that it waits
+    // for the booking system. May be empty.
+    std::function<void()> resumeProgress;
 };
 
 struct PlacementOutcome {

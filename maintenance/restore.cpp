@@ -176,6 +176,9 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     PlacementPlan plan;
     plan.result = copy;
     plan.keepBackup = [&ctx, real, info = *database] { return makeBackup(ctx, real, info, true, false); };
+    plan.resumeProgress = [&ctx] {
+        ctx.report(static_cast<std::uint64_t>(RestoreStep::KeepCurrent), kRestoreSteps, ProgressUnit::Steps);
+    };
     PlacementOutcome placed;
     Status s = placeContent(ctx, *hold.connection, plan, placed);
     outcome.kept = placed.backup;

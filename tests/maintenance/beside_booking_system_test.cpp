@@ -229,6 +229,13 @@ TEST(BesideBookingSystemImport, ADeleteFirstImportKeepsTheBookingsMadeAfterIt) {
         }
 }
 
+// The units a job's progress was reported in.
+struct UnitsSeen : JobProgress {
+    std::set<ProgressUnit> seen;
+    void report(std::uint64_t, std::uint64_t, ProgressUnit unit) override { seen.insert(unit); }
+    bool stopRequested() const override { return false; }
+};
+
 // A report's read transaction keeps a rollback journal's commit out: the
 // compaction tries again until its wait is over and is then refused, saying
 // how long and naming the program that has the file open, with the
@@ -240,9 +247,13 @@ TEST(WaitForTheBookingSystem, AReportKeepsOnlyARollbackCommitOut) {
         BookingSystem report(w.db, "report", wal, w.dir.file("report.log"));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         w.ctx.waitSeconds = 1;
+        UnitsSeen progress;
+        w.ctx.progress = &progress;
         const CompactionOutcome outcome = compactDatabase(w.ctx);
         EXPECT_EQ(report.stop(), 0);
         EXPECT_EQ(outcome.compacted(), wal);
+        // The wait is shown while it lasts.
+        EXPECT_EQ(progress.seen.count(ProgressUnit::Waiting), wal ? 0u : 1u);
         EXPECT_EQ(column(w.db, "PRAGMA integrity_check"), std::set<std::string>{"ok"});
         if (wal) continue;
         ASSERT_TRUE(outcome.refused());
