@@ -347,6 +347,9 @@ public:
         const std::function<bool(std::uint64_t, std::uint64_t)>& progress) = 0;
     // As Database::InterruptWhen.
     virtual void InterruptWhen(std::function<bool()> asked) = 0;
+    // Whether the read transaction keeps other connections from committing
+    // (a rollback journal's file; in WAL mode readers keep nobody out).
+    virtual bool KeepsCommitsOut() = 0;
     // Ends the read transaction and frees the file. Closing twice is harmless.
     virtual Status Close() = 0;
 };

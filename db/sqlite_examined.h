@@ -49,6 +49,7 @@ public:
     Result<std::vector<ObjectReading>> ReadEachObject() override;
     Result<std::optional<BrokenLinks>> RowsWithoutLink(const LinkCheck& check, int firstFew) override;
     Result<std::optional<long>> RowCount(const std::string& table) override;
+    bool KeepsCommitsOut() override;
     Result<std::vector<TableRescue>> RescueInto(
         const std::string& destination, bool replace,
         const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override;

@@ -1,5 +1,7 @@
 #include "maintenance/database_check.h"
 
+#include <chrono>
+
 #include <algorithm>
 #include <thread>
 
@@ -123,15 +125,19 @@ CheckOutcome checkDatabase(JobContext& ctx, const std::string& path) {
         outcome.failure = file.error();
         return outcome;
     }
+    const auto began = std::chrono::steady_clock::now();
+    const bool keepsCommitsOut = (*file)->KeepsCommitsOut();
     Status s = check(ctx, **file, outcome);
     // Only read: closing loses nothing.
     (void)(*file)->Close();
+    const double held = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!s) {
         outcome = CheckOutcome{};
         outcome.failure = ctx.described(s.error());
     } else {
         ctx.report(Done, Done, ProgressUnit::Steps);
     }
+    if (keepsCommitsOut) outcome.heldSeconds = held;
     return outcome;
 }
 

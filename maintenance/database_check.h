@@ -27,6 +27,7 @@ struct CheckOutcome {
     std::vector<db::ObjectReading> objects;   // every table and index, read when the engine check failed
     std::vector<std::pair<std::string, long>> rows;  // the row count of every table of a whole file
     std::vector<LinkFinding> links;                  // the links followed in a whole file
+    double heldSeconds = 0;                          // how long its reading kept the booking system's commits out
 
     bool damaged() const { return !failure && !engineMessages.empty(); }
     bool linksBroken() const;

@@ -54,7 +54,7 @@ QJsonObject copyFigures(const CopyOutcome& outcome) {
 }
 
 QJsonObject checkFigures(const CheckOutcome& outcome) {
-    QJsonObject figures;
+    QJsonObject figures{{"held_s", heldFigure(outcome.heldSeconds)}};
     if (!outcome.failure)
         figures["result"] = outcome.damaged() ? "damaged" : outcome.linksBroken() ? "links_broken" : "sound";
     QJsonArray messages;

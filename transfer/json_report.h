@@ -54,7 +54,8 @@ QJsonObject copyFigures(const CopyOutcome& outcome);
 // check: "result" ("sound", "damaged", "links_broken"; nothing after a
 // failure), "engine_messages", "tables" {name: rows}, "links" [{"table",
 // "column", "parent", "rows", "broken", "first_ids"}] and "unreadable"
-// [{"name", "table", "index", "entries"}].
+// [{"name", "table", "index", "entries"}], and "held_s", how long its
+// reading kept the booking system's commits out (rollback journal only).
 QJsonObject checkFigures(const CheckOutcome& outcome);
 // recover: "target", "backup" (whose counts stand in, "" when none) and
 // "tables" [{"table", "rescued", "known", "lost"}], known and lost null

@@ -516,6 +516,7 @@ void Run::print(std::FILE* to, const std::vector<std::string>& lines) {
 int Run::check() {
     const CheckOutcome outcome = checkDatabase(ctx_);
     figures_ = checkFigures(outcome);
+    held_ = outcome.heldSeconds;
     if (outcome.stopped()) return finish(interrupted());
     const std::vector<std::string> lines = checkLines(ctx_, outcome);
     print(outcome.failure ? env_.err : env_.out, lines);
