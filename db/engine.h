@@ -195,9 +195,10 @@ public:
     // DataVersion when `result` was read from the file; its hold passes to
     // this write-in, which proves by `holder`'s DataVersion, once it has the
     // write lock itself, that nobody committed since (3197 ContentChanged
-    // otherwise, nothing written: the caller builds its result again). Once it has the write lock it waits
-    // for any other lock at most `lockWait` seconds (the exclusive lock of
-    // a rollback journal's commit, which an open read transaction refuses):
+    // otherwise, nothing written: the caller builds its result again). Once
+    // it has the write lock it waits for any other lock at most `lockWait`
+    // seconds (the exclusive lock of a rollback journal's commit, which an
+    // open read transaction refuses):
     // 3260 and nothing written when that is not had. A stop asked for
     // through InterruptWhen is taken before each step and rolls back; the
     // last step, which commits, runs to its end once it has begun. `result`

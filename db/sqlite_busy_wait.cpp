@@ -19,7 +19,6 @@ int BusyWait::handler(void* self, int count) {
     const auto now = std::chrono::steady_clock::now();
     if (count == 0) wait->began_ = now;
     const double waited = std::chrono::duration<double>(now - wait->began_).count();
-    wait->lastWait_.store(waited);
     if (waited >= wait->limit() || wait->stopAsked()) return 0;
     const int ms = std::min(20, 1 + count * 2);
     const double left = wait->limit() - waited;

@@ -30,16 +30,12 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = std::move(asked);
     }
-    // How long the last lock that had to be waited for took, or was
-    // waited for before it was given up, in seconds.
-    double lastWait() const { return lastWait_.load(); }
 
 private:
     static int handler(void* self, int count);
     bool stopAsked();
 
     std::atomic<double> limit_;
-    std::atomic<double> lastWait_{0};
     std::chrono::steady_clock::time_point began_;
     std::mutex mutex_;
     std::function<bool()> stop_;

@@ -97,6 +97,15 @@ Status Connection::close() {
     return {};
 }
 
+std::string journalModeOf(sqlite3* db) {
+    sqlite3_stmt* st = nullptr;
+    std::string mode;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        if (const unsigned char* text = sqlite3_column_text(st, 0)) mode = reinterpret_cast<const char*>(text);
+    sqlite3_finalize(st);
+    return mode;
+}
+
 int bindStored(sqlite3_stmt* stmt, int index, const StoredValue& v) {
     switch (v.kind()) {
         case StoredValue::Kind::Null: return sqlite3_bind_null(stmt, index);

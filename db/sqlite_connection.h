@@ -94,6 +94,10 @@ private:
     std::vector<ConnectionChild*> children_;
 };
 
+// The journal mode of the main file `db` has open ("delete", "wal", ...), or
+// "" when it cannot be read.
+std::string journalModeOf(sqlite3* db);
+
 // Binds one value at SQLite parameter number index (from 1).
 int bindStored(sqlite3_stmt* stmt, int index, const StoredValue& value);
 int bindOwned(sqlite3_stmt* stmt, int index, const OwnedValue& value);

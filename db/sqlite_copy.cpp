@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/errors.h"
+#include "db/sql_translator.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_errors.h"
 #include "db/stored_format.h"
@@ -37,12 +38,6 @@ std::optional<std::string> createdInCopy(const std::string& sql) {
     for (const char* head : heads)
         if (sql.rfind(head, 0) == 0) return std::string(head) + kCopy + "." + sql.substr(std::strlen(head));
     return std::nullopt;
-}
-
-std::string quoted(const std::string& name) {
-    std::string q = "\"";
-    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
 }
 
 bool sameName(const std::string& a, const std::string& b) { return sqlite3_stricmp(a.c_str(), b.c_str()) == 0; }
@@ -173,7 +168,7 @@ private:
     // Null ones, each using the column's index where there is one.
     static std::vector<std::string> conditions(const KeptRows* range) {
         if (!range) return {""};
-        const std::string c = quoted(range->column);
+        const std::string c = quoteIdentifier(range->column);
         return {" WHERE " + c + " >= ?1 AND " + c + " <= ?2", " WHERE " + c + " IS NULL"};
     }
 
@@ -184,9 +179,9 @@ private:
             const KeptRows* range = rangeOf(entry.name);
             for (const std::string& where : conditions(range))
                 if (s)
-                    s = query("SELECT count(*) FROM main." + quoted(entry.name) + where, range, [&](sqlite3_stmt* st) {
-                        total_ += static_cast<std::uint64_t>(sqlite3_column_int64(st, 0));
-                    });
+                    s = query(
+                        "SELECT count(*) FROM main." + quoteIdentifier(entry.name) + where, range,
+                        [&](sqlite3_stmt* st) { total_ += static_cast<std::uint64_t>(sqlite3_column_int64(st, 0)); });
         }
         counted_ = true;
         return s;
@@ -204,8 +199,8 @@ private:
                 // conditions are the index's, so it runs for kept rows only.
                 const std::string tail = where.empty() ? " WHERE vexla_kept_row()" : where + " AND vexla_kept_row()";
                 if (s)
-                    s = query(std::string("INSERT INTO ") + kCopy + "." + quoted(entry.name) + " SELECT * FROM main." +
-                                  quoted(entry.name) + tail,
+                    s = query(std::string("INSERT INTO ") + kCopy + "." + quoteIdentifier(entry.name) +
+                                  " SELECT * FROM main." + quoteIdentifier(entry.name) + tail,
                               range);
             }
         }

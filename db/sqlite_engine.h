@@ -48,6 +48,7 @@ public:
     const EngineSettings& settings() const { return settings_; }
 
 private:
+    Result<std::unique_ptr<Database>> openCopy(const std::string& path, bool walInPlace);
     Result<std::string> copyToScratch(sqlite3* from);
     Result<std::unique_ptr<Database>> openScratch(const std::string& scratch);
 

@@ -5,6 +5,7 @@
 
 #include "db/errors.h"
 #include "db/sql_translator.h"
+#include "db/sqlite_connection.h"
 #include "db/sqlite_errors.h"
 
 namespace vexla::db {
@@ -352,14 +353,6 @@ Status SqliteExaminedFile::Close() {
     return s;
 }
 
-bool SqliteExaminedFile::KeepsCommitsOut() {
-    if (!db_) return false;
-    sqlite3_stmt* st = nullptr;
-    bool wal = false;
-    if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        wal = sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "wal") == 0;
-    sqlite3_finalize(st);
-    return !wal;
-}
+bool SqliteExaminedFile::KeepsCommitsOut() { return db_ && journalModeOf(db_) != "wal"; }
 
 }  // namespace vexla::db

@@ -18,16 +18,6 @@ namespace {
 
 int exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
-// The journal mode of the file `db` has open, or "" when it cannot be read.
-std::string journalMode(sqlite3* db) {
-    sqlite3_stmt* st = nullptr;
-    std::string mode;
-    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        if (const unsigned char* text = sqlite3_column_text(st, 0)) mode = reinterpret_cast<const char*>(text);
-    sqlite3_finalize(st);
-    return mode;
-}
-
 // Copies the database `from` has open into the empty file `to`, in one read
 // transaction of `from`: the only time the booking system's commits wait.
 int copyInOneRead(sqlite3* from, const std::string& to) {
@@ -81,14 +71,18 @@ Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& s
     return copy;
 }
 
-Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& path) {
+// The database at `path` for a job that reads it long: itself where
+// `walInPlace` and it is in WAL mode (readers keep no writer out), else a
+// copy of it in a scratch file of ours, taken in one read.
+Result<std::unique_ptr<Database>> SqliteEngine::openCopy(const std::string& path, bool walInPlace) {
+    // Opened first for its refusals, worded as every job's are.
     auto opened = OpenDatabase(path, false);
     if (!opened) return opened.error();
     sqlite3* from = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr);
     BusyWait wait(settings_.waitSeconds);
     wait.install(from);
-    if (rc == SQLITE_OK && journalMode(from) == "wal") {
+    if (rc == SQLITE_OK && walInPlace && journalModeOf(from) == "wal") {
         sqlite3_close(from);
         return opened;
     }
@@ -99,18 +93,10 @@ Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& 
     return openScratch(*scratch);
 }
 
+Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& path) { return openCopy(path, true); }
+
 Result<std::unique_ptr<Database>> SqliteEngine::OpenStagingCopy(const std::string& path) {
-    auto opened = OpenDatabase(path, false);
-    if (!opened) return opened.error();
-    (void)(*opened)->Close();
-    sqlite3* from = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr);
-    BusyWait wait(settings_.waitSeconds);
-    wait.install(from);
-    auto scratch = rc == SQLITE_OK ? copyToScratch(from) : Result<std::string>(errorFromSqlite(from, rc));
-    sqlite3_close(from);
-    if (!scratch) return scratch.error();
-    return openScratch(*scratch);
+    return openCopy(path, false);
 }
 
 }  // namespace vexla::db

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "db/errors.h"
+#include "db/sql_translator.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_errors.h"
 
@@ -14,12 +15,6 @@ namespace vexla::db {
 namespace {
 
 constexpr const char* kStaged = "vexla_staged";
-
-std::string quotedName(std::string_view name) {
-    std::string q = "\"";
-    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
 
 }  // namespace
 
@@ -48,7 +43,7 @@ Result<long> SqliteDatabase::ReplaceTableFrom(Database& staged, std::string_view
     if (s) deleted = RecordsAffected();
     auto dropped = s ? DropReadingIndexes(table) : Result<std::vector<std::string>>(s.error());
     if (s && !dropped) s = dropped.error();
-    const std::string name = quotedName(table);
+    const std::string name = quoteIdentifier(table);
     auto spared = s ? TableRecordCount(table) : Result<long>(0L);
     if (s && !spared) s = spared.error();
     // Where the delete spared nothing (the bookings), the whole table goes

@@ -12,7 +12,6 @@
 #include "maintenance/backups.h"
 #include "maintenance/content_placement.h"
 #include "maintenance/exclusive_test.h"
-#include "maintenance/file_identity.h"
 #include "session/damaged_file.h"
 
 namespace vexla {
@@ -112,18 +111,6 @@ Status removeStaleLinks(JobContext& ctx, const FileInfo& database) {
     return {};
 }
 
-// A file of the job that is there already: a regular file is a leftover of
-// a run cut off and is removed; anything else is no file of ours and stops
-// the job, named.
-Status clearLeftover(FileSystem& files, const std::string& path) {
-    auto there = files.info(path, false);
-    if (!there) return there.error();
-    if (there->kind == FileKind::Missing) return {};
-    if (there->kind != FileKind::Regular)
-        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
-    return removeDurably(files, path);
-}
-
 // The compaction's plan: the result built by the engine from the held
 // database (VACUUM INTO, never synced: it is read once and removed), with
 // the row count of every table and entry count of every index taken at the
@@ -172,11 +159,9 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (plain->kind == FileKind::Regular) {
         if (auto s = removeStaleLinks(ctx, *database); !s) return s;
     }
-    const std::string real = realFileOf(path);
-    if (real.empty()) return db::fileNotFound(path);
-    // Through a link the work happens in the real file's folder, which may
-    // hold a killed run's files of its own.
-    if (folderOf(real) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(real));
+    auto working = workingFile(ctx);
+    if (!working) return working.error();
+    const std::string& real = *working;
     const std::string result = real + kCompactedSuffix;
     if (auto s = clearLeftover(files, ctx.inDatabaseFolder(kWorkCopyName)); !s) return s;
     if (auto s = clearLeftover(files, result); !s) return s;
@@ -202,7 +187,6 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     }
     if (!s) return s;
     ctx.report(kCompactionSteps, kCompactionSteps, ProgressUnit::Steps);
-    if (placed.walBytes > 0) ctx.main.Logg(walLeftLine(ctx, placed.walBytes));
     if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
     return {};
 }

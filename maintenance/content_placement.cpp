@@ -127,9 +127,23 @@ bool worthAnother(const Status& s) {
 
 }  // namespace
 
-std::string walLeftLine(JobContext& ctx, std::uint64_t bytes) {
-    constexpr std::uint64_t MB = 1024 * 1024;
-    return ctx.text("R9582") + ": " + std::to_string((bytes + MB - 1) / MB) + " MB";
+Result<std::string> workingFile(JobContext& ctx) {
+    const AdminState& state = ctx.main.state();
+    const std::string real = realFileOf(state.DataBas);
+    if (real.empty()) return db::fileNotFound(state.DataBas);
+    // Through a link the work happens in the real file's folder, which may
+    // hold a killed run's files of its own.
+    if (folderOf(real) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(real));
+    return real;
+}
+
+Status clearLeftover(FileSystem& files, const std::string& path) {
+    auto there = files.info(path, false);
+    if (!there) return there.error();
+    if (there->kind == FileKind::Missing) return {};
+    if (there->kind != FileKind::Regular)
+        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
+    return removeDurably(files, path);
 }
 
 Error keptOpenRefusal(JobContext& ctx, double waited) {
@@ -175,6 +189,10 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
     if (!s) return s;
     auto left = connection.Checkpoint(true, 0.2);
     outcome.walBytes = left ? *left : 0;
+    if (outcome.walBytes > 0) {
+        constexpr std::uint64_t MB = 1024 * 1024;
+        ctx.main.Logg(ctx.text("R9582") + ": " + std::to_string((outcome.walBytes + MB - 1) / MB) + " MB");
+    }
     return {};
 }
 

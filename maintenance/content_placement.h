@@ -60,14 +60,21 @@ struct PlacementOutcome {
 // job's is left (no backup, no result).
 //
 // On success a WAL database's log is folded in and emptied, waiting 0.2 s
-// at most for its readers; what is left is told in walBytes. A failure
+// at most for its readers; what is left is told in walBytes and in the
+// activity log (R9582 and its size in MB). A failure
 // leaves the database as it was (and the result file for the caller to
 // remove or set aside); the backup is in `outcome.backup` either way.
 Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPlan& plan, PlacementOutcome& outcome);
 
-// The activity log's line for a log left beside a WAL database: R9582,
-// the size in MB.
-std::string walLeftLine(JobContext& ctx, std::uint64_t bytes);
+// The real file behind the database path, every symbolic link resolved
+// (3024 when there is none), with what killed jobs left in its folder
+// removed: where a job that puts content in place does its work.
+Result<std::string> workingFile(JobContext& ctx);
+
+// A file of the job that is there already: a regular file is a leftover of
+// a run cut off and is removed; anything else is no file of ours and stops
+// the job, named.
+Status clearLeftover(FileSystem& files, const std::string& path);
 
 // The refusal of a database whose writers could not be held off for
 // `waited` seconds: 3356, naming the processes that have it open.

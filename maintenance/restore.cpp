@@ -9,7 +9,6 @@
 #include "maintenance/backups.h"
 #include "maintenance/content_placement.h"
 #include "maintenance/exclusive_test.h"
-#include "maintenance/file_identity.h"
 
 namespace vexla {
 
@@ -55,17 +54,6 @@ Result<RegisterCounts> countsOf(db::Database& database) {
         *count = *n;
     }
     return counts;
-}
-
-// A copy of ours left by a run cut off is removed; anything else of that
-// name is no file of ours and stops the job, named.
-Status clearLeftover(FileSystem& files, const std::string& path) {
-    auto there = files.info(path, false);
-    if (!there) return there.error();
-    if (there->kind == FileKind::Missing) return {};
-    if (there->kind != FileKind::Regular)
-        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
-    return removeDurably(files, path);
 }
 
 // The copy of the backup, checked: the step that may refuse the backup.
@@ -167,9 +155,9 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     ctx.removeAbandonedFiles(state.msSökväg);
     auto database = files.info(state.DataBas, true);
     if (!database) return database.error();
-    const std::string real = realFileOf(state.DataBas);
-    if (real.empty()) return db::fileNotFound(state.DataBas);
-    if (folderOf(real) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(real));
+    auto working = workingFile(ctx);
+    if (!working) return working.error();
+    const std::string& real = *working;
     if (auto s = copyAndCheck(ctx, hold, outcome, real, *database, copy); !s) return s;
 
     if (auto s = enter(RestoreStep::KeepCurrent, "R9472"); !s) return s;
@@ -193,7 +181,6 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     if (Status removed = removeDurably(files, copy); !removed)
         ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
     copy.clear();
-    if (placed.walBytes > 0) ctx.main.Logg(walLeftLine(ctx, placed.walBytes));
     return {};
 }
 

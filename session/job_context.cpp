@@ -38,11 +38,15 @@ Error JobContext::described(const Error& e) const { return describedFileError(e,
 
 std::string numberAndDescription(const Error& e) { return std::to_string(e.number) + "\r\n" + e.description; }
 
-double configuredWait(const std::string& ini) {
-    const std::string value = readIniString(ini, "System", "Wait", 16);
-    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos) return 10;
+std::optional<int> waitSecondsFrom(const std::string& value) {
+    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
     const int seconds = std::stoi(value);
-    return seconds <= 86400 ? seconds : 10;
+    return seconds <= 86400 ? std::optional(seconds) : std::nullopt;
+}
+
+double configuredWait(const std::string& ini) {
+    return waitSecondsFrom(readIniString(ini, "System", "Wait", 16)).value_or(10);
 }
 
 }  // namespace vexla

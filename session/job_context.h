@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/job_progress.h"
@@ -77,9 +78,13 @@ public:
     virtual void run(JobContext& ctx, const std::function<void(JobContext&)>& work) = 0;
 };
 
+// A job's wait as a person writes it (--wait, Wait=): seconds in digits
+// only, at most a day; nothing for anything else.
+std::optional<int> waitSecondsFrom(const std::string& value);
+
 // Wait= of the [System] section of the settings file `ini`: the seconds a
-// job of the window waits for the booking system's transactions, digits
-// only and at most 86400; 10 when it is not set or is no such number.
+// job of the window waits for the booking system's transactions
+// (waitSecondsFrom); 10 when it is not set or is no such number.
 double configuredWait(const std::string& ini);
 
 // "Error number" CR LF "description": the head of most job failure messages.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/paths.h"
+#include "session/job_context.h"
 
 namespace vexla {
 
@@ -74,14 +75,6 @@ void setDatabase(CommandLine& options, const std::string& path, char separator) 
     options.msSökväg = folderOfPath(options.DataBas, separator).value_or("");
 }
 
-// Seconds written as digits only, at most a day; nothing for anything else.
-std::optional<int> waitSeconds(const std::string& value) {
-    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    const int seconds = std::stoi(value);
-    return seconds <= 86400 ? std::optional(seconds) : std::nullopt;
-}
-
 }  // namespace
 
 ProgramArguments readProgramArguments(const std::vector<std::string>& args, char separator) {
@@ -107,7 +100,7 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
             case Meaning::Wait: {
                 if (row->form == Form::Next && !hasNext) return usage("R9080", arg);
                 const std::string value = row->form == Form::Next ? args[++i] : arg.substr(row->word.size());
-                const auto seconds = waitSeconds(value);
+                const auto seconds = waitSecondsFrom(value);
                 if (!seconds) return usage("R9082", "--wait " + value);
                 wait = *seconds;
                 break;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "session/job_context.h"
+
 namespace vexla::transfer {
 
 namespace {
@@ -112,10 +114,9 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     } else if (option == "--quiet") {
         o.quiet = true;
     } else if (option == "--wait") {
-        if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(value) > 86400)
-            return invalid();
-        o.wait = std::stoi(value);
+        const auto seconds = waitSecondsFrom(value);
+        if (!seconds) return invalid();
+        o.wait = *seconds;
     }
     return std::nullopt;
 }
