@@ -69,7 +69,7 @@ TEST(LockFileHolder, ReadsWhatTheHolderWrote) {
          {Row{"box 1234 vexla-transfer anna\n", "vexla-transfer", "anna", "box", 1234},
           Row{"box 77\n", "", "", "box", 77}, Row{"box 77 vexla-admin\nrest", "vexla-admin", "", "box", 77},
           Row{"box x12 vexla-admin anna\n", "", "", "", 0}, Row{"box -3 vexla-admin anna", "", "", "", 0},
-          Row{"box\n", "", "", "", 0}, Row{"", "", "", "", 0}}) {
+          Row{"box 0 vexla-admin anna", "", "", "", 0}, Row{"box\n", "", "", "", 0}, Row{"", "", "", "", 0}}) {
         const Holder h = parseHolderLine(line);
         EXPECT_EQ(std::tie(h.program, h.user, h.host, h.pid), std::tie(program, user, host, pid)) << line;
     }

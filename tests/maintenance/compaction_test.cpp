@@ -128,6 +128,19 @@ TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {
     EXPECT_TRUE(w.compactInWindow());
 }
 
+// The backup is on the disk before the compacted content is committed in
+// its place: a sync of it that fails ends the job with the database as it was.
+TEST(CompactionFaults, ABackupTheDiskDoesNotKeepStopsBeforeTheCommit) {
+    JobWorld w;
+    db::testing::makeDatabase(w.db, "DELETE FROM Bokning WHERE ID % 2 = 0");
+    const std::string before = w.dir.read("bok.db");
+    w.fakes.files.failCall("syncFile", 1, Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin"});
+    EXPECT_FALSE(w.compactInWindow());
+    ASSERT_EQ(w.boxTexts().size(), 1u);
+    EXPECT_EQ(w.boxTexts()[0].rfind("75\r\n", 0), 0u) << w.boxTexts()[0];
+    EXPECT_EQ(w.dir.read("bok.db"), before);
+}
+
 // A journal beside the database is the booking system's (its connections
 // share it by name): the compaction leaves it to the engine and renames
 // nothing aside, also under a name too long for any ".old" beside it.

@@ -1,6 +1,7 @@
 // The check and the rescue on files the tests damage themselves: a page of
-// the bookings overwritten, a file cut short, an index page overwritten, a
-// booking whose customer is gone, and a sound file. What each must find and
+// the bookings overwritten, a file cut short, an index page overwritten,
+// bookings whose customer is gone (many, or one), a row against its
+// column's constraint, and a sound file. What each must find and
 // rescue is worked out from the file before it is damaged (which pages hold
 // which rows, through SQLite's page statistics), never written in by hand.
 #include <sqlite3.h>
@@ -152,6 +153,43 @@ Expected customerGone(JobWorld& w) {
     return e;
 }
 
+Expected oneBookingWithoutItsCustomer(JobWorld& w) {
+    const long long booking = one(w.db, "SELECT min(ID) FROM Bokning");
+    column(w.db, "UPDATE Bokning SET KundID = 999999 WHERE ID = " + std::to_string(booking));
+    Expected e;
+    e.verdict = Verdict::LinksBroken;
+    e.broken["Bokning"] = {1, {booking}};
+    e.rescued = allRows(w);
+    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
+    return e;
+}
+
+// A row whose value the damage garbled against its column's constraint (a
+// name gone NULL): the file reads, the check names it, and the rescue's new
+// file refuses the row, which is lost and counted as such.
+Expected rowAgainstItsConstraint(JobWorld& w) {
+    const std::string required = "\"FörNamn\" VARCHAR(30) NOT NULL", bare = "\"FörNamn\" VARCHAR(30)";
+    // The schema's text is changed in place, each time on a connection of its own that reads it anew.
+    const auto schema = [&](const std::string& from, const std::string& to) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(w.db.c_str(), &db), SQLITE_OK);
+        const std::string sql = "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, '" + from +
+                                "', '" + to + "') WHERE name = 'Person'";
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    };
+    Expected e;
+    e.verdict = Verdict::Damaged;
+    e.rescued = allRows(w);
+    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
+    schema(required, bare);
+    column(w.db, "UPDATE Person SET \"FörNamn\" = NULL WHERE ID = 1");
+    schema(bare, required);
+    e.rescued["Person"] -= 1;
+    e.lost["Person"] = 1;
+    return e;
+}
+
 Expected sound(JobWorld& w) {
     Expected e;
     e.rescued = allRows(w);
@@ -208,6 +246,8 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedFile,
                          ::testing::Values(Damage{"BookingPageOverwritten", bookingPageOverwritten},
                                            Damage{"IndexPageOverwritten", indexPageOverwritten},
                                            Damage{"CutShort", cutShort}, Damage{"CustomerGone", customerGone},
+                                           Damage{"OneBookingWithoutItsCustomer", oneBookingWithoutItsCustomer},
+                                           Damage{"RowAgainstItsConstraint", rowAgainstItsConstraint},
                                            Damage{"Sound", sound}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -212,6 +212,32 @@ TEST(IntervalCopy, AStopInAnyPhaseEndsItAtOnceLeavingNothing) {
     }
 }
 
+// A stop asked for while the copy waits for the booking system's
+// transaction to end cuts the wait short: the job ends stopped at once, not
+// refused when its wait runs out, and leaves no file.
+TEST(WholeCopy, AStopEndsTheWaitForTheBookingSystem) {
+    JobWorld w;
+    sqlite3* booking = nullptr;
+    ASSERT_EQ(sqlite3_open(w.db.c_str(), &booking), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(booking, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    w.ctx.waitSeconds = 10;
+    w.window.engine_.SetWait(10);
+    const auto names = w.dir.list();
+    struct StopSoon final : JobProgress {
+        const std::chrono::steady_clock::time_point at =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        void report(std::uint64_t, std::uint64_t, ProgressUnit) override {}
+        bool stopRequested() const override { return std::chrono::steady_clock::now() >= at; }
+    } progress;
+    w.ctx.progress = &progress;
+    const CopyOutcome outcome = copyDatabase(w.ctx, w.dir.file("kopia.db"), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - progress.at, std::chrono::seconds(2));
+    EXPECT_EQ(outcome.end, CopyEnd::Stopped);
+    EXPECT_EQ(w.dir.list(), names);
+    sqlite3_exec(booking, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(booking);
+}
+
 TEST(CopyCancelled, AtAnyQuestionSaysSoAndWritesNothing) {
     struct Cancel {
         MsgAnswer answer;  // to the question whether to limit the copy

@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/console_platform.h"
 #include "common/error_texts.h"
 #include "common/file_writing.h"
 #include "common/temporary_files.h"
@@ -36,6 +37,7 @@
 #include "tests/db/db_test_support.h"
 #include "tests/reliability/reliability_support.h"
 #include "tests/support/source_tree.h"
+#include "transfer/transfer.h"
 
 namespace vexla {
 namespace {
@@ -46,11 +48,11 @@ namespace fs = std::filesystem;
 constexpr int kImportLines = 24;
 constexpr const char* kEarlierExport = "ID;Namn\r\n1;the user's earlier export\r\n";
 
-// A customer register file in Swedish captions, one line per ID from firstId on.
-std::string customerFile(long long firstId, int lines) {
+// A customer register file in the captions of `language`, one line per ID from firstId on.
+std::string customerFile(long long firstId, int lines, const char* language = "se") {
     std::string header;
     for (const char* column : {"ID", "Namn", "Adress", "Rabatt", "Anteckningar"})
-        header += (header.empty() ? "" : ";") + KolumnTillRubrik(column, "se");
+        header += (header.empty() ? "" : ";") + KolumnTillRubrik(column, language);
     std::string bytes = header + "\r\n";
     for (long long id = firstId; id < firstId + lines; ++id) {
         const std::string n = std::to_string(id);
@@ -370,6 +372,28 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
     EXPECT_GT(trials, 0);
     // Some fault of every kind stops the job; a shell that writes meanwhile never does.
     EXPECT_TRUE(layer == Layer::Killed || (failed > 0) == (layer != Layer::ShellArrives)) << failed << " failed";
+}
+
+// A commit the disk carries out and then answers with an error (the journal
+// deleted, the sync of its folder failed): the register holds the import,
+// and vexla-transfer says the disk failed (exit status 4: the register may
+// hold the import), never that the register is unchanged (6).
+TEST(ImportOnAFailingDisk, SavedDespiteAnErrorExitsAsAFileError) {
+    JobWorld w(demoDatabase());
+    const std::size_t customers = allRows(w.db)["Kund"].size();
+    w.dir.write("kunder.skv", customerFile(1000, kImportLines, "en"));
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in{std::tmpfile(), std::fclose}, out{std::tmpfile(), std::fclose},
+        err{std::tmpfile(), std::fclose};
+    ConsoleMessageBoxes console{err.get()};
+    transfer::Environment env{w.texts,       w.window.engine_, console,  w.fakes.clock, w.fakes.locale,
+                              w.fakes.files, w.dir.path(),     in.get(), out.get(),     err.get(),
+                              false,         "vexla",          nullptr,  nullptr};
+    onSqliteCall([](IoOp io) { return io == IoOp::Delete ? kAfterTheCall | SQLITE_IOERR_DIR_FSYNC : 0; });
+    const int status = transfer::runTransfer(
+        {"import", "--register", "kund", "--db", w.db, "--in", w.dir.file("kunder.skv"), "--user", "admin"}, env);
+    onSqliteCall(nullptr);
+    EXPECT_EQ(allRows(w.db)["Kund"].size(), customers + kImportLines);
+    EXPECT_EQ(status, transfer::exitcode::FileError);
 }
 
 std::vector<FaultCase> faultCases() {

@@ -27,15 +27,22 @@ const sqlite3_io_methods& real(sqlite3_file* f) {
 }
 int ask(IoOp op) { return hook ? hook(op) : 0; }
 
+// The hook's answer `rc` to a call that `run` makes: the real answer, the
+// hook's instead, or the hook's after the real call.
+template <class Run>
+int answer(int rc, Run run) {
+    if (rc == 0) return run();
+    if (rc & kAfterTheCall) run();
+    return rc & ~kAfterTheCall;
+}
+
 // A counted call: the hook's answer, or the real method's.
 template <IoOp op, auto method, class... Args>
 int shim(sqlite3_file* f, Args... args) {
-    const int rc = ask(op);
-    return rc ? rc : (real(f).*method)(f, args...);
+    return answer(ask(op), [&] { return (real(f).*method)(f, args...); });
 }
 int shimDelete(sqlite3_vfs*, const char* name, int syncDir) {
-    const int rc = ask(IoOp::Delete);
-    return rc ? rc : realVfs->xDelete(realVfs, name, syncDir);
+    return answer(ask(IoOp::Delete), [&] { return realVfs->xDelete(realVfs, name, syncDir); });
 }
 
 int shimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {

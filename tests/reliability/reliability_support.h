@@ -35,7 +35,11 @@ ImportRun runImport(db::Database& db, const std::string& registerName, const std
 // A failing disk under SQLite (faulty_vfs.cpp): from the first call on,
 // `hook` is asked before each read, write, sync, truncation and deletion
 // SQLite makes; 0 runs the call, another value is SQLite's answer instead.
+// An answer with kAfterTheCall added runs the call and then answers the
+// rest, as a disk that did the work and then reported a failure (a
+// deletion whose folder's sync failed).
 enum class IoOp { Read, Write, Sync, Truncate, Delete };
+constexpr int kAfterTheCall = 1 << 30;
 const char* ioOpName(IoOp op);
 
 void onSqliteCall(std::function<int(IoOp)> hook);

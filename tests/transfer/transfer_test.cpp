@@ -409,6 +409,28 @@ TEST(TransferHeld, NamesTheHolder) {
     }
 }
 
+// The program copied into a folder of its own finds its language file where
+// the build's kind of layout puts it (installed: bin/ below the program's
+// folder; development: bin/ beside it), and says its help in that file's
+// words, as the build tree's program does.
+TEST(TransferProgram, ReadsTheLanguageFileOfItsOwnLayout) {
+    TempFolder dir;
+    const std::string built = db::testing::programDir();
+    const std::string folder = dir.file("opt/vexla");
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(dir.file(Kompilerad() ? "opt/vexla/bin" : "opt/bin"));
+    std::filesystem::copy_file(built + "/vexla-transfer", folder + "/vexla-transfer");
+    std::filesystem::copy_file(built + "/bin/Lang.ini",
+                               dir.file(Kompilerad() ? "opt/vexla/bin/Lang.ini" : "opt/bin/Lang.ini"));
+    const auto help = [&](const std::string& program, const char* out) {
+        EXPECT_EQ(std::system(("'" + program + "/vexla-transfer' --help >'" + dir.file(out) + "' 2>&1").c_str()), 0);
+        return dir.read(out);
+    };
+    const std::string said = help(built, "built");
+    ASSERT_NE(said.find("vexla-transfer"), std::string::npos) << said;
+    EXPECT_EQ(help(folder, "copied"), said);
+}
+
 // The tool itself (its main and the regional settings it reads) against the
 // export button's code path, on the same database.
 TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
