@@ -1,4 +1,5 @@
 #include "maintenance/content_placement.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -191,7 +192,8 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
     outcome.walBytes = left ? *left : 0;
     if (outcome.walBytes > 0) {
         constexpr std::uint64_t MB = 1024 * 1024;
-        ctx.main.Logg(ctx.text("R9582") + ": " + std::to_string((outcome.walBytes + MB - 1) / MB) + " MB");
+        ctx.main.Logg(ctx.text(txt::WalLeftForBookingSystem) + ": " + std::to_string((outcome.walBytes + MB - 1) / MB) +
+                      " MB");
     }
     return {};
 }
