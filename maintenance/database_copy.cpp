@@ -118,7 +118,7 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
 }  // namespace
 
 std::string withDatabaseExtension(JobContext& ctx, std::string name) {
-    if (!name.empty() && name.back() == kPathSeparator) name += ctx.text(txt::CopyTitle) + ".db";
+    if (!name.empty() && name.back() == kPathSeparator) name += ctx.text(txt::CopyFileName) + ".db";
     if (name.find('.') == std::string::npos) name += ".db";
     return name;
 }

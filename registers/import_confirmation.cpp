@@ -10,7 +10,7 @@ namespace vexla {
 
 std::string groupedCount(long n, TextSource& texts) {
     const std::string digits = std::to_string(n < 0 ? -n : n);
-    const std::string separator = texts.TextTillAndra(txt::ListComma);
+    const std::string separator = texts.TextTillAndra(txt::ThousandsSeparator);
     std::string s = n < 0 ? "-" : "";
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0) s += separator;
@@ -23,7 +23,7 @@ std::string deleteFirstQuestion(const std::string& registerName, long inRegister
     const char* noun = registerName == "Kund"       ? txt::CustomersWord
                        : registerName == "Resurser" ? txt::ResourcesWord
                                                     : txt::BookingsWord;
-    return texts.TextTillAndra(txt::AllFilesFilter) + " " + groupedCount(inRegister, texts) + " " +
+    return texts.TextTillAndra(txt::AllWord) + " " + groupedCount(inRegister, texts) + " " +
            texts.TextTillAndra(noun) + " " + texts.TextTillAndra(txt::WillBeReplacedByFiles) + " " +
            groupedCount(fileLines, texts) + " " + texts.TextTillAndra(txt::LinesContinueQuestion) + "?";
 }
