@@ -536,6 +536,32 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"status": 0, "backup": "@/Vexla2026-12-03.db", "kept": "@/Vexla2026-12-04.db"})", backup()}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The rescue's figures are those of the files: each table's rows rescued as
+// the new file holds them, known as they were before the damage (the file's
+// own count or the backup's), and lost the difference; a damaged page loses
+// rows of at least one table.
+TEST(TransferRecoverJson, CountsAreThoseOfTheNewFileAndTheBackup) {
+    World w;
+    backup()(w), damage(w);
+    ASSERT_EQ(w.run(kRecover + Args{"--json"}, {}), 0);
+    const QJsonObject got = parsedObject(contents(w.out.get()));
+    const std::string saved = w.dir.file("Vexla2026-12-03.db"), rescued = w.dir.file("new.db");
+    const auto count = [](const std::string& file, const QString& table) {
+        return std::stol(db::testing::queryWithSqlite(file, "SELECT COUNT(*) FROM " + table.toStdString()).at(0));
+    };
+    long lost = 0;
+    ASSERT_GE(got["tables"].toArray().size(), 4);
+    for (const QJsonValue& value : got["tables"].toArray()) {
+        const QJsonObject t = value.toObject();
+        SCOPED_TRACE(t["table"].toString().toStdString());
+        EXPECT_EQ(t["rescued"].toInteger(-1), count(rescued, t["table"].toString()));
+        EXPECT_EQ(t["known"].toInteger(-1), count(saved, t["table"].toString()));
+        EXPECT_EQ(t["lost"].toInteger(-1), t["known"].toInteger() - t["rescued"].toInteger());
+        lost += t["lost"].toInteger();
+    }
+    EXPECT_GT(lost, 0);
+}
+
 // "-" is standard output for export and standard input for import: the same
 // bytes as through a file, and no file named "-".
 TEST(TransferStandardStreams, CarryTheRegisterFile) {
