@@ -1,5 +1,6 @@
 // vexla-transfer run whole on a small clean demo database: every command's
 // exit status and what it says, and the export compared with the window's.
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -535,6 +536,28 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"Restore", kRestore,
                  R"({"status": 0, "backup": "@/Vexla2026-12-03.db", "kept": "@/Vexla2026-12-04.db"})", backup()}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A disk that refuses the import's writes (here a limit on file size just
+// above the database's) is a file error, not an import the user must fix,
+// and the register is as it was.
+TEST(TransferImport, ADiskThatRefusesTheWritesIsAFileError) {
+    World w;
+    std::string lines = "ID;Name\r\n";
+    for (int id = 5001; id < 25001; ++id) lines += std::to_string(id) + ";" + std::string(40, 'n') + "\r\n";
+    w.dir.write("in.skv", lines);
+    const auto customers = [&] { return db::testing::queryWithSqlite(w.db, "SELECT COUNT(*) FROM Kund"); };
+    const auto before = customers();
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = std::filesystem::file_size(w.db) + 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int status = w.run(kImport, "vexla");
+    setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(status, transfer::exitcode::FileError) << contents(w.err.get());
+    EXPECT_EQ(customers(), before);
+}
 
 // The rescue's figures are those of the files: each table's rows rescued as
 // the new file holds them, known as they were before the damage (the file's
