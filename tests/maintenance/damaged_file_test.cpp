@@ -4,6 +4,7 @@
 // rescue is worked out from the file before it is damaged (which pages hold
 // which rows, through SQLite's page statistics), never written in by hand.
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -341,6 +342,24 @@ TEST(FailedExamination, IsNeitherDroppedNorTakenForSuccess) {
     EXPECT_EQ(rescued.failure->number, db::corrupt(target).number);
     EXPECT_TRUE(rescued.tables.empty());
     EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// The rescued file is the damaged file's successor: it gets its mode, and
+// (where the job may give files away) its owner and group.
+TEST(RescuedFile, TakesTheDamagedFilesModeAndOwner) {
+    JobWorld w;
+    bookingPageOverwritten(w);
+    ASSERT_EQ(::chmod(w.db.c_str(), 0604), 0);
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || ::chown(w.db.c_str(), 65534, 65534) == 0);
+    struct stat damaged {};
+    ASSERT_EQ(::stat(w.db.c_str(), &damaged), 0);
+    const std::string target = w.dir.file("new.db");
+    ASSERT_FALSE(rescueDatabase(w.ctx, target, false).failure);
+    struct stat rescued {};
+    ASSERT_EQ(::stat(target.c_str(), &rescued), 0);
+    EXPECT_EQ(std::make_tuple(rescued.st_mode, rescued.st_uid, rescued.st_gid),
+              std::make_tuple(damaged.st_mode, damaged.st_uid, damaged.st_gid));
 }
 
 }  // namespace
