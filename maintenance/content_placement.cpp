@@ -114,6 +114,7 @@ Status tryOnce(JobContext& ctx, db::Database& connection, db::Database& holder, 
     auto result = ctx.main.engine().OpenDatabase(plan.result, false);
     if (!result) return result.error();
     const auto beside = [&] { return checkBeside(ctx, plan, outcome); };
+    outcome.wroteIn = true;
     Status s =
         ctx.stoppable(connection, [&] { return connection.WriteInFrom(**result, holder, builtAt, kLockWait, beside); });
     (void)(*result)->Close();  // only read: nothing of it to lose

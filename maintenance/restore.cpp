@@ -178,7 +178,7 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     outcome.heldSeconds = placed.heldSeconds;
     outcome.walBytes = placed.walBytes;
     if (!s && s.error().number == db::err::OpenedExclusively) outcome.failedAt = RestoreStep::ExclusiveUse;
-    if (!s) s = settleFailedWriteIn(ctx, *hold.connection, outcome, s);
+    if (!s && placed.wroteIn) s = settleFailedWriteIn(ctx, *hold.connection, outcome, s);
     if (!s) return s;
     outcome.failedAt = RestoreStep::Replacement;
     if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::PuttingBackupContentIn) + ": " + ctx.now());
