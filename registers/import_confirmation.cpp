@@ -23,9 +23,9 @@ std::string deleteFirstQuestion(const std::string& registerName, long inRegister
     const char* noun = registerName == "Kund"       ? txt::CustomersWord
                        : registerName == "Resurser" ? txt::ResourcesWord
                                                     : txt::BookingsWord;
-    return texts.TextTillAndra(txt::AllWord) + " " + groupedCount(inRegister, texts) + " " +
-           texts.TextTillAndra(noun) + " " + texts.TextTillAndra(txt::WillBeReplacedByFiles) + " " +
-           groupedCount(fileLines, texts) + " " + texts.TextTillAndra(txt::LinesContinueQuestion) + "?";
+    return texts.TextTillAndra(txt::AllWord) + " " + groupedCount(inRegister, texts) + " " + texts.TextTillAndra(noun) +
+           " " + texts.TextTillAndra(txt::WillBeReplacedByFiles) + " " + groupedCount(fileLines, texts) + " " +
+           texts.TextTillAndra(txt::LinesContinueQuestion) + "?";
 }
 
 Result<long> recordsDeletedFirst(db::Database& database, const RegisterKind& reg) {

@@ -371,7 +371,8 @@ TEST_F(Mapping, TryRunShowsTheSummaryAndSavesTheSkippedLinesOnlyWhenAsked) {
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
             files.insert(entry.path().filename().string());
         files.erase("hoppade.txt");
-        EXPECT_EQ(files, (std::set<std::string>{"KundReg.skv", "Lang.ini", "bok.db"}));  // and no report under another name
+        EXPECT_EQ(files,
+                  (std::set<std::string>{"KundReg.skv", "Lang.ini", "bok.db"}));  // and no report under another name
         EXPECT_TRUE(dir.read("bok.db") == before);
         EXPECT_NE(d->result(), QDialog::Accepted);
     }
