@@ -1,4 +1,5 @@
 #include "app/unattended_job.h"
+#include "texts/text_codes.h"
 
 #include "db/errors.h"
 #include "maintenance/compaction.h"
@@ -28,15 +29,15 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     AdminState& state = ctx.main.state();
     state.Kommandorad = true;
     if (state.DataBas.empty()) {
-        ctx.main.Logg(ctx.text("R1774") + "!: " + ctx.now());
+        ctx.main.Logg(ctx.text(txt::NoValidDatabasePath) + "!: " + ctx.now());
         ctx.main.closeAllFiles();
-        const std::string said = ctx.text("R1774");
+        const std::string said = ctx.text(txt::NoValidDatabasePath);
         errors.show(said, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return {unattended::Failed, said};
     }
     ctx.main.Logg(" ");
-    ctx.main.Logg(ctx.text("R1775"));
-    ctx.main.Logg(ctx.text("R1776") + ": " + ctx.now());
+    ctx.main.Logg(ctx.text(txt::UnattendedCompactionHeading));
+    ctx.main.Logg(ctx.text(txt::Started) + ": " + ctx.now());
 
     waitWhileHeld(ctx, waitAgain);
     const CompactionOutcome outcome = compactDatabase(ctx);
@@ -50,8 +51,8 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
         end.status = outcome.refused() && heldByAnother(*outcome.failure) ? unattended::InUse : unattended::Failed;
     }
 
-    ctx.main.Logg(ctx.text("R1777") + ": " + ctx.now());
-    ctx.main.Logg(ctx.text("R1778"));
+    ctx.main.Logg(ctx.text(txt::Finished) + ": " + ctx.now());
+    ctx.main.Logg(ctx.text(txt::LogRule));
     ctx.main.Logg(" ");
     ctx.main.closeAllFiles();
     return end;

@@ -1,4 +1,5 @@
 #include "maintenance/backups.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -50,7 +51,7 @@ Status secondName(JobContext& ctx, const std::string& real, const std::string& n
     placement.durable = durable;
     bool ownerKept = true;
     Status s = copyDurably(files, real, name, placement, &ownerKept, [&] { return !ctx.stopRequested(); });
-    if (s && !ownerKept) ctx.main.Logg(ctx.text("R9309") + ": " + name);
+    if (s && !ownerKept) ctx.main.Logg(ctx.text(txt::CopyWithoutGroup) + ": " + name);
     return s;
 }
 
@@ -75,7 +76,7 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
     const bool number =
         value.size() <= 6 && std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
     if (!number || std::stol(value) < 1) {
-        ctx.main.Logg(ctx.text("R9160") + ": BackupKeep=" + value);
+        ctx.main.Logg(ctx.text(txt::BackupKeepInvalid) + ": BackupKeep=" + value);
         return;
     }
     FileSystem& files = ctx.platform.files;
@@ -100,7 +101,7 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
         if (Status s = removeDurably(files, path); !s)
             ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
         else
-            ctx.main.Logg(ctx.text("R9157") + ": " + path);
+            ctx.main.Logg(ctx.text(txt::OldBackupDeleted) + ": " + path);
     }
 }
 

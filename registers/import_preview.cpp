@@ -1,4 +1,5 @@
 #include "registers/import_preview.h"
+#include "texts/text_codes.h"
 
 #include <memory>
 
@@ -150,16 +151,17 @@ std::string previewMarkText(const PreviewLine& line, TextSource& texts) {
     switch (line.why) {
         case ImportStop::WrongFieldCount: why = skipReasonText(SkipReason::WrongFieldCount, texts); break;
         case ImportStop::DuplicateKey: why = skipReasonText(SkipReason::DuplicateKey, texts); break;
-        case ImportStop::RequiredValue: why = text("R1817"); break;
-        case ImportStop::NulCharacter: why = text("R9101"); break;
-        case ImportStop::TooManyFields: why = text("R9105"); break;
-        case ImportStop::NoSeparator: why = text("R1799"); break;
+        case ImportStop::RequiredValue: why = text(txt::RequiredFieldWithoutValue); break;
+        case ImportStop::NulCharacter: why = text(txt::LineHoldsNul); break;
+        case ImportStop::TooManyFields: why = text(txt::LineWithOver1000Fields); break;
+        case ImportStop::NoSeparator: why = text(txt::LineWithoutSeparators); break;
         case ImportStop::Refused:
-            why = line.column.empty() ? text("R9505") : line.column + ": '" + line.value + "' " + text("R9505");
+            why = line.column.empty() ? text(txt::PreviewDoesNotFit)
+                                      : line.column + ": '" + line.value + "' " + text(txt::PreviewDoesNotFit);
             break;
         default: break;
     }
-    return text(line.mark == PreviewMark::Skipped ? "R9503" : "R9504") + ": " + why;
+    return text(line.mark == PreviewMark::Skipped ? txt::PreviewSkipped : txt::PreviewStopsImport) + ": " + why;
 }
 
 }  // namespace vexla

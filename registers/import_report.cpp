@@ -1,4 +1,5 @@
 #include "registers/import_report.h"
+#include "texts/text_codes.h"
 
 #include "registers/import_texts.h"
 
@@ -17,7 +18,7 @@ Result<std::unique_ptr<SkippedLinesReport>> SkippedLinesReport::create(FileSyste
 void SkippedLinesReport::attach(ImportServices& services) {
     services.skipped = [this](long line, SkipReason why, std::string_view lineText) {
         if (!written_) return;
-        written_ = file_->write(texts_.TextTillAndra("R9040") + " " + std::to_string(line) + ": " +
+        written_ = file_->write(texts_.TextTillAndra(txt::LineWord) + " " + std::to_string(line) + ": " +
                                 skipReasonText(why, texts_) + ": " + std::string(lineText) + "\n");
     };
 }

@@ -1,4 +1,5 @@
 #include "session/job_context.h"
+#include "texts/text_codes.h"
 
 #include "common/datetime.h"
 #include "common/file_writing.h"
@@ -30,7 +31,7 @@ Status JobContext::stoppable(db::Database& db, const std::function<Status()>& st
 
 void JobContext::removeAbandonedFiles(const std::string& folder) const {
     const AbandonedCleanup cleanup = vexla::removeAbandonedFiles(platform.files, folder);
-    for (const std::string& path : cleanup.removed) main.Logg(text("R9370") + ": " + path);
+    for (const std::string& path : cleanup.removed) main.Logg(text(txt::LeftoverRemoved) + ": " + path);
     for (const Error& e : cleanup.failures) main.Logg(numberAndDescription(described(e)));
 }
 

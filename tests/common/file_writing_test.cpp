@@ -1,13 +1,9 @@
-// The durable file steps: a change of a folder counts only once the disk
-// confirms it, so one it does not confirm is a failure though it was made.
+// Renaming and removing durably: the step itself, then the sync of the
+// folder that records it, and a failure of either is the answer.
 #include "common/file_writing.h"
-
-#include <cerrno>
-#include <functional>
 
 #include <gtest/gtest.h>
 
-#include "common/posix_file_system.h"
 #include "tests/support/fake_platform.h"
 
 namespace vexla {
@@ -16,26 +12,27 @@ namespace {
 using testing::FaultyFileSystem;
 using testing::TempFolder;
 
-TEST(DurableSteps, AChangeTheDiskDoesNotConfirmIsAFailure) {
-    struct Step {
+TEST(FileWriting, RenameAndRemoveSyncTheFolderAndAnswerItsFailure) {
+    struct Case {
         const char* name;
-        std::function<Status(FileSystem&, const TempFolder&)> take;
-        std::vector<std::string> left;  // the folder's names after the step
+        const char* failing;  // the call that fails, or ""
+        bool renames;
     };
-    for (const Step& step :
-         {Step{"remove", [](FileSystem&f, const TempFolder&d) { return removeDurably(f, d.file("a")); }, {}},
-          Step{"rename",
-               [](FileSystem&f, const TempFolder&d) { return renameDurably(f, d.file("a"), d.file("b")); },
-               {"b"}}}) {
-        SCOPED_TRACE(step.name);
+    const Error refused{75, "I/O error", "Vexla Admin"};
+    for (const Case c : {Case{"Rename", "", true}, Case{"RenameSyncFails", "syncFolder", true},
+                         Case{"RenameFails", "renameFile", true}, Case{"Remove", "", false},
+                         Case{"RemoveSyncFails", "syncFolder", false}}) {
+        SCOPED_TRACE(c.name);
         TempFolder dir;
-        dir.write("a", "bytes");
         FaultyFileSystem files;
-        files.failCall("syncFolder", 1, fileError(EIO, dir.path() + "/", fileop::Sync));
-        const Status taken = step.take(files, dir);
-        ASSERT_FALSE(taken.ok());
-        EXPECT_EQ(taken.error().number, fserr::PathFileAccess);
-        EXPECT_EQ(dir.list(), step.left);
+        if (*c.failing) files.failCall(c.failing, 1, refused);
+        const std::string from = dir.write("a.db", "a"), to = dir.file("b.db");
+        const Status s = c.renames ? renameDurably(files, from, to) : removeDurably(files, from);
+        EXPECT_EQ(s ? 0L : s.error().number, *c.failing ? refused.number : 0L);
+        EXPECT_EQ(files.calls("syncFolder"), std::string(c.failing) == "renameFile" ? 0 : 1);
+        EXPECT_EQ(dir.list(), c.renames && std::string(c.failing) != "renameFile" ? std::vector<std::string>{"b.db"}
+                              : c.renames                                         ? std::vector<std::string>{"a.db"}
+                                                                                  : std::vector<std::string>{});
     }
 }
 
