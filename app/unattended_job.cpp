@@ -1,5 +1,7 @@
 #include "app/unattended_job.h"
 
+#include <utility>
+
 #include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/exclusive_test.h"
@@ -38,8 +40,11 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     ctx.main.Logg(ctx.text("R1775"));
     ctx.main.Logg(ctx.text("R1776") + ": " + ctx.now());
 
+    KeptNotices notices;
+    KeptNotices* const before = std::exchange(ctx.keptNotices, &notices);
     waitWhileHeld(ctx, waitAgain);
     const CompactionOutcome outcome = compactDatabase(ctx);
+    ctx.keptNotices = before;
     UnattendedEnd end;
     end.heldSeconds = outcome.heldSeconds;
     if (outcome.failure) {
@@ -53,6 +58,7 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     ctx.main.Logg(ctx.text("R1777") + ": " + ctx.now());
     ctx.main.Logg(ctx.text("R1778"));
     ctx.main.Logg(" ");
+    for (const std::string& line : notices.take()) ctx.main.LoggNotice(line);
     ctx.main.closeAllFiles();
     return end;
 }

@@ -49,7 +49,7 @@ struct Error {
 
 // Result<T>: either a value or an Error. Result<void> carries only success or an Error.
 // Both are [[nodiscard]]: a dropped failure does not compile. A failure is
-// handled, told, or dropped by ignoreBecause for one
+// handled, told (JobContext::notice), or dropped by ignoreBecause for one
 // of the reasons of Untold.
 template <class T>
 class [[nodiscard]] Result {

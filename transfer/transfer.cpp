@@ -354,6 +354,7 @@ int Run::importRegister() {
         reportOpeningFailure(ctx_, db.error());
         return givenUp(failure(db.error()));
     }
+    const ClosedAtEnd closed(ctx_, **db);
     const auto fields = databaseFields(**db, reg, state.Språk);
     if (!fields) {
         messages_.show(numberAndDescription(describedFileError(fields.error(), env_.texts)), kProgramTitle,
@@ -403,8 +404,9 @@ int Run::importRegister() {
     const auto reportFailed = [&](const Error& e) {
         complain("R9372", reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
     };
+    const SystemLogNotices notices = ctx_.notices();
     if (!o_.report.empty()) {
-        auto created = SkippedLinesReport::create(env_.files, reportPath, {state.DataBas, in}, env_.texts);
+        auto created = SkippedLinesReport::create(env_.files, reportPath, {state.DataBas, in}, env_.texts, notices);
         if (!created) {
             reportFailed(created.error());
             return givenUp(exitcode::FileError);
@@ -412,6 +414,7 @@ int Run::importRegister() {
         report = std::move(*created);
     }
     ImportServices services{**db, state.Språk};
+    services.notices = &notices;
     services.engine = &env_.engine;
     watchImport(services, fromStandardInput ? static_cast<JobProgress*>(&countOnly) : &progress_);
     if (report) report->attach(services);

@@ -281,7 +281,7 @@ void frmKopplaFält::FillDatabaseFields() {
     auto db = main_.engine().OpenDatabase(state.DataBas, true);
     if (!db) return;  // no message: the list stays empty and OK has nothing to link
     auto fields = databaseFields(**db, *reg, state.Språk);
-    (void)(*db)->Close();  // only read: closing loses nothing
+    JobContext{main_, platform_, texts_}.close(**db);
     if (!fields) return;
     for (const DatabaseField& field : *fields) {
         auto* item = new QListWidgetItem(q(field.caption), lstFält);
@@ -423,7 +423,7 @@ void frmKopplaFält::refreshPreview() {
     auto db = main_.engine().OpenDatabase(state.DataBas, true);
     const ImportPreview preview = previewImport(links, importRequest(false), db ? db->get() : nullptr, state.Språk,
                                                 valueTextFormatFrom(platform_.locale), kPreviewLines);
-    if (db) (void)(*db)->Close();  // only read: the preview's inserts were rolled back
+    if (db) JobContext{main_, platform_, texts_}.close(**db);
     // The note right after the line number: on a wide file it stays in view.
     QStringList headers{q(texts_.TextTillAndra("R9040")), q(texts_.TextTillAndra("R9501"))};
     for (const LinkRow& link : links) headers << q(link.caption);
@@ -480,13 +480,15 @@ std::optional<ImportOutcome> frmKopplaFält::runImport(const ImportRequest& requ
     // bytes of the file read; its Cancel stops the import and rolls it back.
     ImportOutcome outcome;
     ctx.runLong([&](JobContext& worker) {
+        const SystemLogNotices notices = worker.notices();
         ImportServices services{**db, state.Språk};
+        services.notices = &notices;
         services.engine = &main_.engine();
         watchImport(services, worker.progress);
         if (report) report->attach(services);
         outcome = importRegister(links, request, services);
     });
-    (void)(*db)->Close();  // the import committed or rolled back already: nothing is left to lose
+    ctx.close(**db);
     return outcome;
 }
 
@@ -520,7 +522,9 @@ void frmKopplaFält::saveSkippedLines(const ImportRequest& request) {
         platform_.fileDialogs, platform_.messages, -1, 0x200806, texts_.TextTillAndra("R9517") + " (*.txt)|*.txt|",
         texts_.TextTillAndra("R9509"), registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
     if (path.empty() || path == "*.txt") return;
-    auto report = SkippedLinesReport::create(platform_.files, path, {main_.state().DataBas, request.path}, texts_);
+    const SystemLogNotices notices = JobContext{main_, platform_, texts_}.notices();
+    auto report =
+        SkippedLinesReport::create(platform_.files, path, {main_.state().DataBas, request.path}, texts_, notices);
     Status written = report ? Status{} : Status(report.error());
     if (report) {
         const auto outcome = runImport(request, report->get());
@@ -538,12 +542,13 @@ void frmKopplaFält::cmdOk_Click() {
     AdminState& state = main_.state();
     const ImportRequest request = importRequest(false);
     if (refusedWithoutLinks(linkTable())) return;
+    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     if (request.deleteFirst) {
         // Asked with the counts of this moment; Enter must not empty the register.
         long inRegister = 0;
         if (auto db = main_.engine().OpenDatabase(state.DataBas, true); db && registerByName(Tag)) {
             if (auto count = recordsDeletedFirst(**db, *registerByName(Tag))) inRegister = *count;
-            (void)(*db)->Close();  // only read
+            ctx.close(**db);
         }
         platform_.pointer.setBusy(true);
         const auto counted = registerFileRecords(request.path);
@@ -556,7 +561,6 @@ void frmKopplaFält::cmdOk_Click() {
     const auto run = runImport(request, nullptr);
     if (!run) return;
     const ImportOutcome& outcome = *run;
-    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     logImport(ctx, request, outcome);
     main_.setInfo(importResultLine(outcome, texts_));
     if (outcome.deletedFirst) chkTaBort->setChecked(false);
