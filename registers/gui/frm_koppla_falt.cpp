@@ -539,23 +539,20 @@ void frmKopplaFält::saveSkippedLines(const ImportRequest& request) {
 }
 
 void frmKopplaFält::cmdOk_Click() {
-    AdminState& state = main_.state();
     const ImportRequest request = importRequest(false);
     if (refusedWithoutLinks(linkTable())) return;
     JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
-    if (request.deleteFirst) {
+    if (request.deleteFirst && registerByName(Tag)) {
         // Asked with the counts of this moment; Enter must not empty the register.
-        long inRegister = 0;
-        if (auto db = main_.engine().OpenDatabase(state.DataBas, true); db && registerByName(Tag)) {
-            if (auto count = recordsDeletedFirst(**db, *registerByName(Tag))) inRegister = *count;
-            ctx.close(**db);
+        const auto counts = deleteFirstCounts(ctx, *registerByName(Tag), request.path);
+        if (!counts) {
+            platform_.messages.beep();
+            platform_.messages.show(uncountedText(counts.error(), texts_), kProgramTitle, MsgIcon::Critical,
+                                    MsgButtons::Ok);
+            return;
         }
-        platform_.pointer.setBusy(true);
-        const auto counted = registerFileRecords(request.path);
-        const long lines = counted ? *counted : 0;
-        platform_.pointer.setBusy(false);
-        if (platform_.messages.show(deleteFirstQuestion(Tag, inRegister, lines, texts_), kProgramTitle,
-                                    MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
+        if (platform_.messages.show(deleteFirstQuestion(Tag, counts->inRegister, counts->fileLines, texts_),
+                                    kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
             return;
     }
     const auto run = runImport(request, nullptr);
