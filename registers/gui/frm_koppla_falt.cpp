@@ -423,7 +423,9 @@ void frmKopplaFält::refreshPreview() {
     auto db = main_.engine().OpenDatabase(state.DataBas, true);
     const ImportPreview preview = previewImport(links, importRequest(false), db ? db->get() : nullptr, state.Språk,
                                                 valueTextFormatFrom(platform_.locale), kPreviewLines);
-    if (db) JobContext{main_, platform_, texts_}.close(**db);
+    const JobContext ctx{main_, platform_, texts_};
+    if (preview.notRolledBack) ctx.notice(notice::NotRolledBack, state.DataBas, *preview.notRolledBack);
+    if (db) ctx.close(**db);
     // The note right after the line number: on a wide file it stays in view.
     QStringList headers{q(texts_.TextTillAndra("R9040")), q(texts_.TextTillAndra("R9501"))};
     for (const LinkRow& link : links) headers << q(link.caption);
@@ -448,11 +450,7 @@ void frmKopplaFält::refreshPreview() {
         }
     }
     grdFörhandsvisning->resizeColumnsToContents();
-    std::string note;
-    if (!preview.converted) note = texts_.TextTillAndra("R9502") + ".";
-    if (preview.fileStop != ImportStop::None)
-        note += (note.empty() ? "" : " ") + texts_.TextTillAndra("R9518") + " " + std::to_string(preview.fileStopLine) +
-                ".";
+    const std::string note = previewNote(preview, db ? nullptr : &db.error(), texts_);
     lblFörhandsvisning->setText(q(note));
     lblFörhandsvisning->setVisible(!note.empty());
 }
