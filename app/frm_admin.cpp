@@ -1,4 +1,6 @@
 #include "app/frm_admin.h"
+#include "texts/text_codes.h"
+#include "texts/text_tag.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -42,10 +44,10 @@ QPixmap png(const QString& path) {
     return QPixmap::fromImage(reader.read());
 }
 
-QPushButton* button(const char* name, const char* tag, QWidget* parent) {
+QPushButton* button(const char* name, const std::string& tag, QWidget* parent) {
     auto* b = new QPushButton(parent);
     b->setObjectName(QString::fromUtf8(name));
-    b->setProperty("tag", QString::fromLatin1(tag));
+    b->setProperty("tag", QString::fromStdString(tag));
     b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return b;
 }
@@ -77,7 +79,7 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
         cmdDB->setEnabled(!running);
         enableJobs(!running && !pathLabel().empty());
     };
-    setProperty("tag", QStringLiteral("R1825"));
+    setProperty("tag", QString::fromLatin1(txt::AdminTitle));
     setWindowIcon(QIcon(png(QStringLiteral(":/vexla-admin.png"))));
     buildControls();
 }
@@ -86,18 +88,21 @@ frmAdmin::~frmAdmin() = default;
 
 void frmAdmin::buildControls() {
     // Import is index 0 and export index 1 of each register's pair.
-    cmdKundReg = {button("cmdKundReg(0)", "R1829;R1830", this), button("cmdKundReg(1)", "R1827;R1828", this)};
-    cmdBokningReg = {button("cmdBokningReg(0)", "R1834;R1835", this), button("cmdBokningReg(1)", "R1832;R1833", this)};
-    cmdResursReg = {button("cmdResursReg(0)", "R1848;R1849", this), button("cmdResursReg(1)", "R1850;R1851", this)};
-    Frame2 = frame("Frame2", "R1826", cmdKundReg[0], cmdKundReg[1]);
-    fraBokningar = frame("fraBokningar", "R1831", cmdBokningReg[0], cmdBokningReg[1]);
-    Frame1 = frame("Frame1", "R1847", cmdResursReg[0], cmdResursReg[1]);
+    cmdKundReg = {button("cmdKundReg(0)", textTag(txt::ImportCustomersButton, txt::ImportCustomersTip), this),
+                  button("cmdKundReg(1)", textTag(txt::ExportCustomersButton, txt::ExportCustomersTip), this)};
+    cmdBokningReg = {button("cmdBokningReg(0)", textTag(txt::ImportBookingsButton, txt::ImportBookingsTip), this),
+                     button("cmdBokningReg(1)", textTag(txt::ExportBookingsButton, txt::ExportBookingsTip), this)};
+    cmdResursReg = {button("cmdResursReg(0)", textTag(txt::ImportResourcesButton, txt::ImportResourcesTip), this),
+                    button("cmdResursReg(1)", textTag(txt::ExportResourcesButton, txt::ExportResourcesTip), this)};
+    Frame2 = frame("Frame2", txt::CustomersFrame, cmdKundReg[0], cmdKundReg[1]);
+    fraBokningar = frame("fraBokningar", txt::BookingsFrame, cmdBokningReg[0], cmdBokningReg[1]);
+    Frame1 = frame("Frame1", txt::ResourcesFrame, cmdResursReg[0], cmdResursReg[1]);
 
-    cmdDB = button("cmdDB", "R1837;R1838", this);
-    cmdKomprimera = button("cmdKomprimera", "R1841;R1842", this);
-    cmdKopiera = button("cmdKopiera", "R1096;R1846", this);
-    cmdKontroll = button("cmdKontroll", "R9389;R9390", this);
-    cdmStäng = button("cdmStäng", "R1093;R1840", this);
+    cmdDB = button("cmdDB", textTag(txt::ChangeDatabaseButton, txt::ChangeDatabaseTip), this);
+    cmdKomprimera = button("cmdKomprimera", textTag(txt::CompactButton, txt::CompactTip), this);
+    cmdKopiera = button("cmdKopiera", textTag(txt::CopyButton, txt::CopyTip), this);
+    cmdKontroll = button("cmdKontroll", textTag(txt::ControlButton, txt::ControlTip), this);
+    cdmStäng = button("cdmStäng", textTag(txt::CloseButton, txt::QuitTip), this);
     cmdKomprimera->setDefault(true);
 
     imgBild = new QLabel(this);
@@ -110,7 +115,7 @@ void frmAdmin::buildControls() {
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setProperty("tag", QStringLiteral("R1852"));
+    Label1->setProperty("tag", QString::fromLatin1(txt::DatabaseLabel));
     lblSökväg = new QLabel(this);
     lblSökväg->setObjectName(QString::fromUtf8("lblSökväg"));
     lblSökväg->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -201,8 +206,10 @@ std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
     applyTexts();
 
     // Compaction's caption tells what else it does: "caption && R1843" shows a literal "&".
-    cmdKomprimera->setText(cmdKomprimera->text() + QStringLiteral(" && ") + q(texts_.TextTillAndra("R1843")));
-    cmdKomprimera->setToolTip(cmdKomprimera->toolTip() + QStringLiteral(". ") + q(texts_.TextTillAndra("R1844")));
+    cmdKomprimera->setText(cmdKomprimera->text() + QStringLiteral(" && ") +
+                           q(texts_.TextTillAndra(txt::BackUpCaptionPiece)));
+    cmdKomprimera->setToolTip(cmdKomprimera->toolTip() + QStringLiteral(". ") +
+                              q(texts_.TextTillAndra(txt::DatedBackupFirstNote)));
 
     imgBild->setPixmap(windowIcon().pixmap(32, 32));
     chooseLanguage();
@@ -248,7 +255,7 @@ void frmAdmin::settleDatabaseFolder() {
         state_.msSökväg = *folder;
     } else {
         state_.DataBas.clear();
-        setInfo(texts_.TextTillAndra("R1774"));
+        setInfo(texts_.TextTillAndra(txt::NoValidDatabasePath));
     }
 }
 
@@ -303,8 +310,8 @@ void frmAdmin::cmdKontroll_Click() { checkDialog().showModal(); }
 
 void frmAdmin::offerCheck(const std::optional<Error>& failure) {
     if (!failure || !isDamagedDatabase(*failure)) return;
-    if (platform_.messages.show(texts_.TextTillAndra("R9391") + "?", kProgramTitle, MsgIcon::Question,
-                                MsgButtons::YesNo) == MsgAnswer::Yes)
+    if (platform_.messages.show(texts_.TextTillAndra(txt::CheckDamagedNowQuestion) + "?", kProgramTitle,
+                                MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
         checkDialog().showModal(true);
 }
 

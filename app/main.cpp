@@ -32,14 +32,17 @@
 #include "session/windowless_admin.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
+#include "texts/text_codes.h"
 
 namespace {
 
 using namespace vexla;
 
 // The help, line by line, in the language of the installed Lang.ini.
-constexpr const char* kHelpCodes[] = {"R9001", "R9002", "R9233", "R9003", "R9237",
-                                      "R9234", "R9571", "R9004", "R9005", "R9235"};
+constexpr const char* kHelpCodes[] = {txt::AdminUsage,          txt::AdminHelpDatabase,   txt::AdminHelpD,
+                                      txt::AdminHelpUnattended, txt::AdminHelpJobLetters, txt::AdminHelpExitStatuses,
+                                      txt::AdminHelpWait,       txt::AdminHelpHelp,       txt::AdminHelpVersion,
+                                      txt::AdminHelpClosing};
 
 // Prints the help on standard output; answers the exit status 0.
 int printHelp(const std::string& folder) {
@@ -59,7 +62,7 @@ int printUsageError(const std::string& folder, const ProgramArguments& wrong) {
     ConsoleMessageBoxes console;
     mTexter texts(langIniPath(folder), console);
     std::fprintf(stderr, "vexla-admin: %s: %s\n%s\n", texts.TextTillAndra(wrong.complaint).c_str(),
-                 wrong.argument.c_str(), texts.TextTillAndra("R9232").c_str());
+                 wrong.argument.c_str(), texts.TextTillAndra(txt::AdminHelpLists).c_str());
     return 2;
 }
 
@@ -123,7 +126,8 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start, i
     // The job's own lines went to the log and its reason to standard error
     // above; cron mails standard error, so a failed job says where to look.
     if (end.status != unattended::Done)
-        std::fprintf(stderr, "%s: %s\n", texts.TextTillAndra("R9053").c_str(), window.activityLog().path().c_str());
+        std::fprintf(stderr, "%s: %s\n", texts.TextTillAndra(txt::UnattendedJobFailedSee).c_str(),
+                     window.activityLog().path().c_str());
     return end.status;
 }
 
@@ -146,7 +150,7 @@ int main(int argc, char** argv) {
         // Said in the program's language rather than the toolkit's abort.
         ConsoleMessageBoxes console;
         mTexter texts(langIniPath(folder), console);
-        std::fprintf(stderr, "%s\n", texts.TextTillAndra("R9006").c_str());
+        std::fprintf(stderr, "%s\n", texts.TextTillAndra(txt::NoDisplay).c_str());
         return 1;
     }
 

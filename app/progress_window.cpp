@@ -1,4 +1,5 @@
 #include "app/progress_window.h"
+#include "texts/text_codes.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -19,7 +20,7 @@ ProgressWindow::ProgressWindow(QWidget* owner, SharedProgress& progress, TextSou
       progress_(progress),
       texts_(texts) {
     setObjectName(QStringLiteral("progressWindow"));
-    setWindowTitle(q(texts.TextTillAndra("R1749")));
+    setWindowTitle(q(texts.TextTillAndra(txt::PleaseWait)));
     setModal(true);
     if (owner) setWindowIcon(owner->windowIcon());
 
@@ -29,7 +30,7 @@ ProgressWindow::ProgressWindow(QWidget* owner, SharedProgress& progress, TextSou
     bar->setMinimumWidth(360);
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("progressLabel"));
-    cancel = new QPushButton(q(texts.TextTillAndra("R1048")), this);
+    cancel = new QPushButton(q(texts.TextTillAndra(txt::CancelButton)), this);
     cancel->setObjectName(QStringLiteral("cmdAvbryt"));
     connect(cancel, &QPushButton::clicked, this, [this] { stop(); });
 
@@ -62,7 +63,7 @@ void ProgressWindow::refresh() {
 void ProgressWindow::stop() {
     progress_.requestStop();
     cancel->setEnabled(false);
-    label->setText(q(texts_.TextTillAndra("R9206")));
+    label->setText(q(texts_.TextTillAndra(txt::Stopping)));
 }
 
 void ProgressWindow::reject() { stop(); }

@@ -1,4 +1,5 @@
 #include "app/unattended_job.h"
+#include "texts/text_codes.h"
 
 #include <utility>
 
@@ -30,15 +31,15 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     AdminState& state = ctx.main.state();
     state.Kommandorad = true;
     if (state.DataBas.empty()) {
-        ctx.main.Logg(ctx.text("R1774") + "!: " + ctx.now());
+        ctx.main.Logg(ctx.text(txt::NoValidDatabasePath) + "!: " + ctx.now());
         ctx.main.closeAllFiles();
-        const std::string said = ctx.text("R1774");
+        const std::string said = ctx.text(txt::NoValidDatabasePath);
         errors.show(said, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return {unattended::Failed, said};
     }
     ctx.main.Logg(" ");
-    ctx.main.Logg(ctx.text("R1775"));
-    ctx.main.Logg(ctx.text("R1776") + ": " + ctx.now());
+    ctx.main.Logg(ctx.text(txt::UnattendedCompactionHeading));
+    ctx.main.Logg(ctx.text(txt::Started) + ": " + ctx.now());
 
     KeptNotices notices;
     KeptNotices* const before = std::exchange(ctx.keptNotices, &notices);
@@ -55,8 +56,8 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
         end.status = outcome.refused() && heldByAnother(*outcome.failure) ? unattended::InUse : unattended::Failed;
     }
 
-    ctx.main.Logg(ctx.text("R1777") + ": " + ctx.now());
-    ctx.main.Logg(ctx.text("R1778"));
+    ctx.main.Logg(ctx.text(txt::Finished) + ": " + ctx.now());
+    ctx.main.Logg(ctx.text(txt::LogRule));
     ctx.main.Logg(" ");
     for (const std::string& line : notices.take()) ctx.main.LoggNotice(line);
     ctx.main.closeAllFiles();

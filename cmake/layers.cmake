@@ -14,6 +14,10 @@ set(VEXLA_LAYER_app common db texts session login registers maintenance)
 set(VEXLA_LAYER_transfer common db texts session login registers maintenance)
 set(VEXLA_LAYER_tools common db login)
 set(VEXLA_LAYERS common db texts session login registers maintenance app transfer tools)
+# Data without code that every layer may include: the text codes by name,
+# so that common/'s error texts and session/'s log lines name their texts
+# the way the jobs do.
+set(VEXLA_SHARED_HEADERS texts/text_codes.h)
 
 # The layer of a path inside the source tree ("" outside every layer).
 function(vexla_layer_of path out)

@@ -1,4 +1,5 @@
 #include "common/ctid.h"
+#include "texts/text_codes.h"
 
 #include <optional>
 
@@ -56,8 +57,8 @@ std::string CTid::TidFormat(bool Minuter, bool Sekunder, int AmPm) {
         Result<std::string> cut = beforeColon(format, Minuter ? 2 : 1);
         if (!cut) {
             const Error& e = cut.error();
-            messages_.show(texts_.TextTillAndra("R0030") + " " + std::to_string(e.number) + " (" + e.description +
-                               ") in procedure TidFormat i Class Module CTid",
+            messages_.show(texts_.TextTillAndra(txt::ErrorLead) + " " + std::to_string(e.number) + " (" +
+                               e.description + ") in procedure TidFormat i Class Module CTid",
                            kProgramTitle, MsgIcon::None, MsgButtons::Ok);
             return {};
         }

@@ -19,7 +19,7 @@ Status copyDurably(FileSystem& files, const Notices& notices, const std::string&
 
 void closeAbandoned(NewFile& file, const Notices& notices) {
     const std::string temporary = file.temporaryPath();
-    if (Status closed = file.close(); !closed) notices.tell(notice::LeftBehind, temporary, closed.error());
+    if (Status closed = file.close(); !closed) notices.tell(txt::FileLeftBehind, temporary, closed.error());
 }
 
 Status renameDurably(FileSystem& files, const std::string& from, const std::string& to) {

@@ -22,7 +22,7 @@ Status copyDurably(FileSystem& files, const Notices& notices, const std::string&
                    const Placement& placement, bool* ownerKept = nullptr, const std::function<bool()>& goOn = {});
 
 // Closes `file`, abandoned before it took its place: its temporary file is
-// removed, and one that cannot be is told to `notices` (notice::LeftBehind).
+// removed, and one that cannot be is told to `notices` (txt::FileLeftBehind).
 void closeAbandoned(NewFile& file, const Notices& notices);
 
 // Renames `from` over `to` and syncs the folder of `to`.

@@ -68,7 +68,7 @@ void FoldersFile::remember(std::string_view key, const std::string& folder) {
     Status s = file ? (*file)->write(text) : Status(file.error());
     if (s) s = (*file)->commit();
     if (s) return;
-    notices_.tell(notice::FoldersNotSaved, path_, s.error());
+    notices_.tell(txt::FoldersNotSaved, path_, s.error());
     if (file) closeAbandoned(**file, notices_);
 }
 

@@ -31,7 +31,7 @@ public:
     std::string recall(std::string_view key) override;
     // Rewrites the file with the key's new folder, creating the file's folder
     // when missing. A failure leaves the file as it was; the dialogs go on
-    // as before, and the failure is told (notice::FoldersNotSaved).
+    // as before, and the failure is told (txt::FoldersNotSaved).
     void remember(std::string_view key, const std::string& folder) override;
 
 private:

@@ -1,4 +1,5 @@
 #include "common/job_progress.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -49,15 +50,16 @@ std::string grouped(std::uint64_t n) {
 }  // namespace
 
 std::string progressLabel(const ProgressSnapshot& p, std::chrono::steady_clock::duration elapsed, TextSource& texts) {
-    if (p.unit == ProgressUnit::Waiting) return texts.TextTillAndra("R9584") + " " + grouped(p.total) + " s";
+    if (p.unit == ProgressUnit::Waiting)
+        return texts.TextTillAndra(txt::WaitingForBookingSystem) + " " + grouped(p.total) + " s";
     const bool bytes = p.unit == ProgressUnit::Bytes;
     const auto shown = [&](std::uint64_t n) { return grouped(bytes ? (n + 500000) / 1000000 : n); };
-    const char* unit = bytes ? "R9203" : p.unit == ProgressUnit::Steps ? "R9204" : "R9202";
+    const char* unit = bytes ? txt::UnitMegabytes : p.unit == ProgressUnit::Steps ? txt::UnitSteps : txt::UnitRecords;
     std::string s = shown(p.done);
-    if (p.total > 0) s += " " + texts.TextTillAndra("R9201") + " " + shown(p.total);
+    if (p.total > 0) s += " " + texts.TextTillAndra(txt::ProgressOf) + " " + shown(p.total);
     s += " " + texts.TextTillAndra(unit);
     if (const auto left = timeLeft(p.done, p.total, elapsed))
-        s += ", " + texts.TextTillAndra("R9205") + " " + clockText(*left);
+        s += ", " + texts.TextTillAndra(txt::TimeLeftAbout) + " " + clockText(*left);
     return s;
 }
 

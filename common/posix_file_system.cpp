@@ -1,4 +1,5 @@
 #include "common/posix_file_system.h"
+#include "texts/text_codes.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -52,7 +53,7 @@ Status writeAll(int fd, std::string_view bytes, const std::string& path) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return fileError(errno, path, fileop::Write);
+            return fileError(errno, path, txt::OpWrite);
         }
         bytes.remove_prefix(static_cast<size_t>(n));
     }
@@ -65,7 +66,7 @@ public:
     BufferedFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
 
     Status write(std::string_view bytes) {
-        if (fd_ < 0) return fileError(EBADF, path_, fileop::Write);
+        if (fd_ < 0) return fileError(EBADF, path_, txt::OpWrite);
         if (buffer_.size() + bytes.size() > kBufferSize) {
             if (auto s = flush(); !s) return s;
         }
@@ -83,14 +84,14 @@ public:
 
     Status sync() {
         if (auto s = flush(); !s) return s;
-        if (fd_ >= 0 && ::fsync(fd_) != 0) return fileError(errno, path_, fileop::Sync);
+        if (fd_ >= 0 && ::fsync(fd_) != 0) return fileError(errno, path_, txt::OpSync);
         return {};
     }
 
     Status close() {
         if (fd_ < 0) return {};
         Status s = flush();
-        if (::close(fd_) != 0 && s) s = fileError(errno, path_, fileop::Write);
+        if (::close(fd_) != 0 && s) s = fileError(errno, path_, txt::OpWrite);
         fd_ = -1;
         return s;
     }
@@ -220,7 +221,7 @@ public:
         ignoreBecause(s, Untold::Abandoned);
         const std::string temp = std::move(temp_);
         temp_.clear();
-        if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return fileError(errno, temp, fileop::Remove);
+        if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return fileError(errno, temp, txt::OpDelete);
         return {};
     }
 
@@ -228,14 +229,14 @@ public:
         if (auto s = flush(); !s) return s;
         std::vector<char> buf(1 << 20);
         int report[2];
-        if (::pipe2(report, O_CLOEXEC) != 0) return fileError(errno, target_, fileop::Write);
+        if (::pipe2(report, O_CLOEXEC) != 0) return fileError(errno, target_, txt::OpWrite);
         const pid_t parent = ::getpid();
         const pid_t pid = ::fork();
         if (pid < 0) {
             const int err = errno;
             ::close(report[0]);
             ::close(report[1]);
-            return fileError(err, target_, fileop::Write);
+            return fileError(err, target_, txt::OpWrite);
         }
         if (pid == 0) {
             if (const int err = detachFromParent(parent, fd_, report[1]); err != 0) {
@@ -262,14 +263,14 @@ public:
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         if (got == static_cast<ssize_t>(sizeof failure))
-            return failure.side == 0 ? fileError(failure.err, source, fileop::Read)
-                                     : fileError(failure.err, target_, fileop::Write);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fileError(EIO, target_, fileop::Write);
+            return failure.side == 0 ? fileError(failure.err, source, txt::OpRead)
+                                     : fileError(failure.err, target_, txt::OpWrite);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fileError(EIO, target_, txt::OpWrite);
         return {};
     }
 
     Status commit() override {
-        if (fd_ < 0 || temp_.empty()) return fileError(EBADF, target_, fileop::Write);
+        if (fd_ < 0 || temp_.empty()) return fileError(EBADF, target_, txt::OpWrite);
         Status s = durable_ ? BufferedFile::sync() : flush();
         // Not synced now, but on its way to the disk: a sync asked for later
         // (syncFile) then has less to wait for.
@@ -309,7 +310,7 @@ private:
 
     Status giveModeAndOwner() {
         const int err = vexla::giveModeAndOwner(fd_, mode_, owner_, &ownerKept_);
-        return err == 0 ? Status() : fileError(err, target_, fileop::Write);
+        return err == 0 ? Status() : fileError(err, target_, txt::OpWrite);
     }
 
     Status putInPlace() {
@@ -320,14 +321,14 @@ private:
             if (::lstat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
                 return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target_,
                              refusalFor(kindOf(st.st_mode))};
-            if (::rename(temp_.c_str(), target_.c_str()) != 0) return fileError(errno, target_, fileop::Rename);
+            if (::rename(temp_.c_str(), target_.c_str()) != 0) return fileError(errno, target_, txt::OpRename);
             return {};
         }
         const int err = renameWithoutReplacing(temp_, target_);
         if (err == 0) return {};
         if (err == EEXIST)
-            return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, fileop::Rename};
-        return fileError(err, target_, fileop::Rename);
+            return Error{fserr::FileExists, "File already exists", "Vexla Admin", target_, txt::OpRename};
+        return fileError(err, target_, txt::OpRename);
     }
 
     static Status syncFolderOf(const std::string& path) { return PosixFileSystem().syncFolder(folderOf(path)); }
@@ -345,11 +346,11 @@ FileKind fileKindOf(unsigned mode) { return kindOf(static_cast<mode_t>(mode)); }
 
 const char* refusalFor(FileKind kind) {
     switch (kind) {
-        case FileKind::Folder: return fileop::IsFolder;
-        case FileKind::Link: return fileop::IsLink;
-        case FileKind::Fifo: return fileop::IsFifo;
-        case FileKind::Device: return fileop::IsDevice;
-        case FileKind::Socket: return fileop::IsSocket;
+        case FileKind::Folder: return txt::FolderWhereFileBelongs;
+        case FileKind::Link: return txt::LinkWhereFileBelongs;
+        case FileKind::Fifo: return txt::FifoWhereFileBelongs;
+        case FileKind::Device: return txt::DeviceWhereFileBelongs;
+        case FileKind::Socket: return txt::SocketWhereFileBelongs;
         case FileKind::Missing:
         case FileKind::Regular: break;
     }
@@ -384,7 +385,7 @@ Error fileError(int err, const std::string& path, const char* what) {
         case ENAMETOOLONG:
             // Said for what it is, whatever was being done: no other text fits.
             e.description.clear();
-            e.what = fileop::NameTooLong;
+            e.what = txt::PathTooLong;
             break;
         default: break;
     }
@@ -400,7 +401,7 @@ Result<FileInfo> PosixFileSystem::info(const std::string& path, bool follow) {
     struct stat st {};
     if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0) return infoOf(st);
     if (errno == ENOENT || errno == ENOTDIR) return FileInfo{};
-    return fileError(errno, path, fileop::Inspect);
+    return fileError(errno, path, txt::OpLookUp);
 }
 
 // The log is appended to in place, never through a link, and never to a
@@ -413,7 +414,7 @@ Result<std::unique_ptr<OutputFile>> PosixFileSystem::openAppend(const std::strin
         auto there = info(path, false);
         if (there && there->kind != FileKind::Missing && there->kind != FileKind::Regular)
             return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
-        return fileError(err, path, fileop::Write);
+        return fileError(err, path, txt::OpWrite);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -431,12 +432,13 @@ Result<std::unique_ptr<NewFile>> PosixFileSystem::createFile(const std::string& 
         return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target, refusalFor(there->kind)};
     const bool replacing = there->kind == FileKind::Regular;
     if (replacing && !placement.replace)
-        return Error{fserr::FileExists, "File already exists", "Vexla Admin", target, fileop::Create};
+        return Error{fserr::FileExists, "File already exists", "Vexla Admin", target, txt::OpCreate};
     if (replacing) {
         for (const std::string& read : placement.protect) {
             auto other = info(read, true);
             if (other && there->sameFile(*other))
-                return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target, fileop::IsInUse};
+                return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target,
+                             txt::FileInUseByJob};
         }
     }
     int fd = -1;
@@ -444,7 +446,7 @@ Result<std::unique_ptr<NewFile>> PosixFileSystem::createFile(const std::string& 
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         temp = temporaryNameFor(target);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
-        if (fd < 0 && errno != EEXIST) return fileError(errno, target, fileop::Create);
+        if (fd < 0 && errno != EEXIST) return fileError(errno, target, txt::OpCreate);
         // Locked for as long as it is written, so a later job can tell the
         // file of a killed writer (its lock freed) from one still written.
         if (fd >= 0 && !lockAsOurs(fd, temp)) {
@@ -452,7 +454,7 @@ Result<std::unique_ptr<NewFile>> PosixFileSystem::createFile(const std::string& 
             fd = -1;
         }
     }
-    if (fd < 0) return fileError(EEXIST, target, fileop::Create);
+    if (fd < 0) return fileError(EEXIST, target, txt::OpCreate);
     const unsigned mode = placement.mode ? *placement.mode : replacing ? there->mode : 0666 & ~currentUmask();
     auto owner = placement.owner;
     if (!owner && replacing) owner = std::make_pair(there->uid, there->gid);
@@ -461,8 +463,8 @@ Result<std::unique_ptr<NewFile>> PosixFileSystem::createFile(const std::string& 
 
 Status PosixFileSystem::linkFile(const std::string& from, const std::string& to) {
     if (::link(from.c_str(), to.c_str()) == 0) return {};
-    if (errno == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", to, fileop::Link};
-    return fileError(errno, to, fileop::Link);
+    if (errno == EEXIST) return Error{fserr::FileExists, "File already exists", "Vexla Admin", to, txt::OpLink};
+    return fileError(errno, to, txt::OpLink);
 }
 
 Result<std::vector<std::string>> PosixFileSystem::removeAbandoned(const std::string& path) {
@@ -470,44 +472,44 @@ Result<std::vector<std::string>> PosixFileSystem::removeAbandoned(const std::str
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) return fileError(errno, path, fileop::Remove);
+    if (::unlink(path.c_str()) != 0) return fileError(errno, path, txt::OpDelete);
     return {};
 }
 
 Status PosixFileSystem::renameFile(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) return fileError(errno, from, fileop::Rename);
+    if (::rename(from.c_str(), to.c_str()) != 0) return fileError(errno, from, txt::OpRename);
     return {};
 }
 
 Result<std::uint64_t> PosixFileSystem::fileSize(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return fileError(errno, path, fileop::Inspect);
+    if (::stat(path.c_str(), &st) != 0) return fileError(errno, path, txt::OpLookUp);
     return static_cast<std::uint64_t>(st.st_size);
 }
 
 Status PosixFileSystem::syncFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return fileError(errno, path, fileop::Sync);
+    if (fd < 0) return fileError(errno, path, txt::OpSync);
     const int rc = ::fsync(fd);
     const int err = errno;
     ::close(fd);
-    if (rc != 0) return fileError(err, path, fileop::Sync);
+    if (rc != 0) return fileError(err, path, txt::OpSync);
     return {};
 }
 
 Status PosixFileSystem::syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return fileError(errno, folder + "/", fileop::Sync);
+    if (fd < 0) return fileError(errno, folder + "/", txt::OpSync);
     const int rc = ::fsync(fd);
     const int err = errno;
     ::close(fd);
-    if (rc != 0) return fileError(err, folder + "/", fileop::Sync);
+    if (rc != 0) return fileError(err, folder + "/", txt::OpSync);
     return {};
 }
 
 Result<std::vector<std::string>> PosixFileSystem::listFolder(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return fileError(errno, folder + "/", fileop::Read);
+    if (!dir) return fileError(errno, folder + "/", txt::OpRead);
     std::vector<std::string> names;
     // readdir answers the end and a failure alike, telling them by errno.
     for (errno = 0; const dirent* entry = ::readdir(dir); errno = 0) {
@@ -516,13 +518,13 @@ Result<std::vector<std::string>> PosixFileSystem::listFolder(const std::string& 
     }
     const int err = errno;
     ::closedir(dir);
-    if (err != 0) return fileError(err, folder + "/", fileop::Read);
+    if (err != 0) return fileError(err, folder + "/", txt::OpRead);
     return names;
 }
 
 Result<std::uint64_t> PosixFileSystem::availableBytes(const std::string& folder) {
     struct statvfs st {};
-    if (::statvfs(folder.c_str(), &st) != 0) return fileError(errno, folder + "/", fileop::Inspect);
+    if (::statvfs(folder.c_str(), &st) != 0) return fileError(errno, folder + "/", txt::OpLookUp);
     return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 

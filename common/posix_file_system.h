@@ -24,8 +24,8 @@ public:
     bool writable(const std::string& folder) override;
 };
 
-// The file-system error for errno `err` met while doing `what` (a fileop::
-// text code) to `path`: 53/76 for a missing file or folder, 70 permission,
+// The file-system error for errno `err` met while doing `what` (an
+// operation's text code, txt::OpWrite and the like) to `path`: 53/76 for a missing file or folder, 70 permission,
 // 61 disk full, 75 other.
 Error fileError(int err, const std::string& path, const char* what = "");
 

@@ -1,4 +1,5 @@
 #include "common/temporary_files.h"
+#include "texts/text_codes.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -139,7 +140,7 @@ Result<std::vector<std::string>> removeIfAbandoned(const std::string& path) {
         if (::rmdir(path.c_str()) != 0) {
             const int err = errno;
             ::close(fd);
-            return fileError(err, path + "/", fileop::Remove);
+            return fileError(err, path + "/", txt::OpDelete);
         }
         ::close(fd);
         removed.push_back(path);
@@ -148,7 +149,7 @@ Result<std::vector<std::string>> removeIfAbandoned(const std::string& path) {
     if (::unlink(path.c_str()) != 0) {
         const int err = errno;
         ::close(fd);
-        return fileError(err, path, fileop::Remove);
+        return fileError(err, path, txt::OpDelete);
     }
     ::close(fd);
     removed.push_back(path);
@@ -159,7 +160,7 @@ Result<std::vector<std::string>> removeIfAbandoned(const std::string& path) {
         const std::string companion = path + suffix;
         struct stat st {};
         if (::lstat(companion.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
-        if (::unlink(companion.c_str()) != 0) return fileError(errno, companion, fileop::Remove);
+        if (::unlink(companion.c_str()) != 0) return fileError(errno, companion, txt::OpDelete);
         removed.push_back(companion);
     }
     return removed;

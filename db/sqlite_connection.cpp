@@ -96,7 +96,7 @@ Status Connection::close() {
     lock_.reset();
     const std::string scratch = std::exchange(scratch_, {});
     if (!scratch.empty() && ::unlink(scratch.c_str()) != 0 && errno != ENOENT && s)
-        s = fileError(errno, scratch, fileop::Remove);
+        s = fileError(errno, scratch, txt::OpDelete);
     return s;
 }
 

@@ -1,4 +1,5 @@
 #include "db/sqlite_engine.h"
+#include "texts/text_codes.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -28,7 +29,7 @@ std::optional<Error> checkFile(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) {
         // A missing folder means the file is not there either.
         if (errno == ENOENT || errno == ENOTDIR) return fileNotFound(path);
-        if (errno == ENAMETOOLONG) return Error{err::CannotOpen, "", source::Engine, path, fileop::NameTooLong};
+        if (errno == ENAMETOOLONG) return Error{err::CannotOpen, "", source::Engine, path, txt::PathTooLong};
         return cannotOpen(path);
     }
     if (!S_ISREG(st.st_mode)) return cannotOpen(path);

@@ -1,4 +1,5 @@
 #include "login/frm_login.h"
+#include "texts/text_codes.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -35,11 +36,11 @@ QLineEdit* textBox(const char* name, QWidget* parent) {
 frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, LoginDatabase database)
     : QDialog(owner), platform_(platform), texts_(texts), database_(database) {
     setObjectName(QStringLiteral("frmLogin"));
-    setProperty("tag", QStringLiteral("R1885"));
+    setProperty("tag", QString::fromLatin1(txt::LoginTitle));
     setModal(true);
 
-    lblLabels = {label("lblLabels(0)", "R1139", this), label("lblLabels(1)", "R1051", this),
-                 label("lblLabels(2)", "R1888", this)};
+    lblLabels = {label("lblLabels(0)", txt::UserNameLabel, this), label("lblLabels(1)", txt::PasswordLabel, this),
+                 label("lblLabels(2)", txt::LoginTip, this)};
     QFont bold = lblLabels[2]->font();
     bold.setBold(true);
     lblLabels[2]->setFont(bold);
@@ -84,8 +85,9 @@ void frmLogin::cmdOk_Click() {
     // password may well be right.
     if (checked == LoginCheck::Refused) {
         platform_.messages.beep();
-        platform_.messages.show(texts_.TextTillAndra("R0137") + "\r\n" + texts_.TextTillAndra("R0138"),
-                                texts_.TextTillAndra("R1885"), MsgIcon::Critical, MsgButtons::Ok);
+        platform_.messages.show(
+            texts_.TextTillAndra(txt::LoginRefused) + "\r\n" + texts_.TextTillAndra(txt::CheckUserAndPassword),
+            texts_.TextTillAndra(txt::LoginTitle), MsgIcon::Critical, MsgButtons::Ok);
     }
     txtPassword->setFocus();
     txtPassword->selectAll();

@@ -1,4 +1,5 @@
 #include "login/validera.h"
+#include "texts/text_codes.h"
 
 #include "common/file_writing.h"
 #include "common/platform.h"
@@ -31,7 +32,7 @@ Result<bool> isAdministrator(LoginDatabase database, const std::string& userName
 
 std::string loginFailureText(const Error& e, const std::string& path, TextSource& texts) {
     if (isOpeningRefusal(e)) return describeRefusal(e, path, "", texts).box;
-    return texts.TextTillAndra("R9272") + ": " + std::to_string(e.number) + "\r\n" +
+    return texts.TextTillAndra(txt::LoginNotChecked) + ": " + std::to_string(e.number) + "\r\n" +
            describedFileError(e, texts).description;
 }
 

@@ -23,7 +23,7 @@ std::optional<BackupCounts> newestSoundBackupCounts(JobContext& ctx, const std::
                                                     const std::vector<std::string>& tables, const std::string& except) {
     auto backups = backupsNewestFirst(ctx.platform.files, folder);
     if (!backups) {
-        ctx.notice(notice::BackupsNotCompared, folder, backups.error());
+        ctx.notice(txt::BackupsNotCompared, folder, backups.error());
         return std::nullopt;
     }
     for (const std::string& path : *backups) {

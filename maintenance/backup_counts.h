@@ -25,7 +25,7 @@ Result<std::vector<std::string>> backupsNewestFirst(FileSystem& files, const std
 // The counts of `tables` in the newest backup in `folder` (other than
 // `except`, the file being rescued) that opens as a booking database and
 // passes the quick check; nothing when there is none, or when the folder
-// cannot be listed (told: notice::BackupsNotCompared). Backups are only read.
+// cannot be listed (told: txt::BackupsNotCompared). Backups are only read.
 std::optional<BackupCounts> newestSoundBackupCounts(JobContext& ctx, const std::string& folder,
                                                     const std::vector<std::string>& tables, const std::string& except);
 

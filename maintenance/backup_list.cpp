@@ -1,4 +1,5 @@
 #include "maintenance/backup_list.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 
@@ -77,19 +78,19 @@ RegisterCounts databaseCounts(JobContext& ctx) {
 }
 
 std::vector<std::string> backupListLines(JobContext& ctx, const std::vector<BackupEntry>& backups) {
-    std::vector<std::string> lines{ctx.text("R9483") + ": " + ctx.main.state().DataBas};
+    std::vector<std::string> lines{ctx.text(txt::BackupsOf) + ": " + ctx.main.state().DataBas};
     if (backups.empty()) {
-        lines.push_back(ctx.text("R9490"));
+        lines.push_back(ctx.text(txt::NoBackups));
         return lines;
     }
     const std::string shortDate = ctx.platform.locale.value(LocaleItem::ShortDate).value_or("yyyy-MM-dd");
-    std::vector<std::vector<std::string>> table{{ctx.text("R9484"), ctx.text("R9485"), ctx.text("R9486"),
-                                                 ctx.text("R1826"), ctx.text("R1847"), ctx.text("R1831"),
-                                                 ctx.text("R9487")}};
+    std::vector<std::vector<std::string>> table{
+        {ctx.text(txt::NameColumn), ctx.text(txt::DateColumn), ctx.text(txt::SizeColumn), ctx.text(txt::CustomersFrame),
+         ctx.text(txt::ResourcesFrame), ctx.text(txt::BookingsFrame), ctx.text(txt::SoundColumn)}};
     for (const BackupEntry& b : backups)
         table.push_back({b.name, formatPicture(b.day, shortDate), groupedNumber(ctx, static_cast<long>(b.size)),
                          count(ctx, b.counts.customers), count(ctx, b.counts.resources), count(ctx, b.counts.bookings),
-                         ctx.text(b.sound ? "R9488" : "R9489")});
+                         ctx.text(b.sound ? txt::SoundYes : txt::SoundNoDamaged)});
     std::vector<std::size_t> width(table[0].size(), 0);
     for (const auto& row : table)
         for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], columns(row[c]));

@@ -1,4 +1,5 @@
 #include "maintenance/backups.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -51,7 +52,7 @@ Status secondName(JobContext& ctx, const std::string& real, const std::string& n
     bool ownerKept = true;
     Status s =
         copyDurably(files, ctx.notices(), real, name, placement, &ownerKept, [&] { return !ctx.stopRequested(); });
-    if (s && !ownerKept) ctx.main.Logg(ctx.text("R9309") + ": " + name);
+    if (s && !ownerKept) ctx.main.Logg(ctx.text(txt::CopyWithoutGroup) + ": " + name);
     return s;
 }
 
@@ -76,13 +77,13 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
     const bool number =
         value.size() <= 6 && std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
     if (!number || std::stol(value) < 1) {
-        ctx.main.Logg(ctx.text("R9160") + ": BackupKeep=" + value);
+        ctx.main.Logg(ctx.text(txt::BackupKeepInvalid) + ": BackupKeep=" + value);
         return;
     }
     FileSystem& files = ctx.platform.files;
     auto names = files.listFolder(ctx.main.state().msSökväg);
     if (!names) {
-        ctx.notice(notice::BackupsNotPruned, ctx.main.state().msSökväg, names.error());
+        ctx.notice(txt::BackupsNotPruned, ctx.main.state().msSökväg, names.error());
         return;
     }
     const DateTime now = ctx.platform.clock.now();
@@ -94,7 +95,7 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
         if (!order || order->first > today || isDatabaseName(ctx, name) || path == written) continue;
         auto there = files.info(path, false);
         // One that cannot be looked at is kept, and said to be.
-        if (!there) ctx.notice(notice::BackupsNotPruned, path, there.error());
+        if (!there) ctx.notice(txt::BackupsNotPruned, path, there.error());
         if (!there || there->kind != FileKind::Regular || there->sameFile(database) || !db::isBookingDatabase(path))
             continue;
         backups.emplace_back(*order, path);
@@ -106,7 +107,7 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
         if (Status s = removeDurably(files, path); !s)
             ctx.main.Logg(numberAndDescription(ctx.described(s.error())));
         else
-            ctx.main.Logg(ctx.text("R9157") + ": " + path);
+            ctx.main.Logg(ctx.text(txt::OldBackupDeleted) + ": " + path);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "maintenance/care_from_window.h"
+#include "texts/text_codes.h"
 
 #include "common/open_save_dialog.h"
 #include "common/paths.h"
@@ -21,7 +22,7 @@ std::string firstOf(const std::vector<std::string>& lines) { return lines.empty(
 std::string proposedName(JobContext& ctx, const std::string& database) {
     std::string name = database.substr(database.find_last_of(kPathSeparator) + 1);
     if (name.size() > 3 && name.compare(name.size() - 3, 3, ".db") == 0) name.resize(name.size() - 3);
-    return name + "-" + ctx.text("R9397") + ".db";
+    return name + "-" + ctx.text(txt::RescuedSuffix) + ".db";
 }
 
 }  // namespace
@@ -43,11 +44,12 @@ CareShown rescueFromWindow(JobContext& ctx) {
     std::string target;
     for (;;) {
         target = OpenSaveDialog(ctx.platform.fileDialogs, ctx.platform.messages, -1, kTargetFlags,
-                                ctx.text("R1744") + " (*.db)|*.db", ctx.text("R9393"), state.msSökväg,
-                                proposedName(ctx, state.DataBas));
+                                ctx.text(txt::DatabaseFilesFilter) + " (*.db)|*.db", ctx.text(txt::RescueRowsTo),
+                                state.msSökväg, proposedName(ctx, state.DataBas));
         if (target != state.DataBas) break;
         ctx.platform.messages.beep();
-        ctx.platform.messages.show(ctx.text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        ctx.platform.messages.show(ctx.text(txt::CopyCannotReplaceDatabase), kProgramTitle, MsgIcon::None,
+                                   MsgButtons::Ok);
     }
     if (target.empty()) return {};
     ctx.main.setInfo("");
@@ -70,8 +72,9 @@ BackupsShown backupsFromWindow(JobContext& ctx) {
 CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen) {
     RegisterCounts now;
     ctx.runLong([&](JobContext& worker) { now = databaseCounts(worker); });
-    const std::string question = chosen.path + " " + ctx.text("R9394") + ": " +
-                                 restoreChangeText(ctx, now, chosen.counts) + ".\r\n" + ctx.text("R9395") + "?";
+    const std::string question = chosen.path + " " + ctx.text(txt::IsPutBackQuestion) + ": " +
+                                 restoreChangeText(ctx, now, chosen.counts) + ".\r\n" +
+                                 ctx.text(txt::CurrentKeptFirstContinue) + "?";
     if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
         MsgAnswer::Yes)
         return {};

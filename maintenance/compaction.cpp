@@ -1,4 +1,5 @@
 #include "maintenance/compaction.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -53,7 +54,7 @@ Result<std::string> unusedName(FileSystem& files, const std::string& name) {
         if (there->kind == FileKind::Missing) return free;
         free = name + "." + std::to_string(n);
     }
-    return Error{fserr::FileExists, "File already exists", "Vexla Admin", name, fileop::Rename};
+    return Error{fserr::FileExists, "File already exists", "Vexla Admin", name, txt::OpRename};
 }
 
 // A result that failed its check (`failure`): moved beside the database
@@ -69,9 +70,9 @@ Error setAside(JobContext& ctx, const std::string& result, const std::string& pa
     aside = *free;
     // Moved, whether or not the move is on the disk yet.
     if (Status synced = files.syncFolder(folderOf(aside)); !synced)
-        ctx.notice(notice::FolderNotSynced, folderOf(aside), synced.error());
+        ctx.notice(txt::FolderNotSynced, folderOf(aside), synced.error());
     Error e = ctx.described(failure);
-    e.description += "\r\n" + ctx.text("R9050") + ": " + aside;
+    e.description += "\r\n" + ctx.text(txt::CompactedFileFailedCheck) + ": " + aside;
     return e;
 }
 
@@ -87,8 +88,8 @@ Status checkSpace(JobContext& ctx, const std::string& path, const std::string& f
     if (*free >= needed) return {};
     constexpr std::uint64_t MB = 1024 * 1024;
     Error tooLittle{fserr::DiskFull,
-                    ctx.text("R9051") + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " +
-                        std::to_string(*free / MB) + " MB",
+                    ctx.text(txt::NotEnoughDiskForCompaction) + ": " + std::to_string((needed + MB - 1) / MB) +
+                        " MB / " + std::to_string(*free / MB) + " MB",
                     "Vexla Admin"};
     tooLittle.worded = true;
     return tooLittle;
@@ -109,7 +110,7 @@ Status removeStaleLinks(JobContext& ctx, const FileInfo& database) {
         if (!there) return there.error();
         if (!there->sameFile(database)) continue;
         if (auto s = removeDurably(files, path); !s) return s;
-        if (!work) ctx.main.Logg(ctx.text("R9158") + ": " + path);
+        if (!work) ctx.main.Logg(ctx.text(txt::BackupWasTheDatabase) + ": " + path);
     }
     return {};
 }
@@ -169,7 +170,7 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (auto s = clearLeftover(files, ctx.inDatabaseFolder(kWorkCopyName)); !s) return s;
     if (auto s = clearLeftover(files, result); !s) return s;
     if (auto s = checkSpace(ctx, path, state.msSökväg); !s) return s;
-    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1759") + ": " + ctx.now());
+    if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::Compacting) + ": " + ctx.now());
     if (auto s = enter(CompactionStep::Compaction); !s) return s;
 
     Counts counts;
@@ -189,7 +190,7 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     }
     if (!s) return s;
     ctx.report(kCompactionSteps, kCompactionSteps, ProgressUnit::Steps);
-    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1760") + ": " + ctx.now());
+    if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::CompactionFinished) + ": " + ctx.now());
     return {};
 }
 
@@ -205,9 +206,9 @@ CompactionOutcome compactDatabase(JobContext& ctx) {
         return outcome;
     }
     AdminState& state = ctx.main.state();
-    ctx.main.setInfo(ctx.text("R1749") + "...");
+    ctx.main.setInfo(ctx.text(txt::PleaseWait) + "...");
     ctx.platform.pointer.setBusy(true);
-    if (state.Kommandorad) ctx.main.Logg(ctx.text("R1758") + ": " + state.DataBas + " " + ctx.now());
+    if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::BackingUp) + ": " + state.DataBas + " " + ctx.now());
 
     const Status s = compact(ctx, *hold, outcome);
     ctx.close(*hold->connection);
@@ -220,7 +221,7 @@ CompactionOutcome compactDatabase(JobContext& ctx) {
         outcome.failure = databaseFault ? withDamageAdvice(ctx, ctx.described(s.error())) : ctx.described(s.error());
     }
     ctx.platform.pointer.setBusy(false);
-    if (!outcome.backup.empty()) ctx.main.Logg(ctx.text("R9155") + ": " + outcome.backup);
+    if (!outcome.backup.empty()) ctx.main.Logg(ctx.text(txt::BackupWritten) + ": " + outcome.backup);
     if (s) {
         auto database = ctx.platform.files.info(state.DataBas, true);
         if (database) keepNewestBackups(ctx, outcome.backup, *database);
@@ -229,15 +230,16 @@ CompactionOutcome compactDatabase(JobContext& ctx) {
 }
 
 std::string compactionFailureText(const CompactionOutcome& outcome, TextSource& texts) {
-    return outcome.failure ? numberAndDescription(*outcome.failure) + " " + texts.TextTillAndra("R9040") + ": 0"
+    return outcome.failure ? numberAndDescription(*outcome.failure) + " " + texts.TextTillAndra(txt::LineWord) + ": 0"
                            : std::string();
 }
 
 std::string compactionInfoLine(JobContext& ctx, const CompactionOutcome& outcome) {
-    const std::string backup = outcome.backup.empty() ? "" : ". " + ctx.text("R9155") + ": " + outcome.backup;
-    if (outcome.stopped()) return ctx.text("R9207") + backup;
+    const std::string backup =
+        outcome.backup.empty() ? "" : ". " + ctx.text(txt::BackupWritten) + ": " + outcome.backup;
+    if (outcome.stopped()) return ctx.text(txt::CompactionStopped) + backup;
     if (!outcome.compacted()) return {};
-    return ctx.text("R1761") + backup;
+    return ctx.text(txt::BackedUpAndCompacted) + backup;
 }
 
 void showCompaction(JobContext& ctx, const CompactionOutcome& outcome) {

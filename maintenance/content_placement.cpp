@@ -1,4 +1,5 @@
 #include "maintenance/content_placement.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -113,6 +114,7 @@ Status tryOnce(JobContext& ctx, db::Database& connection, db::Database& holder, 
     auto result = ctx.main.engine().OpenDatabase(plan.result, false);
     if (!result) return result.error();
     const auto beside = [&] { return checkBeside(ctx, plan, outcome); };
+    outcome.wroteIn = true;
     Status s =
         ctx.stoppable(connection, [&] { return connection.WriteInFrom(**result, holder, builtAt, kLockWait, beside); });
     ctx.close(**result);
@@ -173,7 +175,7 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
         // is closed below: no other try, and the first failure is the answer.
         const Status released = (*holder)->ReleaseWriters();
         outcome.heldSeconds = std::max(outcome.heldSeconds, since(held));
-        if (!released && s) ctx.notice(notice::NotReleased, connection.Name(), released.error());
+        if (!released && s) ctx.notice(txt::WritersNotReleased, connection.Name(), released.error());
         if (!released && !s) break;
         if (s || !worthAnother(s)) break;
         if (since(began) >= ctx.waitSeconds) {
@@ -197,7 +199,8 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
     outcome.walBytes = left ? *left : 0;
     if (outcome.walBytes > 0) {
         constexpr std::uint64_t MB = 1024 * 1024;
-        ctx.main.Logg(ctx.text("R9582") + ": " + std::to_string((outcome.walBytes + MB - 1) / MB) + " MB");
+        ctx.main.Logg(ctx.text(txt::WalLeftForBookingSystem) + ": " + std::to_string((outcome.walBytes + MB - 1) / MB) +
+                      " MB");
     }
     return {};
 }

@@ -43,6 +43,7 @@ struct PlacementOutcome {
     double heldSeconds = 0;      // the longest span the booking system could not commit
     std::uint64_t walBytes = 0;  // log the booking system's next checkpoint folds in
     bool checkFailed = false;    // the result failed its check: its fault, not the database's
+    bool wroteIn = false;        // the write-in began: a failure may have come after its commit
 };
 
 // Holds the booking system's writers off (waiting for its transactions to

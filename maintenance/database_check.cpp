@@ -1,4 +1,5 @@
 #include "maintenance/database_check.h"
+#include "texts/text_codes.h"
 
 #include <chrono>
 
@@ -20,8 +21,8 @@ constexpr std::size_t kEngineLines = 5;
 
 // The text of the missing thing a link names ("utan kund").
 const char* missingCode(const db::LinkCheck& link) {
-    if (link.parent.empty()) return "R9440";
-    return link.parent == "Kund" ? "R9438" : "R9439";
+    if (link.parent.empty()) return txt::WithoutGroup;
+    return link.parent == "Kund" ? txt::WithoutCustomer : txt::WithoutResource;
 }
 
 std::string idList(const std::vector<long long>& ids) {
@@ -144,32 +145,34 @@ std::vector<std::string> checkLines(JobContext& ctx, const CheckOutcome& outcome
     if (outcome.failure) return {failureLine(ctx, *outcome.failure)};
     std::vector<std::string> lines;
     if (outcome.damaged()) {
-        lines.push_back(ctx.text("R9431"));
+        lines.push_back(ctx.text(txt::VerdictDamaged));
         // The engine's own words, the first few: the tables and indexes below say what they mean.
         for (std::size_t i = 0; i < outcome.engineMessages.size() && i < kEngineLines; ++i)
             lines.push_back("  " + outcome.engineMessages[i]);
         if (outcome.engineMessages.size() > kEngineLines) lines.push_back("  ...");
         const auto unreadable = outcome.unreadable();
         for (const db::ObjectReading& o : outcome.objects) {
-            const std::string name = o.index ? ctx.text("R9436") + " " + o.name + " (" + o.table + ")" : o.name;
+            const std::string name = o.index ? ctx.text(txt::IndexWord) + " " + o.name + " (" + o.table + ")" : o.name;
             if (o.whole)
-                lines.push_back(name + ": " + std::to_string(o.entries) + " " + ctx.text(o.index ? "R9437" : "R9433"));
+                lines.push_back(name + ": " + std::to_string(o.entries) + " " +
+                                ctx.text(o.index ? txt::EntriesWord : txt::RowsWord));
             else
-                lines.push_back(name + ": " + ctx.text("R9434") + ", " + std::to_string(o.entries) + " " +
-                                ctx.text(o.index ? "R9437" : "R9433") + " " + ctx.text("R9435"));
+                lines.push_back(name + ": " + ctx.text(txt::CannotBeReadInFull) + ", " + std::to_string(o.entries) +
+                                " " + ctx.text(o.index ? txt::EntriesWord : txt::RowsWord) + " " +
+                                ctx.text(txt::ReadWord));
         }
-        if (unreadable.empty()) lines.push_back(ctx.text("R9442"));
-        lines.push_back(ctx.text("R9443"));
+        if (unreadable.empty()) lines.push_back(ctx.text(txt::DamageOutsideTables));
+        lines.push_back(ctx.text(txt::RescueAdvice));
         return lines;
     }
-    lines.push_back(ctx.text(outcome.linksBroken() ? "R9432" : "R9430"));
+    lines.push_back(ctx.text(outcome.linksBroken() ? txt::VerdictLinksBroken : txt::VerdictSound));
     for (const auto& [table, rows] : outcome.rows) {
-        std::string line = table + ": " + std::to_string(rows) + " " + ctx.text("R9433");
+        std::string line = table + ": " + std::to_string(rows) + " " + ctx.text(txt::RowsWord);
         for (const LinkFinding& f : outcome.links) {
             if (f.link.table != table || f.found.count == 0) continue;
             line += "; " + std::to_string(f.found.count) + " " + ctx.text(missingCode(f.link)) + " (" +
-                    ctx.text("R9441") + " " + idList(f.found.firstIds) + (f.found.count > kFirstIds ? ", ..." : "") +
-                    ")";
+                    ctx.text(txt::IdWord) + " " + idList(f.found.firstIds) +
+                    (f.found.count > kFirstIds ? ", ..." : "") + ")";
         }
         lines.push_back(line);
     }

@@ -1,4 +1,5 @@
 #include "maintenance/database_copy.h"
+#include "texts/text_codes.h"
 
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
@@ -14,8 +15,8 @@ namespace {
 enum class CopyMode { Whole, Interval, Cancelled };
 
 CopyMode askForMode(JobContext& ctx, IntervalDialog& interval) {
-    switch (ctx.platform.messages.show(ctx.text("R1742") + "?", kProgramTitle, MsgIcon::Question,
-                                       MsgButtons::YesNoCancel)) {
+    switch (ctx.platform.messages.show(ctx.text(txt::LimitCopyToIntervalQuestion) + "?", kProgramTitle,
+                                       MsgIcon::Question, MsgButtons::YesNoCancel)) {
         case MsgAnswer::Yes:
             if (interval.showModal() != "Avbryt") return CopyMode::Interval;
             interval.unload();
@@ -31,11 +32,13 @@ std::string chooseTarget(JobContext& ctx, CopyMode mode) {
     const bool limited = mode == CopyMode::Interval;
     for (;;) {
         std::string name = OpenSaveDialog(ctx.platform.fileDialogs, ctx.platform.messages, -1, 0x282806,
-                                          ctx.text("R1744") + " (*.db)|*.db", ctx.text(limited ? "R1745" : "R1746"),
+                                          ctx.text(txt::DatabaseFilesFilter) + " (*.db)|*.db",
+                                          ctx.text(limited ? txt::SaveIntervalCopyAs : txt::SaveCopyAs),
                                           ctx.main.state().msSökväg, limited ? "Interval.db" : "Copy.db");
         if (name != ctx.main.state().DataBas) return name;
         ctx.platform.messages.beep();
-        ctx.platform.messages.show(ctx.text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        ctx.platform.messages.show(ctx.text(txt::CopyCannotReplaceDatabase), kProgramTitle, MsgIcon::None,
+                                   MsgButtons::Ok);
     }
 }
 
@@ -115,7 +118,7 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
 }  // namespace
 
 std::string withDatabaseExtension(JobContext& ctx, std::string name) {
-    if (!name.empty() && name.back() == kPathSeparator) name += ctx.text("R1748") + ".db";
+    if (!name.empty() && name.back() == kPathSeparator) name += ctx.text(txt::CopyFileName) + ".db";
     if (name.find('.') == std::string::npos) name += ".db";
     return name;
 }
@@ -125,7 +128,7 @@ CopyOutcome copyDatabase(JobContext& ctx, const std::string& name, const std::op
     outcome.target = name;
     outcome.limited = interval.has_value();
     ctx.platform.pointer.setBusy(true);
-    ctx.main.setInfo(ctx.text("R1749") + "...");
+    ctx.main.setInfo(ctx.text(txt::PleaseWait) + "...");
     if (Status s = writeCopy(ctx, name, interval); !s) {
         ctx.platform.pointer.setBusy(false);
         outcome.failure = ctx.described(s.error());
@@ -146,17 +149,19 @@ void showCopy(JobContext& ctx, const CopyOutcome& outcome) {
         messages.beep();
         if (outcome.end == CopyEnd::FolderMissing) {
             // The folder that is missing is named: the user may have typed it.
-            messages.show(ctx.text("R1753") + ": " + folderOf(outcome.target) + "\r\n\r\n" + ctx.text("R1754"),
+            messages.show(ctx.text(txt::FolderDoesNotExist) + ": " + folderOf(outcome.target) + "\r\n\r\n" +
+                              ctx.text(txt::ChooseAnotherFolderForCopy),
                           kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
             return;
         }
-        messages.show(ctx.text("R17") + ": " + numberAndDescription(*outcome.failure) + "\r\n" + ctx.text("R0690"),
+        messages.show(ctx.text(txt::CopyingFailed) + ": " + numberAndDescription(*outcome.failure) + "\r\n" +
+                          ctx.text(txt::CopyMayBeIncomplete),
                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         ctx.main.setInfo("");
         return;
     }
     if (outcome.end == CopyEnd::Stopped) {
-        ctx.main.setInfo(ctx.text("R9208"));
+        ctx.main.setInfo(ctx.text(txt::CopyStopped));
         return;
     }
     showCompaction(ctx, outcome.compaction);
@@ -166,21 +171,22 @@ void showCopy(JobContext& ctx, const CopyOutcome& outcome) {
 }
 
 std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome) {
-    if (outcome.limited) return ctx.text("R1750") + " '" + outcome.target + "' " + ctx.text("R1751") + "!";
-    return ctx.text("R1752") + outcome.target;
+    if (outcome.limited)
+        return ctx.text(txt::TheIntervalCopy) + " '" + outcome.target + "' " + ctx.text(txt::IsReady) + "!";
+    return ctx.text(txt::DatabaseCopiedTo) + outcome.target;
 }
 
 void askAndCopyDatabase(JobContext& ctx, IntervalDialog& interval) {
     if (!TestaExklusiv(ctx, "")) return;
     const CopyMode mode = askForMode(ctx, interval);
     if (mode == CopyMode::Cancelled) {
-        ctx.main.setInfo(ctx.text("R1743"));
+        ctx.main.setInfo(ctx.text(txt::CopyingCancelled));
         return;
     }
     for (;;) {
         const std::string chosen = chooseTarget(ctx, mode);
         if (chosen.empty()) {
-            ctx.main.setInfo(ctx.text("R1743"));
+            ctx.main.setInfo(ctx.text(txt::CopyingCancelled));
             return;
         }
         std::optional<CopyInterval> limits;
@@ -190,8 +196,8 @@ void askAndCopyDatabase(JobContext& ctx, IntervalDialog& interval) {
         // completed name may be another file that is there.
         if (name != chosen && ctx.platform.files.exists(name)) {
             ctx.platform.messages.beep();
-            if (ctx.platform.messages.show(name + " " + ctx.text("R1794") + " ?", kProgramTitle, MsgIcon::Question,
-                                           MsgButtons::YesNo) != MsgAnswer::Yes)
+            if (ctx.platform.messages.show(name + " " + ctx.text(txt::AlreadyExistsReplaceQuestion) + " ?",
+                                           kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
                 continue;
         }
         ctx.main.setInfo("");

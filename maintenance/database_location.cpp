@@ -1,4 +1,5 @@
 #include "maintenance/database_location.h"
+#include "texts/text_codes.h"
 
 #include <unistd.h>
 
@@ -28,14 +29,15 @@ void changeDatabase(JobContext& ctx, PathDialog& dialog) {
         state.DataBas = path;
         state.msSökväg = folderOfPath(path, kPathSeparator).value_or("");
         ctx.main.setPathLabel(" " + path);
-        ctx.main.setInfo(ctx.text("R1741"));
+        ctx.main.setInfo(ctx.text(txt::DatabaseHasBeenChanged));
         break;
     }
     dialog.unload();
 }
 
 std::optional<std::string> askForDatabasePath(JobContext& ctx, PathDialog& dialog) {
-    const std::string question = ctx.text("R1781") + " " + ctx.text("R0558") + "!\r\n" + ctx.text("R1782") + "?";
+    const std::string question = ctx.text(txt::NoDatabaseChosenFor) + " " + ctx.text(txt::TheBookingSystem) + "!\r\n" +
+                                 ctx.text(txt::ChooseDatabaseNowQuestion) + "?";
     if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Exclamation, MsgButtons::YesNo) != MsgAnswer::Yes)
         return std::nullopt;
     dialog.showModal(std::string(trimBlanks(ctx.main.pathLabel())));

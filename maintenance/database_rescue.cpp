@@ -1,4 +1,5 @@
 #include "maintenance/database_rescue.h"
+#include "texts/text_codes.h"
 
 #include "common/file_writing.h"
 #include "common/paths.h"
@@ -115,16 +116,16 @@ std::vector<std::string> rescueLines(JobContext& ctx, const RescueOutcome& outco
     if (outcome.failure) return {failureLine(ctx, *outcome.failure)};
     std::vector<std::string> lines;
     for (const RescuedTable& t : outcome.tables) {
-        std::string line = t.table + ": " + std::to_string(t.rescued) + " " + ctx.text("R9450");
+        std::string line = t.table + ": " + std::to_string(t.rescued) + " " + ctx.text(txt::RowsRescued);
         if (const auto lost = t.lost())
-            line += ", " + std::to_string(*lost) + " " + ctx.text("R9451") +
-                    (t.knownFromBackup ? " (" + ctx.text("R9452") + ")" : "");
+            line += ", " + std::to_string(*lost) + " " + ctx.text(txt::LostWord) +
+                    (t.knownFromBackup ? " (" + ctx.text(txt::CountedInNewestBackup) + ")" : "");
         else
-            line += ", " + ctx.text("R9453");
+            line += ", " + ctx.text(txt::LostCountUnknown);
         lines.push_back(line);
     }
-    if (!outcome.backup.empty()) lines.push_back(ctx.text("R9452") + ": " + outcome.backup);
-    lines.push_back(ctx.text("R9454") + ": " + outcome.target);
+    if (!outcome.backup.empty()) lines.push_back(ctx.text(txt::CountedInNewestBackup) + ": " + outcome.backup);
+    lines.push_back(ctx.text(txt::RescuedIntoNewFile) + ": " + outcome.target);
     return lines;
 }
 

@@ -1,4 +1,5 @@
 #include "maintenance/examination.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,7 +43,8 @@ Status stoppableExamination(JobContext& ctx, db::ExaminedFile& file, const std::
 std::string failureLine(JobContext& ctx, const Error& failure) {
     std::string line = std::to_string(failure.number) + " " + failure.description;
     if (const std::string holder = holderText(failure.holder, ctx.texts); !holder.empty()) line += " " + holder;
-    if (failure.number == db::err::CannotOpen && failure.subject.ends_with("-journal")) line += " " + ctx.text("R9444");
+    if (failure.number == db::err::CannotOpen && failure.subject.ends_with("-journal"))
+        line += " " + ctx.text(txt::UnfinishedJournalBeside);
     return line;
 }
 

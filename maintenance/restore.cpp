@@ -1,4 +1,5 @@
 #include "maintenance/restore.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -67,7 +68,8 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     if (given->kind != FileKind::Regular)
         return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", outcome.backup,
                      refusalFor(given->kind)};
-    if (given->sameFile(database)) return refuseBackup(ctx, outcome, db::err::InvalidOperation, "R9478", "");
+    if (given->sameFile(database))
+        return refuseBackup(ctx, outcome, db::err::InvalidOperation, txt::BackupRefusedIsTheDatabase, "");
     auto tables = hold.connection->TableNames();
     if (!tables) return tables.error();
     auto before = countsOf(*hold.connection);
@@ -81,8 +83,8 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     if (*free < needed) {
         constexpr std::uint64_t MB = 1024 * 1024;
         Error tooLittle{fserr::DiskFull,
-                        ctx.text("R9480") + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " +
-                            std::to_string(*free / MB) + " MB",
+                        ctx.text(txt::NotEnoughDiskForRestore) + ": " + std::to_string((needed + MB - 1) / MB) +
+                            " MB / " + std::to_string(*free / MB) + " MB",
                         "Vexla Admin"};
         tooLittle.worded = true;
         return tooLittle;
@@ -99,19 +101,22 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     bool ownerKept = true;
     const auto goOn = [&] { return !ctx.stopRequested(); };
     if (auto s = copyDurably(files, ctx.notices(), outcome.backup, copy, placement, &ownerKept, goOn); !s) return s;
-    if (!ownerKept) ctx.main.Logg(ctx.text("R9309") + ": " + copy);
+    if (!ownerKept) ctx.main.Logg(ctx.text(txt::CopyWithoutGroup) + ": " + copy);
 
     // What is checked is the copy that will be put in place, not the backup
     // it came from: the backup may change meanwhile, the copy is ours.
     const db::BookingFileFacts facts = db::inspectBookingFile(copy, [&] { return ctx.stopRequested(); });
     if (facts.stopped) return stoppedByUser();
     // A disk that will not read says nothing about the backup.
-    if (facts.unreadable) return Error{db::err::DiskError, facts.problem, "Vexla Admin", copy, fileop::Read};
+    if (facts.unreadable) return Error{db::err::DiskError, facts.problem, "Vexla Admin", copy, txt::OpRead};
     if (facts.damaged || (facts.bookingDatabase && !facts.sound))
-        return refuseBackup(ctx, outcome, db::err::Corrupt, "R9476", facts.problem);
-    if (!facts.bookingDatabase) return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, "R9477", facts.problem);
+        return refuseBackup(ctx, outcome, db::err::Corrupt, txt::BackupRefusedDamaged, facts.problem);
+    if (!facts.bookingDatabase)
+        return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, txt::BackupRefusedNotBookingDatabase,
+                            facts.problem);
     if (const std::string differ = tablesThatDiffer(*tables, facts.tables); !differ.empty())
-        return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, "R9477", ctx.text("R9498") + ": " + differ);
+        return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, txt::BackupRefusedNotBookingDatabase,
+                            ctx.text(txt::TablesOnlyOneHas) + ": " + differ);
     outcome.restored = {facts.customers, facts.resources, facts.bookings};
     return {};
 }
@@ -149,7 +154,7 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
         if (state.Kommandorad) ctx.main.Logg(ctx.text(logged) + ": " + ctx.now());
         return {};
     };
-    if (auto s = enter(RestoreStep::Check, "R9471"); !s) return s;
+    if (auto s = enter(RestoreStep::Check, txt::CheckingBackup); !s) return s;
     FileSystem& files = ctx.platform.files;
     ctx.removeAbandonedFiles(state.msSökväg);
     auto database = files.info(state.DataBas, true);
@@ -159,7 +164,7 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     const std::string& real = *working;
     if (auto s = copyAndCheck(ctx, hold, outcome, real, *database, copy); !s) return s;
 
-    if (auto s = enter(RestoreStep::KeepCurrent, "R9472"); !s) return s;
+    if (auto s = enter(RestoreStep::KeepCurrent, txt::KeepingCurrentAsBackup); !s) return s;
     PlacementPlan plan;
     plan.result = copy;
     plan.keepBackup = [&ctx, real, info = *database] { return makeBackup(ctx, real, info, true, false); };
@@ -172,10 +177,10 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     outcome.heldSeconds = placed.heldSeconds;
     outcome.walBytes = placed.walBytes;
     if (!s && s.error().number == db::err::OpenedExclusively) outcome.failedAt = RestoreStep::ExclusiveUse;
-    if (!s) s = settleFailedWriteIn(ctx, *hold.connection, outcome, s);
+    if (!s && placed.wroteIn) s = settleFailedWriteIn(ctx, *hold.connection, outcome, s);
     if (!s) return s;
     outcome.failedAt = RestoreStep::Replacement;
-    if (state.Kommandorad) ctx.main.Logg(ctx.text("R9473") + ": " + ctx.now());
+    if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::PuttingBackupContentIn) + ": " + ctx.now());
     // Committed: the job is done, the copy only a leftover.
     if (Status removed = removeDurably(files, copy); !removed) ctx.noticeNotRemoved(removed.error());
     copy.clear();
@@ -194,9 +199,9 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
         return outcome;
     }
     AdminState& state = ctx.main.state();
-    ctx.main.setInfo(ctx.text("R1749") + "...");
+    ctx.main.setInfo(ctx.text(txt::PleaseWait) + "...");
     ctx.platform.pointer.setBusy(true);
-    if (state.Kommandorad) ctx.main.Logg(ctx.text("R9470") + ": " + backup + " " + ctx.now());
+    if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::RestoringFromBackup) + ": " + backup + " " + ctx.now());
 
     std::string copy;
     const Status s = restore(ctx, *hold, outcome, copy);
@@ -216,48 +221,49 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
             const Status removed = removeDurably(files, outcome.kept);
             if (!removed) ctx.noticeNotRemoved(removed.error());
             // Removed, if perhaps not on the disk yet: no backup any more.
-            if (removed || removed.error().what == fileop::Sync) outcome.kept.clear();
+            if (removed || removed.error().what == txt::OpSync) outcome.kept.clear();
         }
     }
     ctx.platform.pointer.setBusy(false);
-    if (!outcome.kept.empty()) ctx.main.Logg(ctx.text("R9155") + ": " + outcome.kept);
-    if (s) ctx.main.Logg(ctx.text("R9474") + ": " + backup);
-    if (s && state.Kommandorad) ctx.main.Logg(ctx.text("R9496") + ": " + ctx.now());
+    if (!outcome.kept.empty()) ctx.main.Logg(ctx.text(txt::BackupWritten) + ": " + outcome.kept);
+    if (s) ctx.main.Logg(ctx.text(txt::RestoredFromBackup) + ": " + backup);
+    if (s && state.Kommandorad) ctx.main.Logg(ctx.text(txt::RestoreDone) + ": " + ctx.now());
     return outcome;
 }
 
 std::string restoreChangeText(JobContext& ctx, const RegisterCounts& database, const RegisterCounts& backup) {
     const auto number = [&](long n) { return n < 0 ? std::string("?") : groupedNumber(ctx, n); };
     std::string text;
-    for (auto [code, now, then] : {std::tuple{"R1826", database.customers, backup.customers},
-                                   std::tuple{"R1847", database.resources, backup.resources},
-                                   std::tuple{"R1831", database.bookings, backup.bookings}}) {
+    for (auto [code, now, then] : {std::tuple{txt::CustomersFrame, database.customers, backup.customers},
+                                   std::tuple{txt::ResourcesFrame, database.resources, backup.resources},
+                                   std::tuple{txt::BookingsFrame, database.bookings, backup.bookings}}) {
         if (now == then) continue;
         // The arrow is a sign, not a word: Lang.ini's code page has none.
         text += (text.empty() ? "" : ", ") + ctx.text(code) + " " + number(now) + " \u2192 " + number(then);
     }
-    return text.empty() ? ctx.text("R9481") : text;
+    return text.empty() ? ctx.text(txt::SameRecordCounts) : text;
 }
 
 std::vector<std::string> restoreReportLines(JobContext& ctx, const RestoreOutcome& outcome) {
-    if (outcome.stopped()) return {ctx.text("R9475")};
+    if (outcome.stopped()) return {ctx.text(txt::RestoreStopped)};
     if (outcome.failure) {
         std::vector<std::string> lines{std::to_string(outcome.failure->number)};
         std::string description = outcome.failure->description;
         for (std::size_t at; (at = description.find("\r\n")) != std::string::npos; description.erase(0, at + 2))
             lines.push_back(description.substr(0, at));
         lines.push_back(description);
-        if (outcome.uncertain) lines.push_back(ctx.text("R9499") + ": " + outcome.kept);
+        if (outcome.uncertain) lines.push_back(ctx.text(txt::RestoreOutcomeUnknown) + ": " + outcome.kept);
         return lines;
     }
-    return {ctx.text("R9474") + ": " + outcome.backup, ctx.text("R9155") + ": " + outcome.kept,
+    return {ctx.text(txt::RestoredFromBackup) + ": " + outcome.backup,
+            ctx.text(txt::BackupWritten) + ": " + outcome.kept,
             restoreChangeText(ctx, outcome.before, outcome.restored)};
 }
 
 std::string restoreInfoLine(JobContext& ctx, const RestoreOutcome& outcome) {
-    if (outcome.stopped()) return ctx.text("R9475");
+    if (outcome.stopped()) return ctx.text(txt::RestoreStopped);
     if (outcome.failure) return {};
-    return ctx.text("R9474") + ". " + ctx.text("R9155") + ": " + outcome.kept;
+    return ctx.text(txt::RestoredFromBackup) + ". " + ctx.text(txt::BackupWritten) + ": " + outcome.kept;
 }
 
 }  // namespace vexla

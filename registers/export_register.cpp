@@ -1,4 +1,5 @@
 #include "registers/export_register.h"
+#include "texts/text_codes.h"
 
 #include <chrono>
 
@@ -25,8 +26,8 @@ constexpr std::uint32_t kSaveFlags = ofn::LongNames | ofn::PathMustExist | ofn::
 // register, so its next dialog starts there.
 std::string chooseExportPath(JobContext& ctx, const RegisterKind& reg) {
     Platform& p = ctx.platform;
-    const std::string filter = ctx.texts.TextTillAndra("R1792") + " (*.skv)|*.skv";
-    const std::string title = ctx.texts.TextTillAndra("R1793");
+    const std::string filter = ctx.texts.TextTillAndra(txt::RegisterFilesFilter) + " (*.skv)|*.skv";
+    const std::string title = ctx.texts.TextTillAndra(txt::ExportRegisterTitle);
     std::string folder = registerFileFolder(p, reg.name, ctx.main.state().msSökväg);
     for (;;) {
         const std::string path = OpenSaveDialog(p.fileDialogs, p.messages, -1, kSaveFlags, filter, title, folder,
@@ -34,7 +35,7 @@ std::string chooseExportPath(JobContext& ctx, const RegisterKind& reg) {
         if (path.empty() || path == "*.skv") return path;
         if (p.files.exists(path)) {
             p.messages.beep();
-            const std::string question = path + " " + ctx.texts.TextTillAndra("R1794") + " ?";
+            const std::string question = path + " " + ctx.texts.TextTillAndra(txt::AlreadyExistsReplaceQuestion) + " ?";
             if (p.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
                 folder = folderOf(path);
                 continue;
@@ -147,21 +148,21 @@ void showExport(JobContext& ctx, std::int16_t kind, const ExportOutcome& outcome
 std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, const std::string& lastExportPath,
                              TextSource& texts) {
     std::string text;
-    if (outcome.stopped) return texts.TextTillAndra("R9200");
+    if (outcome.stopped) return texts.TextTillAndra(txt::ExportStopped);
     if (outcome.n == -1)
-        text = texts.TextTillAndra("R1738") + (kind == 2 ? "!" : "");
+        text = texts.TextTillAndra(txt::RegisterHoldsNoRecords) + (kind == 2 ? "!" : "");
     else if (outcome.n == 0)
-        return texts.TextTillAndra("R1739");
+        return texts.TextTillAndra(txt::NothingWasExported);
     else
-        text = std::to_string(outcome.n) + " " + texts.TextTillAndra("R1740") + " " + lastExportPath;
+        text = std::to_string(outcome.n) + " " + texts.TextTillAndra(txt::RecordsExportedTo) + " " + lastExportPath;
 
     auto sentence = [&](std::size_t count, const char* code) {
         if (count == 0) return;
         text += text.back() == '!' || text.back() == '.' ? " " : ". ";
         text += std::to_string(count) + " " + texts.TextTillAndra(code) + ".";
     };
-    sentence(outcome.counts.replaced, "R9020");
-    sentence(static_cast<std::size_t>(outcome.counts.notReturnable), "R9021");
+    sentence(outcome.counts.replaced, txt::CharactersWrittenAsQuestionMarks);
+    sentence(static_cast<std::size_t>(outcome.counts.notReturnable), txt::RecordsNotImportableUnchanged);
     return text;
 }
 

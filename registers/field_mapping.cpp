@@ -1,4 +1,5 @@
 #include "registers/field_mapping.h"
+#include "texts/text_codes.h"
 
 #include "common/file_writing.h"
 #include "common/platform.h"
@@ -32,32 +33,33 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
     if (!read && !byReader) {
         const Error& e = read.error();
         messages.show(e.number == readerr::NotRegularFile
-                          ? texts.TextTillAndra("R9107") + ": " + path
-                          : texts.TextTillAndra("R9106") + ": " + path + "\r\n" + std::to_string(e.number) + " " +
-                                describedFileError(e, texts).description,
+                          ? texts.TextTillAndra(txt::RegisterFileNotRegular) + ": " + path
+                          : texts.TextTillAndra(txt::FileCouldNotBeRead) + ": " + path + "\r\n" +
+                                std::to_string(e.number) + " " + describedFileError(e, texts).description,
                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }
     const char* refusal = nullptr;
     std::string because;  // a refusal in a sentence of its own
     if (refused == readerr::NotUtf8)
-        because = texts.TextTillAndra("R9250") + ".";
+        because = texts.TextTillAndra(txt::LineNotUtf8) + ".";
     else if (refused == readerr::NulCharacter)
-        because = texts.TextTillAndra("R9101") + ".";
+        because = texts.TextTillAndra(txt::LineHoldsNul) + ".";
     else if (refused == readerr::UnclosedQuote)
-        because = texts.TextTillAndra("R9540") + " " + std::to_string((*reader)->lineNumber()) + ".";
+        because = texts.TextTillAndra(txt::QuoteNeverClosed) + " " + std::to_string((*reader)->lineNumber()) + ".";
     else if (refused == readerr::OtherEncoding)
-        because = texts.TextTillAndra("R9541") + " " + read.error().subject + ". " + texts.TextTillAndra("R9542") + ".";
+        because = texts.TextTillAndra(txt::FileInEncoding) + " " + read.error().subject + ". " +
+                  texts.TextTillAndra(txt::SaveAsUtf8OrWindows1252) + ".";
     else if (!read)
-        refusal = "R9104";
+        refusal = txt::LineLongerThan1MB;
     else if (!*read || header.empty())
-        refusal = "R1800";
+        refusal = txt::FileHasNoHeaderLine;
     else if (const char separator = foreignSeparator(header))
         because = foreignSeparatorText(separator, texts) + ".";
     else if (fieldCount(header) == 1)
-        refusal = "R1798";
+        refusal = txt::ChooseRegisterFileToImport;
     else if (fieldCount(header) > kMaxFields)
-        refusal = "R9105";
+        refusal = txt::LineWithOver1000Fields;
     if (refusal) because = texts.TextTillAndra(refusal) + "!";
     if (!because.empty()) {
         messages.beep();
@@ -92,14 +94,14 @@ std::vector<std::string> unlinkedFileFields(const std::vector<std::pair<int, int
     std::vector<std::string> names;
     for (std::size_t i = 0; i < fileFields.size(); ++i)
         if (!linked[i])
-            names.push_back(fileFields[i].empty() ? texts.TextTillAndra("R9041") + " " + std::to_string(i + 1)
+            names.push_back(fileFields[i].empty() ? texts.TextTillAndra(txt::ColumnWord) + " " + std::to_string(i + 1)
                                                   : fileFields[i]);
     return names;
 }
 
 std::string unlinkedFieldsText(const std::vector<std::string>& names, TextSource& texts) {
     if (names.empty()) return {};
-    std::string s = texts.TextTillAndra("R9123") + ": ";
+    std::string s = texts.TextTillAndra(txt::FieldsNotAutoLinked) + ": ";
     for (std::size_t i = 0; i < names.size(); ++i) s += (i ? ", " : "") + names[i];
     return s;
 }

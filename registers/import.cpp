@@ -12,6 +12,7 @@
 #include "registers/import_line.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
+#include "texts/text_codes.h"
 
 namespace vexla {
 
@@ -343,8 +344,7 @@ ImportOutcome Import::run() {
             return failedCommit(st.error());
         }
     }
-    if (Status undone = s_.db.Rollback(); !undone)
-        s_.notices->tell(notice::NotRolledBack, s_.db.Name(), undone.error());
+    if (Status undone = s_.db.Rollback(); !undone) s_.notices->tell(txt::NotRolledBack, s_.db.Name(), undone.error());
     if (out_.stopped()) out_.inserted = 0, out_.deleted = 0;
     return out_;
 }
@@ -420,7 +420,7 @@ ImportOutcome importThroughStaging(const LinkTable& links, const ImportRequest& 
     }
     // A copy of ours, of no use now: one that cannot be closed or removed is told.
     if (Status closed = (*staged)->Close(); !closed)
-        services.notices->tell(notice::NotClosed, (*staged)->Name(), closed.error());
+        services.notices->tell(txt::NotClosedCleanly, (*staged)->Name(), closed.error());
     return outcome;
 }
 

@@ -1,4 +1,5 @@
 #include "registers/import_confirmation.h"
+#include "texts/text_codes.h"
 
 #include <memory>
 
@@ -11,7 +12,7 @@ namespace vexla {
 
 std::string groupedCount(long n, TextSource& texts) {
     const std::string digits = std::to_string(n < 0 ? -n : n);
-    const std::string separator = texts.TextTillAndra("R9514");
+    const std::string separator = texts.TextTillAndra(txt::ThousandsSeparator);
     std::string s = n < 0 ? "-" : "";
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0) s += separator;
@@ -21,10 +22,12 @@ std::string groupedCount(long n, TextSource& texts) {
 }
 
 std::string deleteFirstQuestion(const std::string& registerName, long inRegister, long fileLines, TextSource& texts) {
-    const char* noun = registerName == "Kund" ? "R9511" : registerName == "Resurser" ? "R9512" : "R9513";
-    return texts.TextTillAndra("R9510") + " " + groupedCount(inRegister, texts) + " " + texts.TextTillAndra(noun) +
-           " " + texts.TextTillAndra("R9515") + " " + groupedCount(fileLines, texts) + " " +
-           texts.TextTillAndra("R9516") + "?";
+    const char* noun = registerName == "Kund"       ? txt::CustomersWord
+                       : registerName == "Resurser" ? txt::ResourcesWord
+                                                    : txt::BookingsWord;
+    return texts.TextTillAndra(txt::AllWord) + " " + groupedCount(inRegister, texts) + " " + texts.TextTillAndra(noun) +
+           " " + texts.TextTillAndra(txt::WillBeReplacedByFiles) + " " + groupedCount(fileLines, texts) + " " +
+           texts.TextTillAndra(txt::LinesContinueQuestion) + "?";
 }
 
 Result<long> recordsDeletedFirst(db::Database& database, const RegisterKind& reg) {
@@ -74,12 +77,13 @@ Result<DeleteFirstCounts> deleteFirstCounts(JobContext& ctx, const RegisterKind&
 }
 
 std::string uncountedText(const Error& e, TextSource& texts) {
-    return texts.TextTillAndra("R9594") + "!\r\n" + numberAndDescription(describedFileError(e, texts));
+    return texts.TextTillAndra(txt::RecordsNotCounted) + "!\r\n" + numberAndDescription(describedFileError(e, texts));
 }
 
 std::string importResultLine(const ImportOutcome& outcome, TextSource& texts) {
     std::string s = importInfoLine(outcome, texts);
-    if (outcome.deletedFirst) s += " " + std::to_string(outcome.deleted) + " " + texts.TextTillAndra("R9120") + ".";
+    if (outcome.deletedFirst)
+        s += " " + std::to_string(outcome.deleted) + " " + texts.TextTillAndra(txt::RecordsDeletedFirst) + ".";
     return s;
 }
 

@@ -44,7 +44,7 @@ struct DeleteFirstCounts {
 Result<DeleteFirstCounts> deleteFirstCounts(JobContext& ctx, const RegisterKind& reg, const std::string& path);
 
 // The message of an import stopped because its counts could not be made:
-// R9594 "!", CR LF, the error's number, CR LF, its description.
+// txt::RecordsNotCounted "!", CR LF, the error's number, CR LF, its description.
 std::string uncountedText(const Error& e, TextSource& texts);
 
 // The main window's line after an import: importInfoLine, and after an

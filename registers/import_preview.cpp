@@ -1,4 +1,5 @@
 #include "registers/import_preview.h"
+#include "texts/text_codes.h"
 
 #include <memory>
 
@@ -191,13 +192,13 @@ std::string previewNote(const ImportPreview& preview, const Error* unopened, Tex
                        : preview.keysUnchecked ? &*preview.keysUnchecked
                                                : nullptr;
     if (!preview.converted || preview.keysUnchecked) {
-        note = texts.TextTillAndra(preview.converted ? "R9596" : "R9502");
+        note = texts.TextTillAndra(preview.converted ? txt::PreviewKeysUnchecked : txt::PreviewUnconverted);
         if (why) note += ": " + std::to_string(why->number) + " " + describedFileError(*why, texts).description;
         note += ".";
     }
     if (preview.fileStop != ImportStop::None)
-        note +=
-            (note.empty() ? "" : " ") + texts.TextTillAndra("R9518") + " " + std::to_string(preview.fileStopLine) + ".";
+        note += (note.empty() ? "" : " ") + texts.TextTillAndra(txt::CannotReadOnFromLine) + " " +
+                std::to_string(preview.fileStopLine) + ".";
     return note;
 }
 
@@ -206,8 +207,8 @@ std::string previewMarkText(const PreviewLine& line, TextSource& texts) {
     if (line.mark == PreviewMark::Stored) {
         switch (line.check) {
             case PreviewCheck::Checked: return {};
-            case PreviewCheck::KeysUnchecked: return text("R9596");
-            case PreviewCheck::AsInFile: return text("R9595");
+            case PreviewCheck::KeysUnchecked: return text(txt::PreviewKeysUnchecked);
+            case PreviewCheck::AsInFile: return text(txt::PreviewAsInFile);
         }
         return {};
     }
@@ -215,16 +216,17 @@ std::string previewMarkText(const PreviewLine& line, TextSource& texts) {
     switch (line.why) {
         case ImportStop::WrongFieldCount: why = skipReasonText(SkipReason::WrongFieldCount, texts); break;
         case ImportStop::DuplicateKey: why = skipReasonText(SkipReason::DuplicateKey, texts); break;
-        case ImportStop::RequiredValue: why = text("R1817"); break;
-        case ImportStop::NulCharacter: why = text("R9101"); break;
-        case ImportStop::TooManyFields: why = text("R9105"); break;
-        case ImportStop::NoSeparator: why = text("R1799"); break;
+        case ImportStop::RequiredValue: why = text(txt::RequiredFieldWithoutValue); break;
+        case ImportStop::NulCharacter: why = text(txt::LineHoldsNul); break;
+        case ImportStop::TooManyFields: why = text(txt::LineWithOver1000Fields); break;
+        case ImportStop::NoSeparator: why = text(txt::LineWithoutSeparators); break;
         case ImportStop::Refused:
-            why = line.column.empty() ? text("R9505") : line.column + ": '" + line.value + "' " + text("R9505");
+            why = line.column.empty() ? text(txt::PreviewDoesNotFit)
+                                      : line.column + ": '" + line.value + "' " + text(txt::PreviewDoesNotFit);
             break;
         default: break;
     }
-    return text(line.mark == PreviewMark::Skipped ? "R9503" : "R9504") + ": " + why;
+    return text(line.mark == PreviewMark::Skipped ? txt::PreviewSkipped : txt::PreviewStopsImport) + ": " + why;
 }
 
 }  // namespace vexla

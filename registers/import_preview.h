@@ -48,7 +48,7 @@ struct ImportPreview {
     // without a register), or the keys not checked.
     std::optional<Error> notConverted, keysUnchecked;
     // The rollback of the inserts failed (the engine undoes them when the
-    // file is next opened): for the caller to tell (notice::NotRolledBack).
+    // file is next opened): for the caller to tell (txt::NotRolledBack).
     std::optional<Error> notRolledBack;
     // The file could not be read on (a line too long, not UTF-8, a read
     // error): the preview ends there, at this line with this reason.
@@ -77,14 +77,16 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
 
 // The note of a marked line in the program's language ("hoppas över: fel
 // antal fält", "stoppar importen: Rabatt: 'tio' ..."); for a line stored,
-// R9595 when its values are the file's texts, R9596 when its keys were not
-// checked, else empty.
+// txt::PreviewAsInFile when its values are the file's texts,
+// txt::PreviewKeysUnchecked when its keys were not checked, else empty.
 std::string previewMarkText(const PreviewLine& line, TextSource& texts);
 
-// The note under the preview: why its lines were not converted (R9502) or
-// their keys not checked (R9596), with the error's number and description
-// where one is known (`unopened`: the database could not be opened), and
-// the line the file cannot be read on from (R9518); "" when there is none.
+// The note under the preview: why its lines were not converted
+// (txt::PreviewUnconverted) or their keys not checked
+// (txt::PreviewKeysUnchecked), with the error's number and description where
+// one is known (`unopened`: the database could not be opened), and the line
+// the file cannot be read on from (txt::CannotReadOnFromLine); "" when
+// there is none.
 std::string previewNote(const ImportPreview& preview, const Error* unopened, TextSource& texts);
 
 }  // namespace vexla

@@ -1,4 +1,5 @@
 #include "registers/import_report.h"
+#include "texts/text_codes.h"
 
 #include "common/file_writing.h"
 #include "registers/import_texts.h"
@@ -21,7 +22,7 @@ SkippedLinesReport::~SkippedLinesReport() { closeAbandoned(*file_, notices_); }
 void SkippedLinesReport::attach(ImportServices& services) {
     services.skipped = [this](long line, SkipReason why, std::string_view lineText) {
         if (!written_) return;
-        written_ = file_->write(texts_.TextTillAndra("R9040") + " " + std::to_string(line) + ": " +
+        written_ = file_->write(texts_.TextTillAndra(txt::LineWord) + " " + std::to_string(line) + ": " +
                                 skipReasonText(why, texts_) + ": " + std::string(lineText) + "\n");
     };
 }

@@ -1,4 +1,5 @@
 #include "registers/import_texts.h"
+#include "texts/text_codes.h"
 
 #include "common/file_writing.h"
 
@@ -9,30 +10,30 @@ namespace {
 const char* reasonCode(ImportStop stop) {
     switch (stop) {
         case ImportStop::None: return "";
-        case ImportStop::Cancelled: return "R9113";
-        case ImportStop::FileUnreadable: return "R9106";
-        case ImportStop::NotRegularFile: return "R9107";
-        case ImportStop::NoHeader: return "R1800";
-        case ImportStop::LineTooLong: return "R9104";
-        case ImportStop::TooManyFields: return "R9105";
-        case ImportStop::NoSeparator: return "R1799";
+        case ImportStop::Cancelled: return txt::ImportCancelled;
+        case ImportStop::FileUnreadable: return txt::FileCouldNotBeRead;
+        case ImportStop::NotRegularFile: return txt::RegisterFileNotRegular;
+        case ImportStop::NoHeader: return txt::FileHasNoHeaderLine;
+        case ImportStop::LineTooLong: return txt::LineLongerThan1MB;
+        case ImportStop::TooManyFields: return txt::LineWithOver1000Fields;
+        case ImportStop::NoSeparator: return txt::LineWithoutSeparators;
         case ImportStop::WrongSeparator: return "";  // foreignSeparatorText
-        case ImportStop::NotUtf8: return "R9250";
-        case ImportStop::NulCharacter: return "R9101";
-        case ImportStop::UnclosedQuote: return "R9540";
-        case ImportStop::OtherEncoding: return "R9541";
-        case ImportStop::WrongFieldCount: return "R9103";
-        case ImportStop::DuplicateKey: return "R1818";
-        case ImportStop::RequiredValue: return "R1817";
+        case ImportStop::NotUtf8: return txt::LineNotUtf8;
+        case ImportStop::NulCharacter: return txt::LineHoldsNul;
+        case ImportStop::UnclosedQuote: return txt::QuoteNeverClosed;
+        case ImportStop::OtherEncoding: return txt::FileInEncoding;
+        case ImportStop::WrongFieldCount: return txt::WrongFieldCount;
+        case ImportStop::DuplicateKey: return txt::RecordAlreadyInRegister;
+        case ImportStop::RequiredValue: return txt::RequiredFieldWithoutValue;
         case ImportStop::Refused: return "";
-        case ImportStop::LinkNoColumn: return "R9108";
-        case ImportStop::LinkTwice: return "R9109";
-        case ImportStop::LinkOutOfRange: return "R9111";
-        case ImportStop::RequiredUnlinked: return "R9110";
-        case ImportStop::KeyUnlinked: return "R9112";
-        case ImportStop::ValuesUnlinked: return "R9124";
-        case ImportStop::SavedDespiteError: return "R9125";
-        case ImportStop::SaveUncertain: return "R9126";
+        case ImportStop::LinkNoColumn: return txt::LinkWithoutDatabaseField;
+        case ImportStop::LinkTwice: return txt::DatabaseFieldLinkedTwice;
+        case ImportStop::LinkOutOfRange: return txt::LinkToMissingField;
+        case ImportStop::RequiredUnlinked: return txt::RequiredFieldNotLinked;
+        case ImportStop::KeyUnlinked: return txt::IdNotLinkedCannotEmpty;
+        case ImportStop::ValuesUnlinked: return txt::UncaptionedColumnHoldsValues;
+        case ImportStop::SavedDespiteError: return txt::ImportSavedDespiteError;
+        case ImportStop::SaveUncertain: return txt::ImportSaveUncertain;
     }
     return "";
 }
@@ -43,17 +44,18 @@ std::string lineNumbers(const LineList& list, TextSource& texts) {
     for (long line : list.first) s += (s.empty() ? "" : ", ") + std::to_string(line);
     const long more = list.count - static_cast<long>(list.first.size());
     if (more > 0)
-        s += " " + texts.TextTillAndra("R9117") + " " + std::to_string(more) + " " + texts.TextTillAndra("R9118");
+        s += " " + texts.TextTillAndra(txt::AndWord) + " " + std::to_string(more) + " " +
+             texts.TextTillAndra(txt::MoreWord);
     return s;
 }
 
 // What a refused value's column takes, after the value.
 const char* expectedCode(Expected expected) {
     switch (expected) {
-        case Expected::Number: return "R9543";
-        case Expected::Date: return "R9544";
-        case Expected::YesNo: return "R9545";
-        case Expected::ShorterText: return "R9560";
+        case Expected::Number: return txt::IsNotANumber;
+        case Expected::Date: return txt::IsNotADate;
+        case Expected::YesNo: return txt::IsNotTrueOrFalse;
+        case Expected::ShorterText: return txt::IsLongerThanColumn;
         case Expected::Nothing: break;
     }
     return "";
@@ -82,35 +84,40 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         case ImportStop::Refused:
             if (o.expected != Expected::Nothing) {
                 // Where, what and what would do, in the user's words; the engine's number for whoever helps.
-                m = text("R9040") + " " + std::to_string(o.line) + ", " + text("R9041") + " " + o.column + ": " +
-                    quoted(o.value) + " " + text(expectedCode(o.expected)) + "\r\n" + std::to_string(o.error.number) +
-                    " " + description;
+                m = text(txt::LineWord) + " " + std::to_string(o.line) + ", " + text(txt::ColumnWord) + " " + o.column +
+                    ": " + quoted(o.value) + " " + text(expectedCode(o.expected)) + "\r\n" +
+                    std::to_string(o.error.number) + " " + description;
                 lineNamed = true;
             } else {
                 m = std::to_string(o.error.number) + "\r\n" + description + "\r\n" + o.error.source;
             }
             break;
         case ImportStop::UnclosedQuote:
-            m = text("R9540") + " " + std::to_string(o.line) + ".";
+            m = text(txt::QuoteNeverClosed) + " " + std::to_string(o.line) + ".";
             lineNamed = true;
             break;
-        case ImportStop::OtherEncoding: m = text("R9541") + " " + o.value + ". " + text("R9542") + "."; break;
+        case ImportStop::OtherEncoding:
+            m = text(txt::FileInEncoding) + " " + o.value + ". " + text(txt::SaveAsUtf8OrWindows1252) + ".";
+            break;
         case ImportStop::SavedDespiteError:
         case ImportStop::SaveUncertain:
             // The register is not as it was: no "unchanged" after these.
             return text(reasonCode(o.stop)) + "\r\n" + std::to_string(o.error.number) + "\r\n" + description;
         case ImportStop::FileUnreadable:
-            m = text("R9106") + ": " + path + "\r\n" + std::to_string(o.error.number) + " " + description;
+            m = text(txt::FileCouldNotBeRead) + ": " + path + "\r\n" + std::to_string(o.error.number) + " " +
+                description;
             break;
-        case ImportStop::NotRegularFile: m = text("R9107") + ": " + path; break;
+        case ImportStop::NotRegularFile: m = text(txt::RegisterFileNotRegular) + ": " + path; break;
         case ImportStop::WrongSeparator: m = foreignSeparatorText(o.separator, texts) + "."; break;
         case ImportStop::NoHeader:
         case ImportStop::NoSeparator: m = text(reasonCode(o.stop)) + "!"; break;
         case ImportStop::WrongFieldCount:
-            m = text("R9103") + ": " + std::to_string(o.fields) + " / " + std::to_string(o.headerFields) + "\r\n" +
-                text("R9102");
+            m = text(txt::WrongFieldCount) + ": " + std::to_string(o.fields) + " / " + std::to_string(o.headerFields) +
+                "\r\n" + text(txt::NoLineSkippedWhenEmptied);
             break;
-        case ImportStop::DuplicateKey: m = text("R1818") + "!\r\n" + text("R9102"); break;
+        case ImportStop::DuplicateKey:
+            m = text(txt::RecordAlreadyInRegister) + "!\r\n" + text(txt::NoLineSkippedWhenEmptied);
+            break;
         case ImportStop::LinkNoColumn:
         case ImportStop::LinkTwice:
         case ImportStop::LinkOutOfRange:
@@ -123,41 +130,42 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
     const bool fromReader =
         o.stop == ImportStop::NulCharacter || o.stop == ImportStop::NotUtf8 || o.stop == ImportStop::LineTooLong;
     if (!lineNamed && (o.line > 1 || (fromReader && o.line == 1)) && o.stop != ImportStop::Cancelled) {
-        m += "\r\n" + text("R9040") + " " + std::to_string(o.line);
-        if (o.stop == ImportStop::Refused && !o.column.empty()) m += ", " + text("R9041") + " " + o.column;
+        m += "\r\n" + text(txt::LineWord) + " " + std::to_string(o.line);
+        if (o.stop == ImportStop::Refused && !o.column.empty()) m += ", " + text(txt::ColumnWord) + " " + o.column;
     }
-    return m + "\r\n" + text("R9100") + ".";
+    return m + "\r\n" + text(txt::RegisterUnchanged) + ".";
 }
 
 std::string importSummary(const ImportOutcome& o, bool dryRun, TextSource& texts) {
     auto text = [&](const char* code) { return texts.TextTillAndra(code); };
-    std::string s = std::to_string(o.inserted) + " " + text("R1805");
-    if (o.deleted > 0) s += "\r\n" + std::to_string(o.deleted) + " " + text("R9120");
+    std::string s = std::to_string(o.inserted) + " " + text(txt::RecordsImported);
+    if (o.deleted > 0) s += "\r\n" + std::to_string(o.deleted) + " " + text(txt::RecordsDeletedFirst);
     const std::pair<const LineList*, SkipReason> kinds[] = {{&o.wrongFieldCount, SkipReason::WrongFieldCount},
                                                             {&o.duplicates, SkipReason::DuplicateKey}};
     for (const auto& [list, why] : kinds)
         if (list->count > 0)
-            s += "\r\n" + std::to_string(list->count) + " " + text("R9114") + ": " + skipReasonText(why, texts) + " (" +
-                 text("R9040") + " " + lineNumbers(*list, texts) + ")";
-    if (dryRun) s += "\r\n" + text("R9119");
+            s += "\r\n" + std::to_string(list->count) + " " + text(txt::LinesWereSkipped) + ": " +
+                 skipReasonText(why, texts) + " (" + text(txt::LineWord) + " " + lineNumbers(*list, texts) + ")";
+    if (dryRun) s += "\r\n" + text(txt::DryRunNothingSaved);
     return s;
 }
 
 std::string importInfoLine(const ImportOutcome& o, TextSource& texts) {
-    std::string s = " " + std::to_string(o.inserted) + " " + texts.TextTillAndra("R1805") + "!";
-    if (o.unchanged()) return s + " " + texts.TextTillAndra("R9100") + ".";
+    std::string s = " " + std::to_string(o.inserted) + " " + texts.TextTillAndra(txt::RecordsImported) + "!";
+    if (o.unchanged()) return s + " " + texts.TextTillAndra(txt::RegisterUnchanged) + ".";
     if (o.stopped()) return s + " " + texts.TextTillAndra(reasonCode(o.stop)) + ".";
     if (const long skipped = o.skipped(); skipped > 0)
-        s += " " + std::to_string(skipped) + " " + texts.TextTillAndra("R9114") + ".";
+        s += " " + std::to_string(skipped) + " " + texts.TextTillAndra(txt::LinesWereSkipped) + ".";
     return s;
 }
 
 std::string skipReasonText(SkipReason why, TextSource& texts) {
-    return texts.TextTillAndra(why == SkipReason::WrongFieldCount ? "R9115" : "R9116");
+    return texts.TextTillAndra(why == SkipReason::WrongFieldCount ? txt::ReasonWrongFieldCount
+                                                                  : txt::ReasonRecordExists);
 }
 
 std::string foreignSeparatorText(char separator, TextSource& texts) {
-    return texts.TextTillAndra(separator == '\t' ? "R9252" : "R9251");
+    return texts.TextTillAndra(separator == '\t' ? txt::SeparatedByTabs : txt::SeparatedByCommas);
 }
 
 }  // namespace vexla

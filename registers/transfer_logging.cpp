@@ -1,4 +1,5 @@
 #include "registers/transfer_logging.h"
+#include "texts/text_codes.h"
 
 #include "common/text.h"
 #include "registers/import_texts.h"
@@ -12,9 +13,9 @@ namespace {
 // The register's name in the user's language, as a text code.
 const char* registerCode(std::int16_t kind) {
     switch (kind) {
-        case 0: return "R9557";
-        case 1: return "R9558";
-        default: return "R9559";
+        case 0: return txt::LogCustomers;
+        case 1: return txt::LogResources;
+        default: return txt::LogBookings;
     }
 }
 
@@ -53,7 +54,7 @@ void logExport(JobContext& ctx, std::int16_t kind, const std::string& path, cons
     entry.file = path;
     entry.records = outcome.n > 0 ? outcome.n : 0;
     if (outcome.stopped)
-        entry.ending = ctx.text("R9200");
+        entry.ending = ctx.text(txt::ExportStopped);
     else if (outcome.failure)
         entry.ending = numberAndDescription(*outcome.failure);
     logTransfer(ctx, std::move(entry));

@@ -1,4 +1,5 @@
 #include "session/activity_log.h"
+#include "texts/text_codes.h"
 
 #include <cstdio>
 
@@ -31,8 +32,8 @@ std::string jobSummaryLine(TextSource& texts, const std::string& job, int status
                            const std::string& reason, std::optional<double> held) {
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(database, ec);
-    std::string line = job + " " + texts.TextTillAndra("R9570") + " " + std::to_string(status) + ": " +
-                       (ec || database.empty() ? database : full.lexically_normal().string());
+    std::string line = job + " " + texts.TextTillAndra(txt::SyslogEndedWithStatus) + " " + std::to_string(status) +
+                       ": " + (ec || database.empty() ? database : full.lexically_normal().string());
     if (held) {
         char figure[48];
         std::snprintf(figure, sizeof figure, " held=%.3f s", *held);
@@ -81,10 +82,10 @@ void ActivityLog::tellFailure(const Error& e) {
     // The installed log is writable by the group vexla only, so a user
     // outside it is the usual cause; for that the number is no help.
     const std::string why = e.number == fserr::PermissionDenied
-                                ? texts_.TextTillAndra("R9271")
+                                ? texts_.TextTillAndra(txt::JoinGroupVexla)
                                 : std::to_string(e.number) + " " + describedFileError(e, texts_).description;
-    messages_.show(texts_.TextTillAndra("R9270") + ": " + path_ + "\r\n" + why, kProgramTitle, MsgIcon::Exclamation,
-                   MsgButtons::Ok);
+    messages_.show(texts_.TextTillAndra(txt::ActivityLogNotWritable) + ": " + path_ + "\r\n" + why, kProgramTitle,
+                   MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 void ActivityLog::closeAll() {

@@ -1,4 +1,5 @@
 #include "session/damaged_file.h"
+#include "texts/text_codes.h"
 
 #include "db/errors.h"
 
@@ -10,7 +11,7 @@ bool isDamagedDatabase(const Error& e) {
 
 Error withDamageAdvice(JobContext& ctx, Error e) {
     if (!isDamagedDatabase(e)) return e;
-    e.description += "\r\n" + ctx.text("R9392");
+    e.description += "\r\n" + ctx.text(txt::HowToRescueDamaged);
     return e;
 }
 

@@ -1,4 +1,5 @@
 #include "session/exclusive_refusal.h"
+#include "texts/text_codes.h"
 
 #include <cstdio>
 
@@ -18,21 +19,25 @@ ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, 
             const std::string holder =
                 refusal.keptOpenSeconds >= 0 ? keptOpenText(refusal, texts) : holderText(refusal.holder, texts);
             const std::string who = holder.empty() ? "" : holder + ".";
-            return {text("R1784") + "!" + crlf + (who.empty() ? "" : who + crlf) + text("R1785") + " " + text("R0558") +
-                        "!" + crlf + text("R1786"),
-                    text("R1784") + "! " + (who.empty() || refusal.keptOpenSeconds >= 0 ? "" : who + " ") + path +
-                        ": " + now};
+            return {text(txt::DatabaseOpenInAnotherProgram) + "!" + crlf + (who.empty() ? "" : who + crlf) +
+                        text(txt::CloseDatabaseIn) + " " + text(txt::TheBookingSystem) + "!" + crlf +
+                        text(txt::ThenTryAgain),
+                    text(txt::DatabaseOpenInAnotherProgram) + "! " +
+                        (who.empty() || refusal.keptOpenSeconds >= 0 ? "" : who + " ") + path + ": " + now};
         }
         case db::err::FileNotFound:
-            return {text("R1787") + "!" + crlf + crlf + text("R1788") + ".", text("R1787") + "! " + path + ":" + now};
+            return {text(txt::DatabaseFileNotFound) + "!" + crlf + crlf + text(txt::CheckDatabasePath) + ".",
+                    text(txt::DatabaseFileNotFound) + "! " + path + ":" + now};
         case db::err::UnrecognizedFormat:
-            return {text("R1789") + "!" + crlf + crlf + text("R1788"), text("R1789") + "! " + path + ":" + now};
+            return {text(txt::NotARecognisedDatabase) + "!" + crlf + crlf + text(txt::CheckDatabasePath),
+                    text(txt::NotARecognisedDatabase) + "! " + path + ":" + now};
         default: {
-            const std::string head = text("R1755") + ": " + std::to_string(refusal.number) + crlf +
-                                     describedFileError(refusal, texts).description;
+            const std::string head = text(txt::DatabaseCouldNotBeOpened) + ": " + std::to_string(refusal.number) +
+                                     crlf + describedFileError(refusal, texts).description;
             // The line names the path once: the description may already.
             const bool named = head.find(path) != std::string::npos;
-            return {head + crlf + text("R1756") + "!", head + (named ? "" : " " + path) + ": " + now};
+            return {head + crlf + text(txt::DatabaseCannotBeUsedNow) + "!",
+                    head + (named ? "" : " " + path) + ": " + now};
         }
     }
 }
@@ -40,21 +45,21 @@ ExclusiveRefusal describeRefusal(const Error& refusal, const std::string& path, 
 std::string keptOpenText(const Error& refusal, TextSource& texts) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.0f", refusal.keptOpenSeconds);
-    std::string text = texts.TextTillAndra("R9580") + " " + seconds + " s";
+    std::string text = texts.TextTillAndra(txt::TransactionKeptOpenFor) + " " + seconds + " s";
     std::string openers;
     for (const Holder& h : refusal.openers)
-        openers += (openers.empty() ? "" : ", ") + h.program + " (" + texts.TextTillAndra("R9343") + " " +
-                   std::to_string(h.pid) + ", " + texts.TextTillAndra("R9341") + " " + h.user + ")";
-    if (!openers.empty()) text += ". " + texts.TextTillAndra("R9581") + ": " + openers;
+        openers += (openers.empty() ? "" : ", ") + h.program + " (" + texts.TextTillAndra(txt::InUseProcess) + " " +
+                   std::to_string(h.pid) + ", " + texts.TextTillAndra(txt::InUseUser) + " " + h.user + ")";
+    if (!openers.empty()) text += ". " + texts.TextTillAndra(txt::ProgramsWithFileOpen) + ": " + openers;
     return text;
 }
 
 std::string holderText(const Holder& holder, TextSource& texts) {
     if (!holder.known()) return "";
     const auto text = [&](const char* code) { return texts.TextTillAndra(code); };
-    return text("R9340") + " " + (holder.program.empty() ? "?" : holder.program) + " (" +
-           (holder.user.empty() ? "" : text("R9341") + " " + holder.user + ", ") + text("R9342") + " " + holder.host +
-           ", " + text("R9343") + " " + std::to_string(holder.pid) + ")";
+    return text(txt::InUseBy) + " " + (holder.program.empty() ? "?" : holder.program) + " (" +
+           (holder.user.empty() ? "" : text(txt::InUseUser) + " " + holder.user + ", ") + text(txt::InUseHost) + " " +
+           holder.host + ", " + text(txt::InUseProcess) + " " + std::to_string(holder.pid) + ")";
 }
 
 bool isOpeningRefusal(const Error& e) {

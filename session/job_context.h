@@ -51,13 +51,13 @@ struct JobContext {
         notices().tell(code, path, e);
     }
     // A failure of removeDurably on a file of ours the job no longer
-    // needs: told as that file left behind (notice::LeftBehind), or as its
-    // folder not synced after the removal (notice::FolderNotSynced).
+    // needs: told as that file left behind (txt::FileLeftBehind), or as its
+    // folder not synced after the removal (txt::FolderNotSynced).
     void noticeNotRemoved(const Error& e) const;
     // The same for the steps below the jobs that take a Notices.
     SystemLogNotices notices() const { return {texts, platform.systemLog, keptNotices}; }
     // Closes a database of the job's, or a file it examined (`path`); a
-    // failure frees it all the same and is told (notice::NotClosed).
+    // failure frees it all the same and is told (txt::NotClosedCleanly).
     void close(db::Database& database) const;
     void close(db::ExaminedFile& file, const std::string& path) const;
     // Runs `work`, the part of a job that takes long and asks nothing, through

@@ -1,4 +1,5 @@
 #include "session/program_arguments.h"
+#include "texts/text_codes.h"
 
 #include <array>
 #include <cstddef>
@@ -85,23 +86,23 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const OptionRow* row = matchOption(arg);
-        if (!row) return usage(arg.starts_with('-') ? "R9079" : "R9230", arg);
+        if (!row) return usage(arg.starts_with('-') ? txt::UnknownOption : txt::UnexpectedArgument, arg);
         const bool hasNext = i + 1 < args.size();
         switch (row->meaning) {
             case Meaning::Help: return ProgramArguments{Request::Help, {}, {}, {}};
             case Meaning::Version: return ProgramArguments{Request::Version, {}, {}, {}};
             case Meaning::Database: {
-                if (row->form == Form::Next && !hasNext) return usage("R9080", arg);
+                if (row->form == Form::Next && !hasNext) return usage(txt::OptionNeedsValue, arg);
                 const std::string path = row->form == Form::Next ? args[++i] : arg.substr(row->word.size());
-                if (path.empty()) return usage("R9080", row->form == Form::Next ? arg : "--database");
+                if (path.empty()) return usage(txt::OptionNeedsValue, row->form == Form::Next ? arg : "--database");
                 if (!linuxPath && !windowsDatabaseSeen) linuxPath = path;
                 break;
             }
             case Meaning::Wait: {
-                if (row->form == Form::Next && !hasNext) return usage("R9080", arg);
+                if (row->form == Form::Next && !hasNext) return usage(txt::OptionNeedsValue, arg);
                 const std::string value = row->form == Form::Next ? args[++i] : arg.substr(row->word.size());
                 const auto seconds = waitSecondsFrom(value);
-                if (!seconds) return usage("R9082", "--wait " + value);
+                if (!seconds) return usage(txt::InvalidValue, "--wait " + value);
                 wait = *seconds;
                 break;
             }
@@ -109,7 +110,7 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
             case Meaning::WindowsJob:
                 windowsWords.push_back(arg);
                 if (arg.size() <= row->attachedAfter) {
-                    if (!hasNext || !mayBeWindowsValue(args[i + 1])) return usage("R9080", arg);
+                    if (!hasNext || !mayBeWindowsValue(args[i + 1])) return usage(txt::OptionNeedsValue, arg);
                     windowsWords.push_back(args[++i]);
                 }
                 if (row->meaning == Meaning::WindowsDatabase) windowsDatabaseSeen = true;
@@ -120,7 +121,8 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
     result.waitSeconds = wait;
     result.options = parseCommandLine(joinArguments(windowsWords), separator);
     const CommandLine& o = result.options;
-    if (o.hasJobOption && !o.namesJob) return o.jobValue.empty() ? usage("R9080", "/a") : usage("R9231", o.jobValue);
+    if (o.hasJobOption && !o.namesJob)
+        return o.jobValue.empty() ? usage(txt::OptionNeedsValue, "/a") : usage(txt::UnknownUnattendedJob, o.jobValue);
     if (linuxPath) setDatabase(result.options, *linuxPath, separator);
     return result;
 }

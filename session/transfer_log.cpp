@@ -1,4 +1,5 @@
 #include "session/transfer_log.h"
+#include "texts/text_codes.h"
 
 #include "common/system_user.h"
 
@@ -21,15 +22,19 @@ std::string oneLine(std::string text) {
 std::string transferLogLine(const TransferLogEntry& e, TextSource& texts) {
     auto text = [&](const char* code) { return texts.TextTillAndra(code); };
     using Kind = TransferLogEntry::Kind;
-    const char* kind = e.kind == Kind::Export ? "R9548" : e.kind == Kind::Import ? "R9546" : "R9547";
+    const char* kind = e.kind == Kind::Export   ? txt::LogExport
+                       : e.kind == Kind::Import ? txt::LogImport
+                                                : txt::LogTrialImport;
     std::string line = e.time + " " + text(kind) + " " + texts.TextTillAndra(e.registerCode) + ": " + oneLine(e.file) +
-                       "; " + text("R9549") + " " + e.loginName + ", " + text("R9550") + " " + e.systemUser + "; ";
+                       "; " + text(txt::LogLogin) + " " + e.loginName + ", " + text(txt::LogSystemUser) + " " +
+                       e.systemUser + "; ";
     if (e.kind == Kind::Export)
-        line += std::to_string(e.records) + " " + text("R9551");
+        line += std::to_string(e.records) + " " + text(txt::LogRecordsExported);
     else
-        line += std::to_string(e.records) + " " + text("R9552") + ", " + std::to_string(e.deleted) + " " +
-                text("R9553") + ", " + std::to_string(e.skipped) + " " + text("R9554");
-    return line + "; " + text("R9555") + ": " + (e.ending.empty() ? text("R9556") : oneLine(e.ending));
+        line += std::to_string(e.records) + " " + text(txt::LogRecordsImported) + ", " + std::to_string(e.deleted) +
+                " " + text(txt::LogRecordsDeletedFirst) + ", " + std::to_string(e.skipped) + " " +
+                text(txt::LogLinesSkipped);
+    return line + "; " + text(txt::LogEnded) + ": " + (e.ending.empty() ? text(txt::LogDone) : oneLine(e.ending));
 }
 
 void logTransfer(JobContext& ctx, TransferLogEntry entry) {

@@ -1,4 +1,5 @@
 #include "texts/mtexter.h"
+#include "texts/text_codes.h"
 
 #include <utility>
 
@@ -29,7 +30,7 @@ Result<std::string> mTexter::read(const std::string& code, int bufferSize) {
 
 void mTexter::report(const Error& error, const char* procedure) {
     reporting_ = true;
-    const std::string intro = TextTillAndra("R0030");
+    const std::string intro = TextTillAndra(txt::ErrorLead);
     reporting_ = false;
     messages_.show(intro + " " + std::to_string(error.number) + " (" + error.description + ") in procedure " +
                        procedure + " in Module mTexter",
@@ -101,7 +102,7 @@ bool mTexter::TextTillControl(TextControl& control, const std::string& tag, bool
 }
 
 std::string languageOfTexts(TextSource& texts) {
-    return texts.TextTillAndra("R0692") == "Kontakta Trevanto." ? "se" : "en";
+    return texts.TextTillAndra(txt::ContactTrevanto) == "Kontakta Trevanto." ? "se" : "en";
 }
 
 }  // namespace vexla

@@ -17,4 +17,11 @@ TextTag parseTextTag(std::string_view tag) {
     return codes;
 }
 
+std::string textTag(std::string_view caption, std::string_view toolTip) {
+    std::string tag(caption);
+    tag += ';';
+    tag += toolTip;
+    return tag;
+}
+
 }  // namespace vexla

@@ -28,4 +28,7 @@ struct TextTag {
 // Never fails; an empty tag gives three empty codes.
 TextTag parseTextTag(std::string_view tag);
 
+// The tag "A;C" of a control with caption code A and tooltip code C.
+std::string textTag(std::string_view caption, std::string_view toolTip);
+
 }  // namespace vexla

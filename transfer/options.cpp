@@ -1,4 +1,5 @@
 #include "transfer/options.h"
+#include "texts/text_codes.h"
 
 #include <algorithm>
 #include <array>
@@ -72,11 +73,11 @@ std::optional<std::int16_t> registerKind(std::string value) {
 
 // Stores one option's value; a complaint when the value cannot be used.
 std::optional<UsageError> store(Options& o, std::string_view option, const std::string& value) {
-    const auto invalid = [&] { return UsageError{"R9082", std::string(option) + " " + value}; };
+    const auto invalid = [&] { return UsageError{txt::InvalidValue, std::string(option) + " " + value}; };
     if (option == "--full-check" || option == "--full") o.fullCheck = true;
     if (option == "--register") {
         const auto kind = registerKind(value);
-        if (!kind) return UsageError{"R9236", value};
+        if (!kind) return UsageError{txt::UnknownRegister, value};
         o.kind = *kind;
     } else if (option == "--db") {
         o.db = value;
@@ -150,7 +151,7 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
     }
     const auto syntax =
         std::find_if(commands().begin(), commands().end(), [&](const CommandSyntax& c) { return c.word == args[0]; });
-    if (syntax == commands().end()) return UsageError{"R9078", args[0]};
+    if (syntax == commands().end()) return UsageError{txt::UnknownCommand, args[0]};
     o.command = syntax->command;
 
     std::vector<std::string_view> given;
@@ -167,13 +168,13 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         const bool wait = name == kWait;
         if (arg.rfind("--", 0) != 0 || (known == syntax->options.end() && !wait) ||
             (isFlag(name) && eq != std::string::npos))
-            return UsageError{"R9079", arg};
+            return UsageError{txt::UnknownOption, arg};
         const std::string_view option = wait ? kWait : *known;
         std::string value;
         if (eq != std::string::npos) {
             value = arg.substr(eq + 1);
         } else if (!isFlag(name)) {
-            if (i + 1 >= args.size()) return UsageError{"R9080", name};
+            if (i + 1 >= args.size()) return UsageError{txt::OptionNeedsValue, name};
             value = args[++i];
         }
         if (auto complaint = store(o, option, value)) return *complaint;
@@ -183,10 +184,11 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         return std::find(given.begin(), given.end(), option) != given.end();
     };
     for (std::string_view option : syntax->required)
-        if (!has(option)) return UsageError{"R9081", std::string(option)};
+        if (!has(option)) return UsageError{txt::RequiredOptionMissing, std::string(option)};
     if (o.command != Command::Restore && has("--from") != has("--to"))
-        return UsageError{"R9081", has("--from") ? "--to" : "--from"};
-    if (o.passwordStdin && o.in == kStandardStream) return UsageError{"R9576", "--password-stdin --in -"};
+        return UsageError{txt::RequiredOptionMissing, has("--from") ? "--to" : "--from"};
+    if (o.passwordStdin && o.in == kStandardStream)
+        return UsageError{txt::StdinPasswordAndFile, "--password-stdin --in -"};
     return o;
 }
 

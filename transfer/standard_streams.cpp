@@ -1,4 +1,5 @@
 #include "transfer/standard_streams.h"
+#include "texts/text_codes.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -25,7 +26,7 @@ ScratchFolder::ScratchFolder() {
     if (::mkdtemp(pattern.data()))
         path_ = pattern;
     else
-        made_ = fileError(errno, pattern, fileop::Create);
+        made_ = fileError(errno, pattern, txt::OpCreate);
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -35,37 +36,37 @@ ScratchFolder::~ScratchFolder() {
 
 Status receiveStream(std::FILE* from, const std::string& path, JobProgress* progress) {
     File to(std::fopen(path.c_str(), "wbx"), std::fclose);
-    if (!to) return fileError(errno, path, fileop::Create);
+    if (!to) return fileError(errno, path, txt::OpCreate);
     std::vector<char> block(kBlock);
     std::uint64_t copied = 0;
     for (;;) {
         if (progress && progress->stopRequested()) return stoppedByUser();
         const std::size_t got = std::fread(block.data(), 1, block.size(), from);
-        if (got > 0 && std::fwrite(block.data(), 1, got, to.get()) != got) return fileError(errno, path, fileop::Write);
+        if (got > 0 && std::fwrite(block.data(), 1, got, to.get()) != got) return fileError(errno, path, txt::OpWrite);
         copied += got;
         if (progress) progress->report(copied, 0, ProgressUnit::Bytes);
         if (got < block.size()) {
-            if (std::ferror(from)) return fileError(errno, "-", fileop::Read);
+            if (std::ferror(from)) return fileError(errno, "-", txt::OpRead);
             break;
         }
     }
-    if (std::fflush(to.get()) != 0) return fileError(errno, path, fileop::Write);
+    if (std::fflush(to.get()) != 0) return fileError(errno, path, txt::OpWrite);
     return {};
 }
 
 Status sendFile(const std::string& path, std::FILE* to) {
     File from(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!from) return fileError(errno, path, fileop::Read);
+    if (!from) return fileError(errno, path, txt::OpRead);
     std::vector<char> block(kBlock);
     for (;;) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), from.get());
-        if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) return fileError(errno, "-", fileop::Write);
+        if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) return fileError(errno, "-", txt::OpWrite);
         if (got < block.size()) {
-            if (std::ferror(from.get())) return fileError(errno, path, fileop::Read);
+            if (std::ferror(from.get())) return fileError(errno, path, txt::OpRead);
             break;
         }
     }
-    if (std::fflush(to) != 0) return fileError(errno, "-", fileop::Write);
+    if (std::fflush(to) != 0) return fileError(errno, "-", txt::OpWrite);
     return {};
 }
 

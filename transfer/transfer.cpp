@@ -1,4 +1,5 @@
 #include "transfer/transfer.h"
+#include "texts/text_codes.h"
 
 #include <QJsonObject>
 
@@ -42,19 +43,51 @@ namespace {
 // The texts of the help, line by line: the general help, or one command's.
 std::vector<const char*> helpCodes(const std::optional<Command>& command) {
     if (!command)
-        return {"R9060", "R9061", "R9062", "R9063", "R9064", "R9447", "R9448", "R9493",
-                "R9494", "R9572", "R9573", "R9583", "R9065", "R9066", "R9456", "R9495"};
+        return {txt::TransferUsage,
+                txt::TransferHelpExport,
+                txt::TransferHelpImport,
+                txt::TransferHelpCompact,
+                txt::TransferHelpCopy,
+                txt::TransferHelpCheck,
+                txt::TransferHelpRecover,
+                txt::TransferHelpBackups,
+                txt::TransferHelpRestore,
+                txt::TransferHelpJson,
+                txt::TransferHelpQuiet,
+                txt::TransferHelpWait,
+                txt::TransferHelpPerCommand,
+                txt::TransferExitStatuses,
+                txt::CheckRecoverExitStatuses,
+                txt::BackupsRestoreExitStatuses};
     switch (*command) {
-        case Command::Export: return {"R9067", "R9073", "R9074", "R9068", "R9574", "R9572", "R9573", "R9583", "R9066"};
+        case Command::Export:
+            return {txt::ExportUsage,       txt::HelpUser,         txt::HelpPasswordStdin,
+                    txt::ExportHelpForce,   txt::ExportHelpStdout, txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait, txt::TransferExitStatuses};
         case Command::Import:
-            return {"R9069", "R9073", "R9074", "R9070", "R9071", "R9072", "R9121",
-                    "R9122", "R9575", "R9572", "R9573", "R9583", "R9066"};
-        case Command::Compact: return {"R9075", "R9063", "R9572", "R9573", "R9583", "R9066"};
-        case Command::Copy: return {"R9076", "R9077", "R9064", "R9572", "R9573", "R9583", "R9066"};
-        case Command::Check: return {"R9445", "R9449", "R9447", "R9572", "R9573", "R9583", "R9456"};
-        case Command::Recover: return {"R9446", "R9455", "R9448", "R9572", "R9573", "R9583", "R9456"};
-        case Command::Backups: return {"R9491", "R9493", "R9572", "R9573", "R9583", "R9495"};
-        case Command::Restore: return {"R9492", "R9494", "R9572", "R9573", "R9583", "R9495"};
+            return {txt::ImportUsage,           txt::HelpUser,          txt::HelpPasswordStdin,
+                    txt::ImportHelpDeleteFirst, txt::ImportHelpMapAuto, txt::ImportHelpMapFile,
+                    txt::ImportHelpDryRun,      txt::ImportHelpReport,  txt::ImportHelpStdin,
+                    txt::TransferHelpJson,      txt::TransferHelpQuiet, txt::TransferHelpWait,
+                    txt::TransferExitStatuses};
+        case Command::Compact:
+            return {txt::CompactUsage,      txt::TransferHelpCompact, txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait,    txt::TransferExitStatuses};
+        case Command::Copy:
+            return {txt::CopyUsage,         txt::CopyHelpInterval, txt::TransferHelpCopy,    txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait, txt::TransferExitStatuses};
+        case Command::Check:
+            return {txt::CheckUsage,        txt::CheckHelpFull,    txt::TransferHelpCheck,       txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait, txt::CheckRecoverExitStatuses};
+        case Command::Recover:
+            return {txt::RecoverUsage,      txt::RecoverHelpOut,   txt::TransferHelpRecover,     txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait, txt::CheckRecoverExitStatuses};
+        case Command::Backups:
+            return {txt::BackupsUsage,      txt::TransferHelpBackups, txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait,    txt::BackupsRestoreExitStatuses};
+        case Command::Restore:
+            return {txt::RestoreUsage,      txt::TransferHelpRestore, txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait,    txt::BackupsRestoreExitStatuses};
     }
     return {};
 }
@@ -63,10 +96,10 @@ void printHelp(std::FILE* to, TextSource& texts, const std::optional<Command>& c
     for (const char* code : helpCodes(command)) {
         std::fprintf(to, "%s\n", texts.TextTillAndra(code).c_str());
         // The options of the files a job writes, after the usage line.
-        if (command == Command::Compact && std::string_view(code) == "R9075")
-            std::fprintf(to, "%s\n", texts.TextTillAndra("R9161").c_str());
-        if (command == Command::Copy && std::string_view(code) == "R9077")
-            std::fprintf(to, "%s\n", texts.TextTillAndra("R9162").c_str());
+        if (command == Command::Compact && std::string_view(code) == txt::CompactUsage)
+            std::fprintf(to, "%s\n", texts.TextTillAndra(txt::CompactHelpFullCheck).c_str());
+        if (command == Command::Copy && std::string_view(code) == txt::CopyHelpInterval)
+            std::fprintf(to, "%s\n", texts.TextTillAndra(txt::CopyHelpForce).c_str());
     }
 }
 
@@ -243,9 +276,9 @@ int Run::login() {
     else if (env_.passwordVariable)
         password = env_.passwordVariable;
     else if (env_.askPassword)
-        password = env_.askPassword(text("R1051") + " ");
+        password = env_.askPassword(text(txt::PasswordLabel) + " ");
     if (!password) {
-        complain("R9083");
+        complain(txt::NoPasswordGiven);
         return exitcode::Usage;
     }
     AdminState& state = window_.state();
@@ -260,9 +293,10 @@ int Run::login() {
         state.loginName = o_.user;
         return exitcode::Ok;
     }
-    noteCode("R0137");
+    noteCode(txt::LoginRefused);
     messages_.beep();
-    messages_.show(text("R0137") + "\r\n" + text("R0138"), text("R1885"), MsgIcon::Critical, MsgButtons::Ok);
+    messages_.show(text(txt::LoginRefused) + "\r\n" + text(txt::CheckUserAndPassword), text(txt::LoginTitle),
+                   MsgIcon::Critical, MsgButtons::Ok);
     return exitcode::LoginRefused;
 }
 
@@ -270,7 +304,7 @@ int Run::exportRegister() {
     // Asked before the login, so a script learns it without typing a password.
     const std::string out = fullPath(o_.out);
     if (!toStandardOutput() && !o_.force && env_.files.exists(out)) {
-        complain("R9084", out);
+        complain(txt::FileExistsUseForce, out);
         return exitcode::FileError;
     }
     if (toStandardOutput() && !scratch_->made()) return noScratch();
@@ -386,15 +420,15 @@ int Run::importRegister() {
         }
         auto mapped = mappedLinks(*lines, captions, *fileFields);
         if (const auto* line = std::get_if<std::string>(&mapped)) {
-            complain("R9085", *line);
+            complain(txt::MappingLineNamesNoField, *line);
             return givenUp(exitcode::Usage);
         }
         links = std::move(std::get<LinkTable>(mapped));
     }
     if (links.empty()) {  // the file fits none of the register's fields
-        noteCode("R1806");
+        noteCode(txt::LinkAtLeastOneField);
         messages_.beep();
-        messages_.show(text("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        messages_.show(text(txt::LinkAtLeastOneField) + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return givenUp(exitcode::Unchanged);
     }
 
@@ -402,7 +436,8 @@ int Run::importRegister() {
     std::unique_ptr<SkippedLinesReport> report;
     const std::string reportPath = o_.report.empty() ? "" : fullPath(o_.report);
     const auto reportFailed = [&](const Error& e) {
-        complain("R9372", reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
+        complain(txt::ReportNotWritable,
+                 reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
     };
     const SystemLogNotices notices = ctx_.notices();
     if (!o_.report.empty()) {
@@ -465,9 +500,9 @@ int Run::copy() {
     if (o_.from) {
         // The interval dialog's own check of its OK button.
         if (!(*o_.to > *o_.from)) {
-            noteCode("R1795");
+            noteCode(txt::LastStartMustBeLater);
             messages_.beep();
-            messages_.show(text("R1795") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+            messages_.show(text(txt::LastStartMustBeLater) + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
             return exitcode::Usage;
         }
         interval = CopyInterval{*o_.from, *o_.to};
@@ -480,14 +515,14 @@ int Run::copy() {
     const std::string chosen = fullPath(o_.out);
     const std::string name = withDatabaseExtension(ctx_, chosen);
     if (chosen == database || name == database) {
-        noteCode("R1747");
+        noteCode(txt::CopyCannotReplaceDatabase);
         messages_.beep();
-        messages_.show(text("R1747"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        messages_.show(text(txt::CopyCannotReplaceDatabase), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
         return finish(exitcode::FileError);
     }
     // The window's save dialog asks before a file is replaced; here --force answers.
     if (!o_.force && env_.files.exists(name)) {
-        complain("R9084", name);
+        complain(txt::FileExistsUseForce, name);
         return exitcode::FileError;
     }
     const CopyOutcome outcome = copyDatabase(ctx_, name, interval);
@@ -532,7 +567,7 @@ int Run::recover() {
     const std::string target = fullPath(o_.out);
     // Asked first, so a script learns it without waiting for a rescue.
     if (!o_.force && env_.files.exists(target)) {
-        complain("R9084", target);
+        complain(txt::FileExistsUseForce, target);
         return exitcode::FileError;
     }
     const RescueOutcome outcome = rescueDatabase(ctx_, target, o_.force);
@@ -584,7 +619,7 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
     const auto parsed = parseArguments(args);
     if (const auto* wrong = std::get_if<UsageError>(&parsed)) {
         const std::string said = env.texts.TextTillAndra(wrong->code) + ": " + wrong->detail;
-        std::fprintf(env.err, "%s\n%s\n", said.c_str(), env.texts.TextTillAndra("R9065").c_str());
+        std::fprintf(env.err, "%s\n%s\n", said.c_str(), env.texts.TextTillAndra(txt::TransferHelpPerCommand).c_str());
         // A script that asked for JSON gets it for a wrong line as well.
         if (std::find(args.begin(), args.end(), "--json") != args.end()) {
             const std::string json = jsonReport(args.front(), exitcode::Usage, {},

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "texts/text_codes.h"
 
 namespace vexla {
 
@@ -34,28 +35,6 @@ constexpr long PermissionDenied = 70;
 constexpr long PathFileAccess = 75;
 constexpr long PathNotFound = 76;
 }  // namespace fserr
-
-// The operations and refusals an Error::what names (language text codes).
-namespace fileop {
-inline constexpr const char* Create = "R9140";
-inline constexpr const char* Write = "R9141";
-inline constexpr const char* Read = "R9142";
-inline constexpr const char* Rename = "R9143";
-inline constexpr const char* Remove = "R9144";
-inline constexpr const char* Sync = "R9145";
-inline constexpr const char* Link = "R9146";
-inline constexpr const char* Inspect = "R9147";
-// Refusals: the target is a folder, a symbolic link, a FIFO, a device, a
-// socket, or a file the job reads.
-inline constexpr const char* IsFolder = "R9148";
-inline constexpr const char* IsLink = "R9149";
-inline constexpr const char* IsFifo = "R9150";
-inline constexpr const char* IsDevice = "R9151";
-inline constexpr const char* IsSocket = "R9152";
-inline constexpr const char* IsInUse = "R9153";
-// The path is longer than the system takes (whatever was being done to it).
-inline constexpr const char* NameTooLong = "R9371";
-}  // namespace fileop
 
 enum class FileKind { Missing, Regular, Folder, Link, Fifo, Device, Socket };
 

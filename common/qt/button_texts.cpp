@@ -1,4 +1,5 @@
 #include "common/qt/button_texts.h"
+#include "texts/text_codes.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -9,10 +10,10 @@
 namespace vexla {
 
 void captionStandardButtons(QMessageBox& box, TextSource& texts) {
-    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {{QMessageBox::Yes, "R9012"},
-                                                                            {QMessageBox::No, "R9013"},
-                                                                            {QMessageBox::Ok, "R0898"},
-                                                                            {QMessageBox::Cancel, "R1048"}};
+    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {{QMessageBox::Yes, txt::YesButton},
+                                                                            {QMessageBox::No, txt::NoButton},
+                                                                            {QMessageBox::Ok, txt::OkButton},
+                                                                            {QMessageBox::Cancel, txt::CancelButton}};
     for (const auto& [which, code] : captions) {
         QAbstractButton* button = box.button(which);
         const std::string caption = texts.TextTillAndra(code);
@@ -21,7 +22,7 @@ void captionStandardButtons(QMessageBox& box, TextSource& texts) {
 }
 
 void captionCancelButton(QFileDialog& dialog, TextSource& texts) {
-    const std::string caption = texts.TextTillAndra("R1048");
+    const std::string caption = texts.TextTillAndra(txt::CancelButton);
     if (!caption.empty()) dialog.setLabelText(QFileDialog::Reject, QString::fromStdString(caption));
 }
 

@@ -1,4 +1,5 @@
 #include "common/qt/qt_file_dialog_host.h"
+#include "texts/text_codes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,7 +42,8 @@ private:
         if ((flags_ & ofn::PathMustExist) && !QFileInfo(chosen.absolutePath()).isDir()) {
             QApplication::beep();
             QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kProgramTitle),
-                            text("R9010") + QStringLiteral(": ") + QDir::toNativeSeparators(chosen.absolutePath()),
+                            text(txt::DialogFolderDoesNotExist) + QStringLiteral(": ") +
+                                QDir::toNativeSeparators(chosen.absolutePath()),
                             QMessageBox::Ok, this);
             captionStandardButtons(box, texts_);
             box.exec();
@@ -50,7 +52,8 @@ private:
         if ((flags_ & ofn::CreatePrompt) && !(flags_ & ofn::FileMustExist) && !chosen.exists()) {
             QApplication::beep();
             QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
-                            QDir::toNativeSeparators(chosen.absoluteFilePath()) + u'\n' + text("R9011") + u'?',
+                            QDir::toNativeSeparators(chosen.absoluteFilePath()) + u'\n' +
+                                text(txt::DialogCreateFileQuestion) + u'?',
                             QMessageBox::Yes | QMessageBox::No, this);
             box.setDefaultButton(QMessageBox::Yes);  // Enter creates the file the user just named
             captionStandardButtons(box, texts_);

@@ -1,4 +1,5 @@
 #include "common/qt/toolkit_translator.h"
+#include "texts/text_codes.h"
 
 #include <QLibraryInfo>
 
@@ -18,9 +19,12 @@ struct MissingLabel {
     const char* code;
 };
 constexpr MissingLabel kMissing[] = {
-    {"QFileDialog", "Look in:", "R9563"},      {"QFileDialog", "&New Folder", "R9564"},
-    {"QFileDialog", "Recent Places", "R9565"}, {"QFileDialog", "&Choose", "R9566"},
-    {"QFileSystemModel", "Computer", "R9567"}, {"QFileDialog", "Remove", "R9568"},
+    {"QFileDialog", "Look in:", txt::DialogLookIn},
+    {"QFileDialog", "&New Folder", txt::DialogNewFolder},
+    {"QFileDialog", "Recent Places", txt::DialogRecentPlaces},
+    {"QFileDialog", "&Choose", txt::DialogChoose},
+    {"QFileSystemModel", "Computer", txt::DialogComputer},
+    {"QFileDialog", "Remove", txt::DialogRemove},
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "maintenance/gui/frm_intervall.h"
+#include "texts/text_codes.h"
 
 #include <QDateTimeEdit>
 #include <QGridLayout>
@@ -103,17 +104,17 @@ std::string qtDisplayFormat(const std::string& picture) {
 frmIntervall::frmIntervall(QWidget* owner, Platform& platform, mTexter& texts, CTid& tid)
     : QDialog(owner), platform_(platform), texts_(texts), tid_(tid) {
     setObjectName(QStringLiteral("frmIntervall"));
-    setProperty("tag", QStringLiteral("R1853"));
+    setProperty("tag", QString::fromLatin1(txt::CopyIntervalTitle));
     setModal(true);
 
-    DTPStartTidPicker = picker("DTPStartTid", texts_.TextTillAndra("R9561"), this);
-    DTPSlutTidPicker = picker("DTPSlutTid", texts_.TextTillAndra("R9562"), this);
+    DTPStartTidPicker = picker("DTPStartTid", texts_.TextTillAndra(txt::FirstBookingTip), this);
+    DTPSlutTidPicker = picker("DTPSlutTid", texts_.TextTillAndra(txt::LastBookingTip), this);
     Label1 = {new QLabel(this), new QLabel(this)};
     Label1[0]->setObjectName(QStringLiteral("Label1(0)"));
-    Label1[0]->setProperty("tag", QStringLiteral("R0969"));
+    Label1[0]->setProperty("tag", QString::fromLatin1(txt::FirstBookingStartLabel));
     Label1[0]->setBuddy(DTPStartTidPicker);
     Label1[1]->setObjectName(QStringLiteral("Label1(1)"));
-    Label1[1]->setProperty("tag", QStringLiteral("R1418"));
+    Label1[1]->setProperty("tag", QString::fromLatin1(txt::LastBookingStartLabel));
     Label1[1]->setBuddy(DTPSlutTidPicker);
 
     auto* grid = new QGridLayout;
@@ -172,7 +173,8 @@ void frmIntervall::Form_Load() {
 void frmIntervall::cmdOk_Click() {
     if (DTPSlutTid() <= DTPStartTid()) {
         platform_.messages.beep();
-        platform_.messages.show(texts_.TextTillAndra("R1795") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        platform_.messages.show(texts_.TextTillAndra(txt::LastStartMustBeLater) + "!", kProgramTitle, MsgIcon::Critical,
+                                MsgButtons::Ok);
         return;
     }
     tag_ = "OK";

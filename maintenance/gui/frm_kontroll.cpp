@@ -1,4 +1,6 @@
 #include "maintenance/gui/frm_kontroll.h"
+#include "texts/text_codes.h"
+#include "texts/text_tag.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -21,9 +23,9 @@ namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
 template <class W>
-W* named(W* w, const char* name, const char* tag = nullptr) {
+W* named(W* w, const char* name, const std::string& tag = {}) {
     w->setObjectName(QString::fromUtf8(name));
-    if (tag) w->setProperty("tag", QString::fromLatin1(tag));
+    if (!tag.empty()) w->setProperty("tag", QString::fromStdString(tag));
     return w;
 }
 
@@ -35,23 +37,23 @@ void fixedPitch(QWidget* w) { w->setFont(QFontDatabase::systemFont(QFontDatabase
 frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContext()> context)
     : QDialog(owner), texts_(texts), context_(std::move(context)) {
     setObjectName(QStringLiteral("frmKontroll"));
-    setProperty("tag", QStringLiteral("R9388"));
+    setProperty("tag", QString::fromLatin1(txt::ControlTitle));
     setModal(true);
 
     lblDatabas = named(new QLabel(this), "lblDatabas");
     lblDatabas->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    cmdKontrollera = named(new QPushButton(this), "cmdKontrollera", "R9380;R9381");
-    chkFullständig = named(new QCheckBox(this), "chkFullständig", "R9382");
-    cmdRädda = named(new QPushButton(this), "cmdRädda", "R9383;R9384");
-    lblSäkerhetskopior = named(new QLabel(this), "lblSäkerhetskopior", "R9385");
+    cmdKontrollera = named(new QPushButton(this), "cmdKontrollera", textTag(txt::CheckButton, txt::CheckTip));
+    chkFullständig = named(new QCheckBox(this), "chkFullständig", txt::FullCheckBox);
+    cmdRädda = named(new QPushButton(this), "cmdRädda", textTag(txt::RescueButton, txt::RescueTip));
+    lblSäkerhetskopior = named(new QLabel(this), "lblSäkerhetskopior", txt::BackupsLabel);
     lblKolumner = named(new QLabel(this), "lblKolumner");
     lstSäkerhetskopior = named(new QListWidget(this), "lstSäkerhetskopior");
     lblSäkerhetskopior->setBuddy(lstSäkerhetskopior);
-    cmdÅterställ = named(new QPushButton(this), "cmdÅterställ", "R9386;R9387");
+    cmdÅterställ = named(new QPushButton(this), "cmdÅterställ", textTag(txt::RestoreButton, txt::RestoreTip));
     txtResultat = named(new QPlainTextEdit(this), "txtResultat");
     txtResultat->setReadOnly(true);
     txtResultat->setLineWrapMode(QPlainTextEdit::NoWrap);
-    cmdStäng = named(new QPushButton(this), "cmdStäng", "R1093");
+    cmdStäng = named(new QPushButton(this), "cmdStäng", txt::CloseButton);
     for (QWidget* w : std::initializer_list<QWidget*>{lblKolumner, lstSäkerhetskopior, txtResultat}) fixedPitch(w);
     lstSäkerhetskopior->setMinimumHeight(5 * lstSäkerhetskopior->fontMetrics().lineSpacing());
     txtResultat->setMinimumHeight(8 * txtResultat->fontMetrics().lineSpacing());
@@ -155,7 +157,7 @@ void frmKontroll::cmdÅterställ_Click() {
     JobContext ctx = context_();
     if (row < 0 || static_cast<std::size_t>(row) >= backups_.size()) {
         ctx.platform.messages.beep();
-        ctx.platform.messages.show(ctx.text("R9396"), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
+        ctx.platform.messages.show(ctx.text(txt::ChooseBackupInList), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
         return;
     }
     const CareShown shown = restoreFromWindow(ctx, backups_[static_cast<std::size_t>(row)]);

@@ -1,4 +1,5 @@
 #include "maintenance/gui/frm_sokvag.h"
+#include "texts/text_codes.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -36,13 +37,13 @@ QPushButton* button(const char* name, const char* tag, QWidget* parent) {
 frmSökväg::frmSökväg(QWidget* owner, AdminWindow& main, Platform& platform, mTexter& texts)
     : QDialog(owner), main_(main), platform_(platform), texts_(texts) {
     setObjectName(QString::fromUtf8("frmSökväg"));
-    setProperty("tag", QStringLiteral("R1482"));
+    setProperty("tag", QString::fromLatin1(txt::ChooseDatabaseTitle));
     setModal(true);
 
     txtSökvägBox = new QLineEdit(this);
     txtSökvägBox->setObjectName(QString::fromUtf8("txtSökväg"));
     txtSökvägBox->setMinimumWidth(360);
-    cmdBläddra = button("cmdBläddra", "R0840", this);
+    cmdBläddra = button("cmdBläddra", txt::BrowseButton, this);
 
     auto* path = new QHBoxLayout;
     path->addWidget(txtSökvägBox, 1);
@@ -108,9 +109,10 @@ void frmSökväg::Form_Activate() {
 // Takes the chosen database file into the text box. Cancelling, or the bare
 // pattern, leaves the box as it was.
 void frmSökväg::cmdBläddra_Click() {
-    const std::string chosen = OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, kBrowseFlags,
-                                              texts_.TextTillAndra("R1744") + " (" + kPattern + ")|" + kPattern,
-                                              texts_.TextTillAndra("R1823"), main_.state().msSökväg, "");
+    const std::string chosen =
+        OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, kBrowseFlags,
+                       texts_.TextTillAndra(txt::DatabaseFilesFilter) + " (" + kPattern + ")|" + kPattern,
+                       texts_.TextTillAndra(txt::ChooseDatabaseFile), main_.state().msSökväg, "");
     if (chosen.empty() || chosen == kPattern) return;
     txtSökvägBox->setText(QString::fromStdString(chosen));
     cmdOk->setFocus();

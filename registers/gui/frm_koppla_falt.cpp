@@ -1,4 +1,6 @@
 #include "registers/gui/frm_koppla_falt.h"
+#include "texts/text_codes.h"
+#include "texts/text_tag.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -60,9 +62,9 @@ void selectRow(QListWidget* list, int row) {
 }
 
 template <class W>
-W* control(W* w, const char* name, const char* tag) {
+W* control(W* w, const char* name, const std::string& tag = {}) {
     w->setObjectName(QString::fromUtf8(name));
-    if (tag) w->setProperty("tag", QString::fromLatin1(tag));
+    if (!tag.empty()) w->setProperty("tag", QString::fromStdString(tag));
     return w;
 }
 
@@ -72,39 +74,43 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
                              std::int16_t& linkCounter, JobRunner* runner)
     : QDialog(owner), main_(main), platform_(platform), texts_(texts), linkCounter_(linkCounter), runner_(runner) {
     setObjectName(QString::fromUtf8("frmKopplaFält"));
-    setProperty("tag", QStringLiteral("R1861"));
+    setProperty("tag", QString::fromLatin1(txt::LinkFieldsTitle));
     setModal(true);
     if (owner) setWindowIcon(owner->windowIcon());
 
-    lblMallNamn = control(new QLabel(this), "lblMallNamn", nullptr);
-    cmdMall = control(new QPushButton(this), "cmdMall", "R1866;R1798");
-    lstFilFält = control(new QListWidget(this), "lstFilFält", "R1875");
-    lstFält = control(new QListWidget(this), "lstFält", "R1874");
-    cmdAuto = control(new QPushButton(this), "cmdAuto", "R1862;R1863");
-    cmdLäggTill = control(new QPushButton(this), "cmdLäggTill", "R1032;R1863");
-    Frame1 = control(new QGroupBox(this), "Frame1", "R1036");
-    lvKopplingar = control(new QTreeWidget(Frame1), "lvKopplingar", "R1881");
-    cmdTaBort = control(new QPushButton(Frame1), "cmdTaBort", "R1877;R1878");
-    cmdTaBortAlla = control(new QPushButton(Frame1), "cmdTaBortAlla", "R1879;R1880");
-    chkTaBort = control(new QCheckBox(this), "chkTaBort", "R1864;R1865");
-    lblInfo = control(new QLabel(this), "lblInfo", nullptr);
+    lblMallNamn = control(new QLabel(this), "lblMallNamn");
+    cmdMall =
+        control(new QPushButton(this), "cmdMall", textTag(txt::ChooseFileButton, txt::ChooseRegisterFileToImport));
+    lstFilFält = control(new QListWidget(this), "lstFilFält", txt::FileFieldsListTip);
+    lstFält = control(new QListWidget(this), "lstFält", txt::DatabaseFieldsListTip);
+    cmdAuto = control(new QPushButton(this), "cmdAuto", textTag(txt::AutoLinkButton, txt::LinkFieldsTip));
+    cmdLäggTill = control(new QPushButton(this), "cmdLäggTill", textTag(txt::AddButton, txt::LinkFieldsTip));
+    Frame1 = control(new QGroupBox(this), "Frame1", txt::LinksHeading);
+    lvKopplingar = control(new QTreeWidget(Frame1), "lvKopplingar", txt::LinksListTip);
+    cmdTaBort = control(new QPushButton(Frame1), "cmdTaBort", textTag(txt::RemoveButton, txt::RemoveLinkTip));
+    cmdTaBortAlla =
+        control(new QPushButton(Frame1), "cmdTaBortAlla", textTag(txt::RemoveAllButton, txt::RemoveAllLinksTip));
+    chkTaBort =
+        control(new QCheckBox(this), "chkTaBort", textTag(txt::EmptyRegisterFirstBox, txt::EmptyRegisterFirstTip));
+    lblInfo = control(new QLabel(this), "lblInfo");
     lblInfo->setWordWrap(true);
     lblInfo->hide();
-    fraFörhandsvisning = control(new QGroupBox(this), "fraFörhandsvisning", "R9500");
-    grdFörhandsvisning = control(new QTableWidget(fraFörhandsvisning), "grdFörhandsvisning", nullptr);
+    fraFörhandsvisning = control(new QGroupBox(this), "fraFörhandsvisning", txt::PreviewHeading);
+    grdFörhandsvisning = control(new QTableWidget(fraFörhandsvisning), "grdFörhandsvisning");
     grdFörhandsvisning->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdFörhandsvisning->verticalHeader()->hide();
     // One line of text per row, so that the 20 lines take little room.
     grdFörhandsvisning->verticalHeader()->setDefaultSectionSize(grdFörhandsvisning->fontMetrics().height() + 6);
     grdFörhandsvisning->setMinimumHeight(120);
-    lblFörhandsvisning = control(new QLabel(fraFörhandsvisning), "lblFörhandsvisning", nullptr);
+    lblFörhandsvisning = control(new QLabel(fraFörhandsvisning), "lblFörhandsvisning");
     lblFörhandsvisning->setWordWrap(true);
     lblFörhandsvisning->hide();
-    cmdProva = control(new QPushButton(this), "cmdProva", "R9506;R9507");
-    cmdOk = control(new QPushButton(this), "cmdOk", "R0898;R1871");
-    cmdAvbryt = control(new QPushButton(this), "cmdAvbryt", "R1048;R1869");
-    lblDiv = {control(new QLabel(this), "lblDiv(0)", "R1882"), control(new QLabel(this), "lblDiv(1)", "R1045"),
-              control(new QLabel(this), "lblDiv(2)", "R1884")};
+    cmdProva = control(new QPushButton(this), "cmdProva", textTag(txt::TryButton, txt::TryTip));
+    cmdOk = control(new QPushButton(this), "cmdOk", textTag(txt::OkButton, txt::ImportThroughLinksTip));
+    cmdAvbryt = control(new QPushButton(this), "cmdAvbryt", textTag(txt::CancelButton, txt::CloseWithoutImportingTip));
+    lblDiv = {control(new QLabel(this), "lblDiv(0)", txt::RegisterFileFieldsHeading),
+              control(new QLabel(this), "lblDiv(1)", txt::DatabaseFieldsHeading),
+              control(new QLabel(this), "lblDiv(2)", txt::HowToLinkFields)};
     lblDiv[0]->setBuddy(lstFilFält);
     lblDiv[1]->setBuddy(lstFält);
     lblDiv[2]->setWordWrap(true);
@@ -246,7 +252,9 @@ void frmKopplaFält::showEvent(QShowEvent* e) {
 void frmKopplaFält::Form_Activate() {
     activated_ = true;
     static constexpr std::array<std::pair<const char*, const char*>, 3> suffix{
-        {{"Kund", "R1807"}, {"Resurser", "R1808"}, {"Bokningar", "R1809"}}};
+        {{"Kund", txt::CustomersTitleSuffix},
+         {"Resurser", txt::ResourcesTitleSuffix},
+         {"Bokningar", txt::BookingsTitleSuffix}}};
     for (const auto& [name, code] : suffix)
         if (Tag == name) setWindowTitle(windowTitle() + QStringLiteral(" ") + q(texts_.TextTillAndra(code)));
     FillDatabaseFields();
@@ -255,9 +263,10 @@ void frmKopplaFält::Form_Activate() {
 void frmKopplaFält::CreateLinkColumns() {
     lvKopplingar->clear();
     lvKopplingar->setColumnCount(5);
-    lvKopplingar->setHeaderLabels({QStringLiteral("Key"), q(texts_.TextTillAndra("R1810")),
-                                   q(texts_.TextTillAndra("R1811")), q(texts_.TextTillAndra("R1812")),
-                                   q(texts_.TextTillAndra("R1813"))});
+    lvKopplingar->setHeaderLabels({QStringLiteral("Key"), q(texts_.TextTillAndra(txt::FileFieldColumn)),
+                                   q(texts_.TextTillAndra(txt::DatabaseFieldColumn)),
+                                   q(texts_.TextTillAndra(txt::FileFieldNumberColumn)),
+                                   q(texts_.TextTillAndra(txt::TypeColumn))});
     setLinkColumnWidths();
 }
 
@@ -290,9 +299,10 @@ void frmKopplaFält::FillDatabaseFields() {
 }
 
 void frmKopplaFält::cmdMall_Click() {
-    const std::string path = OpenSaveDialog(
-        platform_.fileDialogs, platform_.messages, 0, 0x201804, texts_.TextTillAndra("R1797") + " (*.skv)|*.skv|",
-        texts_.TextTillAndra("R1798"), registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
+    const std::string path = OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, 0x201804,
+                                            texts_.TextTillAndra(txt::RegisterFilesFilterImport) + " (*.skv)|*.skv|",
+                                            texts_.TextTillAndra(txt::ChooseRegisterFileToImport),
+                                            registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
     if (path.empty() || path == "*.skv") return;
     // The next dialog starts here, also when this file is refused: the
     // user is likely to fix it and choose it again.
@@ -424,10 +434,10 @@ void frmKopplaFält::refreshPreview() {
     const ImportPreview preview = previewImport(links, importRequest(false), db ? db->get() : nullptr, state.Språk,
                                                 valueTextFormatFrom(platform_.locale), kPreviewLines);
     const JobContext ctx{main_, platform_, texts_};
-    if (preview.notRolledBack) ctx.notice(notice::NotRolledBack, state.DataBas, *preview.notRolledBack);
+    if (preview.notRolledBack) ctx.notice(txt::NotRolledBack, state.DataBas, *preview.notRolledBack);
     if (db) ctx.close(**db);
     // The note right after the line number: on a wide file it stays in view.
-    QStringList headers{q(texts_.TextTillAndra("R9040")), q(texts_.TextTillAndra("R9501"))};
+    QStringList headers{q(texts_.TextTillAndra(txt::LineWord)), q(texts_.TextTillAndra(txt::NoteColumn))};
     for (const LinkRow& link : links) headers << q(link.caption);
     grdFörhandsvisning->setColumnCount(static_cast<int>(headers.size()));
     grdFörhandsvisning->setHorizontalHeaderLabels(headers);
@@ -458,7 +468,8 @@ void frmKopplaFält::refreshPreview() {
 bool frmKopplaFält::refusedWithoutLinks(const LinkTable& links) {
     if (!links.empty()) return false;
     platform_.messages.beep();
-    platform_.messages.show(texts_.TextTillAndra("R1806") + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+    platform_.messages.show(texts_.TextTillAndra(txt::LinkAtLeastOneField) + "!", kProgramTitle, MsgIcon::Critical,
+                            MsgButtons::Ok);
     return true;
 }
 
@@ -508,17 +519,18 @@ void frmKopplaFält::cmdProva_Click() {
         platform_.messages.show(summary, kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
         return;
     }
-    if (platform_.messages.show(summary + "\r\n\r\n" + texts_.TextTillAndra("R9508") + "?", kProgramTitle,
-                                MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
+    if (platform_.messages.show(summary + "\r\n\r\n" + texts_.TextTillAndra(txt::SaveSkippedReportQuestion) + "?",
+                                kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
         saveSkippedLines(request);
 }
 
 // The skipped lines are written by a second try run into the report the
 // user names, so that no run keeps them all in memory.
 void frmKopplaFält::saveSkippedLines(const ImportRequest& request) {
-    const std::string path = OpenSaveDialog(
-        platform_.fileDialogs, platform_.messages, -1, 0x200806, texts_.TextTillAndra("R9517") + " (*.txt)|*.txt|",
-        texts_.TextTillAndra("R9509"), registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
+    const std::string path = OpenSaveDialog(platform_.fileDialogs, platform_.messages, -1, 0x200806,
+                                            texts_.TextTillAndra(txt::TextFilesFilter) + " (*.txt)|*.txt|",
+                                            texts_.TextTillAndra(txt::SaveReportAs),
+                                            registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
     if (path.empty() || path == "*.txt") return;
     const SystemLogNotices notices = JobContext{main_, platform_, texts_}.notices();
     auto report =

@@ -66,10 +66,10 @@ TEST(UnattendedJob, TellsWhatItLeftUndoneAfterItsOwnLines) {
         const char* what;  // the operation the error names
         bool onResult;     // the error names the compacted file, else the folder
     };
-    for (const Case& c : {Case{"listFolder", 1, "R9586", fileop::Read, false},     // leftovers not looked for
-                          Case{"listFolder", 3, "R9587", fileop::Read, false},     // BackupKeep not applied
-                          Case{"removeFile", 1, "R9585", fileop::Remove, true},    // the result left behind
-                          Case{"syncFolder", 2, "R9589", fileop::Sync, false}}) {  // its removal not synced
+    for (const Case& c : {Case{"listFolder", 1, "R9586", txt::OpRead, false},     // leftovers not looked for
+                          Case{"listFolder", 3, "R9587", txt::OpRead, false},     // BackupKeep not applied
+                          Case{"removeFile", 1, "R9585", txt::OpDelete, true},    // the result left behind
+                          Case{"syncFolder", 2, "R9589", txt::OpSync, false}}) {  // its removal not synced
         SCOPED_TRACE(c.told);
         JobWorld w;
         w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=3\r\n");

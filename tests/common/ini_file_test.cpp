@@ -35,6 +35,7 @@ TEST(IniFile, GivesTheValueAsWindowsReadsIt) {
           Case{"LoneCrLineEnds", "[System]\rR1=a\rR2=b", "R2", "b"},
           Case{"FirstKeyWins", s + "R1=first\r\nR1=second\r\n", "R1", "first"},
           Case{"KeyInOtherSection", "[Other]\r\nR1=a\r\n[System]\r\nR2=b\r\n", "R1", ""},
+          Case{"KeyInSectionAfter", "[System]\r\nR2=b\r\n[Other]\r\nR1=a\r\n", "R1", ""},
           Case{"KeyIsNotPrefix", s + "R17=a\r\nR1738=b\r\n", "R173", ""},
           Case{"ShortCodeFound", s + "R1738=b\r\nR17=a\r\n", "R17", "a"},
           Case{"LineWithoutEqualsIsNoKey", s + "R1\r\nR1=v\r\n", "R1", "v"},

@@ -186,7 +186,7 @@ TEST(CompactionFaults, ResultFailingItsCheckIsSetAsideNotUsed) {
         LossyEngine lossy(w.window.engine_);
         w.window.engineInUse = &lossy;
         const std::string folder = w.dir.path() + "/";
-        if (syncFails) w.fakes.files.failCall("syncFolder", 1, Error{75, "EIO", "Vexla Admin", folder, fileop::Sync});
+        if (syncFails) w.fakes.files.failCall("syncFolder", 1, Error{75, "EIO", "Vexla Admin", folder, txt::OpSync});
         EXPECT_FALSE(w.compactInWindow());
         ASSERT_EQ(w.boxTexts().size(), 1u);
         EXPECT_EQ(w.boxTexts()[0].rfind("3049\r\n", 0), 0u);

@@ -4,6 +4,7 @@
 // rescue is worked out from the file before it is damaged (which pages hold
 // which rows, through SQLite's page statistics), never written in by hand.
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include <functional>
 #include <set>
 
+#include "db/errors.h"
+#include "db/sqlite_engine.h"
 #include "maintenance/database_check.h"
 #include "maintenance/database_rescue.h"
 #include "tests/maintenance/job_test_support.h"
@@ -267,6 +270,96 @@ TEST(StoppedRescue, LeavesNoTarget) {
             EXPECT_TRUE(checkDatabase(w.ctx).stopped());
         }
     }
+}
+
+// An examined file that answers as the real one does, except for the
+// engine check (messages of its own) or the links (an error).
+struct ExaminedWithFault final : db::ExaminedFile {
+    std::unique_ptr<db::ExaminedFile> real;
+    std::vector<std::string> checkSays;
+    std::optional<Error> linksFail;
+    Result<std::vector<std::string>> TableNames() override { return real->TableNames(); }
+    Result<std::vector<std::string>> EngineCheck(bool full) override {
+        auto said = real->EngineCheck(full);
+        return checkSays.empty() ? said : Result<std::vector<std::string>>(checkSays);
+    }
+    Result<std::vector<db::ObjectReading>> ReadEachObject() override { return real->ReadEachObject(); }
+    Result<std::optional<db::BrokenLinks>> RowsWithoutLink(const db::LinkCheck& check, int firstFew) override {
+        if (linksFail) return *linksFail;
+        return real->RowsWithoutLink(check, firstFew);
+    }
+    Result<std::optional<long>> RowCount(const std::string& table) override { return real->RowCount(table); }
+    Result<std::vector<db::TableRescue>> RescueInto(
+        const std::string& destination, bool replace,
+        const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override {
+        return real->RescueInto(destination, replace, progress);
+    }
+    void InterruptWhen(std::function<bool()> asked) override { real->InterruptWhen(std::move(asked)); }
+    bool KeepsCommitsOut() override { return real->KeepsCommitsOut(); }
+    Status Close() override { return real->Close(); }
+};
+
+// The engine, with the fault above on the file `path` alone.
+struct EngineWithFault final : db::DBEngine {
+    db::SqliteEngine real;
+    std::string path;
+    ExaminedWithFault fault;
+    Result<std::unique_ptr<db::Database>> OpenDatabase(const std::string& p, bool exclusive) override {
+        return real.OpenDatabase(p, exclusive);
+    }
+    Status CompactDatabase(const std::string& from, const std::string& to) override {
+        return real.CompactDatabase(from, to);
+    }
+    Result<db::DatabaseFence> FenceDatabase(const std::string& p) override { return real.FenceDatabase(p); }
+    Result<std::unique_ptr<db::ExaminedFile>> OpenForExamination(const std::string& p) override {
+        auto file = real.OpenForExamination(p);
+        if (!file || p != path) return file;
+        auto faulty = std::make_unique<ExaminedWithFault>(std::move(fault));
+        faulty->real = std::move(*file);
+        return std::unique_ptr<db::ExaminedFile>(std::move(faulty));
+    }
+};
+
+// What the engine could not examine is never taken for a good answer: links
+// that cannot be followed fail the check of a sound file, and a rescued file
+// that fails its own full check fails the rescue and is not left behind.
+TEST(FailedExamination, IsNeitherDroppedNorTakenForSuccess) {
+    JobWorld w;
+    EngineWithFault engine;
+    w.window.engineInUse = &engine;
+    engine.path = w.db;
+    engine.fault.linksFail = Error{3043, "Disk I/O error", "Vexla Admin"};
+    const CheckOutcome checked = checkDatabase(w.ctx);
+    ASSERT_TRUE(checked.failure);
+    EXPECT_EQ(checked.failure->number, 3043);
+
+    const std::string target = w.dir.file("new.db");
+    engine.path = target;
+    engine.fault = {};
+    engine.fault.checkSays = {"*** in database main ***\nPage 7: btreeInitPage() returns error code 11"};
+    const RescueOutcome rescued = rescueDatabase(w.ctx, target, false);
+    ASSERT_TRUE(rescued.failure);
+    EXPECT_EQ(rescued.failure->number, db::corrupt(target).number);
+    EXPECT_TRUE(rescued.tables.empty());
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// The rescued file is the damaged file's successor: it gets its mode, and
+// (where the job may give files away) its owner and group.
+TEST(RescuedFile, TakesTheDamagedFilesModeAndOwner) {
+    JobWorld w;
+    bookingPageOverwritten(w);
+    ASSERT_EQ(::chmod(w.db.c_str(), 0604), 0);
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || ::chown(w.db.c_str(), 65534, 65534) == 0);
+    struct stat damaged {};
+    ASSERT_EQ(::stat(w.db.c_str(), &damaged), 0);
+    const std::string target = w.dir.file("new.db");
+    ASSERT_FALSE(rescueDatabase(w.ctx, target, false).failure);
+    struct stat rescued {};
+    ASSERT_EQ(::stat(target.c_str(), &rescued), 0);
+    EXPECT_EQ(std::make_tuple(rescued.st_mode, rescued.st_uid, rescued.st_gid),
+              std::make_tuple(damaged.st_mode, damaged.st_uid, damaged.st_gid));
 }
 
 }  // namespace

@@ -212,6 +212,35 @@ TEST(IntervalCopy, AStopInAnyPhaseEndsItAtOnceLeavingNothing) {
     }
 }
 
+// A stop asked for once the whole copy's last byte is written, when only
+// its flush and its taking the target's place are left, still stops it:
+// the target and the folder are as they were. (The moment is found from the
+// file steps of a run without a stop: the flush after the copy's bytes.)
+TEST(WholeCopy, AStopAfterItsLastByteLeavesTheTargetAsItWas) {
+    std::vector<std::string> steps;
+    {
+        JobWorld w;
+        w.fakes.files.beforeCall = [&](const std::string& op) { steps.push_back(op); };
+        ASSERT_EQ(copyDatabase(w.ctx, w.dir.file("kopia.db"), std::nullopt).end, CopyEnd::Copied);
+    }
+    const auto copied = std::find(steps.begin(), steps.end(), "copyFrom");  // the copy's, before the compaction's
+    const auto flushAt = std::find(copied, steps.end(), "flush");
+    ASSERT_NE(flushAt, steps.end()) << ::testing::PrintToString(steps);
+    JobWorld w;
+    w.dir.write("kopia.db", "earlier");
+    const auto names = w.dir.list();
+    StopAt progress;
+    std::ptrdiff_t step = 0;
+    w.fakes.files.beforeCall = [&](const std::string&) {
+        if (step++ == flushAt - steps.begin()) progress.asked = std::chrono::steady_clock::now();
+    };
+    w.ctx.progress = &progress;
+    EXPECT_EQ(copyDatabase(w.ctx, w.dir.file("kopia.db"), std::nullopt).end, CopyEnd::Stopped);
+    ASSERT_TRUE(progress.asked);
+    EXPECT_EQ(w.dir.read("kopia.db"), "earlier");
+    EXPECT_EQ(w.dir.list(), names);
+}
+
 TEST(CopyCancelled, AtAnyQuestionSaysSoAndWritesNothing) {
     struct Cancel {
         MsgAnswer answer;  // to the question whether to limit the copy

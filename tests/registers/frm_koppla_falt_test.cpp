@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 #include <tuple>
 
 #include "db/sqlite_engine.h"
@@ -367,21 +370,41 @@ TEST_F(Mapping, ACountThatCannotBeMadeStopsTheImportBeforeItsQuestion) {
 }
 
 // Try runs the import and undoes it: the summary it would give, and on Yes
-// the skipped lines in a report; the database is byte for byte as before.
-TEST_F(Mapping, TryRunShowsTheSummaryAndSavesTheSkippedLines) {
+// the skipped lines in the report the user names; No, or Cancel in the save
+// dialog, writes nothing. The database is byte for byte as before.
+TEST_F(Mapping, TryRunShowsTheSummaryAndSavesTheSkippedLinesOnlyWhenAsked) {
     db::testing::makeDatabase(main.state_.DataBas, "INSERT INTO Kund (ID, Namn) VALUES (7, 'Kvar');");
     const std::string before = dir.read("bok.db");
-    auto d = open();
-    chooseFile(*d, dir.write("KundReg.skv", "ID;Namn\r\n1;Ada\r\n7;Bo\r\n"));
-    d->cmdAuto_Click();
-    fakes.messages.answers = {MsgAnswer::Yes};
-    fakes.dialogs.choices.push_back(dir.file("hoppade.txt"));
-    d->cmdProva_Click();
-    ASSERT_EQ(fakes.messages.shown.size(), 1u);
-    EXPECT_EQ(fakes.messages.shown[0].text, "1 [R1805]\r\n1 [R9114]: [R9116] ([R9040] 3)\r\n[R9119]\r\n\r\n[R9508]?");
-    EXPECT_EQ(dir.read("hoppade.txt"), "[R9040] 3: [R9116]: 7;Bo\n");
-    EXPECT_TRUE(dir.read("bok.db") == before);
-    EXPECT_NE(d->result(), QDialog::Accepted);
+    struct Case {
+        MsgAnswer answer;
+        std::string chosen;  // in the save dialog; "" cancels it
+        bool written;
+    };
+    for (const Case& c : {Case{MsgAnswer::Yes, dir.file("hoppade.txt"), true}, Case{MsgAnswer::Yes, "", false},
+                          Case{MsgAnswer::No, dir.file("hoppade.txt"), false}}) {
+        SCOPED_TRACE(c.chosen + (c.answer == MsgAnswer::Yes ? " yes" : " no"));
+        std::filesystem::remove(dir.file("hoppade.txt"));
+        fakes.messages.shown.clear();
+        auto d = open();
+        chooseFile(*d, dir.write("KundReg.skv", "ID;Namn\r\n1;Ada\r\n7;Bo\r\n"));
+        d->cmdAuto_Click();
+        fakes.messages.answers = {c.answer};
+        fakes.dialogs.choices = {c.chosen};
+        d->cmdProva_Click();
+        ASSERT_EQ(fakes.messages.shown.size(), 1u);
+        EXPECT_EQ(fakes.messages.shown[0].text,
+                  "1 [R1805]\r\n1 [R9114]: [R9116] ([R9040] 3)\r\n[R9119]\r\n\r\n[R9508]?");
+        EXPECT_EQ(std::filesystem::exists(dir.file("hoppade.txt")) ? dir.read("hoppade.txt") : "none",
+                  c.written ? "[R9040] 3: [R9116]: 7;Bo\n" : "none");
+        std::set<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            files.insert(entry.path().filename().string());
+        files.erase("hoppade.txt");
+        EXPECT_EQ(files,
+                  (std::set<std::string>{"KundReg.skv", "Lang.ini", "bok.db"}));  // and no report under another name
+        EXPECT_TRUE(dir.read("bok.db") == before);
+        EXPECT_NE(d->result(), QDialog::Accepted);
+    }
 }
 
 }  // namespace

@@ -160,5 +160,22 @@ TEST(ImportPreview, PreviewAndTryRunLeaveTheDatabaseByteIdentical) {
     }
 }
 
+// The count the delete-first question shows: the lines of the file that are
+// records, so neither the header nor a blank line, wherever it stands.
+TEST(ImportPreview, QuestionCountsTheRecordLinesOfTheFileOnly) {
+    testing::TempFolder dir;
+    const std::string rec = "1;Ada;200;1;40;2024-01-05";
+    const std::pair<std::string, long> cases[] = {
+        {kHeader, 0},
+        {kHeader + "\r\n\r\n", 0},
+        {kHeader + rec + "\r\n\r\n" + rec + "\r\n\r\n", 2},
+        {kHeader + "\r\n" + rec + "\r\n" + rec, 2},  // no line end after the last
+    };
+    for (const auto& [file, records] : cases) {
+        const Result<long> counted = registerFileRecords(dir.write("r.skv", file));
+        EXPECT_EQ(counted.ok() ? *counted : -1, records) << file;
+    }
+}
+
 }  // namespace
 }  // namespace vexla

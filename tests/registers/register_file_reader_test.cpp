@@ -63,6 +63,9 @@ std::vector<std::string> records(testing::TempFolder& dir, const std::string& by
 TEST(Reader, QuotedRecordsAndRefusals) {
     const std::string head = "\"ID\";\"Namn\"";
     const std::string longCell(64 * 1024, 'x');
+    // A record of two physical lines, "1;\"" A CR LF B "\"", of exactly the
+    // largest size a record may have, and one a byte over it.
+    const std::string a(kMaxLineBytes / 2, 'a'), b(kMaxLineBytes - kMaxLineBytes / 2 - 6, 'b');
     testing::TempFolder dir;
     using Row = std::tuple<const char*, std::string, Lines>;
     for (const auto& [name, bytes, want] :
@@ -81,6 +84,12 @@ TEST(Reader, QuotedRecordsAndRefusals) {
           Row{"CellAcrossABlockEnd",
               head + "\r\n1;\"" + longCell + "\r\ny\"\r\n2\r\n",
               {"1:" + head, "2:1;\"" + longCell + "\r\ny\"", "4:2", "end"}},
+          Row{"QuotedRecordOfTheLargestSize",
+              head + "\r\n1;\"" + a + "\r\n" + b + "\"\r\n2\r\n",
+              {"1:" + head, "2:1;\"" + a + "\r\n" + b + "\"", "4:2", "end"}},
+          Row{"QuotedRecordAByteOver",
+              head + "\r\n1;\"" + a + "\r\n" + b + "b\"\r\n2\r\n",
+              {"1:" + head, "error 324 at line 2"}},
           Row{"MultiLineHeader", "\"ID\";\"Na\r\nmn\"\r\n1;a", {"1:\"ID\";\"Na\r\nmn\"", "3:1;a", "end"}},
           Row{"UnquotedFileIsNeverJoined", "ID;Namn\r\n1;\"a\r\nb\"\r\n", {"1:ID;Namn", "2:1;\"a", "3:b\"", "end"}},
           Row{"UnclosedAtTheEnd",

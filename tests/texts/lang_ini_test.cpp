@@ -22,6 +22,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/source_tree.h"
 #include "texts/kompilerad.h"
+#include "texts/text_codes.h"
 
 namespace vexla {
 namespace {
@@ -62,18 +63,47 @@ void matches(const std::string& text, const std::regex& pattern, int group, std:
     for (std::sregex_iterator m(text.begin(), text.end(), pattern), end; m != end; ++m) found.insert((*m)[group].str());
 }
 
-// Every text code in a string literal of the program's sources, alone
-// ("R0030") or within a control's tag ("R1827;R1828", "R1861+R1808").
-const std::set<std::string>& codesInTheSources() {
-    static const std::set<std::string> codes = [] {
-        const std::regex literal(R"re("((?:[^"\\\n]|\\.)*)")re");
-        const std::regex code("(^|[^A-Za-z0-9])(R[0-9]{4}|R17)(?![0-9])");
-        std::set<std::string> literals, found;
-        for (const std::string& source : sources()) matches(source, literal, 1, literals);
-        for (const std::string& text : literals) matches(text, code, 2, found);
-        return found;
+// The code of every name in the table.
+const std::map<std::string, std::string>& codeOfName() {
+    static const std::map<std::string, std::string> codes = [] {
+        std::map<std::string, std::string> byName;
+        for (const NamedTextCode& entry : kTextCodes) byName.emplace(entry.name, entry.code);
+        return byName;
     }();
     return codes;
+}
+
+// Every text code the program names: the codes of the table.
+const std::set<std::string>& codesInTheSources() {
+    static const std::set<std::string> codes = [] {
+        std::set<std::string> all;
+        for (const NamedTextCode& entry : kTextCodes) all.insert(entry.code);
+        return all;
+    }();
+    return codes;
+}
+
+// `source` without its // comments (a "//" within a string literal stays).
+std::string withoutComments(const std::string& source) {
+    std::string kept;
+    bool inString = false;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        const char c = source[i];
+        if (inString && c == '\\') {
+            kept += source.substr(i++, 2);
+            continue;
+        }
+        if (c == '"') inString = !inString;
+        if (c == '\n') inString = false;
+        if (!inString && c == '/' && i + 1 < source.size() && source[i + 1] == '/') {
+            i = source.find('\n', i);
+            if (i == std::string::npos) break;
+            kept += '\n';
+            continue;
+        }
+        kept += c;
+    }
+    return kept;
 }
 
 // The first group of every match of `pattern` in the program's sources.
@@ -83,13 +113,19 @@ std::set<std::string> inTheSources(const std::regex& pattern) {
     return found;
 }
 
+std::set<std::string> codesNamedBy(const std::regex& pattern) {
+    std::set<std::string> codes;
+    for (const std::string& name : inTheSources(pattern)) codes.insert(codeOfName().at(name));
+    return codes;
+}
+
 // The caption codes of the message boxes' buttons.
-const std::set<std::string> kMessageBoxButtons = inTheSources(std::regex(R"re(QMessageBox::\w+, "(R[0-9]{4})")re"));
+const std::set<std::string> kMessageBoxButtons = codesNamedBy(std::regex(R"re(QMessageBox::\w+, txt::(\w+))re"));
 
 // The caption codes of the buttons and check boxes (cmd..., cdm..., chk...)
 // and of the message boxes' buttons: the texts that carry an access key.
 const std::set<std::string> kButtonCaptions = [] {
-    std::set<std::string> found = inTheSources(std::regex(R"re("(?:cmd|cdm|chk)[^"]*",\s*"(R[0-9]{4}))re"));
+    std::set<std::string> found = codesNamedBy(std::regex(R"re("(?:cmd|cdm|chk)[^"]*",\s*(?:textTag\()?txt::(\w+))re"));
     found.insert(kMessageBoxButtons.begin(), kMessageBoxButtons.end());
     return found;
 }();
@@ -246,18 +282,35 @@ TEST_P(LangIni, UnknownRegisterTextListsTheNamesTaken) {
 INSTANTIATE_TEST_SUITE_P(Languages, LangIni, ::testing::Values(kSwedish, kEnglish),
                          [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
 
-// A code the sources use that either file lacks, or a code only one file holds.
-TEST(LangIniPair, EachHoldsATextForEveryCodeInTheSourcesAndBothTheSameCodes) {
-    for (const char* known : {"R0030", "R1827", "R1828"})  // alone, and both halves of a tag
-        ASSERT_TRUE(codesInTheSources().count(known)) << "the scan of the sources missed " << known;
-    for (const Language& language : {kSwedish, kEnglish})
-        for (const std::string& code : codesInTheSources())
-            EXPECT_NE(language.text(code), "")
-                << code << " is used in the sources but has no text in " << language.name;
+// The table of names: each code and each name once, in the order of the
+// codes, each with a text in both files, which hold the same codes; each
+// name used, and no code written as a literal anywhere else in the sources.
+TEST(TextCodes, TableNamesEveryCodeOnceWithTextsInBothFiles) {
+    std::set<std::string> names;
+    std::string previous;
+    for (const NamedTextCode& entry : kTextCodes) {
+        EXPECT_TRUE(names.insert(entry.name).second) << entry.name << " twice";
+        EXPECT_LT(previous, entry.code) << entry.code << " out of order or twice";
+        previous = entry.code;
+        for (const Language& language : {kSwedish, kEnglish})
+            EXPECT_NE(language.text(entry.code), "") << entry.code << " has no text in " << language.name;
+    }
     std::vector<std::string> se = keysOf(testing::fileBytes(kSwedish.path()));
     std::vector<std::string> en = keysOf(testing::fileBytes(kEnglish.path()));
     std::sort(se.begin(), se.end()), std::sort(en.begin(), en.end());
     EXPECT_EQ(se, en);
+}
+
+TEST(TextCodes, SourcesNameEveryCodeOfTheTableAndWriteNoneAsALiteral) {
+    const std::set<std::string> used = inTheSources(std::regex(R"re(\btxt::(\w+))re"));
+    for (const NamedTextCode& entry : kTextCodes)
+        EXPECT_TRUE(used.count(entry.name)) << "txt::" << entry.name << " is in the table but never used";
+    const std::regex literal(R"re("((?:[^"\\\n]|\\.)*)")re");
+    const std::regex code("(^|[^A-Za-z0-9])(R[0-9]{4}|R17)(?![0-9])");
+    std::set<std::string> literals, written;
+    for (const std::string& source : sources()) matches(withoutComments(source), literal, 1, literals);
+    for (const std::string& text : literals) matches(text, code, 2, written);
+    EXPECT_EQ(written, std::set<std::string>{}) << "name these through texts/text_codes.inc";
 }
 
 // The texts of one shipped language file, as the program reads them.
@@ -275,7 +328,7 @@ TEST(LangIniPair, ErrorNumbersAreWordedInTheUsersLanguageOnly) {
     const std::pair<ShippedTexts*, ShippedTexts*> pairs[] = {{&se, &en}, {&en, &se}};
     for (const long number : wordedErrorNumbers()) {
         const std::string engine = "Engine words for " + std::to_string(number);
-        const Error plain{number, engine}, onFile{number, engine, "Vexla Admin", "/srv/bok.db", fileop::Write};
+        const Error plain{number, engine}, onFile{number, engine, "Vexla Admin", "/srv/bok.db", txt::OpWrite};
         for (const auto& [own, other] : pairs) {
             SCOPED_TRACE(std::string(own->language.name) + " " + std::to_string(number));
             const std::string ownText = own->TextTillAndra(errorTextCode(number));

@@ -1,5 +1,6 @@
 // vexla-transfer run whole on a small clean demo database: every command's
 // exit status and what it says, and the export compared with the window's.
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -535,6 +536,54 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"Restore", kRestore,
                  R"({"status": 0, "backup": "@/Vexla2026-12-03.db", "kept": "@/Vexla2026-12-04.db"})", backup()}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A disk that refuses the import's writes (here a limit on file size just
+// above the database's) is a file error, not an import the user must fix,
+// and the register is as it was.
+TEST(TransferImport, ADiskThatRefusesTheWritesIsAFileError) {
+    World w;
+    std::string lines = "ID;Name\r\n";
+    for (int id = 5001; id < 25001; ++id) lines += std::to_string(id) + ";" + std::string(40, 'n') + "\r\n";
+    w.dir.write("in.skv", lines);
+    const auto customers = [&] { return db::testing::queryWithSqlite(w.db, "SELECT COUNT(*) FROM Kund"); };
+    const auto before = customers();
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = std::filesystem::file_size(w.db) + 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int status = w.run(kImport, "vexla");
+    setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(status, transfer::exitcode::FileError) << contents(w.err.get());
+    EXPECT_EQ(customers(), before);
+}
+
+// The rescue's figures are those of the files: each table's rows rescued as
+// the new file holds them, known as they were before the damage (the file's
+// own count or the backup's), and lost the difference; a damaged page loses
+// rows of at least one table.
+TEST(TransferRecoverJson, CountsAreThoseOfTheNewFileAndTheBackup) {
+    World w;
+    backup()(w), damage(w);
+    ASSERT_EQ(w.run(kRecover + Args{"--json"}, {}), 0);
+    const QJsonObject got = parsedObject(contents(w.out.get()));
+    const std::string saved = w.dir.file("Vexla2026-12-03.db"), rescued = w.dir.file("new.db");
+    const auto count = [](const std::string& file, const QString& table) {
+        return std::stol(db::testing::queryWithSqlite(file, "SELECT COUNT(*) FROM " + table.toStdString()).at(0));
+    };
+    long lost = 0;
+    ASSERT_GE(got["tables"].toArray().size(), 4);
+    for (const QJsonValue& value : got["tables"].toArray()) {
+        const QJsonObject t = value.toObject();
+        SCOPED_TRACE(t["table"].toString().toStdString());
+        EXPECT_EQ(t["rescued"].toInteger(-1), count(rescued, t["table"].toString()));
+        EXPECT_EQ(t["known"].toInteger(-1), count(saved, t["table"].toString()));
+        EXPECT_EQ(t["lost"].toInteger(-1), t["known"].toInteger() - t["rescued"].toInteger());
+        lost += t["lost"].toInteger();
+    }
+    EXPECT_GT(lost, 0);
+}
 
 // "-" is standard output for export and standard input for import: the same
 // bytes as through a file, and no file named "-".

@@ -1,4 +1,5 @@
 #include "texts/qt/ok_cancel.h"
+#include "texts/text_codes.h"
 
 #include <QBoxLayout>
 #include <QPushButton>
@@ -17,9 +18,9 @@ QPushButton* button(const char* name, const char* tag, QWidget& parent) {
 }  // namespace
 
 std::pair<QPushButton*, QPushButton*> addOkCancel(QWidget& dialog, QBoxLayout& layout, QWidget* before) {
-    QPushButton* ok = button("cmdOk", "R0898", dialog);
+    QPushButton* ok = button("cmdOk", txt::OkButton, dialog);
     ok->setDefault(true);
-    QPushButton* cancel = button("cmdAvbryt", "R1048", dialog);
+    QPushButton* cancel = button("cmdAvbryt", txt::CancelButton, dialog);
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(ok);
