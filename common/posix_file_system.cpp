@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/file_placement.h"
@@ -387,7 +388,9 @@ Error fileError(int err, const std::string& path, const char* what) {
             e.description.clear();
             e.what = txt::PathTooLong;
             break;
-        default: break;
+        // The number says little here (an I/O error, a file system mounted
+        // read-only, ...): the system's own words go with it.
+        default: e.description += std::string(": ") + std::strerror(err); break;
     }
     return e;
 }

@@ -1,5 +1,7 @@
 #include "session/job_notices.h"
 
+#include <utility>
+
 #include "common/file_writing.h"
 #include "session/activity_log.h"
 
@@ -23,10 +25,9 @@ std::vector<std::string> KeptNotices::take() {
 }
 
 void SystemLogNotices::tell(const std::string& code, const std::string& path, const Error& e) const {
-    const std::string line = noticeLine(texts_, code, path, e);
-    std::string logged = systemLine(log_.userName(), line);
-    if (!e.worded && !e.description.empty()) logged += " [" + e.description + "]";
-    log_.write(LogPriority::Warning, logged);
+    std::string line = noticeLine(texts_, code, path, e);
+    if (!e.worded && !e.description.empty()) line += " [" + e.description + "]";
+    log_.write(LogPriority::Warning, systemLine(log_.userName(), line));
     if (kept_) kept_->keep(line);
 }
 

@@ -30,11 +30,11 @@ private:
     std::vector<std::string> lines_;
 };
 
-// Notices told to the system log at Warning: noticeLine after the user's
-// name, as the activity log's lines are mirrored there, and the engine's
-// or the system's own English words of the error in brackets after it
-// when the error carries them (what support looks up); also kept in `kept`
-// (the line alone) when given.
+// Notices told to the system log at Warning: noticeLine, then the engine's
+// or the system's own English words of the error in brackets when the error
+// carries them (what support looks up, the errno's text or the engine's
+// message), after the user's name as the activity log's lines are mirrored
+// there; also kept in `kept` (without the user's name) when given.
 class SystemLogNotices final : public Notices {
 public:
     SystemLogNotices(TextSource& texts, SystemLog& log, KeptNotices* kept = nullptr)
