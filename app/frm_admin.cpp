@@ -352,6 +352,8 @@ std::string frmAdmin::pathLabel() const { return lblSökväg->text().toStdString
 
 void frmAdmin::Logg(const std::string& text) { log_.Logg(text); }
 
+void frmAdmin::LoggNotice(const std::string& text) { log_.LoggNotice(text); }
+
 bool frmAdmin::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate && cmdKomprimera->isEnabled()) cmdKomprimera->setFocus();
     return QDialog::event(e);

@@ -51,6 +51,7 @@ public:
     void setPathLabel(const std::string& text) override;
     std::string pathLabel() const override;
     void Logg(const std::string& text) override;
+    void LoggNotice(const std::string& text) override;
     void closeAllFiles() override { log_.closeAll(); }
 
     // What the window's jobs work with; their long parts run on the worker.

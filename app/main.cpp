@@ -27,6 +27,7 @@
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
 #include "session/command_line.h"
+#include "session/job_notices.h"
 #include "session/program_arguments.h"
 #include "session/windowless_admin.h"
 #include "texts/kompilerad.h"
@@ -168,9 +169,10 @@ int main(int argc, char** argv) {
     ToolkitTranslator toolkitTexts;
     if (toolkitTexts.loadFor(languageOfTexts(texts), texts)) app.installTranslator(&toolkitTexts);
     QtFileDialogHost dialogs(nullptr, texts);
-    // The register file dialogs start where the user last was, remembered in the user's own settings.
-    FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files);
     SyslogSystemLog systemLog;
+    // The register file dialogs start where the user last was, remembered in the user's own settings.
+    const SystemLogNotices folderNotices(texts, systemLog);
+    FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files, folderNotices);
     Platform platform{messages, dialogs, pointer, clock, locale, files, folder, folders, systemLog};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
 

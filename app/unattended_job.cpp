@@ -1,6 +1,8 @@
 #include "app/unattended_job.h"
 #include "texts/text_codes.h"
 
+#include <utility>
+
 #include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/exclusive_test.h"
@@ -39,8 +41,11 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     ctx.main.Logg(ctx.text(txt::UnattendedCompactionHeading));
     ctx.main.Logg(ctx.text(txt::Started) + ": " + ctx.now());
 
+    KeptNotices notices;
+    KeptNotices* const before = std::exchange(ctx.keptNotices, &notices);
     waitWhileHeld(ctx, waitAgain);
     const CompactionOutcome outcome = compactDatabase(ctx);
+    ctx.keptNotices = before;
     UnattendedEnd end;
     end.heldSeconds = outcome.heldSeconds;
     if (outcome.failure) {
@@ -54,6 +59,7 @@ UnattendedEnd runUnattendedJob(JobContext& ctx, MessageBoxes& errors, const std:
     ctx.main.Logg(ctx.text(txt::Finished) + ": " + ctx.now());
     ctx.main.Logg(ctx.text(txt::LogRule));
     ctx.main.Logg(" ");
+    for (const std::string& line : notices.take()) ctx.main.LoggNotice(line);
     ctx.main.closeAllFiles();
     return end;
 }

@@ -34,6 +34,9 @@ struct UnattendedEnd {
 // now", R1778 and a blank line. A failure is logged (the exclusive-use
 // test's line, or the message box's text) and shown on `errors` as well
 // (standard error, which cron mails); nobody is there to answer a box.
+// The notices of the job (JobContext::notice: a file left behind, a folder
+// not listed or synced, ...) go to the system log as they happen and to
+// the activity log after all of these lines, one line each.
 //
 // `waitAgain`, when given, is asked each time the database is found held by
 // another program before the compaction starts: true after it has waited a

@@ -48,6 +48,9 @@ public:
     void Logg(const std::string& text) override {
         onInterfaceThread(gui_, [&] { real_.Logg(text); });
     }
+    void LoggNotice(const std::string& text) override {
+        onInterfaceThread(gui_, [&] { real_.LoggNotice(text); });
+    }
     void closeAllFiles() override {
         onInterfaceThread(gui_, [&] { real_.closeAllFiles(); });
     }
@@ -124,17 +127,22 @@ void WorkerRunner::run(JobContext& ctx, const std::function<void(JobContext&)>& 
     InterfaceDialogs dialogs(gui, ctx.platform.fileDialogs);
     InterfacePointer pointer(gui, ctx.platform.pointer);
     InterfaceTexts texts(gui, ctx.texts);
+    // The system log takes lines from any thread (syslog(3) is thread-safe):
+    // the notices of the work go to it directly.
     Platform platform{messages,
                       dialogs,
                       pointer,
                       ctx.platform.clock,
                       ctx.platform.locale,
                       ctx.platform.files,
-                      ctx.platform.programFolder};
+                      ctx.platform.programFolder,
+                      FolderMemory::none(),
+                      ctx.platform.systemLog};
 
     window_.reset();  // the last job's window goes before its progress
     progress_ = std::make_unique<SharedProgress>();
-    JobContext worker{window, platform, texts, ctx.fullCheck, nullptr, progress_.get(), ctx.waitSeconds};
+    JobContext worker{window,  platform,        texts,           ctx.fullCheck,
+                      nullptr, progress_.get(), ctx.waitSeconds, ctx.keptNotices};
     window_ = std::make_unique<ProgressWindow>(owner_, *progress_, texts_);
     if (onRunning) onRunning(true);
     window_->show();

@@ -4,17 +4,22 @@
 
 namespace vexla {
 
-Status copyDurably(FileSystem& files, const std::string& from, const std::string& to, const Placement& placement,
-                   bool* ownerKept, const std::function<bool()>& goOn) {
+Status copyDurably(FileSystem& files, const Notices& notices, const std::string& from, const std::string& to,
+                   const Placement& placement, bool* ownerKept, const std::function<bool()>& goOn) {
     auto file = files.createFile(to, placement);
     if (!file) return file.error();
     std::function<bool(std::uint64_t)> progress;
     if (goOn) progress = [&](std::uint64_t) { return goOn(); };
     Status s = (*file)->copyFrom(from, progress);
     if (s) s = (*file)->commit();
-    if (!s) (void)(*file)->close();
+    if (!s) closeAbandoned(**file, notices);
     if (ownerKept) *ownerKept = !s || (*file)->ownerKept();
     return s;
+}
+
+void closeAbandoned(NewFile& file, const Notices& notices) {
+    const std::string temporary = file.temporaryPath();
+    if (Status closed = file.close(); !closed) notices.tell(txt::FileLeftBehind, temporary, closed.error());
 }
 
 Status renameDurably(FileSystem& files, const std::string& from, const std::string& to) {

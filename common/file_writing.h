@@ -8,6 +8,7 @@
 
 #include "common/paths.h"
 #include "common/platform/file_system.h"
+#include "common/platform/notices.h"
 #include "common/platform/text_source.h"
 
 namespace vexla {
@@ -15,9 +16,14 @@ namespace vexla {
 // Writes the bytes of `from` to `to` as placed; nothing of `to` changes on
 // failure. `ownerKept` (when given) learns whether the owner could be given.
 // `goOn` (when given) is asked now and then while the bytes are copied; a
-// false answer stops the copy (stoppedByUser, nothing of `to` left).
-Status copyDurably(FileSystem& files, const std::string& from, const std::string& to, const Placement& placement,
-                   bool* ownerKept = nullptr, const std::function<bool()>& goOn = {});
+// false answer stops the copy (stoppedByUser, nothing of `to` left). A
+// temporary file a failure could not remove is told to `notices`.
+Status copyDurably(FileSystem& files, const Notices& notices, const std::string& from, const std::string& to,
+                   const Placement& placement, bool* ownerKept = nullptr, const std::function<bool()>& goOn = {});
+
+// Closes `file`, abandoned before it took its place: its temporary file is
+// removed, and one that cannot be is told to `notices` (txt::FileLeftBehind).
+void closeAbandoned(NewFile& file, const Notices& notices);
 
 // Renames `from` over `to` and syncs the folder of `to`.
 Status renameDurably(FileSystem& files, const std::string& from, const std::string& to);

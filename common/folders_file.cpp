@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/file_writing.h"
 #include "common/paths.h"
 
 namespace vexla {
@@ -64,9 +65,11 @@ void FoldersFile::remember(std::string_view key, const std::string& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folderOf(path_), ec);
     auto file = files_.createFile(path_, Placement{});
-    if (!file) return;
-    if (!(*file)->write(text)) return;
-    (void)(*file)->commit();  // on failure the old file stays; the temporary one goes with `file`
+    Status s = file ? (*file)->write(text) : Status(file.error());
+    if (s) s = (*file)->commit();
+    if (s) return;
+    notices_.tell(txt::FoldersNotSaved, path_, s.error());
+    if (file) closeAbandoned(**file, notices_);
 }
 
 std::string userFoldersFile(const char* xdgConfigHome, const char* home) {

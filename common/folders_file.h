@@ -16,18 +16,22 @@
 
 #include "common/platform/file_system.h"
 #include "common/platform/folder_memory.h"
+#include "common/platform/notices.h"
 
 namespace vexla {
 
 class FoldersFile final : public FolderMemory {
 public:
-    // The settings file at `path` ("" keeps nothing), written through `files`.
-    FoldersFile(std::string path, FileSystem& files) : path_(std::move(path)), files_(files) {}
+    // The settings file at `path` ("" keeps nothing), written through
+    // `files`; a failure to write it is told to `notices`.
+    FoldersFile(std::string path, FileSystem& files, const Notices& notices)
+        : path_(std::move(path)), files_(files), notices_(notices) {}
 
     // "" for a key the file lacks, and for a file that is missing or unreadable.
     std::string recall(std::string_view key) override;
     // Rewrites the file with the key's new folder, creating the file's folder
-    // when missing. A failure leaves the file as it was and is not reported.
+    // when missing. A failure leaves the file as it was; the dialogs go on
+    // as before, and the failure is told (txt::FoldersNotSaved).
     void remember(std::string_view key, const std::string& folder) override;
 
 private:
@@ -35,6 +39,7 @@ private:
 
     std::string path_;
     FileSystem& files_;
+    const Notices& notices_;
 };
 
 // Where the settings file lies: "vexla-admin/folders.ini" below

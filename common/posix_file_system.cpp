@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/file_placement.h"
@@ -106,7 +107,8 @@ protected:
 class PosixOutputFile final : public OutputFile, private BufferedFile {
 public:
     PosixOutputFile(int fd, std::string path) : BufferedFile(fd, std::move(path)) {}
-    ~PosixOutputFile() override { (void)close(); }
+    // The activity log, its only owner, closes it itself and tells a failure.
+    ~PosixOutputFile() override { ignoreBecause(close(), Untold::DestructorFallback); }
     Status write(std::string_view bytes) override { return BufferedFile::write(bytes); }
     Status flush() override { return BufferedFile::flush(); }
     Status sync() override { return BufferedFile::sync(); }
@@ -125,14 +127,17 @@ struct CopyFailure {
 // "writer alive" lock). It keeps only standard input, output and error,
 // `out` and `report`, and it dies with the thread that started it, so a
 // killed job leaves no copy running that holds the database for nobody.
-void detachFromParent(pid_t parent, int out, int report) {
-    (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
+// Answers 0, or the errno of the step that failed: a child that is not
+// detached copies nothing.
+int detachFromParent(pid_t parent, int out, int report) {
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return errno;
     if (::getppid() != parent) ::_exit(1);  // the parent was gone before that
     const unsigned low = static_cast<unsigned>(std::min(out, report));
     const unsigned high = static_cast<unsigned>(std::max(out, report));
-    if (low > 3) (void)::close_range(3, low - 1, 0);
-    if (high > low + 1) (void)::close_range(low + 1, high - 1, 0);
-    (void)::close_range(high + 1, ~0U, 0);
+    if (low > 3 && ::close_range(3, low - 1, 0) != 0) return errno;
+    if (high > low + 1 && ::close_range(low + 1, high - 1, 0) != 0) return errno;
+    if (::close_range(high + 1, ~0U, 0) != 0) return errno;
+    return 0;
 }
 
 // The child's work: only system calls, nothing that allocates (the parent may
@@ -142,7 +147,7 @@ void detachFromParent(pid_t parent, int out, int report) {
 [[noreturn]] void copyInChild(const char* from, int out, char* buf, std::size_t size, int report) {
     const auto fail = [&](int side) {
         const CopyFailure f{side, errno};
-        (void)!::write(report, &f, sizeof f);
+        ignoreBecause(::write(report, &f, sizeof f), Untold::ChildExit);
         ::_exit(1);
     };
     const int in = ::open(from, O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -202,16 +207,23 @@ public:
           owner_(owner),
           replace_(placement.replace),
           durable_(placement.durable) {}
-    ~PosixNewFile() override { (void)close(); }
+    // Every owner closes a file it abandons itself (closeAbandoned) and
+    // tells a temporary file left behind.
+    ~PosixNewFile() override { ignoreBecause(close(), Untold::DestructorFallback); }
 
     Status write(std::string_view bytes) override { return BufferedFile::write(bytes); }
     Status flush() override { return BufferedFile::flush(); }
     Status sync() override { return BufferedFile::sync(); }
+    // Before commit() the file is abandoned: what it holds is thrown away
+    // and the answer is whether its temporary file could be removed.
     Status close() override {
         Status s = BufferedFile::close();
-        if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+        if (committed_ || temp_.empty()) return s;
+        ignoreBecause(s, Untold::Abandoned);
+        const std::string temp = std::move(temp_);
         temp_.clear();
-        return s;
+        if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return fileError(errno, temp, txt::OpDelete);
+        return {};
     }
 
     Status copyFrom(const std::string& source, const std::function<bool(std::uint64_t)>& progress) override {
@@ -228,7 +240,11 @@ public:
             return fileError(err, target_, txt::OpWrite);
         }
         if (pid == 0) {
-            detachFromParent(parent, fd_, report[1]);
+            if (const int err = detachFromParent(parent, fd_, report[1]); err != 0) {
+                const CopyFailure f{1, err};
+                ignoreBecause(::write(report[1], &f, sizeof f), Untold::ChildExit);
+                ::_exit(1);
+            }
             copyInChild(source.c_str(), fd_, buf.data(), buf.size(), report[1]);
         }
         ::close(report[1]);
@@ -258,23 +274,22 @@ public:
         if (fd_ < 0 || temp_.empty()) return fileError(EBADF, target_, txt::OpWrite);
         Status s = durable_ ? BufferedFile::sync() : flush();
         // Not synced now, but on its way to the disk: a sync asked for later
-        // (syncFile) then has less to wait for. Only a hint.
-        if (s && !durable_) (void)::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        // (syncFile) then has less to wait for.
+        if (s && !durable_) ignoreBecause(::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE), Untold::Hint);
         if (s) s = giveModeAndOwner();
         // Open, and so locked, until it has its place: a job clearing the
         // folder meanwhile never takes it for abandoned.
+        // A failure leaves the file open under its temporary name: its owner
+        // closes it (closeAbandoned), which removes it and tells a failure to.
         if (s) s = putInPlace();
-        if (!s) {
-            (void)close();
-            return s;
-        }
+        if (!s) return s;
         committed_ = true;
         temp_.clear();
-        // Written out above (and synced when durable): the file is the
-        // target's now, whatever closing its descriptor answers.
-        (void)BufferedFile::close();
-        if (durable_) return syncFolderOf(target_);
-        return {};
+        // In place now; a failure of its closing (a write the system
+        // deferred) or of the folder's sync is still the commit's.
+        s = BufferedFile::close();
+        if (s && durable_) s = syncFolderOf(target_);
+        return s;
     }
 
     bool ownerKept() const override { return ownerKept_; }
@@ -373,7 +388,9 @@ Error fileError(int err, const std::string& path, const char* what) {
             e.description.clear();
             e.what = txt::PathTooLong;
             break;
-        default: break;
+        // The number says little here (an I/O error, a file system mounted
+        // read-only, ...): the system's own words go with it.
+        default: e.description += std::string(": ") + std::strerror(err); break;
     }
     return e;
 }
@@ -497,11 +514,14 @@ Result<std::vector<std::string>> PosixFileSystem::listFolder(const std::string& 
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return fileError(errno, folder + "/", txt::OpRead);
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir)) {
+    // readdir answers the end and a failure alike, telling them by errno.
+    for (errno = 0; const dirent* entry = ::readdir(dir); errno = 0) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") names.push_back(name);
     }
+    const int err = errno;
     ::closedir(dir);
+    if (err != 0) return fileError(err, folder + "/", txt::OpRead);
     return names;
 }
 

@@ -48,8 +48,9 @@ struct Error {
 };
 
 // Result<T>: either a value or an Error. Result<void> carries only success or an Error.
-// Both are [[nodiscard]]: a dropped failure does not compile; `(void)` says a
-// drop is meant.
+// Both are [[nodiscard]]: a dropped failure does not compile. A failure is
+// handled, told (JobContext::notice), or dropped by ignoreBecause for one
+// of the reasons of Untold.
 template <class T>
 class [[nodiscard]] Result {
 public:
@@ -102,5 +103,35 @@ private:
 };
 
 using Status = Result<void>;
+
+// Why a failure may go untold: the only cases where it changes nothing the
+// program does or tells and loses nothing anybody needs to know.
+enum class Untold {
+    // A hint to the system (start writing back, a cache size): the step
+    // that counts (an fsync, the statement itself) answers for itself.
+    Hint,
+    // Undoing after a failure that is being answered: that failure says
+    // what happened, and the engine undoes the rest when the file is next
+    // opened (a rollback journal left behind is rolled back then).
+    AfterFailure,
+    // Ending what was only read (a read transaction, a connection or file
+    // that wrote nothing): nothing of it can be lost.
+    OnlyRead,
+    // Closing a file whose content is being thrown away: nothing of it is
+    // wanted (removing it is another matter, and told).
+    Abandoned,
+    // A destructor closing for an owner that did not: every owner whose
+    // close can lose something or leave a file behind closes it itself and
+    // tells what closing answered.
+    DestructorFallback,
+    // A forked child's report of its failure: its exit status tells the
+    // parent it failed whether or not the report got through.
+    ChildExit,
+};
+
+// Drops `result` for the reason `why`: the one way the program lets a
+// failure go untold, so that each such place says why.
+template <class T>
+constexpr void ignoreBecause([[maybe_unused]] const T& result, [[maybe_unused]] Untold why) {}
 
 }  // namespace vexla

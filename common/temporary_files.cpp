@@ -169,7 +169,10 @@ Result<std::vector<std::string>> removeIfAbandoned(const std::string& path) {
 AbandonedCleanup removeAbandonedFiles(FileSystem& files, const std::string& folder) {
     AbandonedCleanup cleanup;
     auto names = files.listFolder(folder);
-    if (!names) return cleanup;
+    if (!names) {
+        cleanup.unlisted = names.error();
+        return cleanup;
+    }
     for (const std::string& name : *names) {
         if (!isTemporaryFileName(name) && !isPrivateFolderName(name)) continue;
         auto removed = files.removeAbandoned(folder + kPathSeparator + name);
@@ -180,7 +183,7 @@ AbandonedCleanup removeAbandonedFiles(FileSystem& files, const std::string& fold
         cleanup.removed.insert(cleanup.removed.end(), removed->begin(), removed->end());
     }
     if (!cleanup.removed.empty()) {
-        if (auto s = files.syncFolder(folder); !s) cleanup.failures.push_back(s.error());
+        if (auto s = files.syncFolder(folder); !s) cleanup.unsynced = s.error();
     }
     return cleanup;
 }

@@ -8,6 +8,7 @@
 // never ours to remove.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,10 +62,13 @@ Result<std::vector<std::string>> removeIfAbandoned(const std::string& path);
 
 // Removes every abandoned temporary file and private folder in `folder`
 // (by name, then by FileSystem::removeAbandoned). The paths removed, and
-// the failures met on the way; a folder that cannot be listed has none.
+// the failures met on the way: a path that could not be removed (each
+// naming its file), the folder's listing (then nothing was looked for) and
+// its sync after the removals.
 struct AbandonedCleanup {
     std::vector<std::string> removed;
     std::vector<Error> failures;
+    std::optional<Error> unlisted, unsynced;
 };
 AbandonedCleanup removeAbandonedFiles(FileSystem& files, const std::string& folder);
 

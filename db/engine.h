@@ -269,7 +269,9 @@ public:
     virtual void InterruptWhen(std::function<bool()> asked) = 0;
 
     // Closes every recordset and prepared statement of this database and frees
-    // the file (unlocks it). Closing twice is harmless.
+    // the file (unlocks it), and removes the scratch file a snapshot or a
+    // staging copy is; a failure of either is the answer, the rest done all
+    // the same. Closing twice is harmless.
     virtual Status Close() = 0;
     // The path it was opened with.
     virtual const std::string& Name() const = 0;
@@ -408,13 +410,12 @@ public:
     // file of ours (removed at Close), for a job to do its long work on
     // before it writes the result into the database in one short step
     // (Database::ReplaceTableFrom). Nobody else sees or waits for it.
-    virtual Result<std::unique_ptr<Database>> OpenStagingCopy(const std::string& path) {
-        (void)path;
+    virtual Result<std::unique_ptr<Database>> OpenStagingCopy(const std::string& /*path*/) {
         return Error{3219, "Invalid operation.", "DAO.DBEngine"};
     }
     // How long a database opened from now on waits for a lock another
     // connection holds (a transaction of the booking system), in seconds.
-    virtual void SetWait(double seconds) { (void)seconds; }
+    virtual void SetWait(double /*seconds*/) {}
 };
 
 // The settings the engine reads dates and numbers by: the system's short

@@ -44,7 +44,7 @@ Result<std::vector<std::string>> SqliteDatabase::DropReadingIndexes(std::string_
     for (const std::string& name : names) {
         const std::string drop = "DROP INDEX " + quoteIdentifier(name);
         if (auto s = exec(drop.c_str()); !s) {
-            (void)exec("ROLLBACK TO vexla_indexes; RELEASE vexla_indexes");
+            ignoreBecause(exec("ROLLBACK TO vexla_indexes; RELEASE vexla_indexes"), Untold::AfterFailure);
             return s.error();
         }
     }

@@ -31,8 +31,9 @@ namespace {
     if (fd < 0) return errno;
     int err = like ? giveModeAndOwner(fd, like->st_mode & 07777, std::make_pair(like->st_uid, like->st_gid)) : 0;
     if (err == 0 && sync == FileSync::Wait && ::fsync(fd) != 0) err = errno;
-    // Only a hint: the caller's own sync later answers for the file.
-    if (err == 0 && sync == FileSync::Start) (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // The caller's own sync later answers for the file.
+    if (err == 0 && sync == FileSync::Start)
+        ignoreBecause(::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE), Untold::Hint);
     ::close(fd);
     return err;
 }

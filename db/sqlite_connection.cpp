@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <utility>
 
+#include "common/posix_file_system.h"
 #include "db/errors.h"
 #include "db/lock_file.h"
 #include "db/sql_parser.h"
@@ -21,7 +24,8 @@ Connection::Connection(sqlite3* db, std::string path, DatePictures pictures, std
       lock_(std::move(lock)),
       busy_(std::move(busy)) {}
 
-Connection::~Connection() { (void)close(); }
+// SqliteDatabase::Close closes it first on every path that reports.
+Connection::~Connection() { ignoreBecause(close(), Untold::DestructorFallback); }
 
 Result<Translation> Connection::translate(std::string_view sql) {
     if (!db_) return objectClosed(source::Database);
@@ -83,18 +87,17 @@ Status Connection::close() {
     cache_.clear();
     if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     const int rc = sqlite3_close(db_);
+    Status s;
     if (rc != SQLITE_OK) {
-        Error e = errorFromSqlite(db_, rc);
+        s = errorFromSqlite(db_, rc);
         sqlite3_close_v2(db_);
-        db_ = nullptr;
-        lock_.reset();
-        if (!scratch_.empty()) ::unlink(scratch_.c_str());
-        return e;
     }
     db_ = nullptr;
     lock_.reset();
-    if (!scratch_.empty()) ::unlink(scratch_.c_str());
-    return {};
+    const std::string scratch = std::exchange(scratch_, {});
+    if (!scratch.empty() && ::unlink(scratch.c_str()) != 0 && errno != ENOENT && s)
+        s = fileError(errno, scratch, txt::OpDelete);
+    return s;
 }
 
 std::string journalModeOf(sqlite3* db) {

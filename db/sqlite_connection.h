@@ -69,7 +69,9 @@ public:
     void disown(ConnectionChild* child);
 
     // Closes the children, the statements and the SQLite handle, then
-    // releases the lock.
+    // releases the lock and removes the scratch file. Each step is taken
+    // whatever the one before answered; the answer is the first failure:
+    // the engine's, or the scratch file's removal (a file error naming it).
     Status close();
 
 private:

@@ -58,12 +58,13 @@ public:
         if (s) s = attach(destination);
         if (s) s = countRows();
         if (s) s = fill();
-        // The last rows written, which no tick may have told.
-        if (s && progress_) (void)progress_(written_, total_);
+        // The last rows written, which no tick may have told; a stop asked
+        // for now is taken like one asked for before.
+        if (s && progress_ && !progress_(written_, total_)) s = errorFromSqlite(nullptr, SQLITE_INTERRUPT);
         if (attached_) {
             // Rolled back and detached even after a stop: the handler lets them through.
             finished_ = true;
-            if (!s) (void)exec("ROLLBACK");
+            if (!s) ignoreBecause(exec("ROLLBACK"), Untold::AfterFailure);
             if (Status detached = exec(std::string("DETACH ") + kCopy); s && !detached) s = detached;
         }
         sqlite3_create_function_v2(db_, "vexla_kept_row", 0, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -241,8 +242,7 @@ Status SqliteDatabase::CopyRowsInto(const std::string& destination, const std::v
     if (!conn_->isOpen()) return objectClosed(source::Database);
     if (depth_ != 0) return invalidOperation(source::Database);
     // The copy's writing transaction takes the large cache, as any does.
-    (void)exec(kWriteCache);
-    writeCache_ = true;
+    setCache(true);
     Status s = copyRowsInto(conn_->handle(), destination, keep, progress);
     fitCache();
     InterruptWhen(interruptWhen_);  // its handler replaced the one asked for

@@ -156,8 +156,12 @@ void SqliteDatabase::settleDepth() {
 void SqliteDatabase::fitCache() {
     const bool writing = depth_ > 0;
     if (writing == writeCache_ || !conn_->isOpen()) return;
-    (void)exec(writing ? kWriteCache : kReadCache);
-    writeCache_ = writing;
+    setCache(writing);
+}
+
+void SqliteDatabase::setCache(bool large) {
+    ignoreBecause(exec(large ? kWriteCache : kReadCache), Untold::Hint);
+    writeCache_ = large;
 }
 
 Status SqliteDatabase::CommitTrans() {
@@ -324,8 +328,7 @@ Status SqliteDatabase::Vacuum() {
     if (!conn_->isOpen()) return objectClosed(source::Database);
     // VACUUM writes the whole file anew, and its work copy takes this
     // connection's cache size: the large one, as a writing transaction has.
-    (void)exec(kWriteCache);
-    writeCache_ = true;
+    setCache(true);
     Status done = exec("VACUUM");
     fitCache();
     return done;

@@ -17,7 +17,8 @@ namespace vexla::db {
 class SqliteDatabase final : public Database {
 public:
     explicit SqliteDatabase(std::shared_ptr<Connection> conn) : conn_(std::move(conn)) {}
-    ~SqliteDatabase() override { (void)Close(); }
+    // Every job closes its databases itself (JobContext::close) and tells a failure.
+    ~SqliteDatabase() override { ignoreBecause(Close(), Untold::DestructorFallback); }
 
     Status Execute(std::string_view sql, int options) override;
     Result<std::unique_ptr<Recordset>> OpenRecordset(std::string_view sql, int type, int options, int lock) override;
@@ -65,6 +66,9 @@ private:
     Status exec(const char* sql);
     void settleDepth();
     void fitCache();
+    // Sets the page cache to kWriteCache (`large`) or kReadCache: a size
+    // only, which the statements that follow do as well without.
+    void setCache(bool large);
 
     // Ends the watcher InterruptWhen started, if any.
     void stopWatching();

@@ -42,7 +42,8 @@ public:
     // openForReading, each in its read transaction.
     SqliteExaminedFile(sqlite3* db, sqlite3* links, std::string path, DatabaseFence fence)
         : db_(db), links_(links), path_(std::move(path)), fence_(std::move(fence)) {}
-    ~SqliteExaminedFile() override { (void)Close(); }
+    // Every job closes the files it examines itself (JobContext::close) and tells a failure.
+    ~SqliteExaminedFile() override { ignoreBecause(Close(), Untold::DestructorFallback); }
 
     Result<std::vector<std::string>> TableNames() override;
     Result<std::vector<std::string>> EngineCheck(bool full) override;

@@ -86,7 +86,7 @@ Result<std::unique_ptr<Database>> SqliteEngine::openCopy(const std::string& path
         sqlite3_close(from);
         return opened;
     }
-    (void)(*opened)->Close();
+    ignoreBecause((*opened)->Close(), Untold::OnlyRead);  // opened for its refusals alone
     auto scratch = rc == SQLITE_OK ? copyToScratch(from) : Result<std::string>(errorFromSqlite(from, rc));
     sqlite3_close(from);
     if (!scratch) return scratch.error();

@@ -53,8 +53,9 @@ Result<long> SqliteDatabase::ReplaceTableFrom(Database& staged, std::string_view
     if (s) s = exec(("INSERT INTO main." + name + " " + rows + except).c_str());
     if (s) s = CreateIndexes(*dropped);
     if (s) s = CommitTrans();
-    if (!s) (void)Rollback();  // nothing of it stays
-    (void)exec((std::string("DETACH ") + kStaged).c_str());
+    if (!s) ignoreBecause(Rollback(), Untold::AfterFailure);
+    // This connection only read the staged copy: detaching it ends that read.
+    ignoreBecause(exec((std::string("DETACH ") + kStaged).c_str()), Untold::OnlyRead);
     if (!s) return s.error();
     return deleted;
 }

@@ -104,7 +104,7 @@ int SqliteDatabase::copyPages(sqlite3_backup* backup, long pages, const std::fun
         remaining = sqlite3_backup_remaining(backup);
         // The pages written so far go on to the disk meanwhile: the sync of
         // the commit, or of a rollback after a stop, then has little to wait for.
-        if (fd >= 0) (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        if (fd >= 0) ignoreBecause(::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE), Untold::Hint);
     }
     settle(true);
     return rc;
@@ -117,20 +117,22 @@ Status SqliteDatabase::WriteInFrom(Database& result, Database& holder, long long
     if (auto s = from->exec("BEGIN"); !s) return s;
     auto pages = from->textOf("PRAGMA page_count");
     if (!pages) {
-        (void)from->exec("ROLLBACK");
+        ignoreBecause(from->exec("ROLLBACK"), Untold::OnlyRead);
         return pages.error();
     }
-    (void)exec(kWriteCache);
-    writeCache_ = true;
+    setCache(true);
     holdInterrupts_ = true;
     const double wait = conn_->busy().limit();
     conn_->busy().setLimit(lockWait);
     sqlite3_backup* backup = sqlite3_backup_init(conn_->handle(), "main", from->conn_->handle(), "main");
     // The holder lets go and the backup takes the write lock at once, asking
     // for no page yet: a writer can get in only in that moment, and the
-    // holder's data version says whether one did.
-    (void)holder.ReleaseWriters();
-    int rc = backup ? sqlite3_backup_step(backup, 0) : sqlite3_extended_errcode(conn_->handle());
+    // holder's data version says whether one did. A holder that cannot let
+    // go keeps the lock the backup needs: its failure is the answer.
+    const Status released = holder.ReleaseWriters();
+    int rc = !released ? SQLITE_ABORT
+             : backup  ? sqlite3_backup_step(backup, 0)
+                       : sqlite3_extended_errcode(conn_->handle());
     Status besideAnswer;
     bool changed = false;
     if (rc == SQLITE_OK) {
@@ -139,10 +141,11 @@ Status SqliteDatabase::WriteInFrom(Database& result, Database& holder, long long
     }
     if (rc == SQLITE_OK && !changed) rc = copyPages(backup, std::stol(*pages), alongside, besideAnswer);
     const int finished = backup ? sqlite3_backup_finish(backup) : SQLITE_OK;
-    (void)from->exec("COMMIT");  // only read
+    ignoreBecause(from->exec("COMMIT"), Untold::OnlyRead);
     conn_->busy().setLimit(wait);
     holdInterrupts_ = false;
     fitCache();
+    if (!released) return released;
     if (changed) return contentChanged();
     if (rc == SQLITE_DONE && finished == SQLITE_OK) return {};
     if (!besideAnswer) return besideAnswer;

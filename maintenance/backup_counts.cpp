@@ -7,9 +7,9 @@
 
 namespace vexla {
 
-std::vector<std::string> backupsNewestFirst(FileSystem& files, const std::string& folder) {
+Result<std::vector<std::string>> backupsNewestFirst(FileSystem& files, const std::string& folder) {
     auto names = files.listFolder(folder);
-    if (!names) return {};
+    if (!names) return names.error();
     std::vector<std::pair<std::pair<long, int>, std::string>> found;
     for (const std::string& n : *names)
         if (const auto order = backupOrder(n)) found.push_back({*order, folder + kPathSeparator + n});
@@ -21,7 +21,12 @@ std::vector<std::string> backupsNewestFirst(FileSystem& files, const std::string
 
 std::optional<BackupCounts> newestSoundBackupCounts(JobContext& ctx, const std::string& folder,
                                                     const std::vector<std::string>& tables, const std::string& except) {
-    for (const std::string& path : backupsNewestFirst(ctx.platform.files, folder)) {
+    auto backups = backupsNewestFirst(ctx.platform.files, folder);
+    if (!backups) {
+        ctx.notice(txt::BackupsNotCompared, folder, backups.error());
+        return std::nullopt;
+    }
+    for (const std::string& path : *backups) {
         if (path == except) continue;
         auto file = openBookingFile(ctx, path);
         if (!file) continue;
@@ -32,7 +37,7 @@ std::optional<BackupCounts> newestSoundBackupCounts(JobContext& ctx, const std::
             for (const std::string& table : tables)
                 if (auto rows = (*file)->RowCount(table); rows && *rows) counts->rows[table] = **rows;
         }
-        (void)(*file)->Close();  // only read
+        ctx.close(**file, path);
         if (counts) return counts;
     }
     return std::nullopt;

@@ -18,12 +18,14 @@ struct BackupCounts {
 
 // The backups in `folder`, newest first: "Vexla<yyyy-MM-dd>.db" and
 // "Vexla<yyyy-MM-dd>-<N>.db" (backupOrder: a day of the calendar) by day,
-// then N; other names are none.
-std::vector<std::string> backupsNewestFirst(FileSystem& files, const std::string& folder);
+// then N; other names are none. The listing's error when the folder cannot
+// be listed.
+Result<std::vector<std::string>> backupsNewestFirst(FileSystem& files, const std::string& folder);
 
 // The counts of `tables` in the newest backup in `folder` (other than
 // `except`, the file being rescued) that opens as a booking database and
-// passes the quick check; nothing when there is none. Backups are only read.
+// passes the quick check; nothing when there is none, or when the folder
+// cannot be listed (told: txt::BackupsNotCompared). Backups are only read.
 std::optional<BackupCounts> newestSoundBackupCounts(JobContext& ctx, const std::string& folder,
                                                     const std::vector<std::string>& tables, const std::string& except);
 

@@ -50,7 +50,8 @@ Status secondName(JobContext& ctx, const std::string& real, const std::string& n
     placement.owner = std::make_pair(database.uid, database.gid);
     placement.durable = durable;
     bool ownerKept = true;
-    Status s = copyDurably(files, real, name, placement, &ownerKept, [&] { return !ctx.stopRequested(); });
+    Status s =
+        copyDurably(files, ctx.notices(), real, name, placement, &ownerKept, [&] { return !ctx.stopRequested(); });
     if (s && !ownerKept) ctx.main.Logg(ctx.text(txt::CopyWithoutGroup) + ": " + name);
     return s;
 }
@@ -81,7 +82,10 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
     }
     FileSystem& files = ctx.platform.files;
     auto names = files.listFolder(ctx.main.state().msSökväg);
-    if (!names) return;
+    if (!names) {
+        ctx.notice(txt::BackupsNotPruned, ctx.main.state().msSökväg, names.error());
+        return;
+    }
     const DateTime now = ctx.platform.clock.now();
     const long today = dayNumber(now);
     std::vector<std::pair<std::pair<long, int>, std::string>> backups;
@@ -90,6 +94,8 @@ void keepNewestBackups(JobContext& ctx, const std::string& written, const FileIn
         const std::string path = ctx.inDatabaseFolder(name);
         if (!order || order->first > today || isDatabaseName(ctx, name) || path == written) continue;
         auto there = files.info(path, false);
+        // One that cannot be looked at is kept, and said to be.
+        if (!there) ctx.notice(txt::BackupsNotPruned, path, there.error());
         if (!there || there->kind != FileKind::Regular || there->sameFile(database) || !db::isBookingDatabase(path))
             continue;
         backups.emplace_back(*order, path);

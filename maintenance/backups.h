@@ -45,7 +45,9 @@ Result<std::string> makeBackup(JobContext& ctx, const std::string& real, const F
 // all of: its name with a day of the calendar not after today, a regular
 // file, a booking database inside (read without holding it), not the
 // database itself; anything else is neither counted nor deleted. The one
-// just written is always one of the N.
+// just written is always one of the N. A folder that cannot be listed
+// deletes nothing, and a backup that cannot be looked at stays: both are
+// told (txt::BackupsNotPruned).
 void keepNewestBackups(JobContext& ctx, const std::string& written, const FileInfo& database);
 
 // The dated backup's file name for a day, "Vexla2026-12-04.db"; the n-th of

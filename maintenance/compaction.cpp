@@ -66,8 +66,11 @@ Error setAside(JobContext& ctx, const std::string& result, const std::string& pa
     FileSystem& files = ctx.platform.files;
     auto free = unusedName(files, path + ".unverified");
     if (!free) return free.error();
+    if (Status moved = files.renameFile(result, *free); !moved) return moved.error();
     aside = *free;
-    if (Status moved = renameDurably(files, result, aside); !moved) return moved.error();
+    // Moved, whether or not the move is on the disk yet.
+    if (Status synced = files.syncFolder(folderOf(aside)); !synced)
+        ctx.notice(txt::FolderNotSynced, folderOf(aside), synced.error());
     Error e = ctx.described(failure);
     e.description += "\r\n" + ctx.text(txt::CompactedFileFailedCheck) + ": " + aside;
     return e;
@@ -130,7 +133,7 @@ PlacementPlan compactionPlan(JobContext& ctx, const std::string& real, const Fil
         auto reading = ctx.main.engine().OpenDatabase(result, false);
         if (!reading) return reading.error();
         Status s = checkResult(ctx, **reading, result, counts);
-        (void)(*reading)->Close();
+        ctx.close(**reading);
         return s;
     };
     plan.keepBackup = [&ctx, real, database] { return makeBackup(ctx, real, database, true, false); };
@@ -183,8 +186,7 @@ Status compact(JobContext& ctx, ExclusiveHold& hold, CompactionOutcome& outcome)
     if (!s && s.error().number == db::err::OpenedExclusively) outcome.failedAt = CompactionStep::ExclusiveUse;
     // Committed or not, the result's own file is only a leftover now.
     if (files.exists(result)) {
-        if (Status removed = removeDurably(files, result); !removed)
-            ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
+        if (Status removed = removeDurably(files, result); !removed) ctx.noticeNotRemoved(removed.error());
     }
     if (!s) return s;
     ctx.report(kCompactionSteps, kCompactionSteps, ProgressUnit::Steps);
@@ -209,7 +211,7 @@ CompactionOutcome compactDatabase(JobContext& ctx) {
     if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::BackingUp) + ": " + state.DataBas + " " + ctx.now());
 
     const Status s = compact(ctx, *hold, outcome);
-    (void)hold->connection->Close();
+    ctx.close(*hold->connection);
     if (!s) {
         // A result that failed its check is the result's fault, not the
         // database's, and a booking system that kept its transaction open

@@ -117,7 +117,7 @@ Status tryOnce(JobContext& ctx, db::Database& connection, db::Database& holder, 
     outcome.wroteIn = true;
     Status s =
         ctx.stoppable(connection, [&] { return connection.WriteInFrom(**result, holder, builtAt, kLockWait, beside); });
-    (void)(*result)->Close();  // only read: nothing of it to lose
+    ctx.close(**result);
     return s;
 }
 
@@ -171,8 +171,12 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
         if (waiting && plan.resumeProgress) plan.resumeProgress();
         const auto held = Steady::now();
         s = tryOnce(ctx, connection, **holder, plan, outcome, builtAt);
-        (void)(*holder)->ReleaseWriters();
+        // A holder that cannot let go keeps the booking system out until it
+        // is closed below: no other try, and the first failure is the answer.
+        const Status released = (*holder)->ReleaseWriters();
         outcome.heldSeconds = std::max(outcome.heldSeconds, since(held));
+        if (!released && s) ctx.notice(txt::WritersNotReleased, connection.Name(), released.error());
+        if (!released && !s) break;
         if (s || !worthAnother(s)) break;
         if (since(began) >= ctx.waitSeconds) {
             s = keptOpenRefusal(ctx, since(began));
@@ -185,9 +189,11 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
             break;
         }
     }
-    (void)(*holder)->Close();
+    ctx.close(**holder);
     // Refused, the job changed nothing: what it made for the try is of no use.
-    if (!s && s.error().keptOpenSeconds >= 0) (void)discardTry(ctx, plan, outcome);
+    if (!s && s.error().keptOpenSeconds >= 0) {
+        if (Status discarded = discardTry(ctx, plan, outcome); !discarded) ctx.noticeNotRemoved(discarded.error());
+    }
     if (!s) return s;
     auto left = connection.Checkpoint(true, 0.2);
     outcome.walBytes = left ? *left : 0;

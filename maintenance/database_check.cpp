@@ -129,8 +129,7 @@ CheckOutcome checkDatabase(JobContext& ctx, const std::string& path) {
     const auto began = std::chrono::steady_clock::now();
     const bool keepsCommitsOut = (*file)->KeepsCommitsOut();
     Status s = check(ctx, **file, outcome);
-    // Only read: closing loses nothing.
-    (void)(*file)->Close();
+    ctx.close(**file, path.empty() ? ctx.main.state().DataBas : path);
     const double held = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!s) {
         outcome = CheckOutcome{};

@@ -75,7 +75,7 @@ Status copyWhole(JobContext& ctx, db::Database& connection, NewFile& file, const
     if (s && !byRows)
         s = file.copyFrom(connection.Name(),
                           [&](std::uint64_t done) { return ctx.advance(done, database.size, ProgressUnit::Bytes); });
-    (void)(*holder)->Close();
+    ctx.close(**holder);
     if (s && byRows) s = copyKeptRows(ctx, connection, file.temporaryPath(), std::nullopt);
     return !s && s.error().number == db::err::RecordLocked ? Status(keptOpenRefusal(ctx, ctx.waitSeconds)) : s;
 }
@@ -95,7 +95,7 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     if (!connection) return connection.error();
     auto database = files.info(path, true);
     if (!database) {
-        (void)(*connection)->Close();
+        ctx.close(**connection);
         return database.error();
     }
     Placement placement;
@@ -110,8 +110,8 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     if (s) s = (*file)->flush();
     if (s && ctx.stopRequested()) s = stoppedByUser();
     if (s) s = (*file)->commit();
-    if (!s && file) (void)(*file)->close();
-    (void)(*connection)->Close();
+    if (!s && file) closeAbandoned(**file, ctx.notices());
+    ctx.close(**connection);
     return s;
 }
 

@@ -19,7 +19,7 @@ Result<bool> wholeFile(JobContext& ctx, const std::string& path) {
     Result<std::vector<std::string>> messages = std::vector<std::string>{};
     Status s = stoppableExamination(
         ctx, **file, [&] { return (messages = (*file)->EngineCheck(true)) ? Status() : Status(messages.error()); });
-    (void)(*file)->Close();  // only read
+    ctx.close(**file, path);
     if (!s) return s.error();
     return messages->empty();
 }
@@ -99,10 +99,12 @@ RescueOutcome rescueDatabase(JobContext& ctx, const std::string& target, bool re
     }
     bool written = false;
     Status s = rescue(ctx, **file, from, replace, outcome, written);
-    (void)(*file)->Close();  // only read
+    ctx.close(**file, from);
     if (!s) {
         // The file this rescue put there goes with its failure or stop.
-        if (written) (void)removeDurably(files, target);
+        if (written) {
+            if (Status removed = removeDurably(files, target); !removed) ctx.noticeNotRemoved(removed.error());
+        }
         outcome.tables.clear();
         outcome.backup.clear();
         outcome.failure = ctx.described(s.error());

@@ -28,7 +28,7 @@ Result<std::unique_ptr<db::ExaminedFile>> openBookingFile(JobContext& ctx, const
             std::any_of(tables->begin(), tables->end(), [&](const std::string& t) { return sameName(t, needed); }))
             ++found;
     if (found == 3) return file;
-    (void)(*file)->Close();  // only read
+    ctx.close(**file, path);
     return ctx.described(db::unrecognizedFormat(path));
 }
 

@@ -32,13 +32,13 @@ Result<ExclusiveHold> testExclusiveUse(JobContext& ctx, const std::string& path,
     ExclusiveHold held;
     held.connection = std::move(*opened);
     if (!hold) {
-        (void)held.connection->Close();
+        ctx.close(*held.connection);
         held.connection.reset();
         return held;
     }
     auto fence = ctx.main.engine().FenceDatabase(target);
     if (!fence) {
-        (void)held.connection->Close();
+        ctx.close(*held.connection);
         return ctx.described(fence.error());
     }
     held.fence = std::move(*fence);

@@ -99,9 +99,8 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     placement.owner = std::make_pair(database.uid, database.gid);
     placement.durable = true;
     bool ownerKept = true;
-    if (auto s = copyDurably(files, outcome.backup, copy, placement, &ownerKept, [&] { return !ctx.stopRequested(); });
-        !s)
-        return s;
+    const auto goOn = [&] { return !ctx.stopRequested(); };
+    if (auto s = copyDurably(files, ctx.notices(), outcome.backup, copy, placement, &ownerKept, goOn); !s) return s;
     if (!ownerKept) ctx.main.Logg(ctx.text(txt::CopyWithoutGroup) + ": " + copy);
 
     // What is checked is the copy that will be put in place, not the backup
@@ -183,8 +182,7 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     outcome.failedAt = RestoreStep::Replacement;
     if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::PuttingBackupContentIn) + ": " + ctx.now());
     // Committed: the job is done, the copy only a leftover.
-    if (Status removed = removeDurably(files, copy); !removed)
-        ctx.main.Logg(numberAndDescription(ctx.described(removed.error())));
+    if (Status removed = removeDurably(files, copy); !removed) ctx.noticeNotRemoved(removed.error());
     copy.clear();
     return {};
 }
@@ -207,16 +205,24 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
 
     std::string copy;
     const Status s = restore(ctx, *hold, outcome, copy);
-    (void)hold->connection->Close();
+    ctx.close(*hold->connection);
     if (!s) {
         outcome.failure = ctx.described(s.error());
         FileSystem& files = ctx.platform.files;
-        if (!copy.empty() && files.exists(copy)) (void)removeDurably(files, copy);  // ours, never in use
+        if (!copy.empty() && files.exists(copy)) {  // ours, never in use
+            if (Status removed = removeDurably(files, copy); !removed) ctx.noticeNotRemoved(removed.error());
+        }
         // The database still holds the state the backup was to keep: made
         // as a second name it is no backup at all, made as a copy it is
         // one more of what the database is. Either way it goes, unless
-        // nobody can tell which state the database holds.
-        if (!outcome.uncertain && !outcome.kept.empty() && removeDurably(files, outcome.kept)) outcome.kept.clear();
+        // nobody can tell which state the database holds; one that cannot
+        // go stays named as kept.
+        if (!outcome.uncertain && !outcome.kept.empty()) {
+            const Status removed = removeDurably(files, outcome.kept);
+            if (!removed) ctx.noticeNotRemoved(removed.error());
+            // Removed, if perhaps not on the disk yet: no backup any more.
+            if (removed || removed.error().what == txt::OpSync) outcome.kept.clear();
+        }
     }
     ctx.platform.pointer.setBusy(false);
     if (!outcome.kept.empty()) ctx.main.Logg(ctx.text(txt::BackupWritten) + ": " + outcome.kept);

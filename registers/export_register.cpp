@@ -55,19 +55,14 @@ std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
     return count && *count > 0 ? static_cast<std::uint64_t>(*count) : 0;
 }
 
-// Opens the database for this export alone, opens the query, writes the
-// temporary file and puts it in place; the database is closed again when it
-// returns, whatever the outcome.
-Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path,
-                                       double& held) {
+// Opens the query on the database's snapshot `db`, writes the temporary
+// file and puts it in place.
+Result<RegisterFileCounts> writeFrom(JobContext& ctx, db::Database& db, const RegisterKind& reg,
+                                     const std::string& path) {
     AdminState& state = ctx.main.state();
-    const auto began = std::chrono::steady_clock::now();
-    auto db = ctx.main.engine().OpenSnapshot(state.DataBas);
-    held = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    if (!db) return db.error();
-    const std::uint64_t total = recordsToWrite(**db, reg);
+    const std::uint64_t total = recordsToWrite(db, reg);
     ctx.report(0, total, ProgressUnit::Rows);
-    auto rs = (*db)->OpenRecordset(reg.exportQuery);
+    auto rs = db.OpenRecordset(reg.exportQuery);
     if (!rs) return rs.error();
 
     // A new file takes the place of the old one only when whole; it keeps
@@ -89,10 +84,24 @@ Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg,
 
     Status done = counts ? (*file)->commit() : Status(counts.error());
     if (!done) {
-        (void)(*file)->close();  // the partial file is of no use; the target is untouched
+        closeAbandoned(**file, ctx.notices());  // the target is untouched
         return done.error();
     }
     ctx.report(counts->records, counts->records, ProgressUnit::Rows);
+    return counts;
+}
+
+// Opens the database for this export alone and writes from it; the
+// database is closed again when it returns, whatever the outcome (a
+// snapshot's scratch file with it).
+Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path,
+                                       double& held) {
+    const auto began = std::chrono::steady_clock::now();
+    auto db = ctx.main.engine().OpenSnapshot(ctx.main.state().DataBas);
+    held = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    if (!db) return db.error();
+    auto counts = writeFrom(ctx, **db, reg, path);
+    ctx.close(**db);
     return counts;
 }
 

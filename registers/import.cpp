@@ -12,6 +12,7 @@
 #include "registers/import_line.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
+#include "texts/text_codes.h"
 
 namespace vexla {
 
@@ -203,7 +204,9 @@ bool Import::checkUncaptionedValues() {
         if (!KolumnTillRubrik(name, s_.Språk).empty()) continue;
         auto rs = s_.db.OpenRecordset("SELECT [" + name + "]" + std::string(removed));
         if (!rs) return stop(ImportStop::Refused, rs.error());
-        for (; !(*rs)->Eof(); (void)(*rs)->MoveNext()) {
+        for (Status moved;; moved = (*rs)->MoveNext()) {
+            if (!moved) return stop(ImportStop::Refused, moved.error());
+            if ((*rs)->Eof()) break;
             if ((*rs)->raw(0).kind != db::RawValue::Kind::Null) {
                 (*rs)->Close();
                 return stop(ImportStop::ValuesUnlinked, {}, name);
@@ -341,7 +344,7 @@ ImportOutcome Import::run() {
             return failedCommit(st.error());
         }
     }
-    (void)s_.db.Rollback();  // fails only when SQLite rolled back by itself
+    if (Status undone = s_.db.Rollback(); !undone) s_.notices->tell(txt::NotRolledBack, s_.db.Name(), undone.error());
     if (out_.stopped()) out_.inserted = 0, out_.deleted = 0;
     return out_;
 }
@@ -353,7 +356,7 @@ ImportOutcome Import::run() {
 // full disk is always before that point (what follows it overwrites and
 // syncs, it never grows a file), so then the journal restores the register.
 ImportOutcome Import::failedCommit(const Error& e) {
-    (void)s_.db.Rollback();
+    ignoreBecause(s_.db.Rollback(), Untold::AfterFailure);
     const auto now = s_.db.TableRecordCount(register_->table);
     const long after = countBefore_ - out_.deleted + out_.inserted;
     if (e.number == db::err::NotEnoughSpace || (now && *now == countBefore_ && after != countBefore_)) {
@@ -395,6 +398,7 @@ ImportOutcome importThroughStaging(const LinkTable& links, const ImportRequest& 
         return refused;
     }
     ImportServices onCopy{**staged, services.Språk};
+    onCopy.notices = services.notices;
     onCopy.now = services.now;
     onCopy.progress = services.progress;
     onCopy.cancelled = services.cancelled;
@@ -414,7 +418,9 @@ ImportOutcome importThroughStaging(const LinkTable& links, const ImportRequest& 
             outcome.inserted = outcome.deleted = 0;
         }
     }
-    (void)(*staged)->Close();  // a copy of ours: nothing of it to keep
+    // A copy of ours, of no use now: one that cannot be closed or removed is told.
+    if (Status closed = (*staged)->Close(); !closed)
+        services.notices->tell(txt::NotClosedCleanly, (*staged)->Name(), closed.error());
     return outcome;
 }
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "common/job_progress.h"
+#include "common/platform/notices.h"
 #include "common/result.h"
 #include "db/engine.h"
 #include "registers/link_table.h"
@@ -145,6 +146,10 @@ struct ImportServices {
     std::function<bool()> cancelled;
     // Called for every line that is skipped, with its number and its text as read.
     std::function<void(long line, SkipReason why, std::string_view text)> skipped;
+    // Told what the import meets that changes nothing it answers: a
+    // rollback that failed (the engine undoes it at the next opening), a
+    // staging copy that could not be closed or removed.
+    const Notices* notices = &Notices::none();
 };
 
 // Lets `progress` (none: nobody) watch an import: the bytes of the file

@@ -3,8 +3,10 @@
 
 #include <memory>
 
+#include "common/file_writing.h"
 #include "registers/import_texts.h"
 #include "registers/register_file_reader.h"
+#include "session/job_context.h"
 
 namespace vexla {
 
@@ -39,7 +41,11 @@ Result<long> recordsDeletedFirst(db::Database& database, const RegisterKind& reg
                                          std::string(statement.substr(where + 7)) + ")");
     if (!spared) return spared.error();
     long n = 0;
-    for (; !(*spared)->Eof(); (void)(*spared)->MoveNext()) ++n;
+    for (Status moved;; moved = (*spared)->MoveNext()) {
+        if (!moved) return moved.error();
+        if ((*spared)->Eof()) break;
+        ++n;
+    }
     (*spared)->Close();
     return *all - n;
 }
@@ -55,6 +61,23 @@ Result<long> registerFileRecords(const std::string& path) {
         if (!*got) return records;
         if (!header && !line.empty()) ++records;
     }
+}
+
+Result<DeleteFirstCounts> deleteFirstCounts(JobContext& ctx, const RegisterKind& reg, const std::string& path) {
+    auto db = ctx.main.engine().OpenDatabase(ctx.main.state().DataBas, true);
+    if (!db) return db.error();
+    auto inRegister = recordsDeletedFirst(**db, reg);
+    ctx.close(**db);
+    if (!inRegister) return inRegister.error();
+    ctx.platform.pointer.setBusy(true);
+    auto lines = registerFileRecords(path);
+    ctx.platform.pointer.setBusy(false);
+    if (!lines) return lines.error();
+    return DeleteFirstCounts{*inRegister, *lines};
+}
+
+std::string uncountedText(const Error& e, TextSource& texts) {
+    return texts.TextTillAndra(txt::RecordsNotCounted) + "!\r\n" + numberAndDescription(describedFileError(e, texts));
 }
 
 std::string importResultLine(const ImportOutcome& outcome, TextSource& texts) {

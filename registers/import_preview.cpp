@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/cp1252.h"
+#include "common/file_writing.h"
 #include "common/text.h"
 #include "db/errors.h"
 #include "registers/import_line.h"
@@ -16,19 +17,21 @@ namespace vexla {
 namespace {
 
 // The INSERT of the import with the engine type of each slot's column; no
-// statement when the register or the links give none.
+// statement for a name that is no register.
 struct PreviewInsert {
     std::unique_ptr<db::PreparedStatement> insert;
     std::vector<int> daoTypes;
 };
 
-PreviewInsert prepareInsert(const LinkTable& links, const ImportRequest& request, db::Database& database,
-                            std::string_view Språk) {
+// The import's INSERT, or the engine's failure to read the register or to
+// prepare it.
+Result<PreviewInsert> prepareInsert(const LinkTable& links, const ImportRequest& request, db::Database& database,
+                                    std::string_view Språk) {
     const RegisterKind* reg = registerByName(request.registerName);
-    if (!reg) return {};
+    if (!reg) return PreviewInsert{};
     PreviewInsert p;
     auto all = database.OpenRecordset("SELECT * FROM " + std::string(reg->table));
-    if (!all) return {};
+    if (!all) return all.error();
     for (const LinkRow& link : links) {
         const int at = (*all)->indexOf(importColumnName(link, request.registerName, Språk));
         p.daoTypes.push_back(at < 0 ? 10 : (*all)->type(at));
@@ -37,9 +40,42 @@ PreviewInsert prepareInsert(const LinkTable& links, const ImportRequest& request
     std::string sql = importInsertHead(reg->insertHead, request.registerName, links, Språk);
     for (std::size_t i = 0; i < links.size(); ++i) sql += i ? ", ?" : "?";
     auto prepared = database.Prepare(sql + ")");
-    if (!prepared) return {};
+    if (!prepared) return prepared.error();
     p.insert = std::move(*prepared);
     return p;
+}
+
+// The insert the lines are converted by, with what keeps them from being
+// converted or checked in `preview`; `inserting`: the lines are inserted
+// (in a transaction the caller rolls back) to check their keys.
+PreviewInsert converter(const LinkTable& links, const ImportRequest& request, db::Database* database,
+                        std::string_view Språk, ImportPreview& preview, bool& inserting) {
+    inserting = false;
+    if (!database) return {};
+    auto p = prepareInsert(links, request, *database, Språk);
+    if (!p) {
+        preview.notConverted = p.error();
+        return {};
+    }
+    preview.converted = p->insert != nullptr;
+    if (!preview.converted || request.deleteFirst) return std::move(*p);
+    if (Status began = database->BeginTrans(); !began)
+        preview.keysUnchecked = began.error();
+    else
+        inserting = true;
+    return std::move(*p);
+}
+
+// The reason a line the reader could not give stops the preview.
+ImportStop fileStopOf(const Error& e) {
+    switch (e.number) {
+        case readerr::LineTooLong: return ImportStop::LineTooLong;
+        case readerr::NotUtf8: return ImportStop::NotUtf8;
+        case readerr::NulCharacter: return ImportStop::NulCharacter;
+        case readerr::UnclosedQuote: return ImportStop::UnclosedQuote;
+        case readerr::OtherEncoding: return ImportStop::OtherEncoding;
+        default: return ImportStop::FileUnreadable;
+    }
 }
 
 std::string shown(const db::RawValue& value, int daoType, const ValueTextFormat& format) {
@@ -62,7 +98,15 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
     const bool quoted = spreadsheetQuoted(line);
     LineBuffers buffers;
     std::vector<std::string_view> values;
-    (void)splitImportLine(line, quoted, buffers, values);  // a header the dialog took splits
+    switch (splitImportLine(line, quoted, buffers, values)) {
+        case LineSplit::Ok: break;
+        case LineSplit::NulCharacter: preview.fileStop = ImportStop::NulCharacter; break;
+        case LineSplit::TooManyFields: preview.fileStop = ImportStop::TooManyFields; break;
+    }
+    if (preview.fileStop != ImportStop::None) {
+        preview.fileStopLine = reader.lineNumber();
+        return preview;
+    }
     const std::size_t headerFields = values.size();
     std::vector<std::size_t> positions;
     for (const LinkRow& link : links) {
@@ -70,23 +114,17 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
         positions.push_back(at && *at >= 0 ? static_cast<std::size_t>(*at) : headerFields);
     }
 
-    PreviewInsert p;
-    if (database) p = prepareInsert(links, request, *database, Språk);
-    preview.converted = p.insert != nullptr;
     // Rolled back below whatever happens: the preview never changes the register.
-    const bool inserting = preview.converted && !request.deleteFirst && database->BeginTrans();
+    bool inserting = false;
+    PreviewInsert p = converter(links, request, database, Språk, preview, inserting);
+    const PreviewCheck check = !preview.converted      ? PreviewCheck::AsInFile
+                               : preview.keysUnchecked ? PreviewCheck::KeysUnchecked
+                                                       : PreviewCheck::Checked;
 
     while (preview.lines.size() < maxLines) {
         auto got = reader.readLine(line);
         if (!got) {
-            switch (got.error().number) {
-                case readerr::LineTooLong: preview.fileStop = ImportStop::LineTooLong; break;
-                case readerr::NotUtf8: preview.fileStop = ImportStop::NotUtf8; break;
-                case readerr::NulCharacter: preview.fileStop = ImportStop::NulCharacter; break;
-                case readerr::UnclosedQuote: preview.fileStop = ImportStop::UnclosedQuote; break;
-                case readerr::OtherEncoding: preview.fileStop = ImportStop::OtherEncoding; break;
-                default: preview.fileStop = ImportStop::FileUnreadable;
-            }
+            preview.fileStop = fileStopOf(got.error());
             // The reader names the line its failure concerns (where an open cell began).
             preview.fileStopLine = reader.lineNumber();
             break;
@@ -95,6 +133,7 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
         if (line.empty()) continue;
         PreviewLine& row = preview.lines.emplace_back();
         row.line = reader.lineNumber();
+        row.check = check;
         const auto mark = [&](PreviewMark m, ImportStop why) {
             row.mark = request.deleteFirst && m == PreviewMark::Skipped ? PreviewMark::Stops : m;
             row.why = why;
@@ -140,13 +179,39 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
         }
     }
     if (p.insert) p.insert->Close();
-    if (inserting) (void)database->Rollback();  // fails only when SQLite rolled back by itself
+    if (inserting) {
+        if (Status undone = database->Rollback(); !undone) preview.notRolledBack = undone.error();
+    }
     return preview;
 }
 
+std::string previewNote(const ImportPreview& preview, const Error* unopened, TextSource& texts) {
+    std::string note;
+    const Error* why = unopened                ? unopened
+                       : preview.notConverted  ? &*preview.notConverted
+                       : preview.keysUnchecked ? &*preview.keysUnchecked
+                                               : nullptr;
+    if (!preview.converted || preview.keysUnchecked) {
+        note = texts.TextTillAndra(preview.converted ? txt::PreviewKeysUnchecked : txt::PreviewUnconverted);
+        if (why) note += ": " + std::to_string(why->number) + " " + describedFileError(*why, texts).description;
+        note += ".";
+    }
+    if (preview.fileStop != ImportStop::None)
+        note += (note.empty() ? "" : " ") + texts.TextTillAndra(txt::CannotReadOnFromLine) + " " +
+                std::to_string(preview.fileStopLine) + ".";
+    return note;
+}
+
 std::string previewMarkText(const PreviewLine& line, TextSource& texts) {
-    if (line.mark == PreviewMark::Stored) return {};
     auto text = [&](const char* code) { return texts.TextTillAndra(code); };
+    if (line.mark == PreviewMark::Stored) {
+        switch (line.check) {
+            case PreviewCheck::Checked: return {};
+            case PreviewCheck::KeysUnchecked: return text(txt::PreviewKeysUnchecked);
+            case PreviewCheck::AsInFile: return text(txt::PreviewAsInFile);
+        }
+        return {};
+    }
     std::string why;
     switch (line.why) {
         case ImportStop::WrongFieldCount: why = skipReasonText(SkipReason::WrongFieldCount, texts); break;

@@ -1,19 +1,23 @@
 #include "registers/import_report.h"
 #include "texts/text_codes.h"
 
+#include "common/file_writing.h"
 #include "registers/import_texts.h"
 
 namespace vexla {
 
 Result<std::unique_ptr<SkippedLinesReport>> SkippedLinesReport::create(FileSystem& files, const std::string& path,
                                                                        std::vector<std::string> protect,
-                                                                       TextSource& texts) {
+                                                                       TextSource& texts, const Notices& notices) {
     Placement placement;
     placement.protect = std::move(protect);
     auto created = files.createFile(path, placement);
     if (!created) return created.error();
-    return std::unique_ptr<SkippedLinesReport>(new SkippedLinesReport(std::move(*created), texts));
+    return std::unique_ptr<SkippedLinesReport>(new SkippedLinesReport(std::move(*created), texts, notices));
 }
+
+// Put in place, the file is closed already and this changes nothing.
+SkippedLinesReport::~SkippedLinesReport() { closeAbandoned(*file_, notices_); }
 
 void SkippedLinesReport::attach(ImportServices& services) {
     services.skipped = [this](long line, SkipReason why, std::string_view lineText) {

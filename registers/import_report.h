@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/platform/file_system.h"
+#include "common/platform/notices.h"
 #include "common/platform/text_source.h"
 #include "common/result.h"
 #include "registers/import.h"
@@ -20,9 +21,15 @@ class SkippedLinesReport {
 public:
     // Starts the report for `path`; `protect` lists the files the import
     // reads (the database, the register file). The file system's error
-    // when the new file cannot be made.
+    // when the new file cannot be made. A report dropped before it is in
+    // place removes its temporary file, and tells `notices` (which must
+    // outlive it) when that fails.
     static Result<std::unique_ptr<SkippedLinesReport>> create(FileSystem& files, const std::string& path,
-                                                              std::vector<std::string> protect, TextSource& texts);
+                                                              std::vector<std::string> protect, TextSource& texts,
+                                                              const Notices& notices);
+    ~SkippedLinesReport();
+    SkippedLinesReport(const SkippedLinesReport&) = delete;
+    SkippedLinesReport& operator=(const SkippedLinesReport&) = delete;
 
     // Lets `services` write each skipped line to the report. After a write
     // fails, the lines that follow are not written (finish tells the error).
@@ -34,10 +41,12 @@ public:
     Status finish(const ImportOutcome& outcome);
 
 private:
-    SkippedLinesReport(std::unique_ptr<NewFile> file, TextSource& texts) : file_(std::move(file)), texts_(texts) {}
+    SkippedLinesReport(std::unique_ptr<NewFile> file, TextSource& texts, const Notices& notices)
+        : file_(std::move(file)), texts_(texts), notices_(notices) {}
 
     std::unique_ptr<NewFile> file_;
     TextSource& texts_;
+    const Notices& notices_;
     Status written_;
 };
 

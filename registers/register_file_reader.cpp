@@ -180,7 +180,12 @@ Result<bool> RegisterFileReader::joinQuoted(std::string& line) {
         if (loneLfs > 0) {
             std::string widened;
             widened.reserve(line.size() + loneLfs);
-            for (char c : line) c == '\0' ? (void)widened.append("\r\n") : widened.push_back(c);
+            for (char c : line) {
+                if (c == '\0')
+                    widened.append("\r\n");
+                else
+                    widened.push_back(c);
+            }
             line.swap(widened);
         }
         if (!inQuote) return true;

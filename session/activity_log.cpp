@@ -50,6 +50,12 @@ void ActivityLog::toSystemLog(LogPriority priority, const std::string& text) {
 void ActivityLog::Logg(const std::string& text) {
     // The blank lines between jobs only part them in the file.
     if (text.find_first_not_of(" \t\r\n") != std::string::npos) toSystemLog(LogPriority::Info, text);
+    append(text);
+}
+
+void ActivityLog::LoggNotice(const std::string& text) { append(text); }
+
+void ActivityLog::append(const std::string& text) {
     Status status;
     if (LoggFil == 0) {
         LoggFil = 1;  // stays assigned even when the open below fails
@@ -83,7 +89,9 @@ void ActivityLog::tellFailure(const Error& e) {
 }
 
 void ActivityLog::closeAll() {
-    if (file_) (void)file_->close();
+    if (file_) {
+        if (Status closed = file_->close(); !closed) tellFailure(closed.error());
+    }
     file_.reset();
     LoggFil = 0;
 }

@@ -30,16 +30,22 @@ public:
     // The same text goes to the system log at Info, whether or not the file
     // could be written (see systemLine); a blank line does not.
     void Logg(const std::string& text);
+    // The same for a notice (JobContext::notice), which the system log has
+    // had already: to the file alone.
+    void LoggNotice(const std::string& text);
 
     // One line for the system log alone (a job's summary), at `priority`.
     void toSystemLog(LogPriority priority, const std::string& text);
 
-    // Closes the log (the program closes all files); the next Logg opens it anew.
+    // Closes the log (the program closes all files); the next Logg opens it
+    // anew. A failure to close it (a write the system deferred) is told as
+    // a failed write is.
     void closeAll();
 
     std::string path() const { return path_; }
 
 private:
+    void append(const std::string& text);
     void tellFailure(const Error& e);
 
     FileSystem& files_;

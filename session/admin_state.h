@@ -37,6 +37,10 @@ public:
     virtual std::string pathLabel() const = 0;
     // Appends one line to the activity log.
     virtual void Logg(const std::string& text) = 0;
+    // Appends a notice (JobContext::notice), which the system log has had
+    // already, to the activity log: where the log mirrors its lines there,
+    // this one is not mirrored again.
+    virtual void LoggNotice(const std::string& text) { Logg(text); }
     // Closes every file the program holds open (the log among them), as
     // ending the program does.
     virtual void closeAllFiles() = 0;

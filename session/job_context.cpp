@@ -32,7 +32,22 @@ Status JobContext::stoppable(db::Database& db, const std::function<Status()>& st
 void JobContext::removeAbandonedFiles(const std::string& folder) const {
     const AbandonedCleanup cleanup = vexla::removeAbandonedFiles(platform.files, folder);
     for (const std::string& path : cleanup.removed) main.Logg(text(txt::LeftoverRemoved) + ": " + path);
-    for (const Error& e : cleanup.failures) main.Logg(numberAndDescription(described(e)));
+    for (const Error& e : cleanup.failures) notice(txt::FileLeftBehind, e.file, e);
+    if (cleanup.unlisted) notice(txt::LeftoversNotSought, folder, *cleanup.unlisted);
+    if (cleanup.unsynced) notice(txt::FolderNotSynced, folder, *cleanup.unsynced);
+}
+
+void JobContext::noticeNotRemoved(const Error& e) const {
+    const bool synced = e.what != txt::OpSync;
+    notice(synced ? txt::FileLeftBehind : txt::FolderNotSynced, e.file, e);
+}
+
+void JobContext::close(db::Database& database) const {
+    if (Status s = database.Close(); !s) notice(txt::NotClosedCleanly, database.Name(), s.error());
+}
+
+void JobContext::close(db::ExaminedFile& file, const std::string& path) const {
+    if (Status s = file.Close(); !s) notice(txt::NotClosedCleanly, path, s.error());
 }
 
 Error JobContext::described(const Error& e) const { return describedFileError(e, texts); }

@@ -14,6 +14,7 @@
 #include "common/platform/text_source.h"
 #include "common/result.h"
 #include "session/admin_state.h"
+#include "session/job_notices.h"
 
 namespace vexla {
 
@@ -33,6 +34,9 @@ struct JobContext {
     // How long a job waits for the booking system's transactions to end
     // before it is refused (--wait, Wait= of Vexla.ini), in seconds.
     double waitSeconds = 10;
+    // Where the job's notices are kept besides the system log (the
+    // unattended job's, for the activity log); none: the system log alone.
+    KeptNotices* keptNotices = nullptr;
 
     std::string text(const std::string& code) const { return texts.TextTillAndra(code); }
     // The current date and time as the system writes a date-time value.
@@ -40,6 +44,22 @@ struct JobContext {
     // A failure's number and description, a file error naming its file and
     // what was done to it in the user's language.
     Error described(const Error& e) const;
+    // Tells a failure that changes nothing the job does or answers but that
+    // an administrator should hear of (common/platform/notices.h): to the
+    // system log at Warning, and to keptNotices when set.
+    void notice(const std::string& code, const std::string& path, const Error& e) const {
+        notices().tell(code, path, e);
+    }
+    // A failure of removeDurably on a file of ours the job no longer
+    // needs: told as that file left behind (txt::FileLeftBehind), or as its
+    // folder not synced after the removal (txt::FolderNotSynced).
+    void noticeNotRemoved(const Error& e) const;
+    // The same for the steps below the jobs that take a Notices.
+    SystemLogNotices notices() const { return {texts, platform.systemLog, keptNotices}; }
+    // Closes a database of the job's, or a file it examined (`path`); a
+    // failure frees it all the same and is told (txt::NotClosedCleanly).
+    void close(db::Database& database) const;
+    void close(db::ExaminedFile& file, const std::string& path) const;
     // Runs `work`, the part of a job that takes long and asks nothing, through
     // the runner: with a window it runs on a worker thread while the window
     // shows its progress, and `work` gets a context whose window and
@@ -60,12 +80,27 @@ struct JobContext {
     Status stoppable(db::Database& db, const std::function<Status()>& statement) const;
     // Removes what killed jobs left in `folder`: temporary files and
     // folders of ours whose writer is gone (common/temporary_files.h), never
-    // a file of anybody else. Each path removed is logged, and so is a
-    // removal that fails; the job goes on either way.
+    // a file of anybody else. Each path removed is logged (R9370); a path
+    // that cannot be removed, a folder that cannot be listed (nothing was
+    // looked for) or synced is told as a notice. The job goes on either way.
     void removeAbandonedFiles(const std::string& folder) const;
     std::string inDatabaseFolder(const std::string& name) const {
         return main.state().msSökväg + kPathSeparator + name;
     }
+};
+
+// Closes a database of a job when it goes out of scope (JobContext::close):
+// for a function that returns on many paths.
+class ClosedAtEnd {
+public:
+    ClosedAtEnd(const JobContext& ctx, db::Database& database) : ctx_(ctx), database_(database) {}
+    ~ClosedAtEnd() { ctx_.close(database_); }
+    ClosedAtEnd(const ClosedAtEnd&) = delete;
+    ClosedAtEnd& operator=(const ClosedAtEnd&) = delete;
+
+private:
+    const JobContext& ctx_;
+    db::Database& database_;
 };
 
 // Runs the long part of a job (see JobContext::runLong). The window's runner

@@ -31,6 +31,7 @@ public:
     void setPathLabel(const std::string& text) override { label_ = text; }
     std::string pathLabel() const override { return label_; }
     void Logg(const std::string& text) override { log_.Logg(text); }
+    void LoggNotice(const std::string& text) override { log_.LoggNotice(text); }
     void closeAllFiles() override { log_.closeAll(); }
     ActivityLog& activityLog() { return log_; }
 

@@ -169,8 +169,8 @@ Attempt book(sqlite3* db, long seq, const Parties& parties) {
     if (rc == SQLITE_DONE) rc = execute(db, "COMMIT", a.message);
     a.waitMs = msSince(began);
     if (rc == SQLITE_DONE) return a;
-    std::string ignored;
-    (void)execute(db, "ROLLBACK", ignored);
+    // A connection left inside the transaction would fail every booking after.
+    if (std::string why; execute(db, "ROLLBACK", why) != SQLITE_DONE) a.message += "; ROLLBACK: " + why;
     a.outcome = outcomeOf(rc);
     a.id = 0;
     return a;
@@ -205,13 +205,13 @@ void bookAtRate(const Run& run, sqlite3* kept, const Parties& parties) {
 void reportAtIntervals(const Run& run, sqlite3* db) {
     for (long n = 1; !run.over(); ++n) {
         const Clock::time_point began = Clock::now();
-        std::string message, ignored;
+        std::string message;
         std::optional<std::string> rows;
         if (execute(db, "BEGIN", message) == SQLITE_DONE)
             rows = firstValue(db, "SELECT count(*) FROM Bokning", message);
         if (rows) run.sleepUntil(began + kReportHeld);
         const bool read = rows && execute(db, "COMMIT", message) == SQLITE_DONE;
-        if (!read) (void)execute(db, "ROLLBACK", ignored);
+        if (std::string why; !read && execute(db, "ROLLBACK", why) != SQLITE_DONE) message += "; ROLLBACK: " + why;
         char held[32];
         std::snprintf(held, sizeof held, "%.3f", msSince(began));
         run.note("report " + std::to_string(n) +

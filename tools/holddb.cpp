@@ -62,7 +62,13 @@ int main(int argc, char** argv) {
 
     int signal = 0;
     sigwait(&stop, &signal);
-    if (db) (void)db->Close();
+    int status = 0;
+    if (db) {
+        if (vexla::Status closed = db->Close(); !closed) {
+            std::fprintf(stderr, "vexla-holddb: %ld %s\n", closed.error().number, closed.error().description.c_str());
+            status = 1;
+        }
+    }
     held.release();
-    return 0;
+    return status;
 }

@@ -52,8 +52,8 @@ Result<std::vector<std::string>> readMappingLines(const std::string& path) {
     buffer << in.rdbuf();
     std::string bytes = buffer.str();
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
-    std::size_t replaced = 0;
-    (void)utf8ToCp1252(bytes, &replaced);
+    std::string asCp1252;
+    const std::size_t replaced = appendUtf8AsCp1252(asCp1252, bytes);
     // Text a script wrote is UTF-8; text saved beside the register files may be Windows-1252.
     const std::string text = replaced == 0 ? bytes : cp1252ToUtf8(bytes);
 

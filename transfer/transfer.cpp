@@ -388,6 +388,7 @@ int Run::importRegister() {
         reportOpeningFailure(ctx_, db.error());
         return givenUp(failure(db.error()));
     }
+    const ClosedAtEnd closed(ctx_, **db);
     const auto fields = databaseFields(**db, reg, state.Språk);
     if (!fields) {
         messages_.show(numberAndDescription(describedFileError(fields.error(), env_.texts)), kProgramTitle,
@@ -438,8 +439,9 @@ int Run::importRegister() {
         complain(txt::ReportNotWritable,
                  reportPath + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
     };
+    const SystemLogNotices notices = ctx_.notices();
     if (!o_.report.empty()) {
-        auto created = SkippedLinesReport::create(env_.files, reportPath, {state.DataBas, in}, env_.texts);
+        auto created = SkippedLinesReport::create(env_.files, reportPath, {state.DataBas, in}, env_.texts, notices);
         if (!created) {
             reportFailed(created.error());
             return givenUp(exitcode::FileError);
@@ -447,6 +449,7 @@ int Run::importRegister() {
         report = std::move(*created);
     }
     ImportServices services{**db, state.Språk};
+    services.notices = &notices;
     services.engine = &env_.engine;
     watchImport(services, fromStandardInput ? static_cast<JobProgress*>(&countOnly) : &progress_);
     if (report) report->attach(services);

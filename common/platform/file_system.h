@@ -79,8 +79,10 @@ struct Placement {
     std::vector<std::string> protect;
 };
 
-// A file written under a temporary name until commit() puts it in place;
-// dropped without commit() (or close()), the temporary file is removed.
+// A file written under a temporary name until commit() puts it in place.
+// close() before commit() abandons it: the temporary file is removed, and
+// the answer is whether it could be (a file error naming it, Remove); the
+// destructor does the same for an owner that did not close it.
 class NewFile : public OutputFile {
 public:
     // Appends the bytes of `source` (a clone of its blocks where the file
@@ -93,6 +95,9 @@ public:
     // engine) may change the new file there before it takes its place.
     virtual const std::string& temporaryPath() const = 0;
     // Syncs, sets mode and owner, renames over the target, syncs the folder.
+    // A failure before the rename leaves the file under its temporary name
+    // for close() to remove; one after it (closing, the folder's sync) leaves
+    // it in place.
     virtual Status commit() = 0;
     // After commit: whether the owner asked for could be given.
     virtual bool ownerKept() const = 0;

@@ -290,7 +290,7 @@ void frmKopplaFält::FillDatabaseFields() {
     auto db = main_.engine().OpenDatabase(state.DataBas, true);
     if (!db) return;  // no message: the list stays empty and OK has nothing to link
     auto fields = databaseFields(**db, *reg, state.Språk);
-    (void)(*db)->Close();  // only read: closing loses nothing
+    JobContext{main_, platform_, texts_}.close(**db);
     if (!fields) return;
     for (const DatabaseField& field : *fields) {
         auto* item = new QListWidgetItem(q(field.caption), lstFält);
@@ -433,7 +433,9 @@ void frmKopplaFält::refreshPreview() {
     auto db = main_.engine().OpenDatabase(state.DataBas, true);
     const ImportPreview preview = previewImport(links, importRequest(false), db ? db->get() : nullptr, state.Språk,
                                                 valueTextFormatFrom(platform_.locale), kPreviewLines);
-    if (db) (void)(*db)->Close();  // only read: the preview's inserts were rolled back
+    const JobContext ctx{main_, platform_, texts_};
+    if (preview.notRolledBack) ctx.notice(txt::NotRolledBack, state.DataBas, *preview.notRolledBack);
+    if (db) ctx.close(**db);
     // The note right after the line number: on a wide file it stays in view.
     QStringList headers{q(texts_.TextTillAndra(txt::LineWord)), q(texts_.TextTillAndra(txt::NoteColumn))};
     for (const LinkRow& link : links) headers << q(link.caption);
@@ -458,11 +460,7 @@ void frmKopplaFält::refreshPreview() {
         }
     }
     grdFörhandsvisning->resizeColumnsToContents();
-    std::string note;
-    if (!preview.converted) note = texts_.TextTillAndra(txt::PreviewUnconverted) + ".";
-    if (preview.fileStop != ImportStop::None)
-        note += (note.empty() ? "" : " ") + texts_.TextTillAndra(txt::CannotReadOnFromLine) + " " +
-                std::to_string(preview.fileStopLine) + ".";
+    const std::string note = previewNote(preview, db ? nullptr : &db.error(), texts_);
     lblFörhandsvisning->setText(q(note));
     lblFörhandsvisning->setVisible(!note.empty());
 }
@@ -491,13 +489,15 @@ std::optional<ImportOutcome> frmKopplaFält::runImport(const ImportRequest& requ
     // bytes of the file read; its Cancel stops the import and rolls it back.
     ImportOutcome outcome;
     ctx.runLong([&](JobContext& worker) {
+        const SystemLogNotices notices = worker.notices();
         ImportServices services{**db, state.Språk};
+        services.notices = &notices;
         services.engine = &main_.engine();
         watchImport(services, worker.progress);
         if (report) report->attach(services);
         outcome = importRegister(links, request, services);
     });
-    (void)(*db)->Close();  // the import committed or rolled back already: nothing is left to lose
+    ctx.close(**db);
     return outcome;
 }
 
@@ -532,7 +532,9 @@ void frmKopplaFält::saveSkippedLines(const ImportRequest& request) {
                                             texts_.TextTillAndra(txt::SaveReportAs),
                                             registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
     if (path.empty() || path == "*.txt") return;
-    auto report = SkippedLinesReport::create(platform_.files, path, {main_.state().DataBas, request.path}, texts_);
+    const SystemLogNotices notices = JobContext{main_, platform_, texts_}.notices();
+    auto report =
+        SkippedLinesReport::create(platform_.files, path, {main_.state().DataBas, request.path}, texts_, notices);
     Status written = report ? Status{} : Status(report.error());
     if (report) {
         const auto outcome = runImport(request, report->get());
@@ -547,28 +549,25 @@ void frmKopplaFält::saveSkippedLines(const ImportRequest& request) {
 }
 
 void frmKopplaFält::cmdOk_Click() {
-    AdminState& state = main_.state();
     const ImportRequest request = importRequest(false);
     if (refusedWithoutLinks(linkTable())) return;
-    if (request.deleteFirst) {
+    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
+    if (request.deleteFirst && registerByName(Tag)) {
         // Asked with the counts of this moment; Enter must not empty the register.
-        long inRegister = 0;
-        if (auto db = main_.engine().OpenDatabase(state.DataBas, true); db && registerByName(Tag)) {
-            if (auto count = recordsDeletedFirst(**db, *registerByName(Tag))) inRegister = *count;
-            (void)(*db)->Close();  // only read
+        const auto counts = deleteFirstCounts(ctx, *registerByName(Tag), request.path);
+        if (!counts) {
+            platform_.messages.beep();
+            platform_.messages.show(uncountedText(counts.error(), texts_), kProgramTitle, MsgIcon::Critical,
+                                    MsgButtons::Ok);
+            return;
         }
-        platform_.pointer.setBusy(true);
-        const auto counted = registerFileRecords(request.path);
-        const long lines = counted ? *counted : 0;
-        platform_.pointer.setBusy(false);
-        if (platform_.messages.show(deleteFirstQuestion(Tag, inRegister, lines, texts_), kProgramTitle,
-                                    MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
+        if (platform_.messages.show(deleteFirstQuestion(Tag, counts->inRegister, counts->fileLines, texts_),
+                                    kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
             return;
     }
     const auto run = runImport(request, nullptr);
     if (!run) return;
     const ImportOutcome& outcome = *run;
-    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     logImport(ctx, request, outcome);
     main_.setInfo(importResultLine(outcome, texts_));
     if (outcome.deletedFirst) chkTaBort->setChecked(false);

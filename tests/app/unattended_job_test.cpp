@@ -14,6 +14,7 @@
 
 #include <utility>
 
+#include "maintenance/compaction.h"
 #include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
 #include "tests/support/source_tree.h"
@@ -52,6 +53,35 @@ TEST(UnattendedJob, AFailedCompactionIsLoggedAndEndsWithStatusOne) {
     ASSERT_EQ(log.size(), 8u);
     EXPECT_EQ(std::tie(log[4], log[5]), std::tuple("61\r\nR9277 R9040: 0", "R1777: " + kNow));  // the box, then on
     EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"61\r\nR9277 R9040: 0"});                  // and standard error
+}
+
+// What the compaction could not clean up or make durable changes nothing
+// it did: the job ends Done, and each such failure is told to the system log
+// as it happens and to the activity log after the job's own lines.
+TEST(UnattendedJob, TellsWhatItLeftUndoneAfterItsOwnLines) {
+    struct Case {
+        const char* op;
+        int call;
+        const char* told;  // the notice's code
+        const char* what;  // the operation the error names
+        bool onResult;     // the error names the compacted file, else the folder
+    };
+    for (const Case& c : {Case{"listFolder", 1, "R9586", txt::OpRead, false},     // leftovers not looked for
+                          Case{"listFolder", 3, "R9587", txt::OpRead, false},     // BackupKeep not applied
+                          Case{"removeFile", 1, "R9585", txt::OpDelete, true},    // the result left behind
+                          Case{"syncFolder", 2, "R9589", txt::OpSync, false}}) {  // its removal not synced
+        SCOPED_TRACE(c.told);
+        JobWorld w;
+        w.dir.write("Vexla.ini", "[System]\r\nBackupKeep=3\r\n");
+        const std::string file = c.onResult ? w.db + kCompactedSuffix : w.dir.path() + "/";
+        w.fakes.files.failCall(c.op, c.call, Error{75, "Input/output error", "Vexla Admin", file, c.what});
+        EXPECT_EQ(run(w), 0);
+        const std::string told = std::string(c.told) + ": 75 R9278 (" + c.what + ": " + file + ") [Input/output error]";
+        const std::vector<std::string>& log = w.window.logged;
+        ASSERT_EQ(log.size(), 11u);
+        EXPECT_EQ(std::tie(log[8], log[9], log[10]), std::tuple("R1778", " ", told));
+        EXPECT_EQ(w.fakes.notices(), std::vector<std::string>{told});
+    }
 }
 
 // A database in use ends with 3, told in one log line; with a wait the job

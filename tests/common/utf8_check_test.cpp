@@ -46,10 +46,12 @@ TEST(Utf8Check, TellsUtf8FromWindows1252) {
     }
 }
 
-TEST(FoldersFile, KeepsAFolderPerKeyAndFailsQuietly) {
+TEST(FoldersFile, KeepsAFolderPerKeyAndToldWhenItCannot) {
     testing::TempFolder dir;
     testing::FaultyFileSystem files;
-    FoldersFile folders(dir.file("config/vexla-admin/folders.ini"), files);
+    testing::RecordingNotices notices;
+    const std::string path = dir.file("config/vexla-admin/folders.ini");
+    FoldersFile folders(path, files, notices);
     EXPECT_EQ(folders.recall("Kund"), "");
     folders.remember("Kund", "/home/anna/ut");
     folders.remember("Resurser", "/srv/r\xC3\xA4kning");
@@ -59,9 +61,12 @@ TEST(FoldersFile, KeepsAFolderPerKeyAndFailsQuietly) {
               std::tuple("/home/anna/in", "/srv/r\xC3\xA4kning", ""));
     EXPECT_EQ(dir.read("config/vexla-admin/folders.ini"),
               "[Folders]\nKund=/home/anna/in\nResurser=/srv/r\xC3\xA4kning\n");
+    EXPECT_TRUE(notices.told.empty());
     files.failCall("commit", files.calls("commit") + 1, Error{61, "Disk full", "Vexla Admin"});
     folders.remember("Kund", "/elsewhere");
     EXPECT_EQ(folders.recall("Kund"), "/home/anna/in");
+    EXPECT_EQ(notices.told, std::vector<std::string>{"R9592 " + path + " 61"});
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"config"}) << "no temporary file left";
 
     EXPECT_EQ(
         std::vector<std::string>({userFoldersFile("/xdg", "/home/a"), userFoldersFile("", "/home/a"),

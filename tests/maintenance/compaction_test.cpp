@@ -188,20 +188,30 @@ private:
 };
 
 // The result is set aside and the database untouched; the backup is a
-// copy of its own and stays.
+// copy of its own and stays. A folder that cannot be synced after the move
+// leaves the result moved all the same: the box names where, and the sync's
+// failure is told.
 TEST(CompactionFaults, ResultFailingItsCheckIsSetAsideNotUsed) {
-    JobWorld w;
-    const auto rows = w.rowsIn(w.db);
-    LossyEngine lossy(w.window.engine_);
-    w.window.engineInUse = &lossy;
-    EXPECT_FALSE(w.compactInWindow());
-    ASSERT_EQ(w.boxTexts().size(), 1u);
-    EXPECT_EQ(w.boxTexts()[0].rfind("3049\r\n", 0), 0u);
-    EXPECT_NE(w.boxTexts()[0].find("R9050: " + w.db + ".unverified R9040: 0"), std::string::npos);
-    EXPECT_EQ(w.rowsIn(w.db), rows);
-    EXPECT_TRUE(fs::exists(w.db + ".unverified"));
-    EXPECT_FALSE(fs::exists(w.db + kCompactedSuffix));
-    EXPECT_TRUE(fs::exists(w.dir.file(kBackup)));
+    for (const bool syncFails : {false, true}) {
+        SCOPED_TRACE(syncFails);
+        JobWorld w;
+        const auto rows = w.rowsIn(w.db);
+        LossyEngine lossy(w.window.engine_);
+        w.window.engineInUse = &lossy;
+        const std::string folder = w.dir.path() + "/";
+        if (syncFails) w.fakes.files.failCall("syncFolder", 1, Error{75, "EIO", "Vexla Admin", folder, txt::OpSync});
+        EXPECT_FALSE(w.compactInWindow());
+        ASSERT_EQ(w.boxTexts().size(), 1u);
+        EXPECT_EQ(w.boxTexts()[0].rfind("3049\r\n", 0), 0u);
+        EXPECT_NE(w.boxTexts()[0].find("R9050: " + w.db + ".unverified R9040: 0"), std::string::npos);
+        EXPECT_EQ(w.rowsIn(w.db), rows);
+        EXPECT_TRUE(fs::exists(w.db + ".unverified"));
+        EXPECT_FALSE(fs::exists(w.db + kCompactedSuffix));
+        EXPECT_TRUE(fs::exists(w.dir.file(kBackup)));
+        EXPECT_EQ(w.fakes.notices(), syncFails
+                                         ? std::vector<std::string>{"R9589: 75 R9278 (R9145: " + folder + ") [EIO]"}
+                                         : std::vector<std::string>{});
+    }
 }
 
 // BackupKeep of Vexla.ini: the newest N of this program's backups stay,

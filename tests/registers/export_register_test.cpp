@@ -157,11 +157,14 @@ TEST_F(Export, SaveDialogStartsInTheFolderLastUsedForTheRegister) {
     }
 }
 
-// A failure anywhere: its description in the user's language in an OK box, 0, and the earlier file as it was.
+// A failure anywhere: its description in the user's language in an OK box,
+// 0, and the earlier file as it was. A temporary file that cannot be removed
+// after it is told, named.
 struct FailureCase {
     const char* name;
     const char* op;  // the failing file operation, or "" for a missing table
     const char* message;
+    bool leftBehind = false;  // the temporary file's removal fails too
 };
 
 class Failure : public Export, public ::testing::WithParamInterface<FailureCase> {};
@@ -171,6 +174,7 @@ TEST_P(Failure, KeepsTheEarlierFile) {
     const std::string table = *c.op ? "Kund" : "Annat";
     open("CREATE TABLE " + table + " (ID LONG); INSERT INTO " + table + " VALUES (1);");
     if (*c.op) fake.files.failCall(c.op, 1, Error{61, "Disk full", "Vexla Admin"});
+    if (c.leftBehind) fake.files.failCall("close", 1, Error{75, "EIO", "Vexla Admin"});
     dir.write("out.skv", "earlier");
     fake.dialogs.choices = {target};
     fake.messages.answers = {MsgAnswer::Yes};
@@ -181,10 +185,16 @@ TEST_P(Failure, KeepsTheEarlierFile) {
     EXPECT_EQ(fake.messages.shown[1].text.find(c.message), 0u) << fake.messages.shown[1].text;
     EXPECT_EQ(fake.messages.shown[1].buttons, MsgButtons::Ok);
     EXPECT_FALSE(fake.pointer.busy);
+    const std::vector<std::string> notices = fake.notices();
+    ASSERT_EQ(notices.size(), c.leftBehind ? 1u : 0u);
+    if (c.leftBehind) {
+        EXPECT_EQ(notices[0].rfind("[R9585]: " + target + ".vexla-", 0), 0u) << notices[0];
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Failure,
                          ::testing::Values(FailureCase{"Write", "write", "[R9277]"},
+                                           FailureCase{"WriteAndRemoval", "write", "[R9277]", true},
                                            FailureCase{"Query", "", "[R9286]: Kund"}),
                          [](const auto& info) { return std::string(info.param.name); });
 

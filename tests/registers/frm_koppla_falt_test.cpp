@@ -23,6 +23,7 @@
 
 #include "db/sqlite_engine.h"
 #include "registers/import_confirmation.h"
+#include "registers/register_file_reader.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/dialog_world.h"
 #include "tests/support/fake_admin_window.h"
@@ -44,6 +45,7 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
         for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252}) code(n);
         for (int n = 9100; n <= 9124; ++n) code(n);
         for (int n = 9500; n <= 9518; ++n) code(n);
+        for (int n = 9585; n <= 9596; ++n) code(n);
         dir.write("Lang.ini", ini);
         main.state_.DataBas = dir.file("bok.db");
         main.state_.Språk = "se";
@@ -338,6 +340,33 @@ TEST_F(Mapping, PreviewFollowsTheLinksAndEmptyingAsksFirst) {
                   answer == MsgAnswer::Yes ? after : before);
     }
     EXPECT_EQ(main.info(), " 2 [R1805]! 1 [R9120].");
+}
+
+// A count the question before emptying cannot make stops the import with
+// its error instead of asking with a 0: a file that cannot be read to its
+// end, a register that cannot be counted. Nothing is asked, nothing changes.
+TEST_F(Mapping, ACountThatCannotBeMadeStopsTheImportBeforeItsQuestion) {
+    db::testing::makeDatabase(main.state_.DataBas, "INSERT INTO Kund (ID, Namn) VALUES (7, 'Kvar');");
+    for (const bool registerFails : {false, true}) {
+        SCOPED_TRACE(registerFails);
+        fakes.messages.shown.clear();
+        auto d = open();
+        const std::string unreadable = registerFails ? "" : std::string(kMaxLineBytes + 1, 'x') + "\r\n";
+        chooseFile(*d, dir.write("KundReg.skv", "ID;Namn\r\n1;Ada\r\n" + unreadable));
+        d->cmdAuto_Click();
+        d->chkTaBort->setChecked(true);
+        if (registerFails) db::testing::makeDatabase(main.state_.DataBas, "DROP TABLE Kund;");
+        d->cmdOk_Click();
+        ASSERT_EQ(fakes.messages.shown.size(), 1u);
+        const std::string number = registerFails ? "3078" : std::to_string(readerr::LineTooLong);
+        EXPECT_EQ(fakes.messages.shown[0].text.rfind("[R9594]!\r\n" + number + "\r\n", 0), 0u)
+            << fakes.messages.shown[0].text;
+        EXPECT_EQ(d->result(), QDialog::Rejected);
+        if (!registerFails) {
+            EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || ' ' || Namn FROM Kund"),
+                      std::vector<std::string>{"7 Kvar"});
+        }
+    }
 }
 
 // Try runs the import and undoes it: the summary it would give, and on Yes

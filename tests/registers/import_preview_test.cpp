@@ -6,6 +6,7 @@
 
 #include <tuple>
 
+#include "db/errors.h"
 #include "db/sqlite_engine.h"
 #include "registers/import_confirmation.h"
 #include "registers/register_file_reader.h"
@@ -83,9 +84,34 @@ TEST(ImportPreview, MarksEachLineAsTheImportWouldTakeIt) {
         EXPECT_TRUE(p.preview.converted);
         EXPECT_EQ(p.rows, c.rows);
     }
-    // Without the register the file's own texts are shown, and only the field count is known.
-    EXPECT_EQ(previewOf(file, false, false, 2).rows,
-              (std::vector<std::string>{"2 1|Ada|200|1| 40 |2024-1-5 ", "4 2|Bo|111|0|10|2024-02-01 13:30 "}));
+    // Without the register the file's own texts are shown, each line saying
+    // so, and only the field count is known.
+    EXPECT_EQ(
+        previewOf(file, false, false, 2).rows,
+        (std::vector<std::string>{"2 1|Ada|200|1| 40 |2024-1-5 [R9595]", "4 2|Bo|111|0|10|2024-02-01 13:30 [R9595]"}));
+}
+
+// While the booking system holds the writers off, the inserts that check the
+// keys cannot begin: the values are converted, and each line says its keys
+// were not checked, the note why.
+TEST(ImportPreview, LinesSayTheirKeysWentUncheckedWhenNoInsertCanBegin) {
+    testing::TempFolder dir;
+    const std::string path = dir.file("v.db");
+    makeDatabase(path, kBookingSchema);
+    db::SqliteEngine engine;
+    auto db = std::move(engine.OpenDatabase(path, false).value());
+    auto bookingSystem = std::move(engine.OpenDatabase(path, false).value());
+    ASSERT_TRUE(bookingSystem->HoldWriters().ok());
+    db->SetWait(0);
+    ImportRequest request{"Resurser", dir.write("r.skv", kHeader + "1;Ada;200;1;40;2024-1-5\r\n"), false, {}, false};
+    const LinkTable links = testing::autoLinked(*db, request, request.path, "se");
+    const ImportPreview p = previewImport(links, request, db.get(), "se", ValueTextFormat{}, 5);
+    testing::BracketTexts texts;
+    ASSERT_EQ(p.lines.size(), 1u);
+    EXPECT_EQ(std::tuple(p.lines[0].values[5], previewMarkText(p.lines[0], texts)),
+              std::tuple("2024-01-05", "[R9596]"));
+    EXPECT_EQ(previewNote(p, nullptr, texts), "[R9596]: 3260 [R9284]: " + db::localHostName() + ".");
+    EXPECT_TRUE(bookingSystem->ReleaseWriters().ok());
 }
 
 // Only the lines shown are read: what follows them, however broken, is not

@@ -26,11 +26,13 @@ TEST_F(ActivityLogTest, AppendsWindows1252LinesWithCrLf) {
     ActivityLog log = this->log();
     log.Logg(" ");
     log.Logg("Komprimering påbörjad: 2026-12-04 22:15:07");
+    log.LoggNotice("R9585: x");  // the system log has had it already
     EXPECT_EQ(dir.read("Logg.txt"),
               "earlier line\r\n \r\nKomprimering p\xE5"
-              "b\xF6rjad: 2026-12-04 22:15:07\r\n");
+              "b\xF6rjad: 2026-12-04 22:15:07\r\nR9585: x\r\n");
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(files.calls("openAppend"), 1);  // opened once, kept open
+    EXPECT_EQ(systemLog.lines.size(), 1u);
 }
 
 // Each line with words also goes to the system log, UTF-8 and naming the
@@ -76,14 +78,21 @@ TEST_F(ActivityLogTest, FailedOpenIsToldOnceAndTheRunGoesOn) {
     }
 }
 
+// The next line after closing opens the log anew. A close that fails (a
+// write the system deferred) is told as a failed write is.
 TEST_F(ActivityLogTest, ReopensAfterAllFilesWereClosed) {
+    files.failCall("close", 2, Error{61, "Disk full", "Vexla Admin", dir.file("Logg.txt"), "R9141"});
     ActivityLog log = this->log();
     log.Logg("a");
     log.closeAll();
+    EXPECT_TRUE(messages.shown.empty());
     log.Logg("b");
+    log.closeAll();
     EXPECT_EQ(dir.read("Logg.txt"), "a\r\nb\r\n");
     EXPECT_EQ(files.calls("openAppend"), 2);
-    EXPECT_TRUE(messages.shown.empty());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text.rfind("[R9270]: " + folder + "/Logg.txt\r\n61 [R9277]", 0), 0u)
+        << messages.shown[0].text;
 }
 
 }  // namespace

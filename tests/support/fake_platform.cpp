@@ -126,6 +126,13 @@ std::vector<std::string> TempFolder::list() const {
     return names;
 }
 
+std::vector<std::string> FakePlatform::notices() const {
+    std::vector<std::string> warnings;
+    for (const auto& [priority, line] : systemLog.lines)
+        if (priority == LogPriority::Warning) warnings.push_back(line.substr(line.find(": ") + 2));
+    return warnings;
+}
+
 std::string cp1252Lines(const std::vector<std::string>& lines) {
     std::string bytes;
     for (const std::string& line : lines) bytes += utf8ToCp1252(line) + "\r\n";

@@ -15,6 +15,7 @@
 
 #include "common/job_progress.h"
 #include "common/platform.h"
+#include "common/platform/notices.h"
 #include "common/platform/text_source.h"
 #include "common/posix_file_system.h"
 
@@ -111,7 +112,9 @@ public:
     Status syncFile(const std::string& p) override {
         return unlessFaulted("syncFile", [&] { return real_.syncFile(p); });
     }
-    Result<std::vector<std::string>> listFolder(const std::string& f) override { return real_.listFolder(f); }
+    Result<std::vector<std::string>> listFolder(const std::string& f) override {
+        return unlessFaulted("listFolder", [&] { return real_.listFolder(f); });
+    }
     Result<std::uint64_t> fileSize(const std::string& p) override {
         return unlessFaulted("fileSize", [&] { return real_.fileSize(p); });
     }
@@ -209,6 +212,15 @@ public:
     std::string userName() const override { return "tester"; }
 };
 
+// Notices recorded as "code path number".
+class RecordingNotices final : public Notices {
+public:
+    mutable std::vector<std::string> told;
+    void tell(const std::string& code, const std::string& path, const Error& e) const override {
+        told.push_back(code + " " + path + " " + std::to_string(e.number));
+    }
+};
+
 // All the fakes at once, bundled as a Platform for a program folder.
 struct FakePlatform {
     FakeMessageBoxes messages;
@@ -218,9 +230,12 @@ struct FakePlatform {
     FakeLocaleInfo locale;
     FaultyFileSystem files;
     FakeFolderMemory folders;
+    FakeSystemLog systemLog;
     Platform platform(const std::string& programFolder) {
-        return Platform{messages, dialogs, pointer, clock, locale, files, programFolder, folders};
+        return Platform{messages, dialogs, pointer, clock, locale, files, programFolder, folders, systemLog};
     }
+    // The system log's warnings (the notices), without the user's name.
+    std::vector<std::string> notices() const;
 };
 
 }  // namespace vexla::testing
