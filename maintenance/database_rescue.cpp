@@ -4,6 +4,7 @@
 #include "common/file_writing.h"
 #include "common/paths.h"
 #include "db/errors.h"
+#include "db/lock_file.h"
 #include "maintenance/backup_counts.h"
 #include "maintenance/examination.h"
 
@@ -22,6 +23,15 @@ Result<bool> wholeFile(JobContext& ctx, const std::string& path) {
     ctx.close(**file, path);
     if (!s) return s.error();
     return messages->empty();
+}
+
+// Whether `target` names a file the engine keeps beside the database
+// `database`: its journal, log, shared memory or lock.
+bool isCompanionOf(const std::string& target, const std::string& database) {
+    for (const std::string& companion :
+         {database + "-journal", database + "-wal", database + "-shm", db::lockFilePath(database)})
+        if (target == companion) return true;
+    return false;
 }
 
 // `written`: set once the new file stands at the target.
@@ -88,8 +98,15 @@ RescueOutcome rescueDatabase(JobContext& ctx, const std::string& target, bool re
     // Never into the damaged file, under any of its names.
     auto a = files.info(from, true);
     auto b = files.info(target, true);
-    if (target == from || (a && b && b->kind != FileKind::Missing && b->sameFile(*a))) {
+    if (target == from || (a && b && b->kind != FileKind::Missing && b->sameFile(*a)) || isCompanionOf(target, from)) {
         outcome.failure = ctx.described(db::databaseExists());
+        return outcome;
+    }
+    // A device, FIFO, socket or folder at the target is never replaced, not
+    // even when the user allowed replacing: only a regular file is.
+    if (b && b->kind != FileKind::Missing && b->kind != FileKind::Regular) {
+        outcome.failure = ctx.described(
+            Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target, refusalFor(b->kind)});
         return outcome;
     }
     auto file = openBookingFile(ctx, from);

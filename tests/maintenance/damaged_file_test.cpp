@@ -6,6 +6,7 @@
 // which rows, through SQLite's page statistics), never written in by hand.
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -400,6 +401,34 @@ TEST(RescuedFile, TakesTheDamagedFilesModeAndOwner) {
     ASSERT_EQ(::stat(target.c_str(), &rescued), 0);
     EXPECT_EQ(std::make_tuple(rescued.st_mode, rescued.st_uid, rescued.st_gid),
               std::make_tuple(damaged.st_mode, damaged.st_uid, damaged.st_gid));
+}
+
+// The rescue writes only a regular file or a new one: a device, a FIFO, a
+// folder (or a link to one of them) at the target is refused and left as it
+// is, also where replacing was allowed; the database's companions are the
+// database.
+TEST(RescueTarget, OnlyARegularFileIsReplaced) {
+    JobWorld w;
+    const std::string fifo = w.dir.file("fifo"), device = w.dir.file("null"), folder = w.dir.file("folder");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    std::filesystem::create_symlink(fifo, w.dir.file("link"));
+    std::vector<std::pair<std::string, long>> targets = {
+        {fifo, 75}, {folder, 75}, {w.dir.file("link"), 75}, {w.db + "-journal", 3204}, {w.db + "-wal", 3204}};
+    // A character device like /dev/null (1, 3); only root may make one.
+    if (::geteuid() == 0 && ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        targets.push_back({device, 75});
+    for (const auto& [target, number] : targets) {
+        SCOPED_TRACE(target);
+        struct stat before {};
+        ::lstat(target.c_str(), &before);
+        const RescueOutcome outcome = rescueDatabase(w.ctx, target, true);
+        ASSERT_TRUE(outcome.failure);
+        EXPECT_EQ(outcome.failure->number, number);
+        struct stat after {};
+        ::lstat(target.c_str(), &after);
+        EXPECT_EQ(std::make_pair(after.st_ino, after.st_mode), std::make_pair(before.st_ino, before.st_mode));
+    }
 }
 
 }  // namespace
