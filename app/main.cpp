@@ -23,6 +23,7 @@
 #include "common/qt/qt_locale_info.h"
 #include "common/qt/qt_message_boxes.h"
 #include "common/qt/toolkit_translator.h"
+#include "common/standard_descriptors.h"
 #include "common/syslog_system_log.h"
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
@@ -134,6 +135,8 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start, i
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any file is opened: the log must never become standard output.
+    reopenClosedStandardStreams();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const std::string folder = programFolder();
     const ProgramArguments read = readProgramArguments(args, kPathSeparator);

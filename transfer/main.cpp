@@ -13,6 +13,7 @@
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
 #include "common/qt/qt_locale_info.h"
+#include "common/standard_descriptors.h"
 #include "common/syslog_system_log.h"
 #include "common/system_clock.h"
 #include "db/sqlite_engine.h"
@@ -44,6 +45,7 @@ void catchStopSignals() {
 
 int main(int argc, char** argv) {
     using namespace vexla;
+    const ClosedStreams closed = reopenClosedStandardStreams();
     const std::string folder = programFolder();
     ConsoleMessageBoxes console(stderr);
     mTexter texts(langIniPath(folder), console);
@@ -71,7 +73,8 @@ int main(int argc, char** argv) {
                               password,
                               transfer::askPasswordOnTerminal,
                               [] { return static_cast<int>(stopSignal); },
-                              systemLog};
+                              systemLog,
+                              closed.out};
     catchStopSignals();
     return transfer::runTransfer(std::vector<std::string>(argv + 1, argv + argc), env);
 }

@@ -641,6 +641,12 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         printHelp(env.err, env.texts, std::nullopt);
         return exitcode::Usage;
     }
+    const bool productOnOut = o.json || (o.command == Command::Export && o.out == kStandardStream);
+    if (env.outClosed && productOnOut) {
+        // Refused before anything changes: the product would go nowhere.
+        std::fprintf(env.err, "%s\n", env.texts.TextTillAndra(txt::StandardOutputClosed).c_str());
+        return exitcode::FileError;
+    }
     Run run(env, o);
     int status = exitcode::Usage;
     switch (*o.command) {

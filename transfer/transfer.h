@@ -55,6 +55,9 @@ struct Environment {
     std::function<int()> stopSignal;
     // Where the activity log's lines and each run's summary line go.
     SystemLog& systemLog = SystemLog::none();
+    // Standard output was closed when the program started (reopened on
+    // /dev/null): a job whose product goes there is refused.
+    bool outClosed = false;
 };
 
 // Runs the command line `args` (without the program's name) and answers

@@ -432,6 +432,34 @@ TEST(TransferProgram, ReadsTheLanguageFileOfItsOwnLayout) {
     EXPECT_EQ(help(folder, "copied"), said);
 }
 
+// A cron line that closes standard output (">&-"): a job whose product goes
+// there is refused before it starts, and nothing of the register ends up in
+// a file opened later in standard output's place (the activity log); a job
+// without such a product runs.
+TEST(TransferProgram, AClosedStandardOutputReceivesNoProduct) {
+    TempFolder dir;
+    const std::string built = db::testing::programDir(), folder = dir.file("opt/vexla");
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(dir.file(Kompilerad() ? "opt/vexla/bin" : "opt/bin"));
+    std::filesystem::copy_file(built + "/vexla-transfer", folder + "/vexla-transfer");
+    std::filesystem::copy_file(built + "/bin/Lang.ini",
+                               dir.file(Kompilerad() ? "opt/vexla/bin/Lang.ini" : "opt/bin/Lang.ini"));
+    const std::string database = dir.file("bok.db");
+    ASSERT_TRUE(sample::makeSampleDatabase(database, {.customers = 5, .bookings = 10, .clean = true}));
+    const auto run = [&](const std::string& job) {
+        const int status = std::system(("VEXLA_PASSWORD=vexla '" + folder + "/vexla-transfer' " + job + " --db '" +
+                                        database + "' >&- 2>'" + dir.file("err") + "'")
+                                           .c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("export --register kund --user admin --out -"), 4) << dir.read("err");
+    EXPECT_EQ(run("check --json"), 4) << dir.read("err");
+    EXPECT_EQ(run("compact"), 0) << dir.read("err");
+    const std::string log = std::filesystem::exists(folder + "/Logg.txt") ? dir.read("opt/vexla/Logg.txt") : "";
+    EXPECT_EQ(log.find("ID;"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\"command\""), std::string::npos) << log;
+}
+
 // The tool itself (its main and the regional settings it reads) against the
 // export button's code path, on the same database.
 TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
