@@ -253,8 +253,11 @@ void Run::report(int status) {
     const bool failed = status != exitcode::Ok && status != exitcode::Skipped;
     const std::string why = failed ? whyItFailed() : "";
     if (o_.json) {
+        // The check's 7 and 8 are its verdict, which "result" carries: no error of the run.
+        const bool verdict =
+            o_.command == Command::Check && (status == exitcode::Damaged || status == exitcode::LinksBroken);
         std::optional<ReportedError> error;
-        if (failed) error = ReportedError{errorNumber_ != 0 ? errorNumber_ : status, why};
+        if (failed && !verdict) error = ReportedError{errorNumber_ != 0 ? errorNumber_ : status, why};
         const std::string json = jsonReport(commandWord(*o_.command), status, figures_, error);
         std::fputs(json.c_str(), resultStream());
         std::fflush(resultStream());
