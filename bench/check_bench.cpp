@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     });
     const bench::ChildRun rows = phase(db, [&](db::ExaminedFile& f) {
         fs::remove(rescued);
-        return f.RescueInto(rescued, false, {}).ok();
+        return f.RescueInto(rescued, {}).ok();
     });
     for (const bench::ChildRun* run : {&check, &quickCheck, &rescue, &dump, &engineCheck, &links, &rows})
         if (!run->ok) {

@@ -182,7 +182,7 @@ bool measurePhases(const std::string& original, const std::string& phases) {
         fs::remove(result);
         db::SqliteEngine engine;
         auto opened = engine.OpenDatabase(db, true);
-        return opened && (*opened)->CompactInto(result, db::FileSync::Wait) && (*opened)->Close();
+        return opened && (*opened)->CompactInto(result) && (*opened)->Close();
     });
     const bench::ChildRun quick = onDatabase(result, [](db::Database& d) { return d.QuickCheck().ok(); });
     const bench::ChildRun resultCounts = onDatabase(result, [](db::Database& d) { return d.ContentCounts().ok(); });

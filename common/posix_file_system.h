@@ -9,6 +9,8 @@ namespace vexla {
 class PosixFileSystem final : public FileSystem {
 public:
     bool exists(const std::string& path) override;
+    Result<std::string> realPath(const std::string& path) override;
+    Result<std::string> readSmallFile(const std::string& path) override;
     Result<FileInfo> info(const std::string& path, bool follow) override;
     Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) override;
     Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) override;

@@ -123,9 +123,6 @@ struct KeptRows {
     DateTime first, last;
 };
 
-// How far a file a job writes is on the disk when the call returns.
-enum class FileSync { Wait, Start, Skip };
-
 // An open database file.
 class Database {
 public:
@@ -165,15 +162,12 @@ public:
     // ("table" and "table.index"); an index whose count is not its table's
     // row count (a partial one aside) is 3049.
     virtual Result<std::map<std::string, long>> ContentCounts() = 0;
-    // Writes a compacted copy of this database to `destination`, which must
-    // not exist (3204): the same schema, rows, user_version, application_id,
-    // page size and journal mode, nothing added; with the database file's
-    // mode, owner and group as far as they can be given. `sync` says whether
-    // the copy is on the disk when this returns (Wait: the file and its
-    // folder synced), only on its way there (Start: the caller syncs the
-    // file and its folder before the copy counts, and may check it meanwhile),
-    // or of no concern (Skip: a copy read once and removed).
-    virtual Status CompactInto(const std::string& destination, FileSync sync) = 0;
+    // Writes a compacted copy of this database into `path`, a file of the
+    // caller's that is missing or empty (FileSystem::createFile's temporary
+    // file): the same schema, rows, user_version, application_id, page size
+    // and journal mode, nothing added. Not synced: where the file is made,
+    // its mode and owner, its sync and its place are the caller's.
+    virtual Status CompactInto(const std::string& path) = 0;
     // Keeps every other connection from writing (BEGIN IMMEDIATE: the
     // write lock of either journal mode), waiting for a writer's
     // transaction up to the engine's wait: 3260 when it is not had. Readers
@@ -336,18 +330,17 @@ public:
     // the table or, where that fails, through one of its whole indexes.
     // Nothing when no count can be read in full.
     virtual Result<std::optional<long>> RowCount(const std::string& table) = 0;
-    // Writes every row that can still be read into the new database file
-    // `destination`: the tables with their definitions in the file's order,
-    // each read by row-id ranges and stepping past a range that fails;
-    // then sqlite_sequence, the indexes, triggers and views; with the
-    // file's page size, user_version and application_id. The file is
-    // written under a fresh temporary name beside `destination`, synced and
-    // renamed: never over an existing file unless `replace` (3204). On any
-    // failure, or when `progress` (rows written, rows estimated) answers
-    // false (stoppedByUser), nothing is left at the destination.
+    // Writes every row that can still be read into the database file
+    // `path`, a file of the caller's that is missing or empty (FileSystem::
+    // createFile's temporary file, which the caller syncs and places): the
+    // tables with their definitions in the file's order, each read by row-id
+    // ranges and stepping past a range that fails; then sqlite_sequence, the
+    // indexes, triggers and views; with the file's page size, user_version
+    // and application_id. On any failure, or when `progress` (rows written,
+    // rows estimated) answers false (stoppedByUser), what `path` holds is of
+    // no use.
     virtual Result<std::vector<TableRescue>> RescueInto(
-        const std::string& destination, bool replace,
-        const std::function<bool(std::uint64_t, std::uint64_t)>& progress) = 0;
+        const std::string& path, const std::function<bool(std::uint64_t, std::uint64_t)>& progress) = 0;
     // As Database::InterruptWhen.
     virtual void InterruptWhen(std::function<bool()> asked) = 0;
     // Whether the read transaction keeps other connections from committing

@@ -295,9 +295,9 @@ Result<std::map<std::string, long>> SqliteDatabase::ContentCounts() {
     return counts;
 }
 
-Status SqliteDatabase::CompactInto(const std::string& destination, FileSync sync) {
+Status SqliteDatabase::CompactInto(const std::string& path) {
     if (!conn_->isOpen()) return objectClosed(source::Database);
-    return compactInto(*this, destination, sync);
+    return compactInto(*this, path);
 }
 
 Result<std::string> SqliteDatabase::textOf(const std::string& sql) {

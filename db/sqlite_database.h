@@ -35,7 +35,7 @@ public:
     Status CheckIntegrity() override;
     Status QuickCheck() override;
     Result<std::map<std::string, long>> ContentCounts() override;
-    Status CompactInto(const std::string& destination, FileSync sync) override;
+    Status CompactInto(const std::string& path) override;
     Status HoldWriters() override;
     void SetWait(double seconds) override { conn_->busy().setLimit(seconds); }
     Status ReleaseWriters() override;
@@ -105,7 +105,7 @@ Status copyRowsInto(sqlite3* db, const std::string& destination, const std::vect
                     const std::function<bool(std::uint64_t, std::uint64_t)>& progress);
 
 // The compaction of an open database into a new file (sqlite_compact.cpp).
-Status compactInto(SqliteDatabase& source, const std::string& destination, FileSync sync);
+Status compactInto(SqliteDatabase& source, const std::string& path);
 
 // Runs a translated statement whose slots hold the given values: a SELECT
 // gives a recordset standing on its first row.

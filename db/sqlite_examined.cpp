@@ -298,9 +298,9 @@ Result<std::optional<long>> SqliteExaminedFile::RowCount(const std::string& tabl
 }
 
 Result<std::vector<TableRescue>> SqliteExaminedFile::RescueInto(
-    const std::string& destination, bool replace, const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
+    const std::string& path, const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
     if (!db_) return objectClosed(source::Database);
-    return rescueRows(db_, path_, destination, replace, progress);
+    return rescueRows(db_, path_, path, progress);
 }
 
 void SqliteExaminedFile::InterruptWhen(std::function<bool()> asked) {

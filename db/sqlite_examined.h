@@ -52,8 +52,7 @@ public:
     Result<std::optional<long>> RowCount(const std::string& table) override;
     bool KeepsCommitsOut() override;
     Result<std::vector<TableRescue>> RescueInto(
-        const std::string& destination, bool replace,
-        const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override;
+        const std::string& path, const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override;
     void InterruptWhen(std::function<bool()> asked) override;
     Status Close() override;
 
@@ -90,10 +89,9 @@ private:
 // is then still to be closed).
 int openForReading(const std::string& path, sqlite3** db, double waitSeconds);
 
-// Writes the rescue of the open file `db` (see ExaminedFile::RescueInto);
-// `source` is the file's path, whose mode and owner the new file gets.
-Result<std::vector<TableRescue>> rescueRows(sqlite3* db, const std::string& source, const std::string& destination,
-                                            bool replace,
+// Writes the rescue of the open file `db` (see ExaminedFile::RescueInto)
+// into `path`; `source` is the file's path, named by its errors.
+Result<std::vector<TableRescue>> rescueRows(sqlite3* db, const std::string& source, const std::string& path,
                                             const std::function<bool(std::uint64_t, std::uint64_t)>& progress);
 
 }  // namespace vexla::db

@@ -5,18 +5,9 @@
 // that can be read is found by seeking ever further past the fault, then
 // back towards it by halves, as far as a seek still succeeds, so only the
 // rows of the damaged pages are lost.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <limits>
 
-#include "common/file_placement.h"
 #include "common/job_progress.h"
-#include "common/paths.h"
-#include "common/temporary_files.h"
 #include "db/errors.h"
 #include "db/sql_translator.h"
 #include "db/sqlite_errors.h"
@@ -31,22 +22,6 @@ constexpr sqlite3_int64 kHighest = std::numeric_limits<sqlite3_int64>::max();
 
 // Rows between two looks at `progress`.
 constexpr std::uint64_t kRowsPerLook = 2000;
-
-Error fileError(int err, const std::string& path) {
-    if (err == ENOSPC || err == EDQUOT) return notEnoughSpace();
-    if (err == EACCES || err == EPERM || err == EROFS) return cannotOpen(path);
-    return diskError();
-}
-
-// Opens `path`, gives it `like`'s owner, group and mode (when given) and syncs it: 0 or errno.
-[[nodiscard]] int syncPath(const std::string& path, int flags, const struct stat* like = nullptr) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return errno;
-    int err = like ? giveModeAndOwner(fd, like->st_mode & 07777, std::make_pair(like->st_uid, like->st_gid)) : 0;
-    if (err == 0 && ::fsync(fd) != 0) err = errno;
-    ::close(fd);
-    return err;
-}
 
 class Rescue {
 public:
@@ -262,34 +237,12 @@ private:
 
 }  // namespace
 
-// The new file is made in a private folder beside the destination (as the
-// compaction's is), gets the damaged file's mode and owner, and is renamed
-// into place only when it is whole.
-Result<std::vector<TableRescue>> rescueRows(sqlite3* db, const std::string& source, const std::string& destination,
-                                            bool replace,
+// The engine writes only the file it is given: where it is made, its mode
+// and owner, its sync and its place are the caller's (FileSystem::createFile).
+Result<std::vector<TableRescue>> rescueRows(sqlite3* db, const std::string& source, const std::string& path,
                                             const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
-    if (destination.empty()) return invalidPath(destination);
-    struct stat st = {};
-    if (!replace && ::lstat(destination.c_str(), &st) == 0) return databaseExists();
-    const std::string folder = folderOf(destination);
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return invalidPath(folder);
-    struct stat original = {};
-    if (::stat(source.c_str(), &original) != 0) return diskError();
-
-    PrivateFolder privateFolder;
-    if (const int err = privateFolder.make(folder); err != 0) return fileError(err, destination);
-    const std::string temp = privateFolder.path() + "/rescued.db";
-    auto tables = Rescue(db, progress).run(source, temp);
-    if (!tables) return tables.error();
-    if (const int err = syncPath(temp, O_RDONLY, &original); err != 0) return fileError(err, destination);
-    if (replace) {
-        if (::rename(temp.c_str(), destination.c_str()) != 0) return fileError(errno, destination);
-    } else if (const int err = renameWithoutReplacing(temp, destination); err != 0) {
-        return err == EEXIST ? databaseExists() : fileError(err, destination);
-    }
-    privateFolder.remove();
-    if (const int err = syncPath(folder, O_RDONLY | O_DIRECTORY); err != 0) return fileError(err, folder);
-    return tables;
+    if (path.empty()) return invalidPath(path);
+    return Rescue(db, progress).run(source, path);
 }
 
 }  // namespace vexla::db

@@ -49,6 +49,7 @@ Status secondName(JobContext& ctx, const std::string& real, const std::string& n
     placement.mode = copyMode;
     placement.owner = std::make_pair(database.uid, database.gid);
     placement.durable = durable;
+    placement.database = ctx.main.state().DataBas;
     bool ownerKept = true;
     Status s =
         copyDurably(files, ctx.notices(), real, name, placement, &ownerKept, [&] { return !ctx.stopRequested(); });

@@ -115,6 +115,25 @@ Status removeStaleLinks(JobContext& ctx, const FileInfo& database) {
     return {};
 }
 
+// The compacted copy of the held database, made privately beside the
+// database with its mode and owner and placed at `result`; not synced, as
+// it is read once and removed.
+Status compactedCopy(JobContext& ctx, db::Database& held, const std::string& result, const FileInfo& database) {
+    Placement placement;
+    placement.replace = false;
+    placement.durable = false;
+    placement.privately = true;
+    placement.mode = database.mode;
+    placement.owner = std::make_pair(database.uid, database.gid);
+    placement.database = ctx.main.state().DataBas;
+    auto file = ctx.platform.files.createFile(result, placement);
+    if (!file) return file.error();
+    Status s = ctx.stoppable(held, [&] { return held.CompactInto((*file)->temporaryPath()); });
+    if (s) s = (*file)->commit();
+    if (!s) closeAbandoned(**file, ctx.notices());
+    return s;
+}
+
 // The compaction's plan: the result built by the engine from the held
 // database (VACUUM INTO, never synced: it is read once and removed), with
 // the row count of every table and entry count of every index taken at the
@@ -123,11 +142,11 @@ PlacementPlan compactionPlan(JobContext& ctx, const std::string& real, const Fil
                              const std::string& result, Counts& counts) {
     PlacementPlan plan;
     plan.result = result;
-    plan.build = [&ctx, &counts, result](db::Database& held) {
+    plan.build = [&ctx, &counts, result, database](db::Database& held) {
         Result<Counts> counted = Counts{};
         Status s = ctx.stoppable(held, [&] { return (counted = held.ContentCounts()) ? Status() : counted.error(); });
         if (s) counts = *counted;
-        return s ? ctx.stoppable(held, [&] { return held.CompactInto(result, db::FileSync::Skip); }) : s;
+        return s ? compactedCopy(ctx, held, result, database) : s;
     };
     plan.check = [&ctx, &counts, result]() -> Status {
         auto reading = ctx.main.engine().OpenDatabase(result, false);

@@ -131,7 +131,7 @@ bool worthAnother(const Status& s) {
 
 Result<std::string> workingFile(JobContext& ctx) {
     const AdminState& state = ctx.main.state();
-    const std::string real = realFileOf(state.DataBas);
+    const std::string real = realFileOf(ctx.platform.files, state.DataBas);
     if (real.empty()) return db::fileNotFound(state.DataBas);
     // Through a link the work happens in the real file's folder, which may
     // hold a killed run's files of its own.
@@ -143,8 +143,7 @@ Status clearLeftover(FileSystem& files, const std::string& path) {
     auto there = files.info(path, false);
     if (!there) return there.error();
     if (there->kind == FileKind::Missing) return {};
-    if (there->kind != FileKind::Regular)
-        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, refusalFor(there->kind)};
+    if (there->kind != FileKind::Regular) return fileRefusal(path, there->kind);
     return removeDurably(files, path);
 }
 
@@ -152,7 +151,7 @@ Error keptOpenRefusal(JobContext& ctx, double waited) {
     Error e = db::openedExclusively(db::localHostName());
     e.keptOpenSeconds = waited;
     if (auto info = ctx.platform.files.info(ctx.main.state().DataBas, true); info)
-        e.openers = processesWithFileOpen(info->dev, info->ino);
+        e.openers = processesWithFileOpen(ctx.platform.files, info->dev, info->ino);
     return e;
 }
 

@@ -4,7 +4,6 @@
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
 #include "db/errors.h"
-#include "db/lock_file.h"
 #include "maintenance/content_placement.h"
 #include "maintenance/exclusive_test.h"
 
@@ -101,7 +100,9 @@ Status writeCopy(JobContext& ctx, const std::string& target, const std::optional
     Placement placement;
     placement.mode = database->mode;
     placement.owner = std::make_pair(database->uid, database->gid);
-    placement.protect = {path, db::lockFilePath(path)};
+    placement.database = path;
+    // The engine writes an interval copy by its path, journal and all.
+    placement.privately = true;
     ctx.removeAbandonedFiles(folderOf(target));
     auto file = files.createFile(target, placement);
     Status s = file ? Status() : Status(file.error());

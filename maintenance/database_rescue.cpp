@@ -3,8 +3,8 @@
 
 #include "common/file_writing.h"
 #include "common/paths.h"
+#include "common/write_target.h"
 #include "db/errors.h"
-#include "db/lock_file.h"
 #include "maintenance/backup_counts.h"
 #include "maintenance/examination.h"
 
@@ -25,31 +25,18 @@ Result<bool> wholeFile(JobContext& ctx, const std::string& path) {
     return messages->empty();
 }
 
-// Whether `target` names a file the engine keeps beside the database
-// `database`: its journal, log, shared memory or lock.
-bool isCompanionOf(const std::string& target, const std::string& database) {
-    for (const std::string& companion :
-         {database + "-journal", database + "-wal", database + "-shm", db::lockFilePath(database)})
-        if (target == companion) return true;
-    return false;
-}
-
-// `written`: set once the new file stands at the target.
-Status rescue(JobContext& ctx, db::ExaminedFile& file, const std::string& source, bool replace, RescueOutcome& outcome,
-              bool& written) {
+// Rescues the rows of `file` (at `source`) into `into`, the new file under
+// its temporary name, and checks it whole before it may take its place.
+Status rescue(JobContext& ctx, db::ExaminedFile& file, const std::string& source, const std::string& into,
+              RescueOutcome& outcome) {
     const auto progress = [&](std::uint64_t rows, std::uint64_t total) {
         return ctx.advance(rows, total, ProgressUnit::Rows);
     };
     Result<std::vector<db::TableRescue>> tables = std::vector<db::TableRescue>{};
-    if (auto s = stoppableExamination(ctx, file,
-                                      [&] {
-                                          return (tables = file.RescueInto(outcome.target, replace, progress))
-                                                     ? Status()
-                                                     : Status(tables.error());
-                                      });
+    if (auto s = stoppableExamination(
+            ctx, file, [&] { return (tables = file.RescueInto(into, progress)) ? Status() : Status(tables.error()); });
         !s)
         return s;
-    written = true;
     std::vector<std::string> unknown;
     for (const db::TableRescue& t : *tables) {
         RescuedTable table{t.table, t.rescued, std::nullopt, false};
@@ -77,7 +64,7 @@ Status rescue(JobContext& ctx, db::ExaminedFile& file, const std::string& source
             }
         }
     }
-    auto whole = wholeFile(ctx, outcome.target);
+    auto whole = wholeFile(ctx, into);
     if (!whole) return whole.error();
     if (!*whole) return db::corrupt(outcome.target);
     return {};
@@ -95,18 +82,20 @@ RescueOutcome rescueDatabase(JobContext& ctx, const std::string& target, bool re
     const std::string from = source.empty() ? ctx.main.state().DataBas : source;
     ctx.report(0, 0, ProgressUnit::Rows);
     FileSystem& files = ctx.platform.files;
-    // Never into the damaged file, under any of its names.
-    auto a = files.info(from, true);
-    auto b = files.info(target, true);
-    if (target == from || (a && b && b->kind != FileKind::Missing && b->sameFile(*a)) || isCompanionOf(target, from)) {
-        outcome.failure = ctx.described(db::databaseExists());
-        return outcome;
+    // The new file gets the damaged file's mode and owner; it is never the
+    // damaged file itself, under any of its names, nor a node of another
+    // kind, not even when the user allowed replacing: only a regular file is.
+    auto damaged = files.info(from, true);
+    Placement placement;
+    placement.replace = replace;
+    placement.privately = true;
+    placement.database = from;
+    if (damaged && damaged->kind == FileKind::Regular) {
+        placement.mode = damaged->mode;
+        placement.owner = std::make_pair(damaged->uid, damaged->gid);
     }
-    // A device, FIFO, socket or folder at the target is never replaced, not
-    // even when the user allowed replacing: only a regular file is.
-    if (b && b->kind != FileKind::Missing && b->kind != FileKind::Regular) {
-        outcome.failure = ctx.described(
-            Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", target, refusalFor(b->kind)});
+    if (Status s = checkWriteTarget(files, target, placement); !s) {
+        outcome.failure = ctx.described(s.error());
         return outcome;
     }
     auto file = openBookingFile(ctx, from);
@@ -114,14 +103,12 @@ RescueOutcome rescueDatabase(JobContext& ctx, const std::string& target, bool re
         outcome.failure = file.error();
         return outcome;
     }
-    bool written = false;
-    Status s = rescue(ctx, **file, from, replace, outcome, written);
+    auto made = files.createFile(target, placement);
+    Status s = made ? rescue(ctx, **file, from, (*made)->temporaryPath(), outcome) : Status(made.error());
     ctx.close(**file, from);
+    if (s) s = (*made)->commit();
     if (!s) {
-        // The file this rescue put there goes with its failure or stop.
-        if (written) {
-            if (Status removed = removeDurably(files, target); !removed) ctx.noticeNotRemoved(removed.error());
-        }
+        if (made) closeAbandoned(**made, ctx.notices());
         outcome.tables.clear();
         outcome.backup.clear();
         outcome.failure = ctx.described(s.error());

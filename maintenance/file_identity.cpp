@@ -1,63 +1,69 @@
 #include "maintenance/file_identity.h"
 
-#include <dirent.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
-#include <fstream>
 #include <string>
-
-#include "common/open_descriptors.h"
 
 namespace vexla {
 
 namespace {
 
-bool isNumber(const char* name) {
-    if (!*name) return false;
-    for (; *name; ++name)
-        if (*name < '0' || *name > '9') return false;
+bool isNumber(const std::string& name) {
+    if (name.empty()) return false;
+    for (char c : name)
+        if (c < '0' || c > '9') return false;
     return true;
 }
 
+// Whether one of the descriptors listed in `fds` (/proc/PID/fd) is the
+// file (dev, ino); a folder that cannot be listed holds none.
+bool holdsFile(FileSystem& files, const std::string& fds, unsigned long dev, unsigned long ino) {
+    auto names = files.listFolder(fds);
+    if (!names) return false;
+    for (const std::string& name : *names) {
+        auto opened = files.info(fds + "/" + name, true);
+        if (opened && opened->kind != FileKind::Missing && opened->dev == dev && opened->ino == ino) return true;
+    }
+    return false;
+}
+
 // The process `pid` as a holder: its command name and the user it runs as.
-Holder holderOf(const std::string& pid) {
+Holder holderOf(FileSystem& files, const std::string& pid) {
     Holder holder;
     holder.pid = std::stol(pid);
-    std::ifstream comm("/proc/" + pid + "/comm");
-    std::getline(comm, holder.program);
-    struct stat st {};
-    if (::stat(("/proc/" + pid).c_str(), &st) == 0) {
-        const passwd* user = ::getpwuid(st.st_uid);
-        holder.user = user ? user->pw_name : std::to_string(st.st_uid);
+    if (auto comm = files.readSmallFile("/proc/" + pid + "/comm")) {
+        holder.program = *comm;
+        if (!holder.program.empty() && holder.program.back() == '\n') holder.program.pop_back();
+    }
+    if (auto process = files.info("/proc/" + pid, true); process && process->kind != FileKind::Missing) {
+        const passwd* user = ::getpwuid(process->uid);
+        holder.user = user ? user->pw_name : std::to_string(process->uid);
     }
     return holder;
 }
 
 }  // namespace
 
-std::string realFileOf(const std::string& path) {
-    char real[PATH_MAX];
-    return ::realpath(path.c_str(), real) ? std::string(real) : std::string();
+std::string realFileOf(FileSystem& files, const std::string& path) {
+    auto real = files.realPath(path);
+    return real ? *real : std::string();
 }
 
-std::vector<Holder> processesWithFileOpen(unsigned long dev, unsigned long ino) {
+std::vector<Holder> processesWithFileOpen(FileSystem& files, unsigned long dev, unsigned long ino) {
     std::vector<Holder> found;
-    DIR* proc = ::opendir("/proc");
-    if (!proc) return found;
+    auto processes = files.listFolder("/proc");
+    if (!processes) return found;
     const std::string self = std::to_string(::getpid());
-    while (const dirent* entry = ::readdir(proc)) {
-        if (!isNumber(entry->d_name) || self == entry->d_name) continue;
-        if (descriptorOf(std::string("/proc/") + entry->d_name + "/fd", dev, ino) >= 0)
-            found.push_back(holderOf(entry->d_name));
+    for (const std::string& pid : *processes) {
+        if (!isNumber(pid) || pid == self) continue;
+        if (holdsFile(files, "/proc/" + pid + "/fd", dev, ino)) found.push_back(holderOf(files, pid));
     }
-    ::closedir(proc);
     return found;
 }
 
-bool openedHere(unsigned long dev, unsigned long ino) { return descriptorOf("/proc/self/fd", dev, ino) >= 0; }
+bool openedHere(FileSystem& files, unsigned long dev, unsigned long ino) {
+    return holdsFile(files, "/proc/self/fd", dev, ino);
+}
 
 }  // namespace vexla

@@ -1,24 +1,26 @@
 // The database file behind its name, and who else has it open: what a job
-// names when the booking system keeps it from the database too long.
+// names when the booking system keeps it from the database too long. Every
+// look goes through the file system (/proc among it).
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "common/platform/file_system.h"
 #include "common/result.h"
 
 namespace vexla {
 
 // The real file `path` names, every symbolic link on the way resolved;
 // "" when it cannot be resolved.
-std::string realFileOf(const std::string& path);
+std::string realFileOf(FileSystem& files, const std::string& path);
 
 // The other processes that have the file (dev, ino) open, as far as this
 // user may see them (a process whose descriptors cannot be read is left
 // out): program name, pid and the user it runs as.
-std::vector<Holder> processesWithFileOpen(unsigned long dev, unsigned long ino);
+std::vector<Holder> processesWithFileOpen(FileSystem& files, unsigned long dev, unsigned long ino);
 
 // Whether this process has the file (dev, ino) open itself.
-bool openedHere(unsigned long dev, unsigned long ino);
+bool openedHere(FileSystem& files, unsigned long dev, unsigned long ino);
 
 }  // namespace vexla

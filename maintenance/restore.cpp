@@ -65,9 +65,7 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     auto given = files.info(outcome.backup, true);
     if (!given) return given.error();
     if (given->kind == FileKind::Missing) return db::fileNotFound(outcome.backup);
-    if (given->kind != FileKind::Regular)
-        return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", outcome.backup,
-                     refusalFor(given->kind)};
+    if (given->kind != FileKind::Regular) return fileRefusal(outcome.backup, given->kind);
     if (given->sameFile(database))
         return refuseBackup(ctx, outcome, db::err::InvalidOperation, txt::BackupRefusedIsTheDatabase, "");
     auto tables = hold.connection->TableNames();
@@ -98,6 +96,7 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     placement.mode = database.mode;
     placement.owner = std::make_pair(database.uid, database.gid);
     placement.durable = true;
+    placement.database = ctx.main.state().DataBas;
     bool ownerKept = true;
     const auto goOn = [&] { return !ctx.stopRequested(); };
     if (auto s = copyDurably(files, ctx.notices(), outcome.backup, copy, placement, &ownerKept, goOn); !s) return s;

@@ -6,7 +6,6 @@
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
 #include "common/paths.h"
-#include "db/lock_file.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
 #include "registers/transfer_logging.h"
@@ -67,10 +66,12 @@ Result<RegisterFileCounts> writeFrom(JobContext& ctx, db::Database& db, const Re
 
     // A new file takes the place of the old one only when whole; it keeps
     // the mode and owner of the file it replaces, and the database itself
-    // and its lock file (under any name) are never replaced.
+    // and its own files (under any name) are never replaced. Standard
+    // output and standard error take the text in place.
     Placement placement;
-    placement.protect = {state.DataBas, db::lockFilePath(state.DataBas)};
-    ctx.removeAbandonedFiles(folderOf(path));
+    placement.database = state.DataBas;
+    placement.toStream = true;
+    if (!isStandardStream(path)) ctx.removeAbandonedFiles(folderOf(path));
     auto file = ctx.platform.files.createFile(path, placement);
     if (!file) {
         (*rs)->Close();

@@ -10,7 +10,9 @@ Result<std::unique_ptr<SkippedLinesReport>> SkippedLinesReport::create(FileSyste
                                                                        std::vector<std::string> protect,
                                                                        TextSource& texts, const Notices& notices) {
     Placement placement;
+    if (!protect.empty()) placement.database = protect.front();
     placement.protect = std::move(protect);
+    placement.toStream = true;
     auto created = files.createFile(path, placement);
     if (!created) return created.error();
     return std::unique_ptr<SkippedLinesReport>(new SkippedLinesReport(std::move(*created), texts, notices));

@@ -20,7 +20,9 @@ namespace vexla {
 class SkippedLinesReport {
 public:
     // Starts the report for `path`; `protect` lists the files the import
-    // reads (the database, the register file). The file system's error
+    // reads, the database first, then the register file. The report is
+    // text: "/dev/stdout" and "/dev/stderr" are written in place; the
+    // database and its own files, under any name, never. The file system's error
     // when the new file cannot be made. A report dropped before it is in
     // place removes its temporary file, and tells `notices` (which must
     // outlive it) when that fails.

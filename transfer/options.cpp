@@ -82,16 +82,14 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     } else if (option == "--db") {
         o.db = value;
     } else if (option == "--out") {
-        const bool stream = value == kStandardStream || value == "/dev/stdout";
-        if (stream && o.command != Command::Export) return invalid();
-        o.out = stream ? kStandardStream : value;
+        o.out = value == "/dev/stdout" ? kStandardStream : value;
     } else if (option == "--in") {
         o.in = value == "/dev/stdin" ? kStandardStream : value;
     } else if (option == "--user") {
         o.user = value;
     } else if (option == "--report") {
         if (value.empty()) return invalid();
-        o.report = value;
+        o.report = value == kStandardStream ? "/dev/stdout" : value;
     } else if (option == "--map") {
         if (value.empty()) return invalid();
         o.map = value;

@@ -62,10 +62,11 @@ struct UsageError {
 //     empty --map R9082. A repeated option counts with its last value.
 //   - Every command takes --json, --quiet and --wait SECONDS (digits, at
 //     most 86400; anything else R9082).
-//   - "-" (also /dev/stdout, /dev/stdin) is standard output as export's
-//     --out and standard input as import's --in, both stored as "-"; as the
-//     --out of copy or recover it is R9082. --password-stdin with --in - is
-//     R9576: standard input cannot carry both.
+//   - "-" (also /dev/stdout, /dev/stdin) is standard output as --out and
+//     standard input as import's --in, both stored as "-" (the run refuses
+//     it as the --out of copy or recover, R9601); import's --report "-" is
+//     stored as "/dev/stdout". --password-stdin with --in - is R9576:
+//     standard input cannot carry both.
 std::variant<Options, UsageError> parseArguments(const std::vector<std::string>& args);
 
 // A date and time written "yyyy-mm-dd HH:MM" (seconds 0); nothing for any

@@ -12,6 +12,7 @@
 #include "common/file_writing.h"
 #include "common/platform.h"
 #include "common/text.h"
+#include "common/write_target.h"
 #include "db/errors.h"
 #include "login/validera.h"
 #include "maintenance/compaction.h"
@@ -198,6 +199,21 @@ private:
         return held ? exitcode::InUse : exitcode::FileError;
     }
     std::string text(const char* code) { return env_.texts.TextTillAndra(code); }
+    // The one rule for the file the job writes, asked before anything
+    // changes (checkWriteTarget; `text`: a standard stream takes it in
+    // place): 0, or the run's status after the refusal is told.
+    int refusedTarget(const std::string& target, bool text) {
+        Placement placement;
+        placement.database = window_.state().DataBas;
+        placement.toStream = text;
+        const Status s = checkWriteTarget(env_.files, target, placement);
+        if (s) return exitcode::Ok;
+        messages_.show(numberAndDescription(describedFileError(s.error(), env_.texts)), kProgramTitle,
+                       MsgIcon::Critical, MsgButtons::Ok);
+        return finish(failure(s.error()));
+    }
+    // The path --out names: standard output for "-".
+    std::string outPath() const { return o_.out == kStandardStream ? "/dev/stdout" : fullPath(o_.out); }
 
     Environment& env_;
     const Options& o_;
@@ -306,7 +322,10 @@ int Run::login() {
 int Run::exportRegister() {
     // Asked before the login, so a script learns it without typing a password.
     const std::string out = fullPath(o_.out);
-    if (!toStandardOutput() && !o_.force && env_.files.exists(out)) {
+    if (!toStandardOutput()) {
+        if (const int refused = refusedTarget(out, true)) return refused;
+    }
+    if (!toStandardOutput() && !isStandardStream(out) && !o_.force && env_.files.exists(out)) {
         complain(txt::FileExistsUseForce, out);
         return exitcode::FileError;
     }
@@ -510,6 +529,8 @@ int Run::copy() {
         }
         interval = CopyInterval{*o_.from, *o_.to};
     }
+    // A stream is refused before the copy's rule adds ".db" to its name.
+    if (isStandardStream(outPath())) return refusedTarget(outPath(), false);
     if (auto tested = testExclusiveUse(ctx_, "", false); !tested) {
         reportRefusal(ctx_, tested.error());
         return finish(failure(tested.error()));
@@ -523,6 +544,7 @@ int Run::copy() {
         messages_.show(text(txt::CopyCannotReplaceDatabase), kProgramTitle, MsgIcon::None, MsgButtons::Ok);
         return finish(exitcode::FileError);
     }
+    if (const int refused = refusedTarget(name, false)) return refused;
     // The window's save dialog asks before a file is replaced; here --force answers.
     if (!o_.force && env_.files.exists(name)) {
         complain(txt::FileExistsUseForce, name);
@@ -567,8 +589,9 @@ int Run::check() {
 }
 
 int Run::recover() {
-    const std::string target = fullPath(o_.out);
+    const std::string target = outPath();
     // Asked first, so a script learns it without waiting for a rescue.
+    if (const int refused = refusedTarget(target, false)) return refused;
     if (!o_.force && env_.files.exists(target)) {
         complain(txt::FileExistsUseForce, target);
         return exitcode::FileError;

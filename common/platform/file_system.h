@@ -10,8 +10,9 @@
 // file is known by its lock, free, and removed by the next job on that
 // folder: common/temporary_files.h); commit() syncs it, gives it its mode and owner
 // and renames it over the target, then syncs the folder. A target that is
-// not a regular file, or that is one of the files the job reads, is refused
-// before a byte is written.
+// not a regular file, or that is one of the files the job reads, or the
+// database or one of its own files under any name, is refused before a byte
+// is written (checkWriteTarget, common/write_target.h).
 #pragma once
 
 #include <cstdint>
@@ -49,6 +50,12 @@ struct FileInfo {
 
 // The refusal text code for a kind that is not a regular file ("" for one).
 const char* refusalFor(FileKind kind);
+// A file step refused for what stands at `path` (75, naming the file, the
+// refusal's text code as what was refused): `code`, or refusalFor(kind).
+Error fileRefusal(const std::string& path, const char* code);
+Error fileRefusal(const std::string& path, FileKind kind);
+// "/dev/stdout" and "/dev/stderr": the names of the standard streams.
+bool isStandardStream(const std::string& path);
 // The kind of st_mode's file type bits.
 FileKind fileKindOf(unsigned mode);
 
@@ -77,6 +84,19 @@ struct Placement {
     // The files the job reads: a target that is one of them, through any
     // path or link, is refused (IsInUse).
     std::vector<std::string> protect;
+    // The database the job works on: the target may be neither it nor a
+    // file the engine keeps beside it (its -journal, -wal, -shm, and our
+    // .lock), under any name (a hard or symbolic link, a relative path),
+    // whether that file exists now or not (TargetIsTheDatabase).
+    std::string database;
+    // The product is text: "/dev/stdout" and "/dev/stderr" name the
+    // standard streams and are written in place (a pipe or a terminal
+    // too). Otherwise they are refused (StreamNotADatabaseTarget).
+    bool toStream = false;
+    // Made in a folder of its own (mode 0700) beside the target, for a file
+    // another program (the engine) writes by its path, side files and all:
+    // nobody can plant a link among them or open them before the rename.
+    bool privately = false;
 };
 
 // A file written under a temporary name until commit() puts it in place.
@@ -108,9 +128,15 @@ public:
     virtual ~FileSystem() = default;
     // A regular file (or a link to one) is there.
     virtual bool exists(const std::string& path) = 0;
+    // The path with every symbolic link resolved; an error when it cannot be.
+    virtual Result<std::string> realPath(const std::string& path) = 0;
+    // The text of a small file the system makes (a /proc entry), whole.
+    virtual Result<std::string> readSmallFile(const std::string& path) = 0;
     // lstat, or stat when `follow`; a missing path is FileKind::Missing, not an error.
     virtual Result<FileInfo> info(const std::string& path, bool follow) = 0;
-    // Opens the activity log for appending, creating it when missing.
+    // Opens the activity log for appending, creating it when missing: a
+    // regular file or a symbolic link to one; anything else at its name is
+    // refused (fileRefusal).
     virtual Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) = 0;
     // Starts a file that will replace (or take the free name) `target`.
     virtual Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) = 0;

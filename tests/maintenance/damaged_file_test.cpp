@@ -331,9 +331,8 @@ struct ExaminedWithFault final : db::ExaminedFile {
     }
     Result<std::optional<long>> RowCount(const std::string& table) override { return real->RowCount(table); }
     Result<std::vector<db::TableRescue>> RescueInto(
-        const std::string& destination, bool replace,
-        const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override {
-        return real->RescueInto(destination, replace, progress);
+        const std::string& path, const std::function<bool(std::uint64_t, std::uint64_t)>& progress) override {
+        return real->RescueInto(path, progress);
     }
     void InterruptWhen(std::function<bool()> asked) override { real->InterruptWhen(std::move(asked)); }
     bool KeepsCommitsOut() override { return real->KeepsCommitsOut(); }

@@ -35,6 +35,8 @@ bool FakeFileDialogs::answer(OpenFileName& ofn) {
 
 std::optional<Error> FaultyFileSystem::fault(const std::string& op) {
     if (beforeCall) beforeCall(op);
+    // A job's backup is copied on a thread of its own beside the result's making.
+    const std::lock_guard<std::mutex> counting(mutex_);
     const int n = ++calls_[op];
     if (const auto it = faults_.find(op); it != faults_.end() && it->second.first == n) return it->second.second;
     return std::nullopt;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -84,13 +85,22 @@ private:
 class FaultyFileSystem final : public FileSystem {
 public:
     void failCall(const std::string& op, int n, Error error) { faults_[op] = {n, std::move(error)}; }
-    int calls(const std::string& op) const { return calls_.contains(op) ? calls_.at(op) : 0; }
+    int calls(const std::string& op) const {
+        const std::lock_guard<std::mutex> counting(mutex_);
+        return calls_.contains(op) ? calls_.at(op) : 0;
+    }
     // Free space to report instead of the disk's.
     std::optional<std::uint64_t> freeBytes;
     // Called with the operation's name before every counted call (a crash test kills itself here).
     std::function<void(const std::string& op)> beforeCall;
 
     bool exists(const std::string& path) override { return real_.exists(path); }
+    Result<std::string> realPath(const std::string& path) override {
+        return unlessFaulted("realPath", [&] { return real_.realPath(path); });
+    }
+    Result<std::string> readSmallFile(const std::string& path) override {
+        return unlessFaulted("readSmallFile", [&] { return real_.readSmallFile(path); });
+    }
     Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) override;
     Result<FileInfo> info(const std::string& path, bool follow) override { return real_.info(path, follow); }
     Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) override;
@@ -140,6 +150,7 @@ public:
 
 private:
     PosixFileSystem real_;
+    mutable std::mutex mutex_;
     std::map<std::string, int> calls_;
     std::map<std::string, std::pair<int, Error>> faults_;
 };
