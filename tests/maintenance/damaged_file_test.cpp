@@ -285,14 +285,19 @@ TEST(UnfinishedJournal, IsLeftAloneAndNamed) {
 
 // Asks a job to stop once `path` exists (at once when it is empty).
 struct StopWhen final : JobProgress {
-    std::string path;
+    std::string folder, name;  // stops once `folder` holds a private folder holding `name`
     void report(std::uint64_t, std::uint64_t, ProgressUnit) override {}
-    bool stopRequested() const override { return path.empty() || std::filesystem::exists(path); }
+    bool stopRequested() const override {
+        if (name.empty()) return true;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (std::filesystem::exists(entry.path() / name)) return true;
+        return false;
+    }
 };
 
-// A rescue stopped, before it writes or once its file stands in place
-// (while the new file is checked), leaves no new file; over a file it was
-// allowed to replace, stopped before it wrote, it leaves that file as it was.
+// A rescue stopped, before it writes or once its file is whole in its
+// private folder (while it is checked), leaves no new file; over a file it
+// was allowed to replace, stopped before it wrote, it leaves that file as it was.
 TEST(StoppedRescue, LeavesNoTarget) {
     struct Stop {
         const char* target;
@@ -302,7 +307,7 @@ TEST(StoppedRescue, LeavesNoTarget) {
         JobWorld w;
         w.dir.write("old.db", "old");
         StopWhen when;
-        if (stop.once) when.path = w.dir.file(stop.target);
+        if (stop.once) when.folder = w.dir.path(), when.name = stop.target;
         w.ctx.progress = &when;
         EXPECT_TRUE(rescueDatabase(w.ctx, w.dir.file(stop.target), stop.replace).stopped());
         EXPECT_EQ(w.dir.list(), (std::vector<std::string>{"bok.db", "old.db"}));
@@ -310,6 +315,24 @@ TEST(StoppedRescue, LeavesNoTarget) {
         if (!stop.once) {
             EXPECT_TRUE(checkDatabase(w.ctx).stopped());
         }
+    }
+}
+
+// The rescue places its file through the file system, step by step: a
+// step that fails leaves no new file, nothing of its own, and the damaged
+// file as it was.
+TEST(RescueFaults, AFailingPlacementStepLeavesNothing) {
+    for (const char* op : {"createFile", "commit"}) {
+        SCOPED_TRACE(op);
+        JobWorld w;
+        bookingPageOverwritten(w);
+        const std::string before = bytesOf(w.db);
+        w.fakes.files.failCall(op, 1, Error{61, "Disk full", "Vexla Admin", w.dir.file("new.db"), "R9144"});
+        const RescueOutcome outcome = rescueDatabase(w.ctx, w.dir.file("new.db"), false);
+        ASSERT_TRUE(outcome.failure);
+        EXPECT_EQ(outcome.failure->number, 61);
+        EXPECT_EQ(w.dir.list(), std::vector<std::string>{"bok.db"});
+        EXPECT_EQ(bytesOf(w.db), before);
     }
 }
 

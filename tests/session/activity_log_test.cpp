@@ -3,6 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <optional>
 
 #include "tests/support/fake_platform.h"
@@ -116,6 +125,85 @@ TEST(ConfiguredWait, ReadsDigitsUpToADayElseTen) {
     }
     EXPECT_EQ(configuredWait(dir.file("missing.ini")), 10);
 }
+
+// What stands at Logg.txt: the log is appended to a regular file, also
+// through a symbolic link; anything else is refused with one message for
+// the whole run (not one a line), and the node stays what it was.
+struct LogTarget {
+    const char* name;
+    // Makes the node at `log` (the real file behind a link: `real`); false
+    // when it cannot be made here.
+    std::function<bool(const std::string& log, const std::string& real)> make;
+    const char* refusal;  // the text code of the refusal; "" when appended to
+};
+
+void PrintTo(const LogTarget& t, std::ostream* os) { *os << t.name; }
+
+class ActivityLogAt : public ActivityLogTest, public ::testing::WithParamInterface<LogTarget> {};
+
+TEST_P(ActivityLogAt, AppendsToAFileOrRefusesOnce) {
+    const LogTarget& t = GetParam();
+    const std::string log = dir.file("Logg.txt"), real = dir.file("real.txt");
+    if (!t.make(log, real)) GTEST_SKIP() << "the node cannot be made by this user (a device needs root)";
+    struct stat before {};
+    ASSERT_EQ(::lstat(log.c_str(), &before), 0);
+    {
+        ActivityLog log = this->log();
+        for (const char* line : {"a", "b", "c"}) log.Logg(line);
+        log.closeAll();
+        log.Logg("d");  // opened again: still one message
+    }
+    if (*t.refusal == 0) {
+        EXPECT_TRUE(messages.shown.empty());
+        EXPECT_EQ(dir.read("real.txt"), "old\r\na\r\nb\r\nc\r\nd\r\n");
+    } else {
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_NE(messages.shown[0].text.find(std::string("[") + t.refusal + "]"), std::string::npos)
+            << messages.shown[0].text;
+    }
+    struct stat after {};
+    ASSERT_EQ(::lstat(log.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+}
+
+bool regularBehindALink(const std::string& log, const std::string& real) {
+    std::ofstream(real, std::ios::binary) << "old\r\n";
+    return ::symlink(real.c_str(), log.c_str()) == 0;
+}
+
+bool fifo(const std::string& log, const std::string&) { return ::mkfifo(log.c_str(), 0600) == 0; }
+
+bool socketAt(const std::string& log, const std::string&) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (fd < 0 || log.size() >= sizeof address.sun_path) return false;
+    log.copy(address.sun_path, log.size());
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Nodes, ActivityLogAt,
+    ::testing::Values(
+        LogTarget{"LinkToARegularFile", regularBehindALink, ""},
+        LogTarget{"Fifo", fifo, "R9150"},
+        LogTarget{"LinkToAFifo",
+                  [](const std::string& log, const std::string& real) {
+                      return fifo(real, real) && ::symlink(real.c_str(), log.c_str()) == 0;
+                  },
+                  "R9150"},
+        LogTarget{"Folder", [](const std::string& log, const std::string&) { return ::mkdir(log.c_str(), 0700) == 0; },
+                  "R9148"},
+        LogTarget{"Socket", socketAt, "R9152"},
+        LogTarget{"Device",
+                  [](const std::string& log, const std::string&) {
+                      return ::geteuid() == 0 && ::mknod(log.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+                  },
+                  "R9151"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexla
