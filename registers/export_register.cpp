@@ -32,7 +32,8 @@ std::string chooseExportPath(JobContext& ctx, const RegisterKind& reg) {
         const std::string path = OpenSaveDialog(p.fileDialogs, p.messages, -1, kSaveFlags, filter, title, folder,
                                                 std::string(reg.defaultFile));
         if (path.empty() || path == "*.skv") return path;
-        if (p.files.exists(path)) {
+        // A standard stream takes the text in place: nothing there is replaced.
+        if (!isStandardStream(path) && p.files.exists(path)) {
             p.messages.beep();
             const std::string question = path + " " + ctx.texts.TextTillAndra(txt::AlreadyExistsReplaceQuestion) + " ?";
             if (p.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {

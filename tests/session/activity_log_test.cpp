@@ -188,8 +188,7 @@ bool socketAt(const std::string& log, const std::string&) {
 INSTANTIATE_TEST_SUITE_P(
     Nodes, ActivityLogAt,
     ::testing::Values(
-        LogTarget{"LinkToARegularFile", regularBehindALink, ""},
-        LogTarget{"Fifo", fifo, "R9150"},
+        LogTarget{"LinkToARegularFile", regularBehindALink, ""}, LogTarget{"Fifo", fifo, "R9150"},
         LogTarget{"LinkToAFifo",
                   [](const std::string& log, const std::string& real) {
                       return fifo(real, real) && ::symlink(real.c_str(), log.c_str()) == 0;

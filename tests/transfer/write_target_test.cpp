@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "common/console_platform.h"
+#include "db/sqlite_engine.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/source_tree.h"
@@ -50,8 +51,8 @@ struct World {
         dir.write("in.skv", "ID;Name\r\n5001;Alfa\r\n5001;Beta\r\n");
     }
     int run(Args line) {
-        transfer::Environment env{texts,     engine,    console, clock,  locale,  files,   dir.path(),
-                                  stdin,     out.get(), err.get(), false, "vexla", nullptr, [] { return 0; }};
+        transfer::Environment env{texts, engine,    console,   clock, locale,  files,   dir.path(),
+                                  stdin, out.get(), err.get(), false, "vexla", nullptr, [] { return 0; }};
         line.insert(line.end(), {"--wait", "0"});
         return transfer::runTransfer(line, env);
     }
@@ -82,11 +83,11 @@ const Writer kWriters[] = {
 
 bool nothing(World&) { return true; }
 bool device(World& w) {
-    return ::geteuid() == 0 && ::mknod(w.dir.file("node").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    return ::geteuid() == 0 && ::mknod(w.dir.file("node.db").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
 }
-bool fifo(World& w) { return ::mkfifo(w.dir.file("node").c_str(), 0600) == 0; }
+bool fifo(World& w) { return ::mkfifo(w.dir.file("node.db").c_str(), 0600) == 0; }
 bool socketNode(World& w) {
-    const std::string path = w.dir.file("node");
+    const std::string path = w.dir.file("node.db");
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -96,7 +97,7 @@ bool socketNode(World& w) {
     ::close(fd);
     return bound;
 }
-bool folder(World& w) { return ::mkdir(w.dir.file("node").c_str(), 0700) == 0; }
+bool folder(World& w) { return ::mkdir(w.dir.file("node.db").c_str(), 0700) == 0; }
 bool hardLink(World& w) { return ::link(w.db.c_str(), w.dir.file("other.db").c_str()) == 0; }
 bool symbolicLink(World& w) { return ::symlink(w.db.c_str(), w.dir.file("other.db").c_str()) == 0; }
 bool linkedFolder(World& w) { return ::symlink(w.dir.path().c_str(), w.dir.file("via").c_str()) == 0; }
@@ -108,10 +109,10 @@ std::string refusal(const char* code, const std::string& path) { return std::str
 using Expected = const char*;
 
 const std::pair<Target, Expected> kTargets[] = {
-    {{"Device", device, "@/node"}, "R9151"},
-    {{"Fifo", fifo, "@/node"}, "R9150"},
-    {{"Socket", socketNode, "@/node"}, "R9152"},
-    {{"Folder", folder, "@/node"}, "R9148"},
+    {{"Device", device, "@/node.db"}, "R9151"},
+    {{"Fifo", fifo, "@/node.db"}, "R9150"},
+    {{"Socket", socketNode, "@/node.db"}, "R9152"},
+    {{"Folder", folder, "@/node.db"}, "R9148"},
     {{"DevNull", nothing, "/dev/null"}, "R9151"},
     {{"Database", nothing, "@/bok.db"}, "R9600"},
     {{"Journal", nothing, "@/bok.db-journal"}, "R9600"},
@@ -134,11 +135,14 @@ std::string at(std::string s, const std::string& folder) {
 TEST_P(WriteTarget, IsRefusedLeavingTheNodeAndTheDatabaseAlone) {
     const auto& [writer, target] = GetParam();
     World w;
+    // The copy's rule gives a name without a dot ".db": /dev/null.db is a new file.
+    if (std::string(writer.name) == "Copy" && target.first.path == "/dev/null") GTEST_SKIP() << "no device named";
     if (!target.first.make(w)) GTEST_SKIP() << "the node cannot be made by this user (a device needs root)";
     const std::string path = at(target.first.path, w.dir.path());
     // The copy refused its database by name before the rule was one.
     const bool copysOwn = std::string(writer.name) == "Copy" && path == w.db;
-    struct stat node {}, database {};
+    struct stat node {
+    }, database{};
     const bool there = ::lstat(path.c_str(), &node) == 0;
     ASSERT_EQ(::stat(w.db.c_str(), &database), 0);
     const std::string bytes = testing::fileBytes(w.db);
@@ -148,17 +152,20 @@ TEST_P(WriteTarget, IsRefusedLeavingTheNodeAndTheDatabaseAlone) {
     line.push_back(path);
     EXPECT_EQ(w.run(line), 4);
     const std::string err = contents(w.err.get());
-    EXPECT_NE(err.find(copysOwn ? "R1747" : refusal(target.second.code, path)), std::string::npos) << err;
+    EXPECT_NE(err.find(copysOwn ? "R1747" : refusal(target.second, path)), std::string::npos) << err;
     struct stat after {};
     EXPECT_EQ(::lstat(path.c_str(), &after) == 0, there);
-    if (there) EXPECT_EQ(after.st_mode & S_IFMT, node.st_mode & S_IFMT);
+    if (there) {
+        EXPECT_EQ(after.st_mode & S_IFMT, node.st_mode & S_IFMT);
+    }
     struct stat databaseAfter {};
     ASSERT_EQ(::stat(w.db.c_str(), &databaseAfter), 0);
     EXPECT_EQ(databaseAfter.st_ino, database.st_ino);
     EXPECT_EQ(testing::fileBytes(w.db), bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Writers, WriteTarget, ::testing::Combine(::testing::ValuesIn(kWriters), ::testing::ValuesIn(kTargets)),
+INSTANTIATE_TEST_SUITE_P(Writers, WriteTarget,
+                         ::testing::Combine(::testing::ValuesIn(kWriters), ::testing::ValuesIn(kTargets)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" +
                                     std::get<1>(info.param).first.name;
@@ -196,11 +203,14 @@ TEST_P(StandardStream, IsWrittenInPlaceOrRefused) {
     ::close(saved);
     EXPECT_EQ(status, c.status);
     const std::string product = contents(carried.get());
-    if (*c.product) EXPECT_EQ(product.rfind(c.product, 0), 0u) << product;
-    if (!*c.product) EXPECT_EQ(product, "");
+    if (*c.product) {
+        EXPECT_EQ(product.rfind(c.product, 0), 0u) << product;
+    } else {
+        EXPECT_EQ(product, "");
+    }
     EXPECT_NE(contents(w.err.get()).find(c.said), std::string::npos) << contents(w.err.get());
     for (const std::string name : {"-", "-.db", "stdout", "stderr", "stdout.db", "stderr.db"})
-        EXPECT_FALSE(testing::fileExists(w.dir.file(name))) << name;
+        EXPECT_FALSE(db::testing::fileExists(w.dir.file(name))) << name;
 }
 
 Args operator+(Args a, const Args& b) {
@@ -209,8 +219,8 @@ Args operator+(Args a, const Args& b) {
 }
 
 const Args kExportTo{"export", "--register", "kund", "--db", "@/bok.db", "--user", "admin", "--out"};
-const Args kReportTo{"import", "--register",  "kund", "--db", "@/bok.db", "--user",
-                     "admin",  "--in",        "@/in.skv", "--map", "auto", "--dry-run", "--report"};
+const Args kReportTo{"import", "--register", "kund",  "--db", "@/bok.db",  "--user",  "admin",
+                     "--in",   "@/in.skv",   "--map", "auto", "--dry-run", "--report"};
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, StandardStream,
@@ -218,14 +228,26 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"ExportToStandardError", kExportTo + Args{"/dev/stderr"}, 0, "", STDERR_FILENO, "ID;"},
         StreamCase{"ReportToStandardError", kReportTo + Args{"/dev/stderr"}, 5, "", STDERR_FILENO, "R9040 3: "},
         StreamCase{"ReportToDash", kReportTo + Args{"-"}, 5, "", STDOUT_FILENO, "R9040 3: "},
-        StreamCase{"CopyToDash", {"copy", "--db", "@/bok.db", "--out", "-"}, 4, "R9601: /dev/stdout", STDOUT_FILENO,
+        StreamCase{
+            "CopyToDash", {"copy", "--db", "@/bok.db", "--out", "-"}, 4, "R9601: /dev/stdout", STDOUT_FILENO, ""},
+        StreamCase{"CopyToStandardError",
+                   {"copy", "--db", "@/bok.db", "--out", "/dev/stderr"},
+                   4,
+                   "R9601: /dev/stderr",
+                   STDERR_FILENO,
                    ""},
-        StreamCase{"CopyToStandardError", {"copy", "--db", "@/bok.db", "--out", "/dev/stderr"}, 4,
-                   "R9601: /dev/stderr", STDERR_FILENO, ""},
-        StreamCase{"RecoverToStandardOutput", {"recover", "--db", "@/bok.db", "--out", "/dev/stdout"}, 4,
-                   "R9601: /dev/stdout", STDOUT_FILENO, ""},
-        StreamCase{"RecoverToDash", {"recover", "--db", "@/bok.db", "--force", "--out", "-"}, 4,
-                   "R9601: /dev/stdout", STDOUT_FILENO, ""}),
+        StreamCase{"RecoverToStandardOutput",
+                   {"recover", "--db", "@/bok.db", "--out", "/dev/stdout"},
+                   4,
+                   "R9601: /dev/stdout",
+                   STDOUT_FILENO,
+                   ""},
+        StreamCase{"RecoverToDash",
+                   {"recover", "--db", "@/bok.db", "--force", "--out", "-"},
+                   4,
+                   "R9601: /dev/stdout",
+                   STDOUT_FILENO,
+                   ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
