@@ -118,22 +118,45 @@ Result<std::string> PosixFileSystem::readSmallFile(const std::string& path) {
     return text;
 }
 
-// The log is appended to in place, through a symbolic link too (its real
-// file may live elsewhere), and never to a FIFO or device (which would block
-// or swallow it): opened without blocking, then looked at.
+namespace {
+
+// Whether the symbolic link `link` (lstat: `st`) may be followed to the
+// log: made by the user who runs the job, or by the owner of its folder
+// where nobody else may write in that folder. A link another user planted
+// in a folder open to others is never followed.
+bool trustedLink(const std::string& link, const struct stat& st) {
+    if (st.st_uid == ::geteuid()) return true;
+    struct stat folder {};
+    return ::stat(folderOf(link).c_str(), &folder) == 0 && folder.st_uid == st.st_uid && (folder.st_mode & 022) == 0;
+}
+
+}  // namespace
+
+// The log is appended to in place, through a trusted symbolic link too (its
+// real file may live elsewhere), and never to a FIFO or device (which would
+// block or swallow it): opened without blocking, then looked at. A link
+// swapped for another between the look and the opening is refused.
 Result<std::unique_ptr<OutputFile>> PosixFileSystem::openAppend(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_APPEND | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    struct stat named {};
+    const bool link = ::lstat(path.c_str(), &named) == 0 && S_ISLNK(named.st_mode);
+    if (link && !trustedLink(path, named)) return fileRefusal(path, FileKind::Link);
+    const int fd =
+        ::open(path.c_str(),
+               O_APPEND | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (link ? 0 : O_NOFOLLOW), 0666);
     if (fd < 0) {
         const int err = errno;
-        auto there = info(path, true);
+        auto there = info(path, link);
         if (there && there->kind != FileKind::Missing && there->kind != FileKind::Regular)
             return fileRefusal(path, there->kind);
         return fileError(err, path, txt::OpWrite);
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    struct stat st {
+    }, again{};
+    const bool same =
+        !link || (::lstat(path.c_str(), &again) == 0 && again.st_ino == named.st_ino && again.st_dev == named.st_dev);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !same) {
         ::close(fd);
-        return fileRefusal(path, kindOf(st.st_mode));
+        return fileRefusal(path, same ? kindOf(st.st_mode) : FileKind::Link);
     }
     return appendingFile(fd, path);
 }

@@ -232,14 +232,14 @@ Result<TemporaryPlace> besideTarget(const std::string& target) {
     return place;
 }
 
-// A fresh file in a private folder beside `target`, under the target's own
-// name; the folder's lock stands for the file's.
+// A fresh file in a private folder beside `target`; the folder's lock
+// stands for the file's. Its name is short, as the engine names its side
+// files after it (a target's name may be as long as the system allows).
 Result<TemporaryPlace> inPrivateFolder(const std::string& target) {
     TemporaryPlace place;
     place.folder = std::make_unique<PrivateFolder>();
     if (const int err = place.folder->make(folderOf(target)); err != 0) return fileError(err, target, txt::OpCreate);
-    const auto slash = target.rfind('/');
-    place.path = place.folder->path() + "/" + (slash == std::string::npos ? target : target.substr(slash + 1));
+    place.path = place.folder->path() + "/new";
     place.fd = ::open(place.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
     if (place.fd < 0) return fileError(errno, target, txt::OpCreate);
     return place;

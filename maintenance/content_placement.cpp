@@ -131,8 +131,13 @@ bool worthAnother(const Status& s) {
 
 Result<std::string> workingFile(JobContext& ctx) {
     const AdminState& state = ctx.main.state();
-    const std::string real = realFileOf(ctx.platform.files, state.DataBas);
-    if (real.empty()) return db::fileNotFound(state.DataBas);
+    auto resolved = ctx.platform.files.realPath(state.DataBas);
+    if (!resolved) {
+        const long number = resolved.error().number;
+        if (number == fserr::FileNotFound || number == fserr::PathNotFound) return db::fileNotFound(state.DataBas);
+        return resolved.error();
+    }
+    const std::string& real = *resolved;
     // Through a link the work happens in the real file's folder, which may
     // hold a killed run's files of its own.
     if (folderOf(real) != state.msSökväg) ctx.removeAbandonedFiles(folderOf(real));

@@ -45,11 +45,6 @@ Holder holderOf(FileSystem& files, const std::string& pid) {
 
 }  // namespace
 
-std::string realFileOf(FileSystem& files, const std::string& path) {
-    auto real = files.realPath(path);
-    return real ? *real : std::string();
-}
-
 std::vector<Holder> processesWithFileOpen(FileSystem& files, unsigned long dev, unsigned long ino) {
     std::vector<Holder> found;
     auto processes = files.listFolder("/proc");

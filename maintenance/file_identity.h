@@ -1,6 +1,6 @@
-// The database file behind its name, and who else has it open: what a job
-// names when the booking system keeps it from the database too long. Every
-// look goes through the file system (/proc among it).
+// Who else has the database file open: what a job names when the booking
+// system keeps it from the database too long. Every look goes through the
+// file system (/proc among it).
 #pragma once
 
 #include <string>
@@ -10,10 +10,6 @@
 #include "common/result.h"
 
 namespace vexla {
-
-// The real file `path` names, every symbolic link on the way resolved;
-// "" when it cannot be resolved.
-std::string realFileOf(FileSystem& files, const std::string& path);
 
 // The other processes that have the file (dev, ino) open, as far as this
 // user may see them (a process whose descriptors cannot be read is left

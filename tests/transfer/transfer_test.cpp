@@ -279,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"RecoverNoDatabase", kRecover, 4, "3343", "", file("bok.db", "x")},
         Case{"RecoverHeld", kRecover, 3, "3356", "", holdDatabase},
         Case{"RecoverOverAFile", kRecover, 4, "R9084: @/new.db", "", file("new.db", "old")},
-        Case{"RecoverOntoTheDatabase", {"recover", "--db", "@/bok.db", "--out", "@/bok.db", "--force"}, 4, "3204", ""},
+        Case{"RecoverOntoTheDatabase", {"recover", "--db", "@/bok.db", "--out", "@/bok.db", "--force"}, 4, "R9600: @/bok.db", ""},
         Case{"CheckDamaged", kCheck, 7, "", "R9431\n", damage},
         Case{"CheckLinksBroken", kCheck, 8, "", "R9432\n", removeACustomer},
         Case{"CheckSound", kCheck + Args{"--full"}, 0, "", "R9430\nKund: 23 R9433\n"},
@@ -325,7 +325,7 @@ INSTANTIATE_TEST_SUITE_P(
              [](World& w) { EXPECT_EQ(w.dir.read("r.txt"), "R9040 2: R9116: 1;Dup\nR9040 3: R9115: 5003\t;x;y\n"); }},
         Case{"Compact", kCompact + Args{"--full-check"}, 0, "", "R1761. R9155: @/Vexla2026-12-04.db\n"},
         // --force replaces a regular file only, never the database under any name.
-        Case{"ExportOverTheDatabase", kExport + Args{"@/bok.db", "--force"}, 4, "R9153: @/bok.db", "R1739\n"},
+        Case{"ExportOverTheDatabase", kExport + Args{"@/bok.db", "--force"}, 4, "R9600: @/bok.db", ""},
         Case{"CopyOverAFileNeedsForce", kCopy + Args{"@/kopia.db"}, 4, "R9084: @/kopia.db", "",
              file("kopia.db", "old")},
         Case{"CopyOverAFileWithForce", kCopy + Args{"@/kopia.db", "--force"}, 0, "", "R1752@/kopia.db\n",
