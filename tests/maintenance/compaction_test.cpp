@@ -141,6 +141,26 @@ TEST(CompactionFaults, ABackupTheDiskDoesNotKeepStopsBeforeTheCommit) {
     EXPECT_EQ(w.dir.read("bok.db"), before);
 }
 
+// The compacted result is placed through the file system like the backup
+// beside it (two new files, made at once): either failing, at its start or
+// at its placing, ends the job with the database as it was and no file of
+// the job's left but a backup made whole.
+TEST(CompactionFaults, AResultOrBackupThatCannotBePlacedLeavesTheDatabase) {
+    for (const char* op : {"createFile", "commit"})
+        for (int nth : {1, 2}) {
+            SCOPED_TRACE(std::string(op) + " #" + std::to_string(nth));
+            JobWorld w;
+            db::testing::makeDatabase(w.db, "DELETE FROM Bokning WHERE ID % 2 = 0");
+            const std::string before = w.dir.read("bok.db");
+            w.fakes.files.failCall(op, nth, Error{fserr::DiskFull, "Disk full", "Vexla Admin", w.db, "R9143"});
+            EXPECT_FALSE(w.compactInWindow());
+            ASSERT_EQ(w.boxTexts().size(), 1u);
+            EXPECT_EQ(w.boxTexts()[0].rfind("61\r\n", 0), 0u) << w.boxTexts()[0];
+            EXPECT_EQ(w.dir.read("bok.db"), before);
+            for (const std::string& name : w.dir.list()) EXPECT_TRUE(name == "bok.db" || name == kBackup) << name;
+        }
+}
+
 // A journal beside the database is the booking system's (its connections
 // share it by name): the compaction leaves it to the engine and renames
 // nothing aside, also under a name too long for any ".old" beside it.
