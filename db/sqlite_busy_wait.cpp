@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <thread>
 
+#include "common/stop_signals.h"
+
 namespace vexla::db {
 
 bool BusyWait::stopAsked() {
+    // A signal that asks the process to stop ends every wait, also one no
+    // job has given a stop of its own (the login, the opening of a database).
+    if (stopSignal() != 0) return true;
     std::lock_guard<std::mutex> lock(mutex_);
     return stop_ && stop_();
 }

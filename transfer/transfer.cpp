@@ -10,7 +10,9 @@
 
 #include "common/console_platform.h"
 #include "common/file_writing.h"
+#include "common/input_file.h"
 #include "common/platform.h"
+#include "common/posix_file_system.h"
 #include "common/text.h"
 #include "db/errors.h"
 #include "login/validera.h"
@@ -112,6 +114,11 @@ std::string fullPath(const std::string& path) {
     return ec ? path : full.lexically_normal().string();
 }
 
+// A write error of standard output on the one line that tells it.
+std::string oneLine(const Error& e, TextSource& texts) {
+    return std::to_string(e.number) + " " + describedFileError(e, texts).description;
+}
+
 // One run of one command, with the window's stand-ins around the job.
 class Run {
 public:
@@ -148,8 +155,9 @@ public:
     int listBackups();
     int restore();
     // The end of the run after `status`: the JSON object (--json) and the
-    // system log's summary line.
-    void report(int status);
+    // system log's summary line. Answers the run's status: a file error
+    // when the JSON object could not be written.
+    int report(int status);
 
 private:
     // The file standing for standard input or output in the scratch folder.
@@ -249,7 +257,7 @@ const char* commandWord(Command command) {
     return "";
 }
 
-void Run::report(int status) {
+int Run::report(int status) {
     const bool failed = status != exitcode::Ok && status != exitcode::Skipped;
     const std::string why = failed ? whyItFailed() : "";
     if (o_.json) {
@@ -259,8 +267,12 @@ void Run::report(int status) {
         std::optional<ReportedError> error;
         if (failed && !verdict) error = ReportedError{errorNumber_ != 0 ? errorNumber_ : status, why};
         const std::string json = jsonReport(commandWord(*o_.command), status, figures_, error);
-        std::fputs(json.c_str(), resultStream());
-        std::fflush(resultStream());
+        const bool written = std::fputs(json.c_str(), resultStream()) >= 0;
+        if (std::fflush(resultStream()) != 0 || !written) {
+            // The job's work stands; only its report was lost.
+            complain(txt::StandardOutputLostReport, oneLine(fileError(errno, "-", txt::OpWrite), env_.texts));
+            status = exitcode::FileError;
+        }
     }
     const LogPriority priority = status == exitcode::Ok        ? LogPriority::Notice
                                  : status == exitcode::Skipped ? LogPriority::Warning
@@ -268,6 +280,7 @@ void Run::report(int status) {
     window_.activityLog().toSystemLog(
         priority, jobSummaryLine(env_.texts, std::string("vexla-transfer ") + commandWord(*o_.command), status,
                                  window_.state().DataBas, why, held_));
+    return status;
 }
 
 // The login dialog's check without the dialog: Validera decides, and a
@@ -322,9 +335,10 @@ int Run::exportRegister() {
     if (outcome.n == 0) return finish(exitcode::FileError);
     if (toStandardOutput()) {
         if (const Status sent = sendFile(streamFile(), env_.out); !sent) {
-            messages_.show(numberAndDescription(describedFileError(sent.error(), env_.texts)), kProgramTitle,
-                           MsgIcon::Critical, MsgButtons::Ok);
-            return finish(failure(sent.error()));
+            // Nothing is claimed: the file never arrived.
+            window_.setInfo("");
+            complain(txt::StandardOutputFailed, oneLine(sent.error(), env_.texts));
+            return finish(exitcode::FileError);
         }
     }
     return finish(exitcode::Ok);
@@ -362,6 +376,15 @@ int Run::importRegister() {
     const bool fromStandardInput = o_.in == kStandardStream;
     if (fromStandardInput && !scratch_->made()) return noScratch();
     const std::string in = fromStandardInput ? streamFile() : fullPath(o_.in);
+    // A pipe (`<(...)`, /dev/fd/N) or a device is never read as a register
+    // file: said before the login, with the way that reads a pipe.
+    const auto given = fromStandardInput ? Result<FileInfo>(FileInfo{}) : env_.files.info(in, true);
+    if (const FileKind kind = given ? given->kind : FileKind::Missing;
+        kind == FileKind::Fifo || kind == FileKind::Device || kind == FileKind::Socket) {
+        complain(readingRefusalFor(kind), in);
+        std::fprintf(env_.err, "%s\n", text(txt::ReadStandardInputWithInDash).c_str());
+        return exitcode::FileError;
+    }
     if (const int refused = login()) return refused;
     AdminState& state = window_.state();
     CountOnlyProgress countOnly(progress_);
@@ -416,8 +439,11 @@ int Run::importRegister() {
         const std::string mapFile = fullPath(o_.map);
         const auto lines = readMappingLines(mapFile);
         if (!lines) {
-            messages_.show(std::to_string(lines.error().number) + " " +
-                               describedFileError(lines.error(), env_.texts).description + ": " + mapFile,
+            const Error& e = lines.error();
+            // A refusal of its kind names the file itself.
+            const bool named = refusedKind(e) != FileKind::Regular;
+            messages_.show(std::to_string(e.number) + " " + describedFileError(e, env_.texts).description +
+                               (named ? "" : ": " + mapFile),
                            kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
             return givenUp(exitcode::FileError);
         }
@@ -455,6 +481,11 @@ int Run::importRegister() {
     services.notices = &notices;
     services.engine = &env_.engine;
     watchImport(services, fromStandardInput ? static_cast<JobProgress*>(&countOnly) : &progress_);
+    // The JSON object is the product: a standard output that stops taking
+    // writes ends the import as a stop does, rolled back.
+    OutputWatch output(env_.out);
+    if (o_.json)
+        services.cancelled = [&output, asked = services.cancelled] { return (asked && asked()) || output.lost(); };
     if (report) report->attach(services);
     std::vector<SkippedLine> skippedLines;
     if (o_.json) {
@@ -472,6 +503,11 @@ int Run::importRegister() {
     logImport(ctx_, logged, outcome);
     const Status reportWritten = report ? report->finish(outcome) : Status{};
     status_.clear();
+    if (outcome.stop == ImportStop::Cancelled && !output.found()) {
+        window_.setInfo("");
+        complain(txt::StandardOutputFailed, oneLine(output.found().error(), env_.texts));
+        return finish(exitcode::FileError);
+    }
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
         if (outcome.error.number != 0) noteNumber(outcome.error.number);
@@ -650,6 +686,12 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         std::fprintf(env.err, "%s\n", env.texts.TextTillAndra(txt::StandardOutputClosed).c_str());
         return exitcode::FileError;
     }
+    if (const Status writable = productOnOut ? standardOutputTakesWrites(env.out) : Status{}; !writable) {
+        // The same for a pipe whose reader is gone or a full device.
+        std::fprintf(env.err, "%s: %s\n", env.texts.TextTillAndra(txt::StandardOutputFailed).c_str(),
+                     oneLine(writable.error(), env.texts).c_str());
+        return exitcode::FileError;
+    }
     Run run(env, o);
     int status = exitcode::Usage;
     switch (*o.command) {
@@ -662,8 +704,13 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         case Command::Backups: status = run.listBackups(); break;
         case Command::Restore: status = run.restore(); break;
     }
-    run.report(status);
-    return status;
+    // A wait that a stop cut short (the engine's busy wait, a read of the
+    // terminal or of standard input) fails as a wait or a read would; the
+    // job undid what it started all the same, and the status says why.
+    const int signal = env.stopSignal ? env.stopSignal() : 0;
+    if (signal != 0 && status != exitcode::Ok && status != exitcode::Skipped && status < exitcode::Interrupted)
+        status = exitcode::Interrupted + signal;
+    return run.report(status);
 }
 
 }  // namespace vexla::transfer

@@ -233,15 +233,20 @@ TEST_F(MTexterTest, RefusedControlTextIsReportedAndTheWindowGoesOn) {
     }
 }
 
-TEST_F(MTexterTest, ReadsTheFileAfreshForTheNextWindow) {
+// The file is read once per run: a change counts from the next start (a
+// fresh mTexter), not for the next window.
+TEST_F(MTexterTest, ReadsTheFileOnceAndAChangeCountsFromTheNextStart) {
     mTexter texts(path(), messages);
-    FakeForm first("R1825"), second("R1825");
+    FakeForm first("R1825"), second("R1825"), afterRestart("R1825");
     texts.SetTextOfForm(first);
     std::vector<std::string> changed = baseLangIni();
     changed[3] = "R1825=Nytt namn";
     folder.write("Lang.ini", testing::cp1252Lines(changed));
     texts.SetTextOfForm(second);
-    EXPECT_EQ(std::tie(first.title, second.title), std::tuple("Vexla Admin", "Nytt namn"));
+    mTexter restarted(path(), messages);
+    restarted.SetTextOfForm(afterRestart);
+    EXPECT_EQ(std::tie(first.title, second.title, afterRestart.title),
+              std::tuple("Vexla Admin", "Vexla Admin", "Nytt namn"));
 }
 
 // mTexter on real widgets. Buttons, frames, labels and the title get their
