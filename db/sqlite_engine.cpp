@@ -1,4 +1,6 @@
 #include "db/sqlite_engine.h"
+
+#include "db/sqlite_busy_wait.h"
 #include "texts/text_codes.h"
 
 #include <sqlite3.h>
@@ -170,7 +172,7 @@ int openForReading(const std::string& path, sqlite3** db, double waitSeconds) {
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) return rc;
     sqlite3_extended_result_codes(*db, 1);
-    sqlite3_busy_timeout(*db, static_cast<int>(waitSeconds * 1000));
+    installTimedWait(*db, waitSeconds);
     registerSwedishCollation(*db);
     // A file cut short is larger by its header than on disk, which the
     // engine takes for damage to the whole file; with the schema

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "common/file_writing.h"
+#include "common/input_file.h"
 #include "db/booking_file.h"
 #include "db/errors.h"
 #include "maintenance/backups.h"
@@ -65,9 +66,11 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     auto given = files.info(outcome.backup, true);
     if (!given) return given.error();
     if (given->kind == FileKind::Missing) return db::fileNotFound(outcome.backup);
+    // A backup is read: a FIFO, a device, a folder or a socket is said to
+    // be no file to read, not waited for.
     if (given->kind != FileKind::Regular)
         return Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", outcome.backup,
-                     refusalFor(given->kind)};
+                     readingRefusalFor(given->kind)};
     if (given->sameFile(database))
         return refuseBackup(ctx, outcome, db::err::InvalidOperation, txt::BackupRefusedIsTheDatabase, "");
     auto tables = hold.connection->TableNames();
