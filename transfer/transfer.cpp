@@ -222,6 +222,7 @@ private:
     std::optional<double> held_;  // the job's longest hold of the booking system's commits
     long errorNumber_ = 0;        // the failure's number, 0 while none is known
     std::string complaint_;       // the last complaint of our own
+    bool outLost_ = false;        // standard output took no writes: no JSON object is tried there
 };
 
 int Run::finish(int status) {
@@ -260,7 +261,7 @@ const char* commandWord(Command command) {
 int Run::report(int status) {
     const bool failed = status != exitcode::Ok && status != exitcode::Skipped;
     const std::string why = failed ? whyItFailed() : "";
-    if (o_.json) {
+    if (o_.json && !(outLost_ && resultStream() == env_.out)) {
         // The check's 7 and 8 are its verdict, which "result" carries: no error of the run.
         const bool verdict =
             o_.command == Command::Check && (status == exitcode::Damaged || status == exitcode::LinksBroken);
@@ -504,6 +505,7 @@ int Run::importRegister() {
     const Status reportWritten = report ? report->finish(outcome) : Status{};
     status_.clear();
     if (outcome.stop == ImportStop::Cancelled && !output.found()) {
+        outLost_ = true;
         window_.setInfo("");
         complain(txt::StandardOutputFailed, oneLine(output.found().error(), env_.texts));
         return finish(exitcode::FileError);
