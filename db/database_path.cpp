@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "common/platform/file_system.h"
 #include "common/system_user.h"
@@ -43,6 +44,19 @@ std::optional<Error> lookUpRefusal(const std::string& path, int err) {
     }
 }
 
+// Whether `path`, made full as the engine makes it, is longer than the
+// engine takes: it then refuses to open the file, whatever the system says.
+bool beyondTheEngine(const std::string& path) {
+    const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    if (!vfs) return false;
+    std::size_t full = path.size();
+    if (path.front() != '/') {
+        char here[4096];
+        full += ::getcwd(here, sizeof here) ? std::strlen(here) + 1 : 0;
+    }
+    return full > static_cast<std::size_t>(vfs->mxPathname);
+}
+
 bool unreadable(const std::string& path) {
     return ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES;
 }
@@ -56,6 +70,7 @@ std::optional<Error> refusalOfPath(const std::string& path) {
         if (auto refused = lookUpRefusal(path, errno)) return refused;
         return cannotOpen(path);
     }
+    if (beyondTheEngine(path)) return pathTooLong(path);
     if (!S_ISREG(st.st_mode)) return notARegularFile(path, fileKindOf(st.st_mode));
     if (st.st_size == 0) return unrecognizedFormat(path);
     // SQLite would read, truncate or delete a journal through a link
