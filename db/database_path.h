@@ -12,8 +12,9 @@
 namespace vexla::db {
 
 // Why `path` cannot be opened as a database file, judged from the file
-// system alone; nothing when it names a non-empty regular file whose
-// journal, log and shared-memory names hold no other kind of file.
+// system alone (and the engine's longest path); nothing when it names a
+// non-empty regular file whose journal, log and shared-memory names hold no
+// other kind of file.
 std::optional<Error> refusalOfPath(const std::string& path);
 
 // Why the engine could not open a file refusalOfPath let through: the file
