@@ -176,6 +176,11 @@ private:
     std::FILE* resultStream() const { return toStandardOutput() ? env_.err : env_.out; }
     // Notes the number of a failure for the report (the text is the box shown).
     void noteNumber(long number) { errorNumber_ = number; }
+    // The same for a failure of a job, kept to word it should nothing have been shown.
+    void noteFailure(const Error& e) {
+        noteNumber(e.number);
+        failure_ = e;
+    }
     // The same for a complaint of our own: the number of its text code.
     void noteCode(const char* code) { errorNumber_ = std::strtol(code + 1, nullptr, 10); }
     // Prints `lines` on `to`, each as the terminal shows a line.
@@ -184,7 +189,7 @@ private:
     // The status of a job that failed with `e`: another program holding the
     // database, or a file (the database among them) that failed.
     int failure(const Error& e) {
-        noteNumber(e.number);
+        noteFailure(e);
         const bool held = e.number == db::err::OpenedExclusively || e.number == db::err::RecordLocked;
         if (held) figures_["holders"] = holdersFigure(e.openers);
         return held ? exitcode::InUse : exitcode::FileError;
@@ -195,14 +200,20 @@ private:
     int interrupted() const { return exitcode::Interrupted + (env_.stopSignal ? env_.stopSignal() : 0); }
     void complain(const char* code, const std::string& detail = {});
     // Why the job failed, for a script and the log: the last complaint of
-    // our own, else the last message shown, its lines joined by LF.
-    std::string whyItFailed() const { return withLfLineEnds(complaint_.empty() ? messages_.lastShown : complaint_); }
+    // our own, else the last message shown, its lines joined by LF; else the
+    // failure worded in the user's language, so that it is never empty.
+    std::string whyItFailed() {
+        const std::string said = complaint_.empty() ? messages_.lastShown : complaint_;
+        if (!said.empty() || !failure_) return withLfLineEnds(said);
+        return withLfLineEnds(numberAndDescription(describedFileError(*failure_, env_.texts)));
+    }
     // Tells a check or rescue that failed (its lines printed): the number
     // for --json, the first line as why, and the status: another program
     // holding the database, or a file that failed.
     int failedWith(const Error& failure, const std::vector<std::string>& lines, bool held) {
-        noteNumber(failure.number);
-        messages_.lastShown = lines.empty() ? failure.description : lines.front();
+        noteFailure(failure);
+        messages_.lastShown =
+            lines.empty() ? numberAndDescription(describedFileError(failure, env_.texts)) : lines.front();
         return held ? exitcode::InUse : exitcode::FileError;
     }
     std::string text(const char* code) { return env_.texts.TextTillAndra(code); }
@@ -218,11 +229,12 @@ private:
     WindowlessAdmin window_;
     Platform platform_;
     JobContext ctx_;
-    QJsonObject figures_;         // the job's figures for --json
-    std::optional<double> held_;  // the job's longest hold of the booking system's commits
-    long errorNumber_ = 0;        // the failure's number, 0 while none is known
-    std::string complaint_;       // the last complaint of our own
-    bool outLost_ = false;        // standard output took no writes: no JSON object is tried there
+    QJsonObject figures_;           // the job's figures for --json
+    std::optional<double> held_;    // the job's longest hold of the booking system's commits
+    long errorNumber_ = 0;          // the failure's number, 0 while none is known
+    std::optional<Error> failure_;  // the job's failure, when one is known
+    std::string complaint_;         // the last complaint of our own
+    bool outLost_ = false;          // standard output took no writes: no JSON object is tried there
 };
 
 int Run::finish(int status) {
@@ -625,7 +637,7 @@ int Run::listBackups() {
     if (!backups) {
         if (backups.error().number == kStoppedByUser) return finish(interrupted());
         messages_.show(numberAndDescription(backups.error()), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        noteNumber(backups.error().number);
+        noteFailure(backups.error());
         return finish(exitcode::FileError);
     }
     figures_ = backupFigures(*backups);
