@@ -26,6 +26,7 @@
 #include "common/standard_descriptors.h"
 #include "common/syslog_system_log.h"
 #include "common/system_clock.h"
+#include "common/unread_settings.h"
 #include "db/sqlite_engine.h"
 #include "session/command_line.h"
 #include "session/job_notices.h"
@@ -103,7 +104,7 @@ std::function<bool()> waitingFor(int seconds) {
 // The unattended job: no window, no toolkit beyond its locale data, so it
 // runs from cron whatever window system the environment names. The job's
 // end goes to the system log as one line, at Error when it failed.
-int runWithoutWindow(const std::string& folder, const StartingDatabase& start, int waitSeconds) {
+int runWithoutWindow(const std::string& folder, const StartingDatabase& start, int waitSeconds, SystemLog& systemLog) {
     ConsoleMessageBoxes console;
     NoFileDialogs dialogs;
     NoMousePointer pointer;
@@ -111,7 +112,6 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start, i
     QtLocaleInfo locale;
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), console);
-    SyslogSystemLog systemLog;
     Platform platform{console, dialogs, pointer, clock, locale, files, folder, FolderMemory::none(), systemLog};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
     WindowlessAdmin window(engine, files, console, texts, folder, systemLog);
@@ -139,6 +139,9 @@ int main(int argc, char** argv) {
     reopenClosedStandardStreams();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const std::string folder = programFolder();
+    // The one log of the run, also for the line that a settings file was passed over.
+    SyslogSystemLog systemLog;
+    tellUnreadSettingsAs(argc > 0 ? argv[0] : "vexla-admin", folder, stderr, systemLog);
     const ProgramArguments read = readProgramArguments(args, kPathSeparator);
     switch (read.request) {
         case Request::Help: return printHelp(folder);
@@ -148,7 +151,7 @@ int main(int argc, char** argv) {
     }
     const StartingDatabase start = startingDatabase(read.options, folder);
     // /a names a job (anything else was a usage error): no window.
-    if (read.options.hasJobOption) return runWithoutWindow(folder, start, read.waitSeconds);
+    if (read.options.hasJobOption) return runWithoutWindow(folder, start, read.waitSeconds, systemLog);
     if (!canShowWindow()) {
         // Said in the program's language rather than the toolkit's abort.
         ConsoleMessageBoxes console;
@@ -172,7 +175,6 @@ int main(int argc, char** argv) {
     ToolkitTranslator toolkitTexts;
     if (toolkitTexts.loadFor(languageOfTexts(texts), texts)) app.installTranslator(&toolkitTexts);
     QtFileDialogHost dialogs(nullptr, texts);
-    SyslogSystemLog systemLog;
     // The register file dialogs start where the user last was, remembered in the user's own settings.
     const SystemLogNotices folderNotices(texts, systemLog);
     FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files, folderNotices);

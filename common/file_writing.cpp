@@ -38,7 +38,9 @@ Error describedFileError(const Error& e, TextSource& texts) {
     d.description = errorDescription(e, texts);
     d.worded = true;
     if (e.file.empty() || e.what.empty()) return d;
-    const std::string named = texts.TextTillAndra(e.what) + ": " + e.file;
+    // A refusal may name whom it refused (a user) between its text and the file.
+    const std::string whom = e.subject.empty() ? "" : " " + e.subject;
+    const std::string named = texts.TextTillAndra(e.what) + whom + ": " + e.file;
     // A refusal has no description of its own: what was refused says it all.
     d.description = e.description.empty() ? named : d.description + " (" + named + ")";
     d.what.clear();

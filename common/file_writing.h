@@ -34,7 +34,8 @@ Status removeDurably(FileSystem& files, const std::string& path);
 // The error in the user's language: its description worded by its number
 // (errorDescription), completed by what was done to which file for a file
 // error: "Disken är full (skriva: /srv/vexla/Vexla2026-12-04.db)". A file
-// error without a description of its own (a refusal) becomes "text: file".
+// error without a description of its own (a refusal) becomes "text: file",
+// or "text subject: file" when it names whom it refused (Error::subject).
 // The answer is marked worded, so describing it again changes nothing.
 Error describedFileError(const Error& e, TextSource& texts);
 

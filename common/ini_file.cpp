@@ -1,15 +1,16 @@
 #include "common/ini_file.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string_view>
 
 #include "common/cp1252.h"
+#include "common/input_file.h"
 #include "common/platform.h"
 #include "common/platform/file_system.h"
 #include "common/text.h"
+#include "common/unread_settings.h"
 #include "common/utf8_check.h"
 
 namespace vexla {
@@ -73,34 +74,68 @@ std::string_view firstUtf8Characters(std::string_view text, std::size_t limit) {
     return text;
 }
 
-// The bytes of a file, or `missing` when there is no file at the path.
+// Why the bytes of a file are in an encoding no ini file is read in
+// (fixed English, for the line that says the file was not read); "" for
+// none. A byte-order mark names UTF-16 and UTF-32; without one, the NUL
+// bytes of either show among the first bytes, which no text of ours holds.
+const char* wideEncoding(std::string_view bytes) {
+    using namespace std::string_view_literals;
+    if (bytes.substr(0, 4) == "\xFF\xFE\0\0"sv || bytes.substr(0, 4) == "\0\0\xFE\xFF"sv) return "UTF-32 encoded";
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") return "UTF-16 encoded";
+    const std::string_view first = bytes.substr(0, 64);
+    if (first.find('\0') == std::string_view::npos) return "";
+    return first.find("\0\0\0"sv) != std::string_view::npos ? "UTF-32 encoded" : "UTF-16 encoded";
+}
+
+// What a settings file's kind says of it when it is no regular file.
+std::string kindReason(FileKind kind) {
+    switch (kind) {
+        case FileKind::Fifo: return "not a regular file (FIFO)";
+        case FileKind::Device: return "not a regular file (device)";
+        case FileKind::Folder: return "not a regular file (folder)";
+        case FileKind::Socket: return "not a regular file (socket)";
+        default: return "not a regular file";
+    }
+}
+
+// The bytes of a file, or `missing` when there is no file at the path, or
+// one passed over (`notRead` says why).
 struct FileBytes {
     bool missing = false;
     std::string bytes;
+    std::string notRead;
 };
+
+FileBytes passedOver(std::string why) { return FileBytes{true, {}, std::move(why)}; }
 
 // The whole file; an Error when a file is there but cannot be read.
 Result<FileBytes> readWholeFile(const std::string& path) {
     const Error accessError{fserr::PathFileAccess, "Path/File access error", kProgramTitle};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR || path.empty()) return FileBytes{true, {}};
+    if (path.empty()) return FileBytes{true, {}, {}};
+    auto opened = InputFile::open(path);
+    if (!opened) {
+        const long number = opened.error().number;
+        if (number == fserr::FileNotFound || number == fserr::PathNotFound) return FileBytes{true, {}, {}};
+        if (const FileKind kind = refusedKind(opened.error()); kind != FileKind::Regular)
+            return passedOver(kindReason(kind));
         return accessError;
     }
+    if (opened->size() > kMaxIniBytes) return passedOver("larger than 1 MB");
     FileBytes file;
     char buffer[8192];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(opened->fd(), buffer, sizeof buffer);
         if (n > 0) {
             file.bytes.append(buffer, static_cast<std::size_t>(n));
+            // A file that grows while it is read is judged by what it holds.
+            if (file.bytes.size() > kMaxIniBytes) return passedOver("larger than 1 MB");
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
-            ::close(fd);
             return accessError;
         }
     }
-    ::close(fd);
+    if (const char* wide = wideEncoding(file.bytes); *wide) return passedOver(wide);
     return file;
 }
 
@@ -158,17 +193,34 @@ std::string_view unquote(std::string_view value) {
 
 }  // namespace
 
-Result<std::string> readIniValue(const std::string& path, const std::string& section, const std::string& key,
-                                 int bufferSize) {
-    if (bufferSize < 2 || key.empty()) return std::string();
+Result<IniFile> IniFile::read(const std::string& path) {
     Result<FileBytes> file = readWholeFile(path);
     if (!file) return file.error();
-    if (file->missing) return std::string();
-    const IniText text = decideEncoding(file->bytes);
+    IniFile ini;
+    if (!file->notRead.empty()) tellUnreadSettings(path, file->notRead);
+    if (file->missing) return ini;
+    ini.bytes_ = std::move(file->bytes);
+    const IniText text = decideEncoding(ini.bytes_);
+    ini.start_ = ini.bytes_.size() - text.text.size();
+    ini.utf8_ = text.utf8;
+    return ini;
+}
+
+std::string IniFile::value(const std::string& section, const std::string& key, int bufferSize) const {
+    if (bufferSize < 2 || key.empty()) return std::string();
+    const IniText text{std::string_view(bytes_).substr(start_), utf8_};
     std::string_view value = unquote(findValue(text, utf8ToCp1252(section), utf8ToCp1252(key)));
     const auto limit = static_cast<std::size_t>(bufferSize - 1);
     if (text.utf8 && isUtf8(value)) return std::string(firstUtf8Characters(value, limit));
     return cp1252ToUtf8(value.substr(0, limit));
+}
+
+Result<std::string> readIniValue(const std::string& path, const std::string& section, const std::string& key,
+                                 int bufferSize) {
+    if (bufferSize < 2 || key.empty()) return std::string();
+    Result<IniFile> file = IniFile::read(path);
+    if (!file) return file.error();
+    return file->value(section, key, bufferSize);
 }
 
 std::string readIniString(const std::string& path, const std::string& section, const std::string& key, int bufferSize) {

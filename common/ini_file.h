@@ -24,8 +24,13 @@
 // lost. Section and key names match in either encoding, and a limit counts
 // characters, not bytes, so that one text reads the same in both.
 //
-// The value is returned in UTF-8. The file is read afresh on every call:
-// nothing is cached, so a changed file counts at once.
+// The value is returned in UTF-8.
+//
+// Only a regular file of at most 1 MB is read, and not one in UTF-16 or
+// UTF-32 (told by its byte-order mark or by NUL bytes among its first
+// bytes): any other file counts as missing, and the process's teller of
+// unread settings files hears why (common/unread_settings.h). A FIFO is
+// passed over at once, not waited for.
 #pragma once
 
 #include <string>
@@ -34,17 +39,37 @@
 
 namespace vexla {
 
+// The largest settings file read.
+constexpr std::size_t kMaxIniBytes = 1 << 20;
+
+// An ini file read whole, once, for any number of values.
+class IniFile {
+public:
+    // Reads the file at `path`. A missing file, and one passed over (see
+    // above), read as a file without sections. A file that is there and
+    // cannot be read (no permission, an I/O error) is an Error with number
+    // 75 ("Path/File access error").
+    static Result<IniFile> read(const std::string& path);
+    // The value of `key` in `section`, as readIniString words it.
+    std::string value(const std::string& section, const std::string& key, int bufferSize) const;
+
+private:
+    std::string bytes_;
+    std::size_t start_ = 0;  // past a byte-order mark
+    bool utf8_ = false;
+};
+
 // The value of `key` in `section` of the ini file at `path`, as read into a
 // buffer of `bufferSize` characters: at most bufferSize - 1 characters of
 // the file, quotes already removed.
 // A missing file, section or key, an unreadable file and a bufferSize below
-// 2 all give "". Never fails.
+// 2 all give "". Never fails. The file is read afresh on every call.
 std::string readIniString(const std::string& path, const std::string& section, const std::string& key, int bufferSize);
 
 // As readIniString, but a file that exists and cannot be read (no
-// permission, a folder, an I/O error) is an Error with number 75
+// permission, an I/O error) is an Error with number 75
 // ("Path/File access error") instead of an empty value. A missing file,
-// section or key still gives "".
+// section or key (or a file passed over) still gives "".
 Result<std::string> readIniValue(const std::string& path, const std::string& section, const std::string& key,
                                  int bufferSize);
 

@@ -1,6 +1,11 @@
 #include "db/errors.h"
 
+#include "texts/text_codes.h"
+
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 namespace vexla::db {
 
@@ -62,6 +67,39 @@ Error invalidPath(const std::string& path) {
                             "connected to the server on which the file resides.",
              source::Engine),
         path);
+}
+
+namespace {
+
+// A refusal the text code `what` words, naming `file`; `subject` (when
+// given) goes between the text and the file.
+Error refusal(long number, const std::string& file, const char* what, const std::string& subject = {}) {
+    Error e{number, "", source::Engine, file, what};
+    e.subject = subject;
+    return e;
+}
+
+long numberOfText(const char* code) { return std::strtol(code + 1, nullptr, 10); }
+
+}  // namespace
+
+Error accessDenied(const std::string& file, bool folder, const std::string& user) {
+    return refusal(EACCES, file, folder ? txt::FolderDeniedToUser : txt::FileDeniedToUser, user);
+}
+
+Error linkLoop(const std::string& path) { return refusal(ELOOP, path, txt::SymbolicLinkLoop); }
+
+Error pathTooLong(const std::string& path) { return refusal(ENAMETOOLONG, path, txt::PathTooLong); }
+
+Error notARegularFile(const std::string& path, FileKind kind) {
+    const char* what = txt::DatabaseIsDevice;
+    switch (kind) {
+        case FileKind::Folder: what = txt::DatabaseIsFolder; break;
+        case FileKind::Fifo: what = txt::DatabaseIsFifo; break;
+        case FileKind::Socket: what = txt::DatabaseIsSocket; break;
+        default: break;
+    }
+    return refusal(numberOfText(what), path, what);
 }
 
 Error databaseExists() { return make(err::DatabaseExists, "Database already exists.", source::Engine); }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/platform/file_system.h"
 #include "common/result.h"
 
 namespace vexla::db {
@@ -71,6 +72,16 @@ Error openedExclusively(const std::string& host);
 Error cannotOpen(const std::string& path);
 Error corrupt(const std::string& path);
 Error invalidPath(const std::string& path);
+// Why the system would not let a database path be opened, each named as
+// it is: the number is the system's (errno) where it gave one, else the
+// digits of the text code that words it; the description is left to that
+// text (Error::what), which the file (Error::file) follows.
+// `file`: the database or the folder on its path that refused `user`.
+Error accessDenied(const std::string& file, bool folder, const std::string& user);
+Error linkLoop(const std::string& path);
+Error pathTooLong(const std::string& path);
+// A folder, FIFO, device or socket where the database file belongs.
+Error notARegularFile(const std::string& path, FileKind kind);
 Error databaseExists();
 Error invalidArgument(const char* src);
 

@@ -14,6 +14,11 @@
 
 namespace vexla::db {
 
+// Makes `db` wait up to `seconds` for a lock, as sqlite3_busy_timeout
+// would, for a connection that has no BusyWait of its own to keep: the wait
+// ends at once on a stop signal (common/stop_signals.h).
+void installTimedWait(sqlite3* db, double seconds);
+
 class BusyWait {
 public:
     explicit BusyWait(double seconds) : limit_(seconds) {}

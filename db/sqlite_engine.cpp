@@ -1,4 +1,6 @@
 #include "db/sqlite_engine.h"
+
+#include "db/sqlite_busy_wait.h"
 #include "texts/text_codes.h"
 
 #include <sqlite3.h>
@@ -8,6 +10,7 @@
 #include <optional>
 
 #include "common/platform/file_system.h"
+#include "db/database_path.h"
 #include "db/errors.h"
 #include "db/lock_file.h"
 #include "db/sqlite_connection.h"
@@ -21,30 +24,6 @@ namespace vexla::db {
 
 namespace {
 
-// Why a path cannot be opened, judged from the file system alone; an empty
-// result when it names a non-empty regular file.
-std::optional<Error> checkFile(const std::string& path) {
-    if (path.empty()) return fileNotFound(path);
-    struct stat st = {};
-    if (::stat(path.c_str(), &st) != 0) {
-        // A missing folder means the file is not there either.
-        if (errno == ENOENT || errno == ENOTDIR) return fileNotFound(path);
-        if (errno == ENAMETOOLONG) return Error{err::CannotOpen, "", source::Engine, path, txt::PathTooLong};
-        return cannotOpen(path);
-    }
-    if (!S_ISREG(st.st_mode)) return cannotOpen(path);
-    if (st.st_size == 0) return unrecognizedFormat(path);
-    // SQLite would read, truncate or delete a journal through a link
-    // planted under its name: such a database is not opened.
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
-        const std::string journal = path + suffix;
-        struct stat j = {};
-        if (::lstat(journal.c_str(), &j) == 0 && !S_ISREG(j.st_mode))
-            return Error{err::CannotOpen, "", source::Engine, journal, refusalFor(fileKindOf(j.st_mode))};
-    }
-    return std::nullopt;
-}
-
 // Maps a failure while SQLite first reads and locks the file.
 Error openFailure(sqlite3* db, int rc, const std::string& path, bool exclusive) {
     switch (rc & 0xFF) {
@@ -54,10 +33,7 @@ Error openFailure(sqlite3* db, int rc, const std::string& path, bool exclusive) 
         case SQLITE_CORRUPT: return corrupt(path);
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
-        case SQLITE_AUTH: {
-            if (auto e = checkFile(path)) return *e;
-            return cannotOpen(path);
-        }
+        case SQLITE_AUTH: return unopenedFile(path);
         default: {
             Error e = errorFromSqlite(db, rc, source::Engine);
             return e;
@@ -119,7 +95,7 @@ int lockAndCheck(sqlite3* db) {
 }  // namespace
 
 Result<std::unique_ptr<Database>> SqliteEngine::OpenDatabase(const std::string& path, bool exclusive) {
-    if (auto e = checkFile(path)) return *e;
+    if (auto e = refusalOfPath(path)) return *e;
 
     std::shared_ptr<LockFile> lock;
     if (exclusive) {
@@ -162,7 +138,7 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
         return Error{err::CannotOpen, "", source::Engine, lockFilePath(path),
                      refusalFor(fileKindOf(attempt.wrongKind))};
     if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
-    return cannotOpen(path);
+    return unopenedFile(path);
 }
 
 int openForReading(const std::string& path, sqlite3** db, double waitSeconds) {
@@ -170,7 +146,7 @@ int openForReading(const std::string& path, sqlite3** db, double waitSeconds) {
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) return rc;
     sqlite3_extended_result_codes(*db, 1);
-    sqlite3_busy_timeout(*db, static_cast<int>(waitSeconds * 1000));
+    installTimedWait(*db, waitSeconds);
     registerSwedishCollation(*db);
     // A file cut short is larger by its header than on disk, which the
     // engine takes for damage to the whole file; with the schema
@@ -200,7 +176,7 @@ int openForReading(const std::string& path, sqlite3** db, double waitSeconds) {
 // own programs out as the exclusive-use test would, without opening the
 // file for writing as the test does.
 Result<std::unique_ptr<ExaminedFile>> SqliteEngine::OpenForExamination(const std::string& path) {
-    if (auto e = checkFile(path)) return *e;
+    if (auto e = refusalOfPath(path)) return *e;
     DatabaseFence fence;
     LockAttempt attempt = acquireDatabaseLock(path);
     if (attempt.outcome == LockAttempt::Outcome::Busy) return heldBy(attempt.holder);

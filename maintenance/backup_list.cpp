@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "db/booking_file.h"
+#include "db/database_path.h"
 #include "db/errors.h"
 #include "maintenance/backups.h"
 
@@ -39,6 +40,8 @@ std::string groupedNumber(JobContext& ctx, long n) {
 Result<std::vector<BackupEntry>> listBackups(JobContext& ctx) {
     FileSystem& files = ctx.platform.files;
     const AdminState& state = ctx.main.state();
+    // Backups of something that is no database would be nobody's: its cause is told instead.
+    if (auto refused = db::refusalAsDatabaseFile(state.DataBas)) return ctx.described(*refused);
     auto database = files.info(state.DataBas, true);
     if (!database) return ctx.described(database.error());
     if (database->kind == FileKind::Missing) return ctx.described(db::fileNotFound(state.DataBas));

@@ -37,8 +37,10 @@ struct BackupEntry {
 // database itself (under any of its names); a database too damaged for its
 // tables to be read is listed too, unsound. Each is read as it lies: no lock,
 // no journal, not a byte written; the database is neither opened nor held.
-// A stop asked for ends the listing with stoppedByUser; a database path or
-// folder that cannot be looked up is a file error.
+// A stop asked for ends the listing with stoppedByUser; a database path
+// that names no database file (missing, denied, no regular file, no
+// database: db::refusalAsDatabaseFile) or a folder that cannot be looked up
+// is a file error.
 Result<std::vector<BackupEntry>> listBackups(JobContext& ctx);
 
 // The database's own register counts, read as the backups are read (no

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "common/file_writing.h"
+#include "common/input_file.h"
 #include "db/booking_file.h"
 #include "db/errors.h"
 #include "maintenance/backups.h"
@@ -65,7 +66,9 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     auto given = files.info(outcome.backup, true);
     if (!given) return given.error();
     if (given->kind == FileKind::Missing) return db::fileNotFound(outcome.backup);
-    if (given->kind != FileKind::Regular) return fileRefusal(outcome.backup, given->kind);
+    // A backup is read: a FIFO, a device, a folder or a socket is said to
+    // be no file to read, not waited for.
+    if (given->kind != FileKind::Regular) return fileRefusal(outcome.backup, readingRefusalFor(given->kind));
     if (given->sameFile(database))
         return refuseBackup(ctx, outcome, db::err::InvalidOperation, txt::BackupRefusedIsTheDatabase, "");
     auto tables = hold.connection->TableNames();

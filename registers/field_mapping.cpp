@@ -33,7 +33,7 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
     if (!read && !byReader) {
         const Error& e = read.error();
         messages.show(e.number == readerr::NotRegularFile
-                          ? texts.TextTillAndra(txt::RegisterFileNotRegular) + ": " + path
+                          ? notRegularText(e, texts) + ": " + path
                           : texts.TextTillAndra(txt::FileCouldNotBeRead) + ": " + path + "\r\n" +
                                 std::to_string(e.number) + " " + describedFileError(e, texts).description,
                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);

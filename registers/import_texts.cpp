@@ -107,7 +107,7 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
             m = text(txt::FileCouldNotBeRead) + ": " + path + "\r\n" + std::to_string(o.error.number) + " " +
                 description;
             break;
-        case ImportStop::NotRegularFile: m = text(txt::RegisterFileNotRegular) + ": " + path; break;
+        case ImportStop::NotRegularFile: m = notRegularText(o.error, texts) + ": " + path; break;
         case ImportStop::WrongSeparator: m = foreignSeparatorText(o.separator, texts) + "."; break;
         case ImportStop::NoHeader:
         case ImportStop::NoSeparator: m = text(reasonCode(o.stop)) + "!"; break;
@@ -166,6 +166,10 @@ std::string skipReasonText(SkipReason why, TextSource& texts) {
 
 std::string foreignSeparatorText(char separator, TextSource& texts) {
     return texts.TextTillAndra(separator == '\t' ? txt::SeparatedByTabs : txt::SeparatedByCommas);
+}
+
+std::string notRegularText(const Error& refusal, TextSource& texts) {
+    return texts.TextTillAndra(refusal.what.empty() ? std::string(txt::RegisterFileNotRegular) : refusal.what);
 }
 
 }  // namespace vexla

@@ -36,4 +36,8 @@ std::string skipReasonText(SkipReason why, TextSource& texts);
 // names the separator found and says the file must be split by ";".
 std::string foreignSeparatorText(char separator, TextSource& texts);
 
+// Why a register file that is no regular file is refused: the text of its
+// kind (a FIFO, a device, a folder, a socket) that `refusal` names, else R9107.
+std::string notRegularText(const Error& refusal, TextSource& texts);
+
 }  // namespace vexla

@@ -1,13 +1,12 @@
 #include "registers/register_file_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "common/cp1252.h"
+#include "common/input_file.h"
 #include "common/posix_file_system.h"
 
 namespace vexla {
@@ -48,18 +47,17 @@ RegisterFileReader::~RegisterFileReader() {
 }
 
 Result<std::unique_ptr<RegisterFileReader>> RegisterFileReader::open(const std::string& path) {
-    // Opened without blocking, so that a pipe nobody writes to is refused
-    // below instead of hanging here.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return fileError(errno, path);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return Error{readerr::NotRegularFile, "Invalid file format", "Vexla Admin"};
+    auto opened = InputFile::open(path);
+    if (!opened) {
+        Error e = opened.error();
+        if (refusedKind(e) == FileKind::Regular) return e;
+        // What it is, as its refusal names it.
+        e.number = readerr::NotRegularFile;
+        e.description = "Invalid file format";
+        return e;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::unique_ptr<RegisterFileReader>(
-        new RegisterFileReader(fd, path, static_cast<std::uint64_t>(st.st_size)));
+    const std::uint64_t size = opened->size();
+    return std::unique_ptr<RegisterFileReader>(new RegisterFileReader(opened->release(), path, size));
 }
 
 Result<bool> RegisterFileReader::fill() {

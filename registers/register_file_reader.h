@@ -72,8 +72,9 @@ public:
 
     // Opens the file for reading. A missing file is 53 "File not found", a
     // missing folder 76, and so on, as the file system numbers them; a path
-    // that is not a regular file is readerr::NotRegularFile (it is never
-    // read, so a pipe or a device cannot block or flood the reader).
+    // that is not a regular file is readerr::NotRegularFile naming its kind
+    // (Error::what: common/input_file.h); it is never read, so a pipe or a
+    // device cannot block or flood the reader.
     static Result<std::unique_ptr<RegisterFileReader>> open(const std::string& path);
 
     // Reads the next record into `line` (UTF-8, without its line end; see

@@ -25,7 +25,11 @@ mTexter::mTexter(std::string langIniPath, MessageBoxes& messages)
 
 Result<std::string> mTexter::read(const std::string& code, int bufferSize) {
     if (code.empty()) return std::string();
-    return readIniValue(path_, kSection, code, bufferSize);
+    // Read at the first text and kept for the run: a large file read for
+    // every text made each command take seconds.
+    if (!file_) file_ = IniFile::read(path_);
+    if (!*file_) return file_->error();
+    return (*file_)->value(kSection, code, bufferSize);
 }
 
 void mTexter::report(const Error& error, const char* procedure) {

@@ -2,7 +2,10 @@
 // installed Lang.ini by text code (section [System], one key per code).
 // Windows apply their texts when they load with SetTextOfForm; code that
 // builds a message asks for each piece with TextTillAndra. Lang.ini is read
-// afresh on every call, so a changed file counts for the next window.
+// once, at the first text asked for, and kept: a changed file counts from
+// the next start of the program. A Lang.ini passed over (no regular file,
+// larger than 1 MB, UTF-16 or UTF-32: common/ini_file.h) reads as missing:
+// every text is empty.
 //
 // Each operation catches the failures of its own work and reports them in
 // a message box (OK only, no icon, the program's title): the text of R0030,
@@ -11,8 +14,10 @@
 // goes on.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "common/ini_file.h"
 #include "common/platform/message_boxes.h"
 #include "common/platform/text_source.h"
 #include "common/result.h"
@@ -69,6 +74,7 @@ private:
     void report(const Error& error, const char* procedure);
 
     std::string path_;
+    std::optional<Result<IniFile>> file_;  // read at the first text
     MessageBoxes& messages_;
     bool reporting_ = false;  // a failing R0030 read inside a report stays silent
 };

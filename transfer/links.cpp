@@ -1,12 +1,12 @@
 #include "transfer/links.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "common/cp1252.h"
+#include "common/input_file.h"
 #include "common/posix_file_system.h"
 #include "registers/field_mapping.h"
 #include "registers/register_file_reader.h"
@@ -42,15 +42,17 @@ LinkTable autoLinks(const std::vector<std::string>& captions, const std::vector<
 Result<std::vector<std::string>> readMappingLines(const std::string& path) {
     // A mapping file has a line per link: anything that is not a regular
     // file of register-file size is refused before it is read.
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (!ec && (!std::filesystem::is_regular_file(status) || std::filesystem::file_size(path, ec) > kMaxLineBytes))
-        return Error{readerr::NotRegularFile, "Invalid file format", "Vexla Admin"};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return fileError(errno, path);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    std::string bytes = buffer.str();
+    auto opened = InputFile::open(path);
+    if (!opened) return opened.error();
+    if (opened->size() > kMaxLineBytes) return Error{readerr::NotRegularFile, "Invalid file format", "Vexla Admin"};
+    std::string bytes;
+    char block[8192];
+    for (;;) {
+        const ssize_t n = ::read(opened->fd(), block, sizeof block);
+        if (n > 0) bytes.append(block, static_cast<std::size_t>(n));
+        if (n == 0 || bytes.size() > kMaxLineBytes) break;
+        if (n < 0 && errno != EINTR) return fileError(errno, path);
+    }
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
     std::string asCp1252;
     const std::size_t replaced = appendUtf8AsCp1252(asCp1252, bytes);

@@ -23,7 +23,8 @@ LinkTable autoLinks(const std::vector<std::pair<int, int>>& pairs, const std::ve
 // UTF-8 when it is well-formed UTF-8 of characters Windows-1252 holds (as
 // every caption is; a byte-order mark is dropped), otherwise as
 // Windows-1252 like a register file; a line ends at LF, CR LF or CR. A file
-// that cannot be read is its Error (53 for a missing file, ...).
+// that cannot be read is its Error (53 for a missing file, ...); one that
+// is no regular file is refused unread (common/input_file.h).
 Result<std::vector<std::string>> readMappingLines(const std::string& path);
 
 // One link per mapping line "file field;database field caption", in the

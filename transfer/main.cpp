@@ -2,8 +2,6 @@
 // the database for scripts, without a window system.
 #include <unistd.h>
 
-#include <csignal>
-
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -14,46 +12,34 @@
 #include "common/program_folder.h"
 #include "common/qt/qt_locale_info.h"
 #include "common/standard_descriptors.h"
+#include "common/stop_signals.h"
 #include "common/syslog_system_log.h"
 #include "common/system_clock.h"
+#include "common/unread_settings.h"
 #include "db/sqlite_engine.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 #include "transfer/password.h"
 #include "transfer/transfer.h"
 
-namespace {
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-void noteStop(int signal) { stopSignal = signal; }
-
-// Ctrl+C and a plain kill ask the job to stop at its next safe point and
-// undo what it started (an import rolls back, a half-written file is
-// removed, a compaction stops before it replaces the database), instead of
-// ending the process in the middle of it.
-// Without SA_RESTART, a blocked read (the password prompt) returns at once.
-void catchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = noteStop;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     using namespace vexla;
     const ClosedStreams closed = reopenClosedStandardStreams();
+    // Ctrl+C and a plain kill ask the job to stop at its next safe point and
+    // undo what it started (an import rolls back, a half-written file is
+    // removed, a compaction stops before it replaces the database), instead
+    // of ending the process in the middle of it. Caught before anything
+    // could wait.
+    catchStopSignals();
     const std::string folder = programFolder();
+    SyslogSystemLog systemLog;
+    tellUnreadSettingsAs(argc > 0 ? argv[0] : "vexla-transfer", folder, stderr, systemLog);
     ConsoleMessageBoxes console(stderr);
     mTexter texts(langIniPath(folder), console);
     SystemClock clock;
     // The window's regional settings, so dates and numbers are written as it writes them.
     QtLocaleInfo locale;
     PosixFileSystem files;
-    SyslogSystemLog systemLog;
 
     db::SqliteEngine engine(db::engineSettingsFor(locale));
 
@@ -72,9 +58,8 @@ int main(int argc, char** argv) {
                               ::isatty(STDERR_FILENO) != 0,
                               password,
                               transfer::askPasswordOnTerminal,
-                              [] { return static_cast<int>(stopSignal); },
+                              [] { return stopSignal(); },
                               systemLog,
                               closed.out};
-    catchStopSignals();
     return transfer::runTransfer(std::vector<std::string>(argv + 1, argv + argc), env);
 }

@@ -1,6 +1,9 @@
 #include "transfer/standard_streams.h"
 #include "texts/text_codes.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -68,6 +71,25 @@ Status sendFile(const std::string& path, std::FILE* to) {
     }
     if (std::fflush(to) != 0) return fileError(errno, "-", txt::OpWrite);
     return {};
+}
+
+Status standardOutputTakesWrites(std::FILE* out) {
+    const int fd = ::fileno(out);
+    pollfd watched{fd, POLLOUT, 0};
+    // A pipe's writing end reports an error once its reader is gone; an
+    // empty write to it would answer nothing.
+    if (::poll(&watched, 1, 0) > 0 && (watched.revents & POLLERR)) return fileError(EPIPE, "-", txt::OpWrite);
+    if (::write(fd, "", 0) < 0) return fileError(errno, "-", txt::OpWrite);
+    return {};
+}
+
+bool OutputWatch::lost() {
+    if (!found_) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < next_) return false;
+    next_ = now + std::chrono::milliseconds(250);
+    found_ = standardOutputTakesWrites(out_);
+    return !found_;
 }
 
 }  // namespace vexla::transfer

@@ -4,6 +4,7 @@
 // scratch folder of our own.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -38,5 +39,27 @@ Status receiveStream(std::FILE* from, const std::string& path, JobProgress* prog
 // Copies the file `path` to `to` and flushes it; a failure is the file error
 // of the side that failed (a closed pipe: the write's).
 Status sendFile(const std::string& path, std::FILE* to);
+
+// Whether what is written to `out` can arrive: the write error when its
+// reader is gone (a closed pipe, EPIPE) or when it refuses every write (a
+// full device, ENOSPC). Costs a poll and an empty write; a regular file on
+// a full disk shows only when it is written.
+Status standardOutputTakesWrites(std::FILE* out);
+
+// standardOutputTakesWrites asked at most every quarter of a second, for a
+// job that asks at every line whether to go on.
+class OutputWatch {
+public:
+    explicit OutputWatch(std::FILE* out) : out_(out) {}
+    // True once `out` was found to take no writes.
+    bool lost();
+    // Why, once lost.
+    const Status& found() const { return found_; }
+
+private:
+    std::FILE* out_;
+    Status found_;
+    std::chrono::steady_clock::time_point next_{};
+};
 
 }  // namespace vexla::transfer

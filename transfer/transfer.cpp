@@ -10,7 +10,9 @@
 
 #include "common/console_platform.h"
 #include "common/file_writing.h"
+#include "common/input_file.h"
 #include "common/platform.h"
+#include "common/posix_file_system.h"
 #include "common/text.h"
 #include "common/write_target.h"
 #include "db/errors.h"
@@ -113,6 +115,11 @@ std::string fullPath(const std::string& path) {
     return ec ? path : full.lexically_normal().string();
 }
 
+// A write error of standard output on the one line that tells it.
+std::string oneLine(const Error& e, TextSource& texts) {
+    return std::to_string(e.number) + " " + describedFileError(e, texts).description;
+}
+
 // One run of one command, with the window's stand-ins around the job.
 class Run {
 public:
@@ -149,8 +156,9 @@ public:
     int listBackups();
     int restore();
     // The end of the run after `status`: the JSON object (--json) and the
-    // system log's summary line.
-    void report(int status);
+    // system log's summary line. Answers the run's status: a file error
+    // when the JSON object could not be written.
+    int report(int status);
 
 private:
     // The file standing for standard input or output in the scratch folder.
@@ -169,6 +177,11 @@ private:
     std::FILE* resultStream() const { return toStandardOutput() ? env_.err : env_.out; }
     // Notes the number of a failure for the report (the text is the box shown).
     void noteNumber(long number) { errorNumber_ = number; }
+    // The same for a failure of a job, kept to word it should nothing have been shown.
+    void noteFailure(const Error& e) {
+        noteNumber(e.number);
+        failure_ = e;
+    }
     // The same for a complaint of our own: the number of its text code.
     void noteCode(const char* code) { errorNumber_ = std::strtol(code + 1, nullptr, 10); }
     // Prints `lines` on `to`, each as the terminal shows a line.
@@ -177,7 +190,7 @@ private:
     // The status of a job that failed with `e`: another program holding the
     // database, or a file (the database among them) that failed.
     int failure(const Error& e) {
-        noteNumber(e.number);
+        noteFailure(e);
         const bool held = e.number == db::err::OpenedExclusively || e.number == db::err::RecordLocked;
         if (held) figures_["holders"] = holdersFigure(e.openers);
         return held ? exitcode::InUse : exitcode::FileError;
@@ -188,14 +201,20 @@ private:
     int interrupted() const { return exitcode::Interrupted + (env_.stopSignal ? env_.stopSignal() : 0); }
     void complain(const char* code, const std::string& detail = {});
     // Why the job failed, for a script and the log: the last complaint of
-    // our own, else the last message shown, its lines joined by LF.
-    std::string whyItFailed() const { return withLfLineEnds(complaint_.empty() ? messages_.lastShown : complaint_); }
+    // our own, else the last message shown, its lines joined by LF; else the
+    // failure worded in the user's language, so that it is never empty.
+    std::string whyItFailed() {
+        const std::string said = complaint_.empty() ? messages_.lastShown : complaint_;
+        if (!said.empty() || !failure_) return withLfLineEnds(said);
+        return withLfLineEnds(numberAndDescription(describedFileError(*failure_, env_.texts)));
+    }
     // Tells a check or rescue that failed (its lines printed): the number
     // for --json, the first line as why, and the status: another program
     // holding the database, or a file that failed.
     int failedWith(const Error& failure, const std::vector<std::string>& lines, bool held) {
-        noteNumber(failure.number);
-        messages_.lastShown = lines.empty() ? failure.description : lines.front();
+        noteFailure(failure);
+        messages_.lastShown =
+            lines.empty() ? numberAndDescription(describedFileError(failure, env_.texts)) : lines.front();
         return held ? exitcode::InUse : exitcode::FileError;
     }
     std::string text(const char* code) { return env_.texts.TextTillAndra(code); }
@@ -226,10 +245,12 @@ private:
     WindowlessAdmin window_;
     Platform platform_;
     JobContext ctx_;
-    QJsonObject figures_;         // the job's figures for --json
-    std::optional<double> held_;  // the job's longest hold of the booking system's commits
-    long errorNumber_ = 0;        // the failure's number, 0 while none is known
-    std::string complaint_;       // the last complaint of our own
+    QJsonObject figures_;           // the job's figures for --json
+    std::optional<double> held_;    // the job's longest hold of the booking system's commits
+    long errorNumber_ = 0;          // the failure's number, 0 while none is known
+    std::optional<Error> failure_;  // the job's failure, when one is known
+    std::string complaint_;         // the last complaint of our own
+    bool outLost_ = false;          // standard output took no writes: no JSON object is tried there
 };
 
 int Run::finish(int status) {
@@ -265,18 +286,22 @@ const char* commandWord(Command command) {
     return "";
 }
 
-void Run::report(int status) {
+int Run::report(int status) {
     const bool failed = status != exitcode::Ok && status != exitcode::Skipped;
     const std::string why = failed ? whyItFailed() : "";
-    if (o_.json) {
+    if (o_.json && !(outLost_ && resultStream() == env_.out)) {
         // The check's 7 and 8 are its verdict, which "result" carries: no error of the run.
         const bool verdict =
             o_.command == Command::Check && (status == exitcode::Damaged || status == exitcode::LinksBroken);
         std::optional<ReportedError> error;
         if (failed && !verdict) error = ReportedError{errorNumber_ != 0 ? errorNumber_ : status, why};
         const std::string json = jsonReport(commandWord(*o_.command), status, figures_, error);
-        std::fputs(json.c_str(), resultStream());
-        std::fflush(resultStream());
+        const bool written = std::fputs(json.c_str(), resultStream()) >= 0;
+        if (std::fflush(resultStream()) != 0 || !written) {
+            // The job's work stands; only its report was lost.
+            complain(txt::StandardOutputLostReport, oneLine(fileError(errno, "-", txt::OpWrite), env_.texts));
+            status = exitcode::FileError;
+        }
     }
     const LogPriority priority = status == exitcode::Ok        ? LogPriority::Notice
                                  : status == exitcode::Skipped ? LogPriority::Warning
@@ -284,6 +309,7 @@ void Run::report(int status) {
     window_.activityLog().toSystemLog(
         priority, jobSummaryLine(env_.texts, std::string("vexla-transfer ") + commandWord(*o_.command), status,
                                  window_.state().DataBas, why, held_));
+    return status;
 }
 
 // The login dialog's check without the dialog: Validera decides, and a
@@ -341,9 +367,10 @@ int Run::exportRegister() {
     if (outcome.n == 0) return finish(exitcode::FileError);
     if (toStandardOutput()) {
         if (const Status sent = sendFile(streamFile(), env_.out); !sent) {
-            messages_.show(numberAndDescription(describedFileError(sent.error(), env_.texts)), kProgramTitle,
-                           MsgIcon::Critical, MsgButtons::Ok);
-            return finish(failure(sent.error()));
+            // Nothing is claimed: the file never arrived.
+            window_.setInfo("");
+            complain(txt::StandardOutputFailed, oneLine(sent.error(), env_.texts));
+            return finish(exitcode::FileError);
         }
     }
     return finish(exitcode::Ok);
@@ -381,6 +408,15 @@ int Run::importRegister() {
     const bool fromStandardInput = o_.in == kStandardStream;
     if (fromStandardInput && !scratch_->made()) return noScratch();
     const std::string in = fromStandardInput ? streamFile() : fullPath(o_.in);
+    // A pipe (`<(...)`, /dev/fd/N) or a device is never read as a register
+    // file: said before the login, with the way that reads a pipe.
+    const auto given = fromStandardInput ? Result<FileInfo>(FileInfo{}) : env_.files.info(in, true);
+    if (const FileKind kind = given ? given->kind : FileKind::Missing;
+        kind == FileKind::Fifo || kind == FileKind::Device || kind == FileKind::Socket) {
+        complain(readingRefusalFor(kind), in);
+        std::fprintf(env_.err, "%s\n", text(txt::ReadStandardInputWithInDash).c_str());
+        return exitcode::FileError;
+    }
     if (const int refused = login()) return refused;
     AdminState& state = window_.state();
     CountOnlyProgress countOnly(progress_);
@@ -435,8 +471,11 @@ int Run::importRegister() {
         const std::string mapFile = fullPath(o_.map);
         const auto lines = readMappingLines(mapFile);
         if (!lines) {
-            messages_.show(std::to_string(lines.error().number) + " " +
-                               describedFileError(lines.error(), env_.texts).description + ": " + mapFile,
+            const Error& e = lines.error();
+            // A refusal of its kind names the file itself.
+            const bool named = refusedKind(e) != FileKind::Regular;
+            messages_.show(std::to_string(e.number) + " " + describedFileError(e, env_.texts).description +
+                               (named ? "" : ": " + mapFile),
                            kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
             return givenUp(exitcode::FileError);
         }
@@ -474,6 +513,11 @@ int Run::importRegister() {
     services.notices = &notices;
     services.engine = &env_.engine;
     watchImport(services, fromStandardInput ? static_cast<JobProgress*>(&countOnly) : &progress_);
+    // The JSON object is the product: a standard output that stops taking
+    // writes ends the import as a stop does, rolled back.
+    OutputWatch output(env_.out);
+    if (o_.json)
+        services.cancelled = [&output, asked = services.cancelled] { return (asked && asked()) || output.lost(); };
     if (report) report->attach(services);
     std::vector<SkippedLine> skippedLines;
     if (o_.json) {
@@ -491,6 +535,12 @@ int Run::importRegister() {
     logImport(ctx_, logged, outcome);
     const Status reportWritten = report ? report->finish(outcome) : Status{};
     status_.clear();
+    if (outcome.stop == ImportStop::Cancelled && !output.found()) {
+        outLost_ = true;
+        window_.setInfo("");
+        complain(txt::StandardOutputFailed, oneLine(output.found().error(), env_.texts));
+        return finish(exitcode::FileError);
+    }
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
         if (outcome.error.number != 0) noteNumber(outcome.error.number);
@@ -610,7 +660,7 @@ int Run::listBackups() {
     if (!backups) {
         if (backups.error().number == kStoppedByUser) return finish(interrupted());
         messages_.show(numberAndDescription(backups.error()), kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        noteNumber(backups.error().number);
+        noteFailure(backups.error());
         return finish(exitcode::FileError);
     }
     figures_ = backupFigures(*backups);
@@ -673,6 +723,12 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         std::fprintf(env.err, "%s\n", env.texts.TextTillAndra(txt::StandardOutputClosed).c_str());
         return exitcode::FileError;
     }
+    if (const Status writable = productOnOut ? standardOutputTakesWrites(env.out) : Status{}; !writable) {
+        // The same for a pipe whose reader is gone or a full device.
+        std::fprintf(env.err, "%s: %s\n", env.texts.TextTillAndra(txt::StandardOutputFailed).c_str(),
+                     oneLine(writable.error(), env.texts).c_str());
+        return exitcode::FileError;
+    }
     Run run(env, o);
     int status = exitcode::Usage;
     switch (*o.command) {
@@ -685,8 +741,13 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         case Command::Backups: status = run.listBackups(); break;
         case Command::Restore: status = run.restore(); break;
     }
-    run.report(status);
-    return status;
+    // A wait that a stop cut short (the engine's busy wait, a read of the
+    // terminal or of standard input) fails as a wait or a read would; the
+    // job undid what it started all the same, and the status says why.
+    const int signal = env.stopSignal ? env.stopSignal() : 0;
+    if (signal != 0 && status != exitcode::Ok && status != exitcode::Skipped && status < exitcode::Interrupted)
+        status = exitcode::Interrupted + signal;
+    return run.report(status);
 }
 
 }  // namespace vexla::transfer

@@ -64,7 +64,6 @@ INSTANTIATE_TEST_SUITE_P(InteractiveAndUnattended, Compaction, ::testing::Bool()
 // box's words and the log's ("@" stands for the database path); the window
 // shows the box with a beep.
 TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
-    const std::string cannotOpen = "R1755: 3051\r\nR9283: @";
     const auto withPath = [](std::string text, const std::string& path) {
         for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
             text.replace(at, 1, path);
@@ -79,10 +78,10 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
          {Case{HeldElsewhere, "R1784!\r\nR9580 1 s.\r\nR1785 R0558!\r\nR1786", "R1784! @: " + kNow},
           Case{Missing, "R1787!\r\n\r\nR1788.", "R1787! @:" + kNow},
           Case{NotADatabase, "R1789!\r\n\r\nR1788", "R1789! @:" + kNow},
-          Case{AFolder, cannotOpen + "\r\nR1756!", cannotOpen + ": " + kNow},
+          Case{AFolder, "R1755: 9640\r\nR9640: @\r\nR1756!", "R1755: 9640\r\nR9640: @: " + kNow},
           // A stray lock of the wrong kind is said for what it is, not taken for a holder.
           Case{LockIsAFolder, "R1755: 3051\r\nR9148: @.lock\r\nR1756!", "R1755: 3051\r\nR9148: @.lock: " + kNow},
-          Case{NameTooLong, "R1755: 3051\r\nR9371: @\r\nR1756!", "R1755: 3051\r\nR9371: @: " + kNow}}) {
+          Case{NameTooLong, "R1755: 36\r\nR9371: @\r\nR1756!", "R1755: 36\r\nR9371: @: " + kNow}}) {
         SCOPED_TRACE(c.setup);
         JobWorld w;
         std::unique_ptr<db::Database> holder;

@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ImportFileMissing", kImport, 4, "R9106: @/in.skv", ""},
         Case{"ReportCannotBeWritten", kImport + Args{"--report", "@/no/r.txt"}, 4, "R9372: @/no/r.txt (76", "",
              file("in.skv", kTwoCustomers)},
-        Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9107: @", ""},
+        Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9622: @", ""},
         Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n"), "vexla",
              logged("R9546", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: R1798!")},
         Case{"ImportSplitByCommas", kImport, 4, "R9251.", "", file("in.skv", "ID,Name\r\n5001,Alfa\r\n")},
