@@ -1,6 +1,7 @@
 #include "common/file_writing.h"
 
 #include "common/error_texts.h"
+#include "common/system_user.h"
 
 namespace vexla {
 
@@ -37,9 +38,16 @@ Error describedFileError(const Error& e, TextSource& texts) {
     Error d = e;
     d.description = errorDescription(e, texts);
     d.worded = true;
-    if (e.file.empty() || e.what.empty()) return d;
+    // Permission is the user's: whoever reads the message may be another
+    // user than the one the job ran as (cron, sudo), so the refused one is named.
+    const bool denied = e.number == fserr::PermissionDenied && e.subject.empty();
+    const std::string deniedTo = denied ? texts.TextTillAndra(txt::DeniedToUser) + " " + systemUserName() : "";
+    if (e.file.empty() || e.what.empty()) {
+        if (denied) d.description += " (" + deniedTo + ")";
+        return d;
+    }
     // A refusal may name whom it refused (a user) between its text and the file.
-    const std::string whom = e.subject.empty() ? "" : " " + e.subject;
+    const std::string whom = denied ? " " + deniedTo : e.subject.empty() ? "" : " " + e.subject;
     const std::string named = texts.TextTillAndra(e.what) + whom + ": " + e.file;
     // A refusal has no description of its own: what was refused says it all.
     d.description = e.description.empty() ? named : d.description + " (" + named + ")";

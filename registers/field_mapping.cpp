@@ -1,4 +1,6 @@
 #include "registers/field_mapping.h"
+
+#include <cstdlib>
 #include "texts/text_codes.h"
 
 #include "common/file_writing.h"
@@ -22,7 +24,7 @@ Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const 
 }
 
 std::optional<std::vector<std::string>> registerFileFields(const std::string& path, MessageBoxes& messages,
-                                                           TextSource& texts) {
+                                                           TextSource& texts, long* number) {
     std::string header;
     auto reader = RegisterFileReader::open(path);
     auto read = reader ? (*reader)->readLine(header) : Result<bool>(reader.error());
@@ -32,6 +34,7 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
                           refused == readerr::OtherEncoding;
     if (!read && !byReader) {
         const Error& e = read.error();
+        if (number) *number = e.number;
         messages.show(e.number == readerr::NotRegularFile
                           ? notRegularText(e, texts) + ": " + path
                           : texts.TextTillAndra(txt::FileCouldNotBeRead) + ": " + path + "\r\n" +
@@ -40,15 +43,17 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
         return std::nullopt;
     }
     const char* refusal = nullptr;
-    std::string because;  // a refusal in a sentence of its own
+    const char* sentence = nullptr;  // the code of a refusal in a sentence of its own
+    std::string because;
     if (refused == readerr::NotUtf8)
-        because = texts.TextTillAndra(txt::LineNotUtf8) + ".";
+        because = texts.TextTillAndra(sentence = txt::LineNotUtf8) + ".";
     else if (refused == readerr::NulCharacter)
-        because = texts.TextTillAndra(txt::LineHoldsNul) + ".";
+        because = texts.TextTillAndra(sentence = txt::LineHoldsNul) + ".";
     else if (refused == readerr::UnclosedQuote)
-        because = texts.TextTillAndra(txt::QuoteNeverClosed) + " " + std::to_string((*reader)->lineNumber()) + ".";
+        because =
+            texts.TextTillAndra(sentence = txt::QuoteNeverClosed) + " " + std::to_string((*reader)->lineNumber()) + ".";
     else if (refused == readerr::OtherEncoding)
-        because = texts.TextTillAndra(txt::FileInEncoding) + " " + read.error().subject + ". " +
+        because = texts.TextTillAndra(sentence = txt::FileInEncoding) + " " + read.error().subject + ". " +
                   texts.TextTillAndra(txt::SaveAsUtf8OrWindows1252) + ".";
     else if (!read)
         refusal = txt::LineLongerThan1MB;
@@ -60,8 +65,10 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
         refusal = txt::ChooseRegisterFileToImport;
     else if (fieldCount(header) > kMaxFields)
         refusal = txt::LineWithOver1000Fields;
-    if (refusal) because = texts.TextTillAndra(refusal) + "!";
+    if (refusal) because = texts.TextTillAndra(sentence = refusal) + "!";
     if (!because.empty()) {
+        // A separator of another kind has no code of its own: its number is the status's.
+        if (number && sentence) *number = std::strtol(sentence + 1, nullptr, 10);
         messages.beep();
         messages.show(because, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;

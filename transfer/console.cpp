@@ -42,6 +42,14 @@ MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string& titl
     return console_.show(text, title, icon, buttons);
 }
 
+MsgAnswer RunMessageBoxes::Beside::show(const std::string& text, const std::string& title, MsgIcon icon,
+                                        MsgButtons buttons) {
+    const std::string kept = run_.lastShown;
+    const MsgAnswer answer = run_.show(text, title, icon, buttons);
+    run_.lastShown = kept;
+    return answer;
+}
+
 bool ScriptedFileDialogs::answer(OpenFileName& ofn) {
     if (answered_) return false;
     answered_ = true;

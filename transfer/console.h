@@ -62,11 +62,25 @@ public:
     MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
     void beep() override { console_.beep(); }
     std::string lastShown;
+    // The same boxes for what is no part of the job's result (the activity
+    // log that cannot be written): shown alike, never taken as lastShown.
+    MessageBoxes& besideTheJob() { return beside_; }
 
 private:
+    class Beside final : public MessageBoxes {
+    public:
+        explicit Beside(RunMessageBoxes& run) : run_(run) {}
+        MsgAnswer show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) override;
+        void beep() override { run_.beep(); }
+
+    private:
+        RunMessageBoxes& run_;
+    };
+
     MessageBoxes& console_;
     StatusLine& status_;
     MsgAnswer questions_;
+    Beside beside_{*this};
 };
 
 // A job's progress with its total left out: the bytes of a register file

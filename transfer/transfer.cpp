@@ -131,7 +131,7 @@ public:
           progress_(status_, env.texts, env.stopSignal),
           messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
           dialogs_(o.out == kStandardStream ? streamFile() : fullPath(o.out)),
-          window_(env.engine, env.files, messages_, env.texts, env.programFolder, env.systemLog),
+          window_(env.engine, env.files, messages_.besideTheJob(), env.texts, env.programFolder, env.systemLog),
           platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
           ctx_{window_, platform_, env.texts, o.fullCheck} {
         window_.onInfo = [this](const std::string& text) { status_.show(text); };
@@ -438,8 +438,12 @@ int Run::importRegister() {
         return status == exitcode::Usage ? status : finish(status);
     };
     // What the mapping dialog would list: the file's fields and the table's.
-    const auto fileFields = registerFileFields(in, messages_, env_.texts);
-    if (!fileFields) return givenUp(exitcode::FileError);
+    long refusal = 0;
+    const auto fileFields = registerFileFields(in, messages_, env_.texts, &refusal);
+    if (!fileFields) {
+        noteNumber(refusal);
+        return givenUp(exitcode::FileError);
+    }
     // Held from here to the end of the import; the login before held nothing.
     auto db = env_.engine.OpenDatabase(state.DataBas, true);
     if (!db) {

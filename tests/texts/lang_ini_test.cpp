@@ -17,6 +17,7 @@
 #include "common/error_texts.h"
 #include "common/file_writing.h"
 #include "common/ini_file.h"
+#include "common/system_user.h"
 #include "login/validera.h"
 #include "session/exclusive_refusal.h"
 #include "tests/support/fake_platform.h"
@@ -341,6 +342,11 @@ TEST(LangIniPair, ErrorNumbersAreWordedInTheUsersLanguageOnly) {
                 EXPECT_EQ(message.find(otherText), std::string::npos) << message;
             }
             EXPECT_NE(describedFileError(onFile, *own).description.find(ownText), std::string::npos);
+            // A refusal of permission names the user refused, with or without the file.
+            const std::string deniedTo = own->TextTillAndra(txt::DeniedToUser) + " " + systemUserName();
+            for (const Error& e : {plain, onFile})
+                EXPECT_EQ(describedFileError(e, *own).description.find(deniedTo) != std::string::npos,
+                          number == fserr::PermissionDenied);
             EXPECT_TRUE(isOpeningRefusal(plain) || login.find(std::to_string(number)) != std::string::npos) << login;
         }
     }

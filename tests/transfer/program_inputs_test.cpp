@@ -13,12 +13,16 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -325,6 +329,48 @@ TEST(StandardOutput, ThatTakesNoWritesEndsAJobWhoseProductGoesThere) {
                 EXPECT_EQ(std::count(ran.err.begin(), ran.err.end(), '\n'), 1) << ran.err;
             }
             EXPECT_EQ(w.customerCount(), before);
+        }
+    }
+}
+
+// An activity log that cannot be written is told beside the job: the JSON
+// object's error stays the job's own failure, with its number.
+TEST(ActivityLogRefused, LeavesTheJobsFailureInItsReport) {
+    Installed w;
+    fs::remove(w.folder + "/Logg.txt");
+    fs::create_directory(w.folder + "/Logg.txt");
+    std::ofstream(w.dir.file("empty.skv")).flush();
+    const struct {
+        std::vector<std::string> args;
+        long number;
+        const char* code;
+    } cases[] = {
+        {{"import", "--register", "kund", "--db", w.db, "--in", w.dir.file("empty.skv"), "--user", "admin"},
+         1800,
+         txt::FileHasNoHeaderLine},
+        {{"import", "--register", "kund", "--db", w.db, "--in", w.customers, "--user", "admin", "--dry-run", "--report",
+          w.dir.path()},
+         9372,
+         txt::ReportNotWritable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        std::vector<std::string> args = c.args;
+        args.push_back("--json");
+        const std::string report = w.dir.file("report.json");
+        const int out = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const Ran ran = w.transfer(args, out);
+        ::close(out);
+        EXPECT_EQ(ran.status, 4) << ran.err;
+        EXPECT_NE(ran.err.find(builtText(txt::ActivityLogNotWritable)), std::string::npos) << ran.err;
+        std::stringstream json;
+        json << std::ifstream(report).rdbuf();
+        const QJsonObject error = QJsonDocument::fromJson(QByteArray::fromStdString(json.str()))["error"].toObject();
+        EXPECT_EQ(error["number"].toInteger(), c.number) << json.str();
+        const std::string text = error["text"].toString().toStdString();
+        EXPECT_EQ(text.find(builtText(txt::ActivityLogNotWritable)), std::string::npos) << text;
+        if (c.code) {
+            EXPECT_NE(text.find(builtText(c.code)), std::string::npos) << text;
         }
     }
 }
