@@ -45,6 +45,7 @@ bool isStandardStream(const std::string& path) { return path == "/dev/stdout" ||
 
 Error fileError(int err, const std::string& path, const char* what) {
     Error e{fserr::PathFileAccess, "Path/File access error", "Vexla Admin", path, what};
+    e.systemNumber = err;
     switch (err) {
         case ENOENT:
         case ENOTDIR: {

@@ -29,7 +29,8 @@ public:
 // The file-system error for errno `err` met while doing `what` (an
 // operation's text code, txt::OpWrite and the like) to `path`: 53/76 for a
 // missing file or folder, 70 permission, 61 disk full, 75 other, whose
-// description then ends in the system's own words for `err`.
+// description then ends in the system's own words for `err`, which is
+// kept as Error::systemNumber.
 Error fileError(int err, const std::string& path, const char* what = "");
 
 }  // namespace vexla

@@ -25,7 +25,10 @@ struct Error {
     Error(long n, std::string d, std::string s = {}, std::string f = {}, std::string w = {})
         : number(n), description(std::move(d)), source(std::move(s)), file(std::move(f)), what(std::move(w)) {}
 
-    long number = 0;          // engine or file-system error number (3024, 3356, 76, ...)
+    long number = 0;  // engine or file-system error number (3024, 3356, 76, ...)
+    // The system's own number (errno) behind a file-system failure, 0 where
+    // there is none: what a script is given, as the other is ours.
+    int systemNumber = 0;
     std::string description;  // English, as the engine words it
     std::string source;       // component that raised it ("DAO.Database", "Vexla Admin", ...)
     // A file-system failure also names the file and, as a language text

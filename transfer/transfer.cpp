@@ -175,11 +175,13 @@ private:
     // Where the texts of a result go: standard error while standard output
     // carries the register file.
     std::FILE* resultStream() const { return toStandardOutput() ? env_.err : env_.out; }
+    // The number a script is given for `e`: the system's, where there is one.
+    static long reportedNumber(const Error& e) { return e.systemNumber != 0 ? e.systemNumber : e.number; }
     // Notes the number of a failure for the report (the text is the box shown).
     void noteNumber(long number) { errorNumber_ = number; }
     // The same for a failure of a job, kept to word it should nothing have been shown.
     void noteFailure(const Error& e) {
-        noteNumber(e.number);
+        noteNumber(reportedNumber(e));
         failure_ = e;
     }
     // The same for a complaint of our own: the number of its text code.
@@ -547,7 +549,7 @@ int Run::importRegister() {
     }
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
-        if (outcome.error.number != 0) noteNumber(outcome.error.number);
+        if (outcome.error.number != 0) noteNumber(reportedNumber(outcome.error));
         messages_.show(importStopMessage(outcome, fromStandardInput ? kStandardStream : in, env_.texts), kProgramTitle,
                        MsgIcon::Critical, MsgButtons::Ok);
         window_.setInfo(importInfoLine(outcome, env_.texts));
@@ -686,7 +688,7 @@ int Run::restore() {
     if (outcome.failure && !lines.empty()) messages_.lastShown = lines.front();
     if (outcome.stopped()) return finish(interrupted());
     if (outcome.backupRefused) {
-        noteNumber(outcome.failure ? outcome.failure->number : 0);
+        noteNumber(outcome.failure ? reportedNumber(*outcome.failure) : 0);
         return finish(exitcode::Refused);
     }
     if (outcome.failure) return finish(failure(*outcome.failure));

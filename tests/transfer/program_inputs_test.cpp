@@ -375,5 +375,22 @@ TEST(ActivityLogRefused, LeavesTheJobsFailureInItsReport) {
     }
 }
 
+// A file the system refused is given to a script by the system's own number.
+TEST(FileFailure, GivesScriptsTheSystemsNumber) {
+    Installed w;
+    const std::string report = w.dir.file("report.json");
+    const int out = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const Ran ran = w.transfer({"export", "--register", "kund", "--db", w.db, "--out",
+                                w.dir.file(std::string(300, 'x') + ".skv"), "--user", "admin", "--json"},
+                               out);
+    ::close(out);
+    EXPECT_EQ(ran.status, 4) << ran.err;
+    std::stringstream json;
+    json << std::ifstream(report).rdbuf();
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.str()))["error"]["number"].toInteger(),
+              ENAMETOOLONG)
+        << json.str();
+}
+
 }  // namespace
 }  // namespace vexla
