@@ -310,8 +310,7 @@ TEST(CompactionCrash, TheRunAfterAKillLeavesOnlyRealCopies) {
         // A copy's reader the job had forked dies with it, but a moment
         // later: it comes back to us (a subreaper) and is awaited, as a
         // next run seconds later would find it gone.
-        while (waitpid(-1, nullptr, 0) > 0) {
-        }
+        while (waitpid(-1, nullptr, 0) > 0) {}
         const bool killed = WIFSIGNALED(status);
         EXPECT_EQ(w.rowsIn(w.db), rows);
         // The next run finds any name the cut-off one left on the database
