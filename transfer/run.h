@@ -125,9 +125,8 @@ private:
     // The path --out names: standard output for "-".
     std::string outPath() const { return o_.out == kStandardStream ? "/dev/stdout" : fullPath(o_.out); }
 
-    // The steps of importRegister (run_registers.cpp). Each that answers
-    // an int answers 0 to go on, else the status the import ends with, its
-    // refusal told.
+    // The steps of importRegister, in its order; each one's contract is
+    // above it in run_registers.cpp.
     int refusedImportSource(const ImportSource& source);
     int receiveStandardInput(const ImportSource& source, JobProgress& progress);
     int importFile(const ImportSource& source, JobProgress* progress);

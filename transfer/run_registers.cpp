@@ -96,7 +96,8 @@ int Run::importRegister() {
 }
 
 // A pipe (`<(...)`, /dev/fd/N) or a device is never read as a register
-// file: said before the login, with the way that reads a pipe.
+// file: said before the login, with the way that reads a pipe. 0, or the
+// run's status after the refusal is told.
 int Run::refusedImportSource(const ImportSource& source) {
     const auto given = source.fromStandardInput ? Result<FileInfo>(FileInfo{}) : env_.files.info(source.path, true);
     if (const FileKind kind = given ? given->kind : FileKind::Missing;
@@ -110,6 +111,8 @@ int Run::refusedImportSource(const ImportSource& source) {
 
 // Standard input, for an import that reads it, received whole into the
 // scratch file before the import starts: the import reads its file twice.
+// 0 (at once for a named file), or the run's status after the failure or
+// the stop is told.
 int Run::receiveStandardInput(const ImportSource& source, JobProgress& progress) {
     if (!source.fromStandardInput) return exitcode::Ok;
     if (const Status received = receiveStream(env_.in, source.path, &progress); !received) {
@@ -178,7 +181,8 @@ int Run::importFile(const ImportSource& source, JobProgress* progress) {
 // The links of the file's fields to the register's `captions`, into
 // `links`: by name for --map auto (the fields left unlinked told as the
 // dialog's information line would tell them), else from the mapping file.
-// A file that fits none of the register's fields is refused.
+// A file that fits none of the register's fields is refused. 0, or the
+// status the import gives up with, its refusal told.
 int Run::linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields,
                     LinkTable& links) {
     if (o_.map == "auto") {
@@ -222,7 +226,8 @@ void Run::reportNotWritable(const Error& e) {
 
 // Runs the import of `request` through `links` (the database `db` held),
 // watched by `progress`, with `report` (none: no --report) writing the
-// skipped lines; keeps its figures for --json and its hold, logs it and
+// skipped lines and `notices` (the report's own) told what is left
+// behind; keeps its figures for --json and its hold, logs it and
 // finishes the report; then tells how it ended. The run's status.
 int Run::runImport(const ImportSource& source, db::Database& db, const LinkTable& links, const ImportRequest& request,
                    SkippedLinesReport* report, const SystemLogNotices& notices, JobProgress* progress) {
