@@ -72,6 +72,11 @@ void checkValue(const std::string& file, const std::string& path, const std::str
     // The additions keep what the file's bytes mean: a byte-order mark stays
     // first, and a key in UTF-8 breaks no UTF-8 nor mends any Windows-1252.
     if (utf8ToCp1252(section) == "\x01" || !isUtf8(key)) return;
+    // A NUL among the first bytes or a mark of UTF-16 or UTF-32 makes a file
+    // one we do not read; a comment in front would move the NULs out of sight.
+    if (file.find('\0') != std::string::npos || file.compare(0, 2, "\xFF\xFE") == 0 ||
+        file.compare(0, 2, "\xFE\xFF") == 0)
+        return;
     const std::size_t mark = file.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     vexla::fuzz::writeFile(path + ".more", file.substr(0, mark) + "; comment = x\r\n" + file.substr(mark) +
                                                "\r\n[\x01]\r\n" + key + "=added\r\n");
