@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace vexla::db {
 
@@ -79,8 +78,6 @@ Error refusal(long number, const std::string& file, const char* what, const std:
     return e;
 }
 
-long numberOfText(const char* code) { return std::strtol(code + 1, nullptr, 10); }
-
 }  // namespace
 
 Error accessDenied(const std::string& file, bool folder, const std::string& user) {
@@ -99,7 +96,7 @@ Error notARegularFile(const std::string& path, FileKind kind) {
         case FileKind::Socket: what = txt::DatabaseIsSocket; break;
         default: break;
     }
-    return refusal(numberOfText(what), path, what);
+    return refusal(txt::number(what), path, what);
 }
 
 Error databaseExists() { return make(err::DatabaseExists, "Database already exists.", source::Engine); }

@@ -1,14 +1,12 @@
 #include "registers/field_mapping.h"
 
-#include <cstdlib>
-#include "texts/text_codes.h"
-
 #include "common/file_writing.h"
 #include "common/platform.h"
 #include "registers/field_catalogue.h"
 #include "registers/import.h"
 #include "registers/import_texts.h"
 #include "registers/register_file_reader.h"
+#include "texts/text_codes.h"
 
 namespace vexla {
 
@@ -24,7 +22,7 @@ Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const 
 }
 
 std::optional<std::vector<std::string>> registerFileFields(const std::string& path, MessageBoxes& messages,
-                                                           TextSource& texts, long* number) {
+                                                           TextSource& texts, Error* why) {
     std::string header;
     auto reader = RegisterFileReader::open(path);
     auto read = reader ? (*reader)->readLine(header) : Result<bool>(reader.error());
@@ -34,11 +32,12 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
                           refused == readerr::OtherEncoding;
     if (!read && !byReader) {
         const Error& e = read.error();
-        if (number) *number = e.number;
-        messages.show(e.number == readerr::NotRegularFile
-                          ? notRegularText(e, texts) + ": " + path
-                          : texts.TextTillAndra(txt::FileCouldNotBeRead) + ": " + path + "\r\n" +
-                                std::to_string(e.number) + " " + describedFileError(e, texts).description,
+        const bool notRegular = e.number == readerr::NotRegularFile;
+        if (why) *why = e;
+        if (why && notRegular) why->number = txt::number(notRegularCode(e));
+        messages.show(notRegular ? notRegularText(e, texts) + ": " + path
+                                 : texts.TextTillAndra(txt::FileCouldNotBeRead) + ": " + path + "\r\n" +
+                                       std::to_string(e.number) + " " + describedFileError(e, texts).description,
                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }
@@ -67,8 +66,11 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
         refusal = txt::LineWithOver1000Fields;
     if (refusal) because = texts.TextTillAndra(sentence = refusal) + "!";
     if (!because.empty()) {
-        // A separator of another kind has no code of its own: its number is the status's.
-        if (number && sentence) *number = std::strtol(sentence + 1, nullptr, 10);
+        // A separator of another kind has no code of its own: no number.
+        if (why) {
+            *why = Error{sentence ? txt::number(sentence) : 0, because};
+            why->worded = true;
+        }
         messages.beep();
         messages.show(because, kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;

@@ -46,10 +46,10 @@ Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const 
 //     text of R9104 or R9105 and "!";
 //   - a first line that is not UTF-8 although the file's first block is
 //     (a header longer than the block): beep, the text of R9250 and ".".
-// `number`, when given, learns the refusal's number: the file error's, else
-// that of the refusal's text code (left as it was for a foreign separator).
+// `why`, when given, learns the refusal: the file error as it came, else
+// numbered by its text code (0 for a foreign separator, which has none).
 std::optional<std::vector<std::string>> registerFileFields(const std::string& path, MessageBoxes& messages,
-                                                           TextSource& texts, long* number = nullptr);
+                                                           TextSource& texts, Error* why = nullptr);
 
 // The automatic linking: each file field, in file order, paired with the
 // first database field whose caption equals it exactly (letter case and

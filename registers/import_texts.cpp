@@ -168,8 +168,12 @@ std::string foreignSeparatorText(char separator, TextSource& texts) {
     return texts.TextTillAndra(separator == '\t' ? txt::SeparatedByTabs : txt::SeparatedByCommas);
 }
 
+const char* notRegularCode(const Error& refusal) {
+    return refusal.what.empty() ? txt::RegisterFileNotRegular : refusal.what.c_str();
+}
+
 std::string notRegularText(const Error& refusal, TextSource& texts) {
-    return texts.TextTillAndra(refusal.what.empty() ? std::string(txt::RegisterFileNotRegular) : refusal.what);
+    return texts.TextTillAndra(notRegularCode(refusal));
 }
 
 }  // namespace vexla

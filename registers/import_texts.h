@@ -37,7 +37,9 @@ std::string skipReasonText(SkipReason why, TextSource& texts);
 std::string foreignSeparatorText(char separator, TextSource& texts);
 
 // Why a register file that is no regular file is refused: the text of its
-// kind (a FIFO, a device, a folder, a socket) that `refusal` names, else R9107.
+// kind (a FIFO, a device, a folder, a socket) that `refusal` names, else R9107;
+// its code, and its text.
+const char* notRegularCode(const Error& refusal);
 std::string notRegularText(const Error& refusal, TextSource& texts);
 
 }  // namespace vexla

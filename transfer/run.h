@@ -9,7 +9,6 @@
 #include <QJsonObject>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +23,7 @@
 #include "session/job_context.h"
 #include "session/job_notices.h"
 #include "session/windowless_admin.h"
+#include "texts/text_codes.h"
 #include "transfer/console.h"
 #include "transfer/options.h"
 #include "transfer/standard_streams.h"
@@ -92,7 +92,7 @@ private:
         failure_ = e;
     }
     // The same for a complaint of our own: the number of its text code.
-    void noteCode(const char* code) { errorNumber_ = std::strtol(code + 1, nullptr, 10); }
+    void noteCode(const char* code) { errorNumber_ = txt::number(code); }
     // Prints `lines` on `to`, each as the terminal shows a line.
     void print(std::FILE* to, const std::vector<std::string>& lines);
     // The login dialog's check without the dialog: Validera decides, and a

@@ -137,10 +137,10 @@ int Run::importGivenUp(const ImportSource& source, int status) {
 // opening to the end (the login before held nothing). The run's status.
 int Run::importFile(const ImportSource& source, JobProgress* progress) {
     const AdminState& state = window_.state();
-    long refusal = 0;
+    Error refusal;
     const auto fileFields = registerFileFields(source.path, messages_, env_.texts, &refusal);
     if (!fileFields) {
-        noteNumber(refusal);
+        noteFailure(refusal);
         return importGivenUp(source, exitcode::FileError);
     }
     auto db = env_.engine.OpenDatabase(state.DataBas, true);

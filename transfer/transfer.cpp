@@ -2,7 +2,6 @@
 #include "texts/text_codes.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <variant>
 
 #include "transfer/help.h"
@@ -44,8 +43,8 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
         std::fprintf(env.err, "%s\n%s\n", said.c_str(), env.texts.TextTillAndra(txt::TransferHelpPerCommand).c_str());
         // A script that asked for JSON gets it for a wrong line as well.
         if (std::find(args.begin(), args.end(), "--json") != args.end()) {
-            const std::string json = jsonReport(args.front(), exitcode::Usage, {},
-                                                ReportedError{std::strtol(wrong->code.c_str() + 1, nullptr, 10), said});
+            const std::string json =
+                jsonReport(args.front(), exitcode::Usage, {}, ReportedError{txt::number(wrong->code.c_str()), said});
             std::fputs(json.c_str(), env.out);
         }
         return exitcode::Usage;

@@ -375,21 +375,39 @@ TEST(ActivityLogRefused, LeavesTheJobsFailureInItsReport) {
     }
 }
 
-// A file the system refused is given to a script by the system's own number.
-TEST(FileFailure, GivesScriptsTheSystemsNumber) {
+// A file the system refused is given to a script by the system's own
+// number; one we refuse for its kind, by the number of our text.
+TEST(FileFailure, GivesScriptsTheSystemsNumberElseOurTexts) {
     Installed w;
-    const std::string report = w.dir.file("report.json");
-    const int out = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const Ran ran = w.transfer({"export", "--register", "kund", "--db", w.db, "--out",
-                                w.dir.file(std::string(300, 'x') + ".skv"), "--user", "admin", "--json"},
-                               out);
-    ::close(out);
-    EXPECT_EQ(ran.status, 4) << ran.err;
-    std::stringstream json;
-    json << std::ifstream(report).rdbuf();
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.str()))["error"]["number"].toInteger(),
-              ENAMETOOLONG)
-        << json.str();
+    fs::create_directory(w.dir.file("folder"));
+    const auto importing = [&](const std::string& in) {
+        return std::vector<std::string>{"import", "--register", "kund", "--db", w.db, "--user", "admin", "--in", in};
+    };
+    const struct {
+        std::vector<std::string> args;
+        long number;
+    } cases[] = {
+        {{"export", "--register", "kund", "--db", w.db, "--user", "admin", "--out",
+          w.dir.file(std::string(300, 'x') + ".skv")},
+         ENAMETOOLONG},
+        {importing(w.dir.file("gone.skv")), ENOENT},
+        {importing(w.dir.file("folder")), txt::number(txt::FolderNotRead)},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back("--json");
+        SCOPED_TRACE(c.args.back());
+        const std::string report = w.dir.file("report.json");
+        const int out = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const Ran ran = w.transfer(args, out);
+        ::close(out);
+        EXPECT_EQ(ran.status, 4) << ran.err;
+        std::stringstream json;
+        json << std::ifstream(report).rdbuf();
+        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.str()))["error"]["number"].toInteger(),
+                  c.number)
+            << json.str();
+    }
 }
 
 }  // namespace
