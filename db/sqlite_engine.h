@@ -49,7 +49,7 @@ public:
 
 private:
     Result<std::unique_ptr<Database>> openCopy(const std::string& path, bool walInPlace);
-    Result<std::string> copyToScratch(sqlite3* from);
+    Result<std::string> copyToScratch(sqlite3* from, const std::string& path);
     Result<std::unique_ptr<Database>> openScratch(const std::string& scratch);
 
     EngineSettings settings_;

@@ -20,6 +20,38 @@ void useDecimalSeparator(std::string& out, std::size_t from, const std::string& 
     if (dot != std::string::npos) out.replace(dot, 1, decimal);
 }
 
+// A number that is the nearest double to a decimal of at most four decimals
+// and `significantDigits` digits, in 0.0001 <= |value| < 10^significantDigits
+// (no exponent): printed with that many digits it is that decimal (fewer
+// digits than a double keeps always come back), so its digits are written
+// straight from the integer, without to_chars's general rounding, many times
+// slower. Anything else answers false and is left to to_chars.
+bool appendShortDecimal(std::string& out, double value, int significantDigits, const std::string& decimal) {
+    static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 1e-4 && magnitude < 1e15) || significantDigits > 15) return false;
+    for (int places = 0; places < 5; ++places) {
+        const double scaled = std::nearbyint(magnitude * kScale[places]);
+        if (scaled >= 1e15 || scaled / kScale[places] != magnitude) continue;
+        char digits[24];
+        const auto r = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(scaled));
+        const auto length = static_cast<int>(r.ptr - digits);
+        if (length > significantDigits) return false;
+        if (value < 0) out += '-';
+        if (length <= places) {
+            out += '0';
+            out += decimal;
+            out.append(static_cast<std::size_t>(places - length), '0');
+            out.append(digits, static_cast<std::size_t>(length));
+        } else {
+            out.append(digits, static_cast<std::size_t>(length - places));
+            if (places > 0) (out += decimal).append(r.ptr - places, static_cast<std::size_t>(places));
+        }
+        return true;
+    }
+    return false;
+}
+
 void appendInteger(std::string& out, std::int64_t value) {
     char buf[24];
     const auto r = std::to_chars(buf, buf + sizeof buf, value);
@@ -57,7 +89,22 @@ void appendText(std::string& out, std::string_view text, ValueNotes& notes) {
     out.resize(static_cast<std::size_t>(w - out.data()));
 }
 
+// The pictures of the Swedish settings give the stored form's own digits,
+// written at once: a register export writes millions of them.
+bool appendIsoDate(std::string& out, const DateTime& t, const ValueTextFormat& format) {
+    if (format.shortDate != "yyyy-MM-dd" || format.longTime != "HH:mm:ss") return false;
+    char stored[db::kStoredDateTimeLength];
+    db::formatStoredDateTime(t, stored);
+    if (t.isZeroDate())
+        out.append(stored + 11, 8);
+    else
+        out.append(stored, t.isMidnight() ? 10 : sizeof stored);
+    return true;
+}
+
+// A date in the regional pictures; `t` is a valid date.
 void appendDate(std::string& out, const DateTime& t, const ValueTextFormat& format) {
+    if (appendIsoDate(out, t, format)) return;
     const std::size_t start = out.size();
     appendGeneral(out, t, format.shortDate, format.longTime);
     // Pictures are ASCII or Latin text from the regional settings: encode
@@ -110,6 +157,7 @@ void appendGeneralNumber(std::string& out, double value, int significantDigits, 
         return;
     }
     char buf[40];
+    if (appendShortDecimal(out, value, significantDigits, decimal)) return;
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, significantDigits);
     const std::size_t start = out.size();
     for (char* p = buf; p < r.ptr; ++p) out += *p == 'e' ? 'E' : *p;
