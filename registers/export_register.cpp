@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "common/background_output.h"
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
 #include "common/paths.h"
@@ -55,6 +56,18 @@ std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
     return count && *count > 0 ? static_cast<std::uint64_t>(*count) : 0;
 }
 
+// Writes the register file of `rs` into `file`, the system copying each
+// piece into the file on a thread of its own while the next is made: every
+// byte is in `file` when it answers, or the thread has ended.
+Result<RegisterFileCounts> writeBeside(db::Recordset& rs, OutputFile& file, std::string_view Språk,
+                                       const ValueTextFormat& format, const ExportProgress& progress) {
+    BackgroundOutput background(file);
+    auto counts = writeRegisterFile(rs, background, Språk, format, progress);
+    if (!counts) return counts;
+    if (auto s = background.flush(); !s) return s.error();
+    return counts;
+}
+
 // Opens the query on the database's snapshot `db`, writes the temporary
 // file and puts it in place.
 Result<RegisterFileCounts> writeFrom(JobContext& ctx, db::Database& db, const RegisterKind& reg,
@@ -79,7 +92,7 @@ Result<RegisterFileCounts> writeFrom(JobContext& ctx, db::Database& db, const Re
         return file.error();
     }
     const ValueTextFormat format = valueTextFormatFrom(ctx.platform.locale);
-    auto counts = writeRegisterFile(**rs, **file, state.Språk, format, [&](long records) {
+    auto counts = writeBeside(**rs, **file, state.Språk, format, [&](long records) {
         return ctx.advance(static_cast<std::uint64_t>(records), total, ProgressUnit::Rows);
     });
     (*rs)->Close();

@@ -2,6 +2,11 @@
 // they tell about reading the value back.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
 #include "registers/value_text.h"
 
 namespace vexla {
@@ -53,16 +58,69 @@ const ValueCase kCases[] = {
     {"IntegerInDoubleColumn", dao::Double, integer(7), "7"},
 };
 
+// The Swedish pictures, written straight from the digits.
+const ValueCase kIsoCases[] = {
+    {"DateAlone", dao::Date, text("2024-02-29 00:00:00"), "2024-02-29"},
+    {"DateAndTime", dao::Date, text("2024-02-29T13:05:09"), "2024-02-29 13:05:09"},
+    {"TimeOnZeroDate", dao::Date, text("1899-12-30 07:00:01"), "07:00:01"},
+    {"EarliestYear", dao::Date, text("0100-01-01 00:00:00"), "0100-01-01"},
+    {"SerialDate", dao::Date, real(45351.5), "2024-02-29 12:00:00"},
+    {"NoSuchDayAsStored", dao::Date, text("2023-02-29 00:00:00"), "2023-02-29 00:00:00"},
+};
+
+void expectBytes(const ValueTextFormat& format, const ValueCase& c) {
+    SCOPED_TRACE(c.name);
+    std::string out = "prefix";
+    ValueNotes notes;
+    appendValueText(out, c.value, valueClassOf(c.daoType), format, notes);
+    EXPECT_EQ(std::tuple(out, notes.replaced, notes.notReturnable),
+              std::tuple("prefix" + std::string(c.bytes), c.replaced, c.notReturnable));
+}
+
 TEST(ValueText, WritesTheFileBytes) {
-    const ValueTextFormat format{"dd.MM.yyyy", "HH:mm:ss", ","};
-    for (const ValueCase& c : kCases) {
-        SCOPED_TRACE(c.name);
-        std::string out = "prefix";
-        ValueNotes notes;
-        appendValueText(out, c.value, valueClassOf(c.daoType), format, notes);
-        EXPECT_EQ(std::tuple(out, notes.replaced, notes.notReturnable),
-                  std::tuple("prefix" + std::string(c.bytes), c.replaced, c.notReturnable));
+    for (const ValueCase& c : kCases) expectBytes({"dd.MM.yyyy", "HH:mm:ss", ","}, c);
+    for (const ValueCase& c : kIsoCases) expectBytes({"yyyy-MM-dd", "HH:mm:ss", ","}, c);
+}
+
+// A floating-point number is written as printf's "%.15G" (seven digits in
+// a Single column) with the regional decimal separator, whichever way the
+// writer takes to it: decimals of every length and size around the limits
+// of the plain form, and random bit patterns.
+TEST(ValueText, NumbersAreTheGeneralFormOfTheirDigits) {
+    std::vector<double> values{0.1 + 0.2,
+                               1e15 - 1,
+                               999999999999999.9,
+                               1e15,
+                               1e-4,
+                               0.00015,
+                               9.99995e-5,
+                               static_cast<double>(0.3f),
+                               1234567.5,
+                               12345678,
+                               0.1,
+                               2.675,
+                               1e-5 * 3};
+    for (double scale = 1e-6; scale < 1e17; scale *= 10)
+        for (double digits : {1.0, 7.0, 25.0, 1234567.0, 12345678.0, 123456789012345.0, 1234567890123456.0})
+            values.push_back(digits * scale);
+    std::mt19937_64 bits(34);
+    while (values.size() < 4000) {
+        const double d = std::ldexp(static_cast<double>(bits() >> 11), -static_cast<int>(bits() % 80));
+        values.push_back(bits() % 3 ? std::round(d * 100) / 100 : d);
     }
+    for (double v : values)
+        for (const auto& [cls, precision] : {std::pair(ValueClass::Double, 15), std::pair(ValueClass::Single, 7)})
+            for (double value : {v, -v}) {
+                if (value == 0) continue;  // "0" either way, never "-0"
+                char expected[64];
+                std::snprintf(expected, sizeof expected, "%.*G", precision, value);
+                std::string wanted = expected;
+                if (auto dot = wanted.find('.'); dot != std::string::npos) wanted[dot] = ',';
+                std::string out;
+                ValueNotes notes;
+                appendValueText(out, real(value), cls, {"yyyy-MM-dd", "HH:mm:ss", ","}, notes);
+                ASSERT_EQ(out, wanted) << precision << " digits of " << expected;
+            }
 }
 
 // A regional picture may hold Latin text; it goes into the file in
