@@ -112,7 +112,12 @@ public:
     // tells a temporary file left behind.
     ~PosixNewFile() override { ignoreBecause(close(), Untold::DestructorFallback); }
 
-    Status write(std::string_view bytes) override { return BufferedFile::write(bytes); }
+    Status write(std::string_view bytes) override {
+        if (auto s = BufferedFile::write(bytes); !s) return s;
+        given_ += bytes.size();
+        if (durable_ && given_ - toDisk_ >= kWriteBackEvery) startWriteBack();
+        return {};
+    }
     Status flush() override { return BufferedFile::flush(); }
     Status sync() override { return BufferedFile::sync(); }
     // Before commit() the file is abandoned: what it holds is thrown away
@@ -188,7 +193,19 @@ private:
     std::string target_;
     unsigned mode_;
     std::optional<std::pair<unsigned, unsigned>> owner_;
+    // A durable file's bytes are sent on their way to the disk every few
+    // megabytes while the rest is written, so that the sync at the commit
+    // waits for the last of them only.
+    static constexpr std::uint64_t kWriteBackEvery = 8 << 20;
+    void startWriteBack() {
+        ignoreBecause(::sync_file_range(fd_, static_cast<off_t>(toDisk_), static_cast<off_t>(given_ - toDisk_),
+                                        SYNC_FILE_RANGE_WRITE),
+                      Untold::Hint);
+        toDisk_ = given_;
+    }
+
     bool replace_, durable_;
+    std::uint64_t given_ = 0, toDisk_ = 0;
     bool committed_ = false, ownerKept_ = true;
 };
 

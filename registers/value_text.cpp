@@ -90,11 +90,17 @@ void appendText(std::string& out, std::string_view text, ValueNotes& notes) {
 }
 
 // The pictures of the Swedish settings give the stored form's own digits,
-// written at once: a register export writes millions of them.
-bool appendIsoDate(std::string& out, const DateTime& t, const ValueTextFormat& format) {
+// written at once: a register export writes millions of them. `text` is
+// the stored form `t` was read from, if any (its digits are t's).
+bool appendIsoDate(std::string& out, const DateTime& t, const ValueTextFormat& format, std::string_view text = {}) {
     if (format.shortDate != "yyyy-MM-dd" || format.longTime != "HH:mm:ss") return false;
     char stored[db::kStoredDateTimeLength];
-    db::formatStoredDateTime(t, stored);
+    if (text.size() == sizeof stored) {
+        text.copy(stored, sizeof stored);
+        stored[10] = ' ';
+    } else {
+        db::formatStoredDateTime(t, stored);
+    }
     if (t.isZeroDate())
         out.append(stored + 11, 8);
     else
@@ -221,7 +227,7 @@ void appendValueText(std::string& out, const db::RawValue& value, ValueClass cls
             if (cls == ValueClass::Date) {
                 DateTime t;
                 if (db::parseStoredDateTime(value.text, t)) {
-                    appendDate(out, t, format);
+                    if (!appendIsoDate(out, t, format, value.text)) appendDate(out, t, format);
                     return;
                 }
             }
