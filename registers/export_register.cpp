@@ -7,6 +7,7 @@
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
 #include "common/paths.h"
+#include "registers/read_ahead.h"
 #include "registers/register_folders.h"
 #include "registers/register_kind.h"
 #include "registers/transfer_logging.h"
@@ -56,13 +57,15 @@ std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
     return count && *count > 0 ? static_cast<std::uint64_t>(*count) : 0;
 }
 
-// Writes the register file of `rs` into `file`, the system copying each
-// piece into the file on a thread of its own while the next is made: every
-// byte is in `file` when it answers, or the thread has ended.
+// Writes the register file of `rs` into `file` in three steps at once, on
+// threads of their own: the engine reads the next rows, the lines of the last
+// ones are made, and the system copies the lines before into the file. Every
+// byte is in `file` when it answers, or the threads have ended.
 Result<RegisterFileCounts> writeBeside(db::Recordset& rs, OutputFile& file, std::string_view Språk,
                                        const ValueTextFormat& format, const ExportProgress& progress) {
+    ReadAhead rows(rs);
     BackgroundOutput background(file);
-    auto counts = writeRegisterFile(rs, background, Språk, format, progress);
+    auto counts = writeRegisterFile(rows, background, Språk, format, progress);
     if (!counts) return counts;
     if (auto s = background.flush(); !s) return s.error();
     return counts;
