@@ -22,7 +22,9 @@ namespace vexla {
 // it did not flush.
 class BackgroundOutput final : public OutputFile {
 public:
-    static constexpr std::size_t kPiece = 1 << 20;
+    // PosixFileSystem's own buffer size: `out` is given what it would have
+    // been given without the thread, in as many calls.
+    static constexpr std::size_t kPiece = 1 << 16;
 
     explicit BackgroundOutput(OutputFile& out) : out_(out) {}
     ~BackgroundOutput() override;
