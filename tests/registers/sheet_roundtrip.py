@@ -58,14 +58,16 @@ def python_rewrite(src, dst):
 
 
 def calc_rewrite(src, dst, language):
-    # Text CSV filter: separator 59 (;), string delimiter 34 ("), UTF-8 (76),
-    # first line 1, no column types, language, quoted field as text true,
-    # detect special numbers false; on saving, cell content as stored.
-    options = f"59,34,76,1,,{language},true,false,true,false,false"
+    # Text Import: separator 59 (;), string delimiter 34 ("), UTF-8 (76),
+    # from line 1, no column types, the language, quoted field as text on,
+    # detect special numbers off. Saving: the same separator, delimiter and
+    # encoding, text quoted only where needed, cell content as shown (the
+    # save dialog's defaults).
+    read = f"59,34,76,1,,{language},true,false"
+    write = f"59,34,76,1,,{language},false,false,true"
     out = os.path.dirname(dst)
-    run(["soffice", "--headless", f"-env:UserInstallation=file://{out}/lo-profile",
-         "--infilter=CSV:" + options, "--convert-to", "csv:Text - txt - csv (StarCalc):" + options,
-         "--outdir", out + "/calc", src], os.environ)
+    run(["soffice", "--headless", f"-env:UserInstallation=file://{out}/lo-profile", "--infilter=CSV:" + read,
+         "--convert-to", "csv:Text - txt - csv (StarCalc):" + write, "--outdir", out + "/calc", src], os.environ)
     shutil.move(os.path.join(out, "calc", os.path.basename(src)), dst)
 
 
