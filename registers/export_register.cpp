@@ -189,12 +189,13 @@ std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, co
     sentence(outcome.counts.replaced, txt::CharactersWrittenAsQuestionMarks);
     sentence(static_cast<std::size_t>(outcome.counts.notReturnable),
              sheet ? txt::SheetRecordsNotImportableUnchanged : txt::RecordsNotImportableUnchanged);
-    if (outcome.counts.notReturnable == 0 || outcome.counts.notReturnableIds.empty()) return text;
-    text += " " + texts.TextTillAndra(txt::NotReturnableIdsAre);
-    for (std::size_t i = 0; i < outcome.counts.notReturnableIds.size(); ++i)
-        text += (i == 0 ? " " : ", ") + outcome.counts.notReturnableIds[i];
-    if (outcome.counts.notReturnable > static_cast<long>(outcome.counts.notReturnableIds.size())) text += ", …";
-    text += ".";
+    const std::vector<std::string>& ids = outcome.counts.notReturnableIds;
+    if (outcome.counts.notReturnable == 0) return text;
+    if (!ids.empty()) {
+        text += " " + texts.TextTillAndra(txt::NotReturnableIdsAre);
+        for (std::size_t i = 0; i < ids.size(); ++i) text += (i == 0 ? " " : ", ") + ids[i];
+        text += outcome.counts.notReturnable > static_cast<long>(ids.size()) ? ", …." : ".";
+    }
     if (!sheet) text += " " + texts.TextTillAndra(txt::SuggestSpreadsheet) + ".";
     return text;
 }

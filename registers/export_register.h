@@ -70,8 +70,8 @@ void showExport(JobContext& ctx, std::int16_t kind, const ExportOutcome& outcome
 // back unchanged through an import (R9021 for a register file, R9692 for a
 // spreadsheet), a sentence with each count follows: ". 3 R9020." (after a
 // text ending in "!" only the blank). The records are then named: "R9693
-// 2, 37, 46." (", …" after the first kNamedNotReturnable), and for a register
-// file "R9694." follows.
+// 2, 37, 46." (", …" after the first kNamedNotReturnable; nothing without
+// an ID column), and for a register file "R9694." follows.
 std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, const std::string& lastExportPath,
                              TextSource& texts);
 

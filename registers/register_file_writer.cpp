@@ -116,7 +116,7 @@ Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out,
         counts.replaced += notes.replaced;
         if (notes.notReturnable || counts.emptyCaption) {
             ++counts.notReturnable;
-            nameNotReturnable(counts, std::string_view(buffer).substr(idStart, idEnd - idStart));
+            if (id >= 0) nameNotReturnable(counts, std::string_view(buffer).substr(idStart, idEnd - idStart));
         }
         ++counts.records;
         if (buffer.size() >= kFlushAt) {
