@@ -12,6 +12,7 @@ BUILD=${VEXLA_BUILD_DIR:-$ROOT/build}
 LANG_FILE=${VEXLA_LANG:-se}
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev sqlite3
+          python3  # the round trip of the spreadsheet files through another program's CSV rules
           libgtest-dev xvfb xauth imagemagick
           qt6-translations-l10n  # the toolkit's own texts in Swedish
           dpkg-dev file desktop-file-utils  # the .deb: dpkg-shlibdeps, file, the desktop entry's check

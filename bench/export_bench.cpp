@@ -73,9 +73,10 @@ public:
     int lastPermille = 0;
 };
 
-bool exportBookings(const std::string& dbPath, const std::string& out) {
+bool exportBookings(const std::string& dbPath, const std::string& out, int fileType) {
     bench::QuietPlatform quiet;
     quiet.dialogs.path = out;
+    quiet.dialogs.fileType = fileType;
     Platform platform = quiet.platform();
     bench::Window window;
     window.s.Språk = "se";
@@ -94,17 +95,17 @@ bool dumpWithTheShell(const std::string& dbPath, const std::string& out) {
     return false;
 }
 
-// A format of ours: its name in the table and the file the scripted save
-// dialog answers with (the window picks the format by the file's type).
+// A format of ours: its name in the table, the file type the scripted save
+// dialog answers with (as the window picks the format) and the file's name.
 struct Format {
     const char* name;
+    int fileType;
     const char* file;
 };
 
-// Every format the export writes, each measured against the same shell run.
-// A format the save dialog offers joins here as a row of its own, e.g.
-// {"spreadsheet", "BokningsReg.csv"}.
-constexpr Format kFormats[] = {{"register", "BokningsReg.skv"}};
+// Every format the export writes, each measured against the same shell run
+// and printed as a row of its own.
+constexpr Format kFormats[] = {{"register", 1, "BokningsReg.skv"}, {"spreadsheet", 2, "BokningsReg.csv"}};
 
 // Keeps the faster time and the larger peak memory.
 void keepBest(Run& best, const Run& run) {
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < runs; ++i) {
             for (std::size_t f = 0; f < formats; ++f) {
                 const std::string out = (folder / (name + "-" + kFormats[f].file)).string();
-                keepBest(ours[f], bench::inChild([&] { return exportBookings(dbPath, out); }));
+                keepBest(ours[f], bench::inChild([&] { return exportBookings(dbPath, out, kFormats[f].fileType); }));
             }
             keepBest(shell, bench::inChild([&] { return dumpWithTheShell(dbPath, dumped); }));
             if (!shell.ok || std::any_of(ours, ours + formats, [](const Run& r) { return !r.ok; })) {

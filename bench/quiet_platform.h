@@ -16,9 +16,11 @@ namespace vexla::bench {
 
 struct Dialogs final : FileDialogHost {
     std::string path;
+    int fileType = 0;  // the file type chosen (1-based); 0: the one shown first
     bool getOpenFileName(OpenFileName&) override { return false; }
     bool getSaveFileName(OpenFileName& ofn) override {
         ofn.file = path;
+        if (fileType > 0) ofn.filterIndex = fileType;
         return true;
     }
 };

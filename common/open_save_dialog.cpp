@@ -41,7 +41,7 @@ std::string dialogFilter(const std::string& filter) {
 
 std::string OpenSaveDialog(FileDialogHost& form, MessageBoxes& messages, std::int16_t saveMode, std::uint32_t flags,
                            const std::string& filter, const std::string& title, const std::string& initialDir,
-                           const std::string& defaultName) {
+                           const std::string& defaultName, int* filterIndex) {
     OpenFileName ofn;
     ofn.filter = dialogFilter(filter);
     Result<std::string> file = fileBuffer(defaultName);
@@ -56,9 +56,11 @@ std::string OpenSaveDialog(FileDialogHost& form, MessageBoxes& messages, std::in
     ofn.initialDir = initialDir;
     ofn.title = title;
     ofn.flags = flags;
+    if (filterIndex) ofn.filterIndex = *filterIndex;
 
     const bool chosen = saveMode != 0 ? form.getSaveFileName(ofn) : form.getOpenFileName(ofn);
     if (!chosen) return {};
+    if (filterIndex) *filterIndex = ofn.filterIndex;
     return ofn.file.substr(0, ofn.file.find('\0'));
 }
 

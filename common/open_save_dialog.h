@@ -30,9 +30,11 @@ inline constexpr std::size_t kDialogFileBuffer = 254;
 // shown through `messages` in a box with an OK button and no icon as the
 // number, CR LF, "Fel har uppstått! Kontakta Trevanto", CR LF, the
 // description, CR LF and "Funktioner.OpenSaveDialog ". The result is then "".
+// `filterIndex`, when given, holds the file type shown first (1-based) and
+// receives the one the user chose.
 std::string OpenSaveDialog(FileDialogHost& form, MessageBoxes& messages, std::int16_t saveMode, std::uint32_t flags,
                            const std::string& filter, const std::string& title, const std::string& initialDir,
-                           const std::string& defaultName);
+                           const std::string& defaultName, int* filterIndex = nullptr);
 
 // The filter as the dialog record wants it: a "|" appended when the last
 // character is not one, then every "|" replaced by NUL, so that the list

@@ -1,6 +1,8 @@
 #include "registers/export_register.h"
 #include "texts/text_codes.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 
 #include "common/background_output.h"
@@ -20,20 +22,37 @@ namespace {
 
 constexpr std::uint32_t kSaveFlags = ofn::LongNames | ofn::PathMustExist | ofn::HideReadOnly;  // 0x200804
 
+// The file types of the save dialog, in the order of FileFormat.
+constexpr std::array<const char*, 2> kPatterns{"*.skv", "*.csv"};
+
+// The register's default name with the suffix of file type `type` (1-based).
+std::string defaultName(const RegisterKind& reg, int type) {
+    const std::string_view name = reg.defaultFile.substr(0, reg.defaultFile.rfind('.'));
+    return std::string(name) + (kPatterns[static_cast<std::size_t>(type - 1)] + 1);
+}
+
+bool barePattern(const std::string& path) {
+    return std::find(kPatterns.begin(), kPatterns.end(), path) != kPatterns.end();
+}
+
 // The save dialog and the overwrite question, until the user settles on a
 // path or cancels (""). A refused path does not come back as the proposal:
 // the dialog starts again from the register's default name, in the folder
-// of the refused path. The folder of a path settled on is remembered for the
-// register, so its next dialog starts there.
-std::string chooseExportPath(JobContext& ctx, const RegisterKind& reg) {
+// of the refused path, with the type chosen (`type`, 1-based, receives it).
+// The folder of a path settled on is remembered for the register, so its
+// next dialog starts there.
+std::string chooseExportPath(JobContext& ctx, const RegisterKind& reg, int& type) {
     Platform& p = ctx.platform;
-    const std::string filter = ctx.texts.TextTillAndra(txt::RegisterFilesFilter) + " (*.skv)|*.skv";
+    const std::string filter = ctx.texts.TextTillAndra(txt::RegisterFileType) + " (*.skv)|*.skv|" +
+                               ctx.texts.TextTillAndra(txt::SpreadsheetFileType) + " (*.csv)|*.csv";
     const std::string title = ctx.texts.TextTillAndra(txt::ExportRegisterTitle);
     std::string folder = registerFileFolder(p, reg.name, ctx.main.state().msSökväg);
     for (;;) {
+        if (type < 1 || type > static_cast<int>(kPatterns.size())) type = 1;
         const std::string path = OpenSaveDialog(p.fileDialogs, p.messages, -1, kSaveFlags, filter, title, folder,
-                                                std::string(reg.defaultFile));
-        if (path.empty() || path == "*.skv") return path;
+                                                defaultName(reg, type), &type);
+        if (type < 1 || type > static_cast<int>(kPatterns.size())) type = 1;
+        if (path.empty() || barePattern(path)) return path;
         // A standard stream takes the text in place: nothing there is replaced.
         if (!isStandardStream(path) && p.files.exists(path)) {
             p.messages.beep();
@@ -62,10 +81,11 @@ std::uint64_t recordsToWrite(db::Database& db, const RegisterKind& reg) {
 // ones are made, and the system copies the lines before into the file. Every
 // byte is in `file` when it answers, or the threads have ended.
 Result<RegisterFileCounts> writeBeside(db::Recordset& rs, OutputFile& file, std::string_view Språk,
-                                       const ValueTextFormat& format, const ExportProgress& progress) {
+                                       const ValueTextFormat& format, const ExportProgress& progress,
+                                       const FileLayout& layout) {
     ReadAhead rows(rs);
     BackgroundOutput background(file);
-    auto counts = writeRegisterFile(rows, background, Språk, format, progress);
+    auto counts = writeRegisterFile(rows, background, Språk, format, progress, layout);
     if (!counts) return counts;
     if (auto s = background.flush(); !s) return s.error();
     return counts;
@@ -74,7 +94,7 @@ Result<RegisterFileCounts> writeBeside(db::Recordset& rs, OutputFile& file, std:
 // Opens the query on the database's snapshot `db`, writes the temporary
 // file and puts it in place.
 Result<RegisterFileCounts> writeFrom(JobContext& ctx, db::Database& db, const RegisterKind& reg,
-                                     const std::string& path) {
+                                     const std::string& path, const FileLayout& layout) {
     AdminState& state = ctx.main.state();
     const std::uint64_t total = recordsToWrite(db, reg);
     ctx.report(0, total, ProgressUnit::Rows);
@@ -95,9 +115,10 @@ Result<RegisterFileCounts> writeFrom(JobContext& ctx, db::Database& db, const Re
         return file.error();
     }
     const ValueTextFormat format = valueTextFormatFrom(ctx.platform.locale);
-    auto counts = writeBeside(**rs, **file, state.Språk, format, [&](long records) {
-        return ctx.advance(static_cast<std::uint64_t>(records), total, ProgressUnit::Rows);
-    });
+    auto counts = writeBeside(
+        **rs, **file, state.Språk, format,
+        [&](long records) { return ctx.advance(static_cast<std::uint64_t>(records), total, ProgressUnit::Rows); },
+        layout);
     (*rs)->Close();
 
     Status done = counts ? (*file)->commit() : Status(counts.error());
@@ -113,32 +134,34 @@ Result<RegisterFileCounts> writeFrom(JobContext& ctx, db::Database& db, const Re
 // database is closed again when it returns, whatever the outcome (a
 // snapshot's scratch file with it).
 Result<RegisterFileCounts> writeExport(JobContext& ctx, const RegisterKind& reg, const std::string& path,
-                                       double& held) {
+                                       const FileLayout& layout, double& held) {
     const auto began = std::chrono::steady_clock::now();
     auto db = ctx.main.engine().OpenSnapshot(ctx.main.state().DataBas);
     held = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!db) return db.error();
-    auto counts = writeFrom(ctx, **db, reg, path);
+    auto counts = writeFrom(ctx, **db, reg, path, layout);
     ctx.close(**db);
     return counts;
 }
 
 }  // namespace
 
-ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind) {
+ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind, SheetEncoding encoding) {
     ExportOutcome outcome;
     const RegisterKind* reg = registerByKind(kind);
     if (!reg) return outcome;
 
-    const std::string path = chooseExportPath(ctx, *reg);
-    if (path.empty() || path == "*.skv") return outcome;
+    int type = 1;
+    const std::string path = chooseExportPath(ctx, *reg, type);
+    if (path.empty() || barePattern(path)) return outcome;
+    outcome.layout = {type == 2 ? FileFormat::Spreadsheet : FileFormat::Register, encoding};
     ctx.main.state().lastExportPath = path;
     ctx.main.setInfo("");
 
     Result<RegisterFileCounts> counts = stoppedByUser();
     ctx.runLong([&](JobContext& worker) {
         worker.platform.pointer.setBusy(true);
-        counts = writeExport(worker, *reg, path, outcome.heldSeconds);
+        counts = writeExport(worker, *reg, path, outcome.layout, outcome.heldSeconds);
         worker.platform.pointer.setBusy(false);
     });
     if (!counts && counts.error().number == kStoppedByUser) {
@@ -179,8 +202,18 @@ std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, co
         text += text.back() == '!' || text.back() == '.' ? " " : ". ";
         text += std::to_string(count) + " " + texts.TextTillAndra(code) + ".";
     };
+    const bool sheet = outcome.layout.format == FileFormat::Spreadsheet;
     sentence(outcome.counts.replaced, txt::CharactersWrittenAsQuestionMarks);
-    sentence(static_cast<std::size_t>(outcome.counts.notReturnable), txt::RecordsNotImportableUnchanged);
+    sentence(static_cast<std::size_t>(outcome.counts.notReturnable),
+             sheet ? txt::SheetRecordsNotImportableUnchanged : txt::RecordsNotImportableUnchanged);
+    const std::vector<std::string>& ids = outcome.counts.notReturnableIds;
+    if (outcome.counts.notReturnable == 0) return text;
+    if (!ids.empty()) {
+        text += " " + texts.TextTillAndra(txt::NotReturnableIdsAre);
+        for (std::size_t i = 0; i < ids.size(); ++i) text += (i == 0 ? " " : ", ") + ids[i];
+        text += outcome.counts.notReturnable > static_cast<long>(ids.size()) ? ", …." : ".";
+    }
+    if (!sheet) text += " " + texts.TextTillAndra(txt::SuggestSpreadsheet) + ".";
     return text;
 }
 

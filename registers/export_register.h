@@ -31,15 +31,19 @@ struct ExportOutcome {
     RegisterFileCounts counts;
     std::optional<Error> failure;
     bool stopped = false;
+    FileLayout layout;       // what the file was written as: the file type chosen in the save dialog
     double heldSeconds = 0;  // how long taking its snapshot kept the booking system's commits out
 };
 
 // Exports register `kind` (0 customers, 1 resources, 2 bookings).
-//  1. Asks for the file with the save dialog (flags 0x200804, filter R1792
-//     " (*.skv)|*.skv", title R1793, the program folder, the register's
-//     default name). For an existing file it beeps and asks "path R1794 ?"
-//     (Yes/No, question icon); No asks again with the default name.
-//  2. Cancel, or the bare pattern "*.skv": n = 0, nothing written.
+//  1. Asks for the file with the save dialog (flags 0x200804, the file types
+//     R9690 " (*.skv)" and R9691 " (*.csv)", title R1793, the program
+//     folder, the register's default name with the suffix of the type). For
+//     an existing file it beeps and asks "path R1794 ?" (Yes/No, question
+//     icon); No asks again with the default name of the type chosen. The
+//     type chosen decides the layout: the register file, or the spreadsheet
+//     file in `encoding`.
+//  2. Cancel, or a bare pattern ("*.skv", "*.csv"): n = 0, nothing written.
 //  3. Stores the path as the last export path, empties the information
 //     line, and as the long part of the job (ctx.runLong) opens the database
 //     exclusively, counts the register's records, opens the export query and
@@ -50,7 +54,7 @@ struct ExportOutcome {
 // Any engine or file error (the database in use among them), or a stop:
 // n = 0, the failure or `stopped` in the outcome, and the earlier file at the
 // path untouched.
-ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind);
+ExportOutcome exportRegister(JobContext& ctx, std::int16_t kind, SheetEncoding encoding = SheetEncoding::Utf8);
 
 // Tells the outcome as the window does: a failure's description in an OK
 // box, then the information line (exportResultText). A database that would
@@ -63,8 +67,11 @@ void showExport(JobContext& ctx, std::int16_t kind, const ExportOutcome& outcome
 //  n = 0: R1739;
 //  otherwise: n, " ", R1740, " ", the last export path.
 // When characters were written as '?' (R9020) or records will not come
-// back unchanged through an import (R9021), a sentence with each count
-// follows: ". 3 R9020." (after a text ending in "!" only the blank).
+// back unchanged through an import (R9021 for a register file, R9692 for a
+// spreadsheet), a sentence with each count follows: ". 3 R9020." (after a
+// text ending in "!" only the blank). The records are then named: "R9693
+// 2, 37, 46." (", …" after the first kNamedNotReturnable; nothing without
+// an ID column), and for a register file "R9694." follows.
 std::string exportResultText(std::int16_t kind, const ExportOutcome& outcome, const std::string& lastExportPath,
                              TextSource& texts);
 

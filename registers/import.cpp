@@ -34,8 +34,9 @@ bool filled(const std::vector<std::string>& columns, std::string_view name) {
 struct Slot {
     std::size_t filePos = 0;
     int type = typecode::Other;
-    std::string caption;  // for the message about a refused value
-    std::string column;   // the register's column
+    std::string caption;       // for the message about a refused value
+    std::string column;        // the register's column
+    bool emptyIsNull = false;  // an empty field stores no value (a spreadsheet file's empty cell)
 };
 
 class Import {
@@ -144,7 +145,7 @@ bool Import::openFile() {
     if (out_.separator) return stop(ImportStop::WrongSeparator);
     const std::size_t separated = fieldCount(line_);
     if (separated > kMaxFields) return stop(ImportStop::TooManyFields);
-    quoted_ = spreadsheetQuoted(line_);
+    quoted_ = reader_->quoted();
     if (quoted_) splitQuotedLine(line_, unquoted_);
     headerFields_ = quoted_ ? unquoted_.size() : separated;
     return true;
@@ -168,6 +169,9 @@ bool Import::checkLinks() {
     }
     auto required = s_.db.RequiredColumns(register_->table);
     if (!required) return stop(ImportStop::Refused, required.error());
+    // An empty cell of a spreadsheet file is no value, as the export writes
+    // no value; in a column that needs one it reads as in a register file.
+    for (Slot& slot : slots_) slot.emptyIsNull = quoted_ && !filled(*required, slot.column);
     for (const std::string& name : *required) {
         if (!filled(columns, name)) {
             const std::string caption = KolumnTillRubrik(name, s_.Språk);
@@ -287,7 +291,9 @@ bool Import::storeLine() {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Slot& slot = slots_[i];
         const std::string_view v = values_[slot.filePos];
-        if (Status bound = bindImportValue(*insert_, static_cast<int>(i), slot.type, v); !bound)
+        if (Status bound = slot.emptyIsNull && v.empty() ? insert_->BindNull(static_cast<int>(i))
+                                                         : bindImportValue(*insert_, static_cast<int>(i), slot.type, v);
+            !bound)
             return refuseValue(slot, v, bound.error());
     }
     if (auto st = insert_->Execute(); !st) {

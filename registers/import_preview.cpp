@@ -95,7 +95,7 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
     RegisterFileReader& reader = **opened;
     std::string line;
     if (auto header = reader.readLine(line); !header || !*header) return preview;
-    const bool quoted = spreadsheetQuoted(line);
+    const bool quoted = reader.quoted();
     LineBuffers buffers;
     std::vector<std::string_view> values;
     switch (splitImportLine(line, quoted, buffers, values)) {

@@ -39,8 +39,20 @@ const char* wideEncoding(std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+
+// A name ending in ".csv", in any letter case.
+bool spreadsheetName(std::string_view path) {
+    if (path.size() < 4) return false;
+    std::string suffix(path.substr(path.size() - 4));
+    for (char& c : suffix) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return suffix == ".csv";
+}
+
+}  // namespace
+
 RegisterFileReader::RegisterFileReader(int fd, std::string path, std::uint64_t size)
-    : fd_(fd), path_(std::move(path)), block_(kBlockSize), size_(size) {}
+    : fd_(fd), path_(std::move(path)), block_(kBlockSize), sheetName_(spreadsheetName(path_)), size_(size) {}
 
 RegisterFileReader::~RegisterFileReader() {
     if (fd_ >= 0) ::close(fd_);
@@ -131,7 +143,7 @@ Error RegisterFileReader::lineTooLong() {
 Result<bool> RegisterFileReader::readLine(std::string& line) {
     auto got = readPhysical(line);
     if (!got || !*got) return got;
-    if (physical_ == 1) quoted_ = spreadsheetQuoted(line);
+    if (physical_ == 1) quoted_ = sheetName_ || spreadsheetQuoted(line);
     lineNumber_ = physical_;
     if (!quoted_) return true;
     return joinQuoted(line);

@@ -9,7 +9,9 @@
 //     lone LFs of a memo unchanged and they must come back inside their value;
 //   - the last line needs no line end.
 // What a record is: one line, except in a file a spreadsheet quoted (its
-// header starts with a double quote, spreadsheetQuoted). There a quoted
+// header starts with a double quote, spreadsheetQuoted, or its name ends in
+// ".csv", the spreadsheet files' suffix: a spreadsheet that quotes only
+// where it must leaves the header bare). There a quoted
 // cell may hold line breaks, so a record runs on over every line end inside
 // quotes and ends at the first one outside them; each break inside it (CR
 // LF, a lone CR or LF) comes out as CR LF, as the register files store a
@@ -88,6 +90,9 @@ public:
     // The 1-based number of the file line where the record readLine gave
     // last began (the header is line 1).
     long lineNumber() const { return lineNumber_; }
+    // True once the first line has shown the file to be read by a
+    // spreadsheet's quoting rules (above).
+    bool quoted() const { return quoted_; }
     // True once the file turned out to be UTF-8 (by its mark or its bytes).
     bool utf8() const { return encoding_ == Encoding::Utf8; }
     // Bytes read from the file so far, and its size when opened.
@@ -120,6 +125,7 @@ private:
     bool decided_ = false;      // the first line end has been seen
     bool skipLf_ = false;       // the last line ended with CR: an LF right after it belongs to it
     bool quoted_ = false;       // a spreadsheet quoted the file (decided by its first line)
+    bool sheetName_ = false;    // the file's name ends in ".csv"
     std::string next_;          // a record's next line while it is joined
     long physical_ = 0;         // the lines of the file read so far
     long lineNumber_ = 0;

@@ -9,10 +9,12 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/platform/file_system.h"
 #include "common/result.h"
 #include "db/engine.h"
+#include "registers/spreadsheet_text.h"
 #include "registers/value_text.h"
 
 namespace vexla {
@@ -24,6 +26,20 @@ struct RegisterFileCounts {
     std::size_t replaced = 0;   // characters written as '?', header included
     long notReturnable = 0;     // records the import would skip or change
     bool emptyCaption = false;  // a column the field catalogue does not know
+    // The ID column's value of the first kNamedNotReturnable records not returnable.
+    std::vector<std::string> notReturnableIds;
+};
+
+// How many of the records that will not come back unchanged are named.
+inline constexpr std::size_t kNamedNotReturnable = 20;
+
+// The two layouts of the file: the register file the booking system reads
+// (Windows-1252, nothing quoted, a line break in a value folded into ESC),
+// or the spreadsheet file (spreadsheet_text.h).
+enum class FileFormat : unsigned char { Register, Spreadsheet };
+struct FileLayout {
+    FileFormat format = FileFormat::Register;
+    SheetEncoding encoding = SheetEncoding::Utf8;  // a spreadsheet file's
 };
 
 // The header line (without CR LF), in Windows-1252: the caption of each
@@ -37,13 +53,20 @@ std::string registerHeaderLine(const db::Recordset& rs, std::string_view Språk,
 // writing, which then ends with stoppedByUser().
 using ExportProgress = std::function<bool(long records)>;
 
+// The header line of a spreadsheet file (without CR LF): the same captions,
+// each quoted, in `encoding`, behind a byte-order mark for UTF-8.
+std::string spreadsheetHeaderLine(const db::Recordset& rs, std::string_view Språk, SheetEncoding encoding,
+                                  std::size_t* replaced, bool* emptyCaption);
+
 // Writes the header and every record from the current position of `rs` to
-// its end into `out`. The first engine or file error ends the writing and is
+// its end into `out`, in `layout`. The first engine or file error ends the writing and is
 // returned; what was written until then stays in `out`. When a column has
 // an empty caption, every record counts as not returnable (the import
 // cannot place its value); so does a record whose line, beyond ASCII, is
-// UTF-8 as well (the import could take the file for UTF-8).
+// UTF-8 as well (the import could take the file for UTF-8), except in a
+// file that says it is UTF-8 by its mark.
 Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out, std::string_view Språk,
-                                             const ValueTextFormat& format, const ExportProgress& progress = {});
+                                             const ValueTextFormat& format, const ExportProgress& progress = {},
+                                             const FileLayout& layout = {});
 
 }  // namespace vexla

@@ -55,6 +55,7 @@ bool ScriptedFileDialogs::answer(OpenFileName& ofn) {
     answered_ = true;
     ofn.file = path_;
     ofn.fileTitle = path_.substr(path_.find_last_of('/') + 1);
+    ofn.filterIndex = filterIndex_;
     return true;
 }
 

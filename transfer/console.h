@@ -96,17 +96,20 @@ private:
 };
 
 // The file dialogs answered from the command line: the first dialog chooses
-// `path`; any later one is cancelled, so a job that would ask again (a
-// refused file) ends rather than asking forever.
+// `path` and the file type `filterIndex` (1-based, as the dialog lists them);
+// any later one is cancelled, so a job that would ask again (a refused
+// file) ends rather than asking forever.
 class ScriptedFileDialogs final : public FileDialogHost {
 public:
-    explicit ScriptedFileDialogs(std::string path) : path_(std::move(path)) {}
+    explicit ScriptedFileDialogs(std::string path, int filterIndex = 1)
+        : path_(std::move(path)), filterIndex_(filterIndex) {}
     bool getOpenFileName(OpenFileName& ofn) override { return answer(ofn); }
     bool getSaveFileName(OpenFileName& ofn) override { return answer(ofn); }
 
 private:
     bool answer(OpenFileName& ofn);
     std::string path_;
+    int filterIndex_;
     bool answered_ = false;
 };
 

@@ -29,9 +29,9 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
                 txt::BackupsRestoreExitStatuses};
     switch (*command) {
         case Command::Export:
-            return {txt::ExportUsage,       txt::HelpUser,         txt::HelpPasswordStdin,
-                    txt::ExportHelpForce,   txt::ExportHelpStdout, txt::TransferHelpJson,
-                    txt::TransferHelpQuiet, txt::TransferHelpWait, txt::TransferExitStatuses};
+            return {txt::ExportUsage,       txt::HelpUser,           txt::HelpPasswordStdin,   txt::ExportHelpForce,
+                    txt::ExportHelpFormat,  txt::ExportHelpEncoding, txt::ExportHelpStdout,    txt::TransferHelpJson,
+                    txt::TransferHelpQuiet, txt::TransferHelpWait,   txt::TransferExitStatuses};
         case Command::Import:
             return {txt::ImportUsage,           txt::HelpUser,          txt::HelpPasswordStdin,
                     txt::ImportHelpDeleteFirst, txt::ImportHelpMapAuto, txt::ImportHelpMapFile,

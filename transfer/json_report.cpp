@@ -27,6 +27,20 @@ QJsonValue optionalCount(const std::optional<long>& n) {
 
 double heldFigure(double seconds) { return static_cast<double>(std::llround(seconds * 1000)) / 1000; }
 
+QJsonObject exportFigures(const ExportOutcome& outcome) {
+    QJsonObject o;
+    const bool sheet = outcome.layout.format == FileFormat::Spreadsheet;
+    o["records"] = static_cast<qint64>(outcome.n);
+    o["format"] = sheet ? "spreadsheet" : "register";
+    o["encoding"] = sheet && outcome.layout.encoding == SheetEncoding::Utf8 ? "utf-8" : "windows-1252";
+    o["not_returnable"] = static_cast<qint64>(outcome.counts.notReturnable);
+    QJsonArray ids;
+    for (const std::string& id : outcome.counts.notReturnableIds) ids.append(QString::fromStdString(id));
+    o["not_returnable_ids"] = ids;
+    o["held_s"] = heldFigure(outcome.heldSeconds);
+    return o;
+}
+
 QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<SkippedLine>& skipped, bool dryRun) {
     QJsonArray lines;
     for (const SkippedLine& s : skipped)

@@ -17,6 +17,7 @@
 #include "maintenance/database_copy.h"
 #include "maintenance/database_rescue.h"
 #include "maintenance/restore.h"
+#include "registers/export_register.h"
 #include "registers/import.h"
 
 namespace vexla::transfer {
@@ -39,6 +40,11 @@ struct ReportedError {
 double heldFigure(double seconds);
 
 // The figures of each job, keys in English words with underscores.
+// export: "records", "format" ("register" | "spreadsheet"), "encoding"
+// ("windows-1252" | "utf-8"), "not_returnable" (records that will not come
+// back unchanged), "not_returnable_ids" (the ID values of the first 20 of
+// them, as text) and "held_s".
+QJsonObject exportFigures(const ExportOutcome& outcome);
 // import: "inserted", "deleted", "skipped" (total) and "skipped_lines"
 // [{"reason": "field_count" | "duplicate_key", "line"}], every skipped
 // line in file order, "dry_run", and "held_s", how long the import kept the

@@ -24,7 +24,8 @@ const std::array<CommandSyntax, 8>& commands() {
     static const std::array<CommandSyntax, 8> syntaxes{{
         {"export",
          Command::Export,
-         {"--register", "--db", "--out", "--user", "--password-stdin", "--force", "--json", "--quiet"},
+         {"--register", "--db", "--out", "--user", "--password-stdin", "--force", "--format", "--encoding", "--json",
+          "--quiet"},
          {"--register", "--db", "--out", "--user"}},
         {"import",
          Command::Import,
@@ -63,9 +64,14 @@ constexpr std::array<RegisterWord, 6> kRegisterWords{{
     {"bookings", 2},
 }};
 
-std::optional<std::int16_t> registerKind(std::string value) {
+std::string lowerCase(std::string value) {
     std::transform(value.begin(), value.end(), value.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return value;
+}
+
+std::optional<std::int16_t> registerKind(const std::string& given) {
+    const std::string value = lowerCase(given);
     for (const RegisterWord& name : kRegisterWords)
         if (name.word == value) return name.kind;
     return std::nullopt;
@@ -100,6 +106,12 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         const auto t = parseDateTime(value);
         if (!t) return invalid();
         (option == "--from" ? o.from : o.to) = t;
+    } else if (option == "--format") {
+        if (lowerCase(value) != "register" && lowerCase(value) != "spreadsheet") return invalid();
+        o.spreadsheet = lowerCase(value) == "spreadsheet";
+    } else if (option == "--encoding") {
+        if (lowerCase(value) != "utf-8" && lowerCase(value) != "windows-1252") return invalid();
+        o.windows1252 = lowerCase(value) == "windows-1252";
     } else if (option == "--password-stdin") {
         o.passwordStdin = true;
     } else if (option == "--force") {
@@ -185,6 +197,7 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         if (!has(option)) return UsageError{txt::RequiredOptionMissing, std::string(option)};
     if (o.command != Command::Restore && has("--from") != has("--to"))
         return UsageError{txt::RequiredOptionMissing, has("--from") ? "--to" : "--from"};
+    if (has("--encoding") && !o.spreadsheet) return UsageError{txt::EncodingNeedsSpreadsheet, "--encoding"};
     if (o.passwordStdin && o.in == kStandardStream)
         return UsageError{txt::StdinPasswordAndFile, "--password-stdin --in -"};
     return o;

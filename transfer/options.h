@@ -24,11 +24,13 @@ struct Options {
     bool force = false, deleteFirst = false, passwordStdin = false, dryRun = false;
     std::string report;  // import: where every skipped line is written; empty for nowhere
     std::optional<DateTime> from, to;
-    std::string backup;      // restore --from: the backup to put back
-    bool fullCheck = false;  // compact --full-check, check --full
-    bool json = false;       // --json: one JSON object on standard output instead of the texts
-    bool quiet = false;      // --quiet: nothing but errors
-    int wait = 10;           // --wait: seconds a job waits for the booking system's transactions (0-86400)
+    std::string backup;        // restore --from: the backup to put back
+    bool fullCheck = false;    // compact --full-check, check --full
+    bool json = false;         // --json: one JSON object on standard output instead of the texts
+    bool quiet = false;        // --quiet: nothing but errors
+    int wait = 10;             // --wait: seconds a job waits for the booking system's transactions (0-86400)
+    bool spreadsheet = false;  // export --format spreadsheet (rather than register)
+    bool windows1252 = false;  // export --encoding windows-1252 (rather than utf-8)
 };
 
 // The file name that stands for standard output (export --out) and standard
@@ -60,6 +62,9 @@ struct UsageError {
 //     customers, resources or bookings (any letter case) R9236, whose text
 //     lists those names; a date-time not written "yyyy-mm-dd HH:MM" or an
 //     empty --map R9082. A repeated option counts with its last value.
+//   - export takes --format register|spreadsheet and --encoding
+//     utf-8|windows-1252 (any letter case; another value R9082); --encoding
+//     with the register format is R9695.
 //   - Every command takes --json, --quiet and --wait SECONDS (digits, at
 //     most 86400; anything else R9082).
 //   - "-" (also /dev/stdout, /dev/stdin) is standard output as --out and

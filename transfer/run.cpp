@@ -33,7 +33,7 @@ Run::Run(Environment& env, const Options& o)
       status_(env.err, env.terminal && !o.quiet),
       progress_(status_, env.texts, env.stopSignal),
       messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
-      dialogs_(o.out == kStandardStream ? streamFile() : fullPath(o.out)),
+      dialogs_(o.out == kStandardStream ? streamFile() : fullPath(o.out), o.spreadsheet ? 2 : 1),
       window_(env.engine, env.files, messages_.besideTheJob(), env.texts, env.programFolder, env.systemLog),
       platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
       ctx_{window_, platform_, env.texts, o.fullCheck} {

@@ -62,9 +62,10 @@ int Run::exportRegister() {
     }
     if (toStandardOutput() && !scratch_->made()) return noScratch();
     if (const int refused = login()) return refused;
-    const ExportOutcome outcome = vexla::exportRegister(ctx_, o_.kind);
-    figures_["records"] = static_cast<qint64>(outcome.n);
-    figures_["held_s"] = heldFigure(outcome.heldSeconds);
+    const ExportOutcome outcome =
+        vexla::exportRegister(ctx_, o_.kind, o_.windows1252 ? SheetEncoding::Windows1252 : SheetEncoding::Utf8);
+    const QJsonObject figures = exportFigures(outcome);
+    for (auto it = figures.begin(); it != figures.end(); ++it) figures_[it.key()] = it.value();
     held_ = outcome.heldSeconds;
     showExport(ctx_, o_.kind, outcome);
     if (outcome.stopped) return finish(interrupted());

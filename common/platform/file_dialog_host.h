@@ -29,6 +29,7 @@ struct OpenFileName {
     std::string initialDir;
     std::string title;
     std::uint32_t flags = 0;
+    int filterIndex = 1;  // in: the file type shown first; out: the type chosen (1-based, as the filter lists them)
 };
 
 class FileDialogHost {

@@ -78,6 +78,27 @@ QString initialName(const std::string& buffer) {
 
 qsizetype characterCount(const QString& text) { return text.toUcs4().size(); }
 
+// The suffix of a filter's single pattern, "csv" of "Kalkylblad (*.csv)"; "" for any other filter.
+QString suffixOf(const QString& filter) {
+    const qsizetype open = filter.lastIndexOf(QStringLiteral("(*."));
+    if (open < 0 || !filter.endsWith(u')')) return {};
+    const QString suffix = filter.mid(open + 3, filter.size() - open - 4);
+    return suffix.contains(u' ') || suffix.contains(u'*') ? QString() : suffix;
+}
+
+// In a save dialog, a name with a suffix takes the suffix of the file type
+// chosen, so that "KundReg.skv" becomes "KundReg.csv" with the type of *.csv.
+void nameFollowsType(QFileDialog& dialog) {
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const QStringList typed = dialog.selectedFiles();
+        const QString suffix = suffixOf(filter);
+        if (typed.size() != 1 || suffix.isEmpty()) return;
+        const QFileInfo name(typed.first());
+        if (name.isDir() || name.suffix().isEmpty()) return;
+        dialog.selectFile(name.completeBaseName() + u'.' + suffix);
+    });
+}
+
 }  // namespace
 
 QStringList qtNameFilters(const std::string& filterList) {
@@ -118,8 +139,10 @@ bool QtFileDialogHost::run(OpenFileName& ofn, bool save) {
     if (!(ofn.flags & ofn::OverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = qtNameFilters(ofn.filter);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (ofn.filterIndex > 1 && ofn.filterIndex <= filters.size()) dialog.selectNameFilter(filters[ofn.filterIndex - 1]);
     if (!ofn.initialDir.empty()) dialog.setDirectory(QString::fromStdString(ofn.initialDir));
     if (const QString name = initialName(ofn.file); !name.isEmpty()) dialog.selectFile(name);
+    if (save) nameFollowsType(dialog);
 
     QString chosen;
     QObject::connect(&dialog, &QFileDialog::filesSelected, &dialog, [&chosen](const QStringList& files) {
@@ -132,6 +155,8 @@ bool QtFileDialogHost::run(OpenFileName& ofn, bool save) {
     if (characterCount(path) > ofn.maxFile - 1) return false;
     ofn.file = path.toStdString();
     ofn.fileTitle = info.fileName().toStdString();
+    if (const qsizetype type = filters.indexOf(dialog.selectedNameFilter()); type >= 0)
+        ofn.filterIndex = static_cast<int>(type) + 1;
     return true;
 }
 

@@ -53,12 +53,35 @@ TEST_F(Export, EveryValueKindByteForByte) {
               "Sant \xd6rjan ?;;False;;;08:15:00;0,25;100;\r\n");
     EXPECT_EQ(outcome.n, 2);
     // The column without a caption makes every record one the import cannot carry back.
-    EXPECT_EQ(result, "2 [R1740] " + target + ". 1 [R9020]. 2 [R9021].");
+    EXPECT_EQ(result, "2 [R1740] " + target + ". 1 [R9020]. 2 [R9021]. [R9694].");
     ASSERT_EQ(fake.dialogs.asked.size(), 1u);
     const OpenFileName& a = fake.dialogs.asked[0];
-    EXPECT_EQ(
-        std::tuple(a.flags, a.filter, a.title, a.initialDir, a.file.substr(0, 14)),
-        std::tuple(0x200804u, std::string("[R1792] (*.skv)\0*.skv\0", 22), "[R1793]", dir.path(), "ResursReg.skv "));
+    EXPECT_EQ(std::tuple(a.flags, a.filter, a.title, a.initialDir, a.file.substr(0, 14)),
+              std::tuple(0x200804u, std::string("[R9690] (*.skv)\0*.skv\0[R9691] (*.csv)\0*.csv\0", 44), "[R1793]",
+                         dir.path(), "ResursReg.skv "));
+}
+
+// The spreadsheet type: quoted texts keeping their line breaks, bare
+// numbers, no value as an empty field, captions quoted behind the UTF-8
+// mark; the records that will not come back named by their ID. A refused
+// target asks again with the name of the type chosen.
+TEST_F(Export, SpreadsheetTypeQuotesTextsAndNamesWhatWillNotComeBack) {
+    open(
+        "CREATE TABLE Bokning (ID LONG, Anteckning MEMO, Pris DOUBLE);"
+        "INSERT INTO Bokning VALUES (1, 'a \"b\"; c' || char(13, 10) || 'd \u2192', 2.5), (2, '', NULL),"
+        " (3, 'x' || char(10) || 'y', 1), (4, NULL, 0), (5, '\"', 0), (6, 'x' || char(13), 0);");
+    dir.write("out.csv", "earlier");
+    fake.dialogs.choices = {dir.file("out.csv"), dir.file("out.csv")};
+    fake.dialogs.types = {2, 2};
+    fake.messages.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    EXPECT_EQ(run(2).n, 6);
+    EXPECT_EQ(dir.read("out.csv"),
+              "\xEF\xBB\xBF\"ID\";\"Anteckningar\";\"Pris\"\r\n1;\"a \"\"b\"\"; c\r\nd \u2192\";2,5\r\n2;\"\";\r\n"
+              "3;\"x\ny\";1\r\n4;;0\r\n5;\"\"\"\";0\r\n6;\"x\r\";0\r\n");
+    EXPECT_EQ(result, "6 [R1740] " + dir.file("out.csv") + ". 3 [R9692]. [R9693] 2, 3, 6.");
+    ASSERT_EQ(fake.dialogs.asked.size(), 2u);
+    EXPECT_EQ(fake.dialogs.asked[1].file.substr(0, 16), "BokningsReg.csv ");
+    EXPECT_EQ(fake.dialogs.asked[1].filterIndex, 2);
 }
 
 TEST_F(Export, CustomersBelowZeroStayAndEachRecordIsOneLine) {
@@ -73,7 +96,7 @@ TEST_F(Export, CustomersBelowZeroStayAndEachRecordIsOneLine) {
     std::string expected = "ID;Namn\r\n";
     for (int id = 0; id < 25; ++id) expected += std::to_string(id) + ";" + name(id) + "\r\n";
     EXPECT_EQ(dir.read("out.skv"), expected);
-    EXPECT_EQ(result, "25 [R1740] " + target + ". 1 [R9021].");
+    EXPECT_EQ(result, "25 [R1740] " + target + ". 1 [R9021]. [R9693] 3. [R9694].");
 }
 
 struct EmptyCase {

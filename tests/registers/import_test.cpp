@@ -141,23 +141,24 @@ TEST(Import, LinesStoreWhatTheySay) {
 
 // A spreadsheet's cells may hold line breaks (stored as CR LF, shown "/"),
 // ";" and quotes: with or without "delete first" the register then holds
-// exactly the file's records, none cut and none made of a cell's rest.
+// exactly the file's records, none cut and none made of a cell's rest;
+// an empty cell is no value.
 TEST(Import, SpreadsheetCellsHoldWholeValues) {
     using Row = std::tuple<const char*, std::string, std::vector<std::string>>;
     for (const auto& [name, bytes, added] :
          {Row{"CrLf",
               kQuotedHeader + "2;\"A\";;;\"rad1\r\nrad2\"\r\n3;\"B\";;;\r\n",
-              {"2|A||0.0|rad1/rad2", "3|B||0.0|"}},
-          Row{"LfInACrLfFile", kQuotedHeader + "2;\"A\";;;\"rad1\nrad2\"\r\n", {"2|A||0.0|rad1/rad2"}},
+              {"2|A|~|~|rad1/rad2", "3|B|~|~|~"}},
+          Row{"LfInACrLfFile", kQuotedHeader + "2;\"A\";;;\"rad1\nrad2\"\r\n", {"2|A|~|~|rad1/rad2"}},
           Row{"LfFile",
               "\"ID\";\"Namn\";\"Anteckningar\"\n2;\"A\";\"rad1\n\nrad3\"\n3;B;\n",
-              {"2|A|~|~|rad1//rad3", "3|B|~|~|"}},
+              {"2|A|~|~|rad1//rad3", "3|B|~|~|~"}},
           Row{"ARestThatLooksLikeARecord",
               kQuotedHeader + "9011;\"Nils\";;;\"Best\xE4llare:\r\n9500;Kalle;;;se ovan\"\r\n",
-              {"9011|Nils||0.0|Beställare:/9500;Kalle;;;se ovan"}},
+              {"9011|Nils|~|~|Beställare:/9500;Kalle;;;se ovan"}},
           Row{"SeparatorAndDoubledQuotes",
               kQuotedHeader + "2;\"O\"\"Hara; AB\";;;\"x\"\"\r\n;y\"\r\n",
-              {"2|O\"Hara; AB||0.0|x\"/;y"}}}) {
+              {"2|O\"Hara; AB|~|~|x\"/;y"}}}) {
         for (const bool deleteFirst : {false, true}) {
             SCOPED_TRACE(std::string(name) + (deleteFirst ? " with delete first" : ""));
             const Imported run = importFile("Kund", bytes, {deleteFirst, false, 0, {}, {}});

@@ -29,6 +29,7 @@ bool FakeFileDialogs::answer(OpenFileName& ofn) {
     asked.push_back(ofn);
     std::string chosen;
     if (!choices.empty()) chosen = choices.front(), choices.pop_front();
+    if (!types.empty()) ofn.filterIndex = types.front(), types.pop_front();
     if (!chosen.empty() || !leftOnCancel.empty()) ofn.file = chosen.empty() ? leftOnCancel : chosen;
     return !chosen.empty();
 }

@@ -67,6 +67,7 @@ public:
 class FakeFileDialogs final : public FileDialogHost {
 public:
     std::deque<std::string> choices;  // next chosen paths; empty text or none = cancel
+    std::deque<int> types;            // the file types (1-based) they are chosen with; none = the one shown
     std::vector<OpenFileName> asked;
     std::vector<bool> saves;   // per dialog asked for: a save dialog rather than an open one
     std::string leftOnCancel;  // written to the file buffer by a cancelled dialog, when not empty
