@@ -2,7 +2,9 @@
 // order, with the engine's failure at the row where it happened.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/errors.h"
@@ -80,12 +82,14 @@ TEST(ReadAhead, EveryRowInOrderAndTheFailureWhereItHappened) {
     }
 }
 
-// A reader that stops early ends the thread, however far it had read.
+// A reader that stops early ends the thread, also once the thread has
+// read all it may hold ahead and waits for room.
 TEST(ReadAhead, ClosedEarlyEndsTheReading) {
     CountingRows inner(100 * kBatch, -1);
     {
         ReadAhead rows(inner);
         for (int i = 0; i < 10; ++i) ASSERT_TRUE(rows.MoveNext().ok());
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_LE(inner.at_, static_cast<long>(4 * kBatch));
 }
