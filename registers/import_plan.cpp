@@ -10,35 +10,45 @@ namespace vexla {
 
 namespace {
 
-// Adds the columns of one record that hold a value to `counts`, when the
-// record has the header's field count (any other is skipped or stops the
-// import, and is counted as such). `held` and `fields` are scratch space.
-void countValues(const std::string& line, bool quoted, std::vector<long>& counts, std::vector<std::size_t>& held,
-                 std::vector<std::string>& fields) {
-    held.clear();
+// Whether a link of `links` takes the file's column `position` (0-based).
+bool linksColumn(const LinkTable& links, std::size_t position) {
+    return std::any_of(links.begin(), links.end(), [&](const LinkRow& link) {
+        return linkPosition(link.fileFieldPosition) == static_cast<long>(position);
+    });
+}
+
+// Adds to `counts` the columns of `watched` (ascending) in which one record
+// holds a value, when the record has the header's field count (any other is
+// skipped or stops the import, and is counted as such). `fields` is scratch space.
+void countValues(const std::string& line, bool quoted, const std::vector<std::size_t>& watched,
+                 std::vector<long>& counts, std::vector<std::string>& fields) {
     if (quoted) {
         splitQuotedLine(line, fields);
         if (fields.size() != counts.size()) return;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            if (holdsValue(fields[i])) held.push_back(i);
-    } else {
-        std::size_t column = 0, start = 0;
-        for (std::size_t i = 0; i <= line.size(); ++i) {
-            if (i < line.size() && line[i] != ';') continue;
-            if (column >= counts.size()) return;
-            if (holdsValue(std::string_view(line).substr(start, i - start))) held.push_back(column);
-            ++column, start = i + 1;
-        }
-        if (column != counts.size()) return;
+        for (std::size_t c : watched) counts[c] += holdsValue(fields[c]);
+        return;
     }
-    for (std::size_t c : held) ++counts[c];
+    // Counting the separators is a vectorised pass; only a record of the
+    // header's count is split, and only as far as the last column watched.
+    if (static_cast<std::size_t>(std::count(line.begin(), line.end(), ';')) + 1 != counts.size()) return;
+    const std::string_view rest(line);
+    std::size_t column = 0, start = 0;
+    for (std::size_t c : watched) {
+        for (; column < c; ++column) start = rest.find(';', start) + 1;
+        const std::size_t end = rest.find(';', start);
+        counts[c] += holdsValue(rest.substr(start, end == std::string_view::npos ? end : end - start));
+    }
 }
 
 }  // namespace
 
-bool holdsValue(std::string_view field) { return field.find_first_not_of(" \t") != std::string_view::npos; }
+bool holdsValue(std::string_view field) {
+    for (char c : field)
+        if (c != ' ' && c != '\t') return true;
+    return false;
+}
 
-Result<FileScan> scanRegisterFile(const std::string& path, long maxRecords) {
+Result<FileScan> scanRegisterFile(const std::string& path, std::vector<std::size_t> watched) {
     auto opened = RegisterFileReader::open(path);
     if (!opened) return opened.error();
     RegisterFileReader& reader = **opened;
@@ -52,16 +62,16 @@ Result<FileScan> scanRegisterFile(const std::string& path, long maxRecords) {
     if (quoted) splitQuotedLine(line, fields);
     const std::size_t columns = quoted ? fields.size() : fieldCount(line);
     if (columns <= kMaxFields) scan.valuesByColumn.assign(columns, 0);
-    std::vector<std::size_t> held;
-    while (maxRecords < 0 || scan.records < maxRecords) {
+    std::sort(watched.begin(), watched.end());
+    std::erase_if(watched, [&](std::size_t c) { return c >= scan.valuesByColumn.size(); });
+    for (;;) {
         auto got = reader.readLine(line);
         if (!got) return got.error();
-        if (!*got) break;
+        if (!*got) return scan;
         if (line.empty()) continue;
         ++scan.records;
-        if (!scan.valuesByColumn.empty()) countValues(line, quoted, scan.valuesByColumn, held, fields);
+        if (!watched.empty()) countValues(line, quoted, watched, scan.valuesByColumn, fields);
     }
-    return scan;
 }
 
 std::vector<UnlinkedColumn> unlinkedColumns(const FileScan& scan, const LinkTable& links,
@@ -70,10 +80,8 @@ std::vector<UnlinkedColumn> unlinkedColumns(const FileScan& scan, const LinkTabl
     std::vector<UnlinkedColumn> unlinked;
     for (std::size_t i = 0; i < scan.valuesByColumn.size(); ++i) {
         const int column = static_cast<int>(i) + 1;
-        const bool linked = std::any_of(links.begin(), links.end(), [&](const LinkRow& link) {
-            return linkPosition(link.fileFieldPosition) == static_cast<long>(i);
-        });
-        if (linked || scan.valuesByColumn[i] == 0 || std::count(ignored.begin(), ignored.end(), column)) continue;
+        if (linksColumn(links, i) || scan.valuesByColumn[i] == 0 || std::count(ignored.begin(), ignored.end(), column))
+            continue;
         unlinked.push_back({column, i < fileFields.size() ? fileFields[i] : std::string(), scan.valuesByColumn[i]});
     }
     return unlinked;
@@ -95,7 +103,7 @@ std::optional<ImportOutcome> ImportPlan::refusal() {
         refused.stop = ImportStop::NoLinks;
         return refused;
     }
-    if (!scan_) scan_ = scanRegisterFile(request_.path);
+    if (!scan_) scan_ = scanRegisterFile(request_.path, unlinkedPositions());
     if (!*scan_) return std::nullopt;
     refused.unlinked = unlinkedColumns(**scan_, links_, fileFields_, ignored_);
     if (refused.unlinked.empty()) return std::nullopt;
@@ -103,12 +111,19 @@ std::optional<ImportOutcome> ImportPlan::refusal() {
     return refused;
 }
 
+std::vector<std::size_t> ImportPlan::unlinkedPositions() const {
+    std::vector<std::size_t> positions;
+    for (std::size_t i = 0; i < fileFields_.size(); ++i)
+        if (!linksColumn(links_, i)) positions.push_back(i);
+    return positions;
+}
+
 void ImportPlan::ignore(const std::vector<UnlinkedColumn>& columns) {
     for (const UnlinkedColumn& c : columns) ignored_.push_back(c.column);
 }
 
 Result<long> ImportPlan::fileRecords() {
-    if (!scan_) scan_ = scanRegisterFile(request_.path);
+    if (!scan_) scan_ = scanRegisterFile(request_.path, unlinkedPositions());
     if (!*scan_) return scan_->error();
     return (*scan_)->records;
 }

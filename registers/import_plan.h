@@ -38,15 +38,15 @@ struct FileScan {
     long records = 0;  // the lines after the header that are not empty
     // Per field of the header: the lines of the header's field count that
     // hold a value there (empty for a header of more than kMaxFields fields).
-    std::vector<long> valuesByColumn;
+    std::vector<long> valuesByColumn;  // 0 for a column not watched
 };
 
 // Reads the register file at `path` once as the import reads it (its
-// records, split as the import splits them) and counts, per column, the
-// lines that hold a value there: anything but blanks. At most `maxRecords`
-// records when not negative. The reader's error when the file cannot be read
-// to its end (or to that record).
-Result<FileScan> scanRegisterFile(const std::string& path, long maxRecords = -1);
+// records, split as the import splits them), counting its records and, for
+// each column of `watched` (0-based), the lines that hold a value there:
+// anything but blanks. The reader's error when the file cannot be read to
+// its end.
+Result<FileScan> scanRegisterFile(const std::string& path, std::vector<std::size_t> watched = {});
 
 // Whether a field of a line holds a value: anything but spaces and tabs.
 bool holdsValue(std::string_view field);
@@ -109,6 +109,9 @@ private:
     std::optional<Result<FileScan>> scan_;
     std::unique_ptr<SkippedLinesReport> report_;
     Status reportWritten_;
+
+    // The file's columns no link takes (0-based): the scan watches these only.
+    std::vector<std::size_t> unlinkedPositions() const;
 };
 
 }  // namespace vexla
