@@ -33,11 +33,13 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
                     txt::ExportHelpFormat,  txt::ExportHelpEncoding, txt::ExportHelpStdout,    txt::TransferHelpJson,
                     txt::TransferHelpQuiet, txt::TransferHelpWait,   txt::TransferExitStatuses};
         case Command::Import:
-            return {txt::ImportUsage,           txt::HelpUser,          txt::HelpPasswordStdin,
-                    txt::ImportHelpDeleteFirst, txt::ImportHelpMapAuto, txt::ImportHelpMapFile,
-                    txt::ImportHelpDryRun,      txt::ImportHelpReport,  txt::ImportHelpStdin,
-                    txt::TransferHelpJson,      txt::TransferHelpQuiet, txt::TransferHelpWait,
-                    txt::TransferExitStatuses};
+            return {txt::ImportUsage,       txt::HelpUser,
+                    txt::HelpPasswordStdin, txt::ImportHelpDeleteFirst,
+                    txt::ImportHelpMapAuto, txt::ImportHelpMapFile,
+                    txt::ImportHelpDryRun,  txt::ImportHelpIgnoreColumn,
+                    txt::ImportHelpReport,  txt::ImportHelpStdin,
+                    txt::TransferHelpJson,  txt::TransferHelpQuiet,
+                    txt::TransferHelpWait,  txt::TransferExitStatuses};
         case Command::Compact:
             return {txt::CompactUsage,      txt::TransferHelpCompact, txt::TransferHelpJson,
                     txt::TransferHelpQuiet, txt::TransferHelpWait,    txt::TransferExitStatuses};

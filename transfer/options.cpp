@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "registers/import.h"
 #include "session/job_context.h"
 
 namespace vexla::transfer {
@@ -30,7 +31,7 @@ const std::array<CommandSyntax, 8>& commands() {
         {"import",
          Command::Import,
          {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map", "--dry-run",
-          "--report", "--json", "--quiet"},
+          "--report", "--ignore-column", "--json", "--quiet"},
          {"--register", "--db", "--in", "--user"}},
         {"compact", Command::Compact, {"--db", "--full-check", "--json", "--quiet"}, {"--db"}},
         {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force", "--json", "--quiet"}, {"--db", "--out"}},
@@ -96,6 +97,12 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     } else if (option == "--report") {
         if (value.empty()) return invalid();
         o.report = value == kStandardStream ? "/dev/stdout" : value;
+    } else if (option == "--ignore-column") {
+        const bool digits = !value.empty() && value.size() <= 4 &&
+                            std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
+        const int column = digits ? std::stoi(value) : 0;
+        if (column < 1 || column > static_cast<int>(kMaxFields)) return invalid();
+        o.ignoreColumns.push_back(column);
     } else if (option == "--map") {
         if (value.empty()) return invalid();
         o.map = value;

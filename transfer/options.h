@@ -22,7 +22,8 @@ struct Options {
     std::string db, out, in, user;
     std::string map = "auto";  // "auto" or the path of a mapping file
     bool force = false, deleteFirst = false, passwordStdin = false, dryRun = false;
-    std::string report;  // import: where every skipped line is written; empty for nowhere
+    std::string report;              // import: where every skipped line is written; empty for nowhere
+    std::vector<int> ignoreColumns;  // import --ignore-column, each time given: columns (1-based) left out knowingly
     std::optional<DateTime> from, to;
     std::string backup;        // restore --from: the backup to put back
     bool fullCheck = false;    // compact --full-check, check --full
@@ -61,7 +62,9 @@ struct UsageError {
 //     where --from names the backup file); a register other than kund, resurser, bokningar,
 //     customers, resources or bookings (any letter case) R9236, whose text
 //     lists those names; a date-time not written "yyyy-mm-dd HH:MM" or an
-//     empty --map R9082. A repeated option counts with its last value.
+//     empty --map R9082. A repeated option counts with its last value,
+//     but for import's --ignore-column N, which adds N each time (a column
+//     number from 1 to the most fields a line may have; else R9082).
 //   - export takes --format register|spreadsheet and --encoding
 //     utf-8|windows-1252 (any letter case; another value R9082); --encoding
 //     with the register format is R9695.

@@ -30,7 +30,7 @@
 #include "transfer/transfer.h"
 
 namespace vexla {
-class SkippedLinesReport;
+class ImportPlan;
 }  // namespace vexla
 
 namespace vexla::transfer {
@@ -132,8 +132,8 @@ private:
     int importFile(const ImportSource& source, JobProgress* progress);
     int linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields,
                    LinkTable& links);
-    int runImport(const ImportSource& source, db::Database& db, const LinkTable& links, const ImportRequest& request,
-                  SkippedLinesReport* report, const SystemLogNotices& notices, JobProgress* progress);
+    int runImport(const ImportSource& source, db::Database& db, ImportPlan& plan, const SystemLogNotices& notices,
+                  JobProgress* progress);
     int importEnd(const ImportSource& source, const ImportOutcome& outcome, const OutputWatch& output,
                   const Status& reportWritten);
     int importGivenUp(const ImportSource& source, int status);

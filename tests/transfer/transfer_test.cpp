@@ -336,10 +336,25 @@ INSTANTIATE_TEST_SUITE_P(
                     })},
         Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", "1 R1805\n",
              [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
+        // The report shows each control character as its picture: tab, ESC, DEL.
         Case{"ImportSkipsAndReportsLines", kImport + Args{"--report", "@/r.txt"}, 5, "",
              "1 R1805\n1 R9114: R9115 (R9040 3)\n1 R9114: R9116 (R9040 2)\n",
-             file("in.skv", "ID;Name\r\n1;Dup\r\n5003\t;x;y\r\n5001;Alfa\r\n"), "vexla",
-             [](World& w) { EXPECT_EQ(w.dir.read("r.txt"), "R9040 2: R9116: 1;Dup\nR9040 3: R9115: 5003\t;x;y\n"); }},
+             file("in.skv", "ID;Name\r\n1;Dup\r\n5003\t;x;y\x1b\x7f\r\n5001;Alfa\r\n"), "vexla",
+             [](World& w) {
+                 EXPECT_EQ(w.dir.read("r.txt"), "R9040 2: R9116: 1;Dup\nR9040 3: R9115: 5003\u2409;x;y\u241b\u2421\n");
+             }},
+        // A column no link takes holds a value: refused before anything changes, unless left out.
+        Case{"ImportRefusesValuesNoLinkTakes", kImport, 6, "R9710: R9041 3 (1)\nR9100.\nR9712", " 0 R1805! R9100.",
+             file("in.skv", "ID;Name;\r\n5001;Alfa;\r\n5002;Beta;rest\r\n"), "vexla",
+             [](World& w) { EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"}); }},
+        Case{"ImportLeavesOutAnIgnoredColumn", kImport + Args{"--ignore-column", "3", "--ignore-column=1"}, 0,
+             "R9123: R9041 3",
+             "2 R1805\n", file("in.skv", "ID;Name;\r\n5001;Alfa;\r\n5002;Beta;rest\r\n"), "vexla",
+             [](World& w) {
+                 EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT Namn FROM Kund WHERE ID > 5000"),
+                           (Args{"Alfa", "Beta"}));
+             }},
+        Case{"IgnoreColumnZero", kImport + Args{"--ignore-column", "0"}, 1, "R9082: --ignore-column 0", ""},
         Case{"Compact", kCompact + Args{"--full-check"}, 0, "", "R1761. R9155: @/Vexla2026-12-04.db\n"},
         // --force replaces a regular file only, never the database under any name.
         Case{"ExportOverTheDatabase", kExport + Args{"@/bok.db", "--force"}, 4, "R9600: @/bok.db", ""},
@@ -589,6 +604,13 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"ImportStopped", kImport, R"({"status": 6, "inserted": 0, "error": {"number": 6,
                  "text": "R1799!\nR9040 3\nR9100."}})",
                  file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
+        JsonCase{"ImportRefusedForValuesNoLinkTakes", kImport,
+                 R"({"status": 6, "unmapped_values": [{"column": 3, "caption": "", "values": 1}],
+                     "error": {"number": 9710}})",
+                 file("in.skv", "ID;Name;\r\n5001;Alfa;rest\r\n")},
+        JsonCase{"ImportRefusedValue", kImport, R"({"status": 6, "error": {"number": 9543,
+                 "text": "R9040 2, R9041 Discount: 'tio' R9543\nR9100."}})",
+                 file("in.skv", "ID;Name;Discount\r\n5001;Alfa;tio\r\n")},
         JsonCase{"PasswordAndFileBothOnStandardInput", kImport + Args{"--in", "-", "--password-stdin"},
                  R"({"status": 1, "error": {"number": 9576, "text": "R9576: --password-stdin --in -"}})"},
         JsonCase{"UnknownOption", kCompact + Args{"--bogus"},
@@ -685,7 +707,7 @@ TEST(TransferQuietAndSystemLog, OnlyErrorsAndOneSummaryLine) {
     };
     for (const Row& r : {Row{kCompact, {}, 0, "", LogPriority::Notice},
                          Row{kImport, file("in.skv", kSkipping), 5, "", LogPriority::Warning},
-                         Row{kImport, file("in.skv", "ID;Name;Extra\r\n5001;Alfa;x\r\n"), 0, "", LogPriority::Notice},
+                         Row{kImport, file("in.skv", "ID;Name;Extra\r\n5001;Alfa;\r\n"), 0, "", LogPriority::Notice},
                          Row{kCompact, holdDatabase, 3, "R1784!", LogPriority::Error}}) {
         SCOPED_TRACE(r.args.front() + std::to_string(r.status));
         World w;
