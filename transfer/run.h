@@ -130,8 +130,8 @@ private:
     int refusedImportSource(const ImportSource& source);
     int receiveStandardInput(const ImportSource& source, JobProgress& progress);
     int importFile(const ImportSource& source, JobProgress* progress);
-    int linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields,
-                   LinkTable& links);
+    int linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& linkCaptions,
+                   const std::vector<std::string>& fileFields, LinkTable& links);
     int runImport(const ImportSource& source, db::Database& db, ImportPlan& plan, const SystemLogNotices& notices,
                   JobProgress* progress);
     int importEnd(const ImportSource& source, const ImportOutcome& outcome, const OutputWatch& output,

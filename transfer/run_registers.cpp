@@ -158,9 +158,14 @@ int Run::importFile(const ImportSource& source, JobProgress* progress) {
     }
     std::vector<std::string> captions;
     std::vector<int> types;
-    for (const DatabaseField& field : *fields) captions.push_back(field.caption), types.push_back(field.typeCode);
+    std::vector<std::string> linkCaptions;
+    for (const DatabaseField& field : *fields) {
+        captions.push_back(field.caption), types.push_back(field.typeCode);
+        linkCaptions.push_back(linkCaption(field));
+    }
     LinkTable links;
-    if (const int refused = linkFields(captions, *fileFields, links)) return importGivenUp(source, refused);
+    if (const int refused = linkFields(captions, linkCaptions, *fileFields, links))
+        return importGivenUp(source, refused);
     ImportPlan plan(std::string(source.reg.name), source.path, std::move(types), std::move(links), *fileFields,
                     {o_.deleteFirst, o_.dryRun, o_.ignoreColumns});
     // The report may never replace the database or the file being imported.
@@ -176,14 +181,15 @@ int Run::importFile(const ImportSource& source, JobProgress* progress) {
 }
 
 // The links of the file's fields to the register's `captions`, into
-// `links`: by name for --map auto (the fields left unlinked told as the
-// dialog's information line would tell them), else from the mapping file.
+// `links`: by name for --map auto, each link carrying its field's entry of
+// `linkCaptions` (the fields left unlinked told as the dialog's information
+// line would tell them), else from the mapping file.
 // 0, or the status the import gives up with, its refusal told.
-int Run::linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields,
-                    LinkTable& links) {
+int Run::linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& linkCaptions,
+                    const std::vector<std::string>& fileFields, LinkTable& links) {
     if (o_.map == "auto") {
         const auto pairs = autoLinkPairs(captions, fileFields);
-        links = autoLinks(pairs, captions, fileFields);
+        links = autoLinks(pairs, linkCaptions, fileFields);
         const std::string unlinked = unlinkedFieldsText(unlinkedFileFields(pairs, fileFields, env_.texts), env_.texts);
         if (!unlinked.empty() && !o_.quiet) std::fprintf(env_.err, "%s\n", unlinked.c_str());
         return exitcode::Ok;

@@ -42,6 +42,8 @@ namespace {
 
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kTypeRole = Qt::UserRole;
+// The caption a link to the entry carries (linkCaption).
+constexpr int kLinkCaptionRole = Qt::UserRole + 1;
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -320,6 +322,7 @@ void frmKopplaFält::FillDatabaseFields() {
     for (const DatabaseField& field : *fields) {
         auto* item = new QListWidgetItem(q(field.caption), lstFält);
         item->setData(kTypeRole, field.typeCode);
+        item->setData(kLinkCaptionRole, q(linkCaption(field)));
     }
 }
 
@@ -356,8 +359,9 @@ void frmKopplaFält::lstClick() { cmdLäggTill->setEnabled(selectedRow(lstFilFä
 
 void frmKopplaFält::addLink(int fieldRow, int fileRow) {
     const std::string key = "k" + std::to_string(linkCounter_);
-    auto* row = new QTreeWidgetItem(lvKopplingar, {QString::number(fieldRow), lstFilFält->item(fileRow)->text(),
-                                                   lstFält->item(fieldRow)->text(), QString::number(fileRow)});
+    auto* row = new QTreeWidgetItem(
+        lvKopplingar, {QString::number(fieldRow), lstFilFält->item(fileRow)->text(),
+                       lstFält->item(fieldRow)->data(kLinkCaptionRole).toString(), QString::number(fileRow)});
     row->setData(0, kKeyRole, q(key));
     lvKopplingar->setCurrentItem(row);
     selectedKey_ = key;

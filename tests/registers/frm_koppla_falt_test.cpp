@@ -269,32 +269,35 @@ TEST_P(InstalledTexts, QuestionBeforeEmptyingNamesBothCounts) {
 INSTANTIATE_TEST_SUITE_P(Languages, InstalledTexts, ::testing::Values("se", "en"));
 
 // Register files that cannot come back whole: a text with ";" gives its line
-// a field too many, and a column the catalogue does not know exports without
-// a caption, so nothing links to it. The preview marks that column and OK
-// asks before leaving its values out: No imports nothing. Without "delete
+// a field too many, and a column without a caption that the register lacks
+// has nothing to link to. The preview marks that column and OK asks before
+// leaving its values out: No imports nothing. A header that is the
+// register's own (a column the catalogue does not know under an empty
+// caption) links that column by its place and brings its values back. Without "delete
 // first" the import skips the long lines and the dialog closes; with it the
 // file is refused, nothing changes and the box stays ticked. Either way the
 // database is let go.
 TEST_F(Mapping, UntidyRegisterSkipsTheLinesOrRefusesTheFileWhenDeletingFirst) {
     struct Case {
-        bool unknownColumn;  // Kund has a column "Okand" besides ID and Namn
+        bool unknownColumn;  // the file has a third column, without a caption
         bool deleteFirst;
-        MsgAnswer leaveOut;  // to the question about the unknown column's values
-        const char* reason;  // named in the import's last message box
+        MsgAnswer leaveOut;      // to the question about the unknown column's values
+        const char* reason;      // named in the import's last message box
+        bool ownLayout = false;  // Kund has that column, "Okand", unknown to the catalogue
     };
     const std::string question = "[R9710]: [R9041] 3 (2)\r\n\r\n[R9711]?";
     for (const Case& c :
          {Case{false, false, MsgAnswer::Yes, "1 [R9114]"}, Case{false, true, MsgAnswer::Yes, "[R9103]: 3 / 2"},
           Case{true, false, MsgAnswer::Yes, "1 [R9114]"}, Case{true, false, MsgAnswer::No, ""},
-          Case{true, true, MsgAnswer::Yes, "[R9103]: 4 / 3"}}) {
+          Case{true, true, MsgAnswer::Yes, "[R9103]: 4 / 3"}, Case{true, false, MsgAnswer::Yes, "1 [R9114]", true}}) {
         SCOPED_TRACE(std::string(c.reason) + (c.leaveOut == MsgAnswer::Yes ? "" : " kept"));
         fakes.messages.shown.clear();
         const std::string x = c.unknownColumn ? ";x" : "";
         main.state_.DataBas = dir.file(std::to_string(c.unknownColumn) + std::to_string(c.deleteFirst) +
-                                       (c.leaveOut == MsgAnswer::Yes ? "" : "n") + ".db");
+                                       (c.leaveOut == MsgAnswer::Yes ? "" : "n") + (c.ownLayout ? "o" : "") + ".db");
         db::testing::makeDatabase(main.state_.DataBas,
                                   std::string("CREATE TABLE Kund (ID LONG PRIMARY KEY, Namn VARCHAR(50)") +
-                                      (c.unknownColumn ? ", Okand VARCHAR(10) DEFAULT 'x');" : ");") +
+                                      (c.ownLayout ? ", Okand VARCHAR(10));" : ");") +
                                       "INSERT INTO Kund (ID, Namn) VALUES (-1, 'Intern'), (7, 'Kvar');");
         auto d = open();
         chooseFile(*d, dir.write("KundReg.skv", (c.unknownColumn ? "ID;Namn;\r\n" : "ID;Namn\r\n") + ("1;Ada" + x) +
@@ -302,14 +305,17 @@ TEST_F(Mapping, UntidyRegisterSkipsTheLinesOrRefusesTheFileWhenDeletingFirst) {
         d->cmdAuto_Click();
         const int columns = d->grdFörhandsvisning->columnCount();
         EXPECT_EQ(d->grdFörhandsvisning->horizontalHeaderItem(columns - 1)->text().toStdString(),
-                  c.unknownColumn ? "[R9041] 3: [R9714]" : "Namn");
+                  c.ownLayout       ? "Okand"
+                  : c.unknownColumn ? "[R9041] 3: [R9714]"
+                                    : "Namn");
         d->chkTaBort->setChecked(c.deleteFirst);
-        if (c.unknownColumn) fakes.messages.answers.push_back(c.leaveOut);
+        const bool asked = c.unknownColumn && !c.ownLayout;
+        if (asked) fakes.messages.answers.push_back(c.leaveOut);
         if (c.deleteFirst) fakes.messages.answers.push_back(MsgAnswer::Yes);
         d->cmdOk_Click();
         const bool imported = !c.deleteFirst && c.leaveOut == MsgAnswer::Yes;
-        ASSERT_EQ(fakes.messages.shown.size(), (c.unknownColumn ? 1u : 0u) + (*c.reason ? 1u : 0u) + c.deleteFirst);
-        if (c.unknownColumn) {
+        ASSERT_EQ(fakes.messages.shown.size(), (asked ? 1u : 0u) + (*c.reason ? 1u : 0u) + c.deleteFirst);
+        if (asked) {
             EXPECT_EQ(fakes.messages.shown[0].text, question);
         }
         EXPECT_NE(fakes.messages.shown.back().text.find(c.reason), std::string::npos)
@@ -320,6 +326,10 @@ TEST_F(Mapping, UntidyRegisterSkipsTheLinesOrRefusesTheFileWhenDeletingFirst) {
         const std::vector<std::string> before{"-1 Intern", "7 Kvar"}, after{"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"};
         EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || ' ' || Namn FROM Kund ORDER BY ID"),
                   imported ? after : before);
+        if (c.ownLayout) {
+            EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT count(*) FROM Kund WHERE Okand = 'x'"),
+                      std::vector<std::string>{"2"});
+        }
     }
 }
 
