@@ -23,12 +23,13 @@
 #include <QJsonObject>
 
 #include "common/console_platform.h"
-#include "common/qt/qt_locale_info.h"
+#include "common/fixed_locale.h"
 #include "common/system_user.h"
 #include "db/errors.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/fake_admin_window.h"
+#include "texts/installed_locale.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 #include "tools/sample_generator.h"
@@ -81,6 +82,7 @@ public:
         return real.OpenStagingCopy(path);
     }
     void SetWait(double seconds) override { real.SetWait(seconds); }
+    void ReadValuesBy(LocaleInfo& locale) override { real.ReadValuesBy(locale); }
 };
 
 struct World {
@@ -492,7 +494,7 @@ TEST(TransferProgram, AClosedStandardOutputReceivesNoProduct) {
     EXPECT_EQ(log.find("\"command\""), std::string::npos) << log;
 }
 
-// The tool itself (its main and the regional settings it reads) against the
+// The tool itself (its main and the locale it chooses) against the
 // export button's code path, on the same database.
 TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     TempFolder dir;
@@ -511,12 +513,8 @@ TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
 
     ConsoleMessageBoxes console;
     mTexter texts(langIniPath(program), console);
-    QtLocaleInfo locale;
-    db::EngineSettings settings;
-    settings.shortDate = locale.value(LocaleItem::ShortDate).value();
-    settings.longTime = locale.value(LocaleItem::TimeFormat).value();
-    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value();
-    db::SqliteEngine engine(settings);
+    FixedLocale locale(localeOfLanguage(languageOfTexts(texts)));
+    db::SqliteEngine engine(db::engineSettingsFor(locale));
     testing::FakePlatform fakes;
     Platform platform{fakes.messages, fakes.dialogs, fakes.pointer, fakes.clock, locale, fakes.files, dir.path()};
     testing::FakeAdminWindow window;
