@@ -71,7 +71,11 @@ void printHelp(std::FILE* to, TextSource& texts, const std::optional<Command>& c
         if (command == Command::Compact && std::string_view(code) == txt::CompactUsage)
             std::fprintf(to, "%s\n", texts.TextTillAndra(txt::CompactHelpFullCheck).c_str());
         if (command == Command::Copy && std::string_view(code) == txt::CopyHelpInterval)
-            std::fprintf(to, "%s\n", texts.TextTillAndra(txt::CopyHelpForce).c_str());
+            for (const char* next : {txt::CopyHelpMoments, txt::CopyHelpForce})
+                std::fprintf(to, "%s\n", texts.TextTillAndra(next).c_str());
+        // Every command takes --locale as it takes --wait.
+        if (std::string_view(code) == txt::TransferHelpWait)
+            std::fprintf(to, "%s\n", texts.TextTillAndra(txt::TransferHelpLocale).c_str());
     }
 }
 

@@ -148,6 +148,7 @@ private:
     ScriptedFileDialogs dialogs_;
     NoMousePointer pointer_;
     WindowlessAdmin window_;
+    FixedLocale chosen_;  // --locale's, when it is given
     Platform platform_;
     JobContext ctx_;
     QJsonObject figures_;           // the job's figures for --json
