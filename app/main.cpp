@@ -1,5 +1,6 @@
 // vexla-admin: the administration tool of the Vexla booking system.
 #include <QApplication>
+#include <QLocale>
 
 #include <algorithm>
 #include <chrono>
@@ -16,11 +17,11 @@
 #include "app/maintenance_startup.h"
 #include "app/unattended_job.h"
 #include "common/console_platform.h"
+#include "common/fixed_locale.h"
 #include "common/folders_file.h"
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
 #include "common/qt/qt_file_dialog_host.h"
-#include "common/qt/qt_locale_info.h"
 #include "common/qt/qt_message_boxes.h"
 #include "common/qt/toolkit_translator.h"
 #include "common/standard_descriptors.h"
@@ -32,6 +33,7 @@
 #include "session/job_notices.h"
 #include "session/program_arguments.h"
 #include "session/windowless_admin.h"
+#include "texts/installed_locale.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 #include "texts/text_codes.h"
@@ -101,17 +103,16 @@ std::function<bool()> waitingFor(int seconds) {
     };
 }
 
-// The unattended job: no window, no toolkit beyond its locale data, so it
-// runs from cron whatever window system the environment names. The job's
+// The unattended job: no window, no toolkit, so it runs from cron whatever window system the environment names. The job's
 // end goes to the system log as one line, at Error when it failed.
 int runWithoutWindow(const std::string& folder, const StartingDatabase& start, int waitSeconds, SystemLog& systemLog) {
     ConsoleMessageBoxes console;
     NoFileDialogs dialogs;
     NoMousePointer pointer;
     SystemClock clock;
-    QtLocaleInfo locale;
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), console);
+    FixedLocale locale(installedLocale(folder, texts, stderr, systemLog));
     Platform platform{console, dialogs, pointer, clock, locale, files, folder, FolderMemory::none(), systemLog};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
     WindowlessAdmin window(engine, files, console, texts, folder, systemLog);
@@ -166,10 +167,13 @@ int main(int argc, char** argv) {
     QtMessageBoxes messages;
     QtMousePointer pointer;
     SystemClock clock;
-    QtLocaleInfo locale;
     PosixFileSystem files;
     mTexter texts(langIniPath(folder), messages);
     messages.captionButtonsFrom(&texts);
+    FixedLocale locale(installedLocale(folder, texts, stderr, systemLog));
+    // The toolkit's own display (the date-time pickers, their AM/PM marker)
+    // follows the same locale rather than the environment's.
+    QLocale::setDefault(QLocale(QString::fromLatin1(nameOf(locale.name()))));
     // The toolkit's own texts (file dialogs, standard buttons) in the
     // language of the installed language file; the English build loads none.
     ToolkitTranslator toolkitTexts;

@@ -409,6 +409,9 @@ public:
     // How long a database opened from now on waits for a lock another
     // connection holds (a transaction of the booking system), in seconds.
     virtual void SetWait(double /*seconds*/) {}
+    // How databases opened from now on read dates and numbers bound as
+    // text (BindBare): by the short date, time and decimal separator of `locale`.
+    virtual void ReadValuesBy(LocaleInfo& /*locale*/) {}
 };
 
 // The settings the engine reads dates and numbers by: the system's short

@@ -44,6 +44,11 @@ public:
     Result<std::unique_ptr<Database>> OpenSnapshot(const std::string& path) override;
     Result<std::unique_ptr<Database>> OpenStagingCopy(const std::string& path) override;
     void SetWait(double seconds) override { settings_.waitSeconds = seconds; }
+    void ReadValuesBy(LocaleInfo& locale) override {
+        const double wait = settings_.waitSeconds;
+        settings_ = engineSettingsFor(locale);
+        settings_.waitSeconds = wait;
+    }
 
     const EngineSettings& settings() const { return settings_; }
 

@@ -16,7 +16,7 @@ Result<std::vector<DatabaseField>> databaseFields(db::Database& database, const 
     if (!rs) return rs.error();
     std::vector<DatabaseField> fields;
     for (int i = 0; i < (*rs)->FieldCount(); ++i)
-        fields.push_back({KolumnTillRubrik((*rs)->name(i), Språk), typeCodeOfField((*rs)->type(i))});
+        fields.push_back({KolumnTillRubrik((*rs)->name(i), Språk), typeCodeOfField((*rs)->type(i)), (*rs)->name(i)});
     (*rs)->Close();
     return fields;
 }
@@ -80,11 +80,17 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
 
 std::vector<std::pair<int, int>> autoLinkPairs(const std::vector<std::string>& captions,
                                                const std::vector<std::string>& fileFields) {
+    // A header that is the register's own layout (the export wrote it) puts
+    // every column at its own place, a column the catalogue does not know
+    // under an empty caption: that caption can only mean the column at its
+    // position, so its values come back instead of being refused.
+    const bool ownLayout = fileFields == captions;
     std::vector<std::pair<int, int>> pairs;
     for (std::size_t file = 0; file < fileFields.size(); ++file) {
-        // A field without a name names no column; an empty caption is a
-        // column the catalogue does not know. Neither can be linked.
-        if (fileFields[file].empty()) continue;
+        if (fileFields[file].empty()) {
+            if (ownLayout) pairs.emplace_back(static_cast<int>(file), static_cast<int>(file));
+            continue;
+        }
         for (std::size_t field = 0; field < captions.size(); ++field) {
             if (captions[field] == fileFields[file]) {
                 pairs.emplace_back(static_cast<int>(field), static_cast<int>(file));

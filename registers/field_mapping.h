@@ -23,7 +23,14 @@ namespace vexla {
 struct DatabaseField {
     std::string caption;  // KolumnTillRubrik of the column; empty for a column the catalogue does not know
     int typeCode = typecode::Other;
+    std::string column;  // the column's own name in the table
 };
+
+// The caption a link to `field` carries: its caption, or for a column the
+// catalogue does not know its own name, which the import takes as it is.
+inline std::string linkCaption(const DatabaseField& field) {
+    return field.caption.empty() ? field.column : field.caption;
+}
 
 // The columns of the register's table in the engine's order, each with its
 // caption in language Språk and its type code. The error of the query when
@@ -53,9 +60,11 @@ std::optional<std::vector<std::string>> registerFileFields(const std::string& pa
 
 // The automatic linking: each file field, in file order, paired with the
 // first database field whose caption equals it exactly (letter case and
-// blanks count); a file field without one gets no pair, and neither does a
-// file field without a name. Answers (database field position, file field
-// position) in that order.
+// blanks count); a file field without one gets no pair. A file field without
+// a name gets none either, unless the whole header equals the captions in
+// order (the export's own layout): then it pairs with the column at its own
+// position, one the catalogue does not know. Answers (database field
+// position, file field position) in that order.
 std::vector<std::pair<int, int>> autoLinkPairs(const std::vector<std::string>& captions,
                                                const std::vector<std::string>& fileFields);
 

@@ -50,7 +50,6 @@ private:
     // Each step answers false once the import has stopped; out_ says why.
     bool openFile();
     bool checkLinks();
-    bool checkUncaptionedValues();
     bool prepare();
     bool readLines();
     bool emptyRegister();
@@ -178,7 +177,6 @@ bool Import::checkLinks() {
             return stop(ImportStop::RequiredUnlinked, {}, caption.empty() ? name : caption);
         }
     }
-    if (r_.deleteFirst && !checkUncaptionedValues()) return false;
     if (r_.deleteFirst && !filled(columns, "ID")) {
         for (std::string_view table : register_->referredBy) {
             if (table.empty()) continue;
@@ -186,37 +184,6 @@ bool Import::checkLinks() {
             auto records = s_.db.TableRecordCount(table);
             if (records && *records > 0) return stop(ImportStop::KeyUnlinked, {}, std::string(table));
         }
-    }
-    return true;
-}
-
-// A column the field catalogue has no caption for can never be linked (a
-// link to an empty caption names no column and is refused above), so the
-// delete of "delete first" would take its values without the file bringing
-// them back: refused while such a column holds a value in a record the
-// delete removes. (A column the user left unlinked is the user's choice.)
-bool Import::checkUncaptionedValues() {
-    auto all = s_.db.OpenRecordset("SELECT * FROM " + std::string(register_->table));
-    if (!all) return stop(ImportStop::Refused, all.error());
-    std::vector<std::string> names;
-    for (int i = 0; i < (*all)->FieldCount(); ++i) names.push_back((*all)->name(i));
-    (*all)->Close();
-    // What the delete removes: its statement's own table and condition.
-    const std::string_view removed =
-        std::string_view(register_->deleteStatement).substr(std::string_view("DELETE").size());
-    for (const std::string& name : names) {
-        if (!KolumnTillRubrik(name, s_.Språk).empty()) continue;
-        auto rs = s_.db.OpenRecordset("SELECT [" + name + "]" + std::string(removed));
-        if (!rs) return stop(ImportStop::Refused, rs.error());
-        for (Status moved;; moved = (*rs)->MoveNext()) {
-            if (!moved) return stop(ImportStop::Refused, moved.error());
-            if ((*rs)->Eof()) break;
-            if ((*rs)->raw(0).kind != db::RawValue::Kind::Null) {
-                (*rs)->Close();
-                return stop(ImportStop::ValuesUnlinked, {}, name);
-            }
-        }
-        (*rs)->Close();
     }
     return true;
 }

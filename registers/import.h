@@ -62,7 +62,9 @@ enum class ImportStop {
     LinkOutOfRange,    // a link's position is no field of the file or of the register
     RequiredUnlinked,  // a column that needs a value has no link
     KeyUnlinked,       // delete-first without a link to ID while other tables refer to the register
-    ValuesUnlinked,    // delete-first while a column without a caption holds values that would be lost
+    // Refused by the import's plan (registers/import_plan.h) before the import ran:
+    NoLinks,         // there is no link at all
+    ValuesUnlinked,  // columns of the file that no link takes hold values (unlinked: which)
     // The commit answered an error (error: the engine's) after the file already held the import:
     SavedDespiteError,  // the register holds the whole import (committed is true)
     SaveUncertain,      // the register's count tells neither the import nor the state before it
@@ -73,6 +75,14 @@ enum class Expected { Nothing, Number, Date, YesNo, ShorterText };
 
 // The kinds of line an import without delete-first skips and goes on.
 enum class SkipReason { WrongFieldCount, DuplicateKey };
+
+// A column of the file that no link takes, holding a value on some line.
+struct UnlinkedColumn {
+    int column = 0;       // 1-based, as the messages count
+    std::string caption;  // its field of the header; "" for none
+    long values = 0;      // the lines of the header's field count that hold a value there
+    bool operator==(const UnlinkedColumn&) const = default;
+};
 
 // Line numbers of one kind: how many, and the first kListedLines of them.
 struct LineList {
@@ -99,6 +109,7 @@ struct ImportOutcome {
     char separator = 0;                        // WrongSeparator: '\t' or ','
     std::string value;                         // Refused: the value refused, as in the file; OtherEncoding: its name
     Expected expected = Expected::Nothing;     // Refused: what the column takes instead
+    std::vector<UnlinkedColumn> unlinked;      // ValuesUnlinked: the columns whose values would be left out
 
     bool stopped() const { return stop != ImportStop::None; }
     long skipped() const { return wrongFieldCount.count + duplicates.count; }
@@ -162,9 +173,8 @@ void watchImport(ImportServices& services, JobProgress* progress);
 // a column, two links to one column, a link outside the file's or the
 // register's fields, an unlinked column that needs a value, and delete-first
 // without a link to ID while another table refers to the register's records
-// (renumbering them would point those records at other ones) or while a
-// column no link can fill (it has no caption) holds values that emptying the
-// register would lose.
+// (renumbering them would point those records at other ones). Values of the
+// file that no link takes are the plan's to refuse (registers/import_plan.h).
 ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services);
 
 }  // namespace vexla

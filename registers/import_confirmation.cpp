@@ -1,11 +1,9 @@
 #include "registers/import_confirmation.h"
 #include "texts/text_codes.h"
 
-#include <memory>
-
 #include "common/file_writing.h"
+#include "registers/import_plan.h"
 #include "registers/import_texts.h"
-#include "registers/register_file_reader.h"
 #include "session/job_context.h"
 
 namespace vexla {
@@ -51,29 +49,9 @@ Result<long> recordsDeletedFirst(db::Database& database, const RegisterKind& reg
 }
 
 Result<long> registerFileRecords(const std::string& path) {
-    auto opened = RegisterFileReader::open(path);
-    if (!opened) return opened.error();
-    std::string line;
-    long records = 0;
-    for (bool header = true;; header = false) {
-        auto got = (*opened)->readLine(line);
-        if (!got) return got.error();
-        if (!*got) return records;
-        if (!header && !line.empty()) ++records;
-    }
-}
-
-Result<DeleteFirstCounts> deleteFirstCounts(JobContext& ctx, const RegisterKind& reg, const std::string& path) {
-    auto db = ctx.main.engine().OpenDatabase(ctx.main.state().DataBas, true);
-    if (!db) return db.error();
-    auto inRegister = recordsDeletedFirst(**db, reg);
-    ctx.close(**db);
-    if (!inRegister) return inRegister.error();
-    ctx.platform.pointer.setBusy(true);
-    auto lines = registerFileRecords(path);
-    ctx.platform.pointer.setBusy(false);
-    if (!lines) return lines.error();
-    return DeleteFirstCounts{*inRegister, *lines};
+    auto scan = scanRegisterFile(path);
+    if (!scan) return scan.error();
+    return scan->records;
 }
 
 std::string uncountedText(const Error& e, TextSource& texts) {

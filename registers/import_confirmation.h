@@ -13,8 +13,6 @@
 
 namespace vexla {
 
-struct JobContext;
-
 // "Alla 1 000 000 bokningar tas bort och ersätts av filens 999 000 rader.
 // Fortsätta?": `inRegister` records of register `registerName` ("Kund",
 // "Resurser", "Bokningar") replaced by the `fileLines` lines of the file,
@@ -27,21 +25,9 @@ std::string deleteFirstQuestion(const std::string& registerName, long inRegister
 Result<long> recordsDeletedFirst(db::Database& database, const RegisterKind& reg);
 
 // The records of a register file: its lines after the header that are not
-// empty, read as the import reads them. The reader's error when the file
-// cannot be read to its end.
+// empty, read as the import reads them (scanRegisterFile). The reader's
+// error when the file cannot be read to its end.
 Result<long> registerFileRecords(const std::string& path);
-
-// What the question before emptying names.
-struct DeleteFirstCounts {
-    long inRegister = 0;  // recordsDeletedFirst
-    long fileLines = 0;   // registerFileRecords
-};
-
-// Both counts: the register's through a connection of the moment to the
-// database in use (closed again), the file's from the register file `path`.
-// The first failure otherwise (opening, counting, reading), which stops the
-// import before its question: no question names a figure nobody counted.
-Result<DeleteFirstCounts> deleteFirstCounts(JobContext& ctx, const RegisterKind& reg, const std::string& path);
 
 // The message of an import stopped because its counts could not be made:
 // txt::RecordsNotCounted "!", CR LF, the error's number, CR LF, its description.

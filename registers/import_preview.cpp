@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "db/errors.h"
 #include "registers/import_line.h"
+#include "registers/import_plan.h"
 #include "registers/import_texts.h"
 #include "registers/register_file_reader.h"
 #include "registers/register_kind.h"
@@ -78,6 +79,22 @@ ImportStop fileStopOf(const Error& e) {
     }
 }
 
+// Keeps of `preview.unlinked` (every column no link takes, with the lines'
+// texts there) the columns that hold a value on a line shown.
+void keepUnlinkedWithValues(ImportPreview& preview) {
+    std::vector<std::size_t> kept;
+    for (std::size_t c = 0; c < preview.unlinked.size(); ++c)
+        if (preview.unlinked[c].values > 0) kept.push_back(c);
+    std::vector<UnlinkedColumn> columns;
+    for (std::size_t c : kept) columns.push_back(preview.unlinked[c]);
+    preview.unlinked = std::move(columns);
+    for (PreviewLine& row : preview.lines) {
+        std::vector<std::string> texts;
+        for (std::size_t c : kept) texts.push_back(c < row.unlinked.size() ? row.unlinked[c] : std::string());
+        row.unlinked = std::move(texts);
+    }
+}
+
 std::string shown(const db::RawValue& value, int daoType, const ValueTextFormat& format) {
     std::string cp1252;
     ValueNotes notes;
@@ -109,9 +126,17 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
     }
     const std::size_t headerFields = values.size();
     std::vector<std::size_t> positions;
+    std::vector<bool> linked(headerFields, false);
     for (const LinkRow& link : links) {
         const auto at = linkPosition(link.fileFieldPosition);
         positions.push_back(at && *at >= 0 ? static_cast<std::size_t>(*at) : headerFields);
+        if (positions.back() < headerFields) linked[positions.back()] = true;
+    }
+    std::vector<std::size_t> unlinked;
+    for (std::size_t c = 0; c < headerFields; ++c) {
+        if (linked[c]) continue;
+        unlinked.push_back(c);
+        preview.unlinked.push_back({static_cast<int>(c) + 1, std::string(trimBlanks(values[c])), 0});
     }
 
     // Rolled back below whatever happens: the preview never changes the register.
@@ -152,6 +177,10 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
             mark(PreviewMark::Skipped, ImportStop::WrongFieldCount);
             continue;
         }
+        for (std::size_t k = 0; k < unlinked.size(); ++k) {
+            row.unlinked.emplace_back(values[unlinked[k]]);
+            if (holdsValue(values[unlinked[k]])) ++preview.unlinked[k].values;
+        }
         if (!p.insert) continue;
         bool bound = true;
         for (std::size_t i = 0; i < links.size() && bound; ++i) {
@@ -178,6 +207,7 @@ ImportPreview previewImport(const LinkTable& links, const ImportRequest& request
                      st.error().number == db::err::RequiredValue ? ImportStop::RequiredValue : ImportStop::Refused);
         }
     }
+    keepUnlinkedWithValues(preview);
     if (p.insert) p.insert->Close();
     if (inserting) {
         if (Status undone = database->Rollback(); !undone) preview.notRolledBack = undone.error();

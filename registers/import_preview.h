@@ -39,6 +39,8 @@ struct PreviewLine {
     std::string column;                 // Refused: the caption of the value's column
     std::string value;                  // Refused: the value as the file has it
     PreviewCheck check = PreviewCheck::Checked;
+    // Per column of ImportPreview::unlinked, in its order: the file's text there.
+    std::vector<std::string> unlinked;
 };
 
 struct ImportPreview {
@@ -54,6 +56,9 @@ struct ImportPreview {
     // error): the preview ends there, at this line with this reason.
     ImportStop fileStop = ImportStop::None;
     long fileStopLine = 0;
+    // The columns of the file no link takes that hold a value on a line shown
+    // (of the header's field count), counted on those lines only.
+    std::vector<UnlinkedColumn> unlinked;
 };
 
 // The first `maxLines` lines after the header of request.path (empty lines,

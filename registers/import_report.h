@@ -1,12 +1,14 @@
 // The report of an import's skipped lines: for each line the import passes
 // over, its number, why, and the line as read ("Rad 12: fel antal fält:
-// ..."). Written to a new file beside its target and put in place when the
+// ..."), in UTF-8 with LF line ends and no control character a terminal
+// would act on (plainLine). Written to a new file beside its target and put in place when the
 // import has ended, so that a report is whole or not there at all; it may
 // never take the place of a file the import reads.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/platform/file_system.h"
@@ -16,6 +18,11 @@
 #include "registers/import.h"
 
 namespace vexla {
+
+// `line` as a person reads it, on one line: each line break in it (CR LF, a
+// lone CR or LF) as " ⏎ ", every other control character (C0, DEL) as its
+// picture in Unicode's Control Pictures (ESC as "␛", DEL as "␡").
+std::string plainLine(std::string_view line);
 
 class SkippedLinesReport {
 public:
@@ -33,8 +40,9 @@ public:
     SkippedLinesReport(const SkippedLinesReport&) = delete;
     SkippedLinesReport& operator=(const SkippedLinesReport&) = delete;
 
-    // Lets `services` write each skipped line to the report. After a write
-    // fails, the lines that follow are not written (finish tells the error).
+    // Lets `services` write each skipped line to the report, besides telling
+    // whoever it told before. After a write fails, the lines that follow are
+    // not written (finish tells the error).
     void attach(ImportServices& services);
 
     // Puts the report in place after an import that was not cancelled

@@ -31,7 +31,8 @@ const char* reasonCode(ImportStop stop) {
         case ImportStop::LinkOutOfRange: return txt::LinkToMissingField;
         case ImportStop::RequiredUnlinked: return txt::RequiredFieldNotLinked;
         case ImportStop::KeyUnlinked: return txt::IdNotLinkedCannotEmpty;
-        case ImportStop::ValuesUnlinked: return txt::UncaptionedColumnHoldsValues;
+        case ImportStop::NoLinks: return txt::LinkAtLeastOneField;
+        case ImportStop::ValuesUnlinked: return txt::UnlinkedColumnsHoldValues;
         case ImportStop::SavedDespiteError: return txt::ImportSavedDespiteError;
         case ImportStop::SaveUncertain: return txt::ImportSaveUncertain;
     }
@@ -83,10 +84,10 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
     switch (o.stop) {
         case ImportStop::Refused:
             if (o.expected != Expected::Nothing) {
-                // Where, what and what would do, in the user's words; the engine's number for whoever helps.
+                // Where, what and what would do, in the user's words: the
+                // value is the file's fault, not the database's.
                 m = text(txt::LineWord) + " " + std::to_string(o.line) + ", " + text(txt::ColumnWord) + " " + o.column +
-                    ": " + quoted(o.value) + " " + text(expectedCode(o.expected)) + "\r\n" +
-                    std::to_string(o.error.number) + " " + description;
+                    ": " + quoted(o.value) + " " + text(expectedCode(o.expected));
                 lineNamed = true;
             } else {
                 m = std::to_string(o.error.number) + "\r\n" + description + "\r\n" + o.error.source;
@@ -122,8 +123,9 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         case ImportStop::LinkTwice:
         case ImportStop::LinkOutOfRange:
         case ImportStop::RequiredUnlinked:
-        case ImportStop::KeyUnlinked:
-        case ImportStop::ValuesUnlinked: m = text(reasonCode(o.stop)) + ": " + o.column; break;
+        case ImportStop::KeyUnlinked: m = text(reasonCode(o.stop)) + ": " + o.column; break;
+        case ImportStop::NoLinks: return text(txt::LinkAtLeastOneField) + "!";  // nothing was read
+        case ImportStop::ValuesUnlinked: m = unlinkedColumnsText(o.unlinked, texts); break;
         default: m = text(reasonCode(o.stop));
     }
     // A file the reader refuses may be refused at its header already.
@@ -134,6 +136,23 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         if (o.stop == ImportStop::Refused && !o.column.empty()) m += ", " + text(txt::ColumnWord) + " " + o.column;
     }
     return m + "\r\n" + text(txt::RegisterUnchanged) + ".";
+}
+
+std::string unlinkedColumnsText(const std::vector<UnlinkedColumn>& columns, TextSource& texts) {
+    std::string s = texts.TextTillAndra(txt::UnlinkedColumnsHoldValues) + ": ";
+    for (const UnlinkedColumn& c : columns) {
+        if (&c != &columns.front()) s += ", ";
+        s += texts.TextTillAndra(txt::ColumnWord) + " " + std::to_string(c.column);
+        if (!c.caption.empty()) s += " \"" + c.caption + "\"";
+        s += " (" + std::to_string(c.values) + ")";
+    }
+    return s;
+}
+
+long importStopNumber(const ImportOutcome& o) {
+    if (o.stop == ImportStop::Refused && o.expected != Expected::Nothing) return txt::number(expectedCode(o.expected));
+    if (o.stop == ImportStop::NoLinks || o.stop == ImportStop::ValuesUnlinked) return txt::number(reasonCode(o.stop));
+    return 0;
 }
 
 std::string importSummary(const ImportOutcome& o, bool dryRun, TextSource& texts) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/platform/text_source.h"
 #include "registers/import.h"
@@ -16,6 +17,16 @@ namespace vexla {
 // line and column where it stopped, and that the register is unchanged.
 // Empty for an import that was not stopped. `path` is the register file.
 std::string importStopMessage(const ImportOutcome& outcome, const std::string& path, TextSource& texts);
+
+// The text of R9710 and ": ", then each column as "kolumn 16 (1)", its
+// caption in quotes after the number where it has one, the count of lines
+// holding a value in brackets; joined by ", ".
+std::string unlinkedColumnsText(const std::vector<UnlinkedColumn>& columns, TextSource& texts);
+
+// The number a script is given for a stop told by one of our texts alone (a
+// value a column refuses, a plan's refusal): the text's number; 0 for any
+// other stop, whose number is the error's.
+long importStopNumber(const ImportOutcome& outcome);
 
 // What the import stored and skipped, lines joined by CR LF: the count
 // imported, the count deleted first, each kind of skipped line with its

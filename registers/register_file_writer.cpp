@@ -114,7 +114,7 @@ Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out,
             notes.notReturnable = true;
         buffer += "\r\n";
         counts.replaced += notes.replaced;
-        if (notes.notReturnable || counts.emptyCaption) {
+        if (notes.notReturnable) {
             ++counts.notReturnable;
             if (id >= 0) nameNotReturnable(counts, std::string_view(buffer).substr(idStart, idEnd - idStart));
         }

@@ -60,11 +60,11 @@ std::string spreadsheetHeaderLine(const db::Recordset& rs, std::string_view Spr√
 
 // Writes the header and every record from the current position of `rs` to
 // its end into `out`, in `layout`. The first engine or file error ends the writing and is
-// returned; what was written until then stays in `out`. When a column has
-// an empty caption, every record counts as not returnable (the import
-// cannot place its value); so does a record whose line, beyond ASCII, is
-// UTF-8 as well (the import could take the file for UTF-8), except in a
-// file that says it is UTF-8 by its mark.
+// returned; what was written until then stays in `out`. A record whose
+// line, beyond ASCII, is UTF-8 as well counts as not returnable (the import
+// could take the file for UTF-8), except in a file that says it is UTF-8 by
+// its mark. A column with an empty caption does not: the import links it
+// back by its place while the header is the register's own.
 Result<RegisterFileCounts> writeRegisterFile(db::Recordset& rs, OutputFile& out, std::string_view Spr√•k,
                                              const ValueTextFormat& format, const ExportProgress& progress = {},
                                              const FileLayout& layout = {});

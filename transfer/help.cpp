@@ -33,11 +33,13 @@ std::vector<const char*> helpCodes(const std::optional<Command>& command) {
                     txt::ExportHelpFormat,  txt::ExportHelpEncoding, txt::ExportHelpStdout,    txt::TransferHelpJson,
                     txt::TransferHelpQuiet, txt::TransferHelpWait,   txt::TransferExitStatuses};
         case Command::Import:
-            return {txt::ImportUsage,           txt::HelpUser,          txt::HelpPasswordStdin,
-                    txt::ImportHelpDeleteFirst, txt::ImportHelpMapAuto, txt::ImportHelpMapFile,
-                    txt::ImportHelpDryRun,      txt::ImportHelpReport,  txt::ImportHelpStdin,
-                    txt::TransferHelpJson,      txt::TransferHelpQuiet, txt::TransferHelpWait,
-                    txt::TransferExitStatuses};
+            return {txt::ImportUsage,       txt::HelpUser,
+                    txt::HelpPasswordStdin, txt::ImportHelpDeleteFirst,
+                    txt::ImportHelpMapAuto, txt::ImportHelpMapFile,
+                    txt::ImportHelpDryRun,  txt::ImportHelpIgnoreColumn,
+                    txt::ImportHelpReport,  txt::ImportHelpStdin,
+                    txt::TransferHelpJson,  txt::TransferHelpQuiet,
+                    txt::TransferHelpWait,  txt::TransferExitStatuses};
         case Command::Compact:
             return {txt::CompactUsage,      txt::TransferHelpCompact, txt::TransferHelpJson,
                     txt::TransferHelpQuiet, txt::TransferHelpWait,    txt::TransferExitStatuses};
@@ -69,7 +71,11 @@ void printHelp(std::FILE* to, TextSource& texts, const std::optional<Command>& c
         if (command == Command::Compact && std::string_view(code) == txt::CompactUsage)
             std::fprintf(to, "%s\n", texts.TextTillAndra(txt::CompactHelpFullCheck).c_str());
         if (command == Command::Copy && std::string_view(code) == txt::CopyHelpInterval)
-            std::fprintf(to, "%s\n", texts.TextTillAndra(txt::CopyHelpForce).c_str());
+            for (const char* next : {txt::CopyHelpMoments, txt::CopyHelpForce})
+                std::fprintf(to, "%s\n", texts.TextTillAndra(next).c_str());
+        // Every command takes --locale as it takes --wait.
+        if (std::string_view(code) == txt::TransferHelpWait)
+            std::fprintf(to, "%s\n", texts.TextTillAndra(txt::TransferHelpLocale).c_str());
     }
 }
 

@@ -46,7 +46,12 @@ QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<Skippe
     for (const SkippedLine& s : skipped)
         lines.append(QJsonObject{{"reason", s.reason == SkipReason::DuplicateKey ? "duplicate_key" : "field_count"},
                                  {"line", static_cast<qint64>(s.line)}});
+    QJsonArray unmapped;
+    for (const UnlinkedColumn& c : outcome.unlinked)
+        unmapped.append(
+            QJsonObject{{"column", c.column}, {"caption", q(c.caption)}, {"values", static_cast<qint64>(c.values)}});
     return {{"inserted", static_cast<qint64>(outcome.inserted)},
+            {"unmapped_values", unmapped},
             {"deleted", static_cast<qint64>(outcome.deleted)},
             {"skipped", static_cast<qint64>(outcome.skipped())},
             {"skipped_lines", lines},

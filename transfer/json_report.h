@@ -47,8 +47,10 @@ double heldFigure(double seconds);
 QJsonObject exportFigures(const ExportOutcome& outcome);
 // import: "inserted", "deleted", "skipped" (total) and "skipped_lines"
 // [{"reason": "field_count" | "duplicate_key", "line"}], every skipped
-// line in file order, "dry_run", and "held_s", how long the import kept the
-// booking system's writers out.
+// line in file order, "dry_run", "held_s", how long the import kept the
+// booking system's writers out, and "unmapped_values" [{"column" (1-based),
+// "caption", "values" (lines holding one)}], the columns no link takes that
+// stopped it for their values.
 QJsonObject importFigures(const ImportOutcome& outcome, const std::vector<SkippedLine>& skipped, bool dryRun);
 // compact: "backup", the backup written ("" when none is left), "held_s",
 // the longest span in seconds the booking system could not commit, and

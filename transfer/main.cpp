@@ -8,15 +8,16 @@
 #include <vector>
 
 #include "common/console_platform.h"
+#include "common/fixed_locale.h"
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
-#include "common/qt/qt_locale_info.h"
 #include "common/standard_descriptors.h"
 #include "common/stop_signals.h"
 #include "common/syslog_system_log.h"
 #include "common/system_clock.h"
 #include "common/unread_settings.h"
 #include "db/sqlite_engine.h"
+#include "texts/installed_locale.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 #include "transfer/password.h"
@@ -37,8 +38,9 @@ int main(int argc, char** argv) {
     ConsoleMessageBoxes console(stderr);
     mTexter texts(langIniPath(folder), console);
     SystemClock clock;
-    // The window's regional settings, so dates and numbers are written as it writes them.
-    QtLocaleInfo locale;
+    // The installation's locale, as the window uses it, whatever the
+    // environment's (none under cron); --locale may choose another.
+    FixedLocale locale(installedLocale(folder, texts, stderr, systemLog));
     PosixFileSystem files;
 
     db::SqliteEngine engine(db::engineSettingsFor(locale));

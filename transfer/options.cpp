@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdio>
 #include <string_view>
 
+#include "common/fixed_locale.h"
+#include "db/date_literal.h"
+#include "registers/import.h"
 #include "session/job_context.h"
 
 namespace vexla::transfer {
@@ -30,7 +32,7 @@ const std::array<CommandSyntax, 8>& commands() {
         {"import",
          Command::Import,
          {"--register", "--db", "--in", "--user", "--password-stdin", "--delete-first", "--map", "--dry-run",
-          "--report", "--json", "--quiet"},
+          "--report", "--ignore-column", "--json", "--quiet"},
          {"--register", "--db", "--in", "--user"}},
         {"compact", Command::Compact, {"--db", "--full-check", "--json", "--quiet"}, {"--db"}},
         {"copy", Command::Copy, {"--db", "--out", "--from", "--to", "--force", "--json", "--quiet"}, {"--db", "--out"}},
@@ -77,8 +79,13 @@ std::optional<std::int16_t> registerKind(const std::string& given) {
     return std::nullopt;
 }
 
+// The texts of copy's --from and --to, as given.
+struct MomentTexts {
+    std::optional<std::string> from, to;
+};
+
 // Stores one option's value; a complaint when the value cannot be used.
-std::optional<UsageError> store(Options& o, std::string_view option, const std::string& value) {
+std::optional<UsageError> store(Options& o, MomentTexts& moments, std::string_view option, const std::string& value) {
     const auto invalid = [&] { return UsageError{txt::InvalidValue, std::string(option) + " " + value}; };
     if (option == "--full-check" || option == "--full") o.fullCheck = true;
     if (option == "--register") {
@@ -96,6 +103,12 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
     } else if (option == "--report") {
         if (value.empty()) return invalid();
         o.report = value == kStandardStream ? "/dev/stdout" : value;
+    } else if (option == "--ignore-column") {
+        const bool digits = !value.empty() && value.size() <= 4 &&
+                            std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); });
+        const int column = digits ? std::stoi(value) : 0;
+        if (column < 1 || column > static_cast<int>(kMaxFields)) return invalid();
+        o.ignoreColumns.push_back(column);
     } else if (option == "--map") {
         if (value.empty()) return invalid();
         o.map = value;
@@ -103,9 +116,11 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
         if (value.empty()) return invalid();
         o.backup = value;
     } else if (option == "--from" || option == "--to") {
-        const auto t = parseDateTime(value);
-        if (!t) return invalid();
-        (option == "--from" ? o.from : o.to) = t;
+        // Read at the end, by the locale the whole line chooses.
+        (option == "--from" ? moments.from : moments.to) = value;
+    } else if (option == "--locale") {
+        o.locale = localeNamed(value);
+        if (!o.locale) return UsageError{txt::UnknownLocale, value};
     } else if (option == "--format") {
         if (lowerCase(value) != "register" && lowerCase(value) != "spreadsheet") return invalid();
         o.spreadsheet = lowerCase(value) == "spreadsheet";
@@ -134,21 +149,15 @@ std::optional<UsageError> store(Options& o, std::string_view option, const std::
 
 }  // namespace
 
-std::optional<DateTime> parseDateTime(const std::string& text) {
-    DateTime t;
-    int used = 0;
-    if (text.size() != 16 ||
-        std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%n", &t.year, &t.month, &t.day, &t.hour, &t.minute, &used) != 5 ||
-        used != 16)
-        return std::nullopt;
-    for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u, 11u, 12u, 14u, 15u})
-        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
-    t.second = 0;
-    if (!isValid(t)) return std::nullopt;
+std::optional<DateTime> parseDateTime(const std::string& text, LocaleInfo& locale) {
+    const auto t = db::parseDateLiteral(text, {locale.value(LocaleItem::ShortDate).value_or("yyyy-MM-dd"),
+                                               locale.value(LocaleItem::TimeFormat).value_or("HH:mm:ss")});
+    // A date alone or a time alone (read as on the zero date) is no moment a script means.
+    if (!t || t->isZeroDate() || text.find(':') == std::string::npos) return std::nullopt;
     return t;
 }
 
-std::variant<Options, UsageError> parseArguments(const std::vector<std::string>& args) {
+std::variant<Options, UsageError> parseArguments(const std::vector<std::string>& args, LocaleInfo& installed) {
     Options o;
     if (args.empty()) return o;
     if (isHelp(args[0])) {
@@ -165,6 +174,7 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
     o.command = syntax->command;
 
     std::vector<std::string_view> given;
+    MomentTexts moments;
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (isHelp(args[i])) {
             o.help = true;
@@ -173,13 +183,14 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
         const std::string& arg = args[i];
         const std::size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        static constexpr std::string_view kWait = "--wait";
+        // Every command takes these.
+        static constexpr std::array<std::string_view, 2> kEveryCommand{"--wait", "--locale"};
         auto known = std::find(syntax->options.begin(), syntax->options.end(), name);
-        const bool wait = name == kWait;
-        if (arg.rfind("--", 0) != 0 || (known == syntax->options.end() && !wait) ||
+        const auto common = std::find(kEveryCommand.begin(), kEveryCommand.end(), name);
+        if (arg.rfind("--", 0) != 0 || (known == syntax->options.end() && common == kEveryCommand.end()) ||
             (isFlag(name) && eq != std::string::npos))
             return UsageError{txt::UnknownOption, arg};
-        const std::string_view option = wait ? kWait : *known;
+        const std::string_view option = common != kEveryCommand.end() ? *common : *known;
         std::string value;
         if (eq != std::string::npos) {
             value = arg.substr(eq + 1);
@@ -187,8 +198,15 @@ std::variant<Options, UsageError> parseArguments(const std::vector<std::string>&
             if (i + 1 >= args.size()) return UsageError{txt::OptionNeedsValue, name};
             value = args[++i];
         }
-        if (auto complaint = store(o, option, value)) return *complaint;
+        if (auto complaint = store(o, moments, option, value)) return *complaint;
         given.push_back(option);
+    }
+    FixedLocale chosen(o.locale.value_or(LocaleName::Swedish));
+    for (auto [text, into] : {std::pair{&moments.from, &o.from}, std::pair{&moments.to, &o.to}}) {
+        if (!*text) continue;
+        *into = parseDateTime(**text, o.locale ? chosen : installed);
+        if (!*into)
+            return UsageError{txt::InvalidValue, std::string(text == &moments.from ? "--from " : "--to ") + **text};
     }
     const auto has = [&](std::string_view option) {
         return std::find(given.begin(), given.end(), option) != given.end();

@@ -35,12 +35,15 @@ Run::Run(Environment& env, const Options& o)
       messages_(env.console, status_, o.force ? MsgAnswer::Yes : MsgAnswer::No),
       dialogs_(o.out == kStandardStream ? streamFile() : fullPath(o.out), o.spreadsheet ? 2 : 1),
       window_(env.engine, env.files, messages_.besideTheJob(), env.texts, env.programFolder, env.systemLog),
-      platform_{messages_, dialogs_, pointer_, env.clock, env.locale, env.files, env.programFolder},
+      chosen_(o.locale.value_or(LocaleName::Swedish)),
+      platform_{messages_, dialogs_,         pointer_, env.clock, o.locale ? chosen_ : env.locale,
+                env.files, env.programFolder},
       ctx_{window_, platform_, env.texts, o.fullCheck} {
     window_.onInfo = [this](const std::string& text) { status_.show(text); };
     ctx_.progress = &progress_;
     ctx_.waitSeconds = o.wait;
     env.engine.SetWait(o.wait);
+    env.engine.ReadValuesBy(platform_.locale);
     AdminState& state = window_.state();
     state.DataBas = fullPath(o.db);
     state.msSökväg = folderOfPath(state.DataBas, kPathSeparator).value_or("");

@@ -30,7 +30,7 @@
 #include "transfer/transfer.h"
 
 namespace vexla {
-class SkippedLinesReport;
+class ImportPlan;
 }  // namespace vexla
 
 namespace vexla::transfer {
@@ -130,10 +130,10 @@ private:
     int refusedImportSource(const ImportSource& source);
     int receiveStandardInput(const ImportSource& source, JobProgress& progress);
     int importFile(const ImportSource& source, JobProgress* progress);
-    int linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields,
-                   LinkTable& links);
-    int runImport(const ImportSource& source, db::Database& db, const LinkTable& links, const ImportRequest& request,
-                  SkippedLinesReport* report, const SystemLogNotices& notices, JobProgress* progress);
+    int linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& linkCaptions,
+                   const std::vector<std::string>& fileFields, LinkTable& links);
+    int runImport(const ImportSource& source, db::Database& db, ImportPlan& plan, const SystemLogNotices& notices,
+                  JobProgress* progress);
     int importEnd(const ImportSource& source, const ImportOutcome& outcome, const OutputWatch& output,
                   const Status& reportWritten);
     int importGivenUp(const ImportSource& source, int status);
@@ -148,6 +148,7 @@ private:
     ScriptedFileDialogs dialogs_;
     NoMousePointer pointer_;
     WindowlessAdmin window_;
+    FixedLocale chosen_;  // --locale's, when it is given
     Platform platform_;
     JobContext ctx_;
     QJsonObject figures_;           // the job's figures for --json

@@ -10,7 +10,7 @@
 #include "db/errors.h"
 #include "registers/export_register.h"
 #include "registers/field_mapping.h"
-#include "registers/import_report.h"
+#include "registers/import_plan.h"
 #include "registers/import_texts.h"
 #include "registers/transfer_logging.h"
 #include "session/exclusive_refusal.h"
@@ -133,9 +133,9 @@ int Run::importGivenUp(const ImportSource& source, int status) {
 }
 
 // The import of a file at hand: what the mapping dialog would list (the
-// file's fields and the table's), their links, the report of skipped lines
-// (--report), then the import itself, with the database held from its
-// opening to the end (the login before held nothing). The run's status.
+// file's fields and the table's), their links, the plan and its report of
+// skipped lines (--report), then the import itself, with the database held
+// from its opening to the end (the login before held nothing). The run's status.
 int Run::importFile(const ImportSource& source, JobProgress* progress) {
     const AdminState& state = window_.state();
     Error refusal;
@@ -157,65 +157,60 @@ int Run::importFile(const ImportSource& source, JobProgress* progress) {
         return importGivenUp(source, exitcode::FileError);
     }
     std::vector<std::string> captions;
-    ImportRequest request{std::string(source.reg.name), source.path, o_.deleteFirst, {}, o_.dryRun};
+    std::vector<int> types;
+    std::vector<std::string> linkCaptions;
     for (const DatabaseField& field : *fields) {
-        captions.push_back(field.caption);
-        request.fieldTypes.push_back(field.typeCode);
+        captions.push_back(field.caption), types.push_back(field.typeCode);
+        linkCaptions.push_back(linkCaption(field));
     }
     LinkTable links;
-    if (const int refused = linkFields(captions, *fileFields, links)) return importGivenUp(source, refused);
+    if (const int refused = linkFields(captions, linkCaptions, *fileFields, links))
+        return importGivenUp(source, refused);
+    ImportPlan plan(std::string(source.reg.name), source.path, std::move(types), std::move(links), *fileFields,
+                    {o_.deleteFirst, o_.dryRun, o_.ignoreColumns});
     // The report may never replace the database or the file being imported.
-    std::unique_ptr<SkippedLinesReport> report;
     const SystemLogNotices notices = ctx_.notices();
     if (!o_.report.empty()) {
-        auto created = SkippedLinesReport::create(env_.files, fullPath(o_.report), {state.DataBas, source.path},
-                                                  env_.texts, notices);
-        if (!created) {
-            reportNotWritable(created.error());
+        if (const Status made = plan.reportTo(env_.files, fullPath(o_.report), state.DataBas, env_.texts, notices);
+            !made) {
+            reportNotWritable(made.error());
             return importGivenUp(source, exitcode::FileError);
         }
-        report = std::move(*created);
     }
-    return runImport(source, **db, links, request, report.get(), notices, progress);
+    return runImport(source, **db, plan, notices, progress);
 }
 
 // The links of the file's fields to the register's `captions`, into
-// `links`: by name for --map auto (the fields left unlinked told as the
-// dialog's information line would tell them), else from the mapping file.
-// A file that fits none of the register's fields is refused. 0, or the
-// status the import gives up with, its refusal told.
-int Run::linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& fileFields,
-                    LinkTable& links) {
+// `links`: by name for --map auto, each link carrying its field's entry of
+// `linkCaptions` (the fields left unlinked told as the dialog's information
+// line would tell them), else from the mapping file.
+// 0, or the status the import gives up with, its refusal told.
+int Run::linkFields(const std::vector<std::string>& captions, const std::vector<std::string>& linkCaptions,
+                    const std::vector<std::string>& fileFields, LinkTable& links) {
     if (o_.map == "auto") {
         const auto pairs = autoLinkPairs(captions, fileFields);
-        links = autoLinks(pairs, captions, fileFields);
+        links = autoLinks(pairs, linkCaptions, fileFields);
         const std::string unlinked = unlinkedFieldsText(unlinkedFileFields(pairs, fileFields, env_.texts), env_.texts);
         if (!unlinked.empty() && !o_.quiet) std::fprintf(env_.err, "%s\n", unlinked.c_str());
-    } else {
-        const std::string mapFile = fullPath(o_.map);
-        const auto lines = readMappingLines(mapFile);
-        if (!lines) {
-            const Error& e = lines.error();
-            // A refusal of its kind names the file itself.
-            const bool named = refusedKind(e) != FileKind::Regular;
-            messages_.show(std::to_string(e.number) + " " + describedFileError(e, env_.texts).description +
-                               (named ? "" : ": " + mapFile),
-                           kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-            return exitcode::FileError;
-        }
-        auto mapped = mappedLinks(*lines, captions, fileFields);
-        if (const auto* line = std::get_if<std::string>(&mapped)) {
-            complain(txt::MappingLineNamesNoField, *line);
-            return exitcode::Usage;
-        }
-        links = std::move(std::get<LinkTable>(mapped));
+        return exitcode::Ok;
     }
-    if (links.empty()) {
-        noteCode(txt::LinkAtLeastOneField);
-        messages_.beep();
-        messages_.show(text(txt::LinkAtLeastOneField) + "!", kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
-        return exitcode::Unchanged;
+    const std::string mapFile = fullPath(o_.map);
+    const auto lines = readMappingLines(mapFile);
+    if (!lines) {
+        const Error& e = lines.error();
+        // A refusal of its kind names the file itself.
+        const bool named = refusedKind(e) != FileKind::Regular;
+        messages_.show(std::to_string(e.number) + " " + describedFileError(e, env_.texts).description +
+                           (named ? "" : ": " + mapFile),
+                       kProgramTitle, MsgIcon::Critical, MsgButtons::Ok);
+        return exitcode::FileError;
     }
+    auto mapped = mappedLinks(*lines, captions, fileFields);
+    if (const auto* line = std::get_if<std::string>(&mapped)) {
+        complain(txt::MappingLineNamesNoField, *line);
+        return exitcode::Usage;
+    }
+    links = std::move(std::get<LinkTable>(mapped));
     return exitcode::Ok;
 }
 
@@ -225,13 +220,11 @@ void Run::reportNotWritable(const Error& e) {
              fullPath(o_.report) + " (" + numberAndDescription(describedFileError(e, env_.texts)) + ")");
 }
 
-// Runs the import of `request` through `links` (the database `db` held),
-// watched by `progress`, with `report` (none: no --report) writing the
-// skipped lines and `notices` (the report's own) told what is left
-// behind; keeps its figures for --json and its hold, logs it and
-// finishes the report; then tells how it ended. The run's status.
-int Run::runImport(const ImportSource& source, db::Database& db, const LinkTable& links, const ImportRequest& request,
-                   SkippedLinesReport* report, const SystemLogNotices& notices, JobProgress* progress) {
+// Runs `plan` (the database `db` held), watched by `progress`, with
+// `notices` (its report's own) told what is left behind; keeps its figures
+// for --json and its hold and logs it; then tells how it ended. The run's status.
+int Run::runImport(const ImportSource& source, db::Database& db, ImportPlan& plan, const SystemLogNotices& notices,
+                   JobProgress* progress) {
     ImportServices services{db, window_.state().Språk};
     services.notices = &notices;
     services.engine = &env_.engine;
@@ -241,24 +234,19 @@ int Run::runImport(const ImportSource& source, db::Database& db, const LinkTable
     OutputWatch output(env_.out);
     if (o_.json)
         services.cancelled = [&output, asked = services.cancelled] { return (asked && asked()) || output.lost(); };
-    if (report) report->attach(services);
     std::vector<SkippedLine> skippedLines;
-    if (o_.json) {
-        services.skipped = [&skippedLines, toReport = services.skipped](long line, SkipReason why,
-                                                                        std::string_view lineText) {
+    if (o_.json)
+        services.skipped = [&skippedLines](long line, SkipReason why, std::string_view) {
             skippedLines.push_back({line, why});
-            if (toReport) toReport(line, why, lineText);
         };
-    }
-    const ImportOutcome outcome = vexla::importRegister(links, request, services);
+    const ImportOutcome outcome = plan.run(services);
     figures_ = importFigures(outcome, skippedLines, o_.dryRun);
     held_ = outcome.heldSeconds;
-    ImportRequest logged = request;
+    ImportRequest logged = plan.request();
     logged.path = source.shown;
     logImport(ctx_, logged, outcome);
-    const Status reportWritten = report ? report->finish(outcome) : Status{};
     status_.clear();
-    return importEnd(source, outcome, output, reportWritten);
+    return importEnd(source, outcome, output, plan.reportWritten());
 }
 
 // Tells how the import ended, as the window would, and answers the run's
@@ -275,9 +263,14 @@ int Run::importEnd(const ImportSource& source, const ImportOutcome& outcome, con
     }
     if (outcome.stopped()) {
         if (outcome.stop != ImportStop::Cancelled) messages_.beep();
-        if (outcome.error.number != 0) noteNumber(reportedNumber(outcome.error));
+        if (const long ours = importStopNumber(outcome); ours != 0)
+            noteNumber(ours);
+        else if (outcome.error.number != 0)
+            noteNumber(reportedNumber(outcome.error));
         messages_.show(importStopMessage(outcome, source.shown, env_.texts), kProgramTitle, MsgIcon::Critical,
                        MsgButtons::Ok);
+        if (outcome.stop == ImportStop::ValuesUnlinked)
+            std::fprintf(env_.err, "%s\n", text(txt::IgnoreColumnHint).c_str());
         window_.setInfo(importInfoLine(outcome, env_.texts));
         return finish(outcome.stop == ImportStop::Cancelled ? interrupted() : stopStatus(outcome));
     }

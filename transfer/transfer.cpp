@@ -37,7 +37,7 @@ int refusedStandardOutput(const Options& o, Environment& env) {
 }  // namespace
 
 int runTransfer(const std::vector<std::string>& args, Environment& env) {
-    const auto parsed = parseArguments(args);
+    const auto parsed = parseArguments(args, env.locale);
     if (const auto* wrong = std::get_if<UsageError>(&parsed)) {
         const std::string said = env.texts.TextTillAndra(wrong->code) + ": " + wrong->detail;
         std::fprintf(env.err, "%s\n%s\n", said.c_str(), env.texts.TextTillAndra(txt::TransferHelpPerCommand).c_str());

@@ -41,7 +41,7 @@ struct Environment {
     db::DBEngine& engine;
     MessageBoxes& console;  // where the jobs' message boxes are written (standard error)
     Clock& clock;
-    LocaleInfo& locale;  // how dates and numbers are written, as in the window
+    LocaleInfo& locale;  // how dates and numbers are written and read, unless --locale names another
     FileSystem& files;
     std::string programFolder;  // where Logg.txt is
     std::FILE* in = stdin;

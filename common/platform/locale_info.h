@@ -1,6 +1,7 @@
-// The user's regional settings, in the picture-string token language of the
-// date pickers (y M d H h m s t tt). An implementation answers nullopt when it
-// cannot tell (the callers then work with an empty format).
+// The regional settings dates, times and numbers are written and read by
+// (the program's own: FixedLocale), in the picture-string token language of
+// the date pickers (y M d H h m s t tt). An implementation answers nullopt
+// when it cannot tell (the callers then work with an empty format).
 #pragma once
 
 #include <optional>

@@ -42,6 +42,8 @@ namespace {
 
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kTypeRole = Qt::UserRole;
+// The caption a link to the entry carries (linkCaption).
+constexpr int kLinkCaptionRole = Qt::UserRole + 1;
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -78,6 +80,14 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     setModal(true);
     if (owner) setWindowIcon(owner->windowIcon());
 
+    createControls();
+    QWidget* content = layOutContent();
+    load(content, layOutWindow(content));
+    connectHandlers();
+}
+
+// Makes every control, named as the design names it, with its texts' tag.
+void frmKopplaFält::createControls() {
     lblMallNamn = control(new QLabel(this), "lblMallNamn");
     cmdMall =
         control(new QPushButton(this), "cmdMall", textTag(txt::ChooseFileButton, txt::ChooseRegisterFileToImport));
@@ -119,7 +129,10 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     lvKopplingar->setMinimumSize(420, 160);
     lstFilFält->setMinimumHeight(160);
     lstFält->setMinimumHeight(160);
+}
 
+// The scrolled part: the file, the two lists, the links, the preview.
+QWidget* frmKopplaFält::layOutContent() {
     auto* middle = new QVBoxLayout;
     middle->addStretch();
     middle->addWidget(cmdAuto);
@@ -143,14 +156,6 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     auto* preview = new QVBoxLayout(fraFörhandsvisning);
     preview->addWidget(grdFörhandsvisning);
     preview->addWidget(lblFörhandsvisning);
-    // The buttons stay below the scrolled part, so that OK, Cancel and
-    // "empty first" can be reached however little of the rest fits the screen.
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(chkTaBort);
-    bottom->addStretch();
-    bottom->addWidget(cmdProva);
-    bottom->addWidget(cmdOk);
-    bottom->addWidget(cmdAvbryt);
     auto* top = new QHBoxLayout;
     top->addWidget(cmdMall);
     top->addWidget(lblMallNamn, 1);
@@ -167,6 +172,19 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     layout->addWidget(Frame1);
     layout->addWidget(lblInfo);
     layout->addWidget(fraFörhandsvisning, 1);
+    return content;
+}
+
+// The buttons below the scrolled `content`, and the tab order; answers the buttons' row.
+QHBoxLayout* frmKopplaFält::layOutWindow(QWidget* content) {
+    // The buttons stay below the scrolled part, so that OK, Cancel and
+    // "empty first" can be reached however little of the rest fits the screen.
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(chkTaBort);
+    bottom->addStretch();
+    bottom->addWidget(cmdProva);
+    bottom->addWidget(cmdOk);
+    bottom->addWidget(cmdAvbryt);
     scrInnehåll = new QScrollArea(this);
     scrInnehåll->setObjectName(QStringLiteral("scrInnehåll"));
     scrInnehåll->setFrameShape(QFrame::NoFrame);
@@ -184,6 +202,13 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
                            cmdTaBortAlla, grdFörhandsvisning, chkTaBort, cmdProva, cmdOk,       cmdAvbryt};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
+    return bottom;
+}
+
+// The texts of the language, the size that shows everything, the link columns.
+void frmKopplaFält::load(QWidget* content, QHBoxLayout* bottom) {
+    QLayout* layout = content->layout();
+    QLayout* outer = this->layout();
     // Load.
     platform_.pointer.setBusy(true);
     WidgetTextForm form(this, {lblMallNamn, cmdMall, lstFilFält, lstFält, cmdAuto, cmdLäggTill, Frame1, lvKopplingar,
@@ -214,7 +239,9 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     cmdLäggTill->setEnabled(false);
     cmdTaBort->setEnabled(false);
     platform_.pointer.setBusy(false);
+}
 
+void frmKopplaFält::connectHandlers() {
     connect(cmdMall, &QPushButton::clicked, this, [this] { cmdMall_Click(); });
     connect(cmdAuto, &QPushButton::clicked, this, [this] { cmdAuto_Click(); });
     connect(cmdLäggTill, &QPushButton::clicked, this, [this] { cmdLäggTill_Click(); });
@@ -295,6 +322,7 @@ void frmKopplaFält::FillDatabaseFields() {
     for (const DatabaseField& field : *fields) {
         auto* item = new QListWidgetItem(q(field.caption), lstFält);
         item->setData(kTypeRole, field.typeCode);
+        item->setData(kLinkCaptionRole, q(linkCaption(field)));
     }
 }
 
@@ -331,8 +359,9 @@ void frmKopplaFält::lstClick() { cmdLäggTill->setEnabled(selectedRow(lstFilFä
 
 void frmKopplaFält::addLink(int fieldRow, int fileRow) {
     const std::string key = "k" + std::to_string(linkCounter_);
-    auto* row = new QTreeWidgetItem(lvKopplingar, {QString::number(fieldRow), lstFilFält->item(fileRow)->text(),
-                                                   lstFält->item(fieldRow)->text(), QString::number(fileRow)});
+    auto* row = new QTreeWidgetItem(
+        lvKopplingar, {QString::number(fieldRow), lstFilFält->item(fileRow)->text(),
+                       lstFält->item(fieldRow)->data(kLinkCaptionRole).toString(), QString::number(fileRow)});
     row->setData(0, kKeyRole, q(key));
     lvKopplingar->setCurrentItem(row);
     selectedKey_ = key;
@@ -412,181 +441,6 @@ LinkTable frmKopplaFält::linkTable() const {
 void frmKopplaFält::setInfo(const std::string& text) {
     lblInfo->setText(q(text));
     lblInfo->setVisible(!text.empty());
-}
-
-ImportRequest frmKopplaFält::importRequest(bool dryRun) const {
-    ImportRequest request{Tag, lblMallNamn->text().toStdString(), chkTaBort->isChecked(), {}, dryRun};
-    for (int i = 0; i < lstFält->count(); ++i) request.fieldTypes.push_back(lstFält->item(i)->data(kTypeRole).toInt());
-    return request;
-}
-
-// The preview's rows come from previewImport, which reads only the lines
-// it shows; the database is held for the moment it converts them.
-void frmKopplaFält::refreshPreview() {
-    grdFörhandsvisning->clear();
-    grdFörhandsvisning->setRowCount(0);
-    grdFörhandsvisning->setColumnCount(0);
-    lblFörhandsvisning->hide();
-    const LinkTable links = linkTable();
-    if (lblMallNamn->text().isEmpty() || links.empty()) return;
-    AdminState& state = main_.state();
-    auto db = main_.engine().OpenDatabase(state.DataBas, true);
-    const ImportPreview preview = previewImport(links, importRequest(false), db ? db->get() : nullptr, state.Språk,
-                                                valueTextFormatFrom(platform_.locale), kPreviewLines);
-    const JobContext ctx{main_, platform_, texts_};
-    if (preview.notRolledBack) ctx.notice(txt::NotRolledBack, state.DataBas, *preview.notRolledBack);
-    if (db) ctx.close(**db);
-    // The note right after the line number: on a wide file it stays in view.
-    QStringList headers{q(texts_.TextTillAndra(txt::LineWord)), q(texts_.TextTillAndra(txt::NoteColumn))};
-    for (const LinkRow& link : links) headers << q(link.caption);
-    grdFörhandsvisning->setColumnCount(static_cast<int>(headers.size()));
-    grdFörhandsvisning->setHorizontalHeaderLabels(headers);
-    grdFörhandsvisning->setRowCount(static_cast<int>(preview.lines.size()));
-    for (int r = 0; r < static_cast<int>(preview.lines.size()); ++r) {
-        const PreviewLine& line = preview.lines[static_cast<std::size_t>(r)];
-        QStringList cells{QString::number(line.line), q(previewMarkText(line, texts_))};
-        for (const std::string& v : line.values) cells << q(v);
-        // Skipped lines in yellow, a line that stops the import in red.
-        const QColor shade = line.mark == PreviewMark::Stops     ? QColor(255, 214, 214)
-                             : line.mark == PreviewMark::Skipped ? QColor(255, 243, 196)
-                                                                 : QColor();
-        for (int c = 0; c < cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            if (shade.isValid()) {
-                item->setBackground(shade);
-                item->setForeground(QColor(Qt::black));
-            }
-            grdFörhandsvisning->setItem(r, c, item);
-        }
-    }
-    grdFörhandsvisning->resizeColumnsToContents();
-    const std::string note = previewNote(preview, db ? nullptr : &db.error(), texts_);
-    lblFörhandsvisning->setText(q(note));
-    lblFörhandsvisning->setVisible(!note.empty());
-}
-
-bool frmKopplaFält::refusedWithoutLinks(const LinkTable& links) {
-    if (!links.empty()) return false;
-    platform_.messages.beep();
-    platform_.messages.show(texts_.TextTillAndra(txt::LinkAtLeastOneField) + "!", kProgramTitle, MsgIcon::Critical,
-                            MsgButtons::Ok);
-    return true;
-}
-
-std::optional<ImportOutcome> frmKopplaFält::runImport(const ImportRequest& request, SkippedLinesReport* report) {
-    AdminState& state = main_.state();
-    const LinkTable links = linkTable();
-    // The import holds the database from here to its end, and only then:
-    // the connection closes when this click's work is done, whatever the outcome.
-    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
-    auto db = main_.engine().OpenDatabase(state.DataBas, true);
-    if (!db) {
-        reportOpeningFailure(ctx, db.error());
-        return std::nullopt;
-    }
-    main_.setInfo("");
-    // The import runs on the worker while the progress window shows the
-    // bytes of the file read; its Cancel stops the import and rolls it back.
-    ImportOutcome outcome;
-    ctx.runLong([&](JobContext& worker) {
-        const SystemLogNotices notices = worker.notices();
-        ImportServices services{**db, state.Språk};
-        services.notices = &notices;
-        services.engine = &main_.engine();
-        watchImport(services, worker.progress);
-        if (report) report->attach(services);
-        outcome = importRegister(links, request, services);
-    });
-    ctx.close(**db);
-    return outcome;
-}
-
-// The try run is the import with its changes undone at the end: the same
-// worker, progress and Cancel, and the summary the import would give.
-void frmKopplaFält::cmdProva_Click() {
-    if (refusedWithoutLinks(linkTable())) return;
-    const ImportRequest request = importRequest(true);
-    const auto outcome = runImport(request, nullptr);
-    if (!outcome || outcome->stop == ImportStop::Cancelled) return;
-    if (outcome->stopped()) {
-        platform_.messages.beep();
-        platform_.messages.show(importStopMessage(*outcome, request.path, texts_), kProgramTitle, MsgIcon::Critical,
-                                MsgButtons::Ok);
-        return;
-    }
-    const std::string summary = importSummary(*outcome, true, texts_);
-    if (outcome->skipped() == 0) {
-        platform_.messages.show(summary, kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
-        return;
-    }
-    if (platform_.messages.show(summary + "\r\n\r\n" + texts_.TextTillAndra(txt::SaveSkippedReportQuestion) + "?",
-                                kProgramTitle, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes)
-        saveSkippedLines(request);
-}
-
-// The skipped lines are written by a second try run into the report the
-// user names, so that no run keeps them all in memory.
-void frmKopplaFält::saveSkippedLines(const ImportRequest& request) {
-    const std::string path = OpenSaveDialog(platform_.fileDialogs, platform_.messages, -1, 0x200806,
-                                            texts_.TextTillAndra(txt::TextFilesFilter) + " (*.txt)|*.txt|",
-                                            texts_.TextTillAndra(txt::SaveReportAs),
-                                            registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
-    if (path.empty() || path == "*.txt") return;
-    const SystemLogNotices notices = JobContext{main_, platform_, texts_}.notices();
-    auto report =
-        SkippedLinesReport::create(platform_.files, path, {main_.state().DataBas, request.path}, texts_, notices);
-    Status written = report ? Status{} : Status(report.error());
-    if (report) {
-        const auto outcome = runImport(request, report->get());
-        if (!outcome) return;
-        written = (*report)->finish(*outcome);
-    }
-    if (!written) {
-        JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
-        platform_.messages.show(path + "\r\n" + numberAndDescription(ctx.described(written.error())), kProgramTitle,
-                                MsgIcon::Critical, MsgButtons::Ok);
-    }
-}
-
-void frmKopplaFält::cmdOk_Click() {
-    const ImportRequest request = importRequest(false);
-    if (refusedWithoutLinks(linkTable())) return;
-    JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
-    if (request.deleteFirst && registerByName(Tag)) {
-        // Asked with the counts of this moment; Enter must not empty the register.
-        const auto counts = deleteFirstCounts(ctx, *registerByName(Tag), request.path);
-        if (!counts) {
-            platform_.messages.beep();
-            platform_.messages.show(uncountedText(counts.error(), texts_), kProgramTitle, MsgIcon::Critical,
-                                    MsgButtons::Ok);
-            return;
-        }
-        if (platform_.messages.show(deleteFirstQuestion(Tag, counts->inRegister, counts->fileLines, texts_),
-                                    kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
-            return;
-    }
-    const auto run = runImport(request, nullptr);
-    if (!run) return;
-    const ImportOutcome& outcome = *run;
-    logImport(ctx, request, outcome);
-    main_.setInfo(importResultLine(outcome, texts_));
-    if (outcome.deletedFirst) chkTaBort->setChecked(false);
-    if (outcome.stop == ImportStop::Cancelled) return;  // the dialog stays, links and all, for another try
-    if (outcome.stopped()) {
-        platform_.messages.beep();
-        platform_.messages.show(importStopMessage(outcome, request.path, texts_), kProgramTitle,
-                                outcome.unchanged() ? MsgIcon::Critical : MsgIcon::Exclamation, MsgButtons::Ok);
-        if (outcome.stop == ImportStop::NoSeparator) {
-            // The file is no register file: choose another.
-            lblMallNamn->clear();
-            cmdMall->setFocus();
-        }
-        if (!outcome.committed) return;
-    }
-    if (outcome.skipped() > 0)
-        platform_.messages.show(importSummary(outcome, false, texts_), kProgramTitle, MsgIcon::Exclamation,
-                                MsgButtons::Ok);
-    if (outcome.inserted != 0) accept();
 }
 
 }  // namespace vexla

@@ -18,6 +18,7 @@
 
 #include "common/platform.h"
 #include "registers/import.h"
+#include "registers/import_plan.h"
 #include "registers/link_table.h"
 #include "session/admin_state.h"
 #include "session/job_context.h"
@@ -25,6 +26,7 @@
 
 class QCheckBox;
 class QFrame;
+class QHBoxLayout;
 class QGroupBox;
 class QLabel;
 class QListWidget;
@@ -35,8 +37,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace vexla {
-
-class SkippedLinesReport;
 
 // How many lines of the file the preview shows.
 inline constexpr std::size_t kPreviewLines = 20;
@@ -91,6 +91,12 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // The constructor's steps, in its order.
+    void createControls();
+    QWidget* layOutContent();
+    QHBoxLayout* layOutWindow(QWidget* content);
+    void load(QWidget* content, QHBoxLayout* bottom);
+    void connectHandlers();
     void CreateLinkColumns();
     void setLinkColumnWidths();
     void FillDatabaseFields();
@@ -98,14 +104,18 @@ private:
     void addLink(int fieldRow, int fileRow);
     void setInfo(const std::string& text);
     void refreshPreview();
-    ImportRequest importRequest(bool dryRun) const;
-    // Runs the import on the worker with progress and Cancel, holding the
+    // The import the dialog's file, links and box make (frm_koppla_falt_import.cpp).
+    ImportPlan importPlan(bool dryRun) const;
+    // Whether the plan may run: false after the box of its refusal, or when
+    // the user keeps values no link takes by answering No.
+    bool valuesAccepted(ImportPlan& plan);
+    // Whether the register may be emptied first (the question asked).
+    bool emptyingAccepted(ImportPlan& plan);
+    // Runs the plan on the worker with progress and Cancel, holding the
     // database for its run only; nothing when the database cannot be opened
     // (the reason already shown).
-    std::optional<ImportOutcome> runImport(const ImportRequest& request, SkippedLinesReport* report);
-    // Shows the box that there are no links and answers true, when there are none.
-    bool refusedWithoutLinks(const LinkTable& links);
-    void saveSkippedLines(const ImportRequest& request);
+    std::optional<ImportOutcome> runImport(ImportPlan& plan);
+    void saveSkippedLines(ImportPlan& plan);
 
     AdminWindow& main_;
     Platform& platform_;

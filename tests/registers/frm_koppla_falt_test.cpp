@@ -44,6 +44,7 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
         const auto code = [&](int n) { ini += "R" + std::to_string(n) + "=[R" + std::to_string(n) + "]\r\n"; };
         for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252}) code(n);
         for (int n = 9100; n <= 9124; ++n) code(n);
+        for (int n = 9710; n <= 9714; ++n) code(n);
         for (int n = 9500; n <= 9518; ++n) code(n);
         for (int n = 9585; n <= 9596; ++n) code(n);
         dir.write("Lang.ini", ini);
@@ -268,43 +269,67 @@ TEST_P(InstalledTexts, QuestionBeforeEmptyingNamesBothCounts) {
 INSTANTIATE_TEST_SUITE_P(Languages, InstalledTexts, ::testing::Values("se", "en"));
 
 // Register files that cannot come back whole: a text with ";" gives its line
-// a field too many, and a column the catalogue does not know exports without
-// a caption, so nothing links to it. Without "delete first" the import skips
-// such lines and the dialog closes; with it the file is refused, nothing
-// changes and the box stays ticked. Either way the database is let go.
+// a field too many, and a column without a caption that the register lacks
+// has nothing to link to. The preview marks that column and OK asks before
+// leaving its values out: No imports nothing. A header that is the
+// register's own (a column the catalogue does not know under an empty
+// caption) links that column by its place and brings its values back. Without "delete
+// first" the import skips the long lines and the dialog closes; with it the
+// file is refused, nothing changes and the box stays ticked. Either way the
+// database is let go.
 TEST_F(Mapping, UntidyRegisterSkipsTheLinesOrRefusesTheFileWhenDeletingFirst) {
     struct Case {
-        bool unknownColumn;  // Kund has a column "Okand" besides ID and Namn
+        bool unknownColumn;  // the file has a third column, without a caption
         bool deleteFirst;
-        const char* reason;  // named in the import's one message box
+        MsgAnswer leaveOut;      // to the question about the unknown column's values
+        const char* reason;      // named in the import's last message box
+        bool ownLayout = false;  // Kund has that column, "Okand", unknown to the catalogue
     };
-    for (const Case& c : {Case{false, false, "1 [R9114]"}, Case{false, true, "[R9103]: 3 / 2"},
-                          Case{true, false, "1 [R9114]"}, Case{true, true, "[R9124]: Okand"}}) {
-        SCOPED_TRACE(c.reason);
+    const std::string question = "[R9710]: [R9041] 3 (2)\r\n\r\n[R9711]?";
+    for (const Case& c :
+         {Case{false, false, MsgAnswer::Yes, "1 [R9114]"}, Case{false, true, MsgAnswer::Yes, "[R9103]: 3 / 2"},
+          Case{true, false, MsgAnswer::Yes, "1 [R9114]"}, Case{true, false, MsgAnswer::No, ""},
+          Case{true, true, MsgAnswer::Yes, "[R9103]: 4 / 3"}, Case{true, false, MsgAnswer::Yes, "1 [R9114]", true}}) {
+        SCOPED_TRACE(std::string(c.reason) + (c.leaveOut == MsgAnswer::Yes ? "" : " kept"));
         fakes.messages.shown.clear();
         const std::string x = c.unknownColumn ? ";x" : "";
-        main.state_.DataBas = dir.file(std::to_string(c.unknownColumn) + std::to_string(c.deleteFirst) + ".db");
+        main.state_.DataBas = dir.file(std::to_string(c.unknownColumn) + std::to_string(c.deleteFirst) +
+                                       (c.leaveOut == MsgAnswer::Yes ? "" : "n") + (c.ownLayout ? "o" : "") + ".db");
         db::testing::makeDatabase(main.state_.DataBas,
                                   std::string("CREATE TABLE Kund (ID LONG PRIMARY KEY, Namn VARCHAR(50)") +
-                                      (c.unknownColumn ? ", Okand VARCHAR(10) DEFAULT 'x');" : ");") +
+                                      (c.ownLayout ? ", Okand VARCHAR(10));" : ");") +
                                       "INSERT INTO Kund (ID, Namn) VALUES (-1, 'Intern'), (7, 'Kvar');");
         auto d = open();
         chooseFile(*d, dir.write("KundReg.skv", (c.unknownColumn ? "ID;Namn;\r\n" : "ID;Namn\r\n") + ("1;Ada" + x) +
                                                     "\r\n2;Bo; AB" + x + "\r\n3;Cilla" + x + "\r\n"));
         d->cmdAuto_Click();
+        const int columns = d->grdFörhandsvisning->columnCount();
+        EXPECT_EQ(d->grdFörhandsvisning->horizontalHeaderItem(columns - 1)->text().toStdString(),
+                  c.ownLayout       ? "Okand"
+                  : c.unknownColumn ? "[R9041] 3: [R9714]"
+                                    : "Namn");
         d->chkTaBort->setChecked(c.deleteFirst);
+        const bool asked = c.unknownColumn && !c.ownLayout;
+        if (asked) fakes.messages.answers.push_back(c.leaveOut);
         if (c.deleteFirst) fakes.messages.answers.push_back(MsgAnswer::Yes);
         d->cmdOk_Click();
-        ASSERT_EQ(fakes.messages.shown.size(), c.deleteFirst ? 2u : 1u);
+        const bool imported = !c.deleteFirst && c.leaveOut == MsgAnswer::Yes;
+        ASSERT_EQ(fakes.messages.shown.size(), (asked ? 1u : 0u) + (*c.reason ? 1u : 0u) + c.deleteFirst);
+        if (asked) {
+            EXPECT_EQ(fakes.messages.shown[0].text, question);
+        }
         EXPECT_NE(fakes.messages.shown.back().text.find(c.reason), std::string::npos)
             << fakes.messages.shown.back().text;
-        EXPECT_EQ(d->result() == QDialog::Accepted, !c.deleteFirst);
+        EXPECT_EQ(d->result() == QDialog::Accepted, imported);
         EXPECT_EQ(d->chkTaBort->isChecked(), c.deleteFirst);  // ticked until the delete is in the file
         EXPECT_TRUE(db::testing::anotherProgramGetsIt(main.state_.DataBas)) << "the import holds nothing once done";
-        const std::vector<std::string> before{"-1 Intern", "7 Kvar"},
-            imported{"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"};
+        const std::vector<std::string> before{"-1 Intern", "7 Kvar"}, after{"-1 Intern", "1 Ada", "3 Cilla", "7 Kvar"};
         EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT ID || ' ' || Namn FROM Kund ORDER BY ID"),
-                  c.deleteFirst ? before : imported);
+                  imported ? after : before);
+        if (c.ownLayout) {
+            EXPECT_EQ(db::testing::queryWithSqlite(main.state_.DataBas, "SELECT count(*) FROM Kund WHERE Okand = 'x'"),
+                      std::vector<std::string>{"2"});
+        }
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include "db/sqlite_engine.h"
 #include "registers/import.h"
+#include "registers/import_plan.h"
+#include "registers/import_report.h"
 #include "registers/import_texts.h"
 #include "registers/register_file_reader.h"
 #include "tests/db/db_test_support.h"
@@ -225,7 +227,7 @@ TEST(Import, AStopLeavesTheRegisterAsItWas) {
         {"NoSeparator", goodLines + "rubbish\r\n", ImportStop::NoSeparator, "[R1799]!", 4},
         {"NotUtf8", "2;\xC3\x85;;;\r\n" + std::string(70000, '\r') + "4;Caf\xE9;;;\r\n", ImportStop::NotUtf8, "[R9250]",
          70003},
-        {"RefusedNumber", goodLines + "4;C;;abc;\r\n", ImportStop::Refused, "[R9041] Rabatt: 'abc' [R9543]\r\n3134 ",
+        {"RefusedNumber", goodLines + "4;C;;abc;\r\n", ImportStop::Refused, "[R9041] Rabatt: 'abc' [R9543]\r\n[R9100].",
          4},
         {"TooLongText", goodLines + "4;Elva tecken;;;\r\n", ImportStop::Refused, "[R9041] Namn: 'Elva tecken' [R9560]",
          4},
@@ -343,6 +345,29 @@ TEST(Import, ReportsProgress) {
         EXPECT_EQ(run.progress[i].bytesTotal, bytes.size());
     }
     EXPECT_EQ(run.progress.back().bytesRead, bytes.size());
+}
+
+// The one pass before an import counts, per column, the lines of the
+// header's field count that hold more than blanks there; a ";" inside quotes
+// splits nothing.
+TEST(Import, ScanCountsTheValuesOfEachColumn) {
+    testing::TempFolder dir;
+    using Row = std::tuple<std::string, long, std::vector<long>>;
+    for (const auto& [bytes, records, values] :
+         {Row{"A;B;\r\n1;2;\r\n\r\n3;4; x\r\n5;6;7;8\r\n;; \r\n", 4, {2, 2, 1}},
+          Row{"\"A\";\"B\";\"\"\r\n1;\"a;b\";\"\"\r\n2;\"\";\"c\r\nd\"\r\n", 2, {2, 1, 1}}}) {
+        SCOPED_TRACE(bytes);
+        const FileScan scan = scanRegisterFile(dir.write("f.skv", bytes), {2, 0, 1}).value();
+        EXPECT_EQ(std::pair(scan.records, scan.valuesByColumn), std::pair(records, values));
+    }
+}
+
+// The skipped lines' report writes no control character a terminal acts on.
+TEST(Import, ReportShowsControlCharactersAsPictures) {
+    for (const auto& [line, plain] : {std::pair{"a\r\nb\rc\nd", "a \u23ce b \u23ce c \u23ce d"},
+                                      {"\x1b\t\x7f\x01", "\u241b\u2409\u2421\u2401"},
+                                      {"Caf\xc3\xa9 \"x\";y", "Caf\xc3\xa9 \"x\";y"}})
+        EXPECT_EQ(plainLine(line), plain);
 }
 
 }  // namespace

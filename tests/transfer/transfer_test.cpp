@@ -23,12 +23,13 @@
 #include <QJsonObject>
 
 #include "common/console_platform.h"
-#include "common/qt/qt_locale_info.h"
+#include "common/fixed_locale.h"
 #include "common/system_user.h"
 #include "db/errors.h"
 #include "registers/export_register.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/fake_admin_window.h"
+#include "texts/installed_locale.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
 #include "tools/sample_generator.h"
@@ -81,6 +82,7 @@ public:
         return real.OpenStagingCopy(path);
     }
     void SetWait(double seconds) override { real.SetWait(seconds); }
+    void ReadValuesBy(LocaleInfo& locale) override { real.ReadValuesBy(locale); }
 };
 
 struct World {
@@ -231,6 +233,17 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              "vexla",
              [](World& w) { EXPECT_EQ(w.dir.read("k.csv").substr(0, 11), "\"ID\";\"Name\""); }},
+        // Times as the locale writes them, or ISO in every locale; a date or a time alone is no moment.
+        Case{"TimeOfAnotherLocale", kCopy + Args{"@/k.db", "--from", "12/1/2026 8:00 AM", "--to", "2026-12-02 08:00"},
+             1, "R9082: --from 12/1/2026 8:00 AM", ""},
+        Case{"DateAlone", kCopy + Args{"@/k.db", "--from", "2026-12-01", "--to", "2026-12-02 08:00"}, 1,
+             "R9082: --from 2026-12-01", ""},
+        Case{"TimeAlone", kCopy + Args{"@/k.db", "--from", "2026-12-01 08:00", "--to", "17:00"}, 1, "R9082: --to 17:00",
+             ""},
+        Case{"AfternoonBeforeMorning",
+             kCopy + Args{"@/k.db", "--locale", "en_US", "--from", "12/1/2026 1:00 PM", "--to", "12/1/2026 11:00 AM"},
+             1, "R1795!", ""},
+        Case{"UnknownLocale", kCompact + Args{"--locale", "sv"}, 1, "R9682: sv", ""},
         Case{"FromWithoutTo", kCopy + Args{"@/k.db", "--from", "2026-03-01 08:00"}, 1, "R9081: --to", ""},
         Case{"IntervalNotForward", kCopy + Args{"@/k.db", "--from", "2026-03-01 08:00", "--to", "2026-03-01 08:00"}, 1,
              "R1795!", ""},
@@ -248,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"HeldAtCopy", kCopy + Args{"@/k.db"}, 3, "R1784!", "", holdDatabase},
         Case{"HeldAtRestore", kRestore, 3, "R1784!", "", [](World& w) { backup()(w), holdDatabase(w); }},
         Case{"RestoreWithoutBackup", {"restore", "--db", "@/bok.db"}, 1, "R9081: --from", ""},
-        Case{"RestoreHelp", kRestore + Args{"--help"}, 0, "", "R9492\nR9494\nR9572\nR9573\nR9583\nR9495\n"},
+        Case{"RestoreHelp", kRestore + Args{"--help"}, 0, "", "R9492\nR9494\nR9572\nR9573\nR9583\nR9683\nR9495\n"},
         Case{"RestoreTruncatedBackup", kRestore, 6, "R9476: @/Vexla2026-12-03.db", "", backup(8192)},
         Case{"RestoreMissingBackup", kRestore, 4, "3024\n", ""},
         Case{"RestoreInterrupted", kRestore, 143, "", "R9475\n", [](World& w) { backup()(w), w.signal = SIGTERM; }},
@@ -336,10 +349,25 @@ INSTANTIATE_TEST_SUITE_P(
                     })},
         Case{"ImportByMappingFile", kImport + Args{"--map", "@/m.txt"}, 0, "", "1 R1805\n",
              [](World& w) { file("in.skv", "Nr;Namn\r\n5001;Alfa\r\n")(w), file("m.txt", "Nr;ID\r\nNamn;Name")(w); }},
+        // The report shows each control character as its picture: tab, ESC, DEL.
         Case{"ImportSkipsAndReportsLines", kImport + Args{"--report", "@/r.txt"}, 5, "",
              "1 R1805\n1 R9114: R9115 (R9040 3)\n1 R9114: R9116 (R9040 2)\n",
-             file("in.skv", "ID;Name\r\n1;Dup\r\n5003\t;x;y\r\n5001;Alfa\r\n"), "vexla",
-             [](World& w) { EXPECT_EQ(w.dir.read("r.txt"), "R9040 2: R9116: 1;Dup\nR9040 3: R9115: 5003\t;x;y\n"); }},
+             file("in.skv", "ID;Name\r\n1;Dup\r\n5003\t;x;y\x1b\x7f\r\n5001;Alfa\r\n"), "vexla",
+             [](World& w) {
+                 EXPECT_EQ(w.dir.read("r.txt"), "R9040 2: R9116: 1;Dup\nR9040 3: R9115: 5003\u2409;x;y\u241b\u2421\n");
+             }},
+        // A column no link takes holds a value: refused before anything changes, unless left out.
+        Case{"ImportRefusesValuesNoLinkTakes", kImport, 6, "R9710: R9041 3 (1)\nR9100.\nR9712", " 0 R1805! R9100.",
+             file("in.skv", "ID;Name;\r\n5001;Alfa;\r\n5002;Beta;rest\r\n"), "vexla",
+             [](World& w) { EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT count(*) FROM Kund"), Args{"23"}); }},
+        Case{"ImportLeavesOutAnIgnoredColumn", kImport + Args{"--ignore-column", "3", "--ignore-column=1"}, 0,
+             "R9123: R9041 3",
+             "2 R1805\n", file("in.skv", "ID;Name;\r\n5001;Alfa;\r\n5002;Beta;rest\r\n"), "vexla",
+             [](World& w) {
+                 EXPECT_EQ(db::testing::queryWithSqlite(w.db, "SELECT Namn FROM Kund WHERE ID > 5000"),
+                           (Args{"Alfa", "Beta"}));
+             }},
+        Case{"IgnoreColumnZero", kImport + Args{"--ignore-column", "0"}, 1, "R9082: --ignore-column 0", ""},
         Case{"Compact", kCompact + Args{"--full-check"}, 0, "", "R1761. R9155: @/Vexla2026-12-04.db\n"},
         // --force replaces a regular file only, never the database under any name.
         Case{"ExportOverTheDatabase", kExport + Args{"@/bok.db", "--force"}, 4, "R9600: @/bok.db", ""},
@@ -349,7 +377,10 @@ INSTANTIATE_TEST_SUITE_P(
              file("kopia.db", "old")},
         Case{"WholeCopy", kCopy + Args{"@/kopia"}, 0, "", "R1752@/kopia.db\n"},
         Case{"IntervalCopy", kCopy + Args{"@/kopia", "--from=2026-01-01 08:00", "--to", "2026-12-31 17:00"}, 0, "",
-             "R1750 '@/kopia.db' R1751!\n"}),
+             "R1750 '@/kopia.db' R1751!\n"},
+        Case{"IntervalCopyInEnglishTimes",
+             kCopy + Args{"@/kopia", "--locale=en_US", "--from", "2026-01-01 08:00", "--to", "12/31/2026 5:00:30 PM"},
+             0, "", "R1750 '@/kopia.db' R1751!\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The information line and the bar run on a terminal only; the result stays on standard output.
@@ -477,7 +508,7 @@ TEST(TransferProgram, AClosedStandardOutputReceivesNoProduct) {
     EXPECT_EQ(log.find("\"command\""), std::string::npos) << log;
 }
 
-// The tool itself (its main and the regional settings it reads) against the
+// The tool itself (its main and the locale it chooses) against the
 // export button's code path, on the same database.
 TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
     TempFolder dir;
@@ -496,12 +527,8 @@ TEST(TransferExport, WritesTheBookingsByteForByteAsTheWindow) {
 
     ConsoleMessageBoxes console;
     mTexter texts(langIniPath(program), console);
-    QtLocaleInfo locale;
-    db::EngineSettings settings;
-    settings.shortDate = locale.value(LocaleItem::ShortDate).value();
-    settings.longTime = locale.value(LocaleItem::TimeFormat).value();
-    settings.decimalSeparator = locale.value(LocaleItem::DecimalSeparator).value();
-    db::SqliteEngine engine(settings);
+    FixedLocale locale(localeOfLanguage(languageOfTexts(texts)));
+    db::SqliteEngine engine(db::engineSettingsFor(locale));
     testing::FakePlatform fakes;
     Platform platform{fakes.messages, fakes.dialogs, fakes.pointer, fakes.clock, locale, fakes.files, dir.path()};
     testing::FakeAdminWindow window;
@@ -589,6 +616,13 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"ImportStopped", kImport, R"({"status": 6, "inserted": 0, "error": {"number": 6,
                  "text": "R1799!\nR9040 3\nR9100."}})",
                  file("in.skv", "ID;Name\r\n5001;Alfa\r\nbroken\r\n")},
+        JsonCase{"ImportRefusedForValuesNoLinkTakes", kImport,
+                 R"({"status": 6, "unmapped_values": [{"column": 3, "caption": "", "values": 1}],
+                     "error": {"number": 9710}})",
+                 file("in.skv", "ID;Name;\r\n5001;Alfa;rest\r\n")},
+        JsonCase{"ImportRefusedValue", kImport, R"({"status": 6, "error": {"number": 9543,
+                 "text": "R9040 2, R9041 Discount: 'tio' R9543\nR9100."}})",
+                 file("in.skv", "ID;Name;Discount\r\n5001;Alfa;tio\r\n")},
         JsonCase{"PasswordAndFileBothOnStandardInput", kImport + Args{"--in", "-", "--password-stdin"},
                  R"({"status": 1, "error": {"number": 9576, "text": "R9576: --password-stdin --in -"}})"},
         JsonCase{"UnknownOption", kCompact + Args{"--bogus"},
@@ -685,7 +719,7 @@ TEST(TransferQuietAndSystemLog, OnlyErrorsAndOneSummaryLine) {
     };
     for (const Row& r : {Row{kCompact, {}, 0, "", LogPriority::Notice},
                          Row{kImport, file("in.skv", kSkipping), 5, "", LogPriority::Warning},
-                         Row{kImport, file("in.skv", "ID;Name;Extra\r\n5001;Alfa;x\r\n"), 0, "", LogPriority::Notice},
+                         Row{kImport, file("in.skv", "ID;Name;Extra\r\n5001;Alfa;\r\n"), 0, "", LogPriority::Notice},
                          Row{kCompact, holdDatabase, 3, "R1784!", LogPriority::Error}}) {
         SCOPED_TRACE(r.args.front() + std::to_string(r.status));
         World w;
