@@ -55,7 +55,7 @@ public:
 private:
     Result<std::unique_ptr<Database>> openCopy(const std::string& path, bool walInPlace);
     Result<std::string> copyToScratch(sqlite3* from, const std::string& path);
-    Result<std::unique_ptr<Database>> openScratch(const std::string& scratch);
+    Result<std::unique_ptr<Database>> openScratch(const std::string& scratch, bool readOnly);
 
     EngineSettings settings_;
 };

@@ -85,11 +85,14 @@ Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string
 }
 
 // Opens the scratch copy `scratch` as a database of ours, removed when closed.
-Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch) {
+// A copy that is only read (`readOnly`) loses its name at once: the engine
+// reads it through the descriptor it holds, and a process killed in the
+// middle of a long export leaves no database-sized file behind.
+Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch, bool readOnly) {
     auto copy = OpenDatabase(scratch, false);
-    if (!copy) {
+    if (!copy || readOnly) {
         ::unlink(scratch.c_str());
-        return copy.error();
+        return copy;
     }
     static_cast<SqliteDatabase&>(**copy).removeFileOnClose(scratch);
     return copy;
@@ -114,7 +117,7 @@ Result<std::unique_ptr<Database>> SqliteEngine::openCopy(const std::string& path
     auto scratch = rc == SQLITE_OK ? copyToScratch(from, path) : Result<std::string>(errorFromSqlite(from, rc));
     sqlite3_close(from);
     if (!scratch) return scratch.error();
-    return openScratch(*scratch);
+    return openScratch(*scratch, walInPlace);
 }
 
 Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& path) { return openCopy(path, true); }
