@@ -70,6 +70,13 @@ W* control(W* w, const char* name, const std::string& tag = {}) {
     return w;
 }
 
+// The open dialog's file types: both kinds at once, then each alone.
+std::string importFilter(TextSource& texts) {
+    return texts.TextTillAndra(txt::RegisterFilesFilterImport) + " (*.skv *.csv)|*.skv;*.csv|" +
+           texts.TextTillAndra(txt::RegisterFileType) + " (*.skv)|*.skv|" +
+           texts.TextTillAndra(txt::SpreadsheetFileType) + " (*.csv)|*.csv|";
+}
+
 }  // namespace
 
 frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& platform, mTexter& texts,
@@ -328,8 +335,7 @@ void frmKopplaFält::FillDatabaseFields() {
 
 void frmKopplaFält::cmdMall_Click() {
     const std::string path = OpenSaveDialog(platform_.fileDialogs, platform_.messages, 0, 0x201804,
-                                            texts_.TextTillAndra(txt::RegisterFilesFilterImport) + " (*.skv)|*.skv|",
-                                            texts_.TextTillAndra(txt::ChooseRegisterFileToImport),
+                                            importFilter(texts_), texts_.TextTillAndra(txt::ChooseRegisterFileToImport),
                                             registerFileFolder(platform_, Tag, main_.state().msSökväg), "");
     if (path.empty() || path == "*.skv") return;
     // The next dialog starts here, also when this file is refused: the

@@ -32,6 +32,8 @@
 namespace vexla {
 namespace {
 
+using namespace std::string_literals;
+
 struct Mapping : ::testing::Test, testing::DialogWorld {
     testing::FakeAdminWindow main;
     std::int16_t counter = 0;
@@ -128,12 +130,14 @@ TEST_F(Mapping, AcceptsOrRejectsTheHeader) {
     }
 }
 
-// The open dialog starts where a file of this register was chosen last, refused or not.
+// The open dialog offers register and spreadsheet files, and starts where a
+// file of this register was chosen last, refused or not.
 TEST_F(Mapping, FileDialogStartsWhereThisRegistersFileWasChosen) {
     auto d = open();
     chooseFile(*d, dir.write("ut/reg.skv", "ID\tNamn\r\n"));
     chooseFile(*d, "");
     ASSERT_EQ(fakes.dialogs.asked.size(), 2u);
+    EXPECT_EQ(fakes.dialogs.asked[0].filter, " (*.skv *.csv)\0*.skv;*.csv\0 (*.skv)\0*.skv\0 (*.csv)\0*.csv\0"s);
     EXPECT_EQ(std::pair(fakes.dialogs.asked[0].initialDir, fakes.dialogs.asked[1].initialDir),
               std::pair(dir.path(), dir.file("ut")));
     EXPECT_EQ(fakes.folders.folders.at("Kund"), dir.file("ut"));
