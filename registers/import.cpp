@@ -50,6 +50,7 @@ private:
     // Each step answers false once the import has stopped; out_ says why.
     bool openFile();
     bool checkLinks();
+    bool checkUncaptionedValues(const std::vector<std::string>& linked);
     bool prepare();
     bool readLines();
     bool emptyRegister();
@@ -184,6 +185,38 @@ bool Import::checkLinks() {
             auto records = s_.db.TableRecordCount(table);
             if (records && *records > 0) return stop(ImportStop::KeyUnlinked, {}, std::string(table));
         }
+    }
+    return !r_.deleteFirst || checkUncaptionedValues(columns);
+}
+
+// A column the field catalogue has no caption for is filled only by a link
+// the export's own header made (by its place); any other file leaves it
+// out. The delete of "delete first" would then take its values without the
+// file bringing them back: refused while such a column, not among the
+// `linked` ones, holds a value in a record the delete removes. (A captioned
+// column the user left unlinked is the user's choice.)
+bool Import::checkUncaptionedValues(const std::vector<std::string>& linked) {
+    auto all = s_.db.OpenRecordset("SELECT * FROM " + std::string(register_->table));
+    if (!all) return stop(ImportStop::Refused, all.error());
+    std::vector<std::string> names;
+    for (int i = 0; i < (*all)->FieldCount(); ++i) names.push_back((*all)->name(i));
+    (*all)->Close();
+    // What the delete removes: its statement's own table and condition.
+    const std::string_view removed =
+        std::string_view(register_->deleteStatement).substr(std::string_view("DELETE").size());
+    for (const std::string& name : names) {
+        if (!KolumnTillRubrik(name, s_.Språk).empty() || filled(linked, name)) continue;
+        auto rs = s_.db.OpenRecordset("SELECT [" + name + "]" + std::string(removed));
+        if (!rs) return stop(ImportStop::Refused, rs.error());
+        for (Status moved;; moved = (*rs)->MoveNext()) {
+            if (!moved) return stop(ImportStop::Refused, moved.error());
+            if ((*rs)->Eof()) break;
+            if ((*rs)->raw(0).kind != db::RawValue::Kind::Null) {
+                (*rs)->Close();
+                return stop(ImportStop::UncaptionedLost, {}, name);
+            }
+        }
+        (*rs)->Close();
     }
     return true;
 }

@@ -62,6 +62,7 @@ enum class ImportStop {
     LinkOutOfRange,    // a link's position is no field of the file or of the register
     RequiredUnlinked,  // a column that needs a value has no link
     KeyUnlinked,       // delete-first without a link to ID while other tables refer to the register
+    UncaptionedLost,   // delete-first while a column without a caption that no link fills holds values
     // Refused by the import's plan (registers/import_plan.h) before the import ran:
     NoLinks,         // there is no link at all
     ValuesUnlinked,  // columns of the file that no link takes hold values (unlinked: which)

@@ -31,6 +31,7 @@ const char* reasonCode(ImportStop stop) {
         case ImportStop::LinkOutOfRange: return txt::LinkToMissingField;
         case ImportStop::RequiredUnlinked: return txt::RequiredFieldNotLinked;
         case ImportStop::KeyUnlinked: return txt::IdNotLinkedCannotEmpty;
+        case ImportStop::UncaptionedLost: return txt::UncaptionedColumnHoldsValues;
         case ImportStop::NoLinks: return txt::LinkAtLeastOneField;
         case ImportStop::ValuesUnlinked: return txt::UnlinkedColumnsHoldValues;
         case ImportStop::SavedDespiteError: return txt::ImportSavedDespiteError;
@@ -123,7 +124,8 @@ std::string importStopMessage(const ImportOutcome& o, const std::string& path, T
         case ImportStop::LinkTwice:
         case ImportStop::LinkOutOfRange:
         case ImportStop::RequiredUnlinked:
-        case ImportStop::KeyUnlinked: m = text(reasonCode(o.stop)) + ": " + o.column; break;
+        case ImportStop::KeyUnlinked:
+        case ImportStop::UncaptionedLost: m = text(reasonCode(o.stop)) + ": " + o.column; break;
         case ImportStop::NoLinks: return text(txt::LinkAtLeastOneField) + "!";  // nothing was read
         case ImportStop::ValuesUnlinked: m = unlinkedColumnsText(o.unlinked, texts); break;
         default: m = text(reasonCode(o.stop));
