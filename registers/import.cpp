@@ -389,49 +389,66 @@ void watchImport(ImportServices& services, JobProgress* progress) {
     services.cancelled = [progress] { return progress->stopRequested(); };
 }
 
-// An import that empties the register first runs whole on a staging copy
-// (a dry run never goes further), and then the register's rows of the copy
-// replace the database's in one short transaction (ReplaceTableFrom). The
-// rows the booking system added meanwhile are the register's too: emptying
-// it removes them as it would have at the start; the count it removed is
-// the database's own.
-ImportOutcome importThroughStaging(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
-    auto staged = services.engine->OpenStagingCopy(services.db.Name());
-    if (!staged) {
-        ImportOutcome refused;
-        refused.stop = ImportStop::Refused;
-        refused.error = staged.error();
-        return refused;
+StagedImport::StagedImport(StagedImport&&) noexcept = default;
+
+StagedImport::~StagedImport() { discard(); }
+
+// A copy of ours, of no use now: one that cannot be closed or removed is told.
+void StagedImport::discard() {
+    if (!copy_) return;
+    if (Status closed = copy_->Close(); !closed) notices_->tell(txt::NotClosedCleanly, copy_->Name(), closed.error());
+    copy_.reset();
+}
+
+StagedImport stageImport(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
+    StagedImport staged;
+    staged.notices_ = services.notices;
+    auto copy = services.engine->OpenStagingCopy(services.db.Name());
+    if (!copy) {
+        staged.outcome_.stop = ImportStop::Refused;
+        staged.outcome_.error = copy.error();
+        return staged;
     }
-    ImportServices onCopy{**staged, services.Språk};
+    staged.copy_ = std::move(*copy);
+    ImportServices onCopy{*staged.copy_, services.Språk};
     onCopy.notices = services.notices;
     onCopy.now = services.now;
     onCopy.progress = services.progress;
     onCopy.cancelled = services.cancelled;
     onCopy.skipped = services.skipped;
-    ImportOutcome outcome = Import(links, request, onCopy).run();
-    if (outcome.committed && !request.dryRun) {
-        const RegisterKind* reg = registerByName(request.registerName);
-        const auto began = std::chrono::steady_clock::now();
-        auto replaced = services.db.ReplaceTableFrom(**staged, reg->table, reg->deleteStatement);
-        outcome.heldSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-        if (replaced) {
-            outcome.deleted = *replaced;
-        } else {
-            outcome.committed = outcome.deletedFirst = false;
-            outcome.stop = ImportStop::Refused;
-            outcome.error = replaced.error();
-            outcome.inserted = outcome.deleted = 0;
-        }
+    staged.outcome_ = Import(links, request, onCopy).run();
+    if (!staged.outcome_.committed || request.dryRun) staged.discard();
+    return staged;
+}
+
+// The register's rows of the copy replace the database's in one short
+// transaction (ReplaceTableFrom). The rows the booking system added
+// meanwhile are the register's too: emptying it removes them as it would
+// have at the start; the count it removed is the database's own.
+ImportOutcome putStagedInPlace(StagedImport& staged, const ImportRequest& request, ImportServices& services) {
+    ImportOutcome outcome = staged.outcome_;
+    if (!staged.copy_) return outcome;
+    const RegisterKind* reg = registerByName(request.registerName);
+    const auto began = std::chrono::steady_clock::now();
+    auto replaced = services.db.ReplaceTableFrom(*staged.copy_, reg->table, reg->deleteStatement);
+    outcome.heldSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    if (replaced) {
+        outcome.deleted = *replaced;
+    } else {
+        outcome.committed = outcome.deletedFirst = false;
+        outcome.stop = ImportStop::Refused;
+        outcome.error = replaced.error();
+        outcome.inserted = outcome.deleted = 0;
     }
-    // A copy of ours, of no use now: one that cannot be closed or removed is told.
-    if (Status closed = (*staged)->Close(); !closed)
-        services.notices->tell(txt::NotClosedCleanly, (*staged)->Name(), closed.error());
+    staged.discard();
     return outcome;
 }
 
 ImportOutcome importRegister(const LinkTable& links, const ImportRequest& request, ImportServices& services) {
-    if (request.deleteFirst && services.engine) return importThroughStaging(links, request, services);
+    if (request.deleteFirst && services.engine) {
+        StagedImport staged = stageImport(links, request, services);
+        return putStagedInPlace(staged, request, services);
+    }
     // Without a staging copy the import's one transaction keeps the
     // writers out from its first line to its commit: all of it.
     const auto began = std::chrono::steady_clock::now();

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -167,6 +168,41 @@ struct ImportServices {
 // Lets `progress` (none: nobody) watch an import: the bytes of the file
 // read are its progress, and a stop it asks for cancels the import.
 void watchImport(ImportServices& services, JobProgress* progress);
+
+// An import that empties the register first, run whole on a staging copy of
+// the database (stageImport) and not yet in it: the question before the
+// register is emptied comes between the two, once the whole file is known
+// to go in. Destroyed unused, it changes nothing.
+class StagedImport {
+public:
+    StagedImport() = default;
+    StagedImport(StagedImport&&) noexcept;
+    ~StagedImport();
+
+    // The import as run on the copy: a stop, or the counts it would give
+    // (deleted: the copy's; the database's are known when it goes in).
+    const ImportOutcome& outcome() const { return outcome_; }
+    // Whether there is anything to put in place (no stop, no dry run).
+    bool ready() const { return copy_ != nullptr; }
+    // Closes and removes the copy; a failure to is told to the notices.
+    void discard();
+
+private:
+    friend StagedImport stageImport(const LinkTable&, const ImportRequest&, ImportServices&);
+    friend ImportOutcome putStagedInPlace(StagedImport&, const ImportRequest&, ImportServices&);
+    ImportOutcome outcome_;
+    std::unique_ptr<db::Database> copy_;
+    const Notices* notices_ = &Notices::none();
+};
+
+// Runs the import of `request` (delete-first; services.engine given) on a
+// staging copy taken in one short read, the database untouched: the long
+// part of the import, with its progress, Cancel and every refusal.
+StagedImport stageImport(const LinkTable& links, const ImportRequest& request, ImportServices& services);
+
+// Puts what `staged` holds into services.db in one short transaction and
+// answers the import's outcome; a staged stop is answered as it is.
+ImportOutcome putStagedInPlace(StagedImport& staged, const ImportRequest& request, ImportServices& services);
 
 // Imports request.path into its register through `links` (one row per
 // link, in the mapping dialog's order). Never throws; see ImportOutcome.

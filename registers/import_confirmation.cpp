@@ -25,7 +25,9 @@ std::string deleteFirstQuestion(const std::string& registerName, long inRegister
                                                     : txt::BookingsWord;
     return texts.TextTillAndra(txt::AllWord) + " " + groupedCount(inRegister, texts) + " " + texts.TextTillAndra(noun) +
            " " + texts.TextTillAndra(txt::WillBeReplacedByFiles) + " " + groupedCount(fileLines, texts) + " " +
-           texts.TextTillAndra(txt::LinesContinueQuestion) + "?";
+           texts.TextTillAndra(registerName == "Kund" ? txt::LinesInternalCustomersStayQuestion
+                                                      : txt::LinesContinueQuestion) +
+           "?";
 }
 
 Result<long> recordsDeletedFirst(db::Database& database, const RegisterKind& reg) {

@@ -16,7 +16,8 @@ namespace vexla {
 // "Alla 1 000 000 bokningar tas bort och ersätts av filens 999 000 rader.
 // Fortsätta?": `inRegister` records of register `registerName` ("Kund",
 // "Resurser", "Bokningar") replaced by the `fileLines` lines of the file,
-// the counts grouped by thousands as the language writes them.
+// the counts grouped by thousands as the language writes them. The
+// customers' question adds that the internal ones (ID -1 and lower) stay.
 std::string deleteFirstQuestion(const std::string& registerName, long inRegister, long fileLines, TextSource& texts);
 
 // The records the register's "delete first" would remove now: all but those

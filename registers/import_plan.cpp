@@ -122,12 +122,6 @@ void ImportPlan::ignore(const std::vector<UnlinkedColumn>& columns) {
     for (const UnlinkedColumn& c : columns) ignored_.push_back(c.column);
 }
 
-Result<long> ImportPlan::fileRecords() {
-    if (!scan_) scan_ = scanRegisterFile(request_.path, unlinkedPositions());
-    if (!*scan_) return scan_->error();
-    return (*scan_)->records;
-}
-
 Status ImportPlan::reportTo(FileSystem& files, const std::string& path, const std::string& database, TextSource& texts,
                             const Notices& notices) {
     auto created = SkippedLinesReport::create(files, path, {database, request_.path}, texts, notices);
@@ -136,7 +130,26 @@ Status ImportPlan::reportTo(FileSystem& files, const std::string& path, const st
     return {};
 }
 
+ImportOutcome ImportPlan::stage(ImportServices& services) {
+    staged_.reset();
+    if (!request_.deleteFirst || !services.engine) return {};
+    if (auto refused = refusal()) return *refused;
+    if (report_) report_->attach(services);
+    staged_.emplace(stageImport(links_, request_, services));
+    ImportOutcome outcome = staged_->outcome();
+    if (staged_->ready()) return outcome;
+    staged_.reset();
+    if (report_) reportWritten_ = report_->finish(outcome);
+    return outcome;
+}
+
 ImportOutcome ImportPlan::run(ImportServices& services) {
+    if (staged_) {
+        ImportOutcome outcome = putStagedInPlace(*staged_, request_, services);
+        staged_.reset();
+        if (report_) reportWritten_ = report_->finish(outcome);
+        return outcome;
+    }
     if (auto refused = refusal()) return *refused;
     if (report_) report_->attach(services);
     ImportOutcome outcome = importRegister(links_, request_, services);

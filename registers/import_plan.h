@@ -87,16 +87,22 @@ public:
     std::optional<ImportOutcome> refusal();
     // Leaves the columns of `columns` out as well (the window's Yes).
     void ignore(const std::vector<UnlinkedColumn>& columns);
-    // The file's records (FileScan::records), or why they could not be counted.
-    Result<long> fileRecords();
 
     // Writes every skipped line of the run to a new report at `path` (the
     // database `database` and the register file are never its target). The
     // file system's error when it cannot be made.
     Status reportTo(FileSystem& files, const std::string& path, const std::string& database, TextSource& texts,
                     const Notices& notices);
+    // An import that empties the register first, with a staging engine
+    // (services.engine): runs it whole on the staging copy unless refusal()
+    // refuses it, the database untouched, and keeps it for run(). Its
+    // outcome: a stop (nothing kept), or what run() would put in place
+    // (inserted: the file's records). Any other import stages nothing and
+    // answers no stop: run() does all of it.
+    ImportOutcome stage(ImportServices& services);
     // Runs the import through `services` unless refusal() refuses it, the
-    // report written as it goes and put in place at the end.
+    // report written as it goes and put in place at the end: what stage()
+    // kept goes into the database in one short transaction.
     ImportOutcome run(ImportServices& services);
     // Whether the report was written and put in place (ok without a report).
     const Status& reportWritten() const { return reportWritten_; }
@@ -108,6 +114,7 @@ private:
     std::vector<int> ignored_;
     std::optional<Result<FileScan>> scan_;
     std::unique_ptr<SkippedLinesReport> report_;
+    std::optional<StagedImport> staged_;
     Status reportWritten_;
 
     // The file's columns no link takes (0-based): the scan watches these only.

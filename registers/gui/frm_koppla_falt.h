@@ -109,12 +109,15 @@ private:
     // Whether the plan may run: false after the box of its refusal, or when
     // the user keeps values no link takes by answering No.
     bool valuesAccepted(ImportPlan& plan);
-    // Whether the register may be emptied first (the question asked).
-    bool emptyingAccepted(ImportPlan& plan);
-    // Runs the plan on the worker with progress and Cancel, holding the
-    // database for its run only; nothing when the database cannot be opened
-    // (the reason already shown).
-    std::optional<ImportOutcome> runImport(ImportPlan& plan);
+    // Whether the register may be emptied for the file's `fileRecords`
+    // records (the question asked).
+    bool emptyingAccepted(ImportPlan& plan, long fileRecords);
+    // Runs the plan (`staging`: stages it, ImportPlan::stage) on the worker
+    // with progress and Cancel, holding the database for its run only;
+    // nothing when the database cannot be opened (the reason already shown).
+    std::optional<ImportOutcome> runImport(ImportPlan& plan, bool staging = false);
+    // Logs and shows the outcome of OK's import, closing the dialog when it stored something.
+    void showImported(const ImportPlan& plan, const ImportOutcome& outcome);
     void saveSkippedLines(ImportPlan& plan);
 
     AdminWindow& main_;

@@ -126,10 +126,10 @@ bool frmKopplaFält::valuesAccepted(ImportPlan& plan) {
     return false;
 }
 
-// Asked with the counts of this moment (the file's from the plan's one pass
-// over it); Enter must not empty the register. A count that cannot be made
-// stops the import before its question.
-bool frmKopplaFält::emptyingAccepted(ImportPlan& plan) {
+// Asked with the register's count of this moment and the file's records
+// as the staging run stored them; Enter must not empty the register. A
+// register that cannot be counted stops the import before its question.
+bool frmKopplaFält::emptyingAccepted(ImportPlan& plan, long fileRecords) {
     const RegisterKind* reg = registerByName(Tag);
     if (!plan.request().deleteFirst || !reg) return true;
     JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
@@ -140,18 +140,17 @@ bool frmKopplaFält::emptyingAccepted(ImportPlan& plan) {
         inRegister = recordsDeletedFirst(**db, *reg);
         ctx.close(**db);
     }
-    const Result<long> fileLines = inRegister ? plan.fileRecords() : Result<long>(inRegister.error());
-    if (!fileLines) {
+    if (!inRegister) {
         platform_.messages.beep();
-        platform_.messages.show(uncountedText(fileLines.error(), texts_), kProgramTitle, MsgIcon::Critical,
+        platform_.messages.show(uncountedText(inRegister.error(), texts_), kProgramTitle, MsgIcon::Critical,
                                 MsgButtons::Ok);
         return false;
     }
-    return platform_.messages.show(deleteFirstQuestion(Tag, *inRegister, *fileLines, texts_), kProgramTitle,
+    return platform_.messages.show(deleteFirstQuestion(Tag, *inRegister, fileRecords, texts_), kProgramTitle,
                                    MsgIcon::Question, MsgButtons::YesNoDefaultNo) == MsgAnswer::Yes;
 }
 
-std::optional<ImportOutcome> frmKopplaFält::runImport(ImportPlan& plan) {
+std::optional<ImportOutcome> frmKopplaFält::runImport(ImportPlan& plan, bool staging) {
     AdminState& state = main_.state();
     // The import holds the database from here to its end, and only then:
     // the connection closes when this click's work is done, whatever the outcome.
@@ -171,7 +170,7 @@ std::optional<ImportOutcome> frmKopplaFält::runImport(ImportPlan& plan) {
         services.notices = &notices;
         services.engine = &main_.engine();
         watchImport(services, worker.progress);
-        outcome = plan.run(services);
+        outcome = staging ? plan.stage(services) : plan.run(services);
     });
     ctx.close(**db);
     return outcome;
@@ -221,12 +220,25 @@ void frmKopplaFält::saveSkippedLines(ImportPlan& plan) {
     }
 }
 
+// An import that empties the register first reads and stores the whole
+// file on the staging copy before anything is asked: a file it cannot take
+// is refused there, with nothing asked and nothing changed, and the
+// question comes only for an import that would go in whole. Its Yes puts
+// the staged rows in place in one short transaction.
 void frmKopplaFält::cmdOk_Click() {
     ImportPlan plan = importPlan(false);
-    if (!valuesAccepted(plan) || !emptyingAccepted(plan)) return;
+    if (!valuesAccepted(plan)) return;
+    if (plan.request().deleteFirst) {
+        const auto staged = runImport(plan, true);
+        if (!staged) return;
+        if (staged->stopped()) return showImported(plan, *staged);
+        if (!emptyingAccepted(plan, staged->inserted)) return;
+    }
     const auto run = runImport(plan);
-    if (!run) return;
-    const ImportOutcome& outcome = *run;
+    if (run) showImported(plan, *run);
+}
+
+void frmKopplaFält::showImported(const ImportPlan& plan, const ImportOutcome& outcome) {
     JobContext ctx{main_, platform_, texts_, false, runner_, nullptr};
     logImport(ctx, plan.request(), outcome);
     main_.setInfo(importResultLine(outcome, texts_));
