@@ -43,10 +43,10 @@ namespace {
 using namespace vexla;
 
 // The help, line by line, in the language of the installed Lang.ini.
-constexpr const char* kHelpCodes[] = {txt::AdminUsage,          txt::AdminHelpDatabase,   txt::AdminHelpD,
-                                      txt::AdminHelpUnattended, txt::AdminHelpJobLetters, txt::AdminHelpExitStatuses,
-                                      txt::AdminHelpWait,       txt::AdminHelpHelp,       txt::AdminHelpVersion,
-                                      txt::AdminHelpClosing};
+constexpr const char* kHelpCodes[] = {txt::AdminUsage,          txt::AdminHelpDatabase,    txt::AdminHelpD,
+                                      txt::AdminHelpUnattended, txt::AdminHelpJobLetters,  txt::AdminHelpExitStatuses,
+                                      txt::AdminHelpWait,       txt::AdminHelpHasDatabase, txt::AdminHelpHelp,
+                                      txt::AdminHelpVersion,    txt::AdminHelpClosing};
 
 // Prints the help on standard output; answers the exit status 0.
 int printHelp(const std::string& folder) {
@@ -68,6 +68,19 @@ int printUsageError(const std::string& folder, const ProgramArguments& wrong) {
     std::fprintf(stderr, "vexla-admin: %s: %s\n%s\n", texts.TextTillAndra(wrong.complaint).c_str(),
                  wrong.argument.c_str(), texts.TextTillAndra(txt::AdminHelpLists).c_str());
     return 2;
+}
+
+// --has-database, the nightly service's condition: 0 when DataBas1 of
+// Vexla.ini names a database (whether the file is there is the job's to
+// find out), else 1 with one line on standard error saying why. Only the
+// settings count: a skipped run is not a failed one, so no log is written.
+int reportConfiguredDatabase(const std::string& folder) {
+    if (!startingDatabase(CommandLine{}, folder).DataBas.empty()) return 0;
+    ConsoleMessageBoxes console;
+    mTexter texts(langIniPath(folder), console);
+    std::fprintf(stderr, "vexla-admin: %s: %s/Vexla.ini\n", texts.TextTillAndra(txt::NoDatabaseConfigured).c_str(),
+                 folder.c_str());
+    return 1;
 }
 
 bool haveDisplay() {
@@ -147,6 +160,7 @@ int main(int argc, char** argv) {
     switch (read.request) {
         case Request::Help: return printHelp(folder);
         case Request::Version: std::printf("vexla-admin %s\n", VEXLA_VERSION); return 0;
+        case Request::HasDatabase: return reportConfiguredDatabase(folder);
         case Request::Usage: return printUsageError(folder, read);
         case Request::Run: break;
     }

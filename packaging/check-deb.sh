@@ -33,6 +33,8 @@ fi
 cd "$ROOT"
 
 FOLDER=/opt/vexla-admin
+LOGS=/var/log/vexla-admin
+LOG=$LOGS/Logg.txt
 SETTINGS=/etc/vexla-admin/Vexla.ini
 UNITS=/lib/systemd/system
 export DEBIAN_FRONTEND=noninteractive
@@ -65,18 +67,20 @@ installed_state() {
 for p in vexla-admin-se vexla-admin-en; do
   [ -z "$(installed_state "$p")" ] || fail "$p is already on this machine ($(installed_state "$p")); remove it first"
 done
-for path in "$FOLDER" "${SETTINGS%/*}"; do
+for path in "$FOLDER" "${SETTINGS%/*}" "$LOGS"; do
   [ ! -e "$path" ] || fail "$path already exists; this check installs and purges a package there"
 done
 # Everything a package made that a purge must take away again (the group
 # vexla excepted): the same before the installation and after the purge.
 leftovers() {
-  find /etc /opt "$UNITS" /usr/bin /usr/share/doc /usr/share/man /usr/share/applications /usr/share/icons/hicolor \
+  find /etc /opt /var/log "$UNITS" /usr/bin /usr/share/doc /usr/share/man /usr/share/applications /usr/share/icons/hicolor \
        /usr/share/lintian/overrides /var/lib/dpkg/info -xdev \( -iname '*vexla*' -o -name 'Logg.txt*' \) 2>/dev/null | sort
 }
 LEFTOVERS_BEFORE=$(leftovers)
 GROUP_EXISTED=0
 getent group vexla >/dev/null && GROUP_EXISTED=1
+USER_EXISTED=0
+getent passwd vexla >/dev/null && USER_EXISTED=1
 
 WORK=$(mktemp -d)
 RESTORE_LANG=0
@@ -91,9 +95,10 @@ cleanup() {
     for p in vexla-admin-se vexla-admin-en; do
       [ -z "$(installed_state "$p")" ] || dpkg --purge "$p" >/dev/null
     done
+    [ "$USER_EXISTED" = 1 ] || ! getent passwd vexla >/dev/null || deluser --system --quiet vexla
     [ "$GROUP_EXISTED" = 1 ] || ! getent group vexla >/dev/null || delgroup --system --quiet vexla
     # What this check made itself before installing, should a step have failed.
-    rm -rf "$FOLDER" "${SETTINGS%/*}"
+    rm -rf "$FOLDER" "${SETTINGS%/*}" "$LOGS"
   fi
   rm -rf "$WORK"
   exit "$status"
@@ -196,6 +201,12 @@ check "the settings template sets no key (every one commented out)" \
 # The service names no database: the unattended job takes DataBas1 of Vexla.ini.
 EXEC_START=$(sed -n 's/^ExecStart=//p' "$UNPACKED$UNITS/vexla-compact.service")
 check "the service runs the unattended compaction without /d" test "$EXEC_START" = "$FOLDER/vexla-admin /a k"
+EXEC_CONDITION=$(sed -n 's/^ExecCondition=//p' "$UNPACKED$UNITS/vexla-compact.service")
+check "the service is skipped without a database in Vexla.ini" test "$EXEC_CONDITION" = "$FOLDER/vexla-admin --has-database"
+service_sets() { grep -qx "$1" "$UNPACKED$UNITS/vexla-compact.service"; }
+for line in User=vexla ProtectSystem=strict NoNewPrivileges=yes PrivateTmp=yes "ReadWritePaths=$LOGS"; do
+  check "the service sets $line" service_sets "$line"
+done
 
 HAVE_TRANSFER=0
 if [ -x "$BUILD/program/vexla-transfer" ]; then
@@ -222,12 +233,20 @@ mkdir -p "$FOLDER" "${SETTINGS_DB%/*}"
 printf '\xef\xbb\xbf[System]\nDataBas1=%s\nBackupKeep=5\n' "$SETTINGS_DB" > "$FOLDER/Vexla.ini"
 cp "$FOLDER/Vexla.ini" "$WORK/settings-old"
 echo "$FOLDER/Vexla.ini names $SETTINGS_DB"
+# Its log, and a rotation of it, in the program folder where it used to be.
+printf 'an older line\r\n' > "$FOLDER/Logg.txt"
+printf 'a rotated line\r\n' > "$FOLDER/Logg.txt.1"
+cp "$FOLDER/Logg.txt" "$WORK/Logg-old.txt"
 
 step "Installing $(basename "$DEB")"
 install_package "$DEB"
 check "$FOLDER/Vexla.ini is a link to $SETTINGS" test "$(readlink "$FOLDER/Vexla.ini")" = "$SETTINGS"
 check "the older Vexla.ini became $SETTINGS" cmp -s "$SETTINGS" "$WORK/settings-old"
 check "nothing set aside is left over" test ! -e "$SETTINGS.from-opt"
+check "the older Logg.txt moved to $LOG" cmp -s "$LOG" "$WORK/Logg-old.txt"
+check "and its rotation with it" test -f "$LOGS/Logg.txt.1" -a ! -e "$FOLDER/Logg.txt.1"
+check "$FOLDER/Logg.txt is a link to $LOG" test "$(readlink "$FOLDER/Logg.txt")" = "$LOG"
+check "vexla-admin --has-database finds DataBas1 of $SETTINGS" vexla-admin --has-database
 HAVE_SYSTEMCTL=0
 command -v systemctl >/dev/null && HAVE_SYSTEMCTL=1
 if [ "$HAVE_SYSTEMCTL" = 1 ]; then
@@ -260,7 +279,8 @@ check "the usage text comes from Lang.ini" test -s "$WORK/help-$LANG_BUILT"
 check "the command on PATH finds the program's own Lang.ini" \
   bash -c "diff -q <(env -u DISPLAY -u WAYLAND_DISPLAY vexla-admin --help) '$WORK/help-$LANG_BUILT'"
 check "group vexla exists" getent group vexla
-check "$FOLDER/Logg.txt is root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$FOLDER/Logg.txt")" = "root:vexla 664"
+check "the system user vexla exists, in group vexla" test "$(id -gn vexla 2>/dev/null)" = vexla
+check "$LOG is root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$LOG")" = "root:vexla 664"
 check "$FOLDER is not writable by the group" test "$(stat -c '%U:%G %a' "$FOLDER")" = "root:root 755"
 if command -v desktop-file-validate >/dev/null; then
   check "the desktop entry validates" desktop-file-validate /usr/share/applications/vexla-admin.desktop
@@ -319,14 +339,14 @@ check "the compaction kept a dated backup beside it" test -f "${SETTINGS_DB%/*}/
 check "the service's command compacts it too" $EXEC_START
 check "and kept a second backup" test -f "${SETTINGS_DB%/*}/Vexla$(date +%F)-2.db"
 check "the database kept its owner" test "$(stat -c %U "$SETTINGS_DB")" = nobody
-cp "$FOLDER/Logg.txt" "$WORK/Logg-before-rotation.txt"
+cp "$LOG" "$WORK/Logg-before-rotation.txt"
 check "logrotate rotates Logg.txt by the package's rule" logrotate -f -s "$WORK/logrotate.state" /etc/logrotate.d/vexla-admin
-check "Logg.txt.1 holds the log" cmp -s "$FOLDER/Logg.txt.1" "$WORK/Logg-before-rotation.txt"
-LOG_BEFORE=$(stat -c %s "$FOLDER/Logg.txt")
+check "Logg.txt.1 holds the log" cmp -s "$LOGS/Logg.txt.1" "$WORK/Logg-before-rotation.txt"
+LOG_BEFORE=$(stat -c %s "$LOG")
 check "a vexla member compacts it unattended (vexla-admin /a k)" as_vexla_member vexla-admin /a k /d "$DEMO/bok.db"
 check "the compaction kept a dated backup" test -f "$DEMO/Vexla$(date +%F).db"
-check "the compaction appended to Logg.txt" test "$(stat -c %s "$FOLDER/Logg.txt")" -gt "$LOG_BEFORE"
-check "Logg.txt is still root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$FOLDER/Logg.txt")" = "root:vexla 664"
+check "the compaction appended to Logg.txt" test "$(stat -c %s "$LOG")" -gt "$LOG_BEFORE"
+check "Logg.txt is still root:vexla, mode 664" test "$(stat -c '%U:%G %a' "$LOG")" = "root:vexla 664"
 if [ "$HAVE_TRANSFER" = 1 ]; then
   check "vexla-transfer on PATH is the package's" test "$(command -v vexla-transfer)" = /usr/bin/vexla-transfer
   check "vexla-transfer --help runs" bash -c 'vexla-transfer --help >/dev/null'
@@ -393,11 +413,11 @@ check "group vexla stays" getent group vexla
 step "Purging"
 dpkg --purge "vexla-admin-$LANG_OTHER"
 check "the package is gone entirely" test -z "$(installed_state "vexla-admin-$LANG_OTHER")"
-check "a purge deletes Logg.txt and the empty folder" test ! -e "$FOLDER"
+check "a purge deletes Logg.txt and the empty folders" test ! -e "$FOLDER" -a ! -e "$LOGS"
 check "and the settings and their folder" test ! -e "${SETTINGS%/*}"
 check "and leaves nothing else the package made" test "$(leftovers)" = "$LEFTOVERS_BEFORE"
 check "but the databases and their backups" \
   test -f "$SETTINGS_DB" -a -f "${SETTINGS_DB%/*}/Vexla$(date +%F).db" -a -f "$DEMO/bok.db"
-check "the group vexla stays (Debian keeps system groups)" getent group vexla
+check "the user and group vexla stay (Debian keeps system users)" getent passwd vexla
 
 step "Package check passed"

@@ -13,7 +13,7 @@ namespace vexla {
 
 namespace {
 
-enum class Meaning { Help, Version, Database, Wait, WindowsDatabase, WindowsJob };
+enum class Meaning { Help, Version, HasDatabase, Database, Wait, WindowsDatabase, WindowsJob };
 
 // How an option's word is recognised and where its value is.
 enum class Form {
@@ -33,10 +33,11 @@ struct OptionRow {
 
 // Every option vexla-admin takes. /d skips one more character than /a before
 // its value ("/db PATH"), so "/db" still wants the next argument.
-constexpr std::array<OptionRow, 10> kOptions{{
+constexpr std::array<OptionRow, 11> kOptions{{
     {"-h", Form::Alone, Meaning::Help},
     {"--help", Form::Alone, Meaning::Help},
     {"--version", Form::Alone, Meaning::Version},
+    {"--has-database", Form::Alone, Meaning::HasDatabase},
     {"-d", Form::Next, Meaning::Database},
     {"--database", Form::Next, Meaning::Database},
     {"--database=", Form::Attached, Meaning::Database},
@@ -91,6 +92,7 @@ ProgramArguments readProgramArguments(const std::vector<std::string>& args, char
         switch (row->meaning) {
             case Meaning::Help: return ProgramArguments{Request::Help, {}, {}, {}};
             case Meaning::Version: return ProgramArguments{Request::Version, {}, {}, {}};
+            case Meaning::HasDatabase: return ProgramArguments{Request::HasDatabase, {}, {}, {}};
             case Meaning::Database: {
                 if (row->form == Form::Next && !hasNext) return usage(txt::OptionNeedsValue, arg);
                 const std::string path = row->form == Form::Next ? args[++i] : arg.substr(row->word.size());

@@ -3,7 +3,7 @@
 //
 // Two spellings live side by side:
 //   - the Linux ones: -d PATH, --database PATH, --database=PATH, -h, --help,
-//     --version, --wait SECONDS (also --wait=SECONDS);
+//     --version, --has-database, --wait SECONDS (also --wait=SECONDS);
 //   - the Windows ones of the booking system's own scripts: /d PATH (also
 //     /db PATH) and /a k|c|r (also /ak, "/a k"), in any letter case. Their
 //     words are joined into the command line L and cut by parseCommandLine
@@ -20,7 +20,8 @@
 namespace vexla {
 
 // What the arguments ask the program to do.
-enum class Request { Run, Help, Version, Usage };
+// HasDatabase: only whether Vexla.ini names a database (the service's condition).
+enum class Request { Run, Help, Version, HasDatabase, Usage };
 
 // The arguments read. For Run, `options` holds the database and job options;
 // for Usage, `complaint` is the text code of the error and `argument` the
@@ -34,7 +35,7 @@ struct ProgramArguments {
 };
 
 // Reads the arguments behind the program's name, in order; the first help,
-// version or error decides.
+// version, --has-database or error decides.
 //   - R9079 an argument that starts with "-" and is no option of the table;
 //   - R9230 a word that is neither an option nor the value of one;
 //   - R9080 an option without its value (-d, --database, --database=, /d,

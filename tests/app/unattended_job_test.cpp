@@ -182,5 +182,32 @@ TEST(UnattendedProgram, RunsWithoutAWindowSystemAndAnswersItsStatus) {
     EXPECT_EQ(testing::fileBytes(folder + "/stderr").find("qt.qpa"), std::string::npos);
 }
 
+// The service's condition: only DataBas1 of Vexla.ini counts, and a run it
+// skips says why in one line.
+TEST(UnattendedProgram, HasDatabaseAnswersWhetherTheSettingsNameOne) {
+    JobWorld w;
+    const std::string folder = w.dir.file("program");
+    fs::create_directories(folder + "/bin");
+    fs::copy_file(std::string(std::getenv("VEXLA_PROGRAM_DIR")) + "/vexla-admin", folder + "/vexla-admin");
+    fs::copy_file(std::string(std::getenv("VEXLA_PROGRAM_DIR")) + "/bin/Lang.ini", folder + "/bin/Lang.ini");
+    struct Row {
+        const char* settings;  // nullptr: no Vexla.ini
+        int status;
+    };
+    for (const Row& r :
+         {Row{"[System]\nDataBas1=/srv/none/bok.db\n", 0}, Row{"[System]\n;DataBas1=/srv/bok.db\n", 1},
+          Row{"[System]\r\nDataBas1=  \r\n", 1}, Row{"[Other]\nDataBas1=/srv/bok.db\n", 1}, Row{nullptr, 1}}) {
+        SCOPED_TRACE(r.settings ? r.settings : "no Vexla.ini");
+        fs::remove(folder + "/Vexla.ini");
+        if (r.settings) w.dir.write("program/Vexla.ini", r.settings);
+        EXPECT_EQ(runProgram(folder, "--has-database"), r.status);
+        const std::string said = testing::fileBytes(folder + "/stderr");
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), r.status) << said;
+        EXPECT_FALSE(fs::exists(folder + "/Logg.txt"));
+    }
+    // The job itself still fails on a missing path.
+    EXPECT_EQ(runProgram(folder, "/a k"), 1);
+}
+
 }  // namespace
 }  // namespace vexla

@@ -119,6 +119,7 @@ TEST(ProgramArguments, ReadsBothSpellingsAndNamesWhatItCannotRead) {
              Row{{"-h", "--bogus"}, Request::Help, none, ""},
              Row{{"/ak", "--help"}, Request::Help, none, ""},
              Row{{"-d", "/x.db", "--version"}, Request::Version, none, ""},
+             Row{{"/ak", "--has-database", "--bogus"}, Request::HasDatabase, none, ""},
              // What cannot be read, named.
              usage({"--compact"}, "R9079: --compact"),
              usage({"/ak", "--wait"}, "R9080: --wait"),
