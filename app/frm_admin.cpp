@@ -36,6 +36,9 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
+// The key of the database chosen in the window, as the system's Vexla.ini names it.
+constexpr std::string_view kChosenDatabaseKey = "DataBas1";
+
 // A PNG of the program's resources. Its format is named, not guessed:
 // guessing loads every image plugin, which the start-up need not wait for.
 QPixmap png(const QString& path) {
@@ -64,12 +67,14 @@ QGroupBox* frame(const char* name, const char* tag, QPushButton* first, QPushBut
 
 }  // namespace
 
-frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, StartupHooks& hooks)
+frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, StartupHooks& hooks,
+                   FolderMemory& chosenDatabase)
     : QDialog(nullptr, Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       platform_(platform),
       engine_(engine),
       texts_(texts),
       hooks_(hooks),
+      chosenDatabase_(chosenDatabase),
       log_(platform.files, platform.messages, texts, platform.programFolder, platform.systemLog),
       runner_(this, texts) {
     setObjectName(QStringLiteral("frmAdmin"));
@@ -220,8 +225,12 @@ std::optional<int> frmAdmin::runStartup(const StartingDatabase& start) {
         auto chosen = hooks_.askForDatabasePath(*this);
         if (!chosen) return 0;
         state_.DataBas = *chosen;
+        settleDatabaseFolder();
+        // Only a path the start-up takes is kept for the next start.
+        if (!state_.DataBas.empty()) chosenDatabase_.remember(kChosenDatabaseKey, state_.DataBas);
+    } else {
+        settleDatabaseFolder();
     }
-    settleDatabaseFolder();
     setPathLabel(" " + state_.DataBas);
     // The captions came from the language file after the layout was built:
     // no button may now be narrower than its caption, in either language,
@@ -303,7 +312,9 @@ void frmAdmin::cmdKopiera_Click() {
 
 void frmAdmin::cmdDB_Click() {
     JobContext ctx = jobContext();
+    const std::string before = state_.DataBas;
     changeDatabase(ctx, pathDialog());
+    if (state_.DataBas != before) chosenDatabase_.remember(kChosenDatabaseKey, state_.DataBas);
 }
 
 void frmAdmin::cmdKontroll_Click() { checkDialog().showModal(); }

@@ -34,7 +34,10 @@ namespace vexla {
 
 class frmAdmin : public QDialog, public AdminWindow {
 public:
-    frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, StartupHooks& hooks);
+    // `chosenDatabase` keeps the database chosen in the window (the start-up
+    // question, cmdDB) under "DataBas1" for the user's next start.
+    frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, StartupHooks& hooks,
+             FolderMemory& chosenDatabase = FolderMemory::none());
     ~frmAdmin() override;
 
     // Runs the start-up once, before the window is shown, from the database
@@ -110,6 +113,7 @@ private:
     db::DBEngine& engine_;
     mTexter& texts_;
     StartupHooks& hooks_;
+    FolderMemory& chosenDatabase_;
     AdminState state_;
     ActivityLog log_;
     std::unique_ptr<CTid> Tid_;

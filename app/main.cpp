@@ -164,7 +164,11 @@ int main(int argc, char** argv) {
         case Request::Usage: return printUsageError(folder, read);
         case Request::Run: break;
     }
-    const StartingDatabase start = startingDatabase(read.options, folder);
+    // The window's own choice of database lies in the user's settings; /a reads the system's only.
+    const char* xdgConfigHome = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const std::string userSettings = userSettingsFile(xdgConfigHome, home);
+    const StartingDatabase start = startingDatabase(read.options, folder, userSettings);
     // /a names a job (anything else was a usage error): no window.
     if (read.options.hasJobOption) return runWithoutWindow(folder, start, read.waitSeconds, systemLog);
     if (!canShowWindow()) {
@@ -195,12 +199,13 @@ int main(int argc, char** argv) {
     QtFileDialogHost dialogs(nullptr, texts);
     // The register file dialogs start where the user last was, remembered in the user's own settings.
     const SystemLogNotices folderNotices(texts, systemLog);
-    FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files, folderNotices);
+    FoldersFile folders(userFoldersFile(xdgConfigHome, home), files, folderNotices);
+    FoldersFile chosenDatabase(userSettings, files, folderNotices, "[System]", txt::DatabaseNotRemembered);
     Platform platform{messages, dialogs, pointer, clock, locale, files, folder, folders, systemLog};
     db::SqliteEngine engine(db::engineSettingsFor(locale));
 
     MaintenanceStartup hooks;
-    frmAdmin window(platform, engine, texts, hooks);
+    frmAdmin window(platform, engine, texts, hooks, chosenDatabase);
     if (auto status = window.runStartup(start)) return *status;
     window.show();
     return app.exec();

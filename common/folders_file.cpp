@@ -12,7 +12,6 @@ namespace {
 
 // A settings file bigger than this is not ours; it is left unread.
 constexpr std::uintmax_t kMaxFileBytes = 64 * 1024;
-constexpr std::string_view kSection = "[Folders]";
 
 class NoFolderMemory final : public FolderMemory {
 public:
@@ -59,7 +58,7 @@ void FoldersFile::remember(std::string_view key, const std::string& folder) {
         known = true;
     }
     if (!known) all.emplace_back(std::string(key), folder);
-    std::string text = std::string(kSection) + "\n";
+    std::string text = section_ + "\n";
     for (const auto& [name, value] : all) text += name + "=" + value + "\n";
 
     std::error_code ec;
@@ -68,11 +67,13 @@ void FoldersFile::remember(std::string_view key, const std::string& folder) {
     Status s = file ? (*file)->write(text) : Status(file.error());
     if (s) s = (*file)->commit();
     if (s) return;
-    notices_.tell(txt::FoldersNotSaved, path_, s.error());
+    notices_.tell(failureText_, path_, s.error());
     if (file) closeAbandoned(**file, notices_);
 }
 
-std::string userFoldersFile(const char* xdgConfigHome, const char* home) {
+namespace {
+
+std::string userConfigFile(const char* xdgConfigHome, const char* home, const char* name) {
     std::string base;
     if (xdgConfigHome && xdgConfigHome[0] == '/')
         base = xdgConfigHome;
@@ -80,7 +81,17 @@ std::string userFoldersFile(const char* xdgConfigHome, const char* home) {
         base = std::string(home) + "/.config";
     else
         return {};
-    return base + "/vexla-admin/folders.ini";
+    return base + "/vexla-admin/" + name;
+}
+
+}  // namespace
+
+std::string userFoldersFile(const char* xdgConfigHome, const char* home) {
+    return userConfigFile(xdgConfigHome, home, "folders.ini");
+}
+
+std::string userSettingsFile(const char* xdgConfigHome, const char* home) {
+    return userConfigFile(xdgConfigHome, home, "Vexla.ini");
 }
 
 }  // namespace vexla

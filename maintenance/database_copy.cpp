@@ -166,9 +166,12 @@ void showCopy(JobContext& ctx, const CopyOutcome& outcome) {
         return;
     }
     showCompaction(ctx, outcome.compaction);
-    // A compaction stopped after the copy: the copy is whole, and the line says both.
-    const std::string stopped = outcome.compaction.stopped() ? ". " + compactionInfoLine(ctx, outcome.compaction) : "";
-    ctx.main.setInfo(copyInfoLine(ctx, outcome) + stopped);
+    // A compaction stopped after the copy: the copy is whole, and the line says
+    // both, as two sentences (the interval copy's line already ends in "!").
+    std::string line = copyInfoLine(ctx, outcome);
+    if (outcome.compaction.stopped())
+        line += (line.ends_with('!') ? " " : ". ") + compactionInfoLine(ctx, outcome.compaction);
+    ctx.main.setInfo(line);
 }
 
 std::string copyInfoLine(JobContext& ctx, const CopyOutcome& outcome) {

@@ -1,6 +1,7 @@
 // Which database file the program works on: the change of database behind
 // cmdDB, and the start-up's question when no path is known. Nothing is
-// written to Vexla.ini; a change holds until the program ends.
+// written to the system's Vexla.ini; the window keeps a choice in the user's
+// own settings (app/frm_admin).
 #pragma once
 
 #include <optional>

@@ -159,15 +159,18 @@ long importStopNumber(const ImportOutcome& o) {
 
 std::string importSummary(const ImportOutcome& o, bool dryRun, TextSource& texts) {
     auto text = [&](const char* code) { return texts.TextTillAndra(code); };
-    std::string s = std::to_string(o.inserted) + " " + text(txt::RecordsImported);
-    if (o.deleted > 0) s += "\r\n" + std::to_string(o.deleted) + " " + text(txt::RecordsDeletedFirst);
+    // A try run says so first, and words its counts as what would have been done.
+    std::string s = dryRun ? text(txt::DryRunNothingSaved) + "\r\n" : "";
+    s += std::to_string(o.inserted) + " " + text(dryRun ? txt::RecordsWouldBeImported : txt::RecordsImported);
+    if (o.deleted > 0)
+        s += "\r\n" + std::to_string(o.deleted) + " " +
+             text(dryRun ? txt::RecordsWouldBeDeletedFirst : txt::RecordsDeletedFirst);
     const std::pair<const LineList*, SkipReason> kinds[] = {{&o.wrongFieldCount, SkipReason::WrongFieldCount},
                                                             {&o.duplicates, SkipReason::DuplicateKey}};
     for (const auto& [list, why] : kinds)
         if (list->count > 0)
             s += "\r\n" + std::to_string(list->count) + " " + text(txt::LinesWereSkipped) + ": " +
                  skipReasonText(why, texts) + " (" + text(txt::LineWord) + " " + lineNumbers(*list, texts) + ")";
-    if (dryRun) s += "\r\n" + text(txt::DryRunNothingSaved);
     return s;
 }
 

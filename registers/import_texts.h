@@ -28,10 +28,10 @@ std::string unlinkedColumnsText(const std::vector<UnlinkedColumn>& columns, Text
 // other stop, whose number is the error's.
 long importStopNumber(const ImportOutcome& outcome);
 
-// What the import stored and skipped, lines joined by CR LF: the count
-// imported, the count deleted first, each kind of skipped line with its
-// count and first line numbers ("and n more"), and for a dry run that
-// nothing was saved.
+// What the import stored and skipped, lines joined by CR LF: for a dry run
+// first that nothing was saved; the count imported (for a dry run: would be
+// imported), the count deleted first (would be), each kind of skipped line
+// with its count and first line numbers ("and n more").
 std::string importSummary(const ImportOutcome& outcome, bool dryRun, TextSource& texts);
 
 // The main window's information line after an import: a blank, the count,

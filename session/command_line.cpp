@@ -112,7 +112,8 @@ CommandLine parseCommandLine(const std::string& L, char separator) {
     return result;
 }
 
-StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder) {
+StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder,
+                                  const std::string& userSettings) {
     StartingDatabase start;
     start.Kommandorad = options.Kommandorad;
     if (options.hasDatabaseOption) {
@@ -120,7 +121,11 @@ StartingDatabase startingDatabase(const CommandLine& options, const std::string&
         start.msSökväg = options.msSökväg;
         return start;
     }
-    start.DataBas = std::string(trimBlanks(readIniString(programFolder + "/Vexla.ini", "System", "DataBas1", 255)));
+    const auto dataBas1 = [](const std::string& file) {
+        return std::string(trimBlanks(readIniString(file, "System", "DataBas1", 255)));
+    };
+    if (!userSettings.empty() && !options.hasJobOption) start.DataBas = dataBas1(userSettings);
+    if (start.DataBas.empty()) start.DataBas = dataBas1(programFolder + "/Vexla.ini");
     start.msSökväg = folderOfPath(start.DataBas, kPathSeparator).value_or("");
     return start;
 }

@@ -66,7 +66,10 @@ CommandLine parseCommandLine(const std::string& L, char separator);
 std::string cleanOptionValue(const std::string& raw);
 
 // The database a run starts with: the /d value when L holds /d, else
-// DataBas1 of [System] in Vexla.ini in the program folder (blanks trimmed);
+// DataBas1 of [System] in the user's own settings file `userSettings` (the
+// database last chosen in the window; "" for none, and never read for /a, as
+// an unattended job runs with the system's settings only), else DataBas1 of
+// [System] in Vexla.ini in the program folder (blanks trimmed);
 // msSökväg its folder (empty for a path without a separator). Kommandorad
 // is set when L holds /d or /a: the maintenance jobs then log their steps.
 struct StartingDatabase {
@@ -80,6 +83,7 @@ struct StartingDatabase {
         state.Kommandorad = Kommandorad;
     }
 };
-StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder);
+StartingDatabase startingDatabase(const CommandLine& options, const std::string& programFolder,
+                                  const std::string& userSettings = {});
 
 }  // namespace vexla

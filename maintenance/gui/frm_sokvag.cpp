@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -30,6 +31,20 @@ QPushButton* button(const char* name, const char* tag, QWidget* parent) {
     b->setObjectName(QString::fromUtf8(name));
     b->setProperty("tag", QString::fromLatin1(tag));
     return b;
+}
+
+// Centres the dialog on its owner's window, or on the owner's screen while
+// that window is not shown yet: the start-up asks for a database before the
+// main window appears, and the toolkit would put the dialog at the corner
+// where the hidden window lies.
+void centreOnOwner(QDialog& d) {
+    d.adjustSize();
+    const QWidget* owner = d.parentWidget() ? d.parentWidget()->window() : nullptr;
+    const QScreen* screen = owner ? owner->screen() : d.screen();
+    const QRect area = owner && owner->isVisible() ? owner->frameGeometry() : screen->availableGeometry();
+    QRect frame = d.frameGeometry();
+    frame.moveCenter(area.center());
+    d.move(frame.topLeft());
 }
 
 }  // namespace
@@ -61,6 +76,7 @@ frmSökväg::frmSökväg(QWidget* owner, AdminWindow& main, Platform& platform, 
 
 std::string frmSökväg::showModal(const std::string& startPath) {
     if (!loaded_) Form_Load(startPath);
+    centreOnOwner(*this);
     exec();
     return tag_;
 }

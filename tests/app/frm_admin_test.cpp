@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -27,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include "app/progress_window.h"
+#include "common/folders_file.h"
 #include "db/sqlite_engine.h"
 #include "login/frm_login.h"
 #include "login/kryptera.h"
@@ -67,6 +69,8 @@ struct Program {
     mTexter texts;
     db::SqliteEngine engine;
     RecordingHooks hooks;
+    testing::RecordingNotices notices;
+    FoldersFile chosen;  // the user's own Vexla.ini
     frmAdmin window;
     std::int16_t links = 0;
     std::unique_ptr<QDialog> dialog;  // a dialog made for a test; goes before its owner
@@ -74,7 +78,10 @@ struct Program {
     explicit Program(const char* lang, const char* vexlaIni = nullptr)
         : platform(fakes.platform(prepare(dir, lang, vexlaIni))),
           texts(dir.file("bin/Lang.ini"), fakes.messages),
-          window(platform, engine, texts, hooks) {}
+          chosen(userIni(), fakes.files, notices, "[System]", txt::DatabaseNotRemembered),
+          window(platform, engine, texts, hooks, chosen) {}
+
+    std::string userIni() const { return dir.file("config/vexla-admin/Vexla.ini"); }
 
     static std::string prepare(const TempFolder& dir, const char* lang, const char* vexlaIni) {
         testing::ensureQApplication();
@@ -85,7 +92,8 @@ struct Program {
 
     // The start-up from a command line, as the program runs it.
     std::optional<int> start(const std::string& commandLine) {
-        return window.runStartup(startingDatabase(parseCommandLine(commandLine, kPathSeparator), dir.path()));
+        return window.runStartup(
+            startingDatabase(parseCommandLine(commandLine, kPathSeparator), dir.path(), userIni()));
     }
 
     std::vector<QPushButton*> jobButtons() const {
@@ -136,6 +144,63 @@ TEST(StartupPath, SettlesDatabaseAndFolder) {
         // One blank in front of the path: the job buttons are on, also without a path.
         for (QPushButton* b : p.jobButtons()) EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     }
+}
+
+// A database chosen in the window is the user's next start's, below /d;
+// an unattended job keeps to the system's Vexla.ini.
+TEST(StartupPath, TheWindowsChoiceIsKeptForTheUser) {
+    const std::string mine = "[System]\nDataBas1=/home/\xC3\xA5sa/bok.db\n";
+    struct UserCase {
+        const char *name, *commandLine;
+        std::optional<std::string> userIni;
+        const char *askAnswer, *DataBas;
+        std::optional<std::string> userIniAfter;
+    };
+    for (const UserCase& c : {
+             UserCase{"user_before_system", "", mine, "", "/home/\xC3\xA5sa/bok.db", mine},
+             UserCase{"d_before_user", "/db \"/srv/d/bok.db\"", mine, "", "/srv/d/bok.db", mine},
+             UserCase{"job_reads_the_system_only", "/a k", mine, "", "/srv/sys/bok.db", mine},
+             UserCase{"empty_user_value", "", "[System]\nDataBas1=\n", "", "/srv/sys/bok.db", "[System]\nDataBas1=\n"},
+             UserCase{"answer_kept", "", std::nullopt, "/chosen/bok.db", "/chosen/bok.db",
+                      "[System]\nDataBas1=/chosen/bok.db\n"},
+             UserCase{"refused_answer_not_kept", "", std::nullopt, "bok.db", "", std::nullopt},
+         }) {
+        SCOPED_TRACE(c.name);
+        const bool system = c.askAnswer[0] == 0;
+        Program p("se", system ? "[System]\r\nDataBas1=/srv/sys/bok.db\r\n" : nullptr);
+        if (c.userIni) p.dir.write("config/vexla-admin/Vexla.ini", *c.userIni);
+        p.hooks.pathAnswer = c.askAnswer;
+        ASSERT_EQ(p.start(c.commandLine), std::nullopt);
+        EXPECT_EQ(p.window.state().DataBas, c.DataBas);
+        EXPECT_EQ(std::filesystem::exists(p.userIni()) ? std::optional(p.dir.read("config/vexla-admin/Vexla.ini"))
+                                                       : std::nullopt,
+                  c.userIniAfter);
+    }
+}
+
+// The database button keeps a new choice; its dialog, over the window not yet
+// shown, stands in the middle of the screen.
+TEST(MainWindow, TheDatabaseButtonKeepsTheChoiceForTheUser) {
+    TempFolder data;
+    const std::string db = data.file("ny.db");
+    db::testing::makeDatabase(db, "CREATE TABLE Person (ID LONG);");
+    Program p("se", "[System]\r\nDataBas1=/srv/sys/bok.db\r\n");
+    ASSERT_EQ(p.start(""), std::nullopt);
+    for (const bool confirm : {false, true}) {
+        QPoint centre, middle;
+        QTimer::singleShot(0, [&] {
+            frmSökväg& d = p.window.pathDialog();
+            centre = d.frameGeometry().center();
+            middle = d.screen()->availableGeometry().center();
+            d.txtSökvägBox->setText(QString::fromStdString(db));
+            (confirm ? d.cmdOk : d.cmdAvbryt)->click();
+        });
+        p.window.cmdDB_Click();
+        EXPECT_LE((centre - middle).manhattanLength(), 10) << "centred, within the rounding of a layout";
+        EXPECT_EQ(std::filesystem::exists(p.userIni()), confirm);
+    }
+    EXPECT_EQ(p.dir.read("config/vexla-admin/Vexla.ini"), "[System]\nDataBas1=" + db + "\n");
+    EXPECT_EQ(p.window.state().DataBas, db);
 }
 
 TEST(StartupJobs, DeclinedPathQuestionEndsTheProgram) {

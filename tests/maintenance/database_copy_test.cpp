@@ -267,6 +267,18 @@ TEST(WholeCopy, AStopAfterItsLastByteLeavesTheTargetAsItWas) {
     EXPECT_EQ(w.dir.list(), names);
 }
 
+// A compaction stopped after a whole copy: one line, two sentences, one mark between.
+TEST(CopyShown, AStoppedCompactionFollowsTheCopysSentence) {
+    for (const auto& [limited, line] :
+         {std::pair<bool, std::string>{true, "R1750 'k.db' R1751! R9207"}, {false, "R1752k.db. R9207"}}) {
+        World w;
+        CopyOutcome outcome{CopyEnd::NotCompacted, "k.db", limited, std::nullopt, {}};
+        outcome.compaction.failure = Error{kStoppedByUser, "", ""};
+        showCopy(w.ctx, outcome);
+        EXPECT_EQ(w.window.infos.back(), line);
+    }
+}
+
 TEST(CopyCancelled, AtAnyQuestionSaysSoAndWritesNothing) {
     struct Cancel {
         MsgAnswer answer;  // to the question whether to limit the copy

@@ -44,7 +44,7 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
             "R1798=V\xE4lj registerfil\r\nR1806=Inga kopplingar\r\n";
         // The other texts the dialog and the import show, as [code].
         const auto code = [&](int n) { ini += "R" + std::to_string(n) + "=[R" + std::to_string(n) + "]\r\n"; };
-        for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252}) code(n);
+        for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252, 9751, 9752}) code(n);
         for (int n = 9100; n <= 9124; ++n) code(n);
         for (int n = 9710; n <= 9714; ++n) code(n);
         code(9770);
@@ -440,7 +440,7 @@ TEST_F(Mapping, TryRunShowsTheSummaryAndSavesTheSkippedLinesOnlyWhenAsked) {
         d->cmdProva_Click();
         ASSERT_EQ(fakes.messages.shown.size(), 1u);
         EXPECT_EQ(fakes.messages.shown[0].text,
-                  "1 [R1805]\r\n1 [R9114]: [R9116] ([R9040] 3)\r\n[R9119]\r\n\r\n[R9508]?");
+                  "[R9119]\r\n1 [R9751]\r\n1 [R9114]: [R9116] ([R9040] 3)\r\n\r\n[R9508]?");
         EXPECT_EQ(std::filesystem::exists(dir.file("hoppade.txt")) ? dir.read("hoppade.txt") : "none",
                   c.written ? "[R9040] 3: [R9116]: 7;Bo\n" : "none");
         std::set<std::string> files;

@@ -341,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
              file("k.skv", "old")},
         Case{"ImportByEqualNames", kImport + Args{"--delete-first"}, 0, "", "2 R1805\n20 R9120\n",
              file("in.skv", kTwoCustomers)},
-        Case{"ImportDryRun", kImport + Args{"--delete-first", "--dry-run"}, 0, "", "2 R1805\n20 R9120\nR9119\n",
+        Case{"ImportDryRun", kImport + Args{"--delete-first", "--dry-run"}, 0, "", "R9119\n2 R9751\n20 R9752\n",
              file("in.skv", kTwoCustomers), "vexla",
              logged("R9547", "in.skv", "2 R9552, 20 R9553, 0 R9554; R9555: R9556",
                     [](World& w) {
