@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "common/qt/screen_fit.h"
+
 namespace vexla {
 
 namespace {
@@ -22,6 +24,7 @@ ProgressWindow::ProgressWindow(QWidget* owner, SharedProgress& progress, TextSou
     setObjectName(QStringLiteral("progressWindow"));
     setWindowTitle(q(texts.TextTillAndra(txt::PleaseWait)));
     setModal(true);
+    fitToScreen(*this);
     if (owner) setWindowIcon(owner->windowIcon());
 
     bar = new QProgressBar(this);
