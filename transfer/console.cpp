@@ -35,19 +35,26 @@ void TerminalProgress::report(std::uint64_t done, std::uint64_t total, ProgressU
     line_.show(bar + progressLabel(p, now - start_, texts_));
 }
 
-MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
+void printError(std::FILE* err, const std::string& text) {
+    std::fprintf(err, "%s: %s\n", kProgramName, text.c_str());
+    std::fflush(err);
+}
+
+MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string&, MsgIcon icon, MsgButtons buttons) {
     if (buttons != MsgButtons::Ok) return questions_;
     lastShown = text;
+    return tell(text, kProgramName, icon, buttons);
+}
+
+MsgAnswer RunMessageBoxes::tell(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
+    if (buttons != MsgButtons::Ok) return questions_;
     status_.clear();
     return console_.show(text, title, icon, buttons);
 }
 
 MsgAnswer RunMessageBoxes::Beside::show(const std::string& text, const std::string& title, MsgIcon icon,
                                         MsgButtons buttons) {
-    const std::string kept = run_.lastShown;
-    const MsgAnswer answer = run_.show(text, title, icon, buttons);
-    run_.lastShown = kept;
-    return answer;
+    return run_.tell(text, title, icon, buttons);
 }
 
 bool ScriptedFileDialogs::answer(OpenFileName& ofn) {

@@ -251,10 +251,10 @@ INSTANTIATE_TEST_SUITE_P(
              [](World& w) { file("in.skv", kTwoCustomers)(w), file("m.txt", "Name;Name\nID;Nope\n")(w); }},
         // The login.
         Case{"NoPassword", kExport + Args{"@/k.skv"}, 1, "R9083", "", {}, std::nullopt},
-        Case{"WrongPassword", kExport + Args{"@/k.skv"}, 2, "R1885: R0137\nR0138", "", {}, "Vexla"},
+        Case{"WrongPassword", kExport + Args{"@/k.skv"}, 2, "vexla-transfer: R0137\nR0138", "", {}, "Vexla"},
         Case{"NotAnAdministrator",
              Args{"export", "--register", "kund", "--db", "@/bok.db", "--user", "anna"} + Args{"--out", "@/k.skv"}, 2,
-             "R1885: R0137\nR0138", ""},
+             "vexla-transfer: R0137\nR0138", ""},
         // Another program holds the database.
         Case{"HeldAtLogin", kExport + Args{"@/k.skv"}, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
         Case{"HeldAtCompaction", kCompact, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
@@ -382,6 +382,30 @@ INSTANTIATE_TEST_SUITE_P(
              kCopy + Args{"@/kopia", "--locale=en_US", "--from", "2026-01-01 08:00", "--to", "12/31/2026 5:00:30 PM"},
              0, "", "R1750 '@/kopia.db' R1751!\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Each error on standard error begins with the program's name, whether a
+// job's box, the login's or the command line's says it.
+TEST(TransferErrors, BeginWithTheProgramsName) {
+    struct Row {
+        Args args;
+        std::optional<std::string> password;
+        std::function<void(World&)> before;
+        const char* said;  // the error's first line after the name
+    };
+    for (const Row& r :
+         {Row{{"compact", "--db", "@/none.db"}, {}, {}, "R1787!\n"},
+          Row{kExport + Args{"@/k.skv"}, "Vexla", {}, "R0137\nR0138\n"},
+          Row{kExport + Args{"@/k.skv"}, std::nullopt, {}, "R9083\n"},
+          Row{kCompact + Args{"--bogus"}, {}, {}, "R9079: --bogus\nR9065\n"}, Row{kCompact, {}, holdDatabase, "R1784!"},
+          Row{kExport + Args{"@/bok.db", "--force"}, "vexla", {}, "75\nR9278 (R9600: @/bok.db)"}}) {
+        SCOPED_TRACE(r.said);
+        World w;
+        if (r.before) r.before(w);
+        EXPECT_NE(w.run(r.args, r.password), 0);
+        const std::string err = contents(w.err.get());
+        EXPECT_EQ(err.rfind("vexla-transfer: " + at(r.said, w.dir.path()), 0), 0u) << err;
+    }
+}
 
 // The information line and the bar run on a terminal only; the result stays on standard output.
 TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
