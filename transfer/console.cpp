@@ -1,5 +1,7 @@
 #include "transfer/console.h"
 
+#include "texts/mtexter.h"
+
 namespace vexla::transfer {
 
 void StatusLine::show(const std::string& text) {
@@ -29,8 +31,8 @@ void TerminalProgress::report(std::uint64_t done, std::uint64_t total, ProgressU
     if (total > 0) {
         const int filled = permille(p) / 50;
         bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-              std::string(20 - static_cast<std::size_t>(filled), '-') + "] " + std::to_string(permille(p) / 10) +
-              " %  ";
+              std::string(20 - static_cast<std::size_t>(filled), '-') + "] " + percentText(permille(p) / 10, texts_) +
+              "  ";
     }
     line_.show(bar + progressLabel(p, now - start_, texts_));
 }

@@ -32,6 +32,7 @@
 #include "texts/installed_locale.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
+#include "texts/text_codes.h"
 #include "tools/sample_generator.h"
 #include "transfer/console.h"
 #include "transfer/links.h"
@@ -414,10 +415,30 @@ TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
         EXPECT_EQ(w.run(kCompact, std::nullopt, terminal), 0);
         const std::string result = "R1761. R9155: " + w.dir.file("Vexla2026-12-04.db");
         const std::string bars =
-            "\r[##------------------] 14 %  1 R9201 7 R9204\x1b[K\rR1749...\x1b[K"
-            "\r[####################] 100 %  7 R9201 7 R9204\x1b[K";
+            "\r[##------------------] 14%  1 R9201 7 R9204\x1b[K\rR1749...\x1b[K"
+            "\r[####################] 100%  7 R9201 7 R9204\x1b[K";
         EXPECT_EQ(contents(w.err.get()), terminal ? bars + "\r" + result + "\x1b[K\r\x1b[K" : "");
         EXPECT_EQ(contents(w.out.get()), result + "\n");
+    }
+}
+
+// The bar's share in the installed language's form: a no-break space before
+// the sign in Swedish, none in English.
+TEST(TransferStatusLine, WritesTheShareInTheLanguagesForm) {
+    for (const auto& [contact, shown] :
+         {std::pair{"Kontakta Trevanto.", "] 25\u00a0%  "}, {"Contact Trevanto.", "] 25%  "}}) {
+        struct : TextSource {
+            const char* contact;
+            std::string TextTillAndra(const std::string& code) override {
+                return code == txt::ContactTrevanto ? contact : code;
+            }
+        } texts;
+        texts.contact = contact;
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> err{std::tmpfile(), std::fclose};
+        transfer::StatusLine line(err.get(), true);
+        transfer::TerminalProgress progress(line, texts, {});
+        progress.report(1, 4, ProgressUnit::Steps);
+        EXPECT_NE(contents(err.get()).find(shown), std::string::npos) << contents(err.get());
     }
 }
 
