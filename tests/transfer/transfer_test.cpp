@@ -35,6 +35,7 @@
 #include "texts/text_codes.h"
 #include "tools/sample_generator.h"
 #include "transfer/console.h"
+#include "transfer/help.h"
 #include "transfer/links.h"
 #include "transfer/transfer.h"
 
@@ -405,6 +406,34 @@ TEST(TransferErrors, BeginWithTheProgramsName) {
         EXPECT_NE(w.run(r.args, r.password), 0);
         const std::string err = contents(w.err.get());
         EXPECT_EQ(err.rfind("vexla-transfer: " + at(r.said, w.dir.path()), 0), 0u) << err;
+    }
+}
+
+// A help line on a terminal breaks at spaces within the width, counting
+// characters rather than bytes, and hangs under the option's description.
+TEST(TransferHelp, WrapsToTheWidthUnderTheDescription) {
+    using Lines = std::vector<std::string>;
+    struct Row {
+        std::string line;
+        std::size_t width;
+        Lines want;
+    };
+    for (const Row& r : {
+             Row{"  --quiet  say nothing but errors", 0, {"  --quiet  say nothing but errors"}},
+             Row{"  --quiet  say nothing but errors", 33, {"  --quiet  say nothing but errors"}},
+             Row{"  --quiet  say nothing but errors", 32, {"  --quiet  say nothing but", "           errors"}},
+             Row{"  --wait <s> wait for the booking system",
+                 34,
+                 {"  --wait <s> wait for the booking", "             system"}},
+             Row{"  --json   skriv ett JSON-objekt på standard ut",
+                 35,
+                 {"  --json   skriv ett JSON-objekt på", "           standard ut"}},
+             Row{"Exit status: 0 done, 1 wrong command line", 16, {"Exit status: 0", "done, 1 wrong", "command line"}},
+             // Too narrow to hang under the description: under the indent.
+             Row{"  --format register|spreadsheet  a file", 24, {"  --format", "  register|spreadsheet a", "  file"}},
+         }) {
+        SCOPED_TRACE(r.line + " @" + std::to_string(r.width));
+        EXPECT_EQ(transfer::wrapHelpLine(r.line, r.width), r.want);
     }
 }
 
