@@ -1,4 +1,5 @@
 #include "app/progress_window.h"
+#include "texts/mtexter.h"
 #include "texts/text_codes.h"
 
 #include <QCloseEvent>
@@ -57,6 +58,8 @@ void ProgressWindow::refresh() {
     if (p.total > 0) {
         bar->setRange(0, 1000);
         bar->setValue(permille(p));
+        // The share as the terminal writes it, not the toolkit's own "34%".
+        bar->setFormat(q(percentText(permille(p) / 10, texts_)));
     } else {
         bar->setRange(0, 0);
     }
