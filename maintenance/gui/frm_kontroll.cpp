@@ -69,24 +69,7 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     lstSäkerhetskopior = named(new QListWidget(this), "lstSäkerhetskopior");
     lblSäkerhetskopior->setBuddy(lstSäkerhetskopior);
     cmdÅterställ = named(new QPushButton(this), "cmdÅterställ", textTag(txt::RestoreButton, txt::RestoreTip));
-    tblKontroll = named(new QTableWidget(0, 4, this), "tblKontroll");
-    tblKontroll->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblKontroll->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblKontroll->verticalHeader()->hide();
-    tblKontroll->horizontalHeader()->setStretchLastSection(true);
-    tblKontroll->hide();
-    txtResultat = named(new QPlainTextEdit(this), "txtResultat");
-    txtResultat->setReadOnly(true);
-    txtResultat->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    cmdDetaljer = named(new QToolButton(this), "cmdDetaljer", txt::CheckDetailsButton);
-    cmdDetaljer->setCheckable(true);
-    cmdDetaljer->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    cmdDetaljer->setArrowType(Qt::RightArrow);
-    cmdDetaljer->hide();
-    txtDetaljer = named(new QPlainTextEdit(this), "txtDetaljer");
-    txtDetaljer->setReadOnly(true);
-    txtDetaljer->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtDetaljer->hide();
+    makeCheckAnswer();
     cmdStäng = named(new QPushButton(this), "cmdStäng", txt::CloseButton);
     for (QWidget* w : std::initializer_list<QWidget*>{lblKolumner, lstSäkerhetskopior, txtDetaljer}) fixedPitch(w);
     lstSäkerhetskopior->setMinimumHeight(5 * lstSäkerhetskopior->fontMetrics().lineSpacing());
@@ -127,6 +110,31 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     connect(cmdStäng, &QPushButton::clicked, this, [this] { QDialog::reject(); });
     // A double click on a backup asks to restore it, as the button does.
     connect(lstSäkerhetskopior, &QListWidget::itemActivated, this, [this] { cmdÅterställ_Click(); });
+}
+
+// The check's answer: its table, the verdict and advice, and the whole
+// report under Details, hidden until a check has answered.
+void frmKontroll::makeCheckAnswer() {
+    tblKontroll = named(new QTableWidget(0, 4, this), "tblKontroll");
+    tblKontroll->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblKontroll->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblKontroll->verticalHeader()->hide();
+    // A line of text a row: the table is read at a glance, not scrolled.
+    tblKontroll->verticalHeader()->setDefaultSectionSize(tblKontroll->fontMetrics().lineSpacing() + 6);
+    tblKontroll->horizontalHeader()->setStretchLastSection(true);
+    tblKontroll->hide();
+    txtResultat = named(new QPlainTextEdit(this), "txtResultat");
+    txtResultat->setReadOnly(true);
+    txtResultat->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    cmdDetaljer = named(new QToolButton(this), "cmdDetaljer", txt::CheckDetailsButton);
+    cmdDetaljer->setCheckable(true);
+    cmdDetaljer->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    cmdDetaljer->setArrowType(Qt::RightArrow);
+    cmdDetaljer->hide();
+    txtDetaljer = named(new QPlainTextEdit(this), "txtDetaljer");
+    txtDetaljer->setReadOnly(true);
+    txtDetaljer->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtDetaljer->hide();
 }
 
 void frmKontroll::showModal(bool checkFirst) {

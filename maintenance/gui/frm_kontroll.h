@@ -60,6 +60,7 @@ public:
     const std::vector<BackupEntry>& backups() const { return backups_; }
 
 private:
+    void makeCheckAnswer();
     void show(const CareShown& shown);
     void showRows(JobContext& ctx, const std::vector<CheckRow>& rows);
     void fillBackups();
