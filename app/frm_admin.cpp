@@ -94,6 +94,16 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
 frmAdmin::~frmAdmin() = default;
 
 void frmAdmin::buildControls() {
+    buildButtons();
+    buildLabels();
+    buildInfo();
+    layOut();
+    // Start disabled; the path label enables them.
+    enableJobs(false);
+    connectButtons();
+}
+
+void frmAdmin::buildButtons() {
     // Import is index 0 and export index 1 of each register's pair.
     cmdKundReg = {button("cmdKundReg(0)", textTag(txt::ImportCustomersButton, txt::ImportCustomersTip), this),
                   button("cmdKundReg(1)", textTag(txt::ExportCustomersButton, txt::ExportCustomersTip), this)};
@@ -111,7 +121,9 @@ void frmAdmin::buildControls() {
     cmdKontroll = button("cmdKontroll", textTag(txt::ControlButton, txt::ControlTip), this);
     cdmStäng = button("cdmStäng", textTag(txt::CloseButton, txt::QuitTip), this);
     cmdKomprimera->setDefault(true);
+}
 
+void frmAdmin::buildLabels() {
     imgBild = new QLabel(this);
     imgBild->setObjectName(QStringLiteral("imgBild"));
     imgResurs = {new QLabel(this), new QLabel(this)};
@@ -131,7 +143,9 @@ void frmAdmin::buildControls() {
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
+}
 
+void frmAdmin::buildInfo() {
     // The information line wraps a long result and scrolls within an area
     // of four lines: it never widens the window past the screen, and never
     // takes height from the buttons above it.
@@ -155,7 +169,9 @@ void frmAdmin::buildControls() {
     auto* info = new QHBoxLayout(picInfo);
     info->setContentsMargins(2, 2, 2, 2);
     info->addWidget(scroll);
+}
 
+void frmAdmin::layOut() {
     auto* top = new QHBoxLayout;
     top->addWidget(imgBild);
     top->addStretch();
@@ -186,10 +202,9 @@ void frmAdmin::buildControls() {
     main->addWidget(Line1);
     main->addLayout(path);
     main->addWidget(picInfo);
+}
 
-    // Start disabled; the path label enables them.
-    enableJobs(false);
-
+void frmAdmin::connectButtons() {
     // Closing ends the program with every file closed. The dialog's own
     // reject() is taken directly: ours presses this button.
     connect(cdmStäng, &QPushButton::clicked, this, [this] {

@@ -99,7 +99,12 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void buildControls();
+    void buildControls();  // the window's controls, laid out and connected
+    void buildButtons();
+    void buildLabels();
+    void buildInfo();
+    void layOut();
+    void connectButtons();
     void applyTexts();
     void chooseLanguage();
     void settleDatabaseFolder();
