@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "common/qt/screen_fit.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -39,6 +40,7 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     setObjectName(QStringLiteral("frmKontroll"));
     setProperty("tag", QString::fromLatin1(txt::ControlTitle));
     setModal(true);
+    fitToScreen(*this);
 
     lblDatabas = named(new QLabel(this), "lblDatabas");
     lblDatabas->setTextInteractionFlags(Qt::TextSelectableByMouse);
