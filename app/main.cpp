@@ -180,8 +180,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The font configuration is read while the toolkit connects to the display.
-    FontPreload fonts;
+    FontPreload fonts;  // the font configuration, read while the toolkit connects to the display
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
 
