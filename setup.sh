@@ -12,6 +12,7 @@ BUILD=${VEXLA_BUILD_DIR:-$ROOT/build}
 LANG_FILE=${VEXLA_LANG:-se}
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev sqlite3
+          libfontconfig-dev  # the window reads the font configuration ahead (common/qt/font_preload.h)
           python3  # the round trip of the spreadsheet files through another program's CSV rules
           libgtest-dev xvfb xauth imagemagick
           qt6-translations-l10n  # the toolkit's own texts in Swedish

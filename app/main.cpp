@@ -21,6 +21,7 @@
 #include "common/folders_file.h"
 #include "common/posix_file_system.h"
 #include "common/program_folder.h"
+#include "common/qt/font_preload.h"
 #include "common/qt/qt_file_dialog_host.h"
 #include "common/qt/qt_message_boxes.h"
 #include "common/qt/toolkit_translator.h"
@@ -179,6 +180,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    FontPreload fonts;  // the font configuration, read while the toolkit connects to the display
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
 
@@ -205,6 +207,7 @@ int main(int argc, char** argv) {
     db::SqliteEngine engine(db::engineSettingsFor(locale));
 
     MaintenanceStartup hooks;
+    fonts.wait();
     frmAdmin window(platform, engine, texts, hooks, chosenDatabase);
     if (auto status = window.runStartup(start)) return *status;
     window.show();

@@ -186,9 +186,10 @@ needs() {  # needs COMMAND PACKAGE: installs PACKAGE when COMMAND is missing
   apt-get install -y -qq --no-install-recommends "$2" >/dev/null 2>&1 ||
     { apt-get update -qq && apt-get install -y -qq --no-install-recommends "$2" >/dev/null; }
 }
-lint() {  # lint DEB...: what lintian says; fails on an error
+lint() {  # lint DEB...: what lintian says, pedantic and informational tags too, in $WORK/lintian; fails on an error
   local start=$SECONDS status=0
-  lintian --fail-on error "$@" || status=$?
+  lintian --fail-on error --pedantic --display-info "$@" >"$WORK/lintian" 2>&1 || status=$?
+  cat "$WORK/lintian"
   echo "  (lintian took $((SECONDS - start)) s)"
   return "$status"
 }
@@ -371,6 +372,8 @@ RESTORE_LANG=0
 check "the build tree is back on $LANG_BUILT" cmp -s "$BUILD/program/bin/Lang.ini" "$ROOT/texts/$LANG_BUILT/Lang.ini"
 debian_habits "$OTHER_DEB" "$LANG_OTHER"
 check "lintian finds no error in either package" lint "$DEB" "$OTHER_DEB"
+# The programs are built with dpkg-buildflags' hardening flags.
+check "lintian finds no hardening tag" bash -c "! grep 'hardening-' '$WORK/lintian'"
 install_package "$OTHER_DEB"
 check "vexla-admin-$LANG_OTHER is installed" test "$(installed_state "vexla-admin-$LANG_OTHER")" = ii
 # Swapped out means removed: its postrm keeps it in dpkg's list until a purge.
