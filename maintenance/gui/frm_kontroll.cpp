@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "maintenance/database_rescue.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -45,6 +46,8 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     cmdKontrollera = named(new QPushButton(this), "cmdKontrollera", textTag(txt::CheckButton, txt::CheckTip));
     chkFullständig = named(new QCheckBox(this), "chkFullständig", txt::FullCheckBox);
     cmdRädda = named(new QPushButton(this), "cmdRädda", textTag(txt::RescueButton, txt::RescueTip));
+    cmdLäggPåPlats =
+        named(new QPushButton(this), "cmdLäggPåPlats", textTag(txt::PlaceRescuedButton, txt::PlaceRescuedTip));
     lblSäkerhetskopior = named(new QLabel(this), "lblSäkerhetskopior", txt::BackupsLabel);
     lblKolumner = named(new QLabel(this), "lblKolumner");
     lstSäkerhetskopior = named(new QListWidget(this), "lstSäkerhetskopior");
@@ -63,6 +66,7 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     check->addWidget(chkFullständig);
     check->addStretch();
     check->addWidget(cmdRädda);
+    check->addWidget(cmdLäggPåPlats);
     auto* restore = new QHBoxLayout;
     restore->addStretch();
     restore->addWidget(cmdÅterställ);
@@ -81,6 +85,7 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
 
     connect(cmdKontrollera, &QPushButton::clicked, this, [this] { cmdKontrollera_Click(); });
     connect(cmdRädda, &QPushButton::clicked, this, [this] { cmdRädda_Click(); });
+    connect(cmdLäggPåPlats, &QPushButton::clicked, this, [this] { cmdLäggPåPlats_Click(); });
     connect(cmdÅterställ, &QPushButton::clicked, this, [this] { cmdÅterställ_Click(); });
     connect(cmdStäng, &QPushButton::clicked, this, [this] { QDialog::reject(); });
     // A double click on a backup asks to restore it, as the button does.
@@ -95,8 +100,8 @@ void frmKontroll::showModal(bool checkFirst) {
 
 void frmKontroll::Form_Load() {
     if (parentWidget()) setWindowIcon(parentWidget()->windowIcon());
-    WidgetTextForm form(this, {lblDatabas, cmdKontrollera, chkFullständig, cmdRädda, lblSäkerhetskopior, lblKolumner,
-                               lstSäkerhetskopior, cmdÅterställ, txtResultat, cmdStäng});
+    WidgetTextForm form(this, {lblDatabas, cmdKontrollera, chkFullständig, cmdRädda, cmdLäggPåPlats, lblSäkerhetskopior,
+                               lblKolumner, lstSäkerhetskopior, cmdÅterställ, txtResultat, cmdStäng});
     texts_.SetTextOfForm(form);
     nameAfterCaption(*lstSäkerhetskopior, lblSäkerhetskopior->text());
     nameAfterCaption(*txtResultat, windowTitle());
@@ -150,6 +155,13 @@ void frmKontroll::cmdKontrollera_Click() {
 void frmKontroll::cmdRädda_Click() {
     JobContext ctx = context_();
     show(rescueFromWindow(ctx));
+}
+
+void frmKontroll::cmdLäggPåPlats_Click() {
+    JobContext ctx = context_();
+    const CareShown shown = placeRescuedFromWindow(ctx);
+    show(shown);
+    if (shown.changed) fillBackups();
 }
 
 void frmKontroll::cmdÅterställ_Click() {

@@ -38,6 +38,7 @@ public:
     QPushButton* cmdKontrollera = nullptr;
     QCheckBox* chkFullständig = nullptr;
     QPushButton* cmdRädda = nullptr;
+    QPushButton* cmdLäggPåPlats = nullptr;  // the rescued file put in the database's place
     QLabel* lblSäkerhetskopior = nullptr;
     QLabel* lblKolumner = nullptr;  // the column titles above the list
     QListWidget* lstSäkerhetskopior = nullptr;
@@ -49,6 +50,7 @@ public:
     void Form_Load();
     void cmdKontrollera_Click();
     void cmdRädda_Click();
+    void cmdLäggPåPlats_Click();
     void cmdÅterställ_Click();
 
     const std::vector<BackupEntry>& backups() const { return backups_; }
