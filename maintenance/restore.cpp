@@ -248,6 +248,22 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     return {};
 }
 
+// The size of the engine's smallest page: a database file is a whole
+// number of pages.
+constexpr std::uint64_t kSmallestPage = 512;
+
+// Whether a database the engine refused to open is still restored into:
+// a damaged one whose header can be read, or one whose size is a whole
+// number of pages, as a database's with its first page destroyed is.
+// Anything else (a text file, an empty file) is no database to overwrite.
+bool restorableDespite(JobContext& ctx, const Error& e) {
+    if (e.number == db::err::Corrupt) return true;
+    if (e.number != db::err::UnrecognizedFormat) return false;
+    auto info = ctx.platform.files.info(ctx.main.state().DataBas, true);
+    return info && info->kind == FileKind::Regular && info->size >= 2 * kSmallestPage &&
+           info->size % kSmallestPage == 0;
+}
+
 // A database the engine cannot open held by our fence alone: the restore
 // writes it under the engine's lock of its own.
 Result<ExclusiveHold> fenceAlone(JobContext& ctx) {
@@ -265,7 +281,7 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
     outcome.backup = backup;
     ctx.report(static_cast<std::uint64_t>(RestoreStep::ExclusiveUse), kRestoreSteps, ProgressUnit::Steps);
     auto hold = testExclusiveUse(ctx, "", true);
-    if (!hold && damage(hold.error())) hold = fenceAlone(ctx);
+    if (!hold && restorableDespite(ctx, hold.error())) hold = fenceAlone(ctx);
     if (!hold) {
         outcome.failure = hold.error();
         return outcome;

@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RestoreCase{"StoppedBeforeWritingBack", Backup::Sound, true, false, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
-enum class Damage { TableRoot, FirstPageZeros, FirstPageGarbage };
+enum class Damage { TableRoot, FirstPageZeros, FirstPageGarbage, NoDatabase };
 
 struct DamagedCase {
     const char* name;
@@ -180,6 +180,9 @@ TEST_P(RestoreIntoDamaged, WritesIntoTheSameFileAndKeepsTheDamagedBytes) {
     fs::copy_file(w.db, source);
     if (c.damage == Damage::TableRoot) {
         overwritePage(w.db, "Kund");
+    } else if (c.damage == Damage::NoDatabase) {
+        fs::remove(w.db);
+        w.dir.write("bok.db", "ID;Namn\r\n1;Anna\r\n");
     } else {
         std::fstream f(w.db, std::ios::binary | std::ios::in | std::ios::out);
         f << std::string(4096, c.damage == Damage::FirstPageZeros ? '\0' : '\x5A');
@@ -228,7 +231,7 @@ TEST_P(RestoreIntoDamaged, WritesIntoTheSameFileAndKeepsTheDamagedBytes) {
     ASSERT_EQ(::stat(w.db.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mode, before.st_mode);
-    if (c.readerIn) {
+    if (c.readerIn || c.damage == Damage::NoDatabase) {
         EXPECT_TRUE(outcome.refused()) << (outcome.failure ? outcome.failure->description : "restored");
         EXPECT_TRUE(bytesOf(w.db) == damaged) << "the database is as it was";
         EXPECT_EQ(namesIn(w.dir.path()), names);
@@ -245,7 +248,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RestoreIntoDamaged,
                          ::testing::Values(DamagedCase{"RescueOfUncountableTable", Damage::TableRoot, true, false},
                                            DamagedCase{"FirstPageZeros", Damage::FirstPageZeros, false, false},
                                            DamagedCase{"FirstPageGarbage", Damage::FirstPageGarbage, false, false},
-                                           DamagedCase{"FirstPageZerosReaderIn", Damage::FirstPageZeros, false, true}),
+                                           DamagedCase{"FirstPageZerosReaderIn", Damage::FirstPageZeros, false, true},
+                                           DamagedCase{"TextFile", Damage::NoDatabase, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The window puts a rescued file in place only after the user chose it and
