@@ -18,7 +18,8 @@ PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-d
           dpkg-dev file desktop-file-utils  # the .deb: dpkg-shlibdeps, file, the desktop entry's check
           clang libclang-rt-14-dev  # the sanitizer build and the fuzz targets: clang's packages only
                                     # recommend the one with the sanitizer runtimes and libFuzzer
-          clang-format)  # the test that the tree keeps its format
+          clang-format  # the test that the tree keeps its format
+          universal-ctags)  # the test that every function fits on a screen
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 

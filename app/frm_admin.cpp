@@ -17,6 +17,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "common/qt/screen_fit.h"
 #include "login/frm_login.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_copy.h"
@@ -78,6 +79,7 @@ frmAdmin::frmAdmin(Platform& platform, db::DBEngine& engine, mTexter& texts, Sta
       log_(platform.files, platform.messages, texts, platform.programFolder, platform.systemLog),
       runner_(this, texts) {
     setObjectName(QStringLiteral("frmAdmin"));
+    fitToScreen(*this);
     // While a job runs, its buttons and the others wait; Close stays, and
     // asks the job to stop first.
     runner_.onRunning = [this](bool running) {

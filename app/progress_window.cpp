@@ -1,4 +1,5 @@
 #include "app/progress_window.h"
+#include "texts/mtexter.h"
 #include "texts/text_codes.h"
 
 #include <QCloseEvent>
@@ -8,6 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include "common/qt/screen_fit.h"
 
 namespace vexla {
 
@@ -22,6 +25,7 @@ ProgressWindow::ProgressWindow(QWidget* owner, SharedProgress& progress, TextSou
     setObjectName(QStringLiteral("progressWindow"));
     setWindowTitle(q(texts.TextTillAndra(txt::PleaseWait)));
     setModal(true);
+    fitToScreen(*this);
     if (owner) setWindowIcon(owner->windowIcon());
 
     bar = new QProgressBar(this);
@@ -54,6 +58,8 @@ void ProgressWindow::refresh() {
     if (p.total > 0) {
         bar->setRange(0, 1000);
         bar->setValue(permille(p));
+        // The share as the terminal writes it, not the toolkit's own "34%".
+        bar->setFormat(q(percentText(permille(p) / 10, texts_)));
     } else {
         bar->setRange(0, 0);
     }

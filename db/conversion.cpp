@@ -181,92 +181,113 @@ Result<StoredValue> checkLength(StoredValue v, const ColumnType& column) {
     return v;
 }
 
+Result<StoredValue> store(const Scalar& s, const ColumnType& column, const DatePictures& pictures);
+using K = Scalar::Kind;
+
+// A text stored in a number column is read as a number first, then stored as
+// that number would be.
+Result<StoredValue> storeTextAsNumber(const Scalar& s, const ColumnType& column, const DatePictures& pictures) {
+    Scalar n;
+    if (!parseNumber(trimSpace(s.text), n)) return typeMismatch();
+    return store(n, column, pictures);
+}
+
+Result<StoredValue> storeBoolean(const Scalar& s, const ColumnType& column, const DatePictures& pictures) {
+    switch (s.kind) {
+        case K::Bool: return StoredValue::ofInteger(s.boolean ? 1 : 0);
+        case K::Int: return StoredValue::ofInteger(s.integer != 0 ? 1 : 0);
+        case K::Real: return StoredValue::ofInteger(s.real != 0 ? 1 : 0);
+        case K::Text: {
+            bool truth = false;
+            if (parseTruth(trimSpace(s.text), truth)) return StoredValue::ofInteger(truth ? 1 : 0);
+            return storeTextAsNumber(s, column, pictures);
+        }
+        default: return typeMismatch();
+    }
+}
+
+Result<StoredValue> storeInteger(const Scalar& s, const ColumnType& column, const DatePictures& pictures) {
+    switch (s.kind) {
+        case K::Bool: return StoredValue::ofInteger(s.boolean ? -1 : 0);
+        case K::Int:
+            if (s.integer < column.minimum || s.integer > column.maximum) return numericOverflow();
+            return StoredValue::ofInteger(s.integer);
+        case K::Real: {
+            auto v = toInteger(s.real, column);
+            if (!v) return v.error();
+            return StoredValue::ofInteger(*v);
+        }
+        case K::Text: return storeTextAsNumber(s, column, pictures);
+        default: return typeMismatch();
+    }
+}
+
+Result<StoredValue> storeReal(const Scalar& s) {
+    switch (s.kind) {
+        case K::Bool: return StoredValue::ofReal(s.boolean ? -1.0 : 0.0);
+        case K::Int: return StoredValue::ofReal(static_cast<double>(s.integer));
+        case K::Real: return StoredValue::ofReal(s.real);
+        case K::Text: {
+            Scalar n;
+            if (!parseNumber(trimSpace(s.text), n)) return typeMismatch();
+            return StoredValue::ofReal(n.kind == K::Int ? static_cast<double>(n.integer) : n.real);
+        }
+        default: return typeMismatch();
+    }
+}
+
+Result<StoredValue> storeDateTime(const Scalar& s, const DatePictures& pictures) {
+    switch (s.kind) {
+        case K::Date: return dateText(s.date);
+        case K::Int:
+        case K::Real: {
+            DateTime t;
+            if (!dateFromSerial(s.kind == K::Int ? static_cast<double>(s.integer) : s.real, t)) return typeMismatch();
+            return dateText(t);
+        }
+        case K::Text: {
+            const auto date = parseDateLiteral(s.text, pictures);
+            if (!date) return typeMismatch();
+            return dateText(*date);
+        }
+        default: return typeMismatch();
+    }
+}
+
+Result<StoredValue> storeText(const Scalar& s, const ColumnType& column) {
+    switch (s.kind) {
+        case K::Text: return checkLength(StoredValue::ofText(s.text), column);
+        case K::Int:
+        case K::Real: return checkLength(numberText(s), column);
+        case K::Bool: return checkLength(StoredValue::ofText(s.boolean ? "True" : "False"), column);
+        case K::Date: return checkLength(dateText(s.date), column);
+        default: return typeMismatch();
+    }
+}
+
+Result<StoredValue> storeAny(const Scalar& s) {
+    switch (s.kind) {
+        case K::Bool: return StoredValue::ofInteger(s.boolean ? 1 : 0);
+        case K::Int: return StoredValue::ofInteger(s.integer);
+        case K::Real: return StoredValue::ofReal(s.real);
+        case K::Text: return StoredValue::ofText(s.text);
+        case K::Date: return dateText(s.date);
+        default: return typeMismatch();
+    }
+}
+
 Result<StoredValue> store(const Scalar& s, const ColumnType& column, const DatePictures& pictures) {
-    using K = Scalar::Kind;
     if (s.kind == K::Null) return StoredValue::null();
     switch (column.storage) {
-        case Storage::Boolean:
-            switch (s.kind) {
-                case K::Bool: return StoredValue::ofInteger(s.boolean ? 1 : 0);
-                case K::Int: return StoredValue::ofInteger(s.integer != 0 ? 1 : 0);
-                case K::Real: return StoredValue::ofInteger(s.real != 0 ? 1 : 0);
-                case K::Text: {
-                    bool truth = false;
-                    if (parseTruth(trimSpace(s.text), truth)) return StoredValue::ofInteger(truth ? 1 : 0);
-                    Scalar n;
-                    if (parseNumber(trimSpace(s.text), n)) return store(n, column, pictures);
-                    return typeMismatch();
-                }
-                default: return typeMismatch();
-            }
-        case Storage::Integer:
-            switch (s.kind) {
-                case K::Bool: return StoredValue::ofInteger(s.boolean ? -1 : 0);
-                case K::Int:
-                    if (s.integer < column.minimum || s.integer > column.maximum) return numericOverflow();
-                    return StoredValue::ofInteger(s.integer);
-                case K::Real: {
-                    auto v = toInteger(s.real, column);
-                    if (!v) return v.error();
-                    return StoredValue::ofInteger(*v);
-                }
-                case K::Text: {
-                    Scalar n;
-                    if (!parseNumber(trimSpace(s.text), n)) return typeMismatch();
-                    return store(n, column, pictures);
-                }
-                default: return typeMismatch();
-            }
-        case Storage::Real:
-            switch (s.kind) {
-                case K::Bool: return StoredValue::ofReal(s.boolean ? -1.0 : 0.0);
-                case K::Int: return StoredValue::ofReal(static_cast<double>(s.integer));
-                case K::Real: return StoredValue::ofReal(s.real);
-                case K::Text: {
-                    Scalar n;
-                    if (!parseNumber(trimSpace(s.text), n)) return typeMismatch();
-                    return StoredValue::ofReal(n.kind == K::Int ? static_cast<double>(n.integer) : n.real);
-                }
-                default: return typeMismatch();
-            }
-        case Storage::DateTime:
-            switch (s.kind) {
-                case K::Date: return dateText(s.date);
-                case K::Int:
-                case K::Real: {
-                    DateTime t;
-                    if (!dateFromSerial(s.kind == K::Int ? static_cast<double>(s.integer) : s.real, t))
-                        return typeMismatch();
-                    return dateText(t);
-                }
-                case K::Text: {
-                    const auto date = parseDateLiteral(s.text, pictures);
-                    if (!date) return typeMismatch();
-                    return dateText(*date);
-                }
-                default: return typeMismatch();
-            }
-        case Storage::Text:
-            switch (s.kind) {
-                case K::Text: return checkLength(StoredValue::ofText(s.text), column);
-                case K::Int:
-                case K::Real: return checkLength(numberText(s), column);
-                case K::Bool: return checkLength(StoredValue::ofText(s.boolean ? "True" : "False"), column);
-                case K::Date: return checkLength(dateText(s.date), column);
-                default: return typeMismatch();
-            }
+        case Storage::Boolean: return storeBoolean(s, column, pictures);
+        case Storage::Integer: return storeInteger(s, column, pictures);
+        case Storage::Real: return storeReal(s);
+        case Storage::DateTime: return storeDateTime(s, pictures);
+        case Storage::Text: return storeText(s, column);
         case Storage::Binary:
             if (s.kind == K::Text) return StoredValue::ofText(s.text, StoredValue::Kind::Blob);
             return typeMismatch();
-        case Storage::Any:
-            switch (s.kind) {
-                case K::Bool: return StoredValue::ofInteger(s.boolean ? 1 : 0);
-                case K::Int: return StoredValue::ofInteger(s.integer);
-                case K::Real: return StoredValue::ofReal(s.real);
-                case K::Text: return StoredValue::ofText(s.text);
-                case K::Date: return dateText(s.date);
-                default: return typeMismatch();
-            }
+        case Storage::Any: return storeAny(s);
     }
     return typeMismatch();
 }

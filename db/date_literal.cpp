@@ -40,80 +40,84 @@ bool amPm(std::string_view s, size_t& pos, int& hour) {
     return true;
 }
 
-// Matches s from pos against a picture string, filling the fields it names.
-// Returns false when s does not follow the picture.
-bool matchPicture(std::string_view s, size_t& pos, std::string_view picture, DateTime& t) {
+// Matches the quoted text that starts at picture[i] (a quote) against s from
+// pos; '' inside it is one quote. Leaves i past the closing quote.
+bool matchQuoted(std::string_view s, size_t& pos, std::string_view picture, size_t& i) {
+    size_t j = i + 1;
+    while (j < picture.size()) {
+        if (picture[j] == '\'') {
+            if (j + 1 >= picture.size() || picture[j + 1] != '\'') break;
+            if (pos >= s.size() || s[pos] != '\'') return false;
+            ++pos;
+            j += 2;
+            continue;
+        }
+        if (pos >= s.size() || s[pos] != picture[j]) return false;
+        ++pos;
+        ++j;
+    }
+    i = j + 1;
+    return true;
+}
+
+// What one field of a picture has matched so far.
+struct PictureState {
+    DateTime& t;
+    int count = 0;  // digits read by the last number, for the year's window
     bool sawHour12 = false;
+};
+
+// Matches `run` repeats of the picture character c against s from pos.
+bool matchField(std::string_view s, size_t& pos, char c, size_t run, PictureState& st) {
+    DateTime& t = st.t;
+    switch (c) {
+        case 'y': {
+            int y = 0;
+            if (!number(s, pos, run >= 3 ? 4 : 2, y, st.count)) return false;
+            t.year = windowYear(y, st.count);
+            return true;
+        }
+        case 'M': return run <= 2 && number(s, pos, 2, t.month, st.count);
+        case 'd': return run <= 2 && number(s, pos, 2, t.day, st.count);
+        case 'H': return number(s, pos, 2, t.hour, st.count);
+        case 'h': return (st.sawHour12 = number(s, pos, 2, t.hour, st.count));
+        case 'm': return number(s, pos, 2, t.minute, st.count);
+        case 's': return number(s, pos, 2, t.second, st.count);
+        case 't':
+            if (!st.sawHour12 || !amPm(s, pos, t.hour)) return false;
+            st.sawHour12 = false;
+            return true;
+        case ' ':
+            // A blank in the picture matches one or more blanks.
+            if (pos >= s.size() || !isBlank(s[pos])) return false;
+            while (pos < s.size() && isBlank(s[pos])) ++pos;
+            return true;
+        default:
+            for (size_t k = 0; k < run; ++k) {
+                if (pos >= s.size() || s[pos] != c) return false;
+                ++pos;
+            }
+            return true;
+    }
+}
+
+// Matches s from pos against a picture string, filling the fields it names.
+// Returns false when s does not follow the picture. A 12-hour picture without
+// a marker leaves the hour as written.
+bool matchPicture(std::string_view s, size_t& pos, std::string_view picture, DateTime& t) {
+    PictureState st{t};
     size_t i = 0;
-    int count = 0;
     while (i < picture.size()) {
         const char c = picture[i];
-        if (c == '\'') {  // quoted text stands for itself; '' is one quote
-            size_t j = i + 1;
-            while (j < picture.size()) {
-                if (picture[j] == '\'') {
-                    if (j + 1 < picture.size() && picture[j + 1] == '\'') {
-                        if (pos >= s.size() || s[pos] != '\'') return false;
-                        ++pos;
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                if (pos >= s.size() || s[pos] != picture[j]) return false;
-                ++pos;
-                ++j;
-            }
-            i = j + 1;
+        if (c == '\'') {
+            if (!matchQuoted(s, pos, picture, i)) return false;
             continue;
         }
         size_t run = 1;
         while (i + run < picture.size() && picture[i + run] == c) ++run;
-        switch (c) {
-            case 'y': {
-                int y = 0;
-                if (!number(s, pos, run >= 3 ? 4 : 2, y, count)) return false;
-                t.year = windowYear(y, count);
-                break;
-            }
-            case 'M':
-                if (run > 2 || !number(s, pos, 2, t.month, count)) return false;
-                break;
-            case 'd':
-                if (run > 2 || !number(s, pos, 2, t.day, count)) return false;
-                break;
-            case 'H':
-                if (!number(s, pos, 2, t.hour, count)) return false;
-                break;
-            case 'h':
-                if (!number(s, pos, 2, t.hour, count)) return false;
-                sawHour12 = true;
-                break;
-            case 'm':
-                if (!number(s, pos, 2, t.minute, count)) return false;
-                break;
-            case 's':
-                if (!number(s, pos, 2, t.second, count)) return false;
-                break;
-            case 't':
-                if (!sawHour12 || !amPm(s, pos, t.hour)) return false;
-                sawHour12 = false;
-                break;
-            case ' ':
-                // A blank in the picture matches one or more blanks.
-                if (pos >= s.size() || !isBlank(s[pos])) return false;
-                while (pos < s.size() && isBlank(s[pos])) ++pos;
-                break;
-            default:
-                for (size_t k = 0; k < run; ++k) {
-                    if (pos >= s.size() || s[pos] != c) return false;
-                    ++pos;
-                }
-                break;
-        }
+        if (!matchField(s, pos, c, run, st)) return false;
         i += run;
     }
-    // A 12-hour picture without a marker: the hour stands as written.
     return true;
 }
 

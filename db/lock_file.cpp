@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 #include "common/paths.h"
@@ -143,70 +144,76 @@ Holder parseHolderLine(const std::string& line) {
     return h;
 }
 
+namespace {
+
+LockAttempt acquired(std::shared_ptr<LockFile> lock) {
+    LockAttempt a;
+    a.outcome = LockAttempt::Outcome::Acquired;
+    a.lock = std::move(lock);
+    return a;
+}
+
+// The answer when the lock file at path cannot be opened for writing.
+LockAttempt openRefused(const std::string& path, int openError) {
+    // Not a lock file of anybody's: said for what it is, not taken for a holder.
+    struct stat st = {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        LockAttempt a = unavailable(openError);
+        a.wrongKind = st.st_mode & S_IFMT;
+        return a;
+    }
+    // Someone else's lock file we may not write: we can still see whether it is held.
+    const int ro = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (ro >= 0) {
+        const bool held = heldByOther(ro);
+        ::close(ro);
+        if (held) return busy(path);
+    }
+    return unavailable(openError);
+}
+
+// Tries to lock the opened lock file fd (closed unless it is taken); nothing
+// when the file was removed under us and the open has to be tried again.
+std::optional<LockAttempt> lockOpened(const std::string& path, int fd) {
+    struct stat kind = {};
+    if (::fstat(fd, &kind) == 0 && !S_ISREG(kind.st_mode)) {
+        ::close(fd);
+        LockAttempt a = unavailable(EINVAL);
+        a.wrongKind = kind.st_mode & S_IFMT;
+        return a;
+    }
+    const int rc = tryLock(fd);
+    if (rc != 0) {
+        ::close(fd);
+        return rc == EAGAIN ? busy(path) : unavailable(rc);
+    }
+    // The previous holder may have removed the file between our open and
+    // our lock; then we hold a lock nobody else can see.
+    struct stat byFd = {}, byPath = {};
+    if (::fstat(fd, &byFd) != 0 || ::stat(path.c_str(), &byPath) != 0 || byFd.st_ino != byPath.st_ino ||
+        byFd.st_dev != byPath.st_dev) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    writeHolder(fd);
+    auto lock = std::make_shared<LockFile>(path, fd);
+    registry()[path] = lock;
+    return acquired(std::move(lock));
+}
+
+}  // namespace
+
 LockAttempt acquireDatabaseLock(const std::string& databasePath) {
     std::string path;
     int error = 0;
     if (!canonical(lockFilePath(databasePath), path, error)) return unavailable(error);
 
     std::lock_guard<std::mutex> guard(registryMutex);
-    if (auto held = registry()[path].lock()) {
-        LockAttempt a;
-        a.outcome = LockAttempt::Outcome::Acquired;
-        a.lock = std::move(held);
-        return a;
-    }
+    if (auto held = registry()[path].lock()) return acquired(std::move(held));
     for (int attempt = 0; attempt < 20; ++attempt) {
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
-        if (fd < 0) {
-            const int openError = errno;
-            // Not a lock file of anybody's: said for what it is, not taken
-            // for a holder.
-            struct stat st = {};
-            if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-                LockAttempt a = unavailable(openError);
-                a.wrongKind = st.st_mode & S_IFMT;
-                return a;
-            }
-            // Someone else's lock file we may not write: we can still see whether it is held.
-            const int ro = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-            if (ro >= 0) {
-                const bool held = heldByOther(ro);
-                ::close(ro);
-                if (held) return busy(path);
-            }
-            return unavailable(openError);
-        }
-        struct stat kind = {};
-        if (::fstat(fd, &kind) == 0 && !S_ISREG(kind.st_mode)) {
-            ::close(fd);
-            LockAttempt a = unavailable(EINVAL);
-            a.wrongKind = kind.st_mode & S_IFMT;
-            return a;
-        }
-        const int rc = tryLock(fd);
-        if (rc == EAGAIN) {
-            ::close(fd);
-            return busy(path);
-        }
-        if (rc != 0) {
-            ::close(fd);
-            return unavailable(rc);
-        }
-        // The previous holder may have removed the file between our open and
-        // our lock; then we hold a lock nobody else can see.
-        struct stat byFd = {}, byPath = {};
-        if (::fstat(fd, &byFd) != 0 || ::stat(path.c_str(), &byPath) != 0 || byFd.st_ino != byPath.st_ino ||
-            byFd.st_dev != byPath.st_dev) {
-            ::close(fd);
-            continue;
-        }
-        writeHolder(fd);
-        auto lock = std::make_shared<LockFile>(path, fd);
-        registry()[path] = lock;
-        LockAttempt a;
-        a.outcome = LockAttempt::Outcome::Acquired;
-        a.lock = std::move(lock);
-        return a;
+        if (fd < 0) return openRefused(path, errno);
+        if (auto taken = lockOpened(path, fd)) return std::move(*taken);
     }
     return unavailable(EAGAIN);
 }

@@ -24,88 +24,105 @@ bool isKeyword(const Token& t, std::string_view kw) {
     return true;
 }
 
-std::vector<Token> tokenize(std::string_view sql) {
-    std::vector<Token> out;
-    size_t i = 0;
-    auto push = [&](Tok kind, size_t start, size_t end, std::string value = {}) {
-        Token t;
-        t.kind = kind;
-        t.raw = sql.substr(start, end - start);
-        t.value = std::move(value);
-        t.offset = start;
-        out.push_back(std::move(t));
-    };
-    while (true) {
-        while (i < sql.size() && space(sql[i])) ++i;
-        if (i >= sql.size()) {
-            push(Tok::End, i, i);
-            return out;
+namespace {
+
+// One pass over a statement's text. Each scan* reads the token that starts at
+// `i_` and returns false once it has pushed an Invalid token, which ends the
+// statement's tokens: nothing after an unreadable token can be trusted.
+class Scanner {
+public:
+    explicit Scanner(std::string_view sql) : sql_(sql) {}
+
+    std::vector<Token> run() {
+        while (true) {
+            while (i_ < sql_.size() && space(sql_[i_])) ++i_;
+            if (i_ >= sql_.size()) {
+                push(Tok::End, i_, i_);
+                return std::move(out_);
+            }
+            if (!scanToken()) return std::move(out_);
         }
-        const size_t start = i;
-        const char c = sql[i];
-        if (c == '\'' || c == '"') {
-            std::string value;
-            ++i;
-            bool closed = false;
-            while (i < sql.size()) {
-                if (sql[i] == c) {
-                    if (i + 1 < sql.size() && sql[i + 1] == c) {
-                        value += c;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                value += sql[i++];
-            }
-            if (!closed) {
-                push(Tok::Invalid, start, sql.size());
-                return out;
-            }
-            push(Tok::String, start, i, std::move(value));
-            continue;
-        }
-        if (c == '#' || c == '[') {
-            const char close = c == '#' ? '#' : ']';
-            const size_t end = sql.find(close, i + 1);
-            if (end == std::string_view::npos) {
-                push(Tok::Invalid, start, sql.size());
-                return out;
-            }
-            i = end + 1;
-            push(c == '#' ? Tok::Date : Tok::BracketName, start, i,
-                 std::string(sql.substr(start + 1, end - start - 1)));
-            continue;
-        }
-        if (digit(c) || (c == '.' && i + 1 < sql.size() && digit(sql[i + 1]))) {
-            while (i < sql.size() && digit(sql[i])) ++i;
-            if (i < sql.size() && sql[i] == '.') {
-                ++i;
-                while (i < sql.size() && digit(sql[i])) ++i;
-            }
-            if (i < sql.size() && (sql[i] == 'e' || sql[i] == 'E')) {
-                size_t j = i + 1;
-                if (j < sql.size() && (sql[j] == '+' || sql[j] == '-')) ++j;
-                if (j < sql.size() && digit(sql[j])) {
-                    i = j;
-                    while (i < sql.size() && digit(sql[i])) ++i;
-                }
-            }
-            // A number running straight into a name ("12abc") is no number.
-            if (i < sql.size() && nameChar(static_cast<unsigned char>(sql[i]))) {
-                push(Tok::Invalid, start, i);
-                return out;
-            }
-            push(Tok::Number, start, i, std::string(sql.substr(start, i - start)));
-            continue;
-        }
+    }
+
+private:
+    bool scanToken() {
+        const char c = sql_[i_];
+        if (c == '\'' || c == '"') return scanQuoted(c);
+        if (c == '#' || c == '[') return scanDelimited(c);
+        if (digit(c) || (c == '.' && i_ + 1 < sql_.size() && digit(sql_[i_ + 1]))) return scanNumber();
         if (nameChar(static_cast<unsigned char>(c))) {
-            while (i < sql.size() && nameChar(static_cast<unsigned char>(sql[i]))) ++i;
-            push(Tok::Name, start, i, std::string(sql.substr(start, i - start)));
-            continue;
+            const size_t start = i_;
+            while (i_ < sql_.size() && nameChar(static_cast<unsigned char>(sql_[i_]))) ++i_;
+            push(Tok::Name, start, i_, std::string(sql_.substr(start, i_ - start)));
+            return true;
         }
+        return scanSymbol(c);
+    }
+
+    // A quoted text or name; the quote doubled stands for itself.
+    bool scanQuoted(char quote) {
+        const size_t start = i_++;
+        std::string value;
+        while (i_ < sql_.size()) {
+            if (sql_[i_] != quote) {
+                value += sql_[i_++];
+            } else if (i_ + 1 < sql_.size() && sql_[i_ + 1] == quote) {
+                value += quote;
+                i_ += 2;
+            } else {
+                push(Tok::String, start, ++i_, std::move(value));
+                return true;
+            }
+        }
+        push(Tok::Invalid, start, sql_.size());
+        return false;
+    }
+
+    // #date# and [bracketed name]: no escapes, the first closing mark ends it.
+    bool scanDelimited(char open) {
+        const size_t start = i_;
+        const size_t end = sql_.find(open == '#' ? '#' : ']', i_ + 1);
+        if (end == std::string_view::npos) {
+            push(Tok::Invalid, start, sql_.size());
+            return false;
+        }
+        i_ = end + 1;
+        push(open == '#' ? Tok::Date : Tok::BracketName, start, i_,
+             std::string(sql_.substr(start + 1, end - start - 1)));
+        return true;
+    }
+
+    void skipDigits() {
+        while (i_ < sql_.size() && digit(sql_[i_])) ++i_;
+    }
+
+    bool scanNumber() {
+        const size_t start = i_;
+        skipDigits();
+        if (i_ < sql_.size() && sql_[i_] == '.') {
+            ++i_;
+            skipDigits();
+        }
+        if (i_ < sql_.size() && (sql_[i_] == 'e' || sql_[i_] == 'E')) {
+            size_t j = i_ + 1;
+            if (j < sql_.size() && (sql_[j] == '+' || sql_[j] == '-')) ++j;
+            if (j < sql_.size() && digit(sql_[j])) {
+                i_ = j;
+                skipDigits();
+            }
+        }
+        // A number running straight into a name ("12abc") is no number.
+        if (i_ < sql_.size() && nameChar(static_cast<unsigned char>(sql_[i_]))) {
+            push(Tok::Invalid, start, i_);
+            return false;
+        }
+        push(Tok::Number, start, i_, std::string(sql_.substr(start, i_ - start)));
+        return true;
+    }
+
+    bool scanSymbol(char c) {
+        const bool nextEq = i_ + 1 < sql_.size() && sql_[i_ + 1] == '=';
+        const bool nextGt = i_ + 1 < sql_.size() && sql_[i_ + 1] == '>';
         Tok kind = Tok::Invalid;
         size_t len = 1;
         switch (c) {
@@ -119,26 +136,33 @@ std::vector<Token> tokenize(std::string_view sql) {
             case '=': kind = Tok::Eq; break;
             case '+': kind = Tok::Plus; break;
             case '-': kind = Tok::Minus; break;
-            case '<':
-                if (i + 1 < sql.size() && sql[i + 1] == '>')
-                    kind = Tok::Ne, len = 2;
-                else if (i + 1 < sql.size() && sql[i + 1] == '=')
-                    kind = Tok::Le, len = 2;
-                else
-                    kind = Tok::Lt;
-                break;
-            case '>':
-                if (i + 1 < sql.size() && sql[i + 1] == '=')
-                    kind = Tok::Ge, len = 2;
-                else
-                    kind = Tok::Gt;
-                break;
+            case '<': kind = nextGt ? Tok::Ne : nextEq ? Tok::Le : Tok::Lt; break;
+            case '>': kind = nextEq ? Tok::Ge : Tok::Gt; break;
             default: break;
         }
-        i += len;
-        push(kind, start, i);
-        if (kind == Tok::Invalid) return out;
+        if (kind == Tok::Ne || kind == Tok::Le || kind == Tok::Ge) len = 2;
+        const size_t start = i_;
+        i_ += len;
+        push(kind, start, i_);
+        return kind != Tok::Invalid;
     }
-}
+
+    void push(Tok kind, size_t start, size_t end, std::string value = {}) {
+        Token t;
+        t.kind = kind;
+        t.raw = sql_.substr(start, end - start);
+        t.value = std::move(value);
+        t.offset = start;
+        out_.push_back(std::move(t));
+    }
+
+    std::string_view sql_;
+    size_t i_ = 0;
+    std::vector<Token> out_;
+};
+
+}  // namespace
+
+std::vector<Token> tokenize(std::string_view sql) { return Scanner(sql).run(); }
 
 }  // namespace vexla::db

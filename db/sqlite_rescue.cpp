@@ -137,54 +137,75 @@ private:
         return high;
     }
 
+    // The statements that copy one table: read from a row id on (a table
+    // without row ids is read whole, in its key's order), probe one row from
+    // a row id on, insert into the new file.
+    struct TableStatements {
+        sqlite3_stmt* read = nullptr;
+        sqlite3_stmt* probe = nullptr;
+        sqlite3_stmt* insert = nullptr;
+        bool byRowId = false;
+        int columns = 0;
+        ~TableStatements() {
+            sqlite3_finalize(read);
+            sqlite3_finalize(probe);
+            sqlite3_finalize(insert);
+        }
+    };
+
+    Status prepareCopy(const std::string& name, TableStatements& st) {
+        const std::string table = quoteIdentifier(name);
+        const std::string fromRowId = "SELECT rowid, * FROM main." + table + " WHERE rowid >= ?1 ORDER BY rowid";
+        st.byRowId = sqlite3_prepare_v2(from_, fromRowId.c_str(), -1, &st.read, nullptr) == SQLITE_OK;
+        int rc = st.byRowId
+                     ? sqlite3_prepare_v2(from_, (fromRowId + " LIMIT 1").c_str(), -1, &st.probe, nullptr)
+                     : sqlite3_prepare_v2(from_, ("SELECT 0, * FROM main." + table).c_str(), -1, &st.read, nullptr);
+        if (rc != SQLITE_OK) return errorFromSqlite(from_, rc);
+        st.columns = sqlite3_column_count(st.read) - 1;
+        std::string values;
+        for (int i = 0; i < st.columns; ++i) values += i ? ", ?" : "?";
+        rc = sqlite3_prepare_v2(to_, ("INSERT INTO main." + table + " VALUES(" + values + ")").c_str(), -1, &st.insert,
+                                nullptr);
+        if (rc != SQLITE_OK) return errorFromSqlite(from_, rc);
+        return {};
+    }
+
+    // Copies rows from where the read statement stands until the table ends
+    // (rc SQLITE_DONE) or a read fails (rc the engine's code); `last` is the
+    // row id of the last row read. A failure to write or a stop is the Status.
+    Status copyRows(TableStatements& st, TableRescue& done, std::optional<sqlite3_int64>& last, int& rc) {
+        while ((rc = sqlite3_step(st.read)) == SQLITE_ROW) {
+            for (int i = 0; i < st.columns; ++i)
+                sqlite3_bind_value(st.insert, i + 1, sqlite3_column_value(st.read, i + 1));
+            const int written = sqlite3_step(st.insert);
+            sqlite3_reset(st.insert);
+            // A row the new file's constraints refuse (a value garbled by the
+            // damage against a unique one) is not rescued.
+            if (written == SQLITE_DONE)
+                ++done.rescued;
+            else if ((written & 0xFF) == SQLITE_CONSTRAINT)
+                ++done.refused;
+            else
+                return errorFromSqlite(to_, sqlite3_extended_errcode(to_), source::Engine);
+            last = sqlite3_column_int64(st.read, 0);
+            if (!goOn()) return stoppedByUser();
+        }
+        return {};
+    }
+
+    // Copies what can be read of one table, reading on past each fault from
+    // the next row id that reads again.
     Result<TableRescue> copyTable(const std::string& name) {
         TableRescue done{name, 0, 0, 0};
-        const std::string table = quoteIdentifier(name);
-        sqlite3_stmt *read = nullptr, *probe = nullptr, *insert = nullptr;
-        // A table without row ids is read in its key's order, up to its first fault.
-        const bool byRowId =
-            sqlite3_prepare_v2(from_,
-                               ("SELECT rowid, * FROM main." + table + " WHERE rowid >= ?1 ORDER BY rowid").c_str(), -1,
-                               &read, nullptr) == SQLITE_OK;
-        int rc = SQLITE_OK;
-        if (byRowId)
-            rc = sqlite3_prepare_v2(
-                from_, ("SELECT rowid, * FROM main." + table + " WHERE rowid >= ?1 ORDER BY rowid LIMIT 1").c_str(), -1,
-                &probe, nullptr);
-        else
-            rc = sqlite3_prepare_v2(from_, ("SELECT 0, * FROM main." + table).c_str(), -1, &read, nullptr);
-        const int columns = rc == SQLITE_OK ? sqlite3_column_count(read) - 1 : 0;
-        std::string values;
-        for (int i = 0; i < columns; ++i) values += i ? ", ?" : "?";
-        if (rc == SQLITE_OK)
-            rc = sqlite3_prepare_v2(to_, ("INSERT INTO main." + table + " VALUES(" + values + ")").c_str(), -1, &insert,
-                                    nullptr);
-        Status s = rc == SQLITE_OK ? Status() : Status(errorFromSqlite(from_, rc));
+        TableStatements st;
+        Status s = prepareCopy(name, st);
         sqlite3_int64 from = kLowest;
         while (s) {
-            sqlite3_reset(read);
-            if (byRowId) sqlite3_bind_int64(read, 1, from);
+            sqlite3_reset(st.read);
+            if (st.byRowId) sqlite3_bind_int64(st.read, 1, from);
             std::optional<sqlite3_int64> last;
-            while ((rc = sqlite3_step(read)) == SQLITE_ROW) {
-                for (int i = 0; i < columns; ++i) sqlite3_bind_value(insert, i + 1, sqlite3_column_value(read, i + 1));
-                const int written = sqlite3_step(insert);
-                sqlite3_reset(insert);
-                // A row the new file's constraints refuse (a value garbled
-                // by the damage against a unique one) is not rescued.
-                if (written == SQLITE_DONE)
-                    ++done.rescued;
-                else if ((written & 0xFF) == SQLITE_CONSTRAINT)
-                    ++done.refused;
-                else {
-                    s = errorFromSqlite(to_, sqlite3_extended_errcode(to_), source::Engine);
-                    break;
-                }
-                last = sqlite3_column_int64(read, 0);
-                if (!goOn()) {
-                    s = stoppedByUser();
-                    break;
-                }
-            }
+            int rc = SQLITE_OK;
+            s = copyRows(st, done, last, rc);
             if (!s || rc == SQLITE_DONE) break;
             rc = sqlite3_extended_errcode(from_);
             if (!isFault(rc)) {
@@ -192,16 +213,13 @@ private:
                 break;
             }
             ++done.faults;
-            if (!byRowId) break;
+            if (!st.byRowId) break;
             const sqlite3_int64 bad = last ? (*last == kHighest ? kHighest : *last + 1) : from;
-            const auto next = bad == kHighest ? std::nullopt : resumeAfter(probe, bad, rc);
+            const auto next = bad == kHighest ? std::nullopt : resumeAfter(st.probe, bad, rc);
             if (rc != SQLITE_OK) s = errorFromSqlite(from_, rc);
             if (!next) break;
             from = *next;
         }
-        sqlite3_finalize(read);
-        sqlite3_finalize(probe);
-        sqlite3_finalize(insert);
         if (!s) return s.error();
         return done;
     }

@@ -9,6 +9,7 @@
 
 #include <tuple>
 
+#include "common/qt/screen_fit.h"
 #include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
 
@@ -38,6 +39,7 @@ frmLogin::frmLogin(QWidget* owner, Platform& platform, mTexter& texts, LoginData
     setObjectName(QStringLiteral("frmLogin"));
     setProperty("tag", QString::fromLatin1(txt::LoginTitle));
     setModal(true);
+    fitToScreen(*this);
 
     lblLabels = {label("lblLabels(0)", txt::UserNameLabel, this), label("lblLabels(1)", txt::PasswordLabel, this),
                  label("lblLabels(2)", txt::LoginTip, this)};

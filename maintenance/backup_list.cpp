@@ -75,9 +75,11 @@ Result<std::vector<BackupEntry>> listBackups(JobContext& ctx) {
     return backups;
 }
 
-RegisterCounts databaseCounts(JobContext& ctx) {
+RegisterCounts databaseCounts(JobContext& ctx) { return databaseCountsAndSoundness(ctx).first; }
+
+std::pair<RegisterCounts, bool> databaseCountsAndSoundness(JobContext& ctx) {
     const db::BookingFileFacts facts = db::inspectBookingFile(ctx.main.state().DataBas);
-    return {facts.customers, facts.resources, facts.bookings};
+    return {{facts.customers, facts.resources, facts.bookings}, facts.sound};
 }
 
 std::vector<std::string> backupListLines(JobContext& ctx, const std::vector<BackupEntry>& backups) {

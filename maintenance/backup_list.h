@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/datetime.h"
@@ -47,6 +48,11 @@ Result<std::vector<BackupEntry>> listBackups(JobContext& ctx);
 // lock, nothing written): for the confirmation before a restore
 // (restoreChangeText). -1 where one cannot be read.
 RegisterCounts databaseCounts(JobContext& ctx);
+
+// databaseCounts, and whether the engine's quick check found the file
+// whole: where it did not, the counts cannot be trusted (a count may read
+// a whole index of a damaged table) and say nothing of what is lost.
+std::pair<RegisterCounts, bool> databaseCountsAndSoundness(JobContext& ctx);
 
 // `n` written with the locale's digit grouping ("20 000", "20,000"): the
 // grouping that goes with its decimal mark; plain digits where it has none.

@@ -1,6 +1,8 @@
 #include "maintenance/care_from_window.h"
 #include "texts/text_codes.h"
 
+#include <algorithm>
+
 #include "common/open_save_dialog.h"
 #include "common/paths.h"
 #include "maintenance/database_check.h"
@@ -25,6 +27,29 @@ std::string proposedName(JobContext& ctx, const std::string& database) {
     return name + "-" + ctx.text(txt::RescuedSuffix) + ".db";
 }
 
+// What a restore would change in a damaged database (see restoreFromWindow):
+// each register's count where it reads whole, else what could be read of
+// it and of how many, with the backup's count after the arrow.
+std::string damagedChangeText(JobContext& ctx, const CheckOutcome& checked, const RegisterCounts& backup) {
+    const auto number = [&](long n) { return n < 0 ? std::string("?") : groupedNumber(ctx, n); };
+    const std::vector<CheckRow> rows = checkRows(ctx, checked);
+    std::string text;
+    for (auto [table, then] : {std::pair{"Kund", backup.customers}, std::pair{"Person", backup.resources},
+                               std::pair{"Bokning", backup.bookings}}) {
+        const auto row =
+            std::find_if(rows.begin(), rows.end(), [&](const CheckRow& r) { return !r.index && r.table == table; });
+        std::string now = ": " + ctx.text(txt::TotalNotCounted);
+        if (row != rows.end() && row->whole)
+            now = " " + number(row->read);
+        else if (row != rows.end())
+            now = ": " + ctx.text(txt::CouldRead) + " " + number(row->read) +
+                  (row->expected ? " " + ctx.text(txt::OfWord) + " " + number(*row->expected)
+                                 : ", " + ctx.text(txt::TotalNotCounted));
+        text += (text.empty() ? "" : ", ") + registerWords(ctx, table) + now + " \u2192 " + number(then);
+    }
+    return text;
+}
+
 }  // namespace
 
 CareShown checkFromWindow(JobContext& ctx, bool full) {
@@ -34,7 +59,9 @@ CareShown checkFromWindow(JobContext& ctx, bool full) {
         worker.fullCheck = full;
         outcome = checkDatabase(worker);
     });
-    CareShown shown{checkLines(ctx, outcome), outcome.damaged(), false};
+    CareShown shown{{}, outcome.damaged(), false, checkRows(ctx, outcome), checkLines(ctx, outcome)};
+    shown.lines.push_back(firstOf(shown.details));
+    if (outcome.damaged() && outcome.unreadable().empty()) shown.lines.push_back(ctx.text(txt::DamageOutsideTables));
     ctx.main.setInfo(firstOf(shown.lines));
     return shown;
 }
@@ -56,7 +83,7 @@ CareShown rescueFromWindow(JobContext& ctx) {
     RescueOutcome outcome;
     // The dialog has asked before a file of that name is replaced.
     ctx.runLong([&](JobContext& worker) { outcome = rescueDatabase(worker, target, true); });
-    CareShown shown{rescueLines(ctx, outcome), false, false};
+    CareShown shown{rescueLines(ctx, outcome), false, false, {}, {}};
     ctx.main.setInfo(firstOf(shown.lines));
     return shown;
 }
@@ -70,10 +97,17 @@ BackupsShown backupsFromWindow(JobContext& ctx) {
 }
 
 CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen) {
-    RegisterCounts now;
-    ctx.runLong([&](JobContext& worker) { now = databaseCounts(worker); });
-    const std::string question = chosen.path + " " + ctx.text(txt::IsPutBackQuestion) + ": " +
-                                 restoreChangeText(ctx, now, chosen.counts) + ".\r\n" +
+    std::pair<RegisterCounts, bool> now;
+    std::optional<CheckOutcome> checked;
+    ctx.runLong([&](JobContext& worker) {
+        now = databaseCountsAndSoundness(worker);
+        // A damaged file's counts say nothing of what is lost: the check reads what is left.
+        if (!now.second) checked = checkDatabase(worker);
+    });
+    if (checked && checked->stopped()) return {};
+    const std::string change = checked && !checked->sound() ? damagedChangeText(ctx, *checked, chosen.counts)
+                                                            : restoreChangeText(ctx, now.first, chosen.counts);
+    const std::string question = chosen.path + " " + ctx.text(txt::IsPutBackQuestion) + ": " + change + ".\r\n" +
                                  ctx.text(txt::CurrentKeptFirstContinue) + "?";
     if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
         MsgAnswer::Yes)
@@ -81,7 +115,7 @@ CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen) {
     ctx.main.setInfo("");
     RestoreOutcome outcome;
     ctx.runLong([&](JobContext& worker) { outcome = restoreBackup(worker, chosen.path); });
-    CareShown shown{restoreReportLines(ctx, outcome), false, outcome.restoredOk()};
+    CareShown shown{restoreReportLines(ctx, outcome), false, outcome.restoredOk(), {}, {}};
     ctx.main.setInfo(outcome.failure && !outcome.stopped() ? firstOf(shown.lines) : restoreInfoLine(ctx, outcome));
     return shown;
 }

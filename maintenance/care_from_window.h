@@ -9,19 +9,24 @@
 #include <vector>
 
 #include "maintenance/backup_list.h"
+#include "maintenance/database_check.h"
 #include "session/job_context.h"
 
 namespace vexla {
 
 // What a job leaves for the dialog to show.
 struct CareShown {
-    std::vector<std::string> lines;  // the job's report, line by line
-    bool damaged = false;            // the file is damaged: the rescue is what comes next
-    bool changed = false;            // the database was replaced: the list of backups is out of date
+    std::vector<std::string> lines;    // the job's report, line by line
+    bool damaged = false;              // the file is damaged: the rescue is what comes next
+    bool changed = false;              // the database was replaced: the list of backups is out of date
+    std::vector<CheckRow> rows;        // a check's registers and indexes
+    std::vector<std::string> details;  // a check's whole report, the engine's own lines included
 };
 
-// Checks the database, with the engine's full check when `full`. The
-// information line gets the verdict.
+// Checks the database, with the engine's full check when `full`: `lines`
+// hold the verdict (and, for a damaged file whose registers all read whole,
+// that the damage lies elsewhere), `rows` the table, `details` checkLines.
+// The information line gets the verdict.
 CareShown checkFromWindow(JobContext& ctx, bool full);
 
 // Asks for the new file with the save dialog (the database's folder,
@@ -41,7 +46,9 @@ struct BackupsShown {
 BackupsShown backupsFromWindow(JobContext& ctx);
 
 // Asks whether `chosen` is to take the database's place, naming what would
-// change in each register (default No), then restores it. Answered No:
+// change in each register (default No), then restores it. Of a damaged
+// database the question says what could be read of each register, of how
+// many where that is known, never that the counts are alike. Answered No:
 // nothing shown. The information line gets the outcome.
 CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen);
 

@@ -31,6 +31,29 @@ std::string idList(const std::vector<long long>& ids) {
     return list;
 }
 
+// The link findings of `table` in the user's words, joined by "; ".
+std::string linkNote(JobContext& ctx, const CheckOutcome& outcome, const std::string& table) {
+    std::string note;
+    for (const LinkFinding& f : outcome.links) {
+        if (f.link.table != table || f.found.count == 0) continue;
+        note += (note.empty() ? "" : "; ") + std::to_string(f.found.count) + " " + ctx.text(missingCode(f.link)) +
+                " (" + ctx.text(txt::IdWord) + " " + idList(f.found.firstIds) +
+                (f.found.count > kFirstIds ? ", ..." : "") + ")";
+    }
+    return note;
+}
+
+// An index in the user's words: the engine names the indexes of a table's
+// keys itself ("sqlite_autoindex_Kund_1"), so those are named by their
+// table alone.
+std::string indexWords(JobContext& ctx, const db::ObjectReading& o) {
+    const std::string table = registerWords(ctx, o.table);
+    const std::string automatic = "sqlite_autoindex_" + o.table + "_";
+    if (o.name.rfind(automatic, 0) != 0) return ctx.text(txt::IndexWord) + " " + o.name + " (" + table + ")";
+    const std::string number = o.name.substr(automatic.size());
+    return ctx.text(txt::AutomaticIndexOf) + " " + table + (number == "1" ? "" : " " + number);
+}
+
 // Follows every link of the booking data that the file has.
 Status followLinks(db::ExaminedFile& file, std::vector<LinkFinding>& links) {
     for (const db::LinkCheck& link : bookingLinks()) {
@@ -167,16 +190,43 @@ std::vector<std::string> checkLines(JobContext& ctx, const CheckOutcome& outcome
     }
     lines.push_back(ctx.text(outcome.linksBroken() ? txt::VerdictLinksBroken : txt::VerdictSound));
     for (const auto& [table, rows] : outcome.rows) {
-        std::string line = table + ": " + std::to_string(rows) + " " + ctx.text(txt::RowsWord);
-        for (const LinkFinding& f : outcome.links) {
-            if (f.link.table != table || f.found.count == 0) continue;
-            line += "; " + std::to_string(f.found.count) + " " + ctx.text(missingCode(f.link)) + " (" +
-                    ctx.text(txt::IdWord) + " " + idList(f.found.firstIds) +
-                    (f.found.count > kFirstIds ? ", ..." : "") + ")";
-        }
-        lines.push_back(line);
+        const std::string note = linkNote(ctx, outcome, table);
+        lines.push_back(table + ": " + std::to_string(rows) + " " + ctx.text(txt::RowsWord) +
+                        (note.empty() ? "" : "; " + note));
     }
     return lines;
+}
+
+std::string registerWords(JobContext& ctx, const std::string& table) {
+    if (table == "Kund") return ctx.text(txt::CustomersFrame);
+    if (table == "Person") return ctx.text(txt::ResourcesFrame);
+    if (table == "Bokning") return ctx.text(txt::BookingsFrame);
+    return table;
+}
+
+std::vector<CheckRow> checkRows(JobContext& ctx, const CheckOutcome& outcome) {
+    std::vector<CheckRow> rows;
+    if (outcome.failure) return rows;
+    for (const auto& [table, count] : outcome.rows)
+        rows.push_back({registerWords(ctx, table), table, false, count, count, true, linkNote(ctx, outcome, table)});
+    for (const db::ObjectReading& o : outcome.objects) {
+        // Whatever of its table reads whole counts the table's rows.
+        const auto whole = std::find_if(outcome.objects.begin(), outcome.objects.end(),
+                                        [&](const db::ObjectReading& w) { return w.whole && w.table == o.table; });
+        std::optional<long> expected;
+        if (o.whole)
+            expected = o.entries;
+        else if (whole != outcome.objects.end())
+            expected = whole->entries;
+        rows.push_back({o.index ? indexWords(ctx, o) : registerWords(ctx, o.table),
+                        o.table,
+                        o.index,
+                        o.entries,
+                        expected,
+                        o.whole,
+                        {}});
+    }
+    return rows;
 }
 
 }  // namespace vexla

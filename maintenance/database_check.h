@@ -66,4 +66,26 @@ CheckOutcome checkDatabase(JobContext& ctx, const std::string& path = {});
 // description.
 std::vector<std::string> checkLines(JobContext& ctx, const CheckOutcome& outcome);
 
+// One register (table) or index as the check found it, named in the
+// user's words.
+struct CheckRow {
+    std::string name;   // "Bokningar", "Index BokningKundID (Bokningar)", "Nyckelindex för Kunder"
+    std::string table;  // the table it is or belongs to ("Bokning")
+    bool index = false;
+    long read = 0;                 // rows or entries read, up to a fault
+    std::optional<long> expected;  // what it should hold; unknown where nothing of its register reads whole
+    bool whole = true;             // read to its end
+    std::string note;              // its broken links ("3 utan kund (ID 4, 9, 12)"); empty: none
+};
+
+// The outcome as one row per register and, for a damaged file, per index:
+// a whole table or index holds one entry per row, so what reads whole of
+// a register says what its damaged parts should hold. The engine's own
+// names of its key indexes never show. A failure: no rows.
+std::vector<CheckRow> checkRows(JobContext& ctx, const CheckOutcome& outcome);
+
+// A register's name in the user's words (Kund, Person, Bokning: the words
+// of the main window's frames); another table by its own name.
+std::string registerWords(JobContext& ctx, const std::string& table);
+
 }  // namespace vexla

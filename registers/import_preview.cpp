@@ -102,117 +102,154 @@ std::string shown(const db::RawValue& value, int daoType, const ValueTextFormat&
     return cp1252ToUtf8(cp1252);
 }
 
+// One preview: the file's header, then its lines up to a count, each shown
+// as the register would store it and, where the register can be written,
+// tried against it in a transaction that is always rolled back.
+class PreviewRun {
+public:
+    PreviewRun(const LinkTable& links, const ImportRequest& request, db::Database* database,
+               const ValueTextFormat& format, RegisterFileReader& reader)
+        : links_(links), request_(request), database_(database), format_(format), reader_(reader) {}
+
+    ImportPreview run(std::string_view Språk, std::size_t maxLines) {
+        if (!readHeader()) return std::move(preview_);
+        // Rolled back below whatever happens: the preview never changes the register.
+        p_ = converter(links_, request_, database_, Språk, preview_, inserting_);
+        check_ = !preview_.converted      ? PreviewCheck::AsInFile
+                 : preview_.keysUnchecked ? PreviewCheck::KeysUnchecked
+                                          : PreviewCheck::Checked;
+        while (preview_.lines.size() < maxLines && readLine()) {}
+        keepUnlinkedWithValues(preview_);
+        if (p_.insert) p_.insert->Close();
+        if (inserting_) {
+            if (Status undone = database_->Rollback(); !undone) preview_.notRolledBack = undone.error();
+        }
+        return std::move(preview_);
+    }
+
+private:
+    // Reads the header and places the links on its columns; false when the
+    // preview ends there.
+    bool readHeader() {
+        if (auto header = reader_.readLine(line_); !header || !*header) return false;
+        quoted_ = reader_.quoted();
+        switch (splitImportLine(line_, quoted_, buffers_, values_)) {
+            case LineSplit::Ok: break;
+            case LineSplit::NulCharacter: preview_.fileStop = ImportStop::NulCharacter; break;
+            case LineSplit::TooManyFields: preview_.fileStop = ImportStop::TooManyFields; break;
+        }
+        if (preview_.fileStop != ImportStop::None) {
+            preview_.fileStopLine = reader_.lineNumber();
+            return false;
+        }
+        headerFields_ = values_.size();
+        std::vector<bool> linked(headerFields_, false);
+        for (const LinkRow& link : links_) {
+            const auto at = linkPosition(link.fileFieldPosition);
+            positions_.push_back(at && *at >= 0 ? static_cast<std::size_t>(*at) : headerFields_);
+            if (positions_.back() < headerFields_) linked[positions_.back()] = true;
+        }
+        for (std::size_t c = 0; c < headerFields_; ++c) {
+            if (linked[c]) continue;
+            unlinked_.push_back(c);
+            preview_.unlinked.push_back({static_cast<int>(c) + 1, std::string(trimBlanks(values_[c])), 0});
+        }
+        return true;
+    }
+
+    // Previews the next line; false at the file's end or a failure to read.
+    bool readLine() {
+        auto got = reader_.readLine(line_);
+        if (!got) {
+            preview_.fileStop = fileStopOf(got.error());
+            // The reader names the line its failure concerns (where an open cell began).
+            preview_.fileStopLine = reader_.lineNumber();
+            return false;
+        }
+        if (!*got) return false;
+        if (!line_.empty()) previewLine(preview_.lines.emplace_back());
+        return true;
+    }
+
+    void mark(PreviewLine& row, PreviewMark m, ImportStop why) const {
+        row.mark = request_.deleteFirst && m == PreviewMark::Skipped ? PreviewMark::Stops : m;
+        row.why = why;
+    }
+
+    void previewLine(PreviewLine& row) {
+        row.line = reader_.lineNumber();
+        row.check = check_;
+        switch (splitImportLine(line_, quoted_, buffers_, values_)) {
+            case LineSplit::Ok: break;
+            case LineSplit::NulCharacter: return mark(row, PreviewMark::Stops, ImportStop::NulCharacter);
+            case LineSplit::TooManyFields: return mark(row, PreviewMark::Stops, ImportStop::TooManyFields);
+        }
+        for (std::size_t pos : positions_) row.values.emplace_back(pos < values_.size() ? values_[pos] : "");
+        if (values_.size() == 1) return mark(row, PreviewMark::Stops, ImportStop::NoSeparator);
+        if (values_.size() != headerFields_) return mark(row, PreviewMark::Skipped, ImportStop::WrongFieldCount);
+        for (std::size_t k = 0; k < unlinked_.size(); ++k) {
+            row.unlinked.emplace_back(values_[unlinked_[k]]);
+            if (holdsValue(values_[unlinked_[k]])) ++preview_.unlinked[k].values;
+        }
+        if (p_.insert && bindRow(row)) tryInsert(row);
+    }
+
+    // Binds the line's values as the register's columns take them; false,
+    // the line marked, when a column refuses its value.
+    bool bindRow(PreviewLine& row) {
+        for (std::size_t i = 0; i < links_.size(); ++i) {
+            const auto fieldPos = linkPosition(links_[i].fieldPosition);
+            const int type = fieldPos && *fieldPos >= 0 && *fieldPos < static_cast<long>(request_.fieldTypes.size())
+                                 ? request_.fieldTypes[static_cast<std::size_t>(*fieldPos)]
+                                 : typecode::Other;
+            if (!bindImportValue(*p_.insert, static_cast<int>(i), type, row.values[i])) {
+                mark(row, PreviewMark::Stops, ImportStop::Refused);
+                row.column = links_[i].caption;
+                row.value = row.values[i];
+                return false;
+            }
+        }
+        for (std::size_t i = 0; i < links_.size(); ++i)
+            row.values[i] = shown(p_.insert->BoundValue(static_cast<int>(i)), p_.daoTypes[i], format_);
+        return true;
+    }
+
+    void tryInsert(PreviewLine& row) {
+        if (!inserting_) return;
+        if (auto st = p_.insert->Execute(); !st) {
+            if (st.error().number == db::err::DuplicateKey)
+                mark(row, PreviewMark::Skipped, ImportStop::DuplicateKey);
+            else
+                mark(row, PreviewMark::Stops,
+                     st.error().number == db::err::RequiredValue ? ImportStop::RequiredValue : ImportStop::Refused);
+        }
+    }
+
+    const LinkTable& links_;
+    const ImportRequest& request_;
+    db::Database* database_;
+    const ValueTextFormat& format_;
+    RegisterFileReader& reader_;
+    ImportPreview preview_;
+    std::string line_;
+    bool quoted_ = false;
+    LineBuffers buffers_;
+    std::vector<std::string_view> values_;
+    std::size_t headerFields_ = 0;
+    std::vector<std::size_t> positions_;  // each link's column in the file
+    std::vector<std::size_t> unlinked_;   // the columns no link takes
+    PreviewInsert p_;
+    bool inserting_ = false;
+    PreviewCheck check_ = PreviewCheck::AsInFile;
+};
+
 }  // namespace
 
 ImportPreview previewImport(const LinkTable& links, const ImportRequest& request, db::Database* database,
                             std::string_view Språk, const ValueTextFormat& format, std::size_t maxLines) {
-    ImportPreview preview;
     auto opened = RegisterFileReader::open(std::string(trimBlanks(request.path)));
-    if (!opened) return preview;
-    RegisterFileReader& reader = **opened;
-    std::string line;
-    if (auto header = reader.readLine(line); !header || !*header) return preview;
-    const bool quoted = reader.quoted();
-    LineBuffers buffers;
-    std::vector<std::string_view> values;
-    switch (splitImportLine(line, quoted, buffers, values)) {
-        case LineSplit::Ok: break;
-        case LineSplit::NulCharacter: preview.fileStop = ImportStop::NulCharacter; break;
-        case LineSplit::TooManyFields: preview.fileStop = ImportStop::TooManyFields; break;
-    }
-    if (preview.fileStop != ImportStop::None) {
-        preview.fileStopLine = reader.lineNumber();
-        return preview;
-    }
-    const std::size_t headerFields = values.size();
-    std::vector<std::size_t> positions;
-    std::vector<bool> linked(headerFields, false);
-    for (const LinkRow& link : links) {
-        const auto at = linkPosition(link.fileFieldPosition);
-        positions.push_back(at && *at >= 0 ? static_cast<std::size_t>(*at) : headerFields);
-        if (positions.back() < headerFields) linked[positions.back()] = true;
-    }
-    std::vector<std::size_t> unlinked;
-    for (std::size_t c = 0; c < headerFields; ++c) {
-        if (linked[c]) continue;
-        unlinked.push_back(c);
-        preview.unlinked.push_back({static_cast<int>(c) + 1, std::string(trimBlanks(values[c])), 0});
-    }
-
-    // Rolled back below whatever happens: the preview never changes the register.
-    bool inserting = false;
-    PreviewInsert p = converter(links, request, database, Språk, preview, inserting);
-    const PreviewCheck check = !preview.converted      ? PreviewCheck::AsInFile
-                               : preview.keysUnchecked ? PreviewCheck::KeysUnchecked
-                                                       : PreviewCheck::Checked;
-
-    while (preview.lines.size() < maxLines) {
-        auto got = reader.readLine(line);
-        if (!got) {
-            preview.fileStop = fileStopOf(got.error());
-            // The reader names the line its failure concerns (where an open cell began).
-            preview.fileStopLine = reader.lineNumber();
-            break;
-        }
-        if (!*got) break;
-        if (line.empty()) continue;
-        PreviewLine& row = preview.lines.emplace_back();
-        row.line = reader.lineNumber();
-        row.check = check;
-        const auto mark = [&](PreviewMark m, ImportStop why) {
-            row.mark = request.deleteFirst && m == PreviewMark::Skipped ? PreviewMark::Stops : m;
-            row.why = why;
-        };
-        switch (splitImportLine(line, quoted, buffers, values)) {
-            case LineSplit::Ok: break;
-            case LineSplit::NulCharacter: mark(PreviewMark::Stops, ImportStop::NulCharacter); continue;
-            case LineSplit::TooManyFields: mark(PreviewMark::Stops, ImportStop::TooManyFields); continue;
-        }
-        for (std::size_t pos : positions) row.values.emplace_back(pos < values.size() ? values[pos] : "");
-        if (values.size() == 1) {
-            mark(PreviewMark::Stops, ImportStop::NoSeparator);
-            continue;
-        }
-        if (values.size() != headerFields) {
-            mark(PreviewMark::Skipped, ImportStop::WrongFieldCount);
-            continue;
-        }
-        for (std::size_t k = 0; k < unlinked.size(); ++k) {
-            row.unlinked.emplace_back(values[unlinked[k]]);
-            if (holdsValue(values[unlinked[k]])) ++preview.unlinked[k].values;
-        }
-        if (!p.insert) continue;
-        bool bound = true;
-        for (std::size_t i = 0; i < links.size() && bound; ++i) {
-            const auto fieldPos = linkPosition(links[i].fieldPosition);
-            const int type = fieldPos && *fieldPos >= 0 && *fieldPos < static_cast<long>(request.fieldTypes.size())
-                                 ? request.fieldTypes[static_cast<std::size_t>(*fieldPos)]
-                                 : typecode::Other;
-            if (!bindImportValue(*p.insert, static_cast<int>(i), type, row.values[i])) {
-                mark(PreviewMark::Stops, ImportStop::Refused);
-                row.column = links[i].caption;
-                row.value = row.values[i];
-                bound = false;
-            }
-        }
-        if (!bound) continue;
-        for (std::size_t i = 0; i < links.size(); ++i)
-            row.values[i] = shown(p.insert->BoundValue(static_cast<int>(i)), p.daoTypes[i], format);
-        if (!inserting) continue;
-        if (auto st = p.insert->Execute(); !st) {
-            if (st.error().number == db::err::DuplicateKey)
-                mark(PreviewMark::Skipped, ImportStop::DuplicateKey);
-            else
-                mark(PreviewMark::Stops,
-                     st.error().number == db::err::RequiredValue ? ImportStop::RequiredValue : ImportStop::Refused);
-        }
-    }
-    keepUnlinkedWithValues(preview);
-    if (p.insert) p.insert->Close();
-    if (inserting) {
-        if (Status undone = database->Rollback(); !undone) preview.notRolledBack = undone.error();
-    }
-    return preview;
+    if (!opened) return {};
+    return PreviewRun(links, request, database, format, **opened).run(Språk, maxLines);
 }
 
 std::string previewNote(const ImportPreview& preview, const Error* unopened, TextSource& texts) {

@@ -73,67 +73,75 @@ std::string quoted(const std::string& value) {
     return "'" + value.substr(0, cut) + "...'";
 }
 
-}  // namespace
+// The first part of a stop's message: whether it names the line itself, and
+// whether it is the whole message (nothing about the line or the register
+// follows).
+struct StopWords {
+    std::string text;
+    bool lineNamed = false;
+    bool complete = false;
+};
 
-std::string importStopMessage(const ImportOutcome& o, const std::string& path, TextSource& texts) {
-    if (!o.stopped()) return {};
+// A value a column refused: where, what and what would do, in the user's
+// words, since the value is the file's fault, not the database's.
+StopWords refusedWords(const ImportOutcome& o, const std::string& description, TextSource& texts) {
+    auto text = [&](const char* code) { return texts.TextTillAndra(code); };
+    if (o.expected == Expected::Nothing)
+        return {std::to_string(o.error.number) + "\r\n" + description + "\r\n" + o.error.source};
+    return {text(txt::LineWord) + " " + std::to_string(o.line) + ", " + text(txt::ColumnWord) + " " + o.column + ": " +
+                quoted(o.value) + " " + text(expectedCode(o.expected)),
+            true};
+}
+
+StopWords stopWords(const ImportOutcome& o, const std::string& path, TextSource& texts) {
     auto text = [&](const char* code) { return texts.TextTillAndra(code); };
     const std::string description = describedFileError(o.error, texts).description;
-    std::string m;
-    // Whether the message names the line itself; else it follows below.
-    bool lineNamed = false;
     switch (o.stop) {
-        case ImportStop::Refused:
-            if (o.expected != Expected::Nothing) {
-                // Where, what and what would do, in the user's words: the
-                // value is the file's fault, not the database's.
-                m = text(txt::LineWord) + " " + std::to_string(o.line) + ", " + text(txt::ColumnWord) + " " + o.column +
-                    ": " + quoted(o.value) + " " + text(expectedCode(o.expected));
-                lineNamed = true;
-            } else {
-                m = std::to_string(o.error.number) + "\r\n" + description + "\r\n" + o.error.source;
-            }
-            break;
-        case ImportStop::UnclosedQuote:
-            m = text(txt::QuoteNeverClosed) + " " + std::to_string(o.line) + ".";
-            lineNamed = true;
-            break;
+        case ImportStop::Refused: return refusedWords(o, description, texts);
+        case ImportStop::UnclosedQuote: return {text(txt::QuoteNeverClosed) + " " + std::to_string(o.line) + ".", true};
         case ImportStop::OtherEncoding:
-            m = text(txt::FileInEncoding) + " " + o.value + ". " + text(txt::SaveAsUtf8OrWindows1252) + ".";
-            break;
+            return {text(txt::FileInEncoding) + " " + o.value + ". " + text(txt::SaveAsUtf8OrWindows1252) + "."};
         case ImportStop::SavedDespiteError:
         case ImportStop::SaveUncertain:
             // The register is not as it was: no "unchanged" after these.
-            return text(reasonCode(o.stop)) + "\r\n" + std::to_string(o.error.number) + "\r\n" + description;
+            return {text(reasonCode(o.stop)) + "\r\n" + std::to_string(o.error.number) + "\r\n" + description, false,
+                    true};
         case ImportStop::FileUnreadable:
-            m = text(txt::FileCouldNotBeRead) + ": " + path + "\r\n" + std::to_string(o.error.number) + " " +
-                description;
-            break;
-        case ImportStop::NotRegularFile: m = notRegularText(o.error, texts) + ": " + path; break;
-        case ImportStop::WrongSeparator: m = foreignSeparatorText(o.separator, texts) + "."; break;
+            return {text(txt::FileCouldNotBeRead) + ": " + path + "\r\n" + std::to_string(o.error.number) + " " +
+                    description};
+        case ImportStop::NotRegularFile: return {notRegularText(o.error, texts) + ": " + path};
+        case ImportStop::WrongSeparator: return {foreignSeparatorText(o.separator, texts) + "."};
         case ImportStop::NoHeader:
-        case ImportStop::NoSeparator: m = text(reasonCode(o.stop)) + "!"; break;
+        case ImportStop::NoSeparator: return {text(reasonCode(o.stop)) + "!"};
         case ImportStop::WrongFieldCount:
-            m = text(txt::WrongFieldCount) + ": " + std::to_string(o.fields) + " / " + std::to_string(o.headerFields) +
-                "\r\n" + text(txt::NoLineSkippedWhenEmptied);
-            break;
+            return {text(txt::WrongFieldCount) + ": " + std::to_string(o.fields) + " / " +
+                    std::to_string(o.headerFields) + "\r\n" + text(txt::NoLineSkippedWhenEmptied)};
         case ImportStop::DuplicateKey:
-            m = text(txt::RecordAlreadyInRegister) + "!\r\n" + text(txt::NoLineSkippedWhenEmptied);
-            break;
+            return {text(txt::RecordAlreadyInRegister) + "!\r\n" + text(txt::NoLineSkippedWhenEmptied)};
         case ImportStop::LinkNoColumn:
         case ImportStop::LinkTwice:
         case ImportStop::LinkOutOfRange:
         case ImportStop::RequiredUnlinked:
         case ImportStop::KeyUnlinked:
-        case ImportStop::UncaptionedLost: m = text(reasonCode(o.stop)) + ": " + o.column; break;
-        case ImportStop::NoLinks: return text(txt::LinkAtLeastOneField) + "!";  // nothing was read
-        case ImportStop::ValuesUnlinked: m = unlinkedColumnsText(o.unlinked, texts); break;
-        default: m = text(reasonCode(o.stop));
+        case ImportStop::UncaptionedLost: return {text(reasonCode(o.stop)) + ": " + o.column};
+        case ImportStop::NoLinks: return {text(txt::LinkAtLeastOneField) + "!", false, true};  // nothing was read
+        case ImportStop::ValuesUnlinked: return {unlinkedColumnsText(o.unlinked, texts)};
+        default: return {text(reasonCode(o.stop))};
     }
+}
+
+}  // namespace
+
+std::string importStopMessage(const ImportOutcome& o, const std::string& path, TextSource& texts) {
+    if (!o.stopped()) return {};
+    StopWords words = stopWords(o, path, texts);
+    if (words.complete) return words.text;
+    std::string& m = words.text;
+    auto text = [&](const char* code) { return texts.TextTillAndra(code); };
     // A file the reader refuses may be refused at its header already.
     const bool fromReader =
         o.stop == ImportStop::NulCharacter || o.stop == ImportStop::NotUtf8 || o.stop == ImportStop::LineTooLong;
-    if (!lineNamed && (o.line > 1 || (fromReader && o.line == 1)) && o.stop != ImportStop::Cancelled) {
+    if (!words.lineNamed && (o.line > 1 || (fromReader && o.line == 1)) && o.stop != ImportStop::Cancelled) {
         m += "\r\n" + text(txt::LineWord) + " " + std::to_string(o.line);
         if (o.stop == ImportStop::Refused && !o.column.empty()) m += ", " + text(txt::ColumnWord) + " " + o.column;
     }

@@ -109,4 +109,8 @@ std::string languageOfTexts(TextSource& texts) {
     return texts.TextTillAndra(txt::ContactTrevanto) == "Kontakta Trevanto." ? "se" : "en";
 }
 
+std::string percentText(int percent, TextSource& texts) {
+    return std::to_string(percent) + (languageOfTexts(texts) == "se" ? "\u00a0%" : "%");
+}
+
 }  // namespace vexla

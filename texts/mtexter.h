@@ -83,4 +83,9 @@ private:
 // Swedish "Kontakta Trevanto.", "en" for anything else (no file included).
 std::string languageOfTexts(TextSource& texts);
 
+// `percent` as the language of `texts` writes a share: "25 %" with a
+// no-break space in Swedish (the number never parts from its sign at a line
+// end), "25%" in English. The window's bar and the terminal's both use it.
+std::string percentText(int percent, TextSource& texts);
+
 }  // namespace vexla

@@ -255,77 +255,105 @@ private:
         return SQLITE_OK;
     }
 
+    // When, for whom and with what one booking is: drawn in this order, so
+    // that a seed gives the same database every time.
+    struct BookingSlot {
+        long id = 0;
+        bool internal = false;
+        long customer = 0;
+        long person = 0;
+        DateTime start, end;
+        double hours = 0;
+    };
+
+    BookingSlot slot(long id, long resources) {
+        BookingSlot b;
+        b.id = id;
+        b.internal = customers_.empty() || rng_.percent(4);
+        b.customer = b.internal ? -1 - rng_.below(3) : 1 + rng_.below(static_cast<long>(customers_.size()));
+        b.start = randomDay(2024, 3);
+        b.start.hour = 7 + static_cast<int>(rng_.below(10));
+        b.start.minute = 15 * static_cast<int>(rng_.below(4));
+        b.end = b.start;
+        const int quarters = 2 + static_cast<int>(rng_.below(24));  // 30 minutes to 6.5 hours
+        b.end.hour += (b.start.minute + 15 * quarters) / 60;
+        b.end.minute = (b.start.minute + 15 * quarters) % 60;
+        b.hours = quarters / 4.0;
+        b.person = 1 + rng_.below(resources);
+        return b;
+    }
+
+    void bookingColumns(Insert& ins, const BookingSlot& b) {
+        const long id = b.id;
+        ins.integer(id).integer(b.person).integer(b.customer).date(b.start).date(b.end);
+        optional(ins, 30, [&] { return note(); });
+        ins.integer(rng_.percent(40) ? 1 : 0).integer(rng_.below(4));
+        if (b.internal) {
+            for (int k = 0; k < 5; ++k) ins.null();
+        } else {
+            const Customer& c = customers_[static_cast<size_t>(b.customer - 1)];
+            ins.text(c.name).text(c.address).text(c.postal).null().null();
+        }
+        DateTime ordered = b.start;
+        ordered.day = 1;
+        ordered.hour = ordered.minute = 0;
+        if (nullValue(10))
+            ins.null();
+        else
+            ins.date(ordered);
+        optional(ins, 20, [&] { return "Projekt " + std::to_string(1 + rng_.below(400)); });
+        if (b.internal)
+            ins.null();
+        else
+            ins.text(personName());
+        optional(ins, 30, [&] { return phone("070"); });
+        ins.integer(10000 + id);
+        ins.text(rng_.pick(kPaymentTerms));
+        ins.integer(rng_.percent(40) ? 1 + rng_.below(12) : 0);
+        ins.real(b.hours);
+        optional(ins, 10, [&] { return "FS-" + std::to_string(50000 + id); });
+        ins.null();
+        ins.integer(1 + rng_.below(2));
+        optional(ins, 15, [&] { return "B" + digits(rng_, 6); });
+        ins.text(rng_.percent(70) ? "admin" : "anna");
+        ins.null();
+        DateTime created = ordered;
+        created.hour = 8 + static_cast<int>(rng_.below(9));
+        created.minute = static_cast<int>(rng_.below(60));
+        created.second = static_cast<int>(rng_.below(60));
+        ins.date(created);
+        optional(ins, 5, [&] { return std::string("Nyckel krävs"); });
+        ins.null().null();
+        char period[24];
+        std::snprintf(period, sizeof period, "%04d-%02d", b.start.year, b.start.month);
+        ins.text(period);
+        ins.real(b.hours * (395 + 25.0 * static_cast<double>(rng_.below(10))));
+        if (!o_.clean) ins.integer(rng_.percent(60) ? 1 : 0);
+    }
+
+    // Every tenth booking has a preliminary one the day after.
+    int preliminary(Insert& prel, BookingSlot b, Summary& sum) {
+        b.start.day = std::min(b.start.day + 1, 28);
+        b.end.day = b.start.day;
+        prel.integer(b.id / 10).integer(b.person).integer(b.customer).date(b.start).date(b.end);
+        optional(prel, 20, [&] { return std::string("Preliminär, bekräftas senast veckan före."); });
+        prel.integer(0);
+        if (const int rc = prel.run(); rc != SQLITE_OK) return rc;
+        ++sum.preliminary;
+        return SQLITE_OK;
+    }
+
     int bookings(Summary& sum) {
         Insert ins(db_, "Bokning", bokningColumns(o_.clean));
         Insert prel(db_, "PrelBokning", kPrelColumns);
         const long resources = std::max(1L, o_.resources);
         for (long id = 1; id <= o_.bookings; ++id) {
-            const bool internal = customers_.empty() || rng_.percent(4);
-            const long customer = internal ? -1 - rng_.below(3) : 1 + rng_.below(static_cast<long>(customers_.size()));
-            DateTime start = randomDay(2024, 3);
-            start.hour = 7 + static_cast<int>(rng_.below(10));
-            start.minute = 15 * static_cast<int>(rng_.below(4));
-            DateTime end = start;
-            const int quarters = 2 + static_cast<int>(rng_.below(24));  // 30 minutes to 6.5 hours
-            end.hour += (start.minute + 15 * quarters) / 60;
-            end.minute = (start.minute + 15 * quarters) % 60;
-            const double hours = quarters / 4.0;
-            const long person = 1 + rng_.below(resources);
-            ins.integer(id).integer(person).integer(customer).date(start).date(end);
-            optional(ins, 30, [&] { return note(); });
-            ins.integer(rng_.percent(40) ? 1 : 0).integer(rng_.below(4));
-            if (internal) {
-                for (int k = 0; k < 5; ++k) ins.null();
-            } else {
-                const Customer& c = customers_[static_cast<size_t>(customer - 1)];
-                ins.text(c.name).text(c.address).text(c.postal).null().null();
-            }
-            DateTime ordered = start;
-            ordered.day = 1;
-            ordered.hour = ordered.minute = 0;
-            if (nullValue(10))
-                ins.null();
-            else
-                ins.date(ordered);
-            optional(ins, 20, [&] { return "Projekt " + std::to_string(1 + rng_.below(400)); });
-            if (internal)
-                ins.null();
-            else
-                ins.text(personName());
-            optional(ins, 30, [&] { return phone("070"); });
-            ins.integer(10000 + id);
-            ins.text(rng_.pick(kPaymentTerms));
-            ins.integer(rng_.percent(40) ? 1 + rng_.below(12) : 0);
-            ins.real(hours);
-            optional(ins, 10, [&] { return "FS-" + std::to_string(50000 + id); });
-            ins.null();
-            ins.integer(1 + rng_.below(2));
-            optional(ins, 15, [&] { return "B" + digits(rng_, 6); });
-            ins.text(rng_.percent(70) ? "admin" : "anna");
-            ins.null();
-            DateTime created = ordered;
-            created.hour = 8 + static_cast<int>(rng_.below(9));
-            created.minute = static_cast<int>(rng_.below(60));
-            created.second = static_cast<int>(rng_.below(60));
-            ins.date(created);
-            optional(ins, 5, [&] { return std::string("Nyckel krävs"); });
-            ins.null().null();
-            char period[24];
-            std::snprintf(period, sizeof period, "%04d-%02d", start.year, start.month);
-            ins.text(period);
-            ins.real(hours * (395 + 25.0 * static_cast<double>(rng_.below(10))));
-            if (!o_.clean) ins.integer(rng_.percent(60) ? 1 : 0);
+            const BookingSlot b = slot(id, resources);
+            bookingColumns(ins, b);
             if (const int rc = ins.run(); rc != SQLITE_OK) return rc;
             ++sum.bookings;
-            if (id % 10 == 0) {
-                start.day = std::min(start.day + 1, 28);
-                end.day = start.day;
-                prel.integer(id / 10).integer(person).integer(customer).date(start).date(end);
-                optional(prel, 20, [&] { return std::string("Preliminär, bekräftas senast veckan före."); });
-                prel.integer(0);
-                if (const int rc = prel.run(); rc != SQLITE_OK) return rc;
-                ++sum.preliminary;
-            }
+            if (id % 10 != 0) continue;
+            if (const int rc = preliminary(prel, b, sum); rc != SQLITE_OK) return rc;
         }
         return SQLITE_OK;
     }

@@ -1,5 +1,7 @@
 #include "transfer/console.h"
 
+#include "texts/mtexter.h"
+
 namespace vexla::transfer {
 
 void StatusLine::show(const std::string& text) {
@@ -29,25 +31,32 @@ void TerminalProgress::report(std::uint64_t done, std::uint64_t total, ProgressU
     if (total > 0) {
         const int filled = permille(p) / 50;
         bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-              std::string(20 - static_cast<std::size_t>(filled), '-') + "] " + std::to_string(permille(p) / 10) +
-              " %  ";
+              std::string(20 - static_cast<std::size_t>(filled), '-') + "] " + percentText(permille(p) / 10, texts_) +
+              "  ";
     }
     line_.show(bar + progressLabel(p, now - start_, texts_));
 }
 
-MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
+void printError(std::FILE* err, const std::string& text) {
+    std::fprintf(err, "%s: %s\n", kProgramName, text.c_str());
+    std::fflush(err);
+}
+
+MsgAnswer RunMessageBoxes::show(const std::string& text, const std::string&, MsgIcon icon, MsgButtons buttons) {
     if (buttons != MsgButtons::Ok) return questions_;
     lastShown = text;
+    return tell(text, kProgramName, icon, buttons);
+}
+
+MsgAnswer RunMessageBoxes::tell(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
+    if (buttons != MsgButtons::Ok) return questions_;
     status_.clear();
     return console_.show(text, title, icon, buttons);
 }
 
 MsgAnswer RunMessageBoxes::Beside::show(const std::string& text, const std::string& title, MsgIcon icon,
                                         MsgButtons buttons) {
-    const std::string kept = run_.lastShown;
-    const MsgAnswer answer = run_.show(text, title, icon, buttons);
-    run_.lastShown = kept;
-    return answer;
+    return run_.tell(text, title, icon, buttons);
 }
 
 bool ScriptedFileDialogs::answer(OpenFileName& ofn) {

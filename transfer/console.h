@@ -15,6 +15,28 @@
 
 namespace vexla::transfer {
 
+// The program's name, which begins each of its errors on standard error,
+// as a script's reader expects of a command-line tool.
+inline constexpr const char* kProgramName = "vexla-transfer";
+
+// Writes `text` as one error of the program on `err`: "vexla-transfer: text".
+void printError(std::FILE* err, const std::string& text);
+
+// The boxes of `shown` with the program's name for their caption, whatever
+// caption the window would give them: every box the program shows on its
+// own (a language file it cannot read) is one of its errors.
+class ProgramNamedBoxes final : public MessageBoxes {
+public:
+    explicit ProgramNamedBoxes(MessageBoxes& shown) : shown_(shown) {}
+    MsgAnswer show(const std::string& text, const std::string&, MsgIcon icon, MsgButtons buttons) override {
+        return shown_.show(text, kProgramName, icon, buttons);
+    }
+    void beep() override { shown_.beep(); }
+
+private:
+    MessageBoxes& shown_;
+};
+
 // The information line as one line on standard error that redraws itself,
 // shown only on a terminal: a job's progress there, nothing in a log file.
 class StatusLine {
@@ -53,8 +75,10 @@ private:
 // The message boxes of a run nobody answers. A box with an OK button goes
 // to `console` (standard error), after the status line is cleared; a
 // question is answered `questions` without being shown, since the command
-// line has answered it already (--force). The text of the last box shown
-// is kept, for the run's report of why it failed.
+// line has answered it already (--force). A job's box with an OK button
+// tells why it failed, so it is written as the program's error, under the
+// program's name rather than the window's caption. The text of the last
+// box shown is kept, for the run's report of why it failed.
 class RunMessageBoxes final : public MessageBoxes {
 public:
     RunMessageBoxes(MessageBoxes& console, StatusLine& status, MsgAnswer questions)
@@ -63,10 +87,13 @@ public:
     void beep() override { console_.beep(); }
     std::string lastShown;
     // The same boxes for what is no part of the job's result (the activity
-    // log that cannot be written): shown alike, never taken as lastShown.
+    // log that cannot be written): shown under their own caption, never
+    // taken as lastShown.
     MessageBoxes& besideTheJob() { return beside_; }
 
 private:
+    MsgAnswer tell(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons);
+
     class Beside final : public MessageBoxes {
     public:
         explicit Beside(RunMessageBoxes& run) : run_(run) {}

@@ -20,6 +20,7 @@
 #include "texts/installed_locale.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
+#include "transfer/console.h"
 #include "transfer/password.h"
 #include "transfer/transfer.h"
 
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
     SyslogSystemLog systemLog;
     tellUnreadSettingsAs(argc > 0 ? argv[0] : "vexla-transfer", folder, stderr, systemLog);
     ConsoleMessageBoxes console(stderr);
-    mTexter texts(langIniPath(folder), console);
+    transfer::ProgramNamedBoxes named(console);
+    mTexter texts(langIniPath(folder), named);
     SystemClock clock;
     // The installation's locale, as the window uses it, whatever the
     // environment's (none under cron); --locale may choose another.

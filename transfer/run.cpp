@@ -106,7 +106,7 @@ void Run::complain(const char* code, const std::string& detail) {
     status_.clear();
     noteCode(code);
     complaint_ = text(code) + (detail.empty() ? "" : ": ") + detail;
-    std::fprintf(env_.err, "%s\n", complaint_.c_str());
+    printError(env_.err, complaint_);
 }
 
 namespace {

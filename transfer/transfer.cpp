@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <variant>
 
+#include "transfer/console.h"
 #include "transfer/help.h"
 #include "transfer/json_report.h"
 #include "transfer/options.h"
@@ -22,13 +23,13 @@ int refusedStandardOutput(const Options& o, Environment& env) {
     const bool productOnOut = o.json || (o.command == Command::Export && o.out == kStandardStream);
     if (env.outClosed && productOnOut) {
         // Refused before anything changes: the product would go nowhere.
-        std::fprintf(env.err, "%s\n", env.texts.TextTillAndra(txt::StandardOutputClosed).c_str());
+        printError(env.err, env.texts.TextTillAndra(txt::StandardOutputClosed));
         return exitcode::FileError;
     }
     if (const Status writable = productOnOut ? standardOutputTakesWrites(env.out) : Status{}; !writable) {
         // The same for a pipe whose reader is gone or a full device.
-        std::fprintf(env.err, "%s: %s\n", env.texts.TextTillAndra(txt::StandardOutputFailed).c_str(),
-                     oneLine(writable.error(), env.texts).c_str());
+        printError(env.err,
+                   env.texts.TextTillAndra(txt::StandardOutputFailed) + ": " + oneLine(writable.error(), env.texts));
         return exitcode::FileError;
     }
     return exitcode::Ok;
@@ -40,7 +41,8 @@ int runTransfer(const std::vector<std::string>& args, Environment& env) {
     const auto parsed = parseArguments(args, env.locale);
     if (const auto* wrong = std::get_if<UsageError>(&parsed)) {
         const std::string said = env.texts.TextTillAndra(wrong->code) + ": " + wrong->detail;
-        std::fprintf(env.err, "%s\n%s\n", said.c_str(), env.texts.TextTillAndra(txt::TransferHelpPerCommand).c_str());
+        printError(env.err, said);
+        std::fprintf(env.err, "%s\n", env.texts.TextTillAndra(txt::TransferHelpPerCommand).c_str());
         // A script that asked for JSON gets it for a wrong line as well.
         if (std::find(args.begin(), args.end(), "--json") != args.end()) {
             const std::string json =

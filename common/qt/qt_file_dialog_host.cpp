@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "common/qt/button_texts.h"
+#include "common/qt/screen_fit.h"
 
 #include "common/platform.h"
 
@@ -29,7 +30,9 @@ QString patternsOf(const std::string& pattern) {
 class CheckingFileDialog final : public QFileDialog {
 public:
     CheckingFileDialog(QWidget* owner, std::uint32_t flags, TextSource& texts)
-        : QFileDialog(owner), flags_(flags), texts_(texts) {}
+        : QFileDialog(owner), flags_(flags), texts_(texts) {
+        fitToScreen(*this);
+    }
 
     void accept() override {
         const QStringList files = selectedFiles();

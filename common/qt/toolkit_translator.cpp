@@ -25,6 +25,9 @@ constexpr MissingLabel kMissing[] = {
     {"QFileDialog", "&Choose", txt::DialogChoose},
     {"QFileSystemModel", "Computer", txt::DialogComputer},
     {"QFileDialog", "Remove", txt::DialogRemove},
+    // The type column of the file dialog's list, asked of the icon provider.
+    {"QAbstractFileIconProvider", "Folder", txt::DialogFolder},
+    {"QAbstractFileIconProvider", "Drive", txt::DialogDrive},
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "common/qt/screen_fit.h"
 #include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
 
@@ -106,6 +107,7 @@ frmIntervall::frmIntervall(QWidget* owner, Platform& platform, mTexter& texts, C
     setObjectName(QStringLiteral("frmIntervall"));
     setProperty("tag", QString::fromLatin1(txt::CopyIntervalTitle));
     setModal(true);
+    fitToScreen(*this);
 
     DTPStartTidPicker = picker("DTPStartTid", texts_.TextTillAndra(txt::FirstBookingTip), this);
     DTPSlutTidPicker = picker("DTPSlutTid", texts_.TextTillAndra(txt::LastBookingTip), this);

@@ -1,7 +1,8 @@
 // The check dialog: check the database, rescue the rows of a damaged one,
 // or put one of its dated backups back. Each button runs its job through
-// care_from_window.h and shows the lines it answers; the list shows the
-// backups beside the database.
+// care_from_window.h and shows the lines it answers; a check's answer is a
+// table of the registers and indexes, its whole report kept under Details;
+// the list shows the backups beside the database.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +21,8 @@ class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QTableWidget;
+class QToolButton;
 
 namespace vexla {
 
@@ -43,7 +46,10 @@ public:
     QLabel* lblKolumner = nullptr;  // the column titles above the list
     QListWidget* lstSäkerhetskopior = nullptr;
     QPushButton* cmdÅterställ = nullptr;
+    QTableWidget* tblKontroll = nullptr;  // a register or index a row
     QPlainTextEdit* txtResultat = nullptr;
+    QToolButton* cmdDetaljer = nullptr;     // checked: txtDetaljer shows
+    QPlainTextEdit* txtDetaljer = nullptr;  // the check's whole report, the engine's lines included
     QPushButton* cmdStäng = nullptr;
 
     // The event handlers, callable from tests as the window system would call them.
@@ -56,7 +62,9 @@ public:
     const std::vector<BackupEntry>& backups() const { return backups_; }
 
 private:
+    void makeCheckAnswer();
     void show(const CareShown& shown);
+    void showRows(JobContext& ctx, const std::vector<CheckRow>& rows);
     void fillBackups();
 
     mTexter& texts_;

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "common/open_save_dialog.h"
+#include "common/qt/screen_fit.h"
 #include "common/text.h"
 #include "texts/qt/ok_cancel.h"
 #include "texts/qt/widget_texts.h"
@@ -33,20 +34,6 @@ QPushButton* button(const char* name, const char* tag, QWidget* parent) {
     return b;
 }
 
-// Centres the dialog on its owner's window, or on the owner's screen while
-// that window is not shown yet: the start-up asks for a database before the
-// main window appears, and the toolkit would put the dialog at the corner
-// where the hidden window lies.
-void centreOnOwner(QDialog& d) {
-    d.adjustSize();
-    const QWidget* owner = d.parentWidget() ? d.parentWidget()->window() : nullptr;
-    const QScreen* screen = owner ? owner->screen() : d.screen();
-    const QRect area = owner && owner->isVisible() ? owner->frameGeometry() : screen->availableGeometry();
-    QRect frame = d.frameGeometry();
-    frame.moveCenter(area.center());
-    d.move(frame.topLeft());
-}
-
 }  // namespace
 
 frmSökväg::frmSökväg(QWidget* owner, AdminWindow& main, Platform& platform, mTexter& texts)
@@ -54,6 +41,7 @@ frmSökväg::frmSökväg(QWidget* owner, AdminWindow& main, Platform& platform, 
     setObjectName(QString::fromUtf8("frmSökväg"));
     setProperty("tag", QString::fromLatin1(txt::ChooseDatabaseTitle));
     setModal(true);
+    fitToScreen(*this);
 
     txtSökvägBox = new QLineEdit(this);
     txtSökvägBox->setObjectName(QString::fromUtf8("txtSökväg"));
@@ -76,7 +64,7 @@ frmSökväg::frmSökväg(QWidget* owner, AdminWindow& main, Platform& platform, 
 
 std::string frmSökväg::showModal(const std::string& startPath) {
     if (!loaded_) Form_Load(startPath);
-    centreOnOwner(*this);
+    adjustSize();
     exec();
     return tag_;
 }

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -24,6 +23,7 @@
 
 #include "common/file_writing.h"
 #include "common/open_save_dialog.h"
+#include "common/qt/screen_fit.h"
 #include "registers/field_mapping.h"
 #include "registers/import.h"
 #include "registers/import_confirmation.h"
@@ -91,6 +91,7 @@ frmKopplaFält::frmKopplaFält(AdminWindow& main, QWidget* owner, Platform& plat
     QWidget* content = layOutContent();
     load(content, layOutWindow(content));
     connectHandlers();
+    fitToScreen(*this);  // what does not fit the screen scrolls
 }
 
 // Makes every control, named as the design names it, with its texts' tag.
@@ -236,7 +237,7 @@ void frmKopplaFält::load(QWidget* content, QHBoxLayout* bottom) {
     const int narrowest = layout->totalMinimumSize().width();
     content->setMinimumWidth(narrowest);
     if (layout->hasHeightForWidth()) content->setMinimumHeight(layout->totalMinimumHeightForWidth(narrowest));
-    // The whole content without a scroll bar, as far as the screen allows (showEvent).
+    // The whole content without a scroll bar, as far as the screen allows (fitToScreen).
     const QMargins m = outer->contentsMargins();
     const QSize whole = content->sizeHint().expandedTo(content->minimumSize());
     resize(std::max(whole.width(), bottom->sizeHint().width()) + m.left() + m.right() + 2,
@@ -272,11 +273,6 @@ void frmKopplaFält::connectHandlers() {
 void frmKopplaFält::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (activated_) return;
-    // Never larger than the screen it opens on: what does not fit scrolls.
-    if (const QScreen* screen = this->screen()) {
-        const QSize room = screen->availableGeometry().size() - (frameGeometry().size() - size());
-        resize(size().boundedTo(room));
-    }
     setLinkColumnWidths();  // the list has its real width only now that the dialog is laid out
     // The work starts with the file; left alone, the dialog would focus OK.
     cmdMall->setFocus(Qt::OtherFocusReason);

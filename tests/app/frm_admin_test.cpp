@@ -41,6 +41,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/source_tree.h"
+#include "texts/text_codes.h"
 #include "tools/sample_generator.h"
 
 namespace vexla {
@@ -105,6 +106,31 @@ struct Program {
 
 // The database comes from the command line, else Vexla.ini, else the path
 // question; its folder is settled with it.
+// The language file's words as the window reads them: the Swedish one
+// says "Kontakta Trevanto.", every other text is its code.
+class LanguageTexts final : public TextSource {
+public:
+    explicit LanguageTexts(std::string contact) : contact_(std::move(contact)) {}
+    std::string TextTillAndra(const std::string& code) override {
+        return code == txt::ContactTrevanto ? contact_ : code;
+    }
+
+private:
+    std::string contact_;
+};
+
+// The bar writes the share in the installed language's form, as the terminal does.
+TEST(ProgressWindowBar, WritesTheShareInTheLanguagesForm) {
+    testing::ensureQApplication();
+    for (const auto& [contact, shown] : {std::pair{"Kontakta Trevanto.", "25\u00a0%"}, {"Contact Trevanto.", "25%"}}) {
+        LanguageTexts texts(contact);
+        SharedProgress progress;
+        progress.report(1, 4, ProgressUnit::Steps);
+        ProgressWindow window(nullptr, progress, texts);
+        EXPECT_EQ(window.bar->text().toStdString(), shown) << contact;
+    }
+}
+
 TEST(StartupPath, SettlesDatabaseAndFolder) {
     struct PathCase {
         const char* name;

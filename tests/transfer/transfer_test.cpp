@@ -32,8 +32,10 @@
 #include "texts/installed_locale.h"
 #include "texts/kompilerad.h"
 #include "texts/mtexter.h"
+#include "texts/text_codes.h"
 #include "tools/sample_generator.h"
 #include "transfer/console.h"
+#include "transfer/help.h"
 #include "transfer/links.h"
 #include "transfer/transfer.h"
 
@@ -271,10 +273,10 @@ INSTANTIATE_TEST_SUITE_P(
              [](World& w) { file("in.skv", kTwoCustomers)(w), file("m.txt", "Name;Name\nID;Nope\n")(w); }},
         // The login.
         Case{"NoPassword", kExport + Args{"@/k.skv"}, 1, "R9083", "", {}, std::nullopt},
-        Case{"WrongPassword", kExport + Args{"@/k.skv"}, 2, "R1885: R0137\nR0138", "", {}, "Vexla"},
+        Case{"WrongPassword", kExport + Args{"@/k.skv"}, 2, "vexla-transfer: R0137\nR0138", "", {}, "Vexla"},
         Case{"NotAnAdministrator",
              Args{"export", "--register", "kund", "--db", "@/bok.db", "--user", "anna"} + Args{"--out", "@/k.skv"}, 2,
-             "R1885: R0137\nR0138", ""},
+             "vexla-transfer: R0137\nR0138", ""},
         // Another program holds the database.
         Case{"HeldAtLogin", kExport + Args{"@/k.skv"}, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
         Case{"HeldAtCompaction", kCompact, 3, "R1784!\nR1785 R0558!\nR1786", "", holdDatabase},
@@ -403,6 +405,58 @@ INSTANTIATE_TEST_SUITE_P(
              0, "", "R1750 '@/kopia.db' R1751!\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Each error on standard error begins with the program's name, whether a
+// job's box, the login's or the command line's says it.
+TEST(TransferErrors, BeginWithTheProgramsName) {
+    struct Row {
+        Args args;
+        std::optional<std::string> password;
+        std::function<void(World&)> before;
+        const char* said;  // the error's first line after the name
+    };
+    for (const Row& r :
+         {Row{{"compact", "--db", "@/none.db"}, {}, {}, "R1787!\n"},
+          Row{kExport + Args{"@/k.skv"}, "Vexla", {}, "R0137\nR0138\n"},
+          Row{kExport + Args{"@/k.skv"}, std::nullopt, {}, "R9083\n"},
+          Row{kCompact + Args{"--bogus"}, {}, {}, "R9079: --bogus\nR9065\n"}, Row{kCompact, {}, holdDatabase, "R1784!"},
+          Row{kExport + Args{"@/bok.db", "--force"}, "vexla", {}, "75\nR9278 (R9600: @/bok.db)"}}) {
+        SCOPED_TRACE(r.said);
+        World w;
+        if (r.before) r.before(w);
+        EXPECT_NE(w.run(r.args, r.password), 0);
+        const std::string err = contents(w.err.get());
+        EXPECT_EQ(err.rfind("vexla-transfer: " + at(r.said, w.dir.path()), 0), 0u) << err;
+    }
+}
+
+// A help line on a terminal breaks at spaces within the width, counting
+// characters rather than bytes, and hangs under the option's description.
+TEST(TransferHelp, WrapsToTheWidthUnderTheDescription) {
+    using Lines = std::vector<std::string>;
+    struct Row {
+        std::string line;
+        std::size_t width;
+        Lines want;
+    };
+    for (const Row& r : {
+             Row{"  --quiet  say nothing but errors", 0, {"  --quiet  say nothing but errors"}},
+             Row{"  --quiet  say nothing but errors", 33, {"  --quiet  say nothing but errors"}},
+             Row{"  --quiet  say nothing but errors", 32, {"  --quiet  say nothing but", "           errors"}},
+             Row{"  --wait <s> wait for the booking system",
+                 34,
+                 {"  --wait <s> wait for the booking", "             system"}},
+             Row{"  --json   skriv ett JSON-objekt på standard ut",
+                 35,
+                 {"  --json   skriv ett JSON-objekt på", "           standard ut"}},
+             Row{"Exit status: 0 done, 1 wrong command line", 16, {"Exit status: 0", "done, 1 wrong", "command line"}},
+             // Too narrow to hang under the description: under the indent.
+             Row{"  --format register|spreadsheet  a file", 24, {"  --format", "  register|spreadsheet a", "  file"}},
+         }) {
+        SCOPED_TRACE(r.line + " @" + std::to_string(r.width));
+        EXPECT_EQ(transfer::wrapHelpLine(r.line, r.width), r.want);
+    }
+}
+
 // The information line and the bar run on a terminal only; the result stays on standard output.
 TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
     for (bool terminal : {false, true}) {
@@ -410,10 +464,30 @@ TEST(TransferStatusLine, ShowsOnATerminalAndIsClearedBeforeTheResult) {
         EXPECT_EQ(w.run(kCompact, std::nullopt, terminal), 0);
         const std::string result = "R1761. R9155: " + w.dir.file("Vexla2026-12-04.db");
         const std::string bars =
-            "\r[##------------------] 14 %  1 R9201 7 R9204\x1b[K\rR1749...\x1b[K"
-            "\r[####################] 100 %  7 R9201 7 R9204\x1b[K";
+            "\r[##------------------] 14%  1 R9201 7 R9204\x1b[K\rR1749...\x1b[K"
+            "\r[####################] 100%  7 R9201 7 R9204\x1b[K";
         EXPECT_EQ(contents(w.err.get()), terminal ? bars + "\r" + result + "\x1b[K\r\x1b[K" : "");
         EXPECT_EQ(contents(w.out.get()), result + "\n");
+    }
+}
+
+// The bar's share in the installed language's form: a no-break space before
+// the sign in Swedish, none in English.
+TEST(TransferStatusLine, WritesTheShareInTheLanguagesForm) {
+    for (const auto& [contact, shown] :
+         {std::pair{"Kontakta Trevanto.", "] 25\u00a0%  "}, {"Contact Trevanto.", "] 25%  "}}) {
+        struct : TextSource {
+            const char* contact;
+            std::string TextTillAndra(const std::string& code) override {
+                return code == txt::ContactTrevanto ? contact : code;
+            }
+        } texts;
+        texts.contact = contact;
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> err{std::tmpfile(), std::fclose};
+        transfer::StatusLine line(err.get(), true);
+        transfer::TerminalProgress progress(line, texts, {});
+        progress.report(1, 4, ProgressUnit::Steps);
+        EXPECT_NE(contents(err.get()).find(shown), std::string::npos) << contents(err.get());
     }
 }
 
