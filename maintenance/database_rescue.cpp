@@ -173,7 +173,7 @@ CareShown placeRescuedFromWindow(JobContext& ctx) {
     ctx.main.setInfo("");
     RestoreOutcome outcome;
     ctx.runLong([&](JobContext& worker) { outcome = restoreBackup(worker, rescued); });
-    CareShown shown{restoreReportLines(ctx, outcome), false, outcome.restoredOk()};
+    CareShown shown{restoreReportLines(ctx, outcome), false, outcome.restoredOk(), {}, {}};
     const bool failed = outcome.failure && !outcome.stopped();
     ctx.main.setInfo(failed && !shown.lines.empty() ? shown.lines.front() : restoreInfoLine(ctx, outcome));
     return shown;

@@ -67,8 +67,6 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     cmdKontrollera = named(new QPushButton(this), "cmdKontrollera", textTag(txt::CheckButton, txt::CheckTip));
     chkFullständig = named(new QCheckBox(this), "chkFullständig", txt::FullCheckBox);
     cmdRädda = named(new QPushButton(this), "cmdRädda", textTag(txt::RescueButton, txt::RescueTip));
-    cmdLäggPåPlats =
-        named(new QPushButton(this), "cmdLäggPåPlats", textTag(txt::PlaceRescuedButton, txt::PlaceRescuedTip));
     lblSäkerhetskopior = named(new QLabel(this), "lblSäkerhetskopior", txt::BackupsLabel);
     lblKolumner = named(new QLabel(this), "lblKolumner");
     lstSäkerhetskopior = named(new QListWidget(this), "lstSäkerhetskopior");
@@ -86,7 +84,7 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     check->addWidget(chkFullständig);
     check->addStretch();
     check->addWidget(cmdRädda);
-    check->addWidget(cmdLäggPåPlats);
+    addPlaceRescued(*check);
     auto* restore = new QHBoxLayout;
     restore->addStretch();
     restore->addWidget(cmdÅterställ);
@@ -108,7 +106,6 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
 
     connect(cmdKontrollera, &QPushButton::clicked, this, [this] { cmdKontrollera_Click(); });
     connect(cmdRädda, &QPushButton::clicked, this, [this] { cmdRädda_Click(); });
-    connect(cmdLäggPåPlats, &QPushButton::clicked, this, [this] { cmdLäggPåPlats_Click(); });
     connect(cmdÅterställ, &QPushButton::clicked, this, [this] { cmdÅterställ_Click(); });
     connect(cmdDetaljer, &QToolButton::toggled, this, [this](bool on) {
         cmdDetaljer->setArrowType(on ? Qt::DownArrow : Qt::RightArrow);
@@ -250,11 +247,21 @@ void frmKontroll::cmdRädda_Click() {
     show(rescueFromWindow(ctx));
 }
 
+void frmKontroll::addPlaceRescued(QHBoxLayout& row) {
+    cmdLäggPåPlats =
+        named(new QPushButton(this), "cmdLäggPåPlats", textTag(txt::PlaceRescuedButton, txt::PlaceRescuedTip));
+    row.addWidget(cmdLäggPåPlats);
+    setTabOrder(cmdRädda, cmdLäggPåPlats);  // made after the rest, read beside the rescue
+    connect(cmdLäggPåPlats, &QPushButton::clicked, this, [this] { cmdLäggPåPlats_Click(); });
+}
+
 void frmKontroll::cmdLäggPåPlats_Click() {
     JobContext ctx = context_();
     const CareShown shown = placeRescuedFromWindow(ctx);
     show(shown);
-    if (shown.changed) fillBackups();
+    if (!shown.changed) return;
+    showRows(ctx, {});  // the check was of the file replaced
+    fillBackups();
 }
 
 void frmKontroll::cmdÅterställ_Click() {

@@ -17,6 +17,7 @@
 #include "texts/mtexter.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -65,6 +66,8 @@ private:
     void makeCheckAnswer();
     void show(const CareShown& shown);
     void showRows(JobContext& ctx, const std::vector<CheckRow>& rows);
+    // Makes the button that puts a rescued file in place, at the end of `row`.
+    void addPlaceRescued(QHBoxLayout& row);
     void fillBackups();
 
     mTexter& texts_;
