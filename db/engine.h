@@ -406,6 +406,21 @@ public:
     virtual Result<std::unique_ptr<Database>> OpenStagingCopy(const std::string& /*path*/) {
         return Error{3219, "Invalid operation.", "DAO.DBEngine"};
     }
+    // Writes the bytes of the database file `content` over the file `path`,
+    // which no connection can open (its header is destroyed), in place:
+    // under the engine's exclusive lock on `path`, taken on the bytes every
+    // connection of the engine locks (waiting up to the engine's wait for
+    // the booking system's connections: 3260 when they keep it), `keep`
+    // runs first (the caller's backup of the bytes about to be replaced;
+    // its failure is the answer, nothing written). Then the file's rollback
+    // journal and write-ahead log, which belong to the bytes replaced, are
+    // emptied, the content written from the first byte, the file cut to its
+    // size and synced, and the lock released. The file keeps its inode,
+    // owner, group and mode. Answers the seconds the lock was held.
+    virtual Result<double> OverwriteUnopenable(const std::string& /*path*/, const std::string& /*content*/,
+                                               const std::function<Status()>& /*keep*/) {
+        return Error{3219, "Invalid operation.", "DAO.DBEngine"};
+    }
     // How long a database opened from now on waits for a lock another
     // connection holds (a transaction of the booking system), in seconds.
     virtual void SetWait(double /*seconds*/) {}

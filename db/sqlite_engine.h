@@ -43,6 +43,12 @@ public:
     // the system's folder for temporary files.
     Result<std::unique_ptr<Database>> OpenSnapshot(const std::string& path) override;
     Result<std::unique_ptr<Database>> OpenStagingCopy(const std::string& path) override;
+    // The lock is SQLite's own exclusive lock (the pending and reserved
+    // bytes and the shared range) as open-file-description locks, which the
+    // booking system's classic locks conflict with and which no other
+    // descriptor of this process drops by closing.
+    Result<double> OverwriteUnopenable(const std::string& path, const std::string& content,
+                                       const std::function<Status()>& keep) override;
     void SetWait(double seconds) override { settings_.waitSeconds = seconds; }
     void ReadValuesBy(LocaleInfo& locale) override {
         const double wait = settings_.waitSeconds;

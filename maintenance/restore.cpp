@@ -58,8 +58,38 @@ Result<RegisterCounts> countsOf(db::Database& database) {
     return counts;
 }
 
+// Whether an error of the engine's says the file's content is damaged.
+bool damage(const Error& e) { return e.number == db::err::Corrupt || e.number == db::err::UnrecognizedFormat; }
+
+// The database's register counts as far as they can be read: a register
+// whose count the damage hides is unknown (-1), not a reason to stop.
+Result<RegisterCounts> readableCounts(db::Database& database) {
+    RegisterCounts counts;
+    for (auto [table, count] : {std::pair{"Kund", &counts.customers}, std::pair{"Person", &counts.resources},
+                                std::pair{"Bokning", &counts.bookings}}) {
+        auto n = database.TableRecordCount(table);
+        if (!n && !damage(n.error())) return n.error();
+        if (n) *count = *n;
+    }
+    return counts;
+}
+
+// What the database holds, as far as it can be read: its tables (none
+// when its schema is damaged or it cannot be opened at all, `connection`
+// null) and its counts.
+Result<std::vector<std::string>> readDatabase(db::Database* connection, RestoreOutcome& outcome) {
+    if (!connection) return std::vector<std::string>{};
+    auto tables = connection->TableNames();
+    if (!tables && !damage(tables.error())) return tables.error();
+    auto before = readableCounts(*connection);
+    if (!before) return before.error();
+    outcome.before = *before;
+    return tables ? *tables : std::vector<std::string>{};
+}
+
 // The copy of the backup, checked: the step that may refuse the backup.
-// `copy` is set once the copy may exist.
+// `copy` is set once the copy may exist. The backup's tables must be the
+// database's, where those can still be read.
 Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, const std::string& real,
                     const FileInfo& database, std::string& copy) {
     FileSystem& files = ctx.platform.files;
@@ -71,11 +101,8 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     if (given->kind != FileKind::Regular) return fileRefusal(outcome.backup, readingRefusalFor(given->kind));
     if (given->sameFile(database))
         return refuseBackup(ctx, outcome, db::err::InvalidOperation, txt::BackupRefusedIsTheDatabase, "");
-    auto tables = hold.connection->TableNames();
+    auto tables = readDatabase(hold.connection.get(), outcome);
     if (!tables) return tables.error();
-    auto before = countsOf(*hold.connection);
-    if (!before) return before.error();
-    outcome.before = *before;
 
     // Room for the copy, the database's own backup and the journal of the write-in.
     auto free = files.availableBytes(folderOf(real));
@@ -116,7 +143,7 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     if (!facts.bookingDatabase)
         return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, txt::BackupRefusedNotBookingDatabase,
                             facts.problem);
-    if (const std::string differ = tablesThatDiffer(*tables, facts.tables); !differ.empty())
+    if (const std::string differ = tables->empty() ? "" : tablesThatDiffer(*tables, facts.tables); !differ.empty())
         return refuseBackup(ctx, outcome, db::err::UnrecognizedFormat, txt::BackupRefusedNotBookingDatabase,
                             ctx.text(txt::TablesOnlyOneHas) + ": " + differ);
     outcome.restored = {facts.customers, facts.resources, facts.bookings};
@@ -148,6 +175,49 @@ Status settleFailedWriteIn(JobContext& ctx, db::Database& connection, RestoreOut
     return {};
 }
 
+// The copy's content written into the database through the engine, with
+// the booking system's writers held off and the current state kept first.
+Status writeIn(JobContext& ctx, db::Database& connection, RestoreOutcome& outcome, const std::string& real,
+               const FileInfo& database, const std::string& copy) {
+    PlacementPlan plan;
+    plan.result = copy;
+    plan.keepBackup = [&ctx, real, info = database] { return makeBackup(ctx, real, info, true, false); };
+    plan.resumeProgress = [&ctx] {
+        ctx.report(static_cast<std::uint64_t>(RestoreStep::KeepCurrent), kRestoreSteps, ProgressUnit::Steps);
+    };
+    PlacementOutcome placed;
+    Status s = placeContent(ctx, connection, plan, placed);
+    outcome.kept = placed.backup;
+    outcome.heldSeconds = placed.heldSeconds;
+    outcome.walBytes = placed.walBytes;
+    if (!s && s.error().number == db::err::OpenedExclusively) outcome.failedAt = RestoreStep::ExclusiveUse;
+    if (!s && placed.wroteIn) s = settleFailedWriteIn(ctx, connection, outcome, s);
+    return s;
+}
+
+// A database no connection can open: its bytes are kept as a backup and
+// the copy's bytes written over them, both under the engine's exclusive
+// lock (nobody can write such a file, but a connection may be about to
+// read it). Once the backup is kept, a failure may have left the file
+// partly written: the backup stays, and the outcome is uncertain.
+Status writeOver(JobContext& ctx, RestoreOutcome& outcome, const std::string& real, const FileInfo& database,
+                 const std::string& copy) {
+    const auto keep = [&]() -> Status {
+        auto kept = makeBackup(ctx, real, database, true, true);
+        if (!kept) return kept.error();
+        outcome.kept = *kept;
+        return {};
+    };
+    auto held = ctx.main.engine().OverwriteUnopenable(real, copy, keep);
+    if (!held) {
+        if (held.error().number == db::err::RecordLocked) outcome.failedAt = RestoreStep::ExclusiveUse;
+        outcome.uncertain = !outcome.kept.empty();
+        return held.error();
+    }
+    outcome.heldSeconds = *held;
+    return {};
+}
+
 Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, std::string& copy) {
     AdminState& state = ctx.main.state();
     const auto enter = [&](RestoreStep next, const char* logged) -> Status {
@@ -167,19 +237,8 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     if (auto s = copyAndCheck(ctx, hold, outcome, real, *database, copy); !s) return s;
 
     if (auto s = enter(RestoreStep::KeepCurrent, txt::KeepingCurrentAsBackup); !s) return s;
-    PlacementPlan plan;
-    plan.result = copy;
-    plan.keepBackup = [&ctx, real, info = *database] { return makeBackup(ctx, real, info, true, false); };
-    plan.resumeProgress = [&ctx] {
-        ctx.report(static_cast<std::uint64_t>(RestoreStep::KeepCurrent), kRestoreSteps, ProgressUnit::Steps);
-    };
-    PlacementOutcome placed;
-    Status s = placeContent(ctx, *hold.connection, plan, placed);
-    outcome.kept = placed.backup;
-    outcome.heldSeconds = placed.heldSeconds;
-    outcome.walBytes = placed.walBytes;
-    if (!s && s.error().number == db::err::OpenedExclusively) outcome.failedAt = RestoreStep::ExclusiveUse;
-    if (!s && placed.wroteIn) s = settleFailedWriteIn(ctx, *hold.connection, outcome, s);
+    const Status s = hold.connection ? writeIn(ctx, *hold.connection, outcome, real, *database, copy)
+                                     : writeOver(ctx, outcome, real, *database, copy);
     if (!s) return s;
     outcome.failedAt = RestoreStep::Replacement;
     if (state.Kommandorad) ctx.main.Logg(ctx.text(txt::PuttingBackupContentIn) + ": " + ctx.now());
@@ -189,6 +248,32 @@ Status restore(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcome, st
     return {};
 }
 
+// The size of the engine's smallest page: a database file is a whole
+// number of pages.
+constexpr std::uint64_t kSmallestPage = 512;
+
+// Whether a database the engine refused to open is still restored into:
+// a damaged one whose header can be read, or one whose size is a whole
+// number of pages, as a database's with its first page destroyed is.
+// Anything else (a text file, an empty file) is no database to overwrite.
+bool restorableDespite(JobContext& ctx, const Error& e) {
+    if (e.number == db::err::Corrupt) return true;
+    if (e.number != db::err::UnrecognizedFormat) return false;
+    auto info = ctx.platform.files.info(ctx.main.state().DataBas, true);
+    return info && info->kind == FileKind::Regular && info->size >= 2 * kSmallestPage &&
+           info->size % kSmallestPage == 0;
+}
+
+// A database the engine cannot open held by our fence alone: the restore
+// writes it under the engine's lock of its own.
+Result<ExclusiveHold> fenceAlone(JobContext& ctx) {
+    auto fence = ctx.main.engine().FenceDatabase(ctx.main.state().DataBas);
+    if (!fence) return ctx.described(fence.error());
+    ExclusiveHold hold;
+    hold.fence = std::move(*fence);
+    return hold;
+}
+
 }  // namespace
 
 RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
@@ -196,6 +281,7 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
     outcome.backup = backup;
     ctx.report(static_cast<std::uint64_t>(RestoreStep::ExclusiveUse), kRestoreSteps, ProgressUnit::Steps);
     auto hold = testExclusiveUse(ctx, "", true);
+    if (!hold && restorableDespite(ctx, hold.error())) hold = fenceAlone(ctx);
     if (!hold) {
         outcome.failure = hold.error();
         return outcome;
@@ -207,7 +293,7 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
 
     std::string copy;
     const Status s = restore(ctx, *hold, outcome, copy);
-    ctx.close(*hold->connection);
+    if (hold->connection) ctx.close(*hold->connection);
     if (!s) {
         outcome.failure = ctx.described(s.error());
         FileSystem& files = ctx.platform.files;

@@ -62,6 +62,14 @@ struct RestoreOutcome {
 //   never-overwrite names (makeBackup, a copy of the file's bytes), and the
 //   copy's content written into the database as one transaction of the
 //   engine. The file is never replaced.
+// A damaged database is restored the same way; a count the damage hides is
+// unknown (-1) in `before`, and its tables are compared only where they can
+// be read. A database the engine cannot open at all (its first page
+// destroyed) is held by our fence, and under the engine's exclusive lock
+// (DBEngine::OverwriteUnopenable; a reader in it refuses the restore like
+// a database in use) its bytes are kept as the dated backup and the copy's
+// bytes written into the same file, synced. A failure once that backup is
+// kept leaves the outcome `uncertain` and the backup in place.
 // A stop asked for is taken between steps and inside each long one (the
 // copy, the check, the write-in before its commit) until the commit; after
 // that the restore ends done (a commit that fails after its point of no

@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "common/qt/screen_fit.h"
+#include "maintenance/database_rescue.h"
 #include "texts/qt/widget_texts.h"
 
 namespace vexla {
@@ -83,6 +84,7 @@ frmKontroll::frmKontroll(QWidget* owner, mTexter& texts, std::function<JobContex
     check->addWidget(chkFullständig);
     check->addStretch();
     check->addWidget(cmdRädda);
+    addPlaceRescued(*check);
     auto* restore = new QHBoxLayout;
     restore->addStretch();
     restore->addWidget(cmdÅterställ);
@@ -148,7 +150,7 @@ void frmKontroll::showModal(bool checkFirst) {
 void frmKontroll::Form_Load() {
     if (parentWidget()) setWindowIcon(parentWidget()->windowIcon());
     WidgetTextForm form(
-        this, {lblDatabas, cmdKontrollera, chkFullständig, cmdRädda, lblSäkerhetskopior, lblKolumner,
+        this, {lblDatabas, cmdKontrollera, chkFullständig, cmdRädda, cmdLäggPåPlats, lblSäkerhetskopior, lblKolumner,
                lstSäkerhetskopior, cmdÅterställ, tblKontroll, txtResultat, cmdDetaljer, txtDetaljer, cmdStäng});
     texts_.SetTextOfForm(form);
     nameAfterCaption(*lstSäkerhetskopior, lblSäkerhetskopior->text());
@@ -243,6 +245,23 @@ void frmKontroll::cmdKontrollera_Click() {
 void frmKontroll::cmdRädda_Click() {
     JobContext ctx = context_();
     show(rescueFromWindow(ctx));
+}
+
+void frmKontroll::addPlaceRescued(QHBoxLayout& row) {
+    cmdLäggPåPlats =
+        named(new QPushButton(this), "cmdLäggPåPlats", textTag(txt::PlaceRescuedButton, txt::PlaceRescuedTip));
+    row.addWidget(cmdLäggPåPlats);
+    setTabOrder(cmdRädda, cmdLäggPåPlats);  // made after the rest, read beside the rescue
+    connect(cmdLäggPåPlats, &QPushButton::clicked, this, [this] { cmdLäggPåPlats_Click(); });
+}
+
+void frmKontroll::cmdLäggPåPlats_Click() {
+    JobContext ctx = context_();
+    const CareShown shown = placeRescuedFromWindow(ctx);
+    show(shown);
+    if (!shown.changed) return;
+    showRows(ctx, {});  // the check was of the file replaced
+    fillBackups();
 }
 
 void frmKontroll::cmdÅterställ_Click() {

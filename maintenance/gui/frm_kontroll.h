@@ -17,6 +17,7 @@
 #include "texts/mtexter.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -41,6 +42,7 @@ public:
     QPushButton* cmdKontrollera = nullptr;
     QCheckBox* chkFullständig = nullptr;
     QPushButton* cmdRädda = nullptr;
+    QPushButton* cmdLäggPåPlats = nullptr;  // the rescued file put in the database's place
     QLabel* lblSäkerhetskopior = nullptr;
     QLabel* lblKolumner = nullptr;  // the column titles above the list
     QListWidget* lstSäkerhetskopior = nullptr;
@@ -55,6 +57,7 @@ public:
     void Form_Load();
     void cmdKontrollera_Click();
     void cmdRädda_Click();
+    void cmdLäggPåPlats_Click();
     void cmdÅterställ_Click();
 
     const std::vector<BackupEntry>& backups() const { return backups_; }
@@ -63,6 +66,8 @@ private:
     void makeCheckAnswer();
     void show(const CareShown& shown);
     void showRows(JobContext& ctx, const std::vector<CheckRow>& rows);
+    // Makes the button that puts a rescued file in place, at the end of `row`.
+    void addPlaceRescued(QHBoxLayout& row);
     void fillBackups();
 
     mTexter& texts_;

@@ -560,7 +560,7 @@ const Window kWindows[] = {
      [](Program& p) {
          auto& d = p.window.checkDialog();
          d.Form_Load();
-         return std::make_pair<QWidget*>(&d, names({"cmdKontrollera", "chkFullständig", "cmdRädda",
+         return std::make_pair<QWidget*>(&d, names({"cmdKontrollera", "chkFullständig", "cmdRädda", "cmdLäggPåPlats",
                                                     "lstSäkerhetskopior", "txtResultat", "cmdStäng"}));
      }},
 };

@@ -18,6 +18,7 @@
 #include "maintenance/compaction.h"
 #include "maintenance/database_check.h"
 #include "maintenance/database_copy.h"
+#include "maintenance/database_rescue.h"
 #include "maintenance/restore.h"
 #include "registers/export_register.h"
 #include "tests/maintenance/job_test_support.h"
@@ -86,7 +87,7 @@ private:
 };
 
 struct Case {
-    const char* job;  // compact, restore, copy
+    const char* job;  // compact, restore, rescued, copy
     const char* style;
     bool wal;
 };
@@ -138,7 +139,10 @@ bool runJob(JobWorld& w, const std::string& job, bool wal, std::set<std::string>
         const CopyOutcome outcome = copyDatabase(w.ctx, w.dir.file("Copy.db"), std::nullopt);
         return outcome.end == CopyEnd::Copied && heldBriefly(outcome.compaction.heldSeconds);
     }
-    const RestoreOutcome outcome = restoreBackup(w.ctx, w.dir.file("Vexla2026-01-01.db"));
+    // A rescue of the database put in its place as a backup is.
+    std::string from = w.dir.file("Vexla2026-01-01.db");
+    if (job == "rescued" && !rescueDatabase(w.ctx, from = w.dir.file("bok-rescued.db"), true).rescued()) return false;
+    const RestoreOutcome outcome = restoreBackup(w.ctx, from);
     kept.insert(outcome.kept);
     return outcome.restoredOk() && heldBriefly(outcome.heldSeconds);
 }
@@ -181,7 +185,7 @@ TEST_P(BesideBookingSystem, LosesNoBookingAndKeepsNoneWaiting) {
 
 std::vector<Case> cases() {
     std::vector<Case> all;
-    for (const char* job : {"compact", "restore", "copy", "export", "check"})
+    for (const char* job : {"compact", "restore", "rescued", "copy", "export", "check"})
         for (const char* style : {"per-booking", "kept-open"})
             for (bool wal : {false, true}) all.push_back({job, style, wal});
     return all;

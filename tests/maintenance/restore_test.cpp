@@ -7,9 +7,16 @@
 #include <functional>
 #include <set>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include "db/engine.h"
+#include "maintenance/database_rescue.h"
 #include "maintenance/restore.h"
 #include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
@@ -150,6 +157,138 @@ INSTANTIATE_TEST_SUITE_P(
                       RestoreCase{"StoppedBeforeRenaming", Backup::Sound, false, false, 4},
                       RestoreCase{"StoppedBeforeWritingBack", Backup::Sound, true, false, 4}),
     [](const auto& info) { return std::string(info.param.name); });
+
+enum class Damage { TableRoot, FirstPageZeros, FirstPageGarbage, NoDatabase };
+
+struct DamagedCase {
+    const char* name;
+    Damage damage;
+    bool fromRescue;  // the rescue of the damaged database is put in place, else a dated backup
+    bool readerIn;    // a connection of the booking system is reading (holds the engine's shared lock)
+};
+
+void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
+
+class RestoreIntoDamaged : public ::testing::TestWithParam<DamagedCase> {};
+
+// A damaged database, even one the engine cannot open, is restored into
+// the same file, its bytes kept as a backup first; a reader keeps it out.
+TEST_P(RestoreIntoDamaged, WritesIntoTheSameFileAndKeepsTheDamagedBytes) {
+    const DamagedCase& c = GetParam();
+    JobWorld w;
+    std::string source = w.dir.file(kBackupName);
+    fs::copy_file(w.db, source);
+    if (c.damage == Damage::TableRoot) {
+        overwritePage(w.db, "Kund");
+    } else if (c.damage == Damage::NoDatabase) {
+        fs::remove(w.db);
+        w.dir.write("bok.db", "ID;Namn\r\n1;Anna\r\n");
+    } else {
+        std::fstream f(w.db, std::ios::binary | std::ios::in | std::ios::out);
+        f << std::string(4096, c.damage == Damage::FirstPageZeros ? '\0' : '\x5A');
+    }
+    if (c.fromRescue) {
+        fs::remove(source);
+        source = w.dir.file("bok-rescued.db");
+        ASSERT_TRUE(rescueDatabase(w.ctx, source, false).rescued());
+    }
+    ::chmod(w.db.c_str(), 0640);
+    struct stat before {};
+    ASSERT_EQ(::stat(w.db.c_str(), &before), 0);
+    const std::string damaged = bytesOf(w.db), wanted = dumpOf(source);
+    const std::set<std::string> names = namesIn(w.dir.path());
+    // The reader is another process: a lock of this one would be dropped
+    // as soon as any descriptor of the file is closed here.
+    pid_t reader = 0;
+    if (c.readerIn) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        if ((reader = ::fork()) == 0) {
+            struct flock shared {};
+            shared.l_type = F_RDLCK;
+            shared.l_start = 0x40000002 + 7;  // one byte of the engine's shared range, as a reader takes it
+            shared.l_len = 1;
+            const int fd = ::open(w.db.c_str(), O_RDONLY);
+            const char ok = ::fcntl(fd, F_SETLK, &shared) == 0 ? 'y' : 'n';
+            ignoreBecause(::write(ready[1], &ok, 1), Untold::ChildExit);
+            ::pause();
+            ::_exit(0);
+        }
+        char ok = 0;
+        ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+        ASSERT_EQ(ok, 'y');
+        w.ctx.waitSeconds = 0.3;
+        w.window.engine_.SetWait(0.3);
+    }
+
+    const RestoreOutcome outcome = restoreBackup(w.ctx, source);
+    if (reader > 0) {
+        ::kill(reader, SIGKILL);
+        ::waitpid(reader, nullptr, 0);
+    }
+
+    struct stat after {};
+    ASSERT_EQ(::stat(w.db.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    if (c.readerIn || c.damage == Damage::NoDatabase) {
+        EXPECT_TRUE(outcome.refused()) << (outcome.failure ? outcome.failure->description : "restored");
+        EXPECT_TRUE(bytesOf(w.db) == damaged) << "the database is as it was";
+        EXPECT_EQ(namesIn(w.dir.path()), names);
+        return;
+    }
+    ASSERT_TRUE(outcome.restoredOk()) << outcome.failure->number << " " << outcome.failure->description;
+    EXPECT_EQ(dumpOf(w.db), wanted);
+    EXPECT_EQ(outcome.kept, w.dir.file(kKeptName));
+    EXPECT_TRUE(bytesOf(outcome.kept) == damaged) << "the backup holds the damaged bytes";
+    EXPECT_EQ(fs::status(outcome.kept).permissions(), fs::perms(0640));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RestoreIntoDamaged,
+                         ::testing::Values(DamagedCase{"RescueOfUncountableTable", Damage::TableRoot, true, false},
+                                           DamagedCase{"FirstPageZeros", Damage::FirstPageZeros, false, false},
+                                           DamagedCase{"FirstPageGarbage", Damage::FirstPageGarbage, false, false},
+                                           DamagedCase{"FirstPageZerosReaderIn", Damage::FirstPageZeros, false, true},
+                                           DamagedCase{"TextFile", Damage::NoDatabase, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The window puts a rescued file in place only after the user chose it and
+// said Yes to a question naming what changes; then as a restore does.
+TEST(PlaceRescuedFromWindow, RestoresFromTheChosenRescueOnlyAfterYes) {
+    struct Case {
+        const char* chosen;  // "" cancels the dialog
+        MsgAnswer answer;
+        bool placed;
+    };
+    for (const Case& c : {Case{"", MsgAnswer::Yes, false}, Case{"bok-rescued.db", MsgAnswer::No, false},
+                          Case{"bok-rescued.db", MsgAnswer::Yes, true}}) {
+        JobWorld w;
+        overwritePage(w.db, "Kund");
+        const std::string rescued = w.dir.file("bok-rescued.db");
+        ASSERT_TRUE(rescueDatabase(w.ctx, rescued, false).rescued());
+        const std::string damaged = bytesOf(w.db), wanted = dumpOf(rescued);
+        struct stat before {
+        }, after{};
+        ASSERT_EQ(::stat(w.db.c_str(), &before), 0);
+        w.fakes.dialogs.choices = {*c.chosen ? w.dir.file(c.chosen) : ""};
+        w.fakes.messages.answers = {c.answer};
+
+        const CareShown shown = placeRescuedFromWindow(w.ctx);
+
+        EXPECT_EQ(shown.changed, c.placed) << c.chosen;
+        EXPECT_EQ(shown.lines.empty(), !c.placed);
+        EXPECT_EQ(w.boxTexts(), *c.chosen ? std::vector<std::string>{rescued + " R9394: R1826 ? \u2192 0.\r\nR9395?"}
+                                          : std::vector<std::string>{});
+        ASSERT_EQ(::stat(w.db.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        if (!c.placed) {
+            EXPECT_TRUE(bytesOf(w.db) == damaged) << "the database is as it was";
+            continue;
+        }
+        EXPECT_EQ(dumpOf(w.db), wanted);
+        EXPECT_TRUE(bytesOf(w.dir.file(kKeptName)) == damaged) << "the damaged state is kept";
+    }
+}
 
 // Only this database's backups are listed: a name with a real day not
 // after today, a regular file, a booking database, not the database.

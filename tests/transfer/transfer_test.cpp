@@ -83,6 +83,10 @@ public:
     Result<std::unique_ptr<db::Database>> OpenStagingCopy(const std::string& path) override {
         return real.OpenStagingCopy(path);
     }
+    Result<double> OverwriteUnopenable(const std::string& path, const std::string& content,
+                                       const std::function<Status()>& keep) override {
+        return real.OverwriteUnopenable(path, content, keep);
+    }
     void SetWait(double seconds) override { real.SetWait(seconds); }
     void ReadValuesBy(LocaleInfo& locale) override { real.ReadValuesBy(locale); }
 };
@@ -162,6 +166,22 @@ void damage(World& w) {
     std::fstream f(w.db, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(static_cast<std::streamoff>(std::filesystem::file_size(w.db) / 2 / 4096 * 4096));
     f.write(std::string(4096, '\xff').data(), 4096);
+}
+// The root page of the customers overwritten, so that they cannot even be
+// counted, and the rows that can still be read rescued into @/new.db.
+void rescueDamaged(World& w) {
+    const long root =
+        std::stol(db::testing::queryWithSqlite(w.db, "SELECT rootpage FROM sqlite_schema WHERE name = 'Kund'").at(0));
+    std::fstream f(w.db, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>((root - 1) * 4096));
+    f.write(std::string(4096, '\xff').data(), 4096);
+    f.close();
+    ASSERT_EQ(w.run({"recover", "--db", "@/bok.db", "--out", "@/new.db", "--quiet"}, {}), 0);
+}
+// The first page overwritten with zeros: the engine cannot open the file.
+void destroyFirstPage(World& w) {
+    std::fstream f(w.db, std::ios::in | std::ios::out | std::ios::binary);
+    f.write(std::string(4096, '\0').data(), 4096);
 }
 void removeACustomer(World& w) {
     const std::string id = db::testing::queryWithSqlite(w.db, "SELECT KundID FROM Bokning ORDER BY ID LIMIT 1").at(0);
@@ -712,7 +732,16 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"RecoverDamaged", kRecover, R"({"status": 0, "target": "@/new.db"})", damage},
         JsonCase{"Backups", {"backups", "--db", "@/bok.db"}, R"({"status": 0})", backup()},
         JsonCase{"Restore", kRestore,
-                 R"({"status": 0, "backup": "@/Vexla2026-12-03.db", "kept": "@/Vexla2026-12-04.db"})", backup()}),
+                 R"({"status": 0, "backup": "@/Vexla2026-12-03.db", "kept": "@/Vexla2026-12-04.db"})", backup()},
+        JsonCase{"RestoreRescuedIntoDamaged",
+                 {"restore", "--db", "@/bok.db", "--from", "@/new.db"},
+                 R"({"status": 0, "backup": "@/new.db", "kept": "@/Vexla2026-12-04.db",
+                     "before": {"customers": -1, "bookings": 60}, "restored": {"customers": 0, "bookings": 60}})",
+                 rescueDamaged},
+        JsonCase{"RestoreIntoUnopenable", kRestore,
+                 R"({"status": 0, "kept": "@/Vexla2026-12-04.db", "before": {"customers": -1, "bookings": -1},
+                     "restored": {"bookings": 60}})",
+                 [](World& w) { backup()(w), destroyFirstPage(w); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A disk that refuses the import's writes (here a limit on file size just
