@@ -147,6 +147,44 @@ int runWithoutWindow(const std::string& folder, const StartingDatabase& start, i
     return end.status;
 }
 
+// The window's run: the toolkit, the platform it gives the jobs, the main
+// window on the starting database; the program's exit status.
+int runWindow(int argc, char** argv, const std::string& folder, const StartingDatabase& start,
+              const std::string& userSettings, SystemLog& systemLog) {
+    FontPreload fonts;  // the font configuration, read while the toolkit connects to the display
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
+
+    QtMessageBoxes messages;
+    QtMousePointer pointer;
+    SystemClock clock;
+    PosixFileSystem files;
+    mTexter texts(langIniPath(folder), messages);
+    messages.captionButtonsFrom(&texts);
+    FixedLocale locale(installedLocale(folder, texts, stderr, systemLog));
+    // The toolkit's own display (the date-time pickers, their AM/PM marker)
+    // follows the same locale rather than the environment's.
+    QLocale::setDefault(QLocale(QString::fromLatin1(nameOf(locale.name()))));
+    // The toolkit's own texts (file dialogs, standard buttons) in the
+    // language of the installed language file; the English build loads none.
+    ToolkitTranslator toolkitTexts;
+    if (toolkitTexts.loadFor(languageOfTexts(texts), texts)) app.installTranslator(&toolkitTexts);
+    QtFileDialogHost dialogs(nullptr, texts);
+    // The register file dialogs start where the user last was, remembered in the user's own settings.
+    const SystemLogNotices folderNotices(texts, systemLog);
+    FoldersFile folders(userFoldersFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), files, folderNotices);
+    FoldersFile chosenDatabase(userSettings, files, folderNotices, "[System]", txt::DatabaseNotRemembered);
+    Platform platform{messages, dialogs, pointer, clock, locale, files, folder, folders, systemLog};
+    db::SqliteEngine engine(db::engineSettingsFor(locale));
+
+    MaintenanceStartup hooks;
+    fonts.wait();
+    frmAdmin window(platform, engine, texts, hooks, chosenDatabase);
+    if (auto status = window.runStartup(start)) return *status;
+    window.show();
+    return app.exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,36 +218,5 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    FontPreload fonts;  // the font configuration, read while the toolkit connects to the display
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vexla Admin"));
-
-    QtMessageBoxes messages;
-    QtMousePointer pointer;
-    SystemClock clock;
-    PosixFileSystem files;
-    mTexter texts(langIniPath(folder), messages);
-    messages.captionButtonsFrom(&texts);
-    FixedLocale locale(installedLocale(folder, texts, stderr, systemLog));
-    // The toolkit's own display (the date-time pickers, their AM/PM marker)
-    // follows the same locale rather than the environment's.
-    QLocale::setDefault(QLocale(QString::fromLatin1(nameOf(locale.name()))));
-    // The toolkit's own texts (file dialogs, standard buttons) in the
-    // language of the installed language file; the English build loads none.
-    ToolkitTranslator toolkitTexts;
-    if (toolkitTexts.loadFor(languageOfTexts(texts), texts)) app.installTranslator(&toolkitTexts);
-    QtFileDialogHost dialogs(nullptr, texts);
-    // The register file dialogs start where the user last was, remembered in the user's own settings.
-    const SystemLogNotices folderNotices(texts, systemLog);
-    FoldersFile folders(userFoldersFile(xdgConfigHome, home), files, folderNotices);
-    FoldersFile chosenDatabase(userSettings, files, folderNotices, "[System]", txt::DatabaseNotRemembered);
-    Platform platform{messages, dialogs, pointer, clock, locale, files, folder, folders, systemLog};
-    db::SqliteEngine engine(db::engineSettingsFor(locale));
-
-    MaintenanceStartup hooks;
-    fonts.wait();
-    frmAdmin window(platform, engine, texts, hooks, chosenDatabase);
-    if (auto status = window.runStartup(start)) return *status;
-    window.show();
-    return app.exec();
+    return runWindow(argc, argv, folder, start, userSettings, systemLog);
 }
