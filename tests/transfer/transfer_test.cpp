@@ -655,6 +655,10 @@ QJsonObject parsedObject(const std::string& text) {
 }
 
 using db::testing::queryWithSqlite;
+std::string bytesOf(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 std::string shown(const QJsonValue& v) {
     return QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -770,9 +774,8 @@ void oddCustomers(World& w) { execute(w.db, "UPDATE Kund SET Namn = Namn || ';' 
 
 // The import of `in` ("" for standard input): customers inserted and
 // deleted as the file before and after the run tell; the lines skipped, a
-// field count other than the header's or an ID the database held already;
-// the columns without a caption that hold values.
-Fields imported(const char* in, bool dryRun = false) {
+// field count other than the header's or an ID the database held already.
+Fields imported(const char* in) {
     const auto text = [=](const Ran& r) { return *in ? r.w.dir.read(in) : std::string(kTwoCustomers); };
     const auto ids = [](const std::string& file) {
         const auto all = queryWithSqlite(file, "SELECT ID FROM Kund");
@@ -790,40 +793,33 @@ Fields imported(const char* in, bool dryRun = false) {
         for (std::string line; std::getline(s, line);) all.push_back(line.substr(0, line.find('\r')));
         return all;
     };
+    const auto fields = [](const std::string& l) { return static_cast<qint64>(std::count(l.begin(), l.end(), ';')); };
     const auto skipped = [=](const Ran& r) {
         const auto all = lines(r);
         QJsonArray found;
-        const auto fields = [](const std::string& l) { return std::count(l.begin(), l.end(), ';'); };
         for (std::size_t n = 1; n < all.size(); ++n) {
             const std::string id = all[n].substr(0, all[n].find(';'));
-            if (fields(all[n]) != fields(all[0]))
-                found.append(QJsonObject{{"reason", "field_count"}, {"line", static_cast<qint64>(n + 1)}});
-            else if (countOf(r.before, "Kund", "ID = '" + id + "'") > 0)
-                found.append(QJsonObject{{"reason", "duplicate_key"}, {"line", static_cast<qint64>(n + 1)}});
+            const bool known = countOf(r.before, "Kund", "ID = '" + id + "'") > 0;
+            if (fields(all[n]) != fields(all[0]) || known)
+                found.append(QJsonObject{{"reason", fields(all[n]) != fields(all[0]) ? "field_count" : "duplicate_key"},
+                                         {"line", static_cast<qint64>(n + 1)}});
         }
         return found;
     };
+    // A last column without a caption, which no link takes, and the lines holding a value there.
     const auto unmapped = [=](const Ran& r) {
         const auto all = lines(r);
-        QJsonArray found;
-        std::vector<std::string> captions;
-        std::stringstream header(all.at(0) + ";");
-        for (std::string c; std::getline(header, c, ';');) captions.push_back(c);
-        for (std::size_t c = 0; c < captions.size(); ++c) {
-            if (!captions[c].empty()) continue;
-            qint64 values = 0;
-            for (std::size_t n = 1; n < all.size(); ++n) values += !all[n].ends_with(';') && c == captions.size() - 1;
-            if (values)
-                found.append(QJsonObject{{"column", static_cast<qint64>(c + 1)}, {"caption", ""}, {"values", values}});
-        }
-        return found;
+        qint64 values = 0;
+        for (std::size_t n = 1; n < all.size(); ++n) values += !all[n].ends_with(';');
+        if (!all[0].ends_with(';') || values == 0) return QJsonArray{};
+        return QJsonArray{QJsonObject{{"column", fields(all[0]) + 1}, {"caption", ""}, {"values", values}}};
     };
     return {{"inserted", [=](const Ran& r) { return only(r.w.db, r.before); }},
             {"deleted", [=](const Ran& r) { return only(r.before, r.w.db); }},
             {"skipped", [=](const Ran& r) { return static_cast<qint64>(skipped(r).size()); }},
             {"skipped_lines", skipped},
             {"unmapped_values", unmapped},
-            {"dry_run", is(dryRun)},
+            {"dry_run", is(false)},
             {"held_s", heldInLog}};
 }
 
@@ -866,11 +862,7 @@ std::vector<std::string> engineFindings(const std::string& file) {
 // from the copy made before the damage), as that copy names it,
 // and the entries a scan of it reads before the fault.
 QJsonArray unreadableOf(const Ran& r) {
-    const auto bytes = [](const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    const std::string was = bytes(r.pristine), is = bytes(r.w.db);
+    const std::string was = bytesOf(r.pristine), is = bytesOf(r.w.db);
     std::size_t at = 0;
     while (at < is.size() && is.compare(at, 4096, was, at, 4096) == 0) at += 4096;
     const auto page = std::to_string(at / 4096 + 1);
@@ -1062,6 +1054,25 @@ INSTANTIATE_TEST_SUITE_P(
                   {"restored", [](const Ran& r) { return countsOf(r.w.db); }}},
                  [](World& w) { backup()(w), halveTheBookings(w); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A refusal names each process that holds the database: here the child the
+// test started, by the name the system gives it, run by this user.
+TEST(TransferJsonHolders, NameTheProcessThatHoldsTheDatabase) {
+    TempFolder dir;
+    const std::string database = dir.file("bok.db"), program = db::testing::programDir();
+    ASSERT_TRUE(sample::makeSampleDatabase(database, {.bookings = 10, .clean = true}));
+    db::testing::Child holder(program + "/vexla-holddb", {database});
+    ASSERT_TRUE(holder.waitForLine("holding"));
+    const std::string run = "'" + program + "/vexla-transfer' compact --json --wait 0 --db '" + database + "' >'" +
+                            dir.file("out") + "' 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(run.c_str())), 3);
+    std::string name = bytesOf("/proc/" + std::to_string(holder.pid()) + "/comm");
+    name.erase(name.find_last_not_of('\n') + 1);
+    const QJsonArray want{QJsonObject{{"program", QString::fromStdString(name)},
+                                      {"pid", static_cast<qint64>(holder.pid())},
+                                      {"user", QString::fromStdString(systemUserName())}}};
+    EXPECT_EQ(shown(parsedObject(dir.read("out"))["holders"]), shown(want)) << dir.read("out");
+}
 
 // A disk that refuses the import's writes (here a limit on file size just
 // above the database's) is a file error, not an import the user must fix,
