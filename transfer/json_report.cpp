@@ -138,7 +138,10 @@ QJsonObject restoreFigures(const RestoreOutcome& outcome) {
             {"restored", countsObject(outcome.restored)}};
 }
 
-QJsonArray holdersFigure(const std::vector<Holder>& openers) {
+QJsonArray holdersFigure(const Error& refusal) {
+    std::vector<Holder> openers = refusal.openers;
+    // A refusal at our fence looks for no processes: the lock file named the holder.
+    if (openers.empty() && refusal.holder.known()) openers.push_back(refusal.holder);
     QJsonArray holders;
     for (const Holder& h : openers)
         holders.append(

@@ -76,8 +76,9 @@ QJsonObject backupFigures(const std::vector<BackupEntry>& backups);
 // and "restored" {"customers", "resources", "bookings"}.
 QJsonObject restoreFigures(const RestoreOutcome& outcome);
 // A refusal of a database in use: "holders" [{"program", "pid", "user"}],
-// the processes that have it open, as far as this user may see them.
-QJsonArray holdersFigure(const std::vector<Holder>& openers);
+// the processes that have it open, as far as this user may see them, or
+// else the one our lock file names.
+QJsonArray holdersFigure(const Error& refusal);
 
 // The object as one line of compact JSON (UTF-8) and a line end: "command",
 // "status", then `figures`, then "error" when given.

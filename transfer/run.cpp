@@ -63,7 +63,7 @@ int Run::noScratch() {
 int Run::failure(const Error& e) {
     noteFailure(e);
     const bool held = e.number == db::err::OpenedExclusively || e.number == db::err::RecordLocked;
-    if (held) figures_["holders"] = holdersFigure(e.openers);
+    if (held) figures_["holders"] = holdersFigure(e);
     return held ? exitcode::InUse : exitcode::FileError;
 }
 
