@@ -1,6 +1,7 @@
 // The main window's start-up, driven with a fake platform and the real
-// language files in a temporary program folder; and every window as a
-// screen reader and a keyboard user meet it.
+// language files in a temporary program folder; every window as a small
+// screen, a screen reader and a keyboard user meet it; and the placement
+// rule itself, case by case.
 #include "app/frm_admin.h"
 
 #include <QAccessible>
@@ -9,14 +10,12 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <filesystem>
 #include <fstream>
@@ -28,8 +27,7 @@
 #include <gtest/gtest.h>
 
 #include "app/progress_window.h"
-#include "common/folders_file.h"
-#include "db/sqlite_engine.h"
+#include "common/qt/screen_fit.h"
 #include "login/frm_login.h"
 #include "login/kryptera.h"
 #include "maintenance/gui/frm_intervall.h"
@@ -37,75 +35,29 @@
 #include "maintenance/gui/frm_sokvag.h"
 #include "registers/export_register.h"
 #include "registers/gui/frm_koppla_falt.h"
+#include "tests/app/program_world.h"
 #include "tests/db/db_test_support.h"
-#include "tests/support/fake_platform.h"
 #include "tests/support/qt_app.h"
-#include "tests/support/source_tree.h"
 #include "texts/text_codes.h"
 #include "tools/sample_generator.h"
+
+// Rectangles in failure messages as x,y wxh.
+void PrintTo(const QRect& r, std::ostream* os) {
+    *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
+}
 
 namespace vexla {
 namespace {
 
-using testing::FakePlatform;
-using testing::sourceFile;
+using testing::Program;
+using testing::ProgramWindow;
 using testing::TempFolder;
 
-class RecordingHooks final : public StartupHooks {
-public:
-    std::optional<std::string> pathAnswer = std::string();
-    std::vector<std::string> calls;
+// The frame a window manager adds once it maps a window (openbox's, with room
+// to spare). The offscreen screen reports no frame at all, as an X server
+// does for a window not yet decorated: the window must leave room for it.
+constexpr QMargins kWindowManagerFrame(2, 24, 2, 6);
 
-    std::optional<std::string> askForDatabasePath(frmAdmin&) override {
-        calls.push_back("ask");
-        return pathAnswer;
-    }
-};
-
-// A program folder with a language file (or none) and a Vexla.ini (or none).
-struct Program {
-    TempFolder dir;
-    FakePlatform fakes;
-    Platform platform;
-    mTexter texts;
-    db::SqliteEngine engine;
-    RecordingHooks hooks;
-    testing::RecordingNotices notices;
-    FoldersFile chosen;  // the user's own Vexla.ini
-    frmAdmin window;
-    std::int16_t links = 0;
-    std::unique_ptr<QDialog> dialog;  // a dialog made for a test; goes before its owner
-
-    explicit Program(const char* lang, const char* vexlaIni = nullptr)
-        : platform(fakes.platform(prepare(dir, lang, vexlaIni))),
-          texts(dir.file("bin/Lang.ini"), fakes.messages),
-          chosen(userIni(), fakes.files, notices, "[System]", txt::DatabaseNotRemembered),
-          window(platform, engine, texts, hooks, chosen) {}
-
-    std::string userIni() const { return dir.file("config/vexla-admin/Vexla.ini"); }
-
-    static std::string prepare(const TempFolder& dir, const char* lang, const char* vexlaIni) {
-        testing::ensureQApplication();
-        if (lang) dir.write("bin/Lang.ini", sourceFile(std::string("texts/") + lang + "/Lang.ini"));
-        if (vexlaIni) dir.write("Vexla.ini", vexlaIni);
-        return dir.path();
-    }
-
-    // The start-up from a command line, as the program runs it.
-    std::optional<int> start(const std::string& commandLine) {
-        return window.runStartup(
-            startingDatabase(parseCommandLine(commandLine, kPathSeparator), dir.path(), userIni()));
-    }
-
-    std::vector<QPushButton*> jobButtons() const {
-        const frmAdmin& w = window;
-        return {w.cmdKundReg[0],   w.cmdKundReg[1], w.cmdBokningReg[0], w.cmdBokningReg[1], w.cmdResursReg[0],
-                w.cmdResursReg[1], w.cmdKomprimera, w.cmdKopiera,       w.cmdKontroll};
-    }
-};
-
-// The database comes from the command line, else Vexla.ini, else the path
-// question; its folder is settled with it.
 // The language file's words as the window reads them: the Swedish one
 // says "Kontakta Trevanto.", every other text is its code.
 class LanguageTexts final : public TextSource {
@@ -121,7 +73,7 @@ private:
 
 // The bar writes the share in the installed language's form, as the terminal does.
 TEST(ProgressWindowBar, WritesTheShareInTheLanguagesForm) {
-    testing::ensureQApplication();
+    testing::ensureSmallScreenApplication();
     for (const auto& [contact, shown] : {std::pair{"Kontakta Trevanto.", "25\u00a0%"}, {"Contact Trevanto.", "25%"}}) {
         LanguageTexts texts(contact);
         SharedProgress progress;
@@ -131,6 +83,8 @@ TEST(ProgressWindowBar, WritesTheShareInTheLanguagesForm) {
     }
 }
 
+// The database comes from the command line, else Vexla.ini, else the path
+// question; its folder is settled with it.
 TEST(StartupPath, SettlesDatabaseAndFolder) {
     struct PathCase {
         const char* name;
@@ -167,8 +121,14 @@ TEST(StartupPath, SettlesDatabaseAndFolder) {
         EXPECT_EQ(!p.hooks.calls.empty() && p.hooks.calls.back() == "ask", c.asked);
         EXPECT_EQ(p.window.pathLabel(), std::string(" ") + c.DataBas);
         EXPECT_EQ(p.window.info() == p.texts.TextTillAndra("R1774"), c.showsR1774);
-        // One blank in front of the path: the job buttons are on, also without a path.
-        for (QPushButton* b : p.jobButtons()) EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+        // One blank in front of the path: the job buttons are on, also without a
+        // path; an empty label turns them off, and not the others.
+        for (const char* label : {"", " /x/y.db"}) {
+            p.window.setPathLabel(label);
+            for (QPushButton* b : p.jobButtons())
+                EXPECT_EQ(b->isEnabled(), *label != 0) << b->objectName().toStdString();
+            EXPECT_TRUE(p.window.cmdDB->isEnabled() && p.window.cdmStäng->isEnabled());
+        }
     }
 }
 
@@ -216,7 +176,7 @@ TEST(MainWindow, TheDatabaseButtonKeepsTheChoiceForTheUser) {
         QPoint centre, middle;
         QTimer::singleShot(0, [&] {
             frmSökväg& d = p.window.pathDialog();
-            centre = d.frameGeometry().center();
+            centre = d.geometry().marginsAdded(kWindowManagerFrame).center();
             middle = d.screen()->availableGeometry().center();
             d.txtSökvägBox->setText(QString::fromStdString(db));
             (confirm ? d.cmdOk : d.cmdAvbryt)->click();
@@ -254,17 +214,6 @@ TEST(StartupTexts, TheLanguageFileGivesLanguageBannerAndCaptions) {
         EXPECT_EQ(w.Frame1->title().toStdString(), text("R1847"));
         EXPECT_TRUE(p.fakes.messages.shown.empty());
     }
-}
-
-TEST(MainWindow, EmptyPathLabelDisablesJobButtonsButNotTheOthers) {
-    Program p("se", "[System]\r\nDataBas1=/srv/bok.db\r\n");
-    p.start("");
-    p.window.setPathLabel("");
-    for (QPushButton* b : p.jobButtons()) EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
-    EXPECT_TRUE(p.window.cmdDB->isEnabled());
-    EXPECT_TRUE(p.window.cdmStäng->isEnabled());
-    p.window.setPathLabel(" /x/y.db");
-    for (QPushButton* b : p.jobButtons()) EXPECT_TRUE(b->isEnabled());
 }
 
 // Close, Esc and the window's close box all end the program's window (and
@@ -463,23 +412,38 @@ std::vector<QWidget*> tabStops(QWidget* first) {
     return stops;
 }
 
-struct Window {
-    const char* name;
-    const char* defaultButton;
-    // Shows the window and answers the object names Tab must visit, in order.
-    std::function<std::pair<QWidget*, std::vector<std::string>>(Program&)> open;
-};
+// `shown` with the frame fits the screen, centred on the main window, its
+// bottom row of buttons in view.
+void expectFitsTheScreen(const Program& p, const QWidget& shown, const std::vector<const char*>& bottomRow) {
+    const QRect screen = shown.screen()->availableGeometry();
+    ASSERT_EQ(screen.size(), QSize(1024, 768));
+    const QRect frame = shown.geometry().marginsAdded(kWindowManagerFrame);
+    EXPECT_TRUE(screen.contains(frame)) << ::testing::PrintToString(frame);
+    if (&shown != &p.window) {
+        EXPECT_NEAR(frame.center().x(), p.window.geometry().marginsAdded(kWindowManagerFrame).center().x(), 2);
+    }
+    for (const char* name : bottomRow) {
+        const auto* w = shown.findChild<QWidget*>(QString::fromUtf8(name));
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_TRUE(w->isVisible()) << name;
+        EXPECT_EQ(w->visibleRegion().boundingRect(), w->rect()) << name << " is cut off";
+        EXPECT_TRUE(shown.rect().contains(QRect(w->mapTo(&shown, QPoint()), w->size()))) << name;
+    }
+}
 
-// Each control Tab reaches has an accessible name taken from its caption or
-// its label, Tab walks them in reading order, every button has an access key
-// of its own, and Enter presses the intended one.
-class Accessibility : public ::testing::TestWithParam<std::tuple<Window, const char*>> {};
+// Each window fits the screen (expectFitsTheScreen). Each control Tab
+// reaches has an accessible name taken from its caption or its label, Tab
+// walks them in reading order, every button has an access key of its own,
+// and Enter presses the intended one.
+class EveryWindow : public ::testing::TestWithParam<std::tuple<ProgramWindow, const char*>> {};
 
-TEST_P(Accessibility, EveryTabStopIsNamedAndInReadingOrder) {
+TEST_P(EveryWindow, FitsTheScreenAndEveryTabStopIsNamedAndInReadingOrder) {
     const auto& [window, language] = GetParam();
     Program program(language);
-    program.start("/d \"" + program.dir.file("bok.db") + "\"");
-    auto [shown, expected] = window.open(program);
+    ASSERT_EQ(program.startOnTheDatabase(), std::nullopt);
+    program.window.show();
+    QWidget* shown = window.open(program);
+    std::vector<std::string> expected = window.tabOrder;
     // The designed default button, before a focused button stands in for it.
     std::vector<std::string> defaults;
     for (const QPushButton* b : shown->findChildren<QPushButton*>())
@@ -487,6 +451,7 @@ TEST_P(Accessibility, EveryTabStopIsNamedAndInReadingOrder) {
     EXPECT_EQ(defaults, std::vector<std::string>{window.defaultButton});
     shown->show();
     QApplication::processEvents();
+    expectFitsTheScreen(program, *shown, window.bottomRow);
 
     std::vector<QWidget*> stops;
     for (QWidget* w : tabStops(shown))
@@ -515,61 +480,38 @@ TEST_P(Accessibility, EveryTabStopIsNamedAndInReadingOrder) {
     shown->hide();
 }
 
-std::vector<std::string> names(std::initializer_list<const char*> list) { return {list.begin(), list.end()}; }
-
-const Window kWindows[] = {
-    {"frmAdmin", "cmdKomprimera",
-     [](Program& p) {
-         return std::make_pair<QWidget*>(
-             &p.window,
-             names({"cmdKundReg(0)", "cmdKundReg(1)", "cmdBokningReg(0)", "cmdBokningReg(1)", "cmdResursReg(0)",
-                    "cmdResursReg(1)", "cmdDB", "cmdKomprimera", "cmdKopiera", "cmdKontroll", "cdmStäng"}));
-     }},
-    {"frmLogin", "cmdOk",
-     [](Program& p) {
-         p.dialog = std::make_unique<frmLogin>(&p.window, p.platform, p.texts,
-                                               LoginDatabase{p.engine, p.window.state().DataBas});
-         return std::make_pair<QWidget*>(p.dialog.get(), names({"txtUserName", "txtPassword", "cmdOk", "cmdAvbryt"}));
-     }},
-    {"frmKopplaFalt", "cmdOk",
-     [](Program& p) {
-         auto* d = new frmKopplaFält(p.window, &p.window, p.platform, p.texts, p.links);
-         p.dialog.reset(d);
-         // As they are once a file is chosen and links made.
-         for (QWidget* w :
-              std::initializer_list<QWidget*>{d->lstFilFält, d->lstFält, d->lvKopplingar, d->cmdAuto, d->cmdLäggTill,
-                                              d->cmdTaBort, d->cmdTaBortAlla, d->cmdProva, d->cmdOk})
-             w->setEnabled(true);
-         return std::make_pair<QWidget*>(
-             d, names({"cmdMall", "lstFilFält", "lstFält", "cmdAuto", "cmdLäggTill", "lvKopplingar", "cmdTaBort",
-                       "cmdTaBortAlla", "grdFörhandsvisning", "chkTaBort", "cmdProva", "cmdOk", "cmdAvbryt"}));
-     }},
-    {"frmSokvag", "cmdOk",
-     [](Program& p) {
-         auto& d = p.window.pathDialog();
-         d.Form_Load(p.window.state().DataBas);
-         return std::make_pair<QWidget*>(&d, names({"txtSökväg", "cmdBläddra", "cmdOk", "cmdAvbryt"}));
-     }},
-    {"frmIntervall", "cmdOk",
-     [](Program& p) {
-         auto& d = p.window.intervalDialog();
-         d.Form_Load();
-         return std::make_pair<QWidget*>(&d, names({"DTPStartTid", "DTPSlutTid", "cmdOk", "cmdAvbryt"}));
-     }},
-    {"frmKontroll", "cmdKontrollera",
-     [](Program& p) {
-         auto& d = p.window.checkDialog();
-         d.Form_Load();
-         return std::make_pair<QWidget*>(&d, names({"cmdKontrollera", "chkFullständig", "cmdRädda", "cmdLäggPåPlats",
-                                                    "lstSäkerhetskopior", "txtResultat", "cmdStäng"}));
-     }},
-};
-
-INSTANTIATE_TEST_SUITE_P(Windows, Accessibility,
-                         ::testing::Combine(::testing::ValuesIn(kWindows), ::testing::Values("se", "en")),
+INSTANTIATE_TEST_SUITE_P(Windows, EveryWindow,
+                         ::testing::Combine(::testing::ValuesIn(testing::programWindows()),
+                                            ::testing::Values("se", "en")),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param);
                          });
+
+// The placement, on an area at 100,0 of 1000x700 with a frame of 1,20,1,5.
+TEST(FittedGeometry, ShrinksCentresAndKeepsTheFrameInside) {
+    const QRect area(100, 0, 1000, 700);
+    const QMargins frame(1, 20, 1, 5);
+    struct Case {
+        const char* what;
+        QRect owner;
+        QSize wanted, minimum;
+        QRect expected;  // without the frame
+    } cases[] = {
+        {"fits: centred on the owner", QRect(300, 100, 400, 300), {200, 100}, {0, 0}, QRect(400, 207, 200, 100)},
+        {"no owner: centred on the area", QRect(), {200, 100}, {0, 0}, QRect(500, 307, 200, 100)},
+        {"too tall: the frame fills the height",
+         QRect(300, 100, 400, 300),
+         {200, 900},
+         {0, 0},
+         QRect(400, 20, 200, 675)},
+        {"too wide: the frame fills the width", QRect(), {1500, 100}, {0, 0}, QRect(101, 307, 998, 100)},
+        {"owner at the right edge: moved in", QRect(900, 600, 200, 100), {300, 100}, {0, 0}, QRect(799, 595, 300, 100)},
+        {"owner at the top left: moved in", QRect(100, 0, 50, 50), {300, 200}, {0, 0}, QRect(101, 20, 300, 200)},
+        {"minimum beyond the area: the title bar stays", QRect(), {200, 900}, {200, 800}, QRect(500, 20, 200, 800)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fittedGeometry(area, c.owner, c.wanted, c.minimum, frame), c.expected) << c.what;
+}
 
 }  // namespace
 }  // namespace vexla

@@ -108,22 +108,25 @@ TEST(Reader, QuotedRecordsAndRefusals) {
     }
 }
 
-TEST(Reader, ForeignSeparatorsOfAHeader) {
-    using Row = std::pair<const char*, char>;
-    for (const auto& [header, want] : {Row{"ID,Namn,Adress", ','}, Row{"ID\tNamn, AB\tAdress", '\t'},
-                                       Row{"ID\tNamn,x", '\t'}, Row{"ID;Namn, AB", 0}, Row{"ID", 0}})
-        EXPECT_EQ(foreignSeparator(header), want) << header;
-}
-
-TEST(Reader, MissingFileIsFileNotFound) {
+// What a header tells: a foreign separator, whether the file is quoted,
+// its fields for linking without their trailing blanks; and a missing file.
+TEST(Reader, HeaderLinesAndAMissingFile) {
+    using Row = std::tuple<std::string, char, bool, Lines>;
+    for (const auto& [header, separator, quoted, fields] :
+         {Row{"ID,Namn,Adress", ',', false, {"ID,Namn,Adress"}},
+          Row{"ID\tNamn, AB\tAdress", '\t', false, {"ID\tNamn, AB\tAdress"}},
+          Row{"ID\tNamn,x", '\t', false, {"ID\tNamn,x"}}, Row{"ID;Namn, AB", 0, false, {"ID", "Namn, AB"}},
+          Row{"ID", 0, false, {"ID"}}, Row{"", 0, false, {""}},
+          Row{"ID ;Namn\t; Adress;", 0, false, {"ID", "Namn", " Adress", ""}},
+          Row{"\"ID\";\"Namn \";Adress", 0, true, {"ID", "Namn", "Adress"}},
+          Row{"ID;\"Namn\"", 0, false, {"ID", "\"Namn\""}}}) {
+        EXPECT_EQ(std::tuple(foreignSeparator(header), spreadsheetQuoted(header), headerFieldsForLinking(header)),
+                  std::tuple(separator, quoted, fields))
+            << header;
+    }
     auto reader = RegisterFileReader::open("/nonexistent-folder-vexla/f.skv");
     ASSERT_FALSE(reader.ok());
     EXPECT_EQ(reader.error().number, 76);
-}
-
-TEST(Reader, HeaderFieldsForLinkingDropTrailingBlanks) {
-    EXPECT_EQ(headerFieldsForLinking("ID ;Namn\t; Adress;"), (Lines{"ID", "Namn", " Adress", ""}));
-    EXPECT_EQ(headerFieldsForLinking("\"ID\";\"Namn \";Adress"), (Lines{"ID", "Namn", "Adress"}));
 }
 
 TEST(Reader, QuotedLinesSplitAsTheSpreadsheetWroteThem) {
@@ -139,12 +142,6 @@ TEST(Reader, QuotedLinesSplitAsTheSpreadsheetWroteThem) {
         splitQuotedLine(line, fields);
         EXPECT_EQ(fields, want) << line;
     }
-}
-
-TEST(Reader, OnlyAQuotedHeaderMakesAQuotedFile) {
-    EXPECT_EQ((std::vector<bool>{spreadsheetQuoted("\"ID\";\"Namn\""), spreadsheetQuoted("ID;\"Namn\""),
-                                 spreadsheetQuoted("")}),
-              (std::vector<bool>{true, false, false}));
 }
 
 }  // namespace

@@ -147,25 +147,21 @@ TEST_F(MTexterTest, TextTillAndraGivesTheTextOfTheCode) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(MTexterTest, NoLangIniGivesEmptyTextsAndKeepsDesign) {
-    mTexter texts(folder.path() + "/missing/Lang.ini", messages);
-    EXPECT_EQ(texts.TextTillAndra("R1828"), "");
-    FakeForm form("R1825");
-    FakeControl& button = form.add("button", K::Caption, "R1827;R1828");
-    EXPECT_TRUE(texts.SetTextOfForm(form));
-    // A window's title is set even when its text is empty.
-    EXPECT_EQ(std::tie(form.title, button.caption, button.toolTip), std::tie("", kDesignCaption, kDesignToolTip));
-    EXPECT_TRUE(messages.shown.empty());
-}
-
-// A Lang.ini that cannot be read is reported; a folder in its place is
-// passed over as a missing file, without a report (root reads any file:
-// then only the folder is tried).
-TEST_F(MTexterTest, UnreadableLangIniIsReportedOnceByTextTillAndra) {
-    const std::string dir = folder.path() + "/bin";
-    std::filesystem::create_directory(dir);
-    mTexter passedOver(dir, messages);
-    EXPECT_EQ(passedOver.TextTillAndra("R1828"), "");
+// A missing Lang.ini, or a folder in its place, gives empty texts and keeps
+// the design, without a report; one that cannot be read is reported (root
+// reads any file: then only the first two are tried).
+TEST_F(MTexterTest, MissingLangIniKeepsTheDesignAndAnUnreadableOneIsReported) {
+    std::filesystem::create_directory(folder.path() + "/bin");
+    for (const std::string& missing : {folder.path() + "/missing/Lang.ini", folder.path() + "/bin"}) {
+        SCOPED_TRACE(missing);
+        mTexter texts(missing, messages);
+        EXPECT_EQ(texts.TextTillAndra("R1828"), "");
+        FakeForm form("R1825");
+        FakeControl& button = form.add("button", K::Caption, "R1827;R1828");
+        EXPECT_TRUE(texts.SetTextOfForm(form));
+        // A window's title is set even when its text is empty.
+        EXPECT_EQ(std::tie(form.title, button.caption, button.toolTip), std::tie("", kDesignCaption, kDesignToolTip));
+    }
     EXPECT_TRUE(messages.shown.empty());
     if (::geteuid() == 0) GTEST_SKIP() << "root reads a file without permissions";
     std::filesystem::permissions(folder.write("Locked.ini", "[System]\r\nR1828=x\r\n"), std::filesystem::perms::none);
