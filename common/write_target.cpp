@@ -20,16 +20,15 @@ std::string canonicalName(FileSystem& files, const std::string& path) {
 
 // Whether `target` is one of the database's files: the same file (a hard
 // link, a link to it) or the same name (one that does not exist yet). An
-// error when either cannot be looked at through its links: then nobody can
-// tell that it is not.
+// error when the target cannot be looked at through its links: then nobody
+// can tell that it is not.
 Result<bool> isDatabaseFile(FileSystem& files, const std::string& target, const std::string& database) {
     auto there = files.info(target, true);
     if (!there) return there.error();
     const std::string name = canonicalName(files, target);
     for (const std::string& own : databaseFiles(files, database)) {
         auto file = files.info(own, true);
-        if (!file) return file.error();
-        if (there->sameFile(*file)) return true;
+        if (file && there->sameFile(*file)) return true;
         if (!name.empty() && name == canonicalName(files, own)) return true;
     }
     return false;
