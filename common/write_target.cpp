@@ -19,13 +19,16 @@ std::string canonicalName(FileSystem& files, const std::string& path) {
 }
 
 // Whether `target` is one of the database's files: the same file (a hard
-// link, a link to it) or the same name (one that does not exist yet).
-bool isDatabaseFile(FileSystem& files, const std::string& target, const std::string& database) {
+// link, a link to it) or the same name (one that does not exist yet). An
+// error when the target cannot be looked at through its links: then nobody
+// can tell that it is not.
+Result<bool> isDatabaseFile(FileSystem& files, const std::string& target, const std::string& database) {
     auto there = files.info(target, true);
+    if (!there) return there.error();
     const std::string name = canonicalName(files, target);
     for (const std::string& own : databaseFiles(files, database)) {
         auto file = files.info(own, true);
-        if (there && file && there->sameFile(*file)) return true;
+        if (file && there->sameFile(*file)) return true;
         if (!name.empty() && name == canonicalName(files, own)) return true;
     }
     return false;
@@ -45,8 +48,11 @@ std::vector<std::string> databaseFiles(FileSystem& files, const std::string& dat
 Status checkWriteTarget(FileSystem& files, const std::string& target, const Placement& placement) {
     if (isStandardStream(target))
         return placement.toStream ? Status() : Status(fileRefusal(target, txt::StreamNotADatabaseTarget));
-    if (!placement.database.empty() && isDatabaseFile(files, target, placement.database))
-        return fileRefusal(target, txt::TargetIsTheDatabase);
+    if (!placement.database.empty()) {
+        auto isDatabase = isDatabaseFile(files, target, placement.database);
+        if (!isDatabase) return isDatabase.error();
+        if (*isDatabase) return fileRefusal(target, txt::TargetIsTheDatabase);
+    }
     auto there = files.info(target, false);
     if (!there) return there.error();
     if (there->kind == FileKind::Missing) return {};

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <string_view>
 
 #include "db/errors.h"
 #include "db/sql_translator.h"
@@ -86,11 +88,18 @@ Result<std::vector<std::string>> SqliteExaminedFile::TableNames() {
 Result<std::vector<std::string>> SqliteExaminedFile::EngineCheck(bool full) {
     if (!db_) return objectClosed(source::Database);
     std::vector<std::string> messages;
+    int unread = 0;
     // Both checks read every page once: the small cache does as well as any.
     const int rc = eachRow(db_, full ? "PRAGMA integrity_check" : "PRAGMA quick_check", {}, [&](sqlite3_stmt* st) {
-        if (std::string line = columnText(st, 0); line != "ok") messages.push_back(std::move(line));
-        return true;
+        std::string line = columnText(st, 0);
+        // A page the disk failed to read says nothing of the file: the check failed.
+        constexpr std::string_view kNotRead = "unable to get the page. error code=";
+        if (const auto at = line.find(kNotRead); at != std::string::npos)
+            unread = (std::atoi(line.c_str() + at + kNotRead.size()) & 0xff) == SQLITE_IOERR ? SQLITE_IOERR : 0;
+        if (line != "ok") messages.push_back(std::move(line));
+        return unread == 0;
     });
+    if (unread) return failure(unread);
     // A page the check cannot even walk to is a finding, not a failure to check.
     if (rc != SQLITE_DONE && isFault(rc))
         messages.emplace_back(sqlite3_errmsg(db_));

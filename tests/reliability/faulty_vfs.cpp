@@ -46,6 +46,8 @@ int shimDelete(sqlite3_vfs*, const char* name, int syncDir) {
 }
 
 int shimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+    file->pMethods = nullptr;  // a refused open leaves no handle to close
+    if (const int refused = ask(IoOp::Open) & ~kAfterTheCall) return refused;
     const int rc = realVfs->xOpen(realVfs, name, file, flags, outFlags);
     if (!file->pMethods) return rc;  // else, also after a failed open, the handle needs its close
     auto k = std::find_if(kinds.begin(), kinds.end(), [&](const Methods& m) { return m.real == file->pMethods; });
@@ -66,7 +68,7 @@ int shimOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags,
 }  // namespace
 
 const char* ioOpName(IoOp op) {
-    static const char* const names[] = {"read", "write", "sync", "truncate", "delete"};
+    static const char* const names[] = {"read", "write", "sync", "truncate", "delete", "open"};
     return names[static_cast<int>(op)];
 }
 

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "common/file_writing.h"
 #include "db/sqlite_engine.h"
 #include "registers/field_catalogue.h"
+#include "registers/import_report.h"
 #include "registers/import_texts.h"
 #include "registers/register_kind.h"
 #include "tests/registers/auto_linked.h"
@@ -80,14 +82,29 @@ std::string openAndCheck(const std::string& path) {
     return checked ? "" : "integrity: " + checked.error().description;
 }
 
-ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst) {
+ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst,
+                    JobProgress* progress, const ReportTo* report) {
     if (!registerByName(registerName)) throw std::invalid_argument("register " + registerName);
     ImportRequest request{registerName, filePath, deleteFirst, {}, false};
     const LinkTable links = autoLinked(db, request, filePath, "se");
     ImportServices services{db, "se"};
-    ImportRun run{importRegister(links, request, services), {}};
+    watchImport(services, progress);
     CodeTexts texts;
+    RecordingNotices notices;
+    ImportRun run;
+    std::unique_ptr<SkippedLinesReport> skipped;
+    if (report) {
+        auto created = SkippedLinesReport::create(report->files, report->path, {db.Name(), filePath}, texts, notices);
+        if (!created)
+            return run.reported = created.error(), run.message = describedFileError(created.error(), texts).description,
+                   run;
+        skipped = std::move(*created);
+        skipped->attach(services);
+    }
+    run.outcome = importRegister(links, request, services);
     run.message = importStopMessage(run.outcome, filePath, texts);
+    if (skipped) run.reported = skipped->finish(run.outcome);
+    if (!run.reported) run.message += describedFileError(run.reported.error(), texts).description;
     return run;
 }
 

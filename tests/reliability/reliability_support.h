@@ -25,20 +25,28 @@ std::string rowsDiff(const Tables& now, const Tables& expected);
 // "" when the engine opens the file (rolling back a left journal) and it passes the integrity check.
 std::string openAndCheck(const std::string& path);
 
-// The import as vexla-transfer runs it with "--map auto", and its stop message.
+// The import as vexla-transfer runs it with "--map auto" (`progress` may
+// stop it), and its stop message; with `report`, its skipped lines go to a
+// report at report->path through report->files, whose ending is `reported`.
+struct ReportTo {
+    FileSystem& files;
+    std::string path;
+};
 struct ImportRun {
     ImportOutcome outcome;
     std::string message;
+    Status reported;
 };
-ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst);
+ImportRun runImport(db::Database& db, const std::string& registerName, const std::string& filePath, bool deleteFirst,
+                    JobProgress* progress = nullptr, const ReportTo* report = nullptr);
 
 // A failing disk under SQLite (faulty_vfs.cpp): from the first call on,
-// `hook` is asked before each read, write, sync, truncation and deletion
-// SQLite makes; 0 runs the call, another value is SQLite's answer instead.
+// `hook` is asked before each opening, read, write, sync, truncation and
+// deletion SQLite makes; 0 runs the call, another value is SQLite's answer instead.
 // An answer with kAfterTheCall added runs the call and then answers the
 // rest, as a disk that did the work and then reported a failure (a
 // deletion whose folder's sync failed).
-enum class IoOp { Read, Write, Sync, Truncate, Delete };
+enum class IoOp { Read, Write, Sync, Truncate, Delete, Open };
 constexpr int kAfterTheCall = 1 << 30;
 const char* ioOpName(IoOp op);
 

@@ -80,7 +80,8 @@ private:
 
 // The real file system, except that the n-th call (1-based) of a named
 // operation ("openAppend", "createFile", "linkFile", "removeFile",
-// "renameFile", ...) can be made to fail with a given error. The files it
+// "renameFile", "info", "infoFollowing" through links, ...) can be made to
+// fail with a given error. The files it
 // opens count their own calls as "write", "flush", "sync", "close",
 // "copyFrom" and "commit".
 class FaultyFileSystem final : public FileSystem {
@@ -103,7 +104,9 @@ public:
         return unlessFaulted("readSmallFile", [&] { return real_.readSmallFile(path); });
     }
     Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path) override;
-    Result<FileInfo> info(const std::string& path, bool follow) override { return real_.info(path, follow); }
+    Result<FileInfo> info(const std::string& path, bool follow) override {
+        return unlessFaulted(follow ? "infoFollowing" : "info", [&] { return real_.info(path, follow); });
+    }
     Result<std::unique_ptr<NewFile>> createFile(const std::string& target, const Placement& placement) override;
     Status linkFile(const std::string& from, const std::string& to) override {
         return unlessFaulted("linkFile", [&] { return real_.linkFile(from, to); });
