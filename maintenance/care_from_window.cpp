@@ -5,6 +5,7 @@
 
 #include "common/open_save_dialog.h"
 #include "common/paths.h"
+#include "db/booking_file.h"
 #include "maintenance/database_check.h"
 #include "maintenance/database_rescue.h"
 #include "maintenance/restore.h"
@@ -96,7 +97,16 @@ BackupsShown backupsFromWindow(JobContext& ctx) {
     return shown;
 }
 
-CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen) {
+namespace {
+
+// The open dialog's flags for a rescued file: the file and its folder must
+// exist, read-only files hidden.
+constexpr std::uint32_t kRescuedFlags = 0x201804;
+
+// Asks whether `source` (whose registers count `then`) is to take the
+// database's place, then restores the database from it; see
+// restoreFromWindow.
+CareShown restoreAfterAsking(JobContext& ctx, const std::string& source, const RegisterCounts& then) {
     std::pair<RegisterCounts, bool> now;
     std::optional<CheckOutcome> checked;
     ctx.runLong([&](JobContext& worker) {
@@ -105,19 +115,40 @@ CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen) {
         if (!now.second) checked = checkDatabase(worker);
     });
     if (checked && checked->stopped()) return {};
-    const std::string change = checked && !checked->sound() ? damagedChangeText(ctx, *checked, chosen.counts)
-                                                            : restoreChangeText(ctx, now.first, chosen.counts);
-    const std::string question = chosen.path + " " + ctx.text(txt::IsPutBackQuestion) + ": " + change + ".\r\n" +
+    const std::string change =
+        checked && !checked->sound() ? damagedChangeText(ctx, *checked, then) : restoreChangeText(ctx, now.first, then);
+    const std::string question = source + " " + ctx.text(txt::IsPutBackQuestion) + ": " + change + ".\r\n" +
                                  ctx.text(txt::CurrentKeptFirstContinue) + "?";
     if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
         MsgAnswer::Yes)
         return {};
     ctx.main.setInfo("");
     RestoreOutcome outcome;
-    ctx.runLong([&](JobContext& worker) { outcome = restoreBackup(worker, chosen.path); });
+    ctx.runLong([&](JobContext& worker) { outcome = restoreBackup(worker, source); });
     CareShown shown{restoreReportLines(ctx, outcome), false, outcome.restoredOk(), {}, {}};
     ctx.main.setInfo(outcome.failure && !outcome.stopped() ? firstOf(shown.lines) : restoreInfoLine(ctx, outcome));
     return shown;
+}
+
+}  // namespace
+
+CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen) {
+    return restoreAfterAsking(ctx, chosen.path, chosen.counts);
+}
+
+CareShown placeRescuedFromWindow(JobContext& ctx) {
+    const AdminState& state = ctx.main.state();
+    const std::string rescued =
+        OpenSaveDialog(ctx.platform.fileDialogs, ctx.platform.messages, 0, kRescuedFlags,
+                       ctx.text(txt::DatabaseFilesFilter) + " (*.db)|*.db", ctx.text(txt::ChooseRescuedFile),
+                       state.msSökväg, proposedName(ctx, state.DataBas));
+    if (rescued.empty()) return {};
+    RegisterCounts then;
+    ctx.runLong([&](JobContext& worker) {
+        const db::BookingFileFacts facts = db::inspectBookingFile(rescued, [&] { return worker.stopRequested(); });
+        then = {facts.customers, facts.resources, facts.bookings};
+    });
+    return restoreAfterAsking(ctx, rescued, then);
 }
 
 }  // namespace vexla

@@ -52,4 +52,12 @@ BackupsShown backupsFromWindow(JobContext& ctx);
 // nothing shown. The information line gets the outcome.
 CareShown restoreFromWindow(JobContext& ctx, const BackupEntry& chosen);
 
+// The window's way to put a rescued file in the database's place: asks for
+// the file with the open dialog (the database's folder, the rescue's
+// proposed "<database>-räddad.db"), then as restoreFromWindow asks of a
+// backup, and restores the database from it as from a backup (restore.h: the
+// same checks, the current state kept as a backup, the file keeping its
+// identity). Cancelled or answered No: nothing shown, nothing changed.
+CareShown placeRescuedFromWindow(JobContext& ctx);
+
 }  // namespace vexla

@@ -136,47 +136,4 @@ std::vector<std::string> rescueLines(JobContext& ctx, const RescueOutcome& outco
     return lines;
 }
 
-namespace {
-
-// The open dialog's flags: the file and its folder must exist, read-only
-// files hidden.
-constexpr std::uint32_t kRescuedFlags = 0x201804;
-
-// "/srv/vexla/bok.db" -> "bok-räddad.db" (R9397), as the rescue proposes it.
-std::string rescuedName(JobContext& ctx, const std::string& database) {
-    std::string name = database.substr(database.find_last_of(kPathSeparator) + 1);
-    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".db") == 0) name.resize(name.size() - 3);
-    return name + "-" + ctx.text(txt::RescuedSuffix) + ".db";
-}
-
-}  // namespace
-
-CareShown placeRescuedFromWindow(JobContext& ctx) {
-    const AdminState& state = ctx.main.state();
-    const std::string rescued =
-        OpenSaveDialog(ctx.platform.fileDialogs, ctx.platform.messages, 0, kRescuedFlags,
-                       ctx.text(txt::DatabaseFilesFilter) + " (*.db)|*.db", ctx.text(txt::ChooseRescuedFile),
-                       state.msSökväg, rescuedName(ctx, state.DataBas));
-    if (rescued.empty()) return {};
-    RegisterCounts now, then;
-    ctx.runLong([&](JobContext& worker) {
-        now = databaseCounts(worker);
-        const db::BookingFileFacts facts = db::inspectBookingFile(rescued, [&] { return worker.stopRequested(); });
-        then = {facts.customers, facts.resources, facts.bookings};
-    });
-    const std::string question = rescued + " " + ctx.text(txt::IsPutBackQuestion) + ": " +
-                                 restoreChangeText(ctx, now, then) + ".\r\n" + ctx.text(txt::CurrentKeptFirstContinue) +
-                                 "?";
-    if (ctx.platform.messages.show(question, kProgramTitle, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
-        MsgAnswer::Yes)
-        return {};
-    ctx.main.setInfo("");
-    RestoreOutcome outcome;
-    ctx.runLong([&](JobContext& worker) { outcome = restoreBackup(worker, rescued); });
-    CareShown shown{restoreReportLines(ctx, outcome), false, outcome.restoredOk(), {}, {}};
-    const bool failed = outcome.failure && !outcome.stopped();
-    ctx.main.setInfo(failed && !shown.lines.empty() ? shown.lines.front() : restoreInfoLine(ctx, outcome));
-    return shown;
-}
-
 }  // namespace vexla

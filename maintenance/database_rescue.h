@@ -56,14 +56,4 @@ RescueOutcome rescueDatabase(JobContext& ctx, const std::string& target, bool re
 // the file written; a failure is its number and description.
 std::vector<std::string> rescueLines(JobContext& ctx, const RescueOutcome& outcome);
 
-// The window's way to put a rescued file in the database's place: asks for
-// the file with the open dialog (the database's folder, the rescue's
-// proposed "<database>-räddad.db"), then whether it is to take the
-// database's place, naming what would change in each register (default
-// No), then restores the database from it as from a backup (restore.h: the
-// same checks, the current state kept as a backup, the file keeping its
-// identity). Cancelled or answered No: nothing shown, nothing changed. The
-// information line gets the outcome.
-CareShown placeRescuedFromWindow(JobContext& ctx);
-
 }  // namespace vexla

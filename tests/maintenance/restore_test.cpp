@@ -253,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RestoreIntoDamaged,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The window puts a rescued file in place only after the user chose it and
-// said Yes to a question naming what changes; then as a restore does.
+// said Yes to a question naming what changes, worded for a damaged database
+// as a restore from a backup words it; then as a restore does.
 TEST(PlaceRescuedFromWindow, RestoresFromTheChosenRescueOnlyAfterYes) {
     struct Case {
         const char* chosen;  // "" cancels the dialog
@@ -277,8 +278,10 @@ TEST(PlaceRescuedFromWindow, RestoresFromTheChosenRescueOnlyAfterYes) {
 
         EXPECT_EQ(shown.changed, c.placed) << c.chosen;
         EXPECT_EQ(shown.lines.empty(), !c.placed);
-        EXPECT_EQ(w.boxTexts(), *c.chosen ? std::vector<std::string>{rescued + " R9394: R1826 ? \u2192 0.\r\nR9395?"}
-                                          : std::vector<std::string>{});
+        EXPECT_EQ(w.boxTexts(),
+                  *c.chosen ? std::vector<std::string>{rescued + " R9394: R1826: R9789 0, R9791 \u2192 0, R1847 6 "
+                                                                 "\u2192 6, R1831 400 \u2192 400.\r\nR9395?"}
+                            : std::vector<std::string>{});
         ASSERT_EQ(::stat(w.db.c_str(), &after), 0);
         EXPECT_EQ(after.st_ino, before.st_ino);
         if (!c.placed) {
