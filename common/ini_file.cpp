@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <set>
 #include <string_view>
 
 #include "common/cp1252.h"
@@ -31,14 +33,6 @@ unsigned char foldCase(unsigned char c) {
     }
 }
 
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
-
 // A file's text and what its bytes mean (the rule is in the header).
 struct IniText {
     std::string_view text;  // without a byte-order mark
@@ -52,17 +46,24 @@ IniText decideEncoding(std::string_view bytes) {
     return {bytes, check.wellFormed() && check.beyondAscii()};
 }
 
-// Whether a section or key name as the file spells it is `wanted`
-// (Windows-1252). A UTF-8 name beyond ASCII is compared in the code page; one
-// the code page cannot hold is no name the program asks for.
-bool nameMatches(std::string_view inFile, std::string_view wanted, bool utf8) {
-    if (!utf8 || asciiRun(reinterpret_cast<const unsigned char*>(inFile.data()),
-                          reinterpret_cast<const unsigned char*>(inFile.data() + inFile.size())) == inFile.size())
-        return equalNoCase(inFile, wanted);
-    std::size_t replaced = 0;
-    const std::string name = utf8ToCp1252(inFile, &replaced);
-    return replaced == 0 && equalNoCase(name, wanted);
+// A section or key name as the file spells it, as the index holds it:
+// Windows-1252 in lower case. A UTF-8 name beyond ASCII is taken into the
+// code page; one the code page cannot hold is no name the program asks for
+// (nothing).
+std::optional<std::string> foldedName(std::string_view inFile, bool utf8) {
+    std::string name(inFile);
+    if (utf8 && asciiRun(reinterpret_cast<const unsigned char*>(inFile.data()),
+                         reinterpret_cast<const unsigned char*>(inFile.data() + inFile.size())) != inFile.size()) {
+        std::size_t replaced = 0;
+        name = utf8ToCp1252(inFile, &replaced);
+        if (replaced != 0) return std::nullopt;
+    }
+    for (char& c : name) c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
+    return name;
 }
+
+// The index's key of `key` in `section`, both folded.
+std::string indexKey(const std::string& section, const std::string& key) { return section + '\0' + key; }
 
 // The first `limit` characters of UTF-8 text (a character is cut whole).
 std::string_view firstUtf8Characters(std::string_view text, std::size_t limit) {
@@ -153,37 +154,6 @@ void forEachLine(std::string_view text, F&& line) {
     }
 }
 
-// The raw value (in the file's encoding, blanks trimmed, quotes kept) of the
-// key in the first section of the name; empty when either is absent. The
-// names wanted are Windows-1252.
-std::string_view findValue(const IniText& file, std::string_view section, std::string_view key) {
-    enum { Before, Inside, Done } state = Before;
-    std::string_view found;
-    forEachLine(file.text, [&](std::string_view raw) {
-        const std::string_view line = trimSpace(raw);
-        if (line.empty() || line.front() == ';') return true;
-        if (line.front() == '[') {
-            if (state == Inside) {
-                state = Done;
-                return false;
-            }
-            std::string_view name = line.substr(1);
-            const std::size_t close = name.find(']');
-            if (close != std::string_view::npos) name = name.substr(0, close);
-            if (nameMatches(trimSpace(name), section, file.utf8)) state = Inside;
-            return true;
-        }
-        if (state != Inside) return true;
-        const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return true;
-        if (!nameMatches(trimSpace(line.substr(0, eq)), key, file.utf8)) return true;
-        found = trimSpace(line.substr(eq + 1));
-        state = Done;
-        return false;
-    });
-    return found;
-}
-
 std::string_view unquote(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
@@ -203,15 +173,47 @@ Result<IniFile> IniFile::read(const std::string& path) {
     const IniText text = decideEncoding(ini.bytes_);
     ini.start_ = ini.bytes_.size() - text.text.size();
     ini.utf8_ = text.utf8;
+    ini.buildIndex();
     return ini;
+}
+
+// One pass over the lines: the raw value (in the file's encoding, blanks
+// trimmed, quotes kept) of the first line of each key in the first section
+// of each name. A later section of a name already seen is passed over.
+void IniFile::buildIndex() {
+    const std::string_view text = std::string_view(bytes_).substr(start_);
+    std::set<std::string> sections;
+    std::optional<std::string> section;  // nothing: outside any section read
+    forEachLine(text, [&](std::string_view raw) {
+        const std::string_view line = trimSpace(raw);
+        if (line.empty() || line.front() == ';') return true;
+        if (line.front() == '[') {
+            std::string_view name = line.substr(1);
+            name = name.substr(0, name.find(']'));
+            section = foldedName(trimSpace(name), utf8_);
+            if (section && !sections.insert(*section).second) section.reset();
+            return true;
+        }
+        const std::size_t eq = line.find('=');
+        if (!section || eq == std::string_view::npos) return true;
+        if (const auto key = foldedName(trimSpace(line.substr(0, eq)), utf8_)) {
+            // An empty value may point nowhere.
+            const std::string_view value = trimSpace(line.substr(eq + 1));
+            const std::size_t at = value.empty() ? 0 : static_cast<std::size_t>(value.data() - bytes_.data());
+            index_.emplace(indexKey(*section, *key), std::pair{at, value.size()});
+        }
+        return true;
+    });
 }
 
 std::string IniFile::value(const std::string& section, const std::string& key, int bufferSize) const {
     if (bufferSize < 2 || key.empty()) return std::string();
-    const IniText text{std::string_view(bytes_).substr(start_), utf8_};
-    std::string_view value = unquote(findValue(text, utf8ToCp1252(section), utf8ToCp1252(key)));
+    const auto wanted = [](const std::string& name) { return *foldedName(utf8ToCp1252(name), false); };
+    const auto found = index_.find(indexKey(wanted(section), wanted(key)));
+    if (found == index_.end()) return std::string();
+    std::string_view value = unquote(std::string_view(bytes_).substr(found->second.first, found->second.second));
     const auto limit = static_cast<std::size_t>(bufferSize - 1);
-    if (text.utf8 && isUtf8(value)) return std::string(firstUtf8Characters(value, limit));
+    if (utf8_ && isUtf8(value)) return std::string(firstUtf8Characters(value, limit));
     return cp1252ToUtf8(value.substr(0, limit));
 }
 

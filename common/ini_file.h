@@ -34,6 +34,8 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "common/result.h"
 
@@ -54,9 +56,14 @@ public:
     std::string value(const std::string& section, const std::string& key, int bufferSize) const;
 
 private:
+    void buildIndex();
+
     std::string bytes_;
     std::size_t start_ = 0;  // past a byte-order mark
     bool utf8_ = false;
+    // Folded section and key -> where the raw value lies in bytes_ (offset,
+    // length): offsets, since a moved string may move its characters.
+    std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> index_;
 };
 
 // The value of `key` in `section` of the ini file at `path`, as read into a
