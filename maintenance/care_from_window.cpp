@@ -35,8 +35,9 @@ std::string damagedChangeText(JobContext& ctx, const CheckOutcome& checked, cons
     const auto number = [&](long n) { return n < 0 ? std::string("?") : groupedNumber(ctx, n); };
     const std::vector<CheckRow> rows = checkRows(ctx, checked);
     std::string text;
-    for (auto [table, then] : {std::pair{"Kund", backup.customers}, std::pair{"Person", backup.resources},
-                               std::pair{"Bokning", backup.bookings}}) {
+    for (const auto& [name, then] : {std::pair{"Kund", backup.customers}, std::pair{"Person", backup.resources},
+                                     std::pair{"Bokning", backup.bookings}}) {
+        const std::string table = name;  // a lambda below takes it, which a structured binding cannot be
         const auto row =
             std::find_if(rows.begin(), rows.end(), [&](const CheckRow& r) { return !r.index && r.table == table; });
         std::string now = ": " + ctx.text(txt::TotalNotCounted);
