@@ -1026,6 +1026,16 @@ Fields operator+(Fields a, const Fields& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
+// A restore's object: the file put back, the state kept first, the counts
+// before (-1 where damage hides them) and after.
+Fields restored(const char* from) {
+    return {{"backup", database(from)},
+            {"kept", newestBackup},
+            {"held_s", heldInLog},
+            {"wal_bytes", walBytes},
+            {"before", [](const Ran& r) { return knownCountsOf(r.before); }},
+            {"restored", [](const Ran& r) { return countsOf(r.w.db); }}};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, TransferJson,
@@ -1073,32 +1083,17 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"Backups", {"backups", "--db", "@/bok.db"}, {{"backups", backupsListed}}, backup()},
         JsonCase{"Restore",
                  kRestore,
-                 {{"backup", database("Vexla2026-12-03.db")},
-                  {"kept", newestBackup},
-                  {"held_s", heldInLog},
-                  {"wal_bytes", walBytes},
-                  {"before", [](const Ran& r) { return countsOf(r.before); }},
-                  {"restored", [](const Ran& r) { return countsOf(r.w.db); }}},
+                 restored("Vexla2026-12-03.db"),
                  [](World& w) { backup()(w), halveTheBookings(w); }},
         // A rescued file put in place into a database whose customers no
         // longer count, and a backup into a file the engine cannot open.
         JsonCase{"RestoreRescuedIntoDamaged",
                  {"restore", "--db", "@/bok.db", "--from", "@/new.db"},
-                 {{"backup", database("new.db")},
-                  {"kept", newestBackup},
-                  {"held_s", heldInLog},
-                  {"wal_bytes", walBytes},
-                  {"before", [](const Ran& r) { return knownCountsOf(r.before); }},
-                  {"restored", [](const Ran& r) { return countsOf(r.w.db); }}},
+                 restored("new.db"),
                  rescueDamaged},
         JsonCase{"RestoreIntoUnopenable",
                  kRestore,
-                 {{"backup", database("Vexla2026-12-03.db")},
-                  {"kept", newestBackup},
-                  {"held_s", heldInLog},
-                  {"wal_bytes", walBytes},
-                  {"before", [](const Ran& r) { return knownCountsOf(r.before); }},
-                  {"restored", [](const Ran& r) { return countsOf(r.w.db); }}},
+                 restored("Vexla2026-12-03.db"),
                  [](World& w) { backup()(w), destroyFirstPage(w); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
