@@ -1,10 +1,8 @@
 // Every --db command of the built vexla-transfer, given a path it cannot
 // use as the database, says the real cause in the installed language with
 // exit status 4, on standard error and in its --json "error".
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 #include "common/console_platform.h"
 #include "tests/db/db_test_support.h"
 #include "tests/support/fake_platform.h"
+#include "tests/transfer/transfer_test_support.h"
 #include "texts/mtexter.h"
 #include "texts/text_codes.h"
 #include "tools/sample_generator.h"
@@ -43,8 +42,6 @@ struct Cause {
 };
 
 void PrintTo(const Cause& c, std::ostream* os) { *os << c.name; }
-
-long digitsOf(const char* code) { return std::strtol(code + 1, nullptr, 10); }
 
 void makeDatabase(const std::string& path) {
     ASSERT_TRUE(sample::makeSampleDatabase(path, {.customers = 5, .bookings = 10, .clean = true}));
@@ -77,35 +74,27 @@ const Cause kCauses[] = {
      true},
     {"Fifo",
      [](const TempFolder& d, std::string&) { return ::mkfifo(d.file("pipe.db").c_str(), 0644), d.file("pipe.db"); },
-     digitsOf(txt::DatabaseIsFifo),
+     txt::number(txt::DatabaseIsFifo),
      {txt::DatabaseIsFifo}},
     {"Device",
      [](const TempFolder& d, std::string& skip) {
          if (::geteuid() != 0) return skip = "only root may make a device node", std::string();
          return ::mknod(d.file("null.db").c_str(), S_IFCHR | 0666, makedev(1, 3)), d.file("null.db");
      },
-     digitsOf(txt::DatabaseIsDevice),
+     txt::number(txt::DatabaseIsDevice),
      {txt::DatabaseIsDevice}},
     {"Folder",
      [](const TempFolder& d, std::string&) {
          return std::filesystem::create_directory(d.file("f.db")), d.file("f.db");
      },
-     digitsOf(txt::DatabaseIsFolder),
+     txt::number(txt::DatabaseIsFolder),
      {txt::DatabaseIsFolder}},
     {"Socket",
      [](const TempFolder& d, std::string& skip) {
-         sockaddr_un address{};
-         address.sun_family = AF_UNIX;
-         const std::string path = d.file("s.db");
-         if (path.size() >= sizeof address.sun_path)
-             return skip = "the folder's path is too long for a socket", std::string();
-         path.copy(address.sun_path, path.size());
-         const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-         EXPECT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-         ::close(s);
-         return path;
+         if (testing::makeSocket(d.file("s.db"))) return d.file("s.db");
+         return skip = "the folder's path is too long for a socket", std::string();
      },
-     digitsOf(txt::DatabaseIsSocket),
+     txt::number(txt::DatabaseIsSocket),
      {txt::DatabaseIsSocket}},
     {"LinkLoop",
      [](const TempFolder& d, std::string&) {

@@ -49,14 +49,14 @@ struct Ran {
 };
 
 // Runs `args` (the program first) with standard input and output on `in`
-// and `out`. Sends SIGTERM after `stopAfterMs` when that is not negative;
+// and `out` (closed when negative). Sends SIGTERM after `stopAfterMs` when that is not negative;
 // kills the child when it still runs after 10 s.
 Ran run(const std::vector<std::string>& args, int in, int out, int stopAfterMs = -1) {
     int err[2];
     if (::pipe(err) != 0) return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(in, 0), ::dup2(out, 1), ::dup2(err[1], 2);
+        ::dup2(in, 0), out < 0 ? ::close(1) : ::dup2(out, 1), ::dup2(err[1], 2);
         ::setenv("VEXLA_PASSWORD", "vexla", 1);
         std::vector<char*> argv;
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -103,7 +103,7 @@ struct Installed {
     TempFolder dir;
     const std::string built = db::testing::programDir();
     const std::string folder = dir.file("opt/vexla");
-    const std::string lang = dir.file(Kompilerad() ? "opt/vexla/bin/Lang.ini" : "opt/bin/Lang.ini");
+    const std::string lang = langIniPath(folder);
     const std::string shownLang = Kompilerad() ? "bin/Lang.ini" : "../bin/Lang.ini";
     const std::string db = dir.file("bok.db"), customers = dir.file("kund.skv");
     int devNull = ::open("/dev/null", O_RDWR);
@@ -123,13 +123,21 @@ struct Installed {
                   0);
     }
     ~Installed() { ::close(devNull); }
-    Ran transfer(std::vector<std::string> args, int out = -1, int stopAfterMs = -1, int in = -1) {
+    // Standard output on `out`: /dev/null when -1, closed when -2.
+    Ran transfer(std::vector<std::string> args, int out = -1) {
         args.insert(args.begin(), folder + "/vexla-transfer");
-        return run(args, in < 0 ? devNull : in, out < 0 ? devNull : out, stopAfterMs);
+        return run(args, devNull, out == -1 ? devNull : out);
     }
-    Ran admin(std::vector<std::string> args, int stopAfterMs = -1) {
+    // Standard output into the file `path`.
+    Ran transferInto(const std::string& path, std::vector<std::string> args) {
+        const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const Ran ran = transfer(std::move(args), out);
+        ::close(out);
+        return ran;
+    }
+    Ran admin(std::vector<std::string> args) {
         args.insert(args.begin(), folder + "/vexla-admin");
-        return run(args, devNull, devNull, stopAfterMs);
+        return run(args, devNull, devNull);
     }
     std::string customerCount() { return db::testing::queryWithSqlite(db, "SELECT count(*) FROM Kund").at(0); }
 };
@@ -157,50 +165,36 @@ TEST_P(NoRegularFile, IsRefusedWhereverAFileIsReadAndNeverWaitedFor) {
     };
     const std::string node = w.dir.file("node");
     place(node);
-    struct Case {
-        const char* name;
-        std::function<Ran()> run;
+    const std::string transfer = w.folder + "/vexla-transfer", admin = w.folder + "/vexla-admin";
+    const struct {
+        std::string placed;  // a settings file made a node as well, or ""
+        std::vector<std::string> args;
         int status;
         std::vector<std::string> told;
-    };
-    const std::vector<Case> cases{
-        {"--in",
-         [&] {
-             return w.transfer({"import", "--register", "kund", "--db", w.db, "--in", node, "--user", "admin"});
-         },
+    } cases[] = {
+        {"",
+         {transfer, "import", "--register", "kund", "--db", w.db, "--in", node, "--user", "admin"},
          4,
          {said + ": " + node, "--in -"}},
-        {"--map",
-         [&] {
-             return w.transfer(
-                 {"import", "--register", "kund", "--db", w.db, "--in", w.customers, "--map", node, "--user", "admin"});
-         },
+        {"",
+         {transfer, "import", "--register", "kund", "--db", w.db, "--in", w.customers, "--map", node, "--user",
+          "admin"},
          4,
          {said + ": " + node}},
-        {"restore",
-         [&] {
-             return w.transfer({"restore", "--db", w.db, "--from", node});
-         },
-         4,
-         {said + ": " + node}},
-        {"Vexla.ini",
-         [&] {
-             place(w.folder + "/Vexla.ini");
-             return w.admin({"/a", "k"});
-         },
+        {"", {transfer, "restore", "--db", w.db, "--from", node}, 4, {said + ": " + node}},
+        {w.folder + "/Vexla.ini",
+         {admin, "/a", "k"},
          1,
          {"vexla-admin: Vexla.ini not read: not a regular file (" + kind + ")\n"}},
-        {"Lang.ini",
-         [&] {
-             place(w.lang);
-             return w.transfer({"check", "--db", w.db});
-         },
+        {w.lang,
+         {transfer, "check", "--db", w.db},
          0,
          {"vexla-transfer: " + w.shownLang + " not read: not a regular file (" + kind + ")\n"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Ran ran = c.run();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + c.placed);
+        if (!c.placed.empty()) place(c.placed);
+        const Ran ran = run(c.args, w.devNull, w.devNull);
         ASSERT_FALSE(ran.hung());
         EXPECT_EQ(ran.status, c.status) << ran.err;
         for (const std::string& told : c.told) EXPECT_NE(ran.err.find(told), std::string::npos) << ran.err;
@@ -232,9 +226,7 @@ TEST(SettingsFilePassedOver, IsToldInOneEnglishLine) {
         SCOPED_TRACE(c.name);
         db::testing::writeFile(c.lang ? w.lang : w.folder + "/Vexla.ini", c.bytes);
         if (c.lang) {
-            const int out = ::open(w.dir.file("help").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const Ran ran = w.transfer({"--help"}, out);
-            ::close(out);
+            const Ran ran = w.transferInto(w.dir.file("help"), {"--help"});
             EXPECT_EQ(ran.err, "vexla-transfer: " + w.shownLang + " not read: " + c.reason + "\n");
             const std::string help = w.dir.read("help");
             EXPECT_EQ(help.find_first_not_of('\n'), std::string::npos) << help;  // every text empty
@@ -257,35 +249,24 @@ TEST(StopSignal, EndsEveryWaitWithinASecond) {
     ASSERT_EQ(sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     int silent[2];
     ASSERT_EQ(::pipe(silent), 0);  // a standard input nobody writes to
-    const std::vector<std::pair<const char*, std::function<Ran()>>> cases{
-        {"check",
-         [&] {
-             return w.transfer({"check", "--db", w.db, "--wait", "60"}, -1, 700);
-         }},
-        {"compact",
-         [&] {
-             return w.transfer({"compact", "--db", w.db, "--wait", "60"}, -1, 700);
-         }},
-        {"login",
-         [&] {
-             return w.transfer({"export", "--register", "kund", "--db", w.db, "--out", w.dir.file("k"), "--user",
-                                "admin", "--wait", "60"},
-                               -1, 700);
-         }},
-        {"password",
-         [&] {
-             return w.transfer({"import", "--register", "kund", "--db", w.db, "--in", w.customers, "--user", "admin",
-                                "--password-stdin"},
-                               -1, 700, silent[0]);
-         }},
-        {"vexla-admin /a k",
-         [&] {
-             return w.admin({"/a", "k", "--wait", "60", "/d", w.db}, 700);
-         }},
+    const std::string transfer = w.folder + "/vexla-transfer";
+    const struct {
+        std::vector<std::string> args;
+        int in;
+    } cases[] = {
+        {{transfer, "check", "--db", w.db, "--wait", "60"}, w.devNull},
+        {{transfer, "compact", "--db", w.db, "--wait", "60"}, w.devNull},
+        {{transfer, "export", "--register", "kund", "--db", w.db, "--out", w.dir.file("k"), "--user", "admin", "--wait",
+          "60"},
+         w.devNull},
+        {{transfer, "import", "--register", "kund", "--db", w.db, "--in", w.customers, "--user", "admin",
+          "--password-stdin"},
+         silent[0]},
+        {{w.folder + "/vexla-admin", "/a", "k", "--wait", "60", "/d", w.db}, w.devNull},
     };
-    for (const auto& [name, ran] : cases) {
-        SCOPED_TRACE(name);
-        const Ran r = ran();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1] + (c.in == silent[0] ? " password" : ""));
+        const Ran r = run(c.args, c.in, w.devNull, 700);
         ASSERT_FALSE(r.hung());
         EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
         EXPECT_LT(r.afterStop, 1.0);
@@ -296,7 +277,9 @@ TEST(StopSignal, EndsEveryWaitWithinASecond) {
 
 // A product (the register file, the JSON object) that standard output does
 // not take ends the job with nothing changed, exit 4 and one line; a mere
-// summary line that is lost changes nothing.
+// summary line that is lost changes nothing. Standard output closed (a cron
+// line's ">&-"), nothing of a product ends up in a file opened later in its
+// place (the activity log).
 TEST(StandardOutput, ThatTakesNoWritesEndsAJobWhoseProductGoesThere) {
     Installed w;
     struct Case {
@@ -308,21 +291,22 @@ TEST(StandardOutput, ThatTakesNoWritesEndsAJobWhoseProductGoesThere) {
         {"import --json",
          {"import", "--register", "kund", "--db", w.db, "--in", w.customers, "--user", "admin", "--json"},
          4},
+        {"check --json", {"check", "--db", w.db, "--json"}, 4},
         {"summary of an export",
          {"export", "--register", "kund", "--db", w.db, "--out", w.dir.file("k"), "--user", "admin"},
          0},
     };
-    for (const bool full : {true, false}) {
+    for (const std::string into : {"/dev/full", "a closed pipe", "closed"}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + (full ? " to /dev/full" : " to a closed pipe"));
+            SCOPED_TRACE(std::string(c.name) + " to " + into);
             fs::remove(w.dir.file("k"));
             int ends[2];
             ASSERT_EQ(::pipe(ends), 0);
             ::close(ends[0]);
-            const int out = full ? ::open("/dev/full", O_WRONLY) : ends[1];
+            const int out = into == "closed" ? -2 : into == "/dev/full" ? ::open("/dev/full", O_WRONLY) : ends[1];
             const std::string before = w.customerCount();
             const Ran ran = w.transfer(c.args, out);
-            if (full) ::close(out);
+            if (out != ends[1] && out >= 0) ::close(out);
             ::close(ends[1]);
             EXPECT_EQ(ran.status, c.status) << ran.err;
             if (c.status == 4) {
@@ -331,83 +315,75 @@ TEST(StandardOutput, ThatTakesNoWritesEndsAJobWhoseProductGoesThere) {
             EXPECT_EQ(w.customerCount(), before);
         }
     }
+    const std::string log = testing::fileBytes(w.folder + "/Logg.txt");
+    EXPECT_EQ(log.find("ID;"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\"command\""), std::string::npos) << log;
 }
 
-// An activity log that cannot be written is told beside the job: the JSON
-// object's error stays the job's own failure, with its number.
-TEST(ActivityLogRefused, LeavesTheJobsFailureInItsReport) {
+// The JSON object's error gives a script a file the system refused by the
+// system's own number, one we refuse for its kind by the number of our
+// text. An activity log that cannot be written is told beside the job: the
+// error stays the job's own failure.
+TEST(JsonError, GivesTheJobsOwnFailureByItsNumber) {
     Installed w;
-    fs::remove(w.folder + "/Logg.txt");
-    fs::create_directory(w.folder + "/Logg.txt");
+    fs::create_directory(w.dir.file("folder"));
     std::ofstream(w.dir.file("empty.skv")).flush();
+    const auto importing = [&](const std::string& in, std::vector<std::string> more = {}) {
+        std::vector<std::string> args{"import", "--register", "kund", "--db", w.db, "--user", "admin", "--in", in};
+        return args.insert(args.end(), more.begin(), more.end()), args;
+    };
     const struct {
         std::vector<std::string> args;
         long number;
-        const char* code;
+        const char* code;  // a text the error's says, or null
+        bool logRefused;   // Logg.txt a folder, from this case on
     } cases[] = {
-        {{"import", "--register", "kund", "--db", w.db, "--in", w.dir.file("empty.skv"), "--user", "admin"},
-         1800,
-         txt::FileHasNoHeaderLine},
-        {{"import", "--register", "kund", "--db", w.db, "--in", w.customers, "--user", "admin", "--dry-run", "--report",
-          w.dir.path()},
-         9372,
-         txt::ReportNotWritable},
+        {{"export", "--register", "kund", "--db", w.db, "--user", "admin", "--out",
+          w.dir.file(std::string(300, 'x') + ".skv")},
+         ENAMETOOLONG,
+         nullptr,
+         false},
+        {importing(w.dir.file("gone.skv")), ENOENT, nullptr, false},
+        {importing(w.dir.file("folder")), txt::number(txt::FolderNotRead), nullptr, false},
+        {importing(w.dir.file("empty.skv")), 1800, txt::FileHasNoHeaderLine, true},
+        {importing(w.customers, {"--dry-run", "--report", w.dir.path()}), 9372, txt::ReportNotWritable, true},
     };
+    const std::string refused = builtText(txt::ActivityLogNotWritable);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.front());
+        SCOPED_TRACE(c.args[8]);
+        if (c.logRefused && !fs::is_directory(w.folder + "/Logg.txt"))
+            fs::remove(w.folder + "/Logg.txt"), fs::create_directory(w.folder + "/Logg.txt");
         std::vector<std::string> args = c.args;
         args.push_back("--json");
-        const std::string report = w.dir.file("report.json");
-        const int out = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const Ran ran = w.transfer(args, out);
-        ::close(out);
+        const Ran ran = w.transferInto(w.dir.file("report.json"), args);
         EXPECT_EQ(ran.status, 4) << ran.err;
-        EXPECT_NE(ran.err.find(builtText(txt::ActivityLogNotWritable)), std::string::npos) << ran.err;
-        std::stringstream json;
-        json << std::ifstream(report).rdbuf();
-        const QJsonObject error = QJsonDocument::fromJson(QByteArray::fromStdString(json.str()))["error"].toObject();
-        EXPECT_EQ(error["number"].toInteger(), c.number) << json.str();
+        EXPECT_EQ(ran.err.find(refused) != std::string::npos, c.logRefused) << ran.err;
+        const std::string json = w.dir.read("report.json");
+        const QJsonObject error = QJsonDocument::fromJson(QByteArray::fromStdString(json))["error"].toObject();
+        EXPECT_EQ(error["number"].toInteger(), c.number) << json;
         const std::string text = error["text"].toString().toStdString();
-        EXPECT_EQ(text.find(builtText(txt::ActivityLogNotWritable)), std::string::npos) << text;
+        EXPECT_EQ(text.find(refused), std::string::npos) << text;
         if (c.code) {
             EXPECT_NE(text.find(builtText(c.code)), std::string::npos) << text;
         }
     }
 }
 
-// A file the system refused is given to a script by the system's own
-// number; one we refuse for its kind, by the number of our text.
-TEST(FileFailure, GivesScriptsTheSystemsNumberElseOurTexts) {
+// The programs copied into a folder of their own find the language file
+// where the build's kind of layout puts it (installed: bin/ below the
+// program's folder; development: bin/ beside it) and say their help in that
+// file's words, as the build tree's program does.
+TEST(InstalledLayout, ReadsTheLanguageFileOfItsOwnLayout) {
     Installed w;
-    fs::create_directory(w.dir.file("folder"));
-    const auto importing = [&](const std::string& in) {
-        return std::vector<std::string>{"import", "--register", "kund", "--db", w.db, "--user", "admin", "--in", in};
-    };
-    const struct {
-        std::vector<std::string> args;
-        long number;
-    } cases[] = {
-        {{"export", "--register", "kund", "--db", w.db, "--user", "admin", "--out",
-          w.dir.file(std::string(300, 'x') + ".skv")},
-         ENAMETOOLONG},
-        {importing(w.dir.file("gone.skv")), ENOENT},
-        {importing(w.dir.file("folder")), txt::number(txt::FolderNotRead)},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> args = c.args;
-        args.push_back("--json");
-        SCOPED_TRACE(c.args.back());
-        const std::string report = w.dir.file("report.json");
-        const int out = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const Ran ran = w.transfer(args, out);
+    const auto help = [&](const std::string& folder, const char* name) {
+        const int out = ::open(w.dir.file(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        EXPECT_EQ(run({folder + "/vexla-transfer", "--help"}, w.devNull, out).status, 0);
         ::close(out);
-        EXPECT_EQ(ran.status, 4) << ran.err;
-        std::stringstream json;
-        json << std::ifstream(report).rdbuf();
-        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.str()))["error"]["number"].toInteger(),
-                  c.number)
-            << json.str();
-    }
+        return w.dir.read(name);
+    };
+    const std::string said = help(w.built, "built");
+    ASSERT_NE(said.find("vexla-transfer"), std::string::npos) << said;
+    EXPECT_EQ(help(w.folder, "copied"), said);
 }
 
 }  // namespace

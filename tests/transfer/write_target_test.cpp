@@ -3,10 +3,8 @@
 // with --force; never the database nor its own files under any name; the
 // standard streams written in place where the product is text and refused
 // for a database.
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,47 +13,19 @@
 #include <functional>
 #include <memory>
 
-#include "common/console_platform.h"
-#include "db/sqlite_engine.h"
 #include "tests/db/db_test_support.h"
-#include "tests/support/fake_platform.h"
 #include "tests/support/source_tree.h"
-#include "tools/sample_generator.h"
-#include "transfer/transfer.h"
+#include "tests/transfer/transfer_test_support.h"
 
 namespace vexla {
 namespace {
 
-using Args = std::vector<std::string>;
+using namespace testing;
 
-std::string contents(std::FILE* f) {
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;) s += static_cast<char>(c);
-    return s;
-}
-
-struct World {
-    testing::TempFolder dir;
-    std::string db = dir.file("bok.db");
-    testing::FakeClock clock;
-    testing::FakeLocaleInfo locale;
-    PosixFileSystem files;
-    db::SqliteEngine engine;
-    testing::CodeTexts texts;  // every text is its code
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out{std::tmpfile(), std::fclose}, err{std::tmpfile(), std::fclose};
-    ConsoleMessageBoxes console{err.get()};
-
-    World() {
-        EXPECT_TRUE(sample::makeSampleDatabase(db, {.customers = 20, .resources = 4, .bookings = 60, .clean = true}));
-        dir.write("in.skv", "ID;Name\r\n5001;Alfa\r\n5001;Beta\r\n");
-    }
-    int run(Args line) {
-        transfer::Environment env{texts, engine,    console,   clock, locale,  files,   dir.path(),
-                                  stdin, out.get(), err.get(), false, "vexla", nullptr, [] { return 0; }};
-        line.insert(line.end(), {"--wait", "0"});
-        return transfer::runTransfer(line, env);
-    }
+// The demo database and an import file whose third line repeats the second's ID.
+struct Scene : World {
+    Scene() { dir.write("in.skv", "ID;Name\r\n5001;Alfa\r\n5001;Beta\r\n"); }
+    int run(Args line) { return World::run(line + Args{"--wait", "0"}); }
 };
 
 // A writer: its command line before the target's path.
@@ -86,24 +56,12 @@ bool device(World& w) {
     return ::geteuid() == 0 && ::mknod(w.dir.file("node.db").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
 }
 bool fifo(World& w) { return ::mkfifo(w.dir.file("node.db").c_str(), 0600) == 0; }
-bool socketNode(World& w) {
-    const std::string path = w.dir.file("node.db");
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0 || path.size() >= sizeof address.sun_path) return false;
-    path.copy(address.sun_path, path.size());
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
-}
+bool socketNode(World& w) { return makeSocket(w.dir.file("node.db")); }
 bool folder(World& w) { return ::mkdir(w.dir.file("node.db").c_str(), 0700) == 0; }
 bool hardLink(World& w) { return ::link(w.db.c_str(), w.dir.file("other.db").c_str()) == 0; }
 bool symbolicLink(World& w) { return ::symlink(w.db.c_str(), w.dir.file("other.db").c_str()) == 0; }
 bool linkedFolder(World& w) { return ::symlink(w.dir.path().c_str(), w.dir.file("via").c_str()) == 0; }
 bool companionThere(World& w) { return !w.dir.write("bok.db-journal", "").empty(); }
-
-std::string refusal(const char* code, const std::string& path) { return std::string(code) + ": " + path; }
 
 // The refusal's text code, which standard error gives with the target's path.
 using Expected = const char*;
@@ -127,14 +85,9 @@ const std::pair<Target, Expected> kTargets[] = {
 
 class WriteTarget : public ::testing::TestWithParam<std::tuple<Writer, std::pair<Target, Expected>>> {};
 
-std::string at(std::string s, const std::string& folder) {
-    for (auto p = s.find('@'); p != std::string::npos; p = s.find('@', p + folder.size())) s.replace(p, 1, folder);
-    return s;
-}
-
 TEST_P(WriteTarget, IsRefusedLeavingTheNodeAndTheDatabaseAlone) {
     const auto& [writer, target] = GetParam();
-    World w;
+    Scene w;
     // The copy's rule gives a name without a dot ".db": /dev/null.db is a new file.
     if (std::string(writer.name) == "Copy" && target.first.path == "/dev/null") GTEST_SKIP() << "no device named";
     if (!target.first.make(w)) GTEST_SKIP() << "the node cannot be made by this user (a device needs root)";
@@ -152,7 +105,7 @@ TEST_P(WriteTarget, IsRefusedLeavingTheNodeAndTheDatabaseAlone) {
     line.push_back(path);
     EXPECT_EQ(w.run(line), 4);
     const std::string err = contents(w.err.get());
-    EXPECT_NE(err.find(copysOwn ? "R1747" : refusal(target.second, path)), std::string::npos) << err;
+    EXPECT_NE(err.find(copysOwn ? "R1747" : target.second + (": " + path)), std::string::npos) << err;
     struct stat after {};
     EXPECT_EQ(::lstat(path.c_str(), &after) == 0, there);
     if (there) {
@@ -188,7 +141,7 @@ class StandardStream : public ::testing::TestWithParam<StreamCase> {};
 
 TEST_P(StandardStream, IsWrittenInPlaceOrRefused) {
     const StreamCase& c = GetParam();
-    World w;
+    Scene w;
     // The run's descriptor, a file here, stands for a pipe or a terminal.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> carried{std::tmpfile(), std::fclose};
     const int fd = c.fd;
@@ -213,14 +166,11 @@ TEST_P(StandardStream, IsWrittenInPlaceOrRefused) {
         EXPECT_FALSE(db::testing::fileExists(w.dir.file(name))) << name;
 }
 
-Args operator+(Args a, const Args& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 const Args kExportTo{"export", "--register", "kund", "--db", "@/bok.db", "--user", "admin", "--out"};
 const Args kReportTo{"import", "--register", "kund",  "--db", "@/bok.db",  "--user",  "admin",
                      "--in",   "@/in.skv",   "--map", "auto", "--dry-run", "--report"};
+
+const Args kCopyTo{"copy", "--db", "@/bok.db", "--out"}, kRecoverTo{"recover", "--db", "@/bok.db", "--out"};
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, StandardStream,
@@ -228,26 +178,12 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"ExportToStandardError", kExportTo + Args{"/dev/stderr"}, 0, "", STDERR_FILENO, "ID;"},
         StreamCase{"ReportToStandardError", kReportTo + Args{"/dev/stderr"}, 5, "", STDERR_FILENO, "R9040 3: "},
         StreamCase{"ReportToDash", kReportTo + Args{"-"}, 5, "", STDOUT_FILENO, "R9040 3: "},
-        StreamCase{
-            "CopyToDash", {"copy", "--db", "@/bok.db", "--out", "-"}, 4, "R9601: /dev/stdout", STDOUT_FILENO, ""},
-        StreamCase{"CopyToStandardError",
-                   {"copy", "--db", "@/bok.db", "--out", "/dev/stderr"},
-                   4,
-                   "R9601: /dev/stderr",
-                   STDERR_FILENO,
+        StreamCase{"CopyToDash", kCopyTo + Args{"-"}, 4, "R9601: /dev/stdout", STDOUT_FILENO, ""},
+        StreamCase{"CopyToStandardError", kCopyTo + Args{"/dev/stderr"}, 4, "R9601: /dev/stderr", STDERR_FILENO, ""},
+        StreamCase{"RecoverToStandardOutput", kRecoverTo + Args{"/dev/stdout"}, 4, "R9601: /dev/stdout", STDOUT_FILENO,
                    ""},
-        StreamCase{"RecoverToStandardOutput",
-                   {"recover", "--db", "@/bok.db", "--out", "/dev/stdout"},
-                   4,
-                   "R9601: /dev/stdout",
-                   STDOUT_FILENO,
-                   ""},
-        StreamCase{"RecoverToDash",
-                   {"recover", "--db", "@/bok.db", "--force", "--out", "-"},
-                   4,
-                   "R9601: /dev/stdout",
-                   STDOUT_FILENO,
-                   ""}),
+        StreamCase{"RecoverToDash", Args{"recover", "--db", "@/bok.db", "--force", "--out", "-"}, 4,
+                   "R9601: /dev/stdout", STDOUT_FILENO, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
