@@ -198,7 +198,7 @@ TEST_P(DatabaseIdentity, TheNamedFileIsCompactedAndStaysTheSameFile) {
 }
 
 std::vector<IdentityCase> identityCases() {
-    const char* const names[] = {"Plain", "Wal",   "Symlink",        "NonMemberGroup",
+    const char* const names[] = {"Plain",    "Wal",   "Symlink",        "NonMemberGroup",
                                  "HardLink", "Xattr", "IdleConnection", "NotWritable"};
     std::vector<IdentityCase> cases;
     for (const bool restore : {false, true})
