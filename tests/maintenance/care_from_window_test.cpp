@@ -1,6 +1,5 @@
 // The window's way to the check, the rescue and the restore: what each asks,
 // and that nothing changes unless the user says so.
-#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -8,17 +7,15 @@
 #include <fstream>
 
 #include "maintenance/care_from_window.h"
+#include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
 
+using testing::fileBytes;
 using testing::JobWorld;
-
-std::string bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A page in the middle of the file overwritten.
 void damage(const std::string& path) {
@@ -33,11 +30,11 @@ void damage(const std::string& path) {
 TEST(CareFromWindow, ACheckFindingDamageLeadsToARescueIntoAChosenFile) {
     JobWorld w;
     damage(w.db);
-    const std::string damaged = bytesOf(w.db), target = w.dir.file("räddad.db");
+    const std::string damaged = fileBytes(w.db), target = w.dir.file("räddad.db");
     EXPECT_FALSE(w.compactInWindow());
     ASSERT_EQ(w.boxTexts().size(), 1u);
     EXPECT_NE(w.boxTexts()[0].find("\r\nR9392"), std::string::npos) << w.boxTexts()[0];
-    EXPECT_EQ(bytesOf(w.db), damaged);
+    EXPECT_EQ(fileBytes(w.db), damaged);
     w.fakes.messages.shown.clear();
     const CareShown checked = checkFromWindow(w.ctx, false);
     EXPECT_TRUE(checked.damaged);
@@ -52,7 +49,7 @@ TEST(CareFromWindow, ACheckFindingDamageLeadsToARescueIntoAChosenFile) {
     EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"R1747"});
     EXPECT_FALSE(rescued.lines.empty());
     EXPECT_FALSE(w.rowsIn(target).empty());
-    EXPECT_EQ(bytesOf(w.db), damaged);
+    EXPECT_EQ(fileBytes(w.db), damaged);
 }
 
 // The restore asks first, No being the default, naming what changes; No
@@ -67,7 +64,7 @@ TEST(CareFromWindow, TheRestoreChangesNothingUntilTheUserSaysYes) {
         auto opened = engine.OpenDatabase(w.db, true);
         ASSERT_TRUE(opened && (*opened)->Execute("DELETE FROM Bokning WHERE ID > 100") && (*opened)->Close());
     }
-    const std::string current = bytesOf(w.db);
+    const std::string current = fileBytes(w.db);
     const BackupsShown listed = backupsFromWindow(w.ctx);
     ASSERT_EQ(listed.backups.size(), 1u);
     ASSERT_EQ(listed.lines.size(), 3u);
@@ -78,7 +75,7 @@ TEST(CareFromWindow, TheRestoreChangesNothingUntilTheUserSaysYes) {
     const testing::ShownBox& asked = w.fakes.messages.shown[0];
     EXPECT_EQ(asked.buttons, MsgButtons::YesNoDefaultNo);
     EXPECT_NE(asked.text.find(backup + " R9394: R1831 "), std::string::npos) << asked.text;
-    EXPECT_EQ(bytesOf(w.db), current);
+    EXPECT_EQ(fileBytes(w.db), current);
 
     w.fakes.messages.answers = {MsgAnswer::Yes};
     const CareShown restored = restoreFromWindow(w.ctx, listed.backups[0]);
@@ -88,14 +85,7 @@ TEST(CareFromWindow, TheRestoreChangesNothingUntilTheUserSaysYes) {
 
 // The first column of the first row of `sql` on the file `path`.
 long long one(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    const long long value = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return value;
+    return std::stoll(db::testing::queryWithSqlite(path, sql).at(0));
 }
 
 // Overwrites a middle leaf page of `object`; answers the rows or entries

@@ -2,7 +2,6 @@
 // reports of the exclusive-use test, and that no failure or crash at any
 // step loses a row.
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,49 +115,43 @@ TEST(ExclusiveTest, RefusalsTouchNothingAndSayWhy) {
     }
 }
 
-TEST(CompactionFaults, TooLittleSpaceStopsBeforeTheFirstCopy) {
-    JobWorld w;
-    const auto size = fs::file_size(w.db);
-    w.fakes.files.freeBytes = 3 * size - 1;
-    EXPECT_FALSE(w.compactInWindow());
-    ASSERT_EQ(w.boxTexts().size(), 1u);
-    EXPECT_EQ(w.boxTexts()[0].rfind("61\r\nR9051: ", 0), 0u) << w.boxTexts()[0];
-    EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
-    w.fakes.files.freeBytes = 3 * size;
-    EXPECT_TRUE(w.compactInWindow());
-}
-
-// The backup is on the disk before the compacted content is committed in
-// its place: a sync of it that fails ends the job with the database as it was.
-TEST(CompactionFaults, ABackupTheDiskDoesNotKeepStopsBeforeTheCommit) {
-    JobWorld w;
-    db::testing::makeDatabase(w.db, "DELETE FROM Bokning WHERE ID % 2 = 0");
-    const std::string before = w.dir.read("bok.db");
-    w.fakes.files.failCall("syncFile", 1, Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin"});
-    EXPECT_FALSE(w.compactInWindow());
-    ASSERT_EQ(w.boxTexts().size(), 1u);
-    EXPECT_EQ(w.boxTexts()[0].rfind("75\r\n", 0), 0u) << w.boxTexts()[0];
-    EXPECT_EQ(w.dir.read("bok.db"), before);
-}
-
-// The compacted result is placed through the file system like the backup
-// beside it (two new files, made at once): either failing, at its start or
-// at its placing, ends the job with the database as it was and no file of
-// the job's left but a backup made whole.
-TEST(CompactionFaults, AResultOrBackupThatCannotBePlacedLeavesTheDatabase) {
-    for (const char* op : {"createFile", "commit"})
-        for (int nth : {1, 2}) {
-            SCOPED_TRACE(std::string(op) + " #" + std::to_string(nth));
-            JobWorld w;
-            db::testing::makeDatabase(w.db, "DELETE FROM Bokning WHERE ID % 2 = 0");
-            const std::string before = w.dir.read("bok.db");
+// A failure before the compacted content takes the database's place ends
+// the job with one box, the database as it was and no file of the job's
+// left but a backup made whole: too little room for its copies (none is
+// begun, and room for exactly them is enough); a sync of the backup that
+// fails (it is on the disk before the commit); the result or the backup
+// beside it (two new files, made at once) failing at its start or at its placing.
+TEST(CompactionFaults, AFailureBeforeTheCommitLeavesTheDatabase) {
+    const auto placing = [](const char* op, int nth) {
+        return [=](JobWorld& w) {
             w.fakes.files.failCall(op, nth, Error{fserr::DiskFull, "Disk full", "Vexla Admin", w.db, "R9143"});
-            EXPECT_FALSE(w.compactInWindow());
-            ASSERT_EQ(w.boxTexts().size(), 1u);
-            EXPECT_EQ(w.boxTexts()[0].rfind("61\r\n", 0), 0u) << w.boxTexts()[0];
-            EXPECT_EQ(w.dir.read("bok.db"), before);
-            for (const std::string& name : w.dir.list()) EXPECT_TRUE(name == "bok.db" || name == kBackup) << name;
-        }
+        };
+    };
+    const auto unsynced = [](JobWorld& w) {
+        w.fakes.files.failCall("syncFile", 1, Error{fserr::PathFileAccess, "Path/File access error", "Vexla Admin"});
+    };
+    const auto noRoom = [](JobWorld& w) { w.fakes.files.freeBytes = 3 * fs::file_size(w.db) - 1; };
+    using Case = std::tuple<std::string, std::function<void(JobWorld&)>, std::string>;
+    for (const auto& [name, fault, box] :
+         {Case{"no room", noRoom, "61\r\nR9051: "}, Case{"unsynced", unsynced, "75\r\n"},
+          Case{"createFile 1", placing("createFile", 1), "61\r\n"},
+          Case{"createFile 2", placing("createFile", 2), "61\r\n"}, Case{"commit 1", placing("commit", 1), "61\r\n"},
+          Case{"commit 2", placing("commit", 2), "61\r\n"}}) {
+        SCOPED_TRACE(name);
+        JobWorld w;
+        db::testing::makeDatabase(w.db, "DELETE FROM Bokning WHERE ID % 2 = 0");
+        const std::string before = w.dir.read("bok.db");
+        fault(w);
+        EXPECT_FALSE(w.compactInWindow());
+        ASSERT_EQ(w.boxTexts().size(), 1u);
+        EXPECT_EQ(w.boxTexts()[0].rfind(box, 0), 0u) << w.boxTexts()[0];
+        EXPECT_EQ(w.dir.read("bok.db"), before);
+        for (const std::string& file : w.dir.list()) EXPECT_TRUE(file == "bok.db" || file == kBackup) << file;
+        if (name != "no room") continue;
+        EXPECT_FALSE(fs::exists(w.dir.file(kBackup)));
+        w.fakes.files.freeBytes = *w.fakes.files.freeBytes + 1;
+        EXPECT_TRUE(w.compactInWindow());
+    }
 }
 
 // A journal beside the database is the booking system's (its connections
@@ -183,9 +176,9 @@ TEST(CompactionFaults, AJournalBesideTheDatabaseIsLeftToTheEngine) {
 
 // An engine whose compacted file has lost a row when the job opens it to
 // check it, as a failing disk might do.
-class LossyEngine final : public db::DBEngine {
+class LossyEngine final : public testing::ForwardingEngine {
 public:
-    explicit LossyEngine(db::DBEngine& real) : real_(real) {}
+    using ForwardingEngine::ForwardingEngine;
     Result<std::unique_ptr<db::Database>> OpenDatabase(const std::string& path, bool exclusive) override {
         auto opened = real_.OpenDatabase(path, exclusive);
         if (opened && path.ends_with(kCompactedSuffix) && !lost_) {
@@ -194,16 +187,8 @@ public:
         }
         return opened;
     }
-    Status CompactDatabase(const std::string& source, const std::string& destination) override {
-        return real_.CompactDatabase(source, destination);
-    }
-    Result<db::DatabaseFence> FenceDatabase(const std::string& path) override { return real_.FenceDatabase(path); }
-    Result<std::unique_ptr<db::ExaminedFile>> OpenForExamination(const std::string& path) override {
-        return real_.OpenForExamination(path);
-    }
 
 private:
-    db::DBEngine& real_;
     bool lost_ = false;  // the row is lost once, at the first opening
 };
 
@@ -252,11 +237,8 @@ TEST(CompactionBackups, BackupKeepDeletesTheOldestOfItsOwnOnly) {
         for (const std::string& name : lookAlikes) w.dir.write(name, "not a backup");
         for (const std::string& name : {lookAlikes[1], lookAlikes[2], lookAlikes[3]})
             fs::copy_file(w.db, w.dir.file(name), fs::copy_options::overwrite_existing);
-        sqlite3* other = nullptr;
         fs::remove(w.dir.file(lookAlikes[4]));
-        ASSERT_EQ(sqlite3_open(w.dir.file(lookAlikes[4]).c_str(), &other), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(other, "CREATE TABLE Kund (ID INTEGER)", nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(other);
+        db::testing::makeDatabase(w.dir.file(lookAlikes[4]), "CREATE TABLE Kund (ID INTEGER)");
 
         ASSERT_TRUE(w.compactInWindow());
         EXPECT_TRUE(fs::exists(w.dir.file(kBackup)));
@@ -328,19 +310,13 @@ TEST(CompactionCrash, TheRunAfterAKillLeavesOnlyRealCopies) {
     }
 }
 
-}  // namespace
-}  // namespace vexla
-
-namespace vexla {
-namespace {
-
 // Another job of ours holding the database (its fence): the compaction waits
 // for it up to its wait, runs once it is let go, and is refused naming it
 // when it is not.
 TEST(CompactionWait, WaitsForAnotherJobOfOursUpToTheWait) {
     for (const bool letGo : {true, false}) {
         SCOPED_TRACE(letGo ? "let go" : "held");
-        testing::JobWorld w;
+        JobWorld w;
         db::testing::Child other(db::testing::programDir() + "/vexla-holddb", {"--fence", w.db});
         ASSERT_TRUE(other.waitForLine("holding"));
         w.ctx.waitSeconds = letGo ? 10 : 0.3;

@@ -20,41 +20,26 @@
 #include "db/sqlite_engine.h"
 #include "maintenance/database_check.h"
 #include "maintenance/database_rescue.h"
+#include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
 
+using testing::fileBytes;
 using testing::JobWorld;
 
 // The first column of every row of `sql` on the file `path`, as numbers.
 std::vector<long long> column(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
     std::vector<long long> values;
-    EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (sqlite3_step(st) == SQLITE_ROW) values.push_back(sqlite3_column_int64(st, 0));
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    for (const std::string& value : db::testing::queryWithSqlite(path, sql)) values.push_back(std::stoll(value));
     return values;
 }
 long long one(const std::string& path, const std::string& sql) { return column(path, sql).at(0); }
 std::set<std::string> names(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
-    std::set<std::string> found;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
-    while (sqlite3_step(st) == SQLITE_ROW) found.insert(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return found;
-}
-
-std::string bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<std::string> rows = db::testing::queryWithSqlite(path, sql);
+    return {rows.begin(), rows.end()};
 }
 
 void overwritePage(const std::string& path, long long page) {
@@ -98,6 +83,15 @@ void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
 // Every table's rows in the undamaged file.
 std::map<std::string, long> allRows(JobWorld& w) { return w.rowsIn(w.db); }
 
+// Every row of the undamaged file rescued, none lost.
+Expected intact(JobWorld& w, Verdict verdict) {
+    Expected e;
+    e.verdict = verdict;
+    e.rescued = allRows(w);
+    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
+    return e;
+}
+
 Expected bookingPageOverwritten(JobWorld& w) {
     Expected e;
     e.verdict = Verdict::Damaged;
@@ -112,11 +106,8 @@ Expected bookingPageOverwritten(JobWorld& w) {
 }
 
 Expected indexPageOverwritten(JobWorld& w) {
-    Expected e;
-    e.verdict = Verdict::Damaged;
+    Expected e = intact(w, Verdict::Damaged);
     e.unreadable = {"BokningKundID"};
-    e.rescued = allRows(w);
-    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
     overwritePage(w.db, middleLeaf(w.db, "BokningKundID").first);
     return e;
 }
@@ -145,26 +136,22 @@ Expected cutShort(JobWorld& w) {
 Expected customerGone(JobWorld& w) {
     const long long customer = one(w.db, "SELECT KundID FROM PrelBokning ORDER BY ID LIMIT 1");
     Expected e;
-    e.verdict = Verdict::LinksBroken;
     for (const char* table : {"Bokning", "PrelBokning"}) {
         const std::string of = std::string(" FROM ") + table + " WHERE KundID = " + std::to_string(customer);
         e.broken[table] = {static_cast<long>(one(w.db, "SELECT count(*)" + of)),
                            column(w.db, "SELECT ID" + of + " ORDER BY ID LIMIT " + std::to_string(kFirstIds))};
     }
-    column(w.db, "DELETE FROM Kund WHERE ID = " + std::to_string(customer));
-    e.rescued = allRows(w);
-    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
-    return e;
+    db::testing::makeDatabase(w.db, "DELETE FROM Kund WHERE ID = " + std::to_string(customer));
+    Expected after = intact(w, Verdict::LinksBroken);
+    after.broken = e.broken;
+    return after;
 }
 
 Expected oneBookingWithoutItsCustomer(JobWorld& w) {
     const long long booking = one(w.db, "SELECT min(ID) FROM Bokning");
-    column(w.db, "UPDATE Bokning SET KundID = 999999 WHERE ID = " + std::to_string(booking));
-    Expected e;
-    e.verdict = Verdict::LinksBroken;
+    db::testing::makeDatabase(w.db, "UPDATE Bokning SET KundID = 999999 WHERE ID = " + std::to_string(booking));
+    Expected e = intact(w, Verdict::LinksBroken);
     e.broken["Bokning"] = {1, {booking}};
-    e.rescued = allRows(w);
-    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
     return e;
 }
 
@@ -175,38 +162,29 @@ Expected rowAgainstItsConstraint(JobWorld& w) {
     const std::string required = "\"FörNamn\" VARCHAR(30) NOT NULL", bare = "\"FörNamn\" VARCHAR(30)";
     // The schema's text is changed in place, each time on a connection of its own that reads it anew.
     const auto schema = [&](const std::string& from, const std::string& to) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(w.db.c_str(), &db), SQLITE_OK);
-        const std::string sql = "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, '" + from +
-                                "', '" + to + "') WHERE name = 'Person'";
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
+        db::testing::makeDatabase(w.db, "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, '" +
+                                            from + "', '" + to + "') WHERE name = 'Person'");
     };
-    Expected e;
-    e.verdict = Verdict::Damaged;
-    e.rescued = allRows(w);
-    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
+    Expected e = intact(w, Verdict::Damaged);
     schema(required, bare);
-    column(w.db, "UPDATE Person SET \"FörNamn\" = NULL WHERE ID = 1");
+    db::testing::makeDatabase(w.db, "UPDATE Person SET \"FörNamn\" = NULL WHERE ID = 1");
     schema(bare, required);
     e.rescued["Person"] -= 1;
     e.lost["Person"] = 1;
     return e;
 }
 
-Expected sound(JobWorld& w) {
-    Expected e;
-    e.rescued = allRows(w);
-    for (const auto& [table, n] : e.rescued) e.lost[table] = 0;
-    return e;
-}
+Expected sound(JobWorld& w) { return intact(w, Verdict::Sound); }
 
 class DamagedFile : public ::testing::TestWithParam<Damage> {};
 
-TEST_P(DamagedFile, CheckNamesWhatIsDamagedAndChangesNothing) {
+// The check names what is damaged, the rescue keeps every readable row in
+// a whole new file; neither changes the damaged file.
+TEST_P(DamagedFile, CheckNamesItAndRescueKeepsEveryReadableRow) {
     JobWorld w;
+    const std::set<std::string> schema = names(w.db, kSchema);
     Expected e = GetParam().make(w);
-    const std::string before = bytesOf(w.db);
+    const std::string before = fileBytes(w.db);
     const CheckOutcome outcome = checkDatabase(w.ctx);
     ASSERT_FALSE(outcome.failure) << outcome.failure->description;
     EXPECT_EQ(outcome.damaged(), e.verdict == Verdict::Damaged);
@@ -220,30 +198,24 @@ TEST_P(DamagedFile, CheckNamesWhatIsDamagedAndChangesNothing) {
         EXPECT_EQ(f.found.count, count) << f.link.table;
         EXPECT_EQ(f.found.firstIds, firstIds) << f.link.table;
     }
-    EXPECT_EQ(bytesOf(w.db), before);
+    EXPECT_EQ(fileBytes(w.db), before);
     EXPECT_FALSE(std::filesystem::exists(w.db + "-journal"));
-}
 
-TEST_P(DamagedFile, RescueKeepsEveryReadableRowAndChangesNothing) {
-    JobWorld w;
-    const std::set<std::string> schema = names(w.db, kSchema);
-    const Expected e = GetParam().make(w);
-    const std::string before = bytesOf(w.db);
     const std::string target = w.dir.file("rescued.db");
-    const RescueOutcome outcome = rescueDatabase(w.ctx, target, false);
-    ASSERT_FALSE(outcome.failure) << outcome.failure->description;
+    const RescueOutcome rescue = rescueDatabase(w.ctx, target, false);
+    ASSERT_FALSE(rescue.failure) << rescue.failure->description;
     std::map<std::string, long> rescued, lost;
-    for (const RescuedTable& t : outcome.tables) {
+    for (const RescuedTable& t : rescue.tables) {
         rescued[t.table] = t.rescued;
         if (t.lost()) lost[t.table] = *t.lost();
     }
     EXPECT_EQ(rescued, e.rescued);
     EXPECT_EQ(lost, e.lost);
-    EXPECT_EQ(outcome.backup, e.fromBackup ? w.dir.file("Vexla2026-12-01.db") : "");
+    EXPECT_EQ(rescue.backup, e.fromBackup ? w.dir.file("Vexla2026-12-01.db") : "");
     // The new file is whole (rowsIn runs the full check) and holds what was rescued.
     EXPECT_EQ(w.rowsIn(target), e.rescued);
     EXPECT_EQ(names(target, kSchema), schema);
-    EXPECT_EQ(bytesOf(w.db), before);
+    EXPECT_EQ(fileBytes(w.db), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamagedFile,
@@ -271,15 +243,15 @@ TEST(UnfinishedJournal, IsLeftAloneAndNamed) {
     std::filesystem::copy_file(w.db + "-journal", hot + "-journal");
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-    const std::string file = bytesOf(hot), journal = bytesOf(hot + "-journal");
+    const std::string file = fileBytes(hot), journal = fileBytes(hot + "-journal");
     const CheckOutcome checked = checkDatabase(w.ctx, hot);
     const RescueOutcome rescued = rescueDatabase(w.ctx, w.dir.file("new.db"), false, hot);
     for (const std::optional<Error>& failure : {checked.failure, rescued.failure}) {
         ASSERT_TRUE(failure);
         EXPECT_EQ(failure->subject, hot + "-journal");
     }
-    EXPECT_EQ(bytesOf(hot), file);
-    EXPECT_EQ(bytesOf(hot + "-journal"), journal);
+    EXPECT_EQ(fileBytes(hot), file);
+    EXPECT_EQ(fileBytes(hot + "-journal"), journal);
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("new.db")));
 }
 
@@ -326,13 +298,13 @@ TEST(RescueFaults, AFailingPlacementStepLeavesNothing) {
         SCOPED_TRACE(op);
         JobWorld w;
         bookingPageOverwritten(w);
-        const std::string before = bytesOf(w.db);
+        const std::string before = fileBytes(w.db);
         w.fakes.files.failCall(op, 1, Error{61, "Disk full", "Vexla Admin", w.dir.file("new.db"), "R9144"});
         const RescueOutcome outcome = rescueDatabase(w.ctx, w.dir.file("new.db"), false);
         ASSERT_TRUE(outcome.failure);
         EXPECT_EQ(outcome.failure->number, 61);
         EXPECT_EQ(w.dir.list(), std::vector<std::string>{"bok.db"});
-        EXPECT_EQ(bytesOf(w.db), before);
+        EXPECT_EQ(fileBytes(w.db), before);
     }
 }
 
@@ -364,17 +336,11 @@ struct ExaminedWithFault final : db::ExaminedFile {
 
 // The engine, with the fault above on the file `path` alone (and on a new
 // file while it is written in its private folder).
-struct EngineWithFault final : db::DBEngine {
+struct EngineWithFault final : testing::ForwardingEngine {
     db::SqliteEngine real;
     std::string path;
     ExaminedWithFault fault;
-    Result<std::unique_ptr<db::Database>> OpenDatabase(const std::string& p, bool exclusive) override {
-        return real.OpenDatabase(p, exclusive);
-    }
-    Status CompactDatabase(const std::string& from, const std::string& to) override {
-        return real.CompactDatabase(from, to);
-    }
-    Result<db::DatabaseFence> FenceDatabase(const std::string& p) override { return real.FenceDatabase(p); }
+    EngineWithFault() : ForwardingEngine(real) {}
     Result<std::unique_ptr<db::ExaminedFile>> OpenForExamination(const std::string& p) override {
         auto file = real.OpenForExamination(p);
         if (!file || (p != path && p.find("/.vexla-compact-") == std::string::npos)) return file;

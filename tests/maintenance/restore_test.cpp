@@ -2,10 +2,10 @@
 // is checked before anything changes, the replaced state is kept, the
 // backup is never written, and nothing of a refused, failed or stopped
 // restore is left.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 #include "maintenance/restore.h"
 #include "tests/db/db_test_support.h"
 #include "tests/maintenance/job_test_support.h"
+#include "tests/support/source_tree.h"
 
 namespace vexla {
 namespace {
@@ -27,6 +28,7 @@ namespace {
 using db::testing::dumpOf;
 using db::testing::makeDatabase;
 using db::testing::queryWithSqlite;
+using testing::fileBytes;
 using testing::JobWorld;
 using testing::RecordingProgress;
 namespace fs = std::filesystem;
@@ -36,17 +38,6 @@ const std::string kKeptName = "Vexla2026-12-04.db";  // the fake clock's day
 const char* const kLaterChanges =
     "DELETE FROM Kund WHERE ID IN (SELECT ID FROM Kund ORDER BY ID DESC LIMIT 5);"
     "DELETE FROM Bokning WHERE ID % 4 = 0;";
-
-std::string bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::set<std::string> namesIn(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-    return names;
-}
 
 // Overwrites the page of `table`'s root with other bytes, as a failing disk would.
 void overwritePage(const std::string& path, const std::string& table) {
@@ -97,16 +88,16 @@ TEST_P(Restore, PutsTheCheckedBackupInPlaceOrChangesNothing) {
         case Backup::Missing: backup = w.dir.file("Vexla2026-01-01.db"); break;
     }
     if (c.secondLink) fs::create_hard_link(w.db, w.dir.file("bokning.db"));
-    const std::string current = dumpOf(w.db), backupBytes = bytesOf(backup);
+    const std::string current = dumpOf(w.db), backupBytes = fileBytes(backup);
     const auto mode = fs::status(w.db).permissions();
-    const std::set<std::string> before = namesIn(w.dir.path());
+    const std::vector<std::string> before = w.dir.list();
     std::unique_ptr<db::Database> holder;
     if (c.held) holder = w.window.engine_.OpenDatabase(w.db, true).value();
 
     const RestoreOutcome outcome = restoreBackup(w.ctx, backup);
     if (holder) (void)holder->Close();
 
-    EXPECT_EQ(bytesOf(backup), backupBytes) << "the backup is only read";
+    EXPECT_EQ(fileBytes(backup), backupBytes) << "the backup is only read";
     EXPECT_EQ(fs::status(w.db).permissions(), mode);
     EXPECT_EQ(outcome.backupRefused, *c.refusal != 0);
     if (*c.refusal) {
@@ -121,9 +112,9 @@ TEST_P(Restore, PutsTheCheckedBackupInPlaceOrChangesNothing) {
         EXPECT_EQ(outcome.kept, kept);
         EXPECT_EQ(dumpOf(kept), current);
         EXPECT_FALSE(fs::equivalent(kept, w.db));
-        std::set<std::string> expected = before;
-        expected.insert(kKeptName);
-        EXPECT_EQ(namesIn(w.dir.path()), expected);
+        std::vector<std::string> expected = before;
+        expected.insert(std::upper_bound(expected.begin(), expected.end(), kKeptName), kKeptName);
+        EXPECT_EQ(w.dir.list(), expected);
         if (c.secondLink) {
             EXPECT_TRUE(fs::equivalent(w.dir.file("bokning.db"), w.db));
         }
@@ -137,7 +128,7 @@ TEST_P(Restore, PutsTheCheckedBackupInPlaceOrChangesNothing) {
     EXPECT_EQ(outcome.refused(), c.held);
     EXPECT_EQ(outcome.stopped(), c.stopAt != 0);
     EXPECT_EQ(dumpOf(w.db), current) << "the database is as it was";
-    EXPECT_EQ(namesIn(w.dir.path()), before) << "nothing is left";
+    EXPECT_EQ(w.dir.list(), before) << "nothing is left";
     EXPECT_EQ(outcome.kept, "");
 }
 
@@ -195,8 +186,8 @@ TEST_P(RestoreIntoDamaged, WritesIntoTheSameFileAndKeepsTheDamagedBytes) {
     ::chmod(w.db.c_str(), 0640);
     struct stat before {};
     ASSERT_EQ(::stat(w.db.c_str(), &before), 0);
-    const std::string damaged = bytesOf(w.db), wanted = dumpOf(source);
-    const std::set<std::string> names = namesIn(w.dir.path());
+    const std::string damaged = fileBytes(w.db), wanted = dumpOf(source);
+    const std::vector<std::string> names = w.dir.list();
     // The reader is another process: a lock of this one would be dropped
     // as soon as any descriptor of the file is closed here.
     pid_t reader = 0;
@@ -233,14 +224,14 @@ TEST_P(RestoreIntoDamaged, WritesIntoTheSameFileAndKeepsTheDamagedBytes) {
     EXPECT_EQ(after.st_mode, before.st_mode);
     if (c.readerIn || c.damage == Damage::NoDatabase) {
         EXPECT_TRUE(outcome.refused()) << (outcome.failure ? outcome.failure->description : "restored");
-        EXPECT_TRUE(bytesOf(w.db) == damaged) << "the database is as it was";
-        EXPECT_EQ(namesIn(w.dir.path()), names);
+        EXPECT_TRUE(fileBytes(w.db) == damaged) << "the database is as it was";
+        EXPECT_EQ(w.dir.list(), names);
         return;
     }
     ASSERT_TRUE(outcome.restoredOk()) << outcome.failure->number << " " << outcome.failure->description;
     EXPECT_EQ(dumpOf(w.db), wanted);
     EXPECT_EQ(outcome.kept, w.dir.file(kKeptName));
-    EXPECT_TRUE(bytesOf(outcome.kept) == damaged) << "the backup holds the damaged bytes";
+    EXPECT_TRUE(fileBytes(outcome.kept) == damaged) << "the backup holds the damaged bytes";
     EXPECT_EQ(fs::status(outcome.kept).permissions(), fs::perms(0640));
 }
 
@@ -267,7 +258,7 @@ TEST(PlaceRescuedFromWindow, RestoresFromTheChosenRescueOnlyAfterYes) {
         overwritePage(w.db, "Kund");
         const std::string rescued = w.dir.file("bok-rescued.db");
         ASSERT_TRUE(rescueDatabase(w.ctx, rescued, false).rescued());
-        const std::string damaged = bytesOf(w.db), wanted = dumpOf(rescued);
+        const std::string damaged = fileBytes(w.db), wanted = dumpOf(rescued);
         struct stat before {
         }, after{};
         ASSERT_EQ(::stat(w.db.c_str(), &before), 0);
@@ -285,11 +276,11 @@ TEST(PlaceRescuedFromWindow, RestoresFromTheChosenRescueOnlyAfterYes) {
         ASSERT_EQ(::stat(w.db.c_str(), &after), 0);
         EXPECT_EQ(after.st_ino, before.st_ino);
         if (!c.placed) {
-            EXPECT_TRUE(bytesOf(w.db) == damaged) << "the database is as it was";
+            EXPECT_TRUE(fileBytes(w.db) == damaged) << "the database is as it was";
             continue;
         }
         EXPECT_EQ(dumpOf(w.db), wanted);
-        EXPECT_TRUE(bytesOf(w.dir.file(kKeptName)) == damaged) << "the damaged state is kept";
+        EXPECT_TRUE(fileBytes(w.dir.file(kKeptName)) == damaged) << "the damaged state is kept";
     }
 }
 
@@ -316,7 +307,7 @@ TEST(BackupList, ListsTheBackupsNewestFirstAndNothingThatOnlyLooksLikeOne) {
     // The database may carry a backup's name itself.
     fs::rename(w.db, w.dir.file("Vexla2026-11-24.db"));
     w.window.state_.DataBas = w.db = w.dir.file("Vexla2026-11-24.db");
-    const std::string databaseBytes = bytesOf(w.db);
+    const std::string databaseBytes = fileBytes(w.db);
 
     auto listed = listBackups(w.ctx);
     ASSERT_TRUE(listed) << listed.error().description;
@@ -331,7 +322,7 @@ TEST(BackupList, ListsTheBackupsNewestFirstAndNothingThatOnlyLooksLikeOne) {
     EXPECT_FALSE((*listed)[2].sound);
     EXPECT_EQ((*listed)[3].counts, RegisterCounts{});
     EXPECT_EQ(databaseCounts(w.ctx), (RegisterCounts{33, 6, 400}));
-    EXPECT_EQ(bytesOf(w.db), databaseBytes);
+    EXPECT_EQ(fileBytes(w.db), databaseBytes);
 
     const std::vector<std::string> lines = backupListLines(w.ctx, *listed);
     ASSERT_EQ(lines.size(), 6u);

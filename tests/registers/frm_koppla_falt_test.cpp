@@ -44,12 +44,9 @@ struct Mapping : ::testing::Test, testing::DialogWorld {
             "R1798=V\xE4lj registerfil\r\nR1806=Inga kopplingar\r\n";
         // The other texts the dialog and the import show, as [code].
         const auto code = [&](int n) { ini += "R" + std::to_string(n) + "=[R" + std::to_string(n) + "]\r\n"; };
-        for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252, 9751, 9752}) code(n);
-        for (int n = 9100; n <= 9124; ++n) code(n);
-        for (int n = 9710; n <= 9714; ++n) code(n);
-        code(9770);
-        for (int n = 9500; n <= 9518; ++n) code(n);
-        for (int n = 9585; n <= 9596; ++n) code(n);
+        for (int n : {1740, 1805, 9020, 9021, 9040, 9041, 9250, 9251, 9252, 9751, 9752, 9770}) code(n);
+        for (const auto& [from, to] : {std::pair{9100, 9124}, {9710, 9714}, {9500, 9518}, {9585, 9596}})
+            for (int n = from; n <= to; ++n) code(n);
         dir.write("Lang.ini", ini);
         main.state_.DataBas = dir.file("bok.db");
         main.state_.Språk = "se";

@@ -131,7 +131,7 @@ struct JobScene : JobWorld {
     bool restore() const { return kind == JobKind::Restore || kind == JobKind::RestoreWrittenBack; }
     std::string restoredFrom() const { return dir.file("Vexla2026-12-03.db"); }
 
-    // The maintenance jobs; Said::Failed for another.
+    // The maintenance jobs (the copy last).
     Said runMaintenance() {
         if (kind == JobKind::Check) {
             const CheckOutcome outcome = checkDatabase(ctx);
@@ -142,28 +142,25 @@ struct JobScene : JobWorld {
             for (const std::string& line : outcome.engineMessages) message += line + "\n";
             return outcome.sound() ? Said::Done : Said::Wrong;
         }
+        const auto said = [&](const auto& outcome, bool done, bool unsure = false) {
+            if (outcome.failure) message = outcome.failure->description;
+            return done ? Said::Done : unsure ? Said::Unsure : Said::Failed;
+        };
         if (kind == JobKind::Rescue) {
             const RescueOutcome outcome = rescueDatabase(ctx, product, false);
-            if (outcome.failure) message = outcome.failure->description;
-            return outcome.rescued() ? Said::Done : Said::Failed;
+            return said(outcome, outcome.rescued());
         }
         if (compaction()) {
             const CompactionOutcome outcome = compactDatabase(ctx);
-            if (outcome.failure) message = outcome.failure->description;
-            return outcome.compacted() ? Said::Done : Said::Failed;
+            return said(outcome, outcome.compacted());
         }
         if (restore()) {
             const RestoreOutcome outcome = restoreBackup(ctx, restoredFrom());
-            if (outcome.failure) message = outcome.failure->description;
-            return outcome.restoredOk() ? Said::Done : outcome.uncertain ? Said::Unsure : Said::Failed;
+            return said(outcome, outcome.restoredOk(), outcome.uncertain);
         }
-        if (kind == JobKind::Copy) {
-            // The copy is done once written; the compaction after it may still fail.
-            const CopyOutcome outcome = copyDatabase(ctx, product, std::nullopt);
-            if (outcome.failure) message = outcome.failure->description;
-            return outcome.failure ? Said::Failed : Said::Done;
-        }
-        return Said::Failed;
+        // The copy is done once written; the compaction after it may still fail.
+        const CopyOutcome outcome = copyDatabase(ctx, product, std::nullopt);
+        return said(outcome, !outcome.failure);
     }
 
     bool maintenance() const {

@@ -2,7 +2,6 @@
 // user named: through a link, under each of its names, with its owner,
 // group, mode and attributes, for a program that keeps it open; the
 // compaction changes nothing but its free space, the restore its content.
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -12,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <tuple>
 
@@ -33,8 +31,7 @@ using db::testing::dumpOf;
 using db::testing::queryWithSqlite;
 namespace fs = std::filesystem;
 
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNogroup = 65534, kOtherGroup = 4242;
+constexpr gid_t kOtherGroup = 4242;
 
 enum class Setup { Plain, Wal, Symlink, NonMemberGroup, HardLink, Xattr, IdleConnection, NotWritable };
 
@@ -86,19 +83,6 @@ struct IdleReader {
     }
     ~IdleReader() { (void)end(); }
 };
-
-// Runs `work` in a child process as the user nobody with the group nogroup
-// only; its exit status.
-int asNobody(const std::function<int()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0) ::_exit(99);
-        ::_exit(work());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
 
 class DatabaseIdentity : public ::testing::TestWithParam<IdentityCase> {};
 
@@ -167,7 +151,7 @@ TEST_P(DatabaseIdentity, TheNamedFileIsCompactedAndStaysTheSameFile) {
         return 0;
     };
     const bool nobody = c.setup == Setup::NonMemberGroup || refused;
-    const int told = nobody ? asNobody(compactAndTell) : compactAndTell();
+    const int told = nobody ? runAs(kNobody, compactAndTell) : compactAndTell();
     ASSERT_NE(told, 1);
     EXPECT_EQ(told, 0) << ::testing::PrintToString(w.window.logged);
 
@@ -214,18 +198,12 @@ TEST_P(DatabaseIdentity, TheNamedFileIsCompactedAndStaysTheSameFile) {
 }
 
 std::vector<IdentityCase> identityCases() {
-    std::vector<IdentityCase> cases{IdentityCase{"Plain", Setup::Plain},
-                                    IdentityCase{"Wal", Setup::Wal},
-                                    IdentityCase{"Symlink", Setup::Symlink},
-                                    IdentityCase{"NonMemberGroup", Setup::NonMemberGroup},
-                                    IdentityCase{"HardLink", Setup::HardLink},
-                                    IdentityCase{"Xattr", Setup::Xattr},
-                                    IdentityCase{"IdleConnection", Setup::IdleConnection},
-                                    IdentityCase{"NotWritable", Setup::NotWritable}};
-    for (std::size_t i = 0, n = cases.size(); i < n; ++i) {
-        cases.push_back(cases[i]);
-        cases.back().restore = true;
-    }
+    const char* const names[] = {"Plain",    "Wal",   "Symlink",        "NonMemberGroup",
+                                 "HardLink", "Xattr", "IdleConnection", "NotWritable"};
+    std::vector<IdentityCase> cases;
+    for (const bool restore : {false, true})
+        for (int s = 0; s <= static_cast<int>(Setup::NotWritable); ++s)
+            cases.push_back({names[s], static_cast<Setup>(s), restore});
     return cases;
 }
 

@@ -1,6 +1,8 @@
 #include "tests/reliability/reliability_support.h"
 
+#include <grp.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +23,17 @@ namespace vexla::testing {
 // Trials on tmpfs unless the caller chose TMPDIR (TempFolder follows it).
 [[maybe_unused]] const bool scratchOnTmpfs =
     !std::getenv("TMPDIR") && ::access("/dev/shm", W_OK) == 0 && ::setenv("TMPDIR", "/dev/shm", 0) == 0;
+
+int runAs(uid_t uid, const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(uid) != 0)) ::_exit(99);
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 const std::string& demoDatabase() {
     static const TempFolder folder;  // a forked trial ends with _exit and leaves it to the parent

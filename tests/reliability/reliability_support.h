@@ -2,6 +2,8 @@
 // when there is one: the fault decides what the files hold, not the disk.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <map>
 #include <string>
@@ -10,6 +12,13 @@
 #include "tests/maintenance/job_test_support.h"
 
 namespace vexla::testing {
+
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+// Runs `work` in a child process as `uid` (root stays root; another user
+// has the group nogroup only); its exit status, 128 + the signal that killed it.
+int runAs(uid_t uid, const std::function<int()>& work);
 
 // The clean demo database (30 customers, 6 resources, 400 bookings, the
 // demo logins), made once per process; copy it, never open it in place.

@@ -2,7 +2,6 @@
 // writes, the mode and owner the maintenance jobs leave, and what killed
 // jobs left there.
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +11,6 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -30,21 +28,6 @@ namespace {
 
 using namespace testing;
 namespace fs = std::filesystem;
-
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNogroup = 65534;
-
-// Runs `work` in a child process as `uid` (root stays root); its exit status.
-int runAs(uid_t uid, const std::function<int()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(uid) != 0)) ::_exit(99);
-        ::_exit(work());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 struct OddPath {
     const char* name;
