@@ -46,29 +46,18 @@ std::string tablesThatDiffer(std::vector<std::string> a, std::vector<std::string
     return joined;
 }
 
-// The database's register counts, through the held connection.
-Result<RegisterCounts> countsOf(db::Database& database) {
-    RegisterCounts counts;
-    for (auto [table, count] : {std::pair{"Kund", &counts.customers}, std::pair{"Person", &counts.resources},
-                                std::pair{"Bokning", &counts.bookings}}) {
-        auto n = database.TableRecordCount(table);
-        if (!n) return n.error();
-        *count = *n;
-    }
-    return counts;
-}
-
 // Whether an error of the engine's says the file's content is damaged.
 bool damage(const Error& e) { return e.number == db::err::Corrupt || e.number == db::err::UnrecognizedFormat; }
 
-// The database's register counts as far as they can be read: a register
-// whose count the damage hides is unknown (-1), not a reason to stop.
-Result<RegisterCounts> readableCounts(db::Database& database) {
+// The database's register counts, through the held connection. With
+// `damageHides`, a register whose count the damage hides is unknown (-1)
+// rather than a reason to stop.
+Result<RegisterCounts> countsOf(db::Database& database, bool damageHides = false) {
     RegisterCounts counts;
     for (auto [table, count] : {std::pair{"Kund", &counts.customers}, std::pair{"Person", &counts.resources},
                                 std::pair{"Bokning", &counts.bookings}}) {
         auto n = database.TableRecordCount(table);
-        if (!n && !damage(n.error())) return n.error();
+        if (!n && !(damageHides && damage(n.error()))) return n.error();
         if (n) *count = *n;
     }
     return counts;
@@ -81,7 +70,7 @@ Result<std::vector<std::string>> readDatabase(db::Database* connection, RestoreO
     if (!connection) return std::vector<std::string>{};
     auto tables = connection->TableNames();
     if (!tables && !damage(tables.error())) return tables.error();
-    auto before = readableCounts(*connection);
+    auto before = countsOf(*connection, true);
     if (!before) return before.error();
     outcome.before = *before;
     return tables ? *tables : std::vector<std::string>{};
