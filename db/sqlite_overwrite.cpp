@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
-#include <vector>
 
+#include "common/posix_copy.h"
 #include "common/posix_file_system.h"
 #include "db/errors.h"
 #include "db/sqlite_engine.h"
@@ -70,31 +70,13 @@ Status emptyBeside(const std::string& path) {
     return s;
 }
 
-// Writes the whole of `content` into `fd` from its first byte, cuts the
-// file to that size and syncs it.
+// Puts the whole of `content` into `fd` in place of what it held, through
+// the project's one file copy (common/posix_copy.h), and syncs it.
 Status writeAll(int fd, const std::string& path, const std::string& content) {
-    const int from = ::open(content.c_str(), O_RDONLY | O_CLOEXEC);
-    if (from < 0) return fileError(errno, content, txt::OpRead);
-    std::vector<char> buffer(1 << 20);
-    off_t at = 0;
-    Status s;
-    for (;;) {
-        const ssize_t got = ::read(from, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) s = fileError(errno, content, txt::OpRead);
-        if (got <= 0) break;
-        for (ssize_t done = 0; done < got && s;) {
-            const ssize_t put = ::pwrite(fd, buffer.data() + done, static_cast<std::size_t>(got - done), at);
-            if (put < 0 && errno == EINTR) continue;
-            if (put < 0) s = fileError(errno, path, txt::OpWrite);
-            if (put > 0) done += put, at += put;
-        }
-        if (!s) break;
-    }
-    ::close(from);
-    if (s && ::ftruncate(fd, at) != 0) s = fileError(errno, path, txt::OpWrite);
-    if (s && ::fsync(fd) != 0) s = fileError(errno, path, txt::OpSync);
-    return s;
+    if (::ftruncate(fd, 0) != 0) return fileError(errno, path, txt::OpWrite);
+    if (Status s = copyIntoInChild(content, fd, path, {}); !s) return s;
+    if (::fsync(fd) != 0) return fileError(errno, path, txt::OpSync);
+    return {};
 }
 
 }  // namespace
