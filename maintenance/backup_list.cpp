@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "db/booking_file.h"
+#include "db/conversion.h"
 #include "db/database_path.h"
 #include "db/errors.h"
 #include "maintenance/backups.h"
@@ -11,12 +12,6 @@
 namespace vexla {
 
 namespace {
-
-// The width of UTF-8 text on a terminal: its characters, not its bytes.
-std::size_t columns(const std::string& text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; }));
-}
 
 std::string count(JobContext& ctx, long n) { return n < 0 ? "?" : groupedNumber(ctx, n); }
 
@@ -98,12 +93,12 @@ std::vector<std::string> backupListLines(JobContext& ctx, const std::vector<Back
                          ctx.text(b.sound ? txt::SoundYes : txt::SoundNoDamaged)});
     std::vector<std::size_t> width(table[0].size(), 0);
     for (const auto& row : table)
-        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], columns(row[c]));
+        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], db::characterCount(row[c]));
     // Names and dates to the left, numbers to the right, the verdict last.
     for (const auto& row : table) {
         std::string line;
         for (std::size_t c = 0; c < row.size(); ++c) {
-            const std::string pad(width[c] - columns(row[c]), ' ');
+            const std::string pad(width[c] - db::characterCount(row[c]), ' ');
             const bool number = c >= 2 && c <= 5;
             line += (c ? "  " : "") + (number ? pad + row[c] : row[c] + (c + 1 < row.size() ? pad : ""));
         }

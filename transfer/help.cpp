@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "db/conversion.h"
+
 namespace vexla::transfer {
 
 namespace {
@@ -78,13 +80,6 @@ std::size_t terminalColumns(std::FILE* to) {
     return 80;
 }
 
-// The characters of UTF-8 `s`: its bytes but the continuation bytes.
-std::size_t characters(std::string_view s) {
-    std::size_t n = 0;
-    for (const char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 // Where the description of an option line begins (see wrapHelpLine).
 std::size_t hangOf(const std::string& line) {
     const std::size_t indent = line.find_first_not_of(' ');
@@ -104,26 +99,26 @@ std::size_t hangOf(const std::string& line) {
 }  // namespace
 
 std::vector<std::string> wrapHelpLine(const std::string& line, std::size_t width) {
-    if (width == 0 || characters(line) <= width) return {line};
+    if (width == 0 || db::characterCount(line) <= width) return {line};
     std::size_t hang = hangOf(line);
     // A narrow terminal gives the description all but the line's own indent.
     if (hang + 20 > width) hang = std::min(hang, line.find_first_not_of(' '));
     std::vector<std::string> lines{line.substr(0, hang)};
     const std::string indent(hang, ' ');
-    std::size_t used = characters(lines.back());
+    std::size_t used = db::characterCount(lines.back());
     bool empty = true;  // the current line holds no word yet
     for (std::size_t at = hang; at < line.size();) {
         const std::size_t end = std::min(line.find(' ', at), line.size());
         const std::string_view word(line.data() + at, end - at);
         at = end + 1;
         if (word.empty()) continue;
-        if (!empty && used + 1 + characters(word) > width) {
+        if (!empty && used + 1 + db::characterCount(word) > width) {
             lines.push_back(indent);
             used = hang, empty = true;
         }
         if (!empty) lines.back() += ' ', ++used;
         lines.back() += word;
-        used += characters(word);
+        used += db::characterCount(word);
         empty = false;
     }
     return lines;
