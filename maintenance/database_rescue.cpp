@@ -106,6 +106,9 @@ RescueOutcome rescueDatabase(JobContext& ctx, const std::string& target, bool re
         outcome.failure = file.error();
         return outcome;
     }
+    // A killed rescue's private folder, the damaged file's copy in it, can
+    // be as large as the database: the next one into that folder removes it.
+    ctx.removeAbandonedFiles(folderOf(target));
     auto made = files.createFile(target, placement);
     Status s = made ? rescue(ctx, **file, from, (*made)->temporaryPath(), outcome) : Status(made.error());
     ctx.close(**file, from);

@@ -395,10 +395,9 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
     const int readStride = 1 + static_cast<int>(reads) / 40;
     int trials = 0, failed = 0, abandonedTrials = 0;
     // Some kill leaves a temporary file or folder behind, which the job's next
-    // run removes (the import's report and the rescue's target are left to
-    // the next job that cleans their folder; the check makes none).
-    const bool writesFiles =
-        job != JobKind::Import && job != JobKind::ImportDeleteFirst && job != JobKind::Check && job != JobKind::Rescue;
+    // run removes (the import's report is left to the next job that cleans
+    // its folder; the check makes none).
+    const bool writesFiles = job != JobKind::Import && job != JobKind::ImportDeleteFirst && job != JobKind::Check;
     for (const Step& at : steps) {
         if (!tried(layer, at, readStride)) continue;
         SCOPED_TRACE(std::string(kLayerNames[static_cast<int>(layer)]) + " at " + (at.sqlite ? "SQLite's " : "") +
