@@ -245,12 +245,14 @@ constexpr std::uint64_t kSmallestPage = 512;
 // a damaged one whose header can be read, or one whose size is a whole
 // number of pages, as a database's with its first page destroyed is.
 // Anything else (a text file, an empty file) is no database to overwrite.
-bool restorableDespite(JobContext& ctx, const Error& e) {
+// A file that cannot be looked at answers why: the engine's refusal would
+// call a restorable database none.
+Result<bool> restorableDespite(JobContext& ctx, const Error& e) {
     if (e.number == db::err::Corrupt) return true;
     if (e.number != db::err::UnrecognizedFormat) return false;
     auto info = ctx.platform.files.info(ctx.main.state().DataBas, true);
-    return info && info->kind == FileKind::Regular && info->size >= 2 * kSmallestPage &&
-           info->size % kSmallestPage == 0;
+    if (!info) return ctx.described(info.error());
+    return info->kind == FileKind::Regular && info->size >= 2 * kSmallestPage && info->size % kSmallestPage == 0;
 }
 
 // A database the engine cannot open held by our fence alone: the restore
@@ -270,7 +272,11 @@ RestoreOutcome restoreBackup(JobContext& ctx, const std::string& backup) {
     outcome.backup = backup;
     ctx.report(static_cast<std::uint64_t>(RestoreStep::ExclusiveUse), kRestoreSteps, ProgressUnit::Steps);
     auto hold = testExclusiveUse(ctx, "", true);
-    if (!hold && restorableDespite(ctx, hold.error())) hold = fenceAlone(ctx);
+    if (!hold) {
+        const Result<bool> despite = restorableDespite(ctx, hold.error());
+        if (!despite) hold = despite.error();
+        if (despite && *despite) hold = fenceAlone(ctx);
+    }
     if (!hold) {
         outcome.failure = hold.error();
         return outcome;
