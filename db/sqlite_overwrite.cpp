@@ -5,8 +5,8 @@
 // in this one, and every step is an engine step like any other.
 #include <sqlite3.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <memory>
