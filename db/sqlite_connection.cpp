@@ -97,6 +97,7 @@ Status Connection::close() {
     const std::string scratch = std::exchange(scratch_, {});
     if (!scratch.empty() && ::unlink(scratch.c_str()) != 0 && errno != ENOENT && s)
         s = fileError(errno, scratch, txt::OpDelete);
+    if (scratchLock_ >= 0) ::close(std::exchange(scratchLock_, -1));
     return s;
 }
 

@@ -54,8 +54,13 @@ public:
     const std::string& decimalSeparator() const { return decimalSeparator_; }
     // How this connection waits for another's lock.
     BusyWait& busy() { return *busy_; }
-    // A scratch file of ours that the database is: removed once it is closed.
-    void removeOnClose(std::string file) { scratch_ = std::move(file); }
+    // A scratch file of ours that the database is, and the descriptor that
+    // holds its lifelong lock (common/temporary_files.h): the file is
+    // removed once the database is closed, and then the lock let go.
+    void removeOnClose(std::string file, int lockFd) {
+        scratch_ = std::move(file);
+        scratchLock_ = lockFd;
+    }
 
     // Parses and translates a statement of the dialect.
     Result<Translation> translate(std::string_view sql);
@@ -91,6 +96,7 @@ private:
     std::shared_ptr<LockFile> lock_;
     std::unique_ptr<BusyWait> busy_;
     std::string scratch_;
+    int scratchLock_ = -1;
     std::vector<Cached> cache_;
     std::uint64_t clock_ = 0;
     std::vector<ConnectionChild*> children_;

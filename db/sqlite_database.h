@@ -54,8 +54,9 @@ public:
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
 
-    // The file is a scratch copy of ours: removed when the database closes.
-    void removeFileOnClose(std::string file) { conn_->removeOnClose(std::move(file)); }
+    // The file is a scratch copy of ours, its lock held by `lockFd`: removed
+    // when the database closes, and then the lock let go.
+    void removeFileOnClose(std::string file, int lockFd) { conn_->removeOnClose(std::move(file), lockFd); }
 
     // Writes a compacted copy of the whole file to a new file (VACUUM INTO),
     // in WAL mode when this database is; this connection's sync setting is

@@ -60,8 +60,8 @@ public:
 
 private:
     Result<std::unique_ptr<Database>> openCopy(const std::string& path, bool walInPlace);
-    Result<std::string> copyToScratch(sqlite3* from, const std::string& path);
-    Result<std::unique_ptr<Database>> openScratch(const std::string& scratch, bool readOnly);
+    Result<std::string> copyToScratch(sqlite3* from, const std::string& path, int& lockFd);
+    Result<std::unique_ptr<Database>> openScratch(const std::string& scratch, int lockFd, bool readOnly);
 
     EngineSettings settings_;
 };

@@ -1,4 +1,5 @@
 // SqliteEngine::OpenSnapshot (see engine.h and sqlite_engine.h for the contract).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -7,9 +8,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "common/posix_copy.h"
 #include "common/posix_file_system.h"
+#include "common/temporary_files.h"
 #include "db/errors.h"
 #include "db/sqlite_busy_wait.h"
 #include "db/sqlite_database.h"
@@ -20,6 +24,9 @@
 namespace vexla::db {
 
 namespace {
+
+// The scratch copies' names: this and a temporary file's ending.
+constexpr std::string_view kScratchName = "vexla-snapshot.db";
 
 int exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
@@ -60,41 +67,66 @@ Status copyInOneRead(sqlite3* from, const std::string& path, int fd, const std::
     return copied;
 }
 
-// A new empty file of ours in the system's folder for temporary files:
-// its path and open descriptor, or an empty path.
+// Removes what killed jobs left in `folder`: the scratch files of ours
+// whose lock nobody holds.
+void removeAbandonedScratch(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.starts_with(kScratchName) && isTemporaryFileName(name))
+            ignoreBecause(removeIfAbandoned(folder + "/" + entry->d_name), Untold::Hint);
+    }
+    ::closedir(dir);
+}
+
+// A new empty file of ours in the system's folder for temporary files,
+// named and locked as every temporary file of ours is, so that a job
+// killed while its copy has a name leaves nothing the next one keeps: its
+// path and the descriptor holding its lock, or an empty path.
 std::string scratchFile(int& fd) {
-    const char* folder = std::getenv("TMPDIR");
-    std::string name = std::string(folder && *folder ? folder : "/tmp") + "/vexla-snapshot-XXXXXX";
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    return fd < 0 ? std::string() : name;
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp && *tmp ? tmp : "/tmp";
+    removeAbandonedScratch(folder);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = temporaryNameFor(folder + "/" + std::string(kScratchName));
+        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return {};
+        if (fd >= 0 && lockAsOurs(fd, name)) return name;
+        if (fd >= 0) ::close(fd);  // another job's cleanup took it for abandoned
+    }
+    fd = -1;
+    return {};
 }
 
 }  // namespace
 
 // The database at `path`, already opened (`from`), copied in one read into a
-// scratch file of ours: its path, or the failure.
-Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string& path) {
-    int fd = -1;
-    const std::string scratch = scratchFile(fd);
+// scratch file of ours: its path and, in `lockFd`, the descriptor holding
+// its lock; or the failure.
+Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string& path, int& lockFd) {
+    const std::string scratch = scratchFile(lockFd);
     if (scratch.empty()) return errorFromSqlite(from, SQLITE_CANTOPEN, source::Engine);
-    Status copied = copyInOneRead(from, path, fd, scratch);
-    if (::close(fd) != 0 && copied) copied = fileError(errno, scratch, txt::OpWrite);
+    const Status copied = copyInOneRead(from, path, lockFd, scratch);
     if (copied) return scratch;
     ::unlink(scratch.c_str());
+    ::close(std::exchange(lockFd, -1));
     return copied.error();
 }
 
-// Opens the scratch copy `scratch` as a database of ours, removed when closed.
-// A copy that is only read (`readOnly`) loses its name at once: the engine
-// reads it through the descriptor it holds, and a process killed in the
-// middle of a long export leaves no database-sized file behind.
-Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch, bool readOnly) {
+// Opens the scratch copy `scratch` (its lock held by `lockFd`) as a
+// database of ours, removed when closed. A copy that is only read
+// (`readOnly`) loses its name at once: the engine reads it through the
+// descriptor it holds, and a process killed in the middle of a long export
+// leaves no database-sized file behind.
+Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch, int lockFd, bool readOnly) {
     auto copy = OpenDatabase(scratch, false);
     if (!copy || readOnly) {
         ::unlink(scratch.c_str());
+        ::close(lockFd);
         return copy;
     }
-    static_cast<SqliteDatabase&>(**copy).removeFileOnClose(scratch);
+    static_cast<SqliteDatabase&>(**copy).removeFileOnClose(scratch, lockFd);
     return copy;
 }
 
@@ -114,10 +146,11 @@ Result<std::unique_ptr<Database>> SqliteEngine::openCopy(const std::string& path
         return opened;
     }
     ignoreBecause((*opened)->Close(), Untold::OnlyRead);  // opened for its refusals alone
-    auto scratch = rc == SQLITE_OK ? copyToScratch(from, path) : Result<std::string>(errorFromSqlite(from, rc));
+    int lockFd = -1;
+    auto scratch = rc == SQLITE_OK ? copyToScratch(from, path, lockFd) : Result<std::string>(errorFromSqlite(from, rc));
     sqlite3_close(from);
     if (!scratch) return scratch.error();
-    return openScratch(*scratch, walInPlace);
+    return openScratch(*scratch, lockFd, walInPlace);
 }
 
 Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& path) { return openCopy(path, true); }
