@@ -277,8 +277,9 @@ class Leftovers : public ::testing::TestWithParam<NextJob> {};
 TEST_P(Leftovers, TheNextJobRemovesAKilledJobsFilesAndNothingElse) {
     JobWorld w(demoDatabase());
     const std::string dir = w.dir.path();
-    // A killed export, a killed interval copy (its engine's journal beside
-    // it) and a killed compaction, each killed while it writes.
+    // A killed export, a killed interval copy (its engine's journal and the
+    // lock file of its opening beside it) and a killed compaction, each
+    // killed while it writes.
     int pipe[2];
     ASSERT_EQ(::pipe(pipe), 0);
     const pid_t child = ::fork();
@@ -289,8 +290,10 @@ TEST_P(Leftovers, TheNextJobRemovesAKilledJobsFilesAndNothingElse) {
         PrivateFolder compacting;
         if (!exporting || !copying || compacting.make(dir) != 0) ::_exit(1);
         std::string paths = (*exporting)->temporaryPath() + "\n" + (*copying)->temporaryPath() + "\n";
-        paths += (*copying)->temporaryPath() + "-journal\n" + compacting.path() + "\n";
-        w.dir.write((*copying)->temporaryPath().substr(dir.size() + 1) + "-journal", "journal");
+        const std::string copy = (*copying)->temporaryPath().substr(dir.size() + 1);
+        paths += dir + "/" + copy + "-journal\n" + dir + "/" + copy + ".lock\n" + compacting.path() + "\n";
+        w.dir.write(copy + "-journal", "journal");
+        w.dir.write(copy + ".lock", "pid=1");
         w.dir.write(compacting.path().substr(dir.size() + 1) + "/compacting.db", "half a database");
         (void)!::write(pipe[1], paths.data(), paths.size());
         ::raise(SIGKILL);
@@ -303,7 +306,7 @@ TEST_P(Leftovers, TheNextJobRemovesAKilledJobsFilesAndNothingElse) {
     std::vector<std::string> abandoned;
     for (std::size_t from = 0, end; (end = paths.find('\n', from)) != std::string::npos; from = end + 1)
         abandoned.push_back(paths.substr(from, end - from));
-    ASSERT_EQ(abandoned.size(), 4u);
+    ASSERT_EQ(abandoned.size(), 5u);
 
     // The user's look-alikes: plain ".part" names, a marked name on a link,
     // a folder, a FIFO, another user's file, and the files of a job still
