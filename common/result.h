@@ -127,6 +127,10 @@ enum class Untold {
     // close can lose something or leave a file behind closes it itself and
     // tells what closing answered.
     DestructorFallback,
+    // Removing a temporary file of ours, named and locked as such
+    // (common/temporary_files.h): one that stays is abandoned once we let
+    // go of its lock, and the next job's cleanup removes it.
+    LeftForCleanup,
     // A forked child's report of its failure: its exit status tells the
     // parent it failed whether or not the report got through.
     ChildExit,

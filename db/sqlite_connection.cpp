@@ -95,10 +95,16 @@ Status Connection::close() {
     db_ = nullptr;
     lock_.reset();
     const std::string scratch = std::exchange(scratch_, {});
-    if (!scratch.empty() && ::unlink(scratch.c_str()) != 0 && errno != ENOENT && s)
-        s = fileError(errno, scratch, txt::OpDelete);
+    const int removed = scratch.empty() ? SQLITE_OK : removeEngineFile(scratch);
+    if (removed != SQLITE_OK && removed != SQLITE_IOERR_DELETE_NOENT && s)
+        s = errorFromSqlite(nullptr, removed, source::Engine);
     if (scratchLock_ >= 0) ::close(std::exchange(scratchLock_, -1));
     return s;
+}
+
+int removeEngineFile(const std::string& path) {
+    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    return vfs ? vfs->xDelete(vfs, path.c_str(), 0) : SQLITE_ERROR;
 }
 
 std::string journalModeOf(sqlite3* db) {

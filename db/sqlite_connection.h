@@ -102,6 +102,11 @@ private:
     std::vector<ConnectionChild*> children_;
 };
 
+// Removes the file `path` of ours through the engine's file layer, as the
+// engine removes its own journals: SQLite's answer (SQLITE_OK, or
+// SQLITE_IOERR_DELETE_NOENT when there was none).
+int removeEngineFile(const std::string& path);
+
 // The journal mode of the main file `db` has open ("delete", "wal", ...), or
 // "" when it cannot be read.
 std::string journalModeOf(sqlite3* db);

@@ -16,6 +16,7 @@
 #include "common/temporary_files.h"
 #include "db/errors.h"
 #include "db/sqlite_busy_wait.h"
+#include "db/sqlite_connection.h"
 #include "db/sqlite_database.h"
 #include "db/sqlite_engine.h"
 #include "db/sqlite_errors.h"
@@ -109,7 +110,7 @@ Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string
     if (scratch.empty()) return errorFromSqlite(from, SQLITE_CANTOPEN, source::Engine);
     const Status copied = copyInOneRead(from, path, lockFd, scratch);
     if (copied) return scratch;
-    ::unlink(scratch.c_str());
+    ignoreBecause(removeEngineFile(scratch), Untold::LeftForCleanup);
     ::close(std::exchange(lockFd, -1));
     return copied.error();
 }
@@ -122,7 +123,7 @@ Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string
 Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch, int lockFd, bool readOnly) {
     auto copy = OpenDatabase(scratch, false);
     if (!copy || readOnly) {
-        ::unlink(scratch.c_str());
+        ignoreBecause(removeEngineFile(scratch), Untold::LeftForCleanup);
         ::close(lockFd);
         return copy;
     }
