@@ -72,8 +72,8 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
           Row{"StartTid", "'2026-12-04 08:30'", "text:'2026-12-04 08:30:00'"}, Row{"Lunch", "True", "integer:1"},
           Row{"Lunch", "-1", "integer:1"}, Row{"Pris", "1E3", "real:1000.0"}, Row{"Pris", "True", "real:-1.0"},
           Row{"KundID", "2.5", "integer:2"}, Row{"KundID", "3.5", "integer:4"}, Row{"KundID", "'17'", "integer:17"},
-          Row{"KundID", "+4", "integer:4"}, Row{"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"},
-          Row{"Anteckning", "Null", "null:NULL"}})
+          Row{"KundID", "+4", "integer:4"}, Row{"KundID", "True", "integer:-1"},
+          Row{"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"}, Row{"Anteckning", "Null", "null:NULL"}})
         cases.emplace_back(booking(column, value), std::string(column) + ":" + expected);
     cases.insert(cases.end(),
                  {{"INSERT INTO Kund (ID, Namn) VALUES (9, 'O''Leary')", "Namn:text:'O''Leary'"},
@@ -107,6 +107,8 @@ TEST(LocaleDates, AreReadByTheSystemsPictures) {
          {Row{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 5:00:00 PM", "2026-12-04 17:00:00"},
           Row{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 12:30:00 AM", "2026-12-04 00:30:00"},
           Row{"dd.MM.yy", "HH.mm.ss", "04.12.35", "1935-12-04 00:00:00"},
+          Row{"dd.MM.yy", "HH.mm.ss", "04.12.30", "1930-12-04 00:00:00"},
+          Row{"dd.MM.yy", "HH.mm.ss", "04.12.29", "2029-12-04 00:00:00"},
           Row{"dd.MM.yyyy", "HH:mm:ss", " 8:05 ", "1899-12-30 08:05:00"},
           Row{"yyyy-MM-dd", "HH:mm:ss", "2026-02-29", ""}, Row{"yyyy-MM-dd", "HH:mm:ss", "2026-12-04 24:00:00", ""},
           Row{"d/M/yyyy", "h:mm:ss tt", "4/12/2026 13:00:00 PM", ""}}) {

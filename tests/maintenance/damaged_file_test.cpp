@@ -147,13 +147,17 @@ Expected customerGone(JobWorld& w) {
     return after;
 }
 
-Expected oneBookingWithoutItsCustomer(JobWorld& w) {
-    const long long booking = one(w.db, "SELECT min(ID) FROM Bokning");
-    db::testing::makeDatabase(w.db, "UPDATE Bokning SET KundID = 999999 WHERE ID = " + std::to_string(booking));
+// The first `n` bookings name a customer that is not there.
+Expected bookingsWithoutTheirCustomer(JobWorld& w, int n) {
+    const auto first = column(w.db, "SELECT ID FROM Bokning ORDER BY ID LIMIT " + std::to_string(n));
+    db::testing::makeDatabase(w.db, "UPDATE Bokning SET KundID = 999999 WHERE ID <= " + std::to_string(first.back()));
     Expected e = intact(w, Verdict::LinksBroken);
-    e.broken["Bokning"] = {1, {booking}};
+    e.broken["Bokning"] = {n, first};
     return e;
 }
+Expected oneBookingWithoutItsCustomer(JobWorld& w) { return bookingsWithoutTheirCustomer(w, 1); }
+// As many as the check lists: none left out.
+Expected allListedWithoutTheirCustomer(JobWorld& w) { return bookingsWithoutTheirCustomer(w, kFirstIds); }
 
 // A row whose value the damage garbled against its column's constraint (a
 // name gone NULL): the file reads, the check names it, and the rescue's new
@@ -198,6 +202,15 @@ TEST_P(DamagedFile, CheckNamesItAndRescueKeepsEveryReadableRow) {
         EXPECT_EQ(f.found.count, count) << f.link.table;
         EXPECT_EQ(f.found.firstIds, firstIds) << f.link.table;
     }
+    // The lines name the first IDs of what a link misses, and ", ..." only when more miss it.
+    std::string lines;
+    for (const std::string& line : checkLines(w.ctx, outcome)) lines += line + "\n";
+    for (const auto& [table, broken] : e.broken) {
+        if (broken.first == 0) continue;
+        std::string ids;
+        for (long long id : broken.second) ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+        EXPECT_NE(lines.find("R9441 " + ids + (broken.first > kFirstIds ? ", ...)" : ")")), std::string::npos) << lines;
+    }
     EXPECT_EQ(fileBytes(w.db), before);
     EXPECT_FALSE(std::filesystem::exists(w.db + "-journal"));
 
@@ -223,6 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedFile,
                                            Damage{"IndexPageOverwritten", indexPageOverwritten},
                                            Damage{"CutShort", cutShort}, Damage{"CustomerGone", customerGone},
                                            Damage{"OneBookingWithoutItsCustomer", oneBookingWithoutItsCustomer},
+                                           Damage{"AllListedWithoutTheirCustomer", allListedWithoutTheirCustomer},
                                            Damage{"RowAgainstItsConstraint", rowAgainstItsConstraint},
                                            Damage{"Sound", sound}),
                          [](const auto& info) { return std::string(info.param.name); });
