@@ -595,7 +595,12 @@ Fields exported(const char* name) {
             {"not_returnable_ids", [=](const Ran& r) { return odd(r, 20); }},
             {"held_s", heldInLog}};
 }
-void oddCustomers(World& w) { execute(w.db, "UPDATE Kund SET Namn = Namn || ';' || ID WHERE ID % 7 = 3"); }
+// More customers whose names hold the separator than the object lists.
+void oddCustomers(World& w) {
+    execute(w.db,
+            "UPDATE Kund SET Namn = Namn || ';' || ID WHERE ID % 7 = 3; "
+            "INSERT INTO Kund (ID, Namn) SELECT ID + 1000, 'x;' || ID FROM Kund");
+}
 
 // The import of `in` ("" for standard input): customers inserted and
 // deleted as the file before and after the run tell; the lines skipped, a
