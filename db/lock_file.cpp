@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "common/paths.h"
+#include "db/engine_steps.h"
 #include "db/errors.h"
 
 namespace vexla::db {
@@ -24,7 +25,7 @@ class LockFile {
 public:
     LockFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
     ~LockFile() {
-        ::unlink(path_.c_str());
+        if (engineStep("lock file removal") == 0) ::unlink(path_.c_str());
         ::close(fd_);
     }
     LockFile(const LockFile&) = delete;
@@ -108,7 +109,7 @@ std::string userName() {
 void writeHolder(int fd) {
     const std::string line = word(localHostName()) + " " + std::to_string(::getpid()) + " " +
                              word(program_invocation_short_name) + " " + word(userName()) + "\n";
-    if (::ftruncate(fd, 0) == 0) {
+    if (engineStep("lock file holder") == 0 && ::ftruncate(fd, 0) == 0) {
         [[maybe_unused]] const ssize_t n = ::pwrite(fd, line.data(), line.size(), 0);
     }
 }
@@ -211,7 +212,10 @@ LockAttempt acquireDatabaseLock(const std::string& databasePath) {
     std::lock_guard<std::mutex> guard(registryMutex);
     if (auto held = registry()[path].lock()) return acquired(std::move(held));
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
+        const int fd =
+            engineStep("lock file open")
+                ? -1
+                : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
         if (fd < 0) return openRefused(path, errno);
         if (auto taken = lockOpened(path, fd)) return std::move(*taken);
     }

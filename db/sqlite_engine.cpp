@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "common/platform/file_system.h"
+#include "common/posix_file_system.h"
 #include "db/database_path.h"
 #include "db/errors.h"
 #include "db/lock_file.h"
@@ -138,7 +139,10 @@ Result<DatabaseFence> SqliteEngine::FenceDatabase(const std::string& path) {
         return Error{err::CannotOpen, "", source::Engine, lockFilePath(path),
                      refusalFor(fileKindOf(attempt.wrongKind))};
     if (attempt.error == ENOENT || attempt.error == ENOTDIR) return fileNotFound(path);
-    return unopenedFile(path);
+    // A folder that refuses the lock file refuses jobs on the database as the
+    // engine words it; any other failure (a full disk) is said for what it is.
+    if (attempt.error == EACCES || attempt.error == EPERM || attempt.error == EROFS) return unopenedFile(path);
+    return fileError(attempt.error, lockFilePath(path), txt::OpWrite);
 }
 
 int openForReading(const std::string& path, sqlite3** db, double waitSeconds) {

@@ -14,6 +14,7 @@
 #include "common/posix_copy.h"
 #include "common/posix_file_system.h"
 #include "common/temporary_files.h"
+#include "db/engine_steps.h"
 #include "db/errors.h"
 #include "db/sqlite_busy_wait.h"
 #include "db/sqlite_connection.h"
@@ -60,7 +61,7 @@ Status copyInOneRead(sqlite3* from, const std::string& path, int fd, const std::
     int rc = exec(from, "BEGIN; SELECT count(*) FROM sqlite_schema");
     Status copied;
     if (rc == SQLITE_OK && journalModeOf(from) != "wal")
-        copied = copyIntoInChild(path, fd, to, {});
+        copied = engineStep("scratch copy") ? fileError(errno, to, txt::OpWrite) : copyIntoInChild(path, fd, to, {});
     else if (rc == SQLITE_OK)
         rc = backupInto(from, to);
     if (rc != SQLITE_OK) copied = errorFromSqlite(from, rc, source::Engine);
@@ -84,20 +85,22 @@ void removeAbandonedScratch(const std::string& folder) {
 // A new empty file of ours in the system's folder for temporary files,
 // named and locked as every temporary file of ours is, so that a job
 // killed while its copy has a name leaves nothing the next one keeps: its
-// path and the descriptor holding its lock, or an empty path.
-std::string scratchFile(int& fd) {
+// path, with the descriptor holding its lock in `fd`; or why it cannot be made.
+Result<std::string> scratchFile(int& fd) {
     const char* tmp = std::getenv("TMPDIR");
     const std::string folder = tmp && *tmp ? tmp : "/tmp";
     removeAbandonedScratch(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = temporaryNameFor(folder + "/" + std::string(kScratchName));
-        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) return {};
+        fd = engineStep("scratch open")
+                 ? -1
+                 : ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return fileError(errno, name, txt::OpWrite);
         if (fd >= 0 && lockAsOurs(fd, name)) return name;
         if (fd >= 0) ::close(fd);  // another job's cleanup took it for abandoned
     }
     fd = -1;
-    return {};
+    return fileError(EEXIST, folder + "/" + std::string(kScratchName), txt::OpWrite);
 }
 
 }  // namespace
@@ -106,11 +109,11 @@ std::string scratchFile(int& fd) {
 // scratch file of ours: its path and, in `lockFd`, the descriptor holding
 // its lock; or the failure.
 Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string& path, int& lockFd) {
-    const std::string scratch = scratchFile(lockFd);
-    if (scratch.empty()) return errorFromSqlite(from, SQLITE_CANTOPEN, source::Engine);
-    const Status copied = copyInOneRead(from, path, lockFd, scratch);
+    auto scratch = scratchFile(lockFd);
+    if (!scratch) return scratch.error();
+    const Status copied = copyInOneRead(from, path, lockFd, *scratch);
     if (copied) return scratch;
-    ignoreBecause(removeEngineFile(scratch), Untold::LeftForCleanup);
+    ignoreBecause(removeEngineFile(*scratch), Untold::LeftForCleanup);
     ::close(std::exchange(lockFd, -1));
     return copied.error();
 }

@@ -31,6 +31,7 @@
 #include "common/file_writing.h"
 #include "common/temporary_files.h"
 #include "common/write_target.h"
+#include "db/engine_steps.h"
 #include "db/errors.h"
 #include "maintenance/compaction.h"
 #include "maintenance/database_check.h"
@@ -314,7 +315,8 @@ bool expectNextRunRemovesWhatTheKilledOneLeft(JobScene& scene) {
 enum class Layer { FileFails, DiskFails, DiskStaysBroken, Killed, ShellArrives, Stopped };
 const char* const kLayerNames[] = {"FileFails", "DiskFails", "DiskStaysBroken", "Killed", "ShellArrives", "Stopped"};
 
-// One call a job makes: the file system's named operation, or SQLite's.
+// One call a job makes: the file system's named operation, the engine
+// layer's own ("engine lock file open"), or SQLite's.
 struct Step {
     bool sqlite;
     IoOp io;  // SQLite's
@@ -354,7 +356,13 @@ Said runWith(JobScene& scene, std::function<int(const Step&)> action, bool inChi
             const std::lock_guard<std::mutex> lock(oneAtATime);
             return action({true, io, ioOpName(io), ++counts[std::string("SQLite's ") + ioOpName(io)]});
         });
+        db::onEngineStep([&](const char* step) {
+            const std::lock_guard<std::mutex> lock(oneAtATime);
+            const std::string op = std::string("engine ") + step;
+            return action({false, IoOp::Read, op, ++counts[op]});
+        });
         const Said said = scene.run();
+        db::onEngineStep(nullptr);
         onSqliteCall(nullptr);
         scene.fakes.files.beforeCall = nullptr;
         return said;
@@ -456,15 +464,17 @@ TEST_P(Faults, LeaveTheFilesAsBeforeOrComplete) {
                 if (layer == Layer::Killed) ::raise(SIGKILL);
                 if (layer == Layer::ShellArrives) shellIn = std::system(insert.c_str()) == 0 || shellIn;
                 if (layer == Layer::Stopped) scene.stopper.requestStop();
+                if (layer == Layer::FileFails && s.op.starts_with("engine ")) return ENOSPC;
                 return disk ? code : 0;
             },
             layer == Layer::Killed);
         failed += said == Said::Failed;
         // The export reads a snapshot that has no name: nothing the size of
-        // the database stays behind, but from the moments between the copy,
-        // its opening and its name's removal, where the engine needs its
-        // name (then the next run removes it).
-        const bool named = at.sqlite && (at.io == IoOp::Open || at.io == IoOp::Delete);
+        // the database stays behind, but while it is copied, opened and its
+        // name removed, where the engine needs its name (then the next run
+        // removes it).
+        const bool named =
+            at.op == "engine scratch copy" || (at.sqlite && (at.io == IoOp::Open || at.io == IoOp::Delete));
         if (layer == Layer::Killed && job == JobKind::Export && !named) {
             EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
         }
