@@ -38,6 +38,7 @@ TEST_F(EngineTest, RefusedStatementsGiveTheirNumberAndChangeNothing) {
           Row{"INSERT INTO Kund (ID, Namn) VALUES (5, 'ÅÄÖåäöÉÈÊËx')", 3163},
           Row{"INSERT INTO Bokning (ID, KundID, StartTid, Lunch) VALUES (1, 1, #2026-01-01#, 'Ja')", 3464},
           Row{"INSERT INTO Person (ID, FörNamn, Omfattning) VALUES (1, 'a', 40000)", 3349},
+          Row{"INSERT INTO Person (ID, FörNamn, Omfattning) VALUES (1, 'a', -32769)", 3349},
           Row{"INSERT INTO Kund (ID) VALUES (7)", 3314},
           Row{"INSERT INTO Kund (ID, Namn) VALUES (-1, 'x')", 3022},
           Row{"SELECT * FROM Kund WHERE ID = ?", 3061}}) {
@@ -75,15 +76,17 @@ TEST_F(EngineTest, LiteralsAreStoredInTheirColumnsForm) {
           Row{"KundID", "+4", "integer:4"}, Row{"KundID", "True", "integer:-1"},
           Row{"Anteckning", "'rad 1\r\nrad 2'", "text:'rad 1\r\nrad 2'"}, Row{"Anteckning", "Null", "null:NULL"}})
         cases.emplace_back(booking(column, value), std::string(column) + ":" + expected);
-    cases.insert(cases.end(),
-                 {{"INSERT INTO Kund (ID, Namn) VALUES (9, 'O''Leary')", "Namn:text:'O''Leary'"},
-                  {"INSERT INTO Kund (ID, Namn) VALUES (9, \"Kafé \"\"Ö\"\"\")", "Namn:text:'Kafé \"Ö\"'"},
-                  {"INSERT INTO Kund (ID, Namn) VALUES (9, 'ÅÄÖåäöÉÈÊË')", "Namn:text:'ÅÄÖåäöÉÈÊË'"},
-                  {"INSERT INTO Kund (ID, Namn) VALUES (9, 12)", "Namn:text:'12'"},
-                  {"INSERT INTO Kund (ID, Namn, [P-adress]) VALUES (9, 'a', '411 01')", "P-adress:text:'411 01'"},
-                  {"insert into kund (id, namn) values (9, '')", "Namn:text:''"},
-                  {"INSERT INTO Kund VALUES (9, 'Alla', NULL, 5, 'm');", "Rabatt:real:5.0"},
-                  {"INSERT INTO Person (ID, FörNamn) VALUES (9, 'Åsa')", "NyRekry:integer:0"}});
+    cases.insert(
+        cases.end(),
+        {{"INSERT INTO Kund (ID, Namn) VALUES (9, 'O''Leary')", "Namn:text:'O''Leary'"},
+         {"INSERT INTO Kund (ID, Namn) VALUES (9, \"Kafé \"\"Ö\"\"\")", "Namn:text:'Kafé \"Ö\"'"},
+         {"INSERT INTO Kund (ID, Namn) VALUES (9, 'ÅÄÖåäöÉÈÊË')", "Namn:text:'ÅÄÖåäöÉÈÊË'"},
+         {"INSERT INTO Kund (ID, Namn) VALUES (9, 12)", "Namn:text:'12'"},
+         {"INSERT INTO Kund (ID, Namn, [P-adress]) VALUES (9, 'a', '411 01')", "P-adress:text:'411 01'"},
+         {"insert into kund (id, namn) values (9, '')", "Namn:text:''"},
+         {"INSERT INTO Kund VALUES (9, 'Alla', NULL, 5, 'm');", "Rabatt:real:5.0"},
+         {"INSERT INTO Person (ID, FörNamn) VALUES (9, 'Åsa')", "NyRekry:integer:0"},
+         {"INSERT INTO Person (ID, FörNamn, Omfattning) VALUES (9, 'a', -32768)", "Omfattning:integer:-32768"}});
     for (const auto& [insert, expected] : cases) {
         SCOPED_TRACE(insert);
         ASSERT_EQ(errorOf(db->Execute(insert)), 0);

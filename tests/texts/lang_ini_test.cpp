@@ -349,5 +349,22 @@ TEST(LangIniPair, ErrorNumbersAreWordedInTheUsersLanguageOnly) {
     }
 }
 
+// The words a user reads for the failures met most: what happened, not a
+// neighbour's text (a refusal of permission is no general access error).
+TEST(LangIniPair, CommonFailuresSayWhatHappened) {
+    ShippedTexts en(kEnglish);
+    for (const auto& [number, words] : {std::pair{53L, "File not found"},
+                                        {76L, "Folder not found"},
+                                        {61L, "disk is full"},
+                                        {3026L, "disk is full"},
+                                        {70L, "Access denied"},
+                                        {3027L, "read-only"},
+                                        {58L, "already"},
+                                        {75L, "accessing"}}) {
+        const std::string text = en.TextTillAndra(errorTextCode(number));
+        EXPECT_NE(text.find(words), std::string::npos) << number << ": " << text;
+    }
+}
+
 }  // namespace
 }  // namespace vexla
