@@ -264,6 +264,7 @@ TEST(WaitForTheBookingSystem, AReportKeepsOnlyARollbackCommitOut) {
         EXPECT_EQ(outcome.failure->openers[0].pid, report.pid());
         EXPECT_EQ(outcome.failure->openers[0].program.rfind("vexla-booking", 0), 0u);
         EXPECT_FALSE(std::filesystem::exists(w.dir.file("Vexla2026-12-04.db")));
+        EXPECT_EQ(outcome.backup, "");  // and names none
     }
 }
 

@@ -264,6 +264,7 @@ TEST(UnfinishedJournal, IsLeftAloneAndNamed) {
         ASSERT_TRUE(failure);
         EXPECT_EQ(failure->subject, hot + "-journal");
     }
+    EXPECT_NE(checkLines(w.ctx, checked).front().find("R9444"), std::string::npos);  // the journal beside
     EXPECT_EQ(fileBytes(hot), file);
     EXPECT_EQ(fileBytes(hot + "-journal"), journal);
     EXPECT_FALSE(std::filesystem::exists(w.dir.file("new.db")));

@@ -103,6 +103,7 @@ struct JobScene : JobWorld {
     bool productFailed = false;  // the import's report failed, the import itself may not have
     bool partialReport = false;  // the import's report may hold the skipped lines up to its stop
     std::string verdict;         // what a check that ended found: each table's rows and each link's
+    std::string backupNamed;     // the backup a maintenance job says it wrote
     SharedProgress stopper;
 
     explicit JobScene(JobKind k) : JobWorld(demoDatabase()), kind(k) {
@@ -160,14 +161,17 @@ struct JobScene : JobWorld {
         }
         if (compaction()) {
             const CompactionOutcome outcome = compactDatabase(ctx);
+            backupNamed = outcome.backup;
             return said(outcome, outcome.compacted());
         }
         if (restore()) {
             const RestoreOutcome outcome = restoreBackup(ctx, restoredFrom());
+            backupNamed = outcome.kept;
             return said(outcome, outcome.restoredOk(), outcome.uncertain);
         }
         // The copy is done once written; the compaction after it may still fail.
         const CopyOutcome outcome = copyDatabase(ctx, product, std::nullopt);
+        backupNamed = outcome.compaction.backup;
         return said(outcome, !outcome.failure);
     }
 
@@ -284,6 +288,8 @@ void expectAsItSaid(JobScene& scene, Said said, const Snapshot& before, const Sn
         ((said == Said::Failed || said == Said::Killed || scene.productFailed) && now.product == before.product))
         << scene.product << " holds " << now.product.size() << " bytes of neither: " << scene.message;
     EXPECT_TRUE(now.backups == before.backups) << "a backup from before changed: " << scene.message;
+    // A backup the job names is there (unless a kill took the job's word).
+    EXPECT_TRUE(scene.backupNamed.empty() || fs::exists(scene.backupNamed)) << scene.backupNamed;
 }
 
 // The temporary files and folders in the database's folder.
