@@ -64,7 +64,9 @@ TEST(TransferLocale, WritesTheSameBytesUnderEveryEnvironment) {
         const char* time;     // a date and time as the chosen locale writes it
         const char* decimal;  // a field with a decimal separator
     };
-    const Choice choices[] = {{"sv_SE", "", kSwedishTime, R"(;\d+,\d+;)"},
+    // No setting: the locale of the installed language (here Swedish).
+    const Choice choices[] = {{"", "", kSwedishTime, R"(;\d+,\d+;)"},
+                              {"sv_SE", "", kSwedishTime, R"(;\d+,\d+;)"},
                               {"en_US", "", kEnglishTime, R"(;\d+\.\d+;)"},
                               {"", "--locale en_US", kEnglishTime, R"(;\d+\.\d+;)"},
                               {"en_US", "--locale=sv_SE", kSwedishTime, R"(;\d+,\d+;)"}};
