@@ -86,13 +86,7 @@ Status checkSpace(JobContext& ctx, const std::string& path, const std::string& f
     if (!free) return free.error();
     const std::uint64_t needed = 3 * *size;
     if (*free >= needed) return {};
-    constexpr std::uint64_t MB = 1024 * 1024;
-    Error tooLittle{fserr::DiskFull,
-                    ctx.text(txt::NotEnoughDiskForCompaction) + ": " + std::to_string((needed + MB - 1) / MB) +
-                        " MB / " + std::to_string(*free / MB) + " MB",
-                    "Vexla Admin"};
-    tooLittle.worded = true;
-    return tooLittle;
+    return tooLittleSpace(ctx, txt::NotEnoughDiskForCompaction, needed, *free);
 }
 
 // The database's own names that a cut-off run may have left as links to

@@ -144,6 +144,16 @@ Result<std::string> workingFile(JobContext& ctx) {
     return real;
 }
 
+Error tooLittleSpace(JobContext& ctx, const char* code, std::uint64_t needed, std::uint64_t free) {
+    constexpr std::uint64_t MB = 1024 * 1024;
+    Error tooLittle{
+        fserr::DiskFull,
+        ctx.text(code) + ": " + std::to_string((needed + MB - 1) / MB) + " MB / " + std::to_string(free / MB) + " MB",
+        "Vexla Admin"};
+    tooLittle.worded = true;
+    return tooLittle;
+}
+
 Status clearLeftover(FileSystem& files, const std::string& path) {
     auto there = files.info(path, false);
     if (!there) return there.error();

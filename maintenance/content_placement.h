@@ -72,6 +72,10 @@ Status placeContent(JobContext& ctx, db::Database& connection, const PlacementPl
 // removed: where a job that puts content in place does its work.
 Result<std::string> workingFile(JobContext& ctx);
 
+// The refusal of a job that needs `needed` bytes where `free` are left,
+// worded by the text `code` ("...: 300 MB / 120 MB").
+Error tooLittleSpace(JobContext& ctx, const char* code, std::uint64_t needed, std::uint64_t free);
+
 // A file of the job that is there already: a regular file is a leftover of
 // a run cut off and is removed; anything else is no file of ours and stops
 // the job, named.

@@ -97,15 +97,7 @@ Status copyAndCheck(JobContext& ctx, ExclusiveHold& hold, RestoreOutcome& outcom
     auto free = files.availableBytes(folderOf(real));
     if (!free) return free.error();
     const std::uint64_t needed = given->size + 2 * database.size;
-    if (*free < needed) {
-        constexpr std::uint64_t MB = 1024 * 1024;
-        Error tooLittle{fserr::DiskFull,
-                        ctx.text(txt::NotEnoughDiskForRestore) + ": " + std::to_string((needed + MB - 1) / MB) +
-                            " MB / " + std::to_string(*free / MB) + " MB",
-                        "Vexla Admin"};
-        tooLittle.worded = true;
-        return tooLittle;
-    }
+    if (*free < needed) return tooLittleSpace(ctx, txt::NotEnoughDiskForRestore, needed, *free);
 
     const std::string target = real + kRestoredSuffix;
     if (auto s = clearLeftover(files, target); !s) return s;
