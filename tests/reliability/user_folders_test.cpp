@@ -169,6 +169,7 @@ std::vector<PlantedNames> plantings() {
         {{"bok.db.compacted"}, {"compact"}, Outcome::Refused},
         {{"bok.db.lock"}, {"compact"}, Outcome::Refused},
         {{"bok.db-journal"}, {"compact"}, Outcome::Refused},
+        {{"bok.db-wal"}, {"compact"}, Outcome::Refused},
         {{"kopia.db"}, {"copy"}, Outcome::Refused},
         {{"KundReg.skv"}, {"export"}, Outcome::Refused},
         {{"../program/Logg.txt"}, {"compact"}, Outcome::Warned},
