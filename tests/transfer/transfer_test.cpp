@@ -77,7 +77,15 @@ const Args kCheck{"check", "--db", "@/bok.db"};
 const Args kRecover{"recover", "--db", "@/bok.db", "--out", "@/new.db"};
 const Args kRestore{"restore", "--db", "@/bok.db", "--from", "@/Vexla2026-12-03.db"};
 
-std::function<void(World&)> file(const char* name, const char* bytes) {
+// The notice of the columns no link takes in a file of 1000 fields, ID and Name captioned.
+const std::string kWideFileUnlinked = [] {
+    std::string notice = "R9123: ";
+    for (int column = 3; column <= 1000; ++column)
+        notice += (column > 3 ? ", R9041 " : "R9041 ") + std::to_string(column);
+    return notice + "\n";
+}();
+
+std::function<void(World&)> file(const char* name, const std::string& bytes) {
     return [=](World& w) { w.dir.write(name, bytes); };
 }
 using Connection = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
@@ -236,6 +244,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ImportFromAFolder", kImport + Args{"--in", "@"}, 4, "R9622: @", ""},
         Case{"ImportFileWithoutFields", kImport, 4, "R1798!", "", file("in.skv", "ID\r\n1\r\n"), "vexla",
              logged("R9546", "in.skv", "0 R9552, 0 R9553, 0 R9554; R9555: R1798!")},
+        // A header of 1000 fields is the most the import takes (told of the 998 no link takes).
+        Case{"ImportOfTheMostFields", kImport, 0, kWideFileUnlinked.c_str(), "1 R1805\n",
+             file("in.skv", "ID;Name" + std::string(998, ';') + "\r\n5001;Alfa" + std::string(998, ';') + "\r\n")},
+        Case{"ImportOfAFieldTooMany", kImport, 4, "R9105!", "", file("in.skv", "ID;Name" + std::string(999, ';') + "\r\n")},
         Case{"ImportSplitByCommas", kImport, 4, "R9251.", "", file("in.skv", "ID,Name\r\n5001,Alfa\r\n")},
         Case{"ImportSplitByTabs", kImport, 4, "R9252.", "", file("in.skv", "ID\tName\r\n5001\tAlfa\r\n")},
         Case{"ImportUtf8FileWithALineThatIsNot", kImport, 4, "R9250\nR9040 70003\nR9100.", " 0 R1805! R9100.",
