@@ -1,5 +1,4 @@
 // SqliteEngine::OpenSnapshot (see engine.h and sqlite_engine.h for the contract).
-#include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -69,19 +68,6 @@ Status copyInOneRead(sqlite3* from, const std::string& path, int fd, const std::
     return copied;
 }
 
-// Removes what killed jobs left in `folder`: the scratch files of ours
-// whose lock nobody holds.
-void removeAbandonedScratch(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name.starts_with(kScratchName) && isTemporaryFileName(name))
-            ignoreBecause(removeIfAbandoned(folder + "/" + entry->d_name), Untold::Hint);
-    }
-    ::closedir(dir);
-}
-
 // A new empty file of ours in the system's folder for temporary files,
 // named and locked as every temporary file of ours is, so that a job
 // killed while its copy has a name leaves nothing the next one keeps: its
@@ -89,7 +75,9 @@ void removeAbandonedScratch(const std::string& folder) {
 Result<std::string> scratchFile(int& fd) {
     const char* tmp = std::getenv("TMPDIR");
     const std::string folder = tmp && *tmp ? tmp : "/tmp";
-    removeAbandonedScratch(folder);
+    // What killed jobs left there: temporary files of ours whose lock nobody holds.
+    PosixFileSystem files;
+    ignoreBecause(removeAbandonedFiles(files, folder), Untold::LeftForCleanup);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = temporaryNameFor(folder + "/" + std::string(kScratchName));
         fd = engineStep("scratch open")
