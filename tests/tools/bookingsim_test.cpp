@@ -37,7 +37,12 @@ int runBookingsim(std::vector<std::string> args, const std::function<void()>& me
 
 struct Connection {
     sqlite3* db = nullptr;
-    explicit Connection(const std::string& path) { sqlite3_open(path.c_str(), &db); }
+    // The held case commits while the program may be holding a read lock for
+    // an attempt it is about to be turned away from; the commit waits that out.
+    explicit Connection(const std::string& path) {
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_busy_timeout(db, 10000);
+    }
     ~Connection() { sqlite3_close(db); }
     void exec(const char* sql) { EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql; }
     // The first column of the first row as text, "" when there is no row.
