@@ -15,6 +15,8 @@
 
 #include <csignal>
 
+#include <sqlite3.h>
+
 #include "db/engine.h"
 #include "maintenance/database_rescue.h"
 #include "maintenance/restore.h"
@@ -149,7 +151,25 @@ INSTANTIATE_TEST_SUITE_P(
                       RestoreCase{"StoppedBeforeWritingBack", Backup::Sound, true, false, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
-enum class Damage { TableRoot, FirstPageZeros, FirstPageGarbage, NoDatabase };
+enum class Damage { TableRoot, FirstPageZeros, FirstPageGarbage, NoDatabase, FirstPageZerosRowInWal };
+
+// Leaves beside `path` the WAL of a change committed to it that no
+// checkpoint has brought into the file yet: a Kund row renamed "Stale",
+// which writes no first page.
+void leaveCommittedWal(const std::string& path) {
+    const std::string other = path + ".other";
+    fs::copy_file(path, other);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;"
+                           "UPDATE Kund SET Namn = 'Stale' WHERE ID = (SELECT min(ID) FROM Kund)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    fs::copy_file(other + "-wal", path + "-wal");
+    sqlite3_close(db);
+    fs::remove(other);
+}
 
 struct DamagedCase {
     const char* name;
@@ -175,8 +195,9 @@ TEST_P(RestoreIntoDamaged, WritesIntoTheSameFileAndKeepsTheDamagedBytes) {
         fs::remove(w.db);
         w.dir.write("bok.db", "ID;Namn\r\n1;Anna\r\n");
     } else {
+        if (c.damage == Damage::FirstPageZerosRowInWal) leaveCommittedWal(w.db);
         std::fstream f(w.db, std::ios::binary | std::ios::in | std::ios::out);
-        f << std::string(4096, c.damage == Damage::FirstPageZeros ? '\0' : '\x5A');
+        f << std::string(4096, c.damage == Damage::FirstPageGarbage ? '\x5A' : '\0');
     }
     if (c.fromRescue) {
         fs::remove(source);
@@ -231,7 +252,14 @@ TEST_P(RestoreIntoDamaged, WritesIntoTheSameFileAndKeepsTheDamagedBytes) {
     ASSERT_TRUE(outcome.restoredOk()) << outcome.failure->number << " " << outcome.failure->description;
     EXPECT_EQ(dumpOf(w.db), wanted);
     EXPECT_EQ(outcome.kept, w.dir.file(kKeptName));
-    EXPECT_TRUE(fileBytes(outcome.kept) == damaged) << "the backup holds the damaged bytes";
+    if (c.damage == Damage::FirstPageZerosRowInWal) {
+        // The engine's refused open played the WAL into the file: the
+        // backup holds the committed row, and no page of it came back.
+        EXPECT_EQ(fileBytes(outcome.kept).substr(0, 4096), damaged.substr(0, 4096));
+        EXPECT_NE(fileBytes(outcome.kept).find("Stale"), std::string::npos);
+    } else {
+        EXPECT_TRUE(fileBytes(outcome.kept) == damaged) << "the backup holds the damaged bytes";
+    }
     EXPECT_EQ(fs::status(outcome.kept).permissions(), fs::perms(0640));
 }
 
@@ -240,6 +268,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RestoreIntoDamaged,
                                            DamagedCase{"FirstPageZeros", Damage::FirstPageZeros, false, false},
                                            DamagedCase{"FirstPageGarbage", Damage::FirstPageGarbage, false, false},
                                            DamagedCase{"FirstPageZerosReaderIn", Damage::FirstPageZeros, false, true},
+                                           DamagedCase{"FirstPageZerosRowInWal", Damage::FirstPageZerosRowInWal, false,
+                                                       false},
                                            DamagedCase{"TextFile", Damage::NoDatabase, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
