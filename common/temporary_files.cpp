@@ -15,6 +15,7 @@
 
 #include "common/paths.h"
 #include "common/posix_file_system.h"
+#include "common/unique_fd.h"
 
 namespace vexla {
 
@@ -125,33 +126,21 @@ Result<std::vector<std::string>> removeIfAbandoned(const std::string& path) {
     if (!(folder ? S_ISDIR(named.st_mode) : isTemporaryFileName(name) && S_ISREG(named.st_mode)) ||
         named.st_uid != ::geteuid())
         return removed;
-    const int fd =
-        ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (folder ? O_DIRECTORY : 0));
-    if (fd < 0) return removed;
+    const UniqueFd fd(
+        ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (folder ? O_DIRECTORY : 0)));
+    if (!fd) return removed;
     struct stat opened {};
     // Locked: its writer is alive. The lock taken here is held while the
     // file goes, so no writer can take the name back meanwhile.
-    if (::fstat(fd, &opened) != 0 || !sameNode(opened, named) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
+    if (::fstat(fd.get(), &opened) != 0 || !sameNode(opened, named) || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
         return removed;
-    }
     if (folder) {
-        removeContents(fd);
-        if (::rmdir(path.c_str()) != 0) {
-            const int err = errno;
-            ::close(fd);
-            return fileError(err, path + "/", txt::OpDelete);
-        }
-        ::close(fd);
+        removeContents(fd.get());
+        if (::rmdir(path.c_str()) != 0) return fileError(errno, path + "/", txt::OpDelete);
         removed.push_back(path);
         return removed;
     }
-    if (::unlink(path.c_str()) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return fileError(err, path, txt::OpDelete);
-    }
-    ::close(fd);
+    if (::unlink(path.c_str()) != 0) return fileError(errno, path, txt::OpDelete);
     removed.push_back(path);
     // The engine's files of a temporary database (an interval copy is pruned
     // under its temporary name) and the lock file of its opening: of no use

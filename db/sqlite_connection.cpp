@@ -98,7 +98,7 @@ Status Connection::close() {
     const int removed = scratch.empty() ? SQLITE_OK : removeEngineFile(scratch);
     if (removed != SQLITE_OK && removed != SQLITE_IOERR_DELETE_NOENT && s)
         s = errorFromSqlite(nullptr, removed, source::Engine);
-    if (scratchLock_ >= 0) ::close(std::exchange(scratchLock_, -1));
+    scratchLock_.reset();
     return s;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "common/unique_fd.h"
 #include "db/conversion.h"
 #include "db/date_literal.h"
 #include "db/schema.h"
@@ -57,9 +58,9 @@ public:
     // A scratch file of ours that the database is, and the descriptor that
     // holds its lifelong lock (common/temporary_files.h): the file is
     // removed once the database is closed, and then the lock let go.
-    void removeOnClose(std::string file, int lockFd) {
+    void removeOnClose(std::string file, UniqueFd lock) {
         scratch_ = std::move(file);
-        scratchLock_ = lockFd;
+        scratchLock_ = std::move(lock);
     }
 
     // Parses and translates a statement of the dialect.
@@ -96,7 +97,7 @@ private:
     std::shared_ptr<LockFile> lock_;
     std::unique_ptr<BusyWait> busy_;
     std::string scratch_;
-    int scratchLock_ = -1;
+    UniqueFd scratchLock_;
     std::vector<Cached> cache_;
     std::uint64_t clock_ = 0;
     std::vector<ConnectionChild*> children_;

@@ -54,9 +54,9 @@ public:
     Status Close() override;
     const std::string& Name() const override { return conn_->path(); }
 
-    // The file is a scratch copy of ours, its lock held by `lockFd`: removed
+    // The file is a scratch copy of ours, its lock held by `lock`: removed
     // when the database closes, and then the lock let go.
-    void removeFileOnClose(std::string file, int lockFd) { conn_->removeOnClose(std::move(file), lockFd); }
+    void removeFileOnClose(std::string file, UniqueFd lock) { conn_->removeOnClose(std::move(file), std::move(lock)); }
 
     // Writes a compacted copy of the whole file to a new file (VACUUM INTO),
     // in WAL mode when this database is; this connection's sync setting is

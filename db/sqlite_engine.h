@@ -17,6 +17,7 @@
 
 #include <memory>
 
+#include "common/unique_fd.h"
 #include "db/engine.h"
 
 struct sqlite3;
@@ -60,8 +61,8 @@ public:
 
 private:
     Result<std::unique_ptr<Database>> openCopy(const std::string& path, bool walInPlace);
-    Result<std::string> copyToScratch(sqlite3* from, const std::string& path, int& lockFd);
-    Result<std::unique_ptr<Database>> openScratch(const std::string& scratch, int lockFd, bool readOnly);
+    Result<std::string> copyToScratch(sqlite3* from, const std::string& path, UniqueFd& lock);
+    Result<std::unique_ptr<Database>> openScratch(const std::string& scratch, UniqueFd lock, bool readOnly);
 
     EngineSettings settings_;
 };

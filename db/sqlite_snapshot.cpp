@@ -13,6 +13,7 @@
 #include "common/posix_copy.h"
 #include "common/posix_file_system.h"
 #include "common/temporary_files.h"
+#include "common/unique_fd.h"
 #include "db/engine_steps.h"
 #include "db/errors.h"
 #include "db/sqlite_busy_wait.h"
@@ -72,7 +73,7 @@ Status copyInOneRead(sqlite3* from, const std::string& path, int fd, const std::
 // named and locked as every temporary file of ours is, so that a job
 // killed while its copy has a name leaves nothing the next one keeps: its
 // path, with the descriptor holding its lock in `fd`; or why it cannot be made.
-Result<std::string> scratchFile(int& fd) {
+Result<std::string> scratchFile(UniqueFd& fd) {
     const char* tmp = std::getenv("TMPDIR");
     const std::string folder = tmp && *tmp ? tmp : "/tmp";
     // What killed jobs left there: temporary files of ours whose lock nobody holds.
@@ -80,45 +81,43 @@ Result<std::string> scratchFile(int& fd) {
     ignoreBecause(removeAbandonedFiles(files, folder), Untold::LeftForCleanup);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = temporaryNameFor(folder + "/" + std::string(kScratchName));
-        fd = engineStep("scratch open")
-                 ? -1
-                 : ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) return fileError(errno, name, txt::OpWrite);
-        if (fd >= 0 && lockAsOurs(fd, name)) return name;
-        if (fd >= 0) ::close(fd);  // another job's cleanup took it for abandoned
+        fd.reset(engineStep("scratch open")
+                     ? -1
+                     : ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd && errno != EEXIST) return fileError(errno, name, txt::OpWrite);
+        if (fd && lockAsOurs(fd.get(), name)) return name;
+        fd.reset();  // another job's cleanup took it for abandoned
     }
-    fd = -1;
     return fileError(EEXIST, folder + "/" + std::string(kScratchName), txt::OpWrite);
 }
 
 }  // namespace
 
 // The database at `path`, already opened (`from`), copied in one read into a
-// scratch file of ours: its path and, in `lockFd`, the descriptor holding
+// scratch file of ours: its path and, in `lock`, the descriptor holding
 // its lock; or the failure.
-Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string& path, int& lockFd) {
-    auto scratch = scratchFile(lockFd);
+Result<std::string> SqliteEngine::copyToScratch(sqlite3* from, const std::string& path, UniqueFd& lock) {
+    auto scratch = scratchFile(lock);
     if (!scratch) return scratch.error();
-    const Status copied = copyInOneRead(from, path, lockFd, *scratch);
+    const Status copied = copyInOneRead(from, path, lock.get(), *scratch);
     if (copied) return scratch;
     ignoreBecause(removeEngineFile(*scratch), Untold::LeftForCleanup);
-    ::close(std::exchange(lockFd, -1));
+    lock.reset();
     return copied.error();
 }
 
-// Opens the scratch copy `scratch` (its lock held by `lockFd`) as a
+// Opens the scratch copy `scratch` (its lock held by `lock`) as a
 // database of ours, removed when closed. A copy that is only read
 // (`readOnly`) loses its name at once: the engine reads it through the
 // descriptor it holds, and a process killed in the middle of a long export
 // leaves no database-sized file behind.
-Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch, int lockFd, bool readOnly) {
+Result<std::unique_ptr<Database>> SqliteEngine::openScratch(const std::string& scratch, UniqueFd lock, bool readOnly) {
     auto copy = OpenDatabase(scratch, false);
     if (!copy || readOnly) {
         ignoreBecause(removeEngineFile(scratch), Untold::LeftForCleanup);
-        ::close(lockFd);
-        return copy;
+        return copy;  // and the lock let go with its name
     }
-    static_cast<SqliteDatabase&>(**copy).removeFileOnClose(scratch, lockFd);
+    static_cast<SqliteDatabase&>(**copy).removeFileOnClose(scratch, std::move(lock));
     return copy;
 }
 
@@ -138,11 +137,11 @@ Result<std::unique_ptr<Database>> SqliteEngine::openCopy(const std::string& path
         return opened;
     }
     ignoreBecause((*opened)->Close(), Untold::OnlyRead);  // opened for its refusals alone
-    int lockFd = -1;
-    auto scratch = rc == SQLITE_OK ? copyToScratch(from, path, lockFd) : Result<std::string>(errorFromSqlite(from, rc));
+    UniqueFd lock;
+    auto scratch = rc == SQLITE_OK ? copyToScratch(from, path, lock) : Result<std::string>(errorFromSqlite(from, rc));
     sqlite3_close(from);
     if (!scratch) return scratch.error();
-    return openScratch(*scratch, lockFd, walInPlace);
+    return openScratch(*scratch, std::move(lock), walInPlace);
 }
 
 Result<std::unique_ptr<Database>> SqliteEngine::OpenSnapshot(const std::string& path) { return openCopy(path, true); }
